@@ -1,0 +1,47 @@
+#include "listcommand.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* kUsage = R"(Usage: trapline COMMAND [ARGS...]
+
+TRAPLINE puts error handling into Visual Basic 6 and VBA code.
+
+Commands:
+  list     list the procedures of a project, with their types and traps
+
+Run 'trapline COMMAND --help' for a command's options.
+
+Options:
+  -h, --help     show this help
+  --version      show the version
+)";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    const std::string command = args.front();
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "-h" || command == "--help" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command == "--version") {
+        std::puts("trapline " TRAPLINE_VERSION);
+        return 0;
+    }
+    if (command == "list")
+        return trapline::cli::ListCommand(stdout, stderr).run(rest);
+    std::fprintf(stderr, "trapline: unknown command '%s'\nTry 'trapline --help'.\n",
+                 command.c_str());
+    return 2;
+}

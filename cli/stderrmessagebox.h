@@ -1,0 +1,24 @@
+#pragma once
+
+#include "messagebox.h"
+
+#include <cstdio>
+
+namespace trapline::cli {
+
+/// Message boxes on the command line: the text goes to stderr, prefixed by
+/// the title. Nobody is there to answer, so a question gets the answer that
+/// goes on with the work (Yes or OK); the command line asks nothing itself.
+class StderrMessageBox : public MessageBoxService {
+public:
+    explicit StderrMessageBox(std::FILE* out = stderr) : m_out(out) {}
+    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon,
+                   MsgButtons buttons) override;
+    int shown() const { return m_shown; }
+
+private:
+    std::FILE* m_out;
+    int m_shown = 0;
+};
+
+} // namespace trapline::cli

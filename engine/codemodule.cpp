@@ -1,0 +1,256 @@
+#include "codemodule.h"
+
+#include "vbsyntax.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace trapline {
+namespace {
+
+/// One physical line of a file: where its text ends and where the next begins.
+struct Physical {
+    size_t begin, textEnd, next;
+};
+
+Physical physicalAt(const std::string& bytes, size_t pos) {
+    size_t nl = bytes.find('\n', pos);
+    if (nl == std::string::npos)
+        return {pos, bytes.size(), bytes.size()};
+    size_t textEnd = (nl > pos && bytes[nl - 1] == '\r') ? nl - 1 : nl;
+    return {pos, textEnd, nl + 1};
+}
+
+bool startsWithNoCase(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && vb::equalsNoCase(s.substr(0, prefix.size()), prefix);
+}
+
+bool isWord(std::string_view s, std::string_view word) {
+    return startsWithNoCase(s, word) &&
+           (s.size() == word.size() || s[word.size()] == ' ' || s[word.size()] == '\t');
+}
+
+/// How long the hidden head of a module file is: the VERSION line, Object
+/// lines, the BEGIN…END block (nested Begin/BeginProperty blocks included) and
+/// the module's Attribute lines.
+size_t headLength(const std::string& bytes) {
+    size_t pos = 0;
+    int depth = 0;
+    while (pos < bytes.size()) {
+        Physical p = physicalAt(bytes, pos);
+        std::string_view line(bytes.data() + p.begin, p.textEnd - p.begin);
+        std::string_view t = vb::trimLeft(line);
+        if (depth > 0) {
+            if (isWord(t, "Begin") || isWord(t, "BeginProperty"))
+                ++depth;
+            else if (vb::equalsNoCase(t.substr(0, std::min<size_t>(t.size(), 11)), "EndProperty") ||
+                     isWord(t, "End") || vb::equalsNoCase(t, "End"))
+                --depth;
+        } else if (isWord(line, "VERSION") || isWord(line, "Object") ||
+                   startsWithNoCase(line, "Object=") || vb::isAttributeLine(line)) {
+            // part of the head
+        } else if (isWord(line, "Begin") || vb::equalsNoCase(line, "BEGIN")) {
+            depth = 1;
+        } else {
+            break;
+        }
+        pos = p.next;
+    }
+    return pos;
+}
+
+/// Splits insertion text into lines: CR LF, LF or CR end a line; a final
+/// break adds no empty line.
+std::vector<std::string_view> splitText(std::string_view text) {
+    std::vector<std::string_view> out;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t brk = text.find_first_of("\r\n", pos);
+        if (brk == std::string_view::npos) {
+            out.push_back(text.substr(pos));
+            break;
+        }
+        out.push_back(text.substr(pos, brk - pos));
+        pos = brk + ((text[brk] == '\r' && brk + 1 < text.size() && text[brk + 1] == '\n') ? 2 : 1);
+    }
+    return out;
+}
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool isIdentChar(char c) {
+    auto u = static_cast<unsigned char>(c);
+    return std::isalnum(u) || u == '_' || u >= 0x80;
+}
+
+size_t search(std::string_view hay, std::string_view needle, bool matchCase) {
+    if (matchCase)
+        return hay.find(needle);
+    if (needle.empty())
+        return 0;
+    if (needle.size() > hay.size())
+        return std::string_view::npos;
+    for (size_t i = 0; i + needle.size() <= hay.size(); ++i) {
+        if (lower(hay[i]) != lower(needle[0]))
+            continue;
+        size_t k = 1;
+        while (k < needle.size() && lower(hay[i + k]) == lower(needle[k]))
+            ++k;
+        if (k == needle.size())
+            return i;
+    }
+    return std::string_view::npos;
+}
+
+Error lineError(long line) {
+    return makeError(errors::OutOfRange, "CodeModule",
+                     "Line " + std::to_string(line) + " is outside the module");
+}
+
+} // namespace
+
+CodeModule::CodeModule(std::string fileBytes) {
+    size_t firstNl = fileBytes.find('\n');
+    if (firstNl != std::string::npos && (firstNl == 0 || fileBytes[firstNl - 1] != '\r'))
+        m_eol = "\n";
+    size_t head = headLength(fileBytes);
+    m_lines = LineStore(std::move(fileBytes));
+    const std::string& bytes = m_lines.original();
+    m_lines.setHead(head);
+
+    // Each code line takes the Attribute lines after it into its tail.
+    size_t pos = head;
+    while (pos < bytes.size()) {
+        Physical p = physicalAt(bytes, pos);
+        size_t end = p.next;
+        while (end < bytes.size()) {
+            Physical q = physicalAt(bytes, end);
+            if (!vb::isAttributeLine(std::string_view(bytes.data() + q.begin, q.textEnd - q.begin)))
+                break;
+            end = q.next;
+        }
+        m_lines.appendOriginal(p.begin, p.textEnd - p.begin, end - p.textEnd);
+        pos = end;
+    }
+    m_index.build(m_lines);
+}
+
+std::string_view CodeModule::line(long line) const {
+    if (line < 1 || line > CountOfLines())
+        return {};
+    return m_lines.text(static_cast<size_t>(line - 1));
+}
+
+Result<std::string> CodeModule::Lines(long line, long count) const {
+    if (line < 1 || count < 0 || line > CountOfLines() || line + count - 1 > CountOfLines())
+        return lineError(line);
+    std::string out;
+    for (long i = 0; i < count; ++i) {
+        if (i > 0)
+            out += "\r\n";
+        out += m_lines.text(static_cast<size_t>(line - 1 + i));
+    }
+    return out;
+}
+
+Result<void> CodeModule::InsertLines(long line, std::string_view text) {
+    if (line < 1 || line > CountOfLines() + 1)
+        return lineError(line);
+    std::vector<std::string_view> parts = splitText(text);
+    if (parts.empty())
+        return {};
+    // Lines that open, close or continue a statement can change where
+    // procedures lie; anything else only moves them.
+    bool reindex = vb::isContinued(this->line(line - 1));
+    bool code = false;
+    for (std::string_view p : parts) {
+        reindex = reindex || vb::isContinued(p) || vb::endStatementType(p) ||
+                  vb::parseDeclaration(p) || vb::isAttributeLine(p);
+        code = code || !vb::isBlankOrComment(p);
+    }
+    // Code put between the declarations section and the first declaration
+    // moves where the declarations section ends.
+    if (code && m_index.procCount() > 0 && line >= m_index.firstProcStart() &&
+        line <= m_index.firstProcBody())
+        reindex = true;
+    m_lines.insert(static_cast<size_t>(line - 1), parts, m_eol);
+    if (reindex)
+        m_index.build(m_lines);
+    else
+        m_index.shiftForInsert(line, static_cast<long>(parts.size()));
+    return {};
+}
+
+Result<void> CodeModule::AddFromString(std::string_view text) {
+    long first = m_index.firstProcStart();
+    return InsertLines(first > 0 ? first : CountOfLines() + 1, text);
+}
+
+Result<ProcIndex::Proc> CodeModule::proc(std::string_view name, int kind) const {
+    if (auto p = m_index.find(name, kind))
+        return *p;
+    return makeError(errors::NotDefined, "CodeModule",
+                     "Sub or Function not defined: " + std::string(name));
+}
+
+Result<long> CodeModule::ProcBodyLine(std::string_view name, int kind) const {
+    auto p = proc(name, kind);
+    if (!p)
+        return p.error();
+    return p->body;
+}
+
+Result<long> CodeModule::ProcStartLine(std::string_view name, int kind) const {
+    auto p = proc(name, kind);
+    if (!p)
+        return p.error();
+    return p->start;
+}
+
+Result<long> CodeModule::ProcCountLines(std::string_view name, int kind) const {
+    auto p = proc(name, kind);
+    if (!p)
+        return p.error();
+    return p->last - p->start + 1;
+}
+
+Result<bool> CodeModule::Find(std::string_view target, long& startLine, long& startColumn,
+                              long& endLine, long& endColumn, bool wholeWord, bool matchCase,
+                              bool patternSearch) const {
+    if (patternSearch)
+        return makeError(errors::InvalidCall, "CodeModule", "Pattern search is not supported");
+    if (startLine < 1 || startLine > CountOfLines() || startColumn < 1)
+        return lineError(startLine);
+    long last = std::min(endLine, CountOfLines());
+    for (long l = startLine; l <= last; ++l) {
+        std::string_view text = line(l);
+        size_t from = l == startLine ? static_cast<size_t>(startColumn - 1) : 0;
+        size_t to = text.size();
+        if (l == last && endColumn >= 0)
+            to = std::min(to, static_cast<size_t>(endColumn));
+        if (from >= to && !(target.empty() && from == to))
+            continue;
+        std::string_view range = text.substr(0, to);
+        size_t at = from;
+        while (at <= range.size()) {
+            size_t hit = search(range.substr(at), target, matchCase);
+            if (hit == std::string_view::npos)
+                break;
+            size_t col = at + hit;
+            bool bounded = !wholeWord ||
+                           ((col == 0 || !isIdentChar(range[col - 1])) &&
+                            (col + target.size() >= range.size() ||
+                             !isIdentChar(range[col + target.size()])));
+            if (bounded) {
+                startLine = endLine = l;
+                startColumn = static_cast<long>(col) + 1;
+                endColumn = static_cast<long>(col + target.size()) + 1;
+                return true;
+            }
+            at = col + 1;
+        }
+    }
+    return false;
+}
+
+} // namespace trapline

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "linestore.h"
+#include "procindex.h"
+#include "result.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace trapline {
+
+class Component;
+
+/// The code of one component as the IDE's code window shows it.
+///
+/// Line 1 is the first line after the file's hidden head (VERSION, Object
+/// lines, the BEGIN…END block, the module's Attribute lines). Member Attribute
+/// lines are hidden too; they stay attached to the line they follow. Text is
+/// in the project's code page, byte for byte as in the file.
+///
+/// Operations fail as the IDE's do: `ProcBodyLine` and its siblings with error
+/// 35 when no procedure has that name and kind, `Lines` and `InsertLines` with
+/// error 9 for a line outside the module.
+class CodeModule {
+public:
+    CodeModule() = default;
+    /// Splits a module file into its hidden head and its code lines.
+    explicit CodeModule(std::string fileBytes);
+
+    CodeModule(const CodeModule&) = delete;
+    CodeModule& operator=(const CodeModule&) = delete;
+    CodeModule(CodeModule&&) = default;
+    CodeModule& operator=(CodeModule&&) = default;
+
+    Component* Parent() const { return m_parent; }
+    void setParent(Component* parent) { m_parent = parent; }
+
+    /// Sub/Function members (type 1) and properties (type 2), in declaration order.
+    const std::vector<Member>& Members() const { return m_index.members(); }
+
+    long CountOfLines() const { return static_cast<long>(m_lines.count()); }
+
+    /// `count` lines from `line`, joined by CR LF.
+    Result<std::string> Lines(long line, long count) const;
+
+    /// Inserts `text` before `line` (CountOfLines() + 1 appends). Each CR LF (or
+    /// lone LF) starts a new line; a final line break ends the last line and adds
+    /// no empty one, so "a\r\n" and "a" both insert one line; "" inserts nothing.
+    Result<void> InsertLines(long line, std::string_view text);
+
+    /// Adds `text` after the declarations section, before the first procedure.
+    Result<void> AddFromString(std::string_view text);
+
+    Result<long> ProcBodyLine(std::string_view name, int kind) const;
+    Result<long> ProcStartLine(std::string_view name, int kind) const;
+    Result<long> ProcCountLines(std::string_view name, int kind) const;
+
+    /// Searches `target` from (startLine, startColumn) to (endLine, endColumn),
+    /// columns 1-based, endColumn -1 meaning the end of the line. On a match the
+    /// four positions are set to it and the result is true. Pattern search is
+    /// not supported (error 5).
+    Result<bool> Find(std::string_view target, long& startLine, long& startColumn, long& endLine,
+                      long& endColumn, bool wholeWord = false, bool matchCase = false,
+                      bool patternSearch = false) const;
+
+    /// One line's text without bounds checks beyond an empty result.
+    std::string_view line(long line) const;
+
+    /// The file's bytes as they are now.
+    std::string serialize() const { return m_lines.serialize(m_eol); }
+    const std::string& originalBytes() const { return m_lines.original(); }
+    bool modified() const { return m_lines.modified(); }
+    /// The line end this file uses ("\r\n" unless its first line ends in LF only).
+    std::string_view eol() const { return m_eol; }
+
+private:
+    Result<ProcIndex::Proc> proc(std::string_view name, int kind) const;
+
+    LineStore m_lines;
+    ProcIndex m_index;
+    std::string m_eol = "\r\n";
+    Component* m_parent = nullptr;
+};
+
+} // namespace trapline

@@ -1,0 +1,112 @@
+#include "codepage.h"
+
+#include <cctype>
+#include <cerrno>
+#include <iconv.h>
+
+namespace trapline {
+namespace {
+
+/// Owns one iconv descriptor for the duration of a conversion.
+class Converter {
+public:
+    Converter(const std::string& to, const std::string& from)
+        : m_cd(iconv_open(to.c_str(), from.c_str())) {}
+    ~Converter() {
+        if (valid())
+            iconv_close(m_cd);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    bool valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+
+    /// Converts as much as it can; stops at the first byte it cannot take and
+    /// returns how many input bytes were consumed.
+    size_t convert(std::string_view in, std::string& out) {
+        char* src = const_cast<char*>(in.data());
+        size_t srcLeft = in.size();
+        char buffer[4096];
+        while (srcLeft > 0) {
+            char* dst = buffer;
+            size_t dstLeft = sizeof buffer;
+            size_t rc = iconv(m_cd, &src, &srcLeft, &dst, &dstLeft);
+            out.append(buffer, static_cast<size_t>(dst - buffer));
+            if (rc == static_cast<size_t>(-1) && errno != E2BIG)
+                break;
+        }
+        return in.size() - srcLeft;
+    }
+
+private:
+    iconv_t m_cd;
+};
+
+std::string normalise(std::string_view name) {
+    std::string n(name);
+    bool digits = !n.empty();
+    for (char c : n)
+        digits = digits && std::isdigit(static_cast<unsigned char>(c));
+    if (!digits)
+        return n;
+    if (n == "65001")
+        return "UTF-8";
+    return "CP" + n;
+}
+
+size_t utf8Length(unsigned char lead) {
+    if (lead < 0x80)
+        return 1;
+    if ((lead >> 5) == 0x6)
+        return 2;
+    if ((lead >> 4) == 0xE)
+        return 3;
+    if ((lead >> 3) == 0x1E)
+        return 4;
+    return 1;
+}
+
+} // namespace
+
+Codepage::Codepage() : m_name("CP1251") {}
+
+Result<Codepage> Codepage::open(std::string_view name) {
+    std::string n = normalise(name);
+    if (n.empty())
+        return makeError(errors::InvalidCall, "Codepage", "empty code page name");
+    Converter probe("UTF-8", n);
+    Converter back(n, "UTF-8");
+    if (!probe.valid() || !back.valid())
+        return makeError(errors::InvalidCall, "Codepage",
+                         "unknown code page '" + std::string(name) + "'");
+    return Codepage(n);
+}
+
+std::string Codepage::toUtf8(std::string_view bytes) const {
+    std::string out;
+    out.reserve(bytes.size());
+    Converter conv("UTF-8", m_name);
+    while (!bytes.empty()) {
+        size_t used = conv.convert(bytes, out);
+        bytes.remove_prefix(used);
+        if (!bytes.empty()) {
+            out += "\xEF\xBF\xBD";
+            bytes.remove_prefix(1);
+        }
+    }
+    return out;
+}
+
+Result<std::string> Codepage::fromUtf8(std::string_view utf8) const {
+    std::string out;
+    out.reserve(utf8.size());
+    Converter conv(m_name, "UTF-8");
+    size_t used = conv.convert(utf8, out);
+    if (used == utf8.size())
+        return out;
+    size_t len = std::min(utf8Length(static_cast<unsigned char>(utf8[used])), utf8.size() - used);
+    return makeError(errors::NotConvertible, "Codepage",
+                     "the character '" + std::string(utf8.substr(used, len)) +
+                         "' cannot be written in code page " + m_name);
+}
+
+} // namespace trapline

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "result.h"
+
+#include <string>
+#include <string_view>
+
+namespace trapline {
+
+/// The ANSI code page a project's files are written in. The code model keeps
+/// the bytes as they are; text crosses into UTF-8 only at the edges (names in
+/// JSON, paths in a .vbp, text typed by the user).
+class Codepage {
+public:
+    /// The default: Windows-1251.
+    Codepage();
+
+    /// Accepts iconv names ("CP1251", "windows-1252") and bare Windows code
+    /// page numbers ("1251", "65001"). Fails for a name the system cannot convert.
+    static Result<Codepage> open(std::string_view name);
+
+    const std::string& name() const { return m_name; }
+
+    /// Decodes bytes of this code page. A byte sequence the code page does not
+    /// define becomes U+FFFD, so the result is always valid UTF-8.
+    std::string toUtf8(std::string_view bytes) const;
+
+    /// Encodes UTF-8 text. Fails, naming the first character, when the code
+    /// page has no such character or the input is not valid UTF-8.
+    Result<std::string> fromUtf8(std::string_view utf8) const;
+
+private:
+    explicit Codepage(std::string name) : m_name(std::move(name)) {}
+    std::string m_name;
+};
+
+} // namespace trapline

@@ -1,0 +1,155 @@
+#include "declaration.h"
+
+#include "vbsyntax.h"
+
+#include <vector>
+
+namespace trapline::declaration {
+namespace {
+
+const char* kSource = "Declaration";
+
+bool startsWith(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && s.substr(0, prefix.size()) == prefix;
+}
+
+/// The last line of the statement that starts on `line`.
+long statementEnd(const CodeModule& module, long line, long last) {
+    while (line < last && vb::isContinued(module.line(line)))
+        ++line;
+    return line;
+}
+
+/// How many #If blocks are open at the start of `to`, counting from `from`.
+int openIfs(const CodeModule& module, long from, long to) {
+    int depth = 0;
+    for (long l = from; l < to; ++l) {
+        vb::Directive d = vb::directive(module.line(l));
+        if (d == vb::Directive::If)
+            ++depth;
+        else if (d == vb::Directive::EndIf && depth > 0)
+            --depth;
+    }
+    return depth;
+}
+
+Error failure(long number, std::string_view name, const std::string& what) {
+    return makeError(number, kSource, std::string(name) + ": " + what);
+}
+
+} // namespace
+
+std::string HostName(std::string_view procName) {
+    size_t p = procName.find('(');
+    if (p == std::string_view::npos)
+        return std::string(procName);
+    std::string_view cut = procName.substr(0, p);
+    size_t b = 0, e = cut.size();
+    while (b < e && cut[b] == ' ')
+        ++b;
+    while (e > b && cut[e - 1] == ' ')
+        --e;
+    return std::string(cut.substr(b, e - b));
+}
+
+Keywords KindKeywords(int procType) {
+    switch (procType) {
+    case 0:
+        return {"Sub", "End Sub"};
+    case 1:
+        return {"Function", "End Function"};
+    default:
+        return {"Property", "End Property"};
+    }
+}
+
+int classify(std::string_view declarationLine) {
+    if (auto d = vb::parseDeclaration(declarationLine))
+        return d->procType == 0 ? 0 : 1;
+    return declarationLine.find("Sub ") != std::string_view::npos ? 0 : 1;
+}
+
+Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind) {
+    auto body = module.ProcBodyLine(name, kind);
+    if (!body)
+        return body.error();
+    auto start = module.ProcStartLine(name, kind);
+    auto count = module.ProcCountLines(name, kind);
+    if (!start || !count)
+        return (!start ? start : count).error();
+    const long last = *start + *count - 1;
+
+    long declEnd = statementEnd(module, *body, last);
+    std::string statement;
+    for (long l = *body; l <= declEnd; ++l)
+        statement.append(module.line(l)).append(" ");
+    if (auto d = vb::parseDeclaration(statement); d && d->endsOnSameLine)
+        return failure(errors::BadDeclaration, name, "the procedure is written on one line");
+    if (declEnd >= last)
+        return failure(errors::NoEndStatement, name, "the procedure has no body or End statement");
+
+    long next = declEnd + 1;
+    while (next <= last && vb::isBlankOrComment(module.line(next)))
+        ++next;
+    vb::Directive d = next <= last ? vb::directive(module.line(next)) : vb::Directive::None;
+    if (d == vb::Directive::Else || d == vb::Directive::ElseIf || d == vb::Directive::EndIf) {
+        // Alternatives of the declaration under #If: the trap goes after the
+        // #End If, provided the branches hold nothing but declarations.
+        int depth = 0;
+        for (long l = next; l <= last; ++l) {
+            std::string_view text = module.line(l);
+            vb::Directive dl = vb::directive(text);
+            if (dl == vb::Directive::If) {
+                ++depth;
+            } else if (dl == vb::Directive::EndIf) {
+                if (depth == 0)
+                    return l + 1 <= last ? Result<long>(l + 1)
+                                         : failure(errors::NoEndStatement, name,
+                                                   "the procedure has no End statement");
+                --depth;
+            } else if (dl == vb::Directive::None && !vb::isBlankOrComment(text)) {
+                if (!vb::parseDeclaration(text))
+                    return failure(errors::BadDeclaration, name,
+                                   "the #If branches of its declaration hold other code");
+                l = statementEnd(module, l, last);
+            }
+        }
+        return failure(errors::BadDeclaration, name, "the #If around its declaration is not closed");
+    }
+    if (openIfs(module, *start, *body) > 0) {
+        // Declared inside #If: fine when the whole procedure is inside it, not
+        // when the branch ends before the procedure does.
+        int depth = 0;
+        for (long l = declEnd + 1; l <= last; ++l) {
+            std::string_view text = module.line(l);
+            vb::Directive dl = vb::directive(text);
+            if (dl == vb::Directive::If)
+                ++depth;
+            else if (dl == vb::Directive::EndIf && depth > 0)
+                --depth;
+            else if (dl != vb::Directive::None && dl != vb::Directive::Other && depth == 0)
+                return failure(errors::BadDeclaration, name,
+                               "it is declared in one #If branch and its body spans others");
+            else if (depth == 0 && vb::endStatementType(text))
+                break;
+        }
+    }
+    return declEnd + 1;
+}
+
+Result<long> EndLine(const CodeModule& module, std::string_view endStatement, long fromLine,
+                     long floorLine) {
+    if (fromLine > module.CountOfLines())
+        fromLine = module.CountOfLines();
+    for (long l = fromLine; l >= floorLine && l >= 1; --l)
+        if (startsWith(module.line(l), endStatement))
+            return l;
+    for (long l = fromLine; l >= floorLine && l >= 1; --l)
+        if (startsWith(vb::trimLeft(module.line(l)), endStatement))
+            return l;
+    return makeError(errors::NoEndStatement, kSource,
+                     "no \"" + std::string(endStatement) + "\" between lines " +
+                         std::to_string(floorLine) + " and " + std::to_string(fromLine));
+}
+
+} // namespace trapline::declaration

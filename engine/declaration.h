@@ -1,0 +1,43 @@
+#pragma once
+
+#include "codemodule.h"
+#include "result.h"
+
+#include <string>
+#include <string_view>
+
+/// Where a procedure's error trap and handler go: the rules that find the
+/// line after a declaration and the End statement, on a module's lines.
+namespace trapline::declaration {
+
+/// The procedure name the host knows, from a display name: "Value (Get)" -> "Value".
+std::string HostName(std::string_view procName);
+
+struct Keywords {
+    std::string keyword;      ///< "Sub", "Function" or "Property"
+    std::string endStatement; ///< "End Sub", "End Function" or "End Property"
+};
+
+/// The keyword pair of a procedure type: 0 Sub, 1 Function, 2 Property.
+Keywords KindKeywords(int procType);
+
+/// 0 (Sub) or 1 (Function) for the first line of a Sub or Function declaration,
+/// decided by its keyword, so "Private Function ParseSub (x)" is a Function.
+int classify(std::string_view declarationLine);
+
+/// The line after the procedure's whole declaration statement: continuation
+/// lines are followed (a "()" before a " _" does not end it), and when the
+/// declaration is one of several alternatives under #If/#Else, the line after
+/// the #End If. Fails for a one-line procedure, for a declaration that runs to
+/// the procedure's last line, and for a declaration that sits in one #If
+/// branch while the procedure's body spans the others.
+Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind);
+
+/// The End statement, scanning upward from `fromLine` to `floorLine` (the
+/// line after the declaration), never further. A line matches when it starts
+/// with `endStatement` exactly; when none does, a line that starts with it
+/// after blanks. Fails when there is none.
+Result<long> EndLine(const CodeModule& module, std::string_view endStatement, long fromLine,
+                     long floorLine);
+
+} // namespace trapline::declaration

@@ -1,0 +1,117 @@
+#include "linestore.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace trapline {
+
+LineStore::LineStore(std::string original) : m_original(std::move(original)) {}
+
+void LineStore::appendOriginal(size_t offset, size_t textLength, size_t tailLength) {
+    // Loading happens before any insertion, so the gap is still at the end.
+    Ref r;
+    r.offset = offset;
+    r.textLength = static_cast<uint32_t>(textLength);
+    r.tailLength = static_cast<uint32_t>(tailLength);
+    m_refs.push_back(r);
+    m_gapStart = m_gapEnd = m_refs.size();
+}
+
+std::string_view LineStore::bytes(const Ref& r) const {
+    const std::string& buffer = r.added ? m_added : m_original;
+    return std::string_view(buffer).substr(r.offset, r.textLength + r.tailLength);
+}
+
+std::string_view LineStore::text(size_t index) const {
+    return bytes(ref(index)).substr(0, ref(index).textLength);
+}
+
+std::string_view LineStore::tail(size_t index) const {
+    return bytes(ref(index)).substr(ref(index).textLength);
+}
+
+bool LineStore::endsWithLineEnd(const Ref& r) const {
+    std::string_view b = bytes(r);
+    return r.extraEol || (!b.empty() && b.back() == '\n');
+}
+
+void LineStore::moveGap(size_t index, size_t needed) {
+    if (gapLength() < needed) {
+        size_t live = count();
+        size_t gap = std::max<size_t>({needed, live / 2, 64});
+        std::vector<Ref> grown(live + gap);
+        for (size_t i = 0; i < index; ++i)
+            grown[i] = ref(i);
+        for (size_t i = index; i < live; ++i)
+            grown[i + gap] = ref(i);
+        m_refs = std::move(grown);
+        m_gapStart = index;
+        m_gapEnd = index + gap;
+        return;
+    }
+    if (index < m_gapStart) {
+        size_t n = m_gapStart - index;
+        std::memmove(&m_refs[m_gapEnd - n], &m_refs[index], n * sizeof(Ref));
+        m_gapStart -= n;
+        m_gapEnd -= n;
+    } else if (index > m_gapStart) {
+        size_t n = index - m_gapStart;
+        std::memmove(&m_refs[m_gapStart], &m_refs[m_gapEnd], n * sizeof(Ref));
+        m_gapStart += n;
+        m_gapEnd += n;
+    }
+}
+
+void LineStore::insert(size_t index, const std::vector<std::string_view>& lines,
+                       std::string_view eol) {
+    if (lines.empty())
+        return;
+    index = std::min(index, count());
+    bool appending = index == count();
+    // A file that ends without a line end keeps ending without one: the old
+    // last line is given an end, the new last line none.
+    bool lastWithoutEol = false;
+    if (appending) {
+        if (count() > 0) {
+            Ref& last = ref(count() - 1);
+            if (!endsWithLineEnd(last)) {
+                last.extraEol = 1;
+                lastWithoutEol = true;
+            }
+        } else if (m_headLength > 0 && m_original[m_headLength - 1] != '\n' && !m_headExtraEol) {
+            m_headExtraEol = true;
+            lastWithoutEol = true;
+        }
+    }
+    moveGap(index, lines.size());
+    for (size_t i = 0; i < lines.size(); ++i) {
+        Ref r;
+        r.offset = m_added.size();
+        r.added = 1;
+        r.textLength = static_cast<uint32_t>(lines[i].size());
+        m_added.append(lines[i]);
+        bool noEol = lastWithoutEol && i + 1 == lines.size();
+        if (!noEol)
+            m_added.append(eol);
+        r.tailLength = static_cast<uint32_t>(noEol ? 0 : eol.size());
+        m_refs[m_gapStart++] = r;
+    }
+    m_modified = true;
+}
+
+std::string LineStore::serialize(std::string_view eol) const {
+    std::string out;
+    out.reserve(m_original.size() + m_added.size());
+    out.append(head());
+    if (m_headExtraEol)
+        out.append(eol);
+    for (size_t i = 0, n = count(); i < n; ++i) {
+        const Ref& r = ref(i);
+        out.append(bytes(r));
+        if (r.extraEol)
+            out.append(eol);
+    }
+    return out;
+}
+
+} // namespace trapline

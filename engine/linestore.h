@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace trapline {
+
+/// The lines of one module file, kept as the file's own bytes.
+///
+/// The file is held whole and never changed; each code line is a reference
+/// into it (its text, then a "tail": its line end plus any hidden attribute
+/// lines that follow it). Inserted lines live in a second buffer. References
+/// sit in a gap buffer, so insertions that move forward through a module cost
+/// time in proportion to the distance moved, not to the module's size.
+/// Indexes are 0-based here; the code module translates to 1-based lines.
+class LineStore {
+public:
+    LineStore() = default;
+    explicit LineStore(std::string original);
+
+    /// Load-time setup: the first `length` bytes are the hidden head.
+    void setHead(size_t length) { m_headLength = length; }
+    /// Load-time setup: appends a line of the original file.
+    void appendOriginal(size_t offset, size_t textLength, size_t tailLength);
+
+    size_t count() const { return m_refs.size() - gapLength(); }
+    std::string_view text(size_t index) const;
+    /// The line end and hidden lines written after the line's text.
+    std::string_view tail(size_t index) const;
+    std::string_view head() const { return std::string_view(m_original).substr(0, m_headLength); }
+    const std::string& original() const { return m_original; }
+
+    /// Inserts `lines` before `index` (== count() appends). Each new line gets
+    /// `eol`, except that a file without a final line end keeps none.
+    void insert(size_t index, const std::vector<std::string_view>& lines, std::string_view eol);
+
+    bool modified() const { return m_modified; }
+
+    /// The file's bytes as they are now. Unchanged lines are written from the
+    /// original bytes, so a load without change serialises byte for byte.
+    std::string serialize(std::string_view eol) const;
+
+    /// Bytes held beyond the original file (for memory accounting).
+    size_t overhead() const { return m_refs.capacity() * sizeof(Ref) + m_added.capacity(); }
+
+private:
+    /// One line: where its bytes are and how they split into text and tail.
+    struct Ref {
+        uint64_t offset = 0;
+        uint32_t textLength = 0;
+        uint32_t tailLength = 0;
+        uint8_t added = 0;    ///< bytes are in the buffer of inserted text
+        uint8_t extraEol = 0; ///< a line end owed after the tail (it was the last line)
+    };
+
+    size_t gapLength() const { return m_gapEnd - m_gapStart; }
+    const Ref& ref(size_t index) const {
+        return m_refs[index < m_gapStart ? index : index + gapLength()];
+    }
+    Ref& ref(size_t index) { return m_refs[index < m_gapStart ? index : index + gapLength()]; }
+    std::string_view bytes(const Ref& r) const;
+    void moveGap(size_t index, size_t needed);
+    bool endsWithLineEnd(const Ref& r) const;
+
+    std::string m_original;
+    std::string m_added;
+    size_t m_headLength = 0;
+    bool m_headExtraEol = false;
+    std::vector<Ref> m_refs;
+    size_t m_gapStart = 0;
+    size_t m_gapEnd = 0;
+    bool m_modified = false;
+};
+
+} // namespace trapline

@@ -1,0 +1,81 @@
+#include "proccatalogue.h"
+
+#include "declaration.h"
+
+namespace trapline {
+namespace {
+
+struct PropertyKind {
+    int kind;
+    const char* suffix;
+};
+constexpr PropertyKind kPropertyKinds[] = {{3, " (Get)"}, {1, " (Let)"}, {2, " (Set)"}};
+
+} // namespace
+
+Result<bool> ProcCatalogue::hasErrorTrap(const CodeModule& module, std::string_view name, int kind) {
+    auto body = module.ProcBodyLine(name, kind);
+    auto start = module.ProcStartLine(name, kind);
+    auto count = module.ProcCountLines(name, kind);
+    if (!body || !start || !count)
+        return (!body ? body : !start ? start : count).error();
+    long line = *body, column = 1, endLine = *start + *count - 1, endColumn = -1;
+    return module.Find("On Error ", line, column, endLine, endColumn, false, false, false);
+}
+
+bool ProcCatalogue::GetProcNames(std::string_view moduleFilter) {
+    m_procs.resize(1);
+    Project* project = m_vbe.ActiveVBProject();
+    if (!project) {
+        m_messages.show(std::to_string(errors::NoObject) + " :" + "Object variable not set: no active project",
+                        "ERROR GetProcNames !", MsgIcon::Exclamation, MsgButtons::Ok);
+        return false;
+    }
+    const Components& components = project->VBComponents();
+    for (long i = 1; i <= components.Count(); ++i) {
+        auto item = components.Item(i);
+        if (!item) {
+            m_messages.show(std::to_string(item.error().number) + " :" + item.error().description,
+                            "ERROR GetProcNames !", MsgIcon::Exclamation, MsgButtons::Ok);
+            return false;
+        }
+        Component& component = **item;
+        if (moduleFilter == "*" || component.Name() == moduleFilter)
+            catalogue(component);
+    }
+    return size() > 0;
+}
+
+void ProcCatalogue::catalogue(Component& component) {
+    const CodeModule& module = component.CodeModule();
+    const std::string& moduleName = module.Parent() ? module.Parent()->Name() : component.Name();
+    for (const Member& member : module.Members()) {
+        if (member.Type == 1) {
+            if (std::to_string(member.attribute).rfind("187", 0) == 0)
+                continue;
+            auto body = module.ProcBodyLine(member.Name, 0);
+            if (!body)
+                continue;
+            auto first = module.Lines(*body, 1);
+            auto trap = hasErrorTrap(module, member.Name, 0);
+            if (!first || !trap)
+                continue; // nothing reliable to catalogue
+            m_procs.push_back(ProcInfo{moduleName, member.Name, declaration::classify(*first), 0,
+                                       *trap, &component});
+        } else if (member.Type == 2) {
+            for (const PropertyKind& pk : kPropertyKinds) {
+                auto body = module.ProcBodyLine(member.Name, pk.kind);
+                if (!body)
+                    continue; // no procedure of this kind
+                auto first = module.Lines(*body, 1);
+                auto trap = hasErrorTrap(module, member.Name, pk.kind);
+                if (!first || !trap)
+                    continue;
+                m_procs.push_back(ProcInfo{moduleName, member.Name + pk.suffix, 2, pk.kind, *trap,
+                                           &component});
+            }
+        }
+    }
+}
+
+} // namespace trapline

@@ -1,0 +1,196 @@
+#include "procindex.h"
+
+#include "vbsyntax.h"
+
+#include <algorithm>
+
+namespace trapline {
+namespace {
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+/// The member attribute among the hidden lines after a declaration.
+long attributeOf(const LineStore& lines, size_t lastIndex, std::string_view name) {
+    std::string_view tail = lines.tail(lastIndex);
+    while (!tail.empty()) {
+        size_t nl = tail.find('\n');
+        std::string_view line = tail.substr(0, nl);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (auto id = vb::userMemId(line, name))
+            return *id;
+        if (nl == std::string_view::npos)
+            break;
+        tail.remove_prefix(nl + 1);
+    }
+    return 0;
+}
+
+} // namespace
+
+std::string ProcIndex::key(std::string_view name, int kind) {
+    std::string k;
+    k.reserve(name.size() + 2);
+    for (char c : name)
+        k += lower(c);
+    k += '\0';
+    k += static_cast<char>('0' + kind);
+    return k;
+}
+
+void ProcIndex::build(const LineStore& lines) {
+    m_procs.clear();
+    m_byKey.clear();
+    m_members.clear();
+    m_shiftFrom = 0;
+    m_shiftBy = 0;
+
+    const long count = static_cast<long>(lines.count());
+    long lastCode = 0; // last line that is neither blank nor a comment
+    long prevEnd = 0;  // End statement of the previous procedure
+    long open = -1; // the procedure whose End is not yet seen
+    std::string openKey;
+    std::unordered_map<std::string, size_t> memberAt;
+
+    // The first procedure starts after the declarations section's last code
+    // line; every later one right after the previous procedure.
+    auto startFor = [&]() { return (prevEnd > 0 ? prevEnd : lastCode) + 1; };
+
+    for (long line = 1; line <= count; ++line) {
+        const long first = line;
+        std::string_view text = lines.text(static_cast<size_t>(line - 1));
+        std::string joined;
+        std::string_view statement = text;
+        if (vb::isContinued(text)) {
+            joined.assign(text);
+            while (line < count && vb::isContinued(lines.text(static_cast<size_t>(line - 1)))) {
+                joined.erase(joined.find_last_of('_'));
+                joined += ' ';
+                joined += lines.text(static_cast<size_t>(line));
+                ++line;
+            }
+            statement = joined;
+        }
+
+        if (open >= 0 && vb::endStatementType(text)) {
+            m_procs[open].last = line;
+            prevEnd = line;
+            lastCode = line;
+            open = -1;
+            continue;
+        }
+        auto decl = vb::parseDeclaration(statement);
+        if (!decl) {
+            if (!vb::isBlankOrComment(text))
+                lastCode = line;
+            continue;
+        }
+        std::string k = key(decl->name, decl->procKind);
+        if (open >= 0) {
+            // The same procedure declared again: alternatives under #If/#Else.
+            if (k == openKey)
+                continue;
+            // Another procedure begins before this one ended: this one has no
+            // End statement; it keeps the lines up to the new one's comments.
+            m_procs[open].last = std::max(m_procs[open].body, lastCode);
+            prevEnd = m_procs[open].last;
+            open = -1;
+        }
+        Entry e{startFor(), first, line, k};
+        if (m_byKey.emplace(k, m_procs.size()).second) {
+            std::string memberKey = key(decl->name, decl->procType == 2 ? 2 : 1);
+            if (memberAt.emplace(memberKey, m_members.size()).second)
+                m_members.push_back(Member{decl->name, decl->procType == 2 ? 2 : 1,
+                                           attributeOf(lines, static_cast<size_t>(line - 1),
+                                                       decl->name)});
+        }
+        m_procs.push_back(std::move(e));
+        lastCode = line;
+        if (decl->endsOnSameLine) {
+            prevEnd = line;
+        } else {
+            open = static_cast<long>(m_procs.size()) - 1;
+            openKey = k;
+        }
+    }
+    // The last procedure owns whatever follows its End statement.
+    if (!m_procs.empty())
+        m_procs.back().last = std::max(count, m_procs.back().body);
+}
+
+ProcIndex::Proc ProcIndex::proc(size_t i) const {
+    const Entry& e = m_procs[i];
+    long d = i >= m_shiftFrom ? m_shiftBy : 0;
+    return Proc{e.start + d, e.body + d, e.last + d};
+}
+
+ProcIndex::Entry& ProcIndex::materialised(size_t i) {
+    if (i >= m_shiftFrom && m_shiftBy != 0) {
+        // Pull the lazy shift boundary past i.
+        for (size_t j = m_shiftFrom; j <= i; ++j) {
+            m_procs[j].start += m_shiftBy;
+            m_procs[j].body += m_shiftBy;
+            m_procs[j].last += m_shiftBy;
+        }
+        m_shiftFrom = i + 1;
+    }
+    return m_procs[i];
+}
+
+void ProcIndex::shiftAfter(size_t first, long count) {
+    if (m_shiftBy == 0 || m_shiftFrom >= m_procs.size()) {
+        m_shiftFrom = first;
+        m_shiftBy = count;
+        return;
+    }
+    if (first < m_shiftFrom) {
+        for (size_t j = first; j < m_shiftFrom; ++j) {
+            m_procs[j].start += count;
+            m_procs[j].body += count;
+            m_procs[j].last += count;
+        }
+    } else {
+        for (size_t j = m_shiftFrom; j < first; ++j) {
+            m_procs[j].start += m_shiftBy;
+            m_procs[j].body += m_shiftBy;
+            m_procs[j].last += m_shiftBy;
+        }
+        m_shiftFrom = first;
+    }
+    m_shiftBy += count;
+}
+
+std::optional<ProcIndex::Proc> ProcIndex::find(std::string_view name, int kind) const {
+    auto it = m_byKey.find(key(name, kind));
+    if (it == m_byKey.end())
+        return std::nullopt;
+    return proc(it->second);
+}
+
+void ProcIndex::shiftForInsert(long line, long count) {
+    if (m_procs.empty() || count == 0)
+        return;
+    // The procedure holding the line now at `line` takes the new lines; before
+    // the first procedure they belong to the declarations section.
+    size_t lo = 0, hi = m_procs.size();
+    while (lo < hi) {
+        size_t mid = (lo + hi) / 2;
+        if (proc(mid).start <= line)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    if (lo == 0) {
+        shiftAfter(0, count);
+        return;
+    }
+    size_t owner = lo - 1;
+    Entry& e = materialised(owner);
+    if (line <= e.body)
+        e.body += count;
+    e.last += count;
+    if (owner + 1 < m_procs.size())
+        shiftAfter(owner + 1, count);
+}
+
+} // namespace trapline

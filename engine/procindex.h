@@ -1,0 +1,73 @@
+#pragma once
+
+#include "linestore.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace trapline {
+
+/// A member of a code module as the IDE lists it: one per Sub or Function
+/// (type 1) and one per property name (type 2), in the order of first
+/// declaration. `attribute` is the member's VB_UserMemId, 0 when it has none.
+struct Member {
+    std::string Name;
+    int Type = 0;
+    long attribute = 0;
+};
+
+/// Where the procedures of one module lie, tiled as the IDE's code window
+/// tiles them: a procedure runs from the line after the previous procedure's
+/// End statement (the first one from the line after the declarations
+/// section's last code line) to its own End statement; the last procedure
+/// runs to the end of the module.
+///
+/// Line numbers are 1-based. After an insertion the index is shifted rather
+/// than rebuilt: procedures after the insertion point are moved lazily, so a
+/// run that inserts forward through a module stays linear in its size.
+class ProcIndex {
+public:
+    struct Proc {
+        long start = 0; ///< first line, comments above the declaration included
+        long body = 0;  ///< first line of the declaration statement
+        long last = 0;  ///< last line
+    };
+
+    void build(const LineStore& lines);
+
+    /// Looks a procedure up by name (letter case ignored, as VB does) and host kind.
+    std::optional<Proc> find(std::string_view name, int kind) const;
+    const std::vector<Member>& members() const { return m_members; }
+    size_t procCount() const { return m_procs.size(); }
+    /// Line on which the first procedure starts, or 0 when there is none.
+    long firstProcStart() const { return m_procs.empty() ? 0 : proc(0).start; }
+    /// Declaration line of the first procedure, or 0 when there is none.
+    long firstProcBody() const { return m_procs.empty() ? 0 : proc(0).body; }
+
+    /// Accounts for `count` lines inserted before `line`, none of which
+    /// changes where procedures begin or end.
+    void shiftForInsert(long line, long count);
+
+private:
+    struct Entry {
+        long start, body, last;
+        std::string key; ///< name in lower case, then the kind
+    };
+
+    Proc proc(size_t i) const;
+    Entry& materialised(size_t i);
+    void shiftAfter(size_t first, long count);
+    static std::string key(std::string_view name, int kind);
+
+    std::vector<Entry> m_procs;
+    std::unordered_map<std::string, size_t> m_byKey;
+    std::vector<Member> m_members;
+    // Entries from m_shiftFrom on are stored m_shiftBy lines too high up.
+    size_t m_shiftFrom = 0;
+    long m_shiftBy = 0;
+};
+
+} // namespace trapline

@@ -1,0 +1,360 @@
+#include "projectloader.h"
+
+#include "diskfile.h"
+#include "vbsyntax.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace trapline {
+namespace {
+
+std::string lowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+std::string trim(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r'))
+        --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::string unquote(std::string s) {
+    if (s.size() >= 2 && s.front() == '"' && s.back() == '"')
+        return s.substr(1, s.size() - 2);
+    return s;
+}
+
+/// Splits a text file into lines, without their line ends.
+std::vector<std::string> textLines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        size_t nl = bytes.find('\n', pos);
+        size_t end = nl == std::string::npos ? bytes.size() : nl;
+        std::string line = bytes.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(std::move(line));
+        pos = end + 1;
+    }
+    return lines;
+}
+
+/// The VB_Name a module file's head gives, if any.
+std::string vbName(const std::string& bytes) {
+    size_t limit = std::min<size_t>(bytes.size(), 1 << 20);
+    size_t pos = 0;
+    while (pos < limit) {
+        size_t nl = bytes.find('\n', pos);
+        if (nl == std::string::npos)
+            nl = bytes.size();
+        std::string_view line(bytes.data() + pos, nl - pos);
+        if (vb::isAttributeLine(line)) {
+            std::string_view rest = vb::trimLeft(line.substr(10));
+            if (rest.size() > 7 && vb::equalsNoCase(rest.substr(0, 7), "VB_Name")) {
+                rest = vb::trimLeft(rest.substr(7));
+                if (!rest.empty() && rest[0] == '=')
+                    return unquote(trim(rest.substr(1)));
+            }
+        }
+        pos = nl + 1;
+    }
+    return {};
+}
+
+std::string folderOf(const std::string& path) {
+    fs::path p(path);
+    return p.has_parent_path() ? p.parent_path().string() : std::string(".");
+}
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty() || folder == ".")
+        return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+std::optional<ComponentType> componentKey(const std::string& key) {
+    std::string k = lowerAscii(key);
+    if (k == "module")
+        return ComponentType::StdModule;
+    if (k == "class")
+        return ComponentType::ClassModule;
+    if (k == "form")
+        return ComponentType::Form;
+    if (k == "usercontrol")
+        return ComponentType::UserControl;
+    if (k == "propertypage")
+        return ComponentType::PropertyPage;
+    if (k == "userdocument")
+        return ComponentType::UserDocument;
+    if (k == "designer")
+        return ComponentType::Designer;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string Diagnostic::text() const {
+    if (line > 0)
+        return file + ":" + std::to_string(line) + ": " + message;
+    return file + ": " + message;
+}
+
+void ProjectLoader::report(std::string file, long line, std::string message) {
+    m_diagnostics.push_back(Diagnostic{std::move(file), line, std::move(message)});
+}
+
+std::optional<ComponentType> ProjectLoader::typeForExtension(const std::string& path) {
+    std::string ext = lowerAscii(fs::path(path).extension().string());
+    if (ext == ".bas")
+        return ComponentType::StdModule;
+    if (ext == ".cls")
+        return ComponentType::ClassModule;
+    if (ext == ".frm")
+        return ComponentType::Form;
+    if (ext == ".ctl")
+        return ComponentType::UserControl;
+    if (ext == ".pag")
+        return ComponentType::PropertyPage;
+    if (ext == ".dob")
+        return ComponentType::UserDocument;
+    if (ext == ".dsr")
+        return ComponentType::Designer;
+    return std::nullopt;
+}
+
+std::string ProjectLoader::resolve(const std::string& folder, const std::string& windowsPath) {
+    std::string path = windowsPath;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    // A drive letter or UNC path names another machine's disk.
+    if ((path.size() >= 2 && path[1] == ':') || path.rfind("//", 0) == 0)
+        return {};
+    std::string current = path.rfind('/', 0) == 0 ? std::string("/") : folder;
+    size_t pos = 0;
+    std::error_code ec;
+    while (pos <= path.size()) {
+        size_t slash = path.find('/', pos);
+        std::string segment = path.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+        pos = slash == std::string::npos ? path.size() + 1 : slash + 1;
+        if (segment.empty() || segment == ".")
+            continue;
+        if (segment == "..") {
+            current = joinPath(current, "..");
+            continue;
+        }
+        std::string exact = joinPath(current, segment);
+        if (fs::exists(fs::symlink_status(exact, ec))) {
+            current = exact;
+            continue;
+        }
+        std::string wanted = lowerAscii(segment);
+        std::string found;
+        for (fs::directory_iterator it(current.empty() ? "." : current, ec), end; !ec && it != end;
+             it.increment(ec)) {
+            std::string name = it->path().filename().string();
+            if (lowerAscii(name) == wanted && (found.empty() || name < found))
+                found = name;
+        }
+        if (found.empty())
+            return {};
+        current = joinPath(current, found);
+    }
+    return current;
+}
+
+Result<std::unique_ptr<Project>> ProjectLoader::load(const std::vector<std::string>& paths) {
+    auto project = std::make_unique<Project>(m_codepage);
+    bool anyInput = false;
+    for (const std::string& path : paths) {
+        std::error_code ec;
+        fs::file_status st = fs::status(path, ec);
+        if (!fs::exists(st)) {
+            report(path, 0, "no such file or folder");
+            continue;
+        }
+        anyInput = true;
+        std::string ext = lowerAscii(fs::path(path).extension().string());
+        if (fs::is_directory(st)) {
+            loadFolder(path, *project);
+        } else if (ext == ".vbp") {
+            loadVbp(path, *project);
+        } else if (ext == ".vbg") {
+            loadVbg(path, *project);
+        } else if (auto type = typeForExtension(path)) {
+            loadModule(path, *type, {}, *project, {}, 0);
+        } else {
+            report(path, 0, "not a VB project, project group or module file");
+        }
+    }
+    if (!anyInput)
+        return makeError(errors::FileNotFound, "trapline", "nothing to load");
+    if (project->fileName().empty() && !paths.empty())
+        project->VBComponents().setFolder(
+            fs::is_directory(paths.front()) ? paths.front() : folderOf(paths.front()));
+    return project;
+}
+
+void ProjectLoader::loadVbg(const std::string& path, Project& project) {
+    auto contents = DiskFile::read(path);
+    if (!contents) {
+        report(path, 0, contents.error().description);
+        return;
+    }
+    std::string startup;
+    long startupLine = 0;
+    std::string firstProject;
+    long firstLine = 0;
+    std::vector<std::string> lines = textLines(contents->bytes);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        size_t eq = lines[i].find('=');
+        if (eq == std::string::npos)
+            continue;
+        std::string key = lowerAscii(trim(std::string_view(lines[i]).substr(0, eq)));
+        std::string value = m_codepage.toUtf8(trim(std::string_view(lines[i]).substr(eq + 1)));
+        if (key == "startupproject" && startup.empty()) {
+            startup = value;
+            startupLine = static_cast<long>(i + 1);
+        } else if (key == "project" && firstProject.empty()) {
+            firstProject = value;
+            firstLine = static_cast<long>(i + 1);
+        }
+    }
+    if (startup.empty()) {
+        startup = firstProject;
+        startupLine = firstLine;
+    }
+    if (startup.empty()) {
+        report(path, 0, "the project group names no project");
+        return;
+    }
+    std::string vbp = resolve(folderOf(path), startup);
+    if (vbp.empty()) {
+        report(path, startupLine, startup + ": file not found");
+        return;
+    }
+    loadVbp(vbp, project);
+}
+
+void ProjectLoader::loadVbp(const std::string& path, Project& project) {
+    auto contents = DiskFile::read(path);
+    if (!contents) {
+        report(path, 0, contents.error().description);
+        return;
+    }
+    if (contents->bytes.find('\0') != std::string::npos) {
+        report(path, 0, "binary file, not a VB project");
+        return;
+    }
+    if (project.fileName().empty()) {
+        project.setFileName(path);
+        project.VBComponents().setFolder(folderOf(path));
+    }
+    const std::string folder = folderOf(path);
+    std::vector<std::string> lines = textLines(contents->bytes);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const long lineNo = static_cast<long>(i + 1);
+        std::string_view line = lines[i];
+        if (!line.empty() && line.front() == '[')
+            break; // the sections at the end hold settings, not components
+        size_t eq = line.find('=');
+        if (eq == std::string_view::npos)
+            continue;
+        std::string key = trim(line.substr(0, eq));
+        std::string value = trim(line.substr(eq + 1));
+        if (lowerAscii(key) == "name" && project.Name().empty()) {
+            project.setName(m_codepage.toUtf8(unquote(value)));
+            continue;
+        }
+        auto type = componentKey(key);
+        if (!type)
+            continue;
+        std::string name;
+        std::string file = value;
+        if (*type == ComponentType::StdModule || *type == ComponentType::ClassModule) {
+            size_t semi = value.find(';');
+            if (semi == std::string::npos) {
+                report(path, lineNo, key + "= line has no \"Name; path\" pair");
+                continue;
+            }
+            name = trim(std::string_view(value).substr(0, semi));
+            file = trim(std::string_view(value).substr(semi + 1));
+        }
+        if (file.empty()) {
+            report(path, lineNo, key + "= line names no file");
+            continue;
+        }
+        std::string resolved = resolve(folder, m_codepage.toUtf8(file));
+        if (resolved.empty())
+            resolved = resolve(folder, file);
+        if (resolved.empty()) {
+            report(path, lineNo, m_codepage.toUtf8(file) + ": file not found");
+            continue;
+        }
+        loadModule(resolved, *type, name, project, path, lineNo);
+    }
+}
+
+void ProjectLoader::loadFolder(const std::string& path, Project& project) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, ec);
+    if (ec) {
+        report(path, 0, "cannot read the folder: " + ec.message());
+        return;
+    }
+    for (fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) {
+            report(path, 0, "cannot read the folder: " + ec.message());
+            break;
+        }
+        if (it->is_regular_file(ec) && typeForExtension(it->path().string()))
+            files.push_back(it->path().string());
+    }
+    std::sort(files.begin(), files.end());
+    if (files.empty())
+        report(path, 0, "the folder holds no module files");
+    for (const std::string& file : files)
+        loadModule(file, *typeForExtension(file), {}, project, {}, 0);
+}
+
+void ProjectLoader::loadModule(const std::string& path, ComponentType type,
+                               const std::string& name, Project& project,
+                               const std::string& listedIn, long listedLine) {
+    std::error_code ec;
+    std::string key = fs::weakly_canonical(path, ec).string();
+    if (!m_loaded.insert(ec ? path : key).second)
+        return; // named twice: it is still one file
+    auto where = [&](const std::string& message) {
+        if (listedIn.empty())
+            report(path, 0, message);
+        else
+            report(listedIn, listedLine, path + ": " + message);
+    };
+    auto contents = DiskFile::read(path);
+    if (!contents) {
+        where(contents.error().description);
+        return;
+    }
+    if (contents->bytes.find('\0') != std::string::npos) {
+        where("binary file, not a VB module");
+        return;
+    }
+    std::string componentName = vbName(contents->bytes);
+    if (componentName.empty())
+        componentName = name.empty() ? fs::path(path).stem().string() : name;
+    project.VBComponents().append(std::make_unique<Component>(
+        componentName, type, path, std::move(contents->bytes), contents->stamp));
+}
+
+} // namespace trapline

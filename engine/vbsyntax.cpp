@@ -1,0 +1,215 @@
+#include "vbsyntax.h"
+
+#include <charconv>
+
+namespace trapline::vb {
+namespace {
+
+bool isSpace(char c) { return c == ' ' || c == '\t'; }
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool isIdentChar(char c) {
+    auto u = static_cast<unsigned char>(c);
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+           u == '_' || u >= 0x80;
+}
+
+bool isIdentStart(char c) {
+    auto u = static_cast<unsigned char>(c);
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u >= 0x80;
+}
+
+/// Reads the next word (identifier characters) after blanks; advances `pos`.
+std::string_view nextWord(std::string_view s, size_t& pos) {
+    while (pos < s.size() && isSpace(s[pos]))
+        ++pos;
+    size_t start = pos;
+    while (pos < s.size() && isIdentChar(s[pos]))
+        ++pos;
+    return s.substr(start, pos - start);
+}
+
+/// True when `s` starts with the keyword `word` followed by a word boundary.
+bool startsWithWord(std::string_view s, std::string_view word) {
+    if (s.size() < word.size() || !equalsNoCase(s.substr(0, word.size()), word))
+        return false;
+    return s.size() == word.size() || !isIdentChar(s[word.size()]);
+}
+
+/// Skips blanks and a leading line number ("100 End Sub").
+std::string_view skipLineNumber(std::string_view s) {
+    s = trimLeft(s);
+    size_t i = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+        ++i;
+    if (i > 0 && i < s.size() && isSpace(s[i]))
+        return trimLeft(s.substr(i));
+    return s;
+}
+
+std::optional<int> endKeywordAt(std::string_view s) {
+    if (!startsWithWord(s, "End"))
+        return std::nullopt;
+    size_t pos = 3;
+    if (pos >= s.size() || !isSpace(s[pos]))
+        return std::nullopt;
+    std::string_view word = nextWord(s, pos);
+    if (pos < s.size() && !(isSpace(s[pos]) || s[pos] == '\'' || s[pos] == ':'))
+        return std::nullopt;
+    if (equalsNoCase(word, "Sub"))
+        return 0;
+    if (equalsNoCase(word, "Function"))
+        return 1;
+    if (equalsNoCase(word, "Property"))
+        return 2;
+    return std::nullopt;
+}
+
+/// True when a later statement of the line (after a ":" outside strings and
+/// before any comment) is an End Sub/Function/Property.
+bool hasTrailingEnd(std::string_view s) {
+    bool inString = false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        char c = s[i];
+        if (c == '"')
+            inString = !inString;
+        else if (!inString && c == '\'')
+            return false;
+        else if (!inString && c == ':' && (i + 1 >= s.size() || s[i + 1] != '=')) {
+            if (endKeywordAt(trimLeft(s.substr(i + 1))))
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
+std::string_view trimLeft(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size() && isSpace(s[i]))
+        ++i;
+    return s.substr(i);
+}
+
+bool isBlank(std::string_view line) { return trimLeft(line).empty(); }
+
+std::optional<Declaration> parseDeclaration(std::string_view statement) {
+    size_t pos = 0;
+    std::string_view word = nextWord(statement, pos);
+    if (equalsNoCase(word, "Public") || equalsNoCase(word, "Private") ||
+        equalsNoCase(word, "Friend"))
+        word = nextWord(statement, pos);
+    if (equalsNoCase(word, "Static"))
+        word = nextWord(statement, pos);
+
+    Declaration d;
+    if (equalsNoCase(word, "Sub")) {
+        d.procType = 0;
+    } else if (equalsNoCase(word, "Function")) {
+        d.procType = 1;
+    } else if (equalsNoCase(word, "Property")) {
+        d.procType = 2;
+        std::string_view which = nextWord(statement, pos);
+        if (equalsNoCase(which, "Get"))
+            d.procKind = 3;
+        else if (equalsNoCase(which, "Let"))
+            d.procKind = 1;
+        else if (equalsNoCase(which, "Set"))
+            d.procKind = 2;
+        else
+            return std::nullopt;
+    } else {
+        return std::nullopt;
+    }
+    if (pos >= statement.size() || !isSpace(statement[pos]))
+        return std::nullopt;
+    std::string_view name = nextWord(statement, pos);
+    if (name.empty() || !isIdentStart(name[0]))
+        return std::nullopt;
+    d.name = std::string(name);
+    // A type suffix ("Pad$") is not part of the name the IDE knows.
+    if (pos < statement.size() &&
+        std::string_view("%&!#@$").find(statement[pos]) != std::string_view::npos)
+        ++pos;
+    if (pos < statement.size()) {
+        char c = statement[pos];
+        if (!(isSpace(c) || c == '(' || c == '\'' || c == ':'))
+            return std::nullopt;
+    }
+    d.endsOnSameLine = hasTrailingEnd(statement.substr(pos));
+    return d;
+}
+
+std::optional<int> endStatementType(std::string_view line) {
+    return endKeywordAt(skipLineNumber(line));
+}
+
+bool isContinued(std::string_view line) {
+    size_t end = line.size();
+    while (end > 0 && isSpace(line[end - 1]))
+        --end;
+    if (end == 0 || line[end - 1] != '_')
+        return false;
+    return end == 1 || isSpace(line[end - 2]);
+}
+
+bool isAttributeLine(std::string_view line) {
+    return line.size() > 10 && equalsNoCase(line.substr(0, 9), "Attribute") && isSpace(line[9]);
+}
+
+bool isBlankOrComment(std::string_view line) {
+    std::string_view t = trimLeft(line);
+    return t.empty() || t[0] == '\'' || startsWithWord(t, "Rem");
+}
+
+Directive directive(std::string_view line) {
+    std::string_view t = trimLeft(line);
+    if (t.empty() || t[0] != '#')
+        return Directive::None;
+    t = trimLeft(t.substr(1));
+    if (startsWithWord(t, "If"))
+        return Directive::If;
+    if (startsWithWord(t, "ElseIf"))
+        return Directive::ElseIf;
+    if (startsWithWord(t, "Else"))
+        return Directive::Else;
+    if (startsWithWord(t, "End")) {
+        size_t pos = 3;
+        if (equalsNoCase(nextWord(t, pos), "If"))
+            return Directive::EndIf;
+    }
+    if (startsWithWord(t, "EndIf"))
+        return Directive::EndIf;
+    return Directive::Other;
+}
+
+std::optional<long> userMemId(std::string_view line, std::string_view name) {
+    if (!isAttributeLine(line))
+        return std::nullopt;
+    std::string_view rest = trimLeft(line.substr(10));
+    std::string expected = std::string(name) + ".VB_UserMemId";
+    if (rest.size() < expected.size() || !equalsNoCase(rest.substr(0, expected.size()), expected))
+        return std::nullopt;
+    rest = trimLeft(rest.substr(expected.size()));
+    if (rest.empty() || rest[0] != '=')
+        return std::nullopt;
+    rest = trimLeft(rest.substr(1));
+    long value = 0;
+    auto [ptr, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), value);
+    if (ec != std::errc())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace trapline::vb

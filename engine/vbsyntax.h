@@ -1,0 +1,56 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+/// Text tests on single lines of VB6 code. They are deliberately shallow: no
+/// expression parsing, only what is needed to tile a module into procedures
+/// the way the IDE's code window does.
+namespace trapline::vb {
+
+/// A Sub, Function or Property declaration statement.
+struct Declaration {
+    std::string name; ///< without a type suffix ("Pad" for "Pad$")
+    int procType = 0; ///< 0 Sub, 1 Function, 2 Property
+    int procKind = 0; ///< host kind: 0 Sub/Function, 1 Let, 2 Set, 3 Get
+    bool endsOnSameLine = false; ///< "Sub X(): End Sub"
+};
+
+/// Recognises "[Public|Private|Friend] [Static] Sub|Function|Property Get|Let|Set Name".
+/// Keywords compare without regard to case. `Declare`, `Event` and the like are no
+/// declarations here. `statement` is one logical line (continuations joined).
+std::optional<Declaration> parseDeclaration(std::string_view statement);
+
+/// 0, 1 or 2 when the line is an "End Sub", "End Function" or "End Property"
+/// statement (leading blanks and a line number allowed, a comment may follow).
+std::optional<int> endStatementType(std::string_view line);
+
+/// The line ends with the continuation " _" (trailing blanks ignored). Also true
+/// for comments, which VB continues the same way.
+bool isContinued(std::string_view line);
+
+/// "Attribute X.VB_... = ..." lines, which the code window hides.
+bool isAttributeLine(std::string_view line);
+
+/// Empty, only blanks, or a comment ("'" or "Rem").
+bool isBlankOrComment(std::string_view line);
+
+/// Only spaces and tabs.
+bool isBlank(std::string_view line);
+
+enum class Directive { None, If, ElseIf, Else, EndIf, Other };
+
+/// The conditional-compilation directive a line holds, if any.
+Directive directive(std::string_view line);
+
+/// The value of "Attribute <name>.VB_UserMemId = <n>", if the line is that.
+std::optional<long> userMemId(std::string_view line, std::string_view name);
+
+/// Compares ASCII letters without regard to case; other bytes exactly.
+bool equalsNoCase(std::string_view a, std::string_view b);
+
+/// `s` with leading spaces and tabs removed.
+std::string_view trimLeft(std::string_view s);
+
+} // namespace trapline::vb
