@@ -98,8 +98,9 @@ Result<FileStamp> DiskFile::replace(const std::string& path, const std::string& 
             return makeError(errors::ChangedOnDisk, path,
                              "the file changed on disk since it was loaded; not written");
     }
-    if (exists && ::access(path.c_str(), W_OK) != 0)
-        return ioError(path, errno, "cannot write");
+    // A file without write bits is read-only by intent, even for root.
+    if (exists && ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0))
+        return makeError(errors::PermissionDenied, path, "the file is read-only; not written");
 
     std::string dir = ".";
     std::string base = path;

@@ -81,7 +81,8 @@ void ProcIndex::build(const LineStore& lines) {
         }
         auto decl = vb::parseDeclaration(statement);
         if (!decl) {
-            if (!vb::isBlankOrComment(text))
+            // #If lines go with the procedure below them, like comments do.
+            if (!vb::isBlankOrComment(text) && vb::directive(text) == vb::Directive::None)
                 lastCode = line;
             continue;
         }

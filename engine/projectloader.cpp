@@ -1,6 +1,7 @@
 #include "projectloader.h"
 
 #include "diskfile.h"
+#include "vbpfile.h"
 #include "vbsyntax.h"
 
 #include <algorithm>
@@ -82,25 +83,6 @@ std::string joinPath(const std::string& folder, const std::string& name) {
     if (folder.empty() || folder == ".")
         return name;
     return folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
-std::optional<ComponentType> componentKey(const std::string& key) {
-    std::string k = lowerAscii(key);
-    if (k == "module")
-        return ComponentType::StdModule;
-    if (k == "class")
-        return ComponentType::ClassModule;
-    if (k == "form")
-        return ComponentType::Form;
-    if (k == "usercontrol")
-        return ComponentType::UserControl;
-    if (k == "propertypage")
-        return ComponentType::PropertyPage;
-    if (k == "userdocument")
-        return ComponentType::UserDocument;
-    if (k == "designer")
-        return ComponentType::Designer;
-    return std::nullopt;
 }
 
 } // namespace
@@ -261,47 +243,21 @@ void ProjectLoader::loadVbp(const std::string& path, Project& project) {
         project.VBComponents().setFolder(folderOf(path));
     }
     const std::string folder = folderOf(path);
-    std::vector<std::string> lines = textLines(contents->bytes);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const long lineNo = static_cast<long>(i + 1);
-        std::string_view line = lines[i];
-        if (!line.empty() && line.front() == '[')
-            break; // the sections at the end hold settings, not components
-        size_t eq = line.find('=');
-        if (eq == std::string_view::npos)
-            continue;
-        std::string key = trim(line.substr(0, eq));
-        std::string value = trim(line.substr(eq + 1));
-        if (lowerAscii(key) == "name" && project.Name().empty()) {
-            project.setName(m_codepage.toUtf8(unquote(value)));
-            continue;
-        }
-        auto type = componentKey(key);
-        if (!type)
-            continue;
-        std::string name;
-        std::string file = value;
-        if (*type == ComponentType::StdModule || *type == ComponentType::ClassModule) {
-            size_t semi = value.find(';');
-            if (semi == std::string::npos) {
-                report(path, lineNo, key + "= line has no \"Name; path\" pair");
-                continue;
-            }
-            name = trim(std::string_view(value).substr(0, semi));
-            file = trim(std::string_view(value).substr(semi + 1));
-        }
-        if (file.empty()) {
-            report(path, lineNo, key + "= line names no file");
-            continue;
-        }
-        std::string resolved = resolve(folder, m_codepage.toUtf8(file));
+    VbpFile vbp = VbpFile::parse(std::move(contents->bytes));
+    if (project.Name().empty())
+        project.setName(m_codepage.toUtf8(vbp.name()));
+    for (const VbpFile::Problem& problem : vbp.problems())
+        report(path, problem.line, problem.message);
+    for (const VbpFile::Entry& entry : vbp.entries()) {
+        std::string file = m_codepage.toUtf8(entry.path);
+        std::string resolved = resolve(folder, file);
         if (resolved.empty())
-            resolved = resolve(folder, file);
+            resolved = resolve(folder, entry.path);
         if (resolved.empty()) {
-            report(path, lineNo, m_codepage.toUtf8(file) + ": file not found");
+            report(path, entry.line, file + ": file not found");
             continue;
         }
-        loadModule(resolved, *type, name, project, path, lineNo);
+        loadModule(resolved, entry.type, entry.name, project, path, entry.line);
     }
 }
 

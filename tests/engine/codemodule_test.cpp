@@ -1,3 +1,226 @@
 #include "codemodule.h"
+
 #include <gtest/gtest.h>
-TEST(CodeModule, Placeholder) { trapline::CodeModule m(std::string("Sub A()\r\nEnd Sub\r\n")); EXPECT_EQ(m.CountOfLines(), 2); }
+
+#include <random>
+
+using trapline::CodeModule;
+
+namespace {
+
+const std::string kClass = "VERSION 1.0 CLASS\r\n"
+                           "BEGIN\r\n"
+                           "  MultiUse = -1  'True\r\n"
+                           "END\r\n"
+                           "Attribute VB_Name = \"CThing\"\r\n"
+                           "Attribute VB_Exposed = False\r\n"
+                           "Option Explicit\r\n"
+                           "Private m_value As Long\r\n"
+                           "\r\n"
+                           "' The value.\r\n"
+                           "Public Property Get Value() As Long\r\n"
+                           "Attribute Value.VB_UserMemId = 0\r\n"
+                           "    Value = m_value\r\n"
+                           "End Property\r\n"
+                           "\r\n"
+                           "Public Property Let Value(ByVal v As Long)\r\n"
+                           "    m_value = v\r\n"
+                           "End Property\r\n"
+                           "\r\n"
+                           "Private Sub Reset()\r\n"
+                           "    m_value = 0\r\n"
+                           "End Sub\r\n"
+                           "\r\n"
+                           "\r\n";
+
+const std::string kForm = "VERSION 5.00\r\n"
+                          "Object = \"{831FDD16-0C5C-11D2-A9FC-0000F8754DA1}#2.0#0\"; \"MSCOMCTL.OCX\"\r\n"
+                          "Begin VB.Form frmMain \r\n"
+                          "   Caption         =   \"Main\"\r\n"
+                          "   Begin VB.CommandButton cmdOK \r\n"
+                          "      Caption         =   \"OK\"\r\n"
+                          "      BeginProperty Font \r\n"
+                          "         Name            =   \"Tahoma\"\r\n"
+                          "      EndProperty\r\n"
+                          "   End\r\n"
+                          "End\r\n"
+                          "Attribute VB_Name = \"frmMain\"\r\n"
+                          "Option Explicit\r\n"
+                          "Private Sub cmdOK_Click()\r\n"
+                          "    Unload Me\r\n"
+                          "End Sub\r\n";
+
+long bodyLine(const CodeModule& m, const std::string& name, int kind) {
+    return *m.ProcBodyLine(name, kind);
+}
+long lastLine(const CodeModule& m, const std::string& name, int kind) {
+    return *m.ProcStartLine(name, kind) + *m.ProcCountLines(name, kind) - 1;
+}
+
+} // namespace
+
+TEST(CodeModule, ShowsCodeWithoutTheHiddenHeadOrMemberAttributes) {
+    CodeModule cls(kClass);
+    EXPECT_EQ(*cls.Lines(1, 1), "Option Explicit");
+    EXPECT_EQ(*cls.Lines(5, 2), "Public Property Get Value() As Long\r\n    Value = m_value");
+    EXPECT_EQ(cls.CountOfLines(), 17);
+
+    CodeModule form(kForm);
+    EXPECT_EQ(*form.Lines(1, 1), "Option Explicit");
+    EXPECT_EQ(bodyLine(form, "cmdOK_Click", 0), 2);
+}
+
+TEST(CodeModule, SerialisesUnchangedFilesByteForByte) {
+    const std::string cases[] = {
+        kClass,
+        kForm,
+        "",
+        "Attribute VB_Name = \"M\"",
+        "Attribute VB_Name = \"M\"\nSub A()\nEnd Sub\n",
+        "Sub A()\r\nEnd Sub",
+        "Sub A()\r\n  x = 1\r  y\r\nEnd Sub\r\n\r\n\r\n",
+        "\r\n\r\n",
+        "Sub A()\r\nAttribute A.VB_Description = \"d\"",
+    };
+    for (const std::string& bytes : cases) {
+        CodeModule m(bytes);
+        EXPECT_FALSE(m.modified());
+        EXPECT_EQ(m.serialize(), bytes);
+    }
+}
+
+TEST(CodeModule, TilesProceduresAsTheCodeWindowDoes) {
+    CodeModule m(kClass);
+    // The comment above the first declaration belongs to the procedure; the
+    // blank line after the declarations section's code does too.
+    EXPECT_EQ(*m.ProcStartLine("Value", 3), 3);
+    EXPECT_EQ(bodyLine(m, "Value", 3), 5);
+    EXPECT_EQ(lastLine(m, "Value", 3), 7);
+    // Later procedures start right after the previous End statement.
+    EXPECT_EQ(*m.ProcStartLine("Value", 1), 8);
+    EXPECT_EQ(bodyLine(m, "Value", 1), 9);
+    // The last one owns the blank lines after its End.
+    EXPECT_EQ(bodyLine(m, "Reset", 0), 13);
+    EXPECT_EQ(lastLine(m, "Reset", 0), 17);
+    EXPECT_EQ(m.CountOfLines(), 17);
+}
+
+TEST(CodeModule, FailsForAProcedureOfAnotherNameOrKind) {
+    CodeModule m(kClass);
+    EXPECT_EQ(m.ProcBodyLine("Value", 2).error().number, trapline::errors::NotDefined);
+    EXPECT_EQ(m.ProcStartLine("Missing", 0).error().number, trapline::errors::NotDefined);
+    EXPECT_EQ(m.ProcCountLines("Reset", 3).error().number, trapline::errors::NotDefined);
+    EXPECT_TRUE(m.ProcBodyLine("reset", 0)); // VB names ignore letter case
+}
+
+TEST(CodeModule, ListsMembersOncePerPropertyWithTheirAttribute) {
+    CodeModule m(kClass);
+    ASSERT_EQ(m.Members().size(), 2u);
+    EXPECT_EQ(m.Members()[0].Name, "Value");
+    EXPECT_EQ(m.Members()[0].Type, 2);
+    EXPECT_EQ(m.Members()[0].attribute, 0);
+    EXPECT_EQ(m.Members()[1].Name, "Reset");
+    EXPECT_EQ(m.Members()[1].Type, 1);
+
+    CodeModule withId("Public Function Item(ByVal i As Long, _\r\n    ByVal j As Long)\r\n"
+                      "Attribute Item.VB_UserMemId = 1879048192\r\nEnd Function\r\n");
+    EXPECT_EQ(withId.Members()[0].attribute, 1879048192);
+    EXPECT_EQ(withId.CountOfLines(), 3);
+}
+
+TEST(CodeModule, InsertLinesTreatsAFinalLineBreakAsTheEndOfTheLastLine) {
+    CodeModule m(std::string("Sub A()\r\nEnd Sub\r\n"));
+    ASSERT_TRUE(m.InsertLines(2, "ON ERROR GOTO err_debug\r\n"));
+    EXPECT_EQ(m.CountOfLines(), 3);
+    ASSERT_TRUE(m.InsertLines(3, "a\r\nb"));
+    EXPECT_EQ(m.CountOfLines(), 5);
+    ASSERT_TRUE(m.InsertLines(3, ""));
+    EXPECT_EQ(m.CountOfLines(), 5);
+    ASSERT_TRUE(m.InsertLines(3, "\r\n"));
+    EXPECT_EQ(m.CountOfLines(), 6);
+    EXPECT_EQ(m.serialize(), "Sub A()\r\nON ERROR GOTO err_debug\r\n\r\na\r\nb\r\nEnd Sub\r\n");
+    EXPECT_TRUE(m.modified());
+    EXPECT_EQ(m.InsertLines(8, "x").error().number, trapline::errors::OutOfRange);
+    EXPECT_EQ(m.InsertLines(0, "x").error().number, trapline::errors::OutOfRange);
+}
+
+TEST(CodeModule, InsertedLinesKeepTheFilesLineEndsAndMissingFinalEnd) {
+    CodeModule lf(std::string("Sub A()\nEnd Sub\n"));
+    ASSERT_TRUE(lf.InsertLines(2, "x\r\ny"));
+    EXPECT_EQ(lf.serialize(), "Sub A()\nx\ny\nEnd Sub\n");
+
+    CodeModule open(std::string("Sub A()\r\nEnd Sub"));
+    ASSERT_TRUE(open.InsertLines(3, "' tail"));
+    EXPECT_EQ(open.serialize(), "Sub A()\r\nEnd Sub\r\n' tail");
+
+    CodeModule headOnly(std::string("Attribute VB_Name = \"M\""));
+    ASSERT_TRUE(headOnly.InsertLines(1, "Option Explicit"));
+    EXPECT_EQ(headOnly.serialize(), "Attribute VB_Name = \"M\"\r\nOption Explicit");
+}
+
+TEST(CodeModule, MemberAttributesStayRightAfterTheirDeclaration) {
+    CodeModule m(kClass);
+    long trap = bodyLine(m, "Value", 3) + 1;
+    ASSERT_TRUE(m.InsertLines(trap, "ON ERROR GOTO err_debug"));
+    const std::string out = m.serialize();
+    EXPECT_NE(out.find("Public Property Get Value() As Long\r\n"
+                       "Attribute Value.VB_UserMemId = 0\r\n"
+                       "ON ERROR GOTO err_debug\r\n"),
+              std::string::npos);
+}
+
+TEST(CodeModule, KeepsProcedurePositionsRightThroughManyInsertions) {
+    std::string text = "Option Explicit\r\nDim x As Long\r\n";
+    for (int i = 0; i < 60; ++i) {
+        text += "' Procedure " + std::to_string(i) + "\r\n";
+        text += (i % 3 == 0 ? "Public Property Get P" : "Private Sub S") + std::to_string(i) + "()\r\n";
+        text += "    x = " + std::to_string(i) + "\r\n";
+        text += i % 3 == 0 ? "End Property\r\n\r\n" : "End Sub\r\n\r\n";
+    }
+    CodeModule m(text);
+    std::mt19937 random(7);
+    for (int step = 0; step < 400; ++step) {
+        long line = std::uniform_int_distribution<long>(1, m.CountOfLines() + 1)(random);
+        std::string insert = step % 5 == 0 ? "\r\n" : (step % 2 ? "' note" : "    y = 1\r\n    z = 2");
+        ASSERT_TRUE(m.InsertLines(line, insert));
+    }
+    // A module read afresh from the result must tile exactly as the shifted index says.
+    CodeModule fresh(m.serialize());
+    ASSERT_EQ(fresh.Members().size(), m.Members().size());
+    for (const trapline::Member& member : m.Members()) {
+        int kind = member.Type == 2 ? 3 : 0;
+        EXPECT_EQ(*m.ProcBodyLine(member.Name, kind), *fresh.ProcBodyLine(member.Name, kind)) << member.Name;
+        EXPECT_EQ(*m.ProcStartLine(member.Name, kind), *fresh.ProcStartLine(member.Name, kind)) << member.Name;
+        EXPECT_EQ(*m.ProcCountLines(member.Name, kind), *fresh.ProcCountLines(member.Name, kind)) << member.Name;
+    }
+}
+
+TEST(CodeModule, ReindexesWhenInsertedTextDeclaresAProcedure) {
+    CodeModule m(std::string("Option Explicit\r\n"));
+    ASSERT_TRUE(m.AddFromString("Public Sub MyErrorHandler(ByVal where As String)\r\n"
+                                "    Debug.Print where\r\nEnd Sub\r\n"));
+    EXPECT_EQ(bodyLine(m, "MyErrorHandler", 0), 2);
+    ASSERT_TRUE(m.AddFromString("Private m_count As Long"));
+    EXPECT_EQ(*m.Lines(2, 1), "Private m_count As Long");
+    EXPECT_EQ(bodyLine(m, "MyErrorHandler", 0), 3);
+}
+
+TEST(CodeModule, FindsTextInARangeAndReportsWhere) {
+    CodeModule m(std::string("Sub A()\r\n    on error resume next\r\n    x = \"On Error \"\r\nEnd Sub\r\n"));
+    long sl = 1, sc = 1, el = 4, ec = -1;
+    ASSERT_TRUE(*m.Find("On Error ", sl, sc, el, ec, false, false, false));
+    EXPECT_EQ(sl, 2);
+    EXPECT_EQ(sc, 5);
+    EXPECT_EQ(ec, 14);
+
+    sl = 1, sc = 1, el = 4, ec = -1;
+    ASSERT_TRUE(*m.Find("On Error ", sl, sc, el, ec, false, true, false));
+    EXPECT_EQ(sl, 3); // only the exact case matches now
+
+    sl = 1, sc = 1, el = 1, ec = 6;
+    EXPECT_FALSE(*m.Find(")", sl, sc, el, ec, false, false, false)); // ")" is column 7
+
+    sl = 1, sc = 1, el = 4, ec = -1;
+    EXPECT_FALSE(*m.Find("resum", sl, sc, el, ec, true, false, false)); // not a whole word
+    EXPECT_FALSE(m.Find("x", sl, sc, el, ec, false, false, true)); // no pattern search
+}

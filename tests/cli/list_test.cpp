@@ -1,0 +1,114 @@
+#include "../support/runcommand.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string kTrapline = TRAPLINE_BINARY;
+const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
+
+CommandResult trapline(const std::string& args) { return runCommand("'" + kTrapline + "' " + args); }
+
+/// JSON text without the white space between its tokens.
+std::string compact(const std::string& json) {
+    std::string out;
+    bool inString = false;
+    for (size_t i = 0; i < json.size(); ++i) {
+        char c = json[i];
+        if (inString) {
+            out += c;
+            if (c == '\\' && i + 1 < json.size())
+                out += json[++i];
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+            out += c;
+        } else if (c != ' ' && c != '\r' && c != '\n' && c != '\t') {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(ListCommand, PrintsTheExampleCatalogueAsACarefulReaderCountsIt) {
+    CommandResult r = trapline("list --json " + kExample + "/Ledger.vbp");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(compact(r.out), compact(TempDir::read(kExample + "/expected-procedures.json")));
+}
+
+TEST(ListCommand, FiltersByModuleTypeAndTrapAsThePickerDoes) {
+    CommandResult subs = trapline("list --module CInvoice --subs --properties --without-trap " +
+                                  kExample + "/Ledger.vbp");
+    ASSERT_EQ(subs.exitCode, 0) << subs.err;
+    EXPECT_EQ(subs.out, "CInvoice\tClass_Initialize\tSub\t-\n"
+                        "CInvoice\tClass_Terminate\tSub\t-\n"
+                        "CInvoice\tCustomer (Get)\tProperty\t-\n"
+                        "CInvoice\tCustomer (Let)\tProperty\t-\n"
+                        "CInvoice\tCustomer (Set)\tProperty\t-\n"
+                        "CInvoice\tNumber (Get)\tProperty\t-\n"
+                        "CInvoice\tNumber (Let)\tProperty\t-\n"
+                        "CInvoice\tTotal (Get)\tProperty\t-\n"
+                        "CInvoice\tSetLocked\tSub\t-\n");
+    CommandResult functions = trapline("list --functions --json --module modUtil " + kExample +
+                                       "/source/ModUtil.bas");
+    ASSERT_EQ(functions.exitCode, 0) << functions.err;
+    EXPECT_EQ(functions.out.find("\"ProcType\": 0"), std::string::npos);
+    EXPECT_NE(functions.out.find("\"ProcName\": \"SafeCCur\""), std::string::npos);
+}
+
+TEST(ListCommand, ConvertsNamesFromTheProjectsCodePage) {
+    TempDir dir;
+    dir.write("m.bas", "Attribute VB_Name = \"\xcc\xee\xe4\xf3\xeb\xfc\"\r\n"
+                       "Public Sub \xd0\xe0\xf1\xf7\xe5\xf2()\r\nEnd Sub\r\n");
+    CommandResult r = trapline("list --json --module Модуль " + dir.file("m.bas"));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(compact(r.out), "[{\"ModuleName\":\"Модуль\",\"ProcName\":\"Расчет\",\"ProcType\":0,"
+                              "\"ProcKind\":0,\"HasErrorTrap\":false}]");
+    CommandResult latin = trapline("list --codepage 1252 " + dir.file("m.bas"));
+    EXPECT_EQ(latin.out, "Ìîäóëü\tÐàñ÷åò\tSub\t-\n");
+}
+
+TEST(ListCommand, ReportsBadInputWithTheFileAndLineButListsWhatLoaded) {
+    TempDir dir;
+    dir.write("Good.bas", "Attribute VB_Name = \"Good\"\r\nSub A()\r\nEnd Sub\r\n");
+    dir.write("P.vbp", "Type=Exe\r\nModule=Good; Good.bas\r\nModule=Lost; Lost.bas\r\n");
+    CommandResult r = trapline("list " + dir.file("P.vbp"));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "Good\tA\tSub\t-\n");
+    EXPECT_EQ(r.err, "trapline: " + dir.file("P.vbp") + ":3: Lost.bas: file not found\n");
+}
+
+TEST(ListCommand, RejectsBadUsageWithExitCodeTwo) {
+    struct Case {
+        std::string args, message;
+    } cases[] = {
+        {"list", "no PATH given"},
+        {"list --colour " + kExample, "unknown option '--colour'"},
+        {"list --module", "option '--module' needs a value"},
+        {"list --codepage klingon " + kExample, "unknown code page 'klingon'"},
+        {"list --module Nowhere " + kExample, "no module named 'Nowhere'"},
+        {"list /no/such/dir", "/no/such/dir: no such file or folder"},
+        {"frobnicate", "unknown command 'frobnicate'"},
+    };
+    for (const Case& c : cases) {
+        CommandResult r = trapline(c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.args;
+        EXPECT_EQ(r.out, "") << c.args;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << "\n" << r.err;
+    }
+}
+
+TEST(ListCommand, DocumentsItselfOnStandardOutput) {
+    CommandResult r = trapline("list --help");
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char* word : {"--module", "--subs", "--functions", "--properties", "--without-trap",
+                             "--json", "--codepage", "Exit status"})
+        EXPECT_NE(r.out.find(word), std::string::npos) << word;
+    CommandResult top = trapline("--help");
+    EXPECT_EQ(top.exitCode, 0);
+    EXPECT_NE(top.out.find("list"), std::string::npos);
+}

@@ -1,0 +1,31 @@
+#include "codepage.h"
+
+#include <gtest/gtest.h>
+
+using trapline::Codepage;
+
+TEST(Codepage, DecodesAndEncodesWindows1251ByDefault) {
+    Codepage cp;
+    EXPECT_EQ(cp.toUtf8("\xc2\xf1\xf2\xe0\xe2\xeb\xe5\xed\xee"), "Вставлено");
+    EXPECT_EQ(*cp.fromUtf8("Вставлено в "), "\xc2\xf1\xf2\xe0\xe2\xeb\xe5\xed\xee \xe2 ");
+}
+
+TEST(Codepage, ReportsACharacterItCannotWriteInsteadOfManglingIt) {
+    Codepage cp;
+    auto r = cp.fromUtf8("x = \"中\"");
+    ASSERT_FALSE(r);
+    EXPECT_NE(r.error().description.find("中"), std::string::npos);
+    EXPECT_FALSE(cp.fromUtf8("\xff bad utf-8"));
+}
+
+TEST(Codepage, MarksUndefinedBytesWhenDecoding) {
+    EXPECT_EQ(Codepage().toUtf8("a\x98z"), "a\xEF\xBF\xBDz");
+}
+
+TEST(Codepage, OpensByNumberOrNameAndRejectsUnknownOnes) {
+    EXPECT_EQ(Codepage::open("1252")->toUtf8("\xe9"), "é");
+    EXPECT_EQ(Codepage::open("windows-1251")->toUtf8("\xe9"), "й");
+    EXPECT_TRUE(Codepage::open("65001"));
+    EXPECT_FALSE(Codepage::open("no-such-codepage"));
+    EXPECT_FALSE(Codepage::open(""));
+}

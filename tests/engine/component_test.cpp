@@ -1,0 +1,83 @@
+#include "component.h"
+
+#include "../support/tempdir.h"
+#include "components.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace trapline;
+
+namespace {
+
+std::unique_ptr<Component> load(const std::string& path) {
+    auto c = DiskFile::read(path);
+    return std::make_unique<Component>("M", ComponentType::StdModule, path, c->bytes, c->stamp);
+}
+
+} // namespace
+
+TEST(Component, SavesChangesInPlaceKeepingPermissionsAndAnOptionalBackup) {
+    TempDir dir;
+    std::string path = dir.write("M.bas", "Sub A()\r\nEnd Sub\r\n");
+    ::chmod(path.c_str(), 0640);
+    auto c = load(path);
+    ASSERT_TRUE(c->CodeModule().InsertLines(2, "' note"));
+    ASSERT_TRUE(c->save(true));
+    EXPECT_EQ(TempDir::read(path), "Sub A()\r\n' note\r\nEnd Sub\r\n");
+    EXPECT_EQ(TempDir::read(path + ".bak"), "Sub A()\r\nEnd Sub\r\n");
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    // Saved once, the file is again what the component holds: a second save
+    // after another change must not be refused as "changed on disk".
+    ASSERT_TRUE(c->CodeModule().InsertLines(1, "' top"));
+    EXPECT_TRUE(c->save());
+}
+
+TEST(Component, RefusesToOverwriteAFileChangedSinceItWasLoaded) {
+    TempDir dir;
+    std::string path = dir.write("M.bas", "Sub A()\r\nEnd Sub\r\n");
+    auto c = load(path);
+    ASSERT_TRUE(c->CodeModule().InsertLines(2, "' note"));
+    dir.write("M.bas", "Sub A()\r\n  changed elsewhere, and longer\r\nEnd Sub\r\n");
+    auto saved = c->save();
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.error().number, errors::ChangedOnDisk);
+    EXPECT_EQ(saved.error().source, path);
+    EXPECT_EQ(TempDir::read(path), "Sub A()\r\n  changed elsewhere, and longer\r\nEnd Sub\r\n");
+}
+
+TEST(Component, LeavesReadOnlyFilesAndTheirFolderUntouched) {
+    TempDir dir;
+    std::string path = dir.write("M.bas", "Sub A()\r\nEnd Sub\r\n");
+    ::chmod(path.c_str(), 0444);
+    auto c = load(path);
+    ASSERT_TRUE(c->CodeModule().InsertLines(2, "' note"));
+    auto saved = c->save();
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.error().number, errors::PermissionDenied);
+    EXPECT_EQ(TempDir::read(path), "Sub A()\r\nEnd Sub\r\n");
+    size_t files = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir.path()))
+        files += e.is_regular_file();
+    EXPECT_EQ(files, 1u); // no temporary file left behind
+}
+
+TEST(Component, WritesANewModuleWithItsNameOnlyWhenSaved) {
+    TempDir dir;
+    Components components;
+    components.setFolder(dir.path());
+    Component* c = *components.Add(1);
+    EXPECT_EQ(c->Name(), "Module1");
+    ASSERT_TRUE(c->setName("mdl_Error"));
+    c->setPath(dir.file("mdl_Error.bas"));
+    ASSERT_TRUE(c->CodeModule().AddFromString("Option Explicit\r\n"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("mdl_Error.bas")));
+    ASSERT_TRUE(c->save());
+    EXPECT_EQ(TempDir::read(dir.file("mdl_Error.bas")),
+              "Attribute VB_Name = \"mdl_Error\"\r\nOption Explicit\r\n");
+    EXPECT_EQ((*components.Add(1))->Name(), "Module1"); // the name is free again
+    EXPECT_FALSE(components.Add(2));
+}

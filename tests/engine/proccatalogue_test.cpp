@@ -1,0 +1,116 @@
+#include "proccatalogue.h"
+
+#include "../support/scriptedmessagebox.h"
+
+#include <gtest/gtest.h>
+
+using namespace trapline;
+
+namespace {
+
+/// A project held in memory, one module per text.
+std::unique_ptr<Project> projectOf(std::initializer_list<std::pair<const char*, std::string>> modules) {
+    auto project = std::make_unique<Project>();
+    for (const auto& [name, text] : modules)
+        project->VBComponents().append(std::make_unique<Component>(
+            name, ComponentType::StdModule, std::string(name) + ".bas", text, FileStamp{}));
+    return project;
+}
+
+std::vector<std::string> names(const ProcCatalogue& c) {
+    std::vector<std::string> out;
+    for (size_t i = 1; i < c.Procs().size(); ++i)
+        out.push_back(c.Procs()[i].ModuleName + "." + c.Procs()[i].ProcName);
+    return out;
+}
+
+const std::string kInvoice = "Option Explicit\r\n"
+                             "' On Error handling is not needed here\r\n"
+                             "Public Property Let Total(ByVal v As Currency)\r\n"
+                             "End Property\r\n"
+                             "Public Property Get Total() As Currency\r\n"
+                             "    ' on error resume next\r\n"
+                             "End Property\r\n"
+                             "Public Property Set Total(ByVal v As Object)\r\n"
+                             "End Property\r\n"
+                             "Private Function ParseSub (x)\r\n"
+                             "    ON ERROR GOTO err_debug\r\n"
+                             "End Function\r\n"
+                             "Public Sub Init()\r\n"
+                             "End Sub\r\n";
+
+} // namespace
+
+TEST(ProcCatalogue, ListsProceduresInMemberOrderWithGetLetSetForProperties) {
+    VBE vbe(projectOf({{"Invoice", kInvoice}}));
+    ScriptedMessageBox boxes;
+    ProcCatalogue c(vbe, boxes);
+    ASSERT_TRUE(c.GetProcNames("*"));
+    EXPECT_EQ(names(c), (std::vector<std::string>{"Invoice.Total (Get)", "Invoice.Total (Let)",
+                                                  "Invoice.Total (Set)", "Invoice.ParseSub",
+                                                  "Invoice.Init"}));
+    const auto& p = c.Procs();
+    EXPECT_EQ(p[1].ProcKind, 3);
+    EXPECT_EQ(p[2].ProcKind, 1);
+    EXPECT_EQ(p[3].ProcKind, 2);
+    EXPECT_EQ(p[1].ProcType, 2);
+    EXPECT_EQ(p[4].ProcType, 1); // a Function, whatever its name says
+    EXPECT_EQ(p[5].ProcType, 0);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST(ProcCatalogue, FindsErrorTrapsInTheProcedureOnlyInAnyLetterCase) {
+    VBE vbe(projectOf({{"Invoice", kInvoice}}));
+    ScriptedMessageBox boxes;
+    ProcCatalogue c(vbe, boxes);
+    ASSERT_TRUE(c.GetProcNames("Invoice"));
+    const auto& p = c.Procs();
+    EXPECT_TRUE(p[1].HasErrorTrap);  // in a comment inside the Get
+    EXPECT_FALSE(p[2].HasErrorTrap); // the comment above the Let does not count
+    EXPECT_TRUE(p[4].HasErrorTrap);
+    EXPECT_FALSE(p[5].HasErrorTrap);
+}
+
+TEST(ProcCatalogue, FiltersModulesByExactNameAndKeepsSameNamedModulesApart) {
+    const std::string init = "Sub Init()\r\nEnd Sub\r\n";
+    VBE vbe(projectOf({{"Main", init}, {"Other", init}, {"Main", "Sub Init()\r\n  x\r\nEnd Sub\r\n"}}));
+    ScriptedMessageBox boxes;
+    ProcCatalogue c(vbe, boxes);
+    ASSERT_TRUE(c.GetProcNames("*"));
+    EXPECT_EQ(c.size(), 3u);
+    ASSERT_TRUE(c.GetProcNames("Main"));
+    ASSERT_EQ(c.size(), 2u);
+    EXPECT_NE(c.Procs()[1].component, c.Procs()[2].component);
+    EXPECT_FALSE(c.GetProcNames("main"));
+    EXPECT_EQ(c.Procs().size(), 1u);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST(ProcCatalogue, GivesFalseForAModuleWithoutProcedures) {
+    VBE vbe(projectOf({{"Empty", "Option Explicit\r\nPrivate Declare Function F Lib \"k\" () As Long\r\n"}}));
+    ScriptedMessageBox boxes;
+    ProcCatalogue c(vbe, boxes);
+    EXPECT_FALSE(c.GetProcNames("*"));
+    EXPECT_EQ(c.size(), 0u);
+}
+
+TEST(ProcCatalogue, ReportsAMissingProjectInItsMessageBox) {
+    VBE vbe;
+    ScriptedMessageBox boxes;
+    ProcCatalogue c(vbe, boxes);
+    EXPECT_FALSE(c.GetProcNames("*"));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].title, "ERROR GetProcNames !");
+    EXPECT_EQ(boxes.shown[0].text.rfind("91 :", 0), 0u);
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(boxes.shown[0].buttons, MsgButtons::Ok);
+}
+
+TEST(ProcCatalogue, SkipsMembersWhoseAttributeReadsAs187) {
+    VBE vbe(projectOf({{"M", "Public Function Hidden()\r\nAttribute Hidden.VB_UserMemId = 1879048192\r\n"
+                             "End Function\r\nPublic Function Shown()\r\nEnd Function\r\n"}}));
+    ScriptedMessageBox boxes;
+    ProcCatalogue c(vbe, boxes);
+    ASSERT_TRUE(c.GetProcNames("*"));
+    EXPECT_EQ(names(c), std::vector<std::string>{"M.Shown"});
+}

@@ -1,0 +1,143 @@
+#include "projectloader.h"
+
+#include "../support/scriptedmessagebox.h"
+#include "../support/tempdir.h"
+#include "declaration.h"
+#include "proccatalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace trapline;
+
+namespace {
+
+const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
+
+std::vector<std::string> componentNames(const Project& p) {
+    std::vector<std::string> out;
+    for (long i = 1; i <= p.VBComponents().Count(); ++i)
+        out.push_back((*p.VBComponents().Item(i))->Name());
+    return out;
+}
+
+std::string module(const char* name) {
+    return "Attribute VB_Name = \"" + std::string(name) + "\"\r\nSub Init()\r\nEnd Sub\r\n";
+}
+
+} // namespace
+
+TEST(ProjectLoader, LoadsTheExampleAndWritesEveryFileBackUnchanged) {
+    ProjectLoader loader;
+    auto project = loader.load({kExample + "/Ledger.vbp"});
+    ASSERT_TRUE(project);
+    EXPECT_TRUE(loader.diagnostics().empty());
+    EXPECT_EQ((*project)->Name(), "Ledger");
+    EXPECT_EQ(componentNames(**project),
+              (std::vector<std::string>{"modMain", "modUtil", "CInvoice", "frmMain"}));
+    for (long i = 1; i <= (*project)->VBComponents().Count(); ++i) {
+        Component* c = *(*project)->VBComponents().Item(i);
+        EXPECT_EQ(c->serialize(), TempDir::read(c->path())) << c->path();
+        EXPECT_FALSE(c->needsSave());
+    }
+}
+
+TEST(ProjectLoader, FindsBothInsertionPointsForEveryExampleProcedureButTheOneLiner) {
+    ProjectLoader loader;
+    VBE vbe(std::move(*loader.load({kExample + "/Ledger.vbp"})));
+    ScriptedMessageBox boxes;
+    ProcCatalogue catalogue(vbe, boxes);
+    ASSERT_TRUE(catalogue.GetProcNames("*"));
+    EXPECT_EQ(catalogue.size(), 31u);
+    for (size_t j = 1; j < catalogue.Procs().size(); ++j) {
+        const ProcInfo& p = catalogue.Procs()[j];
+        const CodeModule& m = p.component->CodeModule();
+        std::string name = declaration::HostName(p.ProcName);
+        auto trap = declaration::TrapLine(m, name, p.ProcKind);
+        if (name == "Nop") {
+            EXPECT_FALSE(trap);
+            continue;
+        }
+        ASSERT_TRUE(trap) << p.ProcName << ": " << trap.error().description;
+        std::string before(m.line(*trap - 1));
+        EXPECT_TRUE(before.find(')') != std::string::npos || before == "#End If") << p.ProcName;
+        long last = *m.ProcStartLine(name, p.ProcKind) + *m.ProcCountLines(name, p.ProcKind) - 1;
+        auto end = declaration::EndLine(m, declaration::KindKeywords(p.ProcType).endStatement,
+                                        last, *trap);
+        ASSERT_TRUE(end) << p.ProcName;
+        if (name == "Elapsed") {
+            EXPECT_EQ(before, "#End If");
+        }
+    }
+}
+
+TEST(ProjectLoader, ResolvesVbpPathsWrittenWindowsStyleInAnyLetterCase) {
+    TempDir dir;
+    dir.write("App/Source/Util.bas", module("Util"));
+    dir.write("Shared/Common.BAS", module("Common"));
+    dir.write("App/App.vbp", "Type=Exe\r\nModule=Util; source\\util.bas\r\n"
+                             "Module=Common; ..\\shared\\common.bas\r\nName=\"App\"\r\n");
+    ProjectLoader loader;
+    auto project = loader.load({dir.file("App/App.vbp")});
+    ASSERT_TRUE(project);
+    EXPECT_TRUE(loader.diagnostics().empty());
+    EXPECT_EQ(componentNames(**project), (std::vector<std::string>{"Util", "Common"}));
+}
+
+TEST(ProjectLoader, NamesTheFileAndLineOfEveryUnusableComponentAndLoadsTheRest) {
+    TempDir dir;
+    dir.write("Good.bas", module("Good"));
+    dir.write("Binary.frm", std::string("VERSION 5.00\r\n\0\0\x01", 17));
+    dir.write("P.vbp", "Type=Exe\r\nModule=Gone; Gone.bas\r\nModule=Good; Good.bas\r\n"
+                       "Form=Binary.frm\r\nClass=NoPath\r\nDesigner=C:\\Elsewhere\\D.dsr\r\n");
+    ProjectLoader loader;
+    auto project = loader.load({dir.file("P.vbp")});
+    ASSERT_TRUE(project);
+    EXPECT_EQ(componentNames(**project), std::vector<std::string>{"Good"});
+    std::vector<std::string> seen;
+    for (const Diagnostic& d : loader.diagnostics())
+        seen.push_back(std::to_string(d.line) + " " + d.message);
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "5 Class= line has no \"Name; path\" pair",
+                        "2 Gone.bas: file not found",
+                        "4 " + dir.file("Binary.frm") + ": binary file, not a VB module",
+                        "6 C:\\Elsewhere\\D.dsr: file not found"}));
+    EXPECT_EQ(loader.diagnostics()[0].file, dir.file("P.vbp"));
+}
+
+TEST(ProjectLoader, TakesTheStartupProjectOfAGroup) {
+    TempDir dir;
+    dir.write("A/A.bas", module("A"));
+    dir.write("B/B.bas", module("B"));
+    dir.write("A/A.vbp", "Module=A; A.bas\r\n");
+    dir.write("B/B.vbp", "Module=B; B.bas\r\n");
+    dir.write("G.vbg", "VBGROUP 5.0\r\nProject=A\\A.vbp\r\nStartupProject=B\\B.vbp\r\n");
+    ProjectLoader loader;
+    auto project = loader.load({dir.file("G.vbg")});
+    ASSERT_TRUE(project);
+    EXPECT_EQ(componentNames(**project), std::vector<std::string>{"B"});
+    EXPECT_EQ((*project)->fileName(), dir.file("B/B.vbp"));
+}
+
+TEST(ProjectLoader, KeepsEveryFileOfAFolderAsItselfEvenWhenNamesRepeat) {
+    TempDir dir;
+    dir.write("one/Main.bas", module("Main"));
+    dir.write("two/Main.bas", module("Main"));
+    dir.write("two/notes.txt", "not a module");
+    ProjectLoader loader;
+    auto project = loader.load({dir.path(), dir.file("one/Main.bas")});
+    ASSERT_TRUE(project);
+    ASSERT_EQ((*project)->VBComponents().Count(), 2); // the file named twice is loaded once
+    Component* a = *(*project)->VBComponents().Item(1);
+    Component* b = *(*project)->VBComponents().Item(2);
+    EXPECT_EQ(a->Name(), b->Name());
+    EXPECT_NE(a->path(), b->path());
+}
+
+TEST(ProjectLoader, FailsOnlyWhenNothingCouldBeLoaded) {
+    ProjectLoader loader;
+    EXPECT_FALSE(loader.load({"/no/such/project.vbp"}));
+    ASSERT_EQ(loader.diagnostics().size(), 1u);
+    EXPECT_EQ(loader.diagnostics()[0].text(), "/no/such/project.vbp: no such file or folder");
+}

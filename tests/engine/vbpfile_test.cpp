@@ -1,0 +1,45 @@
+#include "vbpfile.h"
+
+#include <gtest/gtest.h>
+
+using trapline::ComponentType;
+using trapline::VbpFile;
+
+namespace {
+const std::string kVbp = "Type=Exe\r\n"
+                         "Form=frmMain.frm\r\n"
+                         "Module=modMain; modMain.bas\r\n"
+                         "Class=CInvoice; Classes\\CInvoice.cls\r\n"
+                         "Startup=\"frmMain\"\r\n"
+                         "Name=\"Ledger\"\r\n"
+                         "\r\n"
+                         "[MS Transaction Server]\r\n"
+                         "AutoRefresh=1\r\n"
+                         "Module=NotAComponent; x.bas\r\n";
+}
+
+TEST(VbpFile, ReadsComponentLinesUpToTheFirstSection) {
+    VbpFile f = VbpFile::parse(kVbp);
+    ASSERT_EQ(f.entries().size(), 3u);
+    EXPECT_EQ(f.entries()[0].type, ComponentType::Form);
+    EXPECT_EQ(f.entries()[0].path, "frmMain.frm");
+    EXPECT_EQ(f.entries()[2].name, "CInvoice");
+    EXPECT_EQ(f.entries()[2].path, "Classes\\CInvoice.cls");
+    EXPECT_EQ(f.entries()[2].line, 4);
+    EXPECT_EQ(f.name(), "Ledger");
+}
+
+TEST(VbpFile, AddsALineAfterItsKindAndKeepsEveryOtherByte) {
+    VbpFile f = VbpFile::parse(kVbp);
+    std::string out = f.withLineAdded("Module", "Module=mdl_Error; mdl_Error.bas");
+    std::string expected = kVbp;
+    expected.insert(expected.find("Class="), "Module=mdl_Error; mdl_Error.bas\r\n");
+    EXPECT_EQ(out, expected);
+
+    VbpFile noModules = VbpFile::parse("Type=Exe\nForm=a.frm\nName=\"X\"");
+    EXPECT_EQ(noModules.withLineAdded("Module", "Module=M; M.bas"),
+              "Type=Exe\nForm=a.frm\nModule=M; M.bas\nName=\"X\"");
+    VbpFile lastLine = VbpFile::parse("Module=A; A.bas");
+    EXPECT_EQ(lastLine.withLineAdded("Module", "Module=B; B.bas"),
+              "Module=A; A.bas\r\nModule=B; B.bas");
+}

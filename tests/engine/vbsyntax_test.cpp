@@ -1,0 +1,85 @@
+#include "vbsyntax.h"
+
+#include <gtest/gtest.h>
+
+using namespace trapline::vb;
+
+TEST(ParseDeclaration, RecognisesEveryProcedureForm) {
+    struct Case {
+        const char* line;
+        const char* name;
+        int type, kind;
+    } cases[] = {
+        {"Sub Main()", "Main", 0, 0},
+        {"Public Sub Init()", "Init", 0, 0},
+        {"private static function Tick() as Long", "Tick", 1, 0},
+        {"Friend Function Pad$(ByVal s As String)", "Pad", 1, 0},
+        {"Public Property Get Value() As Long", "Value", 2, 3},
+        {"Property Let Value(ByVal v As Long)", "Value", 2, 1},
+        {"Public Property Set Customer(ByVal c As Object)", "Customer", 2, 2},
+        {"Private Sub IFoo_Bar(ByVal x As Long)", "IFoo_Bar", 0, 0},
+        {"Public Function \xd0\xe0\xf1\xf7\xe5\xf2() As Long", "\xd0\xe0\xf1\xf7\xe5\xf2", 1, 0},
+        {"    Private Sub Indented()", "Indented", 0, 0},
+        {"Sub NoParens", "NoParens", 0, 0},
+    };
+    for (const Case& c : cases) {
+        auto d = parseDeclaration(c.line);
+        ASSERT_TRUE(d) << c.line;
+        EXPECT_EQ(d->name, c.name) << c.line;
+        EXPECT_EQ(d->procType, c.type) << c.line;
+        EXPECT_EQ(d->procKind, c.kind) << c.line;
+        EXPECT_FALSE(d->endsOnSameLine) << c.line;
+    }
+}
+
+TEST(ParseDeclaration, LeavesOtherStatementsAlone) {
+    const char* lines[] = {
+        "Private Declare Function GetTickCount Lib \"kernel32\" () As Long",
+        "Public Event Changed()",
+        "Dim SubTotal As Long",
+        "Call Subroutine(1)",
+        "' Sub Commented()",
+        "Property Get",
+        "End Sub",
+        "Exit Sub",
+        "Public Enum Kinds",
+    };
+    for (const char* l : lines)
+        EXPECT_FALSE(parseDeclaration(l)) << l;
+}
+
+TEST(ParseDeclaration, NoticesAProcedureWrittenOnOneLine) {
+    EXPECT_TRUE(parseDeclaration("Private Sub Nop(): End Sub")->endsOnSameLine);
+    EXPECT_TRUE(parseDeclaration("Function One() As Long: One = 1: End Function")->endsOnSameLine);
+    EXPECT_FALSE(parseDeclaration("Sub A(): x = \": End Sub\"")->endsOnSameLine);
+    EXPECT_FALSE(parseDeclaration("Sub A() ' : End Sub")->endsOnSameLine);
+}
+
+TEST(EndStatementType, AcceptsBlanksLineNumbersAndComments) {
+    EXPECT_EQ(endStatementType("End Sub"), 0);
+    EXPECT_EQ(endStatementType("    End Function ' done"), 1);
+    EXPECT_EQ(endStatementType("100 End Property"), 2);
+    EXPECT_EQ(endStatementType("end sub"), 0);
+    EXPECT_FALSE(endStatementType("End If"));
+    EXPECT_FALSE(endStatementType("End"));
+    EXPECT_FALSE(endStatementType("Exit Sub"));
+    EXPECT_FALSE(endStatementType("End Subject"));
+}
+
+TEST(LineTests, RecogniseContinuationsAttributesAndDirectives) {
+    EXPECT_TRUE(isContinued("Function F(a, _"));
+    EXPECT_TRUE(isContinued("Function F(a, _  "));
+    EXPECT_FALSE(isContinued("x = my_"));
+    EXPECT_TRUE(isAttributeLine("Attribute Value.VB_UserMemId = 0"));
+    EXPECT_FALSE(isAttributeLine("AttributeX = 1"));
+    EXPECT_EQ(userMemId("Attribute Item.VB_UserMemId = -4", "Item"), -4);
+    EXPECT_FALSE(userMemId("Attribute Item.VB_UserMemId = -4", "Other"));
+    EXPECT_EQ(directive("#If Win64 Then"), Directive::If);
+    EXPECT_EQ(directive("  #ElseIf X Then"), Directive::ElseIf);
+    EXPECT_EQ(directive("#Else"), Directive::Else);
+    EXPECT_EQ(directive("#End If"), Directive::EndIf);
+    EXPECT_EQ(directive("#Const X = 1"), Directive::Other);
+    EXPECT_TRUE(isBlankOrComment("   ' note"));
+    EXPECT_TRUE(isBlankOrComment("Rem note"));
+    EXPECT_FALSE(isBlankOrComment("Remove x"));
+}

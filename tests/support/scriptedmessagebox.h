@@ -1,0 +1,33 @@
+#pragma once
+
+#include "messagebox.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+/// Plays the user at a message box: records what was shown and answers from
+/// a script (OK, or Yes for a question, when the script runs out).
+class ScriptedMessageBox : public trapline::MessageBoxService {
+public:
+    struct Shown {
+        std::string text, title;
+        trapline::MsgIcon icon;
+        trapline::MsgButtons buttons;
+    };
+
+    trapline::MsgAnswer show(const std::string& text, const std::string& title,
+                             trapline::MsgIcon icon, trapline::MsgButtons buttons) override {
+        shown.push_back({text, title, icon, buttons});
+        if (!answers.empty()) {
+            trapline::MsgAnswer a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        return buttons == trapline::MsgButtons::Ok ? trapline::MsgAnswer::Ok
+                                                   : trapline::MsgAnswer::Yes;
+    }
+
+    std::vector<Shown> shown;
+    std::deque<trapline::MsgAnswer> answers;
+};
