@@ -3,7 +3,7 @@
 #include "arguments.h"
 #include "json.h"
 #include "proccatalogue.h"
-#include "projectloader.h"
+#include "projectinput.h"
 #include "stderrmessagebox.h"
 
 namespace trapline::cli {
@@ -78,38 +78,19 @@ int ListCommand::run(const std::vector<std::string>& args) {
         std::fprintf(m_err, "trapline list: no PATH given\nTry 'trapline list --help'.\n");
         return 2;
     }
-    auto codepage = Codepage::open(a.value("codepage", "1251"));
-    if (!codepage) {
-        std::fprintf(m_err, "trapline list: --codepage: %s\n", codepage.error().description.c_str());
+    ProjectInput input("list", m_err);
+    auto codepage = input.codepage(a.value("codepage", "1251"));
+    if (!codepage)
         return 2;
-    }
-    auto moduleFilter = codepage->fromUtf8(a.value("module", "*"));
-    if (!moduleFilter) {
-        std::fprintf(m_err, "trapline list: --module: %s\n", moduleFilter.error().description.c_str());
-        return 2;
-    }
-
-    ProjectLoader loader(*codepage);
-    auto project = loader.load(a.positionals());
-    int status = 0;
-    for (const Diagnostic& d : loader.diagnostics()) {
-        std::fprintf(m_err, "trapline: %s\n", d.text().c_str());
-        status = 2;
-    }
+    bool complete = true;
+    auto project = input.load(a.positionals(), *codepage, complete);
     if (!project)
         return 2;
-    VBE vbe(std::move(*project));
-
-    if (*moduleFilter != "*") {
-        bool known = false;
-        const Components& components = vbe.ActiveVBProject()->VBComponents();
-        for (long i = 1; i <= components.Count(); ++i)
-            known = known || (*components.Item(i))->Name() == *moduleFilter;
-        if (!known) {
-            std::fprintf(m_err, "trapline list: no module named '%s'\n", a.value("module").c_str());
-            return 2;
-        }
-    }
+    auto moduleFilter = input.moduleFilter(*project, a.value("module", "*"));
+    if (!moduleFilter)
+        return 2;
+    const int status = complete ? 0 : 2;
+    VBE vbe(std::move(project));
 
     StderrMessageBox messages(m_err);
     ProcCatalogue catalogue(vbe, messages);

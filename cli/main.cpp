@@ -1,3 +1,5 @@
+#include "errormodulecommand.h"
+#include "insertcommand.h"
 #include "listcommand.h"
 
 #include <cstdio>
@@ -12,7 +14,9 @@ const char* kUsage = R"(Usage: trapline COMMAND [ARGS...]
 TRAPLINE puts error handling into Visual Basic 6 and VBA code.
 
 Commands:
-  list     list the procedures of a project, with their types and traps
+  insert            put error traps and handlers into the chosen procedures
+  list              list the procedures of a project, with their types and traps
+  add-error-module  add the module mdl_Error with MyErrorHandler to a project
 
 Run 'trapline COMMAND --help' for a command's options.
 
@@ -41,6 +45,10 @@ int main(int argc, char** argv) {
     }
     if (command == "list")
         return trapline::cli::ListCommand(stdout, stderr).run(rest);
+    if (command == "insert")
+        return trapline::cli::InsertCommand(stdout, stderr).run(rest);
+    if (command == "add-error-module")
+        return trapline::cli::ErrorModuleCommand(stdout, stderr).run(rest);
     std::fprintf(stderr, "trapline: unknown command '%s'\nTry 'trapline --help'.\n",
                  command.c_str());
     return 2;

@@ -70,6 +70,8 @@ public:
     /// The file's bytes as they are now.
     std::string serialize() const { return m_lines.serialize(m_eol); }
     const std::string& originalBytes() const { return m_lines.original(); }
+    /// The change since the file was read, line by line.
+    std::vector<LineStore::Edit> edits() const { return m_lines.edits(); }
     bool modified() const { return m_lines.modified(); }
     /// The line end this file uses ("\r\n" unless its first line ends in LF only).
     std::string_view eol() const { return m_eol; }

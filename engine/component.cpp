@@ -18,6 +18,9 @@ Component::Component(std::string name, std::string path)
 Result<void> Component::setName(std::string name) {
     if (!m_isNew)
         return makeError(errors::InvalidCall, m_path, "a component read from a file keeps its name");
+    // A new module's file is named after it.
+    if (size_t slash = m_path.rfind('/'); !m_path.empty())
+        m_path = m_path.substr(0, slash == std::string::npos ? 0 : slash + 1) + name + ".bas";
     m_name = std::move(name);
     return {};
 }
@@ -34,7 +37,8 @@ Result<void> Component::save(bool backup) {
         return {};
     if (m_path.empty())
         return makeError(errors::PathAccess, m_name, "the component has no file to be saved to");
-    auto written = DiskFile::replace(m_path, serialize(), m_isNew ? nullptr : &m_stamp, backup);
+    auto written = m_isNew ? DiskFile::create(m_path, serialize())
+                           : DiskFile::replace(m_path, serialize(), &m_stamp, backup);
     if (!written)
         return written.error();
     m_stamp = *written;

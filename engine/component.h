@@ -33,7 +33,8 @@ public:
     Component& operator=(const Component&) = delete;
 
     const std::string& Name() const { return m_name; }
-    /// Names a new component; a component read from disk keeps its name.
+    /// Names a new component (its file becomes "<name>.bas" in the same
+    /// folder); a component read from disk keeps its name.
     Result<void> setName(std::string name);
     ComponentType Type() const { return m_type; }
     trapline::CodeModule& CodeModule() { return m_code; }
@@ -50,6 +51,7 @@ public:
 
     /// Writes the file if it changed, atomically and only if the file on disk
     /// is still the one that was read. `backup` keeps the old one as ".bak".
+    /// A new component never overwrites a file that exists.
     Result<void> save(bool backup = false);
 
 private:

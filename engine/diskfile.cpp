@@ -86,6 +86,50 @@ Result<FileStamp> DiskFile::stamp(const std::string& path) {
     return stampOf(st);
 }
 
+namespace {
+
+/// Writes `bytes` to a new temporary file in `path`'s folder, flushed to disk,
+/// with `mode`; returns its name.
+Result<std::string> writeTemporary(const std::string& path, const std::string& bytes,
+                                   mode_t mode) {
+    std::string dir = ".";
+    std::string base = path;
+    if (size_t slash = path.rfind('/'); slash != std::string::npos) {
+        dir = slash == 0 ? "/" : path.substr(0, slash);
+        base = path.substr(slash + 1);
+    }
+    std::string tmpl = dir + "/." + base + ".trapline-XXXXXX";
+    Fd f;
+    f.fd = ::mkstemp(tmpl.data());
+    if (f.fd < 0)
+        return ioError(path, errno, "cannot create a temporary file in " + dir);
+    int err = 0;
+    if (!writeAll(f.fd, bytes) || ::fchmod(f.fd, mode) != 0 || ::fsync(f.fd) != 0)
+        err = errno;
+    if (err != 0) {
+        ::unlink(tmpl.c_str());
+        return ioError(path, err, "cannot write");
+    }
+    return tmpl;
+}
+
+} // namespace
+
+Result<FileStamp> DiskFile::create(const std::string& path, const std::string& bytes) {
+    auto tmp = writeTemporary(path, bytes, 0644);
+    if (!tmp)
+        return tmp.error();
+    // link() never replaces an existing file, so a file that appeared
+    // meanwhile is not overwritten.
+    int rc = ::link(tmp->c_str(), path.c_str());
+    int err = errno;
+    ::unlink(tmp->c_str());
+    if (rc != 0)
+        return err == EEXIST ? makeError(errors::PathAccess, path, "the file exists already; not written")
+                             : ioError(path, err, "cannot create");
+    return stamp(path);
+}
+
 Result<FileStamp> DiskFile::replace(const std::string& path, const std::string& bytes,
                                     const FileStamp* expected, bool backup) {
     struct stat st {};
@@ -102,39 +146,24 @@ Result<FileStamp> DiskFile::replace(const std::string& path, const std::string& 
     if (exists && ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0))
         return makeError(errors::PermissionDenied, path, "the file is read-only; not written");
 
-    std::string dir = ".";
-    std::string base = path;
-    if (size_t slash = path.rfind('/'); slash != std::string::npos) {
-        dir = slash == 0 ? "/" : path.substr(0, slash);
-        base = path.substr(slash + 1);
-    }
-    std::string tmpl = dir + "/." + base + ".trapline-XXXXXX";
-    Fd f;
-    f.fd = ::mkstemp(tmpl.data());
-    if (f.fd < 0)
-        return ioError(path, errno, "cannot create a temporary file in " + dir);
-    auto fail = [&](int err, const std::string& what) {
-        ::unlink(tmpl.c_str());
-        return ioError(path, err, what);
-    };
-    if (!writeAll(f.fd, bytes))
-        return fail(errno, "cannot write");
-    if (::fchmod(f.fd, exists ? (st.st_mode & 07777) : 0644) != 0)
-        return fail(errno, "cannot set permissions");
-    if (::fsync(f.fd) != 0)
-        return fail(errno, "cannot flush");
+    auto tmp = writeTemporary(path, bytes, exists ? (st.st_mode & 07777) : 0644);
+    if (!tmp)
+        return tmp.error();
     if (backup && exists) {
         std::string bak = path + ".bak";
         ::unlink(bak.c_str());
-        if (::link(path.c_str(), bak.c_str()) != 0)
-            return fail(errno, "cannot keep a backup as " + bak);
+        if (::link(path.c_str(), bak.c_str()) != 0) {
+            int err = errno;
+            ::unlink(tmp->c_str());
+            return ioError(path, err, "cannot keep a backup as " + bak);
+        }
     }
-    if (::rename(tmpl.c_str(), path.c_str()) != 0)
-        return fail(errno, "cannot replace");
-    struct stat now {};
-    if (::fstat(f.fd, &now) != 0)
-        return ioError(path, errno, "cannot stat");
-    return stampOf(now);
+    if (::rename(tmp->c_str(), path.c_str()) != 0) {
+        int err = errno;
+        ::unlink(tmp->c_str());
+        return ioError(path, err, "cannot replace");
+    }
+    return stamp(path);
 }
 
 } // namespace trapline

@@ -37,6 +37,9 @@ public:
     /// was read), nothing is written (error 1001). With `backup` the old file
     /// is kept as "<path>.bak". A missing file is created when `expected` is
     /// not given.
+    /// Writes a new file atomically; fails, writing nothing, when `path` exists.
+    static Result<FileStamp> create(const std::string& path, const std::string& bytes);
+
     static Result<FileStamp> replace(const std::string& path, const std::string& bytes,
                                      const FileStamp* expected, bool backup = false);
 };

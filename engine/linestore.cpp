@@ -99,6 +99,46 @@ void LineStore::insert(size_t index, const std::vector<std::string_view>& lines,
     m_modified = true;
 }
 
+namespace {
+
+/// Calls `f(line)` for each physical line of `bytes`, line ends included.
+template <class F> void forEachPhysical(std::string_view bytes, F f) {
+    while (!bytes.empty()) {
+        size_t nl = bytes.find('\n');
+        size_t len = nl == std::string_view::npos ? bytes.size() : nl + 1;
+        f(bytes.substr(0, len));
+        bytes.remove_prefix(len);
+    }
+}
+
+} // namespace
+
+std::vector<LineStore::Edit> LineStore::edits() const {
+    std::vector<Edit> out;
+    auto piece = [&](std::string_view bytes, bool added, bool owedEol) {
+        std::vector<std::string_view> lines;
+        forEachPhysical(bytes, [&](std::string_view l) { lines.push_back(l); });
+        for (size_t i = 0; i < lines.size(); ++i) {
+            bool last = i + 1 == lines.size();
+            if (added) {
+                out.push_back({'+', lines[i]});
+            } else if (last && owedEol) {
+                // The old last line had no line end; now it has one.
+                out.push_back({'-', lines[i]});
+                out.push_back({'+', lines[i], true});
+            } else {
+                out.push_back({' ', lines[i]});
+            }
+        }
+    };
+    piece(head(), false, m_headExtraEol);
+    for (size_t i = 0, n = count(); i < n; ++i) {
+        const Ref& r = ref(i);
+        piece(bytes(r), r.added, r.extraEol);
+    }
+    return out;
+}
+
 std::string LineStore::serialize(std::string_view eol) const {
     std::string out;
     out.reserve(m_original.size() + m_added.size());

@@ -42,6 +42,17 @@ public:
     /// original bytes, so a load without change serialises byte for byte.
     std::string serialize(std::string_view eol) const;
 
+    /// One physical line of a change against the original file: kept, added
+    /// or removed. `text` includes its line end, if it has one; `owedEol` asks
+    /// for the module's line end after it (a former last line given one).
+    struct Edit {
+        char op; ///< ' ', '+' or '-'
+        std::string_view text;
+        bool owedEol = false;
+    };
+    /// The change from the original file to the lines as they are now, in order.
+    std::vector<Edit> edits() const;
+
     /// Bytes held beyond the original file (for memory accounting).
     size_t overhead() const { return m_refs.capacity() * sizeof(Ref) + m_added.capacity(); }
 

@@ -3,7 +3,10 @@
 #include "codepage.h"
 #include "components.h"
 
+#include "diskfile.h"
+
 #include <string>
+#include <vector>
 
 namespace trapline {
 
@@ -21,12 +24,26 @@ public:
     /// The .vbp file, empty for a project made of a folder or of single files.
     const std::string& fileName() const { return m_fileName; }
     void setFileName(std::string path) { m_fileName = std::move(path); }
+    /// The .vbp as it was read, to be rewritten when modules are added.
+    void setProjectFile(std::string path, std::string bytes, FileStamp stamp) {
+        m_fileName = std::move(path);
+        m_fileBytes = std::move(bytes);
+        m_fileStamp = stamp;
+    }
+
+    /// Writes every changed component, then every new one (never over an
+    /// existing file), and lists the new ones in the .vbp. A file that cannot
+    /// be written is reported and leaves the others to be written; a new
+    /// module that cannot be listed in the .vbp is removed again.
+    std::vector<Error> save(bool backup = false);
 
 private:
     Codepage m_codepage;
     Components m_components;
     std::string m_name;
     std::string m_fileName;
+    std::string m_fileBytes;
+    FileStamp m_fileStamp;
 };
 
 } // namespace trapline

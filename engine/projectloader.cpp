@@ -239,7 +239,7 @@ void ProjectLoader::loadVbp(const std::string& path, Project& project) {
         return;
     }
     if (project.fileName().empty()) {
-        project.setFileName(path);
+        project.setProjectFile(path, contents->bytes, contents->stamp);
         project.VBComponents().setFolder(folderOf(path));
     }
     const std::string folder = folderOf(path);

@@ -114,7 +114,8 @@ std::string VbpFile::withLineAdded(std::string_view key, std::string_view line) 
                 afterComponent = next;
             lastKeyLine = next;
         }
-        lastHasEol = next > end;
+        // A lone CR before the end of the file is no line end to the reader.
+        lastHasEol = next > begin && b[next - 1] == '\n';
         return true;
     });
     size_t at = afterSameKey != std::string::npos    ? afterSameKey

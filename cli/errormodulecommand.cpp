@@ -1,0 +1,75 @@
+#include "errormodulecommand.h"
+
+#include "arguments.h"
+#include "errormodule.h"
+#include "projectinput.h"
+#include "stderrmessagebox.h"
+
+namespace trapline::cli {
+
+const char* ErrorModuleCommand::usage() {
+    return R"USAGE(Usage: trapline add-error-module PROJECT.vbp [--codepage CP]
+
+Adds the standard module mdl_Error, holding MyErrorHandler (the routine the
+standard handler calls), to the project: a new file mdl_Error.bas next to
+the .vbp, listed there with a Module= line; the .vbp's other lines stay as
+they were. A project that has a module named mdl_Error is left alone.
+
+Options:
+  --codepage CP   code page of the project's files (default 1251)
+  -h, --help      show this help
+
+Exit status: 0 when the module was added or was there already; 1 when it
+could not be written; 2 for bad usage or input.
+)USAGE";
+}
+
+int ErrorModuleCommand::run(const std::vector<std::string>& args) {
+    for (const std::string& a : args)
+        if (a == "-h" || a == "--help") {
+            std::fputs(usage(), m_out);
+            return 0;
+        }
+    ProjectInput input("add-error-module", m_err);
+    auto parsed = Arguments::parse(args, {{"codepage", true}});
+    if (!parsed) {
+        input.fail(parsed.error().description);
+        return 2;
+    }
+    const auto& paths = parsed->positionals();
+    if (paths.size() != 1 || paths[0].size() < 4 ||
+        paths[0].compare(paths[0].size() - 4, 4, ".vbp") != 0) {
+        input.fail("name exactly one project file (.vbp)");
+        return 2;
+    }
+    auto codepage = input.codepage(parsed->value("codepage", "1251"));
+    if (!codepage)
+        return 2;
+    bool complete = true;
+    auto project = input.load(paths, *codepage, complete);
+    if (!project)
+        return 2;
+    if (!complete) {
+        input.fail("the project could not be read completely; nothing was written");
+        return 2;
+    }
+    Project& projectRef = *project;
+    VBE vbe(std::move(project));
+    StderrMessageBox messages(m_err);
+    auto added = ErrorModuleInstaller::install(vbe, messages);
+    if (!added) {
+        input.fail(added.error().description);
+        return 1;
+    }
+    if (!*added)
+        return 0;
+    std::vector<Error> problems = projectRef.save();
+    for (const Error& e : problems)
+        std::fprintf(m_err, "trapline: %s: %s\n", e.source.c_str(), e.description.c_str());
+    if (!problems.empty())
+        return 1;
+    std::fprintf(m_out, "added %s to %s\n", (*added)->path().c_str(), projectRef.fileName().c_str());
+    return 0;
+}
+
+} // namespace trapline::cli

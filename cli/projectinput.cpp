@@ -1,0 +1,49 @@
+#include "projectinput.h"
+
+#include "projectloader.h"
+
+namespace trapline::cli {
+
+void ProjectInput::fail(const std::string& message) {
+    std::fprintf(m_err, "trapline %s: %s\n", m_command.c_str(), message.c_str());
+}
+
+std::optional<Codepage> ProjectInput::codepage(const std::string& name) {
+    auto cp = Codepage::open(name);
+    if (!cp) {
+        fail("--codepage: " + cp.error().description);
+        return std::nullopt;
+    }
+    return *cp;
+}
+
+std::unique_ptr<Project> ProjectInput::load(const std::vector<std::string>& paths,
+                                            const Codepage& codepage, bool& complete) {
+    ProjectLoader loader(codepage);
+    auto project = loader.load(paths);
+    for (const Diagnostic& d : loader.diagnostics())
+        std::fprintf(m_err, "trapline: %s\n", d.text().c_str());
+    complete = loader.diagnostics().empty();
+    if (!project)
+        return nullptr;
+    return std::move(*project);
+}
+
+std::optional<std::string> ProjectInput::moduleFilter(const Project& project,
+                                                      const std::string& name) {
+    auto filter = project.codepage().fromUtf8(name);
+    if (!filter) {
+        fail("--module: " + filter.error().description);
+        return std::nullopt;
+    }
+    if (*filter == "*")
+        return *filter;
+    const Components& components = project.VBComponents();
+    for (long i = 1; i <= components.Count(); ++i)
+        if ((*components.Item(i))->Name() == *filter)
+            return *filter;
+    fail("no module named '" + name + "'");
+    return std::nullopt;
+}
+
+} // namespace trapline::cli

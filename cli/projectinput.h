@@ -1,0 +1,39 @@
+#pragma once
+
+#include "codepage.h"
+#include "project.h"
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace trapline::cli {
+
+/// The project a command works on, loaded from its PATH arguments.
+class ProjectInput {
+public:
+    ProjectInput(std::string command, std::FILE* err) : m_command(std::move(command)), m_err(err) {}
+
+    /// Opens the code page named by --codepage; reports and gives nothing when unknown.
+    std::optional<Codepage> codepage(const std::string& name);
+
+    /// Loads `paths`; every unusable file is reported with its file and line.
+    /// `complete` tells whether everything named could be loaded.
+    std::unique_ptr<Project> load(const std::vector<std::string>& paths, const Codepage& codepage,
+                                  bool& complete);
+
+    /// `name` (UTF-8, from the command line) in the project's code page, when
+    /// "*" or a component of that exact name; reports and gives nothing otherwise.
+    std::optional<std::string> moduleFilter(const Project& project, const std::string& name);
+
+    /// Reports a message prefixed with the command's name.
+    void fail(const std::string& message);
+
+private:
+    std::string m_command;
+    std::FILE* m_err;
+};
+
+} // namespace trapline::cli

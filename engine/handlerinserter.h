@@ -1,0 +1,59 @@
+#pragma once
+
+#include "messagebox.h"
+#include "proccatalogue.h"
+#include "runreporter.h"
+
+#include <string>
+#include <string_view>
+
+namespace trapline {
+
+/// Puts an error trap after one catalogued procedure's declaration and a
+/// handler before its End statement: the built-in handler that calls
+/// `MyErrorHandler`, or the user's header and footer templates.
+///
+/// A procedure is treated completely or not at all: both insertion points are
+/// found, and every text converted to the project's code page, before the
+/// first line goes in. A failure is shown in a message box and nothing of
+/// that procedure changes; the caller goes on with the next one.
+class HandlerInserter {
+public:
+    HandlerInserter(const ProcCatalogue& catalogue, const Codepage& codepage,
+                    MessageBoxService& messages, RunReporter& reporter)
+        : m_catalogue(catalogue), m_codepage(codepage), m_messages(messages),
+          m_reporter(reporter) {}
+
+    /// The templates InsertUserCodes uses (UTF-8, CR LF line breaks).
+    void setTemplates(std::string header, std::string footer) {
+        m_header = std::move(header);
+        m_footer = std::move(footer);
+    }
+
+    /// The standard handler into `Procs()[index]`. True when it was inserted.
+    bool InsertDefaultCodes(size_t index, CodeModule* module, std::string_view CommentPrefix);
+    /// The header and footer templates into `Procs()[index]`. True when inserted.
+    bool InsertUserCodes(size_t index, CodeModule* module, std::string_view CommentPrefix);
+
+    /// The description of the last failure, for reports; empty after a success.
+    const std::string& lastFailure() const { return m_lastFailure; }
+
+    /// `text` with "???", "#MODULE#" and "#PROC#" replaced, in that order.
+    static std::string fillPlaceholders(std::string text, std::string_view keyword,
+                                        std::string_view moduleName, std::string_view procName);
+    /// `prefix` before the text and after every CR LF followed by more text.
+    static std::string applyPrefix(std::string_view text, std::string_view prefix);
+
+private:
+    bool insert(size_t index, CodeModule* module, std::string_view prefix, bool standard);
+
+    const ProcCatalogue& m_catalogue;
+    const Codepage& m_codepage;
+    MessageBoxService& m_messages;
+    RunReporter& m_reporter;
+    std::string m_header;
+    std::string m_footer;
+    std::string m_lastFailure;
+};
+
+} // namespace trapline
