@@ -1,5 +1,6 @@
 #include "proccatalogue.h"
 
+#include "../support/memoryproject.h"
 #include "../support/scriptedmessagebox.h"
 
 #include <gtest/gtest.h>
@@ -7,15 +8,6 @@
 using namespace trapline;
 
 namespace {
-
-/// A project held in memory, one module per text.
-std::unique_ptr<Project> projectOf(std::initializer_list<std::pair<const char*, std::string>> modules) {
-    auto project = std::make_unique<Project>();
-    for (const auto& [name, text] : modules)
-        project->VBComponents().append(std::make_unique<Component>(
-            name, ComponentType::StdModule, std::string(name) + ".bas", text, FileStamp{}));
-    return project;
-}
 
 std::vector<std::string> names(const ProcCatalogue& c) {
     std::vector<std::string> out;

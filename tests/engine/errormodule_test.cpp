@@ -1,0 +1,74 @@
+#include "errormodule.h"
+
+#include "../support/memoryproject.h"
+#include "../support/scriptedmessagebox.h"
+#include "../support/tempdir.h"
+#include "projectloader.h"
+
+#include <gtest/gtest.h>
+
+using namespace trapline;
+
+TEST(ErrorModuleInstaller, AddsTheModuleOnceWithItsFixedText) {
+    VBE vbe(projectOf({{"MDL_ERROR", "Option Explicit\r\n"}}));
+    ScriptedMessageBox boxes;
+    auto added = ErrorModuleInstaller::install(vbe, boxes);
+    ASSERT_TRUE(added && *added);
+    EXPECT_EQ((*added)->Name(), "mdl_Error");
+    EXPECT_EQ((*added)->serialize(),
+              "Attribute VB_Name = \"mdl_Error\"\r\n"
+              "Public Sub MyErrorHandler(pSubName As String)\r\n"
+              "Dim str As String\r\n"
+              "If Err.Number = 0 Then Exit Sub\r\n"
+              "#If XR_LOG Then\r\n"
+              "PrintError pSubName, Err.Number, Err.Description, Err.Source\r\n"
+              "#End If\r\n"
+              "str = \"\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xef\xf0\xee\xf6\xe5\xe4\xf3\xf0\xe5: \" & pSubName\r\n"
+              "MsgBox Err.Number & \": \" & Err.Description, vbInformation, str\r\n"
+              "Err.Clear\r\n"
+              "End Sub\r\n");
+    EXPECT_TRUE(boxes.shown.empty());
+
+    auto again = ErrorModuleInstaller::install(vbe, boxes);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(*again, nullptr);
+    EXPECT_EQ(vbe.ActiveVBProject()->VBComponents().Count(), 2);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "Модуль уже присутствует в проекте !");
+    EXPECT_EQ(boxes.shown[0].title, "TRAPLINE");
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::None);
+}
+
+TEST(ErrorModuleInstaller, WritesTheModuleNextToTheProjectAndListsItInTheVbp) {
+    TempDir dir;
+    dir.write("M.bas", "Attribute VB_Name = \"M\"\r\nSub A()\r\nEnd Sub\r\n");
+    const std::string vbp = "Type=Exe\r\nModule=M; M.bas\r\nName=\"P\"\r\n\r\n[MS Transaction Server]\r\nAutoRefresh=1\r\n";
+    dir.write("P.vbp", vbp);
+    VBE vbe(std::move(*ProjectLoader().load({dir.file("P.vbp")})));
+    ScriptedMessageBox boxes;
+    ASSERT_TRUE(ErrorModuleInstaller::install(vbe, boxes));
+    EXPECT_TRUE(vbe.ActiveVBProject()->save().empty());
+    EXPECT_EQ(TempDir::read(dir.file("P.vbp")),
+              "Type=Exe\r\nModule=M; M.bas\r\nModule=mdl_Error; mdl_Error.bas\r\nName=\"P\"\r\n\r\n"
+              "[MS Transaction Server]\r\nAutoRefresh=1\r\n");
+    EXPECT_NE(TempDir::read(dir.file("mdl_Error.bas")).find("Public Sub MyErrorHandler"),
+              std::string::npos);
+    // Loaded again, the project knows its module and the installer leaves it alone.
+    VBE reloaded(std::move(*ProjectLoader().load({dir.file("P.vbp")})));
+    EXPECT_EQ(*ErrorModuleInstaller::install(reloaded, boxes), nullptr);
+}
+
+TEST(ErrorModuleInstaller, NeverOverwritesAFileOfThatNameOutsideTheProject) {
+    TempDir dir;
+    dir.write("M.bas", "Attribute VB_Name = \"M\"\r\n");
+    dir.write("P.vbp", "Module=M; M.bas\r\n");
+    dir.write("mdl_Error.bas", "' someone else's\r\n");
+    VBE vbe(std::move(*ProjectLoader().load({dir.file("P.vbp")})));
+    ScriptedMessageBox boxes;
+    ASSERT_TRUE(ErrorModuleInstaller::install(vbe, boxes));
+    std::vector<Error> problems = vbe.ActiveVBProject()->save();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].source, dir.file("mdl_Error.bas"));
+    EXPECT_EQ(TempDir::read(dir.file("mdl_Error.bas")), "' someone else's\r\n");
+    EXPECT_EQ(TempDir::read(dir.file("P.vbp")), "Module=M; M.bas\r\n");
+}

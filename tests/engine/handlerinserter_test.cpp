@@ -1,0 +1,134 @@
+#include "handlerinserter.h"
+
+#include "../support/memoryproject.h"
+#include "../support/recordingreporter.h"
+#include "../support/scriptedmessagebox.h"
+#include "insertionoptions.h"
+
+#include <gtest/gtest.h>
+
+using namespace trapline;
+
+namespace {
+
+/// One module "Module1" and a catalogue of it, ready to insert into.
+struct Fixture {
+    explicit Fixture(const std::string& code) : vbe(projectOf({{"Module1", code}})), catalogue(vbe, boxes) {
+        catalogue.GetProcNames("*");
+        inserter.setTemplates(kDefaultHeader, kDefaultFooter);
+    }
+    CodeModule* module() { return &(*vbe.ActiveVBProject()->VBComponents().Item(1))->CodeModule(); }
+    size_t indexOf(const std::string& procName) {
+        for (size_t j = 1; j < catalogue.Procs().size(); ++j)
+            if (catalogue.Procs()[j].ProcName == procName)
+                return j;
+        return 0;
+    }
+    std::string code() { return codeOf(vbe, 1); }
+
+    VBE vbe;
+    ScriptedMessageBox boxes;
+    RecordingReporter reporter;
+    ProcCatalogue catalogue;
+    Codepage codepage;
+    HandlerInserter inserter{catalogue, codepage, boxes, reporter};
+};
+
+} // namespace
+
+TEST(InsertDefaultCodes, WritesTheStandardHandlerAroundTheBody) {
+    Fixture f(crlf({"Sub Foo()", "    x = 1", "End Sub"}));
+    ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Foo"), f.module(), ""));
+    EXPECT_EQ(f.code(), crlf({"Sub Foo()", "ON ERROR GOTO err_debug", "    x = 1", "EXIT SUB",
+                              "err_debug:", "MyErrorHandler \"Module1.Foo\"", "End Sub"}));
+    EXPECT_EQ(f.reporter.text, "Вставлено в Sub : Foo\r\n");
+}
+
+TEST(InsertDefaultCodes, CommentsEveryLineWithThePrefixAndNamesPropertiesByHostName) {
+    Fixture f(crlf({"Function Calc(ByVal a As Long, _", "    ByVal b As Long) As Long",
+                    "End Function", "Property Let Value(ByVal v As Long)", "End Property", "",
+                    ""}));
+    ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Calc"), f.module(), "'"));
+    ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Value (Let)"), f.module(), "'"));
+    EXPECT_EQ(f.code(),
+              crlf({"Function Calc(ByVal a As Long, _", "    ByVal b As Long) As Long",
+                    "'ON ERROR GOTO err_debug", "'EXIT FUNCTION", "'err_debug:",
+                    "'MyErrorHandler \"Module1.Calc\"", "End Function",
+                    "Property Let Value(ByVal v As Long)", "'ON ERROR GOTO err_debug",
+                    "'EXIT Property", "'err_debug:", "'MyErrorHandler \"Module1.Value\"",
+                    "End Property", "", ""}));
+    EXPECT_EQ(f.reporter.text, "Вставлено в Function : Calc\r\nВставлено в Property : Value\r\n");
+}
+
+TEST(InsertUserCodes, FillsTheDefaultTemplatesAsTheResultTableShows) {
+    Fixture f(crlf({"Public Function Calc() As Long", "    Calc = 1", "End Function"}));
+    ASSERT_TRUE(f.inserter.InsertUserCodes(f.indexOf("Calc"), f.module(), ""));
+    EXPECT_EQ(f.code(),
+              crlf({"Public Function Calc() As Long", "ON ERROR GOTO err_debug", "    Calc = 1",
+                    "lb_out:", "\tEXIT Function", "err_debug:",
+                    "\tMsgBox err.Number & \": \" & err.Description,vbcritical,\"Error in Module1.Calc\"",
+                    "\tResume lb_out", "End Function"}));
+
+    Fixture commented(crlf({"Public Function Calc() As Long", "End Function"}));
+    ASSERT_TRUE(commented.inserter.InsertUserCodes(1, commented.module(), "'"));
+    EXPECT_EQ(commented.code(),
+              crlf({"Public Function Calc() As Long", "'ON ERROR GOTO err_debug", "'lb_out:",
+                    "'\tEXIT Function", "'err_debug:",
+                    "'\tMsgBox err.Number & \": \" & err.Description,vbcritical,\"Error in Module1.Calc\"",
+                    "'\tResume lb_out", "End Function"}));
+}
+
+TEST(InsertUserCodes, ReplacesPlaceholdersExactlyAndInOrder) {
+    EXPECT_EQ(HandlerInserter::fillPlaceholders("??? x ??? #module# #MODULE#.#PROC#", "Property",
+                                                "M", "P (Let)"),
+              "Property x Property #module# M.P (Let)");
+    // A module name that holds a later placeholder is filled in again, as the
+    // replacements run one after another.
+    EXPECT_EQ(HandlerInserter::fillPlaceholders("#MODULE#", "Sub", "#PROC#", "Foo"), "Foo");
+    EXPECT_EQ(HandlerInserter::applyPrefix("a\r\nb\r\n", "'"), "'a\r\n'b\r\n");
+    EXPECT_EQ(HandlerInserter::applyPrefix("", "'"), "'");
+}
+
+TEST(InsertUserCodes, GivesTheSameLineForAHeaderWithOrWithoutAFinalLineBreak) {
+    for (const char* header : {"On Error GoTo Fail\r\n", "On Error GoTo Fail"}) {
+        Fixture f(crlf({"Sub A()", "End Sub"}));
+        f.inserter.setTemplates(header, "Fail:\r\n");
+        ASSERT_TRUE(f.inserter.InsertUserCodes(1, f.module(), ""));
+        EXPECT_EQ(f.code(), crlf({"Sub A()", "On Error GoTo Fail", "Fail:", "End Sub"}));
+    }
+}
+
+TEST(HandlerInserter, LeavesAProcedureUntouchedWhenEitherPointIsMissing) {
+    const std::string code = crlf({"Private Sub Nop(): End Sub", "Sub Open()", "    x = 1"});
+    Fixture f(code);
+    EXPECT_FALSE(f.inserter.InsertDefaultCodes(f.indexOf("Nop"), f.module(), ""));
+    EXPECT_FALSE(f.inserter.InsertUserCodes(f.indexOf("Open"), f.module(), ""));
+    EXPECT_EQ(f.code(), code);
+    EXPECT_EQ(f.reporter.text, "");
+    ASSERT_EQ(f.boxes.shown.size(), 2u);
+    EXPECT_EQ(f.boxes.shown[0].title, "Error in InsertDefaultCodes");
+    EXPECT_EQ(f.boxes.shown[1].title, "Error in InsertUserCodes");
+    EXPECT_EQ(f.boxes.shown[1].icon, MsgIcon::Information);
+    EXPECT_EQ(f.boxes.shown[1].text,
+              "1003: no \"End Sub\" between lines 3 and 3\r\n"
+              "Module: Module1\r\nProcedure: Open");
+}
+
+TEST(HandlerInserter, ReportsTextTheCodePageCannotHoldAndInsertsNothing) {
+    const std::string code = crlf({"Sub A()", "End Sub"});
+    Fixture f(code);
+    f.inserter.setTemplates("' ok\r\n", "' 中文\r\n");
+    EXPECT_FALSE(f.inserter.InsertUserCodes(1, f.module(), ""));
+    EXPECT_EQ(f.code(), code);
+    ASSERT_EQ(f.boxes.shown.size(), 1u);
+    EXPECT_NE(f.boxes.shown[0].text.find("中"), std::string::npos);
+}
+
+TEST(HandlerInserter, KeepsCyrillicTemplatesAndNamesInTheCodePage) {
+    Fixture f("Sub \xd0\xe0\xf1\xf7\xe5\xf2()\r\nEnd Sub\r\n");
+    f.inserter.setTemplates("' Начало #PROC#\r\n", "' Конец\r\n");
+    ASSERT_TRUE(f.inserter.InsertUserCodes(1, f.module(), ""));
+    EXPECT_EQ(f.code(), "Sub \xd0\xe0\xf1\xf7\xe5\xf2()\r\n' \xcd\xe0\xf7\xe0\xeb\xee "
+                        "\xd0\xe0\xf1\xf7\xe5\xf2\r\n' \xca\xee\xed\xe5\xf6\r\nEnd Sub\r\n");
+    EXPECT_EQ(f.reporter.text, "Вставлено в Sub : Расчет\r\n");
+}
