@@ -16,19 +16,21 @@ void CliReporter::log(const std::string& line) {
     std::fputs(text.c_str(), m_out);
 }
 
-void CliReporter::busy(bool on) {
-    if (!on && m_showProgress && m_lastShown > 0)
-        std::fputs("\r\033[K", m_err);
-}
+void CliReporter::busy(bool) {}
 
-void CliReporter::progress(size_t done, size_t total) {
-    if (!m_showProgress || total < 200)
+void CliReporter::fileProgress(size_t done, size_t total) {
+    if (!m_showProgress || total < 20)
         return;
+    if (done == total) {
+        if (m_lastShown > 0)
+            std::fputs("\r\033[K", m_err);
+        return;
+    }
     // About a hundred updates however long the run.
-    if (done != total && done - m_lastShown < total / 100)
+    if (done != 0 && done - m_lastShown < total / 100)
         return;
     m_lastShown = done;
-    std::fprintf(m_err, "\rtrapline: %zu/%zu procedures", done, total);
+    std::fprintf(m_err, "\rtrapline: %zu/%zu files", done, total);
     std::fflush(m_err);
 }
 

@@ -13,7 +13,9 @@ public:
     CliReporter(std::FILE* out, std::FILE* err, bool printLog);
     void log(const std::string& line) override;
     void busy(bool on) override;
-    void progress(size_t done, size_t total) override;
+    /// Progress through the project's files; the run's own per-procedure
+    /// progress is not shown, as the command line runs it once per file.
+    void fileProgress(size_t done, size_t total);
 
 private:
     std::FILE* m_out;

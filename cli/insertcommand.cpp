@@ -6,11 +6,14 @@
 #include "insertionrun.h"
 #include "json.h"
 #include "projectinput.h"
+#include "stagingwriter.h"
 #include "stderrmessagebox.h"
 #include "unifieddiff.h"
 
 #include <filesystem>
 #include <map>
+#include <optional>
+#include <thread>
 
 namespace trapline::cli {
 namespace {
@@ -175,65 +178,155 @@ int InsertCommand::run(const std::vector<std::string>& args) {
     }
 
     bool complete = true;
-    auto project = input.load(a.positionals(), *codepage, complete);
+    auto project = input.load(a.positionals(), *codepage, complete, true);
     if (!project)
         return 2;
     if (!complete) {
         input.fail("the project could not be read completely; nothing was written");
         return 2;
     }
-    auto moduleFilter = input.moduleFilter(*project, a.value("module", "*"));
-    if (!moduleFilter)
+    auto moduleFilter = codepage->fromUtf8(a.value("module", "*"));
+    if (!moduleFilter) {
+        input.fail("--module: " + moduleFilter.error().description);
         return 2;
+    }
     options.moduleName = a.value("module", "*");
 
+    // One file at a time: read it, treat it, stage its new version and let
+    // go of it, so that memory stays within one module however large the
+    // project. The staged files replace their originals together at the end,
+    // and only when every file could be read.
     Project& projectRef = *project;
     VBE vbe(std::move(project));
     StderrMessageBox messages(m_err);
     const bool json = a.has("json");
-    CliReporter reporter(m_out, m_err, !json && !a.has("dry-run"));
+    const bool dryRun = a.has("dry-run");
+    CliReporter reporter(m_out, m_err, !json && !dryRun);
     InsertionRun run(vbe, messages, reporter);
-    RunSummary summary = run.run(options);
-
-    // Write (or show) every changed file; a file that cannot be written takes
-    // its procedures from the treated to the failed.
-    std::map<const Component*, std::string> unwritten;
-    if (a.has("dry-run")) {
-        const Components& components = projectRef.VBComponents();
-        for (long i = 1; i <= components.Count(); ++i) {
-            const Component* c = *components.Item(i);
+    std::vector<RunSummary::Item> treated, failed;
+    StagingWriter writer;
+    std::map<const Component*, std::vector<RunSummary::Item>> treatedIn;
+    std::map<const Component*, size_t> treatedCount;
+    std::map<const Component*, std::string> notWritten;
+    size_t unwrittenProcedures = 0;
+    bool matched = false;
+    bool unreadable = false;
+    const Components& components = projectRef.VBComponents();
+    const size_t count = static_cast<size_t>(components.Count());
+    for (size_t i = 1; i <= count; ++i) {
+        Component* c = *components.Item(static_cast<long>(i));
+        reporter.fileProgress(i - 1, count);
+        if (auto loaded = c->load(); !loaded) {
+            std::fprintf(m_err, "trapline: %s: %s\n", displayPath(c->path()).c_str(),
+                         loaded.error().description.c_str());
+            unreadable = true;
+            continue;
+        }
+        if (*moduleFilter != "*" && c->Name() != *moduleFilter) {
+            c->unload();
+            continue;
+        }
+        matched = true;
+        options.component = c;
+        RunSummary s = run.run(options);
+        failed.insert(failed.end(), s.failed.begin(), s.failed.end());
+        if (dryRun) {
             if (c->needsSave())
                 std::fputs(UnifiedDiff::of(displayPath(c->path()), c->CodeModule().edits(),
                                            c->CodeModule().eol())
                                .c_str(),
                            m_out);
+            if (json)
+                treated.insert(treated.end(), s.treated.begin(), s.treated.end());
+        } else if (c->needsSave()) {
+            StagingWriter::Job job;
+            job.owner = c;
+            job.path = c->path();
+            job.bytes = c->serialize();
+            job.expected = c->stamp();
+            job.checkStamp = !c->isNew();
+            job.exclusive = c->isNew();
+            job.backup = a.has("backup") && !c->isNew();
+            writer.submit(std::move(job));
         }
-    } else {
-        const Components& components = projectRef.VBComponents();
-        for (long i = 1; i <= components.Count(); ++i) {
-            Component* c = *components.Item(i);
-            if (auto r = c->save(a.has("backup")); !r) {
-                std::fprintf(m_err, "trapline: %s: %s\n", displayPath(r.error().source).c_str(),
-                             r.error().description.c_str());
-                unwritten[c] = r.error().description;
-            }
+        // Names are kept for the JSON report; otherwise counting will do.
+        if (!dryRun) {
+            treatedCount[c] += s.treated.size();
+            if (json && !s.treated.empty())
+                treatedIn[c] = std::move(s.treated);
         }
+        c->unload();
     }
-    std::vector<RunSummary::Item> treated;
-    std::vector<RunSummary::Item> failed = summary.failed;
-    for (RunSummary::Item& item : summary.treated) {
-        auto it = unwritten.find(item.component);
-        if (it == unwritten.end()) {
-            treated.push_back(std::move(item));
-        } else {
-            item.failure = "not written: " + it->second;
+    reporter.fileProgress(count, count);
+
+    std::vector<std::pair<const Component*, DiskFile::Staged>> staged;
+    for (StagingWriter::Done& done : writer.finish()) {
+        auto* c = static_cast<const Component*>(done.owner);
+        if (done.staged)
+            staged.emplace_back(c, std::move(*done.staged));
+        else
+            notWritten[c] = done.staged.error().description;
+    }
+    auto discardAll = [&] {
+        for (const auto& [c, st] : staged)
+            DiskFile::discard(st);
+    };
+    if (unreadable) {
+        discardAll();
+        input.fail("some files could not be read; nothing was written");
+        return 2;
+    }
+    if (!matched) {
+        input.fail("no module named '" + a.value("module") + "'");
+        return 2;
+    }
+
+    std::vector<const DiskFile::Staged*> files;
+    for (const auto& [c, st] : staged)
+        files.push_back(&st);
+    DiskFile::flush(files);
+    // Replacing files is the file system's slowest step; two threads share it.
+    std::vector<std::optional<Error>> commitErrors(staged.size());
+    auto commitRange = [&](size_t from, size_t step) {
+        for (size_t k = from; k < staged.size(); k += step)
+            if (auto written = DiskFile::commit(staged[k].second); !written)
+                commitErrors[k] = written.error();
+    };
+    {
+        std::thread helper(commitRange, 1, 2);
+        commitRange(0, 2);
+        helper.join();
+    }
+    for (size_t k = 0; k < staged.size(); ++k)
+        if (commitErrors[k])
+            notWritten[staged[k].first] = commitErrors[k]->description;
+
+    // A file that could not be written takes its procedures from the treated
+    // to the failed; those that failed in the run were named by its messages.
+    for (const auto& [c, why] : notWritten)
+        std::fprintf(m_err, "trapline: %s: %s\n", displayPath(c->path()).c_str(), why.c_str());
+    for (const auto& [c, why] : notWritten) {
+        if (treatedCount[c] > 0)
+            std::fprintf(m_err, "trapline: not written: %s (%zu procedure%s)\n",
+                         projectRef.codepage().toUtf8(c->Name()).c_str(), treatedCount[c],
+                         treatedCount[c] == 1 ? "" : "s");
+        unwrittenProcedures += treatedCount[c];
+    }
+    for (size_t i = 1; i <= count; ++i) {
+        const Component* c = *components.Item(static_cast<long>(i));
+        auto it = treatedIn.find(c);
+        if (it == treatedIn.end())
+            continue;
+        auto bad = notWritten.find(c);
+        for (RunSummary::Item& item : it->second) {
+            if (bad == notWritten.end()) {
+                treated.push_back(std::move(item));
+                continue;
+            }
+            item.failure = "not written: " + bad->second;
             failed.push_back(std::move(item));
         }
     }
-    // Procedures that failed in the run were named by its messages already.
-    for (size_t i = summary.failed.size(); i < failed.size(); ++i)
-        std::fprintf(m_err, "trapline: not written: %s.%s\n", failed[i].moduleName.c_str(),
-                     failed[i].procName.c_str());
 
     if (json) {
         auto items = [&](const std::vector<RunSummary::Item>& list, bool withReason) {
@@ -253,7 +346,7 @@ int InsertCommand::run(const std::vector<std::string>& args) {
         std::fprintf(m_out, "{\n  \"treated\": %s,\n  \"failed\": %s\n}\n",
                      items(treated, false).c_str(), items(failed, true).c_str());
     }
-    return failed.empty() ? 0 : 1;
+    return failed.empty() && unwrittenProcedures == 0 ? 0 : 1;
 }
 
 } // namespace trapline::cli

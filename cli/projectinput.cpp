@@ -18,8 +18,10 @@ std::optional<Codepage> ProjectInput::codepage(const std::string& name) {
 }
 
 std::unique_ptr<Project> ProjectInput::load(const std::vector<std::string>& paths,
-                                            const Codepage& codepage, bool& complete) {
+                                            const Codepage& codepage, bool& complete,
+                                            bool deferContents) {
     ProjectLoader loader(codepage);
+    loader.setDeferContents(deferContents);
     auto project = loader.load(paths);
     for (const Diagnostic& d : loader.diagnostics())
         std::fprintf(m_err, "trapline: %s\n", d.text().c_str());

@@ -21,8 +21,9 @@ public:
 
     /// Loads `paths`; every unusable file is reported with its file and line.
     /// `complete` tells whether everything named could be loaded.
+    /// With `deferContents`, components are read only when loaded one by one.
     std::unique_ptr<Project> load(const std::vector<std::string>& paths, const Codepage& codepage,
-                                  bool& complete);
+                                  bool& complete, bool deferContents = false);
 
     /// `name` (UTF-8, from the command line) in the project's code page, when
     /// "*" or a component of that exact name; reports and gives nothing otherwise.

@@ -119,6 +119,7 @@ CodeModule::CodeModule(std::string fileBytes) {
     m_lines.setHead(head);
 
     // Each code line takes the Attribute lines after it into its tail.
+    m_lines.reserve(static_cast<size_t>(std::count(bytes.begin() + static_cast<long>(head), bytes.end(), '\n')) + 1);
     size_t pos = head;
     while (pos < bytes.size()) {
         Physical p = physicalAt(bytes, pos);
@@ -133,6 +134,19 @@ CodeModule::CodeModule(std::string fileBytes) {
         pos = end;
     }
     m_index.build(m_lines);
+}
+
+std::string CodeModule::headName() const {
+    std::string_view head = m_lines.head();
+    while (!head.empty()) {
+        size_t nl = head.find('\n');
+        if (auto name = vb::moduleAttribute(head.substr(0, nl), "VB_Name"))
+            return *name;
+        if (nl == std::string_view::npos)
+            break;
+        head.remove_prefix(nl + 1);
+    }
+    return {};
 }
 
 std::string_view CodeModule::line(long line) const {

@@ -64,6 +64,9 @@ public:
                       long& endColumn, bool wholeWord = false, bool matchCase = false,
                       bool patternSearch = false) const;
 
+    /// The module's name as its hidden head gives it (Attribute VB_Name), or "".
+    std::string headName() const;
+
     /// One line's text without bounds checks beyond an empty result.
     std::string_view line(long line) const;
 

@@ -7,6 +7,43 @@ Component::Component(std::string name, ComponentType type, std::string path, std
     : m_name(std::move(name)), m_type(type), m_path(std::move(path)), m_stamp(stamp),
       m_code(std::move(bytes)) {
     m_code.setParent(this);
+    if (std::string fromHead = m_code.headName(); !fromHead.empty())
+        m_name = std::move(fromHead);
+}
+
+Component::Component(std::string name, ComponentType type, std::string path, FileStamp stamp)
+    : m_name(std::move(name)), m_type(type), m_path(std::move(path)), m_stamp(stamp),
+      m_loaded(false) {
+    m_code.setParent(this);
+}
+
+Result<void> Component::load() {
+    if (m_loaded)
+        return {};
+    auto contents = DiskFile::read(m_path);
+    if (!contents)
+        return contents.error();
+    if (!(contents->stamp == m_stamp))
+        return makeError(errors::ChangedOnDisk, m_path, "the file changed on disk while it was in use");
+    if (contents->bytes.find('\0') != std::string::npos)
+        return makeError(errors::BadFileFormat, m_path, "binary file, not a VB module");
+    if (contents->bytes.size() > LineStore::kMaxBytes)
+        return makeError(errors::BadFileFormat, m_path, "the file is too large for a VB module");
+    m_code = trapline::CodeModule(std::move(contents->bytes));
+    m_code.setParent(this);
+    m_loaded = true;
+    // Until now the name was the project file's or the file's own.
+    if (std::string name = m_code.headName(); !name.empty())
+        m_name = std::move(name);
+    return {};
+}
+
+void Component::unload() {
+    if (!m_loaded || m_isNew)
+        return;
+    m_code = trapline::CodeModule();
+    m_code.setParent(this);
+    m_loaded = false;
 }
 
 Component::Component(std::string name, std::string path)
@@ -32,17 +69,34 @@ std::string Component::serialize() const {
     return text + m_code.serialize();
 }
 
-Result<void> Component::save(bool backup) {
+Result<std::optional<DiskFile::Staged>> Component::stageSave(bool backup) {
     if (!needsSave())
-        return {};
+        return std::optional<DiskFile::Staged>();
     if (m_path.empty())
         return makeError(errors::PathAccess, m_name, "the component has no file to be saved to");
-    auto written = m_isNew ? DiskFile::create(m_path, serialize())
-                           : DiskFile::replace(m_path, serialize(), &m_stamp, backup);
+    auto staged = DiskFile::stage(m_path, serialize(), m_isNew ? nullptr : &m_stamp,
+                                  backup && !m_isNew, m_isNew);
+    if (!staged)
+        return staged.error();
+    return std::optional<DiskFile::Staged>(std::move(*staged));
+}
+
+void Component::saved(FileStamp stamp) {
+    m_stamp = stamp;
+    m_isNew = false;
+}
+
+Result<void> Component::save(bool backup) {
+    auto staged = stageSave(backup);
+    if (!staged)
+        return staged.error();
+    if (!*staged)
+        return {};
+    DiskFile::flush({&**staged});
+    auto written = DiskFile::commit(**staged);
     if (!written)
         return written.error();
-    m_stamp = *written;
-    m_isNew = false;
+    saved(*written);
     return {};
 }
 

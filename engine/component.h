@@ -4,6 +4,7 @@
 #include "diskfile.h"
 #include "result.h"
 
+#include <optional>
 #include <string>
 
 namespace trapline {
@@ -24,8 +25,13 @@ enum class ComponentType {
 class Component {
 public:
     /// A component read from `path`; `bytes` and `stamp` are what was read.
+    /// The name the file's head gives (VB_Name) wins over `name`.
     Component(std::string name, ComponentType type, std::string path, std::string bytes,
               FileStamp stamp);
+    /// A component whose file is read only when `load()` is called: large
+    /// projects are then treated one file at a time. Until then its name is
+    /// the one given; loading takes the name the file gives.
+    Component(std::string name, ComponentType type, std::string path, FileStamp stamp);
     /// A new, empty standard module that exists only in memory until saved.
     Component(std::string name, std::string path);
 
@@ -41,10 +47,20 @@ public:
     const trapline::CodeModule& CodeModule() const { return m_code; }
 
     const std::string& path() const { return m_path; }
+    /// The file as it was read (or last saved).
+    const FileStamp& stamp() const { return m_stamp; }
     void setPath(std::string path) { m_path = std::move(path); }
     bool isNew() const { return m_isNew; }
     /// True when saving would write something.
     bool needsSave() const { return m_isNew || m_code.modified(); }
+
+    bool isLoaded() const { return m_loaded; }
+    /// Reads the file of a component made without its code, provided it is
+    /// still the file that was first read.
+    Result<void> load();
+    /// Lets go of the component's code until it is loaded again. Changes not
+    /// saved or staged by then are dropped.
+    void unload();
 
     /// The bytes the file would hold now.
     std::string serialize() const;
@@ -54,12 +70,20 @@ public:
     /// A new component never overwrites a file that exists.
     Result<void> save(bool backup = false);
 
+    /// The first half of a save: the new file written next to the old one
+    /// (nothing when unchanged). Several staged saves are flushed together,
+    /// then each is committed and reported with `saved()`.
+    Result<std::optional<DiskFile::Staged>> stageSave(bool backup = false);
+    /// Records that the staged file is now in place with `stamp`.
+    void saved(FileStamp stamp);
+
 private:
     std::string m_name;
     ComponentType m_type;
     std::string m_path;
     FileStamp m_stamp;
     bool m_isNew = false;
+    bool m_loaded = true;
     trapline::CodeModule m_code;
 };
 

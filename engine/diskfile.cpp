@@ -1,5 +1,6 @@
 #include "diskfile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,8 @@ FileStamp stampOf(const struct stat& st) {
     s.size = static_cast<uint64_t>(st.st_size);
     s.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     s.inode = static_cast<uint64_t>(st.st_ino);
+    s.device = static_cast<uint64_t>(st.st_dev);
+    s.mode = static_cast<uint32_t>(st.st_mode & 07777);
     return s;
 }
 
@@ -51,7 +54,7 @@ bool writeAll(int fd, const std::string& bytes) {
 
 } // namespace
 
-Result<DiskFile::Contents> DiskFile::read(const std::string& path) {
+Result<DiskFile::Contents> DiskFile::read(const std::string& path, size_t limit) {
     Fd f;
     f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (f.fd < 0)
@@ -63,7 +66,7 @@ Result<DiskFile::Contents> DiskFile::read(const std::string& path) {
         return makeError(errors::PathAccess, path, "not a regular file");
     Contents c;
     c.stamp = stampOf(st);
-    c.bytes.resize(static_cast<size_t>(st.st_size));
+    c.bytes.resize(std::min(static_cast<size_t>(st.st_size), limit));
     size_t done = 0;
     while (done < c.bytes.size()) {
         ssize_t n = ::read(f.fd, c.bytes.data() + done, c.bytes.size() - done);
@@ -88,82 +91,166 @@ Result<FileStamp> DiskFile::stamp(const std::string& path) {
 
 namespace {
 
-/// Writes `bytes` to a new temporary file in `path`'s folder, flushed to disk,
-/// with `mode`; returns its name.
-Result<std::string> writeTemporary(const std::string& path, const std::string& bytes,
-                                   mode_t mode) {
+/// A temporary file written next to the file it is to replace.
+struct Temporary {
+    std::string name;
+    FileStamp stamp;
+};
+
+/// Writes `bytes` to a new temporary file in `path`'s folder with `mode`.
+Result<Temporary> writeTemporary(const std::string& path, const std::string& bytes, mode_t mode) {
     std::string dir = ".";
     std::string base = path;
     if (size_t slash = path.rfind('/'); slash != std::string::npos) {
         dir = slash == 0 ? "/" : path.substr(0, slash);
         base = path.substr(slash + 1);
     }
-    std::string tmpl = dir + "/." + base + ".trapline-XXXXXX";
+    Temporary t;
+    t.name = dir + "/." + base + ".trapline-XXXXXX";
     Fd f;
-    f.fd = ::mkstemp(tmpl.data());
+    f.fd = ::mkstemp(t.name.data());
     if (f.fd < 0)
         return ioError(path, errno, "cannot create a temporary file in " + dir);
+    struct stat st {};
     int err = 0;
-    if (!writeAll(f.fd, bytes) || ::fchmod(f.fd, mode) != 0 || ::fsync(f.fd) != 0)
+    if (!writeAll(f.fd, bytes) || ::fchmod(f.fd, mode) != 0 || ::fstat(f.fd, &st) != 0)
         err = errno;
     if (err != 0) {
-        ::unlink(tmpl.c_str());
+        ::unlink(t.name.c_str());
         return ioError(path, err, "cannot write");
     }
-    return tmpl;
+    t.stamp = stampOf(st);
+    return t;
+}
+
+/// Whether `path` may not be written; errno tells why when access() said so.
+bool readOnly(const std::string& path, uint32_t mode) {
+    errno = 0;
+    // A file without write bits is read-only by intent, even for root.
+    return (mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
 } // namespace
 
-Result<FileStamp> DiskFile::create(const std::string& path, const std::string& bytes) {
-    auto tmp = writeTemporary(path, bytes, 0644);
+Result<DiskFile::Staged> DiskFile::stage(const std::string& path, const std::string& bytes,
+                                         const FileStamp* expected, bool backup, bool exclusive) {
+    // What the file was when read tells its permissions; a stat is needed
+    // only without that.
+    uint32_t mode = 0644;
+    bool exists = expected != nullptr;
+    if (expected) {
+        mode = expected->mode;
+    } else {
+        struct stat st {};
+        exists = ::stat(path.c_str(), &st) == 0;
+        if (exists)
+            mode = static_cast<uint32_t>(st.st_mode & 07777);
+    }
+    if (exclusive && exists)
+        return makeError(errors::PathAccess, path, "the file exists already; not written");
+    if (exists && readOnly(path, mode)) {
+        if (errno == ENOENT)
+            return makeError(errors::ChangedOnDisk, path,
+                             "the file was removed since it was loaded; not written");
+        return makeError(errors::PermissionDenied, path, "the file is read-only; not written");
+    }
+    auto tmp = writeTemporary(path, bytes, mode);
     if (!tmp)
         return tmp.error();
-    // link() never replaces an existing file, so a file that appeared
-    // meanwhile is not overwritten.
-    int rc = ::link(tmp->c_str(), path.c_str());
-    int err = errno;
-    ::unlink(tmp->c_str());
-    if (rc != 0)
-        return err == EEXIST ? makeError(errors::PathAccess, path, "the file exists already; not written")
-                             : ioError(path, err, "cannot create");
-    return stamp(path);
+    Staged staged;
+    staged.path = path;
+    staged.temp = std::move(tmp->name);
+    staged.written = tmp->stamp;
+    staged.checkStamp = expected != nullptr;
+    if (expected)
+        staged.expected = *expected;
+    staged.exclusive = exclusive;
+    staged.backup = backup && exists;
+    return staged;
+}
+
+void DiskFile::flush(const std::vector<const Staged*>& staged) {
+    if (staged.size() == 1) {
+        Fd f;
+        f.fd = ::open(staged.front()->temp.c_str(), O_RDONLY | O_CLOEXEC);
+        if (f.fd >= 0)
+            ::fsync(f.fd);
+        return;
+    }
+    // One sync per file system is far cheaper than one fsync per file.
+    std::vector<uint64_t> synced;
+    for (const Staged* s : staged) {
+        bool done = false;
+        for (uint64_t d : synced)
+            done = done || d == s->written.device;
+        if (done)
+            continue;
+        Fd f;
+        f.fd = ::open(s->temp.c_str(), O_RDONLY | O_CLOEXEC);
+#ifdef __linux__
+        if (f.fd < 0 || ::syncfs(f.fd) != 0)
+            ::sync();
+#else
+        ::sync();
+#endif
+        synced.push_back(s->written.device);
+    }
+}
+
+Result<FileStamp> DiskFile::commit(const Staged& s) {
+    auto fail = [&](Error e) {
+        ::unlink(s.temp.c_str());
+        return e;
+    };
+    if (s.exclusive) {
+        // link() never replaces an existing file, so a file that appeared
+        // meanwhile is not overwritten.
+        int rc = ::link(s.temp.c_str(), s.path.c_str());
+        int err = errno;
+        ::unlink(s.temp.c_str());
+        if (rc != 0)
+            return err == EEXIST
+                       ? makeError(errors::PathAccess, s.path, "the file exists already; not written")
+                       : ioError(s.path, err, "cannot create");
+        return stamp(s.path);
+    }
+    if (s.checkStamp) {
+        auto now = stamp(s.path);
+        if (!now)
+            return fail(makeError(errors::ChangedOnDisk, s.path,
+                                  "the file was removed since it was loaded; not written"));
+        if (!(*now == s.expected))
+            return fail(makeError(errors::ChangedOnDisk, s.path,
+                                  "the file changed on disk since it was loaded; not written"));
+    }
+    if (s.backup) {
+        std::string bak = s.path + ".bak";
+        ::unlink(bak.c_str());
+        if (::link(s.path.c_str(), bak.c_str()) != 0)
+            return fail(ioError(s.path, errno, "cannot keep a backup as " + bak));
+    }
+    if (::rename(s.temp.c_str(), s.path.c_str()) != 0)
+        return fail(ioError(s.path, errno, "cannot replace"));
+    return s.written; // a rename keeps the inode and its times
+}
+
+void DiskFile::discard(const Staged& staged) { ::unlink(staged.temp.c_str()); }
+
+Result<FileStamp> DiskFile::create(const std::string& path, const std::string& bytes) {
+    auto staged = stage(path, bytes, nullptr, false, true);
+    if (!staged)
+        return staged.error();
+    flush({&*staged});
+    return commit(*staged);
 }
 
 Result<FileStamp> DiskFile::replace(const std::string& path, const std::string& bytes,
                                     const FileStamp* expected, bool backup) {
-    struct stat st {};
-    bool exists = ::stat(path.c_str(), &st) == 0;
-    if (expected) {
-        if (!exists)
-            return makeError(errors::ChangedOnDisk, path,
-                             "the file was removed since it was loaded; not written");
-        if (!(stampOf(st) == *expected))
-            return makeError(errors::ChangedOnDisk, path,
-                             "the file changed on disk since it was loaded; not written");
-    }
-    // A file without write bits is read-only by intent, even for root.
-    if (exists && ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0))
-        return makeError(errors::PermissionDenied, path, "the file is read-only; not written");
-
-    auto tmp = writeTemporary(path, bytes, exists ? (st.st_mode & 07777) : 0644);
-    if (!tmp)
-        return tmp.error();
-    if (backup && exists) {
-        std::string bak = path + ".bak";
-        ::unlink(bak.c_str());
-        if (::link(path.c_str(), bak.c_str()) != 0) {
-            int err = errno;
-            ::unlink(tmp->c_str());
-            return ioError(path, err, "cannot keep a backup as " + bak);
-        }
-    }
-    if (::rename(tmp->c_str(), path.c_str()) != 0) {
-        int err = errno;
-        ::unlink(tmp->c_str());
-        return ioError(path, err, "cannot replace");
-    }
-    return stamp(path);
+    auto staged = stage(path, bytes, expected, backup);
+    if (!staged)
+        return staged.error();
+    flush({&*staged});
+    return commit(*staged);
 }
 
 } // namespace trapline

@@ -4,6 +4,8 @@
 
 namespace trapline {
 
+class Component;
+
 /// The header template the window starts with.
 inline constexpr const char* kDefaultHeader = "ON ERROR GOTO err_debug\r\n";
 /// The footer template the window starts with: five lines, no final line end.
@@ -28,6 +30,8 @@ struct InsertionOptions {
     std::string header = kDefaultHeader;
     std::string footer = kDefaultFooter;
     bool confirm = true; ///< ask "Вставлять обработку ошибок ?" first
+    /// When set, only this component is catalogued and treated.
+    const Component* component = nullptr;
 };
 
 } // namespace trapline

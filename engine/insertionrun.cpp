@@ -41,6 +41,7 @@ RunSummary InsertionRun::run(const InsertionOptions& options) {
     }
 
     ProcCatalogue catalogue(m_vbe, m_messages);
+    catalogue.restrictTo(options.component);
     if (!catalogue.GetProcNames(*moduleName))
         return summary;
 

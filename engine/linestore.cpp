@@ -10,16 +10,16 @@ LineStore::LineStore(std::string original) : m_original(std::move(original)) {}
 void LineStore::appendOriginal(size_t offset, size_t textLength, size_t tailLength) {
     // Loading happens before any insertion, so the gap is still at the end.
     Ref r;
-    r.offset = offset;
+    r.offset = static_cast<uint32_t>(offset);
     r.textLength = static_cast<uint32_t>(textLength);
-    r.tailLength = static_cast<uint32_t>(tailLength);
+    r.tail = static_cast<uint32_t>(tailLength);
     m_refs.push_back(r);
     m_gapStart = m_gapEnd = m_refs.size();
 }
 
 std::string_view LineStore::bytes(const Ref& r) const {
-    const std::string& buffer = r.added ? m_added : m_original;
-    return std::string_view(buffer).substr(r.offset, r.textLength + r.tailLength);
+    const std::string& buffer = r.added() ? m_added : m_original;
+    return std::string_view(buffer.data() + r.offset, size_t(r.textLength) + r.tailLength());
 }
 
 std::string_view LineStore::text(size_t index) const {
@@ -32,7 +32,7 @@ std::string_view LineStore::tail(size_t index) const {
 
 bool LineStore::endsWithLineEnd(const Ref& r) const {
     std::string_view b = bytes(r);
-    return r.extraEol || (!b.empty() && b.back() == '\n');
+    return r.extraEol() || (!b.empty() && b.back() == '\n');
 }
 
 void LineStore::moveGap(size_t index, size_t needed) {
@@ -75,7 +75,7 @@ void LineStore::insert(size_t index, const std::vector<std::string_view>& lines,
         if (count() > 0) {
             Ref& last = ref(count() - 1);
             if (!endsWithLineEnd(last)) {
-                last.extraEol = 1;
+                last.tail |= Ref::kExtraEol;
                 lastWithoutEol = true;
             }
         } else if (m_headLength > 0 && m_original[m_headLength - 1] != '\n' && !m_headExtraEol) {
@@ -86,14 +86,13 @@ void LineStore::insert(size_t index, const std::vector<std::string_view>& lines,
     moveGap(index, lines.size());
     for (size_t i = 0; i < lines.size(); ++i) {
         Ref r;
-        r.offset = m_added.size();
-        r.added = 1;
+        r.offset = static_cast<uint32_t>(m_added.size());
         r.textLength = static_cast<uint32_t>(lines[i].size());
         m_added.append(lines[i]);
         bool noEol = lastWithoutEol && i + 1 == lines.size();
         if (!noEol)
             m_added.append(eol);
-        r.tailLength = static_cast<uint32_t>(noEol ? 0 : eol.size());
+        r.tail = static_cast<uint32_t>(noEol ? 0 : eol.size()) | Ref::kAdded;
         m_refs[m_gapStart++] = r;
     }
     m_modified = true;
@@ -134,7 +133,7 @@ std::vector<LineStore::Edit> LineStore::edits() const {
     piece(head(), false, m_headExtraEol);
     for (size_t i = 0, n = count(); i < n; ++i) {
         const Ref& r = ref(i);
-        piece(bytes(r), r.added, r.extraEol);
+        piece(bytes(r), r.added(), r.extraEol());
     }
     return out;
 }
@@ -148,7 +147,7 @@ std::string LineStore::serialize(std::string_view eol) const {
     for (size_t i = 0, n = count(); i < n; ++i) {
         const Ref& r = ref(i);
         out.append(bytes(r));
-        if (r.extraEol)
+        if (r.extraEol())
             out.append(eol);
     }
     return out;

@@ -22,8 +22,13 @@ public:
 
     /// Load-time setup: the first `length` bytes are the hidden head.
     void setHead(size_t length) { m_headLength = length; }
+    /// Load-time setup: room for `lines` lines.
+    void reserve(size_t lines) { m_refs.reserve(lines); }
     /// Load-time setup: appends a line of the original file.
     void appendOriginal(size_t offset, size_t textLength, size_t tailLength);
+
+    /// The largest file a store can hold: offsets and lengths are 32-bit.
+    static constexpr size_t kMaxBytes = (size_t(1) << 30) - 1;
 
     size_t count() const { return m_refs.size() - gapLength(); }
     std::string_view text(size_t index) const;
@@ -58,12 +63,19 @@ public:
 
 private:
     /// One line: where its bytes are and how they split into text and tail.
+    /// Twelve bytes, as a large project holds a million of them.
     struct Ref {
-        uint64_t offset = 0;
+        static constexpr uint32_t kAdded = 1u << 31;    ///< bytes are in the inserted-text buffer
+        static constexpr uint32_t kExtraEol = 1u << 30; ///< a line end owed after the tail
+        static constexpr uint32_t kLength = kExtraEol - 1;
+
+        uint32_t offset = 0;
         uint32_t textLength = 0;
-        uint32_t tailLength = 0;
-        uint8_t added = 0;    ///< bytes are in the buffer of inserted text
-        uint8_t extraEol = 0; ///< a line end owed after the tail (it was the last line)
+        uint32_t tail = 0; ///< tail length, then the two flags above
+
+        uint32_t tailLength() const { return tail & kLength; }
+        bool added() const { return (tail & kAdded) != 0; }
+        bool extraEol() const { return (tail & kExtraEol) != 0; }
     };
 
     size_t gapLength() const { return m_gapEnd - m_gapStart; }

@@ -40,6 +40,8 @@ bool ProcCatalogue::GetProcNames(std::string_view moduleFilter) {
             return false;
         }
         Component& component = **item;
+        if (m_only && &component != m_only)
+            continue;
         if (moduleFilter == "*" || component.Name() == moduleFilter)
             catalogue(component);
     }

@@ -34,6 +34,10 @@ public:
     /// gives false; a member whose host step fails later is left out.
     bool GetProcNames(std::string_view moduleFilter);
 
+    /// Limits the catalogue to one component (null: no limit), for callers
+    /// that treat a project one file at a time.
+    void restrictTo(const Component* component) { m_only = component; }
+
     /// Entries 1..n; entry 0 is never filled.
     const std::vector<ProcInfo>& Procs() const { return m_procs; }
     /// n, the number of entries.
@@ -48,6 +52,7 @@ private:
     const VBE& m_vbe;
     MessageBoxService& m_messages;
     std::vector<ProcInfo> m_procs = std::vector<ProcInfo>(1);
+    const Component* m_only = nullptr;
 };
 
 } // namespace trapline

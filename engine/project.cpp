@@ -8,38 +8,49 @@ namespace trapline {
 
 std::vector<Error> Project::save(bool backup) {
     std::vector<Error> problems;
-    std::vector<Component*> added;
+    // Every changed file is written next to its original first, all are
+    // flushed together, and only then does each replace its original.
+    std::vector<std::pair<Component*, DiskFile::Staged>> staged;
     for (long i = 1; i <= m_components.Count(); ++i) {
         Component* c = *m_components.Item(i);
-        if (!c->needsSave())
-            continue;
-        if (c->isNew()) {
-            added.push_back(c);
-            continue;
-        }
-        if (auto r = c->save(backup); !r)
-            problems.push_back(r.error());
+        auto s = c->stageSave(backup);
+        if (!s)
+            problems.push_back(s.error());
+        else if (*s)
+            staged.emplace_back(c, std::move(**s));
     }
-    for (Component* c : added) {
-        if (auto r = c->save(); !r) {
-            problems.push_back(r.error());
-            continue;
-        }
-        if (m_fileName.empty())
-            continue;
-        std::string file = c->path().substr(c->path().rfind('/') + 1);
-        std::string bytes = VbpFile::parse(m_fileBytes)
-                                .withLineAdded("Module", "Module=" + c->Name() + "; " + file);
-        auto written = DiskFile::replace(m_fileName, bytes, &m_fileStamp, backup);
+    std::vector<const DiskFile::Staged*> files;
+    for (const auto& [c, s] : staged)
+        files.push_back(&s);
+    DiskFile::flush(files);
+    for (auto& [c, s] : staged) {
+        const bool added = c->isNew();
+        auto written = DiskFile::commit(s);
         if (!written) {
             problems.push_back(written.error());
-            std::remove(c->path().c_str());
             continue;
         }
-        m_fileBytes = std::move(bytes);
-        m_fileStamp = *written;
+        c->saved(*written);
+        if (added && !m_fileName.empty()) {
+            if (auto listed = listInProjectFile(*c, backup); !listed) {
+                problems.push_back(listed.error());
+                std::remove(c->path().c_str());
+            }
+        }
     }
     return problems;
+}
+
+Result<void> Project::listInProjectFile(const Component& c, bool backup) {
+    std::string file = c.path().substr(c.path().rfind('/') + 1);
+    std::string bytes =
+        VbpFile::parse(m_fileBytes).withLineAdded("Module", "Module=" + c.Name() + "; " + file);
+    auto written = DiskFile::replace(m_fileName, bytes, &m_fileStamp, backup);
+    if (!written)
+        return written.error();
+    m_fileBytes = std::move(bytes);
+    m_fileStamp = *written;
+    return {};
 }
 
 } // namespace trapline

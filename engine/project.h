@@ -38,6 +38,8 @@ public:
     std::vector<Error> save(bool backup = false);
 
 private:
+    Result<void> listInProjectFile(const Component& component, bool backup);
+
     Codepage m_codepage;
     Components m_components;
     std::string m_name;

@@ -30,12 +30,6 @@ std::string trim(std::string_view s) {
     return std::string(s.substr(b, e - b));
 }
 
-std::string unquote(std::string s) {
-    if (s.size() >= 2 && s.front() == '"' && s.back() == '"')
-        return s.substr(1, s.size() - 2);
-    return s;
-}
-
 /// Splits a text file into lines, without their line ends.
 std::vector<std::string> textLines(const std::string& bytes) {
     std::vector<std::string> lines;
@@ -50,28 +44,6 @@ std::vector<std::string> textLines(const std::string& bytes) {
         pos = end + 1;
     }
     return lines;
-}
-
-/// The VB_Name a module file's head gives, if any.
-std::string vbName(const std::string& bytes) {
-    size_t limit = std::min<size_t>(bytes.size(), 1 << 20);
-    size_t pos = 0;
-    while (pos < limit) {
-        size_t nl = bytes.find('\n', pos);
-        if (nl == std::string::npos)
-            nl = bytes.size();
-        std::string_view line(bytes.data() + pos, nl - pos);
-        if (vb::isAttributeLine(line)) {
-            std::string_view rest = vb::trimLeft(line.substr(10));
-            if (rest.size() > 7 && vb::equalsNoCase(rest.substr(0, 7), "VB_Name")) {
-                rest = vb::trimLeft(rest.substr(7));
-                if (!rest.empty() && rest[0] == '=')
-                    return unquote(trim(rest.substr(1)));
-            }
-        }
-        pos = nl + 1;
-    }
-    return {};
 }
 
 std::string folderOf(const std::string& path) {
@@ -287,30 +259,43 @@ void ProjectLoader::loadFolder(const std::string& path, Project& project) {
 void ProjectLoader::loadModule(const std::string& path, ComponentType type,
                                const std::string& name, Project& project,
                                const std::string& listedIn, long listedLine) {
-    std::error_code ec;
-    std::string key = fs::weakly_canonical(path, ec).string();
-    if (!m_loaded.insert(ec ? path : key).second)
-        return; // named twice: it is still one file
     auto where = [&](const std::string& message) {
         if (listedIn.empty())
             report(path, 0, message);
         else
             report(listedIn, listedLine, path + ": " + message);
     };
+    std::string fallbackName = name.empty() ? fs::path(path).stem().string() : name;
+    if (m_defer) {
+        // Deferred, the file is only looked at now; it is read when loaded.
+        auto stamp = DiskFile::stamp(path);
+        if (!stamp) {
+            where(stamp.error().description);
+            return;
+        }
+        if (!m_loaded.insert({stamp->device, stamp->inode}).second)
+            return; // named twice: it is still one file
+        project.VBComponents().append(
+            std::make_unique<Component>(fallbackName, type, path, *stamp));
+        return;
+    }
     auto contents = DiskFile::read(path);
     if (!contents) {
         where(contents.error().description);
         return;
     }
+    if (!m_loaded.insert({contents->stamp.device, contents->stamp.inode}).second)
+        return;
     if (contents->bytes.find('\0') != std::string::npos) {
         where("binary file, not a VB module");
         return;
     }
-    std::string componentName = vbName(contents->bytes);
-    if (componentName.empty())
-        componentName = name.empty() ? fs::path(path).stem().string() : name;
+    if (contents->bytes.size() > LineStore::kMaxBytes) {
+        where("the file is too large for a VB module");
+        return;
+    }
     project.VBComponents().append(std::make_unique<Component>(
-        componentName, type, path, std::move(contents->bytes), contents->stamp));
+        fallbackName, type, path, std::move(contents->bytes), contents->stamp));
 }
 
 } // namespace trapline

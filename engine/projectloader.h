@@ -35,6 +35,10 @@ public:
 
     const std::vector<Diagnostic>& diagnostics() const { return m_diagnostics; }
 
+    /// Components are made without their code, which `Component::load()`
+    /// reads later: a large project can then be treated one file at a time.
+    void setDeferContents(bool defer) { m_defer = defer; }
+
     /// Finds a path written Windows-style (backslashes, any letter case,
     /// relative to `folder`) on this file system. Empty when it does not exist.
     static std::string resolve(const std::string& folder, const std::string& windowsPath);
@@ -52,7 +56,8 @@ private:
 
     Codepage m_codepage;
     std::vector<Diagnostic> m_diagnostics;
-    std::set<std::string> m_loaded;
+    std::set<std::pair<uint64_t, uint64_t>> m_loaded; ///< device and inode
+    bool m_defer = false;
 };
 
 } // namespace trapline

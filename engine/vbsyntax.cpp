@@ -194,6 +194,24 @@ Directive directive(std::string_view line) {
     return Directive::Other;
 }
 
+std::optional<std::string> moduleAttribute(std::string_view line, std::string_view name) {
+    if (!isAttributeLine(line))
+        return std::nullopt;
+    std::string_view rest = trimLeft(line.substr(10));
+    if (rest.size() <= name.size() || !equalsNoCase(rest.substr(0, name.size()), name) ||
+        isIdentChar(rest[name.size()]) || rest[name.size()] == '.')
+        return std::nullopt;
+    rest = trimLeft(rest.substr(name.size()));
+    if (rest.empty() || rest[0] != '=')
+        return std::nullopt;
+    rest = trimLeft(rest.substr(1));
+    while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t' || rest.back() == '\r'))
+        rest.remove_suffix(1);
+    if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"')
+        rest = rest.substr(1, rest.size() - 2);
+    return std::string(rest);
+}
+
 std::optional<long> userMemId(std::string_view line, std::string_view name) {
     if (!isAttributeLine(line))
         return std::nullopt;

@@ -47,6 +47,10 @@ Directive directive(std::string_view line);
 /// The value of "Attribute <name>.VB_UserMemId = <n>", if the line is that.
 std::optional<long> userMemId(std::string_view line, std::string_view name);
 
+/// The value of a module attribute line "Attribute <name> = <value>", its
+/// quotes removed ("Attribute VB_Name = \"Main\"" gives Main for VB_Name).
+std::optional<std::string> moduleAttribute(std::string_view line, std::string_view name);
+
 /// Compares ASCII letters without regard to case; other bytes exactly.
 bool equalsNoCase(std::string_view a, std::string_view b);
 

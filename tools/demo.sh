@@ -18,6 +18,7 @@ status=0
 "$trapline" insert --live Ledger/Ledger.vbp || status=$?
 echo >&2
 echo "What changed (diff -ru):" >&2
-diff -ru Ledger.orig Ledger || true
+# The files are in Windows-1251; shown in UTF-8 for this terminal.
+diff -ru Ledger.orig Ledger | iconv -f CP1251 -t UTF-8 || true
 echo >&2
 echo "trapline exited with $status (1: a procedure could not be treated; it is named above)." >&2

@@ -127,7 +127,7 @@ TEST(InsertCommand, WritesEveryOtherFileWhenOneCannotBeWritten) {
     CommandResult r = trapline(dir.path(), "insert a.bas b.bas --backup");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("b.bas: the file is read-only"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("not written: B.B"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("not written: B (1 procedure)"), std::string::npos) << r.err;
     EXPECT_EQ(TempDir::read(locked), "Attribute VB_Name = \"B\"\r\nSub B()\r\nEnd Sub\r\n");
     EXPECT_NE(TempDir::read(dir.file("a.bas")).find("'ON ERROR GOTO err_debug"), std::string::npos);
     EXPECT_EQ(TempDir::read(dir.file("a.bas.bak")), "Attribute VB_Name = \"A\"\r\nSub A()\r\nEnd Sub\r\n");
