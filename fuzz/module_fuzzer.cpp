@@ -86,7 +86,8 @@ std::vector<ProcRef> procedures(const CodeModule& m) {
     for (const Member& member : m.Members()) {
         CHECK(member.Type == 1 || member.Type == 2);
         bool any = false;
-        const std::vector<int> kinds = member.Type == 1 ? std::vector<int>{0} : std::vector<int>{1, 2, 3};
+        const std::vector<int> kinds =
+            member.Type == 1 ? std::vector<int>{0} : std::vector<int>{1, 2, 3};
         for (int kind : kinds) {
             if (m.ProcBodyLine(member.Name, kind)) {
                 out.push_back({member.Name, kind});
@@ -183,8 +184,8 @@ void checkAgainstReload(const CodeModule& m) {
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 /// A piece of some line is searched for from the top: Find must report that
@@ -290,7 +291,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             placeable.push_back(i);
     const std::vector<std::string> before = allLines(m);
     if (!placeable.empty()) {
-        size_t pick = placeable[static_cast<size_t>(choose.between(0, static_cast<long>(placeable.size()) - 1))];
+        size_t pick = placeable[static_cast<size_t>(
+            choose.between(0, static_cast<long>(placeable.size()) - 1))];
         const long trap = placements[pick].trap;
         // Unchanged lines are views into the file itself.
         const size_t offset = static_cast<size_t>(m.line(trap).data() - m.originalBytes().data());
@@ -309,9 +311,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     // Comments anywhere, even at the very end, move procedures but never
-    // change where they begin or end.
+    // change where they begin or end. Two kinds of file are not appended to:
+    // one whose last byte is a lone CR, as the line end added after it makes
+    // that CR part of a CR LF and so changes the last line; and one that is
+    // all head ending in a Begin block without its End, as what is added
+    // falls into that block when the file is read again.
+    const bool endsInLoneCr = !input.empty() && input.back() == '\r';
+    if (m.CountOfLines() == 0 &&
+        (endsInLoneCr || CodeModule(input + std::string(m.eol()) + "'c").CountOfLines() == 0))
+        return 0;
     for (int i = 0; i < 3; ++i) {
-        const long at = choose.between(1, m.CountOfLines() + 1);
+        const long at = choose.between(1, m.CountOfLines() + (endsInLoneCr ? 0 : 1));
         const long count = m.CountOfLines();
         CHECK(m.InsertLines(at, choose.between(0, 1) ? "' note\r\n' more" : "'c").ok());
         CHECK(m.CountOfLines() > count);

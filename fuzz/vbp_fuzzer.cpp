@@ -102,17 +102,17 @@ void checkLineAdded(const VbpFile& vbp, const std::string& b) {
         eol = "\n";
     CHECK(out.size() == b.size() + kAdded.size() + eol.size());
 
-    size_t at = 0;
-    if (!b.empty() && b.back() != '\n' && out == b + eol + std::string(kAdded)) {
-        // Added after a last line that has no end: that line gets one, the new one none.
-        at = b.size();
-    } else {
-        // The line went in whole at a line boundary. If it fits at several
-        // places they give the same bytes, the last of them included.
+    // Added after a last line that has no end, that line gets one and the
+    // new one none. Anywhere else the line goes in whole at a line boundary;
+    // where it fits at several, they give the same bytes, the last of them
+    // included.
+    const bool appendedToOpenLine =
+        !b.empty() && b.back() != '\n' && out == b + eol + std::string(kAdded);
+    if (!appendedToOpenLine) {
         size_t prefix = 0;
         while (prefix < b.size() && b[prefix] == out[prefix])
             ++prefix;
-        at = prefix;
+        size_t at = prefix;
         while (at > 0 && b[at - 1] != '\n')
             --at;
         const std::string expected = b.substr(0, at) + std::string(kAdded) + eol + b.substr(at);
@@ -132,8 +132,7 @@ void checkLineAdded(const VbpFile& vbp, const std::string& b) {
     for (size_t i = 0; i < after.size(); ++i) {
         const VbpFile::Entry& e = after[i];
         if (e.type == ComponentType::StdModule && e.name == "mdl_Error" &&
-            e.path == "mdl_Error.bas" &&
-            (i == before.size() || !sameEntry(before[i], e, 0))) {
+            e.path == "mdl_Error.bas" && (i == before.size() || !sameEntry(before[i], e, 0))) {
             added = i;
             break;
         }
@@ -145,12 +144,15 @@ void checkLineAdded(const VbpFile& vbp, const std::string& b) {
         else
             CHECK(sameEntry(before[i], after[i + 1], 1));
     }
-    // It follows the last Module line, or when there is none, every component line.
+    // It follows the last Module line; in a file without one (nor a line
+    // that failed to be one), it follows every component line.
     bool anyModule = false;
     for (const VbpFile::Entry& e : before)
         anyModule = anyModule || e.type == ComponentType::StdModule;
     for (size_t i = added + 1; i < after.size(); ++i)
-        CHECK(!anyModule ? false : after[i].type != ComponentType::StdModule);
+        CHECK(after[i].type != ComponentType::StdModule);
+    if (!anyModule && vbp.problems().empty())
+        CHECK(added == before.size());
     CHECK(again.problems().size() == vbp.problems().size());
 }
 
@@ -225,7 +227,10 @@ void checkLoader(const VbpFile& vbp, const std::string& b) {
     ProjectLoader loader;
     auto project = loader.load({g_fixture->vbpPath});
     CHECK(project.ok());
-    CHECK((*project)->fileName() == g_fixture->vbpPath);
+    // A NUL byte marks a binary file, which is refused whole.
+    const bool binary = b.find('\0') != std::string::npos;
+    CHECK((*project)->fileName() == (binary ? "" : g_fixture->vbpPath));
+    CHECK(!binary || ((*project)->VBComponents().Count() == 0 && !loader.diagnostics().empty()));
     const long lines = lineCount(b);
     for (const Diagnostic& d : loader.diagnostics()) {
         CHECK(d.line >= 0 && d.line <= lines);
