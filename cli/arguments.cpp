@@ -26,13 +26,13 @@ Result<Arguments> Arguments::parse(const std::vector<std::string>& args,
             name.resize(eq);
             hasInline = true;
         }
-        const Option* spec = nullptr;
+        const Option* option = nullptr;
         for (const Option& o : options)
             if (o.name == name)
-                spec = &o;
-        if (!spec)
+                option = &o;
+        if (!option)
             return makeError(errors::InvalidCall, "trapline", "unknown option '--" + name + "'");
-        if (!spec->takesValue) {
+        if (!option->takesValue) {
             if (hasInline)
                 return makeError(errors::InvalidCall, "trapline",
                                  "option '--" + name + "' takes no value");

@@ -4,22 +4,17 @@
 
 namespace trapline::cli {
 
-CliReporter::CliReporter(std::FILE* out, std::FILE* err, bool printLog)
-    : m_out(out), m_err(err), m_printLog(printLog), m_showProgress(::isatty(::fileno(err)) == 1) {}
-
 void CliReporter::log(const std::string& line) {
-    if (!m_printLog)
-        return;
-    std::string text = line;
-    if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0)
-        text.replace(text.size() - 2, 2, "\n");
-    std::fputs(text.c_str(), m_out);
+    if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0)
+        m_sink.append(line, 0, line.size() - 2).append("\n");
+    else
+        m_sink.append(line);
 }
 
-void CliReporter::busy(bool) {}
+ProgressLine::ProgressLine(std::FILE* err) : m_err(err), m_enabled(::isatty(::fileno(err)) == 1) {}
 
-void CliReporter::fileProgress(size_t done, size_t total) {
-    if (!m_showProgress || total < 20)
+void ProgressLine::show(size_t done, size_t total) {
+    if (!m_enabled || total < 20)
         return;
     if (done == total) {
         if (m_lastShown > 0)

@@ -3,25 +3,31 @@
 #include "runreporter.h"
 
 #include <cstdio>
+#include <string>
 
 namespace trapline::cli {
 
-/// The run's log lines on stdout (unless they are collected for JSON), and
-/// progress on stderr when a person is watching it.
+/// Collects a run's log lines (with plain line ends) for the command to print.
 class CliReporter : public RunReporter {
 public:
-    CliReporter(std::FILE* out, std::FILE* err, bool printLog);
+    explicit CliReporter(std::string& sink) : m_sink(sink) {}
     void log(const std::string& line) override;
-    void busy(bool on) override;
-    /// Progress through the project's files; the run's own per-procedure
-    /// progress is not shown, as the command line runs it once per file.
-    void fileProgress(size_t done, size_t total);
+    void busy(bool) override {}
 
 private:
-    std::FILE* m_out;
+    std::string& m_sink;
+};
+
+/// Progress through a project's files on stderr, only when a person is
+/// watching it there.
+class ProgressLine {
+public:
+    explicit ProgressLine(std::FILE* err);
+    void show(size_t done, size_t total);
+
+private:
     std::FILE* m_err;
-    bool m_printLog;
-    bool m_showProgress;
+    bool m_enabled;
     size_t m_lastShown = 0;
 };
 

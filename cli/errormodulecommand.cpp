@@ -7,7 +7,7 @@
 
 namespace trapline::cli {
 
-const char* ErrorModuleCommand::usage() {
+const char* ErrorModuleCommand::usage() const {
     return R"USAGE(Usage: trapline add-error-module PROJECT.vbp [--codepage CP]
 
 Adds the standard module mdl_Error, holding MyErrorHandler (the routine the
@@ -24,12 +24,7 @@ could not be written; 2 for bad usage or input.
 )USAGE";
 }
 
-int ErrorModuleCommand::run(const std::vector<std::string>& args) {
-    for (const std::string& a : args)
-        if (a == "-h" || a == "--help") {
-            std::fputs(usage(), m_out);
-            return 0;
-        }
+int ErrorModuleCommand::execute(const std::vector<std::string>& args) {
     ProjectInput input("add-error-module", m_err);
     auto parsed = Arguments::parse(args, {{"codepage", true}});
     if (!parsed) {

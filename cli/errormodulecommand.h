@@ -1,21 +1,17 @@
 #pragma once
 
-#include <cstdio>
-#include <string>
-#include <vector>
+#include "command.h"
 
 namespace trapline::cli {
 
 /// `trapline add-error-module`: adds mdl_Error with MyErrorHandler to a project.
-class ErrorModuleCommand {
+class ErrorModuleCommand : public Command {
 public:
-    ErrorModuleCommand(std::FILE* out, std::FILE* err) : m_out(out), m_err(err) {}
-    int run(const std::vector<std::string>& args);
-    static const char* usage();
+    using Command::Command;
 
-private:
-    std::FILE* m_out;
-    std::FILE* m_err;
+protected:
+    const char* usage() const override;
+    int execute(const std::vector<std::string>& args) override;
 };
 
 } // namespace trapline::cli

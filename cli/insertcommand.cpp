@@ -6,7 +6,7 @@
 #include "insertionrun.h"
 #include "json.h"
 #include "projectinput.h"
-#include "stagingwriter.h"
+#include "orderedpool.h"
 #include "stderrmessagebox.h"
 #include "unifieddiff.h"
 
@@ -68,7 +68,7 @@ std::string displayPath(const std::string& path) {
 
 } // namespace
 
-const char* InsertCommand::usage() {
+const char* InsertCommand::usage() const {
     return R"USAGE(Usage: trapline insert PATH... [options]
 
 Puts an error trap after the declaration of each chosen procedure and a
@@ -114,12 +114,7 @@ selected); 1 when some failed (each is named on stderr with its module);
 )USAGE";
 }
 
-int InsertCommand::run(const std::vector<std::string>& args) {
-    for (const std::string& a : args)
-        if (a == "-h" || a == "--help") {
-            std::fputs(usage(), m_out);
-            return 0;
-        }
+int InsertCommand::execute(const std::vector<std::string>& args) {
     ProjectInput input("insert", m_err);
     auto parsed = Arguments::parse(
         args, {{"module", true},   {"proc", true},       {"subs", false},
@@ -193,96 +188,103 @@ int InsertCommand::run(const std::vector<std::string>& args) {
     options.moduleName = a.value("module", "*");
 
     // One file at a time: read it, treat it, stage its new version and let
-    // go of it, so that memory stays within one module however large the
-    // project. The staged files replace their originals together at the end,
-    // and only when every file could be read.
+    // go of it, so that memory stays within a few modules however large the
+    // project. Two files are treated at once; what they report is printed
+    // in project order. The staged files replace their originals together
+    // at the end, and only when every file could be read.
     Project& projectRef = *project;
     VBE vbe(std::move(project));
-    StderrMessageBox messages(m_err);
     const bool json = a.has("json");
     const bool dryRun = a.has("dry-run");
-    CliReporter reporter(m_out, m_err, !json && !dryRun);
-    InsertionRun run(vbe, messages, reporter);
-    std::vector<RunSummary::Item> treated, failed;
-    StagingWriter writer;
-    std::map<const Component*, std::vector<RunSummary::Item>> treatedIn;
-    std::map<const Component*, size_t> treatedCount;
-    std::map<const Component*, std::string> notWritten;
-    size_t unwrittenProcedures = 0;
-    bool matched = false;
-    bool unreadable = false;
+    const bool backup = a.has("backup");
     const Components& components = projectRef.VBComponents();
     const size_t count = static_cast<size_t>(components.Count());
-    for (size_t i = 1; i <= count; ++i) {
-        Component* c = *components.Item(static_cast<long>(i));
-        reporter.fileProgress(i - 1, count);
+
+    struct Outcome {
+        Component* component = nullptr;
+        std::string loadError;
+        bool matched = false;
+        std::string log, messages, diff;
+        std::vector<RunSummary::Item> treated, failed;
+        size_t treatedCount = 0;
+        std::optional<Result<DiskFile::Staged>> staged;
+    };
+    auto treat = [&](size_t index) {
+        Outcome o;
+        Component* c = *components.Item(static_cast<long>(index + 1));
+        o.component = c;
         if (auto loaded = c->load(); !loaded) {
-            std::fprintf(m_err, "trapline: %s: %s\n", displayPath(c->path()).c_str(),
-                         loaded.error().description.c_str());
-            unreadable = true;
-            continue;
+            o.loadError = loaded.error().description;
+            return o;
         }
         if (*moduleFilter != "*" && c->Name() != *moduleFilter) {
             c->unload();
-            continue;
+            return o;
         }
-        matched = true;
-        options.component = c;
-        RunSummary s = run.run(options);
-        failed.insert(failed.end(), s.failed.begin(), s.failed.end());
-        if (dryRun) {
-            if (c->needsSave())
-                std::fputs(UnifiedDiff::of(displayPath(c->path()), c->CodeModule().edits(),
-                                           c->CodeModule().eol())
-                               .c_str(),
-                           m_out);
-            if (json)
-                treated.insert(treated.end(), s.treated.begin(), s.treated.end());
-        } else if (c->needsSave()) {
-            StagingWriter::Job job;
-            job.owner = c;
-            job.path = c->path();
-            job.bytes = c->serialize();
-            job.expected = c->stamp();
-            job.checkStamp = !c->isNew();
-            job.exclusive = c->isNew();
-            job.backup = a.has("backup") && !c->isNew();
-            writer.submit(std::move(job));
-        }
-        // Names are kept for the JSON report; otherwise counting will do.
-        if (!dryRun) {
-            treatedCount[c] += s.treated.size();
-            if (json && !s.treated.empty())
-                treatedIn[c] = std::move(s.treated);
-        }
+        o.matched = true;
+        StderrMessageBox messages(&o.messages);
+        CliReporter reporter(o.log);
+        InsertionOptions mine = options;
+        mine.component = c;
+        RunSummary s = InsertionRun(vbe, messages, reporter).run(mine);
+        o.failed = std::move(s.failed);
+        o.treatedCount = s.treated.size();
+        if (json)
+            o.treated = std::move(s.treated);
+        if (dryRun && c->needsSave())
+            o.diff = UnifiedDiff::of(displayPath(c->path()), c->CodeModule().edits(),
+                                     c->CodeModule().eol());
+        else if (!dryRun && c->needsSave())
+            o.staged = DiskFile::stage(c->path(), c->serialize(), c->isNew() ? nullptr : &c->stamp(),
+                                       backup && !c->isNew(), c->isNew());
         c->unload();
-    }
-    reporter.fileProgress(count, count);
-
-    std::vector<std::pair<const Component*, DiskFile::Staged>> staged;
-    for (StagingWriter::Done& done : writer.finish()) {
-        auto* c = static_cast<const Component*>(done.owner);
-        if (done.staged)
-            staged.emplace_back(c, std::move(*done.staged));
-        else
-            notWritten[c] = done.staged.error().description;
-    }
-    auto discardAll = [&] {
-        for (const auto& [c, st] : staged)
-            DiskFile::discard(st);
+        return o;
     };
-    if (unreadable) {
-        discardAll();
-        input.fail("some files could not be read; nothing was written");
-        return 2;
-    }
-    if (!matched) {
-        input.fail("no module named '" + a.value("module") + "'");
+
+    ProgressLine progress(m_err);
+    std::vector<RunSummary::Item> treated, failed;
+    std::vector<std::pair<Outcome, DiskFile::Staged>> staged;
+    std::vector<std::pair<Outcome, std::string>> notWritten;
+    bool matched = false;
+    bool unreadable = false;
+    orderedParallel<Outcome>(count, 2, 8, treat, [&](size_t index, Outcome& o) {
+        progress.show(index, count);
+        if (!o.loadError.empty()) {
+            std::fprintf(m_err, "trapline: %s: %s\n", displayPath(o.component->path()).c_str(),
+                         o.loadError.c_str());
+            unreadable = true;
+            return;
+        }
+        matched = matched || o.matched;
+        std::fputs(o.messages.c_str(), m_err);
+        if (!json)
+            std::fputs(o.log.c_str(), m_out);
+        std::fputs(o.diff.c_str(), m_out);
+        failed.insert(failed.end(), o.failed.begin(), o.failed.end());
+        o.diff.clear();
+        o.log.clear();
+        if (o.staged && !*o.staged) {
+            std::string why = o.staged->error().description;
+            notWritten.emplace_back(std::move(o), why);
+        } else if (o.staged) {
+            DiskFile::Staged st = std::move(**o.staged);
+            staged.emplace_back(std::move(o), std::move(st));
+        } else {
+            treated.insert(treated.end(), o.treated.begin(), o.treated.end());
+        }
+    });
+    progress.show(count, count);
+
+    if (unreadable || !matched) {
+        for (const auto& [o, st] : staged)
+            DiskFile::discard(st);
+        input.fail(unreadable ? "some files could not be read; nothing was written"
+                              : "no module named '" + a.value("module") + "'");
         return 2;
     }
 
     std::vector<const DiskFile::Staged*> files;
-    for (const auto& [c, st] : staged)
+    for (const auto& [o, st] : staged)
         files.push_back(&st);
     DiskFile::flush(files);
     // Replacing files is the file system's slowest step; two threads share it.
@@ -297,33 +299,26 @@ int InsertCommand::run(const std::vector<std::string>& args) {
         commitRange(0, 2);
         helper.join();
     }
-    for (size_t k = 0; k < staged.size(); ++k)
+    for (size_t k = 0; k < staged.size(); ++k) {
+        Outcome& o = staged[k].first;
         if (commitErrors[k])
-            notWritten[staged[k].first] = commitErrors[k]->description;
+            notWritten.emplace_back(std::move(o), commitErrors[k]->description);
+        else
+            treated.insert(treated.end(), o.treated.begin(), o.treated.end());
+    }
 
     // A file that could not be written takes its procedures from the treated
     // to the failed; those that failed in the run were named by its messages.
-    for (const auto& [c, why] : notWritten)
-        std::fprintf(m_err, "trapline: %s: %s\n", displayPath(c->path()).c_str(), why.c_str());
-    for (const auto& [c, why] : notWritten) {
-        if (treatedCount[c] > 0)
-            std::fprintf(m_err, "trapline: not written: %s (%zu procedure%s)\n",
-                         projectRef.codepage().toUtf8(c->Name()).c_str(), treatedCount[c],
-                         treatedCount[c] == 1 ? "" : "s");
-        unwrittenProcedures += treatedCount[c];
-    }
-    for (size_t i = 1; i <= count; ++i) {
-        const Component* c = *components.Item(static_cast<long>(i));
-        auto it = treatedIn.find(c);
-        if (it == treatedIn.end())
-            continue;
-        auto bad = notWritten.find(c);
-        for (RunSummary::Item& item : it->second) {
-            if (bad == notWritten.end()) {
-                treated.push_back(std::move(item));
-                continue;
-            }
-            item.failure = "not written: " + bad->second;
+    size_t unwrittenProcedures = 0;
+    for (auto& [o, why] : notWritten) {
+        std::fprintf(m_err, "trapline: %s: %s\n", displayPath(o.component->path()).c_str(),
+                     why.c_str());
+        std::fprintf(m_err, "trapline: not written: %s (%zu procedure%s)\n",
+                     projectRef.codepage().toUtf8(o.component->Name()).c_str(), o.treatedCount,
+                     o.treatedCount == 1 ? "" : "s");
+        unwrittenProcedures += o.treatedCount;
+        for (RunSummary::Item& item : o.treated) {
+            item.failure = "not written: " + why;
             failed.push_back(std::move(item));
         }
     }

@@ -22,7 +22,7 @@ const char* typeName(int type) {
 
 } // namespace
 
-const char* ListCommand::usage() {
+const char* ListCommand::usage() const {
     return R"USAGE(Usage: trapline list PATH... [options]
 
 Lists the procedures of a VB6 project: for each, its module, its name (a
@@ -55,12 +55,7 @@ be read is named on stderr with its line; the rest is still listed).
 )USAGE";
 }
 
-int ListCommand::run(const std::vector<std::string>& args) {
-    for (const std::string& a : args)
-        if (a == "-h" || a == "--help") {
-            std::fputs(usage(), m_out);
-            return 0;
-        }
+int ListCommand::execute(const std::vector<std::string>& args) {
     auto parsed = Arguments::parse(args, {{"module", true},
                                           {"subs", false},
                                           {"functions", false},

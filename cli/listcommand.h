@@ -1,22 +1,17 @@
 #pragma once
 
-#include <cstdio>
-#include <string>
-#include <vector>
+#include "command.h"
 
 namespace trapline::cli {
 
 /// `trapline list`: prints the procedure catalogue of a project.
-class ListCommand {
+class ListCommand : public Command {
 public:
-    ListCommand(std::FILE* out, std::FILE* err) : m_out(out), m_err(err) {}
-    /// Runs with the arguments after "list"; returns the exit code.
-    int run(const std::vector<std::string>& args);
-    static const char* usage();
+    using Command::Command;
 
-private:
-    std::FILE* m_out;
-    std::FILE* m_err;
+protected:
+    const char* usage() const override;
+    int execute(const std::vector<std::string>& args) override;
 };
 
 } // namespace trapline::cli

@@ -3,6 +3,9 @@
 #include "listcommand.h"
 
 #include <cstdio>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <cstring>
 #include <string>
 #include <vector>
@@ -28,6 +31,13 @@ Options:
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef __GLIBC__
+    // Modules are read, treated and let go one after another: keep their
+    // memory for the next one instead of handing it back to the system and
+    // faulting it in again.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
+#endif
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::fputs(kUsage, stderr);

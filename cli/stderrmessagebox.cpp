@@ -8,7 +8,11 @@ MsgAnswer StderrMessageBox::show(const std::string& text, const std::string& tit
     std::string oneLine = text;
     for (size_t p = oneLine.find("\r\n"); p != std::string::npos; p = oneLine.find("\r\n", p))
         oneLine.replace(p, 2, "; ");
-    std::fprintf(m_out, "trapline: %s: %s\n", title.c_str(), oneLine.c_str());
+    std::string line = "trapline: " + title + ": " + oneLine + "\n";
+    if (m_sink)
+        m_sink->append(line);
+    else
+        std::fputs(line.c_str(), m_out);
     switch (buttons) {
     case MsgButtons::YesNo:
     case MsgButtons::YesNoCancel:

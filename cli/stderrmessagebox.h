@@ -3,6 +3,7 @@
 #include "messagebox.h"
 
 #include <cstdio>
+#include <string>
 
 namespace trapline::cli {
 
@@ -12,12 +13,15 @@ namespace trapline::cli {
 class StderrMessageBox : public MessageBoxService {
 public:
     explicit StderrMessageBox(std::FILE* out = stderr) : m_out(out) {}
+    /// Collects the messages in `sink` instead, for a thread that may not print.
+    explicit StderrMessageBox(std::string* sink) : m_out(nullptr), m_sink(sink) {}
     MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon,
                    MsgButtons buttons) override;
     int shown() const { return m_shown; }
 
 private:
     std::FILE* m_out;
+    std::string* m_sink = nullptr;
     int m_shown = 0;
 };
 

@@ -53,6 +53,14 @@ std::string normalise(std::string_view name) {
     return "CP" + n;
 }
 
+/// Text every ANSI code page and UTF-8 write alike; most names are.
+bool isAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
 size_t utf8Length(unsigned char lead) {
     if (lead < 0x80)
         return 1;
@@ -78,10 +86,20 @@ Result<Codepage> Codepage::open(std::string_view name) {
     if (!probe.valid() || !back.valid())
         return makeError(errors::InvalidCall, "Codepage",
                          "unknown code page '" + std::string(name) + "'");
+    // VB files are ANSI: the code page must write ASCII as ASCII, which is
+    // also what lets names and keywords be compared byte for byte.
+    const std::string ascii = "Attribute VB_Name = \"Az09_\" ' ()";
+    std::string encoded;
+    back.convert(ascii, encoded);
+    if (encoded != ascii)
+        return makeError(errors::InvalidCall, "Codepage",
+                         "code page '" + std::string(name) + "' is not an ANSI code page");
     return Codepage(n);
 }
 
 std::string Codepage::toUtf8(std::string_view bytes) const {
+    if (isAscii(bytes))
+        return std::string(bytes);
     std::string out;
     out.reserve(bytes.size());
     Converter conv("UTF-8", m_name);
@@ -97,6 +115,8 @@ std::string Codepage::toUtf8(std::string_view bytes) const {
 }
 
 Result<std::string> Codepage::fromUtf8(std::string_view utf8) const {
+    if (isAscii(utf8))
+        return std::string(utf8);
     std::string out;
     out.reserve(utf8.size());
     Converter conv(m_name, "UTF-8");

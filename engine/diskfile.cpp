@@ -1,6 +1,7 @@
 #include "diskfile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -105,20 +106,28 @@ Result<Temporary> writeTemporary(const std::string& path, const std::string& byt
         dir = slash == 0 ? "/" : path.substr(0, slash);
         base = path.substr(slash + 1);
     }
+    // Created with its final permissions, so that it needs no chmod unless
+    // the umask took some away.
+    static std::atomic<unsigned> counter{0};
     Temporary t;
-    t.name = dir + "/." + base + ".trapline-XXXXXX";
     Fd f;
-    f.fd = ::mkstemp(t.name.data());
-    if (f.fd < 0)
-        return ioError(path, errno, "cannot create a temporary file in " + dir);
+    for (int attempt = 0; f.fd < 0; ++attempt) {
+        t.name = dir + "/." + base + ".trapline-" + std::to_string(::getpid()) + "-" +
+                 std::to_string(counter++);
+        f.fd = ::open(t.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (f.fd < 0 && (errno != EEXIST || attempt > 100))
+            return ioError(path, errno, "cannot create a temporary file in " + dir);
+    }
     struct stat st {};
     int err = 0;
-    if (!writeAll(f.fd, bytes) || ::fchmod(f.fd, mode) != 0 || ::fstat(f.fd, &st) != 0)
+    if (!writeAll(f.fd, bytes) || ::fstat(f.fd, &st) != 0 ||
+        ((st.st_mode & 07777) != mode && ::fchmod(f.fd, mode) != 0))
         err = errno;
     if (err != 0) {
         ::unlink(t.name.c_str());
         return ioError(path, err, "cannot write");
     }
+    st.st_mode = (st.st_mode & ~mode_t(07777)) | mode;
     t.stamp = stampOf(st);
     return t;
 }

@@ -21,15 +21,6 @@ std::string lowerAscii(std::string s) {
     return s;
 }
 
-std::string trim(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t'))
-        ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r'))
-        --e;
-    return std::string(s.substr(b, e - b));
-}
-
 /// Splits a text file into lines, without their line ends.
 std::vector<std::string> textLines(const std::string& bytes) {
     std::vector<std::string> lines;
@@ -70,21 +61,20 @@ void ProjectLoader::report(std::string file, long line, std::string message) {
 }
 
 std::optional<ComponentType> ProjectLoader::typeForExtension(const std::string& path) {
+    struct Known {
+        const char* extension;
+        ComponentType type;
+    };
+    static constexpr Known kExtensions[] = {
+        {".bas", ComponentType::StdModule},    {".cls", ComponentType::ClassModule},
+        {".frm", ComponentType::Form},         {".ctl", ComponentType::UserControl},
+        {".pag", ComponentType::PropertyPage}, {".dob", ComponentType::UserDocument},
+        {".dsr", ComponentType::Designer},
+    };
     std::string ext = lowerAscii(fs::path(path).extension().string());
-    if (ext == ".bas")
-        return ComponentType::StdModule;
-    if (ext == ".cls")
-        return ComponentType::ClassModule;
-    if (ext == ".frm")
-        return ComponentType::Form;
-    if (ext == ".ctl")
-        return ComponentType::UserControl;
-    if (ext == ".pag")
-        return ComponentType::PropertyPage;
-    if (ext == ".dob")
-        return ComponentType::UserDocument;
-    if (ext == ".dsr")
-        return ComponentType::Designer;
+    for (const Known& k : kExtensions)
+        if (ext == k.extension)
+            return k.type;
     return std::nullopt;
 }
 
@@ -174,8 +164,8 @@ void ProjectLoader::loadVbg(const std::string& path, Project& project) {
         size_t eq = lines[i].find('=');
         if (eq == std::string::npos)
             continue;
-        std::string key = lowerAscii(trim(std::string_view(lines[i]).substr(0, eq)));
-        std::string value = m_codepage.toUtf8(trim(std::string_view(lines[i]).substr(eq + 1)));
+        std::string key = lowerAscii(vb::trim(std::string_view(lines[i]).substr(0, eq)));
+        std::string value = m_codepage.toUtf8(vb::trim(std::string_view(lines[i]).substr(eq + 1)));
         if (key == "startupproject" && startup.empty()) {
             startup = value;
             startupLine = static_cast<long>(i + 1);

@@ -5,15 +5,6 @@
 namespace trapline {
 namespace {
 
-std::string trim(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t'))
-        ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r'))
-        --e;
-    return std::string(s.substr(b, e - b));
-}
-
 std::optional<ComponentType> componentKey(std::string_view key) {
     struct Known {
         const char* key;
@@ -60,8 +51,8 @@ VbpFile VbpFile::parse(std::string bytes) {
         size_t eq = line.find('=');
         if (eq == std::string_view::npos)
             return true;
-        std::string key = trim(line.substr(0, eq));
-        std::string value = trim(line.substr(eq + 1));
+        std::string key = vb::trim(line.substr(0, eq));
+        std::string value = vb::trim(line.substr(eq + 1));
         if (vb::equalsNoCase(key, "Name") && file.m_name.empty()) {
             file.m_name = value.size() >= 2 && value.front() == '"' && value.back() == '"'
                               ? value.substr(1, value.size() - 2)
@@ -78,8 +69,8 @@ VbpFile VbpFile::parse(std::string bytes) {
                 file.m_problems.push_back({number, key + "= line has no \"Name; path\" pair"});
                 return true;
             }
-            entry.name = trim(std::string_view(value).substr(0, semi));
-            entry.path = trim(std::string_view(value).substr(semi + 1));
+            entry.name = vb::trim(std::string_view(value).substr(0, semi));
+            entry.path = vb::trim(std::string_view(value).substr(semi + 1));
         }
         if (entry.path.empty()) {
             file.m_problems.push_back({number, key + "= line names no file"});
@@ -107,7 +98,7 @@ std::string VbpFile::withLineAdded(std::string_view key, std::string_view line) 
         }
         size_t eq = text.find('=');
         if (eq != std::string_view::npos) {
-            std::string k = trim(text.substr(0, eq));
+            std::string k = vb::trim(text.substr(0, eq));
             if (vb::equalsNoCase(k, key))
                 afterSameKey = next;
             if (componentKey(k))

@@ -102,9 +102,24 @@ std::string_view trimLeft(std::string_view s) {
     return s.substr(i);
 }
 
+std::string trim(std::string_view s) {
+    s = trimLeft(s);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return std::string(s);
+}
+
 bool isBlank(std::string_view line) { return trimLeft(line).empty(); }
 
 std::optional<Declaration> parseDeclaration(std::string_view statement) {
+    // Every declaration starts with P(ublic|rivate|roperty), F(riend|unction)
+    // or S(tatic|ub): most lines are turned away by their first letter.
+    std::string_view start = trimLeft(statement);
+    if (start.empty())
+        return std::nullopt;
+    char first = lower(start[0]);
+    if (first != 'p' && first != 'f' && first != 's')
+        return std::nullopt;
     size_t pos = 0;
     std::string_view word = nextWord(statement, pos);
     if (equalsNoCase(word, "Public") || equalsNoCase(word, "Private") ||

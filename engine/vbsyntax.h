@@ -57,4 +57,7 @@ bool equalsNoCase(std::string_view a, std::string_view b);
 /// `s` with leading spaces and tabs removed.
 std::string_view trimLeft(std::string_view s);
 
+/// `s` without leading and trailing blanks (spaces, tabs, a stray CR).
+std::string trim(std::string_view s);
+
 } // namespace trapline::vb

@@ -28,4 +28,6 @@ TEST(Codepage, OpensByNumberOrNameAndRejectsUnknownOnes) {
     EXPECT_TRUE(Codepage::open("65001"));
     EXPECT_FALSE(Codepage::open("no-such-codepage"));
     EXPECT_FALSE(Codepage::open(""));
+    EXPECT_FALSE(Codepage::open("UTF-16")); // not ASCII-compatible, so no VB file's
+    EXPECT_FALSE(Codepage::open("EBCDIC-US"));
 }
