@@ -235,7 +235,7 @@ int InsertCommand::execute(const std::vector<std::string>& args) {
             o.diff = UnifiedDiff::of(displayPath(c->path()), c->CodeModule().edits(),
                                      c->CodeModule().eol());
         else if (!dryRun && c->needsSave())
-            o.staged = DiskFile::stage(c->path(), c->serialize(), c->isNew() ? nullptr : &c->stamp(),
+            o.staged = DiskFile::stage(c->path(), c->pieces(), c->isNew() ? nullptr : &c->stamp(),
                                        backup && !c->isNew(), c->isNew());
         c->unload();
         return o;

@@ -72,6 +72,8 @@ public:
 
     /// The file's bytes as they are now.
     std::string serialize() const { return m_lines.serialize(m_eol); }
+    /// The same bytes in pieces, for writing without a copy.
+    std::vector<std::string_view> pieces() const { return m_lines.pieces(m_eol); }
     const std::string& originalBytes() const { return m_lines.original(); }
     /// The change since the file was read, line by line.
     std::vector<LineStore::Edit> edits() const { return m_lines.edits(); }

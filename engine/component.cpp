@@ -69,12 +69,21 @@ std::string Component::serialize() const {
     return text + m_code.serialize();
 }
 
+std::vector<std::string_view> Component::pieces() {
+    std::vector<std::string_view> out = m_code.pieces();
+    if (m_isNew) {
+        m_newHead = "Attribute VB_Name = \"" + m_name + "\"" + std::string(m_code.eol());
+        out.insert(out.begin(), m_newHead);
+    }
+    return out;
+}
+
 Result<std::optional<DiskFile::Staged>> Component::stageSave(bool backup) {
     if (!needsSave())
         return std::optional<DiskFile::Staged>();
     if (m_path.empty())
         return makeError(errors::PathAccess, m_name, "the component has no file to be saved to");
-    auto staged = DiskFile::stage(m_path, serialize(), m_isNew ? nullptr : &m_stamp,
+    auto staged = DiskFile::stage(m_path, pieces(), m_isNew ? nullptr : &m_stamp,
                                   backup && !m_isNew, m_isNew);
     if (!staged)
         return staged.error();

@@ -6,6 +6,8 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace trapline {
 
@@ -64,6 +66,8 @@ public:
 
     /// The bytes the file would hold now.
     std::string serialize() const;
+    /// The same bytes in pieces, valid until the component changes.
+    std::vector<std::string_view> pieces();
 
     /// Writes the file if it changed, atomically and only if the file on disk
     /// is still the one that was read. `backup` keeps the old one as ".bak".
@@ -84,6 +88,7 @@ private:
     FileStamp m_stamp;
     bool m_isNew = false;
     bool m_loaded = true;
+    std::string m_newHead; ///< the head written before a new module's code
     trapline::CodeModule m_code;
 };
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace trapline {
@@ -40,7 +41,7 @@ struct Fd {
     }
 };
 
-bool writeAll(int fd, const std::string& bytes) {
+bool writeAll(int fd, std::string_view bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -49,6 +50,39 @@ bool writeAll(int fd, const std::string& bytes) {
         if (n <= 0)
             return false;
         done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+/// Writes the pieces in order, many per system call.
+bool writeAll(int fd, const std::vector<std::string_view>& pieces) {
+    constexpr size_t kBatch = 512;
+    for (size_t first = 0; first < pieces.size(); first += kBatch) {
+        size_t n = std::min(kBatch, pieces.size() - first);
+        struct iovec iov[kBatch];
+        size_t total = 0;
+        for (size_t k = 0; k < n; ++k) {
+            iov[k].iov_base = const_cast<char*>(pieces[first + k].data());
+            iov[k].iov_len = pieces[first + k].size();
+            total += iov[k].iov_len;
+        }
+        ssize_t written = ::writev(fd, iov, static_cast<int>(n));
+        if (written < 0 && errno != EINTR)
+            return false;
+        if (written != static_cast<ssize_t>(total)) {
+            // A short write: finish piece by piece from where it stopped.
+            size_t skip = written < 0 ? 0 : static_cast<size_t>(written);
+            for (size_t k = 0; k < n; ++k) {
+                std::string_view p = pieces[first + k];
+                if (skip >= p.size()) {
+                    skip -= p.size();
+                    continue;
+                }
+                if (!writeAll(fd, p.substr(skip)))
+                    return false;
+                skip = 0;
+            }
+        }
     }
     return true;
 }
@@ -99,7 +133,8 @@ struct Temporary {
 };
 
 /// Writes `bytes` to a new temporary file in `path`'s folder with `mode`.
-Result<Temporary> writeTemporary(const std::string& path, const std::string& bytes, mode_t mode) {
+Result<Temporary> writeTemporary(const std::string& path, const std::vector<std::string_view>& bytes,
+                                 mode_t mode) {
     std::string dir = ".";
     std::string base = path;
     if (size_t slash = path.rfind('/'); slash != std::string::npos) {
@@ -141,7 +176,8 @@ bool readOnly(const std::string& path, uint32_t mode) {
 
 } // namespace
 
-Result<DiskFile::Staged> DiskFile::stage(const std::string& path, const std::string& bytes,
+Result<DiskFile::Staged> DiskFile::stage(const std::string& path,
+                                         const std::vector<std::string_view>& bytes,
                                          const FileStamp* expected, bool backup, bool exclusive) {
     // What the file was when read tells its permissions; a stat is needed
     // only without that.
@@ -246,7 +282,7 @@ Result<FileStamp> DiskFile::commit(const Staged& s) {
 void DiskFile::discard(const Staged& staged) { ::unlink(staged.temp.c_str()); }
 
 Result<FileStamp> DiskFile::create(const std::string& path, const std::string& bytes) {
-    auto staged = stage(path, bytes, nullptr, false, true);
+    auto staged = stage(path, {bytes}, nullptr, false, true);
     if (!staged)
         return staged.error();
     flush({&*staged});
@@ -255,7 +291,7 @@ Result<FileStamp> DiskFile::create(const std::string& path, const std::string& b
 
 Result<FileStamp> DiskFile::replace(const std::string& path, const std::string& bytes,
                                     const FileStamp* expected, bool backup) {
-    auto staged = stage(path, bytes, expected, backup);
+    auto staged = stage(path, {bytes}, expected, backup);
     if (!staged)
         return staged.error();
     flush({&*staged});

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace trapline {
@@ -60,7 +61,7 @@ public:
     /// read-only; with `exclusive`, not there at all. Whether it is still
     /// `expected` is checked when it is committed. Nothing is flushed yet;
     /// see flush() and commit().
-    static Result<Staged> stage(const std::string& path, const std::string& bytes,
+    static Result<Staged> stage(const std::string& path, const std::vector<std::string_view>& pieces,
                                 const FileStamp* expected, bool backup, bool exclusive = false);
     /// Makes staged files durable before they replace anything: one fsync for
     /// a single file, one file-system sync for many.

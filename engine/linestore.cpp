@@ -138,6 +138,28 @@ std::vector<LineStore::Edit> LineStore::edits() const {
     return out;
 }
 
+std::vector<std::string_view> LineStore::pieces(std::string_view eol) const {
+    std::vector<std::string_view> out;
+    auto add = [&](std::string_view piece) {
+        if (piece.empty())
+            return;
+        if (!out.empty() && out.back().data() + out.back().size() == piece.data())
+            out.back() = std::string_view(out.back().data(), out.back().size() + piece.size());
+        else
+            out.push_back(piece);
+    };
+    add(head());
+    if (m_headExtraEol)
+        add(eol);
+    for (size_t i = 0, n = count(); i < n; ++i) {
+        const Ref& r = ref(i);
+        add(bytes(r));
+        if (r.extraEol())
+            add(eol);
+    }
+    return out;
+}
+
 std::string LineStore::serialize(std::string_view eol) const {
     std::string out;
     out.reserve(m_original.size() + m_added.size());

@@ -46,6 +46,9 @@ public:
     /// The file's bytes as they are now. Unchanged lines are written from the
     /// original bytes, so a load without change serialises byte for byte.
     std::string serialize(std::string_view eol) const;
+    /// The same bytes as consecutive pieces of the buffers, neighbours joined,
+    /// for writing without a copy. Valid until the store changes.
+    std::vector<std::string_view> pieces(std::string_view eol) const;
 
     /// One physical line of a change against the original file: kept, added
     /// or removed. `text` includes its line end, if it has one; `owedEol` asks

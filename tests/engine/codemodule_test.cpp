@@ -184,6 +184,11 @@ TEST(CodeModule, KeepsProcedurePositionsRightThroughManyInsertions) {
         std::string insert = step % 5 == 0 ? "\r\n" : (step % 2 ? "' note" : "    y = 1\r\n    z = 2");
         ASSERT_TRUE(m.InsertLines(line, insert));
     }
+    // Written in pieces or whole, the bytes are the same.
+    std::string joined;
+    for (std::string_view piece : m.pieces())
+        joined += piece;
+    EXPECT_EQ(joined, m.serialize());
     // A module read afresh from the result must tile exactly as the shifted index says.
     CodeModule fresh(m.serialize());
     ASSERT_EQ(fresh.Members().size(), m.Members().size());
