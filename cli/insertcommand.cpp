@@ -18,21 +18,6 @@
 namespace trapline::cli {
 namespace {
 
-bool validUtf8(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size()) {
-        auto c = static_cast<unsigned char>(s[i]);
-        size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-        if (len == 0 || i + len > s.size())
-            return false;
-        for (size_t k = 1; k < len; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) >> 6) != 0x2)
-                return false;
-        i += len;
-    }
-    return true;
-}
-
 /// A template file as the window would hand its text over: UTF-8 (a file
 /// that is not valid UTF-8 is read in the project's code page, as template
 /// files written on Windows are) with CR LF line breaks.
@@ -45,7 +30,7 @@ Result<std::string> readTemplate(const std::string& path, const Codepage& cp) {
         text.erase(0, 3);
     if (text.find('\0') != std::string::npos)
         return makeError(errors::BadFileFormat, path, "binary file, not a template");
-    if (!validUtf8(text))
+    if (!Codepage::isValidUtf8(text))
         text = cp.toUtf8(text);
     std::string out;
     out.reserve(text.size() + text.size() / 16);
@@ -58,6 +43,22 @@ Result<std::string> readTemplate(const std::string& path, const Codepage& cp) {
             out += text[i];
     }
     return out;
+}
+
+/// Flushes the staged files together, then puts each in place; replacing
+/// files is the file system's slowest step, so two threads share it.
+std::vector<std::optional<Error>> commitAll(const std::vector<const DiskFile::Staged*>& files) {
+    DiskFile::flush(files);
+    std::vector<std::optional<Error>> errors(files.size());
+    auto commitRange = [&](size_t from, size_t step) {
+        for (size_t k = from; k < files.size(); k += step)
+            if (auto written = DiskFile::commit(*files[k]); !written)
+                errors[k] = written.error();
+    };
+    std::thread helper(commitRange, 1, 2);
+    commitRange(0, 2);
+    helper.join();
+    return errors;
 }
 
 std::string displayPath(const std::string& path) {
@@ -247,6 +248,7 @@ int InsertCommand::execute(const std::vector<std::string>& args) {
     std::vector<std::pair<Outcome, std::string>> notWritten;
     bool matched = false;
     bool unreadable = false;
+    size_t selected = 0;
     orderedParallel<Outcome>(count, 2, 8, treat, [&](size_t index, Outcome& o) {
         progress.show(index, count);
         if (!o.loadError.empty()) {
@@ -256,6 +258,7 @@ int InsertCommand::execute(const std::vector<std::string>& args) {
             return;
         }
         matched = matched || o.matched;
+        selected += o.treatedCount + o.failed.size();
         std::fputs(o.messages.c_str(), m_err);
         if (!json)
             std::fputs(o.log.c_str(), m_out);
@@ -283,22 +286,12 @@ int InsertCommand::execute(const std::vector<std::string>& args) {
         return 2;
     }
 
+    if (selected == 0)
+        input.fail("no procedure was selected; nothing to do");
     std::vector<const DiskFile::Staged*> files;
     for (const auto& [o, st] : staged)
         files.push_back(&st);
-    DiskFile::flush(files);
-    // Replacing files is the file system's slowest step; two threads share it.
-    std::vector<std::optional<Error>> commitErrors(staged.size());
-    auto commitRange = [&](size_t from, size_t step) {
-        for (size_t k = from; k < staged.size(); k += step)
-            if (auto written = DiskFile::commit(staged[k].second); !written)
-                commitErrors[k] = written.error();
-    };
-    {
-        std::thread helper(commitRange, 1, 2);
-        commitRange(0, 2);
-        helper.join();
-    }
+    std::vector<std::optional<Error>> commitErrors = commitAll(files);
     for (size_t k = 0; k < staged.size(); ++k) {
         Outcome& o = staged[k].first;
         if (commitErrors[k])

@@ -77,6 +77,21 @@ size_t utf8Length(unsigned char lead) {
 
 Codepage::Codepage() : m_name("CP1251") {}
 
+bool Codepage::isValidUtf8(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size()) {
+        auto lead = static_cast<unsigned char>(s[i]);
+        size_t len = utf8Length(lead);
+        if ((len == 1 && lead >= 0x80) || i + len > s.size())
+            return false;
+        for (size_t k = 1; k < len; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) >> 6) != 0x2)
+                return false;
+        i += len;
+    }
+    return true;
+}
+
 Result<Codepage> Codepage::open(std::string_view name) {
     std::string n = normalise(name);
     if (n.empty())

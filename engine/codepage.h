@@ -29,6 +29,9 @@ public:
     /// page has no such character or the input is not valid UTF-8.
     Result<std::string> fromUtf8(std::string_view utf8) const;
 
+    /// Whether `text` is well-formed UTF-8.
+    static bool isValidUtf8(std::string_view text);
+
 private:
     explicit Codepage(std::string name) : m_name(std::move(name)) {}
     std::string m_name;

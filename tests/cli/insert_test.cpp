@@ -154,6 +154,10 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << "\n" << r.err;
     }
     EXPECT_EQ(TempDir::read(project + "/modMain.bas"), TempDir::read(kExample + "/modMain.bas"));
+
+    CommandResult none = trapline(project, "insert --proc Nowhere Ledger.vbp");
+    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_NE(none.err.find("no procedure was selected"), std::string::npos) << none.err;
 }
 
 TEST(AddErrorModuleCommand, AddsTheModuleOnceAndListsItInTheProject) {
