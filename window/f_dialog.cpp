@@ -1,0 +1,119 @@
+#include "f_dialog.h"
+
+#include "../tips/topmost.h"
+#include "../tips/twips.h"
+#include "templatekeys.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace {
+
+QToolButton* pictureButton(QWidget* parent, const char* name, const char* icon, const QString& tip,
+                           QRect geometry) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setIcon(QIcon(QString(":/window/icons/") + icon + ".xpm"));
+    b->setToolTip(tip);
+    b->setGeometry(geometry);
+    b->setFocusPolicy(Qt::TabFocus);
+    return b;
+}
+
+} // namespace
+
+QSize f_Dialog::minimumOuterSize() { return twipSize(3500, 2000); }
+
+f_Dialog::f_Dialog(QWidget* owner) : QDialog(owner) {
+    setObjectName("f_Dialog");
+    setWindowTitle(QString::fromUtf8("Диалог ввода текста"));
+    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::CustomizeWindowHint);
+    setModal(true);
+    resize(twipSize(6060, 3465));
+    setMinimumSize(minimumOuterSize());
+
+    cmdLoadFromFile = pictureButton(this, "cmdLoadFromFile", "load",
+                                    QString::fromUtf8("Загрузить из файла"), twipRect(90, 45, 330, 285));
+    cmdSaveToFile = pictureButton(this, "cmdSaveToFile", "save", QString::fromUtf8("Сохранить"),
+                                  twipRect(420, 45, 330, 285));
+    cmdUndo = pictureButton(this, "cmdUndo", "undo", QString::fromUtf8("Отменить"),
+                            twipRect(750, 45, 330, 285));
+    cmdTab = pictureButton(this, "cmdTab", "tab", QString::fromUtf8("Вставить символ табуляции"),
+                           twipRect(1080, 45, 330, 285));
+    cmdModule = new QPushButton("M", this);
+    cmdModule->setObjectName("cmdModule");
+    cmdModule->setToolTip(QString::fromUtf8("Вставить имя модуля"));
+    cmdModule->setGeometry(twipRect(1410, 45, 330, 285));
+    cmdProc = new QPushButton("P", this);
+    cmdProc->setObjectName("cmdProc");
+    cmdProc->setToolTip(QString::fromUtf8("Вставить имя процедуры"));
+    cmdProc->setGeometry(twipRect(1740, 45, 330, 285));
+    for (QPushButton* b : {cmdModule, cmdProc})
+        b->setAutoDefault(false);
+
+    TXT = new QPlainTextEdit(this);
+    TXT->setObjectName("TXT");
+    TXT->setGeometry(twipRect(90, 405, 4515, 2715));
+    TXT->setLineWrapMode(QPlainTextEdit::NoWrap);
+    frCmd = new QFrame(this);
+    frCmd->setObjectName("frCmd");
+    frCmd->setFrameShape(QFrame::NoFrame);
+    frCmd->setGeometry(twipRect(4680, 405, 1320, 915));
+    OKButton = new QPushButton("OK", frCmd);
+    OKButton->setObjectName("OKButton");
+    OKButton->setGeometry(twipRect(45, 45, 1215, 375));
+    OKButton->setDefault(true);
+    CancelButton = new QPushButton("Cancel", frCmd);
+    CancelButton->setObjectName("CancelButton");
+    CancelButton->setGeometry(twipRect(45, 450, 1215, 375));
+    CancelButton->setAutoDefault(false);
+    setTabOrder(TXT, cmdLoadFromFile);
+
+    // The template files come with the common dialogs; until then the two
+    // buttons stand in their places without an action.
+    cmdLoadFromFile->setEnabled(false);
+    cmdSaveToFile->setEnabled(false);
+
+    connect(OKButton, &QPushButton::clicked, this, [this] {
+        ResultText = TXT->toPlainText();
+        Confirmed = true;
+        accept();
+    });
+    connect(CancelButton, &QPushButton::clicked, this, [this] {
+        Confirmed = false;
+        reject();
+    });
+    connect(cmdUndo, &QToolButton::clicked, this, [this] { TxtML.Undo(); });
+    connect(cmdTab, &QToolButton::clicked, this, [this] { replaceSelection("\t"); });
+    connect(cmdModule, &QPushButton::clicked, this, [this] { replaceSelection("#MODULE#"); });
+    connect(cmdProc, &QPushButton::clicked, this, [this] { replaceSelection("#PROC#"); });
+    new TemplateKeys(this, OKButton, CancelButton);
+
+    // Load.
+    SetTopMost(this);
+    TxtML.bind(TXT);
+    TxtML.SetTabStopDistance(10);
+}
+
+void f_Dialog::replaceSelection(const QString& text) {
+    // The text goes where the caret was; the focus stays on the button.
+    TXT->textCursor().insertText(text);
+}
+
+void f_Dialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    const int width = this->width(), height = this->height();
+    frCmd->move(width - frCmd->width(), frCmd->y());
+    const int left = twipsToPixels(90);
+    TXT->setGeometry(left, TXT->y(), width - left - frCmd->width(), height - TXT->y() - left);
+}
+
+void f_Dialog::closeEvent(QCloseEvent* event) {
+    // Closed by its frame, the text was not confirmed.
+    Confirmed = false;
+    QDialog::closeEvent(event);
+}

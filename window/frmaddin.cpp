@@ -1,0 +1,409 @@
+#include "frmaddin.h"
+
+#include "../tips/frmabout.h"
+#include "../tips/frmtip.h"
+#include "../tips/modresfiles.h"
+#include "../tips/topmost.h"
+#include "../tips/twips.h"
+#include "dropdowncombo.h"
+#include "errormodule.h"
+#include "f_dialog.h"
+#include "insertionrun.h"
+#include "procpicker.h"
+#include "settingsstore.h"
+#include "templatekeys.h"
+#include "vbe.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+/// Resources of a static library are registered by hand.
+static void initAddInResources() {
+    Q_INIT_RESOURCE(window);
+    Q_INIT_RESOURCE(tips);
+}
+
+namespace {
+
+const QString kOptions = "Options";
+const QString kShowTips = "Show Tips at Startup";
+
+/// The window's log box and the hourglass, for the engine's runs.
+class WindowReporter : public trapline::RunReporter {
+public:
+    explicit WindowReporter(QPlainTextEdit* log) : m_log(log) {}
+    void log(const std::string& line) override {
+        QString text = QString::fromStdString(line);
+        text.replace("\r\n", "\n");
+        QTextCursor end(m_log->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(text);
+    }
+    void busy(bool on) override {
+        if (on)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    }
+
+private:
+    QPlainTextEdit* m_log;
+};
+
+QString crlf(QString text) { return text.replace("\n", "\r\n"); }
+
+} // namespace
+
+frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
+    : QWidget(parent, Qt::Window), VBInstance(vbe), m_services(std::move(services)) {
+    initAddInResources();
+    setObjectName("frmAddIn");
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::CustomizeWindowHint);
+    setAttribute(Qt::WA_DeleteOnClose);
+    // The designed client area; the size never changes.
+    setFixedSize(twipSize(4605, 9015));
+    setWindowIcon(QIcon(":/window/icons/trapline.xpm"));
+    QPalette grey = palette();
+    grey.setColor(QPalette::Window, QColor(224, 224, 224));
+    setPalette(grey);
+    setAutoFillBackground(true);
+
+    // MS Sans Serif at 8.25 points, eleven pixels at 96 dpi; where the font is
+    // missing, the platform's sans serif stands in at the same size.
+    QFont controlFont("MS Sans Serif");
+    controlFont.setStyleHint(QFont::SansSerif);
+    controlFont.setPixelSize(11);
+    setFont(controlFont);
+    QFont labelFont = controlFont;
+    labelFont.setBold(true);
+    auto label = [&](const char* name, const char* text, QRect r) {
+        auto* l = new QLabel(QString::fromUtf8(text), this);
+        l->setObjectName(name);
+        l->setFont(labelFont);
+        l->setGeometry(r);
+        return l;
+    };
+    auto check = [&](const char* name, const char* text, bool checked, QRect r) {
+        auto* c = new QCheckBox(QString::fromUtf8(text), this);
+        c->setObjectName(name);
+        c->setChecked(checked);
+        c->setGeometry(r);
+        return c;
+    };
+    auto picture = [&](const char* name, const char* icon, const char* tip, QRect r, int iconSize) {
+        auto* b = new QToolButton(this);
+        b->setObjectName(name);
+        b->setIcon(QIcon(QString(":/window/icons/") + icon + ".xpm"));
+        b->setIconSize(QSize(iconSize, iconSize));
+        b->setToolTip(QString::fromUtf8(tip));
+        b->setGeometry(r);
+        return b;
+    };
+    auto button = [&](const char* name, const char* caption, const char* tip, QRect r) {
+        auto* b = new QPushButton(QString::fromUtf8(caption), this);
+        b->setObjectName(name);
+        if (*tip)
+            b->setToolTip(QString::fromUtf8(tip));
+        b->setGeometry(r);
+        b->setAutoDefault(false);
+        return b;
+    };
+    auto textBox = [&](const char* name, QRect r, bool horizontal) {
+        auto* t = new QPlainTextEdit(this);
+        t->setObjectName(name);
+        t->setGeometry(r);
+        t->setLineWrapMode(horizontal ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+        t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        if (horizontal)
+            t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        t->setProperty("twips", QRect(r.x() * 15, r.y() * 15, r.width() * 15, r.height() * 15));
+        return t;
+    };
+
+    Label2 = label("Label2", "Вставить обработку ошибок в", twipRect(135, 15, 3435, 300));
+    Label4 = label("Label4", "Модуль", twipRect(135, 270, 2055, 270));
+    MdlName = new DropDownCombo(this);
+    MdlName->setObjectName("MdlName");
+    MdlName->setEditable(true);
+    MdlName->setInsertPolicy(QComboBox::InsertAlphabetically);
+    MdlName->setGeometry(twipRect(135, 525, 3675, 315));
+    MdlName->setEditText("*");
+    OnlyFunc = check("OnlyFunc", "Только функции", false, twipRect(150, 915, 1590, 210));
+    OnlySub = check("OnlySub", "Только процедуры", false, twipRect(1920, 915, 1860, 210));
+    OnlyProperty = check("OnlyProperty", "Только свойства", false, twipRect(150, 1170, 2355, 240));
+    HasOnError = check("HasOnError", "Только где нет ON ERROR", true, twipRect(150, 1485, 3615, 210));
+    Label3 = label("Label3", "Процедура", twipRect(120, 1740, 3435, 300));
+    SubName = new DropDownCombo(this);
+    SubName->setObjectName("SubName");
+    SubName->setEditable(true);
+    SubName->setInsertPolicy(QComboBox::InsertAlphabetically);
+    SubName->setGeometry(twipRect(120, 1980, 3690, 315));
+    SubName->setEditText("*");
+    WithComment = check("WithComment", "Вставлять закомментированный текст", true,
+                        twipRect(135, 2370, 3615, 240));
+    DefaultTXT = check("DefaultTXT", "Стандартный текст обработки", true, twipRect(135, 2625, 3615, 240));
+    Label1 = label("Label1", "Заголовок", twipRect(90, 2970, 2055, 270));
+    cmdEdit = picture("cmdEdit", "edit", "Редактировать в окне", twipRect(2160, 2925, 330, 285), 16);
+    cmdLoadFromFile = picture("cmdLoadFromFile", "load", "Загрузить из файла", twipRect(2490, 2925, 330, 285), 16);
+    cmdSaveToFile = picture("cmdSaveToFile", "save", "Сохранить", twipRect(2820, 2925, 330, 285), 16);
+    cmdUndo = picture("cmdUndo", "undo", "Отменить", twipRect(3150, 2925, 330, 285), 16);
+    cmdTab = picture("cmdTab", "tab", "Вставить символ табуляции", twipRect(3480, 2925, 330, 285), 16);
+    cmdModule = button("cmdModule", "M", "Вставить имя модуля", twipRect(3810, 2925, 330, 285));
+    cmdProc = button("cmdProc", "P", "Вставить имя процедуры", twipRect(4140, 2925, 330, 285));
+    TextBorder = new QFrame(this);
+    TextBorder->setObjectName("TextBorder");
+    TextBorder->setFrameShape(QFrame::Box);
+    TextBorder->setGeometry(twipRect(45, 3195, 4560, 1140));
+    TextBorder->setAttribute(Qt::WA_TransparentForMouseEvents);
+    Header = textBox("Header", twipRect(120, 3270, 4350, 975), true);
+    Header->setProperty("twips", QRect(120, 3270, 4350, 975));
+    Header->setPlainText("ON ERROR GOTO err_debug\n");
+    Label5 = label("Label5", "Окончание", twipRect(120, 4290, 3435, 300));
+    Footer = textBox("Footer", twipRect(120, 4545, 4365, 1695), true);
+    Footer->setProperty("twips", QRect(120, 4545, 4365, 1695));
+    cmdClear = button("cmdClear", "Clear", "", twipRect(3375, 6255, 1095, 240));
+    Label6 = label("Label6", "Журнал", twipRect(150, 6285, 3435, 300));
+    DebugTxt = textBox("DebugTxt", twipRect(135, 6510, 4350, 2055), false);
+    DebugTxt->setProperty("twips", QRect(135, 6510, 4350, 2055));
+    bttn_InsCode = button("bttn_InsCode", "Добавить функцию обработки ошибки !", "",
+                          twipRect(135, 8625, 4350, 315));
+    OKButton = picture("OKButton", "ok", "Вставлять обработчик ошибок", twipRect(3915, 90, 585, 525), 24);
+    CancelButton = picture("CancelButton", "cancel", "Выход", twipRect(3915, 615, 585, 525), 24);
+    cmdTips = picture("cmdTips", "tips", "Показать подсказки", twipRect(3915, 1140, 585, 525), 24);
+    cmdAbout = picture("cmdAbout", "about", "О программе", twipRect(3915, 1665, 585, 525), 24);
+    TextBorder->lower();
+    for (QLabel* l : {Label6})
+        l->lower();
+
+    // The template files come with the common dialogs; until then the two
+    // buttons stand in their places without an action.
+    cmdLoadFromFile->setEnabled(false);
+    cmdSaveToFile->setEnabled(false);
+
+    connect(OKButton, &QToolButton::clicked, this, &frmAddIn::OKButton_Click);
+    connect(CancelButton, &QToolButton::clicked, this, &frmAddIn::CancelButton_Click);
+    connect(cmdTips, &QToolButton::clicked, this, &frmAddIn::cmdTips_Click);
+    connect(cmdAbout, &QToolButton::clicked, this, &frmAddIn::cmdAbout_Click);
+    connect(cmdClear, &QPushButton::clicked, this, &frmAddIn::cmdClear_Click);
+    connect(SubName, &DropDownCombo::dropDown, this, &frmAddIn::SubName_DropDown);
+    connect(cmdModule, &QPushButton::clicked, this, &frmAddIn::cmdModule_Click);
+    connect(cmdProc, &QPushButton::clicked, this, &frmAddIn::cmdProc_Click);
+    connect(cmdTab, &QToolButton::clicked, this, &frmAddIn::cmdTab_Click);
+    connect(cmdUndo, &QToolButton::clicked, this, &frmAddIn::cmdUndo_Click);
+    connect(cmdEdit, &QToolButton::clicked, this, &frmAddIn::cmdEdit_Click);
+    connect(bttn_InsCode, &QPushButton::clicked, this, &frmAddIn::bttn_InsCode_Click);
+    Header->installEventFilter(this);
+    Footer->installEventFilter(this);
+    new TemplateKeys(this, OKButton, CancelButton);
+
+    Form_Load();
+}
+
+frmAddIn::~frmAddIn() {
+    // Unloading releases the helpers.
+    FooterML.TextBox = nullptr;
+    HeaderML.TextBox = nullptr;
+}
+
+QString frmAddIn::tipsFile() const {
+    return QDir(m_services.addInFolder).filePath(frmTip::kFileName);
+}
+
+void frmAddIn::ensureTipsFile() {
+    const QString path = tipsFile();
+    if (QFileInfo::exists(path))
+        return;
+    if (ModResFiles::ExtractResourceToFile("RUSTIPS", path))
+        return;
+    // Without the resource the file is made without tips, as the run time's
+    // Print # of an empty string writes it: one line end.
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("\r\n");
+}
+
+void frmAddIn::Form_Load() {
+    setUpdatesEnabled(false);
+    ensureTipsFile();
+    SetTopMost(this);
+    setWindowTitle("TRAPLINE");
+    QStringList modules{"*"};
+    if (trapline::Project* project = VBInstance ? VBInstance->ActiveVBProject() : nullptr) {
+        const auto& components = project->VBComponents();
+        for (long i = 1; i <= components.Count(); ++i)
+            modules << QString::fromStdString(
+                project->codepage().toUtf8((*components.Item(i))->Name()));
+    }
+    MdlName->setSortedItems(modules);
+    Footer->setPlainText(QString::fromUtf8(trapline::kDefaultFooter).replace("\r\n", "\n"));
+    setActiveText(Header->objectName());
+    FooterML.bind(Footer);
+    FooterML.SetTabStopDistance(10);
+    HeaderML.bind(Header);
+    HeaderML.SetTabStopDistance(10);
+    setUpdatesEnabled(true);
+    update();
+    // A stored value that is no number counts as the default, 1.
+    if (m_services.settings.number(SettingsStore::kApplication, kOptions, kShowTips, 1) == 1)
+        showTips();
+}
+
+void frmAddIn::showTips() {
+    auto* tip = new frmTip(m_services.settings, tipsFile(), this);
+    tip->setWindowFlag(Qt::Window);
+    tip->show();
+}
+
+void frmAddIn::setActiveText(const QString& vNewValue) {
+    m_activeText = vNewValue;
+    if (vNewValue.isEmpty())
+        return;
+    auto* box = findChild<QWidget*>(vNewValue);
+    if (!box)
+        return;
+    const QRect t = box->property("twips").toRect();
+    TextBorder->setGeometry(twipRect(t.x() - 10, t.y() - 10, t.width() + 30, t.height() + 30));
+}
+
+QPlainTextEdit* frmAddIn::activeBox() const { return findChild<QPlainTextEdit*>(m_activeText); }
+
+bool frmAddIn::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn && (watched == Header || watched == Footer))
+        setActiveText(watched->objectName());
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmAddIn::closeEvent(QCloseEvent* event) {
+    if (m_dialog)
+        m_dialog->close();
+    QWidget::closeEvent(event);
+}
+
+void frmAddIn::OKButton_Click() {
+    trapline::InsertionOptions o;
+    o.moduleName = MdlName->currentText().toStdString();
+    o.procName = SubName->currentText().toStdString();
+    o.onlySub = OnlySub->isChecked();
+    o.onlyFunc = OnlyFunc->isChecked();
+    o.onlyProperty = OnlyProperty->isChecked();
+    o.skipTrapped = HasOnError->isChecked();
+    o.withComment = WithComment->isChecked();
+    o.useDefault = DefaultTXT->isChecked();
+    o.header = crlf(Header->toPlainText()).toStdString();
+    o.footer = crlf(Footer->toPlainText()).toStdString();
+    o.confirm = true;
+    WindowReporter reporter(DebugTxt);
+    trapline::InsertionRun run(*VBInstance, m_services.messages, reporter);
+    run.setApplicationTitle("TRAPLINE");
+    trapline::RunSummary summary = run.run(o);
+    if (!summary.treated.empty())
+        emit projectChanged();
+}
+
+void frmAddIn::CancelButton_Click() { hide(); }
+
+void frmAddIn::cmdTips_Click() {
+    m_services.settings.SaveSetting(SettingsStore::kApplication, kOptions, kShowTips, "1");
+    showTips();
+}
+
+void frmAddIn::cmdAbout_Click() {
+    frmAbout about(m_services.registry, m_services.messages, m_services.startProgram, this);
+    about.exec();
+}
+
+void frmAddIn::cmdClear_Click() { DebugTxt->setPlainText(QString()); }
+
+void frmAddIn::SubName_DropDown() {
+    trapline::InsertionOptions o;
+    o.moduleName = MdlName->currentText().toStdString();
+    o.onlySub = OnlySub->isChecked();
+    o.onlyFunc = OnlyFunc->isChecked();
+    o.onlyProperty = OnlyProperty->isChecked();
+    o.skipTrapped = HasOnError->isChecked();
+    WindowReporter reporter(DebugTxt);
+    trapline::ProcPicker picker(*VBInstance, m_services.messages, reporter);
+    if (auto list = picker.fill(o)) {
+        QStringList items;
+        for (const std::string& name : *list)
+            items << QString::fromStdString(name);
+        SubName->setSortedItems(items);
+    }
+}
+
+void frmAddIn::replaceSelection(const QString& text) {
+    QPlainTextEdit* box = activeBox();
+    if (!box)
+        return;
+    // The box takes the focus first: its caret and selection are where the
+    // programmer left them.
+    box->setFocus(Qt::OtherFocusReason);
+    box->textCursor().insertText(text);
+}
+
+void frmAddIn::cmdModule_Click() { replaceSelection("#MODULE#"); }
+
+void frmAddIn::cmdProc_Click() { replaceSelection("#PROC#"); }
+
+void frmAddIn::cmdTab_Click() { replaceSelection("\t"); }
+
+void frmAddIn::cmdUndo_Click() {
+    if (m_activeText == Footer->objectName())
+        FooterML.Undo();
+    else if (m_activeText == Header->objectName())
+        HeaderML.Undo();
+}
+
+f_Dialog& frmAddIn::dialog() {
+    if (!m_dialog)
+        m_dialog = new f_Dialog(this);
+    return *m_dialog;
+}
+
+QString frmAddIn::EditText(const QString& TextVal, bool& Success) {
+    QString result;
+    f_Dialog& d = dialog();
+    d.TXT->setPlainText(TextVal);
+    d.TxtML.EmptyUndoBuffer();
+    d.Confirmed = false;
+    // Every opening starts at the design size, as a dialog loaded anew does.
+    d.resize(twipSize(6060, 3465));
+    d.exec();
+    if (d.Confirmed)
+        result = d.ResultText;
+    Success = d.Confirmed;
+    return result;
+}
+
+void frmAddIn::cmdEdit_Click() {
+    QPlainTextEdit* box = activeBox();
+    if (!box)
+        return;
+    bool success = false;
+    QString text = EditText(box->toPlainText(), success);
+    if (success)
+        box->setPlainText(text);
+}
+
+void frmAddIn::bttn_InsCode_Click() {
+    auto added = trapline::ErrorModuleInstaller::install(*VBInstance, m_services.messages);
+    if (!added) {
+        m_services.messages.show(std::to_string(added.error().number) + ": " +
+                                     added.error().description,
+                                 "TRAPLINE", trapline::MsgIcon::Exclamation,
+                                 trapline::MsgButtons::Ok);
+        return;
+    }
+    if (*added)
+        emit projectChanged();
+}
