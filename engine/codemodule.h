@@ -77,7 +77,9 @@ public:
     const std::string& originalBytes() const { return m_lines.original(); }
     /// The change since the file was read, line by line.
     std::vector<LineStore::Edit> edits() const { return m_lines.edits(); }
+    /// Changed since it was read or last saved.
     bool modified() const { return m_lines.modified(); }
+    void markSaved() { m_lines.markSaved(); }
     /// The line end this file uses ("\r\n" unless its first line ends in LF only).
     std::string_view eol() const { return m_eol; }
 

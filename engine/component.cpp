@@ -93,6 +93,7 @@ Result<std::optional<DiskFile::Staged>> Component::stageSave(bool backup) {
 void Component::saved(FileStamp stamp) {
     m_stamp = stamp;
     m_isNew = false;
+    m_code.markSaved();
 }
 
 Result<void> Component::save(bool backup) {

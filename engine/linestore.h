@@ -42,6 +42,8 @@ public:
     void insert(size_t index, const std::vector<std::string_view>& lines, std::string_view eol);
 
     bool modified() const { return m_modified; }
+    /// The lines as they are now are what the file holds.
+    void markSaved() { m_modified = false; }
 
     /// The file's bytes as they are now. Unchanged lines are written from the
     /// original bytes, so a load without change serialises byte for byte.

@@ -30,10 +30,13 @@ TEST(Component, SavesChangesInPlaceKeepingPermissionsAndAnOptionalBackup) {
     struct stat st {};
     ::stat(path.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_FALSE(c->needsSave());
     // Saved once, the file is again what the component holds: a second save
     // after another change must not be refused as "changed on disk".
     ASSERT_TRUE(c->CodeModule().InsertLines(1, "' top"));
+    EXPECT_TRUE(c->needsSave());
     EXPECT_TRUE(c->save());
+    EXPECT_EQ(TempDir::read(path), "' top\r\nSub A()\r\n' note\r\nEnd Sub\r\n");
 }
 
 TEST(Component, RefusesToOverwriteAFileChangedSinceItWasLoaded) {

@@ -1,0 +1,180 @@
+#include "../support/scriptedmessagebox.h"
+#include "../support/tempdir.h"
+#include "frmabout.h"
+#include "frmtip.h"
+#include "modresfiles.h"
+#include "registrylookup.h"
+#include "settingsstore.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+static void initResources() {
+    Q_INIT_RESOURCE(tips);
+}
+
+namespace {
+
+/// A registry that holds what a test puts in it.
+class ScriptedRegistry : public RegistryLookup {
+public:
+    bool query(unsigned root, const QString& key, const QString& name, Value& value) override {
+        auto it = values.find(QString::number(root) + "\\" + key + "\\" + name);
+        if (it == values.end())
+            return false;
+        value = *it;
+        return true;
+    }
+    void text(const QString& key, const QString& name, const QByteArray& bytes) {
+        values[QString::number(HKEY_LOCAL_MACHINE) + "\\" + key + "\\" + name] = {Type::Text, bytes, 0};
+    }
+    QMap<QString, Value> values;
+};
+
+const QString kMsinfo = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+const QString kLocation = "SOFTWARE\\Microsoft\\Shared Tools Location";
+
+} // namespace
+
+TEST(ModResFiles, ExtractsTheTipsResourceByteForByte) {
+    initResources();
+    TempDir dir;
+    // An older, longer file of that name keeps none of its bytes.
+    std::string target = dir.write("TIPOFDAY.TXT", std::string(1000, 'x'));
+    ASSERT_TRUE(ModResFiles::ExtractResourceToFile("rustips", QString::fromStdString(target)));
+    const std::string bytes = TempDir::read(target);
+    ASSERT_EQ(bytes.size(), 400u);
+    EXPECT_EQ(bytes.back(), '\0');
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 2);
+    EXPECT_EQ(bytes.substr(0, 6), "\xd1\xef\xe8\xf1\xee\xea"); // "Список" in Windows-1251
+
+    EXPECT_FALSE(ModResFiles::ExtractResourceToFile("NOTHERE", QString::fromStdString(dir.file("x"))));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x")));
+    EXPECT_EQ(ModResFiles::SaveResourceData("RUSTIPS", "Custom", "/no/such/folder/file"), 75);
+}
+
+TEST(ModResFiles, MakesTemporaryNamesAndStripsAtNul) {
+    initResources();
+    TempDir dir;
+    QString name;
+    ASSERT_TRUE(ModResFiles::MakeTempFileName(QString::fromStdString(dir.path()), "~rs", 0, name));
+    EXPECT_TRUE(QFileInfo(name).fileName().startsWith("~rs"));
+    EXPECT_TRUE(QFileInfo::exists(name)); // the name stays reserved
+    EXPECT_EQ(ModResFiles::StripAtNul(QString("abc") + QChar(0) + "def"), "abc");
+    EXPECT_EQ(ModResFiles::StripAtNul(QString(QChar(0)) + "x"), "");
+    EXPECT_EQ(ModResFiles::StripAtNul("plain"), "plain");
+}
+
+TEST(frmTip, ShowsTipsWithTheirMarkersAsLineBreaksAndStoresTheSetting) {
+    initResources();
+    TempDir dir;
+    SettingsStore settings(QString::fromStdString(dir.file("s")));
+    std::string file = dir.write("TIPOFDAY.TXT", "One VBCRLF two vbcrlf three\r\n");
+    frmTip tip(settings, QString::fromStdString(file));
+    ASSERT_EQ(tip.tips().size(), 1);
+    EXPECT_EQ(tip.tips()[0], "One \r\n two \r\n three");
+    EXPECT_EQ(tip.lblTipText->text(), "One \n two \n three");
+    EXPECT_EQ(settings.GetSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup"), "1");
+    tip.cmdNextTip->click();
+    EXPECT_EQ(tip.CurrentTip(), 1); // one tip: the same again
+    tip.chkLoadTipsAtStartup->setChecked(false);
+    EXPECT_EQ(settings.GetSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup"), "0");
+    EXPECT_EQ(tip.windowTitle(), "Tip of the Day");
+}
+
+TEST(frmTip, ExplainsAMissingFileAndShowsNothingForAnEmptyOne) {
+    initResources();
+    TempDir dir;
+    SettingsStore settings(QString::fromStdString(dir.file("s")));
+    frmTip missing(settings, QString::fromStdString(dir.file("TIPOFDAY.TXT")));
+    EXPECT_EQ(frmTip::missingFileMessage(),
+              "That the TIPOFDAY.TXT file was not found? \r\n\r\nCreate a text file named "
+              "TIPOFDAY.TXT using NotePad with 1 tip per line. Then place it in the same "
+              "directory as the application. ");
+    EXPECT_EQ(missing.lblTipText->text(), QString(frmTip::missingFileMessage()).replace("\r\n", "\n"));
+    std::string empty = dir.write("empty.txt", "\r\n");
+    frmTip blank(settings, QString::fromStdString(empty));
+    EXPECT_EQ(blank.lblTipText->text(), "");
+}
+
+TEST(frmTip, ReadsTheDefaultTipsInTheRussianCodePage) {
+    initResources();
+    TempDir dir;
+    SettingsStore settings(QString::fromStdString(dir.file("s")));
+    const QString file = QString::fromStdString(dir.file("TIPOFDAY.TXT"));
+    ASSERT_TRUE(ModResFiles::ExtractResourceToFile("RUSTIPS", file));
+    frmTip tip(settings, file);
+    ASSERT_EQ(tip.tips().size(), 3);
+    EXPECT_TRUE(tip.tips()[0].startsWith("Список используемых сокращений:\r\n #MODULE# - имя модуля,"));
+    EXPECT_EQ(tip.tips()[0].count("\r\n"), 3);
+    EXPECT_TRUE(tip.tips()[2].endsWith(QString("\"*\".") + QChar(0)));
+}
+
+TEST(frmAbout, ShowsTitleVersionAndDescription) {
+    initResources();
+    ScriptedRegistry registry;
+    ScriptedMessageBox boxes;
+    frmAbout about(registry, boxes, [](const QString&) { return true; });
+    EXPECT_EQ(about.windowTitle(), "About TRAPLINE");
+    EXPECT_EQ(about.lblVersion->text(), "Version 1.0.3");
+    EXPECT_EQ(frmAbout::versionText(1, 0, 12), "Version 1.0.12");
+    EXPECT_EQ(about.lblTitle->text(), "TRAPLINE");
+    EXPECT_TRUE(about.lblDescription->text().contains("advanced error  handler capability"));
+}
+
+TEST(frmAbout, FindsSystemInformationThroughTheRegistryOrSaysItCannot) {
+    initResources();
+    TempDir dir;
+    QStringList started;
+    ScriptedMessageBox boxes;
+    auto starter = [&](const QString& p) {
+        started << p;
+        return QFileInfo::exists(p);
+    };
+    {
+        ScriptedRegistry registry; // key 1 names the program: started, no more looked up
+        std::string exe = dir.write("msinfo32", "");
+        registry.text(kMsinfo, "PATH", QByteArray::fromStdString(exe) + '\0');
+        frmAbout about(registry, boxes, starter);
+        about.cmdSysInfo->click();
+        EXPECT_EQ(started, QStringList{QString::fromStdString(exe)}); // the NUL is gone
+        EXPECT_TRUE(boxes.shown.empty());
+    }
+    {
+        ScriptedRegistry registry; // key 1 names a missing file: starting fails
+        registry.text(kMsinfo, "PATH", "/no/such/msinfo32");
+        frmAbout about(registry, boxes, starter);
+        about.cmdSysInfo->click();
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].text, "System Information Is Unavailable At This Time");
+        EXPECT_EQ(boxes.shown[0].title, "TRAPLINE");
+    }
+    {
+        ScriptedRegistry registry; // key 2 names a folder without the program
+        registry.text(kLocation, "MSINFO", QByteArray::fromStdString(dir.path()));
+        frmAbout about(registry, boxes, starter);
+        about.cmdSysInfo->click();
+        EXPECT_EQ(boxes.shown.size(), 2u);
+        dir.write("MSINFO32.EXE", "");
+        about.cmdSysInfo->click();
+        EXPECT_EQ(started.back(), QString::fromStdString(dir.file("MSINFO32.EXE")));
+        EXPECT_EQ(boxes.shown.size(), 2u);
+    }
+    NoRegistry none;
+    frmAbout about(none, boxes, starter);
+    about.cmdSysInfo->click();
+    EXPECT_EQ(boxes.shown.size(), 3u);
+}
+
+TEST(SettingsStore, ReadsDefaultsAndNumbersSafely) {
+    TempDir dir;
+    SettingsStore s(QString::fromStdString(dir.file("s")));
+    EXPECT_EQ(s.GetSetting("TRAPLINE Add-In", "Settings", "DisplayOnConnect", "0"), "0");
+    s.SaveSetting("TRAPLINE Add-In", "Options", "Show Tips at Startup", "banana");
+    EXPECT_EQ(s.number("TRAPLINE Add-In", "Options", "Show Tips at Startup", 1), 1);
+    s.SaveSetting("TRAPLINE Add-In", "Options", "Show Tips at Startup", "0");
+    EXPECT_EQ(s.number("TRAPLINE Add-In", "Options", "Show Tips at Startup", 1), 0);
+}

@@ -1,0 +1,319 @@
+#include "frmaddin.h"
+
+#include "../support/scriptedmessagebox.h"
+#include "../support/tempdir.h"
+#include "dropdowncombo.h"
+#include "f_dialog.h"
+#include "frmtip.h"
+#include "projectloader.h"
+#include "registrylookup.h"
+#include "settingsstore.h"
+#include "vbe.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using trapline::MsgAnswer;
+
+namespace {
+
+const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
+
+/// A window over a copy of the example project, with its settings and its
+/// add-in folder in a temporary folder and its message boxes answered by script.
+struct Window {
+    explicit Window(const QString& showTips = "0", bool withProject = true) {
+        std::filesystem::copy(kExample, dir.file("p"), std::filesystem::copy_options::recursive);
+        std::filesystem::create_directories(dir.file("addin"));
+        if (!showTips.isNull())
+            settings.SaveSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup",
+                                 showTips);
+        if (withProject)
+            vbe = std::make_unique<trapline::VBE>(
+                std::move(*trapline::ProjectLoader().load({dir.file("p/Ledger.vbp")})));
+        else
+            vbe = std::make_unique<trapline::VBE>();
+        form = new frmAddIn(vbe.get(),
+                            frmAddIn::Services{boxes, settings, registry,
+                                               [this](const QString& p) {
+                                                   started << p;
+                                                   return true;
+                                               },
+                                               QString::fromStdString(dir.file("addin"))});
+        form->show();
+    }
+    ~Window() { delete form; }
+    QString setting() {
+        return settings.GetSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup");
+    }
+    std::string code(int component) {
+        return (*vbe->ActiveVBProject()->VBComponents().Item(component))->serialize();
+    }
+
+    TempDir dir;
+    SettingsStore settings{QString::fromStdString(dir.file("settings"))};
+    ScriptedMessageBox boxes;
+    NoRegistry registry;
+    QStringList started;
+    std::unique_ptr<trapline::VBE> vbe;
+    frmAddIn* form = nullptr;
+};
+
+} // namespace
+
+TEST(frmAddIn, PlacesEveryControlWhereTheDesignPutsItWithItsText) {
+    Window w;
+    struct Row {
+        const char* name;
+        QRect twips;
+        const char* text;
+        const char* tip;
+    } rows[] = {
+        {"Label2", {135, 15, 3435, 300}, "Вставить обработку ошибок в", ""},
+        {"Label4", {135, 270, 2055, 270}, "Модуль", ""},
+        {"MdlName", {135, 525, 3675, 315}, "", ""},
+        {"OnlyFunc", {150, 915, 1590, 210}, "Только функции", ""},
+        {"OnlySub", {1920, 915, 1860, 210}, "Только процедуры", ""},
+        {"OnlyProperty", {150, 1170, 2355, 240}, "Только свойства", ""},
+        {"HasOnError", {150, 1485, 3615, 210}, "Только где нет ON ERROR", ""},
+        {"Label3", {120, 1740, 3435, 300}, "Процедура", ""},
+        {"SubName", {120, 1980, 3690, 315}, "", ""},
+        {"WithComment", {135, 2370, 3615, 240}, "Вставлять закомментированный текст", ""},
+        {"DefaultTXT", {135, 2625, 3615, 240}, "Стандартный текст обработки", ""},
+        {"Label1", {90, 2970, 2055, 270}, "Заголовок", ""},
+        {"cmdEdit", {2160, 2925, 330, 285}, "", "Редактировать в окне"},
+        {"cmdLoadFromFile", {2490, 2925, 330, 285}, "", "Загрузить из файла"},
+        {"cmdSaveToFile", {2820, 2925, 330, 285}, "", "Сохранить"},
+        {"cmdUndo", {3150, 2925, 330, 285}, "", "Отменить"},
+        {"cmdTab", {3480, 2925, 330, 285}, "", "Вставить символ табуляции"},
+        {"cmdModule", {3810, 2925, 330, 285}, "M", "Вставить имя модуля"},
+        {"cmdProc", {4140, 2925, 330, 285}, "P", "Вставить имя процедуры"},
+        {"Header", {120, 3270, 4350, 975}, "", ""},
+        {"Label5", {120, 4290, 3435, 300}, "Окончание", ""},
+        {"Footer", {120, 4545, 4365, 1695}, "", ""},
+        {"cmdClear", {3375, 6255, 1095, 240}, "Clear", ""},
+        {"Label6", {150, 6285, 3435, 300}, "Журнал", ""},
+        {"DebugTxt", {135, 6510, 4350, 2055}, "", ""},
+        {"bttn_InsCode", {135, 8625, 4350, 315}, "Добавить функцию обработки ошибки !", ""},
+        {"OKButton", {3915, 90, 585, 525}, "", "Вставлять обработчик ошибок"},
+        {"CancelButton", {3915, 615, 585, 525}, "", "Выход"},
+        {"cmdTips", {3915, 1140, 585, 525}, "", "Показать подсказки"},
+        {"cmdAbout", {3915, 1665, 585, 525}, "", "О программе"},
+    };
+    for (const Row& r : rows) {
+        auto* c = w.form->findChild<QWidget*>(r.name);
+        ASSERT_NE(c, nullptr) << r.name;
+        const QRect px(qRound(r.twips.x() / 15.0), qRound(r.twips.y() / 15.0),
+                       qRound(r.twips.width() / 15.0), qRound(r.twips.height() / 15.0));
+        EXPECT_EQ(c->geometry(), px) << r.name;
+        QString text;
+        if (auto* l = qobject_cast<QLabel*>(c))
+            text = l->text();
+        else if (auto* b = qobject_cast<QAbstractButton*>(c))
+            text = b->text();
+        EXPECT_EQ(text, QString::fromUtf8(r.text)) << r.name;
+        EXPECT_EQ(c->toolTip(), QString::fromUtf8(r.tip)) << r.name;
+    }
+    EXPECT_EQ(w.form->windowTitle(), "TRAPLINE");
+    EXPECT_EQ(w.form->size(), QSize(307, 601));
+    EXPECT_EQ(w.form->minimumSize(), w.form->maximumSize());
+    EXPECT_EQ(w.form->palette().color(QPalette::Window), QColor(224, 224, 224));
+    EXPECT_TRUE(w.form->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(w.form->Label1->font().bold());
+}
+
+TEST(frmAddIn, LoadsTheModulesTheTemplatesAndTheActiveBox) {
+    Window w;
+    QStringList items;
+    for (int i = 0; i < w.form->MdlName->count(); ++i)
+        items << w.form->MdlName->itemText(i);
+    EXPECT_EQ(items, (QStringList{"*", "CInvoice", "frmMain", "modMain", "modUtil"}));
+    EXPECT_EQ(w.form->Header->toPlainText(), "ON ERROR GOTO err_debug\n");
+    EXPECT_EQ(w.form->Footer->toPlainText(),
+              "lb_out:\n\tEXIT ???\nerr_debug:\n"
+              "\tMsgBox err.Number & \": \" & err.Description,vbcritical,\"Error in #MODULE#.#PROC#\"\n"
+              "\tResume lb_out");
+    EXPECT_EQ(w.form->ActiveText(), "Header");
+    // The outline: 10 twips left of and above the box, 20 right of and below it.
+    EXPECT_EQ(w.form->TextBorder->geometry(), QRect(7, 217, 292, 67));
+    EXPECT_TRUE(w.form->HasOnError->isChecked() && w.form->WithComment->isChecked() &&
+                w.form->DefaultTXT->isChecked());
+    EXPECT_FALSE(w.form->OnlySub->isChecked() || w.form->OnlyFunc->isChecked() ||
+                 w.form->OnlyProperty->isChecked());
+
+    Window none("0", false);
+    EXPECT_EQ(none.form->MdlName->count(), 1);
+}
+
+TEST(frmAddIn, WritesTheTipsFileOnlyWhenItIsMissing) {
+    Window w;
+    QFile tips(w.form->tipsFile());
+    ASSERT_TRUE(tips.open(QIODevice::ReadOnly));
+    const QByteArray bytes = tips.readAll();
+    EXPECT_EQ(bytes.size(), 400);
+    EXPECT_EQ(bytes.back(), '\0');
+    tips.close();
+
+    TempDir other;
+    std::filesystem::create_directories(other.file("addin"));
+    other.write("addin/TIPOFDAY.TXT", "mine");
+    SettingsStore settings(QString::fromStdString(other.file("s")));
+    settings.SaveSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup", "0");
+    ScriptedMessageBox boxes;
+    NoRegistry registry;
+    trapline::VBE vbe;
+    frmAddIn form(&vbe, {boxes, settings, registry, {}, QString::fromStdString(other.file("addin"))});
+    EXPECT_EQ(TempDir::read(other.file("addin/TIPOFDAY.TXT")), "mine");
+}
+
+TEST(frmAddIn, OpensTheTipWindowUnlessTheSettingSaysOtherwise) {
+    struct Case {
+        QString stored;
+        bool shown;
+    } cases[] = {{"1", true}, {"0", false}, {"2", false}, {"yes", true}, {QString(), true}};
+    for (const Case& c : cases) {
+        Window w(c.stored);
+        EXPECT_EQ(!w.form->findChildren<frmTip*>().isEmpty(), c.shown) << c.stored.toStdString();
+    }
+    Window w("0");
+    w.form->cmdTips->click();
+    EXPECT_EQ(w.setting(), "1");
+    EXPECT_EQ(w.form->findChildren<frmTip*>().size(), 1);
+}
+
+TEST(frmAddIn, RunsTheInsertionForTheChosenModuleAndLogsIt) {
+    Window w;
+    w.form->MdlName->setEditText("modUtil");
+    w.form->OnlySub->setChecked(true);
+    w.form->OnlyFunc->setChecked(true);
+    w.form->SubName->showPopup(); // the drop-down fills the list
+    QStringList listed;
+    for (int i = 0; i < w.form->SubName->count(); ++i)
+        listed << w.form->SubName->itemText(i);
+    EXPECT_EQ(listed, (QStringList{"*", "ClearText", "FormatLine", "FormatMoney", "NextNumber",
+                                   "Nop", "Pad"}));
+    w.form->SubName->hidePopup();
+    w.form->SubName->setEditText("*");
+    w.boxes.answers = {MsgAnswer::Yes};
+    w.form->OKButton->click();
+    ASSERT_GE(w.boxes.shown.size(), 1u);
+    EXPECT_EQ(w.boxes.shown[0].text, "Вставлять обработку ошибок ?");
+    EXPECT_EQ(w.boxes.shown[0].title, "TRAPLINE");
+    EXPECT_TRUE(w.form->DebugTxt->toPlainText().startsWith("Вставлено в Function : Pad\n"));
+    EXPECT_NE(w.code(2).find("'MyErrorHandler \"modUtil.Pad\""), std::string::npos);
+    EXPECT_EQ(w.code(1).find("MyErrorHandler"), std::string::npos); // modMain untouched
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    w.form->cmdClear->click();
+    EXPECT_EQ(w.form->DebugTxt->toPlainText(), "");
+    EXPECT_FALSE(w.form->Footer->toPlainText().isEmpty());
+}
+
+TEST(frmAddIn, HandsTheTemplatesOverWithCrLfLineBreaks) {
+    Window w;
+    w.form->DefaultTXT->setChecked(false);
+    w.form->WithComment->setChecked(false);
+    w.form->MdlName->setEditText("CInvoice");
+    w.form->SubName->setEditText("Customer (Let)");
+    w.boxes.answers = {MsgAnswer::Yes};
+    w.form->OKButton->click();
+    EXPECT_EQ(w.form->DebugTxt->toPlainText(), "Вставлено в Property : Customer\n");
+    const std::string code = w.code(3);
+    EXPECT_NE(code.find("ON ERROR GOTO err_debug\r\n"), std::string::npos);
+    EXPECT_NE(code.find("lb_out:\r\n\tEXIT Property\r\nerr_debug:\r\n"), std::string::npos);
+    EXPECT_NE(code.find("Error in CInvoice.Customer (Let)"), std::string::npos);
+}
+
+TEST(frmAddIn, TemplateToolBarActsOnTheBoxThatLastHadTheFocus) {
+    Window w;
+    QPlainTextEdit* footer = w.form->Footer;
+    footer->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(w.form->ActiveText(), "Footer");
+    EXPECT_EQ(w.form->TextBorder->geometry(), QRect(7, 302, 293, 115));
+    QTextCursor c = footer->textCursor();
+    c.setPosition(0);
+    footer->setTextCursor(c);
+    w.form->cmdModule->click();
+    EXPECT_TRUE(footer->toPlainText().startsWith("#MODULE#lb_out:"));
+    c = footer->textCursor();
+    c.setPosition(0);
+    c.setPosition(8, QTextCursor::KeepAnchor);
+    footer->setTextCursor(c);
+    w.form->cmdProc->click();
+    EXPECT_TRUE(footer->toPlainText().startsWith("#PROC#lb_out:"));
+    w.form->cmdUndo->click();
+    EXPECT_TRUE(footer->toPlainText().startsWith("#MODULE#lb_out:"));
+    w.form->cmdTab->click();
+    EXPECT_EQ(w.form->Header->toPlainText(), "ON ERROR GOTO err_debug\n"); // not the header
+}
+
+TEST(frmAddIn, EnterPressesOkEvenInTheTemplatesAndCtrlEnterBreaksTheLine) {
+    Window w;
+    w.boxes.answers = {MsgAnswer::No};
+    QTest::keyClick(w.form->Header, Qt::Key_Return);
+    ASSERT_EQ(w.boxes.shown.size(), 1u);
+    EXPECT_EQ(w.boxes.shown[0].text, "Вставлять обработку ошибок ?");
+    EXPECT_EQ(w.form->Header->toPlainText(), "ON ERROR GOTO err_debug\n");
+    QTest::keyClick(w.form->Header, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(w.form->Header->toPlainText().count('\n'), 2);
+    EXPECT_EQ(w.boxes.shown.size(), 1u);
+    QTest::keyClick(w.form->MdlName, Qt::Key_Escape);
+    EXPECT_FALSE(w.form->isVisible());
+}
+
+TEST(frmAddIn, AddsTheErrorModuleOnce) {
+    Window w;
+    w.form->bttn_InsCode->click();
+    EXPECT_EQ(w.vbe->ActiveVBProject()->VBComponents().Count(), 5);
+    EXPECT_TRUE(w.boxes.shown.empty());
+    w.form->bttn_InsCode->click();
+    ASSERT_EQ(w.boxes.shown.size(), 1u);
+    EXPECT_EQ(w.boxes.shown[0].text, "Модуль уже присутствует в проекте !");
+}
+
+TEST(frmAddIn, EditsTheActiveTemplateInTheDialog) {
+    Window w;
+    f_Dialog& d = w.form->dialog();
+    QTimer::singleShot(0, [&] {
+        d.TXT->setPlainText("On Error GoTo Fail");
+        d.OKButton->click();
+    });
+    w.form->cmdEdit->click();
+    EXPECT_EQ(w.form->Header->toPlainText(), "On Error GoTo Fail");
+    QTimer::singleShot(0, [&] {
+        d.TXT->setPlainText("thrown away");
+        d.CancelButton->click();
+    });
+    w.form->cmdEdit->click();
+    EXPECT_EQ(w.form->Header->toPlainText(), "On Error GoTo Fail");
+    QTimer::singleShot(0, [&] { d.close(); });
+    bool success = true;
+    EXPECT_EQ(w.form->EditText("x", success), "");
+    EXPECT_FALSE(success); // closed by its frame: not confirmed
+}
+
+TEST(f_Dialog, KeepsItsMinimumAndLaysTheBoxOutBesideTheButtons) {
+    f_Dialog d;
+    d.show();
+    d.resize(10, 10);
+    QApplication::processEvents();
+    EXPECT_GE(d.width(), qRound(3500 / 15.0));
+    EXPECT_GE(d.height(), qRound(2000 / 15.0));
+    d.resize(600, 400);
+    QApplication::processEvents();
+    EXPECT_EQ(d.frCmd->x(), 600 - d.frCmd->width());
+    EXPECT_EQ(d.TXT->geometry().right() + 1, d.frCmd->x());
+    EXPECT_EQ(d.TXT->geometry().bottom() + 1, 400 - 6);
+    EXPECT_EQ(d.windowTitle(), "Диалог ввода текста");
+}
