@@ -9,8 +9,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <sys/resource.h>
@@ -148,16 +148,19 @@ int main(int argc, char** argv) {
         else if (a == "--keep")
             keep = argv[i + 1];
     }
-    fs::path root = keep.empty() ? fs::temp_directory_path() / ("trapline-bench-" + std::to_string(getpid()))
-                                 : fs::path(keep);
+    fs::path root = keep.empty()
+                        ? fs::temp_directory_path() / ("trapline-bench-" + std::to_string(getpid()))
+                        : fs::path(keep);
     fs::remove_all(root);
 
     // The project: many ordinary modules plus one very large one.
-    std::fprintf(stderr, "insert_bench: generating (seed %llu)...\n", static_cast<unsigned long long>(seed));
+    std::fprintf(stderr, "insert_bench: generating (seed %llu)...\n",
+                 static_cast<unsigned long long>(seed));
     ProjectGenerator gen(seed);
     long perFile = (totalLines - bigLines) / files;
     for (long f = 0; f < files; ++f)
-        write(root / "project" / ("m" + std::to_string(f / 100)) / ("Mod" + std::to_string(f) + ".bas"),
+        write(root / "project" / ("m" + std::to_string(f / 100)) /
+                  ("Mod" + std::to_string(f) + ".bas"),
               gen.module("Mod" + std::to_string(f), perFile, std::max(1L, perFile / 22)));
     write(root / "project" / "Big.bas", gen.module("Big", bigLines, bigProcs));
     long procedures = gen.procedures();

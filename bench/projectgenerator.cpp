@@ -14,7 +14,8 @@ const char* kStatements[] = {
     "    Do While Not rs.EOF",
     "        rs.MoveNext",
     "    Loop",
-    "    ' \xcf\xf0\xee\xe2\xe5\xf0\xea\xe0 \xf1\xf3\xec\xec\xfb \xef\xe5\xf0\xe5\xe4 \xe7\xe0\xef\xe8\xf1\xfc\xfe",
+    "    ' \xcf\xf0\xee\xe2\xe5\xf0\xea\xe0 \xf1\xf3\xec\xec\xfb \xef\xe5\xf0\xe5\xe4 "
+    "\xe7\xe0\xef\xe8\xf1\xfc\xfe",
     "    MsgBox \"\xce\xf8\xe8\xe1\xea\xe0 \xe2\xe2\xee\xe4\xe0\", vbExclamation",
     "    Select Case lngKind",
     "        Case 1: curRate = 0.18",
@@ -37,7 +38,9 @@ std::string ProjectGenerator::procedure(const std::string& name, long bodyLines)
     std::string out;
     if (pick(3) == 0)
         out += "'-------------------------------------------------\r\n"
-               "' \xcd\xe0\xe7\xed\xe0\xf7\xe5\xed\xe8\xe5: " + name + "\r\n"
+               "' \xcd\xe0\xe7\xed\xe0\xf7\xe5\xed\xe8\xe5: " +
+               name +
+               "\r\n"
                "'-------------------------------------------------\r\n";
     std::string end;
     int shape = pick(10);
@@ -45,7 +48,8 @@ std::string ProjectGenerator::procedure(const std::string& name, long bodyLines)
         out += "Public Sub " + name + "(ByVal lngID As Long)\r\n";
         end = "End Sub";
     } else if (shape < 7) {
-        out += "Private Function " + name + "(ByVal strName As String, _\r\n"
+        out += "Private Function " + name +
+               "(ByVal strName As String, _\r\n"
                "    Optional ByVal lngFlags As Long = 0) As Boolean\r\n";
         end = "End Function";
     } else if (shape < 8) {
@@ -53,7 +57,8 @@ std::string ProjectGenerator::procedure(const std::string& name, long bodyLines)
         out += "Attribute " + name + ".VB_Description = \"\xd1\xf3\xec\xec\xe0\"\r\n";
         end = "End Property";
     } else if (shape < 9) {
-        out += "Friend Function " + name + "(Values() As Double, _\r\n    ByVal n As Long) As Double\r\n";
+        out += "Friend Function " + name +
+               "(Values() As Double, _\r\n    ByVal n As Long) As Double\r\n";
         end = "End Function";
     } else {
         out += "Private Sub " + name + "()\r\n";
@@ -65,14 +70,16 @@ std::string ProjectGenerator::procedure(const std::string& name, long bodyLines)
     for (long i = 0; i < bodyLines; ++i)
         out += bodyLine() + "\r\n";
     if (handler)
-        out += "    Exit " + end.substr(4) + "\r\nErrHandler:\r\n    ShowError \"" + name + "\"\r\n";
+        out +=
+            "    Exit " + end.substr(4) + "\r\nErrHandler:\r\n    ShowError \"" + name + "\"\r\n";
     out += end + "\r\n\r\n";
     ++m_procedures;
     return out;
 }
 
 std::string ProjectGenerator::module(const std::string& name, long lines, long procedures) {
-    std::string out = "Attribute VB_Name = \"" + name + "\"\r\nOption Explicit\r\n\r\n"
+    std::string out = "Attribute VB_Name = \"" + name +
+                      "\"\r\nOption Explicit\r\n\r\n"
                       "Private mCount As Long\r\nPrivate mTotal As Currency\r\n"
                       "#If Win64 Then\r\nPrivate Declare PtrSafe Function GetTickCount Lib "
                       "\"kernel32\" () As Long\r\n#Else\r\nPrivate Declare Function GetTickCount "

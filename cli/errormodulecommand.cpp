@@ -63,7 +63,8 @@ int ErrorModuleCommand::execute(const std::vector<std::string>& args) {
         std::fprintf(m_err, "trapline: %s: %s\n", e.source.c_str(), e.description.c_str());
     if (!problems.empty())
         return 1;
-    std::fprintf(m_out, "added %s to %s\n", (*added)->path().c_str(), projectRef.fileName().c_str());
+    std::fprintf(m_out, "added %s to %s\n", (*added)->path().c_str(),
+                 projectRef.fileName().c_str());
     return 0;
 }
 

@@ -5,8 +5,8 @@
 #include "diskfile.h"
 #include "insertionrun.h"
 #include "json.h"
-#include "projectinput.h"
 #include "orderedpool.h"
+#include "projectinput.h"
 #include "stderrmessagebox.h"
 #include "unifieddiff.h"
 
@@ -117,12 +117,19 @@ selected); 1 when some failed (each is named on stderr with its module);
 
 int InsertCommand::execute(const std::vector<std::string>& args) {
     ProjectInput input("insert", m_err);
-    auto parsed = Arguments::parse(
-        args, {{"module", true},   {"proc", true},       {"subs", false},
-               {"functions", false}, {"properties", false}, {"include-trapped", false},
-               {"live", false},    {"header", true},     {"footer", true},
-               {"codepage", true}, {"dry-run", false},   {"backup", false},
-               {"json", false}});
+    auto parsed = Arguments::parse(args, {{"module", true},
+                                          {"proc", true},
+                                          {"subs", false},
+                                          {"functions", false},
+                                          {"properties", false},
+                                          {"include-trapped", false},
+                                          {"live", false},
+                                          {"header", true},
+                                          {"footer", true},
+                                          {"codepage", true},
+                                          {"dry-run", false},
+                                          {"backup", false},
+                                          {"json", false}});
     if (!parsed) {
         input.fail(parsed.error().description + "\nTry 'trapline insert --help'.");
         return 2;

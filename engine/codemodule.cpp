@@ -76,7 +76,9 @@ std::vector<std::string_view> splitText(std::string_view text) {
     return out;
 }
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool isIdentChar(char c) {
     auto u = static_cast<unsigned char>(c);
@@ -119,7 +121,9 @@ CodeModule::CodeModule(std::string fileBytes) {
     m_lines.setHead(head);
 
     // Each code line takes the Attribute lines after it into its tail.
-    m_lines.reserve(static_cast<size_t>(std::count(bytes.begin() + static_cast<long>(head), bytes.end(), '\n')) + 1);
+    m_lines.reserve(static_cast<size_t>(
+                        std::count(bytes.begin() + static_cast<long>(head), bytes.end(), '\n')) +
+                    1);
     size_t pos = head;
     while (pos < bytes.size()) {
         Physical p = physicalAt(bytes, pos);
@@ -251,10 +255,10 @@ Result<bool> CodeModule::Find(std::string_view target, long& startLine, long& st
             if (hit == std::string_view::npos)
                 break;
             size_t col = at + hit;
-            bool bounded = !wholeWord ||
-                           ((col == 0 || !isIdentChar(range[col - 1])) &&
-                            (col + target.size() >= range.size() ||
-                             !isIdentChar(range[col + target.size()])));
+            bool bounded =
+                !wholeWord ||
+                ((col == 0 || !isIdentChar(range[col - 1])) &&
+                 (col + target.size() >= range.size() || !isIdentChar(range[col + target.size()])));
             if (bounded) {
                 startLine = endLine = l;
                 startColumn = static_cast<long>(col) + 1;

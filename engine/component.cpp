@@ -24,7 +24,8 @@ Result<void> Component::load() {
     if (!contents)
         return contents.error();
     if (!(contents->stamp == m_stamp))
-        return makeError(errors::ChangedOnDisk, m_path, "the file changed on disk while it was in use");
+        return makeError(errors::ChangedOnDisk, m_path,
+                         "the file changed on disk while it was in use");
     if (contents->bytes.find('\0') != std::string::npos)
         return makeError(errors::BadFileFormat, m_path, "binary file, not a VB module");
     if (contents->bytes.size() > LineStore::kMaxBytes)
@@ -54,7 +55,8 @@ Component::Component(std::string name, std::string path)
 
 Result<void> Component::setName(std::string name) {
     if (!m_isNew)
-        return makeError(errors::InvalidCall, m_path, "a component read from a file keeps its name");
+        return makeError(errors::InvalidCall, m_path,
+                         "a component read from a file keeps its name");
     // A new module's file is named after it.
     if (size_t slash = m_path.rfind('/'); !m_path.empty())
         m_path = m_path.substr(0, slash == std::string::npos ? 0 : slash + 1) + name + ".bas";

@@ -11,8 +11,7 @@ Result<Component*> Components::Item(long index) const {
 
 Result<Component*> Components::Add(int type) {
     if (type != static_cast<int>(ComponentType::StdModule))
-        return makeError(errors::InvalidCall, "VBComponents",
-                         "only standard modules can be added");
+        return makeError(errors::InvalidCall, "VBComponents", "only standard modules can be added");
     for (int n = 1;; ++n) {
         std::string name = "Module" + std::to_string(n);
         bool taken = false;

@@ -114,7 +114,8 @@ Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind)
                 l = statementEnd(module, l, last);
             }
         }
-        return failure(errors::BadDeclaration, name, "the #If around its declaration is not closed");
+        return failure(errors::BadDeclaration, name,
+                       "the #If around its declaration is not closed");
     }
     if (openIfs(module, *start, *body) > 0) {
         // Declared inside #If: fine when the whole procedure is inside it, not

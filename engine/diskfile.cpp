@@ -133,8 +133,8 @@ struct Temporary {
 };
 
 /// Writes `bytes` to a new temporary file in `path`'s folder with `mode`.
-Result<Temporary> writeTemporary(const std::string& path, const std::vector<std::string_view>& bytes,
-                                 mode_t mode) {
+Result<Temporary> writeTemporary(const std::string& path,
+                                 const std::vector<std::string_view>& bytes, mode_t mode) {
     std::string dir = ".";
     std::string base = path;
     if (size_t slash = path.rfind('/'); slash != std::string::npos) {
@@ -254,9 +254,9 @@ Result<FileStamp> DiskFile::commit(const Staged& s) {
         int err = errno;
         ::unlink(s.temp.c_str());
         if (rc != 0)
-            return err == EEXIST
-                       ? makeError(errors::PathAccess, s.path, "the file exists already; not written")
-                       : ioError(s.path, err, "cannot create");
+            return err == EEXIST ? makeError(errors::PathAccess, s.path,
+                                             "the file exists already; not written")
+                                 : ioError(s.path, err, "cannot create");
         return stamp(s.path);
     }
     if (s.checkStamp) {
@@ -279,7 +279,9 @@ Result<FileStamp> DiskFile::commit(const Staged& s) {
     return s.written; // a rename keeps the inode and its times
 }
 
-void DiskFile::discard(const Staged& staged) { ::unlink(staged.temp.c_str()); }
+void DiskFile::discard(const Staged& staged) {
+    ::unlink(staged.temp.c_str());
+}
 
 Result<FileStamp> DiskFile::create(const std::string& path, const std::string& bytes) {
     auto staged = stage(path, {bytes}, nullptr, false, true);

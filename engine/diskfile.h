@@ -50,7 +50,7 @@ public:
         std::string path;
         std::string temp;
         FileStamp expected;
-        FileStamp written; ///< the new file's stamp, which it keeps once in place
+        FileStamp written;       ///< the new file's stamp, which it keeps once in place
         bool checkStamp = false; ///< replace only if the file is still `expected`
         bool exclusive = false;  ///< create only; never replace an existing file
         bool backup = false;     ///< keep the replaced file as "<path>.bak"
@@ -61,7 +61,8 @@ public:
     /// read-only; with `exclusive`, not there at all. Whether it is still
     /// `expected` is checked when it is committed. Nothing is flushed yet;
     /// see flush() and commit().
-    static Result<Staged> stage(const std::string& path, const std::vector<std::string_view>& pieces,
+    static Result<Staged> stage(const std::string& path,
+                                const std::vector<std::string_view>& pieces,
                                 const FileStamp* expected, bool backup, bool exclusive = false);
     /// Makes staged files durable before they replace anything: one fsync for
     /// a single file, one file-system sync for many.

@@ -59,9 +59,9 @@ bool HandlerInserter::insert(size_t index, CodeModule* module, std::string_view 
     std::string moduleName, name;
     auto fail = [&](const Error& e) {
         m_lastFailure = e.description;
-        m_messages.show(std::to_string(e.number) + ": " + e.description + "\r\nModule: " +
-                            m_codepage.toUtf8(moduleName) + "\r\nProcedure: " +
-                            m_codepage.toUtf8(name),
+        m_messages.show(std::to_string(e.number) + ": " + e.description +
+                            "\r\nModule: " + m_codepage.toUtf8(moduleName) +
+                            "\r\nProcedure: " + m_codepage.toUtf8(name),
                         title, MsgIcon::Information, MsgButtons::Ok);
         return false;
     };

@@ -21,8 +21,8 @@ class HandlerInserter {
 public:
     HandlerInserter(const ProcCatalogue& catalogue, const Codepage& codepage,
                     MessageBoxService& messages, RunReporter& reporter)
-        : m_catalogue(catalogue), m_codepage(codepage), m_messages(messages),
-          m_reporter(reporter) {}
+        : m_catalogue(catalogue), m_codepage(codepage), m_messages(messages), m_reporter(reporter) {
+    }
 
     /// The templates InsertUserCodes uses (UTF-8, CR LF line breaks).
     void setTemplates(std::string header, std::string footer) {

@@ -17,9 +17,8 @@ RunSummary InsertionRun::run(const InsertionOptions& options) {
     RunSummary summary;
     if (options.procName.empty() || options.moduleName.empty())
         return summary;
-    if (options.confirm &&
-        m_messages.show("Вставлять обработку ошибок ?", m_title, MsgIcon::Question,
-                        MsgButtons::YesNo) != MsgAnswer::Yes)
+    if (options.confirm && m_messages.show("Вставлять обработку ошибок ?", m_title,
+                                           MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
         return summary;
     summary.confirmed = true;
 

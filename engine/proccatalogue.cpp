@@ -13,7 +13,8 @@ constexpr PropertyKind kPropertyKinds[] = {{3, " (Get)"}, {1, " (Let)"}, {2, " (
 
 } // namespace
 
-Result<bool> ProcCatalogue::hasErrorTrap(const CodeModule& module, std::string_view name, int kind) {
+Result<bool> ProcCatalogue::hasErrorTrap(const CodeModule& module, std::string_view name,
+                                         int kind) {
     auto body = module.ProcBodyLine(name, kind);
     auto start = module.ProcStartLine(name, kind);
     auto count = module.ProcCountLines(name, kind);
@@ -27,7 +28,8 @@ bool ProcCatalogue::GetProcNames(std::string_view moduleFilter) {
     m_procs.resize(1);
     Project* project = m_vbe.ActiveVBProject();
     if (!project) {
-        m_messages.show(std::to_string(errors::NoObject) + " :" + "Object variable not set: no active project",
+        m_messages.show(std::to_string(errors::NoObject) + " :" +
+                            "Object variable not set: no active project",
                         "ERROR GetProcNames !", MsgIcon::Exclamation, MsgButtons::Ok);
         return false;
     }
@@ -73,8 +75,8 @@ void ProcCatalogue::catalogue(Component& component) {
                 auto trap = hasErrorTrap(module, member.Name, pk.kind);
                 if (!first || !trap)
                     continue;
-                m_procs.push_back(ProcInfo{moduleName, member.Name + pk.suffix, 2, pk.kind, *trap,
-                                           &component});
+                m_procs.push_back(
+                    ProcInfo{moduleName, member.Name + pk.suffix, 2, pk.kind, *trap, &component});
             }
         }
     }

@@ -12,10 +12,10 @@ namespace trapline {
 
 /// One catalogued procedure.
 struct ProcInfo {
-    std::string ModuleName;   ///< component name, in the project's code page
-    std::string ProcName;     ///< display name: "Value (Get)" for a property procedure
-    int32_t ProcType = 0;     ///< 0 Sub, 1 Function, 2 property procedure
-    int32_t ProcKind = 0;     ///< host kind: 0 Sub/Function, 3 Get, 1 Let, 2 Set
+    std::string ModuleName;    ///< component name, in the project's code page
+    std::string ProcName;      ///< display name: "Value (Get)" for a property procedure
+    int32_t ProcType = 0;      ///< 0 Sub, 1 Function, 2 property procedure
+    int32_t ProcKind = 0;      ///< host kind: 0 Sub/Function, 3 Get, 1 Let, 2 Set
     bool HasErrorTrap = false; ///< "On Error " occurs from the declaration to the end
     /// The component the entry came from. Several components may share a name
     /// (a folder of projects); this is the one that holds the procedure.

@@ -7,7 +7,9 @@
 namespace trapline {
 namespace {
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 /// The member attribute among the hidden lines after a declaration.
 long attributeOf(const LineStore& lines, size_t lastIndex, std::string_view name) {
@@ -48,7 +50,7 @@ void ProcIndex::build(const LineStore& lines) {
     const long count = static_cast<long>(lines.count());
     long lastCode = 0; // last line that is neither blank nor a comment
     long prevEnd = 0;  // End statement of the previous procedure
-    long open = -1; // the procedure whose End is not yet seen
+    long open = -1;    // the procedure whose End is not yet seen
     std::string openKey;
     std::unordered_map<std::string, size_t> memberAt;
 
@@ -101,9 +103,9 @@ void ProcIndex::build(const LineStore& lines) {
         if (m_byKey.emplace(k, m_procs.size()).second) {
             std::string memberKey = key(decl->name, decl->procType == 2 ? 2 : 1);
             if (memberAt.emplace(memberKey, m_members.size()).second)
-                m_members.push_back(Member{decl->name, decl->procType == 2 ? 2 : 1,
-                                           attributeOf(lines, static_cast<size_t>(line - 1),
-                                                       decl->name)});
+                m_members.push_back(
+                    Member{decl->name, decl->procType == 2 ? 2 : 1,
+                           attributeOf(lines, static_cast<size_t>(line - 1), decl->name)});
         }
         m_procs.push_back(std::move(e));
         lastCode = line;

@@ -89,7 +89,8 @@ std::string ProjectLoader::resolve(const std::string& folder, const std::string&
     std::error_code ec;
     while (pos <= path.size()) {
         size_t slash = path.find('/', pos);
-        std::string segment = path.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+        std::string segment =
+            path.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
         pos = slash == std::string::npos ? path.size() + 1 : slash + 1;
         if (segment.empty() || segment == ".")
             continue;
@@ -246,9 +247,8 @@ void ProjectLoader::loadFolder(const std::string& path, Project& project) {
         loadModule(file, *typeForExtension(file), {}, project, {}, 0);
 }
 
-void ProjectLoader::loadModule(const std::string& path, ComponentType type,
-                               const std::string& name, Project& project,
-                               const std::string& listedIn, long listedLine) {
+void ProjectLoader::loadModule(const std::string& path, ComponentType type, const std::string& name,
+                               Project& project, const std::string& listedIn, long listedLine) {
     auto where = [&](const std::string& message) {
         if (listedIn.empty())
             report(path, 0, message);

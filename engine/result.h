@@ -17,15 +17,15 @@ struct Error {
 
 /// Well-known run-time error numbers the code model raises.
 namespace errors {
-inline constexpr long InvalidCall = 5;      ///< invalid procedure call or argument
-inline constexpr long OutOfRange = 9;       ///< subscript out of range
-inline constexpr long NotDefined = 35;      ///< Sub or Function not defined
-inline constexpr long FileNotFound = 53;    ///< file not found
+inline constexpr long InvalidCall = 5;       ///< invalid procedure call or argument
+inline constexpr long OutOfRange = 9;        ///< subscript out of range
+inline constexpr long NotDefined = 35;       ///< Sub or Function not defined
+inline constexpr long FileNotFound = 53;     ///< file not found
 inline constexpr long PermissionDenied = 70; ///< permission denied
-inline constexpr long PathAccess = 75;      ///< path/file access error
-inline constexpr long NoObject = 91;        ///< object variable not set
-inline constexpr long BadFileFormat = 321;  ///< invalid file format
-inline constexpr long ChangedOnDisk = 1001; ///< the file changed since it was loaded
+inline constexpr long PathAccess = 75;       ///< path/file access error
+inline constexpr long NoObject = 91;         ///< object variable not set
+inline constexpr long BadFileFormat = 321;   ///< invalid file format
+inline constexpr long ChangedOnDisk = 1001;  ///< the file changed since it was loaded
 inline constexpr long NotConvertible = 1002; ///< text the code page cannot hold
 inline constexpr long NoEndStatement = 1003; ///< procedure without a usable End statement
 inline constexpr long BadDeclaration = 1004; ///< declaration the rules cannot place a trap after

@@ -11,9 +11,12 @@ std::optional<ComponentType> componentKey(std::string_view key) {
         ComponentType type;
     };
     static constexpr Known kKeys[] = {
-        {"Module", ComponentType::StdModule},       {"Class", ComponentType::ClassModule},
-        {"Form", ComponentType::Form},              {"UserControl", ComponentType::UserControl},
-        {"PropertyPage", ComponentType::PropertyPage}, {"UserDocument", ComponentType::UserDocument},
+        {"Module", ComponentType::StdModule},
+        {"Class", ComponentType::ClassModule},
+        {"Form", ComponentType::Form},
+        {"UserControl", ComponentType::UserControl},
+        {"PropertyPage", ComponentType::PropertyPage},
+        {"UserDocument", ComponentType::UserDocument},
         {"Designer", ComponentType::Designer},
     };
     for (const Known& k : kKeys)
@@ -109,7 +112,7 @@ std::string VbpFile::withLineAdded(std::string_view key, std::string_view line) 
         lastHasEol = next > begin && b[next - 1] == '\n';
         return true;
     });
-    size_t at = afterSameKey != std::string::npos    ? afterSameKey
+    size_t at = afterSameKey != std::string::npos     ? afterSameKey
                 : afterComponent != std::string::npos ? afterComponent
                 : lastKeyLine != std::string::npos    ? lastKeyLine
                 : beforeSection != std::string::npos  ? beforeSection

@@ -5,14 +5,18 @@
 namespace trapline::vb {
 namespace {
 
-bool isSpace(char c) { return c == ' ' || c == '\t'; }
+bool isSpace(char c) {
+    return c == ' ' || c == '\t';
+}
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool isIdentChar(char c) {
     auto u = static_cast<unsigned char>(c);
-    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
-           u == '_' || u >= 0x80;
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' ||
+           u >= 0x80;
 }
 
 bool isIdentStart(char c) {
@@ -109,7 +113,9 @@ std::string trim(std::string_view s) {
     return std::string(s);
 }
 
-bool isBlank(std::string_view line) { return trimLeft(line).empty(); }
+bool isBlank(std::string_view line) {
+    return trimLeft(line).empty();
+}
 
 std::optional<Declaration> parseDeclaration(std::string_view statement) {
     // Every declaration starts with P(ublic|rivate|roperty), F(riend|unction)

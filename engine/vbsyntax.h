@@ -11,9 +11,9 @@ namespace trapline::vb {
 
 /// A Sub, Function or Property declaration statement.
 struct Declaration {
-    std::string name; ///< without a type suffix ("Pad" for "Pad$")
-    int procType = 0; ///< 0 Sub, 1 Function, 2 Property
-    int procKind = 0; ///< host kind: 0 Sub/Function, 1 Let, 2 Set, 3 Get
+    std::string name;            ///< without a type suffix ("Pad" for "Pad$")
+    int procType = 0;            ///< 0 Sub, 1 Function, 2 Property
+    int procKind = 0;            ///< host kind: 0 Sub/Function, 1 Let, 2 Set, 3 Get
     bool endsOnSameLine = false; ///< "Sub X(): End Sub"
 };
 

@@ -80,8 +80,8 @@ bool EnvironmentWindow::openProject(const QString& path) {
 void EnvironmentWindow::openDialog() {
     QFileDialog dialog(this, "Open Project");
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setNameFilters({"VB projects (*.vbp *.vbg)", "VB modules (*.bas *.cls *.frm *.ctl)",
-                           "All files (*)"});
+    dialog.setNameFilters(
+        {"VB projects (*.vbp *.vbg)", "VB modules (*.bas *.cls *.frm *.ctl)", "All files (*)"});
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
         openProject(dialog.selectedFiles().front());
 }
@@ -163,9 +163,9 @@ frmAddIn* EnvironmentWindow::showAddIn() {
 
 void EnvironmentWindow::closeEvent(QCloseEvent* event) {
     if (isModified()) {
-        auto answer = m_messages->show("Save the changed modules before closing?",
-                                       "TRAPLINE Environment", trapline::MsgIcon::Question,
-                                       trapline::MsgButtons::YesNoCancel);
+        auto answer =
+            m_messages->show("Save the changed modules before closing?", "TRAPLINE Environment",
+                             trapline::MsgIcon::Question, trapline::MsgButtons::YesNoCancel);
         if (answer == trapline::MsgAnswer::Cancel ||
             (answer == trapline::MsgAnswer::Yes && !saveProject())) {
             event->ignore();

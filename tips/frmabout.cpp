@@ -16,8 +16,8 @@ QString frmAbout::versionText(int major, int minor, int revision) {
     return QString("Version %1.%2.%3").arg(major).arg(minor).arg(revision);
 }
 
-frmAbout::frmAbout(RegistryLookup& registry, trapline::MessageBoxService& messages,
-                   Starter start, QWidget* owner)
+frmAbout::frmAbout(RegistryLookup& registry, trapline::MessageBoxService& messages, Starter start,
+                   QWidget* owner)
     : QDialog(owner), m_registry(registry), m_messages(messages), m_start(std::move(start)) {
     setFixedSize(twipSize(5805, 5220));
     setWindowTitle("About MyApp");

@@ -46,7 +46,8 @@ bool MakeTempFileName(const QString& TempPath, const QString& Prefix, int Unique
                       QString& TempName) {
     QString folder = TempPath.isEmpty() ? QDir::tempPath() : TempPath;
     if (Unique != 0) {
-        TempName = QDir(folder).filePath(Prefix.left(3) + QString::number(Unique & 0xFFFF, 16).toUpper() + ".TMP");
+        TempName = QDir(folder).filePath(Prefix.left(3) +
+                                         QString::number(Unique & 0xFFFF, 16).toUpper() + ".TMP");
         return true;
     }
     QTemporaryFile file(QDir(folder).filePath(Prefix.left(3) + "XXXXXX.TMP"));

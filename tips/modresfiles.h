@@ -19,7 +19,8 @@ int SaveResourceData(const QVariant& ResId, const QString& ResType, const QStrin
 
 /// Makes a new empty file in `TempPath` (the system's temporary folder when
 /// empty) named from `Prefix`, so the name stays reserved.
-bool MakeTempFileName(const QString& TempPath, const QString& Prefix, int Unique, QString& TempName);
+bool MakeTempFileName(const QString& TempPath, const QString& Prefix, int Unique,
+                      QString& TempName);
 
 /// The text up to its first NUL character.
 QString StripAtNul(const QString& text);

@@ -37,11 +37,17 @@ void CTextBoxML::bind(QPlainTextEdit* box) {
     EditHistory::of(box);
 }
 
-bool CTextBoxML::CanUndo() const { return EditHistory::of(TextBox)->canUndo(); }
+bool CTextBoxML::CanUndo() const {
+    return EditHistory::of(TextBox)->canUndo();
+}
 
-void CTextBoxML::Undo() { EditHistory::of(TextBox)->undo(); }
+void CTextBoxML::Undo() {
+    EditHistory::of(TextBox)->undo();
+}
 
-void CTextBoxML::EmptyUndoBuffer() { EditHistory::of(TextBox)->clear(); }
+void CTextBoxML::EmptyUndoBuffer() {
+    EditHistory::of(TextBox)->clear();
+}
 
 int CTextBoxML::LineCount() const {
     int count = 0;
@@ -145,7 +151,9 @@ void CTextBoxML::Scroll(int HorizScroll, int VertScroll) {
     v->setValue(v->value() + VertScroll); // a plain text edit scrolls by lines
 }
 
-void CTextBoxML::ScrollCaret() { TextBox->ensureCursorVisible(); }
+void CTextBoxML::ScrollCaret() {
+    TextBox->ensureCursorVisible();
+}
 
 qreal CTextBoxML::tabPixels(int dialogUnits) const {
     return dialogUnits * QFontMetricsF(TextBox->font()).averageCharWidth() / 4.0;

@@ -25,7 +25,9 @@ QToolButton* pictureButton(QWidget* parent, const char* name, const char* icon, 
 
 } // namespace
 
-QSize f_Dialog::minimumOuterSize() { return twipSize(3500, 2000); }
+QSize f_Dialog::minimumOuterSize() {
+    return twipSize(3500, 2000);
+}
 
 f_Dialog::f_Dialog(QWidget* owner) : QDialog(owner) {
     setObjectName("f_Dialog");
@@ -36,8 +38,9 @@ f_Dialog::f_Dialog(QWidget* owner) : QDialog(owner) {
     resize(twipSize(6060, 3465));
     setMinimumSize(minimumOuterSize());
 
-    cmdLoadFromFile = pictureButton(this, "cmdLoadFromFile", "load",
-                                    QString::fromUtf8("Загрузить из файла"), twipRect(90, 45, 330, 285));
+    cmdLoadFromFile =
+        pictureButton(this, "cmdLoadFromFile", "load", QString::fromUtf8("Загрузить из файла"),
+                      twipRect(90, 45, 330, 285));
     cmdSaveToFile = pictureButton(this, "cmdSaveToFile", "save", QString::fromUtf8("Сохранить"),
                                   twipRect(420, 45, 330, 285));
     cmdUndo = pictureButton(this, "cmdUndo", "undo", QString::fromUtf8("Отменить"),

@@ -58,7 +58,9 @@ private:
     QPlainTextEdit* m_log;
 };
 
-QString crlf(QString text) { return text.replace("\n", "\r\n"); }
+QString crlf(QString text) {
+    return text.replace("\n", "\r\n");
+}
 
 } // namespace
 
@@ -141,7 +143,8 @@ frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
     OnlyFunc = check("OnlyFunc", "Только функции", false, twipRect(150, 915, 1590, 210));
     OnlySub = check("OnlySub", "Только процедуры", false, twipRect(1920, 915, 1860, 210));
     OnlyProperty = check("OnlyProperty", "Только свойства", false, twipRect(150, 1170, 2355, 240));
-    HasOnError = check("HasOnError", "Только где нет ON ERROR", true, twipRect(150, 1485, 3615, 210));
+    HasOnError =
+        check("HasOnError", "Только где нет ON ERROR", true, twipRect(150, 1485, 3615, 210));
     Label3 = label("Label3", "Процедура", twipRect(120, 1740, 3435, 300));
     SubName = new DropDownCombo(this);
     SubName->setObjectName("SubName");
@@ -151,13 +154,18 @@ frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
     SubName->setEditText("*");
     WithComment = check("WithComment", "Вставлять закомментированный текст", true,
                         twipRect(135, 2370, 3615, 240));
-    DefaultTXT = check("DefaultTXT", "Стандартный текст обработки", true, twipRect(135, 2625, 3615, 240));
+    DefaultTXT =
+        check("DefaultTXT", "Стандартный текст обработки", true, twipRect(135, 2625, 3615, 240));
     Label1 = label("Label1", "Заголовок", twipRect(90, 2970, 2055, 270));
-    cmdEdit = picture("cmdEdit", "edit", "Редактировать в окне", twipRect(2160, 2925, 330, 285), 16);
-    cmdLoadFromFile = picture("cmdLoadFromFile", "load", "Загрузить из файла", twipRect(2490, 2925, 330, 285), 16);
-    cmdSaveToFile = picture("cmdSaveToFile", "save", "Сохранить", twipRect(2820, 2925, 330, 285), 16);
+    cmdEdit =
+        picture("cmdEdit", "edit", "Редактировать в окне", twipRect(2160, 2925, 330, 285), 16);
+    cmdLoadFromFile = picture("cmdLoadFromFile", "load", "Загрузить из файла",
+                              twipRect(2490, 2925, 330, 285), 16);
+    cmdSaveToFile =
+        picture("cmdSaveToFile", "save", "Сохранить", twipRect(2820, 2925, 330, 285), 16);
     cmdUndo = picture("cmdUndo", "undo", "Отменить", twipRect(3150, 2925, 330, 285), 16);
-    cmdTab = picture("cmdTab", "tab", "Вставить символ табуляции", twipRect(3480, 2925, 330, 285), 16);
+    cmdTab =
+        picture("cmdTab", "tab", "Вставить символ табуляции", twipRect(3480, 2925, 330, 285), 16);
     cmdModule = button("cmdModule", "M", "Вставить имя модуля", twipRect(3810, 2925, 330, 285));
     cmdProc = button("cmdProc", "P", "Вставить имя процедуры", twipRect(4140, 2925, 330, 285));
     TextBorder = new QFrame(this);
@@ -177,7 +185,8 @@ frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
     DebugTxt->setProperty("twips", QRect(135, 6510, 4350, 2055));
     bttn_InsCode = button("bttn_InsCode", "Добавить функцию обработки ошибки !", "",
                           twipRect(135, 8625, 4350, 315));
-    OKButton = picture("OKButton", "ok", "Вставлять обработчик ошибок", twipRect(3915, 90, 585, 525), 24);
+    OKButton =
+        picture("OKButton", "ok", "Вставлять обработчик ошибок", twipRect(3915, 90, 585, 525), 24);
     CancelButton = picture("CancelButton", "cancel", "Выход", twipRect(3915, 615, 585, 525), 24);
     cmdTips = picture("cmdTips", "tips", "Показать подсказки", twipRect(3915, 1140, 585, 525), 24);
     cmdAbout = picture("cmdAbout", "about", "О программе", twipRect(3915, 1665, 585, 525), 24);
@@ -275,7 +284,9 @@ void frmAddIn::setActiveText(const QString& vNewValue) {
     TextBorder->setGeometry(twipRect(t.x() - 10, t.y() - 10, t.width() + 30, t.height() + 30));
 }
 
-QPlainTextEdit* frmAddIn::activeBox() const { return findChild<QPlainTextEdit*>(m_activeText); }
+QPlainTextEdit* frmAddIn::activeBox() const {
+    return findChild<QPlainTextEdit*>(m_activeText);
+}
 
 bool frmAddIn::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn && (watched == Header || watched == Footer))
@@ -310,7 +321,9 @@ void frmAddIn::OKButton_Click() {
         emit projectChanged();
 }
 
-void frmAddIn::CancelButton_Click() { hide(); }
+void frmAddIn::CancelButton_Click() {
+    hide();
+}
 
 void frmAddIn::cmdTips_Click() {
     m_services.settings.SaveSetting(SettingsStore::kApplication, kOptions, kShowTips, "1");
@@ -322,7 +335,9 @@ void frmAddIn::cmdAbout_Click() {
     about.exec();
 }
 
-void frmAddIn::cmdClear_Click() { DebugTxt->setPlainText(QString()); }
+void frmAddIn::cmdClear_Click() {
+    DebugTxt->setPlainText(QString());
+}
 
 void frmAddIn::SubName_DropDown() {
     trapline::InsertionOptions o;
@@ -351,11 +366,17 @@ void frmAddIn::replaceSelection(const QString& text) {
     box->textCursor().insertText(text);
 }
 
-void frmAddIn::cmdModule_Click() { replaceSelection("#MODULE#"); }
+void frmAddIn::cmdModule_Click() {
+    replaceSelection("#MODULE#");
+}
 
-void frmAddIn::cmdProc_Click() { replaceSelection("#PROC#"); }
+void frmAddIn::cmdProc_Click() {
+    replaceSelection("#PROC#");
+}
 
-void frmAddIn::cmdTab_Click() { replaceSelection("\t"); }
+void frmAddIn::cmdTab_Click() {
+    replaceSelection("\t");
+}
 
 void frmAddIn::cmdUndo_Click() {
     if (m_activeText == Footer->objectName())
@@ -398,10 +419,9 @@ void frmAddIn::cmdEdit_Click() {
 void frmAddIn::bttn_InsCode_Click() {
     auto added = trapline::ErrorModuleInstaller::install(*VBInstance, m_services.messages);
     if (!added) {
-        m_services.messages.show(std::to_string(added.error().number) + ": " +
-                                     added.error().description,
-                                 "TRAPLINE", trapline::MsgIcon::Exclamation,
-                                 trapline::MsgButtons::Ok);
+        m_services.messages.show(
+            std::to_string(added.error().number) + ": " + added.error().description, "TRAPLINE",
+            trapline::MsgIcon::Exclamation, trapline::MsgButtons::Ok);
         return;
     }
     if (*added)

@@ -6,8 +6,8 @@
 
 SettingsStore::SettingsStore(QString folder) : m_folder(std::move(folder)) {
     if (m_folder.isEmpty())
-        m_folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                   "/trapline";
+        m_folder =
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/trapline";
 }
 
 QString SettingsStore::fileFor(const QString& application) const {

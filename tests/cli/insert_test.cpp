@@ -11,8 +11,8 @@ namespace {
 
 const std::string kTrapline = TRAPLINE_BINARY;
 const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
-const char* kFiles[] = {"Ledger.vbp", "modMain.bas", "source/ModUtil.bas", "CInvoice.cls",
-                        "frmMain.frm", "frmMain.frx"};
+const char* kFiles[] = {"Ledger.vbp",   "modMain.bas", "source/ModUtil.bas",
+                        "CInvoice.cls", "frmMain.frm", "frmMain.frx"};
 
 /// A copy of the example project in `dir`/`name`.
 std::string copyExample(const TempDir& dir, const std::string& name) {
@@ -57,7 +57,8 @@ TEST(InsertCommand, DryRunPrintsADiffThatPatchTurnsIntoARealRun) {
         EXPECT_TRUE(TempDir::read(previewed + "/" + file) == TempDir::read(kExample + "/" + file))
             << file;
     std::string patchFile = dir.write("changes.diff", diff.out);
-    ASSERT_EQ(runCommand("cd '" + previewed + "' && patch -p0 -s -i '" + patchFile + "'").exitCode, 0);
+    ASSERT_EQ(runCommand("cd '" + previewed + "' && patch -p0 -s -i '" + patchFile + "'").exitCode,
+              0);
 
     CommandResult run = trapline(real, "insert Ledger.vbp");
     EXPECT_EQ(run.exitCode, 1);
@@ -108,15 +109,17 @@ TEST(InsertCommand, ReportsWhatItDidAsJson) {
 
 TEST(InsertCommand, UsesTemplateFilesWithAnyLineEndsAndTheProjectsCodePage) {
     TempDir dir;
-    dir.write("m.bas", "Attribute VB_Name = \"M\"\r\nPublic Function Calc() As Long\r\nEnd Function\r\n");
+    dir.write("m.bas",
+              "Attribute VB_Name = \"M\"\r\nPublic Function Calc() As Long\r\nEnd Function\r\n");
     dir.write("header.txt", "On Error GoTo Fail\n");
     dir.write("footer.txt", "Exit ???\n' \xce\xf8\xe8\xe1\xea\xe0 \xe2 #MODULE#.#PROC#\nFail:\n");
     CommandResult r = trapline(dir.path(), "insert --header header.txt --footer footer.txt m.bas");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "Вставлено в Function : Calc\n");
-    EXPECT_EQ(TempDir::read(dir.file("m.bas")),
-              "Attribute VB_Name = \"M\"\r\nPublic Function Calc() As Long\r\n'On Error GoTo Fail\r\n"
-              "'Exit Function\r\n'' \xce\xf8\xe8\xe1\xea\xe0 \xe2 M.Calc\r\n'Fail:\r\nEnd Function\r\n");
+    EXPECT_EQ(
+        TempDir::read(dir.file("m.bas")),
+        "Attribute VB_Name = \"M\"\r\nPublic Function Calc() As Long\r\n'On Error GoTo Fail\r\n"
+        "'Exit Function\r\n'' \xce\xf8\xe8\xe1\xea\xe0 \xe2 M.Calc\r\n'Fail:\r\nEnd Function\r\n");
 }
 
 TEST(InsertCommand, WritesEveryOtherFileWhenOneCannotBeWritten) {
@@ -130,7 +133,8 @@ TEST(InsertCommand, WritesEveryOtherFileWhenOneCannotBeWritten) {
     EXPECT_NE(r.err.find("not written: B (1 procedure)"), std::string::npos) << r.err;
     EXPECT_EQ(TempDir::read(locked), "Attribute VB_Name = \"B\"\r\nSub B()\r\nEnd Sub\r\n");
     EXPECT_NE(TempDir::read(dir.file("a.bas")).find("'ON ERROR GOTO err_debug"), std::string::npos);
-    EXPECT_EQ(TempDir::read(dir.file("a.bas.bak")), "Attribute VB_Name = \"A\"\r\nSub A()\r\nEnd Sub\r\n");
+    EXPECT_EQ(TempDir::read(dir.file("a.bas.bak")),
+              "Attribute VB_Name = \"A\"\r\nSub A()\r\nEnd Sub\r\n");
 }
 
 TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
@@ -166,8 +170,9 @@ TEST(AddErrorModuleCommand, AddsTheModuleOnceAndListsItInTheProject) {
     CommandResult first = trapline(project, "add-error-module Ledger.vbp");
     ASSERT_EQ(first.exitCode, 0) << first.err;
     EXPECT_TRUE(fs::exists(project + "/mdl_Error.bas"));
-    EXPECT_NE(TempDir::read(project + "/Ledger.vbp").find("Module=modUtil; Source\\modUtil.bas\r\n"
-                                                          "Module=mdl_Error; mdl_Error.bas\r\n"),
+    EXPECT_NE(TempDir::read(project + "/Ledger.vbp")
+                  .find("Module=modUtil; Source\\modUtil.bas\r\n"
+                        "Module=mdl_Error; mdl_Error.bas\r\n"),
               std::string::npos);
     CommandResult second = trapline(project, "add-error-module Ledger.vbp");
     EXPECT_EQ(second.exitCode, 0);

@@ -7,7 +7,9 @@ namespace {
 const std::string kTrapline = TRAPLINE_BINARY;
 const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
 
-CommandResult trapline(const std::string& args) { return runCommand("'" + kTrapline + "' " + args); }
+CommandResult trapline(const std::string& args) {
+    return runCommand("'" + kTrapline + "' " + args);
+}
 
 /// JSON text without the white space between its tokens.
 std::string compact(const std::string& json) {
@@ -53,8 +55,8 @@ TEST(ListCommand, FiltersByModuleTypeAndTrapAsThePickerDoes) {
                         "CInvoice\tNumber (Let)\tProperty\t-\n"
                         "CInvoice\tTotal (Get)\tProperty\t-\n"
                         "CInvoice\tSetLocked\tSub\t-\n");
-    CommandResult functions = trapline("list --functions --json --module modUtil " + kExample +
-                                       "/source/ModUtil.bas");
+    CommandResult functions =
+        trapline("list --functions --json --module modUtil " + kExample + "/source/ModUtil.bas");
     ASSERT_EQ(functions.exitCode, 0) << functions.err;
     EXPECT_EQ(functions.out.find("\"ProcType\": 0"), std::string::npos);
     EXPECT_NE(functions.out.find("\"ProcName\": \"SafeCCur\""), std::string::npos);

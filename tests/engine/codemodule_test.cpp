@@ -33,22 +33,23 @@ const std::string kClass = "VERSION 1.0 CLASS\r\n"
                            "\r\n"
                            "\r\n";
 
-const std::string kForm = "VERSION 5.00\r\n"
-                          "Object = \"{831FDD16-0C5C-11D2-A9FC-0000F8754DA1}#2.0#0\"; \"MSCOMCTL.OCX\"\r\n"
-                          "Begin VB.Form frmMain \r\n"
-                          "   Caption         =   \"Main\"\r\n"
-                          "   Begin VB.CommandButton cmdOK \r\n"
-                          "      Caption         =   \"OK\"\r\n"
-                          "      BeginProperty Font \r\n"
-                          "         Name            =   \"Tahoma\"\r\n"
-                          "      EndProperty\r\n"
-                          "   End\r\n"
-                          "End\r\n"
-                          "Attribute VB_Name = \"frmMain\"\r\n"
-                          "Option Explicit\r\n"
-                          "Private Sub cmdOK_Click()\r\n"
-                          "    Unload Me\r\n"
-                          "End Sub\r\n";
+const std::string kForm =
+    "VERSION 5.00\r\n"
+    "Object = \"{831FDD16-0C5C-11D2-A9FC-0000F8754DA1}#2.0#0\"; \"MSCOMCTL.OCX\"\r\n"
+    "Begin VB.Form frmMain \r\n"
+    "   Caption         =   \"Main\"\r\n"
+    "   Begin VB.CommandButton cmdOK \r\n"
+    "      Caption         =   \"OK\"\r\n"
+    "      BeginProperty Font \r\n"
+    "         Name            =   \"Tahoma\"\r\n"
+    "      EndProperty\r\n"
+    "   End\r\n"
+    "End\r\n"
+    "Attribute VB_Name = \"frmMain\"\r\n"
+    "Option Explicit\r\n"
+    "Private Sub cmdOK_Click()\r\n"
+    "    Unload Me\r\n"
+    "End Sub\r\n";
 
 long bodyLine(const CodeModule& m, const std::string& name, int kind) {
     return *m.ProcBodyLine(name, kind);
@@ -173,7 +174,8 @@ TEST(CodeModule, KeepsProcedurePositionsRightThroughManyInsertions) {
     std::string text = "Option Explicit\r\nDim x As Long\r\n";
     for (int i = 0; i < 60; ++i) {
         text += "' Procedure " + std::to_string(i) + "\r\n";
-        text += (i % 3 == 0 ? "Public Property Get P" : "Private Sub S") + std::to_string(i) + "()\r\n";
+        text +=
+            (i % 3 == 0 ? "Public Property Get P" : "Private Sub S") + std::to_string(i) + "()\r\n";
         text += "    x = " + std::to_string(i) + "\r\n";
         text += i % 3 == 0 ? "End Property\r\n\r\n" : "End Sub\r\n\r\n";
     }
@@ -181,7 +183,8 @@ TEST(CodeModule, KeepsProcedurePositionsRightThroughManyInsertions) {
     std::mt19937 random(7);
     for (int step = 0; step < 400; ++step) {
         long line = std::uniform_int_distribution<long>(1, m.CountOfLines() + 1)(random);
-        std::string insert = step % 5 == 0 ? "\r\n" : (step % 2 ? "' note" : "    y = 1\r\n    z = 2");
+        std::string insert =
+            step % 5 == 0 ? "\r\n" : (step % 2 ? "' note" : "    y = 1\r\n    z = 2");
         ASSERT_TRUE(m.InsertLines(line, insert));
     }
     // Written in pieces or whole, the bytes are the same.
@@ -194,9 +197,12 @@ TEST(CodeModule, KeepsProcedurePositionsRightThroughManyInsertions) {
     ASSERT_EQ(fresh.Members().size(), m.Members().size());
     for (const trapline::Member& member : m.Members()) {
         int kind = member.Type == 2 ? 3 : 0;
-        EXPECT_EQ(*m.ProcBodyLine(member.Name, kind), *fresh.ProcBodyLine(member.Name, kind)) << member.Name;
-        EXPECT_EQ(*m.ProcStartLine(member.Name, kind), *fresh.ProcStartLine(member.Name, kind)) << member.Name;
-        EXPECT_EQ(*m.ProcCountLines(member.Name, kind), *fresh.ProcCountLines(member.Name, kind)) << member.Name;
+        EXPECT_EQ(*m.ProcBodyLine(member.Name, kind), *fresh.ProcBodyLine(member.Name, kind))
+            << member.Name;
+        EXPECT_EQ(*m.ProcStartLine(member.Name, kind), *fresh.ProcStartLine(member.Name, kind))
+            << member.Name;
+        EXPECT_EQ(*m.ProcCountLines(member.Name, kind), *fresh.ProcCountLines(member.Name, kind))
+            << member.Name;
     }
 }
 
@@ -211,7 +217,8 @@ TEST(CodeModule, ReindexesWhenInsertedTextDeclaresAProcedure) {
 }
 
 TEST(CodeModule, FindsTextInARangeAndReportsWhere) {
-    CodeModule m(std::string("Sub A()\r\n    on error resume next\r\n    x = \"On Error \"\r\nEnd Sub\r\n"));
+    CodeModule m(
+        std::string("Sub A()\r\n    on error resume next\r\n    x = \"On Error \"\r\nEnd Sub\r\n"));
     long sl = 1, sc = 1, el = 4, ec = -1;
     ASSERT_TRUE(*m.Find("On Error ", sl, sc, el, ec, false, false, false));
     EXPECT_EQ(sl, 2);
@@ -227,5 +234,5 @@ TEST(CodeModule, FindsTextInARangeAndReportsWhere) {
 
     sl = 1, sc = 1, el = 4, ec = -1;
     EXPECT_FALSE(*m.Find("resum", sl, sc, el, ec, true, false, false)); // not a whole word
-    EXPECT_FALSE(m.Find("x", sl, sc, el, ec, false, false, true)); // no pattern search
+    EXPECT_FALSE(m.Find("x", sl, sc, el, ec, false, false, true));      // no pattern search
 }

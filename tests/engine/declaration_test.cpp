@@ -48,11 +48,11 @@ TEST(TrapLine, GoesAfterTheWholeDeclarationStatement) {
         "End Property",                        // 2
         "Function Calc(ByVal a As Long, _",    // 3
         "              ByVal b As Long) As Long",
-        "End Function",                        // 5
-        "Function Sum(Values() As Double, _",  // 6: "()" before the continuation
+        "End Function",                       // 5
+        "Function Sum(Values() As Double, _", // 6: "()" before the continuation
         "    ByVal n As Long) As Double",
-        "End Function",                        // 8
-        "Sub Main",                            // 9: no parenthesis at all
+        "End Function", // 8
+        "Sub Main",     // 9: no parenthesis at all
         "End Sub",
         "Sub Noted() ' comment that goes on _", // 11: a comment continues too
         "  and on",
@@ -68,16 +68,16 @@ TEST(TrapLine, GoesAfterTheWholeDeclarationStatement) {
 
 TEST(TrapLine, PutsTheTrapAfterTheEndIfOfDeclarationAlternatives) {
     CodeModule m(code({
-        "Option Explicit",                                      // 1
-        "#If Win64 Then",                                       // 2
+        "Option Explicit",                                         // 1
+        "#If Win64 Then",                                          // 2
         "Private Function Elapsed(ByVal t As LongPtr) As LongPtr", // 3
-        "#Else",                                                // 4
-        "Private Function Elapsed(ByVal t As Long) As Long",    // 5
-        "#End If",                                              // 6
-        "    Elapsed = t",                                      // 7
-        "End Function",                                         // 8
-        "#If DEBUG_BUILD Then",                                 // 9
-        "Private Sub Dump()",                                   // 10: a whole procedure under #If
+        "#Else",                                                   // 4
+        "Private Function Elapsed(ByVal t As Long) As Long",       // 5
+        "#End If",                                                 // 6
+        "    Elapsed = t",                                         // 7
+        "End Function",                                            // 8
+        "#If DEBUG_BUILD Then",                                    // 9
+        "Private Sub Dump()", // 10: a whole procedure under #If
         "    Debug.Print 1",
         "End Sub",
         "#End If",
@@ -117,14 +117,14 @@ TEST(TrapLine, RefusesOneLineProceduresAndProceduresWithoutEnd) {
 
 TEST(EndLine, FindsTheEndStatementFromTheBottomUp) {
     CodeModule m(code({
-        "Function F() As Long",         // 1
-        "    F = 1",                    // 2
-        "End Function ' F",             // 3
-        "Sub Indented()",               // 4
-        "    x = 1",                    // 5
-        "    End Sub",                  // 6: indented End
-        "Sub Tail()",                   // 7
-        "End Sub",                      // 8
+        "Function F() As Long", // 1
+        "    F = 1",            // 2
+        "End Function ' F",     // 3
+        "Sub Indented()",       // 4
+        "    x = 1",            // 5
+        "    End Sub",          // 6: indented End
+        "Sub Tail()",           // 7
+        "End Sub",              // 8
         "",
         "",
     }));

@@ -23,7 +23,8 @@ TEST(ErrorModuleInstaller, AddsTheModuleOnceWithItsFixedText) {
               "#If XR_LOG Then\r\n"
               "PrintError pSubName, Err.Number, Err.Description, Err.Source\r\n"
               "#End If\r\n"
-              "str = \"\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xef\xf0\xee\xf6\xe5\xe4\xf3\xf0\xe5: \" & pSubName\r\n"
+              "str = \"\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xef\xf0\xee\xf6\xe5\xe4\xf3\xf0\xe5: \" & "
+              "pSubName\r\n"
               "MsgBox Err.Number & \": \" & Err.Description, vbInformation, str\r\n"
               "Err.Clear\r\n"
               "End Sub\r\n");
@@ -42,7 +43,8 @@ TEST(ErrorModuleInstaller, AddsTheModuleOnceWithItsFixedText) {
 TEST(ErrorModuleInstaller, WritesTheModuleNextToTheProjectAndListsItInTheVbp) {
     TempDir dir;
     dir.write("M.bas", "Attribute VB_Name = \"M\"\r\nSub A()\r\nEnd Sub\r\n");
-    const std::string vbp = "Type=Exe\r\nModule=M; M.bas\r\nName=\"P\"\r\n\r\n[MS Transaction Server]\r\nAutoRefresh=1\r\n";
+    const std::string vbp = "Type=Exe\r\nModule=M; M.bas\r\nName=\"P\"\r\n\r\n[MS Transaction "
+                            "Server]\r\nAutoRefresh=1\r\n";
     dir.write("P.vbp", vbp);
     VBE vbe(std::move(*ProjectLoader().load({dir.file("P.vbp")})));
     ScriptedMessageBox boxes;

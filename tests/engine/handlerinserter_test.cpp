@@ -13,7 +13,8 @@ namespace {
 
 /// One module "Module1" and a catalogue of it, ready to insert into.
 struct Fixture {
-    explicit Fixture(const std::string& code) : vbe(projectOf({{"Module1", code}})), catalogue(vbe, boxes) {
+    explicit Fixture(const std::string& code)
+        : vbe(projectOf({{"Module1", code}})), catalogue(vbe, boxes) {
         catalogue.GetProcNames("*");
         inserter.setTemplates(kDefaultHeader, kDefaultFooter);
     }
@@ -45,37 +46,39 @@ TEST(InsertDefaultCodes, WritesTheStandardHandlerAroundTheBody) {
 }
 
 TEST(InsertDefaultCodes, CommentsEveryLineWithThePrefixAndNamesPropertiesByHostName) {
-    Fixture f(crlf({"Function Calc(ByVal a As Long, _", "    ByVal b As Long) As Long",
-                    "End Function", "Property Let Value(ByVal v As Long)", "End Property", "",
-                    ""}));
+    Fixture f(
+        crlf({"Function Calc(ByVal a As Long, _", "    ByVal b As Long) As Long", "End Function",
+              "Property Let Value(ByVal v As Long)", "End Property", "", ""}));
     ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Calc"), f.module(), "'"));
     ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Value (Let)"), f.module(), "'"));
-    EXPECT_EQ(f.code(),
-              crlf({"Function Calc(ByVal a As Long, _", "    ByVal b As Long) As Long",
-                    "'ON ERROR GOTO err_debug", "'EXIT FUNCTION", "'err_debug:",
-                    "'MyErrorHandler \"Module1.Calc\"", "End Function",
-                    "Property Let Value(ByVal v As Long)", "'ON ERROR GOTO err_debug",
-                    "'EXIT Property", "'err_debug:", "'MyErrorHandler \"Module1.Value\"",
-                    "End Property", "", ""}));
+    EXPECT_EQ(f.code(), crlf({"Function Calc(ByVal a As Long, _", "    ByVal b As Long) As Long",
+                              "'ON ERROR GOTO err_debug", "'EXIT FUNCTION",
+                              "'err_debug:", "'MyErrorHandler \"Module1.Calc\"", "End Function",
+                              "Property Let Value(ByVal v As Long)", "'ON ERROR GOTO err_debug",
+                              "'EXIT Property", "'err_debug:", "'MyErrorHandler \"Module1.Value\"",
+                              "End Property", "", ""}));
     EXPECT_EQ(f.reporter.text, "Вставлено в Function : Calc\r\nВставлено в Property : Value\r\n");
 }
 
 TEST(InsertUserCodes, FillsTheDefaultTemplatesAsTheResultTableShows) {
     Fixture f(crlf({"Public Function Calc() As Long", "    Calc = 1", "End Function"}));
     ASSERT_TRUE(f.inserter.InsertUserCodes(f.indexOf("Calc"), f.module(), ""));
-    EXPECT_EQ(f.code(),
-              crlf({"Public Function Calc() As Long", "ON ERROR GOTO err_debug", "    Calc = 1",
-                    "lb_out:", "\tEXIT Function", "err_debug:",
-                    "\tMsgBox err.Number & \": \" & err.Description,vbcritical,\"Error in Module1.Calc\"",
-                    "\tResume lb_out", "End Function"}));
+    EXPECT_EQ(
+        f.code(),
+        crlf({"Public Function Calc() As Long", "ON ERROR GOTO err_debug", "    Calc = 1",
+              "lb_out:", "\tEXIT Function", "err_debug:",
+              "\tMsgBox err.Number & \": \" & err.Description,vbcritical,\"Error in Module1.Calc\"",
+              "\tResume lb_out", "End Function"}));
 
     Fixture commented(crlf({"Public Function Calc() As Long", "End Function"}));
     ASSERT_TRUE(commented.inserter.InsertUserCodes(1, commented.module(), "'"));
-    EXPECT_EQ(commented.code(),
-              crlf({"Public Function Calc() As Long", "'ON ERROR GOTO err_debug", "'lb_out:",
-                    "'\tEXIT Function", "'err_debug:",
-                    "'\tMsgBox err.Number & \": \" & err.Description,vbcritical,\"Error in Module1.Calc\"",
-                    "'\tResume lb_out", "End Function"}));
+    EXPECT_EQ(
+        commented.code(),
+        crlf(
+            {"Public Function Calc() As Long", "'ON ERROR GOTO err_debug",
+             "'lb_out:", "'\tEXIT Function", "'err_debug:",
+             "'\tMsgBox err.Number & \": \" & err.Description,vbcritical,\"Error in Module1.Calc\"",
+             "'\tResume lb_out", "End Function"}));
 }
 
 TEST(InsertUserCodes, ReplacesPlaceholdersExactlyAndInOrder) {
@@ -109,9 +112,8 @@ TEST(HandlerInserter, LeavesAProcedureUntouchedWhenEitherPointIsMissing) {
     EXPECT_EQ(f.boxes.shown[0].title, "Error in InsertDefaultCodes");
     EXPECT_EQ(f.boxes.shown[1].title, "Error in InsertUserCodes");
     EXPECT_EQ(f.boxes.shown[1].icon, MsgIcon::Information);
-    EXPECT_EQ(f.boxes.shown[1].text,
-              "1003: no \"End Sub\" between lines 3 and 3\r\n"
-              "Module: Module1\r\nProcedure: Open");
+    EXPECT_EQ(f.boxes.shown[1].text, "1003: no \"End Sub\" between lines 3 and 3\r\n"
+                                     "Module: Module1\r\nProcedure: Open");
 }
 
 TEST(HandlerInserter, ReportsTextTheCodePageCannotHoldAndInsertsNothing) {

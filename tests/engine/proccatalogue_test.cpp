@@ -65,7 +65,8 @@ TEST(ProcCatalogue, FindsErrorTrapsInTheProcedureOnlyInAnyLetterCase) {
 
 TEST(ProcCatalogue, FiltersModulesByExactNameAndKeepsSameNamedModulesApart) {
     const std::string init = "Sub Init()\r\nEnd Sub\r\n";
-    VBE vbe(projectOf({{"Main", init}, {"Other", init}, {"Main", "Sub Init()\r\n  x\r\nEnd Sub\r\n"}}));
+    VBE vbe(
+        projectOf({{"Main", init}, {"Other", init}, {"Main", "Sub Init()\r\n  x\r\nEnd Sub\r\n"}}));
     ScriptedMessageBox boxes;
     ProcCatalogue c(vbe, boxes);
     ASSERT_TRUE(c.GetProcNames("*"));
@@ -79,7 +80,8 @@ TEST(ProcCatalogue, FiltersModulesByExactNameAndKeepsSameNamedModulesApart) {
 }
 
 TEST(ProcCatalogue, GivesFalseForAModuleWithoutProcedures) {
-    VBE vbe(projectOf({{"Empty", "Option Explicit\r\nPrivate Declare Function F Lib \"k\" () As Long\r\n"}}));
+    VBE vbe(projectOf(
+        {{"Empty", "Option Explicit\r\nPrivate Declare Function F Lib \"k\" () As Long\r\n"}}));
     ScriptedMessageBox boxes;
     ProcCatalogue c(vbe, boxes);
     EXPECT_FALSE(c.GetProcNames("*"));
@@ -99,8 +101,9 @@ TEST(ProcCatalogue, ReportsAMissingProjectInItsMessageBox) {
 }
 
 TEST(ProcCatalogue, SkipsMembersWhoseAttributeReadsAs187) {
-    VBE vbe(projectOf({{"M", "Public Function Hidden()\r\nAttribute Hidden.VB_UserMemId = 1879048192\r\n"
-                             "End Function\r\nPublic Function Shown()\r\nEnd Function\r\n"}}));
+    VBE vbe(projectOf(
+        {{"M", "Public Function Hidden()\r\nAttribute Hidden.VB_UserMemId = 1879048192\r\n"
+               "End Function\r\nPublic Function Shown()\r\nEnd Function\r\n"}}));
     ScriptedMessageBox boxes;
     ProcCatalogue c(vbe, boxes);
     ASSERT_TRUE(c.GetProcNames("*"));

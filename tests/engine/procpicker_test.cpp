@@ -10,9 +10,9 @@ using namespace trapline;
 
 namespace {
 
-const std::string kModule = crlf({"Sub A()", "End Sub", "Function F()", "End Function",
-                                  "Property Get P()", "End Property", "Property Set P(v)",
-                                  "End Property", "Sub T()", "On Error GoTo 0", "End Sub"});
+const std::string kModule =
+    crlf({"Sub A()", "End Sub", "Function F()", "End Function", "Property Get P()", "End Property",
+          "Property Set P(v)", "End Property", "Sub T()", "On Error GoTo 0", "End Sub"});
 
 InsertionOptions boxes(bool sub, bool func, bool prop, bool skipTrapped = false) {
     InsertionOptions o;
@@ -48,7 +48,8 @@ TEST(ProcPicker, KeepsTheListWhenNoBoxIsChecked) {
 }
 
 TEST(ProcPicker, SaysSoWhenTheModuleHasNoProcedures) {
-    VBE vbe(projectOf({{"M", "Option Explicit\r\n"}, {"T", crlf({"Sub T()", "On Error GoTo 0", "End Sub"})}}));
+    VBE vbe(projectOf(
+        {{"M", "Option Explicit\r\n"}, {"T", crlf({"Sub T()", "On Error GoTo 0", "End Sub"})}}));
     ScriptedMessageBox messages;
     RecordingReporter reporter;
     ProcPicker picker(vbe, messages, reporter);

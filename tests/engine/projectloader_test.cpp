@@ -63,8 +63,8 @@ TEST(ProjectLoader, FindsBothInsertionPointsForEveryExampleProcedureButTheOneLin
         std::string before(m.line(*trap - 1));
         EXPECT_TRUE(before.find(')') != std::string::npos || before == "#End If") << p.ProcName;
         long last = *m.ProcStartLine(name, p.ProcKind) + *m.ProcCountLines(name, p.ProcKind) - 1;
-        auto end = declaration::EndLine(m, declaration::KindKeywords(p.ProcType).endStatement,
-                                        last, *trap);
+        auto end = declaration::EndLine(m, declaration::KindKeywords(p.ProcType).endStatement, last,
+                                        *trap);
         ASSERT_TRUE(end) << p.ProcName;
         if (name == "Elapsed") {
             EXPECT_EQ(before, "#End If");
@@ -99,8 +99,7 @@ TEST(ProjectLoader, NamesTheFileAndLineOfEveryUnusableComponentAndLoadsTheRest) 
     for (const Diagnostic& d : loader.diagnostics())
         seen.push_back(std::to_string(d.line) + " " + d.message);
     EXPECT_EQ(seen, (std::vector<std::string>{
-                        "5 Class= line has no \"Name; path\" pair",
-                        "2 Gone.bas: file not found",
+                        "5 Class= line has no \"Name; path\" pair", "2 Gone.bas: file not found",
                         "4 " + dir.file("Binary.frm") + ": binary file, not a VB module",
                         "6 C:\\Elsewhere\\D.dsr: file not found"}));
     EXPECT_EQ(loader.diagnostics()[0].file, dir.file("P.vbp"));

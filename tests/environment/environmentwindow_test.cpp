@@ -49,11 +49,13 @@ TEST(EnvironmentWindow, OpensAProjectRunsTheAddInAndSavesTheResult) {
     addIn->OKButton->click();
     EXPECT_TRUE(env.window.isModified());
     EXPECT_TRUE(env.window.components()->item(0)->text().startsWith("* modMain"));
-    EXPECT_TRUE(env.window.codeView()->toPlainText().contains("'MyErrorHandler \"modMain.InitLedger\""));
+    EXPECT_TRUE(
+        env.window.codeView()->toPlainText().contains("'MyErrorHandler \"modMain.InitLedger\""));
 
     ASSERT_TRUE(env.window.saveProject());
     EXPECT_FALSE(env.window.isModified());
-    EXPECT_NE(TempDir::read(env.dir.file("p/modMain.bas")).find("'MyErrorHandler \"modMain.InitLedger\"\r\n"),
+    EXPECT_NE(TempDir::read(env.dir.file("p/modMain.bas"))
+                  .find("'MyErrorHandler \"modMain.InitLedger\"\r\n"),
               std::string::npos);
     EXPECT_EQ(TempDir::read(env.dir.file("p/CInvoice.cls")),
               TempDir::read(std::string(TRAPLINE_SOURCE_DIR) + "/examples/CInvoice.cls"));

@@ -10,7 +10,8 @@
 class TempDir {
 public:
     TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "trapline-test-XXXXXX").string();
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "trapline-test-XXXXXX").string();
         if (!mkdtemp(tmpl.data()))
             throw std::runtime_error("mkdtemp failed");
         m_path = tmpl;

@@ -29,7 +29,8 @@ public:
         return true;
     }
     void text(const QString& key, const QString& name, const QByteArray& bytes) {
-        values[QString::number(HKEY_LOCAL_MACHINE) + "\\" + key + "\\" + name] = {Type::Text, bytes, 0};
+        values[QString::number(HKEY_LOCAL_MACHINE) + "\\" + key + "\\" + name] = {Type::Text, bytes,
+                                                                                  0};
     }
     QMap<QString, Value> values;
 };
@@ -51,7 +52,8 @@ TEST(ModResFiles, ExtractsTheTipsResourceByteForByte) {
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 2);
     EXPECT_EQ(bytes.substr(0, 6), "\xd1\xef\xe8\xf1\xee\xea"); // "Список" in Windows-1251
 
-    EXPECT_FALSE(ModResFiles::ExtractResourceToFile("NOTHERE", QString::fromStdString(dir.file("x"))));
+    EXPECT_FALSE(
+        ModResFiles::ExtractResourceToFile("NOTHERE", QString::fromStdString(dir.file("x"))));
     EXPECT_FALSE(std::filesystem::exists(dir.file("x")));
     EXPECT_EQ(ModResFiles::SaveResourceData("RUSTIPS", "Custom", "/no/such/folder/file"), 75);
 }
@@ -77,11 +79,13 @@ TEST(frmTip, ShowsTipsWithTheirMarkersAsLineBreaksAndStoresTheSetting) {
     ASSERT_EQ(tip.tips().size(), 1);
     EXPECT_EQ(tip.tips()[0], "One \r\n two \r\n three");
     EXPECT_EQ(tip.lblTipText->text(), "One \n two \n three");
-    EXPECT_EQ(settings.GetSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup"), "1");
+    EXPECT_EQ(settings.GetSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup"),
+              "1");
     tip.cmdNextTip->click();
     EXPECT_EQ(tip.CurrentTip(), 1); // one tip: the same again
     tip.chkLoadTipsAtStartup->setChecked(false);
-    EXPECT_EQ(settings.GetSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup"), "0");
+    EXPECT_EQ(settings.GetSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup"),
+              "0");
     EXPECT_EQ(tip.windowTitle(), "Tip of the Day");
 }
 
@@ -94,7 +98,8 @@ TEST(frmTip, ExplainsAMissingFileAndShowsNothingForAnEmptyOne) {
               "That the TIPOFDAY.TXT file was not found? \r\n\r\nCreate a text file named "
               "TIPOFDAY.TXT using NotePad with 1 tip per line. Then place it in the same "
               "directory as the application. ");
-    EXPECT_EQ(missing.lblTipText->text(), QString(frmTip::missingFileMessage()).replace("\r\n", "\n"));
+    EXPECT_EQ(missing.lblTipText->text(),
+              QString(frmTip::missingFileMessage()).replace("\r\n", "\n"));
     std::string empty = dir.write("empty.txt", "\r\n");
     frmTip blank(settings, QString::fromStdString(empty));
     EXPECT_EQ(blank.lblTipText->text(), "");
@@ -108,7 +113,8 @@ TEST(frmTip, ReadsTheDefaultTipsInTheRussianCodePage) {
     ASSERT_TRUE(ModResFiles::ExtractResourceToFile("RUSTIPS", file));
     frmTip tip(settings, file);
     ASSERT_EQ(tip.tips().size(), 3);
-    EXPECT_TRUE(tip.tips()[0].startsWith("Список используемых сокращений:\r\n #MODULE# - имя модуля,"));
+    EXPECT_TRUE(
+        tip.tips()[0].startsWith("Список используемых сокращений:\r\n #MODULE# - имя модуля,"));
     EXPECT_EQ(tip.tips()[0].count("\r\n"), 3);
     EXPECT_TRUE(tip.tips()[2].endsWith(QString("\"*\".") + QChar(0)));
 }

@@ -84,4 +84,3 @@ TEST(CTextBoxML, SetsTabStopsInDialogUnits) {
     ASSERT_EQ(tabs.size(), 3);
     EXPECT_NEAR(tabs[2].position, 40 * quarter, 0.01);
 }
-

@@ -43,13 +43,13 @@ struct Window {
                 std::move(*trapline::ProjectLoader().load({dir.file("p/Ledger.vbp")})));
         else
             vbe = std::make_unique<trapline::VBE>();
-        form = new frmAddIn(vbe.get(),
-                            frmAddIn::Services{boxes, settings, registry,
-                                               [this](const QString& p) {
-                                                   started << p;
-                                                   return true;
-                                               },
-                                               QString::fromStdString(dir.file("addin"))});
+        form =
+            new frmAddIn(vbe.get(), frmAddIn::Services{boxes, settings, registry,
+                                                       [this](const QString& p) {
+                                                           started << p;
+                                                           return true;
+                                                       },
+                                                       QString::fromStdString(dir.file("addin"))});
         form->show();
     }
     ~Window() { delete form; }
@@ -139,10 +139,11 @@ TEST(frmAddIn, LoadsTheModulesTheTemplatesAndTheActiveBox) {
         items << w.form->MdlName->itemText(i);
     EXPECT_EQ(items, (QStringList{"*", "CInvoice", "frmMain", "modMain", "modUtil"}));
     EXPECT_EQ(w.form->Header->toPlainText(), "ON ERROR GOTO err_debug\n");
-    EXPECT_EQ(w.form->Footer->toPlainText(),
-              "lb_out:\n\tEXIT ???\nerr_debug:\n"
-              "\tMsgBox err.Number & \": \" & err.Description,vbcritical,\"Error in #MODULE#.#PROC#\"\n"
-              "\tResume lb_out");
+    EXPECT_EQ(
+        w.form->Footer->toPlainText(),
+        "lb_out:\n\tEXIT ???\nerr_debug:\n"
+        "\tMsgBox err.Number & \": \" & err.Description,vbcritical,\"Error in #MODULE#.#PROC#\"\n"
+        "\tResume lb_out");
     EXPECT_EQ(w.form->ActiveText(), "Header");
     // The outline: 10 twips left of and above the box, 20 right of and below it.
     EXPECT_EQ(w.form->TextBorder->geometry(), QRect(7, 217, 292, 67));
@@ -172,7 +173,8 @@ TEST(frmAddIn, WritesTheTipsFileOnlyWhenItIsMissing) {
     ScriptedMessageBox boxes;
     NoRegistry registry;
     trapline::VBE vbe;
-    frmAddIn form(&vbe, {boxes, settings, registry, {}, QString::fromStdString(other.file("addin"))});
+    frmAddIn form(&vbe,
+                  {boxes, settings, registry, {}, QString::fromStdString(other.file("addin"))});
     EXPECT_EQ(TempDir::read(other.file("addin/TIPOFDAY.TXT")), "mine");
 }
 
