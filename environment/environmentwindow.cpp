@@ -44,6 +44,14 @@ EnvironmentWindow::EnvironmentWindow(SettingsStore& settings, QString addInFolde
 
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction("&Open...", QKeySequence::Open, this, &EnvironmentWindow::openDialog);
+    file->addAction("Open &Folder...", this, [this] {
+        QFileDialog dialog(this, "Open Folder");
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            openProject(dialog.selectedFiles().front());
+    });
     file->addAction("&Save", QKeySequence::Save, this, [this] { saveProject(); });
     file->addSeparator();
     file->addAction("E&xit", QKeySequence::Quit, this, &QWidget::close);

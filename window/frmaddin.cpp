@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolButton>
 
 /// Resources of a static library are registered by hand.
@@ -215,6 +216,9 @@ frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
     Footer->installEventFilter(this);
     new TemplateKeys(this, OKButton, CancelButton);
 
+    // Opens centred on the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
     Form_Load();
 }
 
