@@ -13,10 +13,12 @@
 #include "vbe.h"
 #include "vbsyntax.h"
 
+#include "check.h"
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,17 +27,6 @@
 namespace {
 
 using namespace trapline;
-
-[[noreturn]] void fail(const char* what, int line) {
-    std::fprintf(stderr, "module_fuzzer: broken at line %d: %s\n", line, what);
-    std::abort();
-}
-
-#define CHECK(cond)                                                                                \
-    do {                                                                                           \
-        if (!(cond))                                                                               \
-            fail(#cond, __LINE__);                                                                 \
-    } while (0)
 
 /// The catalogue reports errors through a message box; with a project open
 /// and its component in place there is nothing it should have to say.

@@ -10,12 +10,14 @@
 #include "vbe.h"
 #include "vbpfile.h"
 
+#include "check.h"
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,17 +27,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using namespace trapline;
-
-[[noreturn]] void fail(const char* what, int line) {
-    std::fprintf(stderr, "vbp_fuzzer: broken at line %d: %s\n", line, what);
-    std::abort();
-}
-
-#define CHECK(cond)                                                                                \
-    do {                                                                                           \
-        if (!(cond))                                                                               \
-            fail(#cond, __LINE__);                                                                 \
-    } while (0)
 
 constexpr std::string_view kAdded = "Module=mdl_Error; mdl_Error.bas";
 
