@@ -164,6 +164,22 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
     EXPECT_NE(none.err.find("no procedure was selected"), std::string::npos) << none.err;
 }
 
+TEST(InsertCommand, WritesNothingWhenAFileTurnsOutUnreadable) {
+    TempDir dir;
+    const std::string good = "Attribute VB_Name = \"A\"\r\nSub A()\r\nEnd Sub\r\n";
+    dir.write("a.bas", good);
+    dir.write("z.bas", std::string("Attribute VB_Name = \"Z\"\r\n\0\0", 27));
+    CommandResult r = trapline(dir.path(), "insert .");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("z.bas: binary file, not a VB module"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing was written"), std::string::npos);
+    EXPECT_EQ(TempDir::read(dir.file("a.bas")), good);
+    size_t files = 0;
+    for (auto& e : fs::directory_iterator(dir.path()))
+        files += e.is_regular_file();
+    EXPECT_EQ(files, 2u); // no temporary file left behind
+}
+
 TEST(AddErrorModuleCommand, AddsTheModuleOnceAndListsItInTheProject) {
     TempDir dir;
     std::string project = copyExample(dir, "p");
