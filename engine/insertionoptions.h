@@ -31,7 +31,7 @@ struct InsertionOptions {
     std::string footer = kDefaultFooter;
     bool confirm = true; ///< ask "Вставлять обработку ошибок ?" first
     /// When set, only this component is catalogued and treated.
-    const Component* component = nullptr;
+    Component* component = nullptr;
 };
 
 } // namespace trapline

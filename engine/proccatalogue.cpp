@@ -33,6 +33,13 @@ bool ProcCatalogue::GetProcNames(std::string_view moduleFilter) {
                         "ERROR GetProcNames !", MsgIcon::Exclamation, MsgButtons::Ok);
         return false;
     }
+    if (m_only) {
+        // One component: no need to walk the others (a project treated file by
+        // file would otherwise walk them all for every file).
+        if (moduleFilter == "*" || m_only->Name() == moduleFilter)
+            catalogue(*m_only);
+        return size() > 0;
+    }
     const Components& components = project->VBComponents();
     for (long i = 1; i <= components.Count(); ++i) {
         auto item = components.Item(i);
@@ -42,8 +49,6 @@ bool ProcCatalogue::GetProcNames(std::string_view moduleFilter) {
             return false;
         }
         Component& component = **item;
-        if (m_only && &component != m_only)
-            continue;
         if (moduleFilter == "*" || component.Name() == moduleFilter)
             catalogue(component);
     }

@@ -36,7 +36,7 @@ public:
 
     /// Limits the catalogue to one component (null: no limit), for callers
     /// that treat a project one file at a time.
-    void restrictTo(const Component* component) { m_only = component; }
+    void restrictTo(Component* component) { m_only = component; }
 
     /// Entries 1..n; entry 0 is never filled.
     const std::vector<ProcInfo>& Procs() const { return m_procs; }
@@ -52,7 +52,7 @@ private:
     const VBE& m_vbe;
     MessageBoxService& m_messages;
     std::vector<ProcInfo> m_procs = std::vector<ProcInfo>(1);
-    const Component* m_only = nullptr;
+    Component* m_only = nullptr;
 };
 
 } // namespace trapline

@@ -121,15 +121,17 @@ frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
         b->setAutoDefault(false);
         return b;
     };
-    auto textBox = [&](const char* name, QRect r, bool horizontal) {
+    // The template boxes keep their design in twips: the outline around the
+    // active one is measured from it.
+    auto textBox = [&](const char* name, QRect twips, bool horizontal) {
         auto* t = new QPlainTextEdit(this);
         t->setObjectName(name);
-        t->setGeometry(r);
+        t->setGeometry(twipRect(twips.x(), twips.y(), twips.width(), twips.height()));
+        t->setProperty("twips", twips);
         t->setLineWrapMode(horizontal ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
         t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         if (horizontal)
             t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        t->setProperty("twips", QRect(r.x() * 15, r.y() * 15, r.width() * 15, r.height() * 15));
         return t;
     };
 
@@ -174,16 +176,13 @@ frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
     TextBorder->setFrameShape(QFrame::Box);
     TextBorder->setGeometry(twipRect(45, 3195, 4560, 1140));
     TextBorder->setAttribute(Qt::WA_TransparentForMouseEvents);
-    Header = textBox("Header", twipRect(120, 3270, 4350, 975), true);
-    Header->setProperty("twips", QRect(120, 3270, 4350, 975));
+    Header = textBox("Header", QRect(120, 3270, 4350, 975), true);
     Header->setPlainText("ON ERROR GOTO err_debug\n");
     Label5 = label("Label5", "Окончание", twipRect(120, 4290, 3435, 300));
-    Footer = textBox("Footer", twipRect(120, 4545, 4365, 1695), true);
-    Footer->setProperty("twips", QRect(120, 4545, 4365, 1695));
+    Footer = textBox("Footer", QRect(120, 4545, 4365, 1695), true);
     cmdClear = button("cmdClear", "Clear", "", twipRect(3375, 6255, 1095, 240));
     Label6 = label("Label6", "Журнал", twipRect(150, 6285, 3435, 300));
-    DebugTxt = textBox("DebugTxt", twipRect(135, 6510, 4350, 2055), false);
-    DebugTxt->setProperty("twips", QRect(135, 6510, 4350, 2055));
+    DebugTxt = textBox("DebugTxt", QRect(135, 6510, 4350, 2055), false);
     bttn_InsCode = button("bttn_InsCode", "Добавить функцию обработки ошибки !", "",
                           twipRect(135, 8625, 4350, 315));
     OKButton =
@@ -192,8 +191,6 @@ frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
     cmdTips = picture("cmdTips", "tips", "Показать подсказки", twipRect(3915, 1140, 585, 525), 24);
     cmdAbout = picture("cmdAbout", "about", "О программе", twipRect(3915, 1665, 585, 525), 24);
     TextBorder->lower();
-    for (QLabel* l : {Label6})
-        l->lower();
 
     // The template files come with the common dialogs; until then the two
     // buttons stand in their places without an action.
