@@ -22,50 +22,34 @@ frmAbout::frmAbout(RegistryLookup& registry, trapline::MessageBoxService& messag
     setFixedSize(twipSize(5805, 5220));
     setWindowTitle("About MyApp");
 
-    auto* picIcon = new QLabel(this);
-    picIcon->setObjectName("picIcon");
-    picIcon->setPixmap(QPixmap(":/window/icons/trapline.xpm").scaled(48, 48));
-    picIcon->setGeometry(twipRect(240, 240, 720, 720));
-    auto* Image1 = new QLabel(this);
-    Image1->setObjectName("Image1");
-    Image1->setPixmap(QPixmap(":/window/icons/about.xpm").scaled(32, 32));
-    Image1->setGeometry(twipRect(240, 1575, 480, 480));
+    placed<QLabel>(this, "picIcon", twipRect(240, 240, 720, 720))
+        ->setPixmap(QPixmap(":/window/icons/trapline.xpm").scaled(48, 48));
+    placed<QLabel>(this, "Image1", twipRect(240, 1575, 480, 480))
+        ->setPixmap(QPixmap(":/window/icons/about.xpm").scaled(32, 32));
 
-    lblTitle = new QLabel("Application Title", this);
-    lblTitle->setObjectName("lblTitle");
-    lblTitle->setGeometry(twipRect(1005, 1575, 4515, 480));
+    lblTitle =
+        placed<QLabel>(this, "lblTitle", twipRect(1005, 1575, 4515, 480), "Application Title");
     QFont titleFont("HeliosCond");
     titleFont.setPointSizeF(14.25);
     titleFont.setBold(true);
     lblTitle->setFont(titleFont);
     lblTitle->setStyleSheet("color: #000080;");
-    lblVersion = new QLabel("Version", this);
-    lblVersion->setObjectName("lblVersion");
-    lblVersion->setGeometry(twipRect(1005, 2130, 4515, 225));
-    lblDescription = new QLabel("App Description", this);
-    lblDescription->setObjectName("lblDescription");
-    lblDescription->setGeometry(twipRect(1005, 2475, 4515, 870));
+    lblVersion = placed<QLabel>(this, "lblVersion", twipRect(1005, 2130, 4515, 225), "Version");
+    lblDescription =
+        placed<QLabel>(this, "lblDescription", twipRect(1005, 2475, 4515, 870), "App Description");
     lblDescription->setWordWrap(true);
     lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lblLegal = new QLabel(VersionRecord::kLegalCopyright, this);
-    lblLegal->setObjectName("lblLegal");
-    lblLegal->setGeometry(twipRect(1005, 3345, 4515, 300));
-    Label1 = new QLabel(VersionRecord::kContact, this);
-    Label1->setObjectName("Label1");
-    Label1->setGeometry(twipRect(270, 3690, 5235, 240));
+    lblLegal = placed<QLabel>(this, "lblLegal", twipRect(1005, 3345, 4515, 300),
+                              VersionRecord::kLegalCopyright);
+    Label1 =
+        placed<QLabel>(this, "Label1", twipRect(270, 3690, 5235, 240), VersionRecord::kContact);
     Label1->setCursor(Qt::PointingHandCursor);
-    auto* Line1 = new QFrame(this);
-    Line1->setObjectName("Line1");
-    Line1->setFrameShape(QFrame::HLine);
-    Line1->setGeometry(twipRect(225, 3975, 5310, 30));
+    placed<QFrame>(this, "Line1", twipRect(225, 3975, 5310, 30))->setFrameShape(QFrame::HLine);
 
-    cmdOK = new QPushButton("OK", this);
-    cmdOK->setObjectName("cmdOK");
-    cmdOK->setGeometry(twipRect(4425, 4065, 1260, 345));
+    cmdOK = placed<QPushButton>(this, "cmdOK", twipRect(4425, 4065, 1260, 345), "OK");
     cmdOK->setDefault(true);
-    cmdSysInfo = new QPushButton("&System Info...", this);
-    cmdSysInfo->setObjectName("cmdSysInfo");
-    cmdSysInfo->setGeometry(twipRect(4440, 4425, 1245, 345));
+    cmdSysInfo =
+        placed<QPushButton>(this, "cmdSysInfo", twipRect(4440, 4425, 1245, 345), "&System Info...");
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::StartSysInfo);
 

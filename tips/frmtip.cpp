@@ -28,38 +28,30 @@ frmTip::frmTip(SettingsStore& settings, QString tipsFile, QWidget* owner)
     setFixedSize(twipSize(5415, 3285));
     setAttribute(Qt::WA_DeleteOnClose);
 
-    auto* picture = new QLabel(this);
-    picture->setObjectName("Picture1");
-    picture->setGeometry(twipRect(120, 120, 3735, 2715));
+    auto* picture = placed<QLabel>(this, "Picture1", twipRect(120, 120, 3735, 2715));
     picture->setAutoFillBackground(true);
     picture->setStyleSheet("background: white; border: 1px solid gray;");
     auto* icon = new QLabel(picture);
     icon->setPixmap(QPixmap(":/window/icons/tips.xpm"));
     icon->setGeometry(6, 6, 32, 32);
-    Label1 = new QLabel(QString::fromUtf8("Знаете ли Вы..."), picture);
-    Label1->setObjectName("Label1");
-    Label1->setGeometry(twipRect(540, 180, 2655, 255));
+    Label1 = placed<QLabel>(picture, "Label1", twipRect(540, 180, 2655, 255),
+                            QString::fromUtf8("Знаете ли Вы..."));
     QFont heading = Label1->font();
     heading.setBold(true);
     Label1->setFont(heading);
-    lblTipText = new QLabel(picture);
-    lblTipText->setObjectName("lblTipText");
-    lblTipText->setGeometry(twipRect(180, 615, 3255, 1860));
+    lblTipText = placed<QLabel>(picture, "lblTipText", twipRect(180, 615, 3255, 1860));
     lblTipText->setWordWrap(true);
     lblTipText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     for (QLabel* l : {Label1, lblTipText})
         l->setStyleSheet("background: white; border: none;");
 
-    cmdOK = new QPushButton("OK", this);
-    cmdOK->setObjectName("cmdOK");
-    cmdOK->setGeometry(twipRect(4080, 120, 1215, 375));
+    cmdOK = placed<QPushButton>(this, "cmdOK", twipRect(4080, 120, 1215, 375), "OK");
     cmdOK->setDefault(true);
-    cmdNextTip = new QPushButton("&Next Tip", this);
-    cmdNextTip->setObjectName("cmdNextTip");
-    cmdNextTip->setGeometry(twipRect(4080, 600, 1215, 375));
-    chkLoadTipsAtStartup = new QCheckBox(QString::fromUtf8("&Показывать окно при запуске"), this);
-    chkLoadTipsAtStartup->setObjectName("chkLoadTipsAtStartup");
-    chkLoadTipsAtStartup->setGeometry(twipRect(120, 2940, 3450, 315));
+    cmdNextTip =
+        placed<QPushButton>(this, "cmdNextTip", twipRect(4080, 600, 1215, 375), "&Next Tip");
+    chkLoadTipsAtStartup =
+        placed<QCheckBox>(this, "chkLoadTipsAtStartup", twipRect(120, 2940, 3450, 315),
+                          QString::fromUtf8("&Показывать окно при запуске"));
 
     // OK is the cancel button too: Esc closes the window like a dialog does.
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);

@@ -17,3 +17,17 @@ inline QRect twipRect(int left, int top, int width, int height) {
 inline QSize twipSize(int width, int height) {
     return QSize(twipsToPixels(width), twipsToPixels(height));
 }
+
+#include <QWidget>
+#include <utility>
+
+/// A named child widget of `parent` at a position of the design:
+///
+///     auto* ok = placed<QPushButton>(this, "cmdOK", twipRect(4080, 120, 1215, 375), "OK");
+template <class W, class... Args>
+W* placed(QWidget* parent, const char* name, QRect geometry, Args&&... args) {
+    auto* w = new W(std::forward<Args>(args)..., parent);
+    w->setObjectName(name);
+    w->setGeometry(geometry);
+    return w;
+}

@@ -14,11 +14,9 @@ namespace {
 
 QToolButton* pictureButton(QWidget* parent, const char* name, const char* icon, const QString& tip,
                            QRect geometry) {
-    auto* b = new QToolButton(parent);
-    b->setObjectName(name);
+    auto* b = placed<QToolButton>(parent, name, geometry);
     b->setIcon(QIcon(QString(":/window/icons/") + icon + ".xpm"));
     b->setToolTip(tip);
-    b->setGeometry(geometry);
     b->setFocusPolicy(Qt::TabFocus);
     return b;
 }
@@ -47,32 +45,21 @@ f_Dialog::f_Dialog(QWidget* owner) : QDialog(owner) {
                             twipRect(750, 45, 330, 285));
     cmdTab = pictureButton(this, "cmdTab", "tab", QString::fromUtf8("Вставить символ табуляции"),
                            twipRect(1080, 45, 330, 285));
-    cmdModule = new QPushButton("M", this);
-    cmdModule->setObjectName("cmdModule");
+    cmdModule = placed<QPushButton>(this, "cmdModule", twipRect(1410, 45, 330, 285), "M");
     cmdModule->setToolTip(QString::fromUtf8("Вставить имя модуля"));
-    cmdModule->setGeometry(twipRect(1410, 45, 330, 285));
-    cmdProc = new QPushButton("P", this);
-    cmdProc->setObjectName("cmdProc");
+    cmdProc = placed<QPushButton>(this, "cmdProc", twipRect(1740, 45, 330, 285), "P");
     cmdProc->setToolTip(QString::fromUtf8("Вставить имя процедуры"));
-    cmdProc->setGeometry(twipRect(1740, 45, 330, 285));
     for (QPushButton* b : {cmdModule, cmdProc})
         b->setAutoDefault(false);
 
-    TXT = new QPlainTextEdit(this);
-    TXT->setObjectName("TXT");
-    TXT->setGeometry(twipRect(90, 405, 4515, 2715));
+    TXT = placed<QPlainTextEdit>(this, "TXT", twipRect(90, 405, 4515, 2715));
     TXT->setLineWrapMode(QPlainTextEdit::NoWrap);
-    frCmd = new QFrame(this);
-    frCmd->setObjectName("frCmd");
+    frCmd = placed<QFrame>(this, "frCmd", twipRect(4680, 405, 1320, 915));
     frCmd->setFrameShape(QFrame::NoFrame);
-    frCmd->setGeometry(twipRect(4680, 405, 1320, 915));
-    OKButton = new QPushButton("OK", frCmd);
-    OKButton->setObjectName("OKButton");
-    OKButton->setGeometry(twipRect(45, 45, 1215, 375));
+    OKButton = placed<QPushButton>(frCmd, "OKButton", twipRect(45, 45, 1215, 375), "OK");
     OKButton->setDefault(true);
-    CancelButton = new QPushButton("Cancel", frCmd);
-    CancelButton->setObjectName("CancelButton");
-    CancelButton->setGeometry(twipRect(45, 450, 1215, 375));
+    CancelButton =
+        placed<QPushButton>(frCmd, "CancelButton", twipRect(45, 450, 1215, 375), "Cancel");
     CancelButton->setAutoDefault(false);
     setTabOrder(TXT, cmdLoadFromFile);
 

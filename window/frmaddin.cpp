@@ -90,43 +90,34 @@ frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
     QFont labelFont = controlFont;
     labelFont.setBold(true);
     auto label = [&](const char* name, const char* text, QRect r) {
-        auto* l = new QLabel(QString::fromUtf8(text), this);
-        l->setObjectName(name);
+        auto* l = placed<QLabel>(this, name, r, QString::fromUtf8(text));
         l->setFont(labelFont);
-        l->setGeometry(r);
         return l;
     };
     auto check = [&](const char* name, const char* text, bool checked, QRect r) {
-        auto* c = new QCheckBox(QString::fromUtf8(text), this);
-        c->setObjectName(name);
+        auto* c = placed<QCheckBox>(this, name, r, QString::fromUtf8(text));
         c->setChecked(checked);
-        c->setGeometry(r);
         return c;
     };
     auto picture = [&](const char* name, const char* icon, const char* tip, QRect r, int iconSize) {
-        auto* b = new QToolButton(this);
-        b->setObjectName(name);
+        auto* b = placed<QToolButton>(this, name, r);
         b->setIcon(QIcon(QString(":/window/icons/") + icon + ".xpm"));
         b->setIconSize(QSize(iconSize, iconSize));
         b->setToolTip(QString::fromUtf8(tip));
-        b->setGeometry(r);
         return b;
     };
     auto button = [&](const char* name, const char* caption, const char* tip, QRect r) {
-        auto* b = new QPushButton(QString::fromUtf8(caption), this);
-        b->setObjectName(name);
+        auto* b = placed<QPushButton>(this, name, r, QString::fromUtf8(caption));
         if (*tip)
             b->setToolTip(QString::fromUtf8(tip));
-        b->setGeometry(r);
         b->setAutoDefault(false);
         return b;
     };
     // The template boxes keep their design in twips: the outline around the
     // active one is measured from it.
     auto textBox = [&](const char* name, QRect twips, bool horizontal) {
-        auto* t = new QPlainTextEdit(this);
-        t->setObjectName(name);
-        t->setGeometry(twipRect(twips.x(), twips.y(), twips.width(), twips.height()));
+        auto* t = placed<QPlainTextEdit>(
+            this, name, twipRect(twips.x(), twips.y(), twips.width(), twips.height()));
         t->setProperty("twips", twips);
         t->setLineWrapMode(horizontal ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
         t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -135,26 +126,24 @@ frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
         return t;
     };
 
+    auto combo = [&](const char* name, QRect r) {
+        auto* c = placed<DropDownCombo>(this, name, r);
+        c->setEditable(true);
+        c->setInsertPolicy(QComboBox::InsertAlphabetically);
+        c->setEditText("*");
+        return c;
+    };
+
     Label2 = label("Label2", "Вставить обработку ошибок в", twipRect(135, 15, 3435, 300));
     Label4 = label("Label4", "Модуль", twipRect(135, 270, 2055, 270));
-    MdlName = new DropDownCombo(this);
-    MdlName->setObjectName("MdlName");
-    MdlName->setEditable(true);
-    MdlName->setInsertPolicy(QComboBox::InsertAlphabetically);
-    MdlName->setGeometry(twipRect(135, 525, 3675, 315));
-    MdlName->setEditText("*");
+    MdlName = combo("MdlName", twipRect(135, 525, 3675, 315));
     OnlyFunc = check("OnlyFunc", "Только функции", false, twipRect(150, 915, 1590, 210));
     OnlySub = check("OnlySub", "Только процедуры", false, twipRect(1920, 915, 1860, 210));
     OnlyProperty = check("OnlyProperty", "Только свойства", false, twipRect(150, 1170, 2355, 240));
     HasOnError =
         check("HasOnError", "Только где нет ON ERROR", true, twipRect(150, 1485, 3615, 210));
     Label3 = label("Label3", "Процедура", twipRect(120, 1740, 3435, 300));
-    SubName = new DropDownCombo(this);
-    SubName->setObjectName("SubName");
-    SubName->setEditable(true);
-    SubName->setInsertPolicy(QComboBox::InsertAlphabetically);
-    SubName->setGeometry(twipRect(120, 1980, 3690, 315));
-    SubName->setEditText("*");
+    SubName = combo("SubName", twipRect(120, 1980, 3690, 315));
     WithComment = check("WithComment", "Вставлять закомментированный текст", true,
                         twipRect(135, 2370, 3615, 240));
     DefaultTXT =

@@ -104,13 +104,9 @@ TEST(ListCommand, RejectsBadUsageWithExitCodeTwo) {
     }
 }
 
-TEST(ListCommand, DocumentsItselfOnStandardOutput) {
+TEST(ListCommand, PrintsItsHelpOnStandardOutput) {
     CommandResult r = trapline("list --help");
     EXPECT_EQ(r.exitCode, 0);
-    for (const char* word : {"--module", "--subs", "--functions", "--properties", "--without-trap",
-                             "--json", "--codepage", "Exit status"})
-        EXPECT_NE(r.out.find(word), std::string::npos) << word;
-    CommandResult top = trapline("--help");
-    EXPECT_EQ(top.exitCode, 0);
-    EXPECT_NE(top.out.find("list"), std::string::npos);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out.rfind("Usage: trapline list", 0), 0u);
 }

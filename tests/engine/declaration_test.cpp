@@ -27,12 +27,6 @@ TEST(HostName, CutsTheDisplayNameBeforeItsParenthesis) {
     EXPECT_EQ(HostName("  Odd (Let) (x)"), "Odd");
 }
 
-TEST(KindKeywords, PairsEachTypeWithItsEndStatement) {
-    EXPECT_EQ(KindKeywords(0).endStatement, "End Sub");
-    EXPECT_EQ(KindKeywords(1).keyword, "Function");
-    EXPECT_EQ(KindKeywords(2).endStatement, "End Property");
-}
-
 TEST(Classify, GoesByTheDeclarationKeywordNotByLettersInTheLine) {
     EXPECT_EQ(classify("Private Sub Form_Load()"), 0);
     EXPECT_EQ(classify("Public Static Sub Tick()"), 0);
