@@ -283,14 +283,6 @@ void DiskFile::discard(const Staged& staged) {
     ::unlink(staged.temp.c_str());
 }
 
-Result<FileStamp> DiskFile::create(const std::string& path, const std::string& bytes) {
-    auto staged = stage(path, {bytes}, nullptr, false, true);
-    if (!staged)
-        return staged.error();
-    flush({&*staged});
-    return commit(*staged);
-}
-
 Result<FileStamp> DiskFile::replace(const std::string& path, const std::string& bytes,
                                     const FileStamp* expected, bool backup) {
     auto staged = stage(path, {bytes}, expected, backup);

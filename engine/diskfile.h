@@ -38,13 +38,6 @@ public:
     /// The file's stamp now, or an error when it is gone.
     static Result<FileStamp> stamp(const std::string& path);
 
-    /// Replaces `path` with `bytes` atomically: a temporary file in the same
-    /// folder is written, flushed and renamed over the original, which keeps
-    /// its permissions. The original is untouched on any error. When
-    /// `expected` is given and the file's stamp differs (it changed since it
-    /// was read), nothing is written (error 1001). With `backup` the old file
-    /// is kept as "<path>.bak". A missing file is created when `expected` is
-    /// not given.
     /// A new version of a file written next to it, waiting to replace it.
     struct Staged {
         std::string path;
@@ -73,9 +66,13 @@ public:
     /// Removes a staged file that is not to be committed.
     static void discard(const Staged& staged);
 
-    /// Writes a new file atomically; fails, writing nothing, when `path` exists.
-    static Result<FileStamp> create(const std::string& path, const std::string& bytes);
-
+    /// Replaces `path` with `bytes` atomically: a temporary file in the same
+    /// folder is written, flushed and renamed over the original, which keeps
+    /// its permissions. The original is untouched on any error. When
+    /// `expected` is given and the file's stamp differs (it changed since it
+    /// was read), nothing is written (error 1001). With `backup` the old file
+    /// is kept as "<path>.bak". A missing file is created when `expected` is
+    /// not given.
     static Result<FileStamp> replace(const std::string& path, const std::string& bytes,
                                      const FileStamp* expected, bool backup = false);
 };

@@ -63,9 +63,6 @@ public:
     /// The change from the original file to the lines as they are now, in order.
     std::vector<Edit> edits() const;
 
-    /// Bytes held beyond the original file (for memory accounting).
-    size_t overhead() const { return m_refs.capacity() * sizeof(Ref) + m_added.capacity(); }
-
 private:
     /// One line: where its bytes are and how they split into text and tail.
     /// Twelve bytes, as a large project holds a million of them.

@@ -113,10 +113,6 @@ std::string trim(std::string_view s) {
     return std::string(s);
 }
 
-bool isBlank(std::string_view line) {
-    return trimLeft(line).empty();
-}
-
 std::optional<Declaration> parseDeclaration(std::string_view statement) {
     // Every declaration starts with P(ublic|rivate|roperty), F(riend|unction)
     // or S(tatic|ub): most lines are turned away by their first letter.

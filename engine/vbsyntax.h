@@ -36,9 +36,6 @@ bool isAttributeLine(std::string_view line);
 /// Empty, only blanks, or a comment ("'" or "Rem").
 bool isBlankOrComment(std::string_view line);
 
-/// Only spaces and tabs.
-bool isBlank(std::string_view line);
-
 enum class Directive { None, If, ElseIf, Else, EndIf, Other };
 
 /// The conditional-compilation directive a line holds, if any.

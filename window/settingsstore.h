@@ -1,5 +1,7 @@
 #pragma once
 
+#include "versionrecord.h"
+
 #include <QString>
 
 /// The per-user settings store: (application, section, key) -> text, read
@@ -19,7 +21,8 @@ public:
     int number(const QString& application, const QString& section, const QString& key,
                int fallback) const;
 
-    static constexpr const char* kApplication = "TRAPLINE Add-In";
+    /// The application every setting of the add-in is kept under: the product name.
+    static constexpr const char* kApplication = VersionRecord::kProductName;
 
 private:
     QString fileFor(const QString& application) const;
