@@ -241,7 +241,7 @@ int InsertCommand::execute(const std::vector<std::string>& args) {
             o.treated = std::move(s.treated);
         if (dryRun && c->needsSave())
             o.diff = UnifiedDiff::of(displayPath(c->path()), c->CodeModule().edits(),
-                                     c->CodeModule().eol());
+                                     c->CodeModule().eol(), c->stamp().mtimeNs);
         else if (!dryRun && c->needsSave())
             o.staged = DiskFile::stage(c->path(), c->pieces(), c->isNew() ? nullptr : &c->stamp(),
                                        backup && !c->isNew(), c->isNew());

@@ -1,0 +1,181 @@
+#include "unifieddiff.h"
+
+#include "../support/runcommand.h"
+#include "../support/tempdir.h"
+#include "codemodule.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+
+using trapline::CodeModule;
+using trapline::UnifiedDiff;
+namespace errors = trapline::errors;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kModule = "Attribute VB_Name = \"Ledger\"\r\n"
+                            "Option Explicit\r\n"
+                            "\r\n"
+                            "Public Sub Post(ByVal amount As Currency)\r\n"
+                            "    Total = Total + amount\r\n"
+                            "End Sub\r\n";
+
+/// The module with a trap and handler added, as the inserter would.
+CodeModule changedModule(const std::string& bytes) {
+    CodeModule m(bytes);
+    EXPECT_TRUE(m.InsertLines(m.CountOfLines(), "    Exit Sub\r\nFail:\r\n    LogError\r\n").ok());
+    EXPECT_TRUE(m.InsertLines(m.CountOfLines() - 4, "    On Error GoTo Fail\r\n").ok());
+    return m;
+}
+
+/// A project folder to run patch in, with the diff kept beside it.
+class PatchFolder {
+public:
+    PatchFolder() { fs::create_directories(folder()); }
+    std::string folder() const { return m_dir.file("project"); }
+    std::string write(const std::string& relative, const std::string& bytes) const {
+        return m_dir.write("project/" + relative, bytes);
+    }
+    /// Applies `diff` with `patch -p0` run in the project folder.
+    CommandResult apply(const std::string& diff) const {
+        const std::string file = m_dir.write("changes.diff", diff);
+        return runCommand("cd '" + folder() + "' && patch -p0 -s -i '" + file + "'");
+    }
+
+private:
+    TempDir m_dir;
+};
+
+TEST(UnifiedDiffTest, PatchAppliesTheDiffWhateverBytesTheFileNameHolds) {
+    const std::string names[] = {
+        "Ledger.bas",
+        "My Ledger Module.bas",
+        "Tab\there.bas",
+        "New\nline.bas",
+        "Say \"hi\".bas",
+        "\"Quoted.bas",
+        "back\\slash.bas",
+        "\xcf\xf0\xe8\xe2\xe5\xf2.bas", // Windows-1251, not valid UTF-8
+        "\xd0\x9f\xd1\x80\xd0\xb8.bas", // UTF-8
+        " leading space.bas",
+        "trailing space.bas ",
+        "cr\r bell\a del\x7f.bas",
+        "Sub Folder/Nested.bas",
+    };
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        PatchFolder project;
+        project.write(name, kModule);
+        const auto patchName = UnifiedDiff::patchName(name, project.folder());
+        ASSERT_TRUE(patchName.ok()) << patchName.error().description;
+        EXPECT_EQ(*patchName, name);
+        CodeModule m = changedModule(kModule);
+        const CommandResult r =
+            project.apply(UnifiedDiff::of(*patchName, m.edits(), m.eol(), 1714571107123456789));
+        ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+        EXPECT_EQ(TempDir::read(project.folder() + "/" + name), m.serialize());
+    }
+}
+
+TEST(UnifiedDiffTest, NamesThatPatchReadsBareAreLeftBareAndOthersQuotedAsGitDoes) {
+    const std::string time = "\t1970-01-01 00:00:00.000000000 +0000\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"My Module.bas", "My Module.bas"},
+        {"Say \"hi\"\\.bas", "Say \"hi\"\\.bas"},
+        {"\xcf\xf0\xe8.bas", "\xcf\xf0\xe8.bas"},
+        {"a\tb\nc.bas", "\"a\\tb\\nc.bas\""},
+        {"\"a\\b\x01\x7f.bas", "\"\\\"a\\\\b\\001\\177.bas\""},
+        {" a.bas", "\" a.bas\""},
+        {"a.bas ", "\"a.bas \""},
+    };
+    for (const auto& [name, label] : cases)
+        EXPECT_EQ(UnifiedDiff::headers(name, 0), "--- " + label + time + "+++ " + label + time);
+}
+
+TEST(UnifiedDiffTest, TimesAreWrittenAsDiffWritesThemInUtc) {
+    // What GNU diff itself prints for a file of that time.
+    TempDir dir;
+    dir.write("old.bas", "a\n");
+    dir.write("new.bas", "b\n");
+    const int64_t when = 1714571107123456789;
+    const CommandResult diff = runCommand("cd '" + dir.path() +
+                                          "' && touch -d @1714571107.123456789 old.bas && "
+                                          "TZ=UTC0 diff -u old.bas new.bas");
+    ASSERT_EQ(diff.exitCode, 1) << diff.err;
+    const std::string headers = UnifiedDiff::headers("old.bas", when);
+    EXPECT_EQ(diff.out.substr(0, diff.out.find('\n')), headers.substr(0, headers.find('\n')));
+
+    // Before 1970 the time still counts forward within its second.
+    EXPECT_EQ(UnifiedDiff::headers("x", -1).substr(0, 41),
+              "--- x\t1969-12-31 23:59:59.999999999 +0000");
+    EXPECT_EQ(UnifiedDiff::headers("x", std::numeric_limits<int64_t>::min()).substr(0, 41),
+              "--- x\t1677-09-21 00:12:43.145224192 +0000");
+    EXPECT_EQ(UnifiedDiff::headers("x", std::numeric_limits<int64_t>::max()).substr(0, 41),
+              "--- x\t2262-04-11 23:47:16.854775807 +0000");
+}
+
+TEST(UnifiedDiffTest, PatchCreatesAFileNotYetOnDisk) {
+    PatchFolder project;
+    CodeModule m{std::string()};
+    ASSERT_TRUE(
+        m.InsertLines(1, "Attribute VB_Name = \"mdl_Error\"\r\nSub LogError()\r\nEnd Sub\r\n")
+            .ok());
+    const auto name = UnifiedDiff::patchName("New Folder/mdl_Error.bas", project.folder());
+    ASSERT_TRUE(name.ok());
+    const CommandResult r = project.apply(UnifiedDiff::of(*name, m.edits(), m.eol(), 0));
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(TempDir::read(project.folder() + "/New Folder/mdl_Error.bas"), m.serialize());
+}
+
+TEST(UnifiedDiffTest, PathsThatClimbBackInsideAreNamedWithoutTheClimb) {
+    PatchFolder project;
+    project.write("Sub/Main.bas", "");
+    project.write("Common/Shared Code.bas", kModule);
+    const auto viaSub = UnifiedDiff::patchName("Sub/../Common/./Shared Code.bas", project.folder());
+    ASSERT_TRUE(viaSub.ok()) << viaSub.error().description;
+    EXPECT_EQ(*viaSub, "Common/Shared Code.bas");
+    CodeModule m = changedModule(kModule);
+    const CommandResult r = project.apply(UnifiedDiff::of(*viaSub, m.edits(), m.eol(), 0));
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(TempDir::read(project.folder() + "/Common/Shared Code.bas"), m.serialize());
+
+    // An absolute path, or a current folder written with a trailing slash or
+    // through a symbolic link, names the same file.
+    EXPECT_EQ(*UnifiedDiff::patchName(project.folder() + "/Common/Shared Code.bas",
+                                      project.folder() + "/"),
+              "Common/Shared Code.bas");
+    const std::string alias = project.folder() + "-alias";
+    fs::create_directory_symlink(project.folder(), alias);
+    EXPECT_EQ(*UnifiedDiff::patchName(project.folder() + "/Sub/Main.bas", alias), "Sub/Main.bas");
+    fs::remove(alias);
+}
+
+TEST(UnifiedDiffTest, FilesOutsideTheCurrentFolderAreRefusedWithTheirName) {
+    PatchFolder project;
+    const std::string outside = project.folder() + "/../Other/x.bas";
+    project.write("../Other/x.bas", kModule);
+    // A ".." after a symbolic link leads to the link target's parent, so the
+    // lexical name "x.bas" would patch the wrong file.
+    project.write("x.bas", kModule);
+    fs::create_directories(project.folder() + "/../Other/Deep");
+    fs::create_directory_symlink(project.folder() + "/../Other/Deep", project.folder() + "/Link");
+
+    for (const std::string& path : {std::string("../Other/x.bas"), outside,
+                                    std::string("/etc/x.bas"), std::string("Link/../x.bas")}) {
+        SCOPED_TRACE(path);
+        const auto name = UnifiedDiff::patchName(path, project.folder());
+        ASSERT_FALSE(name.ok()) << *name;
+        EXPECT_EQ(name.error().number, errors::PathAccess);
+        EXPECT_NE(name.error().description.find(path), std::string::npos);
+        EXPECT_NE(name.error().description.find("patch -p0"), std::string::npos);
+    }
+    // Nor is the folder itself, or a path that ends in one, a file to patch.
+    for (const std::string& path : {std::string("."), std::string("Sub/"), std::string("")})
+        EXPECT_FALSE(UnifiedDiff::patchName(path, project.folder()).ok()) << path;
+}
+
+} // namespace
