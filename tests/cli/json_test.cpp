@@ -1,0 +1,170 @@
+#include "json.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+
+using trapline::cli::jsonString;
+
+namespace {
+
+const std::string kFffd = "\xEF\xBF\xBD";
+
+void appendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+/// One UTF-8 character at `s[i]`, decoded from its bit pattern; advances `i`.
+/// Refuses what RFC 3629 forbids: overlong forms, surrogates, past U+10FFFF.
+bool decodeUtf8(const std::string& s, size_t& i) {
+    const auto lead = static_cast<unsigned char>(s[i]);
+    size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || lead >= 0xF8 || i + length > s.size())
+        return false;
+    uint32_t cp = lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80)
+            return false;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    const uint32_t shortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < shortest[length] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+        return false;
+    i += length;
+    return true;
+}
+
+/// The text a JSON string literal stands for, or nothing when `json` is not
+/// a well-formed literal (RFC 8259) in valid UTF-8.
+std::optional<std::string> parseJsonString(const std::string& json) {
+    if (json.size() < 2 || json.front() != '"' || json.back() != '"')
+        return std::nullopt;
+    std::string out;
+    for (size_t i = 1; i + 1 < json.size();) {
+        const auto c = static_cast<unsigned char>(json[i]);
+        if (c == '"' || c < 0x20)
+            return std::nullopt;
+        if (c >= 0x80) {
+            const size_t start = i;
+            if (!decodeUtf8(json, i) || i > json.size() - 1)
+                return std::nullopt;
+            out.append(json, start, i - start);
+            continue;
+        }
+        if (c != '\\') {
+            out += json[i++];
+            continue;
+        }
+        if (i + 2 >= json.size())
+            return std::nullopt;
+        const char e = json[i + 1];
+        const std::string simple = "\"\\/bfnrt", meaning = "\"\\/\b\f\n\r\t";
+        if (size_t k = simple.find(e); k != std::string::npos) {
+            out += meaning[k];
+            i += 2;
+        } else if (e == 'u' && i + 6 < json.size()) {
+            const std::string hex = json.substr(i + 2, 4);
+            if (hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+                return std::nullopt;
+            const auto cp = static_cast<uint32_t>(std::stoul(hex, nullptr, 16));
+            if (cp >= 0xD800 && cp <= 0xDFFF) // never needed for what jsonString writes
+                return std::nullopt;
+            appendUtf8(out, cp);
+            i += 6;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+std::string asciiOnly(const std::string& s) {
+    std::string out;
+    for (char c : s)
+        if (static_cast<unsigned char>(c) < 0x80)
+            out += c;
+    return out;
+}
+
+TEST(JsonStringTest, ValidUtf8PassesThroughUnchanged) {
+    const std::string texts[] = {
+        "Module1.bas",
+        "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.bas", // Привет.bas
+        "\xC2\x80 \xDF\xBF",                                    // U+0080, U+07FF
+        "\xE0\xA0\x80 \xED\x9F\xBF \xEE\x80\x80 \xEF\xBF\xBF",  // U+0800, U+D7FF, U+E000, U+FFFF
+        "\xF0\x90\x80\x80 \xF4\x8F\xBF\xBF",                    // U+10000, U+10FFFF
+    };
+    for (const std::string& text : texts)
+        EXPECT_EQ(jsonString(text), "\"" + text + "\"");
+    EXPECT_EQ(jsonString("a\"b\\c\nd\te\x01\x1f"), "\"a\\\"b\\\\c\\nd\\te\\u0001\\u001f\"");
+}
+
+TEST(JsonStringTest, EachMaximalIllFormedPartBecomesOneReplacementCharacter) {
+    const std::string r = kFffd;
+    const std::pair<std::string, std::string> cases[] = {
+        // The Unicode Standard's own example (table 3-8).
+        {"\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64",
+         "a" + r + r + r + "b" + r + "c" + r + r + "d"},
+        // A Windows-1251 file name: every byte stands alone.
+        {"\xCF\xF0\xE8\xE2\xE5\xF2.bas", r + r + r + r + r + r + ".bas"},
+        // Overlong forms, surrogates and code points past U+10FFFF.
+        {"\xC0\xAF", r + r},
+        {"\xE0\x80\xAF", r + r + r},
+        {"\xF0\x80\x80\xAF", r + r + r + r},
+        {"\xED\xA0\x80", r + r + r},
+        {"\xED\xBF\xBF", r + r + r},
+        {"\xF4\x90\x80\x80", r + r + r + r},
+        {"\xF5\xFE\xFF", r + r + r},
+        // Sequences cut short keep the character after them.
+        {"\xE2\x82", r},
+        {"\xE2\x82\"", r + "\\\""},
+        {"\xF0\x9F\x98x", r + "x"},
+        {"\xC3\n", r + "\\n"},
+    };
+    for (const auto& [bytes, expected] : cases)
+        EXPECT_EQ(jsonString(bytes), "\"" + expected + "\"") << testing::PrintToString(bytes);
+}
+
+TEST(JsonStringTest, AnyBytesGiveValidJsonThatKeepsEveryCharacterThatWasValid) {
+    std::mt19937 random(20240501);
+    std::uniform_int_distribution<int> length(0, 24), byte(0, 255), cpRange(0, 0x10FFFF);
+    for (int round = 0; round < 20000; ++round) {
+        std::string bytes;
+        for (int n = length(random); n > 0; --n)
+            bytes += static_cast<char>(byte(random));
+        const std::string json = jsonString(bytes);
+        const std::optional<std::string> text = parseJsonString(json);
+        ASSERT_TRUE(text) << testing::PrintToString(bytes) << " gave " << json;
+        // An ill-formed part never swallows an ASCII character after it.
+        ASSERT_EQ(asciiOnly(*text), asciiOnly(bytes)) << testing::PrintToString(bytes);
+
+        // Text that is valid UTF-8 comes back exactly.
+        std::string valid;
+        for (int n = length(random); n > 0; --n) {
+            const auto cp = static_cast<uint32_t>(n % 3 ? byte(random) % 0x80 : cpRange(random));
+            if (cp < 0xD800 || cp > 0xDFFF)
+                appendUtf8(valid, cp);
+        }
+        ASSERT_EQ(parseJsonString(jsonString(valid)), valid) << testing::PrintToString(valid);
+    }
+}
+
+} // namespace
