@@ -1,6 +1,7 @@
 #include "errormodulecommand.h"
 #include "insertcommand.h"
 #include "listcommand.h"
+#include "signalcleanup.h"
 
 #include <cstdio>
 #ifdef __GLIBC__
@@ -38,6 +39,10 @@ int main(int argc, char** argv) {
     mallopt(M_MMAP_THRESHOLD, 256 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
 #endif
+    // Before any thread starts: Ctrl-C and the like remove staged files.
+    trapline::SignalCleanup::install([](int) {
+        std::fputs("trapline: interrupted; each file is as it was or fully treated\n", stderr);
+    });
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::fputs(kUsage, stderr);

@@ -33,10 +33,18 @@ Result<void> Component::load() {
     m_code = trapline::CodeModule(std::move(contents->bytes));
     m_code.setParent(this);
     m_loaded = true;
+    m_stamp = contents->stamp; // now with the hash of what was read
     // Until now the name was the project file's or the file's own.
     if (std::string name = m_code.headName(); !name.empty())
         m_name = std::move(name);
     return {};
+}
+
+void Component::restamp() {
+    if (m_loaded)
+        return;
+    if (auto now = DiskFile::stamp(m_path))
+        m_stamp = *now;
 }
 
 void Component::unload() {
@@ -108,7 +116,8 @@ Result<void> Component::save(bool backup) {
     auto written = DiskFile::commit(**staged);
     if (!written)
         return written.error();
-    saved(*written);
+    DiskFile::syncFolders({DiskFile::folderOfTarget(m_path)});
+    saved(written->stamp);
     return {};
 }
 

@@ -60,6 +60,9 @@ public:
     /// Reads the file of a component made without its code, provided it is
     /// still the file that was first read.
     Result<void> load();
+    /// A component not loaded yet takes the stamp its file has now: for a run
+    /// that waited for another to finish before reading anything.
+    void restamp();
     /// Lets go of the component's code until it is loaded again. Changes not
     /// saved or staged by then are dropped.
     void unload();

@@ -3,9 +3,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
+#include <shared_mutex>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -17,9 +22,13 @@ FileStamp stampOf(const struct stat& st) {
     FileStamp s;
     s.size = static_cast<uint64_t>(st.st_size);
     s.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.ctimeNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
     s.inode = static_cast<uint64_t>(st.st_ino);
     s.device = static_cast<uint64_t>(st.st_dev);
     s.mode = static_cast<uint32_t>(st.st_mode & 07777);
+    s.uid = static_cast<uint32_t>(st.st_uid);
+    s.gid = static_cast<uint32_t>(st.st_gid);
+    s.links = static_cast<uint64_t>(st.st_nlink);
     return s;
 }
 
@@ -32,14 +41,119 @@ Error ioError(const std::string& path, int err, const std::string& what) {
     return makeError(number, path, what + ": " + std::strerror(err));
 }
 
+Error notRegular(const std::string& path, mode_t mode) {
+    const char* what = S_ISDIR(mode)                    ? "a folder"
+                       : S_ISFIFO(mode)                 ? "a FIFO"
+                       : S_ISSOCK(mode)                 ? "a socket"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                                                        : "not a regular file";
+    return makeError(errors::PathAccess, path,
+                     std::string(what) + ", not a regular file; not read");
+}
+
+Error changedOnDisk(const std::string& path) {
+    return makeError(errors::ChangedOnDisk, path,
+                     "the file changed on disk since it was loaded; not written");
+}
+
 /// Closes a descriptor on every way out.
 struct Fd {
     int fd = -1;
+    Fd() = default;
+    explicit Fd(int f) : fd(f) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
     ~Fd() {
         if (fd >= 0)
             ::close(fd);
     }
 };
+
+/// A fast 64-bit hash that can be fed in pieces; it tells whether bytes
+/// changed, not more (it is no defence against a forger).
+class Hasher {
+public:
+    void add(std::string_view s) {
+        const char* p = s.data();
+        size_t n = s.size();
+        m_length += n;
+        while (n > 0 && m_pending > 0) {
+            push(static_cast<unsigned char>(*p++));
+            --n;
+        }
+        for (; n >= 8; p += 8, n -= 8) {
+            uint64_t w;
+            std::memcpy(&w, p, 8);
+            mix(w);
+        }
+        while (n-- > 0)
+            push(static_cast<unsigned char>(*p++));
+    }
+    uint64_t value() const {
+        uint64_t h = m_hash ^ m_word ^ (m_length * 0x9E3779B97F4A7C15ull);
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDull;
+        h ^= h >> 33;
+        return h;
+    }
+
+private:
+    void mix(uint64_t w) {
+        m_hash = (m_hash ^ w) * 0x100000001B3ull;
+        m_hash ^= m_hash >> 29;
+    }
+    void push(unsigned char c) {
+        m_word |= uint64_t(c) << (8 * m_pending);
+        if (++m_pending == 8) {
+            mix(m_word);
+            m_word = 0;
+            m_pending = 0;
+        }
+    }
+    uint64_t m_hash = 0xCBF29CE484222325ull;
+    uint64_t m_word = 0;
+    unsigned m_pending = 0;
+    uint64_t m_length = 0;
+};
+
+/// Opens a file for reading without blocking on a FIFO, and checks that it
+/// is a regular file before anything is read.
+Result<struct stat> openRegular(const std::string& path, Fd& f) {
+    f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (f.fd < 0)
+        return ioError(path, errno, "cannot open");
+    struct stat st {};
+    if (::fstat(f.fd, &st) != 0)
+        return ioError(path, errno, "cannot read");
+    if (!S_ISREG(st.st_mode))
+        return notRegular(path, st.st_mode);
+    ::fcntl(f.fd, F_SETFL, ::fcntl(f.fd, F_GETFL) & ~O_NONBLOCK);
+    return st;
+}
+
+/// The stamp and hash of what `path` holds now.
+Result<FileStamp> stampWithHash(const std::string& path) {
+    Fd f;
+    auto st = openRegular(path, f);
+    if (!st)
+        return st.error();
+    Hasher h;
+    char buffer[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(f.fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return ioError(path, errno, "cannot read");
+        if (n == 0)
+            break;
+        h.add(std::string_view(buffer, static_cast<size_t>(n)));
+    }
+    FileStamp s = stampOf(*st);
+    s.hash = h.value();
+    s.hashed = true;
+    return s;
+}
 
 bool writeAll(int fd, std::string_view bytes) {
     size_t done = 0;
@@ -87,21 +201,252 @@ bool writeAll(int fd, const std::vector<std::string_view>& pieces) {
     return true;
 }
 
+std::string folderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+/// The temporary files this process has staged and not yet committed, so
+/// that a signal can remove them; and the gate that lets such a removal wait
+/// for a commit in progress.
+struct StagedRegistry {
+    std::mutex mutex;
+    std::vector<std::string> names;
+    bool closed = false;
+    std::atomic<bool> stopping{false}; ///< no commit may start any more
+    std::shared_mutex commitGate;
+    std::function<void(const std::string&)> replaceHook;
+
+    static StagedRegistry& instance() {
+        static StagedRegistry* r = new StagedRegistry; // never destroyed: a signal may come late
+        return *r;
+    }
+    void forget(const std::string& name) {
+        std::lock_guard lock(mutex);
+        if (auto it = std::find(names.begin(), names.end(), name); it != names.end()) {
+            *it = std::move(names.back());
+            names.pop_back();
+        }
+    }
+};
+
+constexpr std::string_view kTempMarker = ".trapline-";
+
+/// Whether `name` is one of our temporary files: ".NAME.trapline-PID-N".
+bool isTemporaryName(std::string_view name, long* pid) {
+    if (name.size() < 2 || name[0] != '.')
+        return false;
+    size_t marker = name.rfind(kTempMarker);
+    if (marker == std::string_view::npos || marker < 2)
+        return false;
+    std::string_view rest = name.substr(marker + kTempMarker.size());
+    size_t dash = rest.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash + 1 == rest.size())
+        return false;
+    auto digits = [](std::string_view s) {
+        return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!digits(rest.substr(0, dash)) || !digits(rest.substr(dash + 1)) || dash > 9)
+        return false;
+    *pid = std::strtol(std::string(rest.substr(0, dash)).c_str(), nullptr, 10);
+    return true;
+}
+
+/// A temporary file written next to the file it is to replace.
+struct Temporary {
+    std::string name;
+    FileStamp stamp;
+};
+
+/// Creates the temporary file, registered so that a signal can remove it.
+Result<std::string> createTemporary(const std::string& target, mode_t mode, Fd& f) {
+    static std::atomic<unsigned> counter{0};
+    const std::string dir = folderOf(target);
+    const std::string base = target.substr(target.rfind('/') + 1);
+    StagedRegistry& registry = StagedRegistry::instance();
+    std::lock_guard lock(registry.mutex);
+    if (registry.closed)
+        return makeError(errors::PathAccess, target, "the run was interrupted; not written");
+    for (int attempt = 0;; ++attempt) {
+        std::string name = dir + "/." + base + std::string(kTempMarker) +
+                           std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        f.fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777);
+        if (f.fd >= 0) {
+            registry.names.push_back(name);
+            return name;
+        }
+        if (errno != EEXIST || attempt > 100)
+            return ioError(target, errno, "cannot create a temporary file in " + dir);
+    }
+}
+
+/// Writes `bytes` to a new temporary file next to `target`, with the mode,
+/// owner and group of `like` (when given and allowed).
+Result<Temporary> writeTemporary(const std::string& target,
+                                 const std::vector<std::string_view>& bytes, mode_t mode,
+                                 const FileStamp* like) {
+    Fd f;
+    auto name = createTemporary(target, mode, f);
+    if (!name)
+        return name.error();
+    Temporary t{*name, {}};
+    int err = 0;
+    struct stat st {};
+    if (!writeAll(f.fd, bytes) || ::fstat(f.fd, &st) != 0)
+        err = errno;
+    if (err == 0 && like && (st.st_uid != like->uid || st.st_gid != like->gid)) {
+        // Only root may give a file away; a member of the group may still
+        // keep the group. Otherwise the new file is the runner's, as any
+        // editor's save would make it.
+        if (::fchown(f.fd, like->uid, like->gid) != 0)
+            (void)::fchown(f.fd, static_cast<uid_t>(-1), like->gid);
+        if (::fstat(f.fd, &st) != 0)
+            err = errno;
+    }
+    // Set last: a change of owner clears the set-id bits.
+    if (err == 0 && (st.st_mode & 07777) != mode && ::fchmod(f.fd, mode) != 0)
+        err = errno;
+    if (err == 0 && ::fstat(f.fd, &st) != 0)
+        err = errno;
+    if (err != 0) {
+        ::unlink(t.name.c_str());
+        StagedRegistry::instance().forget(t.name);
+        return ioError(target, err, "cannot write");
+    }
+    t.stamp = stampOf(st);
+    Hasher h;
+    for (std::string_view piece : bytes)
+        h.add(piece);
+    t.stamp.hash = h.value();
+    t.stamp.hashed = true;
+    return t;
+}
+
+/// Whether `path` may not be written; errno tells why when access() said so.
+bool readOnly(const std::string& path, uint32_t mode) {
+    errno = 0;
+    // A file without write bits is read-only by intent, even for root.
+    return (mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+/// Keeps `old` (the replaced file, under its temporary name) as the first
+/// free one of "<target>.bak", "<target>.bak.1", …; link() never replaces
+/// an existing file, so a user's own backup is never overwritten.
+Result<std::string> keepBackup(const std::string& target, const std::string& old) {
+    for (int n = 0; n < 1000; ++n) {
+        std::string bak = target + ".bak" + (n ? "." + std::to_string(n) : "");
+        if (::link(old.c_str(), bak.c_str()) == 0)
+            return bak;
+        if (errno != EEXIST)
+            return ioError(target, errno, "cannot keep a backup as " + bak);
+    }
+    return makeError(errors::PathAccess, target, "no free backup name; not written");
+}
+
+bool sameBytes(const FileStamp& now, const FileStamp& expected) {
+    return now.inode == expected.inode && now.device == expected.device &&
+           now.size == expected.size && now.mtimeNs == expected.mtimeNs &&
+           (!expected.hashed || now.hash == expected.hash);
+}
+
+/// Swaps two names atomically; false with errno when the system or the file
+/// system cannot.
+bool exchange(const std::string& a, const std::string& b) {
+#if defined(__linux__) && defined(RENAME_EXCHANGE)
+    return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
+#else
+    (void)a;
+    (void)b;
+    errno = ENOSYS;
+    return false;
+#endif
+}
+
+Result<FileStamp> finalStamp(const DiskFile::Staged& s) {
+    // The rename changed the file's ctime; its bytes are the ones written.
+    FileStamp st = s.written;
+    if (auto now = DiskFile::stamp(s.target); now && now->inode == s.written.inode) {
+        st = *now;
+        st.hash = s.written.hash;
+        st.hashed = true;
+    }
+    return st;
+}
+
+/// Replaces `target` by swapping the staged file in and checking what came
+/// out; swaps back when it is not what was read.
+Result<DiskFile::Committed> commitByExchange(const DiskFile::Staged& s) {
+    DiskFile::Committed done;
+    auto old = stampWithHash(s.temp);
+    if (!old || !sameBytes(*old, s.expected)) {
+        if (!exchange(s.temp, s.target))
+            return makeError(errors::ChangedOnDisk, s.path,
+                             "the file changed on disk while it was replaced; the other "
+                             "version is kept as " +
+                                 s.temp);
+        ::unlink(s.temp.c_str());
+        return changedOnDisk(s.path);
+    }
+    if (s.backup) {
+        auto bak = keepBackup(s.target, s.temp);
+        if (!bak) {
+            if (exchange(s.temp, s.target))
+                ::unlink(s.temp.c_str());
+            return bak.error();
+        }
+        done.backup = *bak;
+    }
+    ::unlink(s.temp.c_str());
+    return done;
+}
+
+/// Replaces `target` with a plain rename, after checking its bytes: where no
+/// atomic swap exists, a change in the moment between is not seen.
+Result<DiskFile::Committed> commitByRename(const DiskFile::Staged& s) {
+    DiskFile::Committed done;
+    if (s.checkStamp) {
+        auto now = stampWithHash(s.target);
+        if (!now || !sameBytes(*now, s.expected)) {
+            ::unlink(s.temp.c_str());
+            return changedOnDisk(s.path);
+        }
+    }
+    if (s.backup) {
+        auto bak = keepBackup(s.target, s.target);
+        if (!bak) {
+            ::unlink(s.temp.c_str());
+            return bak.error();
+        }
+        done.backup = *bak;
+    }
+    if (::rename(s.temp.c_str(), s.target.c_str()) != 0) {
+        int err = errno;
+        ::unlink(s.temp.c_str());
+        if (!done.backup.empty())
+            ::unlink(done.backup.c_str());
+        return ioError(s.path, err, "cannot replace");
+    }
+    return done;
+}
+
 } // namespace
+
+uint64_t DiskFile::hashOf(std::string_view bytes) {
+    Hasher h;
+    h.add(bytes);
+    return h.value();
+}
 
 Result<DiskFile::Contents> DiskFile::read(const std::string& path, size_t limit) {
     Fd f;
-    f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (f.fd < 0)
-        return ioError(path, errno, "cannot open");
-    struct stat st {};
-    if (::fstat(f.fd, &st) != 0)
-        return ioError(path, errno, "cannot read");
-    if (!S_ISREG(st.st_mode))
-        return makeError(errors::PathAccess, path, "not a regular file");
+    auto st = openRegular(path, f);
+    if (!st)
+        return st.error();
     Contents c;
-    c.stamp = stampOf(st);
-    c.bytes.resize(std::min(static_cast<size_t>(st.st_size), limit));
+    c.stamp = stampOf(*st);
+    c.bytes.resize(std::min(static_cast<size_t>(st->st_size), limit));
     size_t done = 0;
     while (done < c.bytes.size()) {
         ssize_t n = ::read(f.fd, c.bytes.data() + done, c.bytes.size() - done);
@@ -114,6 +459,10 @@ Result<DiskFile::Contents> DiskFile::read(const std::string& path, size_t limit)
         done += static_cast<size_t>(n);
     }
     c.bytes.resize(done);
+    if (limit == SIZE_MAX) {
+        c.stamp.hash = hashOf(c.bytes);
+        c.stamp.hashed = true;
+    }
     return c;
 }
 
@@ -121,89 +470,62 @@ Result<FileStamp> DiskFile::stamp(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return ioError(path, errno, "cannot stat");
+    if (!S_ISREG(st.st_mode))
+        return notRegular(path, st.st_mode);
     return stampOf(st);
 }
 
-namespace {
-
-/// A temporary file written next to the file it is to replace.
-struct Temporary {
-    std::string name;
-    FileStamp stamp;
-};
-
-/// Writes `bytes` to a new temporary file in `path`'s folder with `mode`.
-Result<Temporary> writeTemporary(const std::string& path,
-                                 const std::vector<std::string_view>& bytes, mode_t mode) {
-    std::string dir = ".";
-    std::string base = path;
-    if (size_t slash = path.rfind('/'); slash != std::string::npos) {
-        dir = slash == 0 ? "/" : path.substr(0, slash);
-        base = path.substr(slash + 1);
-    }
-    // Created with its final permissions, so that it needs no chmod unless
-    // the umask took some away.
-    static std::atomic<unsigned> counter{0};
-    Temporary t;
-    Fd f;
-    for (int attempt = 0; f.fd < 0; ++attempt) {
-        t.name = dir + "/." + base + ".trapline-" + std::to_string(::getpid()) + "-" +
-                 std::to_string(counter++);
-        f.fd = ::open(t.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (f.fd < 0 && (errno != EEXIST || attempt > 100))
-            return ioError(path, errno, "cannot create a temporary file in " + dir);
-    }
+std::string DiskFile::folderOfTarget(const std::string& path) {
     struct stat st {};
-    int err = 0;
-    if (!writeAll(f.fd, bytes) || ::fstat(f.fd, &st) != 0 ||
-        ((st.st_mode & 07777) != mode && ::fchmod(f.fd, mode) != 0))
-        err = errno;
-    if (err != 0) {
-        ::unlink(t.name.c_str());
-        return ioError(path, err, "cannot write");
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            std::string target = real;
+            std::free(real);
+            return folderOf(target);
+        }
     }
-    st.st_mode = (st.st_mode & ~mode_t(07777)) | mode;
-    t.stamp = stampOf(st);
-    return t;
+    return folderOf(path);
 }
-
-/// Whether `path` may not be written; errno tells why when access() said so.
-bool readOnly(const std::string& path, uint32_t mode) {
-    errno = 0;
-    // A file without write bits is read-only by intent, even for root.
-    return (mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
-}
-
-} // namespace
 
 Result<DiskFile::Staged> DiskFile::stage(const std::string& path,
                                          const std::vector<std::string_view>& bytes,
                                          const FileStamp* expected, bool backup, bool exclusive) {
-    // What the file was when read tells its permissions; a stat is needed
-    // only without that.
-    uint32_t mode = 0644;
-    bool exists = expected != nullptr;
-    if (expected) {
-        mode = expected->mode;
-    } else {
-        struct stat st {};
-        exists = ::stat(path.c_str(), &st) == 0;
-        if (exists)
-            mode = static_cast<uint32_t>(st.st_mode & 07777);
+    Staged staged;
+    staged.path = path;
+    staged.target = path;
+    struct stat st {};
+    bool exists = ::lstat(path.c_str(), &st) == 0;
+    if (exists && S_ISLNK(st.st_mode)) {
+        // The link stays; the file it points to is what gets replaced.
+        char* real = ::realpath(path.c_str(), nullptr);
+        if (!real)
+            return ioError(path, errno, "cannot follow the symbolic link");
+        staged.target = real;
+        std::free(real);
+        exists = ::stat(staged.target.c_str(), &st) == 0;
     }
     if (exclusive && exists)
         return makeError(errors::PathAccess, path, "the file exists already; not written");
-    if (exists && readOnly(path, mode)) {
-        if (errno == ENOENT)
-            return makeError(errors::ChangedOnDisk, path,
-                             "the file was removed since it was loaded; not written");
+    if (expected && !exists)
+        return makeError(errors::ChangedOnDisk, path,
+                         "the file was removed since it was loaded; not written");
+    if (exists && !S_ISREG(st.st_mode))
+        return notRegular(path, st.st_mode);
+    if (exists && st.st_nlink > 1)
+        return makeError(errors::PathAccess, path,
+                         "the file has " + std::to_string(st.st_nlink) +
+                             " names (hard links), which a replacement would split; not "
+                             "written");
+    const FileStamp now = exists ? stampOf(st) : FileStamp{};
+    const uint32_t mode = expected ? expected->mode : exists ? now.mode : 0644;
+    if (exists && readOnly(staged.target, mode))
         return makeError(errors::PermissionDenied, path, "the file is read-only; not written");
-    }
-    auto tmp = writeTemporary(path, bytes, mode);
+    auto tmp = writeTemporary(staged.target, bytes, mode,
+                              expected ? expected
+                              : exists ? &now
+                                       : nullptr);
     if (!tmp)
         return tmp.error();
-    Staged staged;
-    staged.path = path;
     staged.temp = std::move(tmp->name);
     staged.written = tmp->stamp;
     staged.checkStamp = expected != nullptr;
@@ -216,8 +538,7 @@ Result<DiskFile::Staged> DiskFile::stage(const std::string& path,
 
 void DiskFile::flush(const std::vector<const Staged*>& staged) {
     if (staged.size() == 1) {
-        Fd f;
-        f.fd = ::open(staged.front()->temp.c_str(), O_RDONLY | O_CLOEXEC);
+        Fd f(::open(staged.front()->temp.c_str(), O_RDONLY | O_CLOEXEC));
         if (f.fd >= 0)
             ::fsync(f.fd);
         return;
@@ -225,13 +546,9 @@ void DiskFile::flush(const std::vector<const Staged*>& staged) {
     // One sync per file system is far cheaper than one fsync per file.
     std::vector<uint64_t> synced;
     for (const Staged* s : staged) {
-        bool done = false;
-        for (uint64_t d : synced)
-            done = done || d == s->written.device;
-        if (done)
+        if (std::find(synced.begin(), synced.end(), s->written.device) != synced.end())
             continue;
-        Fd f;
-        f.fd = ::open(s->temp.c_str(), O_RDONLY | O_CLOEXEC);
+        Fd f(::open(s->temp.c_str(), O_RDONLY | O_CLOEXEC));
 #ifdef __linux__
         if (f.fd < 0 || ::syncfs(f.fd) != 0)
             ::sync();
@@ -242,54 +559,124 @@ void DiskFile::flush(const std::vector<const Staged*>& staged) {
     }
 }
 
-Result<FileStamp> DiskFile::commit(const Staged& s) {
-    auto fail = [&](Error e) {
-        ::unlink(s.temp.c_str());
-        return e;
-    };
+Result<DiskFile::Committed> DiskFile::commit(const Staged& s) {
+    StagedRegistry& registry = StagedRegistry::instance();
+    std::shared_lock gate(registry.commitGate);
+    if (registry.stopping)
+        return makeError(errors::PathAccess, s.path, "the run was interrupted; not written");
+    struct Forget {
+        const std::string& name;
+        ~Forget() { StagedRegistry::instance().forget(name); }
+    } forget{s.temp};
+
     if (s.exclusive) {
         // link() never replaces an existing file, so a file that appeared
         // meanwhile is not overwritten.
-        int rc = ::link(s.temp.c_str(), s.path.c_str());
+        int rc = ::link(s.temp.c_str(), s.target.c_str());
         int err = errno;
         ::unlink(s.temp.c_str());
         if (rc != 0)
             return err == EEXIST ? makeError(errors::PathAccess, s.path,
                                              "the file exists already; not written")
                                  : ioError(s.path, err, "cannot create");
-        return stamp(s.path);
+        return Committed{*finalStamp(s), {}};
     }
     if (s.checkStamp) {
-        auto now = stamp(s.path);
-        if (!now)
-            return fail(makeError(errors::ChangedOnDisk, s.path,
-                                  "the file was removed since it was loaded; not written"));
-        if (!(*now == s.expected))
-            return fail(makeError(errors::ChangedOnDisk, s.path,
-                                  "the file changed on disk since it was loaded; not written"));
+        // Cheap first: a file that plainly changed is not swapped at all.
+        auto now = stamp(s.target);
+        if (!now || !(*now == s.expected)) {
+            ::unlink(s.temp.c_str());
+            return now ? changedOnDisk(s.path)
+                       : makeError(errors::ChangedOnDisk, s.path,
+                                   "the file was removed since it was loaded; not written");
+        }
+        if (now->links > 1) {
+            ::unlink(s.temp.c_str());
+            return makeError(errors::PathAccess, s.path,
+                             "the file got a second name (hard link); not written");
+        }
     }
-    if (s.backup) {
-        std::string bak = s.path + ".bak";
-        ::unlink(bak.c_str());
-        if (::link(s.path.c_str(), bak.c_str()) != 0)
-            return fail(ioError(s.path, errno, "cannot keep a backup as " + bak));
-    }
-    if (::rename(s.temp.c_str(), s.path.c_str()) != 0)
-        return fail(ioError(s.path, errno, "cannot replace"));
-    return s.written; // a rename keeps the inode and its times
+    if (registry.replaceHook)
+        registry.replaceHook(s.path);
+    Result<Committed> done = Committed{};
+    if (s.checkStamp && exchange(s.temp, s.target))
+        done = commitByExchange(s);
+    else if (s.checkStamp && errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        done = [&]() -> Result<Committed> {
+            int err = errno;
+            ::unlink(s.temp.c_str());
+            return ioError(s.path, err, "cannot replace");
+        }();
+    else
+        done = commitByRename(s);
+    if (!done)
+        return done;
+    done->stamp = *finalStamp(s);
+    return done;
 }
 
 void DiskFile::discard(const Staged& staged) {
     ::unlink(staged.temp.c_str());
+    StagedRegistry::instance().forget(staged.temp);
 }
 
-Result<FileStamp> DiskFile::replace(const std::string& path, const std::string& bytes,
-                                    const FileStamp* expected, bool backup) {
+void DiskFile::syncFolders(const std::vector<std::string>& folders) {
+    std::vector<std::string> sorted = folders;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    for (const std::string& folder : sorted) {
+        Fd f(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (f.fd >= 0)
+            ::fsync(f.fd);
+    }
+}
+
+Result<DiskFile::Committed> DiskFile::replace(const std::string& path, const std::string& bytes,
+                                              const FileStamp* expected, bool backup) {
     auto staged = stage(path, {bytes}, expected, backup);
     if (!staged)
         return staged.error();
     flush({&*staged});
-    return commit(*staged);
+    auto done = commit(*staged);
+    if (done)
+        syncFolders({folderOf(staged->target)});
+    return done;
+}
+
+void DiskFile::removeStagedFiles() {
+    StagedRegistry& registry = StagedRegistry::instance();
+    registry.stopping = true;
+    // Waits for the commits in progress, and is held until the process ends.
+    registry.commitGate.lock();
+    std::lock_guard lock(registry.mutex);
+    registry.closed = true;
+    for (const std::string& name : registry.names)
+        ::unlink(name.c_str());
+    registry.names.clear();
+}
+
+std::vector<std::string> DiskFile::removeLeftovers(const std::string& folder) {
+    std::vector<std::string> removed;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return removed;
+    const long self = static_cast<long>(::getpid());
+    while (struct dirent* entry = ::readdir(dir)) {
+        long pid = 0;
+        if (!isTemporaryName(entry->d_name, &pid) || pid == self)
+            continue;
+        std::string name = folder + "/" + entry->d_name;
+        struct stat st {};
+        if (::lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(name.c_str()) == 0)
+            removed.push_back(std::move(name));
+    }
+    ::closedir(dir);
+    std::sort(removed.begin(), removed.end());
+    return removed;
+}
+
+void DiskFile::setReplaceHook(std::function<void(const std::string& path)> hook) {
+    StagedRegistry::instance().replaceHook = std::move(hook);
 }
 
 } // namespace trapline

@@ -1,5 +1,6 @@
 #include "project.h"
 
+#include "folderlocks.h"
 #include "vbpfile.h"
 
 #include <cstdio>
@@ -8,11 +9,29 @@ namespace trapline {
 
 std::vector<Error> Project::save(bool backup) {
     std::vector<Error> problems;
+    std::vector<Component*> changed;
+    std::vector<std::string> folders;
+    for (long i = 1; i <= m_components.Count(); ++i) {
+        Component* c = *m_components.Item(i);
+        if (c->needsSave()) {
+            changed.push_back(c);
+            folders.push_back(DiskFile::folderOfTarget(c->path()));
+        }
+    }
+    if (changed.empty())
+        return problems;
+    if (!m_fileName.empty())
+        folders.push_back(DiskFile::folderOfTarget(m_fileName));
+    // Another run of ours writing here is waited for; what it wrote then
+    // shows as a change on disk and is not overwritten.
+    auto locks = FolderLocks::acquire(folders, {});
+    if (!locks)
+        return {locks.error()};
+
     // Every changed file is written next to its original first, all are
     // flushed together, and only then does each replace its original.
     std::vector<std::pair<Component*, DiskFile::Staged>> staged;
-    for (long i = 1; i <= m_components.Count(); ++i) {
-        Component* c = *m_components.Item(i);
+    for (Component* c : changed) {
         auto s = c->stageSave(backup);
         if (!s)
             problems.push_back(s.error());
@@ -30,7 +49,7 @@ std::vector<Error> Project::save(bool backup) {
             problems.push_back(written.error());
             continue;
         }
-        c->saved(*written);
+        c->saved(written->stamp);
         if (added && !m_fileName.empty()) {
             if (auto listed = listInProjectFile(*c, backup); !listed) {
                 problems.push_back(listed.error());
@@ -38,6 +57,7 @@ std::vector<Error> Project::save(bool backup) {
             }
         }
     }
+    DiskFile::syncFolders(folders);
     return problems;
 }
 
@@ -49,7 +69,7 @@ Result<void> Project::listInProjectFile(const Component& c, bool backup) {
     if (!written)
         return written.error();
     m_fileBytes = std::move(bytes);
-    m_fileStamp = *written;
+    m_fileStamp = written->stamp;
     return {};
 }
 

@@ -151,6 +151,9 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
         {"insert --module Nope Ledger.vbp", "no module named 'Nope'"},
         {"insert Broken.vbp", "nothing was written"},
         {"insert --proc= Ledger.vbp", "--proc needs a procedure name"},
+        {"insert --proc Nowhere Ledger.vbp", "no procedure named 'Nowhere'"},
+        {"insert --module modMain --proc Hidden Ledger.vbp",
+         "no procedure named 'Hidden' in module 'modMain'"},
     };
     for (const Case& c : cases) {
         CommandResult r = trapline(project, c.args);
@@ -159,7 +162,9 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
     }
     EXPECT_EQ(TempDir::read(project + "/modMain.bas"), TempDir::read(kExample + "/modMain.bas"));
 
-    CommandResult none = trapline(project, "insert --proc Nowhere Ledger.vbp");
+    dir.write("trapped/a.bas", "Attribute VB_Name = \"A\"\r\nSub A()\r\nOn Error Resume Next\r\n"
+                               "End Sub\r\n");
+    CommandResult none = trapline(dir.file("trapped"), "insert a.bas");
     EXPECT_EQ(none.exitCode, 0);
     EXPECT_NE(none.err.find("no procedure was selected"), std::string::npos) << none.err;
 }
