@@ -4,7 +4,7 @@
 # never grows the committed seeds. Exits non-zero on any crash, sanitizer
 # report, broken invariant or failure of the fuzzer itself.
 #
-#   FUZZ_SECONDS=60 fuzz/run.sh            # both fuzzers
+#   FUZZ_SECONDS=60 fuzz/run.sh            # every fuzzer
 #   fuzz/run.sh module_fuzzer              # just one
 #   FUZZ_JOBS=2 fuzz/run.sh                # build parallelism (default 2)
 set -euo pipefail
@@ -17,7 +17,7 @@ jobs="${FUZZ_JOBS:-2}"
 build="$root/build-fuzz"
 fuzzers=("$@")
 if [ ${#fuzzers[@]} -eq 0 ]; then
-    fuzzers=(vbp_fuzzer module_fuzzer)
+    fuzzers=(vbp_fuzzer module_fuzzer diff_fuzzer)
 fi
 
 # Configure when the tree is new or was configured without the fuzz targets.
@@ -40,6 +40,7 @@ for fuzzer in "${fuzzers[@]}"; do
     case "$fuzzer" in
         vbp_fuzzer) seeds="$root/fuzz/corpus/vbp" ;;
         module_fuzzer) seeds="$root/fuzz/corpus/module" ;;
+        diff_fuzzer) seeds="$root/fuzz/corpus/diff" ;;
         *) echo "run.sh: unknown fuzzer '$fuzzer'" >&2; exit 2 ;;
     esac
     corpus="$scratch/$fuzzer-corpus"
