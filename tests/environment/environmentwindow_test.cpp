@@ -1,5 +1,6 @@
 #include "environmentwindow.h"
 
+#include "../support/runcommand.h"
 #include "../support/scriptedmessagebox.h"
 #include "../support/tempdir.h"
 #include "dropdowncombo.h"
@@ -72,4 +73,29 @@ TEST(EnvironmentWindow, AsksBeforeClosingWithUnsavedChanges) {
     env.boxes.answers = {MsgAnswer::Yes};
     EXPECT_TRUE(env.window.close());
     EXPECT_TRUE(std::filesystem::exists(env.dir.file("p/mdl_Error.bas")));
+}
+
+TEST(EnvironmentCommand, PrintsUsageAndRefusesWhatItCannotRenderInsteadOfWaiting) {
+    TempDir dir;
+    const std::string binary = dir.write("binary.vbp", std::string("\x01\0\xff\0", 4));
+    // `timeout` only keeps a hang from stalling the suite; it is no measure.
+    const std::string run =
+        "QT_QPA_PLATFORM=offscreen timeout 60 '" + std::string(TRAPLINE_ENVIRONMENT_BINARY) + "' ";
+    CommandResult help = runCommand(run + "--help");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind("Usage: trapline-environment", 0), 0u) << help.out;
+    struct Case {
+        std::string args, message;
+    } cases[] = {
+        {"--render '" + dir.file("out") + "'", "--render needs DIR and PROJECT"},
+        {"--render '" + dir.file("out") + "' '" + dir.file("none.vbp") + "'",
+         "none.vbp: no such file or folder"},
+        {"--render '" + dir.file("out") + "' '" + binary + "'", "binary file, not a VB project"},
+        {"--no-such-option", "unexpected arguments"},
+    };
+    for (const Case& c : cases) {
+        CommandResult r = runCommand(run + c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.args << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << "\n" << r.err;
+    }
 }

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-namespace trapline::cli {
+namespace trapline {
 
 /// Message boxes on the command line: the text goes to stderr, prefixed by
 /// the title. Nobody is there to answer, so a question gets the answer that
@@ -25,4 +25,4 @@ private:
     int m_shown = 0;
 };
 
-} // namespace trapline::cli
+} // namespace trapline

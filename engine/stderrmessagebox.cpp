@@ -1,6 +1,6 @@
 #include "stderrmessagebox.h"
 
-namespace trapline::cli {
+namespace trapline {
 
 MsgAnswer StderrMessageBox::show(const std::string& text, const std::string& title, MsgIcon,
                                  MsgButtons buttons) {
@@ -22,4 +22,4 @@ MsgAnswer StderrMessageBox::show(const std::string& text, const std::string& tit
     }
 }
 
-} // namespace trapline::cli
+} // namespace trapline
