@@ -153,6 +153,11 @@ std::string CodeModule::headName() const {
     return {};
 }
 
+long CodeModule::fileLine(long line) const {
+    line = std::clamp(line, 1L, CountOfLines() + 1);
+    return static_cast<long>(m_lines.fileLine(static_cast<size_t>(line - 1)));
+}
+
 std::string_view CodeModule::line(long line) const {
     if (line < 1 || line > CountOfLines())
         return {};

@@ -67,6 +67,13 @@ public:
     /// The module's name as its hidden head gives it (Attribute VB_Name), or "".
     std::string headName() const;
 
+    /// The line of the file as it was read that code line `line` stands on,
+    /// numbered as an editor shows the file (hidden head and member attribute
+    /// lines counted), for messages: lines inserted since do not move it. An
+    /// inserted line gives the next line from the file. Lines outside the
+    /// module are taken as its first line or the line after its last.
+    long fileLine(long line) const;
+
     /// One line's text without bounds checks beyond an empty result.
     std::string_view line(long line) const;
 

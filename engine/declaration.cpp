@@ -148,9 +148,12 @@ Result<long> EndLine(const CodeModule& module, std::string_view endStatement, lo
     for (long l = fromLine; l >= floorLine && l >= 1; --l)
         if (startsWith(vb::trimLeft(module.line(l)), endStatement))
             return l;
+    // Earlier procedures of the module may have received lines already; the
+    // user looks for the place in the file as it is on disk.
     return makeError(errors::NoEndStatement, kSource,
                      "no \"" + std::string(endStatement) + "\" between lines " +
-                         std::to_string(floorLine) + " and " + std::to_string(fromLine));
+                         std::to_string(module.fileLine(floorLine)) + " and " +
+                         std::to_string(module.fileLine(fromLine)) + " of the file");
 }
 
 } // namespace trapline::declaration

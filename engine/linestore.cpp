@@ -22,6 +22,22 @@ std::string_view LineStore::bytes(const Ref& r) const {
     return std::string_view(buffer.data() + r.offset, size_t(r.textLength) + r.tailLength());
 }
 
+size_t LineStore::fileLine(size_t index) const {
+    size_t at = m_original.size();
+    for (size_t i = index, n = count(); i < n; ++i) {
+        if (!ref(i).added()) {
+            at = ref(i).offset;
+            break;
+        }
+    }
+    auto before = m_original.begin() + static_cast<std::ptrdiff_t>(at);
+    size_t line = 1 + static_cast<size_t>(std::count(m_original.begin(), before, '\n'));
+    // Past a last line without a line end is the line after it, not that line.
+    if (at == m_original.size() && !m_original.empty() && m_original.back() != '\n')
+        ++line;
+    return line;
+}
+
 std::string_view LineStore::text(size_t index) const {
     return bytes(ref(index)).substr(0, ref(index).textLength);
 }

@@ -37,6 +37,13 @@ public:
     std::string_view head() const { return std::string_view(m_original).substr(0, m_headLength); }
     const std::string& original() const { return m_original; }
 
+    /// The 1-based line of the file as it was read on which line `index`
+    /// stands, counting the hidden head and hidden attribute lines as an
+    /// editor shows them. An inserted line has none of its own and gives the
+    /// line of the next line that came from the file (or the line after the
+    /// file's last). Costs a pass over the file up to that line.
+    size_t fileLine(size_t index) const;
+
     /// Inserts `lines` before `index` (== count() appends). Each new line gets
     /// `eol`, except that a file without a final line end keeps none.
     void insert(size_t index, const std::vector<std::string_view>& lines, std::string_view eol);

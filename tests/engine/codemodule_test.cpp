@@ -236,3 +236,25 @@ TEST(CodeModule, FindsTextInARangeAndReportsWhere) {
     EXPECT_FALSE(*m.Find("resum", sl, sc, el, ec, true, false, false)); // not a whole word
     EXPECT_FALSE(m.Find("x", sl, sc, el, ec, false, false, true));      // no pattern search
 }
+
+TEST(CodeModule, NumbersFileLinesAsAnEditorDoesWhateverWasInsertedSince) {
+    CodeModule m(kClass);
+    EXPECT_EQ(m.fileLine(1), 7);  // after the six lines of the head
+    EXPECT_EQ(m.fileLine(5), 11); // Property Get
+    EXPECT_EQ(m.fileLine(6), 13); // after its hidden attribute line
+    EXPECT_EQ(m.fileLine(17), 24);
+    EXPECT_EQ(m.fileLine(18), 25); // past the last line
+
+    ASSERT_TRUE(m.InsertLines(6, "a\r\nb"));
+    EXPECT_EQ(m.fileLine(6), 13); // an inserted line stands where the next one read does
+    EXPECT_EQ(m.fileLine(7), 13);
+    EXPECT_EQ(m.fileLine(8), 13);
+    EXPECT_EQ(m.fileLine(19), 24);
+    ASSERT_TRUE(m.InsertLines(m.CountOfLines() + 1, "z"));
+    EXPECT_EQ(m.fileLine(m.CountOfLines()), 25);
+
+    CodeModule open(std::string("Sub A()\r\nEnd Sub"));
+    ASSERT_TRUE(open.InsertLines(3, "' tail"));
+    EXPECT_EQ(open.fileLine(2), 2);
+    EXPECT_EQ(open.fileLine(3), 3);
+}

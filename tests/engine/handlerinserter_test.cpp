@@ -112,7 +112,7 @@ TEST(HandlerInserter, LeavesAProcedureUntouchedWhenEitherPointIsMissing) {
     EXPECT_EQ(f.boxes.shown[0].title, "Error in InsertDefaultCodes");
     EXPECT_EQ(f.boxes.shown[1].title, "Error in InsertUserCodes");
     EXPECT_EQ(f.boxes.shown[1].icon, MsgIcon::Information);
-    EXPECT_EQ(f.boxes.shown[1].text, "1003: no \"End Sub\" between lines 3 and 3\r\n"
+    EXPECT_EQ(f.boxes.shown[1].text, "1003: no \"End Sub\" between lines 3 and 3 of the file\r\n"
                                      "Module: Module1\r\nProcedure: Open");
 }
 

@@ -129,3 +129,30 @@ TEST(InsertionRun, ReportsAFailedProcedureAndGoesOnWithTheNext) {
     EXPECT_EQ(treated(s), std::vector<std::string>{"M.Next"});
     EXPECT_EQ(boxes.shown.size(), 1u); // no question, one failure
 }
+
+TEST(InsertionRun, NamesLinesOfTheFileAsReadWhenEarlierProceduresAlreadyGotHandlers) {
+    const std::string module = crlf({
+        "VERSION 1.0 CLASS",                   // 1
+        "BEGIN",                               // 2
+        "  MultiUse = -1  'True",              // 3
+        "END",                                 // 4
+        "Attribute VB_Name = \"M\"",           // 5
+        "Option Explicit",                     // 6
+        "Public Property Get Value() As Long", // 7
+        "Attribute Value.VB_UserMemId = 0",    // 8
+        "    Value = 1",                       // 9
+        "End Property",                        // 10
+        "Sub Open()",                          // 11
+        "    x = 1",                           // 12: the trap would go here
+        "    y = 2",                           // 13: no End Sub follows
+    });
+    VBE vbe(projectOf({{"M", module}}));
+    ScriptedMessageBox boxes;
+    RecordingReporter reporter;
+    InsertionOptions o = options();
+    o.confirm = false;
+    RunSummary s = InsertionRun(vbe, boxes, reporter).run(o);
+    EXPECT_EQ(treated(s), std::vector<std::string>{"M.Value (Get)"});
+    ASSERT_EQ(s.failed.size(), 1u);
+    EXPECT_EQ(s.failed[0].failure, "no \"End Sub\" between lines 12 and 13 of the file");
+}
