@@ -111,6 +111,30 @@ Error lineError(long line) {
 
 } // namespace
 
+Result<void> CodeModule::usable(std::string_view fileBytes) {
+    auto refuse = [](std::string why) {
+        return makeError(errors::BadFileFormat, "CodeModule", std::move(why));
+    };
+    if (fileBytes.find('\0') != std::string_view::npos)
+        return refuse("binary file, not a VB module");
+    if (fileBytes.size() > LineStore::kMaxBytes)
+        return refuse("the file is too large for a VB module");
+    // Lines are split at LF only. A CR on its own would leave lines joined
+    // that VB and editors show apart, and a trap could land inside a statement.
+    for (size_t cr = fileBytes.find('\r'); cr != std::string_view::npos;
+         cr = fileBytes.find('\r', cr + 1)) {
+        if (cr + 1 < fileBytes.size() && fileBytes[cr + 1] == '\n')
+            continue;
+        const char* fix = "; convert the line ends to CR LF and try again";
+        if (fileBytes.find('\n') == std::string_view::npos)
+            return refuse(std::string("uses CR line ends only (old Mac style)") + fix);
+        long line = 1 + static_cast<long>(std::count(
+                            fileBytes.begin(), fileBytes.begin() + static_cast<long>(cr), '\n'));
+        return refuse("line " + std::to_string(line) + " ends in a CR without LF" + fix);
+    }
+    return {};
+}
+
 CodeModule::CodeModule(std::string fileBytes) {
     size_t firstNl = fileBytes.find('\n');
     if (firstNl != std::string::npos && (firstNl == 0 || fileBytes[firstNl - 1] != '\r'))

@@ -28,6 +28,12 @@ public:
     /// Splits a module file into its hidden head and its code lines.
     explicit CodeModule(std::string fileBytes);
 
+    /// Whether a module file's bytes can be taken as a code module; error 321
+    /// says why not: binary, too large, or a line ended by CR without LF (old
+    /// Mac files), whose lines this model would not see apart. Check before
+    /// constructing from bytes read from disk.
+    static Result<void> usable(std::string_view fileBytes);
+
     CodeModule(const CodeModule&) = delete;
     CodeModule& operator=(const CodeModule&) = delete;
     CodeModule(CodeModule&&) = default;

@@ -276,12 +276,8 @@ void ProjectLoader::loadModule(const std::string& path, ComponentType type, cons
     }
     if (!m_loaded.insert({contents->stamp.device, contents->stamp.inode}).second)
         return;
-    if (contents->bytes.find('\0') != std::string::npos) {
-        where("binary file, not a VB module");
-        return;
-    }
-    if (contents->bytes.size() > LineStore::kMaxBytes) {
-        where("the file is too large for a VB module");
+    if (auto usable = CodeModule::usable(contents->bytes); !usable) {
+        where(usable.error().description);
         return;
     }
     project.VBComponents().append(std::make_unique<Component>(

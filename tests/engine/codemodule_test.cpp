@@ -258,3 +258,22 @@ TEST(CodeModule, NumbersFileLinesAsAnEditorDoesWhateverWasInsertedSince) {
     EXPECT_EQ(open.fileLine(2), 2);
     EXPECT_EQ(open.fileLine(3), 3);
 }
+
+TEST(CodeModule, RefusesFilesWhoseLinesEndInACarriageReturnAlone) {
+    EXPECT_TRUE(CodeModule::usable("Sub A()\r\nEnd Sub\r\n"));
+    EXPECT_TRUE(CodeModule::usable("Sub A()\nEnd Sub"));
+    EXPECT_TRUE(CodeModule::usable(""));
+
+    auto mac = CodeModule::usable("Attribute VB_Name = \"M\"\rSub A()\rEnd Sub\r");
+    ASSERT_FALSE(mac);
+    EXPECT_EQ(mac.error().number, trapline::errors::BadFileFormat);
+    EXPECT_EQ(mac.error().description, "uses CR line ends only (old Mac style); convert the line "
+                                       "ends to CR LF and try again");
+    auto stray = CodeModule::usable("Sub A(x, _\r\n  y)\r\r\nEnd Sub\r\n");
+    ASSERT_FALSE(stray);
+    EXPECT_EQ(stray.error().description,
+              "line 2 ends in a CR without LF; convert the line ends to CR LF and try again");
+    EXPECT_FALSE(CodeModule::usable("End Sub\r"));
+    EXPECT_EQ(CodeModule::usable(std::string("VERSION 5.00\r\n\0", 15)).error().description,
+              "binary file, not a VB module");
+}

@@ -26,6 +26,13 @@ std::string module(const char* name) {
     return "Attribute VB_Name = \"" + std::string(name) + "\"\r\nSub Init()\r\nEnd Sub\r\n";
 }
 
+std::vector<std::string> diagnosticTexts(const ProjectLoader& loader) {
+    std::vector<std::string> out;
+    for (const Diagnostic& d : loader.diagnostics())
+        out.push_back(d.text());
+    return out;
+}
+
 } // namespace
 
 TEST(ProjectLoader, LoadsTheExampleAndWritesEveryFileBackUnchanged) {
@@ -139,4 +146,26 @@ TEST(ProjectLoader, FailsOnlyWhenNothingCouldBeLoaded) {
     EXPECT_FALSE(loader.load({"/no/such/project.vbp"}));
     ASSERT_EQ(loader.diagnostics().size(), 1u);
     EXPECT_EQ(loader.diagnostics()[0].text(), "/no/such/project.vbp: no such file or folder");
+}
+
+TEST(ProjectLoader, RefusesAModuleWithCrLineEndsOnlyAndLoadsTheRest) {
+    TempDir dir;
+    dir.write("Good.bas", module("Good"));
+    dir.write("Mac.bas", "Attribute VB_Name = \"Mac\"\rSub Init()\rEnd Sub\r");
+    dir.write("P.vbp", "Type=Exe\r\nModule=Mac; Mac.bas\r\nModule=Good; Good.bas\r\n");
+    const std::string why = "uses CR line ends only (old Mac style); convert the line ends to CR "
+                            "LF and try again";
+
+    ProjectLoader listed;
+    auto project = listed.load({dir.file("P.vbp")});
+    ASSERT_TRUE(project);
+    EXPECT_EQ(componentNames(**project), std::vector<std::string>{"Good"});
+    EXPECT_EQ(diagnosticTexts(listed), std::vector<std::string>{dir.file("P.vbp") + ":2: " +
+                                                                dir.file("Mac.bas") + ": " + why});
+
+    ProjectLoader named;
+    project = named.load({dir.file("Mac.bas"), dir.file("Good.bas")});
+    ASSERT_TRUE(project);
+    EXPECT_EQ(componentNames(**project), std::vector<std::string>{"Good"});
+    EXPECT_EQ(diagnosticTexts(named), std::vector<std::string>{dir.file("Mac.bas") + ": " + why});
 }
