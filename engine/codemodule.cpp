@@ -34,7 +34,8 @@ bool isWord(std::string_view s, std::string_view word) {
 /// lines, the BEGIN…END block (nested Begin/BeginProperty blocks included) and
 /// the module's Attribute lines.
 size_t headLength(const std::string& bytes) {
-    size_t pos = 0;
+    // A byte-order mark is no part of the first line's text, but it is kept.
+    size_t pos = std::string_view(bytes).starts_with(LineStore::kBom) ? LineStore::kBom.size() : 0;
     int depth = 0;
     while (pos < bytes.size()) {
         Physical p = physicalAt(bytes, pos);
@@ -166,6 +167,8 @@ CodeModule::CodeModule(std::string fileBytes) {
 
 std::string CodeModule::headName() const {
     std::string_view head = m_lines.head();
+    if (head.starts_with(LineStore::kBom))
+        head.remove_prefix(LineStore::kBom.size());
     while (!head.empty()) {
         size_t nl = head.find('\n');
         if (auto name = vb::moduleAttribute(head.substr(0, nl), "VB_Name"))

@@ -25,7 +25,8 @@ class Component;
 class CodeModule {
 public:
     CodeModule() = default;
-    /// Splits a module file into its hidden head and its code lines.
+    /// Splits a module file into its hidden head and its code lines. A UTF-8
+    /// byte-order mark before the head is kept with it.
     explicit CodeModule(std::string fileBytes);
 
     /// Whether a module file's bytes can be taken as a code module; error 321

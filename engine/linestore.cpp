@@ -94,7 +94,8 @@ void LineStore::insert(size_t index, const std::vector<std::string_view>& lines,
                 last.tail |= Ref::kExtraEol;
                 lastWithoutEol = true;
             }
-        } else if (m_headLength > 0 && m_original[m_headLength - 1] != '\n' && !m_headExtraEol) {
+        } else if (m_headLength > 0 && m_original[m_headLength - 1] != '\n' && !m_headExtraEol &&
+                   !headIsBomOnly()) {
             m_headExtraEol = true;
             lastWithoutEol = true;
         }
@@ -102,6 +103,11 @@ void LineStore::insert(size_t index, const std::vector<std::string_view>& lines,
     moveGap(index, lines.size());
     for (size_t i = 0; i < lines.size(); ++i) {
         Ref r;
+        // A byte-order mark alone before the code belongs to the first line.
+        // It is written from the head, but a copy right before the new first
+        // line lets a change be shown with that line as it appears in the file.
+        if (index == 0 && i == 0 && headIsBomOnly())
+            m_added.append(kBom);
         r.offset = static_cast<uint32_t>(m_added.size());
         r.textLength = static_cast<uint32_t>(lines[i].size());
         m_added.append(lines[i]);
@@ -146,12 +152,55 @@ std::vector<LineStore::Edit> LineStore::edits() const {
             }
         }
     };
-    piece(head(), false, m_headExtraEol);
+    const bool bomLine = headIsBomOnly() && count() > 0;
+    if (!bomLine)
+        piece(head(), false, m_headExtraEol);
     for (size_t i = 0, n = count(); i < n; ++i) {
         const Ref& r = ref(i);
         piece(bytes(r), r.added(), r.extraEol());
     }
+    if (bomLine)
+        attachBom(out);
     return out;
+}
+
+std::string_view LineStore::withBom(std::string_view line) const {
+    const auto at = reinterpret_cast<uintptr_t>(line.data());
+    for (const std::string* buffer : {&m_original, &m_added}) {
+        const auto begin = reinterpret_cast<uintptr_t>(buffer->data());
+        if (at < begin + kBom.size() || at > begin + buffer->size())
+            continue;
+        if (std::string_view(line.data() - kBom.size(), kBom.size()) == kBom)
+            return std::string_view(line.data() - kBom.size(), line.size() + kBom.size());
+    }
+    return line;
+}
+
+void LineStore::attachBom(std::vector<Edit>& out) const {
+    // The first line of the old file and that of the new one each begin with
+    // the mark; when they are different lines, the old one shows as replaced.
+    auto firstOf = [&](char notOp) {
+        size_t i = 0;
+        while (i < out.size() && out[i].op == notOp)
+            ++i;
+        return i;
+    };
+    size_t oldFirst = firstOf('+');
+    if (oldFirst == out.size()) {
+        // The file held the mark and nothing else: that was its one line.
+        out.insert(out.begin(), Edit{'-', head()});
+        oldFirst = 0;
+    } else {
+        if (out[oldFirst].op == ' ' && firstOf('-') < oldFirst) {
+            out.insert(out.begin() + static_cast<std::ptrdiff_t>(oldFirst) + 1,
+                       Edit{'+', out[oldFirst].text});
+            out[oldFirst].op = '-';
+        }
+        out[oldFirst].text = withBom(out[oldFirst].text);
+    }
+    const size_t newFirst = firstOf('-');
+    if (newFirst < out.size() && newFirst != oldFirst)
+        out[newFirst].text = withBom(out[newFirst].text);
 }
 
 std::vector<std::string_view> LineStore::pieces(std::string_view eol) const {

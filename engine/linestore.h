@@ -29,6 +29,8 @@ public:
 
     /// The largest file a store can hold: offsets and lengths are 32-bit.
     static constexpr size_t kMaxBytes = (size_t(1) << 30) - 1;
+    /// The UTF-8 byte-order mark some editors put before a file's first line.
+    static constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
     size_t count() const { return m_refs.size() - gapLength(); }
     std::string_view text(size_t index) const;
@@ -95,6 +97,9 @@ private:
     std::string_view bytes(const Ref& r) const;
     void moveGap(size_t index, size_t needed);
     bool endsWithLineEnd(const Ref& r) const;
+    bool headIsBomOnly() const { return head() == kBom; }
+    std::string_view withBom(std::string_view line) const;
+    void attachBom(std::vector<Edit>& edits) const;
 
     std::string m_original;
     std::string m_added;

@@ -259,6 +259,59 @@ TEST(CodeModule, NumbersFileLinesAsAnEditorDoesWhateverWasInsertedSince) {
     EXPECT_EQ(open.fileLine(3), 3);
 }
 
+TEST(CodeModule, ReadsTheHeadPastAByteOrderMarkAndWritesTheMarkBack) {
+    const std::string bom = "\xEF\xBB\xBF";
+    CodeModule withHead(bom + kClass);
+    EXPECT_EQ(withHead.headName(), "CThing");
+    EXPECT_EQ(*withHead.Lines(1, 1), "Option Explicit");
+    EXPECT_EQ(withHead.CountOfLines(), 17);
+    EXPECT_EQ(withHead.fileLine(1), 7);
+    EXPECT_EQ(withHead.serialize(), bom + kClass);
+
+    // Without a head the mark is still no part of the first line.
+    const std::string bare = bom + "Sub A()\r\nEnd Sub\r\n";
+    CodeModule code(bare);
+    EXPECT_EQ(*code.Lines(1, 1), "Sub A()");
+    EXPECT_EQ(bodyLine(code, "A", 0), 1);
+    EXPECT_EQ(code.serialize(), bare);
+    for (const std::string& bytes : {bom, bom + "Sub A()", bom + "Attribute VB_Name = \"M\""})
+        EXPECT_EQ(CodeModule(bytes).serialize(), bytes);
+}
+
+TEST(CodeModule, KeepsTheByteOrderMarkFirstAndShowsItOnTheFirstLinesOfAChange) {
+    using Edits = std::vector<std::pair<char, std::string>>;
+    auto edits = [](const CodeModule& m) {
+        Edits out;
+        for (const auto& e : m.edits())
+            out.emplace_back(e.op, std::string(e.text));
+        return out;
+    };
+    const std::string bom = "\xEF\xBB\xBF";
+    CodeModule bare(bom + "Sub A()\r\nEnd Sub\r\n");
+    EXPECT_EQ(edits(bare), (Edits{{' ', bom + "Sub A()\r\n"}, {' ', "End Sub\r\n"}}));
+    ASSERT_TRUE(bare.InsertLines(2, "x = 1"));
+    EXPECT_EQ(edits(bare),
+              (Edits{{' ', bom + "Sub A()\r\n"}, {'+', "x = 1\r\n"}, {' ', "End Sub\r\n"}}));
+    ASSERT_TRUE(bare.InsertLines(1, "' top"));
+    EXPECT_EQ(bare.serialize(), bom + "' top\r\nSub A()\r\nx = 1\r\nEnd Sub\r\n");
+    EXPECT_EQ(edits(bare), (Edits{{'+', bom + "' top\r\n"},
+                                  {'-', bom + "Sub A()\r\n"},
+                                  {'+', "Sub A()\r\n"},
+                                  {'+', "x = 1\r\n"},
+                                  {' ', "End Sub\r\n"}}));
+
+    CodeModule onlyMark(bom);
+    ASSERT_TRUE(onlyMark.AddFromString("Sub A()"));
+    EXPECT_EQ(onlyMark.serialize(), bom + "Sub A()\r\n");
+    EXPECT_EQ(edits(onlyMark), (Edits{{'-', bom}, {'+', bom + "Sub A()\r\n"}}));
+
+    CodeModule openLine(bom + "Sub A()");
+    ASSERT_TRUE(openLine.InsertLines(2, "End Sub"));
+    EXPECT_EQ(openLine.serialize(), bom + "Sub A()\r\nEnd Sub");
+    EXPECT_EQ(edits(openLine),
+              (Edits{{'-', bom + "Sub A()"}, {'+', bom + "Sub A()"}, {'+', "End Sub"}}));
+}
+
 TEST(CodeModule, RefusesFilesWhoseLinesEndInACarriageReturnAlone) {
     EXPECT_TRUE(CodeModule::usable("Sub A()\r\nEnd Sub\r\n"));
     EXPECT_TRUE(CodeModule::usable("Sub A()\nEnd Sub"));
