@@ -78,12 +78,22 @@ std::optional<ComponentType> ProjectLoader::typeForExtension(const std::string& 
     return std::nullopt;
 }
 
-std::string ProjectLoader::resolve(const std::string& folder, const std::string& windowsPath) {
+Result<std::string> ProjectLoader::resolve(const std::string& folder,
+                                           const std::string& windowsPath) {
+    auto notFound = [] {
+        return makeError(errors::FileNotFound, "ProjectLoader", "file not found");
+    };
+    // A folder that may not be searched hides what is in it; saying "not
+    // found" would send the user looking for a file that is there.
+    auto denied = [](const std::string& in) {
+        return makeError(errors::PermissionDenied, "ProjectLoader",
+                         "permission denied: the folder " + in + " cannot be searched");
+    };
     std::string path = windowsPath;
     std::replace(path.begin(), path.end(), '\\', '/');
     // A drive letter or UNC path names another machine's disk.
     if ((path.size() >= 2 && path[1] == ':') || path.rfind("//", 0) == 0)
-        return {};
+        return notFound();
     std::string current = path.rfind('/', 0) == 0 ? std::string("/") : folder;
     size_t pos = 0;
     std::error_code ec;
@@ -103,16 +113,20 @@ std::string ProjectLoader::resolve(const std::string& folder, const std::string&
             current = exact;
             continue;
         }
+        if (ec == std::errc::permission_denied)
+            return denied(current);
         std::string wanted = lowerAscii(segment);
         std::string found;
-        for (fs::directory_iterator it(current.empty() ? "." : current, ec), end; !ec && it != end;
-             it.increment(ec)) {
+        fs::directory_iterator it(current.empty() ? "." : current, ec);
+        if (ec == std::errc::permission_denied)
+            return denied(current);
+        for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
             std::string name = it->path().filename().string();
             if (lowerAscii(name) == wanted && (found.empty() || name < found))
                 found = name;
         }
         if (found.empty())
-            return {};
+            return notFound();
         current = joinPath(current, found);
     }
     return current;
@@ -125,7 +139,10 @@ Result<std::unique_ptr<Project>> ProjectLoader::load(const std::vector<std::stri
         std::error_code ec;
         fs::file_status st = fs::status(path, ec);
         if (!fs::exists(st)) {
-            report(path, 0, "no such file or folder");
+            report(path, 0,
+                   ec == std::errc::permission_denied
+                       ? "permission denied: a folder on the way cannot be searched"
+                       : "no such file or folder");
             continue;
         }
         anyInput = true;
@@ -183,12 +200,12 @@ void ProjectLoader::loadVbg(const std::string& path, Project& project) {
         report(path, 0, "the project group names no project");
         return;
     }
-    std::string vbp = resolve(folderOf(path), startup);
-    if (vbp.empty()) {
-        report(path, startupLine, startup + ": file not found");
+    auto vbp = resolve(folderOf(path), startup);
+    if (!vbp) {
+        report(path, startupLine, startup + ": " + vbp.error().description);
         return;
     }
-    loadVbp(vbp, project);
+    loadVbp(*vbp, project);
 }
 
 void ProjectLoader::loadVbp(const std::string& path, Project& project) {
@@ -213,14 +230,14 @@ void ProjectLoader::loadVbp(const std::string& path, Project& project) {
         report(path, problem.line, problem.message);
     for (const VbpFile::Entry& entry : vbp.entries()) {
         std::string file = m_codepage.toUtf8(entry.path);
-        std::string resolved = resolve(folder, file);
-        if (resolved.empty())
+        auto resolved = resolve(folder, file);
+        if (!resolved && resolved.error().number == errors::FileNotFound && file != entry.path)
             resolved = resolve(folder, entry.path);
-        if (resolved.empty()) {
-            report(path, entry.line, file + ": file not found");
+        if (!resolved) {
+            report(path, entry.line, file + ": " + resolved.error().description);
             continue;
         }
-        loadModule(resolved, entry.type, entry.name, project, path, entry.line);
+        loadModule(*resolved, entry.type, entry.name, project, path, entry.line);
     }
 }
 

@@ -40,8 +40,10 @@ public:
     void setDeferContents(bool defer) { m_defer = defer; }
 
     /// Finds a path written Windows-style (backslashes, any letter case,
-    /// relative to `folder`) on this file system. Empty when it does not exist.
-    static std::string resolve(const std::string& folder, const std::string& windowsPath);
+    /// relative to `folder`) on this file system. Fails with 53 ("file not
+    /// found") when it is not there, with 70 ("permission denied", naming the
+    /// folder) when a folder on the way may not be searched.
+    static Result<std::string> resolve(const std::string& folder, const std::string& windowsPath);
 
     /// The component type a module file's extension stands for, if any.
     static std::optional<ComponentType> typeForExtension(const std::string& path);

@@ -7,7 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace trapline;
 
@@ -31,6 +36,22 @@ std::vector<std::string> diagnosticTexts(const ProjectLoader& loader) {
     for (const Diagnostic& d : loader.diagnostics())
         out.push_back(d.text());
     return out;
+}
+
+/// Permissions do not stop root: a process that runs as root hands `dir` to
+/// the unprivileged user "nobody" and becomes that user, so that they do.
+void actAsAnOrdinaryUser(const TempDir& dir) {
+    if (::geteuid() != 0)
+        return;
+    constexpr uid_t kNobody = 65534;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path()))
+        if (::chown(entry.path().c_str(), kNobody, kNobody) != 0)
+            std::_Exit(2);
+    if (::chown(dir.path().c_str(), kNobody, kNobody) != 0 || ::setgroups(0, nullptr) != 0 ||
+        ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
+        std::fprintf(stderr, "cannot become an ordinary user\n");
+        std::_Exit(2);
+    }
 }
 
 } // namespace
@@ -168,4 +189,31 @@ TEST(ProjectLoader, RefusesAModuleWithCrLineEndsOnlyAndLoadsTheRest) {
     ASSERT_TRUE(project);
     EXPECT_EQ(componentNames(**project), std::vector<std::string>{"Good"});
     EXPECT_EQ(diagnosticTexts(named), std::vector<std::string>{dir.file("Mac.bas") + ": " + why});
+}
+
+TEST(ProjectLoader, SaysPermissionDeniedForAModuleInAFolderThatMayNotBeSearched) {
+    TempDir dir;
+    dir.write("Good.bas", module("Good"));
+    dir.write("Locked/Deeper/Hidden.bas", module("Hidden"));
+    dir.write("P.vbp", "Module=Hidden; locked\\Deeper\\Hidden.bas\r\nModule=Good; Good.bas\r\n");
+    const std::vector<std::string> expected = {
+        dir.file("P.vbp") + ":1: locked\\Deeper\\Hidden.bas: permission denied: the folder " +
+            dir.file("Locked") + " cannot be searched",
+        dir.file("Locked/Deeper/Hidden.bas") +
+            ": permission denied: a folder on the way cannot be searched",
+    };
+    // In a child process, which may give up root for good.
+    EXPECT_EXIT(
+        {
+            actAsAnOrdinaryUser(dir);
+            ::chmod(dir.file("Locked").c_str(), 0600);
+            ProjectLoader loader;
+            auto project = loader.load({dir.file("P.vbp"), dir.file("Locked/Deeper/Hidden.bas")});
+            for (const std::string& text : diagnosticTexts(loader))
+                std::fprintf(stderr, "%s\n", text.c_str());
+            bool rest = project && componentNames(**project) == std::vector<std::string>{"Good"};
+            std::_Exit(rest && diagnosticTexts(loader) == expected ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+    std::filesystem::permissions(dir.file("Locked"), std::filesystem::perms::owner_all);
 }
