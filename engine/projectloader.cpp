@@ -205,6 +205,20 @@ void ProjectLoader::loadVbg(const std::string& path, Project& project) {
         report(path, startupLine, startup + ": " + vbp.error().description);
         return;
     }
+    // A group holds projects, never groups: anything but a .vbp would be read
+    // as a project it is not, and a group naming itself would never end.
+    std::error_code ec;
+    if (fs::equivalent(path, *vbp, ec)) {
+        report(path, startupLine, startup + ": the project group names itself as its project");
+        return;
+    }
+    std::string ext = lowerAscii(fs::path(*vbp).extension().string());
+    if (ext != ".vbp") {
+        report(path, startupLine,
+               startup + (ext == ".vbg" ? ": a project group, not a project (.vbp)"
+                                        : ": not a VB project (.vbp)"));
+        return;
+    }
     loadVbp(*vbp, project);
 }
 
@@ -216,6 +230,10 @@ void ProjectLoader::loadVbp(const std::string& path, Project& project) {
     }
     if (contents->bytes.find('\0') != std::string::npos) {
         report(path, 0, "binary file, not a VB project");
+        return;
+    }
+    if (vb::equalsNoCase(std::string_view(contents->bytes).substr(0, 7), "VBGROUP")) {
+        report(path, 0, "a project group, not a project");
         return;
     }
     if (project.fileName().empty()) {

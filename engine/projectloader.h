@@ -23,9 +23,10 @@ struct Diagnostic {
 /// Builds one project from what the user names: a .vbp, a .vbg (its startup
 /// project), a folder (every module file below it) or single module files.
 ///
-/// A file that cannot be used (missing, unreadable, binary, a .vbp line naming
-/// a missing file) becomes a diagnostic naming the file and line; the rest of
-/// the project still loads.
+/// A file that cannot be used (missing, unreadable, binary, with lines ended
+/// by CR alone, a .vbp line naming a missing file, a group whose startup
+/// project is no .vbp) becomes a diagnostic naming the file and line; the rest
+/// of the project still loads.
 class ProjectLoader {
 public:
     explicit ProjectLoader(Codepage codepage = Codepage()) : m_codepage(std::move(codepage)) {}

@@ -217,3 +217,34 @@ TEST(ProjectLoader, SaysPermissionDeniedForAModuleInAFolderThatMayNotBeSearched)
         testing::ExitedWithCode(0), "");
     std::filesystem::permissions(dir.file("Locked"), std::filesystem::perms::owner_all);
 }
+
+TEST(ProjectLoader, RefusesAGroupWhoseStartupProjectIsNoProject) {
+    TempDir dir;
+    dir.write("A/A.bas", module("A"));
+    dir.write("A/A.vbp", "Module=A; A.bas\r\n");
+    dir.write("Self.vbg", "VBGROUP 5.0\r\nStartupProject=self.VBG\r\nProject=A\\A.vbp\r\n");
+    dir.write("One.vbg", "VBGROUP 5.0\r\nProject=A\\A.vbp\r\nStartupProject=Two.vbg\r\n");
+    dir.write("Two.vbg", "VBGROUP 5.0\r\nStartupProject=One.vbg\r\n");
+    dir.write("Odd.vbg", "VBGROUP 5.0\r\nProject=A\\A.bas\r\n");
+    dir.write("Posing.vbg", "VBGROUP 5.0\r\nStartupProject=Group.vbp\r\n");
+    dir.write("Group.vbp", "VBGROUP 5.0\r\nStartupProject=A\\A.vbp\r\n");
+    const std::pair<const char*, std::string> cases[] = {
+        {"Self.vbg", ":2: self.VBG: the project group names itself as its project"},
+        {"One.vbg", ":3: Two.vbg: a project group, not a project (.vbp)"},
+        {"Odd.vbg", ":2: A\\A.bas: not a VB project (.vbp)"},
+    };
+    for (const auto& [group, message] : cases) {
+        ProjectLoader loader;
+        auto project = loader.load({dir.file(group)});
+        ASSERT_TRUE(project) << group;
+        EXPECT_EQ((*project)->VBComponents().Count(), 0) << group;
+        EXPECT_EQ((*project)->fileName(), "") << group;
+        EXPECT_EQ(diagnosticTexts(loader), std::vector<std::string>{dir.file(group) + message});
+    }
+    ProjectLoader loader;
+    auto project = loader.load({dir.file("Posing.vbg")});
+    ASSERT_TRUE(project);
+    EXPECT_EQ((*project)->fileName(), "");
+    EXPECT_EQ(diagnosticTexts(loader),
+              std::vector<std::string>{dir.file("Group.vbp") + ": a project group, not a project"});
+}
