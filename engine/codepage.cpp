@@ -84,6 +84,13 @@ bool Codepage::isValidUtf8(std::string_view s) {
         size_t len = utf8Length(lead);
         if ((len == 1 && lead >= 0x80) || i + len > s.size())
             return false;
+        // Overlong forms, surrogates and code points past U+10FFFF are not
+        // UTF-8: Windows-1251 text such as "\xC1\xB8" would pass for it.
+        const auto second = len > 1 ? static_cast<unsigned char>(s[i + 1]) : 0;
+        if (lead == 0xC0 || lead == 0xC1 || lead > 0xF4 || (lead == 0xE0 && second < 0xA0) ||
+            (lead == 0xED && second >= 0xA0) || (lead == 0xF0 && second < 0x90) ||
+            (lead == 0xF4 && second >= 0x90))
+            return false;
         for (size_t k = 1; k < len; ++k)
             if ((static_cast<unsigned char>(s[i + k]) >> 6) != 0x2)
                 return false;

@@ -26,10 +26,8 @@ Result<void> Component::load() {
     if (!(contents->stamp == m_stamp))
         return makeError(errors::ChangedOnDisk, m_path,
                          "the file changed on disk while it was in use");
-    if (contents->bytes.find('\0') != std::string::npos)
-        return makeError(errors::BadFileFormat, m_path, "binary file, not a VB module");
-    if (contents->bytes.size() > LineStore::kMaxBytes)
-        return makeError(errors::BadFileFormat, m_path, "the file is too large for a VB module");
+    if (auto usable = trapline::CodeModule::usable(contents->bytes); !usable)
+        return makeError(usable.error().number, m_path, usable.error().description);
     m_code = trapline::CodeModule(std::move(contents->bytes));
     m_code.setParent(this);
     m_loaded = true;

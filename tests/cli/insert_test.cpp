@@ -1,9 +1,19 @@
 #include "../support/runcommand.h"
 
+#include "codepage.h"
+#include "diskfile.h"
+#include "insertcommand.h"
+#include "signalcleanup.h"
+
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -20,7 +30,7 @@ std::string copyExample(const TempDir& dir, const std::string& name) {
     return dir.file(name);
 }
 
-CommandResult trapline(const std::string& folder, const std::string& args) {
+CommandResult traplineIn(const std::string& folder, const std::string& args) {
     return runCommand("cd '" + folder + "' && '" + kTrapline + "' " + args);
 }
 
@@ -51,7 +61,7 @@ TEST(InsertCommand, DryRunPrintsADiffThatPatchTurnsIntoARealRun) {
     TempDir dir;
     std::string previewed = copyExample(dir, "previewed");
     std::string real = copyExample(dir, "real");
-    CommandResult diff = trapline(previewed, "insert --dry-run Ledger.vbp");
+    CommandResult diff = traplineIn(previewed, "insert --dry-run Ledger.vbp");
     EXPECT_EQ(diff.exitCode, 1); // the one-line procedure
     for (const char* file : kFiles)
         EXPECT_TRUE(TempDir::read(previewed + "/" + file) == TempDir::read(kExample + "/" + file))
@@ -60,7 +70,7 @@ TEST(InsertCommand, DryRunPrintsADiffThatPatchTurnsIntoARealRun) {
     ASSERT_EQ(runCommand("cd '" + previewed + "' && patch -p0 -s -i '" + patchFile + "'").exitCode,
               0);
 
-    CommandResult run = trapline(real, "insert Ledger.vbp");
+    CommandResult run = traplineIn(real, "insert Ledger.vbp");
     EXPECT_EQ(run.exitCode, 1);
     for (const char* file : kFiles)
         EXPECT_TRUE(TempDir::read(previewed + "/" + file) == TempDir::read(real + "/" + file))
@@ -70,7 +80,7 @@ TEST(InsertCommand, DryRunPrintsADiffThatPatchTurnsIntoARealRun) {
 TEST(InsertCommand, LiveRunOnlyAddsTheHandlerLines) {
     TempDir dir;
     std::string project = copyExample(dir, "p");
-    CommandResult r = trapline(project, "insert --live --include-trapped Ledger.vbp");
+    CommandResult r = traplineIn(project, "insert --live --include-trapped Ledger.vbp");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Procedure: Nop"), std::string::npos) << r.err;
     size_t added = 0;
@@ -96,7 +106,8 @@ TEST(InsertCommand, LiveRunOnlyAddsTheHandlerLines) {
 TEST(InsertCommand, ReportsWhatItDidAsJson) {
     TempDir dir;
     std::string project = copyExample(dir, "p");
-    CommandResult r = trapline(project, "insert --json --module CInvoice --properties Ledger.vbp");
+    CommandResult r =
+        traplineIn(project, "insert --json --module CInvoice --properties Ledger.vbp");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.rfind("{\n  \"treated\": [\n    {\"ModuleName\": \"CInvoice\", \"ProcName\": "
                           "\"Customer (Get)\", \"File\": \"CInvoice.cls\"}",
@@ -113,7 +124,8 @@ TEST(InsertCommand, UsesTemplateFilesWithAnyLineEndsAndTheProjectsCodePage) {
               "Attribute VB_Name = \"M\"\r\nPublic Function Calc() As Long\r\nEnd Function\r\n");
     dir.write("header.txt", "On Error GoTo Fail\n");
     dir.write("footer.txt", "Exit ???\n' \xce\xf8\xe8\xe1\xea\xe0 \xe2 #MODULE#.#PROC#\nFail:\n");
-    CommandResult r = trapline(dir.path(), "insert --header header.txt --footer footer.txt m.bas");
+    CommandResult r =
+        traplineIn(dir.path(), "insert --header header.txt --footer footer.txt m.bas");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "Вставлено в Function : Calc\n");
     EXPECT_EQ(
@@ -127,10 +139,11 @@ TEST(InsertCommand, WritesEveryOtherFileWhenOneCannotBeWritten) {
     dir.write("a.bas", "Attribute VB_Name = \"A\"\r\nSub A()\r\nEnd Sub\r\n");
     std::string locked = dir.write("b.bas", "Attribute VB_Name = \"B\"\r\nSub B()\r\nEnd Sub\r\n");
     ::chmod(locked.c_str(), 0444);
-    CommandResult r = trapline(dir.path(), "insert a.bas b.bas --backup");
+    CommandResult r = traplineIn(dir.path(), "insert a.bas b.bas --backup");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("b.bas: the file is read-only"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("not written: B (1 procedure)"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "Вставлено в Sub : A\n"); // the log names only what was written
     EXPECT_EQ(TempDir::read(locked), "Attribute VB_Name = \"B\"\r\nSub B()\r\nEnd Sub\r\n");
     EXPECT_NE(TempDir::read(dir.file("a.bas")).find("'ON ERROR GOTO err_debug"), std::string::npos);
     EXPECT_EQ(TempDir::read(dir.file("a.bas.bak")),
@@ -156,7 +169,7 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
          "no procedure named 'Hidden' in module 'modMain'"},
     };
     for (const Case& c : cases) {
-        CommandResult r = trapline(project, c.args);
+        CommandResult r = traplineIn(project, c.args);
         EXPECT_EQ(r.exitCode, 2) << c.args;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << "\n" << r.err;
     }
@@ -164,7 +177,7 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
 
     dir.write("trapped/a.bas", "Attribute VB_Name = \"A\"\r\nSub A()\r\nOn Error Resume Next\r\n"
                                "End Sub\r\n");
-    CommandResult none = trapline(dir.file("trapped"), "insert a.bas");
+    CommandResult none = traplineIn(dir.file("trapped"), "insert a.bas");
     EXPECT_EQ(none.exitCode, 0);
     EXPECT_NE(none.err.find("no procedure was selected"), std::string::npos) << none.err;
 }
@@ -174,7 +187,7 @@ TEST(InsertCommand, WritesNothingWhenAFileTurnsOutUnreadable) {
     const std::string good = "Attribute VB_Name = \"A\"\r\nSub A()\r\nEnd Sub\r\n";
     dir.write("a.bas", good);
     dir.write("z.bas", std::string("Attribute VB_Name = \"Z\"\r\n\0\0", 27));
-    CommandResult r = trapline(dir.path(), "insert .");
+    CommandResult r = traplineIn(dir.path(), "insert .");
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("z.bas: binary file, not a VB module"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("nothing was written"), std::string::npos);
@@ -188,15 +201,176 @@ TEST(InsertCommand, WritesNothingWhenAFileTurnsOutUnreadable) {
 TEST(AddErrorModuleCommand, AddsTheModuleOnceAndListsItInTheProject) {
     TempDir dir;
     std::string project = copyExample(dir, "p");
-    CommandResult first = trapline(project, "add-error-module Ledger.vbp");
+    CommandResult first = traplineIn(project, "add-error-module Ledger.vbp");
     ASSERT_EQ(first.exitCode, 0) << first.err;
     EXPECT_TRUE(fs::exists(project + "/mdl_Error.bas"));
     EXPECT_NE(TempDir::read(project + "/Ledger.vbp")
                   .find("Module=modUtil; Source\\modUtil.bas\r\n"
                         "Module=mdl_Error; mdl_Error.bas\r\n"),
               std::string::npos);
-    CommandResult second = trapline(project, "add-error-module Ledger.vbp");
+    CommandResult second = traplineIn(project, "add-error-module Ledger.vbp");
     EXPECT_EQ(second.exitCode, 0);
     EXPECT_NE(second.err.find("Модуль уже присутствует в проекте !"), std::string::npos);
-    EXPECT_EQ(trapline(project, "add-error-module modMain.bas").exitCode, 2);
+    EXPECT_EQ(traplineIn(project, "add-error-module modMain.bas").exitCode, 2);
+}
+
+namespace {
+
+const std::string kModule = "Attribute VB_Name = \"M\"\r\nSub A()\r\nEnd Sub\r\n";
+const std::string kTreated = "Attribute VB_Name = \"M\"\r\nSub A()\r\n'ON ERROR GOTO err_debug\r\n"
+                             "'EXIT SUB\r\n'err_debug:\r\n'MyErrorHandler \"M.A\"\r\nEnd Sub\r\n";
+
+/// Names in `folder`, sorted.
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+TEST(InsertCommand, ASecondRunWaitsForTheFirstAndThenFindsNothingLeftToDo) {
+    TempDir dir;
+    const std::string path = dir.write("m.bas", kModule);
+    // The test holds the folder's lock as a first run would.
+    int held = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    std::FILE* second =
+        ::popen(("cd '" + dir.path() + "' && '" + kTrapline + "' insert m.bas 2>&1").c_str(), "r");
+    ASSERT_NE(second, nullptr);
+    char line[512];
+    ASSERT_NE(std::fgets(line, sizeof line, second), nullptr);
+    EXPECT_NE(std::string(line).find("waiting for another trapline run to finish in ."),
+              std::string::npos)
+        << line;
+    EXPECT_EQ(TempDir::read(path), kModule);
+    // The first run writes its result and lets go.
+    { std::ofstream(path, std::ios::binary | std::ios::trunc) << kTreated; }
+    ::close(held);
+    std::string rest;
+    while (std::fgets(line, sizeof line, second))
+        rest += line;
+    EXPECT_EQ(WEXITSTATUS(::pclose(second)), 0);
+    EXPECT_NE(rest.find("no procedure was selected"), std::string::npos) << rest;
+    EXPECT_EQ(TempDir::read(path), kTreated);
+}
+
+TEST(InsertCommand, AnInterruptedRunLeavesEachFileOriginalOrTreatedAndNoTemporaryFile) {
+    TempDir dir;
+    for (char c = 'a'; c <= 'f'; ++c)
+        dir.write(std::string(1, c) + ".bas", kModule);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::chdir(dir.path().c_str()) != 0)
+            ::_exit(3);
+        trapline::SignalCleanup::install();
+        // Ctrl-C as the first file is being replaced.
+        trapline::DiskFile::setReplaceHook([](const std::string&) { ::kill(::getpid(), SIGINT); });
+        std::FILE* null = std::fopen("/dev/null", "w");
+        trapline::cli::InsertCommand(null, null).run({"."});
+        for (;;) // the signal ends the process
+            ::pause();
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
+    EXPECT_EQ(WTERMSIG(status), SIGINT);
+    EXPECT_EQ(namesIn(dir.path()),
+              (std::vector<std::string>{"a.bas", "b.bas", "c.bas", "d.bas", "e.bas", "f.bas"}));
+    for (const std::string& name : namesIn(dir.path())) {
+        std::string now = TempDir::read(dir.file(name));
+        EXPECT_TRUE(now == kModule || now == kTreated) << name << ":\n" << now;
+    }
+}
+
+TEST(InsertCommand, ALaterRunRemovesTheLeftoversOfAKilledOne) {
+    TempDir dir;
+    dir.write("m.bas", kModule);
+    dir.write(".m.bas.trapline-999999-0", "staged by a run that was killed");
+    CommandResult r = traplineIn(dir.path(), "insert m.bas");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("removed .m.bas.trapline-999999-0, left behind by an interrupted run"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"m.bas"});
+}
+
+TEST(InsertCommand, KeepsLinksAndExistingBackupsAndSaysWhereTheBackupWent) {
+    TempDir dir;
+    const std::string real = dir.write("shared/m.bas", kModule);
+    fs::create_directories(dir.file("p"));
+    fs::create_symlink("../shared/m.bas", dir.file("p/m.bas"));
+    dir.write("shared/m.bas.bak", "the user's own backup");
+    dir.write("p/h.bas", kModule);
+    ASSERT_EQ(::link(dir.file("p/h.bas").c_str(), dir.file("p/h2.txt").c_str()), 0);
+    CommandResult r = traplineIn(dir.file("p"), "insert --backup m.bas h.bas");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(fs::is_symlink(dir.file("p/m.bas")));
+    EXPECT_EQ(TempDir::read(real), kTreated);
+    EXPECT_EQ(TempDir::read(dir.file("shared/m.bas.bak")), "the user's own backup");
+    EXPECT_EQ(TempDir::read(dir.file("shared/m.bas.bak.1")), kModule);
+    EXPECT_NE(r.err.find("the replaced file is kept as ../shared/m.bas.bak.1"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("h.bas: the file has 2 names (hard links)"), std::string::npos) << r.err;
+    EXPECT_EQ(TempDir::read(dir.file("p/h.bas")), kModule);
+    EXPECT_EQ(TempDir::read(dir.file("p/h2.txt")), kModule);
+}
+
+TEST(InsertCommand, RefusesAFifoListedAsAModuleWithoutWaitingOnIt) {
+    TempDir dir;
+    dir.write("P.vbp", "Type=Exe\r\nModule=M; m.bas\r\nModule=Pipe; pipe.bas\r\n");
+    dir.write("m.bas", kModule);
+    ASSERT_EQ(::mkfifo(dir.file("pipe.bas").c_str(), 0644), 0);
+    for (const char* command : {"list P.vbp", "insert P.vbp"}) {
+        // `timeout` only keeps a hang from stalling the suite; it is no measure.
+        CommandResult r =
+            runCommand("cd '" + dir.path() + "' && timeout 60 '" + kTrapline + "' " + command);
+        EXPECT_EQ(r.exitCode, 2) << command;
+        EXPECT_NE(r.err.find("pipe.bas: a FIFO, not a regular file"), std::string::npos)
+            << command << "\n"
+            << r.err;
+    }
+    EXPECT_EQ(TempDir::read(dir.file("m.bas")), kModule);
+}
+
+TEST(InsertCommand, DryRunDiffAppliesForAnyFileNameAndKeepsTheLogOffStdout) {
+    TempDir dir;
+    const std::string names[] = {"My Module.bas", "Tab\tName.bas", "\xcc\xee\xe4 1.bas"};
+    std::string vbp = "Type=Exe\r\n";
+    for (size_t i = 0; i < std::size(names); ++i) {
+        dir.write("preview/proj/" + names[i], kModule);
+        vbp += "Module=M" + std::to_string(i) + "; sub\\..\\" + names[i] + "\r\n";
+    }
+    dir.write("preview/shared/Common.bas", kModule);
+    vbp += "Module=Common; ..\\shared\\Common.bas\r\n";
+    dir.write("preview/proj/P.vbp", vbp);
+    fs::create_directories(dir.file("preview/proj/sub"));
+    fs::copy(dir.file("preview"), dir.file("real"), fs::copy_options::recursive);
+
+    CommandResult diff = traplineIn(dir.file("preview"), "insert --dry-run proj/P.vbp");
+    ASSERT_EQ(diff.exitCode, 0) << diff.err;
+    EXPECT_EQ(diff.out.find("Вставлено"), std::string::npos);
+    EXPECT_NE(diff.err.find("Вставлено в Sub : A"), std::string::npos);
+    const std::string patchFile = dir.write("changes.diff", diff.out);
+    CommandResult patched =
+        runCommand("cd '" + dir.file("preview") + "' && patch -p0 -i '" + patchFile + "'");
+    ASSERT_EQ(patched.exitCode, 0) << patched.out << patched.err;
+    ASSERT_EQ(traplineIn(dir.file("real"), "insert proj/P.vbp").exitCode, 0);
+    for (const std::string& name :
+         {names[0], names[1], names[2], std::string("../shared/Common.bas")})
+        EXPECT_EQ(TempDir::read(dir.file("preview/proj/" + name)),
+                  TempDir::read(dir.file("real/proj/" + name)))
+            << name;
+}
+
+TEST(InsertCommand, JsonNamesFilesInUtf8WhateverBytesTheirNamesHold) {
+    TempDir dir;
+    dir.write("\xcc\xee\xe4.bas", kModule); // "Мод" in Windows-1251
+    CommandResult r = traplineIn(dir.path(), "insert --json .");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(trapline::Codepage::isValidUtf8(r.out)) << r.out;
+    EXPECT_NE(r.out.find("\"File\": \"Мод.bas\""), std::string::npos) << r.out;
 }

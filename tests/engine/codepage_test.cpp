@@ -31,3 +31,10 @@ TEST(Codepage, OpensByNumberOrNameAndRejectsUnknownOnes) {
     EXPECT_FALSE(Codepage::open("UTF-16")); // not ASCII-compatible, so no VB file's
     EXPECT_FALSE(Codepage::open("EBCDIC-US"));
 }
+
+TEST(Codepage, TakesForUtf8OnlyWhatIsWellFormed) {
+    EXPECT_TRUE(Codepage::isValidUtf8("Мод \xF0\x9F\x98\x80"));
+    // Windows-1251 "Бё", an overlong "/", a surrogate and a code point past U+10FFFF.
+    for (const char* bytes : {"\xC1\xB8", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80"})
+        EXPECT_FALSE(Codepage::isValidUtf8(bytes)) << bytes;
+}
