@@ -224,7 +224,8 @@ struct Outcome {
     std::string diffError; ///< why the diff cannot name the file for patch
     bool matched = false;
     std::string log, messages, diff;
-    std::vector<RunSummary::Item> treated, failed;
+    std::vector<RunSummary::Item> treated, failed; ///< treated: kept for --json only
+    size_t treatedCount = 0;
     std::optional<Result<DiskFile::Staged>> staged;
 };
 
@@ -250,7 +251,10 @@ Outcome treatComponent(VBE& vbe, Component* c, const InsertionOptions& options,
     mine.component = c;
     RunSummary s = InsertionRun(vbe, messages, reporter).run(mine);
     o.failed = std::move(s.failed);
-    o.treated = std::move(s.treated);
+    o.treatedCount = s.treated.size();
+    // A large project treats tens of thousands: only JSON needs them named.
+    if (settings.json)
+        o.treated = std::move(s.treated);
     if (settings.dryRun && c->needsSave()) {
         std::error_code ec;
         auto name = UnifiedDiff::patchName(c->path(), std::filesystem::current_path(ec));
@@ -305,7 +309,7 @@ Collected collect(VBE& vbe, const InsertionOptions& options, const RunSettings& 
             run.undiffable = true;
         }
         run.matched = run.matched || o.matched;
-        run.selected += o.treated.size() + o.failed.size();
+        run.selected += o.treatedCount + o.failed.size();
         std::fputs(o.messages.c_str(), err);
         // Under --dry-run stdout is for the diff alone.
         if (settings.dryRun && !settings.json)
@@ -352,7 +356,7 @@ void commitAndLog(Collected& run, const RunSettings& settings, std::FILE* out, s
 size_t reportUnwritten(Collected& run, const Codepage& codepage, std::FILE* err) {
     size_t procedures = 0;
     for (auto& [o, why] : run.notWritten) {
-        const size_t n = o.treated.size();
+        const size_t n = o.treatedCount;
         std::fprintf(err, "trapline: %s: %s\n", displayPath(o.component->path()).c_str(),
                      why.c_str());
         std::fprintf(err, "trapline: not written: %s (%zu procedure%s)\n",
