@@ -312,7 +312,11 @@ void frmAddIn::OKButton_Click() {
 }
 
 void frmAddIn::CancelButton_Click() {
-    hide();
+    // The connection hides the window and also forgets that it is displayed.
+    if (Connect)
+        Connect->Hide();
+    else
+        hide();
 }
 
 void frmAddIn::cmdTips_Click() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "addinconnect.h"
 #include "ctextboxml.h"
 
 #include <QPointer>
@@ -42,6 +43,8 @@ public:
     ~frmAddIn() override;
 
     trapline::VBE* VBInstance;
+    /// The connection that shows this window; null when the window stands alone.
+    AddInConnect* Connect = nullptr;
 
     QString ActiveText() const { return m_activeText; }
     void setActiveText(const QString& vNewValue);
