@@ -1,0 +1,23 @@
+#pragma once
+
+#include <functional>
+
+namespace vbide {
+
+class CommandBarControl;
+
+/// The event source of one command-bar control: raises Click when the user
+/// chooses the control. `handled` and `CancelDefault` start false; a handler
+/// may set them.
+class CommandBarEvents {
+public:
+    using ClickHandler =
+        std::function<void(CommandBarControl* control, bool& handled, bool& CancelDefault)>;
+
+    virtual ~CommandBarEvents() = default;
+
+    /// Binds the one Click handler (an empty one unbinds it).
+    virtual void setClick(ClickHandler handler) = 0;
+};
+
+} // namespace vbide

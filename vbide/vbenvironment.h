@@ -1,0 +1,30 @@
+#pragma once
+
+#include "commandbars.h"
+#include "events.h"
+#include "object.h"
+#include "vbe.h"
+
+#include <cstdint>
+
+namespace vbide {
+
+/// The types of the members below, under names those members do not hide.
+using CommandBarCollection = CommandBars;
+using EventSources = Events;
+
+/// The environment's root object as add-ins see it: the code model of the
+/// active project (trapline::VBE), the command bars, the event sources and
+/// the main window.
+class VBE : public trapline::VBE, public Object {
+public:
+    VBE* asVBE() override { return this; }
+
+    virtual CommandBarCollection& CommandBars() = 0;
+    virtual EventSources& Events() = 0;
+    /// The main window's handle (on Qt, the QWidget* of the main window as
+    /// an integer), for windows that want it as their owner.
+    virtual std::uintptr_t MainWindow() const = 0;
+};
+
+} // namespace vbide
