@@ -1,10 +1,11 @@
 #include "environmentwindow.h"
 
-#include "../tips/registrylookup.h"
+#include "addinhost.h"
+#include "addinmanager.h"
+#include "addinregistry.h"
+#include "environmentvbe.h"
 #include "projectloader.h"
 #include "qtmessagebox.h"
-#include "settingsstore.h"
-#include "vbe.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -13,17 +14,22 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QProcess>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
 
-EnvironmentWindow::EnvironmentWindow(SettingsStore& settings, QString addInFolder,
-                                     trapline::MessageBoxService* messages, QWidget* parent)
-    : QMainWindow(parent), m_settings(settings), m_addInFolder(std::move(addInFolder)),
-      m_vbe(std::make_unique<trapline::VBE>()),
+EnvironmentWindow::EnvironmentWindow(trapline::MessageBoxService* messages,
+                                     const QString& registryPath, QWidget* parent)
+    : QMainWindow(parent), m_vbe(std::make_unique<EnvironmentVBE>(this)),
       m_ownMessages(messages ? nullptr : std::make_unique<QtMessageBox>(this)),
       m_messages(messages ? messages : m_ownMessages.get()),
-      m_registry(std::make_unique<NoRegistry>()) {
+      m_registry(registryPath.isEmpty()
+                     ? std::make_unique<vbide::AddInRegistry>()
+                     : std::make_unique<vbide::AddInRegistry>(registryPath.toStdString())),
+      m_addIns(std::make_unique<AddInHost>(*m_vbe, *m_registry, *m_messages)) {
     setObjectName("EnvironmentWindow");
     setWindowTitle("TRAPLINE Environment");
     resize(900, 600);
@@ -41,30 +47,84 @@ EnvironmentWindow::EnvironmentWindow(SettingsStore& settings, QString addInFolde
     split->setStretchFactor(1, 3);
     setCentralWidget(split);
     connect(m_components, &QListWidget::currentRowChanged, this, &EnvironmentWindow::showComponent);
-
-    QMenu* file = menuBar()->addMenu("&File");
-    file->addAction("&Open...", QKeySequence::Open, this, &EnvironmentWindow::openDialog);
-    file->addAction("Open &Folder...", this, [this] {
-        QFileDialog dialog(this, "Open Folder");
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
-        dialog.setFileMode(QFileDialog::Directory);
-        dialog.setOption(QFileDialog::ShowDirsOnly);
-        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-            openProject(dialog.selectedFiles().front());
-    });
-    file->addAction("&Save", QKeySequence::Save, this, [this] { saveProject(); });
-    file->addSeparator();
-    file->addAction("E&xit", QKeySequence::Quit, this, &QWidget::close);
-    QMenu* addIns = menuBar()->addMenu("&Add-Ins");
-    addIns->setObjectName("AddInsMenu");
-    // The add-in's entry is the menu's last one.
-    addIns->addAction("TRAPLINE", this, [this] { showAddIn(); });
+    buildMenus();
     statusBar()->showMessage("No project");
+
+    // An add-in changes the code model directly; a cheap look now and then
+    // keeps what is shown up to date.
+    auto* watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, [this] {
+        trapline::Project* project = m_vbe->ActiveVBProject();
+        const int row = m_components->currentRow();
+        if (project && row >= 0 && row < project->VBComponents().Count() &&
+            (*project->VBComponents().Item(row + 1))->CodeModule().CountOfLines() != m_shownLines)
+            refresh();
+    });
+    watch->start(500);
 }
 
 EnvironmentWindow::~EnvironmentWindow() {
-    // The add-in window goes first: it refers to the project.
-    delete m_addIn;
+    // Add-ins go first: their windows refer to the project and the bars.
+    m_addIns->shutdown();
+}
+
+void EnvironmentWindow::buildMenus() {
+    // Command bar 1 is the menu bar, 2 the "Standard" toolbar; menus are
+    // command bars of their own, as add-ins expect.
+    QtCommandBar& menus = m_vbe->addBar("Menu Bar", menuBar());
+    QtCommandBar& standard = m_vbe->addBar("Standard", m_standard = addToolBar("Standard"));
+    m_standard->setObjectName("Standard");
+    m_standard->setIconSize(QSize(24, 24));
+    m_standard->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    auto menu = [&](const QString& title, const std::string& name) {
+        QMenu* m = menuBar()->addMenu(title);
+        m->setObjectName(QString::fromStdString(name));
+        menus.adopt(m->menuAction());
+        return std::pair<QMenu*, QtCommandBar*>(m, &m_vbe->addBar(name, m));
+    };
+    auto [file, fileBar] = menu("&File", "File");
+    QStyle* s = style();
+    QAction* open = file->addAction(s->standardIcon(QStyle::SP_DialogOpenButton), "&Open...",
+                                    QKeySequence::Open, this, &EnvironmentWindow::openDialog);
+    QAction* openFolder =
+        file->addAction(s->standardIcon(QStyle::SP_DirOpenIcon), "Open &Folder...", this,
+                        &EnvironmentWindow::openFolderDialog);
+    QAction* save = file->addAction(s->standardIcon(QStyle::SP_DialogSaveButton), "&Save",
+                                    QKeySequence::Save, this, [this] { saveProject(); });
+    file->addSeparator();
+    QAction* exit = file->addAction("E&xit", QKeySequence::Quit, this, &QWidget::close);
+    for (QAction* a : {open, openFolder, save, exit})
+        fileBar->adopt(a);
+    menu("&Edit", "Edit");
+    auto [view, viewBar] = menu("&View", "View");
+    QAction* reload = view->addAction(s->standardIcon(QStyle::SP_BrowserReload), "&Refresh",
+                                      QKeySequence::Refresh, this, &EnvironmentWindow::refresh);
+    viewBar->adopt(reload);
+    menu("&Project", "Project");
+    auto [addIns, addInsBar] = menu("&Add-Ins", "Add-Ins");
+    addIns->setObjectName("AddInsMenu");
+    addInsBar->adopt(addIns->addAction("&Add-In Manager...", this, [this] { openAddInManager(); }));
+    addIns->addSeparator();
+    menu("&Help", "Help");
+    for (QAction* a : {open, save, reload}) {
+        m_standard->addAction(a);
+        standard.adopt(a);
+    }
+}
+
+void EnvironmentWindow::startAddIns(const QStringList& bundledFolders) {
+    QSettings offered(QSettings::IniFormat, QSettings::UserScope, "trapline", "environment");
+    QStringList list = offered.value("BundledAddIns").toStringList();
+    m_addIns->offerBundled(bundledFolders, list);
+    offered.setValue("BundledAddIns", list);
+    m_addIns->startup();
+}
+
+AddInManager* EnvironmentWindow::openAddInManager() {
+    auto* manager = new AddInManager(*m_addIns, this);
+    manager->setAttribute(Qt::WA_DeleteOnClose);
+    manager->open();
+    return manager;
 }
 
 bool EnvironmentWindow::openProject(const QString& path) {
@@ -78,8 +138,7 @@ bool EnvironmentWindow::openProject(const QString& path) {
                          trapline::MsgIcon::Exclamation, trapline::MsgButtons::Ok);
     if (!project)
         return false;
-    delete m_addIn;
-    m_vbe = std::make_unique<trapline::VBE>(std::move(*project));
+    m_vbe->setActiveVBProject(std::move(*project));
     setWindowTitle("TRAPLINE Environment - " + QFileInfo(path).fileName());
     refresh();
     return true;
@@ -94,8 +153,18 @@ void EnvironmentWindow::openDialog() {
         openProject(dialog.selectedFiles().front());
 }
 
+void EnvironmentWindow::openFolderDialog() {
+    QFileDialog dialog(this, "Open Folder");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        openProject(dialog.selectedFiles().front());
+}
+
 void EnvironmentWindow::refresh() {
     const int row = m_components->currentRow();
+    QSignalBlocker quiet(m_components);
     m_components->clear();
     trapline::Project* project = m_vbe->ActiveVBProject();
     if (!project) {
@@ -118,6 +187,7 @@ void EnvironmentWindow::showComponent(int row) {
     trapline::Project* project = m_vbe->ActiveVBProject();
     if (!project || row < 0 || row >= project->VBComponents().Count()) {
         m_code->clear();
+        m_shownLines = -1;
         return;
     }
     auto item = project->VBComponents().Item(row + 1);
@@ -126,6 +196,7 @@ void EnvironmentWindow::showComponent(int row) {
     for (long l = 1; l <= code.CountOfLines(); ++l)
         lines << QString::fromStdString(project->codepage().toUtf8(code.line(l)));
     m_code->setPlainText(lines.join("\n"));
+    m_shownLines = code.CountOfLines();
 }
 
 bool EnvironmentWindow::isModified() const {
@@ -153,23 +224,14 @@ bool EnvironmentWindow::saveProject() {
     return problems.empty();
 }
 
-frmAddIn* EnvironmentWindow::showAddIn() {
-    if (!m_addIn) {
-        m_addIn = new frmAddIn(m_vbe.get(),
-                               frmAddIn::Services{*m_messages, m_settings, *m_registry,
-                                                  [](const QString& program) {
-                                                      return QProcess::startDetached(program, {});
-                                                  },
-                                                  m_addInFolder},
-                               this);
-        connect(m_addIn, &frmAddIn::projectChanged, this, &EnvironmentWindow::refresh);
-    }
-    m_addIn->show();
-    m_addIn->raise();
-    return m_addIn;
+void EnvironmentWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        refresh();
+    QMainWindow::changeEvent(event);
 }
 
 void EnvironmentWindow::closeEvent(QCloseEvent* event) {
+    refresh();
     if (isModified()) {
         auto answer =
             m_messages->show("Save the changed modules before closing?", "TRAPLINE Environment",
@@ -180,5 +242,6 @@ void EnvironmentWindow::closeEvent(QCloseEvent* event) {
             return;
         }
     }
+    m_addIns->shutdown();
     event->accept();
 }

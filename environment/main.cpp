@@ -1,23 +1,21 @@
-// The TRAPLINE environment: opens a VB6 project, hosts the add-in window and
-// saves the result.
+// The TRAPLINE environment: opens a VB6 project, hosts the registered
+// add-ins and saves the result.
 
+#include "addinhost.h"
+#include "addinmanager.h"
+#include "addinregistry.h"
 #include "environmentwindow.h"
-#include "f_dialog.h"
-#include "frmabout.h"
-#include "frmaddin.h"
-#include "frmtip.h"
-#include "qtmessagebox.h"
-#include "registrylookup.h"
-#include "settingsstore.h"
 #include "signalcleanup.h"
 #include "stderrmessagebox.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolBar>
 #include <cstdio>
 #include <cstring>
 
@@ -25,21 +23,45 @@ namespace {
 
 const char* kUsage = R"(Usage: trapline-environment [PROJECT]
        trapline-environment --render DIR PROJECT
+       trapline-environment --addins
 
 Opens PROJECT (a .vbp, a .vbg, a folder of module files or a module file) in
-the TRAPLINE environment, whose Add-Ins menu runs the TRAPLINE tool window.
+the TRAPLINE environment. Registered add-ins are listed and loaded in its
+Add-Ins > Add-In Manager; those marked "Load on Startup" are loaded as it
+starts. Add-ins installed with it are registered for each user at the first
+start.
 
   --render DIR PROJECT  write a picture of every window (the environment, the
-                        tool window, the tip window, the About box and the
-                        text input dialog) to PNG files in DIR, then exit;
-                        with QT_QPA_PLATFORM=offscreen no display is needed
+                        Add-In Manager and the TRAPLINE add-in's tool window,
+                        tip window, About box and text input dialog) to PNG
+                        files in DIR, then exit; with QT_QPA_PLATFORM=offscreen
+                        no display is needed
+  --addins              print the registered add-ins, one per line: ProgID,
+                        display name, description and load behaviour,
+                        separated by tabs
   -h, --help            show this help
 
-Exit status of --render: 0 when every picture was written, 1 when one could
-not be, 2 for bad usage or a project that cannot be opened.
+Add-ins are registered in $XDG_CONFIG_HOME/trapline/addins.ini (by default
+~/.config/trapline/addins.ini), for instance with trapline-regsvr.
+
+Exit status of --render and --addins: 0 when done, 1 when a picture could
+not be written, 2 for bad usage or a project that cannot be opened.
 )";
 
+/// Where the add-ins installed with the environment are: beside the
+/// installed program, or in the build tree it was built in.
+QStringList bundledAddInFolders() {
+    const QDir here(QCoreApplication::applicationDirPath());
+    const bool inBuildTree =
+        here.canonicalPath() == QDir(TRAPLINE_BUILD_PROGRAM_DIR).canonicalPath();
+    const QString folder = inBuildTree ? QString(TRAPLINE_BUILD_ADDINS)
+                                       : here.absoluteFilePath(TRAPLINE_INSTALLED_ADDINS);
+    return QDir(folder).exists() ? QStringList{QDir(folder).canonicalPath()} : QStringList{};
+}
+
 bool save(QWidget* w, const QString& dir, const QString& name) {
+    if (!w)
+        return false;
     w->show();
     QApplication::processEvents();
     const QString path = QDir(dir).filePath(name);
@@ -51,45 +73,96 @@ bool save(QWidget* w, const QString& dir, const QString& name) {
     return true;
 }
 
-/// Renders each window after the example project is loaded.
+QWidget* topLevel(const QString& name) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == name && w->isVisible())
+            return w;
+    return nullptr;
+}
+
+/// Clicks `button` and pictures the modal dialog it opens, then closes it.
+bool saveModal(QAbstractButton* button, const QString& dir, const QString& name) {
+    if (!button)
+        return false;
+    bool ok = false;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            ok = save(modal, dir, name);
+            modal->close();
+        }
+    });
+    button->click();
+    QApplication::processEvents();
+    return ok;
+}
+
+/// Renders each window with the example project open and the bundled
+/// add-ins registered for a first-time user.
 int render(const QString& dir, const QString& project) {
     QDir().mkpath(dir);
     QTemporaryDir scratch;
-    SettingsStore settings(scratch.filePath("settings"));
+    qputenv("XDG_CONFIG_HOME", scratch.path().toLocal8Bit());
     // Nobody is there to answer a message box: problems go to stderr.
     trapline::StderrMessageBox problems;
-    // The pictures show the windows as a first start does.
-    EnvironmentWindow env(settings, scratch.path(), &problems);
+    EnvironmentWindow env(&problems);
     if (!env.openProject(project) || env.components()->count() == 0) {
         std::fprintf(stderr, "trapline-environment: %s: nothing to render\n", qPrintable(project));
         return 2;
     }
+    env.startAddIns(bundledAddInFolders());
     bool ok = save(&env, dir, "environment.png");
-    frmAddIn* addIn = env.showAddIn();
-    addIn->move(40, 40);
+    AddInManager* manager = env.openAddInManager();
+    ok = save(manager, dir, "addinmanager.png") && ok;
+    manager->close();
+    QAction* trapline = nullptr;
+    for (QAction* a : env.standardBar()->actions())
+        if (a->text() == "TRAPLINE")
+            trapline = a;
+    if (!trapline) {
+        std::fprintf(stderr, "trapline-environment: the TRAPLINE add-in is not loaded\n");
+        return 1;
+    }
+    trapline->trigger();
+    QApplication::processEvents();
+    QWidget* addIn = topLevel("frmAddIn");
+    if (addIn)
+        addIn->move(40, 40);
     ok = save(addIn, dir, "addin.png") && ok;
-    for (auto* tip : addIn->findChildren<frmTip*>())
-        ok = save(tip, dir, "tip.png") && ok;
-    NoRegistry registry;
-    QtMessageBox messages(addIn);
-    frmAbout about(registry, messages, {}, addIn);
-    ok = save(&about, dir, "about.png") && ok;
-    f_Dialog& dialog = addIn->dialog();
-    dialog.TXT->setPlainText(addIn->Footer->toPlainText());
-    ok = save(&dialog, dir, "dialog.png") && ok;
+    ok = save(topLevel("frmTip"), dir, "tip.png") && ok;
+    if (addIn) {
+        ok = saveModal(addIn->findChild<QAbstractButton*>("cmdAbout"), dir, "about.png") && ok;
+        ok = saveModal(addIn->findChild<QAbstractButton*>("cmdEdit"), dir, "dialog.png") && ok;
+    }
     return ok ? 0 : 1;
+}
+
+/// Prints the registered add-ins for scripts.
+int listAddIns() {
+    vbide::AddInRegistry registry;
+    auto entries = registry.entries();
+    if (!entries) {
+        std::fprintf(stderr, "trapline-environment: %s: %s\n", entries.error().source.c_str(),
+                     entries.error().description.c_str());
+        return 2;
+    }
+    for (const auto& e : *entries)
+        std::printf("%s\t%s\t%s\t%s\n", e.progId.c_str(), e.value("FriendlyName").c_str(),
+                    e.value("Description").c_str(), e.value("LoadBehavior").c_str());
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     trapline::SignalCleanup::install();
-    // Usage comes before the application, which needs a display.
+    // Usage and the list come before the application, which needs a display.
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
             std::fputs(kUsage, stdout);
             return 0;
         }
+    if (argc == 2 && std::strcmp(argv[1], "--addins") == 0)
+        return listAddIns();
     QApplication app(argc, argv);
     QApplication::setApplicationName("TRAPLINE Environment");
     // Qt has taken its own options (-platform and the like) out of these.
@@ -103,10 +176,10 @@ int main(int argc, char** argv) {
     }
     if (rendering)
         return render(args[1], args[2]);
-    SettingsStore settings;
-    EnvironmentWindow window(settings, QApplication::applicationDirPath());
+    EnvironmentWindow window;
+    window.show();
+    window.startAddIns(bundledAddInFolders());
     if (!args.isEmpty())
         window.openProject(args.front());
-    window.show();
     return QApplication::exec();
 }

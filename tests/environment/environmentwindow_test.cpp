@@ -3,84 +3,228 @@
 #include "../support/runcommand.h"
 #include "../support/scriptedmessagebox.h"
 #include "../support/tempdir.h"
-#include "dropdowncombo.h"
-#include "settingsstore.h"
+#include "addinhost.h"
+#include "addinmanager.h"
+#include "addinregistry.h"
 
-#include <QCloseEvent>
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QToolButton>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSettings>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
 #include <filesystem>
 #include <gtest/gtest.h>
 
-using trapline::MsgAnswer;
+namespace fs = std::filesystem;
 
 namespace {
 
-struct Environment {
-    Environment() {
-        std::filesystem::copy(std::string(TRAPLINE_SOURCE_DIR) + "/examples", dir.file("p"),
-                              std::filesystem::copy_options::recursive);
-        settings.SaveSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup", "0");
+const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
+
+/// A user of their own (configuration folder, add-in registry, settings)
+/// with the add-in library installed beside the environment.
+struct User {
+    User() {
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.file("config")));
+        fs::create_directories(dir.file("addins"));
+        fs::copy_file(TRAPLINE_ADDIN_LIBRARY, dir.file("addins/Trapline.so"));
+        fs::copy(kExample, dir.file("p"), fs::copy_options::recursive);
+    }
+    QStringList bundled() const { return {QString::fromStdString(dir.file("addins"))}; }
+    std::string setting(const std::string& key) const {
+        QSettings s(QString::fromStdString(dir.file("config/trapline/TRAPLINE Add-In.ini")),
+                    QSettings::IniFormat);
+        return s.value(QString::fromStdString(key)).toString().toStdString();
     }
     TempDir dir;
-    SettingsStore settings{QString::fromStdString(dir.file("settings"))};
-    ScriptedMessageBox boxes;
-    EnvironmentWindow window{settings, QString::fromStdString(dir.file("p")), &boxes};
 };
+
+QAction* actionNamed(const QList<QAction*>& actions, const QString& text) {
+    for (QAction* a : actions)
+        if (a->text() == text)
+            return a;
+    return nullptr;
+}
+
+QWidget* visibleTopLevel(const QString& name) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == name && w->isVisible())
+            return w;
+    return nullptr;
+}
+
+int countTopLevel(const QString& name) {
+    int n = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        n += w->objectName() == name;
+    return n;
+}
+
+/// Answers the next message box the add-in shows (a modal dialog of its own)
+/// with `button`, and records its text.
+void answerNextMessageBox(QMessageBox::StandardButton button, QString* text = nullptr) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, button, text] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            if (text)
+                *text = box->text();
+            box->button(button)->click();
+            poll->deleteLater();
+        }
+    });
+    poll->start(5);
+}
 
 } // namespace
 
-TEST(EnvironmentWindow, OpensAProjectRunsTheAddInAndSavesTheResult) {
-    Environment env;
-    ASSERT_TRUE(env.window.openProject(QString::fromStdString(env.dir.file("p/Ledger.vbp"))));
-    EXPECT_EQ(env.window.components()->count(), 4);
-    EXPECT_TRUE(env.window.codeView()->toPlainText().startsWith("'====="));
+TEST(EnvironmentWindow, ConnectsTheInstalledAddInAtStartupWithItsButtonAndMenuEntry) {
+    User user;
+    ScriptedMessageBox boxes;
+    EnvironmentWindow env(&boxes);
+    QApplication::clipboard()->setText("the user's own clipboard");
+    env.startAddIns(user.bundled());
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text;
+    ASSERT_TRUE(env.addIns().isConnected("Trapline.Connect"));
 
-    QMenu* addIns = env.window.menuBar()->findChild<QMenu*>("AddInsMenu");
+    QList<QAction*> bar = env.standardBar()->actions();
+    QAction* button = actionNamed(bar, "TRAPLINE");
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(bar.indexOf(button), bar.size() - 2); // before the bar's last control
+    EXPECT_FALSE(button->icon().isNull());
+    QMenu* addIns = env.menuBar()->findChild<QMenu*>("AddInsMenu");
     ASSERT_NE(addIns, nullptr);
     EXPECT_EQ(addIns->actions().back()->text(), "TRAPLINE");
-    addIns->actions().back()->trigger();
-    frmAddIn* addIn = env.window.findChild<frmAddIn*>();
-    ASSERT_NE(addIn, nullptr);
-    addIn->MdlName->setEditText("modMain");
-    env.boxes.answers = {MsgAnswer::Yes};
-    addIn->OKButton->click();
-    EXPECT_TRUE(env.window.isModified());
-    EXPECT_TRUE(env.window.components()->item(0)->text().startsWith("* modMain"));
-    EXPECT_TRUE(
-        env.window.codeView()->toPlainText().contains("'MyErrorHandler \"modMain.InitLedger\""));
+    EXPECT_EQ(QApplication::clipboard()->text(), "the user's own clipboard");
 
-    ASSERT_TRUE(env.window.saveProject());
-    EXPECT_FALSE(env.window.isModified());
-    EXPECT_NE(TempDir::read(env.dir.file("p/modMain.bas"))
-                  .find("'MyErrorHandler \"modMain.InitLedger\"\r\n"),
-              std::string::npos);
-    EXPECT_EQ(TempDir::read(env.dir.file("p/CInvoice.cls")),
-              TempDir::read(std::string(TRAPLINE_SOURCE_DIR) + "/examples/CInvoice.cls"));
+    // Button and menu entry open the one tool window.
+    EXPECT_EQ(visibleTopLevel("frmAddIn"), nullptr);
+    button->trigger();
+    QWidget* window = visibleTopLevel("frmAddIn");
+    ASSERT_NE(window, nullptr);
+    window->hide();
+    addIns->actions().back()->trigger();
+    EXPECT_EQ(visibleTopLevel("frmAddIn"), window);
+    EXPECT_EQ(countTopLevel("frmAddIn"), 1);
 }
 
-TEST(EnvironmentWindow, AsksBeforeClosingWithUnsavedChanges) {
-    Environment env;
-    ASSERT_TRUE(env.window.openProject(QString::fromStdString(env.dir.file("p"))));
-    frmAddIn* addIn = env.window.showAddIn();
-    addIn->bttn_InsCode->click();
-    ASSERT_TRUE(env.window.isModified());
-    env.boxes.answers = {MsgAnswer::Cancel};
-    EXPECT_FALSE(env.window.close());
-    env.boxes.answers = {MsgAnswer::Yes};
-    EXPECT_TRUE(env.window.close());
-    EXPECT_TRUE(std::filesystem::exists(env.dir.file("p/mdl_Error.bas")));
+TEST(EnvironmentWindow, TheAddInTreatsTheOpenProjectAndSaveWritesIt) {
+    User user;
+    ScriptedMessageBox boxes;
+    EnvironmentWindow env(&boxes);
+    ASSERT_TRUE(env.openProject(QString::fromStdString(user.dir.file("p/Ledger.vbp"))));
+    env.startAddIns(user.bundled());
+    actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
+    QWidget* window = visibleTopLevel("frmAddIn");
+    ASSERT_NE(window, nullptr);
+    QString asked;
+    answerNextMessageBox(QMessageBox::Yes, &asked);
+    window->findChild<QAbstractButton*>("OKButton")->click();
+    EXPECT_EQ(asked, "Вставлять обработку ошибок ?");
+    env.refresh();
+    ASSERT_TRUE(env.isModified());
+    ASSERT_TRUE(env.saveProject());
+    EXPECT_NE(TempDir::read(user.dir.file("p/modMain.bas"))
+                  .find("'MyErrorHandler \"modMain.InitLedger\"\r\n"),
+              std::string::npos);
+}
+
+TEST(EnvironmentWindow, AddInManagerUnloadsLoadsAndKeepsLoadOnStartup) {
+    User user;
+    ScriptedMessageBox boxes;
+    {
+        EnvironmentWindow env(&boxes);
+        env.startAddIns(user.bundled());
+        AddInManager* manager = env.openAddInManager();
+        ASSERT_EQ(manager->list()->topLevelItemCount(), 1);
+        EXPECT_EQ(manager->list()->topLevelItem(0)->text(0), "TRAPLINE");
+        EXPECT_EQ(manager->list()->topLevelItem(0)->text(1), "Startup / Loaded");
+        EXPECT_EQ(manager->description()->text(),
+                  "Insert Error handler to project functions, procedures and properties");
+        manager->loaded()->setChecked(false);
+        manager->loadOnStartup()->setChecked(false);
+        manager->apply();
+        EXPECT_FALSE(env.addIns().isConnected("Trapline.Connect"));
+        EXPECT_EQ(actionNamed(env.standardBar()->actions(), "TRAPLINE"), nullptr);
+        EXPECT_EQ(manager->list()->topLevelItem(0)->text(1), "Unloaded");
+
+        manager->loaded()->setChecked(true);
+        manager->apply();
+        EXPECT_TRUE(env.addIns().isConnected("Trapline.Connect"));
+        EXPECT_NE(actionNamed(env.standardBar()->actions(), "TRAPLINE"), nullptr);
+        manager->close();
+    }
+    EnvironmentWindow next(&boxes);
+    next.startAddIns(user.bundled());
+    EXPECT_FALSE(next.addIns().isConnected("Trapline.Connect")); // not on start-up any more
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST(EnvironmentWindow, AWindowLeftOpenAtTheEndOpensAgainAtTheNextStart) {
+    User user;
+    ScriptedMessageBox boxes;
+    {
+        EnvironmentWindow env(&boxes);
+        env.startAddIns(user.bundled());
+        actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
+        ASSERT_NE(visibleTopLevel("frmAddIn"), nullptr);
+        EXPECT_TRUE(env.close());
+    }
+    EXPECT_EQ(user.setting("Settings/DisplayOnConnect"), "1");
+    EXPECT_EQ(visibleTopLevel("frmAddIn"), nullptr);
+    EnvironmentWindow next(&boxes);
+    next.startAddIns(user.bundled());
+    EXPECT_NE(visibleTopLevel("frmAddIn"), nullptr);
+}
+
+TEST(EnvironmentWindow, AnAddInThatCannotBeLoadedIsNamedAndTheEnvironmentGoesOn) {
+    User user;
+    vbide::AddInRegistry registry;
+    auto entry = [](const std::string& progId, const std::string& library,
+                    const std::string& clsid) {
+        return vbide::AddInRegistry::Entry{progId,
+                                           {{"CLSID", clsid},
+                                            {"Library", library},
+                                            {"FriendlyName", progId + " add-in"},
+                                            {"LoadBehavior", "1"}}};
+    };
+    const std::string clsid = "{D26D66EF-D11E-4A0D-ACB0-F26079A76A88}";
+    ASSERT_TRUE(registry.put(entry("Gone.Connect", user.dir.file("gone.so"), clsid)));
+    ASSERT_TRUE(registry.put(entry("NoExports.Connect", "libm.so.6", clsid)));
+    ASSERT_TRUE(registry.put(entry("WrongClass.Connect", user.dir.file("addins/Trapline.so"),
+                                   "{00000000-0000-0000-0000-000000000000}")));
+    ScriptedMessageBox boxes;
+    EnvironmentWindow env(&boxes);
+    env.startAddIns({});
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    EXPECT_NE(boxes.shown[0].text.find("\"Gone.Connect add-in\" (Gone.Connect) could not be "
+                                       "loaded"),
+              std::string::npos)
+        << boxes.shown[0].text;
+    EXPECT_NE(boxes.shown[1].text.find("does not export DllGetClassObject"), std::string::npos)
+        << boxes.shown[1].text;
+    EXPECT_NE(boxes.shown[2].text.find("has no class {00000000"), std::string::npos)
+        << boxes.shown[2].text;
+    AddInManager* manager = env.openAddInManager();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(manager->list()->topLevelItem(i)->text(1), "Startup / Unloaded");
+    manager->close();
+    EXPECT_TRUE(env.openProject(QString::fromStdString(user.dir.file("p/Ledger.vbp"))));
 }
 
 TEST(EnvironmentCommand, PrintsUsageAndRefusesWhatItCannotRenderInsteadOfWaiting) {
     TempDir dir;
     const std::string binary = dir.write("binary.vbp", std::string("\x01\0\xff\0", 4));
     // `timeout` only keeps a hang from stalling the suite; it is no measure.
-    const std::string run =
-        "QT_QPA_PLATFORM=offscreen timeout 60 '" + std::string(TRAPLINE_ENVIRONMENT_BINARY) + "' ";
+    const std::string run = "QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME='" + dir.file("config") +
+                            "' timeout 60 '" + std::string(TRAPLINE_ENVIRONMENT_BINARY) + "' ";
     CommandResult help = runCommand(run + "--help");
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("Usage: trapline-environment", 0), 0u) << help.out;
@@ -98,4 +242,18 @@ TEST(EnvironmentCommand, PrintsUsageAndRefusesWhatItCannotRenderInsteadOfWaiting
         EXPECT_EQ(r.exitCode, 2) << c.args << "\n" << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << "\n" << r.err;
     }
+}
+
+TEST(EnvironmentCommand, ListsTheRegisteredAddInsForScripts) {
+    User user;
+    {
+        ScriptedMessageBox boxes;
+        EnvironmentWindow env(&boxes);
+        env.startAddIns(user.bundled());
+    }
+    CommandResult r = runCommand("XDG_CONFIG_HOME='" + user.dir.file("config") + "' '" +
+                                 std::string(TRAPLINE_ENVIRONMENT_BINARY) + "' --addins");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Trapline.Connect\tTRAPLINE\tInsert Error handler to project functions, "
+                     "procedures and properties\t1\n");
 }

@@ -1,0 +1,64 @@
+#include "environmentvbe.h"
+#include "environmentwindow.h"
+
+#include "../support/scriptedmessagebox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+// The environment's command bars as an add-in drives them.
+
+TEST(CommandBars, AreNumberedAndNamedAsAddInsExpect) {
+    ScriptedMessageBox boxes;
+    EnvironmentWindow env(&boxes);
+    vbide::CommandBars& bars = env.vbe().CommandBars();
+    EXPECT_EQ((*bars.Item(1))->Name(), "Menu Bar");
+    EXPECT_EQ((*bars.Item(1))->Controls().Count(), 6); // File … Help
+    EXPECT_EQ((*bars.Item(2))->Name(), "Standard");
+    EXPECT_TRUE(bars.Item("Add-Ins"));
+    EXPECT_FALSE(bars.Item(0));
+    EXPECT_FALSE(bars.Item("No Such Bar"));
+}
+
+TEST(CommandBars, ControlsAddedByAnAddInWorkLikeTheEnvironmentsOwnAndGoWhenDeleted) {
+    ScriptedMessageBox boxes;
+    EnvironmentWindow env(&boxes);
+    vbide::CommandBar& help = **env.vbe().CommandBars().Item("Help");
+    // An empty menu has no position 0.
+    EXPECT_FALSE(help.Controls().Add(1, std::nullopt, std::nullopt, 0));
+    auto added = help.Controls().Add(1);
+    ASSERT_TRUE(added);
+    vbide::CommandBarControl* control = *added;
+    ASSERT_TRUE(control->setCaption("Mine"));
+    QMenu* menu = env.menuBar()->findChild<QMenu*>("Help");
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions().front()->text(), "Mine");
+
+    QApplication::clipboard()->setText("no picture");
+    EXPECT_FALSE(control->PasteFace());
+    QImage face(32, 32, QImage::Format_RGB555);
+    face.fill(Qt::white);
+    QApplication::clipboard()->setImage(face);
+    EXPECT_TRUE(control->PasteFace());
+    EXPECT_FALSE(menu->actions().front()->icon().isNull());
+
+    int clicks = 0;
+    (*env.vbe().Events().CommandBarEvents(control))
+        ->setClick([&](vbide::CommandBarControl* c, bool& handled, bool& cancel) {
+            EXPECT_EQ(c, control);
+            EXPECT_FALSE(handled || cancel);
+            ++clicks;
+        });
+    menu->actions().front()->trigger();
+    EXPECT_EQ(clicks, 1);
+    ASSERT_TRUE(control->Delete());
+    EXPECT_TRUE(menu->actions().isEmpty());
+    EXPECT_EQ(help.Controls().Count(), 0);
+}
