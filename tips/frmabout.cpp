@@ -36,11 +36,15 @@ frmAbout::frmAbout(RegistryLookup& registry, trapline::MessageBoxService& messag
     lblTitle->setStyleSheet("color: #000080;");
     lblVersion = placed<QLabel>(this, "lblVersion", twipRect(1005, 2130, 4515, 225), "Version");
     lblDescription =
-        placed<QLabel>(this, "lblDescription", twipRect(1005, 2475, 4515, 870), "App Description");
+        placed<QLabel>(this, "lblDescription", twipRect(1005, 2475, 4515, 1170), "App Description");
     lblDescription->setWordWrap(true);
     lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lblLegal = placed<QLabel>(this, "lblLegal", twipRect(1005, 3345, 4515, 300),
+    // The legal notice takes the free room left of the buttons, so that no
+    // control of the box moves or shrinks for it.
+    lblLegal = placed<QLabel>(this, "lblLegal", twipRect(270, 4065, 4005, 480),
                               VersionRecord::kLegalCopyright);
+    lblLegal->setWordWrap(true);
+    lblLegal->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1 =
         placed<QLabel>(this, "Label1", twipRect(270, 3690, 5235, 240), VersionRecord::kContact);
     Label1->setCursor(Qt::PointingHandCursor);

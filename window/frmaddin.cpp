@@ -258,9 +258,15 @@ void frmAddIn::Form_Load() {
 }
 
 void frmAddIn::showTips() {
-    auto* tip = new frmTip(m_services.settings, tipsFile(), this);
-    tip->setWindowFlag(Qt::Window);
-    tip->show();
+    // One tip window: showing it again brings the loaded one forward, as
+    // showing a loaded form does; closed, it is unloaded and made anew.
+    if (!m_tip) {
+        m_tip = new frmTip(m_services.settings, tipsFile(), this);
+        m_tip->setWindowFlag(Qt::Window);
+    }
+    m_tip->show();
+    m_tip->raise();
+    m_tip->activateWindow();
 }
 
 void frmAddIn::setActiveText(const QString& vNewValue) {

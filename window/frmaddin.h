@@ -17,6 +17,7 @@ class QToolButton;
 class RegistryLookup;
 class SettingsStore;
 class f_Dialog;
+class frmTip;
 namespace trapline {
 class MessageBoxService;
 class VBE;
@@ -103,4 +104,5 @@ private:
     Services m_services;
     QString m_activeText;
     QPointer<f_Dialog> m_dialog;
+    QPointer<frmTip> m_tip;
 };

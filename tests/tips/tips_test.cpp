@@ -5,6 +5,7 @@
 #include "modresfiles.h"
 #include "registrylookup.h"
 #include "settingsstore.h"
+#include "twips.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -129,6 +130,14 @@ TEST(frmAbout, ShowsTitleVersionAndDescription) {
     EXPECT_EQ(frmAbout::versionText(1, 0, 12), "Version 1.0.12");
     EXPECT_EQ(about.lblTitle->text(), "TRAPLINE");
     EXPECT_TRUE(about.lblDescription->text().contains("advanced error  handler capability"));
+    // The legal notice takes room of its own: every designed control keeps its place.
+    EXPECT_EQ(about.lblDescription->geometry(), twipRect(1005, 2475, 4515, 1170));
+    for (QWidget* w : about.findChildren<QWidget*>()) {
+        if (w != about.lblLegal && !w->isHidden() && w->parent() == &about) {
+            EXPECT_FALSE(w->geometry().intersects(about.lblLegal->geometry()))
+                << w->objectName().toStdString();
+        }
+    }
 }
 
 TEST(frmAbout, FindsSystemInformationThroughTheRegistryOrSaysItCannot) {

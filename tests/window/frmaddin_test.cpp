@@ -191,6 +191,13 @@ TEST(frmAddIn, OpensTheTipWindowUnlessTheSettingSaysOtherwise) {
     w.form->cmdTips->click();
     EXPECT_EQ(w.setting(), "1");
     EXPECT_EQ(w.form->findChildren<frmTip*>().size(), 1);
+    // Shown again while loaded: the same window comes forward, hidden or not.
+    frmTip* tip = w.form->findChildren<frmTip*>().front();
+    tip->hide();
+    w.form->cmdTips->click();
+    ASSERT_EQ(w.form->findChildren<frmTip*>().size(), 1);
+    EXPECT_EQ(w.form->findChildren<frmTip*>().front(), tip);
+    EXPECT_TRUE(tip->isVisible());
 }
 
 TEST(frmAddIn, RunsTheInsertionForTheChosenModuleAndLogsIt) {
