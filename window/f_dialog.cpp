@@ -54,6 +54,8 @@ f_Dialog::f_Dialog(QWidget* owner) : QDialog(owner) {
 
     TXT = placed<QPlainTextEdit>(this, "TXT", twipRect(90, 405, 4515, 2715));
     TXT->setLineWrapMode(QPlainTextEdit::NoWrap);
+    TXT->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    TXT->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     frCmd = placed<QFrame>(this, "frCmd", twipRect(4680, 405, 1320, 915));
     frCmd->setFrameShape(QFrame::NoFrame);
     OKButton = placed<QPushButton>(frCmd, "OKButton", twipRect(45, 45, 1215, 375), "OK");
@@ -92,6 +94,15 @@ f_Dialog::f_Dialog(QWidget* owner) : QDialog(owner) {
 void f_Dialog::replaceSelection(const QString& text) {
     // The text goes where the caret was; the focus stays on the button.
     TXT->textCursor().insertText(text);
+}
+
+void f_Dialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The minimum is the window's outer size: the frame is known only now.
+    const QSize frame = frameGeometry().size() - size();
+    setMinimumSize(minimumOuterSize() - frame);
+    // Typing goes into the text, whatever had the focus when it last closed.
+    TXT->setFocus(Qt::OtherFocusReason);
 }
 
 void f_Dialog::resizeEvent(QResizeEvent* event) {

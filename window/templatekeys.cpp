@@ -30,6 +30,13 @@ bool TemplateKeys::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
+    // A focused push button is pressed by Enter, as in VB; check boxes,
+    // text and combo boxes leave Enter to the default button.
+    if (auto* button = qobject_cast<QAbstractButton*>(watched);
+        button && !button->isCheckable() && button->isEnabled()) {
+        button->click();
+        return true;
+    }
     m_default->click();
     return true;
 }

@@ -281,6 +281,19 @@ TEST(frmAddIn, EnterPressesOkEvenInTheTemplatesAndCtrlEnterBreaksTheLine) {
     EXPECT_FALSE(w.form->isVisible());
 }
 
+TEST(frmAddIn, EnterPressesAFocusedPushButtonButLeavesCheckBoxesToTheDefault) {
+    Window w;
+    w.form->DebugTxt->setPlainText("log");
+    QTest::keyClick(w.form->cmdClear, Qt::Key_Return);
+    EXPECT_TRUE(w.form->DebugTxt->toPlainText().isEmpty()); // cmdClear, not OK
+    EXPECT_TRUE(w.boxes.shown.empty());
+    w.boxes.answers = {MsgAnswer::No};
+    const bool checked = w.form->OnlySub->isChecked();
+    QTest::keyClick(w.form->OnlySub, Qt::Key_Return);
+    EXPECT_EQ(w.form->OnlySub->isChecked(), checked);
+    ASSERT_EQ(w.boxes.shown.size(), 1u); // OK's question
+}
+
 TEST(frmAddIn, AddsTheErrorModuleOnce) {
     Window w;
     w.form->bttn_InsCode->click();
@@ -310,6 +323,20 @@ TEST(frmAddIn, EditsTheActiveTemplateInTheDialog) {
     bool success = true;
     EXPECT_EQ(w.form->EditText("x", success), "");
     EXPECT_FALSE(success); // closed by its frame: not confirmed
+
+    // Every time it opens, typing goes into the text.
+    QWidget* focused = nullptr;
+    QTimer::singleShot(0, [&] {
+        d.cmdUndo->setFocus();
+        d.close();
+    });
+    w.form->EditText("x", success);
+    QTimer::singleShot(0, [&] {
+        focused = QApplication::focusWidget();
+        d.close();
+    });
+    w.form->EditText("x", success);
+    EXPECT_EQ(focused, d.TXT);
 }
 
 TEST(f_Dialog, KeepsItsMinimumAndLaysTheBoxOutBesideTheButtons) {
@@ -317,12 +344,16 @@ TEST(f_Dialog, KeepsItsMinimumAndLaysTheBoxOutBesideTheButtons) {
     d.show();
     d.resize(10, 10);
     QApplication::processEvents();
-    EXPECT_GE(d.width(), qRound(3500 / 15.0));
-    EXPECT_GE(d.height(), qRound(2000 / 15.0));
+    // The minimum is the outer size, frame included.
+    EXPECT_GE(d.frameGeometry().width(), qRound(3500 / 15.0));
+    EXPECT_GE(d.frameGeometry().height(), qRound(2000 / 15.0));
     d.resize(600, 400);
     QApplication::processEvents();
     EXPECT_EQ(d.frCmd->x(), 600 - d.frCmd->width());
     EXPECT_EQ(d.TXT->geometry().right() + 1, d.frCmd->x());
     EXPECT_EQ(d.TXT->geometry().bottom() + 1, 400 - 6);
     EXPECT_EQ(d.windowTitle(), "Диалог ввода текста");
+    EXPECT_EQ(d.TXT->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(d.TXT->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(d.frameGeometry().size() - d.size() + d.minimumSize(), f_Dialog::minimumOuterSize());
 }
