@@ -1,0 +1,270 @@
+#include "connect.h"
+
+#include "addinlibrary.h"
+#include "clipboardsnapshot.h"
+#include "qtmessagebox.h"
+#include "registrylookup.h"
+#include "settingsstore.h"
+#include "vbenvironment.h"
+#include "versionrecord.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QProcess>
+#include <exception>
+
+namespace {
+
+const QString kSettings = "Settings";
+const QString kDisplayOnConnect = "DisplayOnConnect";
+constexpr const char* kCaption = "TRAPLINE";
+
+/// The run time's numbers for the failures raised here.
+constexpr long kTypeMismatch = 13;
+constexpr long kInternalError = 51;
+
+int g_instances = 0;
+
+/// Runs `action` and turns anything it throws into an error: no exception
+/// may leave the library into the environment.
+template <class Action> trapline::Result<void> guarded(Action&& action) {
+    try {
+        action();
+        return {};
+    } catch (const std::exception& e) {
+        return trapline::makeError(kInternalError, kCaption, e.what());
+    } catch (...) {
+        return trapline::makeError(kInternalError, kCaption, "Internal error");
+    }
+}
+
+/// Unbinds the Click before deleting: a control the environment fails to
+/// delete must not call into an add-in that is going away. A control that
+/// cannot be deleted is skipped without a word.
+void removeControl(vbide::CommandBarControl*& control, vbide::CommandBarEvents*& events) {
+    if (events)
+        events->setClick({});
+    if (control) {
+        auto deleted = control->Delete();
+        static_cast<void>(deleted);
+    }
+    control = nullptr;
+    events = nullptr;
+}
+
+} // namespace
+
+/// The surroundings of the add-in inside the environment.
+struct Connect::Defaults {
+    QtMessageBox messages;
+    SettingsStore settings;
+    NoRegistry registry;
+
+    frmAddIn::Services services() {
+        return {messages, settings, registry,
+                [](const QString& program) { return QProcess::startDetached(program, {}); },
+                AddInLibrary::folder()};
+    }
+};
+
+Connect::Connect() : Connect(std::make_unique<Defaults>()) {}
+
+Connect::Connect(std::unique_ptr<Defaults> defaults)
+    : m_defaults(std::move(defaults)), m_services(m_defaults->services()) {
+    ++g_instances;
+}
+
+Connect::Connect(frmAddIn::Services services) : m_services(std::move(services)) {
+    ++g_instances;
+}
+
+Connect::~Connect() {
+    unloadForm();
+    --g_instances;
+}
+
+int Connect::instances() {
+    return g_instances;
+}
+
+trapline::Result<void> Connect::OnConnection(vbide::Object* Application,
+                                             vbide::ext_ConnectMode ConnectMode,
+                                             vbide::Object* /*AddInInst*/,
+                                             vbide::Custom& /*custom*/) {
+    return guarded([&] { AddinInstance_OnConnection(Application, ConnectMode); });
+}
+
+trapline::Result<void> Connect::OnDisconnection(vbide::ext_DisconnectMode /*RemoveMode*/,
+                                                vbide::Custom& /*custom*/) {
+    return guarded([&] { AddinInstance_OnDisconnection(); });
+}
+
+trapline::Result<void> Connect::OnStartupComplete(vbide::Custom& /*custom*/) {
+    return {};
+}
+
+void Connect::AddinInstance_OnConnection(vbide::Object* Application,
+                                         vbide::ext_ConnectMode ConnectMode) {
+    vbide::VBE* environment = Application ? Application->asVBE() : nullptr;
+    if (!environment) {
+        showError(trapline::makeError(
+            kTypeMismatch, kCaption,
+            "Type mismatch: the connecting application is not the development environment"));
+        return;
+    }
+    m_vbInstance = environment;
+    switch (ConnectMode) {
+    case vbide::ext_cm_External:
+        Show();
+        break;
+    case vbide::ext_cm_AfterStartup:
+    case vbide::ext_cm_Startup:
+        AddToAddInsMenu();
+        AddToCommandBar();
+        break;
+    default:
+        // From the command line: nothing to click and nothing to show.
+        break;
+    }
+}
+
+void Connect::AddinInstance_OnDisconnection() {
+    removeControl(m_toolbarButton, m_menuHandler);
+    removeControl(m_addInsMenuItem, m_menuBarHandler);
+    if (m_formDisplayed) {
+        m_services.settings.SaveSetting(SettingsStore::kApplication, kSettings, kDisplayOnConnect,
+                                        "1");
+        m_formDisplayed = false;
+    } else {
+        m_services.settings.SaveSetting(SettingsStore::kApplication, kSettings, kDisplayOnConnect,
+                                        "0");
+    }
+    unloadForm();
+}
+
+void Connect::Show() {
+    // The window works on the environment's project; without one there is
+    // nothing it could do but fail.
+    if (!m_vbInstance)
+        return;
+    // The close box unloads the window: Qt has then cleared its
+    // delete-on-close mark and only scheduled the deletion. Finish it now, so
+    // that this showing loads a fresh window as it would after an unload.
+    if (m_addInForm && !m_addInForm->testAttribute(Qt::WA_DeleteOnClose))
+        unloadForm();
+    if (!m_addInForm) {
+        m_addInForm = new frmAddIn(m_vbInstance, m_services);
+        // Closing an add-in's window never ends the environment.
+        m_addInForm->setAttribute(Qt::WA_QuitOnClose, false);
+    }
+    m_addInForm->VBInstance = m_vbInstance;
+    m_addInForm->Connect = this;
+    m_formDisplayed = true;
+    m_addInForm->show();
+    m_addInForm->raise();
+    m_addInForm->activateWindow();
+}
+
+void Connect::Hide() {
+    m_formDisplayed = false;
+    if (m_addInForm)
+        m_addInForm->hide();
+}
+
+void Connect::AddToCommandBar() {
+    if (!m_vbInstance)
+        return showError(trapline::makeError(trapline::errors::NoObject, kCaption,
+                                             "Object variable or With block variable not set"));
+    auto bar = m_vbInstance->CommandBars().Item(2L);
+    if (!bar)
+        return showError(bar.error());
+    (*bar)->setVisible(true);
+    vbide::CommandBarControls& controls = (*bar)->Controls();
+    const long n = controls.Count();
+    // Before the control that was last on the bar.
+    auto button = controls.Add(vbide::msoControlButton, std::nullopt, std::nullopt, n);
+    if (!button)
+        return showError(button.error());
+    m_toolbarButton = *button;
+    if (auto captioned = m_toolbarButton->setCaption(kCaption); !captioned)
+        return showError(captioned.error());
+    if (auto pasted = pasteMenuPicture(*m_toolbarButton); !pasted)
+        return showError(pasted.error());
+    auto events = m_vbInstance->Events().CommandBarEvents(m_toolbarButton);
+    if (!events)
+        return showError(events.error());
+    m_menuHandler = *events;
+    bindClick(*m_menuHandler, &Connect::MenuHandler_Click);
+    // Exactly "1": anything else, even "1 " or "01", leaves the window closed.
+    if (m_services.settings.GetSetting(SettingsStore::kApplication, kSettings, kDisplayOnConnect,
+                                       "0") == "1")
+        Show();
+}
+
+void Connect::AddToAddInsMenu() {
+    // Failures stay silent here: an environment without an "Add-Ins" menu
+    // still gets the button.
+    if (!m_vbInstance)
+        return;
+    auto menu = m_vbInstance->CommandBars().Item(std::string("Add-Ins"));
+    if (!menu)
+        return;
+    auto item = (*menu)->Controls().Add(vbide::msoControlButton);
+    if (!item)
+        return;
+    m_addInsMenuItem = *item;
+    if (!m_addInsMenuItem->setCaption(kCaption) || !pasteMenuPicture(*m_addInsMenuItem))
+        return;
+    auto events = m_vbInstance->Events().CommandBarEvents(m_addInsMenuItem);
+    if (!events)
+        return;
+    m_menuBarHandler = *events;
+    bindClick(*m_menuBarHandler, &Connect::MenuBarHandler_Click);
+}
+
+void Connect::MenuHandler_Click(vbide::CommandBarControl* /*CommandBarControl*/, bool& /*handled*/,
+                                bool& /*CancelDefault*/) {
+    Show();
+}
+
+void Connect::MenuBarHandler_Click(vbide::CommandBarControl* /*CommandBarControl*/,
+                                   bool& /*handled*/, bool& /*CancelDefault*/) {
+    Show();
+}
+
+trapline::Result<void> Connect::pasteMenuPicture(vbide::CommandBarControl& control) {
+    auto picture = AddInLibrary::LoadResPicture("MENUBMP");
+    if (!picture)
+        return picture.error();
+    // The clipboard is the only way a face reaches a control; what the user
+    // had copied is given back right after.
+    ClipboardSnapshot saved;
+    QGuiApplication::clipboard()->setImage(*picture);
+    auto pasted = control.PasteFace();
+    saved.restore();
+    return pasted;
+}
+
+void Connect::bindClick(vbide::CommandBarEvents& source,
+                        void (Connect::*handler)(vbide::CommandBarControl*, bool&, bool&)) {
+    source.setClick(
+        [this, handler](vbide::CommandBarControl* control, bool& handled, bool& CancelDefault) {
+            // Show reports nothing, and neither does a click.
+            auto shown = guarded([&] { (this->*handler)(control, handled, CancelDefault); });
+            static_cast<void>(shown);
+        });
+}
+
+void Connect::showError(const trapline::Error& error) {
+    m_services.messages.show(error.description, VersionRecord::kTitle, trapline::MsgIcon::None,
+                             trapline::MsgButtons::Ok);
+}
+
+void Connect::unloadForm() {
+    if (!m_addInForm)
+        return;
+    m_addInForm->close();
+    // close() only schedules the deletion, and the environment may unload the
+    // library before its event loop gets there: the window goes now.
+    delete m_addInForm.data();
+}
