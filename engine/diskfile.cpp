@@ -116,6 +116,14 @@ private:
     uint64_t m_length = 0;
 };
 
+/// read(2), tried again when a signal interrupts it.
+ssize_t readRetrying(int fd, char* buffer, size_t size) {
+    ssize_t n;
+    while ((n = ::read(fd, buffer, size)) < 0 && errno == EINTR) {
+    }
+    return n;
+}
+
 /// Opens a file for reading without blocking on a FIFO, and checks that it
 /// is a regular file before anything is read.
 Result<struct stat> openRegular(const std::string& path, Fd& f) {
@@ -139,16 +147,11 @@ Result<FileStamp> stampWithHash(const std::string& path) {
         return st.error();
     Hasher h;
     char buffer[1 << 16];
-    for (;;) {
-        ssize_t n = ::read(f.fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return ioError(path, errno, "cannot read");
-        if (n == 0)
-            break;
+    ssize_t n;
+    while ((n = readRetrying(f.fd, buffer, sizeof buffer)) > 0)
         h.add(std::string_view(buffer, static_cast<size_t>(n)));
-    }
+    if (n < 0)
+        return ioError(path, errno, "cannot read");
     FileStamp s = stampOf(*st);
     s.hash = h.value();
     s.hashed = true;
@@ -448,16 +451,12 @@ Result<DiskFile::Contents> DiskFile::read(const std::string& path, size_t limit)
     c.stamp = stampOf(*st);
     c.bytes.resize(std::min(static_cast<size_t>(st->st_size), limit));
     size_t done = 0;
-    while (done < c.bytes.size()) {
-        ssize_t n = ::read(f.fd, c.bytes.data() + done, c.bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return ioError(path, errno, "cannot read");
-        if (n == 0)
-            break;
+    ssize_t n = 1;
+    while (done < c.bytes.size() &&
+           (n = readRetrying(f.fd, c.bytes.data() + done, c.bytes.size() - done)) > 0)
         done += static_cast<size_t>(n);
-    }
+    if (n < 0)
+        return ioError(path, errno, "cannot read");
     c.bytes.resize(done);
     if (limit == SIZE_MAX) {
         c.stamp.hash = hashOf(c.bytes);

@@ -220,15 +220,6 @@ const std::string kModule = "Attribute VB_Name = \"M\"\r\nSub A()\r\nEnd Sub\r\n
 const std::string kTreated = "Attribute VB_Name = \"M\"\r\nSub A()\r\n'ON ERROR GOTO err_debug\r\n"
                              "'EXIT SUB\r\n'err_debug:\r\n'MyErrorHandler \"M.A\"\r\nEnd Sub\r\n";
 
-/// Names in `folder`, sorted.
-std::vector<std::string> namesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 } // namespace
 
 TEST(InsertCommand, ASecondRunWaitsForTheFirstAndThenFindsNothingLeftToDo) {
@@ -278,9 +269,9 @@ TEST(InsertCommand, AnInterruptedRunLeavesEachFileOriginalOrTreatedAndNoTemporar
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
     EXPECT_EQ(WTERMSIG(status), SIGINT);
-    EXPECT_EQ(namesIn(dir.path()),
+    EXPECT_EQ(TempDir::namesIn(dir.path()),
               (std::vector<std::string>{"a.bas", "b.bas", "c.bas", "d.bas", "e.bas", "f.bas"}));
-    for (const std::string& name : namesIn(dir.path())) {
+    for (const std::string& name : TempDir::namesIn(dir.path())) {
         std::string now = TempDir::read(dir.file(name));
         EXPECT_TRUE(now == kModule || now == kTreated) << name << ":\n" << now;
     }
@@ -295,7 +286,7 @@ TEST(InsertCommand, ALaterRunRemovesTheLeftoversOfAKilledOne) {
     EXPECT_NE(r.err.find("removed .m.bas.trapline-999999-0, left behind by an interrupted run"),
               std::string::npos)
         << r.err;
-    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"m.bas"});
+    EXPECT_EQ(TempDir::namesIn(dir.path()), std::vector<std::string>{"m.bas"});
 }
 
 TEST(InsertCommand, KeepsLinksAndExistingBackupsAndSaysWhereTheBackupWent) {

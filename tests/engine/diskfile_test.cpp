@@ -20,15 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-/// Names in `folder`, sorted.
-std::vector<std::string> namesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 /// Clears the test hook however a test ends.
 struct HookGuard {
     explicit HookGuard(std::function<void(const std::string&)> hook) {
@@ -59,7 +50,7 @@ TEST(DiskFile, AnEditMadeJustBeforeTheReplaceIsKeptAndReported) {
     ASSERT_FALSE(written);
     EXPECT_EQ(written.error().number, errors::ChangedOnDisk);
     EXPECT_EQ(TempDir::read(path), "Sub A()\r\nEnd Sub\r\n' USER EDIT\r\n");
-    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"m.bas"});
+    EXPECT_EQ(TempDir::namesIn(dir.path()), std::vector<std::string>{"m.bas"});
 }
 
 TEST(DiskFile, ASameSizeEditWithTheTimeSetBackIsNoticedBeforeAndDuringTheReplace) {
@@ -77,7 +68,7 @@ TEST(DiskFile, ASameSizeEditWithTheTimeSetBackIsNoticedBeforeAndDuringTheReplace
         auto written = DiskFile::replace(path, "treated\r\n", &read->stamp);
         ASSERT_FALSE(written) << duringReplace;
         EXPECT_EQ(TempDir::read(path), "Sub B()\r\n");
-        EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"m.bas"});
+        EXPECT_EQ(TempDir::namesIn(dir.path()), std::vector<std::string>{"m.bas"});
     }
 }
 
@@ -108,7 +99,7 @@ TEST(DiskFile, AFileWithSeveralNamesIsNotSplit) {
     EXPECT_NE(written.error().description.find("hard links"), std::string::npos);
     EXPECT_EQ(TempDir::read(path), "old\r\n");
     EXPECT_EQ(TempDir::read(dir.file("other.bas")), "old\r\n");
-    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"m.bas", "other.bas"}));
+    EXPECT_EQ(TempDir::namesIn(dir.path()), (std::vector<std::string>{"m.bas", "other.bas"}));
 }
 
 TEST(DiskFile, AReplacementKeepsModeOwnerAndGroup) {
@@ -162,7 +153,7 @@ TEST(DiskFile, LeftoversOfAKilledRunAreRecognisedByTheirNameAlone) {
     dir.write(".m.bas.trapline-" + std::to_string(::getpid()) + "-1", "this run's own");
     auto removed = DiskFile::removeLeftovers(dir.path());
     EXPECT_EQ(removed, std::vector<std::string>{dir.file(".m.bas.trapline-999999-3")});
-    EXPECT_EQ(namesIn(dir.path()).size(), 3u);
+    EXPECT_EQ(TempDir::namesIn(dir.path()).size(), 3u);
 }
 
 TEST(FolderLocks, ASecondRunWaitsForTheFirstAndThenRemovesItsLeftovers) {
@@ -178,10 +169,10 @@ TEST(FolderLocks, ASecondRunWaitsForTheFirstAndThenRemovesItsLeftovers) {
         EXPECT_EQ(locks->leftovers().size(), 1u);
     });
     waiting.get_future().wait(); // the second run says it waits, and does
-    EXPECT_EQ(namesIn(dir.path()).size(), 1u);
+    EXPECT_EQ(TempDir::namesIn(dir.path()).size(), 1u);
     *first = FolderLocks();
     second.join();
-    EXPECT_TRUE(namesIn(dir.path()).empty());
+    EXPECT_TRUE(TempDir::namesIn(dir.path()).empty());
 }
 
 TEST(SignalCleanup, ATerminatedProcessLeavesNoStagedFileBehind) {
@@ -204,6 +195,6 @@ TEST(SignalCleanup, ATerminatedProcessLeavesNoStagedFileBehind) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
     EXPECT_EQ(WTERMSIG(status), SIGTERM);
-    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"a.bas", "b.bas"}));
+    EXPECT_EQ(TempDir::namesIn(dir.path()), (std::vector<std::string>{"a.bas", "b.bas"}));
     EXPECT_EQ(TempDir::read(a), "a\r\n");
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 /// A folder of its own for one test, removed with everything in it afterwards.
 class TempDir {
@@ -33,6 +35,15 @@ public:
         std::ofstream out(p, std::ios::binary);
         out << bytes;
         return p.string();
+    }
+
+    /// The names in `folder`, sorted, hidden ones included.
+    static std::vector<std::string> namesIn(const std::string& folder) {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     static std::string read(const std::string& path) {
