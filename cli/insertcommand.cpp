@@ -86,11 +86,14 @@ Output:
                      when that name is taken: an existing file is never
                      overwritten, and the name used is said on stderr)
   --json             print one JSON object {"treated": [...], "failed": [...]}
-                     instead of the log lines
+                     instead of the log lines; a procedure the module defines
+                     more than once (versions under #If) gives an item per
+                     definition, with the "Line" of its declaration
   -h, --help         show this help
 
 The log ("Вставлено в Sub : Name" for each treated procedure whose file
-was written) goes to stdout; messages go to stderr. Nothing is asked.
+was written; once per definition) goes to stdout; messages go to stderr.
+Nothing is asked.
 
 Another trapline run writing in the same folders is waited for. A file
 that changed on disk since it was read is never overwritten.
@@ -203,6 +206,8 @@ std::string jsonItems(const std::vector<RunSummary::Item>& list, bool withReason
         out += "{\"ModuleName\": " + jsonString(it.moduleName) +
                ", \"ProcName\": " + jsonString(it.procName) + ", \"File\": " +
                jsonString(it.component ? utf8Path(it.component->path(), codepage) : "");
+        if (it.line > 0) // one item per definition of a procedure defined twice
+            out += ", \"Line\": " + std::to_string(it.line);
         if (withReason)
             out += ", \"Reason\": " + jsonString(it.failure);
         out += "}";

@@ -236,29 +236,31 @@ Result<void> CodeModule::AddFromString(std::string_view text) {
     return InsertLines(first > 0 ? first : CountOfLines() + 1, text);
 }
 
-Result<ProcIndex::Proc> CodeModule::proc(std::string_view name, int kind) const {
-    if (auto p = m_index.find(name, kind))
+Result<ProcIndex::Proc> CodeModule::proc(std::string_view name, int kind, size_t definition) const {
+    if (auto p = m_index.find(name, kind, definition))
         return *p;
     return makeError(errors::NotDefined, "CodeModule",
-                     "Sub or Function not defined: " + std::string(name));
+                     "Sub or Function not defined: " + std::string(name) +
+                         (definition > 0 ? " (definition " + std::to_string(definition + 1) + ")"
+                                         : std::string()));
 }
 
-Result<long> CodeModule::ProcBodyLine(std::string_view name, int kind) const {
-    auto p = proc(name, kind);
+Result<long> CodeModule::ProcBodyLine(std::string_view name, int kind, size_t definition) const {
+    auto p = proc(name, kind, definition);
     if (!p)
         return p.error();
     return p->body;
 }
 
-Result<long> CodeModule::ProcStartLine(std::string_view name, int kind) const {
-    auto p = proc(name, kind);
+Result<long> CodeModule::ProcStartLine(std::string_view name, int kind, size_t definition) const {
+    auto p = proc(name, kind, definition);
     if (!p)
         return p.error();
     return p->start;
 }
 
-Result<long> CodeModule::ProcCountLines(std::string_view name, int kind) const {
-    auto p = proc(name, kind);
+Result<long> CodeModule::ProcCountLines(std::string_view name, int kind, size_t definition) const {
+    auto p = proc(name, kind, definition);
     if (!p)
         return p.error();
     return p->last - p->start + 1;

@@ -59,9 +59,19 @@ public:
     /// Adds `text` after the declarations section, before the first procedure.
     Result<void> AddFromString(std::string_view text);
 
-    Result<long> ProcBodyLine(std::string_view name, int kind) const;
-    Result<long> ProcStartLine(std::string_view name, int kind) const;
-    Result<long> ProcCountLines(std::string_view name, int kind) const;
+    /// Where a procedure lies. `definition` (counted from 0, in the order of
+    /// the module's lines) picks one of several definitions that each have
+    /// their own body, as whole versions of a procedure under #If/#Else
+    /// have; the IDE's own calls answer for the first.
+    Result<long> ProcBodyLine(std::string_view name, int kind, size_t definition = 0) const;
+    Result<long> ProcStartLine(std::string_view name, int kind, size_t definition = 0) const;
+    Result<long> ProcCountLines(std::string_view name, int kind, size_t definition = 0) const;
+    /// How many definitions, each with its own body and End statement, the
+    /// module holds of a procedure; 0 when none. A declaration repeated under
+    /// #If/#Else above one shared body counts once.
+    size_t ProcDefinitions(std::string_view name, int kind) const {
+        return m_index.definitions(name, kind);
+    }
 
     /// Searches `target` from (startLine, startColumn) to (endLine, endColumn),
     /// columns 1-based, endColumn -1 meaning the end of the line. On a match the
@@ -98,7 +108,7 @@ public:
     std::string_view eol() const { return m_eol; }
 
 private:
-    Result<ProcIndex::Proc> proc(std::string_view name, int kind) const;
+    Result<ProcIndex::Proc> proc(std::string_view name, int kind, size_t definition) const;
 
     LineStore m_lines;
     ProcIndex m_index;

@@ -69,12 +69,13 @@ int classify(std::string_view declarationLine) {
     return declarationLine.find("Sub ") != std::string_view::npos ? 0 : 1;
 }
 
-Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind) {
-    auto body = module.ProcBodyLine(name, kind);
+Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind,
+                      size_t definition) {
+    auto body = module.ProcBodyLine(name, kind, definition);
     if (!body)
         return body.error();
-    auto start = module.ProcStartLine(name, kind);
-    auto count = module.ProcCountLines(name, kind);
+    auto start = module.ProcStartLine(name, kind, definition);
+    auto count = module.ProcCountLines(name, kind, definition);
     if (!start || !count)
         return (!start ? start : count).error();
     const long last = *start + *count - 1;

@@ -30,8 +30,10 @@ int classify(std::string_view declarationLine);
 /// declaration is one of several alternatives under #If/#Else, the line after
 /// the #End If. Fails for a one-line procedure, for a declaration that runs to
 /// the procedure's last line, and for a declaration that sits in one #If
-/// branch while the procedure's body spans the others.
-Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind);
+/// branch while the procedure's body spans the others. `definition` picks one
+/// of several definitions with their own bodies (see CodeModule::ProcBodyLine).
+Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind,
+                      size_t definition = 0);
 
 /// The End statement, scanning upward from `fromLine` to `floorLine` (the
 /// line after the declaration), never further. A line matches when it starts

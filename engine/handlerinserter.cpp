@@ -43,17 +43,39 @@ std::string HandlerInserter::applyPrefix(std::string_view text, std::string_view
 }
 
 bool HandlerInserter::InsertDefaultCodes(size_t index, CodeModule* module,
-                                         std::string_view CommentPrefix) {
-    return insert(index, module, CommentPrefix, true);
+                                         std::string_view CommentPrefix, size_t definition) {
+    return insert(index, module, CommentPrefix, true, definition);
 }
 
 bool HandlerInserter::InsertUserCodes(size_t index, CodeModule* module,
-                                      std::string_view CommentPrefix) {
-    return insert(index, module, CommentPrefix, false);
+                                      std::string_view CommentPrefix, size_t definition) {
+    return insert(index, module, CommentPrefix, false, definition);
+}
+
+Result<HandlerInserter::Texts> HandlerInserter::texts(const ProcInfo& entry, int procType,
+                                                      std::string_view name, bool standard,
+                                                      std::string_view prefix) const {
+    // Every text in the project's code page before anything is inserted. The
+    // names are code-page bytes already; only the templates need converting.
+    const std::string p(prefix);
+    if (standard)
+        return Texts{p + "ON ERROR GOTO err_debug",
+                     p + exitStatement(procType) + "\r\n" + p + "err_debug:\r\n" + p +
+                         "MyErrorHandler \"" + entry.ModuleName + "." + std::string(name) + "\""};
+    auto headerText = m_codepage.fromUtf8(m_header);
+    if (!headerText)
+        return headerText.error();
+    auto footerText = m_codepage.fromUtf8(m_footer);
+    if (!footerText)
+        return footerText.error();
+    const std::string keyword = declaration::KindKeywords(procType).keyword;
+    return Texts{
+        applyPrefix(fillPlaceholders(*headerText, keyword, entry.ModuleName, entry.ProcName), p),
+        applyPrefix(fillPlaceholders(*footerText, keyword, entry.ModuleName, entry.ProcName), p)};
 }
 
 bool HandlerInserter::insert(size_t index, CodeModule* module, std::string_view prefix,
-                             bool standard) {
+                             bool standard, size_t definition) {
     m_lastFailure.clear();
     const char* title = standard ? "Error in InsertDefaultCodes" : "Error in InsertUserCodes";
     std::string moduleName, name;
@@ -73,63 +95,61 @@ bool HandlerInserter::insert(size_t index, CodeModule* module, std::string_view 
         return fail(makeError(errors::NoObject, title,
                               "Object variable not set: the module is no longer in the project"));
     name = declaration::HostName(entry.ProcName);
-    const declaration::Keywords words = declaration::KindKeywords(entry.ProcType);
     const int kind = entry.ProcKind;
+    auto body = module->ProcBodyLine(name, kind, definition);
+    if (!body)
+        return fail(body.error());
+    // Versions of a procedure under #If may differ in keyword (a Sub in one
+    // branch, a Function in the other); each ends as its own declaration says.
+    int procType = entry.ProcType;
+    if (definition > 0 && procType != 2)
+        procType = declaration::classify(module->line(*body));
+    const declaration::Keywords words = declaration::KindKeywords(procType);
 
     // Both points first: nothing goes in unless both are there.
-    auto trap = declaration::TrapLine(*module, name, kind);
+    auto trap = declaration::TrapLine(*module, name, kind, definition);
     if (!trap)
         return fail(trap.error());
-    auto start = module->ProcStartLine(name, kind);
-    auto count = module->ProcCountLines(name, kind);
+    auto start = module->ProcStartLine(name, kind, definition);
+    auto count = module->ProcCountLines(name, kind, definition);
     if (!start || !count)
         return fail((!start ? start : count).error());
     auto end = declaration::EndLine(*module, words.endStatement, *start + *count - 1, *trap);
     if (!end)
         return fail(end.error());
-
-    // Every text in the project's code page before anything is inserted. The
-    // names are code-page bytes already; only the templates need converting.
-    std::string header, footer;
-    const std::string p(prefix);
-    if (standard) {
-        header = p + "ON ERROR GOTO err_debug";
-        footer = p + exitStatement(entry.ProcType) + "\r\n" + p + "err_debug:\r\n" + p +
-                 "MyErrorHandler \"" + entry.ModuleName + "." + name + "\"";
-    } else {
-        auto headerText = m_codepage.fromUtf8(m_header);
-        if (!headerText)
-            return fail(headerText.error());
-        auto footerText = m_codepage.fromUtf8(m_footer);
-        if (!footerText)
-            return fail(footerText.error());
-        header = applyPrefix(
-            fillPlaceholders(*headerText, words.keyword, entry.ModuleName, entry.ProcName), p);
-        footer = applyPrefix(
-            fillPlaceholders(*footerText, words.keyword, entry.ModuleName, entry.ProcName), p);
-    }
+    auto text = texts(entry, procType, name, standard, prefix);
+    if (!text)
+        return fail(text.error());
 
     const long before = module->CountOfLines();
-    if (auto r = module->InsertLines(*trap, header); !r)
+    if (auto r = module->InsertLines(*trap, text->header); !r)
         return fail(r.error());
     const long added = module->CountOfLines() - before;
-
-    // The header moved the end: ask afresh where the procedure ends now. The
-    // point found before cannot be lost, so it stands in, moved, should the
-    // fresh answer fail.
-    long footerAt = *end + added;
-    start = module->ProcStartLine(name, kind);
-    count = module->ProcCountLines(name, kind);
-    if (start && count) {
-        if (auto fresh = declaration::EndLine(*module, words.endStatement, *start + *count - 1,
-                                              *trap + added))
-            footerAt = *fresh;
-    }
-    if (auto r = module->InsertLines(footerAt, footer); !r)
+    if (auto r = module->InsertLines(
+            footerLine(*module, name, kind, definition, *body, *end + added, *trap + added, words),
+            text->footer);
+        !r)
         return fail(r.error());
 
     m_reporter.log("Вставлено в " + words.keyword + " : " + m_codepage.toUtf8(name) + "\r\n");
     return true;
+}
+
+long HandlerInserter::footerLine(const CodeModule& module, std::string_view name, int kind,
+                                 size_t definition, long body, long moved, long floor,
+                                 const declaration::Keywords& words) {
+    // The header moved the end: ask afresh where the procedure ends now. The
+    // header went in below the declaration, so the same definition still
+    // starts on `body`; should a header that declares things have changed
+    // which definition that is, or the fresh answer fail, the point found
+    // before stands in, moved.
+    auto again = module.ProcBodyLine(name, kind, definition);
+    auto start = module.ProcStartLine(name, kind, definition);
+    auto count = module.ProcCountLines(name, kind, definition);
+    if (!again || *again != body || !start || !count)
+        return moved;
+    auto fresh = declaration::EndLine(module, words.endStatement, *start + *count - 1, floor);
+    return fresh ? *fresh : moved;
 }
 
 } // namespace trapline

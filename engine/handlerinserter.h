@@ -1,5 +1,6 @@
 #pragma once
 
+#include "declaration.h"
 #include "messagebox.h"
 #include "proccatalogue.h"
 #include "runreporter.h"
@@ -31,9 +32,14 @@ public:
     }
 
     /// The standard handler into `Procs()[index]`. True when it was inserted.
-    bool InsertDefaultCodes(size_t index, CodeModule* module, std::string_view CommentPrefix);
+    /// `definition` picks one of several definitions of the procedure, each
+    /// with its own body (see CodeModule::ProcDefinitions); each is treated
+    /// on its own, completely or not at all.
+    bool InsertDefaultCodes(size_t index, CodeModule* module, std::string_view CommentPrefix,
+                            size_t definition = 0);
     /// The header and footer templates into `Procs()[index]`. True when inserted.
-    bool InsertUserCodes(size_t index, CodeModule* module, std::string_view CommentPrefix);
+    bool InsertUserCodes(size_t index, CodeModule* module, std::string_view CommentPrefix,
+                         size_t definition = 0);
 
     /// The description of the last failure, for reports; empty after a success.
     const std::string& lastFailure() const { return m_lastFailure; }
@@ -45,7 +51,19 @@ public:
     static std::string applyPrefix(std::string_view text, std::string_view prefix);
 
 private:
-    bool insert(size_t index, CodeModule* module, std::string_view prefix, bool standard);
+    struct Texts {
+        std::string header, footer; ///< in the project's code page
+    };
+
+    Result<Texts> texts(const ProcInfo& entry, int procType, std::string_view name, bool standard,
+                        std::string_view prefix) const;
+    /// Where the footer goes once the header is in; `moved` is the End
+    /// statement found before, shifted by the header.
+    static long footerLine(const CodeModule& module, std::string_view name, int kind,
+                           size_t definition, long body, long moved, long floor,
+                           const declaration::Keywords& words);
+    bool insert(size_t index, CodeModule* module, std::string_view prefix, bool standard,
+                size_t definition);
 
     const ProcCatalogue& m_catalogue;
     const Codepage& m_codepage;

@@ -1,7 +1,10 @@
 #include "insertionrun.h"
 
+#include "declaration.h"
 #include "handlerinserter.h"
 #include "proccatalogue.h"
+
+#include <algorithm>
 
 namespace trapline {
 
@@ -11,6 +14,48 @@ bool InsertionRun::passesTypeFilter(const InsertionOptions& o, int procType) {
         return true;
     return (o.onlySub && procType == 0) || (o.onlyFunc && procType == 1) ||
            (o.onlyProperty && procType == 2);
+}
+
+/// What every entry of one run shares.
+struct InsertionRun::Pass {
+    const InsertionOptions& options;
+    const Codepage& codepage;
+    const ProcCatalogue& catalogue;
+    HandlerInserter& inserter;
+    std::string prefix;
+    bool all; ///< every procedure that passes the filters, not one by name
+    RunSummary& summary;
+};
+
+void InsertionRun::treat(Pass& pass, size_t j) {
+    const ProcInfo& entry = pass.catalogue.Procs()[j];
+    CodeModule* module = entry.component ? &entry.component->CodeModule() : nullptr;
+    const std::string name = declaration::HostName(entry.ProcName);
+    // Whole versions of a procedure under #If each have their own body and
+    // End statement: every one is treated, and reported, on its own. Without
+    // a module the inserter reports the entry once.
+    const size_t definitions =
+        module ? std::max<size_t>(module->ProcDefinitions(name, entry.ProcKind), 1) : 1;
+    for (size_t d = 0; d < definitions; ++d) {
+        // A partly trapped entry passed the filter; its trapped definitions
+        // must still not get a second handler.
+        if (pass.all && pass.options.skipTrapped && definitions > 1) {
+            auto trapped = ProcCatalogue::hasErrorTrap(*module, name, entry.ProcKind, d);
+            if (trapped && *trapped)
+                continue;
+        }
+        long line = 0;
+        if (definitions > 1)
+            if (auto body = module->ProcBodyLine(name, entry.ProcKind, d))
+                line = module->fileLine(*body);
+        bool ok = pass.options.useDefault
+                      ? pass.inserter.InsertDefaultCodes(j, module, pass.prefix, d)
+                      : pass.inserter.InsertUserCodes(j, module, pass.prefix, d);
+        RunSummary::Item item{pass.codepage.toUtf8(entry.ModuleName),
+                              pass.codepage.toUtf8(entry.ProcName), entry.component,
+                              pass.inserter.lastFailure(), line};
+        (ok ? pass.summary.treated : pass.summary.failed).push_back(std::move(item));
+    }
 }
 
 RunSummary InsertionRun::run(const InsertionOptions& options) {
@@ -45,15 +90,15 @@ RunSummary InsertionRun::run(const InsertionOptions& options) {
         return summary;
 
     m_reporter.busy(true);
-    const std::string prefix = options.withComment ? "'" : "";
     HandlerInserter inserter(catalogue, cp, m_messages, m_reporter);
     inserter.setTemplates(options.header, options.footer);
-    const bool all = *procName == "*";
+    Pass pass{options,          cp,     catalogue, inserter, options.withComment ? "'" : "",
+              *procName == "*", summary};
     const size_t total = catalogue.size();
     for (size_t j = 1; j <= total; ++j) {
         m_reporter.progress(j - 1, total);
         const ProcInfo& entry = catalogue.Procs()[j];
-        if (all) {
+        if (pass.all) {
             if (options.skipTrapped && entry.HasErrorTrap)
                 continue;
             if (!passesTypeFilter(options, entry.ProcType))
@@ -61,12 +106,7 @@ RunSummary InsertionRun::run(const InsertionOptions& options) {
         } else if (entry.ProcName != *procName) {
             continue;
         }
-        CodeModule* module = entry.component ? &entry.component->CodeModule() : nullptr;
-        bool ok = options.useDefault ? inserter.InsertDefaultCodes(j, module, prefix)
-                                     : inserter.InsertUserCodes(j, module, prefix);
-        RunSummary::Item item{cp.toUtf8(entry.ModuleName), cp.toUtf8(entry.ProcName),
-                              entry.component, inserter.lastFailure()};
-        (ok ? summary.treated : summary.failed).push_back(std::move(item));
+        treat(pass, j);
     }
     m_reporter.progress(total, total);
     m_reporter.busy(false);

@@ -10,13 +10,21 @@
 
 namespace trapline {
 
-/// What one run did, procedure by procedure (names in UTF-8).
+/// What one run did, procedure by procedure (names in UTF-8). A procedure the
+/// module defines more than once (whole versions under #If) gives one item per
+/// definition, told apart by `line`.
 struct RunSummary {
     struct Item {
         std::string moduleName;
         std::string procName;
         Component* component = nullptr;
         std::string failure; ///< empty when treated
+        /// For a procedure the module defines more than once: the line of the
+        /// file as it was read on which this definition's declaration starts
+        /// (hidden head counted, as an editor counts). 0 for a procedure
+        /// defined once, whose name is enough; finding the line costs a pass
+        /// over the file, too much to pay for every procedure of a project.
+        long line = 0;
     };
     bool confirmed = false;
     std::vector<Item> treated;
@@ -46,6 +54,10 @@ public:
     static bool passesTypeFilter(const InsertionOptions& options, int procType);
 
 private:
+    struct Pass;
+    /// Treats every definition of catalogue entry `j`, each on its own.
+    void treat(Pass& pass, size_t j);
+
     const VBE& m_vbe;
     MessageBoxService& m_messages;
     RunReporter& m_reporter;

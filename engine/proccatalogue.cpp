@@ -2,6 +2,8 @@
 
 #include "declaration.h"
 
+#include <algorithm>
+
 namespace trapline {
 namespace {
 
@@ -13,15 +15,27 @@ constexpr PropertyKind kPropertyKinds[] = {{3, " (Get)"}, {1, " (Let)"}, {2, " (
 
 } // namespace
 
-Result<bool> ProcCatalogue::hasErrorTrap(const CodeModule& module, std::string_view name,
-                                         int kind) {
-    auto body = module.ProcBodyLine(name, kind);
-    auto start = module.ProcStartLine(name, kind);
-    auto count = module.ProcCountLines(name, kind);
+Result<bool> ProcCatalogue::hasErrorTrap(const CodeModule& module, std::string_view name, int kind,
+                                         size_t definition) {
+    auto body = module.ProcBodyLine(name, kind, definition);
+    auto start = module.ProcStartLine(name, kind, definition);
+    auto count = module.ProcCountLines(name, kind, definition);
     if (!body || !start || !count)
         return (!body ? body : !start ? start : count).error();
     long line = *body, column = 1, endLine = *start + *count - 1, endColumn = -1;
     return module.Find("On Error ", line, column, endLine, endColumn, false, false, false);
+}
+
+Result<bool> ProcCatalogue::allTrapped(const CodeModule& module, std::string_view name, int kind) {
+    // The first definition alone would hide a second one without a trap from
+    // a run that leaves trapped procedures out.
+    const size_t n = std::max<size_t>(module.ProcDefinitions(name, kind), 1);
+    for (size_t d = 0; d < n; ++d) {
+        auto trapped = hasErrorTrap(module, name, kind, d);
+        if (!trapped || !*trapped)
+            return trapped;
+    }
+    return true;
 }
 
 bool ProcCatalogue::GetProcNames(std::string_view moduleFilter) {
@@ -66,7 +80,7 @@ void ProcCatalogue::catalogue(Component& component) {
             if (!body)
                 continue;
             auto first = module.Lines(*body, 1);
-            auto trap = hasErrorTrap(module, member.Name, 0);
+            auto trap = allTrapped(module, member.Name, 0);
             if (!first || !trap)
                 continue; // nothing reliable to catalogue
             m_procs.push_back(ProcInfo{moduleName, member.Name, declaration::classify(*first), 0,
@@ -77,7 +91,7 @@ void ProcCatalogue::catalogue(Component& component) {
                 if (!body)
                     continue; // no procedure of this kind
                 auto first = module.Lines(*body, 1);
-                auto trap = hasErrorTrap(module, member.Name, pk.kind);
+                auto trap = allTrapped(module, member.Name, pk.kind);
                 if (!first || !trap)
                     continue;
                 m_procs.push_back(

@@ -12,11 +12,13 @@ namespace trapline {
 
 /// One catalogued procedure.
 struct ProcInfo {
-    std::string ModuleName;    ///< component name, in the project's code page
-    std::string ProcName;      ///< display name: "Value (Get)" for a property procedure
-    int32_t ProcType = 0;      ///< 0 Sub, 1 Function, 2 property procedure
-    int32_t ProcKind = 0;      ///< host kind: 0 Sub/Function, 3 Get, 1 Let, 2 Set
-    bool HasErrorTrap = false; ///< "On Error " occurs from the declaration to the end
+    std::string ModuleName; ///< component name, in the project's code page
+    std::string ProcName;   ///< display name: "Value (Get)" for a property procedure
+    int32_t ProcType = 0;   ///< 0 Sub, 1 Function, 2 property procedure
+    int32_t ProcKind = 0;   ///< host kind: 0 Sub/Function, 3 Get, 1 Let, 2 Set
+    /// "On Error " occurs from the declaration to the end; in every
+    /// definition, when the module defines the procedure more than once.
+    bool HasErrorTrap = false;
     /// The component the entry came from. Several components may share a name
     /// (a folder of projects); this is the one that holds the procedure.
     Component* component = nullptr;
@@ -43,8 +45,13 @@ public:
     /// n, the number of entries.
     size_t size() const { return m_procs.size() - 1; }
 
-    /// Whether "On Error " occurs from the procedure's declaration to its last line.
-    static Result<bool> hasErrorTrap(const CodeModule& module, std::string_view name, int kind);
+    /// Whether "On Error " occurs from the procedure's declaration to its last
+    /// line, in the given definition (see CodeModule::ProcBodyLine).
+    static Result<bool> hasErrorTrap(const CodeModule& module, std::string_view name, int kind,
+                                     size_t definition = 0);
+    /// The same for every definition of the procedure: a procedure defined
+    /// twice is trapped only when both definitions are.
+    static Result<bool> allTrapped(const CodeModule& module, std::string_view name, int kind);
 
 private:
     void catalogue(Component& component);

@@ -100,7 +100,14 @@ void ProcIndex::build(const LineStore& lines) {
             open = -1;
         }
         Entry e{startFor(), first, line, k};
-        if (m_byKey.emplace(k, m_procs.size()).second) {
+        if (auto [at, isNew] = m_byKey.emplace(k, m_procs.size()); !isNew) {
+            // Another definition with its own body (whole versions under #If):
+            // chained to the earlier ones, so each can be found and treated.
+            size_t tail = at->second;
+            while (m_procs[tail].next != kNone)
+                tail = m_procs[tail].next;
+            m_procs[tail].next = m_procs.size();
+        } else {
             std::string memberKey = key(decl->name, decl->procType == 2 ? 2 : 1);
             if (memberAt.emplace(memberKey, m_members.size()).second)
                 m_members.push_back(
@@ -163,11 +170,27 @@ void ProcIndex::shiftAfter(size_t first, long count) {
     m_shiftBy += count;
 }
 
-std::optional<ProcIndex::Proc> ProcIndex::find(std::string_view name, int kind) const {
+std::optional<ProcIndex::Proc> ProcIndex::find(std::string_view name, int kind,
+                                               size_t definition) const {
     auto it = m_byKey.find(key(name, kind));
     if (it == m_byKey.end())
         return std::nullopt;
-    return proc(it->second);
+    size_t i = it->second;
+    for (; definition > 0 && i != kNone; --definition)
+        i = m_procs[i].next;
+    if (i == kNone)
+        return std::nullopt;
+    return proc(i);
+}
+
+size_t ProcIndex::definitions(std::string_view name, int kind) const {
+    auto it = m_byKey.find(key(name, kind));
+    if (it == m_byKey.end())
+        return 0;
+    size_t n = 0;
+    for (size_t i = it->second; i != kNone; i = m_procs[i].next)
+        ++n;
+    return n;
 }
 
 void ProcIndex::shiftForInsert(long line, long count) {

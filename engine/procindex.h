@@ -38,8 +38,14 @@ public:
 
     void build(const LineStore& lines);
 
-    /// Looks a procedure up by name (letter case ignored, as VB does) and host kind.
-    std::optional<Proc> find(std::string_view name, int kind) const;
+    /// Looks a procedure up by name (letter case ignored, as VB does) and host
+    /// kind. A module may define the same procedure more than once, each with
+    /// its own body (whole versions in separate #If branches); `definition`
+    /// picks one, counted from 0 in the order of the module's lines.
+    std::optional<Proc> find(std::string_view name, int kind, size_t definition = 0) const;
+    /// How many definitions of the procedure the module holds; 0 when none.
+    /// A declaration repeated under #If/#Else around one shared body is one.
+    size_t definitions(std::string_view name, int kind) const;
     const std::vector<Member>& members() const { return m_members; }
     size_t procCount() const { return m_procs.size(); }
     /// Line on which the first procedure starts, or 0 when there is none.
@@ -52,9 +58,12 @@ public:
     void shiftForInsert(long line, long count);
 
 private:
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+
     struct Entry {
         long start, body, last;
-        std::string key; ///< name in lower case, then the kind
+        std::string key;     ///< name in lower case, then the kind
+        size_t next = kNone; ///< the next definition of the same procedure
     };
 
     Proc proc(size_t i) const;
@@ -63,7 +72,7 @@ private:
     static std::string key(std::string_view name, int kind);
 
     std::vector<Entry> m_procs;
-    std::unordered_map<std::string, size_t> m_byKey;
+    std::unordered_map<std::string, size_t> m_byKey; ///< first definition of each
     std::vector<Member> m_members;
     // Entries from m_shiftFrom on are stored m_shiftBy lines too high up.
     size_t m_shiftFrom = 0;
