@@ -2,6 +2,7 @@
 
 #include "../tips/topmost.h"
 #include "../tips/twips.h"
+#include "templatefiles.h"
 #include "templatekeys.h"
 
 #include <QCloseEvent>
@@ -65,11 +66,6 @@ f_Dialog::f_Dialog(QWidget* owner) : QDialog(owner) {
     CancelButton->setAutoDefault(false);
     setTabOrder(TXT, cmdLoadFromFile);
 
-    // The template files come with the common dialogs; until then the two
-    // buttons stand in their places without an action.
-    cmdLoadFromFile->setEnabled(false);
-    cmdSaveToFile->setEnabled(false);
-
     connect(OKButton, &QPushButton::clicked, this, [this] {
         ResultText = TXT->toPlainText();
         Confirmed = true;
@@ -78,6 +74,17 @@ f_Dialog::f_Dialog(QWidget* owner) : QDialog(owner) {
     connect(CancelButton, &QPushButton::clicked, this, [this] {
         Confirmed = false;
         reject();
+    });
+    connect(cmdLoadFromFile, &QToolButton::clicked, this, [this] {
+        if (!Files)
+            return;
+        const QString text = Files->LoadTextFromFile(this);
+        if (!text.isEmpty())
+            TXT->setPlainText(text);
+    });
+    connect(cmdSaveToFile, &QToolButton::clicked, this, [this] {
+        if (Files)
+            Files->SaveTextToFile(TXT->toPlainText(), this);
     });
     connect(cmdUndo, &QToolButton::clicked, this, [this] { TxtML.Undo(); });
     connect(cmdTab, &QToolButton::clicked, this, [this] { replaceSelection("\t"); });

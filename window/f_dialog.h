@@ -8,6 +8,7 @@ class QFrame;
 class QPlainTextEdit;
 class QPushButton;
 class QToolButton;
+class TemplateFiles;
 
 /// "Диалог ввода текста": one template text in a larger, resizable box.
 class f_Dialog : public QDialog {
@@ -20,6 +21,8 @@ public:
     /// The text when OK was pressed.
     QString ResultText;
     CTextBoxML TxtML;
+    /// Where the load and save buttons keep templates; they do nothing without it.
+    TemplateFiles* Files = nullptr;
 
     QToolButton* cmdLoadFromFile;
     QToolButton* cmdSaveToFile;

@@ -66,7 +66,12 @@ QString crlf(QString text) {
 } // namespace
 
 frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
-    : QWidget(parent, Qt::Window), VBInstance(vbe), m_services(std::move(services)) {
+    : QWidget(parent, Qt::Window), VBInstance(vbe), m_services(std::move(services)),
+      m_templateFiles({m_services.messages, m_services.addInFolder, [this] {
+                           const trapline::Project* project =
+                               VBInstance ? VBInstance->ActiveVBProject() : nullptr;
+                           return project ? project->codepage() : trapline::Codepage();
+                       }}) {
     initAddInResources();
     setObjectName("frmAddIn");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -181,11 +186,6 @@ frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
     cmdAbout = picture("cmdAbout", "about", "О программе", twipRect(3915, 1665, 585, 525), 24);
     TextBorder->lower();
 
-    // The template files come with the common dialogs; until then the two
-    // buttons stand in their places without an action.
-    cmdLoadFromFile->setEnabled(false);
-    cmdSaveToFile->setEnabled(false);
-
     connect(OKButton, &QToolButton::clicked, this, &frmAddIn::OKButton_Click);
     connect(CancelButton, &QToolButton::clicked, this, &frmAddIn::CancelButton_Click);
     connect(cmdTips, &QToolButton::clicked, this, &frmAddIn::cmdTips_Click);
@@ -197,6 +197,8 @@ frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
     connect(cmdTab, &QToolButton::clicked, this, &frmAddIn::cmdTab_Click);
     connect(cmdUndo, &QToolButton::clicked, this, &frmAddIn::cmdUndo_Click);
     connect(cmdEdit, &QToolButton::clicked, this, &frmAddIn::cmdEdit_Click);
+    connect(cmdLoadFromFile, &QToolButton::clicked, this, &frmAddIn::cmdLoadFromFile_Click);
+    connect(cmdSaveToFile, &QToolButton::clicked, this, &frmAddIn::cmdSaveToFile_Click);
     connect(bttn_InsCode, &QPushButton::clicked, this, &frmAddIn::bttn_InsCode_Click);
     Header->installEventFilter(this);
     Footer->installEventFilter(this);
@@ -386,8 +388,10 @@ void frmAddIn::cmdUndo_Click() {
 }
 
 f_Dialog& frmAddIn::dialog() {
-    if (!m_dialog)
+    if (!m_dialog) {
         m_dialog = new f_Dialog(this);
+        m_dialog->Files = &m_templateFiles;
+    }
     return *m_dialog;
 }
 
@@ -414,6 +418,20 @@ void frmAddIn::cmdEdit_Click() {
     QString text = EditText(box->toPlainText(), success);
     if (success)
         box->setPlainText(text);
+}
+
+void frmAddIn::cmdLoadFromFile_Click() {
+    QPlainTextEdit* box = activeBox();
+    if (!box)
+        return;
+    const QString text = m_templateFiles.LoadTextFromFile(this);
+    if (!text.isEmpty())
+        box->setPlainText(text);
+}
+
+void frmAddIn::cmdSaveToFile_Click() {
+    if (QPlainTextEdit* box = activeBox())
+        m_templateFiles.SaveTextToFile(box->toPlainText(), this);
 }
 
 void frmAddIn::bttn_InsCode_Click() {

@@ -2,6 +2,7 @@
 
 #include "addinconnect.h"
 #include "ctextboxml.h"
+#include "templatefiles.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -88,6 +89,8 @@ public slots:
     void cmdTab_Click();
     void cmdUndo_Click();
     void cmdEdit_Click();
+    void cmdLoadFromFile_Click();
+    void cmdSaveToFile_Click();
     void bttn_InsCode_Click();
 
 protected:
@@ -104,5 +107,6 @@ private:
     Services m_services;
     QString m_activeText;
     QPointer<f_Dialog> m_dialog;
+    TemplateFiles m_templateFiles;
     QPointer<frmTip> m_tip;
 };

@@ -1,0 +1,278 @@
+#include "templatefiles.h"
+
+#include "../dialogs/scripteddialogbackend.h"
+#include "../support/scriptedmessagebox.h"
+#include "../support/tempdir.h"
+#include "comdlgconsts.h"
+#include "f_dialog.h"
+#include "frmaddin.h"
+#include "registrylookup.h"
+#include "settingsstore.h"
+#include "vbe.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace comdlg;
+
+namespace {
+
+/// The tool window over an empty project in the given code page, its add-in
+/// folder in a temporary folder, its message boxes and file dialogs played
+/// by script.
+struct Window {
+    explicit Window(const char* codepage = nullptr) {
+        std::filesystem::create_directories(dir.file("addin"));
+        settings.SaveSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup", "0");
+        auto project = std::make_unique<trapline::Project>(
+            codepage ? *trapline::Codepage::open(codepage) : trapline::Codepage());
+        vbe = std::make_unique<trapline::VBE>(std::move(project));
+        form = new frmAddIn(vbe.get(),
+                            frmAddIn::Services{boxes, settings, registry,
+                                               [](const QString&) { return true; }, addInFolder()});
+        form->show();
+    }
+    ~Window() { delete form; }
+
+    QString addInFolder() const { return QString::fromStdString(dir.file("addin")); }
+    QString path(const char* name) const { return QString::fromStdString(dir.file(name)); }
+    void save(QPlainTextEdit* box, const QString& chosen) {
+        form->setActiveText(box->objectName());
+        dialogs.files.push_back(ScriptedDialogBackend::choose(chosen));
+        form->cmdSaveToFile->click();
+    }
+    void load(QPlainTextEdit* box, const QString& chosen) {
+        form->setActiveText(box->objectName());
+        dialogs.files.push_back(ScriptedDialogBackend::choose(chosen));
+        form->cmdLoadFromFile->click();
+    }
+
+    TempDir dir;
+    ScriptedDialogBackend dialogs;
+    BackendScope scope{dialogs};
+    SettingsStore settings{QString::fromStdString(dir.file("settings"))};
+    ScriptedMessageBox boxes;
+    NoRegistry registry;
+    std::unique_ptr<trapline::VBE> vbe;
+    frmAddIn* form = nullptr;
+};
+
+/// A literal with NUL characters in it.
+template <size_t N> QString withNuls(const char (&text)[N]) {
+    return QString::fromLatin1(text, N - 1);
+}
+
+const QString kHeader = QString::fromUtf8("' Модуль #MODULE#\n\tON ERROR GOTO err_#PROC#\n???");
+
+} // namespace
+
+TEST(TemplateFiles, AHeaderSavedToAFileLoadsIntoTheFooterUnchanged) {
+    Window w;
+    EXPECT_TRUE(w.form->cmdLoadFromFile->isEnabled());
+    EXPECT_TRUE(w.form->cmdSaveToFile->isEnabled());
+    w.form->Header->setPlainText(kHeader);
+    w.save(w.form->Header, w.path("team.ert"));
+
+    // Windows-1251, CR LF between lines, nothing after the text.
+    EXPECT_EQ(TempDir::read(w.dir.file("team.ert")),
+              "' \xCC\xEE\xE4\xF3\xEB\xFC #MODULE#\r\n\tON ERROR GOTO err_#PROC#\r\n???");
+    w.load(w.form->Footer, w.path("team.ert"));
+    EXPECT_EQ(w.form->Footer->toPlainText(), kHeader);
+    EXPECT_TRUE(w.boxes.shown.empty());
+}
+
+TEST(TemplateFiles, TheDialogsAreSetUpAsTheTemplateFilesNeedThem) {
+    Window w;
+    w.form->Header->setPlainText("x");
+    w.save(w.form->Header, w.path("t.ert"));
+    w.load(w.form->Header, w.path("t.ert"));
+    ASSERT_EQ(w.dialogs.fileSeen.size(), 2u);
+
+    const OpenFileNameRecord& save = w.dialogs.fileSeen[0];
+    EXPECT_TRUE(w.dialogs.fileWasSave[0]);
+    EXPECT_EQ(save.lpstrTitle, QString::fromUtf8("Сохранить в файл"));
+    EXPECT_EQ(save.lpstrInitialDir, w.addInFolder());
+    EXPECT_EQ(save.hwndOwner, w.form);
+    // No overwrite question: the path-must-exist bit is not passed on.
+    EXPECT_EQ(save.Flags, OFN_HIDEREADONLY);
+    EXPECT_EQ(save.lpstrFilter, withNuls("On Error Template\0*.ert\0\0"));
+    EXPECT_EQ(save.nFilterIndex, 1);
+    EXPECT_TRUE(save.lpstrDefExt.isEmpty());
+
+    const OpenFileNameRecord& open = w.dialogs.fileSeen[1];
+    EXPECT_FALSE(w.dialogs.fileWasSave[1]);
+    EXPECT_EQ(open.lpstrTitle, QString::fromUtf8("Укажите путь к файлу"));
+    EXPECT_EQ(open.lpstrInitialDir, w.addInFolder());
+    EXPECT_EQ(open.Flags, OFN_FILEMUSTEXIST);
+    EXPECT_EQ(open.lpstrFilter.count(QChar(0)), 7);
+    EXPECT_TRUE(open.lpstrFilter.startsWith(withNuls("On Error Template\0*.ert\0Text File")));
+}
+
+TEST(TemplateFiles, TheTextInputDialogLoadsAndSavesItsOwnBox) {
+    Window w;
+    f_Dialog& d = w.form->dialog();
+    EXPECT_TRUE(d.cmdLoadFromFile->isEnabled());
+    EXPECT_TRUE(d.cmdSaveToFile->isEnabled());
+    d.TXT->setPlainText(kHeader);
+    w.dialogs.files.push_back(ScriptedDialogBackend::choose(w.path("d.ert")));
+    d.cmdSaveToFile->click();
+    d.TXT->setPlainText("other");
+    w.dialogs.files.push_back(ScriptedDialogBackend::choose(w.path("d.ert")));
+    d.cmdLoadFromFile->click();
+    EXPECT_EQ(d.TXT->toPlainText(), kHeader);
+    ASSERT_EQ(w.dialogs.fileSeen.size(), 2u);
+    EXPECT_EQ(w.dialogs.fileSeen[0].hwndOwner, &d);
+    EXPECT_EQ(w.dialogs.fileSeen[1].hwndOwner, &d);
+    // The window's boxes are not touched.
+    EXPECT_NE(w.form->Header->toPlainText(), kHeader);
+}
+
+TEST(TemplateFiles, TheTemplateExtensionIsAddedWhenTheFilesOwnNameLacksIt) {
+    EXPECT_EQ(TemplateFiles::withTemplateExtension("/t/a"), "/t/a.ert");
+    EXPECT_EQ(TemplateFiles::withTemplateExtension("/t/a.txt"), "/t/a.txt.ert");
+    EXPECT_EQ(TemplateFiles::withTemplateExtension("/t/a.ERT"), "/t/a.ERT");
+    EXPECT_EQ(TemplateFiles::withTemplateExtension("/t/my.ert.files/a"), "/t/my.ert.files/a.ert");
+
+    Window w;
+    std::filesystem::create_directories(w.dir.file("my.ert.files"));
+    w.form->Header->setPlainText("h");
+    w.save(w.form->Header, w.path("my.ert.files/a"));
+    EXPECT_EQ(TempDir::read(w.dir.file("my.ert.files/a.ert")), "h");
+    EXPECT_FALSE(std::filesystem::exists(w.dir.file("my.ert.files/a")));
+}
+
+TEST(TemplateFiles, CancelEmptyBoxAndEmptyFileChangeNothingAndSayNothing) {
+    Window w;
+    w.form->Header->setPlainText("keep");
+    w.form->setActiveText("Header");
+    w.dialogs.files.push_back(ScriptedDialogBackend::cancel());
+    w.form->cmdLoadFromFile->click();
+    w.dialogs.files.push_back(ScriptedDialogBackend::cancel());
+    w.form->cmdSaveToFile->click();
+    EXPECT_EQ(w.form->Header->toPlainText(), "keep");
+    EXPECT_EQ(w.dialogs.fileSeen.size(), 2u);
+
+    // An empty box shows no dialog at all.
+    w.form->Footer->setPlainText("");
+    w.form->setActiveText("Footer");
+    w.form->cmdSaveToFile->click();
+    EXPECT_EQ(w.dialogs.fileSeen.size(), 2u);
+
+    // An empty file loads as if nothing had been chosen.
+    w.dir.write("empty.ert", "");
+    w.load(w.form->Header, w.path("empty.ert"));
+    EXPECT_EQ(w.form->Header->toPlainText(), "keep");
+    EXPECT_TRUE(w.boxes.shown.empty());
+    EXPECT_EQ(std::filesystem::file_size(w.dir.file("empty.ert")), 0u);
+    EXPECT_EQ(w.dialogs.fileSeen.size(), 3u);
+}
+
+TEST(TemplateFiles, OlderFilesWithATrailingLineEndOrLfLinesLoadWhole) {
+    Window w;
+    w.dir.write("old.ert", "On Error GoTo e\r\n");
+    w.load(w.form->Footer, w.path("old.ert"));
+    EXPECT_EQ(w.form->Footer->toPlainText(), "On Error GoTo e\n");
+    w.dir.write("git.txt", "a\nb");
+    w.load(w.form->Footer, w.path("git.txt"));
+    EXPECT_EQ(w.form->Footer->toPlainText(), "a\nb");
+}
+
+TEST(TemplateFiles, AnExistingFileIsReplacedWithoutAQuestion) {
+    Window w;
+    w.dir.write("t.ert", "old text that is longer than the new one");
+    w.form->Header->setPlainText("new");
+    w.save(w.form->Header, w.path("t.ert"));
+    EXPECT_EQ(TempDir::read(w.dir.file("t.ert")), "new");
+    EXPECT_TRUE(w.boxes.shown.empty());
+}
+
+TEST(TemplateFiles, AFailedSaveKeepsTheFileItWasReplacingAndLeavesNoPartialFile) {
+    Window w;
+    // A second name for the file: replacing it would split the two.
+    w.dir.write("t.ert", "precious");
+    ASSERT_EQ(::link(w.dir.file("t.ert").c_str(), w.dir.file("twin.ert").c_str()), 0);
+    w.form->Header->setPlainText("new");
+    w.save(w.form->Header, w.path("t.ert"));
+    ASSERT_EQ(w.boxes.shown.size(), 1u);
+    EXPECT_EQ(w.boxes.shown[0].title, "TRAPLINE");
+    EXPECT_EQ(w.boxes.shown[0].icon, trapline::MsgIcon::Critical);
+    EXPECT_EQ(TempDir::read(w.dir.file("t.ert")), "precious");
+
+    // A folder that is not there: a message, and no file anywhere.
+    w.save(w.form->Header, w.path("missing/t.ert"));
+    EXPECT_EQ(w.boxes.shown.size(), 2u);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(w.dir.path()))
+        if (entry.path().filename() != "settings")
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"addin", "t.ert", "twin.ert"}));
+}
+
+TEST(TemplateFiles, ACharacterTheCodePageCannotHoldIsNamedAndNothingIsWritten) {
+    Window w;
+    w.form->Header->setPlainText(QString::fromUtf8("Ок ✓"));
+    w.save(w.form->Header, w.path("t.ert"));
+    ASSERT_EQ(w.boxes.shown.size(), 1u);
+    EXPECT_NE(w.boxes.shown[0].text.find("✓"), std::string::npos);
+    EXPECT_EQ(w.boxes.shown[0].title, "TRAPLINE");
+    EXPECT_FALSE(std::filesystem::exists(w.dir.file("t.ert")));
+    EXPECT_TRUE(w.dialogs.fileSeen.empty());
+}
+
+TEST(TemplateFiles, TextGoesThroughTheProjectsCodePage) {
+    Window w("1252");
+    w.form->Header->setPlainText(QString::fromUtf8("café"));
+    w.save(w.form->Header, w.path("t.ert"));
+    EXPECT_EQ(TempDir::read(w.dir.file("t.ert")), "caf\xE9");
+    w.load(w.form->Footer, w.path("t.ert"));
+    EXPECT_EQ(w.form->Footer->toPlainText(), QString::fromUtf8("café"));
+}
+
+TEST(TemplateFiles, UnreadableFilesAndFailedDialogsAreReportedAndTheBoxKeepsItsText) {
+    Window w;
+    w.form->Footer->setPlainText("keep");
+    w.load(w.form->Footer, w.path("gone.ert"));
+    ASSERT_EQ(w.boxes.shown.size(), 1u);
+    EXPECT_EQ(w.boxes.shown[0].text.rfind("53: ", 0), 0u) << w.boxes.shown[0].text;
+    EXPECT_NE(w.boxes.shown[0].text.find("gone.ert"), std::string::npos);
+
+    // The dialog failed rather than being cancelled: that is said.
+    w.dialogs.extendedError = FNERR_BUFFERTOOSMALL;
+    w.dialogs.files.push_back(ScriptedDialogBackend::cancel());
+    w.form->cmdLoadFromFile->click();
+    ASSERT_EQ(w.boxes.shown.size(), 2u);
+    EXPECT_EQ(w.boxes.shown[1].text, std::to_string(FNERR_BUFFERTOOSMALL | 0x348A) + ": ");
+    EXPECT_EQ(w.form->Footer->toPlainText(), "keep");
+}
+
+TEST(TemplateFiles, TheRealOpenDialogStartsInTheAddInFolderAndLoadsTheFileTyped) {
+    Window w;
+    DialogBackend::setCurrent(nullptr); // Qt's dialogs for this test
+    w.dir.write("addin/team.ert", "From the dialog");
+    QString title, folder;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dlg)
+            return;
+        title = dlg->windowTitle();
+        folder = dlg->directory().absolutePath();
+        dlg->findChild<QLineEdit*>("fileNameEdit")->setText("team.ert");
+        dlg->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open)->click();
+    });
+    w.form->setActiveText("Footer");
+    w.form->cmdLoadFromFile->click();
+    DialogBackend::setCurrent(&w.dialogs);
+    EXPECT_EQ(title, QString::fromUtf8("Укажите путь к файлу"));
+    EXPECT_EQ(folder, w.addInFolder());
+    EXPECT_EQ(w.form->Footer->toPlainText(), "From the dialog");
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "codepage.h"
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+namespace trapline {
+class MessageBoxService;
+} // namespace trapline
+
+/// Template files: the text of one template box kept in a ".ert" file,
+/// byte for byte in the project's code page, lines ended by CR LF, nothing
+/// else in the file. Any such file loads into either box or into the text
+/// input dialog. The file is chosen in the common dialog library's open and
+/// save dialogs, which start in the add-in's folder.
+class TemplateFiles {
+public:
+    struct Services {
+        trapline::MessageBoxService& messages;
+        /// The folder of the add-in's own library, where the dialogs start.
+        QString addInFolder;
+        /// The code page of the texts; when empty, Windows-1251.
+        std::function<trapline::Codepage()> codepage;
+    };
+
+    explicit TemplateFiles(Services services);
+
+    /// Asks for a file and returns its whole text as a box holds it (lines
+    /// split by "\n"); empty when nothing was chosen, the file is empty or
+    /// it could not be read (then a message box says why; a cancel says nothing).
+    QString LoadTextFromFile(QWidget* owner);
+
+    /// Asks for a file name and writes `text` there, replacing a file of
+    /// that name without a question. An empty text shows no dialog and
+    /// writes nothing. The file is replaced atomically: a failure leaves any
+    /// earlier file as it was. Text the code page cannot hold is refused
+    /// with a message naming the character, and nothing is written.
+    void SaveTextToFile(const QString& text, QWidget* owner);
+
+    /// `path` with ".ert" added unless the file's own name already holds
+    /// it, in any letter case: "a" → "a.ert", "a.txt" → "a.txt.ert", "a.ERT"
+    /// stays; a folder named "my.ert.files" does not count.
+    static QString withTemplateExtension(const QString& path);
+
+private:
+    trapline::Codepage codepage() const;
+    void report(long number, const QString& description) const;
+
+    Services m_services;
+};
