@@ -1,0 +1,110 @@
+#include "addinrecord.h"
+
+#include "addinlibrary.h"
+
+#include <QSet>
+#include <cstring>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string committedRecord() {
+    auto bytes = AddInLibrary::LoadResData("RECORD", "ADDIN");
+    return bytes ? *bytes : std::string();
+}
+
+void putNumber(std::string& bytes, size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        bytes[at + static_cast<size_t>(i)] = static_cast<char>(value >> (8 * i) & 0xFF);
+}
+
+} // namespace
+
+TEST(AddInRecord, TheAddInsOwnRecordNamesAndDescribesIt) {
+    const std::string bytes = committedRecord();
+    ASSERT_EQ(bytes.size(), 192u);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[16]), 172);
+    auto record = AddInRecord::load();
+    ASSERT_TRUE(record) << record.error().description;
+    EXPECT_EQ(record->designerClassId, AddInRecord::kDesignerClassId);
+    EXPECT_EQ(record->registryRoot, "HKEY_CURRENT_USER\\Software\\Microsoft\\Visual Basic\\6.0");
+    EXPECT_EQ(record->displayName, "TRAPLINE");
+    EXPECT_EQ(record->description,
+              "Insert Error handler to project functions, procedures and properties");
+    EXPECT_EQ(record->loadBehavior, 1u);
+    EXPECT_EQ(record->satelliteLibrary, "");
+    EXPECT_EQ(record->additionalKey, "");
+    EXPECT_EQ(record->flag, 1u);
+}
+
+TEST(AddInRecord, EveryRecordCutShortIsRefused) {
+    const std::string bytes = committedRecord();
+    ASSERT_FALSE(bytes.empty());
+    for (size_t n = 0; n < bytes.size(); ++n)
+        EXPECT_FALSE(AddInRecord::parse(std::string_view(bytes).substr(0, n))) << n << " bytes";
+    // Bytes after the record's own size are not its business.
+    EXPECT_TRUE(AddInRecord::parse(bytes + "trailing"));
+}
+
+TEST(AddInRecord, ALengthThatReachesPastTheRecordIsRefusedWithTheFieldNamed) {
+    // Offsets in the add-in's record: size 16, registry root 20, display name
+    // 78, description 91.
+    struct Row {
+        const char* name;
+        std::function<void(std::string&)> damage;
+        const char* says;
+    };
+    const Row rows[] = {
+        {"huge size", [](std::string& b) { putNumber(b, 16, 0xFFFFFFFFu); }, "bytes follow"},
+        {"size that ends inside the description", [](std::string& b) { putNumber(b, 16, 100); },
+         "description"},
+        {"huge display name", [](std::string& b) { putNumber(b, 78, 0xFFFFFFFFu); },
+         "display name"},
+        {"display name without its NUL", [](std::string& b) { b[90] = 'X'; }, "display name"},
+        {"registry root longer than the record", [](std::string& b) { putNumber(b, 20, 173); },
+         "registry root"},
+        {"another designer", [](std::string& b) { b[0] = 0; }, "designer"},
+    };
+    for (const Row& row : rows) {
+        std::string bytes = committedRecord();
+        ASSERT_EQ(bytes.size(), 192u);
+        row.damage(bytes);
+        auto record = AddInRecord::parse(bytes);
+        ASSERT_FALSE(record) << row.name;
+        EXPECT_NE(record.error().description.find(row.says), std::string::npos)
+            << row.name << ": " << record.error().description;
+    }
+}
+
+TEST(AddInLibrary, TheMenuPictureIsA32By32SixteenBitBitfieldBitmapOnWhite) {
+    auto bytes = AddInLibrary::LoadResData("MENUBMP", "BITMAP");
+    ASSERT_TRUE(bytes);
+    const std::string& b = *bytes;
+    ASSERT_EQ(b.size(), 14u + 40u + 12u + 2048u);
+    auto number = [&](size_t at, size_t width) {
+        std::uint32_t v = 0;
+        for (size_t i = width; i-- > 0;)
+            v = v << 8 | static_cast<unsigned char>(b[at + i]);
+        return v;
+    };
+    EXPECT_EQ(b.substr(0, 2), "BM");
+    EXPECT_EQ(number(18, 4), 32u);     // width
+    EXPECT_EQ(number(22, 4), 32u);     // height
+    EXPECT_EQ(number(28, 2), 16u);     // bits per pixel
+    EXPECT_EQ(number(30, 4), 3u);      // bit fields
+    EXPECT_EQ(number(34, 4), 2048u);   // pixel data
+    EXPECT_EQ(number(54, 4), 0x7C00u); // red
+    EXPECT_EQ(number(58, 4), 0x03E0u); // green
+    EXPECT_EQ(number(62, 4), 0x001Fu); // blue
+    EXPECT_EQ(number(66, 2), 0x7FFFu); // a corner on the white background
+
+    auto picture = AddInLibrary::LoadResPicture("MENUBMP");
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->size(), QSize(32, 32));
+    QSet<QRgb> colours;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            colours.insert(picture->pixel(x, y));
+    EXPECT_GE(colours.size(), 3);
+    EXPECT_FALSE(AddInLibrary::LoadResPicture("NOSUCHBMP"));
+}

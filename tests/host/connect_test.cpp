@@ -1,0 +1,359 @@
+#include "connect.h"
+
+#include "../support/scriptedmessagebox.h"
+#include "../support/tempdir.h"
+#include "frmaddin.h"
+#include "registrylookup.h"
+#include "scriptedenvironment.h"
+#include "settingsstore.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using vbide::ext_cm_AfterStartup;
+using vbide::ext_cm_CommandLine;
+using vbide::ext_cm_External;
+using vbide::ext_cm_Startup;
+
+namespace {
+
+const QString kApp = SettingsStore::kApplication;
+const std::vector<std::string> kToolbar = {"Open", "Save", "Run"};
+
+/// The add-in connected to a scripted environment, with its settings, its
+/// tips file and its message boxes kept by the test.
+struct Host {
+    explicit Host(
+        std::unique_ptr<ScriptedEnvironment> environment = std::make_unique<ScriptedEnvironment>())
+        : env(std::move(environment)) {
+        settings.SaveSetting(kApp, "Options", "Show Tips at Startup", "0");
+    }
+
+    void connect(vbide::ext_ConnectMode mode = ext_cm_Startup) {
+        if (!addIn)
+            addIn = std::make_unique<Connect>(
+                frmAddIn::Services{boxes, settings, registry, [](const QString&) { return true; },
+                                   QString::fromStdString(dir.file("addin"))});
+        ASSERT_TRUE(addIn->OnConnection(env.get(), mode, nullptr, custom));
+    }
+    void disconnect() { ASSERT_TRUE(addIn->OnDisconnection(vbide::ext_dm_UserClosed, custom)); }
+    /// The add-in of the next session: a new object, the same settings.
+    void reconnect(vbide::ext_ConnectMode mode = ext_cm_Startup) {
+        addIn.reset();
+        env = std::make_unique<ScriptedEnvironment>();
+        connect(mode);
+    }
+    void setDisplayOnConnect(const QString& value) {
+        settings.SaveSetting(kApp, "Settings", "DisplayOnConnect", value);
+    }
+    QString displayOnConnect() const {
+        return settings.GetSetting(kApp, "Settings", "DisplayOnConnect", "(absent)");
+    }
+    ScriptedControl* button() { return env->toolbar().find("TRAPLINE"); }
+    ScriptedControl* menuItem() {
+        return env->addInsMenu() ? env->addInsMenu()->find("TRAPLINE") : nullptr;
+    }
+
+    TempDir dir;
+    SettingsStore settings{QString::fromStdString(dir.file("settings"))};
+    ScriptedMessageBox boxes;
+    NoRegistry registry;
+    vbide::Custom custom;
+    std::unique_ptr<ScriptedEnvironment> env;
+    std::unique_ptr<Connect> addIn;
+};
+
+/// What the environment's event loop does between two user actions: windows
+/// closed by their close box go.
+void eventLoopRuns() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+/// The tool windows that exist, shown or not.
+QList<frmAddIn*> windows() {
+    QList<frmAddIn*> out;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* form = qobject_cast<frmAddIn*>(w))
+            out << form;
+    return out;
+}
+
+frmAddIn* shownWindow() {
+    QList<frmAddIn*> all = windows();
+    return all.size() == 1 && all.front()->isVisible() ? all.front() : nullptr;
+}
+
+} // namespace
+
+TEST(Connect, CommandLineConnectionAddsNothingAndDisconnectionSavesZero) {
+    Host h;
+    h.connect(ext_cm_CommandLine);
+    EXPECT_EQ(h.env->toolbar().captions(), kToolbar);
+    EXPECT_EQ(h.env->addInsMenu()->captions(), std::vector<std::string>{"Add-In Manager..."});
+    EXPECT_TRUE(windows().isEmpty());
+    h.disconnect();
+    EXPECT_EQ(h.displayOnConnect(), "0");
+    EXPECT_TRUE(h.boxes.shown.empty());
+}
+
+TEST(Connect, ExternalConnectionShowsTheWindowWithoutButtonOrMenuEntry) {
+    Host h;
+    h.connect(ext_cm_External);
+    EXPECT_NE(shownWindow(), nullptr);
+    EXPECT_TRUE(h.addIn->FormDisplayed());
+    EXPECT_EQ(h.env->toolbar().captions(), kToolbar);
+    EXPECT_EQ(h.menuItem(), nullptr);
+    h.disconnect();
+    EXPECT_EQ(h.displayOnConnect(), "1");
+    EXPECT_TRUE(windows().isEmpty());
+}
+
+TEST(Connect, TheWindowOpensAtConnectionOnlyWhenDisplayOnConnectIsExactlyOne) {
+    struct Row {
+        QString stored; // null: nothing stored
+        bool opens;
+    };
+    for (const Row& row : {Row{QString(), false}, Row{"1", true}, Row{"1 ", false},
+                           Row{" 1", false}, Row{"01", false}, Row{"0", false}, Row{"", false}}) {
+        Host h;
+        if (!row.stored.isNull())
+            h.setDisplayOnConnect(row.stored);
+        h.connect(ext_cm_AfterStartup);
+        EXPECT_EQ(shownWindow() != nullptr, row.opens)
+            << "stored: '" << row.stored.toStdString() << "'";
+        EXPECT_EQ(h.addIn->FormDisplayed(), row.opens);
+    }
+}
+
+TEST(Connect, TheCloseBoxUnloadsTheWindowButItStillOpensAtTheNextConnection) {
+    Host h;
+    h.connect();
+    // Shown again, the window is loaded afresh, even when the click comes
+    // before the closed window is deleted.
+    for (bool loopRan : {false, true}) {
+        ASSERT_TRUE(h.env->click(h.env->toolbar(), "TRAPLINE"));
+        ASSERT_NE(shownWindow(), nullptr);
+        EXPECT_EQ(shownWindow()->DebugTxt->toPlainText(), "") << loopRan;
+        shownWindow()->DebugTxt->setPlainText("log of this session");
+        shownWindow()->close();
+        if (loopRan)
+            eventLoopRuns();
+        EXPECT_TRUE(h.addIn->FormDisplayed());
+    }
+    EXPECT_TRUE(windows().isEmpty());
+    h.disconnect();
+    EXPECT_EQ(h.displayOnConnect(), "1");
+    h.reconnect(ext_cm_AfterStartup);
+    EXPECT_NE(shownWindow(), nullptr);
+}
+
+TEST(Connect, CancelHidesTheWindowAsItWasAndItStaysClosedAtTheNextConnection) {
+    Host h;
+    h.connect();
+    ASSERT_TRUE(h.env->click(h.env->toolbar(), "TRAPLINE"));
+    frmAddIn* form = shownWindow();
+    ASSERT_NE(form, nullptr);
+    form->DebugTxt->setPlainText("kept");
+    form->CancelButton->click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(h.addIn->FormDisplayed());
+
+    ASSERT_TRUE(h.env->click(*h.env->addInsMenu(), "TRAPLINE"));
+    EXPECT_EQ(shownWindow(), form);
+    EXPECT_EQ(form->DebugTxt->toPlainText(), "kept");
+
+    form->CancelButton->click();
+    h.disconnect();
+    EXPECT_EQ(h.displayOnConnect(), "0");
+    EXPECT_TRUE(windows().isEmpty());
+    h.reconnect();
+    EXPECT_TRUE(windows().isEmpty());
+}
+
+TEST(Connect, ShowingTwiceKeepsOneWindowHandedTheEnvironmentAndTheConnection) {
+    Host h;
+    h.connect();
+    h.addIn->Show();
+    h.addIn->Show();
+    frmAddIn* form = shownWindow();
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(h.addIn->FormDisplayed());
+    EXPECT_EQ(form->VBInstance, h.env.get());
+    EXPECT_EQ(form->Connect, static_cast<AddInConnect*>(h.addIn.get()));
+}
+
+TEST(Connect, TheButtonGoesBeforeTheLastToolbarControlAndTheEntryAtTheEndOfAddIns) {
+    Host h;
+    h.connect();
+    EXPECT_EQ(h.env->toolbar().captions(),
+              (std::vector<std::string>{"Open", "Save", "TRAPLINE", "Run"}));
+    EXPECT_EQ(h.env->toolbar().befores, (std::vector<std::optional<long>>{3}));
+    EXPECT_TRUE(h.env->toolbar().Visible());
+    EXPECT_EQ(h.env->addInsMenu()->captions(),
+              (std::vector<std::string>{"Add-In Manager...", "TRAPLINE"}));
+    EXPECT_EQ(h.env->addInsMenu()->befores, (std::vector<std::optional<long>>{std::nullopt}));
+    const QImage picture(":/BITMAP/MENUBMP");
+    EXPECT_EQ(h.button()->face(), picture);
+    EXPECT_EQ(h.menuItem()->face(), picture);
+    EXPECT_EQ(h.addIn->MenuHandler(), h.env->events(h.button()));
+    EXPECT_TRUE(h.boxes.shown.empty());
+
+    h.disconnect();
+    EXPECT_EQ(h.env->toolbar().captions(), kToolbar);
+    EXPECT_EQ(h.env->addInsMenu()->captions(), std::vector<std::string>{"Add-In Manager..."});
+    EXPECT_EQ(h.addIn->MenuHandler(), nullptr);
+}
+
+TEST(Connect, WithoutAnAddInsMenuTheButtonIsStillAddedAndNothingIsSaid) {
+    Host h(std::make_unique<ScriptedEnvironment>(kToolbar, std::nullopt));
+    h.connect();
+    EXPECT_TRUE(h.boxes.shown.empty());
+    ASSERT_NE(h.button(), nullptr);
+    ASSERT_TRUE(h.env->click(h.env->toolbar(), "TRAPLINE"));
+    EXPECT_NE(shownWindow(), nullptr);
+    h.disconnect();
+    EXPECT_TRUE(h.boxes.shown.empty());
+}
+
+TEST(Connect, AFailingButtonIsReportedAndNeitherBoundNorFollowedByTheWindow) {
+    struct Row {
+        const char* name;
+        std::vector<std::string> toolbar;
+        bool facesFail;
+        const char* message;
+        bool buttonLeft; // made before the failing step
+    };
+    for (const Row& row : {
+             Row{"empty toolbar refuses position 0",
+                 {},
+                 false,
+                 "Invalid procedure call or argument: no position 0 on Standard",
+                 false},
+             Row{"toolbar takes no faces", kToolbar, true, "cannot paste a face", true},
+         }) {
+        SCOPED_TRACE(row.name);
+        Host h(std::make_unique<ScriptedEnvironment>(row.toolbar));
+        h.env->toolbar().failPasteOfNew = row.facesFail;
+        h.setDisplayOnConnect("1");
+        h.connect();
+        ASSERT_EQ(h.boxes.shown.size(), 1u);
+        EXPECT_EQ(h.boxes.shown[0].text, row.message);
+        EXPECT_EQ(h.boxes.shown[0].title, "TRAPLINE");
+        EXPECT_EQ(h.boxes.shown[0].buttons, trapline::MsgButtons::Ok);
+        EXPECT_EQ(h.button() != nullptr, row.buttonLeft);
+        if (h.button()) {
+            EXPECT_EQ(h.env->events(h.button()), nullptr);
+        }
+        EXPECT_EQ(h.addIn->MenuHandler(), nullptr);
+        EXPECT_TRUE(windows().isEmpty());
+        // The menu entry came first and works.
+        ASSERT_TRUE(h.env->click(*h.env->addInsMenu(), "TRAPLINE"));
+        EXPECT_NE(shownWindow(), nullptr);
+        h.disconnect();
+        EXPECT_EQ(h.env->toolbar().captions(), row.toolbar);
+    }
+}
+
+TEST(Connect, AClickOnEitherControlShowsTheWindowAndLeavesTheEventArgumentsAlone) {
+    Host h;
+    h.connect();
+    auto [handled, cancelDefault] = h.env->events(h.button())->click(h.button());
+    EXPECT_FALSE(handled);
+    EXPECT_FALSE(cancelDefault);
+    frmAddIn* form = shownWindow();
+    ASSERT_NE(form, nullptr);
+    h.addIn->Hide();
+    EXPECT_EQ(shownWindow(), nullptr);
+    std::tie(handled, cancelDefault) = h.env->events(h.menuItem())->click(h.menuItem());
+    EXPECT_FALSE(handled);
+    EXPECT_FALSE(cancelDefault);
+    EXPECT_EQ(shownWindow(), form);
+}
+
+TEST(Connect, TheUsersClipboardIsGivenBackAfterTheFacesArePasted) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    QImage red(5, 5, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    struct Row {
+        const char* name;
+        std::function<void()> put;
+        std::function<void(const QMimeData*)> check;
+    };
+    const Row rows[] = {
+        {"text in several formats",
+         [&] {
+             auto* data = new QMimeData;
+             data->setText("copied");
+             data->setHtml("<b>copied</b>");
+             data->setData("application/x-trapline-test", QByteArray("\0\1\2", 3));
+             clipboard->setMimeData(data);
+         },
+         [](const QMimeData* data) {
+             EXPECT_EQ(data->text(), "copied");
+             EXPECT_EQ(data->html(), "<b>copied</b>");
+             EXPECT_EQ(data->data("application/x-trapline-test"), QByteArray("\0\1\2", 3));
+         }},
+        {"a picture", [&] { clipboard->setImage(red); },
+         [&](const QMimeData* data) {
+             EXPECT_EQ(qvariant_cast<QImage>(data->imageData()).convertToFormat(red.format()), red);
+         }},
+        {"nothing", [&] { clipboard->clear(); },
+         [](const QMimeData* data) { EXPECT_TRUE(!data || data->formats().isEmpty()); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        row.put();
+        Host h;
+        h.connect();
+        ASSERT_NE(h.menuItem(), nullptr);
+        EXPECT_EQ(h.button()->face().size(), QSize(32, 32));
+        EXPECT_EQ(h.menuItem()->face().size(), QSize(32, 32));
+        row.check(clipboard->mimeData());
+        h.disconnect();
+    }
+}
+
+TEST(Connect, AnApplicationThatIsNotTheEnvironmentIsRefusedWithAMessage) {
+    NotTheEnvironment stranger;
+    for (vbide::Object* application :
+         {static_cast<vbide::Object*>(&stranger), static_cast<vbide::Object*>(nullptr)}) {
+        Host h;
+        h.setDisplayOnConnect("1");
+        h.addIn = std::make_unique<Connect>(
+            frmAddIn::Services{h.boxes, h.settings, h.registry, [](const QString&) { return true; },
+                               QString::fromStdString(h.dir.file("addin"))});
+        EXPECT_TRUE(h.addIn->OnConnection(application, ext_cm_Startup, nullptr, h.custom));
+        ASSERT_EQ(h.boxes.shown.size(), 1u);
+        EXPECT_EQ(h.boxes.shown[0].text,
+                  "Type mismatch: the connecting application is not the development environment");
+        EXPECT_EQ(h.boxes.shown[0].title, "TRAPLINE");
+        EXPECT_EQ(h.addIn->VBInstance(), nullptr);
+        EXPECT_EQ(h.env->toolbar().captions(), kToolbar);
+        h.addIn->Show();
+        EXPECT_TRUE(windows().isEmpty());
+        h.disconnect();
+        EXPECT_EQ(h.boxes.shown.size(), 1u);
+        EXPECT_EQ(h.displayOnConnect(), "0");
+    }
+}
+
+TEST(Connect, DisconnectionGoesOnPastAControlThatCannotBeDeleted) {
+    Host h;
+    h.connect();
+    h.addIn->Show();
+    ScriptedControl* stuck = h.button();
+    stuck->failDelete = true;
+    h.disconnect();
+    // The button stays, but no longer calls into the add-in.
+    EXPECT_EQ(h.button(), stuck);
+    EXPECT_FALSE(h.env->events(stuck)->bound());
+    EXPECT_EQ(h.menuItem(), nullptr);
+    EXPECT_EQ(h.displayOnConnect(), "1");
+    EXPECT_FALSE(h.addIn->FormDisplayed());
+    EXPECT_TRUE(windows().isEmpty());
+    EXPECT_TRUE(h.boxes.shown.empty());
+}

@@ -1,0 +1,219 @@
+// The add-in library as the environment meets it: opened with dlopen, reached
+// only through its four exports.
+#include "../support/runcommand.h"
+#include "../support/tempdir.h"
+#include "addin.h"
+#include "addinregistry.h"
+#include "scriptedenvironment.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QSettings>
+#include <QWidget>
+#include <algorithm>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+const char* kClassId = "{D26D66EF-D11E-4A0D-ACB0-F26079A76A88}";
+
+/// A copy of the built library in a folder of its own, so that what the
+/// add-in writes beside itself (its tips file) stays out of the build tree.
+const std::string& pluginPath() {
+    static TempDir folder;
+    static const std::string path = [] {
+        std::string copy = folder.file("Trapline.so");
+        std::filesystem::copy_file(TRAPLINE_PLUGIN, copy);
+        return copy;
+    }();
+    return path;
+}
+
+/// The library opened as the environment opens it, with the user's
+/// configuration (settings, add-in registry) in a folder of the test's own.
+struct Library {
+    Library() {
+        setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+        handle = dlopen(pluginPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
+    ~Library() {
+        if (handle)
+            dlclose(handle);
+    }
+    template <class F> F entry(const char* name) {
+        return reinterpret_cast<F>(dlsym(handle, name));
+    }
+    vbide::ClassFactory* factory() {
+        void* made = nullptr;
+        auto get = entry<vbide::DllGetClassObjectFn>("DllGetClassObject");
+        if (!get || get(kClassId, nullptr, &made) != vbide::S_OK)
+            return nullptr;
+        return static_cast<vbide::ClassFactory*>(made);
+    }
+    long canUnloadNow() { return entry<vbide::DllCanUnloadNowFn>("DllCanUnloadNow")(); }
+    std::string registryFile() const { return config.file("trapline/addins.ini"); }
+
+    TempDir config;
+    void* handle = nullptr;
+};
+
+std::string quoted(const std::string& s) {
+    return "'" + s + "'";
+}
+
+} // namespace
+
+TEST(Plugin, ExportsExactlyItsFourEntryPoints) {
+    CommandResult nm = runCommand("nm -D --defined-only " + quoted(TRAPLINE_PLUGIN));
+    if (nm.exitCode == 127)
+        GTEST_SKIP() << "nm is not installed";
+    ASSERT_EQ(nm.exitCode, 0) << nm.err;
+    std::vector<std::string> names;
+    std::istringstream lines(nm.out);
+    for (std::string line; std::getline(lines, line);)
+        names.push_back(line.substr(line.rfind(' ') + 1));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"DllCanUnloadNow", "DllGetClassObject",
+                                               "DllRegisterServer", "DllUnregisterServer"}));
+}
+
+TEST(Plugin, CarriesTheResourcesOfItsWindowsAndItsRegistration) {
+    Library lib;
+    ASSERT_NE(lib.handle, nullptr) << dlerror();
+    for (const char* resource : {":/BITMAP/MENUBMP", ":/ADDIN/RECORD", ":/CUSTOM/RUSTIPS",
+                                 ":/window/icons/ok.xpm", ":/window/icons/trapline.xpm"})
+        EXPECT_TRUE(QFile::exists(resource)) << resource;
+}
+
+TEST(Plugin, HandsOutItsFactoryOnlyForTheClassIdOfConnectInEitherCase) {
+    Library lib;
+    ASSERT_NE(lib.handle, nullptr) << dlerror();
+    auto get = lib.entry<vbide::DllGetClassObjectFn>("DllGetClassObject");
+    void* made = nullptr;
+    EXPECT_EQ(get("{d26d66ef-d11e-4a0d-acb0-f26079a76a88}", nullptr, &made), vbide::S_OK);
+    EXPECT_NE(made, nullptr);
+    for (const char* other :
+         {"{D26D66EF-D11E-4A0D-ACB0-F26079A76A89}", "D26D66EF-D11E-4A0D-ACB0-F26079A76A88", ""}) {
+        made = &lib;
+        EXPECT_EQ(get(other, nullptr, &made), vbide::CLASS_E_CLASSNOTAVAILABLE) << other;
+        EXPECT_EQ(made, nullptr);
+    }
+    EXPECT_EQ(get(nullptr, nullptr, &made), vbide::CLASS_E_CLASSNOTAVAILABLE);
+}
+
+TEST(Plugin, ConnectsShowsItsWindowAndLetsGoAcrossTheLibraryBoundary) {
+    Library lib;
+    ASSERT_NE(lib.handle, nullptr) << dlerror();
+    vbide::ClassFactory* factory = lib.factory();
+    ASSERT_NE(factory, nullptr);
+    auto made = factory->CreateInstance();
+    ASSERT_TRUE(made);
+    vbide::IDTExtensibility2* addIn = *made;
+    EXPECT_EQ(lib.canUnloadNow(), vbide::S_FALSE);
+
+    ScriptedEnvironment env;
+    vbide::Custom custom;
+    ASSERT_TRUE(addIn->OnConnection(&env, vbide::ext_cm_Startup, nullptr, custom));
+    ScriptedControl* button = env.toolbar().find("TRAPLINE");
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->face().size(), QSize(32, 32));
+    ASSERT_TRUE(env.click(*env.addInsMenu(), "TRAPLINE"));
+    auto toolWindow = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "frmAddIn" && w->isVisible())
+                return w;
+        return static_cast<QWidget*>(nullptr);
+    };
+    EXPECT_NE(toolWindow(), nullptr);
+
+    ASSERT_TRUE(addIn->OnDisconnection(vbide::ext_dm_HostShutdown, custom));
+    EXPECT_EQ(env.toolbar().find("TRAPLINE"), nullptr);
+    EXPECT_EQ(env.addInsMenu()->find("TRAPLINE"), nullptr);
+    EXPECT_EQ(toolWindow(), nullptr);
+    QSettings settings(QString::fromStdString(lib.config.file("trapline/TRAPLINE Add-In.ini")),
+                       QSettings::IniFormat);
+    EXPECT_EQ(settings.value("Settings/DisplayOnConnect").toString(), "1");
+    factory->Release(addIn);
+    EXPECT_EQ(lib.canUnloadNow(), vbide::S_OK);
+}
+
+TEST(Plugin, RegistersItselfInTheUsersAddInRegistryAndGoesAgain) {
+    Library lib;
+    ASSERT_NE(lib.handle, nullptr) << dlerror();
+    const std::string other = "[Other.Connect]\nLibrary=/opt/other.so\n";
+    lib.config.write("trapline/addins.ini", other);
+    ASSERT_EQ(lib.entry<vbide::DllRegisterServerFn>("DllRegisterServer")(), vbide::S_OK);
+    vbide::AddInRegistry registry;
+    EXPECT_EQ(registry.path(), lib.registryFile());
+    auto entry = registry.find("Trapline.Connect");
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->value("CLSID"), kClassId);
+    EXPECT_EQ(entry->value("Library"), pluginPath());
+    EXPECT_EQ(entry->value("FriendlyName"), "TRAPLINE");
+    EXPECT_EQ(entry->value("Description"),
+              "Insert Error handler to project functions, procedures and properties");
+    EXPECT_TRUE(entry->loadOnStartup());
+    EXPECT_TRUE(registry.find("Other.Connect"));
+
+    ASSERT_EQ(lib.entry<vbide::DllUnregisterServerFn>("DllUnregisterServer")(), vbide::S_OK);
+    EXPECT_FALSE(registry.find("Trapline.Connect"));
+    EXPECT_TRUE(registry.find("Other.Connect"));
+}
+
+TEST(Regsvr, RegistersAndUnregistersTheLibraryItIsGiven) {
+    TempDir config;
+    setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    const std::string registryFile = config.file("trapline/addins.ini");
+
+    CommandResult done = runCommand(quoted(TRAPLINE_REGSVR) + " " + quoted(pluginPath()));
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_EQ(done.out, "DllRegisterServer in " + pluginPath() + " succeeded.\n");
+    EXPECT_NE(TempDir::read(registryFile).find("Library=" + pluginPath()), std::string::npos);
+
+    done = runCommand(quoted(TRAPLINE_REGSVR) + " -u " + quoted(pluginPath()));
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_EQ(done.out, "DllUnregisterServer in " + pluginPath() + " succeeded.\n");
+    EXPECT_EQ(TempDir::read(registryFile).find("Trapline.Connect"), std::string::npos);
+}
+
+TEST(Regsvr, SaysWhyALibraryCouldNotBeRegistered) {
+    TempDir config;
+    setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    struct Row {
+        std::string arguments;
+        int exitCode;
+        std::string says;
+    };
+    const Row rows[] = {
+        {quoted(config.file("missing.so")), 1, "missing.so could not be loaded: "},
+        {"libm.so.6", 1,
+         "libm.so.6 was loaded, but the entry point DllRegisterServer was not found."},
+        {"-u libm.so.6", 1, "the entry point DllUnregisterServer was not found."},
+        {"", 2, "no library given"},
+        {"-x " + quoted(pluginPath()), 2, "unknown option '-x'"},
+        {"a.so b.so", 2, "more than one library"},
+    };
+    for (const Row& row : rows) {
+        CommandResult r = runCommand(quoted(TRAPLINE_REGSVR) + " " + row.arguments);
+        EXPECT_EQ(r.exitCode, row.exitCode) << row.arguments;
+        EXPECT_NE(r.err.find(row.says), std::string::npos) << row.arguments << ": " << r.err;
+        EXPECT_EQ(r.out, "") << row.arguments;
+    }
+
+    // The add-in's own failure: a registry it cannot read is left alone.
+    const std::string damaged = config.write("trapline/addins.ini", "no entry here\n");
+    CommandResult r = runCommand(quoted(TRAPLINE_REGSVR) + " " + quoted(pluginPath()));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("line 1: neither [ProgID] nor Key=Value"), std::string::npos) << r.err;
+    EXPECT_NE(
+        r.err.find("DllRegisterServer in " + pluginPath() + " failed with error code 0x80040201."),
+        std::string::npos)
+        << r.err;
+    EXPECT_EQ(TempDir::read(damaged), "no entry here\n");
+
+    EXPECT_EQ(runCommand(quoted(TRAPLINE_REGSVR) + " --help").exitCode, 0);
+}
