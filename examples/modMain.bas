@@ -156,5 +156,43 @@ Public Sub ShowError(ByVal Source As String)
            Err.Description, vbCritical, APP_TITLE
 End Sub
 
+' Строка в журнал: в отладочной сборке - с отметкой времени
+#If DEBUG_BUILD Then
+Public Sub WriteLog(ByVal Text As String)
+    Debug.Print Format$(Now, "hh:nn:ss"); " "; Text
+End Sub
+#Else
+Public Sub WriteLog(ByVal Text As String)
+    Debug.Print Text
+End Sub
+#End If
+
+' Сколько записей можно загрузить; не больше MAX_ENTRIES
+#If Win64 Then
+Public Function EntryLimit(ByVal Wanted As LongPtr, _
+                           Optional ByVal Reserve As LongPtr = 0) As Long
+    If Wanted + Reserve > MAX_ENTRIES Then Wanted = MAX_ENTRIES - Reserve
+    EntryLimit = CLng(Wanted)
+End Function
+#Else
+Public Function EntryLimit(ByVal Wanted As Long, Optional ByVal Reserve As Long = 0) As Long
+    If Wanted + Reserve > MAX_ENTRIES Then Wanted = MAX_ENTRIES - Reserve
+    EntryLimit = Wanted
+End Function
+#End If
+
+#If False Then
+' Прежняя FindEntry: сравнивала с учётом регистра букв; оставлена для сравнения
+Public Function FindEntry(ByVal Memo As String) As Long
+    Dim i As Long
+    For i = 1 To gEntryCount
+        If gEntries(i).Memo = Memo Then
+            FindEntry = i
+            Exit Function
+        End If
+    Next i
+End Function
+#End If
+
 
 

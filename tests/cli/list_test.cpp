@@ -54,7 +54,10 @@ TEST(ListCommand, FiltersByModuleTypeAndTrapAsThePickerDoes) {
                         "CInvoice\tNumber (Get)\tProperty\t-\n"
                         "CInvoice\tNumber (Let)\tProperty\t-\n"
                         "CInvoice\tTotal (Get)\tProperty\t-\n"
-                        "CInvoice\tSetLocked\tSub\t-\n");
+                        "CInvoice\tSetLocked\tSub\t-\n"
+                        "CInvoice\tStore (Get)\tProperty\t-\n" // each defined twice, once listed
+                        "CInvoice\tStore (Let)\tProperty\t-\n"
+                        "CInvoice\tStore (Set)\tProperty\t-\n");
     CommandResult functions =
         trapline("list --functions --json --module modUtil " + kExample + "/source/ModUtil.bas");
     ASSERT_EQ(functions.exitCode, 0) << functions.err;

@@ -330,3 +330,75 @@ TEST(CodeModule, RefusesFilesWhoseLinesEndInACarriageReturnAlone) {
     EXPECT_EQ(CodeModule::usable(std::string("VERSION 5.00\r\n\0", 15)).error().description,
               "binary file, not a VB module");
 }
+
+namespace {
+
+/// Whole versions of procedures under #If: a property in both branches, a Sub
+/// defined once outside and once, far below, inside #If False, and a
+/// declaration repeated around one shared body.
+const std::string kVersions = "Attribute VB_Name = \"modData\"\r\n"
+                              "Option Explicit\r\n"
+                              "#If PREPROC_ADO Then\r\n"                               // 2
+                              "  Public Property Get Server() As adodb.Connection\r\n" // 3
+                              "    Set Server = m_db\r\n"
+                              "  End Property\r\n" // 5
+                              "#Else\r\n"
+                              "  Public Property Get Server() As SQLDMO.SQLServer\r\n" // 7
+                              "    Set Server = m_server\r\n"
+                              "  End Property\r\n" // 9
+                              "#End If\r\n"
+                              "Public Sub Refresh()\r\n" // 11
+                              "End Sub\r\n"
+                              "#If Win64 Then\r\n"
+                              "Private Function Ticks() As LongLong\r\n" // 14
+                              "#Else\r\n"
+                              "Private Function Ticks() As Long\r\n"
+                              "#End If\r\n"
+                              "    Ticks = 0\r\n"
+                              "End Function\r\n" // 19
+                              "#If False Then\r\n"
+                              "Public Sub refresh()\r\n" // 21
+                              "    DoEvents\r\n"
+                              "End Sub\r\n"
+                              "#End If\r\n"
+                              "\r\n";
+
+} // namespace
+
+TEST(CodeModule, KeepsEachWholeVersionOfAProcedureAsItsOwnDefinition) {
+    CodeModule m(kVersions);
+    EXPECT_EQ(m.ProcDefinitions("Server", 3), 2u);
+    EXPECT_EQ(m.ProcDefinitions("REFRESH", 0), 2u);
+    EXPECT_EQ(m.ProcDefinitions("Ticks", 0), 1u); // one body, two declarations
+    EXPECT_EQ(m.ProcDefinitions("Server", 1), 0u);
+    // The IDE's calls answer for the first; the others are asked by number.
+    EXPECT_EQ(bodyLine(m, "Server", 3), 3);
+    EXPECT_EQ(lastLine(m, "Server", 3), 5);
+    EXPECT_EQ(*m.ProcBodyLine("Server", 3, 1), 7);
+    EXPECT_EQ(*m.ProcStartLine("Server", 3, 1), 6);
+    EXPECT_EQ(*m.ProcCountLines("Server", 3, 1), 4);
+    EXPECT_EQ(*m.ProcBodyLine("Refresh", 0, 1), 21);
+    EXPECT_EQ(*m.ProcStartLine("Refresh", 0, 1) + *m.ProcCountLines("Refresh", 0, 1) - 1, 25);
+    EXPECT_EQ(m.ProcBodyLine("Server", 3, 2).error().number, trapline::errors::NotDefined);
+    // One member per name, whatever the number of definitions.
+    ASSERT_EQ(m.Members().size(), 3u);
+    EXPECT_EQ(m.Members()[1].Name, "Refresh");
+}
+
+TEST(CodeModule, MovesEveryDefinitionRightThroughInsertionsAboveAndInsideThem) {
+    CodeModule m(kVersions);
+    ASSERT_TRUE(m.InsertLines(8, "    ' a\r\n    ' b")); // inside the second Server
+    ASSERT_TRUE(m.InsertLines(4, "    ' c"));            // inside the first
+    ASSERT_TRUE(m.InsertLines(25, "    ' d"));           // inside the second Refresh
+    ASSERT_TRUE(m.InsertLines(15, "    ' e"));           // inside the first Refresh
+    EXPECT_EQ(lastLine(m, "Server", 3), 6);
+    EXPECT_EQ(*m.ProcBodyLine("Server", 3, 1), 8);
+    EXPECT_EQ(*m.ProcStartLine("Server", 3, 1) + *m.ProcCountLines("Server", 3, 1) - 1, 12);
+    EXPECT_EQ(bodyLine(m, "Refresh", 0), 14);
+    EXPECT_EQ(lastLine(m, "Refresh", 0), 16);
+    EXPECT_EQ(*m.ProcBodyLine("Refresh", 0, 1), 25);
+    EXPECT_EQ(m.line(*m.ProcBodyLine("Refresh", 0, 1) + 1), "    ' d");
+    CodeModule fresh(m.serialize());
+    for (long n = 0; n < 2; ++n)
+        EXPECT_EQ(*fresh.ProcBodyLine("Refresh", 0, n), *m.ProcBodyLine("Refresh", 0, n));
+}

@@ -134,3 +134,34 @@ TEST(HandlerInserter, KeepsCyrillicTemplatesAndNamesInTheCodePage) {
                         "\xd0\xe0\xf1\xf7\xe5\xf2\r\n' \xca\xee\xed\xe5\xf6\r\nEnd Sub\r\n");
     EXPECT_EQ(f.reporter.text, "Вставлено в Sub : Расчет\r\n");
 }
+
+TEST(HandlerInserter, EndsEachVersionOfAProcedureAsItsOwnDeclarationSays) {
+    // A Sub in one branch, a Function in the other: one catalogue entry (a
+    // Sub, from the first), two kinds of End statement.
+    Fixture f(crlf({"#If Quiet Then", "Sub Check()", "End Sub", "#Else",
+                    "Function Check() As Boolean", "    Check = True", "End Function", "#End If"}));
+    const size_t j = f.indexOf("Check");
+    ASSERT_TRUE(f.inserter.InsertDefaultCodes(j, f.module(), "", 0));
+    ASSERT_TRUE(f.inserter.InsertDefaultCodes(j, f.module(), "", 1));
+    EXPECT_EQ(f.code(),
+              crlf({"#If Quiet Then", "Sub Check()", "ON ERROR GOTO err_debug", "EXIT SUB",
+                    "err_debug:", "MyErrorHandler \"Module1.Check\"", "End Sub", "#Else",
+                    "Function Check() As Boolean", "ON ERROR GOTO err_debug", "    Check = True",
+                    "EXIT FUNCTION", "err_debug:", "MyErrorHandler \"Module1.Check\"",
+                    "End Function", "#End If"}));
+    EXPECT_EQ(f.reporter.text, "Вставлено в Sub : Check\r\nВставлено в Function : Check\r\n");
+    EXPECT_FALSE(f.inserter.InsertDefaultCodes(j, f.module(), "", 2));
+    EXPECT_EQ(f.boxes.shown.size(), 1u);
+}
+
+TEST(HandlerInserter, PutsTheFooterInTheSameDefinitionWhenTheHeaderMakesTheModuleReindex) {
+    // A header with a continued line makes the module find its procedures
+    // anew; the footer must still go into the definition the header went into.
+    Fixture f(crlf({"#If A Then", "Sub Run()", "    x = 1", "End Sub", "#Else", "Sub Run()",
+                    "    x = 2", "End Sub", "#End If"}));
+    f.inserter.setTemplates("On Error GoTo _\r\nFail", "Fail:");
+    ASSERT_TRUE(f.inserter.InsertUserCodes(f.indexOf("Run"), f.module(), "", 1));
+    EXPECT_EQ(f.code(),
+              crlf({"#If A Then", "Sub Run()", "    x = 1", "End Sub", "#Else", "Sub Run()",
+                    "On Error GoTo _", "Fail", "    x = 2", "Fail:", "End Sub", "#End If"}));
+}

@@ -156,3 +156,206 @@ TEST(InsertionRun, NamesLinesOfTheFileAsReadWhenEarlierProceduresAlreadyGotHandl
     ASSERT_EQ(s.failed.size(), 1u);
     EXPECT_EQ(s.failed[0].failure, "no \"End Sub\" between lines 12 and 13 of the file");
 }
+
+namespace {
+
+/// Whole versions under #If/#Else of a property's Get, Let and Set and of a
+/// Function whose first version's declaration is continued, and a Sub defined
+/// once outside and again, further down, inside #If.
+const std::string kVersions = crlf({
+    "Option Explicit",                                                 // 1
+    "#If USE_ADO Then",                                                // 2
+    "Public Property Get Store() As Object",                           // 3
+    "    Set Store = m_db",                                            // 4
+    "End Property",                                                    // 5
+    "Public Property Let Store(ByVal s As String)",                    // 6
+    "End Property",                                                    // 7
+    "Public Property Set Store(ByVal v As Object)",                    // 8
+    "End Property",                                                    // 9
+    "#Else",                                                           // 10
+    "Public Property Get Store() As Object",                           // 11
+    "    Set Store = m_folder",                                        // 12
+    "End Property",                                                    // 13
+    "Public Property Let Store(ByVal s As String)",                    // 14
+    "End Property",                                                    // 15
+    "Public Property Set Store(ByVal v As Object)",                    // 16
+    "End Property",                                                    // 17
+    "#End If",                                                         // 18
+    "Public Sub Log(ByVal s As String)",                               // 19
+    "    Debug.Print s",                                               // 20
+    "End Sub",                                                         // 21
+    "#If Win64 Then",                                                  // 22
+    "Public Function Limit(ByVal n As LongPtr, _",                     // 23
+    "                      ByVal m As LongPtr) As Long",               // 24
+    "    Limit = n",                                                   // 25
+    "End Function",                                                    // 26
+    "#Else",                                                           // 27
+    "Public Function Limit(ByVal n As Long, ByVal m As Long) As Long", // 28
+    "End Function",                                                    // 29
+    "#End If",                                                         // 30
+    "#If DEBUG_BUILD Then",                                            // 31
+    "Public Sub Log(ByVal s As String)",                               // 32
+    "    Debug.Print Now, s",                                          // 33
+    "End Sub",                                                         // 34
+    "#End If",                                                         // 35
+});
+
+/// "Module.Name@line" for each item.
+std::vector<std::string> located(const std::vector<RunSummary::Item>& items) {
+    std::vector<std::string> out;
+    for (const auto& i : items)
+        out.push_back(i.moduleName + "." + i.procName + "@" + std::to_string(i.line));
+    return out;
+}
+
+} // namespace
+
+TEST(InsertionRun, TreatsAndReportsEveryDefinitionOfAProcedureDefinedMoreThanOnce) {
+    VBE vbe(projectOf({{"M", kVersions}}));
+    ScriptedMessageBox boxes;
+    RecordingReporter reporter;
+    InsertionOptions o = options();
+    o.confirm = false;
+    o.withComment = false;
+    RunSummary s = InsertionRun(vbe, boxes, reporter).run(o);
+    EXPECT_TRUE(s.failed.empty());
+    EXPECT_EQ(located(s.treated),
+              (std::vector<std::string>{"M.Store (Get)@3", "M.Store (Get)@11", "M.Store (Let)@6",
+                                        "M.Store (Let)@14", "M.Store (Set)@8", "M.Store (Set)@16",
+                                        "M.Log@19", "M.Log@32", "M.Limit@23", "M.Limit@28"}));
+    const char* property[] = {"ON ERROR GOTO err_debug", "EXIT Property",
+                              "err_debug:", "MyErrorHandler \"M.Store\""};
+    EXPECT_EQ(codeOf(vbe, 1),
+              crlf({"Option Explicit",
+                    "#If USE_ADO Then",
+                    "Public Property Get Store() As Object",
+                    property[0],
+                    "    Set Store = m_db",
+                    property[1],
+                    property[2],
+                    property[3],
+                    "End Property",
+                    "Public Property Let Store(ByVal s As String)",
+                    property[0],
+                    property[1],
+                    property[2],
+                    property[3],
+                    "End Property",
+                    "Public Property Set Store(ByVal v As Object)",
+                    property[0],
+                    property[1],
+                    property[2],
+                    property[3],
+                    "End Property",
+                    "#Else",
+                    "Public Property Get Store() As Object",
+                    property[0],
+                    "    Set Store = m_folder",
+                    property[1],
+                    property[2],
+                    property[3],
+                    "End Property",
+                    "Public Property Let Store(ByVal s As String)",
+                    property[0],
+                    property[1],
+                    property[2],
+                    property[3],
+                    "End Property",
+                    "Public Property Set Store(ByVal v As Object)",
+                    property[0],
+                    property[1],
+                    property[2],
+                    property[3],
+                    "End Property",
+                    "#End If",
+                    "Public Sub Log(ByVal s As String)",
+                    "ON ERROR GOTO err_debug",
+                    "    Debug.Print s",
+                    "EXIT SUB",
+                    "err_debug:",
+                    "MyErrorHandler \"M.Log\"",
+                    "End Sub",
+                    "#If Win64 Then",
+                    "Public Function Limit(ByVal n As LongPtr, _",
+                    "                      ByVal m As LongPtr) As Long",
+                    "ON ERROR GOTO err_debug",
+                    "    Limit = n",
+                    "EXIT FUNCTION",
+                    "err_debug:",
+                    "MyErrorHandler \"M.Limit\"",
+                    "End Function",
+                    "#Else",
+                    "Public Function Limit(ByVal n As Long, ByVal m As Long) As Long",
+                    "ON ERROR GOTO err_debug",
+                    "EXIT FUNCTION",
+                    "err_debug:",
+                    "MyErrorHandler \"M.Limit\"",
+                    "End Function",
+                    "#End If",
+                    "#If DEBUG_BUILD Then",
+                    "Public Sub Log(ByVal s As String)",
+                    "ON ERROR GOTO err_debug",
+                    "    Debug.Print Now, s",
+                    "EXIT SUB",
+                    "err_debug:",
+                    "MyErrorHandler \"M.Log\"",
+                    "End Sub",
+                    "#End If"}));
+    // One log line per definition treated.
+    EXPECT_EQ(reporter.text, "Вставлено в Property : Store\r\nВставлено в Property : Store\r\n"
+                             "Вставлено в Property : Store\r\nВставлено в Property : Store\r\n"
+                             "Вставлено в Property : Store\r\nВставлено в Property : Store\r\n"
+                             "Вставлено в Sub : Log\r\nВставлено в Sub : Log\r\n"
+                             "Вставлено в Function : Limit\r\nВставлено в Function : Limit\r\n");
+}
+
+TEST(InsertionRun, ReportsADefinitionThatCannotBeTreatedAndStillTreatsTheOthers) {
+    const std::string module = crlf({
+        "#If Compact Then", // 1
+        "Sub Run(): End Sub",
+        "#Else",
+        "Sub Run()", // 4
+        "    Go",
+        "End Sub",
+        "#End If",
+    });
+    VBE vbe(projectOf({{"M", module}}));
+    ScriptedMessageBox boxes;
+    RecordingReporter reporter;
+    InsertionOptions o = options("*", "Run");
+    o.confirm = false;
+    RunSummary s = InsertionRun(vbe, boxes, reporter).run(o);
+    EXPECT_EQ(located(s.failed), std::vector<std::string>{"M.Run@2"});
+    EXPECT_EQ(s.failed[0].failure, "Run: the procedure is written on one line");
+    EXPECT_EQ(located(s.treated), std::vector<std::string>{"M.Run@4"});
+    EXPECT_EQ(codeOf(vbe, 1),
+              crlf({"#If Compact Then", "Sub Run(): End Sub", "#Else", "Sub Run()",
+                    "'ON ERROR GOTO err_debug", "    Go", "'EXIT SUB",
+                    "'err_debug:", "'MyErrorHandler \"M.Run\"", "End Sub", "#End If"}));
+    EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
+TEST(InsertionRun, LeavesOutOnlyTheTrappedDefinitionsOfAPartlyTrappedProcedure) {
+    const std::string module = crlf({
+        "#If Safe Then",
+        "Sub Run()", // 2
+        "    On Error Resume Next",
+        "End Sub",
+        "#Else",
+        "Sub Run()", // 6
+        "End Sub",
+        "#End If",
+    });
+    VBE vbe(projectOf({{"M", module}}));
+    ScriptedMessageBox boxes;
+    RecordingReporter reporter;
+    InsertionRun run(vbe, boxes, reporter);
+    InsertionOptions o = options();
+    o.confirm = false;
+    EXPECT_EQ(located(run.run(o).treated), std::vector<std::string>{"M.Run@6"});
+    // Now both hold a trap: a second run leaves the procedure alone, unless
+    // it is named.
+    EXPECT_TRUE(run.run(o).treated.empty());
+    EXPECT_EQ(located(run.run(options("*", "Run")).treated),
+              (std::vector<std::string>{"M.Run@2", "M.Run@6"}));
+}

@@ -109,3 +109,17 @@ TEST(ProcCatalogue, SkipsMembersWhoseAttributeReadsAs187) {
     ASSERT_TRUE(c.GetProcNames("*"));
     EXPECT_EQ(names(c), std::vector<std::string>{"M.Shown"});
 }
+
+TEST(ProcCatalogue, ListsAProcedureDefinedTwiceOnceAndAsTrappedOnlyWhenBothDefinitionsAre) {
+    const std::string twice = crlf({"#If A Then", "Sub Run()", "    On Error GoTo 0", "End Sub",
+                                    "#Else", "Sub Run()", "End Sub", "#End If"});
+    std::string both = twice;
+    both.insert(both.rfind("End Sub"), "    on error resume next\r\n");
+    VBE vbe(projectOf({{"Half", twice}, {"Both", both}}));
+    ScriptedMessageBox boxes;
+    ProcCatalogue c(vbe, boxes);
+    ASSERT_TRUE(c.GetProcNames("*"));
+    EXPECT_EQ(names(c), (std::vector<std::string>{"Half.Run", "Both.Run"}));
+    EXPECT_FALSE(c.Procs()[1].HasErrorTrap); // the second version would go without
+    EXPECT_TRUE(c.Procs()[2].HasErrorTrap);
+}

@@ -71,33 +71,41 @@ TEST(ProjectLoader, LoadsTheExampleAndWritesEveryFileBackUnchanged) {
     }
 }
 
-TEST(ProjectLoader, FindsBothInsertionPointsForEveryExampleProcedureButTheOneLiner) {
+TEST(ProjectLoader, FindsBothInsertionPointsForEveryExampleDefinitionButTheOneLiner) {
     ProjectLoader loader;
     VBE vbe(std::move(*loader.load({kExample + "/Ledger.vbp"})));
     ScriptedMessageBox boxes;
     ProcCatalogue catalogue(vbe, boxes);
     ASSERT_TRUE(catalogue.GetProcNames("*"));
-    EXPECT_EQ(catalogue.size(), 31u);
+    EXPECT_EQ(catalogue.size(), 36u);
+    size_t definitions = 0;
     for (size_t j = 1; j < catalogue.Procs().size(); ++j) {
         const ProcInfo& p = catalogue.Procs()[j];
         const CodeModule& m = p.component->CodeModule();
         std::string name = declaration::HostName(p.ProcName);
-        auto trap = declaration::TrapLine(m, name, p.ProcKind);
-        if (name == "Nop") {
-            EXPECT_FALSE(trap);
-            continue;
-        }
-        ASSERT_TRUE(trap) << p.ProcName << ": " << trap.error().description;
-        std::string before(m.line(*trap - 1));
-        EXPECT_TRUE(before.find(')') != std::string::npos || before == "#End If") << p.ProcName;
-        long last = *m.ProcStartLine(name, p.ProcKind) + *m.ProcCountLines(name, p.ProcKind) - 1;
-        auto end = declaration::EndLine(m, declaration::KindKeywords(p.ProcType).endStatement, last,
-                                        *trap);
-        ASSERT_TRUE(end) << p.ProcName;
-        if (name == "Elapsed") {
-            EXPECT_EQ(before, "#End If");
+        for (size_t d = 0; d < m.ProcDefinitions(name, p.ProcKind); ++d, ++definitions) {
+            SCOPED_TRACE(p.ProcName + " #" + std::to_string(d + 1));
+            auto trap = declaration::TrapLine(m, name, p.ProcKind, d);
+            if (name == "Nop") {
+                EXPECT_FALSE(trap);
+                continue;
+            }
+            ASSERT_TRUE(trap) << trap.error().description;
+            std::string before(m.line(*trap - 1));
+            EXPECT_TRUE(before.find(')') != std::string::npos || before == "#End If");
+            long last =
+                *m.ProcStartLine(name, p.ProcKind, d) + *m.ProcCountLines(name, p.ProcKind, d) - 1;
+            auto end = declaration::EndLine(m, declaration::KindKeywords(p.ProcType).endStatement,
+                                            last, *trap);
+            ASSERT_TRUE(end);
+            if (name == "Elapsed") {
+                EXPECT_EQ(before, "#End If");
+            }
         }
     }
+    // FindEntry, WriteLog, EntryLimit and Store's Get, Let and Set are each
+    // defined twice, under #If.
+    EXPECT_EQ(definitions, 36u + 6);
 }
 
 TEST(ProjectLoader, ResolvesVbpPathsWrittenWindowsStyleInAnyLetterCase) {
