@@ -367,3 +367,36 @@ TEST(InsertCommand, JsonNamesFilesInUtf8WhateverBytesTheirNamesHold) {
     EXPECT_TRUE(trapline::Codepage::isValidUtf8(r.out)) << r.out;
     EXPECT_NE(r.out.find("\"File\": \"Мод.bas\""), std::string::npos) << r.out;
 }
+
+TEST(InsertCommand, NamesEachDefinitionOfAProcedureDefinedTwiceByItsLine) {
+    TempDir dir;
+    const std::string module = "Attribute VB_Name = \"M\"\r\n"
+                               "#If Compact Then\r\n"
+                               "Sub Run(): End Sub\r\n" // 3: cannot be treated
+                               "#Else\r\n"
+                               "Sub Run()\r\n" // 5
+                               "    Go\r\n"
+                               "End Sub\r\n"
+                               "#End If\r\n";
+    dir.write("json/m.bas", module);
+    CommandResult r = traplineIn(dir.file("json"), "insert --json --live m.bas");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("\"treated\": [\n    {\"ModuleName\": \"M\", \"ProcName\": \"Run\", "
+                         "\"File\": \"m.bas\", \"Line\": 5}\n  ]"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\"failed\": [\n    {\"ModuleName\": \"M\", \"ProcName\": \"Run\", "
+                         "\"File\": \"m.bas\", \"Line\": 3, \"Reason\": "),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(
+        TempDir::read(dir.file("json/m.bas")).find("Sub Run()\r\nON ERROR GOTO err_debug\r\n"),
+        std::string::npos);
+
+    dir.write("log/m.bas", module);
+    CommandResult log = traplineIn(dir.file("log"), "insert --live m.bas");
+    EXPECT_EQ(log.exitCode, 1);
+    EXPECT_EQ(log.out, "Вставлено в Sub : Run\n");
+    EXPECT_NE(log.err.find("Run: the procedure is written on one line"), std::string::npos)
+        << log.err;
+}
