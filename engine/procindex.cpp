@@ -43,6 +43,7 @@ std::string ProcIndex::key(std::string_view name, int kind) {
 void ProcIndex::build(const LineStore& lines) {
     m_procs.clear();
     m_byKey.clear();
+    m_nextDefinition.clear();
     m_members.clear();
     m_shiftFrom = 0;
     m_shiftBy = 0;
@@ -104,9 +105,9 @@ void ProcIndex::build(const LineStore& lines) {
             // Another definition with its own body (whole versions under #If):
             // chained to the earlier ones, so each can be found and treated.
             size_t tail = at->second;
-            while (m_procs[tail].next != kNone)
-                tail = m_procs[tail].next;
-            m_procs[tail].next = m_procs.size();
+            while (nextDefinition(tail) != tail)
+                tail = nextDefinition(tail);
+            m_nextDefinition[tail] = m_procs.size();
         } else {
             std::string memberKey = key(decl->name, decl->procType == 2 ? 2 : 1);
             if (memberAt.emplace(memberKey, m_members.size()).second)
@@ -176,10 +177,12 @@ std::optional<ProcIndex::Proc> ProcIndex::find(std::string_view name, int kind,
     if (it == m_byKey.end())
         return std::nullopt;
     size_t i = it->second;
-    for (; definition > 0 && i != kNone; --definition)
-        i = m_procs[i].next;
-    if (i == kNone)
-        return std::nullopt;
+    for (; definition > 0; --definition) {
+        size_t next = nextDefinition(i);
+        if (next == i)
+            return std::nullopt;
+        i = next;
+    }
     return proc(i);
 }
 
@@ -187,10 +190,17 @@ size_t ProcIndex::definitions(std::string_view name, int kind) const {
     auto it = m_byKey.find(key(name, kind));
     if (it == m_byKey.end())
         return 0;
-    size_t n = 0;
-    for (size_t i = it->second; i != kNone; i = m_procs[i].next)
+    size_t n = 1;
+    for (size_t i = it->second; nextDefinition(i) != i; i = nextDefinition(i))
         ++n;
     return n;
+}
+
+size_t ProcIndex::nextDefinition(size_t i) const {
+    if (m_nextDefinition.empty())
+        return i;
+    auto it = m_nextDefinition.find(i);
+    return it == m_nextDefinition.end() ? i : it->second;
 }
 
 void ProcIndex::shiftForInsert(long line, long count) {

@@ -58,21 +58,23 @@ public:
     void shiftForInsert(long line, long count);
 
 private:
-    static constexpr size_t kNone = static_cast<size_t>(-1);
-
     struct Entry {
         long start, body, last;
-        std::string key;     ///< name in lower case, then the kind
-        size_t next = kNone; ///< the next definition of the same procedure
+        std::string key; ///< name in lower case, then the kind
     };
 
     Proc proc(size_t i) const;
+    /// The entry after `i` that defines the same procedure, or `i` when none.
+    size_t nextDefinition(size_t i) const;
     Entry& materialised(size_t i);
     void shiftAfter(size_t first, long count);
     static std::string key(std::string_view name, int kind);
 
     std::vector<Entry> m_procs;
     std::unordered_map<std::string, size_t> m_byKey; ///< first definition of each
+    /// Entry → the next definition of the same procedure. Few modules define
+    /// a procedure twice, so the chain lives here rather than in every entry.
+    std::unordered_map<size_t, size_t> m_nextDefinition;
     std::vector<Member> m_members;
     // Entries from m_shiftFrom on are stored m_shiftBy lines too high up.
     size_t m_shiftFrom = 0;

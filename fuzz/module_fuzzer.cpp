@@ -64,6 +64,7 @@ private:
 struct ProcRef {
     std::string name;
     int kind = 0;
+    size_t definition = 0; ///< which of several whole versions under #If
 };
 
 struct Span {
@@ -71,7 +72,8 @@ struct Span {
     bool operator==(const Span&) const = default;
 };
 
-/// Every (name, host kind) the module's members stand for and the index can find.
+/// Every (name, host kind) the module's members stand for and the index can
+/// find, once per definition.
 std::vector<ProcRef> procedures(const CodeModule& m) {
     std::vector<ProcRef> out;
     for (const Member& member : m.Members()) {
@@ -80,8 +82,11 @@ std::vector<ProcRef> procedures(const CodeModule& m) {
         const std::vector<int> kinds =
             member.Type == 1 ? std::vector<int>{0} : std::vector<int>{1, 2, 3};
         for (int kind : kinds) {
-            if (m.ProcBodyLine(member.Name, kind)) {
-                out.push_back({member.Name, kind});
+            const size_t definitions = m.ProcDefinitions(member.Name, kind);
+            CHECK((definitions > 0) == m.ProcBodyLine(member.Name, kind).ok());
+            CHECK(!m.ProcBodyLine(member.Name, kind, definitions).ok());
+            for (size_t d = 0; d < definitions; ++d) {
+                out.push_back({member.Name, kind, d});
                 any = true;
             }
         }
@@ -92,9 +97,9 @@ std::vector<ProcRef> procedures(const CodeModule& m) {
 }
 
 Span spanOf(const CodeModule& m, const ProcRef& p) {
-    auto body = m.ProcBodyLine(p.name, p.kind);
-    auto start = m.ProcStartLine(p.name, p.kind);
-    auto count = m.ProcCountLines(p.name, p.kind);
+    auto body = m.ProcBodyLine(p.name, p.kind, p.definition);
+    auto start = m.ProcStartLine(p.name, p.kind, p.definition);
+    auto count = m.ProcCountLines(p.name, p.kind, p.definition);
     // The three answers come from one index entry: all or none.
     CHECK(body.ok() && start.ok() && count.ok());
     Span s{*start, *body, *start + *count - 1};
@@ -134,7 +139,7 @@ struct Placement {
 Placement placement(const CodeModule& m, const ProcRef& p) {
     Span s = spanOf(m, p);
     Placement out;
-    auto trap = declaration::TrapLine(m, p.name, p.kind);
+    auto trap = declaration::TrapLine(m, p.name, p.kind, p.definition);
     if (!trap)
         return out;
     CHECK(*trap > s.body && *trap <= s.last);
@@ -328,7 +333,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // before each End statement, positions asked for afresh every time.
     for (const ProcRef& p : procedures(m)) {
         // An earlier insertion after a continued line may have undone it.
-        if (!m.ProcBodyLine(p.name, p.kind))
+        if (!m.ProcBodyLine(p.name, p.kind, p.definition))
             continue;
         Placement where = placement(m, p);
         if (!where.ok)
@@ -336,7 +341,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const long count = m.CountOfLines();
         const bool joins = vb::isContinued(m.line(where.trap - 1));
         CHECK(m.InsertLines(where.trap, "On Error GoTo EH").ok());
-        if (!m.ProcBodyLine(p.name, p.kind))
+        if (!m.ProcBodyLine(p.name, p.kind, p.definition))
             continue;
         Span s = spanOf(m, p);
         auto end = declaration::EndLine(m, endStatementOf(m, p, s), s.last, where.trap + 1);
