@@ -102,12 +102,7 @@ void ProcIndex::build(const LineStore& lines) {
         }
         Entry e{startFor(), first, line, k};
         if (auto [at, isNew] = m_byKey.emplace(k, m_procs.size()); !isNew) {
-            // Another definition with its own body (whole versions under #If):
-            // chained to the earlier ones, so each can be found and treated.
-            size_t tail = at->second;
-            while (nextDefinition(tail) != tail)
-                tail = nextDefinition(tail);
-            m_nextDefinition[tail] = m_procs.size();
+            appendDefinition(at->second, m_procs.size());
         } else {
             std::string memberKey = key(decl->name, decl->procType == 2 ? 2 : 1);
             if (memberAt.emplace(memberKey, m_members.size()).second)
@@ -194,6 +189,15 @@ size_t ProcIndex::definitions(std::string_view name, int kind) const {
     for (size_t i = it->second; nextDefinition(i) != i; i = nextDefinition(i))
         ++n;
     return n;
+}
+
+void ProcIndex::appendDefinition(size_t first, size_t entry) {
+    // Another definition with its own body (whole versions under #If) is
+    // chained to the earlier ones, so that each can be found and treated.
+    size_t tail = first;
+    while (nextDefinition(tail) != tail)
+        tail = nextDefinition(tail);
+    m_nextDefinition[tail] = entry;
 }
 
 size_t ProcIndex::nextDefinition(size_t i) const {

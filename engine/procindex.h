@@ -66,6 +66,8 @@ private:
     Proc proc(size_t i) const;
     /// The entry after `i` that defines the same procedure, or `i` when none.
     size_t nextDefinition(size_t i) const;
+    /// Chains `entry` after the last known definition of `first`'s procedure.
+    void appendDefinition(size_t first, size_t entry);
     Entry& materialised(size_t i);
     void shiftAfter(size_t first, long count);
     static std::string key(std::string_view name, int kind);
