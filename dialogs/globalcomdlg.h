@@ -17,17 +17,17 @@ class QWidget;
 /// defaults are those of a caller that leaves the argument out, and the
 /// dialog writes its results back into the same fields.
 struct OpenFileArgs {
-    QString Filename;
-    QString FileTitle;
+    QString Filename{};
+    QString FileTitle{};
     bool FileMustExist = true;
     bool MultiSelect = false;
     bool ReadOnly = false;
     bool HideReadOnly = false;
     QString Filter = "All (*.*)| *.*";
     int32_t FilterIndex = 1;
-    QString InitDir;
-    QString DlgTitle;
-    QString DefaultExt;
+    QString InitDir{};
+    QString DlgTitle{};
+    QString DefaultExt{};
     QWidget* Owner = nullptr; ///< null: the dialog has no owner
     int32_t flags = 0;
     bool Hook = false;
@@ -38,14 +38,14 @@ struct OpenFileArgs {
 
 /// Settings and results of the save dialog (see OpenFileArgs).
 struct SaveFileArgs {
-    QString Filename;
-    QString FileTitle;
+    QString Filename{};
+    QString FileTitle{};
     bool OverWritePrompt = true;
     QString Filter = "All (*.*)| *.*";
     int32_t FilterIndex = 1;
-    QString InitDir;
-    QString DlgTitle;
-    QString DefaultExt;
+    QString InitDir{};
+    QString DlgTitle{};
+    QString DefaultExt{};
     QWidget* Owner = nullptr;
     int32_t flags = 0;
     bool Hook = false;
@@ -68,7 +68,7 @@ struct ColorArgs {
 
 /// Settings and results of the font dialog.
 struct FontArgs {
-    QFont CurFont;
+    QFont CurFont{};
     intptr_t PrinterDC = -1; ///< -1: the printer's only when `flags` asks for printer fonts
     QWidget* Owner = nullptr;
     int32_t Color = 0;

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QFontDialog>
 #include <QGridLayout>
 #include <QPageSetupDialog>
@@ -214,8 +215,11 @@ int32_t QtDialogBackend::runFileDialog(OpenFileNameRecord& ofn, bool save) {
     if (hooked) {
         QObject::connect(&dlg, &QFileDialog::currentChanged, driver,
                          [driver] { driver->notify(CDN_SELCHANGE); });
-        QObject::connect(&dlg, &QFileDialog::directoryEntered, driver,
-                         [driver] { driver->notify(CDN_FOLDERCHANGE); });
+        // Every way into another folder (typed, double-clicked, back, the
+        // look-in list) sets the model's root; directoryEntered misses some.
+        if (auto* model = dlg.findChild<QFileSystemModel*>())
+            QObject::connect(model, &QFileSystemModel::rootPathChanged, driver,
+                             [driver] { driver->notify(CDN_FOLDERCHANGE); });
         QObject::connect(&dlg, &QFileDialog::filterSelected, driver,
                          [driver] { driver->notify(CDN_TYPECHANGE); });
     }
@@ -353,8 +357,9 @@ int32_t QtDialogBackend::PrintDlg(PrintDlgRecord& pd) {
     if (!(pd.Flags & PD_NOPAGENUMS))
         options |= QAbstractPrintDialog::PrintPageRange;
     options |= QAbstractPrintDialog::PrintCollateCopies;
-    dlg.setOptions(options);
+    // Setting the page limits switches the page range on: options come after.
     dlg.setMinMax(pd.nMinPage, pd.nMaxPage);
+    dlg.setOptions(options);
     if (pd.nFromPage >= 1 && pd.nFromPage <= pd.nToPage)
         printer.setFromTo(pd.nFromPage, pd.nToPage);
     printer.setPrintRange((pd.Flags & PD_PAGENUMS)    ? QPrinter::PageRange

@@ -100,11 +100,12 @@ private:
     }
     template <class Queue, class Record> int32_t play(Queue& queue, Record& record) {
         m_lastExtendedError = 0;
-        if (queue.empty())
-            return 0;
-        auto answer = std::move(queue.front());
-        queue.pop_front();
-        const int32_t result = answer(record);
+        int32_t result = 0;
+        if (!queue.empty()) {
+            auto answer = std::move(queue.front());
+            queue.pop_front();
+            result = answer(record);
+        }
         if (result != 1) {
             m_lastExtendedError = extendedError;
             extendedError = 0;

@@ -1,0 +1,53 @@
+#include "cmemory.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+TEST(cMemory, AllocatedBlocksAreZeroFilledAndLockedOnce) {
+    cMemory m;
+    EXPECT_EQ(m.Pointer(), nullptr);
+    EXPECT_EQ(m.Size(), 0u);
+    EXPECT_FALSE(m.LockMemory());
+    ASSERT_TRUE(m.AllocateMemory(26));
+    EXPECT_GE(m.Size(), 26u);
+    auto* bytes = static_cast<unsigned char*>(m.Pointer());
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_TRUE(std::all_of(bytes, bytes + 26, [](unsigned char b) { return b == 0; }));
+    EXPECT_EQ(m.Pointer(), bytes);
+    EXPECT_FALSE(m.LockMemory()); // already locked; the address stays
+    EXPECT_EQ(m.Pointer(), bytes);
+    m.UnlockMemory();
+    m.UnlockMemory(); // no lock: nothing
+    EXPECT_TRUE(m.LockMemory());
+    m.FreeMemory();
+    EXPECT_EQ(m.Handle(), 0);
+    EXPECT_EQ(m.Pointer(), nullptr);
+    m.FreeMemory(); // no block: nothing
+}
+
+TEST(cMemory, HandedOverBlocksOutliveTheObjectAndReplacedOnesAreFreed) {
+    intptr_t taken = 0;
+    {
+        cMemory m;
+        ASSERT_TRUE(m.AllocateMemory(8));
+        static_cast<char*>(m.Pointer())[0] = 'x';
+        taken = m.Handle();
+        m.ReleaseDontFreeMemory();
+        EXPECT_EQ(m.Handle(), 0);
+    }
+    EXPECT_EQ(globalmem::GlobalSize(taken), 8u);
+    EXPECT_EQ(static_cast<char*>(globalmem::GlobalLock(taken))[0], 'x');
+    globalmem::GlobalUnlock(taken);
+
+    cMemory owner;
+    owner.setHandle(taken);
+    EXPECT_NE(owner.Pointer(), nullptr);
+    ASSERT_TRUE(owner.AllocateMemory(4)); // frees the locked block first
+    EXPECT_EQ(globalmem::GlobalSize(taken), 0u);
+    EXPECT_EQ(globalmem::GlobalLock(taken), nullptr);
+    EXPECT_EQ(globalmem::GlobalFree(taken), taken);
+
+    cMemory huge;
+    EXPECT_FALSE(huge.AllocateMemory(SIZE_MAX));
+    EXPECT_EQ(huge.Handle(), 0);
+}

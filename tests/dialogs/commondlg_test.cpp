@@ -1,0 +1,337 @@
+#include "commondlg.h"
+
+#include "comdlgconsts.h"
+#include "mdl_dialoghook.h"
+#include "scripteddialogbackend.h"
+
+#include <QCoreApplication>
+#include <QScreen>
+#include <QWidget>
+#include <cstring>
+#include <gtest/gtest.h>
+
+using namespace comdlg;
+
+namespace {
+
+template <size_t N> QString withNuls(const char (&text)[N]) {
+    return QString::fromLatin1(text, N - 1);
+}
+
+QString source() {
+    return QCoreApplication::applicationName() + ".CommonDLG";
+}
+
+} // namespace
+
+TEST(CommonDLGErrors, ACancelIsError20001OnlyWhenAskedFor) {
+    ScriptedDialogBackend b;
+    CommonDLG dlg(b);
+    dlg.setFilename("x");
+    EXPECT_TRUE(dlg.ShowOpen());
+    EXPECT_TRUE(dlg.Filename().isEmpty());
+    EXPECT_EQ(dlg.FilterIndex(), -1);
+
+    dlg.setCancelError(true);
+    for (auto show : {&CommonDLG::ShowOpen, &CommonDLG::ShowSave, &CommonDLG::ShowColor,
+                      &CommonDLG::ShowFont}) {
+        DlgResult<void> r = (dlg.*show)();
+        ASSERT_FALSE(r);
+        EXPECT_EQ(r.error().number, 20001);
+        EXPECT_EQ(r.error().source, source());
+        EXPECT_EQ(r.error().description, "User selected cancel.");
+    }
+    // The print dialog's cancel is never an error.
+    EXPECT_TRUE(dlg.ShowPrinter());
+    EXPECT_EQ(b.printSeen.size(), 1u);
+}
+
+TEST(CommonDLGErrors, FailuresOverflowAndRefusedHelpCommandsAreErrorsOfTheirOwn) {
+    ScriptedDialogBackend b;
+    CommonDLG dlg(b);
+    dlg.setCancelError(true);
+    b.extendedError = FNERR_BUFFERTOOSMALL;
+    DlgResult<void> failed = dlg.ShowOpen();
+    EXPECT_EQ(failed.error().number, FNERR_BUFFERTOOSMALL | 0x348A);
+    EXPECT_EQ(failed.error().source, source());
+    EXPECT_TRUE(failed.error().description.isEmpty());
+
+    dlg.setCopies(40000);
+    EXPECT_EQ(dlg.ShowPrinter().error().number, 6);
+    EXPECT_EQ(b.printSeen.size(), 0u);
+
+    dlg.setHelpFile("/h/help.hlp");
+    for (int32_t command : {HELP_MULTIKEY, HELP_SETWINPOS}) {
+        dlg.setHelpCommand(command);
+        DlgResult<void> r = dlg.ShowHelp();
+        EXPECT_EQ(r.error().number, 13705);
+        EXPECT_EQ(r.error().description, "Invalid WinHelp Command Passed to ShowHelp function.");
+    }
+    EXPECT_TRUE(b.helpCalls.empty());
+    dlg.setHelpCommand(HELP_SETCONTENTS);
+    EXPECT_TRUE(dlg.ShowHelp());
+    b.helpSucceeds = false;
+    DlgResult<void> missing = dlg.ShowHelp();
+    EXPECT_EQ(missing.error().number, 2);
+    EXPECT_EQ(missing.error().source, source());
+    EXPECT_EQ(missing.error().description, "The system cannot find the file specified.");
+    EXPECT_EQ(b.helpCalls.back().command, HELP_SETCONTENTS);
+}
+
+TEST(CommonDLGOptions, FlagsChooseTheOptionsAndTheTemplateBitNeedsAModule) {
+    ScriptedDialogBackend b;
+    CommonDLG dlg(b);
+    // The add-in's load and save requests.
+    dlg.setFlags(OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST);
+    dlg.setFilterIndex(0);
+    (void)dlg.ShowOpen();
+    EXPECT_EQ(b.fileSeen.back().Flags, OFN_FILEMUSTEXIST);
+    EXPECT_EQ(b.fileSeen.back().nFilterIndex, 1);
+    dlg.setFlags(OFN_PATHMUSTEXIST);
+    (void)dlg.ShowSave();
+    EXPECT_EQ(b.fileSeen.back().Flags, OFN_HIDEREADONLY);
+
+    dlg.setFlags(OFN_ENABLETEMPLATE | OFN_READONLY | OFN_ALLOWMULTISELECT);
+    (void)dlg.ShowOpen();
+    EXPECT_EQ(b.fileSeen.back().Flags, OFN_READONLY | OFN_ALLOWMULTISELECT | OFN_EXPLORER);
+    EXPECT_EQ(dlg.flags(), 0); // cancelled: the flags come back empty
+
+    dlg.setFlags(CC_FULLOPEN | CC_ANYCOLOR);
+    (void)dlg.ShowColor();
+    EXPECT_EQ(b.colorSeen.back().Flags, CC_RGBINIT | CC_ANYCOLOR | CC_FULLOPEN);
+
+    dlg.setFlags(PD_PAGENUMS | PD_COLLATE | PD_HIDEPRINTTOFILE);
+    (void)dlg.ShowPrinter();
+    EXPECT_EQ(b.printSeen.back().Flags & ~(PD_USEDEVMODECOPIESANDCOLLATE | PD_RETURNDC),
+              PD_PAGENUMS | PD_COLLATE | PD_HIDEPRINTTOFILE);
+    dlg.setFlags(0);
+    (void)dlg.ShowPrinter();
+    EXPECT_EQ(b.printSeen.back().Flags & (PD_NOPAGENUMS | PD_HIDEPRINTTOFILE), PD_NOPAGENUMS);
+}
+
+TEST(CommonDLGOptions, ResultsComeBackIntoTheProperties) {
+    ScriptedDialogBackend b;
+    CommonDLG dlg(b);
+    b.files.push_back(ScriptedDialogBackend::choose("/t/b.b", 2));
+    dlg.setFilter("A|*.a|B|*.b");
+    ASSERT_TRUE(dlg.ShowOpen());
+    EXPECT_EQ(dlg.Filename(), "/t/b.b");
+    EXPECT_EQ(dlg.FileTitle(), "b.b");
+    EXPECT_EQ(dlg.Filter(), withNuls("B\0*.b"));
+    EXPECT_EQ(dlg.FilterIndex(), 2);
+
+    // A system colour is translated before the dialog; a colour that cannot
+    // be translated goes in as -1.
+    dlg.setColor(int32_t(0x80000005));
+    (void)dlg.ShowColor();
+    EXPECT_EQ(b.colorSeen.back().rgbResult, b.GetSysColor(5));
+    EXPECT_EQ(dlg.Color(), int32_t(0x80000005));
+    dlg.setColor(0x02000000);
+    b.colors.push_back([](ChooseColorRecord& cc) {
+        cc.rgbResult = 0x445566;
+        return 1;
+    });
+    ASSERT_TRUE(dlg.ShowColor());
+    EXPECT_EQ(b.colorSeen.back().rgbResult, -1);
+    EXPECT_EQ(dlg.Color(), 0x445566);
+    dlg.setCustomColor(2, 0x0F0F0F);
+    EXPECT_EQ(dlg.CustomColor(2), 0x0F0F0F);
+    EXPECT_EQ(dlg.CustomColor(1), b.GetSysColor(1));
+
+    b.prints.push_back([](PrintDlgRecord& pd) {
+        pd.hDevMode = DevModeRecord{1, 1, 3, 300, 0};
+        pd.nFromPage = 2;
+        pd.nToPage = 5;
+        return 1;
+    });
+    dlg.setFlags(PD_PAGENUMS);
+    ASSERT_TRUE(dlg.ShowPrinter());
+    EXPECT_EQ(dlg.Copies(), 3);
+    EXPECT_EQ(dlg.FromPage(), 2);
+    EXPECT_EQ(dlg.ToPage(), 5);
+    EXPECT_EQ(dlg.flags(), PD_PAGENUMS);
+}
+
+TEST(CommonDLGOptions, FontPropertiesReadWholePointsHalvesToEven) {
+    CommonDLG dlg;
+    QFont f("Arial");
+    f.setPointSizeF(10.5);
+    dlg.setFont(f);
+    EXPECT_EQ(dlg.FontSize(), 10);
+    f.setPointSizeF(11.5);
+    dlg.setFont(f);
+    EXPECT_EQ(dlg.FontSize(), 12);
+    dlg.setFontSize(9);
+    dlg.setFontBold(true);
+    dlg.setFontStrikethru(true);
+    EXPECT_EQ(dlg.Font().pointSize(), 9);
+    EXPECT_TRUE(dlg.FontBold());
+    EXPECT_TRUE(dlg.FontStrikethru());
+    EXPECT_EQ(dlg.FontName(), "Arial");
+}
+
+namespace {
+
+/// Counts the object's events in the order they came.
+struct EventLog : QObject {
+    explicit EventLog(CommonDLG& dlg) {
+        connect(&dlg, &CommonDLG::OnInitDialog, this, [this](QWidget* w) { add("init", w); });
+        connect(&dlg, &CommonDLG::OnFileChange, this, [this](QWidget* w) { add("file", w); });
+        connect(&dlg, &CommonDLG::OnFolderChange, this, [this](QWidget* w) { add("folder", w); });
+        connect(&dlg, &CommonDLG::OnTypeChange, this, [this](QWidget* w) { add("type", w); });
+        connect(&dlg, &CommonDLG::OnDialogClose, this, [this] { add("close", nullptr); });
+        connect(&dlg, &CommonDLG::OnConfirmOK, this, [this](bool& bCancel) {
+            add("confirm", nullptr);
+            bCancel = refuse;
+        });
+        connect(&dlg, &CommonDLG::OnWMCommand, this,
+                [this](QWidget* w, intptr_t& wParam, intptr_t&) {
+                    add("command", w);
+                    wParam = 99;
+                });
+    }
+    void add(const char* name, QWidget* w) {
+        events << name;
+        windows.push_back(w);
+    }
+    QStringList events;
+    std::vector<QWidget*> windows;
+    bool refuse = false;
+};
+
+intptr_t notify(HookProc proc, QWidget* w, int32_t code) {
+    NotifyHeader header{w, 0, code};
+    return proc(w, WM_NOTIFY, 0, reinterpret_cast<intptr_t>(&header));
+}
+
+} // namespace
+
+TEST(HookDispatch, MessagesBecomeEventsOnlyWhileTheDialogIsOpen) {
+    ScriptedDialogBackend b;
+    CommonDLG dlg(b);
+    dlg.setHookDialog(true);
+    EventLog log(dlg);
+    QWidget window;
+    intptr_t answers[4] = {};
+    b.files.push_back([&](OpenFileNameRecord& ofn) {
+        EXPECT_EQ(ofn.Flags & (OFN_EXPLORER | OFN_ENABLEHOOK), OFN_EXPLORER | OFN_ENABLEHOOK);
+        HookProc hook = ofn.lpfnHook;
+        answers[0] = hook(&window, WM_INITDIALOG, 0, 0);
+        answers[1] = notify(hook, &window, CDN_SELCHANGE);
+        notify(hook, &window, CDN_FOLDERCHANGE);
+        notify(hook, &window, CDN_TYPECHANGE);
+        notify(hook, &window, CDN_INITDONE); // nothing
+        hook(&window, 0x200, 0, 0);          // nothing
+        hook(&window, WM_NOTIFY, 0, 0);      // no header: nothing
+        intptr_t wParam = IDOK;
+        hook(&window, WM_COMMAND, wParam, 0);
+        log.refuse = true;
+        answers[2] = notify(hook, &window, CDN_FILEOK);
+        EXPECT_EQ(mdl_DialogHook::GetWindowLong(&window, DWL_MSGRESULT), 1);
+        log.refuse = false;
+        answers[3] = notify(hook, &window, CDN_FILEOK);
+        EXPECT_EQ(mdl_DialogHook::GetWindowLong(&window, DWL_MSGRESULT), 0);
+        hook(&window, WM_DESTROY, 0, 0);
+        return ScriptedDialogBackend::choose("/t/a.ert")(ofn);
+    });
+    ASSERT_TRUE(dlg.ShowOpen());
+    EXPECT_EQ(log.events, QStringList({"init", "file", "folder", "type", "command", "confirm",
+                                       "confirm", "close"}));
+    EXPECT_EQ(log.windows.front(), &window);
+    EXPECT_EQ(answers[0], 0);
+    EXPECT_EQ(answers[1], 0);
+    EXPECT_EQ(answers[2], 1);
+    EXPECT_EQ(answers[3], 0);
+
+    // Between dialogs the slot is empty: the hook touches nothing.
+    EXPECT_EQ(mdl_DialogHook::GetHookTarget(), nullptr);
+    EXPECT_EQ(mdl_DialogHook::OpenSaveHookProc(&window, WM_INITDIALOG, 0, 0), 0);
+    EXPECT_EQ(log.events.size(), 8);
+}
+
+TEST(MultiSelection, TheBufferSplitsIntoFolderAndNames) {
+    CommonDLG dlg;
+    auto parse = [&dlg](const QString& filename) {
+        dlg.setFilename(filename);
+        QString dir;
+        QStringList files;
+        int32_t count = 0;
+        dlg.ParseMultiFileName(dir, files, count);
+        EXPECT_EQ(files.size(), count);
+        return std::make_pair(dir, files);
+    };
+    const QString pad(100, QChar(0));
+    EXPECT_EQ(parse(withNuls("/t\0a.ert\0b.ert\0\0") + pad),
+              std::make_pair(QString("/t"), QStringList{"a.ert", "b.ert"}));
+    EXPECT_EQ(parse(withNuls("/t/a.ert\0\0") + pad),
+              std::make_pair(QString(), QStringList{"/t/a.ert"}));
+    EXPECT_EQ(parse("C:\\x.txt"), std::make_pair(QString("C:"), QStringList{"x.txt"}));
+    EXPECT_EQ(parse("/t/x.txt"), std::make_pair(QString("/t"), QStringList{"x.txt"}));
+    EXPECT_EQ(parse("\\x.txt"), std::make_pair(QString(), QStringList{"\\x.txt"}));
+
+    // A folder given on entry is kept and the count goes on.
+    dlg.setFilename(withNuls("/t\0c\0\0"));
+    QString dir = "/given";
+    QStringList files{"first"};
+    int32_t count = 1;
+    dlg.ParseMultiFileName(dir, files, count);
+    EXPECT_EQ(dir, "/given");
+    EXPECT_EQ(files, (QStringList{"first", "/t", "c"}));
+    EXPECT_EQ(count, 3);
+}
+
+TEST(DialogWindows, CentreAndSizeWorkOnTheDialogBehindTheHooksWindow) {
+    ScriptedDialogBackend b;
+    CommonDLG dlg(b);
+    dlg.setHookDialog(true);
+    QWidget owner;
+    owner.setGeometry(100, 100, 600, 400);
+    owner.show();
+    QRect size;
+    b.files.push_back([&](OpenFileNameRecord& ofn) {
+        QWidget dialog;
+        dialog.resize(200, 100);
+        auto* child = new QWidget(&dialog);
+        dialog.show();
+        dlg.CentreDialog(child, &owner);
+        int32_t l = 0, t = 0, w = 0, h = 0;
+        dlg.GetDialogSize(child, l, t, w, h);
+        size = QRect(l, t, w, h);
+        (void)ofn;
+        return 0;
+    });
+    (void)dlg.ShowOpen();
+    const QRect o = owner.frameGeometry();
+    EXPECT_EQ(size.width(), o.width() - 2 * (size.left() - o.left()));
+    EXPECT_EQ(size.height(), o.height() - 2 * (size.top() - o.top()));
+    EXPECT_GT(size.width(), 0);
+
+    // Anything but a window: the screen's work area.
+    QWidget alone;
+    alone.resize(100, 50);
+    alone.show();
+    dlg.setHookDialog(false);
+    (void)dlg.ShowColor(); // not the explorer style: the window itself
+    QObject notAWindow;
+    dlg.CentreDialog(&alone, &notAWindow);
+    const QRect area = alone.screen()->availableGeometry();
+    const QRect placed = alone.frameGeometry();
+    EXPECT_EQ(placed.left(), area.left() + (area.width() - placed.width()) / 2);
+    EXPECT_EQ(placed.top(), area.top() + (area.height() - placed.height()) / 2);
+}
+
+TEST(DialogWindows, SetHelpPositionHandsTheHelpEngineItsRecord) {
+    ScriptedDialogBackend b;
+    CommonDLG dlg(b);
+    dlg.setHelpFile("/h/app.hlp");
+    int32_t seen[6] = {};
+    b.onHelp = [&seen](const ScriptedDialogBackend::HelpCall& call) {
+        std::memcpy(seen, reinterpret_cast<const void*>(call.data), sizeof seen);
+    };
+    dlg.SetHelpPosition(10, 20, 300, 400, 1);
+    ASSERT_EQ(b.helpCalls.size(), 1u);
+    EXPECT_EQ(b.helpCalls[0].command, HELP_SETWINPOS);
+    EXPECT_EQ(b.helpCalls[0].file, "/h/app.hlp");
+    const int32_t expected[6] = {26, 10, 20, 300, 400, 1};
+    EXPECT_TRUE(std::equal(seen, seen + 6, expected));
+}

@@ -1,0 +1,348 @@
+#include "globalcomdlg.h"
+
+#include "comdlgconsts.h"
+#include "mdl_dialoghook.h"
+#include "scripteddialogbackend.h"
+
+#include <QObject>
+#include <QVariant>
+#include <gtest/gtest.h>
+
+using namespace comdlg;
+
+namespace {
+
+template <size_t N> QString withNuls(const char (&text)[N]) {
+    return QString::fromLatin1(text, N - 1);
+}
+
+} // namespace
+
+TEST(FilterTranslation, BarsAndColonsBecomeNulsAndTheChosenEntryComesBack) {
+    EXPECT_EQ(GlobalComDLG::ConvertFilter("Text|*.txt"), withNuls("Text\0*.txt\0\0"));
+    EXPECT_EQ(GlobalComDLG::ConvertFilter("Text|*.txt|All|*.*"),
+              withNuls("Text\0*.txt\0All\0*.*\0\0"));
+    // A colon splits an entry too, in the description as well.
+    EXPECT_EQ(GlobalComDLG::ConvertFilter("Files: text|*.txt"),
+              withNuls("Files\0 text\0*.txt\0\0"));
+    EXPECT_EQ(GlobalComDLG::ConvertFilter(""), withNuls("\0\0"));
+
+    const QString converted = withNuls("Text\0*.txt\0All\0*.*\0\0");
+    EXPECT_EQ(GlobalComDLG::FilterEntry(converted, 1), withNuls("Text\0*.txt"));
+    EXPECT_EQ(GlobalComDLG::FilterEntry(converted, 2), withNuls("All\0*.*"));
+    EXPECT_EQ(GlobalComDLG::FilterEntry(QString(), 1), QString());
+    // Indexes the dialog never returns end the search instead of looping.
+    EXPECT_EQ(GlobalComDLG::FilterEntry(converted, 0), QString());
+    EXPECT_EQ(GlobalComDLG::FilterEntry(converted, 9), QString());
+}
+
+TEST(FileDialogFlags, TheRecordsFlagsComeFromTheOptionsAlone) {
+    ScriptedDialogBackend b;
+    GlobalComDLG api(b);
+
+    OpenFileArgs defaults{.Filename = ""};
+    EXPECT_FALSE(*api.VBGetOpenFileName2(defaults));
+    const OpenFileNameRecord& d = b.fileSeen.back();
+    EXPECT_EQ(d.Flags, OFN_FILEMUSTEXIST);
+    EXPECT_EQ(d.hwndOwner, nullptr);
+    EXPECT_EQ(d.lpstrFilter, withNuls("All (*.*)\0 *.*\0\0"));
+    EXPECT_EQ(d.nMaxFile, 260);
+    EXPECT_EQ(d.lpstrFile, QString(260, QChar(0)));
+
+    // Must-exist and path-must-exist from the caller: only the option counts.
+    OpenFileArgs addIn{.FileMustExist = false, .flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST};
+    (void)api.VBGetOpenFileName2(addIn);
+    EXPECT_EQ(b.fileSeen.back().Flags, 0);
+
+    OpenFileArgs all{.FileMustExist = true,
+                     .MultiSelect = true,
+                     .ReadOnly = true,
+                     .HideReadOnly = true,
+                     .flags = OFN_ENABLETEMPLATE,
+                     .Hook = true,
+                     .hInstance = 7,
+                     .TemplateName = 9};
+    (void)api.VBGetOpenFileName2(all);
+    const OpenFileNameRecord& r = b.fileSeen.back();
+    EXPECT_EQ(r.Flags, OFN_READONLY | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT |
+                           OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE);
+    EXPECT_EQ(r.nMaxFile, 8192);
+    EXPECT_EQ(r.hInstance, 7);
+    EXPECT_EQ(r.lpTemplateName, 9);
+    EXPECT_EQ(r.lpfnHook, &mdl_DialogHook::OpenSaveHookProc);
+
+    // A template without a module is not asked for.
+    OpenFileArgs noModule{.flags = OFN_ENABLETEMPLATE, .hInstance = 0};
+    (void)api.VBGetOpenFileName2(noModule);
+    EXPECT_FALSE(b.fileSeen.back().Flags & OFN_ENABLETEMPLATE);
+
+    SaveFileArgs save{.OverWritePrompt = false, .flags = OFN_PATHMUSTEXIST};
+    (void)api.VBGetSaveFileName2(save);
+    EXPECT_EQ(b.fileSeen.back().Flags, OFN_HIDEREADONLY);
+    SaveFileArgs prompt;
+    (void)api.VBGetSaveFileName2(prompt);
+    EXPECT_EQ(b.fileSeen.back().Flags, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
+}
+
+TEST(FileDialogResults, ConfirmedAndCancelledDialogsFillTheArguments) {
+    ScriptedDialogBackend b;
+    GlobalComDLG api(b);
+    b.files.push_back([](OpenFileNameRecord& ofn) {
+        ScriptedDialogBackend::choose("/t/b.b", 2)(ofn);
+        ofn.Flags |= OFN_READONLY;
+        return 1;
+    });
+    OpenFileArgs a{.Filename = "start", .Filter = "A|*.a|B|*.b"};
+    EXPECT_TRUE(*api.VBGetOpenFileName2(a));
+    EXPECT_EQ(api.APIReturn(), 1);
+    EXPECT_EQ(a.Filename, "/t/b.b");
+    EXPECT_EQ(a.FileTitle, "b.b");
+    EXPECT_EQ(a.FilterIndex, 2);
+    EXPECT_EQ(a.Filter, withNuls("B\0*.b"));
+    EXPECT_TRUE(a.ReadOnly);
+    EXPECT_EQ(a.flags, OFN_FILEMUSTEXIST | OFN_READONLY);
+    EXPECT_TRUE(b.fileSeen.back().lpstrFile.startsWith(withNuls("start\0")));
+
+    OpenFileArgs open{.Filename = "x", .FileTitle = "y", .FilterIndex = 2, .flags = 5};
+    EXPECT_FALSE(*api.VBGetOpenFileName2(open));
+    EXPECT_EQ(api.APIReturn(), 0);
+    EXPECT_EQ(api.ExtendedError(), 0);
+    EXPECT_TRUE(open.Filename.isEmpty() && open.FileTitle.isEmpty() && open.Filter.isEmpty());
+    EXPECT_EQ(open.flags, 0);
+    EXPECT_EQ(open.FilterIndex, -1);
+    SaveFileArgs save{.Filename = "x", .FilterIndex = 2};
+    EXPECT_FALSE(*api.VBGetSaveFileName2(save));
+    EXPECT_EQ(save.FilterIndex, 0);
+    EXPECT_TRUE(save.Filename.isEmpty() && save.Filter.isEmpty());
+
+    // The suffix-less function clears the template bit even on a cancel.
+    OpenFileArgs plain{.flags = OFN_ENABLETEMPLATE | 0x8, .hInstance = 3};
+    EXPECT_FALSE(*api.VBGetOpenFileName(plain));
+    EXPECT_FALSE(b.fileSeen.back().Flags & OFN_ENABLETEMPLATE);
+    EXPECT_EQ(plain.hInstance, 3);
+}
+
+TEST(FileDialogResults, AMultiSelectionReturnsTheWholeBufferAndKeepsTheTitle) {
+    ScriptedDialogBackend b;
+    GlobalComDLG api(b);
+    b.files.push_back([](OpenFileNameRecord& ofn) {
+        const QString buffer = withNuls("/t\0a.ert\0b.ert\0\0");
+        ofn.lpstrFile = buffer + QString(ofn.nMaxFile - buffer.size(), QChar(0));
+        return 1;
+    });
+    OpenFileArgs a{.FileTitle = "kept", .MultiSelect = true};
+    EXPECT_TRUE(*api.VBGetOpenFileName2(a));
+    EXPECT_EQ(a.Filename.size(), 8192);
+    EXPECT_TRUE(a.Filename.startsWith(withNuls("/t\0a.ert\0b.ert\0\0")));
+    EXPECT_EQ(a.FileTitle, "kept");
+}
+
+TEST(FileDialogResults, NamesLongerThanTheirBuffersAreError5BeforeAnyDialog) {
+    ScriptedDialogBackend b;
+    GlobalComDLG api(b);
+    OpenFileArgs a{.Filename = QString(261, 'x'), .Hook = true};
+    DlgResult<bool> r = api.VBGetOpenFileName2(a);
+    ASSERT_FALSE(r);
+    EXPECT_EQ(r.error().number, 5);
+    EXPECT_EQ(a.Filename.size(), 261);
+    EXPECT_TRUE(b.fileSeen.empty());
+    EXPECT_EQ(mdl_DialogHook::GetHookTarget(), nullptr);
+
+    OpenFileArgs fits{.Filename = QString(261, 'x'), .MultiSelect = true};
+    EXPECT_TRUE(api.VBGetOpenFileName2(fits));
+    SaveFileArgs title{.FileTitle = QString(261, 'x')};
+    EXPECT_EQ(api.VBGetSaveFileName2(title).error().number, 5);
+}
+
+TEST(FileDialogResults, AFailedDialogIsToldFromACancelByItsExtendedError) {
+    ScriptedDialogBackend b;
+    GlobalComDLG api(b);
+    b.extendedError = FNERR_BUFFERTOOSMALL;
+    b.files.push_back(ScriptedDialogBackend::cancel());
+    OpenFileArgs a;
+    EXPECT_FALSE(*api.VBGetOpenFileName2(a));
+    EXPECT_EQ(api.APIReturn(), 0);
+    EXPECT_EQ(api.ExtendedError(), FNERR_BUFFERTOOSMALL);
+    // The next plain cancel clears it again.
+    EXPECT_FALSE(*api.VBGetOpenFileName2(a));
+    EXPECT_EQ(api.ExtendedError(), 0);
+}
+
+TEST(FileDialogResults, FileTitleIsTheNameWithoutItsFolder) {
+    ScriptedDialogBackend b;
+    GlobalComDLG api(b);
+    EXPECT_EQ(api.VBGetFileTitle("/a/b/c.ert"), "c.ert");
+    EXPECT_EQ(api.VBGetFileTitle("C:\\x.txt"), "x.txt");
+    EXPECT_EQ(api.VBGetFileTitle("/a/b/"), "");
+    EXPECT_EQ(api.VBGetFileTitle(QString(300, 'x')), "");
+}
+
+TEST(ColorDialog, CustomColoursStartAsSystemColoursAndACancelGivesMinusOne) {
+    ScriptedDialogBackend b;
+    GlobalComDLG api(b);
+    EXPECT_EQ(api.CustomColor(0), b.GetSysColor(0));
+    EXPECT_EQ(api.CustomColor(15), b.GetSysColor(15));
+    EXPECT_EQ(api.CustomColor(16), -1);
+    api.setCustomColor(-1, 5);
+    api.setCustomColor(3, 0x123456);
+    EXPECT_EQ(api.CustomColor(3), 0x123456);
+
+    ColorArgs cancelled{.Color = 0x00FF00};
+    EXPECT_FALSE(api.VBChooseColor(cancelled));
+    EXPECT_EQ(cancelled.Color, -1);
+    const ChooseColorRecord& seen = b.colorSeen.back();
+    EXPECT_EQ(seen.Flags, CC_RGBINIT | CC_ANYCOLOR);
+    EXPECT_EQ(seen.rgbResult, 0x00FF00);
+
+    // The dialog edits the table in place; the object keeps it.
+    b.colors.push_back([](ChooseColorRecord& cc) {
+        (*cc.lpCustColors)[4] = 0x0A0B0C;
+        cc.rgbResult = 0x332211;
+        return 1;
+    });
+    ColorArgs chosen{
+        .Color = 0, .AnyColor = false, .FullOpen = true, .DisableFullOpen = true, .Hook = true};
+    EXPECT_TRUE(api.VBChooseColor(chosen));
+    EXPECT_EQ(chosen.Color, 0x332211);
+    EXPECT_EQ(api.CustomColor(4), 0x0A0B0C);
+    EXPECT_EQ(api.CustomColor(3), 0x123456);
+    EXPECT_EQ(b.colorSeen.back().Flags,
+              CC_RGBINIT | CC_SOLIDCOLOR | CC_FULLOPEN | CC_PREVENTFULLOPEN | CC_ENABLEHOOK);
+}
+
+TEST(FontDialog, FlagsAreAdjustedWhateverTheOutcome) {
+    ScriptedDialogBackend b;
+    GlobalComDLG api(b);
+    FontArgs plain;
+    EXPECT_FALSE(api.VBChooseFont(plain));
+    EXPECT_EQ(plain.flags, CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT);
+    EXPECT_EQ(b.fontSeen.back().Flags, 0x41);
+
+    FontArgs printer{.PrinterDC = 0,
+                     .Color = 0xFF,
+                     .MinSize = 8,
+                     .flags = CF_ENABLEHOOK | CF_APPLY | CF_ENABLETEMPLATE};
+    EXPECT_FALSE(api.VBChooseFont(printer));
+    EXPECT_EQ(printer.flags, CF_PRINTERFONTS | CF_EFFECTS | CF_LIMITSIZE | CF_INITTOLOGFONTSTRUCT);
+    EXPECT_EQ(b.fontSeen.back().hDC, 0);
+}
+
+TEST(FontDialog, PointsPixelsAndTheFaceNameRoundTrip) {
+    ScriptedDialogBackend b;
+    GlobalComDLG api(b);
+    QFont font("Courier New");
+    font.setPointSize(12);
+    font.setItalic(true);
+    b.fonts.push_back([](ChooseFontRecord& cf) {
+        cf.iPointSize = 105;
+        cf.nFontType = BOLD_FONTTYPE;
+        cf.rgbColors = 0x0000FF;
+        cf.lpLogFont->lfWeight = 700;
+        cf.lpLogFont->lfItalic = 0;
+        cf.lpLogFont->lfUnderline = 1;
+        cf.lpLogFont->lfFaceName = GlobalComDLG::StrToFaceName("Arial");
+        return 1;
+    });
+    FontArgs a{.CurFont = font, .Hook = true};
+    EXPECT_TRUE(api.VBChooseFont(a));
+    // 12 points on a screen of 15 twips per pixel.
+    const LogFontRecord& lf = b.logFontSeen.back();
+    EXPECT_EQ(lf.lfHeight, -16);
+    EXPECT_EQ(b.fontSeen.back().iPointSize, 120);
+    EXPECT_EQ(lf.lfItalic, 255);
+    EXPECT_EQ(lf.lfFaceName, "Courier New" + QString(21, QChar(0)));
+    EXPECT_TRUE(b.fontSeen.back().Flags & CF_ENABLEHOOK);
+
+    EXPECT_EQ(a.CurFont.family(), "Arial");
+    EXPECT_DOUBLE_EQ(a.CurFont.pointSizeF(), 10.5);
+    EXPECT_TRUE(a.CurFont.bold());
+    EXPECT_FALSE(a.CurFont.italic());
+    EXPECT_TRUE(a.CurFont.underline());
+    EXPECT_EQ(a.Color, 0x0000FF);
+
+    // A face name of 32 characters or more keeps 31 and its NUL.
+    EXPECT_EQ(GlobalComDLG::StrToFaceName(QString(40, 'f')).size(), 32);
+    EXPECT_EQ(GlobalComDLG::FaceNameToStr(GlobalComDLG::StrToFaceName(QString(40, 'f'))),
+              QString(31, 'f'));
+}
+
+TEST(PrintDialog, OptionsBecomeFlagsAndTheChoiceComesBack) {
+    ScriptedDialogBackend b;
+    GlobalComDLG api(b);
+    QObject printer;
+    b.prints.push_back([](PrintDlgRecord& pd) {
+        pd.Flags = (pd.Flags & ~PD_PAGENUMS) | PD_SELECTION;
+        pd.nFromPage = 0xFFFF;
+        pd.nToPage = 3;
+        pd.hDevMode = DevModeRecord{2, 9, 4, 600, 1};
+        return 1;
+    });
+    PrintArgs a{.PrintRange = PrintRangeSelection,
+                .FromPage = 1,
+                .ToPage = -1,
+                .ShowPrintToFile = false,
+                .DisablePrintToFile = true,
+                .Printer = &printer};
+    ASSERT_TRUE(*api.VBPrintDlg(a));
+    const PrintDlgRecord& seen = b.printSeen.back();
+    EXPECT_EQ(seen.Flags, PD_SELECTION | PD_HIDEPRINTTOFILE | PD_DISABLEPRINTTOFILE |
+                              PD_USEDEVMODECOPIESANDCOLLATE | PD_RETURNDC);
+    EXPECT_EQ(seen.nToPage, 0xFFFF);
+    EXPECT_EQ(seen.nMinPage, 1);
+    EXPECT_EQ(seen.nMaxPage, 0xFFFF);
+    EXPECT_EQ(a.PrintRange, PrintRangeSelection);
+    EXPECT_EQ(a.FromPage, -1);
+    EXPECT_EQ(a.ToPage, 3);
+    EXPECT_EQ(a.Copies, 4);
+    EXPECT_TRUE(a.Collate);
+    EXPECT_EQ(printer.property("Copies").toInt(), 4);
+    EXPECT_EQ(printer.property("Orientation").toInt(), 2);
+    EXPECT_EQ(printer.property("PaperSize").toInt(), 9);
+    EXPECT_EQ(printer.property("PrintQuality").toInt(), 600);
+
+    PrintArgs tooFar{.ToPage = 40000, .Hook = true};
+    EXPECT_EQ(api.VBPrintDlg(tooFar).error().number, 6);
+    EXPECT_EQ(mdl_DialogHook::GetHookTarget(), nullptr);
+    PrintArgs cancelled;
+    EXPECT_FALSE(*api.VBPrintDlg(cancelled));
+}
+
+TEST(PageSetupDialog, MarginsAreScaledToTheUnitsAndBack) {
+    ScriptedDialogBackend b;
+    GlobalComDLG api(b);
+    b.pageSetups.push_back([](PageSetupDlgRecord& psd) {
+        psd.rtMargin = {2000, 1550, 1000, 1000};
+        psd.hDevMode = DevModeRecord{2, 9, 1, 300, 0};
+        return 1;
+    });
+    PageSetupArgs2 mm{.LeftMargin = 25.4f, .TopMargin = 10.f, .Units = 1, .Hook = true};
+    ASSERT_TRUE(api.VBPageSetupDlg2(mm));
+    const PageSetupDlgRecord& seen = b.pageSetupSeen.back();
+    EXPECT_EQ(seen.rtMargin.left, 2540);
+    EXPECT_EQ(seen.rtMargin.top, 1000);
+    EXPECT_EQ(seen.Flags, PSD_INHUNDREDTHSOFMILLIMETERS | PSD_ENABLEPAGESETUPHOOK);
+    EXPECT_FLOAT_EQ(mm.LeftMargin, 20.f);
+    EXPECT_FLOAT_EQ(mm.TopMargin, 15.5f);
+    EXPECT_EQ(mm.Orientation, 2);
+    EXPECT_EQ(mm.PaperSize, 9);
+    EXPECT_EQ(mm.PrintQuality, 300);
+    EXPECT_EQ(api.APIReturn(), 1);
+
+    // Whole numbers: the margins given are not passed, the ones returned
+    // are rounded halves to even.
+    b.pageSetups.push_back([](PageSetupDlgRecord& psd) {
+        psd.rtMargin = {2500, 3500, 1400, 0};
+        return 1;
+    });
+    PageSetupArgs inches{.DisableMargins = true, .LeftMargin = 7};
+    ASSERT_TRUE(api.VBPageSetupDlg(inches));
+    EXPECT_EQ(b.pageSetupSeen.back().rtMargin.left, 0);
+    EXPECT_EQ(b.pageSetupSeen.back().Flags, PSD_DISABLEMARGINS | PSD_INTHOUSANDTHSOFINCHES);
+    EXPECT_EQ(inches.LeftMargin, 2);
+    EXPECT_EQ(inches.TopMargin, 4);
+    EXPECT_EQ(inches.RightMargin, 1);
+
+    PageSetupArgs2 cancelled{.LeftMargin = 3.f};
+    EXPECT_FALSE(api.VBPageSetupDlg2(cancelled));
+    EXPECT_FLOAT_EQ(cancelled.LeftMargin, 3.f);
+}

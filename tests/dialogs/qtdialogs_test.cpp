@@ -1,0 +1,370 @@
+// The real Qt dialogs on the offscreen platform, played by timers that find
+// the open dialog and work its widgets as a user would.
+#include "commondlg.h"
+
+#include "../support/tempdir.h"
+#include "comdlgconsts.h"
+#include "globalcomdlg.h"
+#include "qtdialogbackend.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace comdlg;
+
+namespace {
+
+bool waitFor(const std::function<bool()>& ready, int ms = 5000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!ready()) {
+        if (clock.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+/// Plays `user` on the dialog of type D once it is the open modal window.
+template <class D> void whenOpen(std::function<void(D*)> user) {
+    QTimer::singleShot(0, [user] {
+        D* dialog = nullptr;
+        if (waitFor([&] {
+                dialog = qobject_cast<D*>(QApplication::activeModalWidget());
+                return dialog && dialog->isVisible();
+            }))
+            user(dialog);
+        // A dialog the script left open, or did not find, would hang the test.
+        if (dialog && dialog->isVisible()) {
+            ADD_FAILURE() << "the dialog was left open";
+            dialog->reject();
+        } else if (!dialog) {
+            QWidget* modal = QApplication::activeModalWidget();
+            ADD_FAILURE() << "no such dialog; open: "
+                          << (modal ? modal->metaObject()->className() : "none");
+            if (auto* other = qobject_cast<QDialog*>(modal))
+                other->reject();
+        }
+    });
+}
+
+/// Presses a button of the dialog once it may be pressed.
+void press(QDialog* dialog, QDialogButtonBox::StandardButton which) {
+    const auto boxes = dialog->findChildren<QDialogButtonBox*>();
+    for (QDialogButtonBox* box : boxes)
+        if (QPushButton* b = box->button(which)) {
+            EXPECT_TRUE(waitFor([b] { return b->isEnabled(); }));
+            b->click();
+            return;
+        }
+    ADD_FAILURE() << "no such button";
+}
+
+/// A folder with a template, a text file and a subfolder.
+struct Files {
+    Files() {
+        dir.write("team.ert", "t");
+        dir.write("notes.txt", "n");
+        dir.write("sub/inner.ert", "i");
+    }
+    QString path(const char* name = "") const {
+        return QString::fromStdString(name[0] ? dir.file(name) : dir.path());
+    }
+    TempDir dir;
+};
+
+} // namespace
+
+TEST(RealFileDialog, OpenShowsTheSettingsAndReturnsTheFileAndFilterChosen) {
+    Files f;
+    QtDialogBackend qt;
+    CommonDLG dlg(qt);
+    dlg.setDialogTitle("Pick");
+    dlg.setInitDir(f.path());
+    dlg.setFilter("On Error Template|*.ert|Text File|*.txt|All Files|*.*");
+    dlg.setFlags(OFN_FILEMUSTEXIST | OFN_HIDEREADONLY);
+    QStringList filters;
+    QString title, folder;
+    whenOpen<QFileDialog>([&](QFileDialog* d) {
+        title = d->windowTitle();
+        folder = d->directory().absolutePath();
+        filters = d->nameFilters();
+        auto* types = d->findChild<QComboBox*>("fileTypeCombo");
+        types->setFocus();
+        QTest::keyClick(types, Qt::Key_Down);
+        d->findChild<QLineEdit*>("fileNameEdit")->setText("notes.txt");
+        press(d, QDialogButtonBox::Open);
+    });
+    ASSERT_TRUE(dlg.ShowOpen());
+    EXPECT_EQ(title, "Pick");
+    EXPECT_EQ(folder, f.path());
+    EXPECT_EQ(filters,
+              (QStringList{"On Error Template (*.ert)", "Text File (*.txt)", "All Files (*.*)"}));
+    EXPECT_EQ(dlg.Filename(), f.path("notes.txt"));
+    EXPECT_EQ(dlg.FileTitle(), "notes.txt");
+    EXPECT_EQ(dlg.FilterIndex(), 2);
+    EXPECT_EQ(dlg.Filter(), QString("Text File") + QChar(0) + "*.txt");
+}
+
+TEST(RealFileDialog, CancelIsError20001AndReadOnlyComesBackInTheFlags) {
+    Files f;
+    QtDialogBackend qt;
+    CommonDLG dlg(qt);
+    dlg.setCancelError(true);
+    dlg.setInitDir(f.path());
+    whenOpen<QFileDialog>([](QFileDialog* d) { press(d, QDialogButtonBox::Cancel); });
+    DlgResult<void> cancelled = dlg.ShowOpen();
+    ASSERT_FALSE(cancelled);
+    EXPECT_EQ(cancelled.error().number, 20001);
+
+    // Without OFN_HIDEREADONLY the dialog has the read-only box.
+    dlg.setFlags(OFN_READONLY);
+    dlg.setFilterIndex(1);
+    bool initiallyChecked = false;
+    whenOpen<QFileDialog>([&](QFileDialog* d) {
+        auto* box = d->findChild<QCheckBox*>("readOnlyCheck");
+        ASSERT_NE(box, nullptr);
+        initiallyChecked = box->isChecked();
+        box->setChecked(true);
+        d->findChild<QLineEdit*>("fileNameEdit")->setText("team.ert");
+        press(d, QDialogButtonBox::Open);
+    });
+    ASSERT_TRUE(dlg.ShowOpen());
+    EXPECT_TRUE(initiallyChecked);
+    EXPECT_TRUE(dlg.flags() & OFN_READONLY);
+}
+
+TEST(RealFileDialog, SaveWritesNoQuestionAndAddsNothingToTheName) {
+    Files f;
+    QtDialogBackend qt;
+    CommonDLG dlg(qt);
+    dlg.setInitDir(f.path());
+    dlg.setFilter("On Error Template|*.ert");
+    dlg.setFlags(OFN_PATHMUSTEXIST);
+    bool asked = false;
+    whenOpen<QFileDialog>([&](QFileDialog* d) {
+        EXPECT_EQ(d->acceptMode(), QFileDialog::AcceptSave);
+        d->findChild<QLineEdit*>("fileNameEdit")->setText("team.ert");
+        press(d, QDialogButtonBox::Save);
+        // An overwrite question would be a modal box of its own.
+        asked =
+            QApplication::activeModalWidget() != nullptr && QApplication::activeModalWidget() != d;
+    });
+    ASSERT_TRUE(dlg.ShowSave());
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(dlg.Filename(), f.path("team.ert"));
+}
+
+namespace {
+
+/// The events of a dialog object, in order.
+struct Events : QObject {
+    explicit Events(CommonDLG& dlg) {
+        connect(&dlg, &CommonDLG::OnInitDialog, this, [this, &dlg](QWidget* w) {
+            names << "init";
+            hookParent = w ? w->parentWidget() : nullptr;
+            int32_t l = 0, t = 0, wd = 0, h = 0;
+            dlg.GetDialogSize(w, l, t, wd, h);
+            size = QSize(wd, h);
+        });
+        connect(&dlg, &CommonDLG::OnFileChange, this, [this](QWidget*) { add("file"); });
+        connect(&dlg, &CommonDLG::OnFolderChange, this, [this](QWidget*) { add("folder"); });
+        connect(&dlg, &CommonDLG::OnTypeChange, this, [this](QWidget*) { add("type"); });
+        connect(&dlg, &CommonDLG::OnDialogClose, this, [this] { add("close"); });
+        connect(&dlg, &CommonDLG::OnConfirmOK, this, [this](bool& bCancel) {
+            add("confirm");
+            bCancel = refusals-- > 0;
+        });
+        connect(&dlg, &CommonDLG::OnWMCommand, this, [this](QWidget*, intptr_t& wParam, intptr_t&) {
+            if (wParam == IDOK)
+                add("ok");
+        });
+    }
+    /// A selection moving through a list counts once.
+    void add(const char* name) {
+        if (names.isEmpty() || names.back() != name || names.back() != "file")
+            names << name;
+    }
+    QStringList names;
+    QWidget* hookParent = nullptr;
+    QSize size;
+    int refusals = 0;
+};
+
+} // namespace
+
+TEST(RealFileDialog, TheHookedDialogsEventsArriveAndARefusedNameKeepsItOpen) {
+    Files f;
+    QtDialogBackend qt;
+    CommonDLG dlg(qt);
+    dlg.setHookDialog(true);
+    dlg.setInitDir(f.path());
+    dlg.setFilter("On Error Template|*.ert|All Files|*.*");
+    dlg.setFlags(OFN_FILEMUSTEXIST);
+    Events events(dlg);
+    events.refusals = 1;
+    QFileDialog* seen = nullptr;
+    bool openAfterRefusal = false;
+    QSize dialogSize;
+    whenOpen<QFileDialog>([&](QFileDialog* d) {
+        seen = d;
+        dialogSize = d->frameGeometry().size();
+        auto* list = d->findChild<QListView*>("listView");
+        ASSERT_TRUE(waitFor([&] { return list->model()->rowCount(list->rootIndex()) >= 2; }));
+        list->setCurrentIndex(list->model()->index(0, 0, list->rootIndex()));
+        auto* types = d->findChild<QComboBox*>("fileTypeCombo");
+        types->setFocus();
+        QTest::keyClick(types, Qt::Key_Down);
+        // Only the typed name is to count, not the row selected above.
+        list->clearSelection();
+        auto* name = d->findChild<QLineEdit*>("fileNameEdit");
+        name->setText("sub");
+        press(d, QDialogButtonBox::Open); // a folder: the dialog goes into it
+        list->clearSelection();
+        name->setText("inner.ert");
+        press(d, QDialogButtonBox::Open); // refused by the handler
+        openAfterRefusal = d->isVisible();
+        press(d, QDialogButtonBox::Open);
+    });
+    ASSERT_TRUE(dlg.ShowOpen());
+    EXPECT_EQ(dlg.Filename(), f.path("sub/inner.ert"));
+    EXPECT_TRUE(openAfterRefusal);
+    // Selecting, typing and entering folders may each move the selection:
+    // the events are checked in their order, not counted.
+    const QStringList& n = events.names;
+    ASSERT_FALSE(n.isEmpty());
+    EXPECT_EQ(n.front(), "init");
+    EXPECT_EQ(n.back(), "close");
+    EXPECT_TRUE(n.contains("file"));
+    EXPECT_LT(n.indexOf("type"), n.indexOf("folder"));
+    EXPECT_LT(n.indexOf("folder"), n.indexOf("confirm"));
+    EXPECT_EQ(n.count("confirm"), 2);
+    EXPECT_EQ(n.count("ok"), 3);
+    // The events carry the hook's window, a child of the dialog; the
+    // utilities measure the dialog itself.
+    EXPECT_EQ(events.hookParent, seen);
+    EXPECT_EQ(events.size, dialogSize);
+}
+
+TEST(RealColorDialog, TheColourAndTheCustomColoursGoInAndComeBack) {
+    QtDialogBackend qt;
+    CommonDLG dlg(qt);
+    dlg.setCancelError(true);
+    dlg.setColor(0x00FF00);
+    dlg.setCustomColor(0, 0x0000FF);
+    QColor shown, custom0;
+    whenOpen<QColorDialog>([&](QColorDialog* d) {
+        shown = d->currentColor();
+        custom0 = QColorDialog::customColor(0);
+        QColorDialog::setCustomColor(1, QColor(1, 2, 3)); // the user adds one
+        d->setCurrentColor(QColor(0x11, 0x22, 0x33));
+        press(d, QDialogButtonBox::Ok);
+    });
+    ASSERT_TRUE(dlg.ShowColor());
+    EXPECT_EQ(shown, QColor(0, 255, 0));
+    EXPECT_EQ(custom0, QColor(255, 0, 0));
+    EXPECT_EQ(dlg.Color(), 0x332211);
+    EXPECT_EQ(dlg.CustomColor(1), 0x030201);
+
+    whenOpen<QColorDialog>([](QColorDialog* d) { press(d, QDialogButtonBox::Cancel); });
+    EXPECT_EQ(dlg.ShowColor().error().number, 20001);
+    EXPECT_EQ(dlg.Color(), 0x332211);
+}
+
+TEST(RealFontDialog, TheFontGoesInInPointsAndComesBackChanged) {
+    const QStringList families = QFontDatabase::families();
+    ASSERT_FALSE(families.isEmpty());
+    QtDialogBackend qt;
+    CommonDLG dlg(qt);
+    QFont start(families.front());
+    start.setPointSize(12);
+    dlg.setFont(start);
+    int shownSize = 0;
+    whenOpen<QFontDialog>([&](QFontDialog* d) {
+        shownSize = d->currentFont().pointSize();
+        QFont chosen = d->currentFont();
+        chosen.setPointSize(14);
+        chosen.setBold(true);
+        chosen.setUnderline(true);
+        d->setCurrentFont(chosen);
+        press(d, QDialogButtonBox::Ok);
+    });
+    ASSERT_TRUE(dlg.ShowFont());
+    EXPECT_EQ(shownSize, 12);
+    EXPECT_EQ(dlg.FontSize(), 14);
+    EXPECT_TRUE(dlg.FontUnderline());
+    EXPECT_EQ(dlg.FontName(), families.front());
+    EXPECT_EQ(dlg.flags() & (CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT),
+              CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT);
+}
+
+TEST(RealPrintDialog, OptionsFollowTheFlagsAndTheCopiesComeBack) {
+    QtDialogBackend qt;
+    CommonDLG dlg(qt);
+    QObject printer;
+    dlg.setObject(&printer);
+    dlg.setFlags(PD_NOSELECTION | PD_HIDEPRINTTOFILE);
+    bool pageRange = true, selection = true, toFile = true;
+    whenOpen<QPrintDialog>([&](QPrintDialog* d) {
+        pageRange = d->testOption(QAbstractPrintDialog::PrintPageRange);
+        selection = d->testOption(QAbstractPrintDialog::PrintSelection);
+        toFile = d->testOption(QAbstractPrintDialog::PrintToFile);
+        auto* copies = d->findChild<QSpinBox*>("copies");
+        ASSERT_NE(copies, nullptr);
+        copies->setValue(3);
+        // Past the Print button's checks, which would ask about overwriting
+        // the PDF file of a machine without printers.
+        d->accept();
+    });
+    ASSERT_TRUE(dlg.ShowPrinter());
+    EXPECT_FALSE(pageRange);
+    EXPECT_FALSE(selection);
+    EXPECT_FALSE(toFile);
+    EXPECT_EQ(dlg.Copies(), 3);
+    EXPECT_EQ(printer.property("Copies").toInt(), 3);
+    EXPECT_EQ(printer.property("Orientation").toInt(), 1);
+
+    whenOpen<QPrintDialog>([](QPrintDialog* d) { d->reject(); });
+    dlg.setCancelError(true);
+    EXPECT_TRUE(dlg.ShowPrinter());
+    EXPECT_EQ(dlg.Copies(), 3);
+}
+
+TEST(RealPageSetupDialog, OrientationAndMarginsComeBackInTheUnitsAskedFor) {
+    QtDialogBackend qt;
+    GlobalComDLG api(qt);
+    whenOpen<QPageSetupDialog>([](QPageSetupDialog* d) {
+        if (auto* landscape = d->findChild<QRadioButton*>("landscape"))
+            landscape->click();
+        press(d, QDialogButtonBox::Ok);
+    });
+    PageSetupArgs2 mm{.Units = 1};
+    ASSERT_TRUE(api.VBPageSetupDlg2(mm));
+    EXPECT_EQ(mm.Orientation, 2);
+    EXPECT_GT(mm.PaperSize, 0);
+    EXPECT_GT(mm.LeftMargin, 0.f);
+    EXPECT_LT(mm.LeftMargin, 100.f); // millimetres, not hundredths
+
+    whenOpen<QPageSetupDialog>([](QPageSetupDialog* d) { press(d, QDialogButtonBox::Ok); });
+    PageSetupArgs2 inches{.Units = 0};
+    ASSERT_TRUE(api.VBPageSetupDlg2(inches));
+    EXPECT_NEAR(inches.LeftMargin * 25.4f, mm.LeftMargin, 0.5f);
+}
