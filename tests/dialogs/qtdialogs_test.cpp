@@ -368,3 +368,31 @@ TEST(RealPageSetupDialog, OrientationAndMarginsComeBackInTheUnitsAskedFor) {
     ASSERT_TRUE(api.VBPageSetupDlg2(inches));
     EXPECT_NEAR(inches.LeftMargin * 25.4f, mm.LeftMargin, 0.5f);
 }
+
+TEST(RealColorDialog, AHookedColourDialogTellsItsOpeningAndClosingWithItsOwnWindow) {
+    QtDialogBackend qt;
+    CommonDLG dlg(qt);
+    dlg.setHookDialog(true);
+    QWidget owner;
+    owner.setGeometry(50, 60, 700, 500);
+    owner.show();
+    QStringList events;
+    QWidget* hDlg = nullptr;
+    QRect centred;
+    QObject::connect(&dlg, &CommonDLG::OnInitDialog, [&](QWidget* w) {
+        events << "init";
+        hDlg = w;
+        dlg.CentreDialog(w, &owner);
+        centred = w->frameGeometry();
+    });
+    QObject::connect(&dlg, &CommonDLG::OnDialogClose, [&] { events << "close"; });
+    QColorDialog* shown = nullptr;
+    whenOpen<QColorDialog>([&](QColorDialog* d) {
+        shown = d;
+        press(d, QDialogButtonBox::Cancel);
+    });
+    EXPECT_TRUE(dlg.ShowColor()); // CancelError is off
+    EXPECT_EQ(events, (QStringList{"init", "close"}));
+    EXPECT_EQ(hDlg, shown);
+    EXPECT_LE((centred.center() - owner.frameGeometry().center()).manhattanLength(), 2);
+}
