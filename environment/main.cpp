@@ -33,7 +33,8 @@ start.
 
   --render DIR PROJECT  write a picture of every window (the environment, the
                         Add-In Manager and the TRAPLINE add-in's tool window,
-                        tip window, About box and text input dialog) to PNG
+                        tip window, About box, text input dialog and template
+                        file dialog) to PNG
                         files in DIR, then exit; with QT_QPA_PLATFORM=offscreen
                         no display is needed
   --addins              print the registered add-ins, one per line: ProgID,
@@ -128,10 +129,17 @@ int render(const QString& dir, const QString& project) {
     if (addIn)
         addIn->move(40, 40);
     ok = save(addIn, dir, "addin.png") && ok;
-    ok = save(topLevel("frmTip"), dir, "tip.png") && ok;
+    QWidget* tip = nullptr;
+    for (QWidget* w : addIn ? addIn->findChildren<QWidget*>() : QList<QWidget*>())
+        if (w->isWindow() && w->isVisible() && QByteArray(w->metaObject()->className()) == "frmTip")
+            tip = w;
+    ok = save(tip, dir, "tip.png") && ok;
     if (addIn) {
         ok = saveModal(addIn->findChild<QAbstractButton*>("cmdAbout"), dir, "about.png") && ok;
         ok = saveModal(addIn->findChild<QAbstractButton*>("cmdEdit"), dir, "dialog.png") && ok;
+        ok = saveModal(addIn->findChild<QAbstractButton*>("cmdLoadFromFile"), dir,
+                       "templatefile.png") &&
+             ok;
     }
     return ok ? 0 : 1;
 }

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -68,20 +69,26 @@ int countTopLevel(const QString& name) {
     return n;
 }
 
-/// Answers the next message box the add-in shows (a modal dialog of its own)
-/// with `button`, and records its text.
-void answerNextMessageBox(QMessageBox::StandardButton button, QString* text = nullptr) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, button, text] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            if (text)
-                *text = box->text();
-            box->button(button)->click();
-            poll->deleteLater();
-        }
-    });
-    poll->start(5);
-}
+/// Plays the user at the add-in's own message boxes (modal dialogs of the
+/// library) while it lives: Yes where there is one, else OK; records the texts.
+class MessageBoxAnswerer {
+public:
+    MessageBoxAnswerer() {
+        QObject::connect(&m_poll, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            texts << box->text();
+            QAbstractButton* yes = box->button(QMessageBox::Yes);
+            (yes ? yes : box->button(QMessageBox::Ok))->click();
+        });
+        m_poll.start(5);
+    }
+    QStringList texts;
+
+private:
+    QTimer m_poll;
+};
 
 } // namespace
 
@@ -124,10 +131,12 @@ TEST(EnvironmentWindow, TheAddInTreatsTheOpenProjectAndSaveWritesIt) {
     actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
     QWidget* window = visibleTopLevel("frmAddIn");
     ASSERT_NE(window, nullptr);
-    QString asked;
-    answerNextMessageBox(QMessageBox::Yes, &asked);
+    MessageBoxAnswerer answers;
     window->findChild<QAbstractButton*>("OKButton")->click();
-    EXPECT_EQ(asked, "Вставлять обработку ошибок ?");
+    ASSERT_FALSE(answers.texts.isEmpty());
+    EXPECT_EQ(answers.texts.front(), "Вставлять обработку ошибок ?");
+    EXPECT_TRUE(answers.texts.back().contains("Procedure: Nop"))
+        << answers.texts.back().toStdString();
     env.refresh();
     ASSERT_TRUE(env.isModified());
     ASSERT_TRUE(env.saveProject());
