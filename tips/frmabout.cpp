@@ -5,6 +5,7 @@
 #include "topmost.h"
 #include "twips.h"
 #include "versionrecord.h"
+#include "windowfont.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -20,6 +21,7 @@ frmAbout::frmAbout(RegistryLookup& registry, trapline::MessageBoxService& messag
                    QWidget* owner)
     : QDialog(owner), m_registry(registry), m_messages(messages), m_start(std::move(start)) {
     setFixedSize(twipSize(5805, 5220));
+    useWindowFont(this);
     setWindowTitle("About MyApp");
 
     placed<QLabel>(this, "picIcon", twipRect(240, 240, 720, 720))

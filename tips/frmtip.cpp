@@ -3,6 +3,7 @@
 #include "../window/settingsstore.h"
 #include "topmost.h"
 #include "twips.h"
+#include "windowfont.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -27,6 +28,7 @@ frmTip::frmTip(SettingsStore& settings, QString tipsFile, QWidget* owner)
     setWindowIcon(QIcon(":/window/icons/tips.xpm"));
     setFixedSize(twipSize(5415, 3285));
     setAttribute(Qt::WA_DeleteOnClose);
+    useWindowFont(this);
 
     auto* picture = placed<QLabel>(this, "Picture1", twipRect(120, 120, 3735, 2715));
     picture->setAutoFillBackground(true);
@@ -36,9 +38,7 @@ frmTip::frmTip(SettingsStore& settings, QString tipsFile, QWidget* owner)
     icon->setGeometry(6, 6, 32, 32);
     Label1 = placed<QLabel>(picture, "Label1", twipRect(540, 180, 2655, 255),
                             QString::fromUtf8("Знаете ли Вы..."));
-    QFont heading = Label1->font();
-    heading.setBold(true);
-    Label1->setFont(heading);
+    Label1->setFont(windowFont(true));
     lblTipText = placed<QLabel>(picture, "lblTipText", twipRect(180, 615, 3255, 1860));
     lblTipText->setWordWrap(true);
     lblTipText->setAlignment(Qt::AlignLeft | Qt::AlignTop);

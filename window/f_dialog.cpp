@@ -2,6 +2,7 @@
 
 #include "../tips/topmost.h"
 #include "../tips/twips.h"
+#include "../tips/windowfont.h"
 #include "templatefiles.h"
 #include "templatekeys.h"
 
@@ -34,6 +35,7 @@ f_Dialog::f_Dialog(QWidget* owner) : QDialog(owner) {
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::CustomizeWindowHint);
     setModal(true);
+    useWindowFont(this);
     resize(twipSize(6060, 3465));
     setMinimumSize(minimumOuterSize());
 

@@ -5,6 +5,7 @@
 #include "../tips/modresfiles.h"
 #include "../tips/topmost.h"
 #include "../tips/twips.h"
+#include "../tips/windowfont.h"
 #include "dropdowncombo.h"
 #include "errormodule.h"
 #include "f_dialog.h"
@@ -86,14 +87,8 @@ frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
     setPalette(grey);
     setAutoFillBackground(true);
 
-    // MS Sans Serif at 8.25 points, eleven pixels at 96 dpi; where the font is
-    // missing, the platform's sans serif stands in at the same size.
-    QFont controlFont("MS Sans Serif");
-    controlFont.setStyleHint(QFont::SansSerif);
-    controlFont.setPixelSize(11);
-    setFont(controlFont);
-    QFont labelFont = controlFont;
-    labelFont.setBold(true);
+    useWindowFont(this);
+    const QFont labelFont = windowFont(true);
     auto label = [&](const char* name, const char* text, QRect r) {
         auto* l = placed<QLabel>(this, name, r, QString::fromUtf8(text));
         l->setFont(labelFont);
