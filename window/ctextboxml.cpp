@@ -2,35 +2,75 @@
 
 #include "edithistory.h"
 
-#include <QAbstractTextDocumentLayout>
-#include <QFontMetricsF>
+#include <QFontMetrics>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
 
+#include <vector>
+
 namespace {
 
-/// The lines of one block as the box shows them (several when it wraps).
-QStringList displayedLines(const QTextBlock& block) {
-    QStringList lines;
-    const QString text = block.text();
-    QTextLayout* layout = block.layout();
-    if (!layout || layout->lineCount() <= 1) {
-        lines << text;
-        return lines;
-    }
-    for (int i = 0; i < layout->lineCount(); ++i) {
-        QTextLine line = layout->lineAt(i);
-        lines << text.mid(line.textStart(), line.textLength());
+/// One line as the box shows it. `start` counts every line break before it
+/// as the two characters CR LF, as the text is handed over and as the edit
+/// control counts it; a wrapped line's pieces are lines of their own.
+struct ShownLine {
+    int start;
+    int length;
+    QTextBlock block;
+    int offset; ///< where the line starts within its block's text
+    bool endsParagraph;
+};
+
+std::vector<ShownLine> shownLines(const QPlainTextEdit* box) {
+    std::vector<ShownLine> lines;
+    int start = 0;
+    for (QTextBlock b = box->document()->begin(); b.isValid(); b = b.next()) {
+        const int textLength = b.length() - 1;
+        const QTextLayout* layout = b.layout();
+        if (!layout || layout->lineCount() <= 1) {
+            lines.push_back({start, textLength, b, 0, true});
+        } else {
+            for (int i = 0; i < layout->lineCount(); ++i) {
+                const QTextLine l = layout->lineAt(i);
+                lines.push_back({start + l.textStart(), l.textLength(), b, l.textStart(),
+                                 i + 1 == layout->lineCount()});
+            }
+        }
+        start += textLength + 2;
     }
     return lines;
 }
 
-} // namespace
+/// The line that holds the character at `charIndex`; a position on a line
+/// break belongs to the line it ends, one past the end to the last line.
+int lineHolding(const std::vector<ShownLine>& lines, int charIndex) {
+    int line = 0;
+    while (line + 1 < static_cast<int>(lines.size()) && lines[line + 1].start <= charIndex)
+        ++line;
+    return line;
+}
 
-// Positions count a line break as the two characters CR LF, as the text is
-// handed over and as the edit control counts it.
+/// A document position (one character per line break) as the edit control counts it.
+int crlfPosition(const QPlainTextEdit* box, int position) {
+    return position + box->document()->findBlock(position).blockNumber();
+}
+
+QString textOf(const ShownLine& line) {
+    return line.block.text().mid(line.offset, line.length);
+}
+
+/// The average character width that dialog units count in, measured as the
+/// system measures a dialog's base unit: over the 52 letters, rounded to whole
+/// pixels. A font's own average is no good here: a bitmap font's tables may
+/// claim hundreds of pixels.
+int baseUnit(const QFont& font) {
+    static const QString letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    return (QFontMetrics(font).horizontalAdvance(letters) / 26 + 1) / 2;
+}
+
+} // namespace
 
 void CTextBoxML::bind(QPlainTextEdit* box) {
     TextBox = box;
@@ -50,64 +90,47 @@ void CTextBoxML::EmptyUndoBuffer() {
 }
 
 int CTextBoxML::LineCount() const {
-    int count = 0;
-    for (QTextBlock b = TextBox->document()->begin(); b.isValid(); b = b.next())
-        count += static_cast<int>(displayedLines(b).size());
-    return count;
+    return static_cast<int>(shownLines(TextBox).size());
 }
 
 int CTextBoxML::FirstVisibleLine() const {
-    int line = 0;
-    const QTextBlock first = TextBox->cursorForPosition(QPoint(0, 0)).block();
-    for (QTextBlock b = TextBox->document()->begin(); b.isValid() && b != first; b = b.next())
-        line += static_cast<int>(displayedLines(b).size());
-    return line;
+    const int top = TextBox->cursorForPosition(QPoint(0, 0)).position();
+    return LineFromChar(crlfPosition(TextBox, top));
 }
 
 int CTextBoxML::LineFromChar(int charIndex) const {
+    // With a selection the edit control answers for its start.
     if (charIndex < 0)
-        return TextBox->document()->findBlock(TextBox->textCursor().selectionStart()).blockNumber();
-    int start = 0;
-    QTextBlock b = TextBox->document()->begin();
-    for (; b.isValid() && b.next().isValid(); b = b.next()) {
-        // A line owns its text and the CR LF after it.
-        if (charIndex < start + b.length() + 1)
-            return b.blockNumber();
-        start += b.length() + 1;
-    }
-    return b.isValid() ? b.blockNumber() : 0;
+        charIndex = crlfPosition(TextBox, TextBox->textCursor().selectionStart());
+    return lineHolding(shownLines(TextBox), charIndex);
 }
 
 int CTextBoxML::LineIndex(int lineNum) const {
+    const std::vector<ShownLine> lines = shownLines(TextBox);
     if (lineNum < 0)
-        lineNum = TextBox->textCursor().block().blockNumber();
-    int start = 0, line = 0;
-    for (QTextBlock b = TextBox->document()->begin(); b.isValid(); b = b.next(), ++line) {
-        if (line == lineNum)
-            return start;
-        start += b.length() + 1; // text, then CR LF
-    }
-    return -1;
+        lineNum = lineHolding(lines, crlfPosition(TextBox, TextBox->textCursor().position()));
+    return lineNum < static_cast<int>(lines.size()) ? lines[lineNum].start : -1;
 }
 
 int CTextBoxML::LineLength(int lineNum) const {
-    QTextBlock b = TextBox->document()->findBlockByNumber(lineNum < 0 ? 0 : lineNum);
-    return b.isValid() ? b.length() - 1 : 0;
+    const int start = LineIndex(lineNum);
+    if (start < 0)
+        return 0;
+    const std::vector<ShownLine> lines = shownLines(TextBox);
+    return lines[lineHolding(lines, start)].length;
 }
 
 QString CTextBoxML::GetLine(int lineNum) const {
-    QTextBlock b = TextBox->document()->findBlockByNumber(lineNum);
-    return b.isValid() ? b.text() : QString();
+    const int start = LineIndex(lineNum);
+    if (start < 0)
+        return QString();
+    const std::vector<ShownLine> lines = shownLines(TextBox);
+    return textOf(lines[lineHolding(lines, start)]);
 }
 
 void CTextBoxML::GetLineColumn(int charIndex, int& line, int& column) const {
-    if (charIndex < 0) {
-        const QTextCursor c = TextBox->textCursor();
-        const QTextBlock b = TextBox->document()->findBlock(c.selectionStart());
-        line = b.blockNumber();
-        column = c.selectionStart() - b.position();
-        return;
-    }
+    if (charIndex < 0)
+        charIndex = crlfPosition(TextBox, TextBox->textCursor().selectionStart());
     line = LineFromChar(charIndex);
     column = charIndex - LineIndex(line);
 }
@@ -116,15 +139,10 @@ QStringList CTextBoxML::GetAllLines(bool KeepHardLineBreaks) const {
     QStringList out;
     if (TextBox->document()->isEmpty())
         return out;
-    for (QTextBlock b = TextBox->document()->begin(); b.isValid(); b = b.next()) {
-        QStringList lines = displayedLines(b);
-        // Wrapped pieces carry no break; the last piece of a block ends a paragraph.
-        for (int i = 0; i < lines.size(); ++i)
-            out << (KeepHardLineBreaks && i + 1 == lines.size() ? lines[i] + "\r\n" : lines[i]);
-    }
+    for (const ShownLine& line : shownLines(TextBox))
+        out << (KeepHardLineBreaks && line.endsParagraph ? textOf(line) + "\r\n" : textOf(line));
     return out;
 }
-
 void CTextBoxML::GetRect(int& Left, int& Top, int& Right, int& Bottom) const {
     const QRect r = TextBox->viewport()->geometry();
     Left = r.left();
@@ -144,9 +162,9 @@ void CTextBoxML::SetRect(int Left, int Top, int Right, int Bottom) {
 }
 
 void CTextBoxML::Scroll(int HorizScroll, int VertScroll) {
-    const qreal charWidth = QFontMetricsF(TextBox->font()).averageCharWidth();
+    const int charWidth = baseUnit(TextBox->font());
     QScrollBar* h = TextBox->horizontalScrollBar();
-    h->setValue(h->value() + qRound(HorizScroll * charWidth));
+    h->setValue(h->value() + HorizScroll * charWidth);
     QScrollBar* v = TextBox->verticalScrollBar();
     v->setValue(v->value() + VertScroll); // a plain text edit scrolls by lines
 }
@@ -156,7 +174,7 @@ void CTextBoxML::ScrollCaret() {
 }
 
 qreal CTextBoxML::tabPixels(int dialogUnits) const {
-    return dialogUnits * QFontMetricsF(TextBox->font()).averageCharWidth() / 4.0;
+    return dialogUnits * baseUnit(TextBox->font()) / 4.0;
 }
 
 void CTextBoxML::SetTabStops(const QVector<int>& tabStops) {
