@@ -90,11 +90,13 @@ bool HandlerInserter::insert(size_t index, CodeModule* module, std::string_view 
     if (index == 0 || index >= m_catalogue.Procs().size())
         return fail(makeError(errors::OutOfRange, title, "Subscript out of range"));
     const ProcInfo& entry = m_catalogue.Procs()[index];
+    // Both names come from the entry alone, so a failure to reach the module
+    // still says which procedure was meant.
     moduleName = entry.ModuleName;
+    name = declaration::HostName(entry.ProcName);
     if (!module)
         return fail(makeError(errors::NoObject, title,
                               "Object variable not set: the module is no longer in the project"));
-    name = declaration::HostName(entry.ProcName);
     const int kind = entry.ProcKind;
     auto body = module->ProcBodyLine(name, kind, definition);
     if (!body)

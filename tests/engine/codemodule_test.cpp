@@ -237,6 +237,19 @@ TEST(CodeModule, FindsTextInARangeAndReportsWhere) {
     EXPECT_FALSE(m.Find("x", sl, sc, el, ec, false, false, true));      // no pattern search
 }
 
+TEST(CodeModule, FindsAMatchThatStartsExactlyAtTheStartColumn) {
+    CodeModule m(std::string("Sub A(x)\r\nEnd Sub\r\n"));
+    long sl = 1, sc = 8, el = 1, ec = -1;
+    ASSERT_TRUE(*m.Find(")", sl, sc, el, ec));
+    EXPECT_EQ(sl, 1);
+    EXPECT_EQ(sc, 8);
+    sl = 1, sc = 9, el = 1, ec = -1;
+    EXPECT_FALSE(*m.Find(")", sl, sc, el, ec)); // one column further, the line is past it
+    sl = 1, sc = 1, el = 2, ec = 3;
+    ASSERT_TRUE(*m.Find("End", sl, sc, el, ec)); // and a match may end on the end column
+    EXPECT_EQ(sl, 2);
+}
+
 TEST(CodeModule, NumbersFileLinesAsAnEditorDoesWhateverWasInsertedSince) {
     CodeModule m(kClass);
     EXPECT_EQ(m.fileLine(1), 7);  // after the six lines of the head

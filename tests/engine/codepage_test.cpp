@@ -38,3 +38,10 @@ TEST(Codepage, TakesForUtf8OnlyWhatIsWellFormed) {
     for (const char* bytes : {"\xC1\xB8", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80"})
         EXPECT_FALSE(Codepage::isValidUtf8(bytes)) << bytes;
 }
+
+TEST(Codepage, DecodesByte0x80AsItsCharacterEvenWhenItIsTheOnlyNonAsciiByte) {
+    // 0x80 is the first byte that is not ASCII: text holding no higher byte
+    // must still be converted, not passed through as it is.
+    EXPECT_EQ(Codepage().toUtf8("Log\x80"), "Log\u0402");        // Ђ in Windows-1251
+    EXPECT_EQ(Codepage::open("1252")->toUtf8("\x80"), "\u20ac"); // € in Windows-1252
+}

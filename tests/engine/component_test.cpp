@@ -39,6 +39,41 @@ TEST(Component, SavesChangesInPlaceKeepingPermissionsAndAnOptionalBackup) {
     EXPECT_EQ(TempDir::read(path), "' top\r\nSub A()\r\n' note\r\nEnd Sub\r\n");
 }
 
+TEST(Component, ASecondSaveWithBackupKeepsTheTextFromJustBeforeItUnderAFreeName) {
+    // Whose a .bak is cannot be told from the file, so none is ever
+    // overwritten, not even one an earlier save wrote: each save's backup
+    // takes the first free name and the older ones stay as they were.
+    TempDir dir;
+    std::string path = dir.write("M.bas", "Sub A()\r\nEnd Sub\r\n");
+    auto c = load(path);
+    ASSERT_TRUE(c->CodeModule().InsertLines(2, "' first"));
+    ASSERT_TRUE(c->save(true));
+    ASSERT_TRUE(c->CodeModule().InsertLines(2, "' second"));
+    auto second = c->save(true);
+    ASSERT_TRUE(second) << second.error().description;
+    EXPECT_EQ(TempDir::read(path), "Sub A()\r\n' second\r\n' first\r\nEnd Sub\r\n");
+    EXPECT_EQ(TempDir::read(path + ".bak.1"), "Sub A()\r\n' first\r\nEnd Sub\r\n");
+    EXPECT_EQ(TempDir::read(path + ".bak"), "Sub A()\r\nEnd Sub\r\n");
+}
+
+TEST(Component, SavesLinesAppendedAfterAMissingFinalLineEndAsTheModuleShowsThem) {
+    for (std::string eol : {"\r\n", "\n"}) {
+        TempDir dir;
+        std::string path = dir.write("M.bas", "Sub A()" + eol + "End Sub");
+        auto c = load(path);
+        trapline::CodeModule& code = c->CodeModule();
+        ASSERT_TRUE(code.InsertLines(code.CountOfLines() + 1, "' one"));
+        ASSERT_TRUE(code.InsertLines(code.CountOfLines() + 1, "' two\r\n' three"));
+        ASSERT_EQ(*code.Lines(1, code.CountOfLines()),
+                  "Sub A()\r\nEnd Sub\r\n' one\r\n' two\r\n' three");
+        ASSERT_TRUE(c->save());
+        // The old last line gets the file's line end; the new last keeps none.
+        EXPECT_EQ(TempDir::read(path),
+                  "Sub A()" + eol + "End Sub" + eol + "' one" + eol + "' two" + eol + "' three");
+        EXPECT_EQ(TempDir::read(path), c->serialize());
+    }
+}
+
 TEST(Component, RefusesToOverwriteAFileChangedSinceItWasLoaded) {
     TempDir dir;
     std::string path = dir.write("M.bas", "Sub A()\r\nEnd Sub\r\n");

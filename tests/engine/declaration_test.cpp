@@ -81,6 +81,32 @@ TEST(TrapLine, PutsTheTrapAfterTheEndIfOfDeclarationAlternatives) {
     EXPECT_EQ(*TrapLine(m, "Dump", 0), 11);
 }
 
+TEST(TrapLine, GoesRightAfterADeclarationInsideIfWhoseBodyHasItsOwnIfElse) {
+    // The nested #Else belongs to the body's own #If, not to the one around
+    // the procedure, so the procedure lies whole inside its branch.
+    CodeModule m(code({
+        "#If Win32 Then",       // 1
+        "Private Sub Trace()",  // 2
+        "#If DEBUG_BUILD Then", // 3: the body opens with its own #If
+        "    Debug.Print 1",    // 4
+        "#Else",                // 5
+        "    Log 1",            // 6
+        "#End If",              // 7
+        "End Sub",              // 8
+        "Private Sub Count()",  // 9
+        "    n = n + 1",        // 10
+        "#If DEBUG_BUILD Then", // 11
+        "    Debug.Print n",    // 12
+        "#ElseIf LOGGING Then", // 13
+        "    Log n",            // 14
+        "#End If",              // 15
+        "End Sub",              // 16
+        "#End If",              // 17
+    }));
+    EXPECT_EQ(*TrapLine(m, "Trace", 0), 3);
+    EXPECT_EQ(*TrapLine(m, "Count", 0), 10);
+}
+
 TEST(TrapLine, RefusesADeclarationWhoseIfBranchEndsInsideTheBody) {
     CodeModule m(code({
         "#If A Then",

@@ -123,11 +123,16 @@ TEST(DiskFile, ABackupNeverOverwritesAnExistingOne) {
     TempDir dir;
     const std::string path = dir.write("m.bas", "first\r\n");
     dir.write("m.bas.bak", "the user's own backup\r\n");
+    std::vector<std::string> kept;
     for (const char* next : {"second\r\n", "third\r\n"}) {
         auto read = DiskFile::read(path);
         ASSERT_TRUE(read);
-        ASSERT_TRUE(DiskFile::replace(path, next, &read->stamp, true));
+        auto written = DiskFile::replace(path, next, &read->stamp, true);
+        ASSERT_TRUE(written);
+        kept.push_back(written->backup);
     }
+    // The caller is told which name each backup took, to say so to the user.
+    EXPECT_EQ(kept, (std::vector<std::string>{path + ".bak.1", path + ".bak.2"}));
     EXPECT_EQ(TempDir::read(dir.file("m.bas.bak")), "the user's own backup\r\n");
     EXPECT_EQ(TempDir::read(dir.file("m.bas.bak.1")), "first\r\n");
     EXPECT_EQ(TempDir::read(dir.file("m.bas.bak.2")), "second\r\n");

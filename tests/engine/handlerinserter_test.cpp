@@ -165,3 +165,41 @@ TEST(HandlerInserter, PutsTheFooterInTheSameDefinitionWhenTheHeaderMakesTheModul
               crlf({"#If A Then", "Sub Run()", "    x = 1", "End Sub", "#Else", "Sub Run()",
                     "On Error GoTo _", "Fail", "    x = 2", "Fail:", "End Sub", "#End If"}));
 }
+
+TEST(HandlerInserter, NamesTheProcedureWhenItsModuleIsNoLongerThere) {
+    Fixture f(crlf({"Property Get Value() As Long", "End Property"}));
+    EXPECT_FALSE(f.inserter.InsertDefaultCodes(f.indexOf("Value (Get)"), nullptr, ""));
+    EXPECT_FALSE(f.inserter.InsertUserCodes(f.indexOf("Value (Get)"), nullptr, ""));
+    ASSERT_EQ(f.boxes.shown.size(), 2u);
+    for (const auto& box : f.boxes.shown)
+        EXPECT_EQ(box.text, "91: Object variable not set: the module is no longer in the project"
+                            "\r\nModule: Module1\r\nProcedure: Value")
+            << box.title;
+    EXPECT_EQ(f.boxes.shown[0].title, "Error in InsertDefaultCodes");
+    EXPECT_EQ(f.boxes.shown[1].title, "Error in InsertUserCodes");
+}
+
+TEST(InsertDefaultCodes, TrapsAProcedureThatAlreadyHoldsTheStandardHandlerAgain) {
+    // Whether a trapped procedure is treated is the run's filter's choice; once
+    // asked, the inserter adds a second trap and block and leaves the first be.
+    Fixture f(crlf({"Sub Foo()", "ON ERROR GOTO err_debug", "    x = 1", "EXIT SUB",
+                    "err_debug:", "MyErrorHandler \"Module1.Foo\"", "End Sub"}));
+    ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Foo"), f.module(), ""));
+    EXPECT_EQ(f.code(),
+              crlf({"Sub Foo()", "ON ERROR GOTO err_debug", "ON ERROR GOTO err_debug", "    x = 1",
+                    "EXIT SUB", "err_debug:", "MyErrorHandler \"Module1.Foo\"", "EXIT SUB",
+                    "err_debug:", "MyErrorHandler \"Module1.Foo\"", "End Sub"}));
+}
+
+TEST(InsertDefaultCodes, GivesGetAndLetOfOnePropertyEachTheirOwnBlockWithTheSameName) {
+    Fixture f(crlf({"Public Property Get Value() As Long", "    Value = m_v", "End Property", "",
+                    "Public Property Let Value(ByVal v As Long)", "    m_v = v", "End Property"}));
+    ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Value (Get)"), f.module(), ""));
+    ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Value (Let)"), f.module(), ""));
+    EXPECT_EQ(f.code(), crlf({"Public Property Get Value() As Long", "ON ERROR GOTO err_debug",
+                              "    Value = m_v", "EXIT Property",
+                              "err_debug:", "MyErrorHandler \"Module1.Value\"", "End Property", "",
+                              "Public Property Let Value(ByVal v As Long)",
+                              "ON ERROR GOTO err_debug", "    m_v = v", "EXIT Property",
+                              "err_debug:", "MyErrorHandler \"Module1.Value\"", "End Property"}));
+}
