@@ -113,9 +113,7 @@ void AddInHost::disconnect(const std::string& progId, vbide::ext_DisconnectMode 
 void AddInHost::startup() {
     auto entries = m_registry.entries();
     if (!entries) {
-        m_messages.show(entries.error().source + ": " + entries.error().description,
-                        "TRAPLINE Environment", trapline::MsgIcon::Exclamation,
-                        trapline::MsgButtons::Ok);
+        report(entries.error().source + ": " + entries.error().description);
         return;
     }
     for (const auto& entry : *entries)
@@ -124,6 +122,11 @@ void AddInHost::startup() {
     vbide::Custom custom;
     for (const auto& c : m_connected)
         (void)c->object->OnStartupComplete(custom);
+}
+
+void AddInHost::report(const std::string& text) {
+    m_messages.show(text, "TRAPLINE Environment", trapline::MsgIcon::Exclamation,
+                    trapline::MsgButtons::Ok);
 }
 
 void AddInHost::shutdown() {

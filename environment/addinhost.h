@@ -42,6 +42,8 @@ public:
     void startup();
     /// Disconnects every connected add-in (host shutdown).
     void shutdown();
+    /// Shows a problem of the add-in machinery (the registry, say) to the user.
+    void report(const std::string& text);
 
     /// Registers the add-in libraries in `folders` that were never offered
     /// to this user before (`offered` lists those that were, and gets the new

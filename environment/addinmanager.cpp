@@ -109,12 +109,13 @@ void AddInManager::apply() {
         Row& row = m_rows[i];
         if (row.onStartup != row.entry.loadOnStartup()) {
             row.entry.setLoadOnStartup(row.onStartup);
-            // The stored entry may have changed since (a registration): only
-            // the load behaviour is ours to set.
-            auto current = m_host.registry().find(row.entry.progId);
-            vbide::AddInRegistry::Entry updated = current ? *current : row.entry;
-            updated.setLoadOnStartup(row.onStartup);
-            (void)m_host.registry().put(updated);
+            // The stored entry may have changed since (a registration), or be
+            // gone (unregistered): only the load behaviour is ours to set.
+            if (auto current = m_host.registry().find(row.entry.progId)) {
+                current->setLoadOnStartup(row.onStartup);
+                if (auto stored = m_host.registry().put(*current); !stored)
+                    m_host.report(stored.error().source + ": " + stored.error().description);
+            }
         }
         if (row.loaded && !m_host.isConnected(row.entry.progId))
             row.loaded = m_host.connect(row.entry, vbide::ext_cm_AfterStartup);
