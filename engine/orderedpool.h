@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-namespace trapline::cli {
+namespace trapline {
 
 /// Runs `work(i)` for i = 0..n-1 on several threads and hands each result to
 /// `deliver(i, result)` on the calling thread, in order of i. Workers stay at
@@ -55,4 +55,4 @@ void orderedParallel(size_t n, unsigned threads, size_t window, Work work, Deliv
         t.join();
 }
 
-} // namespace trapline::cli
+} // namespace trapline

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "arguments.h"
+#include "codepage.h"
+#include "insertionoptions.h"
+#include "insertionrun.h"
+#include "projectinput.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace trapline::cli {
+
+/// The options `insert`, `remove`, `refresh` and `check` share: which
+/// procedures (--module, --proc, the type filters, --include-trapped) and
+/// which handler (the standard one, commented or --live, or --header and
+/// --footer templates).
+class HandlerOptions {
+public:
+    /// The option table entries for Arguments::parse(); --include-trapped
+    /// only for the commands that insert (or check what insert would do).
+    static std::vector<Arguments::Option> table(bool trapFilter);
+
+    /// The options that say what a command works with, read from `a`; reports
+    /// through `input` and gives nothing when they are unusable (an empty
+    /// --proc, a name the code page cannot hold, an unreadable template).
+    static std::optional<InsertionOptions> read(const Arguments& a, const Codepage& codepage,
+                                                ProjectInput& input);
+
+    /// A template file as the window would hand its text over: UTF-8 (a file
+    /// that is not valid UTF-8 is read in the project's code page, as template
+    /// files written on Windows are) with CR LF line breaks.
+    static Result<std::string> readTemplate(const std::string& path, const Codepage& cp);
+};
+
+/// The name a file goes by in messages: relative to the current folder.
+std::string displayPath(const std::string& path);
+
+/// A file name for JSON: UTF-8, converted from the code page when the name's
+/// bytes are not UTF-8 already.
+std::string utf8Path(const std::string& path, const Codepage& codepage);
+
+/// `{"treated": [...], "failed": [...]}` as `trapline insert --json` prints it.
+std::string runJson(const std::vector<RunSummary::Item>& treated,
+                    const std::vector<RunSummary::Item>& failed, const Codepage& codepage);
+
+} // namespace trapline::cli

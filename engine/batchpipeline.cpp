@@ -1,0 +1,153 @@
+#include "batchpipeline.h"
+
+#include "orderedpool.h"
+#include "unifieddiff.h"
+
+#include <filesystem>
+
+namespace trapline {
+
+/// One file's outcome with its staged new version, on its way from a worker
+/// to the thread that takes outcomes in.
+struct BatchPipeline::Treated {
+    FileOutcome outcome;
+    std::optional<Result<DiskFile::Staged>> staged;
+};
+
+BatchPipeline::BatchPipeline(Project& project, BatchSettings settings, BatchListener& listener)
+    : m_project(project), m_settings(std::move(settings)), m_listener(listener) {}
+
+BatchPipeline::~BatchPipeline() {
+    discard();
+}
+
+Result<void> BatchPipeline::lockFolders() {
+    if (m_settings.mode != BatchMode::Write)
+        return {};
+    const Components& components = m_project.VBComponents();
+    std::vector<std::string> folders;
+    for (long i = 1; i <= components.Count(); ++i)
+        folders.push_back(DiskFile::folderOfTarget((*components.Item(i))->path()));
+    auto locks = FolderLocks::acquire(
+        folders, [this](const std::string& folder) { m_listener.waiting(folder); });
+    if (!locks)
+        return locks.error();
+    for (const std::string& name : locks->leftovers())
+        m_listener.leftoverRemoved(name);
+    // Whatever a run we waited for wrote is what this one reads and guards.
+    for (long i = 1; i <= components.Count(); ++i)
+        (*components.Item(i))->restamp();
+    m_locks = std::move(*locks);
+    return {};
+}
+
+BatchPipeline::Treated BatchPipeline::treatOne(Component& c,
+                                               const BatchTreatment& treatment) const {
+    Treated t;
+    FileOutcome& o = t.outcome;
+    o.component = &c;
+    if (auto loaded = c.load(); !loaded) {
+        o.loadError = loaded.error().description;
+        return t;
+    }
+    if (m_settings.moduleFilter != "*" && c.Name() != m_settings.moduleFilter) {
+        c.unload();
+        return t;
+    }
+    o.matched = true;
+    treatment.treat(c, o);
+    // A large project treats tens of thousands: only JSON needs them named.
+    o.treatedCount = o.treated.size();
+    if (!m_settings.keepTreated)
+        o.treated = {};
+    if (c.needsSave() && m_settings.mode == BatchMode::Diff) {
+        std::error_code ec;
+        auto name = UnifiedDiff::patchName(c.path(), std::filesystem::current_path(ec));
+        if (name)
+            o.diff = UnifiedDiff::of(*name, c.CodeModule().edits(), c.CodeModule().eol(),
+                                     c.stamp().mtimeNs);
+        else
+            o.diffError = name.error().description;
+    } else if (c.needsSave() && m_settings.mode == BatchMode::Write) {
+        t.staged = DiskFile::stage(c.path(), c.pieces(), c.isNew() ? nullptr : &c.stamp(),
+                                   m_settings.backup && !c.isNew(), c.isNew());
+    }
+    c.unload();
+    return t;
+}
+
+void BatchPipeline::take(Treated& t) {
+    FileOutcome& o = t.outcome;
+    m_listener.treated(o);
+    if (!o.loadError.empty()) {
+        m_totals.unreadable = true;
+        return;
+    }
+    m_totals.undiffable = m_totals.undiffable || !o.diffError.empty();
+    m_totals.matched = m_totals.matched || o.matched;
+    m_totals.selected += o.treatedCount + o.failed.size();
+    m_totals.chosen += o.chosen;
+    m_totals.failed.insert(m_totals.failed.end(), std::make_move_iterator(o.failed.begin()),
+                           std::make_move_iterator(o.failed.end()));
+    o.failed.clear();
+    m_totals.findings.insert(m_totals.findings.end(), std::make_move_iterator(o.findings.begin()),
+                             std::make_move_iterator(o.findings.end()));
+    o.findings.clear();
+    o.diff.clear();
+    if (t.staged && !*t.staged) {
+        std::string why = t.staged->error().description;
+        m_notWritten.emplace_back(std::move(o), std::move(why));
+    } else if (t.staged) {
+        m_staged.add(std::move(**t.staged));
+        m_stagedOutcomes.push_back(std::move(o));
+    } else {
+        // Nothing to write: what was treated stands as it is.
+        m_totals.treated.insert(m_totals.treated.end(), o.treated.begin(), o.treated.end());
+    }
+}
+
+void BatchPipeline::treatAll(const BatchTreatment& treatment) {
+    const Components& components = m_project.VBComponents();
+    const size_t count = static_cast<size_t>(components.Count());
+    auto treat = [&](size_t index) {
+        return treatOne(**components.Item(static_cast<long>(index + 1)), treatment);
+    };
+    orderedParallel<Treated>(count, 2, 8, treat, [&](size_t index, Treated& t) {
+        m_listener.progress(index, count);
+        take(t);
+    });
+    m_listener.progress(count, count);
+}
+
+void BatchPipeline::commit() {
+    std::vector<StagedSet::Outcome> done = m_staged.commitAll();
+    for (size_t k = 0; k < done.size(); ++k) {
+        FileOutcome& o = m_stagedOutcomes[k];
+        if (done[k].error) {
+            m_notWritten.emplace_back(std::move(o), done[k].error->description);
+            continue;
+        }
+        m_listener.written(o, done[k].backup);
+        m_totals.treated.insert(m_totals.treated.end(), o.treated.begin(), o.treated.end());
+    }
+    m_stagedOutcomes.clear();
+    for (auto& [o, why] : m_notWritten) {
+        m_listener.notWritten(o, why);
+        m_totals.unwritten += o.treatedCount;
+        for (RunSummary::Item& item : o.treated) {
+            item.failure = "not written: " + why;
+            m_totals.failed.push_back(std::move(item));
+        }
+    }
+    m_notWritten.clear();
+    m_locks.reset();
+}
+
+void BatchPipeline::discard() {
+    m_staged.discardAll();
+    m_stagedOutcomes.clear();
+    m_notWritten.clear();
+    m_locks.reset();
+}
+
+} // namespace trapline

@@ -1,0 +1,158 @@
+#pragma once
+
+#include "folderlocks.h"
+#include "insertionrun.h"
+#include "project.h"
+#include "stagedset.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace trapline {
+
+/// One thing a check found in a file: where, under which rule, and what.
+struct Finding {
+    std::string rule;       ///< the rule's id, e.g. "missing-handler"
+    std::string moduleName; ///< UTF-8
+    std::string procName;   ///< UTF-8 display name
+    Component* component = nullptr;
+    long line = 0;       ///< line of the file as read, counted as an editor counts
+    std::string message; ///< UTF-8
+};
+
+/// What treating one file gave. The treatment fills the log, messages and
+/// items; the pipeline adds what reading, diffing and writing gave.
+struct FileOutcome {
+    Component* component = nullptr;
+    std::string loadError; ///< the file could not be read; nothing else is set
+    std::string diffError; ///< for a diff: why it cannot name the file for `patch -p0`
+    bool matched = false;  ///< the module filter chose the file
+    std::string log;       ///< log lines ("\n" ends), worth printing once the file is written
+    std::string messages;  ///< messages for the user, printed when the file is done
+    std::string diff;      ///< for a diff: the file's change
+    std::vector<RunSummary::Item> treated, failed; ///< treated: kept only when asked
+    size_t treatedCount = 0;
+    /// Procedures the filters chose, whether or not there was anything to do
+    /// in them (a `remove` finds no handler in some).
+    size_t chosen = 0;
+    std::vector<Finding> findings;
+};
+
+/// What the pipeline does with a file once it is treated.
+enum class BatchMode {
+    Write,    ///< stage it; every staged file replaces its original at commit()
+    Diff,     ///< write nothing, give its change as a unified diff
+    ReadOnly, ///< write nothing, give nothing (a check)
+};
+
+struct BatchSettings {
+    BatchMode mode = BatchMode::Write;
+    bool backup = false; ///< keep each replaced file under a free ".bak" name
+    bool keepTreated =
+        false; ///< keep every treated item (a large project treats tens of thousands)
+    /// Only the components of this exact name (project code page), or "*".
+    std::string moduleFilter = "*";
+};
+
+/// The work done on each file. Called on worker threads, one file at a time
+/// each, so it must not touch shared state without its own lock.
+class BatchTreatment {
+public:
+    virtual ~BatchTreatment() = default;
+    /// Treats `component`, which is loaded, and records what it did in `outcome`.
+    virtual void treat(Component& component, FileOutcome& outcome) const = 0;
+};
+
+/// Hears what the pipeline does, always on the thread that runs it and in
+/// project order, so that what it prints reads in the project's order.
+class BatchListener {
+public:
+    virtual ~BatchListener() = default;
+    /// Another run holds `folder`; the pipeline waits for it.
+    virtual void waiting(const std::string& folder) { (void)folder; }
+    /// A staged file of a run that was killed was removed.
+    virtual void leftoverRemoved(const std::string& path) { (void)path; }
+    virtual void progress(size_t done, size_t total) {
+        (void)done;
+        (void)total;
+    }
+    /// A file was treated (or could not be read, see `loadError`).
+    virtual void treated(FileOutcome& outcome) { (void)outcome; }
+    /// A file's new version is in place; `backup` names the kept old one, if any.
+    virtual void written(FileOutcome& outcome, const std::string& backup) {
+        (void)outcome;
+        (void)backup;
+    }
+    /// A file could not be staged or put in place; its original is as it was.
+    virtual void notWritten(FileOutcome& outcome, const std::string& why) {
+        (void)outcome;
+        (void)why;
+    }
+};
+
+/// The batch pipeline that `insert`, `remove`, `refresh` and `check` share:
+/// lock the folders that may be written, then read one file at a time (two
+/// in parallel), treat it, stage its new version next to it and let go of
+/// it; once every file is treated, flush all staged files together and only
+/// then put each in place, and only when every file could be read.
+///
+///     BatchPipeline pipeline(project, settings, listener);
+///     if (auto locked = pipeline.lockFolders(); !locked) report(locked.error());
+///     pipeline.treatAll(treatment);
+///     if (pipeline.totals().unreadable) pipeline.discard(); else pipeline.commit();
+class BatchPipeline {
+public:
+    /// What the pass over every file gave.
+    struct Totals {
+        bool unreadable = false; ///< some file could not be read
+        bool undiffable = false; ///< some file's diff cannot name it for `patch -p0`
+        bool matched = false;    ///< some file passed the module filter
+        size_t selected = 0;     ///< procedures treated or failed
+        size_t chosen = 0;       ///< procedures the filters chose
+        std::vector<RunSummary::Item> treated, failed;
+        std::vector<Finding> findings;
+        size_t unwritten = 0; ///< procedures treated in files that could not be written
+    };
+
+    /// `project` must have been loaded with deferred contents, or loaded whole.
+    BatchPipeline(Project& project, BatchSettings settings, BatchListener& listener);
+    BatchPipeline(const BatchPipeline&) = delete;
+    BatchPipeline& operator=(const BatchPipeline&) = delete;
+    ~BatchPipeline();
+
+    /// Locks every folder a file of the project may be written in, waiting
+    /// for another run that holds one, and then takes each file's stamp as it
+    /// is now, so that a run that waited works on what the other wrote. A
+    /// no-op unless the mode is Write.
+    Result<void> lockFolders();
+
+    /// Loads, treats and stages (or diffs) every file in project order, two
+    /// at a time, keeping only a few files in memory.
+    void treatAll(const BatchTreatment& treatment);
+
+    const Totals& totals() const { return m_totals; }
+
+    /// Flushes every staged file, puts each in place and syncs the folders;
+    /// then names each file that could not be written (their procedures move
+    /// from the treated to the failed).
+    void commit();
+    /// Removes every staged file; nothing is replaced.
+    void discard();
+
+private:
+    struct Treated;
+    Treated treatOne(Component& component, const BatchTreatment& treatment) const;
+    void take(Treated& treated);
+
+    Project& m_project;
+    BatchSettings m_settings;
+    BatchListener& m_listener;
+    std::optional<FolderLocks> m_locks;
+    Totals m_totals;
+    StagedSet m_staged;
+    std::vector<FileOutcome> m_stagedOutcomes; ///< in the order of m_staged
+    std::vector<std::pair<FileOutcome, std::string>> m_notWritten;
+};
+
+} // namespace trapline
