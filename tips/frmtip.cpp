@@ -38,12 +38,12 @@ frmTip::frmTip(SettingsStore& settings, QString tipsFile, QWidget* owner)
     icon->setGeometry(6, 6, 32, 32);
     Label1 = placed<QLabel>(picture, "Label1", twipRect(540, 180, 2655, 255),
                             QString::fromUtf8("Знаете ли Вы..."));
-    Label1->setFont(windowFont(true));
     lblTipText = placed<QLabel>(picture, "lblTipText", twipRect(180, 615, 3255, 1860));
     lblTipText->setWordWrap(true);
     lblTipText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     for (QLabel* l : {Label1, lblTipText})
         l->setStyleSheet("background: white; border: none;");
+    useBoldWindowFont(Label1);
 
     cmdOK = placed<QPushButton>(this, "cmdOK", twipRect(4080, 120, 1215, 375), "OK");
     cmdOK->setDefault(true);

@@ -1,7 +1,9 @@
 #include "windowfont.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QProxyStyle>
 #include <QStandardPaths>
 #include <QWidget>
 
@@ -27,6 +29,33 @@ bool loadFamily() {
     return loaded;
 }
 
+/// True when bold captions must be made by hand: the family is a bitmap font
+/// without a bold face, which the font engine leaves regular.
+bool overstrikeBold() {
+    static const bool overstrike = [] {
+        if (!loadFamily() || QFontDatabase::isScalable(kFamily))
+            return false;
+        for (const QString& style : QFontDatabase::styles(kFamily))
+            if (QFontDatabase::bold(kFamily, style))
+                return false;
+        return true;
+    }();
+    return overstrike;
+}
+
+/// The application's style, but captions are drawn a second time one pixel
+/// to the right.
+class OverstrikeStyle : public QProxyStyle {
+public:
+    OverstrikeStyle() : QProxyStyle(QApplication::style()->name()) {}
+    void drawItemText(QPainter* painter, const QRect& rect, int flags, const QPalette& palette,
+                      bool enabled, const QString& text, QPalette::ColorRole role) const override {
+        QProxyStyle::drawItemText(painter, rect, flags, palette, enabled, text, role);
+        QProxyStyle::drawItemText(painter, rect.translated(1, 0), flags, palette, enabled, text,
+                                  role);
+    }
+};
+
 } // namespace
 
 QFont windowFont(bool bold) {
@@ -36,6 +65,9 @@ QFont windowFont(bool bold) {
     // 8.25 points at 96 dpi; the bitmap font answers with its 13-pixel strike.
     font.setPixelSize(11);
     font.setBold(bold);
+    // The second stroke makes each character one pixel wider.
+    if (bold && overstrikeBold())
+        font.setLetterSpacing(QFont::AbsoluteSpacing, 1);
     return font;
 }
 
@@ -46,4 +78,14 @@ bool haveWindowFont() {
 
 void useWindowFont(QWidget* window) {
     window->setFont(windowFont());
+}
+
+void useBoldWindowFont(QWidget* control) {
+    control->setFont(windowFont(true));
+    if (!overstrikeBold())
+        return;
+    // Owned by the control; the control forgets a style that is deleted.
+    auto* style = new OverstrikeStyle;
+    style->setParent(control);
+    control->setStyle(style);
 }

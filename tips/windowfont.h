@@ -14,7 +14,7 @@ class QWidget;
 /// once. Without either, the platform's sans serif stands in at the same size.
 ///
 ///     useWindowFont(this);            // in a window's constructor
-///     QFont heading = windowFont(true);
+///     useBoldWindowFont(Label1);      // a bold caption
 QFont windowFont(bool bold = false);
 
 /// True when `windowFont()` is MS Sans Serif itself, not a stand-in.
@@ -23,3 +23,9 @@ bool haveWindowFont();
 /// Gives `window` and every child that does not set a font of its own the
 /// window font.
 void useWindowFont(QWidget* window);
+
+/// Gives `control` the bold window font. A bitmap font has no bold face and
+/// the font engine does not embolden one, so there the caption is drawn
+/// twice, one pixel apart, each character one pixel wider, as the system
+/// makes bold bitmap text.
+void useBoldWindowFont(QWidget* control);

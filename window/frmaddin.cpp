@@ -88,10 +88,9 @@ frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
     setAutoFillBackground(true);
 
     useWindowFont(this);
-    const QFont labelFont = windowFont(true);
     auto label = [&](const char* name, const char* text, QRect r) {
         auto* l = placed<QLabel>(this, name, r, QString::fromUtf8(text));
-        l->setFont(labelFont);
+        useBoldWindowFont(l);
         return l;
     };
     auto check = [&](const char* name, const char* text, bool checked, QRect r) {

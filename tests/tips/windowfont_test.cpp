@@ -1,0 +1,142 @@
+#include "../support/scriptedmessagebox.h"
+#include "../support/tempdir.h"
+#include "f_dialog.h"
+#include "frmabout.h"
+#include "frmaddin.h"
+#include "frmtip.h"
+#include "modresfiles.h"
+#include "registrylookup.h"
+#include "settingsstore.h"
+#include "vbe.h"
+#include "windowfont.h"
+
+#include <QCheckBox>
+#include <QFontInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+/// The caption as drawn: a single '&' marks the mnemonic and takes no room.
+QString drawnText(QString text) {
+    text.replace("&&", QChar(0x1));
+    text.remove('&');
+    return text.replace(QChar(0x1), "&");
+}
+
+/// Where the style draws the caption of `button`, decoration (indicator,
+/// bevel, default frame) taken off.
+QRect captionRect(const QAbstractButton* button) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    if (qobject_cast<const QCheckBox*>(button))
+        return button->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, button);
+    if (auto* push = qobject_cast<const QPushButton*>(button)) {
+        if (push->autoDefault() || push->isDefault())
+            option.features |= QStyleOptionButton::AutoDefaultButton;
+        if (push->isDefault())
+            option.features |= QStyleOptionButton::DefaultButton;
+    }
+    return button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+}
+
+/// Checks that every caption of `window`'s labels, check boxes and buttons
+/// fits the control it is drawn in, whole, in the control's own font.
+void expectCaptionsFit(const QWidget* window) {
+    int captions = 0;
+    for (const QWidget* w : window->findChildren<QWidget*>()) {
+        QString text;
+        QRect room;
+        int flags = Qt::TextSingleLine;
+        if (auto* label = qobject_cast<const QLabel*>(w)) {
+            text = label->text();
+            room = label->contentsRect();
+            if (label->wordWrap())
+                flags = Qt::TextWordWrap | label->alignment();
+        } else if (auto* button = qobject_cast<const QAbstractButton*>(w)) {
+            text = button->text();
+            room = captionRect(button);
+        }
+        if (text.isEmpty())
+            continue;
+        ++captions;
+        const QString drawn = drawnText(text);
+        const QFontMetrics metrics(w->font());
+        const QRect needed = metrics.boundingRect(room, flags, drawn);
+        const std::string where = window->objectName().toStdString() + "." +
+                                  w->objectName().toStdString() + " \"" + drawn.toStdString() +
+                                  "\"";
+        EXPECT_LE(flags == Qt::TextSingleLine ? metrics.horizontalAdvance(drawn) : needed.width(),
+                  room.width())
+            << where;
+        EXPECT_LE(needed.height(), room.height()) << where;
+    }
+    EXPECT_GT(captions, 0) << window->objectName().toStdString();
+}
+
+/// Each window in the state a programmer first sees it.
+struct Windows {
+    Windows() {
+        settings.SaveSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup", "0");
+        form = std::make_unique<frmAddIn>(
+            &vbe,
+            frmAddIn::Services{boxes, settings, registry, {}, QString::fromStdString(dir.path())});
+        tip = new frmTip(settings, form->tipsFile(), form.get());
+        about = std::make_unique<frmAbout>(registry, boxes, [](const QString&) { return true; });
+    }
+    TempDir dir;
+    SettingsStore settings{QString::fromStdString(dir.file("settings"))};
+    ScriptedMessageBox boxes;
+    NoRegistry registry;
+    trapline::VBE vbe;
+    std::unique_ptr<frmAddIn> form;
+    frmTip* tip;
+    std::unique_ptr<frmAbout> about;
+};
+
+} // namespace
+
+TEST(WindowFont, IsMsSansSerifAtEightPointsInEveryWindow) {
+    ASSERT_TRUE(haveWindowFont()) << "install fonts-wine (tools/install-deps.sh)";
+    const QFontInfo info(windowFont());
+    EXPECT_EQ(info.family(), "MS Sans Serif");
+    EXPECT_EQ(QFontMetrics(windowFont()).height(), 13); // the 8-point strike
+    Windows w;
+    for (const QWidget* window :
+         {static_cast<QWidget*>(w.form.get()), static_cast<QWidget*>(&w.form->dialog()),
+          static_cast<QWidget*>(w.tip), static_cast<QWidget*>(w.about.get())})
+        EXPECT_EQ(QFontInfo(window->font()).family(), "MS Sans Serif")
+            << window->objectName().toStdString();
+    EXPECT_TRUE(QFontInfo(w.form->Label1->font()).bold());
+    EXPECT_TRUE(QFontInfo(w.tip->Label1->font()).bold());
+}
+
+TEST(WindowFont, EveryCaptionFitsItsControlInEveryWindow) {
+    ASSERT_TRUE(haveWindowFont());
+    Windows w;
+    w.tip->setObjectName("frmTip");
+    w.about->setObjectName("frmAbout");
+    for (const QWidget* window :
+         {static_cast<QWidget*>(w.form.get()), static_cast<QWidget*>(&w.form->dialog()),
+          static_cast<QWidget*>(w.tip), static_cast<QWidget*>(w.about.get())})
+        expectCaptionsFit(window);
+}
+
+TEST(WindowFont, EveryDefaultTipAndTheMissingFileMessageFitTheTipLabel) {
+    ASSERT_TRUE(haveWindowFont());
+    Windows w;
+    QStringList texts{QString(frmTip::missingFileMessage()).replace("\r\n", "\n")};
+    ASSERT_EQ(w.tip->tips().size(), 3); // the tips file was written from the resource
+    for (const QString& tip : w.tip->tips())
+        texts << QString(tip).replace("\r\n", "\n");
+    const QRect room = w.tip->lblTipText->contentsRect();
+    const QFontMetrics metrics(w.tip->lblTipText->font());
+    for (const QString& text : texts) {
+        const QRect needed = metrics.boundingRect(room, Qt::TextWordWrap | Qt::AlignLeft, text);
+        EXPECT_LE(needed.height(), room.height()) << text.toStdString();
+    }
+}
