@@ -66,20 +66,27 @@ TEST(ModResFiles, MakesTemporaryNamesAndStripsAtNul) {
     ASSERT_TRUE(ModResFiles::MakeTempFileName(QString::fromStdString(dir.path()), "~rs", 0, name));
     EXPECT_TRUE(QFileInfo(name).fileName().startsWith("~rs"));
     EXPECT_TRUE(QFileInfo::exists(name)); // the name stays reserved
+    // A number of its own names the file without making it, in capital hex.
+    for (auto [unique, expected] : {std::pair{0xABC, "~rsABC.TMP"}, std::pair{-1, "~rsFFFF.TMP"}}) {
+        ASSERT_TRUE(
+            ModResFiles::MakeTempFileName(QString::fromStdString(dir.path()), "~rs", unique, name));
+        EXPECT_EQ(name, QString::fromStdString(dir.file(expected)));
+        EXPECT_FALSE(QFileInfo::exists(name));
+    }
     EXPECT_EQ(ModResFiles::StripAtNul(QString("abc") + QChar(0) + "def"), "abc");
     EXPECT_EQ(ModResFiles::StripAtNul(QString(QChar(0)) + "x"), "");
     EXPECT_EQ(ModResFiles::StripAtNul("plain"), "plain");
 }
 
-TEST(frmTip, ShowsTipsWithTheirMarkersAsLineBreaksAndStoresTheSetting) {
+TEST(frmTip, ShowsTipsWithTheirMarkersInAnyLetterCaseAsLineBreaksAndStoresTheSetting) {
     initResources();
     TempDir dir;
     SettingsStore settings(QString::fromStdString(dir.file("s")));
-    std::string file = dir.write("TIPOFDAY.TXT", "One VBCRLF two vbcrlf three\r\n");
+    std::string file = dir.write("TIPOFDAY.TXT", "One VBCRLF two vbcrlf three VbCrLF four\r\n");
     frmTip tip(settings, QString::fromStdString(file));
     ASSERT_EQ(tip.tips().size(), 1);
-    EXPECT_EQ(tip.tips()[0], "One \r\n two \r\n three");
-    EXPECT_EQ(tip.lblTipText->text(), "One \n two \n three");
+    EXPECT_EQ(tip.tips()[0], "One \r\n two \r\n three \r\n four");
+    EXPECT_EQ(tip.lblTipText->text(), "One \n two \n three \n four");
     EXPECT_EQ(settings.GetSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup"),
               "1");
     tip.cmdNextTip->click();

@@ -200,6 +200,25 @@ TEST(frmAddIn, OpensTheTipWindowUnlessTheSettingSaysOtherwise) {
     EXPECT_TRUE(tip->isVisible());
 }
 
+TEST(frmAddIn, HidingWithCancelAndShowingAgainKeepsLogTemplatesAndOptions) {
+    Window w;
+    w.form->DebugTxt->setPlainText("Вставлено в Function : Pad\n");
+    w.form->Header->setPlainText("On Error GoTo Fail\n");
+    w.form->Footer->textCursor().insertText("' mine\n");
+    w.form->OnlyFunc->setChecked(true);
+    w.form->MdlName->setEditText("modUtil");
+    const QString footer = w.form->Footer->toPlainText();
+    w.form->CancelButton->click();
+    EXPECT_FALSE(w.form->isVisible());
+    w.form->show();
+    EXPECT_EQ(w.form->DebugTxt->toPlainText(), "Вставлено в Function : Pad\n");
+    EXPECT_EQ(w.form->Header->toPlainText(), "On Error GoTo Fail\n");
+    EXPECT_EQ(w.form->Footer->toPlainText(), footer);
+    EXPECT_TRUE(w.form->OnlyFunc->isChecked());
+    EXPECT_EQ(w.form->MdlName->currentText(), "modUtil");
+    EXPECT_EQ(w.form->MdlName->count(), 5);
+}
+
 TEST(frmAddIn, RunsTheInsertionForTheChosenModuleAndLogsIt) {
     Window w;
     w.form->MdlName->setEditText("modUtil");
@@ -356,4 +375,60 @@ TEST(f_Dialog, KeepsItsMinimumAndLaysTheBoxOutBesideTheButtons) {
     EXPECT_EQ(d.TXT->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(d.TXT->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(d.frameGeometry().size() - d.size() + d.minimumSize(), f_Dialog::minimumOuterSize());
+}
+
+namespace {
+
+/// Opens the text input dialog on `text` through EditText and plays `keys`
+/// on it once it is up; a dialog the keys did not close is closed, so a
+/// failure cannot hang the test.
+QString editWithKeys(Window& w, const QString& text, bool& success,
+                     const std::function<void(f_Dialog&)>& keys) {
+    f_Dialog& d = w.form->dialog();
+    QTimer::singleShot(0, [&] {
+        keys(d);
+        if (d.isVisible()) {
+            ADD_FAILURE() << "the keys left the dialog open";
+            d.close();
+        }
+    });
+    return w.form->EditText(text, success);
+}
+
+} // namespace
+
+TEST(f_Dialog, EnterConfirmsCtrlEnterBreaksTheLineAndEscCancels) {
+    Window w;
+    bool success = false;
+    // OK with the text unchanged still confirms it.
+    EXPECT_EQ(editWithKeys(w, "On Error GoTo 0", success,
+                           [](f_Dialog& d) { QTest::keyClick(d.TXT, Qt::Key_Return); }),
+              "On Error GoTo 0");
+    EXPECT_TRUE(success);
+    EXPECT_TRUE(w.form->dialog().Confirmed);
+
+    EXPECT_EQ(editWithKeys(w, "ab", success,
+                           [](f_Dialog& d) {
+                               d.TXT->moveCursor(QTextCursor::End);
+                               QTest::keyClick(d.TXT, Qt::Key_Return, Qt::ControlModifier);
+                               QTest::keyClicks(d.TXT, "cd");
+                               QTest::keyClick(d.TXT, Qt::Key_Enter); // the keypad's Enter too
+                           }),
+              "ab\ncd");
+    EXPECT_TRUE(success);
+
+    // Esc anywhere cancels, and what was typed is lost.
+    for (bool inText : {true, false}) {
+        success = true;
+        EXPECT_EQ(editWithKeys(w, "kept", success,
+                               [inText](f_Dialog& d) {
+                                   QTest::keyClicks(d.TXT, "typed");
+                                   QTest::keyClick(inText ? static_cast<QWidget*>(d.TXT)
+                                                          : d.OKButton,
+                                                   Qt::Key_Escape);
+                               }),
+                  "");
+        EXPECT_FALSE(success);
+        EXPECT_FALSE(w.form->dialog().Confirmed);
+    }
 }
