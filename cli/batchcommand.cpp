@@ -84,7 +84,10 @@ int BatchCommand::execute(const std::vector<std::string>& args) {
 
     const Codepage& projectCodepage = project->codepage();
     VBE vbe(std::move(project));
-    pipeline.treatAll(*treatment(vbe, *options));
+    std::unique_ptr<BatchTreatment> work = treatment(vbe, *options, input);
+    if (!work)
+        return 2;
+    pipeline.treatAll(*work);
     const BatchPipeline::Totals& run = pipeline.totals();
     if (std::string why = refusal(run, *options); !why.empty()) {
         pipeline.discard();

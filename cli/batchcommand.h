@@ -3,6 +3,7 @@
 #include "batchpipeline.h"
 #include "command.h"
 #include "insertionoptions.h"
+#include "projectinput.h"
 #include "vbe.h"
 
 #include <memory>
@@ -25,9 +26,10 @@ protected:
     virtual const char* name() const = 0;
     /// Whether --include-trapped is one of the command's options.
     virtual bool hasTrapFilter() const { return false; }
-    /// What the command does to each file.
-    virtual std::unique_ptr<BatchTreatment> treatment(VBE& vbe,
-                                                      const InsertionOptions& options) const = 0;
+    /// What the command does to each file; null, once said through `input`,
+    /// when the options cannot do it (then nothing is written).
+    virtual std::unique_ptr<BatchTreatment> treatment(VBE& vbe, const InsertionOptions& options,
+                                                      ProjectInput& input) const = 0;
     /// Said on stderr when the filters chose procedures but nothing was done.
     virtual const char* nothingToDo() const = 0;
 };

@@ -86,8 +86,8 @@ that names nothing, in which case nothing is written.
 )USAGE";
 }
 
-std::unique_ptr<BatchTreatment> InsertCommand::treatment(VBE& vbe,
-                                                         const InsertionOptions& options) const {
+std::unique_ptr<BatchTreatment> InsertCommand::treatment(VBE& vbe, const InsertionOptions& options,
+                                                         ProjectInput&) const {
     return std::make_unique<InsertTreatment>(vbe, options);
 }
 

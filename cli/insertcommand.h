@@ -13,8 +13,8 @@ protected:
     const char* usage() const override;
     const char* name() const override { return "insert"; }
     bool hasTrapFilter() const override { return true; }
-    std::unique_ptr<BatchTreatment> treatment(VBE& vbe,
-                                              const InsertionOptions& options) const override;
+    std::unique_ptr<BatchTreatment> treatment(VBE& vbe, const InsertionOptions& options,
+                                              ProjectInput& input) const override;
     const char* nothingToDo() const override { return "no procedure was selected; nothing to do"; }
 };
 

@@ -1,6 +1,9 @@
+#include "checkcommand.h"
 #include "errormodulecommand.h"
 #include "insertcommand.h"
 #include "listcommand.h"
+#include "refreshcommand.h"
+#include "removecommand.h"
 #include "signalcleanup.h"
 
 #include <cstdio>
@@ -19,6 +22,9 @@ TRAPLINE puts error handling into Visual Basic 6 and VBA code.
 
 Commands:
   insert            put error traps and handlers into the chosen procedures
+  check             report procedures without a handler and handlers with old names
+  remove            take inserted handlers out again, byte for byte
+  refresh           bring the names in inserted handlers up to date
   list              list the procedures of a project, with their types and traps
   add-error-module  add the module mdl_Error with MyErrorHandler to a project
 
@@ -62,6 +68,12 @@ int main(int argc, char** argv) {
         return trapline::cli::ListCommand(stdout, stderr).run(rest);
     if (command == "insert")
         return trapline::cli::InsertCommand(stdout, stderr).run(rest);
+    if (command == "check")
+        return trapline::cli::CheckCommand(stdout, stderr).run(rest);
+    if (command == "remove")
+        return trapline::cli::RemoveCommand(stdout, stderr).run(rest);
+    if (command == "refresh")
+        return trapline::cli::RefreshCommand(stdout, stderr).run(rest);
     if (command == "add-error-module")
         return trapline::cli::ErrorModuleCommand(stdout, stderr).run(rest);
     std::fprintf(stderr, "trapline: unknown command '%s'\nTry 'trapline --help'.\n",

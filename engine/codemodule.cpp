@@ -203,32 +203,78 @@ Result<std::string> CodeModule::Lines(long line, long count) const {
     return out;
 }
 
+bool CodeModule::changesShape(long line, const std::vector<std::string_view>& lines) const {
+    // Lines that open, close or continue a statement can change where
+    // procedures lie; anything else only moves them.
+    bool reindex = vb::isContinued(this->line(line - 1));
+    bool code = false;
+    for (std::string_view p : lines) {
+        reindex = reindex || vb::isContinued(p) || vb::endStatementType(p) ||
+                  vb::parseDeclaration(p) || vb::isAttributeLine(p);
+        code = code || !vb::isBlankOrComment(p);
+    }
+    // Code between the declarations section and the first declaration moves
+    // where the declarations section ends.
+    if (code && m_index.procCount() > 0 && line >= m_index.firstProcStart() &&
+        line <= m_index.firstProcBody())
+        reindex = true;
+    return reindex;
+}
+
 Result<void> CodeModule::InsertLines(long line, std::string_view text) {
     if (line < 1 || line > CountOfLines() + 1)
         return lineError(line);
     std::vector<std::string_view> parts = splitText(text);
     if (parts.empty())
         return {};
-    // Lines that open, close or continue a statement can change where
-    // procedures lie; anything else only moves them.
-    bool reindex = vb::isContinued(this->line(line - 1));
-    bool code = false;
-    for (std::string_view p : parts) {
-        reindex = reindex || vb::isContinued(p) || vb::endStatementType(p) ||
-                  vb::parseDeclaration(p) || vb::isAttributeLine(p);
-        code = code || !vb::isBlankOrComment(p);
-    }
-    // Code put between the declarations section and the first declaration
-    // moves where the declarations section ends.
-    if (code && m_index.procCount() > 0 && line >= m_index.firstProcStart() &&
-        line <= m_index.firstProcBody())
-        reindex = true;
+    const bool reindex = changesShape(line, parts);
     m_lines.insert(static_cast<size_t>(line - 1), parts, m_eol);
     if (reindex)
         m_index.build(m_lines);
     else
         m_index.shiftForInsert(line, static_cast<long>(parts.size()));
     return {};
+}
+
+Result<void> CodeModule::DeleteLines(long line, long count) {
+    if (line < 1 || count < 0 || line > CountOfLines() || line + count - 1 > CountOfLines())
+        return lineError(line);
+    std::vector<std::string_view> gone;
+    for (long i = 0; i < count; ++i) {
+        const auto index = static_cast<size_t>(line - 1 + i);
+        std::string_view tail = m_lines.tail(index);
+        if (size_t nl = tail.find('\n'); nl != std::string_view::npos && nl + 1 < tail.size())
+            return makeError(errors::InvalidCall, "CodeModule",
+                             "Line " + std::to_string(line + i) +
+                                 " carries hidden attribute lines; it is not deleted");
+        gone.push_back(m_lines.text(index));
+    }
+    if (count == 0)
+        return {};
+    const bool reindex = changesShape(line, gone);
+    m_lines.erase(static_cast<size_t>(line - 1), static_cast<size_t>(count));
+    if (reindex)
+        m_index.build(m_lines);
+    else
+        m_index.shiftForInsert(line, -count);
+    return {};
+}
+
+Result<void> CodeModule::ReplaceLine(long line, std::string_view text) {
+    if (line < 1 || line > CountOfLines())
+        return lineError(line);
+    if (text.find_first_of("\r\n") != std::string_view::npos)
+        return makeError(errors::InvalidCall, "CodeModule", "A line cannot hold a line break");
+    const bool reindex = changesShape(line, {this->line(line), text});
+    m_lines.replace(static_cast<size_t>(line - 1), text);
+    if (reindex)
+        m_index.build(m_lines);
+    return {};
+}
+
+std::vector<long> CodeModule::fileLines() const {
+    std::vector<size_t> lines = m_lines.fileLines();
+    return std::vector<long>(lines.begin(), lines.end());
 }
 
 Result<void> CodeModule::AddFromString(std::string_view text) {

@@ -56,6 +56,16 @@ public:
     /// no empty one, so "a\r\n" and "a" both insert one line; "" inserts nothing.
     Result<void> InsertLines(long line, std::string_view text);
 
+    /// Deletes `count` lines from `line` on. Error 9 when they are not all in
+    /// the module; error 5 when one of them carries hidden attribute lines,
+    /// which would go with it (the attributes of the member declared above).
+    Result<void> DeleteLines(long line, long count = 1);
+
+    /// Gives line `line` the text `text` (one line, no line break); the hidden
+    /// attribute lines after it stay. Error 9 outside the module, error 5 for
+    /// a text with a line break.
+    Result<void> ReplaceLine(long line, std::string_view text);
+
     /// Adds `text` after the declarations section, before the first procedure.
     Result<void> AddFromString(std::string_view text);
 
@@ -91,6 +101,10 @@ public:
     /// module are taken as its first line or the line after its last.
     long fileLine(long line) const;
 
+    /// fileLine() of every line 1..CountOfLines() (at index line - 1), in one
+    /// pass over the file: for callers that need many.
+    std::vector<long> fileLines() const;
+
     /// One line's text without bounds checks beyond an empty result.
     std::string_view line(long line) const;
 
@@ -108,6 +122,9 @@ public:
     std::string_view eol() const { return m_eol; }
 
 private:
+    /// Whether changing `lines` (old or new texts) at `line` can move where
+    /// procedures begin or end, so that the index must be built again.
+    bool changesShape(long line, const std::vector<std::string_view>& lines) const;
     Result<ProcIndex::Proc> proc(std::string_view name, int kind, size_t definition) const;
 
     LineStore m_lines;

@@ -120,6 +120,63 @@ void LineStore::insert(size_t index, const std::vector<std::string_view>& lines,
     m_modified = true;
 }
 
+void LineStore::erase(size_t index, size_t n) {
+    if (index >= count() || n == 0)
+        return;
+    n = std::min(n, count() - index);
+    // The erased references join the gap; their bytes stay in the buffers,
+    // where edits() finds the original ones missing.
+    moveGap(index, 0);
+    m_gapEnd += n;
+    m_modified = true;
+}
+
+void LineStore::replace(size_t index, std::string_view text) {
+    if (index >= count())
+        return;
+    Ref& old = ref(index);
+    const std::string tailBytes(tail(index));
+    Ref r;
+    if (index == 0 && headIsBomOnly())
+        m_added.append(kBom); // as insert() does, for the diff's sake
+    r.offset = static_cast<uint32_t>(m_added.size());
+    r.textLength = static_cast<uint32_t>(text.size());
+    m_added.append(text);
+    m_added.append(tailBytes);
+    r.tail = static_cast<uint32_t>(tailBytes.size()) | Ref::kAdded | (old.tail & Ref::kExtraEol);
+    old = r;
+    m_modified = true;
+}
+
+std::vector<size_t> LineStore::fileLines() const {
+    const size_t n = count();
+    std::vector<size_t> out(n);
+    // Original lines are in file order; count the line ends between them.
+    size_t at = 0, line = 1;
+    auto advanceTo = [&](size_t offset) {
+        line += static_cast<size_t>(
+            std::count(m_original.begin() + static_cast<std::ptrdiff_t>(at),
+                       m_original.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+        at = offset;
+    };
+    size_t next = 0; // lines before it still wait for the next original line's number
+    for (size_t i = 0; i < n; ++i) {
+        if (ref(i).added())
+            continue;
+        advanceTo(ref(i).offset);
+        for (; next <= i; ++next)
+            out[next] = line;
+    }
+    if (next < n) {
+        advanceTo(m_original.size());
+        if (!m_original.empty() && m_original.back() != '\n')
+            ++line;
+        for (; next < n; ++next)
+            out[next] = line;
+    }
+    return out;
+}
+
 namespace {
 
 /// Calls `f(line)` for each physical line of `bytes`, line ends included.
@@ -136,29 +193,47 @@ template <class F> void forEachPhysical(std::string_view bytes, F f) {
 
 std::vector<LineStore::Edit> LineStore::edits() const {
     std::vector<Edit> out;
-    auto piece = [&](std::string_view bytes, bool added, bool owedEol) {
+    auto piece = [&](std::string_view bytes, char op, bool owedEol) {
         std::vector<std::string_view> lines;
         forEachPhysical(bytes, [&](std::string_view l) { lines.push_back(l); });
         for (size_t i = 0; i < lines.size(); ++i) {
             bool last = i + 1 == lines.size();
-            if (added) {
-                out.push_back({'+', lines[i]});
-            } else if (last && owedEol) {
+            if (op == ' ' && last && owedEol) {
                 // The old last line had no line end; now it has one.
                 out.push_back({'-', lines[i]});
                 out.push_back({'+', lines[i], true});
             } else {
-                out.push_back({' ', lines[i]});
+                out.push_back({op, lines[i]});
             }
         }
     };
     const bool bomLine = headIsBomOnly() && count() > 0;
     if (!bomLine)
-        piece(head(), false, m_headExtraEol);
+        piece(head(), ' ', m_headExtraEol);
+    // Original lines stay in file order: bytes of the original skipped between
+    // two of them were removed. Added lines wait until the removed ones before
+    // them are out, so a replaced line reads as removed, then added.
+    size_t expected = m_headLength;
+    size_t addedFrom = 0;
+    auto flushAdded = [&](size_t upTo) {
+        for (; addedFrom < upTo; ++addedFrom)
+            if (ref(addedFrom).added())
+                piece(bytes(ref(addedFrom)), '+', false);
+    };
     for (size_t i = 0, n = count(); i < n; ++i) {
         const Ref& r = ref(i);
-        piece(bytes(r), r.added(), r.extraEol());
+        if (r.added())
+            continue;
+        if (r.offset > expected)
+            piece(std::string_view(m_original).substr(expected, r.offset - expected), '-', false);
+        flushAdded(i);
+        addedFrom = i + 1;
+        piece(bytes(r), ' ', r.extraEol());
+        expected = r.offset + r.textLength + r.tailLength();
     }
+    if (expected < m_original.size())
+        piece(std::string_view(m_original).substr(expected), '-', false);
+    flushAdded(count());
     if (bomLine)
         attachBom(out);
     return out;

@@ -50,6 +50,15 @@ public:
     /// `eol`, except that a file without a final line end keeps none.
     void insert(size_t index, const std::vector<std::string_view>& lines, std::string_view eol);
 
+    /// Removes `n` lines from `index` on, each with its tail.
+    void erase(size_t index, size_t n);
+    /// Gives line `index` the text `text`; its tail (line end and hidden
+    /// lines) stays as it is.
+    void replace(size_t index, std::string_view text);
+
+    /// fileLine() of every line, in one pass over the file.
+    std::vector<size_t> fileLines() const;
+
     bool modified() const { return m_modified; }
     /// The lines as they are now are what the file holds.
     void markSaved() { m_modified = false; }
@@ -62,8 +71,9 @@ public:
     std::vector<std::string_view> pieces(std::string_view eol) const;
 
     /// One physical line of a change against the original file: kept, added
-    /// or removed. `text` includes its line end, if it has one; `owedEol` asks
-    /// for the module's line end after it (a former last line given one).
+    /// or removed. Removed lines come before the lines added in their place. `text` includes its
+    /// line end, if it has one; `owedEol` asks for the module's line end after it (a former last
+    /// line given one).
     struct Edit {
         char op; ///< ' ', '+' or '-'
         std::string_view text;

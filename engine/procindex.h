@@ -54,7 +54,9 @@ public:
     long firstProcBody() const { return m_procs.empty() ? 0 : proc(0).body; }
 
     /// Accounts for `count` lines inserted before `line`, none of which
-    /// changes where procedures begin or end.
+    /// changes where procedures begin or end; a negative `count` for lines
+    /// deleted from `line` on, all within one procedure's body or one
+    /// stretch before a declaration.
     void shiftForInsert(long line, long count);
 
 private:

@@ -1,0 +1,155 @@
+#include "checkcommand.h"
+
+#include "batchprinter.h"
+#include "checkreport.h"
+#include "edittreatment.h"
+#include "handlercheck.h"
+#include "handleroptions.h"
+#include "stderrmessagebox.h"
+
+namespace trapline::cli {
+namespace {
+
+/// Checks one file, changing nothing.
+class CheckTreatment : public BatchTreatment {
+public:
+    CheckTreatment(VBE& vbe, const InsertionOptions& options, HandlerPattern pattern)
+        : m_vbe(vbe), m_options(options), m_pattern(std::move(pattern)) {}
+
+    void treat(Component& component, FileOutcome& o) const override {
+        StderrMessageBox messages(&o.messages);
+        o.findings = HandlerCheck(m_vbe, m_pattern, messages).run(component, m_options, o.chosen);
+    }
+
+private:
+    VBE& m_vbe;
+    const InsertionOptions& m_options;
+    HandlerPattern m_pattern;
+};
+
+/// Only what goes wrong is said: a check prints its findings, not a log.
+class CheckListener : public BatchListener {
+public:
+    explicit CheckListener(std::FILE* err) : m_err(err), m_progress(err) {}
+    void progress(size_t done, size_t total) override { m_progress.show(done, total); }
+    void treated(FileOutcome& o) override {
+        if (!o.loadError.empty())
+            std::fprintf(m_err, "trapline: %s: %s\n", displayPath(o.component->path()).c_str(),
+                         o.loadError.c_str());
+        std::fputs(o.messages.c_str(), m_err);
+    }
+
+private:
+    std::FILE* m_err;
+    ProgressLine m_progress;
+};
+
+} // namespace
+
+const char* CheckCommand::usage() const {
+    return R"USAGE(Usage: trapline check PATH... [options]
+
+Reports, without changing anything, every procedure that `trapline insert`
+with the same options would put a handler into (missing-handler), every
+procedure it would choose but could not treat, such as one written on one
+line (cannot-insert), and every inserted handler whose module or procedure
+name is no longer the procedure's (stale-handler-name; see `trapline
+refresh`). So a check passes exactly when insert has nothing to do.
+
+PATH is a project (.vbp), a project group (.vbg, its startup project), a
+folder (every module file below it) or module files. Several PATHs make
+one project.
+
+Options, as for insert:
+  --module NAME      only the module named NAME exactly (default "*", all)
+  --proc NAME        only procedures of this display name, e.g. "Value (Let)"
+  --subs, --functions, --properties
+                     with "*": exactly one of these chooses only that type
+  --include-trapped  with "*": also report procedures that already hold
+                     "On Error " (as insert would treat them)
+  --live             handlers are working code, not comments
+  --header FILE --footer FILE
+                     handlers come from these templates
+  --codepage CP      code page of the project's files (default 1251)
+
+Output:
+  --format FORMAT    text (default): one line per finding,
+                     "FILE:LINE: message [rule]", LINE counted as an editor
+                     shows the file; json: {"findings": [...]}; sarif: a
+                     SARIF 2.1.0 log for code-scanning services, file names
+                     relative to the current folder
+  -h, --help         show this help
+
+Exit status: 0 when there is nothing to report, 1 when there is, 2 for bad
+usage or input (a file that cannot be read, a --module or --proc that
+names nothing).
+)USAGE";
+}
+
+int CheckCommand::execute(const std::vector<std::string>& args) {
+    ProjectInput input("check", m_err);
+    std::vector<Arguments::Option> table = HandlerOptions::table(true);
+    table.push_back({"format", true});
+    auto parsed = Arguments::parse(args, table);
+    if (!parsed) {
+        input.fail(parsed.error().description + "\nTry 'trapline check --help'.");
+        return 2;
+    }
+    const Arguments& a = *parsed;
+    const std::string format = a.value("format", "text");
+    if (a.positionals().empty()) {
+        input.fail("no PATH given\nTry 'trapline check --help'.");
+        return 2;
+    }
+    if (a.has("header") != a.has("footer")) {
+        input.fail("--header and --footer go together");
+        return 2;
+    }
+    if (format != "text" && format != "json" && format != "sarif") {
+        input.fail("--format must be text, json or sarif, not '" + format + "'");
+        return 2;
+    }
+    auto codepage = input.codepage(a.value("codepage", "1251"));
+    if (!codepage)
+        return 2;
+    auto options = HandlerOptions::read(a, *codepage, input);
+    if (!options)
+        return 2;
+    auto pattern = handlerPattern(*options, *codepage, input);
+    if (!pattern)
+        return 2;
+    bool complete = true;
+    auto project = input.load(a.positionals(), *codepage, complete, true);
+    if (!project)
+        return 2;
+
+    BatchSettings settings;
+    settings.mode = BatchMode::ReadOnly;
+    settings.moduleFilter = *codepage->fromUtf8(options->moduleName);
+    CheckListener listener(m_err);
+    BatchPipeline pipeline(*project, settings, listener);
+    const Codepage& projectCodepage = project->codepage();
+    VBE vbe(std::move(project));
+    pipeline.treatAll(CheckTreatment(vbe, *options, std::move(*pattern)));
+    const BatchPipeline::Totals& run = pipeline.totals();
+    if (!complete || run.unreadable) {
+        input.fail("some files could not be read; the check is incomplete");
+        return 2;
+    }
+    if (!run.matched) {
+        input.fail("no module named '" + options->moduleName + "'");
+        return 2;
+    }
+    if (run.chosen == 0 && options->procName != "*") {
+        input.fail("no procedure named '" + options->procName + "'");
+        return 2;
+    }
+    CheckReport report(run.findings, projectCodepage);
+    const std::string out = format == "sarif"  ? report.sarif()
+                            : format == "json" ? report.json()
+                                               : report.text();
+    std::fputs(out.c_str(), m_out);
+    return run.findings.empty() ? 0 : 1;
+}
+
+} // namespace trapline::cli

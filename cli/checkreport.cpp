@@ -1,0 +1,122 @@
+#include "checkreport.h"
+
+#include "handlercheck.h"
+#include "handleroptions.h"
+
+#include <nlohmann/json.hpp>
+
+#include <array>
+
+namespace trapline::cli {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+struct Rule {
+    const char* id;
+    const char* name;
+    const char* brief;
+    const char* full;
+};
+
+const std::array<Rule, 3> kRules = {{
+    {HandlerCheck::kMissing, "MissingHandler", "Procedure without an error handler",
+     "The procedure holds no error trap, so `trapline insert` with the same options would put "
+     "one in."},
+    {HandlerCheck::kCannotInsert, "CannotInsert", "Procedure that cannot take a handler",
+     "`trapline insert` would choose the procedure but cannot put a handler into it: it is "
+     "written on one line, has no End statement, or its declaration cannot be followed."},
+    {HandlerCheck::kStaleName, "StaleHandlerName", "Inserted handler with an old name",
+     "An inserted handler names its module or procedure as they were called before a rename; "
+     "`trapline refresh` brings the names up to date."},
+}};
+
+size_t ruleIndex(const std::string& id) {
+    for (size_t i = 0; i < kRules.size(); ++i)
+        if (id == kRules[i].id)
+            return i;
+    return 0;
+}
+
+std::string dump(const Json& j) {
+    // Names and messages come from files in any code page; never emit bytes
+    // that are not UTF-8.
+    return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+} // namespace
+
+std::string CheckReport::uriOf(const std::string& path, const Codepage& codepage) {
+    const std::string utf8 = utf8Path(path, codepage);
+    std::string out;
+    for (char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') ||
+            c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+            out += c;
+        } else {
+            static const char* hex = "0123456789ABCDEF";
+            out += '%';
+            out += hex[b >> 4];
+            out += hex[b & 15];
+        }
+    }
+    return out;
+}
+
+std::string CheckReport::text() const {
+    std::string out;
+    for (const Finding& f : m_findings)
+        out += utf8Path(f.component->path(), m_codepage) + ":" + std::to_string(f.line) + ": " +
+               f.message + " [" + f.rule + "]\n";
+    return out;
+}
+
+std::string CheckReport::json() const {
+    Json list = Json::array();
+    for (const Finding& f : m_findings)
+        list.push_back(Json{{"Rule", f.rule},
+                            {"ModuleName", f.moduleName},
+                            {"ProcName", f.procName},
+                            {"File", utf8Path(f.component->path(), m_codepage)},
+                            {"Line", f.line},
+                            {"Message", f.message}});
+    return dump(Json{{"findings", list}});
+}
+
+std::string CheckReport::sarif() const {
+    Json rules = Json::array();
+    for (const Rule& r : kRules)
+        rules.push_back(Json{{"id", r.id},
+                             {"name", r.name},
+                             {"shortDescription", {{"text", r.brief}}},
+                             {"fullDescription", {{"text", r.full}}},
+                             {"defaultConfiguration", {{"level", "warning"}}}});
+    Json results = Json::array();
+    for (const Finding& f : m_findings) {
+        Json location = {
+            {"physicalLocation",
+             {{"artifactLocation",
+               {{"uri", uriOf(f.component->path(), m_codepage)}, {"uriBaseId", "%SRCROOT%"}}},
+              {"region", {{"startLine", std::max(1L, f.line)}}}}},
+            {"logicalLocations",
+             Json::array({{{"fullyQualifiedName", f.moduleName + "." + f.procName},
+                           {"kind", "function"}}})}};
+        results.push_back(Json{{"ruleId", f.rule},
+                               {"ruleIndex", ruleIndex(f.rule)},
+                               {"level", "warning"},
+                               {"message", {{"text", f.message}}},
+                               {"locations", Json::array({location})}});
+    }
+    Json driver = {{"name", "trapline"}, {"version", TRAPLINE_VERSION}, {"rules", rules}};
+    Json run = {
+        {"tool", {{"driver", driver}}},
+        {"originalUriBaseIds",
+         {{"%SRCROOT%", {{"description", {{"text", "the folder trapline check ran in"}}}}}}},
+        {"results", results}};
+    return dump(Json{{"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
+                     {"version", "2.1.0"},
+                     {"runs", Json::array({run})}});
+}
+
+} // namespace trapline::cli

@@ -1,0 +1,95 @@
+#include "handlercheck.h"
+
+#include "declaration.h"
+#include "handlereditor.h"
+#include "proccatalogue.h"
+
+#include <algorithm>
+
+namespace trapline {
+namespace {
+
+/// "Sub Name", "Property Value (Get)": how a finding names its procedure.
+std::string described(const ProcInfo& entry, const Codepage& cp) {
+    return declaration::KindKeywords(entry.ProcType).keyword + " " + cp.toUtf8(entry.ProcName);
+}
+
+} // namespace
+
+std::vector<Finding> HandlerCheck::run(Component& component, const InsertionOptions& options,
+                                       size_t& chosen) const {
+    std::vector<Finding> out;
+    chosen = 0;
+    Project* project = m_vbe.ActiveVBProject();
+    if (!project)
+        return out;
+    const Codepage& cp = project->codepage();
+    auto moduleName = cp.fromUtf8(options.moduleName);
+    auto procName = cp.fromUtf8(options.procName);
+    if (!moduleName || !procName)
+        return out;
+    ProcCatalogue catalogue(m_vbe, m_messages);
+    catalogue.restrictTo(&component);
+    if (!catalogue.GetProcNames(*moduleName))
+        return out;
+    const CodeModule& module = component.CodeModule();
+    // Every line's number as read, in one pass: a large module has thousands
+    // of procedures to place.
+    const std::vector<long> fileLines = module.fileLines();
+    auto fileLine = [&](long line) {
+        return line >= 1 && line <= static_cast<long>(fileLines.size())
+                   ? fileLines[static_cast<size_t>(line - 1)]
+                   : module.fileLine(line);
+    };
+    auto add = [&](const char* rule, const ProcInfo& entry, long line, std::string message) {
+        out.push_back(Finding{rule, cp.toUtf8(entry.ModuleName), cp.toUtf8(entry.ProcName),
+                              &component, fileLine(line), std::move(message)});
+    };
+    const bool all = *procName == "*";
+    for (size_t j = 1; j <= catalogue.size(); ++j) {
+        const ProcInfo& entry = catalogue.Procs()[j];
+        if (!HandlerEditor::chooses(options, *procName, entry, false))
+            continue;
+        ++chosen;
+        const bool inserts = HandlerEditor::chooses(options, *procName, entry, true);
+        const std::string name = declaration::HostName(entry.ProcName);
+        const size_t definitions =
+            std::max<size_t>(module.ProcDefinitions(name, entry.ProcKind), 1);
+        for (size_t d = 0; d < definitions; ++d) {
+            auto body = module.ProcBodyLine(name, entry.ProcKind, d);
+            const long line = body ? *body : 1;
+            auto found = m_pattern.find(module, entry, d);
+            // An insertion leaves out the trapped definitions of a procedure
+            // defined more than once, as it leaves out trapped procedures.
+            bool treats = inserts;
+            if (treats && all && options.skipTrapped && definitions > 1) {
+                auto trapped = ProcCatalogue::hasErrorTrap(module, name, entry.ProcKind, d);
+                treats = !(trapped && *trapped);
+            }
+            if (treats && !found)
+                add(kCannotInsert, entry, line,
+                    described(entry, cp) + " cannot take a handler: " + found.error().description);
+            else if (treats)
+                add(kMissing, entry, line, described(entry, cp) + " has no error handler");
+            if (!found || found->presence != HandlerPattern::Presence::Complete)
+                continue;
+            const std::vector<std::string> texts = m_pattern.renamed(*found, entry);
+            for (size_t k = 0; k < texts.size(); ++k) {
+                const long at =
+                    k < m_pattern.headerCount()
+                        ? found->headerLine + static_cast<long>(k)
+                        : found->footerLine + static_cast<long>(k - m_pattern.headerCount());
+                if (module.line(at) == texts[k])
+                    continue;
+                add(kStaleName, entry, at,
+                    "the handler of " + described(entry, cp) + " reads \"" +
+                        cp.toUtf8(module.line(at)) + "\" where it should read \"" +
+                        cp.toUtf8(texts[k]) + "\"; trapline refresh brings it up to date");
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+} // namespace trapline
