@@ -1,0 +1,109 @@
+#include "../support/runcommand.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kTrapline = TRAPLINE_BINARY;
+const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
+
+CommandResult traplineIn(const std::string& folder, const std::string& args) {
+    return runCommand("cd '" + folder + "' && '" + kTrapline + "' " + args);
+}
+
+const std::string kModule = "VERSION 1.0 CLASS\r\nBEGIN\r\n  MultiUse = -1\r\nEND\r\n"
+                            "Attribute VB_Name = \"C\"\r\n"
+                            "Public Function Calc() As Long\r\n" // 6
+                            "Attribute Calc.VB_UserMemId = 0\r\n"
+                            "    Calc = 1\r\n"
+                            "End Function\r\n"
+                            "Private Sub Nop(): End Sub\r\n" // 10
+                            "Sub Safe()\r\n"
+                            "    On Error Resume Next\r\n"
+                            "End Sub\r\n";
+
+} // namespace
+
+TEST(CheckCommand, ReportsWhatInsertWouldDoAtTheLinesAnEditorShows) {
+    TempDir dir;
+    dir.write("sub dir/c.cls", kModule);
+    CommandResult r = traplineIn(dir.path(), "check 'sub dir/c.cls'");
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.out, "sub dir/c.cls:6: Function Calc has no error handler [missing-handler]\n"
+                     "sub dir/c.cls:10: Sub Nop cannot take a handler: Nop: the procedure is "
+                     "written on one line [cannot-insert]\n");
+    EXPECT_EQ(TempDir::read(dir.file("sub dir/c.cls")), kModule);
+    // With the trapped ones included, Safe would be treated too.
+    EXPECT_NE(
+        traplineIn(dir.path(), "check --include-trapped 'sub dir/c.cls'").out.find(":11: Sub Safe"),
+        std::string::npos);
+}
+
+TEST(CheckCommand, PassesExactlyWhenInsertHasNothingLeftToDo) {
+    TempDir dir;
+    fs::copy(kExample, dir.file("p"), fs::copy_options::recursive);
+    for (const std::string form : {"", "--live"}) {
+        EXPECT_EQ(traplineIn(dir.file("p"), "check --subs " + form + " Ledger.vbp").exitCode, 1);
+        EXPECT_EQ(traplineIn(dir.file("p"), "insert --subs " + form + " Ledger.vbp").exitCode, 1);
+        // Left: the one-line Sub, which insert cannot treat either.
+        CommandResult after = traplineIn(dir.file("p"), "check --subs " + form + " Ledger.vbp");
+        EXPECT_EQ(after.exitCode, 1);
+        EXPECT_EQ(after.out.find("[missing-handler]"), std::string::npos) << after.out;
+        EXPECT_NE(after.out.find("Sub Nop cannot take a handler"), std::string::npos);
+    }
+    EXPECT_EQ(traplineIn(dir.file("p"), "check --module CInvoice Ledger.vbp").exitCode, 1);
+    ASSERT_EQ(traplineIn(dir.file("p"), "insert --module CInvoice Ledger.vbp").exitCode, 0);
+    CommandResult clean = traplineIn(dir.file("p"), "check --module CInvoice Ledger.vbp");
+    EXPECT_EQ(clean.exitCode, 0) << clean.out;
+    EXPECT_EQ(clean.out, "");
+}
+
+TEST(CheckCommand, RejectsBadUsageWithStatusTwo) {
+    TempDir dir;
+    dir.write("c.cls", kModule);
+    for (const char* args : {"check", "check --format xml c.cls", "check --module Nope c.cls",
+                             "check --proc Nowhere c.cls", "check --header h.txt c.cls",
+                             "check missing.bas", "check --dry-run c.cls"}) {
+        CommandResult r = traplineIn(dir.path(), args);
+        EXPECT_EQ(r.exitCode, 2) << args << "\n" << r.err;
+        EXPECT_FALSE(r.err.empty()) << args;
+    }
+}
+
+TEST(CheckCommand, SarifLogHasEveryFieldCodeScanningRequires) {
+    TempDir dir;
+    dir.write("My Mods/c.cls", kModule);
+    dir.write("My Mods/\xcc\xee\xe4.bas", "Attribute VB_Name = \"M\"\r\nSub A()\r\nEnd Sub\r\n");
+    CommandResult r = traplineIn(dir.path(), "check --format sarif 'My Mods'");
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    auto log = nlohmann::json::parse(r.out);
+    EXPECT_EQ(log["version"], "2.1.0");
+    ASSERT_EQ(log["runs"].size(), 1u);
+    const auto& run = log["runs"][0];
+    EXPECT_EQ(run["tool"]["driver"]["name"], "trapline");
+    std::set<std::string> rules;
+    for (const auto& rule : run["tool"]["driver"]["rules"])
+        rules.insert(rule["id"].get<std::string>());
+    ASSERT_EQ(run["results"].size(), 3u);
+    std::set<std::string> uris;
+    for (const auto& result : run["results"]) {
+        EXPECT_TRUE(rules.count(result["ruleId"].get<std::string>()));
+        EXPECT_EQ(run["tool"]["driver"]["rules"][result["ruleIndex"].get<size_t>()]["id"],
+                  result["ruleId"]);
+        EXPECT_FALSE(result["message"]["text"].get<std::string>().empty());
+        const auto& where = result["locations"][0]["physicalLocation"];
+        uris.insert(where["artifactLocation"]["uri"].get<std::string>());
+        EXPECT_GE(where["region"]["startLine"].get<int>(), 1);
+    }
+    // Relative to the current folder, percent-encoded, the code page's name in UTF-8.
+    EXPECT_EQ(uris, (std::set<std::string>{"My%20Mods/c.cls", "My%20Mods/%D0%9C%D0%BE%D0%B4.bas"}));
+
+    auto json = nlohmann::json::parse(traplineIn(dir.path(), "check --format json 'My Mods'").out);
+    ASSERT_EQ(json["findings"].size(), 3u);
+    EXPECT_EQ(json["findings"][0]["Line"], 6);
+}

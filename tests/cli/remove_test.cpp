@@ -1,0 +1,142 @@
+#include "../support/runcommand.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kTrapline = TRAPLINE_BINARY;
+const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
+
+CommandResult traplineIn(const std::string& folder, const std::string& args) {
+    return runCommand("cd '" + folder + "' && '" + kTrapline + "' " + args);
+}
+
+/// Every file of the example project, by its path inside it.
+std::vector<std::string> exampleFiles() {
+    std::vector<std::string> out;
+    for (auto& e : fs::recursive_directory_iterator(kExample))
+        if (e.is_regular_file())
+            out.push_back(fs::relative(e.path(), kExample).string());
+    return out;
+}
+
+/// A copy of the example project with the two template files beside it.
+std::string exampleWithTemplates(const TempDir& dir, const std::string& name) {
+    fs::copy(kExample, dir.file(name), fs::copy_options::recursive);
+    dir.write("h.txt", "On Error GoTo Fail\n");
+    dir.write("f.txt", "Exit ???\nFail:\n\tLog \"#MODULE#.#PROC#\", \"???\"\n");
+    return dir.file(name);
+}
+
+} // namespace
+
+TEST(RemoveCommand, GivesBackEveryByteOfEveryExampleFileAfterInsertInEveryForm) {
+    const char* forms[] = {"", "--live", "--header ../h.txt --footer ../f.txt",
+                           "--live --header ../h.txt --footer ../f.txt"};
+    for (const std::string form : forms)
+        for (const std::string trapped : {"", " --include-trapped"}) {
+            TempDir dir;
+            const std::string project = exampleWithTemplates(dir, "p");
+            CommandResult in = traplineIn(project, "insert " + form + trapped + " Ledger.vbp");
+            ASSERT_EQ(in.exitCode, 1) << form << in.err; // the one-line procedure
+            CommandResult out = traplineIn(project, "remove " + form + " Ledger.vbp");
+            EXPECT_EQ(out.exitCode, 0) << form << trapped << "\n" << out.err;
+            EXPECT_NE(out.out.find("Removed from Function : AddEntry"), std::string::npos);
+            for (const std::string& file : exampleFiles())
+                EXPECT_TRUE(TempDir::read(project + "/" + file) ==
+                            TempDir::read(kExample + "/" + file))
+                    << form << trapped << ": " << file;
+        }
+}
+
+TEST(RemoveCommand, DryRunDiffOfARemovalAppliesWithPatch) {
+    TempDir dir;
+    const std::string project = exampleWithTemplates(dir, "p");
+    ASSERT_EQ(traplineIn(project, "insert --live Ledger.vbp").exitCode, 1);
+    CommandResult diff = traplineIn(project, "remove --live --dry-run Ledger.vbp");
+    ASSERT_EQ(diff.exitCode, 0) << diff.err;
+    EXPECT_NE(diff.err.find("Removed from"), std::string::npos); // the log keeps off stdout
+    const std::string patchFile = dir.write("changes.diff", diff.out);
+    ASSERT_EQ(runCommand("cd '" + project + "' && patch -p0 -s -i '" + patchFile + "'").exitCode,
+              0);
+    for (const std::string& file : exampleFiles())
+        EXPECT_TRUE(TempDir::read(project + "/" + file) == TempDir::read(kExample + "/" + file))
+            << file;
+}
+
+TEST(RemoveCommand, LeavesHandEditedAndHalfHandlersAndNamesThemWithTheirLines) {
+    TempDir dir;
+    const std::string module = "Attribute VB_Name = \"M\"\r\n"
+                               "Sub Edited()\r\n" // 2
+                               "ON ERROR GOTO err_debug\r\n"
+                               "EXIT SUB\r\nerr_debug:\r\nMyErrorHandler \"M.Edited\" ' and log\r\n"
+                               "End Sub\r\n"
+                               "Sub Half()\r\n" // 8
+                               "ON ERROR GOTO err_debug\r\n"
+                               "End Sub\r\n"
+                               "Sub Whole()\r\n"
+                               "ON ERROR GOTO err_debug\r\n"
+                               "EXIT SUB\r\nerr_debug:\r\nMyErrorHandler \"M.Whole\"\r\n"
+                               "End Sub\r\n";
+    dir.write("m.bas", module);
+    CommandResult r = traplineIn(dir.path(), "remove --live m.bas");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("m.bas:2: M.Edited: the handler is not as it was inserted"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("m.bas:8: M.Half:"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "Removed from Sub : Whole\n");
+    EXPECT_EQ(TempDir::read(dir.file("m.bas")),
+              module.substr(0, module.find("Sub Whole()")) + "Sub Whole()\r\nEnd Sub\r\n");
+    // Nothing of ours left: nothing to do, and that is no failure.
+    CommandResult again = traplineIn(dir.path(), "remove m.bas");
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_NE(again.err.find("no inserted handler found"), std::string::npos) << again.err;
+    EXPECT_EQ(traplineIn(dir.path(), "remove --include-trapped m.bas").exitCode, 2);
+    EXPECT_EQ(traplineIn(dir.path(), "remove --proc Nowhere m.bas").exitCode, 2);
+}
+
+TEST(RefreshCommand, InsertRenameRefreshGivesWhatRenameInsertGives) {
+    const std::string before = "Attribute VB_Name = \"Old\"\r\n"
+                               "Public Property Get Total() As Long\r\n    Total = 1\r\n"
+                               "End Property\r\nSub Run()\r\n    Go\r\nEnd Sub\r\n";
+    auto renamed = [](std::string text) {
+        for (auto [from, to] : {std::pair<std::string, std::string>{"\"Old\"", "\"Fresh\""},
+                                {"Total", "Sum"},
+                                {"Sub Run", "Sub Start"}})
+            for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at))
+                text.replace(at, from.size(), to);
+        return text;
+    };
+    for (const std::string form : {"", "--header ../h.txt --footer ../f.txt"}) {
+        TempDir dir;
+        exampleWithTemplates(dir, "unused");
+        dir.write("a/m.bas", before);
+        dir.write("b/m.bas", renamed(before));
+        ASSERT_EQ(traplineIn(dir.file("a"), "insert " + form + " m.bas").exitCode, 0);
+        const std::string inserted = TempDir::read(dir.file("a/m.bas"));
+        // The user renames the module and the procedures in the code only;
+        // the handlers keep the old names.
+        std::string edited = inserted;
+        for (auto [from, to] : {std::pair<std::string, std::string>{"= \"Old\"", "= \"Fresh\""},
+                                {"Get Total() As Long\r\n", "Get Sum() As Long\r\n"},
+                                {"    Total = 1", "    Sum = 1"},
+                                {"Sub Run()", "Sub Start()"}})
+            edited.replace(edited.find(from), from.size(), to);
+        dir.write("a/m.bas", edited);
+
+        CommandResult check = traplineIn(dir.file("a"), "check " + form + " m.bas");
+        EXPECT_EQ(check.exitCode, 1);
+        EXPECT_NE(check.out.find("[stale-handler-name]"), std::string::npos) << check.out;
+        CommandResult r = traplineIn(dir.file("a"), "refresh " + form + " m.bas");
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, "Refreshed in Property : Sum\nRefreshed in Sub : Start\n");
+        ASSERT_EQ(traplineIn(dir.file("b"), "insert " + form + " m.bas").exitCode, 0);
+        EXPECT_EQ(TempDir::read(dir.file("a/m.bas")), TempDir::read(dir.file("b/m.bas"))) << form;
+        EXPECT_EQ(traplineIn(dir.file("a"), "check " + form + " m.bas").exitCode, 0);
+    }
+}

@@ -1,0 +1,138 @@
+#include "handlerpattern.h"
+
+#include "codemodule.h"
+#include "unifieddiff.h"
+
+#include <gtest/gtest.h>
+
+using trapline::CodeModule;
+using trapline::Codepage;
+using trapline::HandlerPattern;
+using trapline::ProcInfo;
+
+namespace {
+
+ProcInfo entry(std::string module, std::string proc, int type, int kind = 0) {
+    ProcInfo p;
+    p.ModuleName = std::move(module);
+    p.ProcName = std::move(proc);
+    p.ProcType = type;
+    p.ProcKind = kind;
+    return p;
+}
+
+Codepage cp1251() {
+    return *Codepage::open("1251");
+}
+
+} // namespace
+
+TEST(CodeModuleEditing, DeletedLinesMoveTheProceduresBelowAndShowAsRemovedInTheDiff) {
+    CodeModule m("Attribute VB_Name = \"M\"\r\nSub A()\r\n' one\r\n' two\r\nEnd Sub\r\n"
+                 "Sub B()\r\nEnd Sub\r\n");
+    ASSERT_TRUE(m.DeleteLines(2, 2));
+    EXPECT_EQ(m.serialize(),
+              "Attribute VB_Name = \"M\"\r\nSub A()\r\nEnd Sub\r\nSub B()\r\nEnd Sub\r\n");
+    EXPECT_EQ(*m.ProcBodyLine("B", 0), 3);
+    EXPECT_EQ(*m.ProcCountLines("A", 0), 2);
+    EXPECT_EQ(m.fileLine(3), 6); // B's declaration, as the file was read
+    std::string diff = trapline::UnifiedDiff::of("m.bas", m.edits(), m.eol(), 0);
+    EXPECT_NE(diff.find("-' one\r\n-' two\r\n End Sub"), std::string::npos) << diff;
+    EXPECT_FALSE(m.DeleteLines(4, 2)); // past the end
+}
+
+TEST(CodeModuleEditing, AReplacedLineKeepsItsHiddenAttributesAndReadsAsRemovedThenAdded) {
+    CodeModule m("Attribute VB_Name = \"M\"\r\nFunction F()\r\nAttribute F.VB_UserMemId = 0\r\n"
+                 "    x = 1\r\nEnd Function\r\n");
+    ASSERT_TRUE(m.ReplaceLine(1, "Function G()"));
+    EXPECT_EQ(m.serialize(), "Attribute VB_Name = \"M\"\r\nFunction G()\r\n"
+                             "Attribute F.VB_UserMemId = 0\r\n    x = 1\r\nEnd Function\r\n");
+    EXPECT_TRUE(m.ProcBodyLine("G", 0)); // a declaration changed: the index follows
+    std::string diff = trapline::UnifiedDiff::of("m.bas", m.edits(), m.eol(), 0);
+    EXPECT_NE(diff.find("-Function F()\r\n-Attribute F.VB_UserMemId = 0\r\n+Function G()\r\n"),
+              std::string::npos)
+        << diff;
+    // Deleting the declaration would take the member's attribute with it.
+    EXPECT_FALSE(m.DeleteLines(1, 1));
+    EXPECT_FALSE(m.ReplaceLine(2, "a\r\nb"));
+}
+
+TEST(CodeModuleEditing, FileLinesNumberEveryLineInOnePassAsFileLineDoes) {
+    CodeModule m("VERSION 1.0 CLASS\r\nAttribute VB_Name = \"C\"\r\nSub A()\r\n"
+                 "Attribute A.VB_UserMemId = 0\r\nEnd Sub\r\nSub B()\r\nEnd Sub");
+    ASSERT_TRUE(m.InsertLines(2, "' new"));
+    ASSERT_TRUE(m.DeleteLines(4, 1));
+    std::vector<long> all = m.fileLines();
+    ASSERT_EQ(all.size(), static_cast<size_t>(m.CountOfLines()));
+    for (long line = 1; line <= m.CountOfLines(); ++line)
+        EXPECT_EQ(all[static_cast<size_t>(line - 1)], m.fileLine(line)) << line;
+}
+
+TEST(HandlerPattern, FindsTheStandardHandlerUnderAnyOldNameAndRenamesOnlyTheNames) {
+    CodeModule m("Attribute VB_Name = \"Renamed\"\r\nPublic Function Calc() As Long\r\n"
+                 "'ON ERROR GOTO err_debug\r\n    Calc = 1\r\n'EXIT FUNCTION\r\n'err_debug:\r\n"
+                 "'MyErrorHandler \"Old.Compute\"\r\nEnd Function\r\n");
+    const ProcInfo calc = entry("Renamed", "Calc", 1);
+    auto found = HandlerPattern::standard("'").find(m, calc, 0);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->presence, HandlerPattern::Presence::Complete);
+    EXPECT_EQ(found->headerLine, 2);
+    EXPECT_EQ(found->footerLine, 4);
+    EXPECT_EQ(HandlerPattern::standard("'").renamed(*found, calc),
+              (std::vector<std::string>{"'ON ERROR GOTO err_debug", "'EXIT FUNCTION",
+                                        "'err_debug:", "'MyErrorHandler \"Renamed.Calc\""}));
+    // The live form is another pattern: commented lines are not it.
+    EXPECT_EQ(HandlerPattern::standard("").find(m, calc, 0)->presence,
+              HandlerPattern::Presence::None);
+}
+
+TEST(HandlerPattern, TellsAHalfOrEditedHandlerFromNone) {
+    const ProcInfo a = entry("M", "A", 0);
+    const HandlerPattern live = HandlerPattern::standard("");
+    CodeModule headerOnly("Attribute VB_Name = \"M\"\r\nSub A()\r\nON ERROR GOTO err_debug\r\n"
+                          "End Sub\r\n");
+    EXPECT_EQ(live.find(headerOnly, a, 0)->presence, HandlerPattern::Presence::Partial);
+    CodeModule edited("Attribute VB_Name = \"M\"\r\nSub A()\r\nON ERROR GOTO err_debug\r\n"
+                      "EXIT SUB\r\nerr_debug:\r\nMyErrorHandler \"M.A\" ' log it\r\nEnd Sub\r\n");
+    EXPECT_EQ(live.find(edited, a, 0)->presence, HandlerPattern::Presence::Partial);
+    CodeModule none("Attribute VB_Name = \"M\"\r\nSub A()\r\n    Go\r\nEnd Sub\r\n");
+    EXPECT_EQ(live.find(none, a, 0)->presence, HandlerPattern::Presence::None);
+    CodeModule oneLine("Attribute VB_Name = \"M\"\r\nSub A(): End Sub\r\n");
+    EXPECT_FALSE(live.find(oneLine, a, 0)); // cannot hold a handler at all
+}
+
+TEST(HandlerPattern, TemplatePlaceholdersMatchAnyKeywordModuleOrDisplayName) {
+    auto pattern = HandlerPattern::templates("On Error GoTo Fail\r\n",
+                                             "Exit ???\r\nFail: Log \"#MODULE#.#PROC#\", \"???\"",
+                                             "'", cp1251());
+    ASSERT_TRUE(pattern);
+    EXPECT_EQ(pattern->headerCount(), 1u);
+    EXPECT_EQ(pattern->footerCount(), 2u);
+    const ProcInfo let = entry("CNew", "Total (Let)", 2, 1);
+    std::vector<std::string> captures;
+    HandlerPattern::Line footer{
+        {"'Fail: Log \"", ".", "\", \"", "\""},
+        {HandlerPattern::Slot::Module, HandlerPattern::Slot::Proc, HandlerPattern::Slot::Keyword}};
+    EXPECT_TRUE(HandlerPattern::matches(footer, "'Fail: Log \"COld.Sum (Get)\", \"Property\"", let,
+                                        captures));
+    EXPECT_EQ(captures, (std::vector<std::string>{"COld", "Sum (Get)", "Property"}));
+    EXPECT_FALSE(
+        HandlerPattern::matches(footer, "'Fail: Log \"COld.Sum (Get)\", \"Class\"", let, captures));
+    EXPECT_FALSE(
+        HandlerPattern::matches(footer, "'Fail: Log \"C Old.Sum\", \"Sub\"", let, captures));
+    // The current name always matches, even one no identifier could be.
+    const ProcInfo spaced = entry("My Module", "Run", 0);
+    EXPECT_TRUE(
+        HandlerPattern::matches(footer, "'Fail: Log \"My Module.Run\", \"Sub\"", spaced, captures));
+}
+
+TEST(HandlerPattern, AnEmptyTemplateWithAPrefixIsOneLineOfThePrefix) {
+    // As the insertion puts it in: the prefix before an empty text is a line.
+    auto commented = HandlerPattern::templates("", "", "'", cp1251());
+    ASSERT_TRUE(commented);
+    EXPECT_EQ(commented->headerCount(), 1u);
+    auto live = HandlerPattern::templates("", "", "", cp1251());
+    ASSERT_TRUE(live);
+    EXPECT_TRUE(live->empty());
+    EXPECT_FALSE(HandlerPattern::templates("\xe2\x82\xac\xf0\x9f\x98\x80", "", "", cp1251()));
+}
