@@ -1,0 +1,78 @@
+// Feeds arbitrary bytes to the code model as a module file, inserts handlers
+// into every procedure that can take one, and checks the law `remove` keeps:
+// removing with the same options gives back the file byte for byte. A
+// refresh right after the insertion finds every name current and changes
+// nothing.
+
+#include "codemodule.h"
+#include "component.h"
+#include "handlereditor.h"
+#include "handlerpattern.h"
+#include "insertionrun.h"
+#include "messagebox.h"
+#include "project.h"
+#include "runreporter.h"
+#include "vbe.h"
+
+#include "check.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace {
+
+using namespace trapline;
+
+class SilentMessageBox : public MessageBoxService {
+public:
+    MsgAnswer show(const std::string&, const std::string&, MsgIcon, MsgButtons) override {
+        return MsgAnswer::Ok;
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    if (!CodeModule::usable(input))
+        return 0;
+    // The form of the handler comes from the input, so a failure reproduces
+    // from the file alone.
+    const unsigned form = size > 0 ? data[size - 1] : 0;
+
+    auto project = std::make_unique<Project>();
+    Component& component = *project->VBComponents().append(std::make_unique<Component>(
+        "Fuzz", ComponentType::StdModule, "/nonexistent/Fuzz.bas", input, FileStamp{}));
+    const VBE vbe(std::move(project));
+    const Codepage& cp = vbe.ActiveVBProject()->codepage();
+
+    InsertionOptions options;
+    options.confirm = false;
+    options.component = &component;
+    options.withComment = (form & 1) == 0;
+    options.useDefault = (form & 2) == 0;
+    options.skipTrapped = (form & 4) == 0;
+    SilentMessageBox messages;
+    NullReporter reporter;
+    const RunSummary inserted = InsertionRun(vbe, messages, reporter).run(options);
+
+    const char* prefix = options.withComment ? "'" : "";
+    auto pattern = options.useDefault
+                       ? Result<HandlerPattern>(HandlerPattern::standard(prefix))
+                       : HandlerPattern::templates(options.header, options.footer, prefix, cp);
+    CHECK(pattern.ok());
+    HandlerEditor editor(vbe, *pattern, messages, reporter);
+    size_t chosen = 0;
+    const std::string treated = component.CodeModule().serialize();
+    const RunSummary refreshed =
+        editor.run(HandlerEditor::Action::Refresh, component, options, chosen);
+    CHECK(refreshed.treated.empty());
+    CHECK(component.CodeModule().serialize() == treated);
+
+    const RunSummary removed =
+        editor.run(HandlerEditor::Action::Remove, component, options, chosen);
+    CHECK(removed.treated.size() >= inserted.treated.size());
+    CHECK(component.CodeModule().serialize() == input);
+    return 0;
+}
