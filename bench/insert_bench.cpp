@@ -1,5 +1,6 @@
 // Times `trapline insert --live` over a generated project against `cp -r` of
-// the same tree, in the same run, and prints the figures.
+// the same tree, in the same run, and prints the figures; and beside it
+// `check` on the untreated tree, `refresh` and `remove` on the treated one.
 //
 //   insert_bench [--seed N] [--files N] [--lines N] [--keep DIR]
 
@@ -107,6 +108,8 @@ double atomicRewrite(const fs::path& dir) {
 /// fresh copy, interleaved so that all meet the same state of the disk.
 struct Rounds {
     std::vector<double> copy, rewrite, insert, ratio;
+    std::vector<double> check, refresh, remove; ///< the other commands, same tree
+
     long peakKb = 0;
 };
 
@@ -120,9 +123,18 @@ Rounds measure(const fs::path& source, const fs::path& work, int rounds) {
         r.rewrite.push_back(atomicRewrite(work));
         fs::remove_all(work);
         fs::copy(source, work, fs::copy_options::recursive);
+        Timing c2 = timed({TRAPLINE_BINARY, "check", "--live", work.string()});
         Timing t = timed({TRAPLINE_BINARY, "insert", "--live", work.string()});
-        if (t.status > 1)
-            std::fprintf(stderr, "insert_bench: trapline exited with %d\n", t.status);
+        // Every handler is looked at; all names are current, so nothing is written.
+        Timing f = timed({TRAPLINE_BINARY, "refresh", "--live", work.string()});
+        // Every file is written back as it was before the insertion.
+        Timing d = timed({TRAPLINE_BINARY, "remove", "--live", work.string()});
+        for (const Timing* x : {&c2, &t, &f, &d})
+            if (x->status > 1)
+                std::fprintf(stderr, "insert_bench: trapline exited with %d\n", x->status);
+        r.check.push_back(c2.seconds);
+        r.refresh.push_back(f.seconds);
+        r.remove.push_back(d.seconds);
         r.copy.push_back(c.seconds);
         r.insert.push_back(t.seconds);
         r.ratio.push_back(t.seconds / c.seconds);
@@ -188,12 +200,23 @@ int main(int argc, char** argv) {
                 median(all.rewrite), median(all.rewrite) / median(all.copy),
                 insertTime / median(all.rewrite));
     std::printf("procedures per second: %.0f\n", static_cast<double>(procedures) / insertTime);
+    std::printf("trapline check --live (untreated tree): %.3f s, %.2f x insert\n",
+                median(all.check), median(all.check) / insertTime);
+    std::printf(
+        "trapline refresh --live (treated tree, nothing to change): %.3f s, %.2f x insert\n",
+        median(all.refresh), median(all.refresh) / insertTime);
+    std::printf("trapline remove --live (treated tree, every handler): %.3f s, %.2f x insert\n",
+                median(all.remove), median(all.remove) / insertTime);
     std::printf("peak memory: %.1f MB, %.2f x the input (target < 2)\n",
                 static_cast<double>(all.peakKb) / 1e3,
                 static_cast<double>(all.peakKb) * 1e3 / static_cast<double>(inputBytes));
     std::printf("large module: T(N) %.3f s, T(2N) %.3f s, T(2N)/T(N) %.2f (target <= 2.2)\n",
                 median(half.insert), median(full.insert),
                 median(full.insert) / median(half.insert));
+    std::printf("large module, remove: T(N) %.3f s, T(2N) %.3f s, T(2N)/T(N) %.2f; "
+                "check: T(2N)/T(N) %.2f\n",
+                median(half.remove), median(full.remove), median(full.remove) / median(half.remove),
+                median(full.check) / median(half.check));
     if (keep.empty())
         fs::remove_all(root);
     return 0;
