@@ -4,14 +4,14 @@
 #include "addinmanager.h"
 #include "addinregistry.h"
 #include "environmentvbe.h"
-#include "projectloader.h"
+#include "projectexplorer.h"
 #include "qtmessagebox.h"
+#include "workspace.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSettings>
@@ -29,14 +29,14 @@ EnvironmentWindow::EnvironmentWindow(trapline::MessageBoxService* messages,
       m_registry(registryPath.isEmpty()
                      ? std::make_unique<vbide::AddInRegistry>()
                      : std::make_unique<vbide::AddInRegistry>(registryPath.toStdString())),
-      m_addIns(std::make_unique<AddInHost>(*m_vbe, *m_registry, *m_messages)) {
+      m_addIns(std::make_unique<AddInHost>(*m_vbe, *m_registry, *m_messages)),
+      m_workspace(std::make_unique<Workspace>()) {
     setObjectName("EnvironmentWindow");
     setWindowTitle("TRAPLINE Environment");
     resize(900, 600);
 
     auto* split = new QSplitter(this);
-    m_components = new QListWidget(split);
-    m_components->setObjectName("Components");
+    m_explorer = new ProjectExplorer(split);
     m_code = new QPlainTextEdit(split);
     m_code->setObjectName("Code");
     m_code->setReadOnly(true);
@@ -46,7 +46,7 @@ EnvironmentWindow::EnvironmentWindow(trapline::MessageBoxService* messages,
     m_code->setFont(mono);
     split->setStretchFactor(1, 3);
     setCentralWidget(split);
-    connect(m_components, &QListWidget::currentRowChanged, this, &EnvironmentWindow::showComponent);
+    connect(m_explorer, &QTreeWidget::currentItemChanged, this, &EnvironmentWindow::currentChanged);
     buildMenus();
     statusBar()->showMessage("No project");
 
@@ -55,9 +55,8 @@ EnvironmentWindow::EnvironmentWindow(trapline::MessageBoxService* messages,
     auto* watch = new QTimer(this);
     connect(watch, &QTimer::timeout, this, [this] {
         trapline::Project* project = m_vbe->ActiveVBProject();
-        const int row = m_components->currentRow();
-        if (project && row >= 0 && row < project->VBComponents().Count() &&
-            (*project->VBComponents().Item(row + 1))->CodeModule().CountOfLines() != m_shownLines)
+        if ((project && project->VBComponents().Count() != m_activeCount) ||
+            (m_shown && m_shown->CodeModule().CountOfLines() != m_shownLines))
             refresh();
     });
     watch->start(500);
@@ -127,21 +126,44 @@ AddInManager* EnvironmentWindow::openAddInManager() {
     return manager;
 }
 
-bool EnvironmentWindow::openProject(const QString& path) {
-    trapline::ProjectLoader loader;
-    auto project = loader.load({path.toStdString()});
+bool EnvironmentWindow::openPaths(const QStringList& paths) {
+    refresh();
+    if (!askToSave("Save the changed modules before opening another project?"))
+        return false;
     QStringList problems;
-    for (const trapline::Diagnostic& d : loader.diagnostics())
-        problems << QString::fromStdString(d.text());
+    const bool opened = m_workspace->open(paths, problems);
     if (!problems.isEmpty())
         m_messages->show(problems.join("\n").toStdString(), "TRAPLINE Environment",
                          trapline::MsgIcon::Exclamation, trapline::MsgButtons::Ok);
-    if (!project)
+    if (!opened)
         return false;
-    m_vbe->setActiveVBProject(std::move(*project));
-    setWindowTitle("TRAPLINE Environment - " + QFileInfo(path).fileName());
+    // The explorer still lists the projects just closed: nothing of them may be touched.
+    m_shown = nullptr;
+    {
+        QSignalBlocker quiet(m_explorer);
+        m_explorer->clear();
+    }
+    m_vbe->setActiveVBProject(*m_workspace->startup());
+    setWindowTitle("TRAPLINE Environment - " +
+                   (paths.size() == 1 ? QFileInfo(paths.front()).fileName() : QString("several")));
     refresh();
+    // The first component of the active project is shown, as VB6 opens a project.
+    for (QTreeWidgetItemIterator it(m_explorer); *it; ++it)
+        if (ProjectExplorer::projectOf(*it) == m_vbe->ActiveVBProject() &&
+            ProjectExplorer::componentOf(*it)) {
+            m_explorer->setCurrentItem(*it);
+            break;
+        }
     return true;
+}
+
+bool EnvironmentWindow::askToSave(const std::string& question) {
+    if (!isModified())
+        return true;
+    auto answer = m_messages->show(question, "TRAPLINE Environment", trapline::MsgIcon::Question,
+                                   trapline::MsgButtons::YesNoCancel);
+    return answer == trapline::MsgAnswer::No ||
+           (answer == trapline::MsgAnswer::Yes && saveProject());
 }
 
 void EnvironmentWindow::openDialog() {
@@ -163,65 +185,71 @@ void EnvironmentWindow::openFolderDialog() {
 }
 
 void EnvironmentWindow::refresh() {
-    const int row = m_components->currentRow();
-    QSignalBlocker quiet(m_components);
-    m_components->clear();
-    trapline::Project* project = m_vbe->ActiveVBProject();
-    if (!project) {
-        m_code->clear();
-        return;
-    }
-    const auto& list = project->VBComponents();
-    for (long i = 1; i <= list.Count(); ++i) {
-        trapline::Component* c = *list.Item(i);
-        QString name = QString::fromStdString(project->codepage().toUtf8(c->Name()));
-        m_components->addItem((c->needsSave() ? "* " : "") + name + "  (" +
-                              QFileInfo(QString::fromStdString(c->path())).fileName() + ")");
-    }
-    m_components->setCurrentRow(row >= 0 && row < m_components->count() ? row : 0);
-    showComponent(m_components->currentRow());
-    statusBar()->showMessage(isModified() ? "Modified" : "Saved");
+    trapline::Project* active = m_vbe->ActiveVBProject();
+    m_explorer->showWorkspace(*m_workspace, active);
+    m_activeCount = active ? active->VBComponents().Count() : -1;
+    // The shown component stays shown, even when an add-in changed the list.
+    trapline::Component* current = m_explorer->currentComponent();
+    if (current != m_shown)
+        m_explorer->setCurrentItem(m_explorer->itemOf(m_shown));
+    showComponent(m_explorer->currentComponent());
+    statusBar()->showMessage(m_workspace->entries().empty() ? "No project"
+                             : isModified()                 ? "Modified"
+                                                            : "Saved");
 }
 
-void EnvironmentWindow::showComponent(int row) {
-    trapline::Project* project = m_vbe->ActiveVBProject();
-    if (!project || row < 0 || row >= project->VBComponents().Count()) {
+void EnvironmentWindow::currentChanged(QTreeWidgetItem* item) {
+    // Add-ins work on the project the programmer is looking at.
+    trapline::Project* project = ProjectExplorer::projectOf(item);
+    if (project && project != m_vbe->ActiveVBProject()) {
+        m_vbe->setActiveVBProject(*project);
+        m_activeCount = project->VBComponents().Count();
+        for (int i = 0; i < m_explorer->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* top = m_explorer->topLevelItem(i);
+            QFont font = top->font(0);
+            font.setBold(ProjectExplorer::projectOf(top) == project);
+            top->setFont(0, font);
+        }
+    }
+    if (ProjectExplorer::componentOf(item))
+        showComponent(ProjectExplorer::componentOf(item));
+}
+
+void EnvironmentWindow::showComponent(trapline::Component* component) {
+    m_shown = component;
+    if (!component) {
         m_code->clear();
         m_shownLines = -1;
         return;
     }
-    auto item = project->VBComponents().Item(row + 1);
-    const trapline::CodeModule& code = (*item)->CodeModule();
+    const trapline::Project* project = ProjectExplorer::projectOf(m_explorer->itemOf(component));
+    const trapline::Codepage codepage = project ? project->codepage() : trapline::Codepage();
+    const trapline::CodeModule& code = component->CodeModule();
     QStringList lines;
     for (long l = 1; l <= code.CountOfLines(); ++l)
-        lines << QString::fromStdString(project->codepage().toUtf8(code.line(l)));
+        lines << QString::fromStdString(codepage.toUtf8(code.line(l)));
     m_code->setPlainText(lines.join("\n"));
     m_shownLines = code.CountOfLines();
 }
 
 bool EnvironmentWindow::isModified() const {
-    trapline::Project* project = m_vbe->ActiveVBProject();
-    if (!project)
-        return false;
-    for (long i = 1; i <= project->VBComponents().Count(); ++i)
-        if ((*project->VBComponents().Item(i))->needsSave())
-            return true;
-    return false;
+    return m_workspace->isModified();
 }
 
 bool EnvironmentWindow::saveProject() {
-    trapline::Project* project = m_vbe->ActiveVBProject();
-    if (!project)
-        return true;
-    std::vector<trapline::Error> problems = project->save();
     QStringList text;
-    for (const trapline::Error& e : problems)
-        text << QString::fromStdString(e.source + ": " + e.description);
+    bool saved = true;
+    for (const Workspace::Entry& e : m_workspace->entries()) {
+        std::vector<trapline::Error> problems = e.project->save();
+        for (const trapline::Error& p : problems)
+            text << QString::fromStdString(p.source + ": " + p.description);
+        saved = saved && problems.empty();
+    }
     if (!text.isEmpty())
         m_messages->show(text.join("\n").toStdString(), "TRAPLINE Environment",
                          trapline::MsgIcon::Critical, trapline::MsgButtons::Ok);
     refresh();
-    return problems.empty();
+    return saved;
 }
 
 void EnvironmentWindow::changeEvent(QEvent* event) {
@@ -232,15 +260,9 @@ void EnvironmentWindow::changeEvent(QEvent* event) {
 
 void EnvironmentWindow::closeEvent(QCloseEvent* event) {
     refresh();
-    if (isModified()) {
-        auto answer =
-            m_messages->show("Save the changed modules before closing?", "TRAPLINE Environment",
-                             trapline::MsgIcon::Question, trapline::MsgButtons::YesNoCancel);
-        if (answer == trapline::MsgAnswer::Cancel ||
-            (answer == trapline::MsgAnswer::Yes && !saveProject())) {
-            event->ignore();
-            return;
-        }
+    if (!askToSave("Save the changed modules before closing?")) {
+        event->ignore();
+        return;
     }
     m_addIns->shutdown();
     event->accept();

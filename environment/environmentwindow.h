@@ -7,19 +7,22 @@
 class AddInHost;
 class AddInManager;
 class EnvironmentVBE;
-class QListWidget;
+class ProjectExplorer;
 class QPlainTextEdit;
+class QTreeWidgetItem;
 class QToolBar;
 class QtMessageBox;
+class Workspace;
 namespace trapline {
+class Component;
 class MessageBoxService;
-}
+} // namespace trapline
 namespace vbide {
 class AddInRegistry;
 }
 
-/// Our stand-in for the VB6 development environment: it opens a project from
-/// disk, lists its components, shows their code, offers its command bars to
+/// Our stand-in for the VB6 development environment: it opens projects from
+/// disk, shows them in a project explorer and their components' code, offers its command bars to
 /// add-ins, loads the registered add-ins (Add-Ins > Add-In Manager…) and
 /// saves the changed files. It knows add-ins only through their registration
 /// and the object model they are given.
@@ -35,8 +38,13 @@ public:
 
     /// Opens a .vbp, .vbg, folder or module file; problems are shown and the
     /// rest still opens. False when nothing could be opened.
-    bool openProject(const QString& path);
-    /// Writes every changed file; false (with a message) when one could not be.
+    bool openProject(const QString& path) { return openPaths({path}); }
+    /// Opens what `paths` name in place of the open projects (see Workspace),
+    /// asking first to save unsaved changes. False when nothing was opened
+    /// (the user cancelled, or nothing could be used): the open projects stay.
+    bool openPaths(const QStringList& paths);
+    /// Writes every changed file of every open project; false (with a
+    /// message) when one could not be.
     bool saveProject();
     bool isModified() const;
 
@@ -48,7 +56,8 @@ public:
 
     EnvironmentVBE& vbe() const { return *m_vbe; }
     AddInHost& addIns() const { return *m_addIns; }
-    QListWidget* components() const { return m_components; }
+    ProjectExplorer* explorer() const { return m_explorer; }
+    const Workspace& workspace() const { return *m_workspace; }
     QPlainTextEdit* codeView() const { return m_code; }
     QToolBar* standardBar() const { return m_standard; }
 
@@ -62,7 +71,10 @@ protected:
 
 private:
     void buildMenus();
-    void showComponent(int row);
+    void currentChanged(QTreeWidgetItem* item);
+    void showComponent(trapline::Component* component);
+    /// Asks to save unsaved changes; false when the user cancels (or the save fails).
+    bool askToSave(const std::string& question);
     void openDialog();
     void openFolderDialog();
 
@@ -71,8 +83,12 @@ private:
     trapline::MessageBoxService* m_messages;
     std::unique_ptr<vbide::AddInRegistry> m_registry;
     std::unique_ptr<AddInHost> m_addIns;
-    QListWidget* m_components;
+    std::unique_ptr<Workspace> m_workspace;
+    ProjectExplorer* m_explorer;
     QPlainTextEdit* m_code;
     QToolBar* m_standard = nullptr;
-    long m_shownLines = -1; ///< of the component shown, to notice an add-in's change
+    trapline::Component* m_shown = nullptr;
+    /// Of the component shown and of the active project, to notice an add-in's change.
+    long m_shownLines = -1;
+    long m_activeCount = -1;
 };

@@ -7,12 +7,12 @@
 #include "environmentwindow.h"
 #include "signalcleanup.h"
 #include "stderrmessagebox.h"
+#include "workspace.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QListWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
@@ -106,7 +106,7 @@ int render(const QString& dir, const QString& project) {
     // Nobody is there to answer a message box: problems go to stderr.
     trapline::StderrMessageBox problems;
     EnvironmentWindow env(&problems);
-    if (!env.openProject(project) || env.components()->count() == 0) {
+    if (!env.openProject(project) || env.workspace().entries().empty()) {
         std::fprintf(stderr, "trapline-environment: %s: nothing to render\n", qPrintable(project));
         return 2;
     }

@@ -1,0 +1,160 @@
+#include "workspace.h"
+
+#include "projectloader.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string canonical(const std::string& path) {
+    std::error_code ec;
+    fs::path p = fs::weakly_canonical(path, ec);
+    return ec ? path : p.string();
+}
+
+} // namespace
+
+bool Workspace::open(const QStringList& paths, QStringList& problems) {
+    std::vector<Entry> next;
+    std::vector<std::string> modules;
+    trapline::Project* startup = nullptr;
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        const QString suffix = info.suffix().toLower();
+        if (info.isDir()) {
+            openFolder(path, next, problems);
+        } else if (suffix == "vbg") {
+            const size_t before = next.size();
+            openGroup(path, next, problems);
+            if (!startup && next.size() > before)
+                startup = m_startup;
+        } else if (suffix == "vbp") {
+            add(next, loadOne({path.toStdString()}, problems), info.fileName());
+        } else {
+            modules.push_back(path.toStdString());
+        }
+    }
+    if (!modules.empty())
+        add(next, loadOne(modules, problems),
+            modules.size() == 1 ? QFileInfo(QString::fromStdString(modules.front())).fileName()
+                                : QString("(modules)"));
+    if (next.empty())
+        return false;
+    m_entries = std::move(next);
+    m_startup = startup ? startup : m_entries.front().project.get();
+    return true;
+}
+
+std::unique_ptr<trapline::Project> Workspace::loadOne(const std::vector<std::string>& paths,
+                                                      QStringList& problems) const {
+    trapline::ProjectLoader loader;
+    auto project = loader.load(paths);
+    for (const trapline::Diagnostic& d : loader.diagnostics())
+        problems << QString::fromStdString(d.text());
+    // A project file that named nothing usable (a binary file, say) is no project.
+    if (!project || ((*project)->VBComponents().Count() == 0 && !loader.diagnostics().empty()))
+        return nullptr;
+    return std::move(*project);
+}
+
+void Workspace::add(std::vector<Entry>& into, std::unique_ptr<trapline::Project> project,
+                    const QString& fallbackLabel) const {
+    if (!project)
+        return;
+    QString label = fallbackLabel;
+    if (!project->Name().empty())
+        label = QString::fromStdString(project->Name()) + " (" +
+                QFileInfo(QString::fromStdString(project->fileName())).fileName() + ")";
+    into.push_back({std::move(project), label});
+}
+
+/// A group lists its startup project on the StartupProject line and the
+/// others on Project lines; each becomes a project of its own.
+void Workspace::openGroup(const QString& path, std::vector<Entry>& into, QStringList& problems) {
+    QFile file(path);
+    std::vector<std::pair<std::string, bool>> listed; // path as written, startup
+    if (file.open(QIODevice::ReadOnly)) {
+        const trapline::Codepage codepage;
+        for (const QByteArray& raw : file.readAll().split('\n')) {
+            const QByteArray line = raw.trimmed();
+            const qsizetype eq = line.indexOf('=');
+            const QByteArray key = line.left(eq).trimmed().toLower();
+            if (eq > 0 && (key == "project" || key == "startupproject"))
+                listed.emplace_back(codepage.toUtf8(line.mid(eq + 1).trimmed().toStdString()),
+                                    key == "startupproject");
+        }
+    }
+    m_startup = nullptr;
+    const std::string folder = QFileInfo(path).absolutePath().toStdString();
+    for (const auto& [written, isStartup] : listed) {
+        auto vbp = trapline::ProjectLoader::resolve(folder, written);
+        if (!vbp) {
+            problems << path + ": " +
+                            QString::fromStdString(written + ": " + vbp.error().description);
+            continue;
+        }
+        if (QFileInfo(QString::fromStdString(*vbp)).suffix().toLower() != "vbp") {
+            problems << path + ": " + QString::fromStdString(written) + ": not a VB project (.vbp)";
+            continue;
+        }
+        const size_t before = into.size();
+        add(into, loadOne({*vbp}, problems), QString::fromStdString(written));
+        if (isStartup && into.size() > before)
+            m_startup = into.back().project.get();
+    }
+    if (listed.empty()) // unreadable or empty: the loader says which
+        add(into, loadOne({path.toStdString()}, problems), QFileInfo(path).fileName());
+}
+
+void Workspace::openFolder(const QString& path, std::vector<Entry>& into,
+                           QStringList& problems) const {
+    QStringList vbps;
+    QDirIterator it(path, {"*.vbp"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        vbps << it.next();
+    if (vbps.isEmpty()) {
+        add(into, loadOne({path.toStdString()}, problems), QDir(path).dirName());
+        return;
+    }
+    std::sort(vbps.begin(), vbps.end());
+    std::set<std::string> listed;
+    for (const QString& vbp : vbps) {
+        auto project = loadOne({vbp.toStdString()}, problems);
+        for (long i = 1; project && i <= project->VBComponents().Count(); ++i)
+            listed.insert(canonical((*project->VBComponents().Item(i))->path()));
+        add(into, std::move(project), QFileInfo(vbp).fileName());
+    }
+    std::vector<std::string> loose;
+    QDirIterator files(path, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const std::string file = files.next().toStdString();
+        if (trapline::ProjectLoader::typeForExtension(file) && !listed.count(canonical(file)))
+            loose.push_back(file);
+    }
+    std::sort(loose.begin(), loose.end());
+    if (!loose.empty())
+        add(into, loadOne(loose, problems), "(loose files)");
+}
+
+const Workspace::Entry* Workspace::entryOf(const trapline::Project* project) const {
+    for (const Entry& e : m_entries)
+        if (e.project.get() == project)
+            return &e;
+    return nullptr;
+}
+
+bool Workspace::isModified() const {
+    for (const Entry& e : m_entries)
+        for (long i = 1; i <= e.project->VBComponents().Count(); ++i)
+            if ((*e.project->VBComponents().Item(i))->needsSave())
+                return true;
+    return false;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "project.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+/// The projects the environment has open. A .vbp or a set of module files is
+/// one project; a group (.vbg) is each of its projects; a folder is each .vbp
+/// found in it, and the module files none of them lists become one more
+/// project, "(loose files)". A folder without a .vbp is one project of all
+/// its module files.
+class Workspace {
+public:
+    struct Entry {
+        std::unique_ptr<trapline::Project> project;
+        QString label; ///< what the project explorer calls it
+    };
+
+    /// Replaces the open projects with those `paths` name. Problems (files
+    /// that could not be used) are added to `problems`; what could be used
+    /// still opens. False, leaving the open projects as they were, when
+    /// nothing could be opened.
+    bool open(const QStringList& paths, QStringList& problems);
+    void close() { m_entries.clear(), m_startup = nullptr; }
+
+    const std::vector<Entry>& entries() const { return m_entries; }
+    /// The project to make active first: a group's startup project, else the first.
+    trapline::Project* startup() const { return m_startup; }
+    const Entry* entryOf(const trapline::Project* project) const;
+    /// Some component of some project would be written by a save.
+    bool isModified() const;
+
+private:
+    /// Loads `paths` into one project with its own loader, so that a module
+    /// two projects share is in both.
+    std::unique_ptr<trapline::Project> loadOne(const std::vector<std::string>& paths,
+                                               QStringList& problems) const;
+    void openGroup(const QString& path, std::vector<Entry>& into, QStringList& problems);
+    void openFolder(const QString& path, std::vector<Entry>& into, QStringList& problems) const;
+    void add(std::vector<Entry>& into, std::unique_ptr<trapline::Project> project,
+             const QString& fallbackLabel) const;
+
+    std::vector<Entry> m_entries;
+    trapline::Project* m_startup = nullptr;
+};
