@@ -3,6 +3,7 @@
 #include "addinhost.h"
 #include "addinmanager.h"
 #include "addinregistry.h"
+#include "codewindow.h"
 #include "environmentvbe.h"
 #include "projectexplorer.h"
 #include "qtmessagebox.h"
@@ -12,6 +13,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSettings>
@@ -37,18 +39,18 @@ EnvironmentWindow::EnvironmentWindow(trapline::MessageBoxService* messages,
 
     auto* split = new QSplitter(this);
     m_explorer = new ProjectExplorer(split);
-    m_code = new QPlainTextEdit(split);
-    m_code->setObjectName("Code");
-    m_code->setReadOnly(true);
-    m_code->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QFont mono("Monospace");
-    mono.setStyleHint(QFont::TypeWriter);
-    m_code->setFont(mono);
+    m_codeWindow = new CodeWindow(split);
     split->setStretchFactor(1, 3);
     setCentralWidget(split);
     connect(m_explorer, &QTreeWidget::currentItemChanged, this, &EnvironmentWindow::currentChanged);
     buildMenus();
     statusBar()->showMessage("No project");
+    m_caret = new QLabel(this);
+    m_caret->setObjectName("CaretPosition");
+    statusBar()->addPermanentWidget(m_caret);
+    connect(m_codeWindow, &CodeWindow::caretMoved, this, [this](int line, int column) {
+        m_caret->setText(QString("Ln %1, Col %2").arg(line).arg(column));
+    });
 
     // An add-in changes the code model directly; a cheap look now and then
     // keeps what is shown up to date.
@@ -94,7 +96,13 @@ void EnvironmentWindow::buildMenus() {
     QAction* exit = file->addAction("E&xit", QKeySequence::Quit, this, &QWidget::close);
     for (QAction* a : {open, openFolder, save, exit})
         fileBar->adopt(a);
-    menu("&Edit", "Edit");
+    auto [edit, editBar] = menu("&Edit", "Edit");
+    QAction* find = edit->addAction("&Find...", QKeySequence(Qt::CTRL | Qt::Key_F), m_codeWindow,
+                                    &CodeWindow::startFind);
+    QAction* findNext = edit->addAction("Find &Next", QKeySequence(Qt::Key_F3), m_codeWindow,
+                                        &CodeWindow::findNext);
+    for (QAction* a : {find, findNext})
+        editBar->adopt(a);
     auto [view, viewBar] = menu("&View", "View");
     QAction* reload = view->addAction(s->standardIcon(QStyle::SP_BrowserReload), "&Refresh",
                                       QKeySequence::Refresh, this, &EnvironmentWindow::refresh);
@@ -217,19 +225,13 @@ void EnvironmentWindow::currentChanged(QTreeWidgetItem* item) {
 
 void EnvironmentWindow::showComponent(trapline::Component* component) {
     m_shown = component;
-    if (!component) {
-        m_code->clear();
-        m_shownLines = -1;
-        return;
-    }
     const trapline::Project* project = ProjectExplorer::projectOf(m_explorer->itemOf(component));
-    const trapline::Codepage codepage = project ? project->codepage() : trapline::Codepage();
-    const trapline::CodeModule& code = component->CodeModule();
-    QStringList lines;
-    for (long l = 1; l <= code.CountOfLines(); ++l)
-        lines << QString::fromStdString(codepage.toUtf8(code.line(l)));
-    m_code->setPlainText(lines.join("\n"));
-    m_shownLines = code.CountOfLines();
+    m_codeWindow->showModule(component, project ? project->codepage() : trapline::Codepage());
+    m_shownLines = component ? component->CodeModule().CountOfLines() : -1;
+}
+
+QPlainTextEdit* EnvironmentWindow::codeView() const {
+    return m_codeWindow->editor();
 }
 
 bool EnvironmentWindow::isModified() const {

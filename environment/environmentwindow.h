@@ -6,8 +6,10 @@
 
 class AddInHost;
 class AddInManager;
+class CodeWindow;
 class EnvironmentVBE;
 class ProjectExplorer;
+class QLabel;
 class QPlainTextEdit;
 class QTreeWidgetItem;
 class QToolBar;
@@ -58,7 +60,10 @@ public:
     AddInHost& addIns() const { return *m_addIns; }
     ProjectExplorer* explorer() const { return m_explorer; }
     const Workspace& workspace() const { return *m_workspace; }
-    QPlainTextEdit* codeView() const { return m_code; }
+    CodeWindow* codeWindow() const { return m_codeWindow; }
+    QPlainTextEdit* codeView() const;
+    /// The status bar's "Ln 12, Col 5".
+    QLabel* caretPosition() const { return m_caret; }
     QToolBar* standardBar() const { return m_standard; }
 
 public slots:
@@ -85,7 +90,8 @@ private:
     std::unique_ptr<AddInHost> m_addIns;
     std::unique_ptr<Workspace> m_workspace;
     ProjectExplorer* m_explorer;
-    QPlainTextEdit* m_code;
+    CodeWindow* m_codeWindow;
+    QLabel* m_caret;
     QToolBar* m_standard = nullptr;
     trapline::Component* m_shown = nullptr;
     /// Of the component shown and of the active project, to notice an add-in's change.

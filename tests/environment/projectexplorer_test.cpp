@@ -6,6 +6,7 @@
 #include "environmentwindow.h"
 #include "workspace.h"
 
+#include "qtprinters.h"
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
