@@ -6,15 +6,20 @@
 #include "codewindow.h"
 #include "environmentvbe.h"
 #include "projectexplorer.h"
+#include "projectloader.h"
 #include "qtmessagebox.h"
+#include "recentprojects.h"
 #include "workspace.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QSplitter>
@@ -36,6 +41,7 @@ EnvironmentWindow::EnvironmentWindow(trapline::MessageBoxService* messages,
     setObjectName("EnvironmentWindow");
     setWindowTitle("TRAPLINE Environment");
     resize(900, 600);
+    setAcceptDrops(true);
 
     auto* split = new QSplitter(this);
     m_explorer = new ProjectExplorer(split);
@@ -92,6 +98,10 @@ void EnvironmentWindow::buildMenus() {
                         &EnvironmentWindow::openFolderDialog);
     QAction* save = file->addAction(s->standardIcon(QStyle::SP_DialogSaveButton), "&Save",
                                     QKeySequence::Save, this, [this] { saveProject(); });
+    file->addSeparator();
+    m_recentMenu = file->addMenu("Recent &Projects");
+    m_recentMenu->setObjectName("RecentProjects");
+    connect(m_recentMenu, &QMenu::aboutToShow, this, &EnvironmentWindow::fillRecentMenu);
     file->addSeparator();
     QAction* exit = file->addAction("E&xit", QKeySequence::Quit, this, &QWidget::close);
     for (QAction* a : {open, openFolder, save, exit})
@@ -152,6 +162,8 @@ bool EnvironmentWindow::openPaths(const QStringList& paths) {
         m_explorer->clear();
     }
     m_vbe->setActiveVBProject(*m_workspace->startup());
+    if (paths.size() == 1)
+        RecentProjects().add(paths.front());
     setWindowTitle("TRAPLINE Environment - " +
                    (paths.size() == 1 ? QFileInfo(paths.front()).fileName() : QString("several")));
     refresh();
@@ -172,6 +184,48 @@ bool EnvironmentWindow::askToSave(const std::string& question) {
                                    trapline::MsgButtons::YesNoCancel);
     return answer == trapline::MsgAnswer::No ||
            (answer == trapline::MsgAnswer::Yes && saveProject());
+}
+
+void EnvironmentWindow::fillRecentMenu() {
+    m_recentMenu->clear();
+    const QStringList paths = RecentProjects().list();
+    for (int i = 0; i < paths.size(); ++i) {
+        const QString path = paths[i];
+        m_recentMenu->addAction(QString("&%1 %2").arg(i + 1).arg(path), this, [this, path] {
+            // One that is gone is not offered again.
+            if (!QFileInfo::exists(path))
+                RecentProjects().remove(path);
+            openProject(path);
+        });
+    }
+    m_recentMenu->setEnabled(!paths.isEmpty());
+}
+
+QStringList EnvironmentWindow::openablePaths(const QMimeData* data) {
+    QStringList paths;
+    for (const QUrl& url : data ? data->urls() : QList<QUrl>()) {
+        const QFileInfo info(url.toLocalFile());
+        const QString suffix = info.suffix().toLower();
+        if (!url.isLocalFile() ||
+            !(info.isDir() || suffix == "vbp" || suffix == "vbg" ||
+              trapline::ProjectLoader::typeForExtension(info.fileName().toStdString())))
+            return {};
+        paths << info.absoluteFilePath();
+    }
+    return paths;
+}
+
+void EnvironmentWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!openablePaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void EnvironmentWindow::dropEvent(QDropEvent* event) {
+    const QStringList paths = openablePaths(event->mimeData());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    openPaths(paths);
 }
 
 void EnvironmentWindow::openDialog() {

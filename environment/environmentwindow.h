@@ -10,6 +10,8 @@ class CodeWindow;
 class EnvironmentVBE;
 class ProjectExplorer;
 class QLabel;
+class QMenu;
+class QMimeData;
 class QPlainTextEdit;
 class QTreeWidgetItem;
 class QToolBar;
@@ -62,6 +64,11 @@ public:
     const Workspace& workspace() const { return *m_workspace; }
     CodeWindow* codeWindow() const { return m_codeWindow; }
     QPlainTextEdit* codeView() const;
+    /// File > Recent Projects, filled as it opens.
+    QMenu* recentMenu() const { return m_recentMenu; }
+    /// The paths a drag carries that the environment can open (.vbp, .vbg,
+    /// folders, module files); empty when it carries anything else.
+    static QStringList openablePaths(const QMimeData* data);
     /// The status bar's "Ln 12, Col 5".
     QLabel* caretPosition() const { return m_caret; }
     QToolBar* standardBar() const { return m_standard; }
@@ -72,6 +79,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
@@ -82,6 +91,7 @@ private:
     bool askToSave(const std::string& question);
     void openDialog();
     void openFolderDialog();
+    void fillRecentMenu();
 
     std::unique_ptr<EnvironmentVBE> m_vbe;
     std::unique_ptr<QtMessageBox> m_ownMessages;
@@ -93,6 +103,7 @@ private:
     CodeWindow* m_codeWindow;
     QLabel* m_caret;
     QToolBar* m_standard = nullptr;
+    QMenu* m_recentMenu = nullptr;
     trapline::Component* m_shown = nullptr;
     /// Of the component shown and of the active project, to notice an add-in's change.
     long m_shownLines = -1;

@@ -6,12 +6,16 @@
 #include "addinhost.h"
 #include "addinmanager.h"
 #include "addinregistry.h"
+#include "environmentvbe.h"
+#include "workspace.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
@@ -265,4 +269,40 @@ TEST(EnvironmentCommand, ListsTheRegisteredAddInsForScripts) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "Trapline.Connect\tTRAPLINE\tInsert Error handler to project functions, "
                      "procedures and properties\t1\n");
+}
+
+TEST(EnvironmentWindow, ProjectsFoldersAndModulesDroppedOnTheWindowOpenAndOtherFilesAreRefused) {
+    TempDir dir;
+    const std::string a = dir.write("A.bas", "Attribute VB_Name = \"A\"\r\n");
+    const std::string b = dir.write("sub/B.cls", "Attribute VB_Name = \"B\"\r\n");
+    const std::string text = dir.write("notes.txt", "not VB\r\n");
+    ScriptedMessageBox boxes;
+    EnvironmentWindow env(&boxes);
+    auto drop = [&](const std::vector<std::string>& paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const std::string& p : paths)
+            urls << QUrl::fromLocalFile(QString::fromStdString(p));
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(&env, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&env, &dropped);
+        return dropped.isAccepted();
+    };
+    EXPECT_FALSE(drop({a, text}));
+    EXPECT_FALSE(drop({}));
+    EXPECT_EQ(env.workspace().entries().size(), 0u);
+    // Several module files are one project, as on the command line.
+    EXPECT_TRUE(drop({a, b}));
+    ASSERT_EQ(env.workspace().entries().size(), 1u);
+    EXPECT_EQ(env.vbe().ActiveVBProject()->VBComponents().Count(), 2);
+    EXPECT_TRUE(drop({dir.path()}));
+    EXPECT_EQ(env.vbe().ActiveVBProject()->VBComponents().Count(), 2);
+    EXPECT_TRUE(drop({std::string(TRAPLINE_SOURCE_DIR) + "/examples/Ledger.vbp"}));
+    EXPECT_EQ(env.vbe().ActiveVBProject()->Name(), "Ledger");
+    EXPECT_TRUE(boxes.shown.empty());
 }
