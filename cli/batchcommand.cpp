@@ -4,24 +4,10 @@
 #include "handleroptions.h"
 #include "projectinput.h"
 
+#include <CLI/CLI.hpp>
+
 namespace trapline::cli {
 namespace {
-
-/// Checks the combinations of arguments that make no sense together.
-bool usable(const Arguments& a, ProjectInput& input, const std::string& command) {
-    std::string problem;
-    if (a.positionals().empty())
-        problem = "no PATH given\nTry 'trapline " + command + " --help'.";
-    else if (a.has("header") != a.has("footer"))
-        problem = "--header and --footer go together";
-    else if (a.has("dry-run") && a.has("json"))
-        problem = "--dry-run prints a diff; it does not go with --json";
-    else if (a.has("dry-run") && a.has("backup"))
-        problem = "--dry-run writes nothing, so --backup has nothing to keep";
-    if (!problem.empty())
-        input.fail(problem);
-    return problem.empty();
-}
 
 /// Why a run that treated everything it could must still write nothing, or
 /// empty when it may go on.
@@ -41,28 +27,42 @@ std::string refusal(const BatchPipeline::Totals& run, const InsertionOptions& op
 
 } // namespace
 
-int BatchCommand::execute(const std::vector<std::string>& args) {
-    const std::string command = name();
-    ProjectInput input(command, m_err);
-    std::vector<Arguments::Option> table = HandlerOptions::table(hasTrapFilter());
-    table.insert(table.end(), {{"dry-run", false}, {"backup", false}, {"json", false}});
-    auto parsed = Arguments::parse(args, table);
-    if (!parsed) {
-        input.fail(parsed.error().description + "\nTry 'trapline " + command + " --help'.");
+void BatchCommand::define(CLI::App& app) {
+    app.add_option("PATH", m_paths);
+    m_handler.define(app, hasTrapFilter());
+    app.add_flag("--dry-run", m_dryRun);
+    app.add_flag("--backup", m_backup);
+    app.add_flag("--json", m_json);
+}
+
+bool BatchCommand::usable(ProjectInput& input) const {
+    std::string problem;
+    if (m_paths.empty())
+        problem = std::string("no PATH given\nTry 'trapline ") + name() + " --help'.";
+    else if (!m_handler.templatesPaired())
+        problem = "--header and --footer go together";
+    else if (m_dryRun && m_json)
+        problem = "--dry-run prints a diff; it does not go with --json";
+    else if (m_dryRun && m_backup)
+        problem = "--dry-run writes nothing, so --backup has nothing to keep";
+    if (!problem.empty())
+        input.fail(problem);
+    return problem.empty();
+}
+
+int BatchCommand::execute() {
+    ProjectInput input(name(), m_err);
+    if (!usable(input))
         return 2;
-    }
-    const Arguments& a = *parsed;
-    if (!usable(a, input, command))
-        return 2;
-    auto codepage = input.codepage(a.value("codepage", "1251"));
+    auto codepage = input.codepage(m_handler.codepage());
     if (!codepage)
         return 2;
-    auto options = HandlerOptions::read(a, *codepage, input);
+    auto options = m_handler.read(*codepage, input);
     if (!options)
         return 2;
 
     bool complete = true;
-    auto project = input.load(a.positionals(), *codepage, complete, true);
+    auto project = input.load(m_paths, *codepage, complete, true);
     if (!project)
         return 2;
     if (!complete) {
@@ -70,9 +70,9 @@ int BatchCommand::execute(const std::vector<std::string>& args) {
         return 2;
     }
     BatchSettings settings;
-    settings.mode = a.has("dry-run") ? BatchMode::Diff : BatchMode::Write;
-    settings.backup = a.has("backup");
-    settings.keepTreated = a.has("json");
+    settings.mode = m_dryRun ? BatchMode::Diff : BatchMode::Write;
+    settings.backup = m_backup;
+    settings.keepTreated = m_json;
     settings.moduleFilter = *codepage->fromUtf8(options->moduleName);
     BatchPrinter printer(m_out, m_err, project->codepage(), settings.mode, settings.keepTreated);
     BatchPipeline pipeline(*project, settings, printer);

@@ -2,6 +2,7 @@
 
 #include "batchpipeline.h"
 #include "command.h"
+#include "handleroptions.h"
 #include "insertionoptions.h"
 #include "projectinput.h"
 #include "vbe.h"
@@ -20,10 +21,9 @@ public:
     using Command::Command;
 
 protected:
-    int execute(const std::vector<std::string>& args) override;
+    void define(CLI::App& app) override;
+    int execute() override;
 
-    /// The command's name, as typed after `trapline`.
-    virtual const char* name() const = 0;
     /// Whether --include-trapped is one of the command's options.
     virtual bool hasTrapFilter() const { return false; }
     /// What the command does to each file; null, once said through `input`,
@@ -32,6 +32,16 @@ protected:
                                                       ProjectInput& input) const = 0;
     /// Said on stderr when the filters chose procedures but nothing was done.
     virtual const char* nothingToDo() const = 0;
+
+private:
+    /// Whether the options make sense together; says why not through `input`.
+    bool usable(ProjectInput& input) const;
+
+    std::vector<std::string> m_paths;
+    HandlerOptions m_handler;
+    bool m_dryRun = false;
+    bool m_backup = false;
+    bool m_json = false;
 };
 
 } // namespace trapline::cli

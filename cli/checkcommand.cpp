@@ -7,6 +7,8 @@
 #include "handleroptions.h"
 #include "stderrmessagebox.h"
 
+#include <CLI/CLI.hpp>
+
 namespace trapline::cli {
 namespace {
 
@@ -86,22 +88,20 @@ names nothing).
 )USAGE";
 }
 
-int CheckCommand::execute(const std::vector<std::string>& args) {
+void CheckCommand::define(CLI::App& app) {
+    app.add_option("PATH", m_paths);
+    m_handler.define(app, true);
+    app.add_option("--format", m_format);
+}
+
+int CheckCommand::execute() {
     ProjectInput input("check", m_err);
-    std::vector<Arguments::Option> table = HandlerOptions::table(true);
-    table.push_back({"format", true});
-    auto parsed = Arguments::parse(args, table);
-    if (!parsed) {
-        input.fail(parsed.error().description + "\nTry 'trapline check --help'.");
-        return 2;
-    }
-    const Arguments& a = *parsed;
-    const std::string format = a.value("format", "text");
-    if (a.positionals().empty()) {
+    const std::string& format = m_format;
+    if (m_paths.empty()) {
         input.fail("no PATH given\nTry 'trapline check --help'.");
         return 2;
     }
-    if (a.has("header") != a.has("footer")) {
+    if (!m_handler.templatesPaired()) {
         input.fail("--header and --footer go together");
         return 2;
     }
@@ -109,17 +109,17 @@ int CheckCommand::execute(const std::vector<std::string>& args) {
         input.fail("--format must be text, json or sarif, not '" + format + "'");
         return 2;
     }
-    auto codepage = input.codepage(a.value("codepage", "1251"));
+    auto codepage = input.codepage(m_handler.codepage());
     if (!codepage)
         return 2;
-    auto options = HandlerOptions::read(a, *codepage, input);
+    auto options = m_handler.read(*codepage, input);
     if (!options)
         return 2;
     auto pattern = handlerPattern(*options, *codepage, input);
     if (!pattern)
         return 2;
     bool complete = true;
-    auto project = input.load(a.positionals(), *codepage, complete, true);
+    auto project = input.load(m_paths, *codepage, complete, true);
     if (!project)
         return 2;
 

@@ -1,6 +1,10 @@
 #pragma once
 
 #include "command.h"
+#include "handleroptions.h"
+
+#include <string>
+#include <vector>
 
 namespace trapline::cli {
 
@@ -11,8 +15,15 @@ public:
     using Command::Command;
 
 protected:
+    const char* name() const override { return "check"; }
     const char* usage() const override;
-    int execute(const std::vector<std::string>& args) override;
+    void define(CLI::App& app) override;
+    int execute() override;
+
+private:
+    std::vector<std::string> m_paths;
+    HandlerOptions m_handler;
+    std::string m_format = "text";
 };
 
 } // namespace trapline::cli

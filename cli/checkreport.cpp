@@ -2,15 +2,12 @@
 
 #include "handlercheck.h"
 #include "handleroptions.h"
-
-#include <nlohmann/json.hpp>
+#include "json.h"
 
 #include <array>
 
 namespace trapline::cli {
 namespace {
-
-using Json = nlohmann::ordered_json;
 
 struct Rule {
     const char* id;
@@ -36,12 +33,6 @@ size_t ruleIndex(const std::string& id) {
         if (id == kRules[i].id)
             return i;
     return 0;
-}
-
-std::string dump(const Json& j) {
-    // Names and messages come from files in any code page; never emit bytes
-    // that are not UTF-8.
-    return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 } // namespace
@@ -81,7 +72,7 @@ std::string CheckReport::json() const {
                             {"File", utf8Path(f.component->path(), m_codepage)},
                             {"Line", f.line},
                             {"Message", f.message}});
-    return dump(Json{{"findings", list}});
+    return jsonText(Json{{"findings", list}});
 }
 
 std::string CheckReport::sarif() const {
@@ -114,9 +105,9 @@ std::string CheckReport::sarif() const {
         {"originalUriBaseIds",
          {{"%SRCROOT%", {{"description", {{"text", "the folder trapline check ran in"}}}}}}},
         {"results", results}};
-    return dump(Json{{"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
-                     {"version", "2.1.0"},
-                     {"runs", Json::array({run})}});
+    return jsonText(Json{{"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
+                         {"version", "2.1.0"},
+                         {"runs", Json::array({run})}});
 }
 
 } // namespace trapline::cli

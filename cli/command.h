@@ -4,21 +4,32 @@
 #include <string>
 #include <vector>
 
+namespace CLI {
+class App;
+}
+
 namespace trapline::cli {
 
-/// One `trapline` command: its usage text and what it does.
+/// One `trapline` command: its usage text, its options and what it does.
+/// The options are parsed by CLI11; the usage text stays written by hand,
+/// as a person reads it, and is what -h and --help print.
 class Command {
 public:
     Command(std::FILE* out, std::FILE* err) : m_out(out), m_err(err) {}
     virtual ~Command() = default;
 
     /// Runs with the arguments after the command's name and returns the exit
-    /// code; "-h" or "--help" anywhere prints the usage instead.
+    /// code: 2, with the bad argument named, when they cannot be parsed.
     int run(const std::vector<std::string>& args);
 
 protected:
+    /// The command's name, as typed after `trapline`.
+    virtual const char* name() const = 0;
     virtual const char* usage() const = 0;
-    virtual int execute(const std::vector<std::string>& args) = 0;
+    /// Declares the command's options and PATH arguments, bound to its members.
+    virtual void define(CLI::App& app) = 0;
+    /// Does the command's work once its arguments are parsed.
+    virtual int execute() = 0;
 
     std::FILE* m_out;
     std::FILE* m_err;

@@ -1,9 +1,10 @@
 #include "errormodulecommand.h"
 
-#include "arguments.h"
 #include "errormodule.h"
 #include "projectinput.h"
 #include "stderrmessagebox.h"
+
+#include <CLI/CLI.hpp>
 
 namespace trapline::cli {
 
@@ -24,20 +25,20 @@ could not be written; 2 for bad usage or input.
 )USAGE";
 }
 
-int ErrorModuleCommand::execute(const std::vector<std::string>& args) {
+void ErrorModuleCommand::define(CLI::App& app) {
+    app.add_option("PATH", m_paths);
+    app.add_option("--codepage", m_codepage);
+}
+
+int ErrorModuleCommand::execute() {
     ProjectInput input("add-error-module", m_err);
-    auto parsed = Arguments::parse(args, {{"codepage", true}});
-    if (!parsed) {
-        input.fail(parsed.error().description);
-        return 2;
-    }
-    const auto& paths = parsed->positionals();
+    const auto& paths = m_paths;
     if (paths.size() != 1 || paths[0].size() < 4 ||
         paths[0].compare(paths[0].size() - 4, 4, ".vbp") != 0) {
         input.fail("name exactly one project file (.vbp)");
         return 2;
     }
-    auto codepage = input.codepage(parsed->value("codepage", "1251"));
+    auto codepage = input.codepage(m_codepage);
     if (!codepage)
         return 2;
     bool complete = true;

@@ -2,6 +2,9 @@
 
 #include "command.h"
 
+#include <string>
+#include <vector>
+
 namespace trapline::cli {
 
 /// `trapline add-error-module`: adds mdl_Error with MyErrorHandler to a project.
@@ -10,8 +13,14 @@ public:
     using Command::Command;
 
 protected:
+    const char* name() const override { return "add-error-module"; }
     const char* usage() const override;
-    int execute(const std::vector<std::string>& args) override;
+    void define(CLI::App& app) override;
+    int execute() override;
+
+private:
+    std::vector<std::string> m_paths;
+    std::string m_codepage = "1251";
 };
 
 } // namespace trapline::cli

@@ -3,18 +3,28 @@
 #include "diskfile.h"
 #include "json.h"
 
+#include <CLI/CLI.hpp>
+
 #include <filesystem>
 
 namespace trapline::cli {
 
-std::vector<Arguments::Option> HandlerOptions::table(bool trapFilter) {
-    std::vector<Arguments::Option> options = {
-        {"module", true},     {"proc", true},        {"subs", false},
-        {"functions", false}, {"properties", false}, {"live", false},
-        {"header", true},     {"footer", true},      {"codepage", true}};
+void HandlerOptions::define(CLI::App& app, bool trapFilter) {
+    app.add_option("--module", m_module);
+    app.add_option("--proc", m_proc);
+    app.add_flag("--subs", m_subs);
+    app.add_flag("--functions", m_functions);
+    app.add_flag("--properties", m_properties);
+    app.add_flag("--live", m_live);
+    // Kept as given: an empty name is a file that cannot be opened, not a
+    // template left out.
+    app.add_option_function<std::string>("--header",
+                                         [this](const std::string& v) { m_header = v; });
+    app.add_option_function<std::string>("--footer",
+                                         [this](const std::string& v) { m_footer = v; });
+    app.add_option("--codepage", m_codepage);
     if (trapFilter)
-        options.push_back({"include-trapped", false});
-    return options;
+        app.add_flag("--include-trapped", m_includeTrapped);
 }
 
 Result<std::string> HandlerOptions::readTemplate(const std::string& path, const Codepage& cp) {
@@ -41,18 +51,18 @@ Result<std::string> HandlerOptions::readTemplate(const std::string& path, const 
     return out;
 }
 
-std::optional<InsertionOptions> HandlerOptions::read(const Arguments& a, const Codepage& codepage,
-                                                     ProjectInput& input) {
+std::optional<InsertionOptions> HandlerOptions::read(const Codepage& codepage,
+                                                     ProjectInput& input) const {
     InsertionOptions options;
     options.confirm = false;
-    options.procName = a.value("proc", "*");
-    options.moduleName = a.value("module", "*");
-    options.onlySub = a.has("subs");
-    options.onlyFunc = a.has("functions");
-    options.onlyProperty = a.has("properties");
-    options.skipTrapped = !a.has("include-trapped");
-    options.withComment = !a.has("live");
-    options.useDefault = !a.has("header");
+    options.procName = m_proc;
+    options.moduleName = m_module;
+    options.onlySub = m_subs;
+    options.onlyFunc = m_functions;
+    options.onlyProperty = m_properties;
+    options.skipTrapped = !m_includeTrapped;
+    options.withComment = !m_live;
+    options.useDefault = !m_header;
     if (options.procName.empty()) {
         input.fail("--proc needs a procedure name");
         return std::nullopt;
@@ -62,8 +72,8 @@ std::optional<InsertionOptions> HandlerOptions::read(const Arguments& a, const C
         return std::nullopt;
     }
     if (!options.useDefault) {
-        auto header = readTemplate(a.value("header"), codepage);
-        auto footer = readTemplate(a.value("footer"), codepage);
+        auto header = readTemplate(m_header.value_or(""), codepage);
+        auto footer = readTemplate(m_footer.value_or(""), codepage);
         for (auto* t : {&header, &footer})
             if (!*t) {
                 input.fail(t->error().source + ": " + t->error().description);
@@ -88,30 +98,28 @@ std::string utf8Path(const std::string& path, const Codepage& codepage) {
 
 namespace {
 
-std::string jsonItems(const std::vector<RunSummary::Item>& list, bool withReason,
-                      const Codepage& codepage) {
-    std::string out = "[";
-    for (size_t i = 0; i < list.size(); ++i) {
-        const RunSummary::Item& it = list[i];
-        out += i ? ",\n    " : "\n    ";
-        out += "{\"ModuleName\": " + jsonString(it.moduleName) +
-               ", \"ProcName\": " + jsonString(it.procName) + ", \"File\": " +
-               jsonString(it.component ? utf8Path(it.component->path(), codepage) : "");
+Json jsonItems(const std::vector<RunSummary::Item>& list, bool withReason,
+               const Codepage& codepage) {
+    Json items = Json::array();
+    for (const RunSummary::Item& it : list) {
+        Json item = {{"ModuleName", it.moduleName},
+                     {"ProcName", it.procName},
+                     {"File", it.component ? utf8Path(it.component->path(), codepage) : ""}};
         if (it.line > 0) // one item per definition of a procedure defined twice
-            out += ", \"Line\": " + std::to_string(it.line);
+            item["Line"] = it.line;
         if (withReason)
-            out += ", \"Reason\": " + jsonString(it.failure);
-        out += "}";
+            item["Reason"] = it.failure;
+        items.push_back(std::move(item));
     }
-    return out + (list.empty() ? "]" : "\n  ]");
+    return items;
 }
 
 } // namespace
 
 std::string runJson(const std::vector<RunSummary::Item>& treated,
                     const std::vector<RunSummary::Item>& failed, const Codepage& codepage) {
-    return "{\n  \"treated\": " + jsonItems(treated, false, codepage) +
-           ",\n  \"failed\": " + jsonItems(failed, true, codepage) + "\n}\n";
+    return jsonText(Json{{"treated", jsonItems(treated, false, codepage)},
+                         {"failed", jsonItems(failed, true, codepage)}});
 }
 
 } // namespace trapline::cli

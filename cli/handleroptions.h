@@ -1,6 +1,5 @@
 #pragma once
 
-#include "arguments.h"
 #include "codepage.h"
 #include "insertionoptions.h"
 #include "insertionrun.h"
@@ -10,6 +9,10 @@
 #include <string>
 #include <vector>
 
+namespace CLI {
+class App;
+}
+
 namespace trapline::cli {
 
 /// The options `insert`, `remove`, `refresh` and `check` share: which
@@ -18,20 +21,35 @@ namespace trapline::cli {
 /// --footer templates).
 class HandlerOptions {
 public:
-    /// The option table entries for Arguments::parse(); --include-trapped
-    /// only for the commands that insert (or check what insert would do).
-    static std::vector<Arguments::Option> table(bool trapFilter);
+    /// Declares the options on `app`; --include-trapped only for the commands
+    /// that insert (or check what insert would do).
+    void define(CLI::App& app, bool trapFilter);
 
-    /// The options that say what a command works with, read from `a`; reports
-    /// through `input` and gives nothing when they are unusable (an empty
-    /// --proc, a name the code page cannot hold, an unreadable template).
-    static std::optional<InsertionOptions> read(const Arguments& a, const Codepage& codepage,
-                                                ProjectInput& input);
+    /// Whether both --header and --footer, or neither, were given.
+    bool templatesPaired() const { return m_header.has_value() == m_footer.has_value(); }
+    const std::string& codepage() const { return m_codepage; }
+
+    /// The options that say what a command works with; reports through
+    /// `input` and gives nothing when they are unusable (an empty --proc, a
+    /// name the code page cannot hold, an unreadable template).
+    std::optional<InsertionOptions> read(const Codepage& codepage, ProjectInput& input) const;
 
     /// A template file as the window would hand its text over: UTF-8 (a file
     /// that is not valid UTF-8 is read in the project's code page, as template
     /// files written on Windows are) with CR LF line breaks.
     static Result<std::string> readTemplate(const std::string& path, const Codepage& cp);
+
+private:
+    std::string m_module = "*";
+    std::string m_proc = "*";
+    bool m_subs = false;
+    bool m_functions = false;
+    bool m_properties = false;
+    bool m_includeTrapped = false;
+    bool m_live = false;
+    std::optional<std::string> m_header;
+    std::optional<std::string> m_footer;
+    std::string m_codepage = "1251";
 };
 
 /// The name a file goes by in messages: relative to the current folder.

@@ -1,10 +1,11 @@
 #include "listcommand.h"
 
-#include "arguments.h"
 #include "json.h"
 #include "proccatalogue.h"
 #include "projectinput.h"
 #include "stderrmessagebox.h"
+
+#include <CLI/CLI.hpp>
 
 namespace trapline::cli {
 namespace {
@@ -55,33 +56,31 @@ be read is named on stderr with its line; the rest is still listed).
 )USAGE";
 }
 
-int ListCommand::execute(const std::vector<std::string>& args) {
-    auto parsed = Arguments::parse(args, {{"module", true},
-                                          {"subs", false},
-                                          {"functions", false},
-                                          {"properties", false},
-                                          {"without-trap", false},
-                                          {"json", false},
-                                          {"codepage", true}});
-    if (!parsed) {
-        std::fprintf(m_err, "trapline list: %s\nTry 'trapline list --help'.\n",
-                     parsed.error().description.c_str());
-        return 2;
-    }
-    const Arguments& a = *parsed;
-    if (a.positionals().empty()) {
+void ListCommand::define(CLI::App& app) {
+    app.add_option("PATH", m_paths);
+    app.add_option("--module", m_module);
+    app.add_flag("--subs", m_subs);
+    app.add_flag("--functions", m_functions);
+    app.add_flag("--properties", m_properties);
+    app.add_flag("--without-trap", m_withoutTrap);
+    app.add_flag("--json", m_json);
+    app.add_option("--codepage", m_codepage);
+}
+
+int ListCommand::execute() {
+    if (m_paths.empty()) {
         std::fprintf(m_err, "trapline list: no PATH given\nTry 'trapline list --help'.\n");
         return 2;
     }
     ProjectInput input("list", m_err);
-    auto codepage = input.codepage(a.value("codepage", "1251"));
+    auto codepage = input.codepage(m_codepage);
     if (!codepage)
         return 2;
     bool complete = true;
-    auto project = input.load(a.positionals(), *codepage, complete);
+    auto project = input.load(m_paths, *codepage, complete);
     if (!project)
         return 2;
-    auto moduleFilter = input.moduleFilter(*project, a.value("module", "*"));
+    auto moduleFilter = input.moduleFilter(*project, m_module);
     if (!moduleFilter)
         return 2;
     const int status = complete ? 0 : 2;
@@ -91,38 +90,31 @@ int ListCommand::execute(const std::vector<std::string>& args) {
     ProcCatalogue catalogue(vbe, messages);
     catalogue.GetProcNames(*moduleFilter);
 
-    const bool subs = a.has("subs"), functions = a.has("functions"),
-               properties = a.has("properties");
-    const bool anyType = !subs && !functions && !properties;
-    const bool json = a.has("json");
+    const bool anyType = !m_subs && !m_functions && !m_properties;
     const Codepage& cp = *codepage;
-    bool first = true;
-    if (json)
-        std::fputs("[", m_out);
+    Json list = Json::array();
     for (size_t j = 1; j < catalogue.Procs().size(); ++j) {
         const ProcInfo& p = catalogue.Procs()[j];
-        if (a.has("without-trap") && p.HasErrorTrap)
+        if (m_withoutTrap && p.HasErrorTrap)
             continue;
-        bool typeChecked = (p.ProcType == 0 && subs) || (p.ProcType == 1 && functions) ||
-                           (p.ProcType == 2 && properties);
+        bool typeChecked = (p.ProcType == 0 && m_subs) || (p.ProcType == 1 && m_functions) ||
+                           (p.ProcType == 2 && m_properties);
         if (!anyType && !typeChecked)
             continue;
         std::string module = cp.toUtf8(p.ModuleName);
         std::string name = cp.toUtf8(p.ProcName);
-        if (json) {
-            std::fprintf(m_out,
-                         "%s\n  {\"ModuleName\": %s, \"ProcName\": %s, \"ProcType\": %d, "
-                         "\"ProcKind\": %d, \"HasErrorTrap\": %s}",
-                         first ? "" : ",", jsonString(module).c_str(), jsonString(name).c_str(),
-                         p.ProcType, p.ProcKind, p.HasErrorTrap ? "true" : "false");
-        } else {
+        if (m_json)
+            list.push_back(Json{{"ModuleName", module},
+                                {"ProcName", name},
+                                {"ProcType", p.ProcType},
+                                {"ProcKind", p.ProcKind},
+                                {"HasErrorTrap", p.HasErrorTrap}});
+        else
             std::fprintf(m_out, "%s\t%s\t%s\t%s\n", module.c_str(), name.c_str(),
                          typeName(p.ProcType), p.HasErrorTrap ? "trap" : "-");
-        }
-        first = false;
     }
-    if (json)
-        std::fputs(first ? "]\n" : "\n]\n", m_out);
+    if (m_json)
+        std::fputs(jsonText(list).c_str(), m_out);
     return status;
 }
 

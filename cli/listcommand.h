@@ -2,6 +2,9 @@
 
 #include "command.h"
 
+#include <string>
+#include <vector>
+
 namespace trapline::cli {
 
 /// `trapline list`: prints the procedure catalogue of a project.
@@ -10,8 +13,20 @@ public:
     using Command::Command;
 
 protected:
+    const char* name() const override { return "list"; }
     const char* usage() const override;
-    int execute(const std::vector<std::string>& args) override;
+    void define(CLI::App& app) override;
+    int execute() override;
+
+private:
+    std::vector<std::string> m_paths;
+    std::string m_module = "*";
+    std::string m_codepage = "1251";
+    bool m_subs = false;
+    bool m_functions = false;
+    bool m_properties = false;
+    bool m_withoutTrap = false;
+    bool m_json = false;
 };
 
 } // namespace trapline::cli

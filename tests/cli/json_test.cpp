@@ -7,7 +7,8 @@
 #include <random>
 #include <string>
 
-using trapline::cli::jsonString;
+using trapline::cli::Json;
+using trapline::cli::jsonText;
 
 namespace {
 
@@ -52,48 +53,26 @@ bool decodeUtf8(const std::string& s, size_t& i) {
     return true;
 }
 
-/// The text a JSON string literal stands for, or nothing when `json` is not
-/// a well-formed literal (RFC 8259) in valid UTF-8.
-std::optional<std::string> parseJsonString(const std::string& json) {
-    if (json.size() < 2 || json.front() != '"' || json.back() != '"')
+/// Whether every byte of `s` belongs to a well-formed UTF-8 character.
+bool isUtf8(const std::string& s) {
+    for (size_t i = 0; i < s.size();)
+        if (static_cast<unsigned char>(s[i]) < 0x80)
+            ++i;
+        else if (!decodeUtf8(s, i))
+            return false;
+    return true;
+}
+
+/// The text `bytes` stands for once written as JSON and read back, or
+/// nothing when the written JSON is not valid UTF-8 or does not parse.
+std::optional<std::string> roundTrip(const std::string& bytes) {
+    const std::string json = jsonText(Json{{"Name", bytes}});
+    if (!isUtf8(json))
         return std::nullopt;
-    std::string out;
-    for (size_t i = 1; i + 1 < json.size();) {
-        const auto c = static_cast<unsigned char>(json[i]);
-        if (c == '"' || c < 0x20)
-            return std::nullopt;
-        if (c >= 0x80) {
-            const size_t start = i;
-            if (!decodeUtf8(json, i) || i > json.size() - 1)
-                return std::nullopt;
-            out.append(json, start, i - start);
-            continue;
-        }
-        if (c != '\\') {
-            out += json[i++];
-            continue;
-        }
-        if (i + 2 >= json.size())
-            return std::nullopt;
-        const char e = json[i + 1];
-        const std::string simple = "\"\\/bfnrt", meaning = "\"\\/\b\f\n\r\t";
-        if (size_t k = simple.find(e); k != std::string::npos) {
-            out += meaning[k];
-            i += 2;
-        } else if (e == 'u' && i + 6 < json.size()) {
-            const std::string hex = json.substr(i + 2, 4);
-            if (hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-                return std::nullopt;
-            const auto cp = static_cast<uint32_t>(std::stoul(hex, nullptr, 16));
-            if (cp >= 0xD800 && cp <= 0xDFFF) // never needed for what jsonString writes
-                return std::nullopt;
-            appendUtf8(out, cp);
-            i += 6;
-        } else {
-            return std::nullopt;
-        }
-    }
-    return out;
+    const auto parsed = Json::parse(json, nullptr, false);
+    if (parsed.is_discarded() || !parsed["Name"].is_string())
+        return std::nullopt;
+    return parsed["Name"].get<std::string>();
 }
 
 std::string asciiOnly(const std::string& s) {
@@ -104,20 +83,25 @@ std::string asciiOnly(const std::string& s) {
     return out;
 }
 
-TEST(JsonStringTest, ValidUtf8PassesThroughUnchanged) {
+TEST(JsonTextTest, ValidUtf8PassesThroughUnchanged) {
     const std::string texts[] = {
         "Module1.bas",
         "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.bas", // Привет.bas
         "\xC2\x80 \xDF\xBF",                                    // U+0080, U+07FF
         "\xE0\xA0\x80 \xED\x9F\xBF \xEE\x80\x80 \xEF\xBF\xBF",  // U+0800, U+D7FF, U+E000, U+FFFF
         "\xF0\x90\x80\x80 \xF4\x8F\xBF\xBF",                    // U+10000, U+10FFFF
+        "a\"b\\c\nd\te\x01\x1f",                                // what must be escaped
     };
-    for (const std::string& text : texts)
-        EXPECT_EQ(jsonString(text), "\"" + text + "\"");
-    EXPECT_EQ(jsonString("a\"b\\c\nd\te\x01\x1f"), "\"a\\\"b\\\\c\\nd\\te\\u0001\\u001f\"");
+    for (const std::string& text : texts) {
+        EXPECT_EQ(roundTrip(text), text) << testing::PrintToString(text);
+        // Characters are written as themselves, not as \u escapes.
+        if (static_cast<unsigned char>(text[0]) >= 0x80) {
+            EXPECT_NE(jsonText(Json(text)).find(text), std::string::npos);
+        }
+    }
 }
 
-TEST(JsonStringTest, EachMaximalIllFormedPartBecomesOneReplacementCharacter) {
+TEST(JsonTextTest, EachMaximalIllFormedPartBecomesOneReplacementCharacter) {
     const std::string r = kFffd;
     const std::pair<std::string, std::string> cases[] = {
         // The Unicode Standard's own example (table 3-8).
@@ -135,24 +119,24 @@ TEST(JsonStringTest, EachMaximalIllFormedPartBecomesOneReplacementCharacter) {
         {"\xF5\xFE\xFF", r + r + r},
         // Sequences cut short keep the character after them.
         {"\xE2\x82", r},
-        {"\xE2\x82\"", r + "\\\""},
+        {"\xE2\x82\"", r + "\""},
         {"\xF0\x9F\x98x", r + "x"},
-        {"\xC3\n", r + "\\n"},
+        {"\xC3\n", r + "\n"},
     };
     for (const auto& [bytes, expected] : cases)
-        EXPECT_EQ(jsonString(bytes), "\"" + expected + "\"") << testing::PrintToString(bytes);
+        EXPECT_EQ(roundTrip(bytes), expected) << testing::PrintToString(bytes);
 }
 
-TEST(JsonStringTest, AnyBytesGiveValidJsonThatKeepsEveryCharacterThatWasValid) {
+TEST(JsonTextTest, AnyBytesGiveValidJsonThatKeepsEveryCharacterThatWasValid) {
     std::mt19937 random(20240501);
     std::uniform_int_distribution<int> length(0, 24), byte(0, 255), cpRange(0, 0x10FFFF);
     for (int round = 0; round < 20000; ++round) {
         std::string bytes;
         for (int n = length(random); n > 0; --n)
             bytes += static_cast<char>(byte(random));
-        const std::string json = jsonString(bytes);
-        const std::optional<std::string> text = parseJsonString(json);
-        ASSERT_TRUE(text) << testing::PrintToString(bytes) << " gave " << json;
+        const std::optional<std::string> text = roundTrip(bytes);
+        ASSERT_TRUE(text) << testing::PrintToString(bytes) << " gave "
+                          << jsonText(Json{{"Name", bytes}});
         // An ill-formed part never swallows an ASCII character after it.
         ASSERT_EQ(asciiOnly(*text), asciiOnly(bytes)) << testing::PrintToString(bytes);
 
@@ -163,7 +147,7 @@ TEST(JsonStringTest, AnyBytesGiveValidJsonThatKeepsEveryCharacterThatWasValid) {
             if (cp < 0xD800 || cp > 0xDFFF)
                 appendUtf8(valid, cp);
         }
-        ASSERT_EQ(parseJsonString(jsonString(valid)), valid) << testing::PrintToString(valid);
+        ASSERT_EQ(roundTrip(valid), valid) << testing::PrintToString(valid);
     }
 }
 

@@ -107,6 +107,62 @@ TEST(ListCommand, RejectsBadUsageWithExitCodeTwo) {
     }
 }
 
+TEST(CommandLine, NamesTheBadArgumentAndPointsToTheCommandsHelp) {
+    struct Case {
+        std::string args, message;
+    } cases[] = {
+        {"list --colour=red " + kExample, "unknown option '--colour'"},
+        {"list -x " + kExample, "unknown option '-x'"},
+        // Dash-led words are options, never silently read as a PATH.
+        {"list -5 " + kExample, "unknown option '-5'"},
+        {"list -hx " + kExample, "unknown option '-hx'"},
+        {"list ---json " + kExample, "unknown option '---json'"},
+        // A flag given a value is refused, whatever the value says.
+        {"list --json=true " + kExample, "option '--json' takes no value"},
+        {"insert --live=false " + kExample, "option '--live' takes no value"},
+        {"check --format", "option '--format' needs a value"},
+        {"add-error-module --codepage", "option '--codepage' needs a value"},
+        {"remove --include-trapped " + kExample, "unknown option '--include-trapped'"},
+    };
+    for (const Case& c : cases) {
+        CommandResult r = trapline(c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.args;
+        EXPECT_EQ(r.out, "") << c.args;
+        const std::string command = c.args.substr(0, c.args.find(' '));
+        EXPECT_EQ(r.err, "trapline " + command + ": " + c.message + "\nTry 'trapline " + command +
+                             " --help'.\n")
+            << c.args;
+    }
+}
+
+TEST(CommandLine, ReadsValuesAsTheyWereGiven) {
+    // The last of a repeated option counts, but every PATH does (modMain.bas
+    // comes first); "--" ends the options.
+    CommandResult r = trapline("list --module Nowhere --module=modMain --subs -- " + kExample +
+                               "/modMain.bas " + kExample + "/source/ModUtil.bas");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "modMain\tInitLedger\tSub\t-\nmodMain\tDumpEntries\tSub\t-\n"
+                     "modMain\tShowError\tSub\t-\nmodMain\tWriteLog\tSub\t-\n");
+    CommandResult after = trapline("list -- -5");
+    EXPECT_EQ(after.exitCode, 2);
+    EXPECT_NE(after.err.find("-5: no such file or folder"), std::string::npos) << after.err;
+    // An empty value is a value: "--module=" does not take the next argument.
+    CommandResult empty = trapline("list --module= " + kExample);
+    EXPECT_EQ(empty.exitCode, 2);
+    EXPECT_NE(empty.err.find("no module named ''"), std::string::npos) << empty.err;
+}
+
+TEST(CommandLine, AskingForHelpNeverFails) {
+    for (const std::string args : {"list --module --help", "insert --live=x -h",
+                                   "check --colour --help", "add-error-module --codepage -h"}) {
+        CommandResult r = trapline(args);
+        const std::string command = args.substr(0, args.find(' '));
+        EXPECT_EQ(r.exitCode, 0) << args << "\n" << r.err;
+        EXPECT_EQ(r.err, "") << args;
+        EXPECT_EQ(r.out.rfind("Usage: trapline " + command + " ", 0), 0u) << args << "\n" << r.out;
+    }
+}
+
 TEST(ListCommand, PrintsItsHelpOnStandardOutput) {
     CommandResult r = trapline("list --help");
     EXPECT_EQ(r.exitCode, 0);
