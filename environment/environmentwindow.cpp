@@ -3,6 +3,7 @@
 #include "addinhost.h"
 #include "addinmanager.h"
 #include "addinregistry.h"
+#include "changesview.h"
 #include "codewindow.h"
 #include "environmentvbe.h"
 #include "projectexplorer.h"
@@ -116,7 +117,9 @@ void EnvironmentWindow::buildMenus() {
     auto [view, viewBar] = menu("&View", "View");
     QAction* reload = view->addAction(s->standardIcon(QStyle::SP_BrowserReload), "&Refresh",
                                       QKeySequence::Refresh, this, &EnvironmentWindow::refresh);
+    QAction* changes = view->addAction("&Changes", this, [this] { openChanges(); });
     viewBar->adopt(reload);
+    viewBar->adopt(changes);
     menu("&Project", "Project");
     auto [addIns, addInsBar] = menu("&Add-Ins", "Add-Ins");
     addIns->setObjectName("AddInsMenu");
@@ -142,6 +145,15 @@ AddInManager* EnvironmentWindow::openAddInManager() {
     manager->setAttribute(Qt::WA_DeleteOnClose);
     manager->open();
     return manager;
+}
+
+ChangesView* EnvironmentWindow::openChanges() {
+    if (!m_changes)
+        m_changes = new ChangesView(this);
+    m_changes->showChanges(*m_workspace);
+    m_changes->show();
+    m_changes->raise();
+    return m_changes;
 }
 
 bool EnvironmentWindow::openPaths(const QStringList& paths) {
@@ -255,6 +267,8 @@ void EnvironmentWindow::refresh() {
     if (current != m_shown)
         m_explorer->setCurrentItem(m_explorer->itemOf(m_shown));
     showComponent(m_explorer->currentComponent());
+    if (m_changes && m_changes->isVisible())
+        m_changes->showChanges(*m_workspace);
     statusBar()->showMessage(m_workspace->entries().empty() ? "No project"
                              : isModified()                 ? "Modified"
                                                             : "Saved");

@@ -6,6 +6,7 @@
 
 class AddInHost;
 class AddInManager;
+class ChangesView;
 class CodeWindow;
 class EnvironmentVBE;
 class ProjectExplorer;
@@ -57,6 +58,9 @@ public:
     void startAddIns(const QStringList& bundledFolders);
     /// Opens the Add-In Manager (window-modal, returns at once).
     AddInManager* openAddInManager();
+    /// View > Changes: the unsaved changes of every module as a diff, kept
+    /// up to date while it is open.
+    ChangesView* openChanges();
 
     EnvironmentVBE& vbe() const { return *m_vbe; }
     AddInHost& addIns() const { return *m_addIns; }
@@ -104,6 +108,7 @@ private:
     QLabel* m_caret;
     QToolBar* m_standard = nullptr;
     QMenu* m_recentMenu = nullptr;
+    QPointer<ChangesView> m_changes;
     trapline::Component* m_shown = nullptr;
     /// Of the component shown and of the active project, to notice an add-in's change.
     long m_shownLines = -1;

@@ -91,6 +91,8 @@ QTreeWidgetItem* ProjectExplorer::addProject(const trapline::Project& project, c
             auto* item = new QTreeWidgetItem(
                 folder, {(c->needsSave() ? "* " : "") + name + " (" + file + ")"});
             item->setIcon(0, style()->standardIcon(g.icon));
+            if (c->needsSave())
+                item->setForeground(0, QColor(160, 0, 0));
             item->setData(0, kProjectRole, address);
             item->setData(0, kComponentRole, QVariant::fromValue(reinterpret_cast<quintptr>(c)));
             item->setToolTip(0, QString::fromStdString(c->path()));
