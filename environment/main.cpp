@@ -4,15 +4,21 @@
 #include "addinhost.h"
 #include "addinmanager.h"
 #include "addinregistry.h"
+#include "changesview.h"
+#include "codewindow.h"
 #include "environmentwindow.h"
 #include "signalcleanup.h"
 #include "stderrmessagebox.h"
 #include "workspace.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QMessageBox>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
@@ -31,12 +37,13 @@ Add-Ins > Add-In Manager; those marked "Load on Startup" are loaded as it
 starts. Add-ins installed with it are registered for each user at the first
 start.
 
-  --render DIR PROJECT  write a picture of every window (the environment, the
-                        Add-In Manager and the TRAPLINE add-in's tool window,
-                        tip window, About box, text input dialog and template
-                        file dialog) to PNG
-                        files in DIR, then exit; with QT_QPA_PLATFORM=offscreen
-                        no display is needed
+  --render DIR PROJECT  write a picture of every window (the environment, its
+                        procedure list open, the Add-In Manager, the TRAPLINE
+                        add-in's tool window, tip window, About box, text
+                        input dialog and template file dialog, and View >
+                        Changes after the add-in's run, which is not saved)
+                        to PNG files in DIR, then exit; with
+                        QT_QPA_PLATFORM=offscreen no display is needed
   --addins              print the registered add-ins, one per line: ProgID,
                         display name, description and load behaviour,
                         separated by tabs
@@ -97,6 +104,55 @@ bool saveModal(QAbstractButton* button, const QString& dir, const QString& name)
     return ok;
 }
 
+/// Pictures the environment with the procedure list of the code window open:
+/// the list is a window of its own, drawn over the environment's picture.
+bool saveProcedureList(EnvironmentWindow& env, const QString& dir) {
+    QComboBox* procedures = env.codeWindow()->procedures();
+    if (procedures->count() < 2)
+        return false;
+    env.codeWindow()->goToProcedure(1);
+    procedures->showPopup();
+    QApplication::processEvents();
+    QWidget* popup = procedures->view()->window();
+    QPixmap picture = env.grab();
+    // Below the box, as a drop-down list opens on Windows.
+    QPainter(&picture).drawPixmap(procedures->mapTo(&env, QPoint(0, procedures->height())),
+                                  popup->grab());
+    procedures->hidePopup();
+    const QString path = QDir(dir).filePath("procedures.png");
+    if (!picture.save(path)) {
+        std::fprintf(stderr, "trapline-environment: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+/// Runs the add-in's main job over the project, answering its questions as a
+/// user who says yes, and pictures View > Changes. Nothing is saved.
+bool saveChanges(EnvironmentWindow& env, QWidget* addIn, const QString& dir) {
+    auto* run = addIn ? addIn->findChild<QAbstractButton*>("OKButton") : nullptr;
+    if (!run)
+        return false;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            QAbstractButton* yes = box->button(QMessageBox::Yes);
+            (yes ? yes : box->button(QMessageBox::Ok))->click();
+        }
+    });
+    answer.start(5);
+    run->click();
+    answer.stop();
+    addIn->hide();
+    env.refresh();
+    ChangesView* changes = env.openChanges();
+    changes->move(env.pos() + QPoint(60, 60));
+    bool ok = save(changes, dir, "changes.png");
+    changes->hide();
+    return save(&env, dir, "environment-changed.png") && ok;
+}
+
 /// Renders each window with the example project open and the bundled
 /// add-ins registered for a first-time user.
 int render(const QString& dir, const QString& project) {
@@ -112,6 +168,7 @@ int render(const QString& dir, const QString& project) {
     }
     env.startAddIns(bundledAddInFolders());
     bool ok = save(&env, dir, "environment.png");
+    ok = saveProcedureList(env, dir) && ok;
     AddInManager* manager = env.openAddInManager();
     ok = save(manager, dir, "addinmanager.png") && ok;
     manager->close();
@@ -141,6 +198,7 @@ int render(const QString& dir, const QString& project) {
                        "templatefile.png") &&
              ok;
     }
+    ok = saveChanges(env, addIn, dir) && ok;
     return ok ? 0 : 1;
 }
 
