@@ -144,13 +144,6 @@ void Workspace::openFolder(const QString& path, std::vector<Entry>& into,
         add(into, loadOne(loose, problems), "(loose files)");
 }
 
-const Workspace::Entry* Workspace::entryOf(const trapline::Project* project) const {
-    for (const Entry& e : m_entries)
-        if (e.project.get() == project)
-            return &e;
-    return nullptr;
-}
-
 bool Workspace::isModified() const {
     for (const Entry& e : m_entries)
         for (long i = 1; i <= e.project->VBComponents().Count(); ++i)

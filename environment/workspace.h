@@ -24,12 +24,10 @@ public:
     /// still opens. False, leaving the open projects as they were, when
     /// nothing could be opened.
     bool open(const QStringList& paths, QStringList& problems);
-    void close() { m_entries.clear(), m_startup = nullptr; }
 
     const std::vector<Entry>& entries() const { return m_entries; }
     /// The project to make active first: a group's startup project, else the first.
     trapline::Project* startup() const { return m_startup; }
-    const Entry* entryOf(const trapline::Project* project) const;
     /// Some component of some project would be written by a save.
     bool isModified() const;
 

@@ -306,3 +306,20 @@ TEST(EnvironmentWindow, ProjectsFoldersAndModulesDroppedOnTheWindowOpenAndOtherF
     EXPECT_EQ(env.vbe().ActiveVBProject()->Name(), "Ledger");
     EXPECT_TRUE(boxes.shown.empty());
 }
+
+TEST(EnvironmentCommand, RendersTheNewViewsAndLeavesTheProjectAsItWas) {
+    TempDir dir;
+    fs::copy(kExample, dir.file("p"), fs::copy_options::recursive);
+    CommandResult r = runCommand("QT_QPA_PLATFORM=offscreen timeout 120 '" +
+                                 std::string(TRAPLINE_ENVIRONMENT_BINARY) + "' --render '" +
+                                 dir.file("out") + "' '" + dir.file("p/Ledger.vbp") + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const char* picture :
+         {"environment.png", "procedures.png", "changes.png", "environment-changed.png"})
+        EXPECT_TRUE(fs::file_size(dir.file(std::string("out/") + picture)) > 0) << picture;
+    // The add-in ran for the changes picture; nothing of it may reach the disk.
+    for (const char* file : {"modMain.bas", "source/ModUtil.bas", "frmMain.frm", "CInvoice.cls"})
+        EXPECT_TRUE(TempDir::read(dir.file(std::string("p/") + file)) ==
+                    TempDir::read(kExample + "/" + file))
+            << file;
+}
