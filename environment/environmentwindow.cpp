@@ -63,9 +63,7 @@ EnvironmentWindow::EnvironmentWindow(trapline::MessageBoxService* messages,
     // keeps what is shown up to date.
     auto* watch = new QTimer(this);
     connect(watch, &QTimer::timeout, this, [this] {
-        trapline::Project* project = m_vbe->ActiveVBProject();
-        if ((project && project->VBComponents().Count() != m_activeCount) ||
-            (m_shown && m_shown->CodeModule().CountOfLines() != m_shownLines))
+        if (m_workspace->fingerprint() != m_fingerprint)
             refresh();
     });
     watch->start(500);
@@ -261,7 +259,7 @@ void EnvironmentWindow::openFolderDialog() {
 void EnvironmentWindow::refresh() {
     trapline::Project* active = m_vbe->ActiveVBProject();
     m_explorer->showWorkspace(*m_workspace, active);
-    m_activeCount = active ? active->VBComponents().Count() : -1;
+    m_fingerprint = m_workspace->fingerprint();
     // The shown component stays shown, even when an add-in changed the list.
     trapline::Component* current = m_explorer->currentComponent();
     if (current != m_shown)
@@ -279,7 +277,6 @@ void EnvironmentWindow::currentChanged(QTreeWidgetItem* item) {
     trapline::Project* project = ProjectExplorer::projectOf(item);
     if (project && project != m_vbe->ActiveVBProject()) {
         m_vbe->setActiveVBProject(*project);
-        m_activeCount = project->VBComponents().Count();
         for (int i = 0; i < m_explorer->topLevelItemCount(); ++i) {
             QTreeWidgetItem* top = m_explorer->topLevelItem(i);
             QFont font = top->font(0);
@@ -295,7 +292,6 @@ void EnvironmentWindow::showComponent(trapline::Component* component) {
     m_shown = component;
     const trapline::Project* project = ProjectExplorer::projectOf(m_explorer->itemOf(component));
     m_codeWindow->showModule(component, project ? project->codepage() : trapline::Codepage());
-    m_shownLines = component ? component->CodeModule().CountOfLines() : -1;
 }
 
 QPlainTextEdit* EnvironmentWindow::codeView() const {

@@ -110,7 +110,6 @@ private:
     QMenu* m_recentMenu = nullptr;
     QPointer<ChangesView> m_changes;
     trapline::Component* m_shown = nullptr;
-    /// Of the component shown and of the active project, to notice an add-in's change.
-    long m_shownLines = -1;
-    long m_activeCount = -1;
+    /// Of the code model as last shown, to notice an add-in's change.
+    size_t m_fingerprint = 0;
 };

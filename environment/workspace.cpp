@@ -151,3 +151,17 @@ bool Workspace::isModified() const {
                 return true;
     return false;
 }
+
+size_t Workspace::fingerprint() const {
+    size_t mark = m_entries.size();
+    for (const Entry& e : m_entries) {
+        const trapline::Components& list = e.project->VBComponents();
+        mark = mark * 31 + static_cast<size_t>(list.Count());
+        for (long i = 1; i <= list.Count(); ++i) {
+            const trapline::Component& c = **list.Item(i);
+            mark = mark * 31 + static_cast<size_t>(c.CodeModule().CountOfLines()) * 2 +
+                   (c.needsSave() ? 1 : 0);
+        }
+    }
+    return mark;
+}

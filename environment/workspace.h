@@ -30,6 +30,10 @@ public:
     trapline::Project* startup() const { return m_startup; }
     /// Some component of some project would be written by a save.
     bool isModified() const;
+    /// A number that changes when a component is added or removed, or one
+    /// gains or loses lines or unsaved changes: a cheap way to notice what an
+    /// add-in did to the code model.
+    size_t fingerprint() const;
 
 private:
     /// Loads `paths` into one project with its own loader, so that a module
