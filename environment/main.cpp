@@ -31,11 +31,13 @@ const char* kUsage = R"(Usage: trapline-environment [PROJECT]
        trapline-environment --render DIR PROJECT
        trapline-environment --addins
 
-Opens PROJECT (a .vbp, a .vbg, a folder of module files or a module file) in
-the TRAPLINE environment. Registered add-ins are listed and loaded in its
-Add-Ins > Add-In Manager; those marked "Load on Startup" are loaded as it
-starts. Add-ins installed with it are registered for each user at the first
-start.
+Opens PROJECT in the TRAPLINE environment: a .vbp, a .vbg (each of its
+projects), a folder (each .vbp in it, and one more project of the module
+files none of them lists; without a .vbp, all its module files) or a module
+file. Files, folders and projects dropped on the window open the same way.
+Registered add-ins are listed and loaded in its Add-Ins > Add-In Manager;
+those marked "Load on Startup" are loaded as it starts. Add-ins installed
+with it are registered for each user at the first start.
 
   --render DIR PROJECT  write a picture of every window (the environment, its
                         procedure list open, the Add-In Manager, the TRAPLINE
