@@ -17,17 +17,28 @@ Component::Component(std::string name, ComponentType type, std::string path, Fil
     m_code.setParent(this);
 }
 
+trapline::CodeModule& Component::CodeModule() {
+    if (!m_loaded)
+        (void)load(); // a failure is kept in m_loadError and stops a save
+    return m_code;
+}
+
 Result<void> Component::load() {
     if (m_loaded)
         return {};
+    auto failed = [this](Error e) -> Result<void> {
+        m_loadError = e;
+        return e;
+    };
     auto contents = DiskFile::read(m_path);
     if (!contents)
-        return contents.error();
+        return failed(contents.error());
     if (!(contents->stamp == m_stamp))
-        return makeError(errors::ChangedOnDisk, m_path,
-                         "the file changed on disk while it was in use");
+        return failed(makeError(errors::ChangedOnDisk, m_path,
+                                "the file changed on disk while it was in use"));
     if (auto usable = trapline::CodeModule::usable(contents->bytes); !usable)
-        return makeError(usable.error().number, m_path, usable.error().description);
+        return failed(makeError(usable.error().number, m_path, usable.error().description));
+    m_loadError.reset();
     m_code = trapline::CodeModule(std::move(contents->bytes));
     m_code.setParent(this);
     m_loaded = true;
@@ -91,6 +102,12 @@ Result<std::optional<DiskFile::Staged>> Component::stageSave(bool backup) {
         return std::optional<DiskFile::Staged>();
     if (m_path.empty())
         return makeError(errors::PathAccess, m_name, "the component has no file to be saved to");
+    // Changes made to the empty stand-in of a file that could not be read
+    // would replace the whole file with them.
+    if (!m_loaded)
+        return makeError(m_loadError ? m_loadError->number : errors::PathAccess, m_path,
+                         "not written: the file could not be read" +
+                             (m_loadError ? " (" + m_loadError->description + ")" : std::string()));
     auto staged = DiskFile::stage(m_path, pieces(), m_isNew ? nullptr : &m_stamp,
                                   backup && !m_isNew, m_isNew);
     if (!staged)

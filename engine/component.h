@@ -45,8 +45,16 @@ public:
     /// folder); a component read from disk keeps its name.
     Result<void> setName(std::string name);
     ComponentType Type() const { return m_type; }
-    trapline::CodeModule& CodeModule() { return m_code; }
+    /// The code. A component made without its code is read first, so that
+    /// whoever changes it changes the file's code, not an empty stand-in.
+    /// When it cannot be read the code is empty, `loadError()` says why, and
+    /// `save()` refuses to write over the file.
+    trapline::CodeModule& CodeModule();
+    /// The code as it is now, never read here: empty for a component not
+    /// loaded yet.
     const trapline::CodeModule& CodeModule() const { return m_code; }
+    /// Why the last attempt to read the file failed (none once it is read).
+    const std::optional<Error>& loadError() const { return m_loadError; }
 
     const std::string& path() const { return m_path; }
     /// The file as it was read (or last saved).
@@ -92,6 +100,7 @@ private:
     bool m_isNew = false;
     bool m_loaded = true;
     std::string m_newHead; ///< the head written before a new module's code
+    std::optional<Error> m_loadError;
     trapline::CodeModule m_code;
 };
 

@@ -50,7 +50,7 @@ bool ProcCatalogue::GetProcNames(std::string_view moduleFilter) {
     if (m_only) {
         // One component: no need to walk the others (a project treated file by
         // file would otherwise walk them all for every file).
-        if (moduleFilter == "*" || m_only->Name() == moduleFilter)
+        if (ready(*m_only) && (moduleFilter == "*" || m_only->Name() == moduleFilter))
             catalogue(*m_only);
         return size() > 0;
     }
@@ -63,10 +63,26 @@ bool ProcCatalogue::GetProcNames(std::string_view moduleFilter) {
             return false;
         }
         Component& component = **item;
-        if (moduleFilter == "*" || component.Name() == moduleFilter)
+        // Loaded before its name is compared: the name a file gives itself
+        // (VB_Name) is known only once it is read.
+        if (ready(component) && (moduleFilter == "*" || component.Name() == moduleFilter))
             catalogue(component);
     }
     return size() > 0;
+}
+
+bool ProcCatalogue::ready(Component& component) {
+    if (component.isLoaded())
+        return true;
+    // A component opened without its code (a large project) is read when first
+    // used. One that cannot be read any more is named, and the others are
+    // still catalogued: an empty module would hide that it was never treated.
+    auto loaded = component.load();
+    if (!loaded)
+        m_messages.show(std::to_string(loaded.error().number) + " :" + loaded.error().source +
+                            ": " + loaded.error().description,
+                        "ERROR GetProcNames !", MsgIcon::Exclamation, MsgButtons::Ok);
+    return bool(loaded);
 }
 
 void ProcCatalogue::catalogue(Component& component) {

@@ -31,6 +31,8 @@ public:
     ProcCatalogue(const VBE& vbe, MessageBoxService& messages) : m_vbe(vbe), m_messages(messages) {}
 
     /// Catalogues the components named `moduleFilter` exactly, or all for "*".
+    /// A component made without its code is loaded first; one that cannot be
+    /// read is named in a message box and left out.
     /// True when at least one procedure was found. An error before the first
     /// member is shown in a message box titled "ERROR GetProcNames !" and
     /// gives false; a member whose host step fails later is left out.
@@ -54,6 +56,7 @@ public:
     static Result<bool> allTrapped(const CodeModule& module, std::string_view name, int kind);
 
 private:
+    bool ready(Component& component);
     void catalogue(Component& component);
 
     const VBE& m_vbe;

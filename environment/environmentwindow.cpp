@@ -167,6 +167,7 @@ bool EnvironmentWindow::openPaths(const QStringList& paths) {
         return false;
     // The explorer still lists the projects just closed: nothing of them may be touched.
     m_shown = nullptr;
+    m_unreadable.clear();
     {
         QSignalBlocker quiet(m_explorer);
         m_explorer->clear();
@@ -290,6 +291,17 @@ void EnvironmentWindow::currentChanged(QTreeWidgetItem* item) {
 
 void EnvironmentWindow::showComponent(trapline::Component* component) {
     m_shown = component;
+    // Projects open without their modules' code; a module is read the first
+    // time it is shown. One that cannot be read (changed, gone, binary since
+    // the project was opened) is said once and shown empty, never as code it
+    // does not hold.
+    if (component && !component->isLoaded()) {
+        auto loaded = component->load();
+        if (!loaded && m_unreadable.insert(component).second)
+            m_messages->show(loaded.error().source + ": " + loaded.error().description,
+                             "TRAPLINE Environment", trapline::MsgIcon::Exclamation,
+                             trapline::MsgButtons::Ok);
+    }
     const trapline::Project* project = ProjectExplorer::projectOf(m_explorer->itemOf(component));
     m_codeWindow->showModule(component, project ? project->codepage() : trapline::Codepage());
 }

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
+#include <set>
 
 class AddInHost;
 class AddInManager;
@@ -110,6 +111,8 @@ private:
     QMenu* m_recentMenu = nullptr;
     QPointer<ChangesView> m_changes;
     trapline::Component* m_shown = nullptr;
+    /// Components whose file could not be read when shown: said only once.
+    std::set<const trapline::Component*> m_unreadable;
     /// Of the code model as last shown, to notice an add-in's change.
     size_t m_fingerprint = 0;
 };

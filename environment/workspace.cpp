@@ -56,6 +56,12 @@ bool Workspace::open(const QStringList& paths, QStringList& problems) {
 std::unique_ptr<trapline::Project> Workspace::loadOne(const std::vector<std::string>& paths,
                                                       QStringList& problems) const {
     trapline::ProjectLoader loader;
+    // A project or folder may hold thousands of modules: each is read when it
+    // is first shown or used, so the tree appears at once. Module files named
+    // one by one are read now, so that one that cannot be used is said at once.
+    loader.setDeferContents(std::any_of(paths.begin(), paths.end(), [](const std::string& p) {
+        return !trapline::ProjectLoader::typeForExtension(p);
+    }));
     auto project = loader.load(paths);
     for (const trapline::Diagnostic& d : loader.diagnostics())
         problems << QString::fromStdString(d.text());

@@ -119,3 +119,39 @@ TEST(Component, WritesANewModuleWithItsNameOnlyWhenSaved) {
     EXPECT_EQ((*components.Add(1))->Name(), "Module1"); // the name is free again
     EXPECT_FALSE(components.Add(2));
 }
+
+TEST(Component, OpenedWithoutItsCodeIsReadWhenItsCodeIsFirstAskedFor) {
+    TempDir dir;
+    const std::string bytes = "Attribute VB_Name = \"Real\"\r\nSub A()\r\nEnd Sub\r\n";
+    const std::string path = dir.write("m.bas", bytes);
+    Component c("m", ComponentType::StdModule, path, *DiskFile::stamp(path));
+    EXPECT_FALSE(c.isLoaded());
+    const Component& unread = c;
+    EXPECT_EQ(unread.CodeModule().CountOfLines(), 0); // looking never reads
+    EXPECT_FALSE(c.isLoaded());
+    ASSERT_TRUE(c.CodeModule().InsertLines(2, "' added"));
+    EXPECT_TRUE(c.isLoaded());
+    EXPECT_EQ(c.Name(), "Real");
+    ASSERT_TRUE(c.save());
+    EXPECT_EQ(TempDir::read(path),
+              "Attribute VB_Name = \"Real\"\r\nSub A()\r\n' added\r\nEnd Sub\r\n");
+}
+
+TEST(Component, ThatCouldNotBeReadIsNeverWrittenOverItsFile) {
+    TempDir dir;
+    const std::string path =
+        dir.write("m.bas", "Attribute VB_Name = \"M\"\r\nSub A()\r\nEnd Sub\r\n");
+    Component c("m", ComponentType::StdModule, path, *DiskFile::stamp(path));
+    // Another program rewrites the file before the component is first used.
+    const std::string theirs = "Attribute VB_Name = \"M\"\r\n' theirs, and longer\r\n";
+    dir.write("m.bas", theirs);
+    ASSERT_TRUE(c.CodeModule().InsertLines(1, "' ours"));
+    EXPECT_FALSE(c.isLoaded());
+    ASSERT_TRUE(c.loadError().has_value());
+    EXPECT_EQ(c.loadError()->number, errors::ChangedOnDisk);
+    ASSERT_TRUE(c.needsSave());
+    auto saved = c.save();
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.error().source, path);
+    EXPECT_EQ(TempDir::read(path), theirs);
+}

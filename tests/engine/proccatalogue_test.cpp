@@ -2,7 +2,10 @@
 
 #include "../support/memoryproject.h"
 #include "../support/scriptedmessagebox.h"
+#include "../support/tempdir.h"
+#include "projectloader.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace trapline;
@@ -122,4 +125,50 @@ TEST(ProcCatalogue, ListsAProcedureDefinedTwiceOnceAndAsTrappedOnlyWhenBothDefin
     EXPECT_EQ(names(c), (std::vector<std::string>{"Half.Run", "Both.Run"}));
     EXPECT_FALSE(c.Procs()[1].HasErrorTrap); // the second version would go without
     EXPECT_TRUE(c.Procs()[2].HasErrorTrap);
+}
+
+namespace {
+
+/// A folder of modules opened as the environment opens large projects: every
+/// component made without its code.
+std::unique_ptr<Project> deferredProject(const TempDir& dir) {
+    ProjectLoader loader;
+    loader.setDeferContents(true);
+    auto project = loader.load({dir.path()});
+    return project ? std::move(*project) : nullptr;
+}
+
+} // namespace
+
+TEST(ProcCatalogue, ReadsComponentsOpenedWithoutTheirCodeAndTakesTheNameTheFileGives) {
+    TempDir dir;
+    dir.write("a.bas", "Attribute VB_Name = \"Alpha\"\r\nSub One()\r\nEnd Sub\r\n");
+    dir.write("b.bas", "Attribute VB_Name = \"Beta\"\r\nSub Two()\r\nEnd Sub\r\n");
+    VBE vbe(deferredProject(dir));
+    ASSERT_NE(vbe.ActiveVBProject(), nullptr);
+    ScriptedMessageBox boxes;
+    ProcCatalogue c(vbe, boxes);
+    // "Beta" is only the name inside b.bas: it is found because files are
+    // read before their names are compared.
+    ASSERT_TRUE(c.GetProcNames("Beta"));
+    EXPECT_EQ(names(c), std::vector<std::string>{"Beta.Two"});
+    ASSERT_TRUE(c.GetProcNames("*"));
+    EXPECT_EQ(names(c), (std::vector<std::string>{"Alpha.One", "Beta.Two"}));
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST(ProcCatalogue, NamesAComponentThatCannotBeReadAnyMoreAndCataloguesTheOthers) {
+    TempDir dir;
+    dir.write("a.bas", "Attribute VB_Name = \"Alpha\"\r\nSub One()\r\nEnd Sub\r\n");
+    dir.write("b.bas", "Attribute VB_Name = \"Beta\"\r\nSub Two()\r\nEnd Sub\r\n");
+    VBE vbe(deferredProject(dir));
+    ASSERT_NE(vbe.ActiveVBProject(), nullptr);
+    std::filesystem::remove(dir.file("a.bas"));
+    ScriptedMessageBox boxes;
+    ProcCatalogue c(vbe, boxes);
+    ASSERT_TRUE(c.GetProcNames("*"));
+    EXPECT_EQ(names(c), std::vector<std::string>{"Beta.Two"});
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].title, "ERROR GetProcNames !");
+    EXPECT_NE(boxes.shown[0].text.find("a.bas"), std::string::npos) << boxes.shown[0].text;
 }

@@ -7,6 +7,7 @@
 #include "addinmanager.h"
 #include "addinregistry.h"
 #include "environmentvbe.h"
+#include "projectexplorer.h"
 #include "workspace.h"
 
 #include <QAbstractButton>
@@ -21,10 +22,12 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QSettings>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -322,4 +325,109 @@ TEST(EnvironmentCommand, RendersTheNewViewsAndLeavesTheProjectAsItWas) {
         EXPECT_TRUE(TempDir::read(dir.file(std::string("p/") + file)) ==
                     TempDir::read(kExample + "/" + file))
             << file;
+}
+
+namespace {
+
+/// A folder of `n` modules, m00.bas…, each naming itself "ModNN" inside and
+/// holding two procedures.
+void writeModules(const TempDir& dir, const std::string& folder, int n) {
+    for (int i = 0; i < n; ++i) {
+        const std::string id = (i < 10 ? "0" : "") + std::to_string(i);
+        dir.write(folder + "/m" + id + ".bas",
+                  "Attribute VB_Name = \"Mod" + id + "\"\r\nOption Explicit\r\n\r\nSub Work" + id +
+                      "()\r\n    Debug.Print " + id + "\r\nEnd Sub\r\n\r\nFunction Sum" + id +
+                      "(a As Long) As Long\r\n    Sum" + id + " = a + " + id +
+                      "\r\nEnd Function\r\n");
+    }
+}
+
+int loadedCount(const trapline::Project& project) {
+    int n = 0;
+    for (long i = 1; i <= project.VBComponents().Count(); ++i)
+        n += (*project.VBComponents().Item(i))->isLoaded();
+    return n;
+}
+
+} // namespace
+
+TEST(EnvironmentWindow, AModuleThatWasNeverShownIsNeverRead) {
+    TempDir dir;
+    writeModules(dir, "big", 40);
+    ScriptedMessageBox boxes;
+    EnvironmentWindow env(&boxes);
+    ASSERT_TRUE(env.openProject(QString::fromStdString(dir.file("big"))));
+    const trapline::Project& project = *env.vbe().ActiveVBProject();
+    ASSERT_EQ(project.VBComponents().Count(), 40);
+    // The tree lists every module; only the one shown on opening was read.
+    int listed = 0;
+    for (QTreeWidgetItemIterator it(env.explorer()); *it; ++it)
+        listed += ProjectExplorer::componentOf(*it) != nullptr;
+    EXPECT_EQ(listed, 40);
+    trapline::Component* first = env.explorer()->currentComponent();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isLoaded());
+    EXPECT_EQ(loadedCount(project), 1);
+
+    trapline::Component* other = *project.VBComponents().Item(17);
+    ASSERT_FALSE(other->isLoaded());
+    env.explorer()->setCurrentItem(env.explorer()->itemOf(other));
+    EXPECT_TRUE(other->isLoaded());
+    EXPECT_TRUE(env.codeView()->toPlainText().contains("Sub Work16()"));
+    EXPECT_EQ(loadedCount(project), 2);
+    // Once read, the module goes by the name its file gives it.
+    env.refresh();
+    EXPECT_EQ(other->Name(), "Mod16");
+    EXPECT_TRUE(env.explorer()->itemOf(other)->text(0).startsWith("Mod16"))
+        << env.explorer()->itemOf(other)->text(0).toStdString();
+    EXPECT_FALSE(env.isModified());
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST(EnvironmentWindow, AModuleChangedOnDiskBeforeItWasShownIsNamedAndKeptAsTheOtherProgramLeftIt) {
+    TempDir dir;
+    writeModules(dir, "big", 3);
+    ScriptedMessageBox boxes;
+    EnvironmentWindow env(&boxes);
+    ASSERT_TRUE(env.openProject(QString::fromStdString(dir.file("big"))));
+    const std::string theirs =
+        "Attribute VB_Name = \"Mod02\"\r\n' edited elsewhere, longer now\r\n";
+    dir.write("big/m02.bas", theirs);
+    trapline::Component* changed = *env.vbe().ActiveVBProject()->VBComponents().Item(3);
+    env.explorer()->setCurrentItem(env.explorer()->itemOf(changed));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(boxes.shown[0].text.find("m02.bas"), std::string::npos) << boxes.shown[0].text;
+    EXPECT_FALSE(env.codeView()->toPlainText().contains("Work02"));
+    // Said once, not again at every look.
+    env.refresh();
+    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(env.saveProject());
+    EXPECT_EQ(TempDir::read(dir.file("big/m02.bas")), theirs);
+}
+
+TEST(EnvironmentWindow, TheAddInRunReadsAndTreatsEveryModuleOfAProjectOpenedUnread) {
+    User user;
+    writeModules(user.dir, "big", 12);
+    ScriptedMessageBox boxes;
+    EnvironmentWindow env(&boxes);
+    ASSERT_TRUE(env.openProject(QString::fromStdString(user.dir.file("big"))));
+    const trapline::Project& project = *env.vbe().ActiveVBProject();
+    ASSERT_EQ(loadedCount(project), 1);
+    env.startAddIns(user.bundled());
+    actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
+    QWidget* window = visibleTopLevel("frmAddIn");
+    ASSERT_NE(window, nullptr);
+    MessageBoxAnswerer answers;
+    window->findChild<QAbstractButton*>("OKButton")->click();
+    ASSERT_FALSE(answers.texts.isEmpty());
+    EXPECT_EQ(loadedCount(project), 12);
+    env.refresh();
+    ASSERT_TRUE(env.saveProject());
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text;
+    for (int i = 0; i < 12; ++i) {
+        const std::string id = (i < 10 ? "0" : "") + std::to_string(i);
+        const std::string text = TempDir::read(user.dir.file("big/m" + id + ".bas"));
+        EXPECT_NE(text.find("\"Mod" + id + ".Work" + id + "\""), std::string::npos) << text;
+        EXPECT_NE(text.find("\"Mod" + id + ".Sum" + id + "\""), std::string::npos) << text;
+    }
 }

@@ -1,0 +1,269 @@
+// Times the environment on a generated project the size of a real one, with
+// the real add-in library loaded as a user's would be, against
+// `trapline insert --live` on a copy of the same files, and prints the figures:
+//
+//   open:  the folder opened and its tree shown (modules are read when first
+//          shown or used, so this should not grow with the project's lines);
+//   run:   the add-in's OK button over every procedure of every module, its
+//          log window and closing message included;
+//   save:  File > Save of every changed module.
+//
+//   window_bench [--seed N] [--files N] [--lines N] [--keep DIR]
+//
+// Runs offscreen: QT_QPA_PLATFORM=offscreen is set unless the caller set it.
+
+#include "environmentwindow.h"
+#include "projectgenerator.h"
+
+#include "environmentvbe.h"
+#include "messagebox.h"
+#include "project.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <QToolBar>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void write(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+/// Wall time of a program, its output thrown away; -1 when it failed.
+double timed(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    ::sync();
+    const auto start = Clock::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null = ::open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const double seconds = since(start);
+    return WIFEXITED(status) && WEXITSTATUS(status) <= 1 ? seconds : -1;
+}
+
+/// The environment's own message boxes: every question answered yes.
+class Yes : public trapline::MessageBoxService {
+public:
+    trapline::MsgAnswer show(const std::string& text, const std::string&, trapline::MsgIcon,
+                             trapline::MsgButtons buttons) override {
+        std::fprintf(stderr, "window_bench: environment says: %s\n", text.c_str());
+        return buttons == trapline::MsgButtons::Ok ? trapline::MsgAnswer::Ok
+                                                   : trapline::MsgAnswer::Yes;
+    }
+};
+
+QAction* actionNamed(const QList<QAction*>& actions, const QString& text) {
+    for (QAction* a : actions)
+        if (a->text() == text)
+            return a;
+    return nullptr;
+}
+
+QWidget* visibleTopLevel(const QString& name) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == name && w->isVisible())
+            return w;
+    return nullptr;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+std::string contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+/// How many files of `a` differ from the same file in `b`.
+long differingFiles(const fs::path& a, const fs::path& b) {
+    long n = 0;
+    for (auto& e : fs::recursive_directory_iterator(a))
+        if (e.is_regular_file())
+            n += contents(e.path()) != contents(b / fs::relative(e.path(), a));
+    return n;
+}
+
+struct Figures {
+    double open = 0, run = 0, save = 0, cli = 0;
+    long loaded = 0;
+    bool saved = false;
+};
+
+/// One user session on root/env: open it, run the add-in over everything,
+/// save. False when a step could not be done at all.
+bool environmentRound(const fs::path& root, Figures& f) {
+    Yes yes;
+    EnvironmentWindow env(&yes);
+    env.startAddIns({QString::fromStdString((root / "addins").string())});
+    env.show();
+
+    ::sync();
+    auto start = Clock::now();
+    if (!env.openProject(QString::fromStdString((root / "env").string()))) {
+        std::fprintf(stderr, "window_bench: the project did not open\n");
+        return false;
+    }
+    QApplication::processEvents();
+    f.open = since(start);
+
+    QAction* button = actionNamed(env.standardBar()->actions(), "TRAPLINE");
+    if (!button) {
+        std::fprintf(stderr, "window_bench: the add-in is not connected\n");
+        return false;
+    }
+    button->trigger();
+    QWidget* window = visibleTopLevel("frmAddIn");
+    if (!window) {
+        std::fprintf(stderr, "window_bench: the add-in's window did not open\n");
+        return false;
+    }
+    // The window offers the handler commented out; the command writes it live.
+    if (auto* comment = window->findChild<QAbstractButton*>("WithComment"))
+        comment->setChecked(false);
+    // The add-in's own question and closing message are modal dialogs: the
+    // user says yes at once.
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            QAbstractButton* yesButton = box->button(QMessageBox::Yes);
+            (yesButton ? yesButton : box->button(QMessageBox::Ok))->click();
+        }
+    });
+    answer.start(1);
+    start = Clock::now();
+    window->findChild<QAbstractButton*>("OKButton")->click();
+    env.refresh();
+    f.run = since(start);
+    answer.stop();
+
+    start = Clock::now();
+    f.saved = env.saveProject();
+    f.save = since(start);
+
+    const auto& components = env.vbe().ActiveVBProject()->VBComponents();
+    for (long i = 1; i <= components.Count(); ++i)
+        f.loaded += (*components.Item(i))->isLoaded();
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    uint64_t seed = 20261206;
+    long files = 2000, totalLines = 1000000;
+    std::string keep;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::string a = argv[i];
+        if (a == "--seed")
+            seed = std::stoull(argv[i + 1]);
+        else if (a == "--files")
+            files = std::stol(argv[i + 1]);
+        else if (a == "--lines")
+            totalLines = std::stol(argv[i + 1]);
+        else if (a == "--keep")
+            keep = argv[i + 1];
+    }
+    const fs::path root = keep.empty() ? fs::temp_directory_path() /
+                                             ("trapline-window-bench-" + std::to_string(getpid()))
+                                       : fs::path(keep);
+    fs::remove_all(root);
+
+    // A user of their own, with the add-in installed beside the environment.
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((root / "config").string()));
+    fs::create_directories(root / "addins");
+    fs::copy_file(TRAPLINE_ADDIN_LIBRARY, root / "addins" / "Trapline.so");
+
+    std::fprintf(stderr, "window_bench: generating (seed %llu)...\n",
+                 static_cast<unsigned long long>(seed));
+    ProjectGenerator gen(seed);
+    const long perFile = totalLines / files;
+    for (long f = 0; f < files; ++f)
+        write(root / "project" / ("m" + std::to_string(f / 100)) /
+                  ("Mod" + std::to_string(f) + ".bas"),
+              gen.module("Mod" + std::to_string(f), perFile, std::max(1L, perFile / 22)));
+
+    QApplication app(argc, argv);
+    const int rounds = 3;
+    std::vector<double> opens, runs, saves, clis, ratios, savedRatios;
+    long loaded = 0, differing = 0;
+    bool allSaved = true;
+    for (int round = 0; round < rounds; ++round) {
+        // Fresh copies each round; the two ways take turns going first, so
+        // neither always meets the other's write-back.
+        for (const char* copy : {"env", "cli"}) {
+            fs::remove_all(root / copy);
+            fs::copy(root / "project", root / copy, fs::copy_options::recursive);
+        }
+        Figures f;
+        if (round % 2 == 1)
+            f.cli = timed({TRAPLINE_BINARY, "insert", "--live", (root / "cli").string()});
+        if (!environmentRound(root, f))
+            return 1;
+        if (round % 2 == 0)
+            f.cli = timed({TRAPLINE_BINARY, "insert", "--live", (root / "cli").string()});
+        if (f.cli < 0) {
+            std::fprintf(stderr, "window_bench: trapline insert failed\n");
+            return 1;
+        }
+        opens.push_back(f.open);
+        runs.push_back(f.run);
+        saves.push_back(f.save);
+        clis.push_back(f.cli);
+        ratios.push_back((f.open + f.run) / f.cli);
+        savedRatios.push_back((f.open + f.run + f.save) / f.cli);
+        loaded = f.loaded;
+        allSaved = allSaved && f.saved;
+        differing = std::max(differing, differingFiles(root / "env", root / "cli"));
+    }
+
+    std::printf("input: %ld modules, %ld procedures, about %ld lines; medians of %d rounds\n",
+                files, gen.procedures(), totalLines, rounds);
+    std::printf("environment: open, tree shown: %.3f s\n", median(opens));
+    std::printf("environment: add-in run over every procedure (log included): %.3f s; "
+                "%ld of %ld modules read by it\n",
+                median(runs), loaded, files);
+    std::printf("environment: save: %.3f s%s\n", median(saves), allSaved ? "" : " (FAILED)");
+    std::printf("trapline insert --live: %.3f s (its files written and flushed)\n", median(clis));
+    std::printf("ratio, open + run to insert: %.2f (target <= 2)\n", median(ratios));
+    std::printf("ratio, open + run + save to insert: %.2f\n", median(savedRatios));
+    std::printf("files that differ between the environment's save and insert: %ld\n", differing);
+    if (keep.empty())
+        fs::remove_all(root);
+    return 0;
+}
