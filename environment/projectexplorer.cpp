@@ -53,7 +53,8 @@ void ProjectExplorer::showWorkspace(const Workspace& workspace, const trapline::
         addProject(*e.project, e.label, e.project.get() == active);
     for (QTreeWidgetItemIterator it(this); *it; ++it) {
         const QString key = keyOf(*it);
-        (*it)->setExpanded(!collapsed.contains(key));
+        if ((*it)->childCount() > 0)
+            (*it)->setExpanded(!collapsed.contains(key));
         if (key == current)
             again = *it;
     }
@@ -63,7 +64,9 @@ void ProjectExplorer::showWorkspace(const Workspace& workspace, const trapline::
 QTreeWidgetItem* ProjectExplorer::addProject(const trapline::Project& project, const QString& label,
                                              bool active) {
     const auto address = QVariant::fromValue(reinterpret_cast<quintptr>(&project));
-    auto* top = new QTreeWidgetItem(this, {label});
+    // Built apart and put in the tree whole: added one by one, each of a
+    // large project's thousands of items would make the view catch up.
+    auto* top = new QTreeWidgetItem(QStringList{label});
     top->setIcon(0, style()->standardIcon(QStyle::SP_DirHomeIcon));
     top->setData(0, kProjectRole, address);
     QFont bold = top->font(0);
@@ -86,11 +89,12 @@ QTreeWidgetItem* ProjectExplorer::addProject(const trapline::Project& project, c
         auto* folder = new QTreeWidgetItem(top, {g.title});
         folder->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
         folder->setData(0, kProjectRole, address);
+        const QIcon icon = style()->standardIcon(g.icon);
         for (const auto& [name, c] : named) {
             const QString file = QFileInfo(QString::fromStdString(c->path())).fileName();
             auto* item = new QTreeWidgetItem(
                 folder, {(c->needsSave() ? "* " : "") + name + " (" + file + ")"});
-            item->setIcon(0, style()->standardIcon(g.icon));
+            item->setIcon(0, icon);
             if (c->needsSave())
                 item->setForeground(0, QColor(160, 0, 0));
             item->setData(0, kProjectRole, address);
@@ -98,6 +102,7 @@ QTreeWidgetItem* ProjectExplorer::addProject(const trapline::Project& project, c
             item->setToolTip(0, QString::fromStdString(c->path()));
         }
     }
+    addTopLevelItem(top);
     return top;
 }
 
