@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <system_error>
 
@@ -19,6 +20,32 @@ std::string lowerAscii(std::string s) {
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     return s;
+}
+
+/// The name a module file gives itself (VB_Name), read from the head at the
+/// top of the file only; empty when the head does not say. The head ends at
+/// the first line after its Attribute lines; a file without them is given up
+/// on after a bounded read, as a form's Begin block is never that long.
+std::string headNameOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    bool inAttributes = false;
+    size_t read = 0;
+    constexpr size_t kLimit = 1 << 20;
+    for (bool first = true; read < kLimit && std::getline(in, line); first = false) {
+        read += line.size() + 1;
+        if (first && line.starts_with("\xEF\xBB\xBF"))
+            line.erase(0, 3);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (auto name = vb::moduleAttribute(line, "VB_Name"))
+            return *name;
+        const bool attribute = vb::equalsNoCase(line.substr(0, 10), "Attribute ");
+        if (inAttributes && !attribute)
+            break;
+        inAttributes = attribute;
+    }
+    return {};
 }
 
 /// Splits a text file into lines, without their line ends.
@@ -300,6 +327,11 @@ void ProjectLoader::loadModule(const std::string& path, ComponentType type, cons
         }
         if (!m_loaded.insert({stamp->device, stamp->inode}).second)
             return; // named twice: it is still one file
+        // Only a file's head is read for its name, so that the project lists
+        // its modules as they call themselves before any is read whole.
+        if (name.empty())
+            if (std::string fromHead = headNameOf(path); !fromHead.empty())
+                fallbackName = std::move(fromHead);
         project.VBComponents().append(
             std::make_unique<Component>(fallbackName, type, path, *stamp));
         return;

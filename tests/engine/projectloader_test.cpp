@@ -256,3 +256,22 @@ TEST(ProjectLoader, RefusesAGroupWhoseStartupProjectIsNoProject) {
     EXPECT_EQ(diagnosticTexts(loader),
               std::vector<std::string>{dir.file("Group.vbp") + ": a project group, not a project"});
 }
+
+TEST(ProjectLoader, DeferredComponentsGoByTheNameTheirFileGivesBeforeTheyAreRead) {
+    TempDir dir;
+    dir.write("mods/util.bas", "Attribute VB_Name = \"modUtil\"\r\nSub A()\r\nEnd Sub\r\n");
+    dir.write("mods/main.frm",
+              "VERSION 5.00\r\nBegin VB.Form frmMain\r\n   Caption = \"x\"\r\nEnd\r\n"
+              "Attribute VB_Name = \"frmMain\"\r\nOption Explicit\r\n");
+    // No VB_Name in the head: the file's own name stands, and the code below
+    // the head is not searched.
+    dir.write("mods/bare.bas", "Attribute VB_Exposed = False\r\nSub B()\r\nEnd Sub\r\n"
+                               "Attribute VB_Name = \"NotAHead\"\r\n");
+    ProjectLoader loader;
+    loader.setDeferContents(true);
+    auto project = loader.load({dir.file("mods")});
+    ASSERT_TRUE(project);
+    EXPECT_EQ(componentNames(**project), (std::vector<std::string>{"bare", "frmMain", "modUtil"}));
+    for (long i = 1; i <= (*project)->VBComponents().Count(); ++i)
+        EXPECT_FALSE((*(*project)->VBComponents().Item(i))->isLoaded());
+}
