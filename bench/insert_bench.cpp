@@ -4,6 +4,7 @@
 //
 //   insert_bench [--seed N] [--files N] [--lines N] [--keep DIR]
 
+#include "benchoptions.h"
 #include "projectgenerator.h"
 
 #include <algorithm>
@@ -146,20 +147,11 @@ Rounds measure(const fs::path& source, const fs::path& work, int rounds) {
 } // namespace
 
 int main(int argc, char** argv) {
-    uint64_t seed = 20261206;
-    long files = 2000, totalLines = 1000000, bigLines = 200000, bigProcs = 10000;
-    std::string keep;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        std::string a = argv[i];
-        if (a == "--seed")
-            seed = std::stoull(argv[i + 1]);
-        else if (a == "--files")
-            files = std::stol(argv[i + 1]);
-        else if (a == "--lines")
-            totalLines = std::stol(argv[i + 1]);
-        else if (a == "--keep")
-            keep = argv[i + 1];
-    }
+    const BenchOptions opts = BenchOptions::parse(argc, argv);
+    const uint64_t seed = opts.seed;
+    const long files = opts.files, totalLines = opts.totalLines;
+    const std::string keep = opts.keep;
+    const long bigLines = 200000, bigProcs = 10000;
     fs::path root = keep.empty()
                         ? fs::temp_directory_path() / ("trapline-bench-" + std::to_string(getpid()))
                         : fs::path(keep);

@@ -12,6 +12,7 @@
 //
 // Runs offscreen: QT_QPA_PLATFORM=offscreen is set unless the caller set it.
 
+#include "benchoptions.h"
 #include "environmentwindow.h"
 #include "projectgenerator.h"
 
@@ -185,20 +186,10 @@ bool environmentRound(const fs::path& root, const fs::path& project, Figures& f)
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    uint64_t seed = 20261206;
-    long files = 2000, totalLines = 1000000;
-    std::string keep;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        std::string a = argv[i];
-        if (a == "--seed")
-            seed = std::stoull(argv[i + 1]);
-        else if (a == "--files")
-            files = std::stol(argv[i + 1]);
-        else if (a == "--lines")
-            totalLines = std::stol(argv[i + 1]);
-        else if (a == "--keep")
-            keep = argv[i + 1];
-    }
+    const BenchOptions opts = BenchOptions::parse(argc, argv);
+    const uint64_t seed = opts.seed;
+    const long files = opts.files, totalLines = opts.totalLines;
+    const std::string keep = opts.keep;
     const fs::path root = keep.empty() ? fs::temp_directory_path() /
                                              ("trapline-window-bench-" + std::to_string(getpid()))
                                        : fs::path(keep);
