@@ -60,6 +60,25 @@ size_t headLength(const std::string& bytes) {
     return pos;
 }
 
+/// Calls `f(offset, textLength, tailLength)` for each code line of a module
+/// file after its head of `head` bytes. Each code line takes the Attribute
+/// lines after it into its tail.
+template <class F> void forEachCodeLine(const std::string& bytes, size_t head, F f) {
+    size_t pos = head;
+    while (pos < bytes.size()) {
+        Physical p = physicalAt(bytes, pos);
+        size_t end = p.next;
+        while (end < bytes.size()) {
+            Physical q = physicalAt(bytes, end);
+            if (!vb::isAttributeLine(std::string_view(bytes.data() + q.begin, q.textEnd - q.begin)))
+                break;
+            end = q.next;
+        }
+        f(p.begin, p.textEnd - p.begin, end - p.textEnd);
+        pos = end;
+    }
+}
+
 /// Splits insertion text into lines: CR LF, LF or CR end a line; a final
 /// break adds no empty line.
 std::vector<std::string_view> splitText(std::string_view text) {
@@ -145,24 +164,28 @@ CodeModule::CodeModule(std::string fileBytes) {
     const std::string& bytes = m_lines.original();
     m_lines.setHead(head);
 
-    // Each code line takes the Attribute lines after it into its tail.
     m_lines.reserve(static_cast<size_t>(
                         std::count(bytes.begin() + static_cast<long>(head), bytes.end(), '\n')) +
                     1);
-    size_t pos = head;
-    while (pos < bytes.size()) {
-        Physical p = physicalAt(bytes, pos);
-        size_t end = p.next;
-        while (end < bytes.size()) {
-            Physical q = physicalAt(bytes, end);
-            if (!vb::isAttributeLine(std::string_view(bytes.data() + q.begin, q.textEnd - q.begin)))
-                break;
-            end = q.next;
-        }
-        m_lines.appendOriginal(p.begin, p.textEnd - p.begin, end - p.textEnd);
-        pos = end;
-    }
+    forEachCodeLine(bytes, head, [&](size_t offset, size_t text, size_t tail) {
+        m_lines.appendOriginal(offset, text, tail);
+    });
     m_index.build(m_lines);
+}
+
+LineStore::State CodeModule::originalState() const {
+    LineStore::State s = m_lines.emptyState();
+    forEachCodeLine(
+        m_lines.original(), m_lines.head().size(),
+        [&](size_t offset, size_t text, size_t tail) { s.appendOriginal(offset, text, tail); });
+    return s;
+}
+
+bool CodeModule::restore(const LineStore::State& state) {
+    if (!m_lines.restore(state))
+        return false;
+    m_index.build(m_lines);
+    return true;
 }
 
 std::string CodeModule::headName() const {
@@ -269,6 +292,35 @@ Result<void> CodeModule::ReplaceLine(long line, std::string_view text) {
     m_lines.replace(static_cast<size_t>(line - 1), text);
     if (reindex)
         m_index.build(m_lines);
+    return {};
+}
+
+Result<void> CodeModule::replaceLines(long line, long count,
+                                      const std::vector<std::string_view>& lines) {
+    if (line < 1 || count < 0 || line > CountOfLines() + 1 || line + count - 1 > CountOfLines())
+        return lineError(line);
+    for (std::string_view l : lines)
+        if (l.find_first_of("\r\n") != std::string_view::npos)
+            return makeError(errors::InvalidCall, "CodeModule", "A line cannot hold a line break");
+    const auto first = static_cast<size_t>(line - 1);
+    const size_t kept = std::min(static_cast<size_t>(count), lines.size());
+    std::vector<std::string_view> touched(lines.begin(), lines.end());
+    for (long i = 0; i < count; ++i)
+        touched.push_back(this->line(line + i));
+    const bool reindex = changesShape(line, touched);
+    for (size_t i = 0; i < kept; ++i)
+        if (m_lines.text(first + i) != lines[i])
+            m_lines.replace(first + i, lines[i]);
+    if (static_cast<size_t>(count) > kept)
+        m_lines.erase(first + kept, static_cast<size_t>(count) - kept);
+    else if (lines.size() > kept)
+        m_lines.insert(first + kept,
+                       {lines.begin() + static_cast<std::ptrdiff_t>(kept), lines.end()}, m_eol);
+    if (reindex)
+        m_index.build(m_lines);
+    else
+        m_index.shiftForInsert(line + static_cast<long>(kept),
+                               static_cast<long>(lines.size()) - count);
     return {};
 }
 

@@ -66,6 +66,14 @@ public:
     /// a text with a line break.
     Result<void> ReplaceLine(long line, std::string_view text);
 
+    /// Puts `lines` in place of the `count` lines from `line` on, as an edit
+    /// in a code window does: the first of them take the new texts and keep
+    /// their hidden attribute lines; old lines beyond the new ones go with
+    /// theirs (a member's attributes go with its declaration, as in VB6); new
+    /// lines beyond the old ones are inserted. Error 9 outside the module,
+    /// error 5 for a line holding a line break.
+    Result<void> replaceLines(long line, long count, const std::vector<std::string_view>& lines);
+
     /// Adds `text` after the declarations section, before the first procedure.
     Result<void> AddFromString(std::string_view text);
 
@@ -118,6 +126,18 @@ public:
     /// Changed since it was read or last saved.
     bool modified() const { return m_lines.modified(); }
     void markSaved() { m_lines.markSaved(); }
+    /// A number that changes with every change and comes back with restore().
+    uint64_t revision() const { return m_lines.revision(); }
+    /// Which reading of the file this is (see LineStore::identity()).
+    uint64_t identity() const { return m_lines.identity(); }
+    /// The code as it is now, to come back to with restore().
+    LineStore::State state() const { return m_lines.state(); }
+    /// The code as the file was read.
+    LineStore::State originalState() const;
+    /// Comes back to a state of this module; false, changing nothing, for a
+    /// state taken before the file was read again.
+    bool restore(const LineStore::State& state);
+
     /// The line end this file uses ("\r\n" unless its first line ends in LF only).
     std::string_view eol() const { return m_eol; }
 

@@ -1,11 +1,51 @@
 #include "linestore.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace trapline {
 
-LineStore::LineStore(std::string original) : m_original(std::move(original)) {}
+namespace {
+
+uint64_t newIdentity() {
+    static std::atomic<uint64_t> last{0};
+    return ++last;
+}
+
+} // namespace
+
+LineStore::LineStore(std::string original)
+    : m_original(std::move(original)), m_identity(newIdentity()) {}
+
+LineStore::State LineStore::state() const {
+    State s;
+    s.m_refs.reserve(count());
+    s.m_refs.insert(s.m_refs.end(), m_refs.begin(),
+                    m_refs.begin() + static_cast<std::ptrdiff_t>(m_gapStart));
+    s.m_refs.insert(s.m_refs.end(), m_refs.begin() + static_cast<std::ptrdiff_t>(m_gapEnd),
+                    m_refs.end());
+    s.m_headExtraEol = m_headExtraEol;
+    s.m_revision = m_revision;
+    s.m_identity = m_identity;
+    return s;
+}
+
+LineStore::State LineStore::emptyState() const {
+    State s;
+    s.m_identity = m_identity;
+    return s;
+}
+
+bool LineStore::restore(const State& state) {
+    if (state.m_identity != m_identity)
+        return false;
+    m_refs = state.m_refs;
+    m_gapStart = m_gapEnd = m_refs.size();
+    m_headExtraEol = state.m_headExtraEol;
+    m_revision = state.m_revision;
+    return true;
+}
 
 void LineStore::appendOriginal(size_t offset, size_t textLength, size_t tailLength) {
     // Loading happens before any insertion, so the gap is still at the end.
@@ -117,7 +157,7 @@ void LineStore::insert(size_t index, const std::vector<std::string_view>& lines,
         r.tail = static_cast<uint32_t>(noEol ? 0 : eol.size()) | Ref::kAdded;
         m_refs[m_gapStart++] = r;
     }
-    m_modified = true;
+    changed();
 }
 
 void LineStore::erase(size_t index, size_t n) {
@@ -128,7 +168,7 @@ void LineStore::erase(size_t index, size_t n) {
     // where edits() finds the original ones missing.
     moveGap(index, 0);
     m_gapEnd += n;
-    m_modified = true;
+    changed();
 }
 
 void LineStore::replace(size_t index, std::string_view text) {
@@ -145,7 +185,7 @@ void LineStore::replace(size_t index, std::string_view text) {
     m_added.append(tailBytes);
     r.tail = static_cast<uint32_t>(tailBytes.size()) | Ref::kAdded | (old.tail & Ref::kExtraEol);
     old = r;
-    m_modified = true;
+    changed();
 }
 
 std::vector<size_t> LineStore::fileLines() const {

@@ -59,9 +59,29 @@ public:
     /// fileLine() of every line, in one pass over the file.
     std::vector<size_t> fileLines() const;
 
-    bool modified() const { return m_modified; }
+    bool modified() const { return m_revision != m_savedRevision; }
     /// The lines as they are now are what the file holds.
-    void markSaved() { m_modified = false; }
+    void markSaved() { m_savedRevision = m_revision; }
+
+    /// Which version of the lines this is: every change makes a new number,
+    /// never used before by this store; coming back to a state brings its
+    /// number back.
+    uint64_t revision() const { return m_revision; }
+    /// Which store this is: a module read again is another store, whose
+    /// states have nothing to do with this one's.
+    uint64_t identity() const { return m_identity; }
+
+    class State;
+    /// The lines as they are now, to come back to with restore(). Costs a
+    /// copy of the line references (twelve bytes a line), not of the text:
+    /// the buffers only ever grow.
+    State state() const;
+    /// A state of this store with no lines and revision 0, to be filled with
+    /// the lines the file was read as (State::appendOriginal).
+    State emptyState() const;
+    /// Comes back to `state`, taken of this store. False, changing nothing,
+    /// for a state of another store.
+    bool restore(const State& state);
 
     /// The file's bytes as they are now. Unchanged lines are written from the
     /// original bytes, so a load without change serialises byte for byte.
@@ -118,7 +138,30 @@ private:
     std::vector<Ref> m_refs;
     size_t m_gapStart = 0;
     size_t m_gapEnd = 0;
-    bool m_modified = false;
+    uint64_t m_revision = 0;
+    uint64_t m_savedRevision = 0;
+    uint64_t m_lastRevision = 0; ///< the highest number given so far
+    uint64_t m_identity = 0;
+    void changed() { m_revision = ++m_lastRevision; }
+};
+
+/// A version of a store's lines (see LineStore::state()).
+class LineStore::State {
+public:
+    uint64_t revision() const { return m_revision; }
+    size_t count() const { return m_refs.size(); }
+    /// Load-time setup of the state a file was read in: appends one of its lines.
+    void appendOriginal(size_t offset, size_t textLength, size_t tailLength) {
+        m_refs.push_back({static_cast<uint32_t>(offset), static_cast<uint32_t>(textLength),
+                          static_cast<uint32_t>(tailLength)});
+    }
+
+private:
+    friend class LineStore;
+    std::vector<Ref> m_refs;
+    bool m_headExtraEol = false;
+    uint64_t m_revision = 0;
+    uint64_t m_identity = 0;
 };
 
 } // namespace trapline

@@ -415,3 +415,69 @@ TEST(CodeModule, MovesEveryDefinitionRightThroughInsertionsAboveAndInsideThem) {
     for (long n = 0; n < 2; ++n)
         EXPECT_EQ(*fresh.ProcBodyLine("Refresh", 0, n), *m.ProcBodyLine("Refresh", 0, n));
 }
+
+TEST(CodeModule, ComesBackToAnEarlierStateByteForByteAndKnowsWhenThatIsTheSavedOne) {
+    CodeModule m(kClass);
+    const auto read = m.state();
+    ASSERT_TRUE(m.InsertLines(13, "    Debug.Print 1"));
+    ASSERT_TRUE(m.ReplaceLine(5, "Public Property Get Value() As Integer"));
+    const auto edited = m.state();
+    const std::string editedBytes = m.serialize();
+    m.markSaved();
+    EXPECT_FALSE(m.modified());
+
+    // Back to the file as read: the saved version is no longer what is held.
+    ASSERT_TRUE(m.restore(read));
+    EXPECT_EQ(m.serialize(), kClass);
+    EXPECT_TRUE(m.modified());
+    EXPECT_EQ(*m.ProcBodyLine("Value", 3), 5);
+    EXPECT_EQ(*m.ProcBodyLine("Reset", 0), 13);
+    ASSERT_TRUE(m.restore(edited));
+    EXPECT_EQ(m.serialize(), editedBytes);
+    EXPECT_FALSE(m.modified());
+
+    // A change after coming back is a revision never seen before.
+    ASSERT_TRUE(m.restore(read));
+    ASSERT_TRUE(m.ReplaceLine(1, "Option Explicit "));
+    EXPECT_NE(m.revision(), read.revision());
+    EXPECT_NE(m.revision(), edited.revision());
+
+    // The state the file was read in can be had at any time.
+    ASSERT_TRUE(m.restore(m.originalState()));
+    EXPECT_EQ(m.serialize(), kClass);
+    for (const auto& e : m.edits())
+        EXPECT_EQ(e.op, ' ') << e.text;
+
+    // A state of another reading of the file is refused.
+    CodeModule again(kClass);
+    ASSERT_TRUE(again.ReplaceLine(1, "x"));
+    EXPECT_FALSE(again.restore(read));
+    EXPECT_EQ(*again.Lines(1, 1), "x");
+}
+
+TEST(CodeModule, AnEditorsReplacementKeepsAttributesOfLinesItKeepsAndDropsThoseOfLinesItDeletes) {
+    // Line 5 is the declaration carrying the hidden VB_UserMemId line.
+    CodeModule m(kClass);
+    ASSERT_TRUE(m.replaceLines(5, 1, {"Public Property Get Value() As Integer"}));
+    EXPECT_NE(m.serialize().find("As Integer\r\nAttribute Value.VB_UserMemId = 0\r\n"),
+              std::string::npos);
+
+    // Enter in the middle of the declaration, then Backspace: as it was.
+    CodeModule split(kClass);
+    ASSERT_TRUE(split.replaceLines(5, 1, {"Public Property Get Val", "ue() As Long"}));
+    EXPECT_EQ(split.CountOfLines(), 18);
+    ASSERT_TRUE(split.replaceLines(5, 2, {"Public Property Get Value() As Long"}));
+    EXPECT_EQ(split.serialize(), kClass);
+
+    // Deleting the whole property deletes its attribute with it.
+    CodeModule gone(kClass);
+    ASSERT_TRUE(gone.replaceLines(4, 5, {""}));
+    EXPECT_EQ(gone.serialize().find("VB_UserMemId"), std::string::npos);
+    EXPECT_FALSE(gone.ProcBodyLine("Value", 3));
+    EXPECT_EQ(*gone.ProcBodyLine("Value", 1), 5);
+
+    EXPECT_EQ(m.replaceLines(1, 1, {"a\r\nb"}).error().number, 5);
+    EXPECT_EQ(m.replaceLines(17, 2, {""}).error().number, 9);
+    ASSERT_TRUE(m.replaceLines(m.CountOfLines() + 1, 0, {"' end"}));
+    EXPECT_EQ(*m.Lines(m.CountOfLines(), 1), "' end");
+}
