@@ -11,7 +11,9 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -48,8 +50,12 @@ CodeWindow::CodeWindow(QWidget* parent) : QWidget(parent) {
     m_editor = new QPlainTextEdit(this);
     m_editor->setObjectName("Code");
     m_editor->setReadOnly(true);
-    m_editor->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_editor->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_editor->installEventFilter(this);
+    // Undo is ours, on the code model; the document keeps no history of its own.
+    m_editor->document()->setUndoRedoEnabled(false);
+    // Connected before the highlighter, whose re-colouring reports changes too.
+    connect(m_editor->document(), &QTextDocument::contentsChange, this, &CodeWindow::takeEdit);
     QFont mono("Monospace");
     mono.setStyleHint(QFont::TypeWriter);
     m_editor->setFont(mono);
@@ -75,34 +81,184 @@ CodeWindow::CodeWindow(QWidget* parent) : QWidget(parent) {
     connect(m_editor, &QPlainTextEdit::cursorPositionChanged, this, &CodeWindow::followCaret);
 }
 
-void CodeWindow::showModule(const trapline::Component* component,
-                            const trapline::Codepage& codepage) {
+void CodeWindow::showModule(trapline::Component* component, const trapline::Codepage& codepage) {
     const bool again = component && component == m_component;
-    const int line = m_editor->textCursor().blockNumber();
-    const int scroll = m_editor->verticalScrollBar()->value();
+    if (again && std::as_const(*component).CodeModule().identity() == m_shownIdentity &&
+        std::as_const(*component).CodeModule().revision() == m_shownRevision)
+        return;
     m_component = component;
+    m_codepage = codepage;
+    m_typing = {};
+    render(again ? m_editor->textCursor().blockNumber() : 0);
+    if (!again)
+        m_editor->verticalScrollBar()->setValue(0);
+}
+
+void CodeWindow::render(int caretLine) {
+    const int scroll = m_editor->verticalScrollBar()->value();
     m_objects->clear();
     m_procedures->clear();
     m_procs.clear();
-    if (!component) {
+    m_rendering = true;
+    if (!m_component) {
         m_editor->clear();
+        m_editor->setReadOnly(true);
+        m_rendering = false;
         return;
     }
-    const trapline::CodeModule& code = component->CodeModule();
+    const trapline::CodeModule& code = std::as_const(*m_component).CodeModule();
     QStringList lines;
     lines.reserve(code.CountOfLines());
     for (long l = 1; l <= code.CountOfLines(); ++l)
-        lines << QString::fromStdString(codepage.toUtf8(code.line(l)));
+        lines << QString::fromStdString(m_codepage.toUtf8(code.line(l)));
     m_editor->setPlainText(lines.join('\n'));
+    m_rendering = false;
+    m_shownIdentity = code.identity();
+    m_shownRevision = code.revision();
+    // A module whose file could not be read is shown empty, never edited:
+    // its save is refused anyway.
+    m_editor->setReadOnly(!m_component->isLoaded());
     m_objects->addItem("(General)");
-    listProcedures(*component, codepage);
-    if (again) {
-        QTextCursor caret(m_editor->document()->findBlockByNumber(
-            std::min(line, m_editor->document()->blockCount() - 1)));
-        m_editor->setTextCursor(caret);
-        m_editor->verticalScrollBar()->setValue(scroll);
-    }
+    listProcedures(*m_component, m_codepage);
+    QTextCursor caret(m_editor->document()->findBlockByNumber(
+        std::clamp(caretLine, 0, m_editor->document()->blockCount() - 1)));
+    m_editor->setTextCursor(caret);
+    m_editor->verticalScrollBar()->setValue(scroll);
     followCaret();
+}
+
+bool CodeWindow::encodeLines(int first, int last, std::vector<std::string>& out) {
+    for (QTextBlock b = m_editor->document()->findBlockByNumber(first);
+         b.isValid() && b.blockNumber() <= last; b = b.next()) {
+        auto bytes = m_codepage.fromUtf8(b.text().toStdString());
+        if (!bytes) {
+            refuse(QString("Line %1: %2 (code page %3)")
+                       .arg(b.blockNumber() + 1)
+                       .arg(QString::fromStdString(bytes.error().description),
+                            QString::fromStdString(m_codepage.name())));
+            return false;
+        }
+        out.push_back(std::move(*bytes));
+    }
+    return true;
+}
+
+void CodeWindow::takeEdit(int position, int removed, int added) {
+    if (m_rendering || !m_component || !m_component->isLoaded())
+        return;
+    QTextDocument* doc = m_editor->document();
+    trapline::CodeModule& code = m_component->CodeModule();
+    // An empty module shows one empty line.
+    const long shown = std::max(1L, code.CountOfLines());
+    const int first = doc->findBlock(position).blockNumber();
+    const int last =
+        doc->findBlock(std::min(position + added, doc->characterCount() - 1)).blockNumber();
+    long oldCount = (last - first + 1) - (doc->blockCount() - shown);
+    std::vector<std::string> texts;
+    if (first < 0 || oldCount < 0 || first + oldCount > shown) {
+        refuse("The code window lost track of an edit; the module is shown as it is held");
+        return;
+    }
+    if (!encodeLines(first, last, texts))
+        return;
+    // Leave out the lines that are as they were (a change of colour is
+    // reported as a change too), so that those keep their hidden lines.
+    long line = first + 1;
+    size_t from = 0, to = texts.size();
+    if (code.CountOfLines() == 0) {
+        oldCount = 0;
+        if (texts == std::vector<std::string>{""})
+            return;
+    }
+    while (from < to && oldCount > 0 && code.line(line) == texts[from])
+        ++from, ++line, --oldCount;
+    while (to > from && oldCount > 0 && code.line(line + oldCount - 1) == texts[to - 1])
+        --to, --oldCount;
+    if (from == to && oldCount == 0)
+        return;
+    // A line given a new text is written from that text: one holding bytes
+    // the code page does not define would not come back as it was.
+    for (long i = 0; i < std::min<long>(oldCount, long(to - from)); ++i) {
+        const std::string_view old = code.line(line + i);
+        auto again = m_codepage.fromUtf8(m_codepage.toUtf8(old));
+        if (!again || *again != old) {
+            refuse(QString("Line %1 holds bytes that code page %2 does not define; edit it "
+                           "in an editor that keeps them")
+                       .arg(line + i)
+                       .arg(QString::fromStdString(m_codepage.name())));
+            return;
+        }
+    }
+    m_history.beforeEdit(*m_component, !continuesTyping(position, removed, added));
+    std::vector<std::string_view> views(texts.begin() + long(from), texts.begin() + long(to));
+    if (auto done = code.replaceLines(line, oldCount, views); !done) {
+        refuse(QString::fromStdString(done.error().description));
+        return;
+    }
+    m_history.afterEdit(*m_component);
+    m_shownRevision = code.revision();
+    m_procedures->clear();
+    m_procs.clear();
+    listProcedures(*m_component, m_codepage);
+    followCaret();
+    emit edited(m_component);
+}
+
+bool CodeWindow::continuesTyping(int position, int removed, int added) {
+    const int block = m_editor->document()->findBlock(position).blockNumber();
+    const QChar typed = added == 1 ? m_editor->document()->characterAt(position) : QChar();
+    const bool letter = added == 1 && removed == 0 && typed != QChar::ParagraphSeparator;
+    const bool erased = added == 0 && removed == 1;
+    const Typing before = m_typing;
+    // Anything but a letter typed or erased stands alone.
+    m_typing = letter || erased ? Typing{block, position + (letter ? 1 : 0), letter} : Typing{};
+    if (before.block != block || !(letter || erased) || before.insert != letter)
+        return false;
+    // Typing goes on where it stopped; Backspace one back, Delete in place.
+    return letter ? position == before.position
+                  : position == before.position || position == before.position - 1;
+}
+
+void CodeWindow::refuse(const QString& why) {
+    m_typing = {};
+    render(m_editor->textCursor().blockNumber());
+    emit refused(why);
+}
+
+bool CodeWindow::canUndo() const {
+    return m_component && m_component->isLoaded() && m_history.canUndo(*m_component);
+}
+
+bool CodeWindow::canRedo() const {
+    return m_component && m_component->isLoaded() && m_history.canRedo(*m_component);
+}
+
+bool CodeWindow::undo() {
+    if (!canUndo() || !m_history.undo(*m_component))
+        return false;
+    showRestored();
+    return true;
+}
+
+bool CodeWindow::redo() {
+    if (!canRedo() || !m_history.redo(*m_component))
+        return false;
+    showRestored();
+    return true;
+}
+
+void CodeWindow::showRestored() {
+    // The caret goes where the shown text and the restored code first differ.
+    const trapline::CodeModule& code = std::as_const(*m_component).CodeModule();
+    int line = 0;
+    for (QTextBlock b = m_editor->document()->begin(); b.isValid(); b = b.next(), ++line)
+        if (line >= code.CountOfLines() ||
+            b.text() != QString::fromStdString(m_codepage.toUtf8(code.line(line + 1))))
+            break;
+    m_typing = {};
+    render(line);
+    m_editor->ensureCursorVisible();
+    emit edited(m_component);
 }
 
 void CodeWindow::listProcedures(const trapline::Component& component,
@@ -183,6 +339,15 @@ bool CodeWindow::findNext() {
 }
 
 bool CodeWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The editor would take Undo and Redo keys for its document's history,
+    // which it has none of: they go to the code model's.
+    if (watched == m_editor && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) {
+            key->matches(QKeySequence::Undo) ? undo() : redo();
+            return true;
+        }
+    }
     if (watched == m_findText && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         m_findBar->hide();

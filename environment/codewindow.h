@@ -1,8 +1,10 @@
 #pragma once
 
+#include "codehistory.h"
 #include "codepage.h"
 
 #include <QWidget>
+#include <cstdint>
 #include <vector>
 
 class QComboBox;
@@ -20,16 +22,28 @@ class Component;
 /// Choosing a procedure puts the caret on its declaration; moving the caret
 /// shows in the list the procedure it is in. Ctrl+F opens a find bar; F3
 /// finds the next occurrence (letter case ignored, as VB6 does by default).
+///
+/// The code is editable: each edit goes into the code model at once, line by
+/// line, so what is shown is what a save writes. Undo and redo work on the
+/// code model's states (see CodeHistory): a run of typing on one line is one
+/// step, and so is an add-in's run over the module.
 class CodeWindow : public QWidget {
     Q_OBJECT
 public:
     explicit CodeWindow(QWidget* parent = nullptr);
 
     /// Shows `component` (null: nothing) decoded from `codepage`. Showing the
-    /// same component again (after an add-in changed it) keeps the caret's
-    /// line and the scroll position.
-    void showModule(const trapline::Component* component, const trapline::Codepage& codepage);
+    /// same component again keeps the caret's line and the scroll position,
+    /// and does nothing when its code has not changed since.
+    void showModule(trapline::Component* component, const trapline::Codepage& codepage);
     const trapline::Component* module() const { return m_component; }
+
+    CodeHistory& history() { return m_history; }
+    bool canUndo() const;
+    bool canRedo() const;
+    /// Undoes the shown module's last step and shows where it was; false when there is none.
+    bool undo();
+    bool redo();
 
     QPlainTextEdit* editor() const { return m_editor; }
     QComboBox* objects() const { return m_objects; }
@@ -48,6 +62,10 @@ public:
 signals:
     /// The caret moved to `line`, `column` (both from 1).
     void caretMoved(int line, int column);
+    /// The window changed the shown module's code (an edit, undo or redo).
+    void edited(trapline::Component* component);
+    /// An edit could not be taken and was taken back; `why` says why.
+    void refused(const QString& why);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -59,6 +77,19 @@ private:
     };
     void listProcedures(const trapline::Component& component, const trapline::Codepage& codepage);
     void followCaret();
+    /// Puts the shown module's code in the editor; the caret goes to
+    /// `caretLine` (from 0), the view keeps its scroll position.
+    void render(int caretLine);
+    /// Takes a change of the editor's text into the code model.
+    void takeEdit(int position, int removed, int added);
+    /// The editor's lines `first`..`last` (from 0) in the module's code page;
+    /// false (and says why) when one holds a character it does not have.
+    bool encodeLines(int first, int last, std::vector<std::string>& out);
+    /// Whether an edit at `position` joins the undo step of the one before.
+    bool continuesTyping(int position, int removed, int added);
+    void refuse(const QString& why);
+    /// Shows the result of undo or redo: the caret on the first changed line.
+    void showRestored();
 
     QComboBox* m_objects;
     QComboBox* m_procedures;
@@ -67,6 +98,16 @@ private:
     QWidget* m_findBar;
     QLineEdit* m_findText;
     QLabel* m_findStatus;
-    const trapline::Component* m_component = nullptr;
+    trapline::Component* m_component = nullptr;
+    trapline::Codepage m_codepage;
+    CodeHistory m_history;
+    /// Of the code as the editor shows it: which reading and which revision.
+    uint64_t m_shownIdentity = 0, m_shownRevision = 0;
+    bool m_rendering = false;
+    /// The last edit, to tell a run of typing: where it was and what it did.
+    struct Typing {
+        int block = -1, position = -1;
+        bool insert = false;
+    } m_typing;
     std::vector<Procedure> m_procs; ///< in the order of the procedure list, after "(Declarations)"
 };

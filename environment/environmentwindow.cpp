@@ -58,6 +58,13 @@ EnvironmentWindow::EnvironmentWindow(trapline::MessageBoxService* messages,
     connect(m_codeWindow, &CodeWindow::caretMoved, this, [this](int line, int column) {
         m_caret->setText(QString("Ln %1, Col %2").arg(line).arg(column));
     });
+    connect(m_codeWindow, &CodeWindow::edited, this, &EnvironmentWindow::edited);
+    connect(m_codeWindow, &CodeWindow::refused, this, [this](const QString& why) {
+        QApplication::beep();
+        statusBar()->showMessage(why, 10000);
+    });
+    // Every user action begins a new undo step of each module it changes.
+    qApp->installEventFilter(this);
 
     // An add-in changes the code model directly; a cheap look now and then
     // keeps what is shown up to date.
@@ -106,11 +113,17 @@ void EnvironmentWindow::buildMenus() {
     for (QAction* a : {open, openFolder, save, exit})
         fileBar->adopt(a);
     auto [edit, editBar] = menu("&Edit", "Edit");
+    m_undo = edit->addAction(s->standardIcon(QStyle::SP_ArrowBack), "&Undo", QKeySequence::Undo,
+                             m_codeWindow, &CodeWindow::undo);
+    m_redo = edit->addAction(s->standardIcon(QStyle::SP_ArrowForward), "&Redo", QKeySequence::Redo,
+                             m_codeWindow, &CodeWindow::redo);
+    connect(edit, &QMenu::aboutToShow, this, &EnvironmentWindow::updateEditActions);
+    edit->addSeparator();
     QAction* find = edit->addAction("&Find...", QKeySequence(Qt::CTRL | Qt::Key_F), m_codeWindow,
                                     &CodeWindow::startFind);
     QAction* findNext = edit->addAction("Find &Next", QKeySequence(Qt::Key_F3), m_codeWindow,
                                         &CodeWindow::findNext);
-    for (QAction* a : {find, findNext})
+    for (QAction* a : {m_undo, m_redo, find, findNext})
         editBar->adopt(a);
     auto [view, viewBar] = menu("&View", "View");
     QAction* reload = view->addAction(s->standardIcon(QStyle::SP_BrowserReload), "&Refresh",
@@ -167,6 +180,8 @@ bool EnvironmentWindow::openPaths(const QStringList& paths) {
         return false;
     // The explorer still lists the projects just closed: nothing of them may be touched.
     m_shown = nullptr;
+    m_codeWindow->showModule(nullptr, {});
+    m_codeWindow->history().clear();
     m_unreadable.clear();
     {
         QSignalBlocker quiet(m_explorer);
@@ -268,9 +283,45 @@ void EnvironmentWindow::refresh() {
     showComponent(m_explorer->currentComponent());
     if (m_changes && m_changes->isVisible())
         m_changes->showChanges(*m_workspace);
+    showState();
+}
+
+void EnvironmentWindow::showState() {
     statusBar()->showMessage(m_workspace->entries().empty() ? "No project"
                              : isModified()                 ? "Modified"
                                                             : "Saved");
+    updateEditActions();
+}
+
+void EnvironmentWindow::edited(trapline::Component* component) {
+    // Only what an edit changes is shown anew: the code window shows it
+    // already, and the whole tree anew on each key would not keep up.
+    m_fingerprint = m_workspace->fingerprint();
+    m_explorer->markComponent(component);
+    if (m_changes && m_changes->isVisible())
+        m_changes->showChanges(*m_workspace);
+    showState();
+}
+
+void EnvironmentWindow::updateEditActions() {
+    m_undo->setEnabled(m_codeWindow->canUndo());
+    m_redo->setEnabled(m_codeWindow->canRedo());
+}
+
+void EnvironmentWindow::checkpoint() {
+    m_codeWindow->history().checkpoint(m_workspace->components());
+    updateEditActions();
+}
+
+bool EnvironmentWindow::eventFilter(QObject* watched, QEvent* event) {
+    // An add-in's run starts from a click or a key; its message boxes, modal,
+    // are part of the run.
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::MouseButtonPress || type == QEvent::KeyPress ||
+         type == QEvent::ShortcutOverride) &&
+        !QApplication::activeModalWidget())
+        checkpoint();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void EnvironmentWindow::currentChanged(QTreeWidgetItem* item) {
@@ -304,6 +355,7 @@ void EnvironmentWindow::showComponent(trapline::Component* component) {
     }
     const trapline::Project* project = ProjectExplorer::projectOf(m_explorer->itemOf(component));
     m_codeWindow->showModule(component, project ? project->codepage() : trapline::Codepage());
+    updateEditActions();
 }
 
 QPlainTextEdit* EnvironmentWindow::codeView() const {

@@ -11,6 +11,7 @@ class ChangesView;
 class CodeWindow;
 class EnvironmentVBE;
 class ProjectExplorer;
+class QAction;
 class QLabel;
 class QMenu;
 class QMimeData;
@@ -77,12 +78,20 @@ public:
     /// The status bar's "Ln 12, Col 5".
     QLabel* caretPosition() const { return m_caret; }
     QToolBar* standardBar() const { return m_standard; }
+    QAction* undoAction() const { return m_undo; }
+    QAction* redoAction() const { return m_redo; }
+
+    /// Takes what add-ins changed since the last user action as one undo step
+    /// of each module they changed. Done before every click and key; public
+    /// for callers that change the code model other ways.
+    void checkpoint();
 
 public slots:
     /// Shows the code model as it is now (add-ins change it behind our back).
     void refresh();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -97,6 +106,10 @@ private:
     void openDialog();
     void openFolderDialog();
     void fillRecentMenu();
+    /// After the code window changed `component`.
+    void edited(trapline::Component* component);
+    void showState();
+    void updateEditActions();
 
     std::unique_ptr<EnvironmentVBE> m_vbe;
     std::unique_ptr<QtMessageBox> m_ownMessages;
@@ -109,6 +122,8 @@ private:
     QLabel* m_caret;
     QToolBar* m_standard = nullptr;
     QMenu* m_recentMenu = nullptr;
+    QAction* m_undo = nullptr;
+    QAction* m_redo = nullptr;
     QPointer<ChangesView> m_changes;
     trapline::Component* m_shown = nullptr;
     /// Components whose file could not be read when shown: said only once.

@@ -91,19 +91,32 @@ QTreeWidgetItem* ProjectExplorer::addProject(const trapline::Project& project, c
         folder->setData(0, kProjectRole, address);
         const QIcon icon = style()->standardIcon(g.icon);
         for (const auto& [name, c] : named) {
-            const QString file = QFileInfo(QString::fromStdString(c->path())).fileName();
-            auto* item = new QTreeWidgetItem(
-                folder, {(c->needsSave() ? "* " : "") + name + " (" + file + ")"});
+            auto* item = new QTreeWidgetItem(folder);
             item->setIcon(0, icon);
-            if (c->needsSave())
-                item->setForeground(0, QColor(160, 0, 0));
             item->setData(0, kProjectRole, address);
             item->setData(0, kComponentRole, QVariant::fromValue(reinterpret_cast<quintptr>(c)));
             item->setToolTip(0, QString::fromStdString(c->path()));
+            ProjectExplorer::label(item, *c, name);
         }
     }
     addTopLevelItem(top);
     return top;
+}
+
+void ProjectExplorer::label(QTreeWidgetItem* item, const trapline::Component& c,
+                            const QString& name) {
+    const QString file = QFileInfo(QString::fromStdString(c.path())).fileName();
+    item->setText(0, (c.needsSave() ? "* " : "") + name + " (" + file + ")");
+    // No colour of its own, rather than an empty brush, which would draw nothing.
+    item->setData(0, Qt::ForegroundRole,
+                  c.needsSave() ? QVariant(QBrush(QColor(160, 0, 0))) : QVariant());
+}
+
+void ProjectExplorer::markComponent(const trapline::Component* component) {
+    QTreeWidgetItem* item = itemOf(component);
+    if (const trapline::Project* project = projectOf(item))
+        label(item, *component,
+              QString::fromStdString(project->codepage().toUtf8(component->Name())));
 }
 
 trapline::Component* ProjectExplorer::componentOf(const QTreeWidgetItem* item) {

@@ -28,11 +28,16 @@ public:
     /// The item of `component`, or null.
     QTreeWidgetItem* itemOf(const trapline::Component* component) const;
 
+    /// Marks `component` as modified or not, as its code is now.
+    void markComponent(const trapline::Component* component);
+
     trapline::Component* currentComponent() const { return componentOf(currentItem()); }
 
 private:
     QTreeWidgetItem* addProject(const trapline::Project& project, const QString& label,
                                 bool active);
+    /// Gives a component's item its text and colour: name, file, modified or not.
+    static void label(QTreeWidgetItem* item, const trapline::Component& c, const QString& name);
     /// Where an item is, in words, to find it again after the list is made anew.
     static QString keyOf(const QTreeWidgetItem* item);
 };

@@ -158,6 +158,14 @@ bool Workspace::isModified() const {
     return false;
 }
 
+std::vector<trapline::Component*> Workspace::components() const {
+    std::vector<trapline::Component*> out;
+    for (const Entry& e : m_entries)
+        for (long i = 1; i <= e.project->VBComponents().Count(); ++i)
+            out.push_back(*e.project->VBComponents().Item(i));
+    return out;
+}
+
 size_t Workspace::fingerprint() const {
     size_t mark = m_entries.size();
     for (const Entry& e : m_entries) {
@@ -165,7 +173,7 @@ size_t Workspace::fingerprint() const {
         mark = mark * 31 + static_cast<size_t>(list.Count());
         for (long i = 1; i <= list.Count(); ++i) {
             const trapline::Component& c = **list.Item(i);
-            mark = mark * 31 + static_cast<size_t>(c.CodeModule().CountOfLines()) * 2 +
+            mark = mark * 31 + static_cast<size_t>(c.CodeModule().revision()) * 2 +
                    (c.needsSave() ? 1 : 0);
         }
     }

@@ -26,13 +26,15 @@ public:
     bool open(const QStringList& paths, QStringList& problems);
 
     const std::vector<Entry>& entries() const { return m_entries; }
+    /// Every component of every open project.
+    std::vector<trapline::Component*> components() const;
     /// The project to make active first: a group's startup project, else the first.
     trapline::Project* startup() const { return m_startup; }
     /// Some component of some project would be written by a save.
     bool isModified() const;
-    /// A number that changes when a component is added or removed, or one
-    /// gains or loses lines or unsaved changes: a cheap way to notice what an
-    /// add-in did to the code model.
+    /// A number that changes when a component is added or removed, or the
+    /// code of one changes or is saved: a cheap way to notice what an add-in
+    /// did to the code model.
     size_t fingerprint() const;
 
 private:

@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTest>
 #include <QTextBlock>
 #include <gtest/gtest.h>
@@ -145,4 +146,141 @@ TEST(CodeWindow, AnAddInsChangeKeepsTheCaretOnItsLine) {
     EXPECT_TRUE(open.code->editor()->toPlainText().endsWith("' appended"));
     EXPECT_EQ(open.caretLine(), 12);
     EXPECT_EQ(open.code->procedures()->currentText(), "Value [PropertyLet]");
+}
+
+namespace {
+
+void typeAtEndOf(OpenClass& open, int line, const QString& text) {
+    open.caretTo(line);
+    QTest::keyClick(open.code->editor(), Qt::Key_End);
+    QTest::keyClicks(open.code->editor(), text);
+}
+
+/// Types `text` as a keyboard of any language would, one key a character.
+void typeText(QWidget* widget, const QString& text) {
+    for (QChar ch : text)
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+}
+
+std::string fileOf(const OpenClass& open) {
+    return TempDir::read(open.dir.file("CAccount.cls"));
+}
+
+} // namespace
+
+TEST(CodeWindow, EditsGoIntoTheCodeModelAndUndoThenSaveGivesBackTheOriginalBytes) {
+    OpenClass open;
+    open.env.show();
+    QPlainTextEdit* editor = open.code->editor();
+    ASSERT_FALSE(editor->isReadOnly());
+    // On the declaration that carries the hidden attribute line: its text
+    // changes, the attribute stays after it.
+    typeAtEndOf(open, 8, " ' default");
+    // Enter in the middle of a line and Backspace again leave it as it was.
+    open.caretTo(5);
+    QTest::keyClick(editor, Qt::Key_Right);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    // Lines selected across a procedure's end and deleted.
+    QTextCursor lines(editor->document()->findBlockByNumber(12));
+    lines.movePosition(QTextCursor::Down, QTextCursor::KeepAnchor, 2);
+    editor->setTextCursor(lines);
+    QTest::keyClick(editor, Qt::Key_Delete);
+    EXPECT_TRUE(open.env.isModified());
+    EXPECT_TRUE(open.env.explorer()->currentItem()->text(0).startsWith("* "));
+    EXPECT_EQ(open.code->procedures()->count(), 4); // alpha went with its declaration
+
+    ASSERT_TRUE(open.env.saveProject());
+    const std::string saved = fileOf(open);
+    EXPECT_NE(saved.find("As Long ' default\r\nAttribute Value.VB_UserMemId = 0\r\n    Value"),
+              std::string::npos)
+        << saved;
+    EXPECT_EQ(saved.find("Function alpha"), std::string::npos);
+    // What is shown is what was written, with the hidden lines where they were.
+    QStringList shown = editor->toPlainText().split('\n');
+    shown.insert(8, "Attribute Value.VB_UserMemId = 0");
+    EXPECT_EQ(saved, std::string(kClass).substr(0, std::string(kClass).find("Option")) +
+                         shown.join("\r\n").toStdString() + "\r\n");
+
+    int steps = 0;
+    while (open.code->canUndo()) {
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        ++steps;
+    }
+    EXPECT_EQ(steps, 4);                // the typing, Enter, Backspace, the deletion
+    EXPECT_TRUE(open.env.isModified()); // the file holds the saved version now
+    ASSERT_TRUE(open.env.saveProject());
+    EXPECT_EQ(fileOf(open), kClass);
+
+    // Redo brings back what was saved before, byte for byte.
+    while (open.code->canRedo())
+        open.env.redoAction()->trigger();
+    ASSERT_TRUE(open.env.saveProject());
+    EXPECT_EQ(fileOf(open), saved);
+}
+
+TEST(CodeWindow, TypingOnOneLineIsOneUndoStepAndEnterOrAMoveStartsAnother) {
+    OpenClass open;
+    open.env.show();
+    QPlainTextEdit* editor = open.code->editor();
+    typeAtEndOf(open, 2, " ' one two");
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::keyClicks(editor, "Dim x");
+    typeAtEndOf(open, 1, " ' three");
+    auto firstLines = [&] { return editor->toPlainText().split('\n').mid(0, 3); };
+    EXPECT_EQ(firstLines(),
+              QStringList({"Option Explicit ' three", "Private m_value As Long ' one t", "Dim x"}));
+    open.env.undoAction()->trigger(); // " ' three"
+    EXPECT_EQ(firstLines(),
+              QStringList({"Option Explicit", "Private m_value As Long ' one t", "Dim x"}));
+    open.env.undoAction()->trigger(); // "Dim x"
+    EXPECT_EQ(firstLines(),
+              QStringList({"Option Explicit", "Private m_value As Long ' one t", ""}));
+    open.env.undoAction()->trigger(); // the Enter
+    EXPECT_EQ(firstLines(),
+              QStringList({"Option Explicit", "Private m_value As Long ' one t", ""}));
+    EXPECT_EQ(editor->document()->blockCount(), 16);
+    open.env.undoAction()->trigger(); // both Backspaces
+    EXPECT_EQ(firstLines()[1], "Private m_value As Long ' one two");
+    open.env.undoAction()->trigger(); // the typing
+    EXPECT_EQ(editor->toPlainText().split('\n')[1], "Private m_value As Long");
+    EXPECT_FALSE(open.env.isModified());
+    EXPECT_FALSE(open.env.undoAction()->isEnabled());
+    // The caret is put where the undone change was.
+    EXPECT_EQ(open.caretLine(), 2);
+}
+
+TEST(CodeWindow, AnEditTheCodePageCannotHoldIsTakenBackAndSaid) {
+    // Windows-1251 has no byte 0x98 and no Chinese.
+    const std::string module = "Attribute VB_Name = \"modText\"\r\n"
+                               "Const A = \"\x98\"\r\n"
+                               "Const B = \"\xcf\xf0\xe8\xe2\xe5\xf2\"\r\n";
+    TempDir dir;
+    ScriptedMessageBox boxes;
+    EnvironmentWindow env(&boxes);
+    ASSERT_TRUE(env.openProject(QString::fromStdString(dir.write("modText.bas", module))));
+    env.show();
+    QPlainTextEdit* editor = env.codeView();
+    EXPECT_EQ(editor->toPlainText().split('\n')[1], QString::fromUtf8("Const B = \"Привет\""));
+    for (int line : {1, 0}) {
+        QTextCursor c(editor->document()->findBlockByNumber(line));
+        c.movePosition(QTextCursor::EndOfBlock);
+        editor->setTextCursor(c);
+        typeText(editor, line == 1 ? QString::fromUtf8("你") : QString("x"));
+        EXPECT_FALSE(env.isModified()) << line;
+        EXPECT_TRUE(env.statusBar()->currentMessage().contains(line == 1 ? "Line 2" : "Line 1"))
+            << env.statusBar()->currentMessage().toStdString();
+    }
+    // Other lines take Cyrillic as the code page has it.
+    QTextCursor c(editor->document()->findBlockByNumber(1));
+    c.movePosition(QTextCursor::EndOfBlock);
+    editor->setTextCursor(c);
+    typeText(editor, QString::fromUtf8(" ' мир"));
+    ASSERT_TRUE(env.saveProject());
+    EXPECT_EQ(TempDir::read(dir.file("modText.bas")),
+              "Attribute VB_Name = \"modText\"\r\n"
+              "Const A = \"\x98\"\r\n"
+              "Const B = \"\xcf\xf0\xe8\xe2\xe5\xf2\" ' \xec\xe8\xf0\r\n");
 }

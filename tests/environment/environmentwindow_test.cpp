@@ -6,6 +6,7 @@
 #include "addinhost.h"
 #include "addinmanager.h"
 #include "addinregistry.h"
+#include "codewindow.h"
 #include "environmentvbe.h"
 #include "projectexplorer.h"
 #include "workspace.h"
@@ -24,6 +25,8 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QSettings>
+#include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -430,4 +433,57 @@ TEST(EnvironmentWindow, TheAddInRunReadsAndTreatsEveryModuleOfAProjectOpenedUnre
         EXPECT_NE(text.find("\"Mod" + id + ".Work" + id + "\""), std::string::npos) << text;
         EXPECT_NE(text.find("\"Mod" + id + ".Sum" + id + "\""), std::string::npos) << text;
     }
+}
+
+TEST(EnvironmentWindow, EachAddInRunIsOneUndoStepOfEveryModuleItChanged) {
+    User user;
+    writeModules(user.dir, "big", 3);
+    ScriptedMessageBox boxes;
+    EnvironmentWindow env(&boxes);
+    ASSERT_TRUE(env.openProject(QString::fromStdString(user.dir.file("big"))));
+    env.startAddIns(user.bundled());
+    env.show();
+    actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
+    QWidget* window = visibleTopLevel("frmAddIn");
+    ASSERT_NE(window, nullptr);
+    {
+        MessageBoxAnswerer answers;
+        QTest::mouseClick(window->findChild<QAbstractButton*>("OKButton"), Qt::LeftButton);
+        ASSERT_FALSE(answers.texts.isEmpty());
+    }
+    env.refresh();
+    QPlainTextEdit* code = env.codeView();
+    trapline::Component* shown = env.explorer()->currentComponent();
+    const std::string original = TempDir::read(shown->path());
+    ASSERT_TRUE(code->toPlainText().contains("\"Mod00.Work00\""));
+
+    // Typing after the run is a step of its own.
+    QTextCursor end(code->document()->firstBlock());
+    end.movePosition(QTextCursor::EndOfBlock);
+    code->setTextCursor(end);
+    QTest::keyClicks(code, " ' checked");
+    QTest::keyClick(code, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_FALSE(code->toPlainText().contains("checked"));
+    EXPECT_TRUE(code->toPlainText().contains("\"Mod00.Work00\""));
+    QTest::keyClick(code, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(shown->serialize(), original);
+    EXPECT_FALSE(env.undoAction()->isEnabled());
+    EXPECT_TRUE(env.redoAction()->isEnabled());
+
+    // A module the user had not looked at: the run over it is one step too.
+    trapline::Component* other = *env.vbe().ActiveVBProject()->VBComponents().Item(3);
+    env.explorer()->setCurrentItem(env.explorer()->itemOf(other));
+    ASSERT_TRUE(code->toPlainText().contains("\"Mod02.Sum02\""));
+    env.undoAction()->trigger();
+    EXPECT_EQ(other->serialize(), TempDir::read(other->path()));
+    EXPECT_FALSE(env.codeWindow()->canUndo());
+    env.redoAction()->trigger();
+    EXPECT_TRUE(code->toPlainText().contains("\"Mod02.Sum02\""));
+
+    // A second run finds the handlers in place: saved, the files hold one each.
+    ASSERT_TRUE(env.saveProject());
+    const std::string saved = TempDir::read(other->path());
+    EXPECT_EQ(saved.find("\"Mod02.Sum02\""), saved.rfind("\"Mod02.Sum02\""));
+    EXPECT_NE(saved.find("\"Mod02.Sum02\""), std::string::npos);
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text;
 }
