@@ -236,10 +236,10 @@ bool CodeModule::changesShape(long line, const std::vector<std::string_view>& li
                   vb::parseDeclaration(p) || vb::isAttributeLine(p);
         code = code || !vb::isBlankOrComment(p);
     }
-    // Code between the declarations section and the first declaration moves
-    // where the declarations section ends.
-    if (code && m_index.procCount() > 0 && line >= m_index.firstProcStart() &&
-        line <= m_index.firstProcBody())
+    // Code in the declarations section, or between it and the first
+    // declaration, can move where that section ends: added there, or its last
+    // code line replaced by a comment or taken out.
+    if (code && m_index.procCount() > 0 && line <= m_index.firstProcBody())
         reindex = true;
     return reindex;
 }
@@ -274,7 +274,7 @@ Result<void> CodeModule::DeleteLines(long line, long count) {
     }
     if (count == 0)
         return {};
-    const bool reindex = changesShape(line, gone);
+    const bool reindex = changesShape(line, gone) || !m_index.oneStretch(line, line + count - 1);
     m_lines.erase(static_cast<size_t>(line - 1), static_cast<size_t>(count));
     if (reindex)
         m_index.build(m_lines);
@@ -304,10 +304,6 @@ Result<void> CodeModule::replaceLines(long line, long count,
             return makeError(errors::InvalidCall, "CodeModule", "A line cannot hold a line break");
     const auto first = static_cast<size_t>(line - 1);
     const size_t kept = std::min(static_cast<size_t>(count), lines.size());
-    std::vector<std::string_view> touched(lines.begin(), lines.end());
-    for (long i = 0; i < count; ++i)
-        touched.push_back(this->line(line + i));
-    const bool reindex = changesShape(line, touched);
     for (size_t i = 0; i < kept; ++i)
         if (m_lines.text(first + i) != lines[i])
             m_lines.replace(first + i, lines[i]);
@@ -316,11 +312,10 @@ Result<void> CodeModule::replaceLines(long line, long count,
     else if (lines.size() > kept)
         m_lines.insert(first + kept,
                        {lines.begin() + static_cast<std::ptrdiff_t>(kept), lines.end()}, m_eol);
-    if (reindex)
-        m_index.build(m_lines);
-    else
-        m_index.shiftForInsert(line + static_cast<long>(kept),
-                               static_cast<long>(lines.size()) - count);
+    // An edit can do anything to the code, even to code that is not valid
+    // (a procedure without its End), where only a fresh look tells where
+    // procedures lie. A typed key is one edit: the cost is one pass.
+    m_index.build(m_lines);
     return {};
 }
 

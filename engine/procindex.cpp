@@ -207,11 +207,7 @@ size_t ProcIndex::nextDefinition(size_t i) const {
     return it == m_nextDefinition.end() ? i : it->second;
 }
 
-void ProcIndex::shiftForInsert(long line, long count) {
-    if (m_procs.empty() || count == 0)
-        return;
-    // The procedure holding the line now at `line` takes the new lines; before
-    // the first procedure they belong to the declarations section.
+size_t ProcIndex::owner(long line) const {
     size_t lo = 0, hi = m_procs.size();
     while (lo < hi) {
         size_t mid = (lo + hi) / 2;
@@ -220,6 +216,19 @@ void ProcIndex::shiftForInsert(long line, long count) {
         else
             hi = mid;
     }
+    return lo;
+}
+
+bool ProcIndex::oneStretch(long first, long last) const {
+    return owner(first) == owner(last);
+}
+
+void ProcIndex::shiftForInsert(long line, long count) {
+    if (m_procs.empty() || count == 0)
+        return;
+    // The procedure holding the line now at `line` takes the new lines; before
+    // the first procedure they belong to the declarations section.
+    const size_t lo = owner(line);
     if (lo == 0) {
         shiftAfter(0, count);
         return;

@@ -58,8 +58,13 @@ public:
     /// deleted from `line` on, all within one procedure's body or one
     /// stretch before a declaration.
     void shiftForInsert(long line, long count);
+    /// Whether lines `first` to `last` lie in one procedure's stretch (or all
+    /// before the first procedure): only then may they be taken out by a shift.
+    bool oneStretch(long first, long last) const;
 
 private:
+    /// The procedure whose stretch holds `line`: one past its entry, 0 before the first.
+    size_t owner(long line) const;
     struct Entry {
         long start, body, last;
         std::string key; ///< name in lower case, then the kind

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -52,6 +53,12 @@ CodeWindow::CodeWindow(QWidget* parent) : QWidget(parent) {
     m_editor->setReadOnly(true);
     m_editor->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_editor->installEventFilter(this);
+    m_editor->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_editor, &QWidget::customContextMenuRequested, this, [this](QPoint at) {
+        QMenu* menu = contextMenu(at);
+        menu->exec(m_editor->viewport()->mapToGlobal(at));
+        delete menu;
+    });
     // Undo is ours, on the code model; the document keeps no history of its own.
     m_editor->document()->setUndoRedoEnabled(false);
     // Connected before the highlighter, whose re-colouring reports changes too.
@@ -217,6 +224,20 @@ bool CodeWindow::continuesTyping(int position, int removed, int added) {
     // Typing goes on where it stopped; Backspace one back, Delete in place.
     return letter ? position == before.position
                   : position == before.position || position == before.position - 1;
+}
+
+QMenu* CodeWindow::contextMenu(QPoint at) {
+    QMenu* menu = m_editor->createStandardContextMenu(at);
+    // The editor's own Undo and Redo would work on its document's history.
+    for (QAction* a : menu->actions()) {
+        const bool isUndo = a->objectName() == "edit-undo";
+        if (!isUndo && a->objectName() != "edit-redo")
+            continue;
+        a->disconnect();
+        a->setEnabled(isUndo ? canUndo() : canRedo());
+        connect(a, &QAction::triggered, this, isUndo ? &CodeWindow::undo : &CodeWindow::redo);
+    }
+    return menu;
 }
 
 void CodeWindow::refuse(const QString& why) {

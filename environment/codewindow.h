@@ -10,6 +10,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class VbHighlighter;
 namespace trapline {
@@ -44,6 +45,8 @@ public:
     /// Undoes the shown module's last step and shows where it was; false when there is none.
     bool undo();
     bool redo();
+    /// The editor's context menu at `at`, its Undo and Redo working as ours; the caller owns it.
+    QMenu* contextMenu(QPoint at);
 
     QPlainTextEdit* editor() const { return m_editor; }
     QComboBox* objects() const { return m_objects; }

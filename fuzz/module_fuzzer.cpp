@@ -253,6 +253,46 @@ void checkCatalogue(const VBE& vbe, Component& component) {
     CHECK(box.shown == 0);
 }
 
+/// A code window's edits, then every state visited brought back: the lines
+/// are what the edits made, procedures are where a fresh index puts them,
+/// and each state serialises as it did when it was taken.
+void checkEditsAndStates(const std::string& input, Choices& choose) {
+    static const std::vector<std::string> kTexts = {
+        "", "'c", "Sub S()", "End Sub", "x = 1 _", "Function F() As Long", "#If VBA7 Then"};
+    CodeModule m(input);
+    std::vector<std::string> expected = allLines(m);
+    std::vector<std::pair<trapline::LineStore::State, std::string>> visited{
+        {m.state(), m.serialize()}};
+    for (int edit = 0; edit < 4; ++edit) {
+        const long n = m.CountOfLines();
+        const long line = choose.between(1, n + 1);
+        const long count = choose.between(0, std::min(3L, n + 1 - line));
+        std::vector<std::string> texts;
+        for (long i = choose.between(0, 3); i > 0; --i)
+            texts.push_back(kTexts[static_cast<size_t>(
+                choose.between(0, static_cast<long>(kTexts.size()) - 1))]);
+        const std::vector<std::string_view> views(texts.begin(), texts.end());
+        CHECK(m.replaceLines(line, count, views).ok());
+        expected.erase(expected.begin() + (line - 1), expected.begin() + (line - 1 + count));
+        expected.insert(expected.begin() + (line - 1), texts.begin(), texts.end());
+        CHECK(allLines(m) == expected);
+        // Where the file read again shows the same lines (a head left open
+        // or a lone CR at the end would take some in), it shows the same procedures.
+        const CodeModule fresh(m.serialize());
+        if (allLines(fresh) == expected)
+            for (const ProcRef& p : procedures(m))
+                CHECK(spanOf(m, p) == spanOf(fresh, p));
+        visited.emplace_back(m.state(), m.serialize());
+    }
+    for (size_t i = visited.size(); i-- > 0;) {
+        CHECK(m.restore(visited[i].first));
+        CHECK(m.serialize() == visited[i].second);
+    }
+    CHECK(!m.modified());
+    CHECK(m.restore(m.originalState()));
+    CHECK(m.serialize() == input);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -278,6 +318,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     checkFind(m, choose);
     checkCatalogue(vbe, component);
+    checkEditsAndStates(input, choose);
 
     // A comment at the trap line of one procedure: one more line, the file
     // otherwise as it was.

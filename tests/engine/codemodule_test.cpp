@@ -476,6 +476,13 @@ TEST(CodeModule, AnEditorsReplacementKeepsAttributesOfLinesItKeepsAndDropsThoseO
     EXPECT_FALSE(gone.ProcBodyLine("Value", 3));
     EXPECT_EQ(*gone.ProcBodyLine("Value", 1), 5);
 
+    // The declarations section's last code line made a comment: the first
+    // procedure now starts right after "Option Explicit", as on a fresh read.
+    CodeModule shorter(kClass);
+    ASSERT_TRUE(shorter.ReplaceLine(2, "' Private m_value As Long"));
+    EXPECT_EQ(*shorter.ProcStartLine("Value", 3), 2);
+    EXPECT_EQ(*CodeModule(shorter.serialize()).ProcStartLine("Value", 3), 2);
+
     EXPECT_EQ(m.replaceLines(1, 1, {"a\r\nb"}).error().number, 5);
     EXPECT_EQ(m.replaceLines(17, 2, {""}).error().number, 9);
     ASSERT_TRUE(m.replaceLines(m.CountOfLines() + 1, 0, {"' end"}));

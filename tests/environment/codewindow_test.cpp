@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -18,6 +19,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -250,6 +252,17 @@ TEST(CodeWindow, TypingOnOneLineIsOneUndoStepAndEnterOrAMoveStartsAnother) {
     EXPECT_FALSE(open.env.undoAction()->isEnabled());
     // The caret is put where the undone change was.
     EXPECT_EQ(open.caretLine(), 2);
+
+    // The editor's context menu redoes as the Edit menu does.
+    std::unique_ptr<QMenu> menu(open.code->contextMenu({0, 0}));
+    QAction* redo = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->objectName() == "edit-redo")
+            redo = a;
+    ASSERT_NE(redo, nullptr);
+    ASSERT_TRUE(redo->isEnabled());
+    redo->trigger();
+    EXPECT_EQ(editor->toPlainText().split('\n')[1], "Private m_value As Long ' one two");
 }
 
 TEST(CodeWindow, AnEditTheCodePageCannotHoldIsTakenBackAndSaid) {
