@@ -6,6 +6,8 @@
 //          shown or used, so this should not grow with the project's lines);
 //   run:   the add-in's OK button over every procedure of every module, its
 //          log window and closing message included;
+//   typing: keys typed into the largest module after the run (each goes into
+//          the code model and the undo history), then undone in one step;
 //   save:  File > Save of every changed module.
 //
 //   window_bench [--seed N] [--files N] [--lines N] [--keep DIR]
@@ -16,14 +18,19 @@
 #include "environmentwindow.h"
 #include "projectgenerator.h"
 
+#include "codewindow.h"
 #include "environmentvbe.h"
 #include "messagebox.h"
 #include "project.h"
+#include "projectexplorer.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
 #include <algorithm>
@@ -119,10 +126,49 @@ long differingFiles(const fs::path& a, const fs::path& b) {
 }
 
 struct Figures {
-    double open = 0, run = 0, undoStep = 0, save = 0, cli = 0;
+    double open = 0, run = 0, undoStep = 0, key = 0, save = 0, cli = 0;
+    long typedIn = 0; ///< lines of the module typed in
     long loaded = 0;
     bool saved = false;
 };
+
+/// Types into the largest module, in the middle, as a user would after the
+/// run; then undoes it, so that the save writes what the command writes.
+bool typeInLargest(EnvironmentWindow& env, Figures& f) {
+    trapline::Component* largest = nullptr;
+    const auto& components = env.vbe().ActiveVBProject()->VBComponents();
+    for (long i = 1; i <= components.Count(); ++i) {
+        trapline::Component* c = *components.Item(i);
+        if (!largest || c->CodeModule().CountOfLines() > largest->CodeModule().CountOfLines())
+            largest = c;
+    }
+    if (!largest)
+        return false;
+    env.explorer()->setCurrentItem(env.explorer()->itemOf(largest));
+    QPlainTextEdit* editor = env.codeView();
+    f.typedIn = largest->CodeModule().CountOfLines();
+    QTextCursor caret(editor->document()->findBlockByNumber(int(f.typedIn / 2)));
+    caret.movePosition(QTextCursor::EndOfBlock);
+    editor->setTextCursor(caret);
+    const std::string before = largest->serialize();
+    constexpr int kKeys = 200;
+    const auto start = Clock::now();
+    for (int i = 0; i < kKeys; ++i) {
+        const QString letter(QChar('a' + i % 26));
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A + i % 26, Qt::NoModifier, letter);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_A + i % 26, Qt::NoModifier, letter);
+        QApplication::sendEvent(editor, &press);
+        QApplication::sendEvent(editor, &release);
+    }
+    f.key = since(start) / kKeys;
+    const bool typed = largest->serialize().size() == before.size() + kKeys;
+    env.codeWindow()->undo();
+    if (!typed || largest->serialize() != before) {
+        std::fprintf(stderr, "window_bench: typing did not go in, or did not undo in one step\n");
+        return false;
+    }
+    return true;
+}
 
 /// One user session on `project`: open it, run the add-in over everything,
 /// save. False when a step could not be done at all.
@@ -176,6 +222,9 @@ bool environmentRound(const fs::path& root, const fs::path& project, Figures& f)
     f.run = since(start);
     answer.stop();
 
+    if (!typeInLargest(env, f))
+        return false;
+
     start = Clock::now();
     f.saved = env.saveProject();
     f.save = since(start);
@@ -216,8 +265,8 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     const int rounds = 3;
-    std::vector<double> opens, runs, undoSteps, saves, clis, ratios, savedRatios;
-    long loaded = 0, differing = 0;
+    std::vector<double> opens, runs, undoSteps, keys, saves, clis, ratios, savedRatios;
+    long loaded = 0, differing = 0, typedIn = 0;
     bool allSaved = true;
     for (int round = 0; round < rounds; ++round) {
         // Fresh copies each round; the two ways take turns going first, so
@@ -242,6 +291,8 @@ int main(int argc, char** argv) {
         opens.push_back(f.open);
         runs.push_back(f.run);
         undoSteps.push_back(f.undoStep);
+        keys.push_back(f.key);
+        typedIn = f.typedIn;
         saves.push_back(f.save);
         clis.push_back(f.cli);
         ratios.push_back((f.open + f.run) / f.cli);
@@ -259,6 +310,8 @@ int main(int argc, char** argv) {
                 median(runs), loaded, files);
     std::printf("  of which taking it as one undo step of each module: %.3f s\n",
                 median(undoSteps));
+    std::printf("environment: a key typed into the largest module (%ld lines): %.2f ms\n", typedIn,
+                median(keys) * 1000);
     std::printf("environment: save: %.3f s%s\n", median(saves), allSaved ? "" : " (FAILED)");
     std::printf("trapline insert --live: %.3f s (its files written and flushed)\n", median(clis));
     std::printf("ratio, open + run to insert: %.2f (target <= 2)\n", median(ratios));

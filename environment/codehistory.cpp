@@ -61,8 +61,13 @@ void CodeHistory::afterEdit(const Component& component) {
 }
 
 void CodeHistory::checkpoint(const std::vector<Component*>& components) {
-    std::unordered_set<const Component*> present(components.begin(), components.end());
-    std::erase_if(m_tracks, [&](const auto& entry) { return !present.count(entry.first); });
+    // Looked at on every key and click: the list of components is the same
+    // nearly always, and only a new one is worth the pruning.
+    if (components != m_components) {
+        std::unordered_set<const Component*> present(components.begin(), components.end());
+        std::erase_if(m_tracks, [&](const auto& entry) { return !present.count(entry.first); });
+        m_components = components;
+    }
     for (const Component* c : components) {
         // A module unchanged since it was read needs no history yet; this
         // keeps a look over thousands of modules down to a comparison each.

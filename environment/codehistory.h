@@ -42,7 +42,10 @@ public:
     bool redo(trapline::Component& component);
 
     /// Forgets every history (other projects were opened).
-    void clear() { m_tracks.clear(); }
+    void clear() {
+        m_tracks.clear();
+        m_components.clear();
+    }
 
 private:
     struct Track {
@@ -60,4 +63,5 @@ private:
     static void push(Track& track, trapline::LineStore::State state);
 
     std::unordered_map<const trapline::Component*, Track> m_tracks;
+    std::vector<trapline::Component*> m_components; ///< as the last checkpoint saw them
 };

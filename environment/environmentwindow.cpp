@@ -63,6 +63,13 @@ EnvironmentWindow::EnvironmentWindow(trapline::MessageBoxService* messages,
         QApplication::beep();
         statusBar()->showMessage(why, 10000);
     });
+    m_changesLater = new QTimer(this);
+    m_changesLater->setSingleShot(true);
+    m_changesLater->setInterval(300);
+    connect(m_changesLater, &QTimer::timeout, this, [this] {
+        if (m_changes && m_changes->isVisible())
+            m_changes->showChanges(*m_workspace);
+    });
     // Every user action begins a new undo step of each module it changes.
     qApp->installEventFilter(this);
 
@@ -298,8 +305,9 @@ void EnvironmentWindow::edited(trapline::Component* component) {
     // already, and the whole tree anew on each key would not keep up.
     m_fingerprint = m_workspace->fingerprint();
     m_explorer->markComponent(component);
+    // The diff of every module is made again once typing pauses, not on each key.
     if (m_changes && m_changes->isVisible())
-        m_changes->showChanges(*m_workspace);
+        m_changesLater->start();
     showState();
 }
 

@@ -17,6 +17,7 @@ class QMenu;
 class QMimeData;
 class QPlainTextEdit;
 class QTreeWidgetItem;
+class QTimer;
 class QToolBar;
 class QtMessageBox;
 class Workspace;
@@ -125,6 +126,7 @@ private:
     QAction* m_undo = nullptr;
     QAction* m_redo = nullptr;
     QPointer<ChangesView> m_changes;
+    QTimer* m_changesLater = nullptr;
     trapline::Component* m_shown = nullptr;
     /// Components whose file could not be read when shown: said only once.
     std::set<const trapline::Component*> m_unreadable;

@@ -38,26 +38,57 @@ namespace {
 const QString kOptions = "Options";
 const QString kShowTips = "Show Tips at Startup";
 
-/// The window's log box and the hourglass, for the engine's runs.
+/// The window's log box and the hourglass, for the engine's runs. Lines are
+/// kept and go into the box together: each insertion lays the box out again,
+/// which over a run of thousands of procedures costs more than the run. The
+/// box is whole whenever the user can see it: when the run ends and before
+/// each of its message boxes (see FlushingMessages).
 class WindowReporter : public trapline::RunReporter {
 public:
     explicit WindowReporter(QPlainTextEdit* log) : m_log(log) {}
-    void log(const std::string& line) override {
-        QString text = QString::fromStdString(line);
+    ~WindowReporter() override { flush(); }
+    WindowReporter(const WindowReporter&) = delete;
+    WindowReporter& operator=(const WindowReporter&) = delete;
+
+    void log(const std::string& line) override { m_pending += line; }
+    void busy(bool on) override {
+        if (on) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        } else {
+            flush();
+            QApplication::restoreOverrideCursor();
+        }
+    }
+    void flush() {
+        if (m_pending.empty())
+            return;
+        QString text = QString::fromStdString(m_pending);
+        m_pending.clear();
         text.replace("\r\n", "\n");
         QTextCursor end(m_log->document());
         end.movePosition(QTextCursor::End);
         end.insertText(text);
     }
-    void busy(bool on) override {
-        if (on)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        else
-            QApplication::restoreOverrideCursor();
-    }
 
 private:
     QPlainTextEdit* m_log;
+    std::string m_pending;
+};
+
+/// The add-in's message boxes, with the log box brought up to date first.
+class FlushingMessages : public trapline::MessageBoxService {
+public:
+    FlushingMessages(trapline::MessageBoxService& boxes, WindowReporter& reporter)
+        : m_boxes(boxes), m_reporter(reporter) {}
+    trapline::MsgAnswer show(const std::string& text, const std::string& title,
+                             trapline::MsgIcon icon, trapline::MsgButtons buttons) override {
+        m_reporter.flush();
+        return m_boxes.show(text, title, icon, buttons);
+    }
+
+private:
+    trapline::MessageBoxService& m_boxes;
+    WindowReporter& m_reporter;
 };
 
 QString crlf(QString text) {
@@ -306,7 +337,8 @@ void frmAddIn::OKButton_Click() {
     o.footer = crlf(Footer->toPlainText()).toStdString();
     o.confirm = true;
     WindowReporter reporter(DebugTxt);
-    trapline::InsertionRun run(*VBInstance, m_services.messages, reporter);
+    FlushingMessages messages(m_services.messages, reporter);
+    trapline::InsertionRun run(*VBInstance, messages, reporter);
     run.setApplicationTitle("TRAPLINE");
     trapline::RunSummary summary = run.run(o);
     if (!summary.treated.empty())
@@ -343,7 +375,8 @@ void frmAddIn::SubName_DropDown() {
     o.onlyProperty = OnlyProperty->isChecked();
     o.skipTrapped = HasOnError->isChecked();
     WindowReporter reporter(DebugTxt);
-    trapline::ProcPicker picker(*VBInstance, m_services.messages, reporter);
+    FlushingMessages messages(m_services.messages, reporter);
+    trapline::ProcPicker picker(*VBInstance, messages, reporter);
     if (auto list = picker.fill(o)) {
         QStringList items;
         for (const std::string& name : *list)
