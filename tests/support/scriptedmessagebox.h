@@ -3,6 +3,7 @@
 #include "messagebox.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@ public:
     trapline::MsgAnswer show(const std::string& text, const std::string& title,
                              trapline::MsgIcon icon, trapline::MsgButtons buttons) override {
         shown.push_back({text, title, icon, buttons});
+        if (onShow)
+            onShow(shown.back());
         if (!answers.empty()) {
             trapline::MsgAnswer a = answers.front();
             answers.pop_front();
@@ -30,4 +33,6 @@ public:
 
     std::vector<Shown> shown;
     std::deque<trapline::MsgAnswer> answers;
+    /// Called as each box is shown, to look at what the user sees behind it.
+    std::function<void(const Shown&)> onShow;
 };

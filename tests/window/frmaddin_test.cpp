@@ -233,7 +233,15 @@ TEST(frmAddIn, RunsTheInsertionForTheChosenModuleAndLogsIt) {
     w.form->SubName->hidePopup();
     w.form->SubName->setEditText("*");
     w.boxes.answers = {MsgAnswer::Yes};
+    // Behind the box about a procedure it could not treat, the log shows
+    // every procedure treated before it.
+    QString logBehindFailure;
+    w.boxes.onShow = [&](const ScriptedMessageBox::Shown& box) {
+        if (box.text.find("Procedure: ") != std::string::npos)
+            logBehindFailure = w.form->DebugTxt->toPlainText();
+    };
     w.form->OKButton->click();
+    EXPECT_EQ(logBehindFailure, "Вставлено в Function : Pad\nВставлено в Function : FormatMoney\n");
     ASSERT_GE(w.boxes.shown.size(), 1u);
     EXPECT_EQ(w.boxes.shown[0].text, "Вставлять обработку ошибок ?");
     EXPECT_EQ(w.boxes.shown[0].title, "TRAPLINE");
