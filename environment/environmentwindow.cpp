@@ -322,9 +322,22 @@ void EnvironmentWindow::checkpoint() {
 }
 
 bool EnvironmentWindow::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    // Files dragged from a file manager carry their names as text too: on the
+    // code they are opened, as anywhere on the window, not typed in.
+    if ((type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) &&
+        watched == m_codeWindow->editor()->viewport()) {
+        auto* drag = static_cast<QDropEvent*>(event);
+        const QStringList paths = openablePaths(drag->mimeData());
+        if (!paths.isEmpty()) {
+            drag->acceptProposedAction();
+            if (type == QEvent::Drop)
+                openPaths(paths);
+            return true;
+        }
+    }
     // An add-in's run starts from a click or a key; its message boxes, modal,
     // are part of the run.
-    const QEvent::Type type = event->type();
     if ((type == QEvent::MouseButtonPress || type == QEvent::KeyPress ||
          type == QEvent::ShortcutOverride) &&
         !QApplication::activeModalWidget())

@@ -310,6 +310,20 @@ TEST(EnvironmentWindow, ProjectsFoldersAndModulesDroppedOnTheWindowOpenAndOtherF
     EXPECT_EQ(env.vbe().ActiveVBProject()->VBComponents().Count(), 2);
     EXPECT_TRUE(drop({std::string(TRAPLINE_SOURCE_DIR) + "/examples/Ledger.vbp"}));
     EXPECT_EQ(env.vbe().ActiveVBProject()->Name(), "Ledger");
+
+    // Dropped on the code, with their names as text as file managers send
+    // them: opened, not typed into the module shown.
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(QString::fromStdString(a))});
+    files.setText(QString::fromStdString(a));
+    QWidget* code = env.codeView()->viewport();
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(code, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(code, &dropped);
+    EXPECT_EQ(env.vbe().ActiveVBProject()->VBComponents().Count(), 1);
+    EXPECT_FALSE(env.isModified());
     EXPECT_TRUE(boxes.shown.empty());
 }
 
