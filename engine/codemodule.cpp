@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 namespace trapline {
 namespace {
@@ -295,14 +296,62 @@ Result<void> CodeModule::ReplaceLine(long line, std::string_view text) {
     return {};
 }
 
+namespace {
+
+/// Hidden lines of a line the code window replaces, on their way to their
+/// place among the new lines.
+struct Moving {
+    std::string hidden, text;
+    std::string member; ///< whose attributes they are ("Value" of "Attribute Value.VB_…")
+    size_t from;        ///< where the line was in the replaced range
+};
+
+std::string memberOf(std::string_view hidden) {
+    std::string_view line = vb::trimLeft(hidden.substr(0, hidden.find_first_of("\r\n")));
+    if (!startsWithNoCase(line, "Attribute "))
+        return {};
+    line = vb::trimLeft(line.substr(10));
+    const size_t dot = line.find('.');
+    return dot == std::string_view::npos ? std::string() : vb::trim(line.substr(0, dot));
+}
+
+/// Which of `lines` the hidden lines `m` go after: the same line where it
+/// still is; else the end of the statement declaring their member; else the
+/// line now in its place. None when the replacement took its place away too.
+std::optional<size_t> placeOf(const Moving& m, const std::vector<std::string_view>& lines,
+                              const std::vector<bool>& taken) {
+    for (size_t k = 0; k < lines.size(); ++k)
+        if (!taken[k] && lines[k] == m.text)
+            return k;
+    if (!m.member.empty())
+        for (size_t k = 0; k < lines.size(); ++k)
+            if (auto d = vb::parseDeclaration(lines[k]); d && vb::equalsNoCase(d->name, m.member)) {
+                while (k + 1 < lines.size() && vb::isContinued(lines[k]))
+                    ++k;
+                return k;
+            }
+    if (m.from < lines.size())
+        return m.from;
+    return std::nullopt;
+}
+
+} // namespace
+
 Result<void> CodeModule::replaceLines(long line, long count,
                                       const std::vector<std::string_view>& lines) {
     if (line < 1 || count < 0 || line > CountOfLines() + 1 || line + count - 1 > CountOfLines())
         return lineError(line);
     for (std::string_view l : lines)
-        if (l.find_first_of("\r\n") != std::string_view::npos)
-            return makeError(errors::InvalidCall, "CodeModule", "A line cannot hold a line break");
+        if (l.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+            return makeError(errors::InvalidCall, "CodeModule",
+                             "A line cannot hold a line break or a NUL character");
     const auto first = static_cast<size_t>(line - 1);
+    std::vector<Moving> moving;
+    for (size_t i = 0; i < static_cast<size_t>(count); ++i)
+        if (std::string_view h = m_lines.hidden(first + i); !h.empty())
+            moving.push_back(
+                {std::string(h), std::string(m_lines.text(first + i)), memberOf(h), i});
+
     const size_t kept = std::min(static_cast<size_t>(count), lines.size());
     for (size_t i = 0; i < kept; ++i)
         if (m_lines.text(first + i) != lines[i])
@@ -312,6 +361,22 @@ Result<void> CodeModule::replaceLines(long line, long count,
     else if (lines.size() > kept)
         m_lines.insert(first + kept,
                        {lines.begin() + static_cast<std::ptrdiff_t>(kept), lines.end()}, m_eol);
+
+    // Hidden lines follow their line, or their member's declaration, wherever
+    // the edit put it; they go only with both.
+    std::vector<std::string> give(lines.size());
+    std::vector<bool> taken(lines.size());
+    for (const Moving& m : moving)
+        if (auto k = placeOf(m, lines, taken)) {
+            taken[*k] = true;
+            if (!give[*k].empty() && give[*k].back() != '\n')
+                give[*k] += m_eol;
+            give[*k] += m.hidden;
+        }
+    for (size_t k = 0; k < lines.size(); ++k)
+        if (m_lines.hidden(first + k) != give[k])
+            m_lines.setHidden(first + k, give[k], m_eol);
+
     // An edit can do anything to the code, even to code that is not valid
     // (a procedure without its End), where only a fresh look tells where
     // procedures lie. A typed key is one edit: the cost is one pass.

@@ -67,11 +67,12 @@ public:
     Result<void> ReplaceLine(long line, std::string_view text);
 
     /// Puts `lines` in place of the `count` lines from `line` on, as an edit
-    /// in a code window does: the first of them take the new texts and keep
-    /// their hidden attribute lines; old lines beyond the new ones go with
-    /// theirs (a member's attributes go with its declaration, as in VB6); new
-    /// lines beyond the old ones are inserted. Error 9 outside the module,
-    /// error 5 for a line holding a line break.
+    /// in a code window does. Hidden attribute lines of the old lines follow
+    /// their line where it still is, else the end of the statement declaring
+    /// their member, else the new line in the old one's place; they go only
+    /// when none is left (a member's attributes go with its declaration, as
+    /// in VB6). Error 9 outside the module, error 5 for a line holding a line
+    /// break or a NUL character.
     Result<void> replaceLines(long line, long count, const std::vector<std::string_view>& lines);
 
     /// Adds `text` after the declarations section, before the first procedure.

@@ -15,6 +15,8 @@ uint64_t newIdentity() {
 
 } // namespace
 
+LineStore::LineStore() : m_identity(newIdentity()) {}
+
 LineStore::LineStore(std::string original)
     : m_original(std::move(original)), m_identity(newIdentity()) {}
 
@@ -174,8 +176,36 @@ void LineStore::erase(size_t index, size_t n) {
 void LineStore::replace(size_t index, std::string_view text) {
     if (index >= count())
         return;
-    Ref& old = ref(index);
-    const std::string tailBytes(tail(index));
+    rewrite(index, text, std::string(tail(index)), ref(index).extraEol());
+}
+
+std::string_view LineStore::hidden(size_t index) const {
+    const std::string_view t = tail(index);
+    const size_t nl = t.find('\n');
+    return nl == std::string_view::npos ? std::string_view() : t.substr(nl + 1);
+}
+
+void LineStore::setHidden(size_t index, std::string_view hiddenLines, std::string_view eol) {
+    if (index >= count())
+        return;
+    const std::string_view old = tail(index);
+    const size_t nl = old.find('\n');
+    if (nl == std::string_view::npos && hiddenLines.empty())
+        return;
+    // A line without a line end of its own (the file's last) gets one before them.
+    std::string t =
+        nl == std::string_view::npos ? std::string(eol) : std::string(old.substr(0, nl + 1));
+    t += hiddenLines;
+    if (!hiddenLines.empty() && hiddenLines.back() != '\n')
+        t += eol;
+    // The tail now ends in a line end: none is owed after it.
+    rewrite(index, text(index), t, false);
+}
+
+void LineStore::rewrite(size_t index, std::string_view textView, const std::string& tailBytes,
+                        bool owedEol) {
+    // The text may be a line of this store: copied before the buffer grows.
+    const std::string text(textView);
     Ref r;
     if (index == 0 && headIsBomOnly())
         m_added.append(kBom); // as insert() does, for the diff's sake
@@ -183,8 +213,8 @@ void LineStore::replace(size_t index, std::string_view text) {
     r.textLength = static_cast<uint32_t>(text.size());
     m_added.append(text);
     m_added.append(tailBytes);
-    r.tail = static_cast<uint32_t>(tailBytes.size()) | Ref::kAdded | (old.tail & Ref::kExtraEol);
-    old = r;
+    r.tail = static_cast<uint32_t>(tailBytes.size()) | Ref::kAdded | (owedEol ? Ref::kExtraEol : 0);
+    ref(index) = r;
     changed();
 }
 

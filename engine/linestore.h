@@ -17,7 +17,7 @@ namespace trapline {
 /// Indexes are 0-based here; the code module translates to 1-based lines.
 class LineStore {
 public:
-    LineStore() = default;
+    LineStore();
     explicit LineStore(std::string original);
 
     /// Load-time setup: the first `length` bytes are the hidden head.
@@ -55,6 +55,12 @@ public:
     /// Gives line `index` the text `text`; its tail (line end and hidden
     /// lines) stays as it is.
     void replace(size_t index, std::string_view text);
+
+    /// The hidden lines after line `index`: its tail without its own line end.
+    std::string_view hidden(size_t index) const;
+    /// Gives line `index` the hidden lines `hiddenLines` in place of its own;
+    /// its text and line end stay. `eol` ends what needs an end.
+    void setHidden(size_t index, std::string_view hiddenLines, std::string_view eol);
 
     /// fileLine() of every line, in one pass over the file.
     std::vector<size_t> fileLines() const;
@@ -126,6 +132,8 @@ private:
     Ref& ref(size_t index) { return m_refs[index < m_gapStart ? index : index + gapLength()]; }
     std::string_view bytes(const Ref& r) const;
     void moveGap(size_t index, size_t needed);
+    /// Line `index` becomes `text` and `tailBytes`, written to the inserted-text buffer.
+    void rewrite(size_t index, std::string_view text, const std::string& tailBytes, bool owedEol);
     bool endsWithLineEnd(const Ref& r) const;
     bool headIsBomOnly() const { return head() == kBom; }
     std::string_view withBom(std::string_view line) const;
@@ -150,6 +158,8 @@ class LineStore::State {
 public:
     uint64_t revision() const { return m_revision; }
     size_t count() const { return m_refs.size(); }
+    /// The memory the state holds.
+    size_t bytes() const { return m_refs.capacity() * sizeof(Ref) + sizeof(State); }
     /// Load-time setup of the state a file was read in: appends one of its lines.
     void appendOriginal(size_t offset, size_t textLength, size_t tailLength) {
         m_refs.push_back({static_cast<uint32_t>(offset), static_cast<uint32_t>(textLength),

@@ -2,6 +2,7 @@
 
 #include "component.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 using trapline::Component;
@@ -30,8 +31,9 @@ const CodeHistory::Track* CodeHistory::find(const Component& component) const {
 }
 
 void CodeHistory::push(Track& track, LineStore::State state) {
+    const size_t cap = std::clamp(kMaxBytes / state.bytes(), kMinSteps, kMaxSteps);
     track.undo.push_back(std::move(state));
-    if (track.undo.size() > kMaxSteps)
+    while (track.undo.size() > cap)
         track.undo.pop_front();
     track.redo.clear();
 }

@@ -22,8 +22,12 @@ class Component;
 /// undone to the version last saved is no longer modified.
 class CodeHistory {
 public:
-    /// Steps kept per module; the oldest go first.
+    /// Steps kept per module; the oldest go first. A large module keeps
+    /// fewer, as each step is a copy of its line references: no module's
+    /// history holds more than kMaxBytes, nor fewer than kMinSteps steps.
     static constexpr size_t kMaxSteps = 500;
+    static constexpr size_t kMinSteps = 20;
+    static constexpr size_t kMaxBytes = size_t(64) << 20;
 
     /// Before the code window changes `component`. With `newStep` false the
     /// change joins the step before it (more typing on the same line).

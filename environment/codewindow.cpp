@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 #include <algorithm>
 #include <utility>
 
@@ -90,7 +91,7 @@ CodeWindow::CodeWindow(QWidget* parent) : QWidget(parent) {
 
 void CodeWindow::showModule(trapline::Component* component, const trapline::Codepage& codepage) {
     const bool again = component && component == m_component;
-    if (again && std::as_const(*component).CodeModule().identity() == m_shownIdentity &&
+    if (again && !m_stale && std::as_const(*component).CodeModule().identity() == m_shownIdentity &&
         std::as_const(*component).CodeModule().revision() == m_shownRevision)
         return;
     m_component = component;
@@ -120,11 +121,18 @@ void CodeWindow::render(int caretLine) {
         lines << QString::fromStdString(m_codepage.toUtf8(code.line(l)));
     m_editor->setPlainText(lines.join('\n'));
     m_rendering = false;
+    m_stale = false;
     m_shownIdentity = code.identity();
     m_shownRevision = code.revision();
     // A module whose file could not be read is shown empty, never edited:
-    // its save is refused anyway.
-    m_editor->setReadOnly(!m_component->isLoaded());
+    // its save is refused anyway. Nor is one with a character the editor
+    // takes for a line break (U+2029 in a UTF-8 module): its lines and the
+    // editor's would not be the same.
+    const bool linesMatch = m_editor->document()->blockCount() == std::max(1L, code.CountOfLines());
+    m_editor->setReadOnly(!m_component->isLoaded() || !linesMatch);
+    if (!linesMatch)
+        emit refused("This module holds a character the code window takes for a line break; "
+                     "it is shown, not edited");
     m_objects->addItem("(General)");
     listProcedures(*m_component, m_codepage);
     QTextCursor caret(m_editor->document()->findBlockByNumber(
@@ -151,8 +159,14 @@ bool CodeWindow::encodeLines(int first, int last, std::vector<std::string>& out)
 }
 
 void CodeWindow::takeEdit(int position, int removed, int added) {
-    if (m_rendering || !m_component || !m_component->isLoaded())
+    if (m_rendering || m_stale || !m_component || !m_component->isLoaded())
         return;
+    // An edit of text that is no longer the module's (an add-in changed it
+    // since it was shown) cannot be placed: the module is shown again.
+    if (std::as_const(*m_component).CodeModule().revision() != m_shownRevision) {
+        refuse("The module was changed meanwhile; it is shown again as it is now");
+        return;
+    }
     QTextDocument* doc = m_editor->document();
     trapline::CodeModule& code = m_component->CodeModule();
     // An empty module shows one empty line.
@@ -196,7 +210,12 @@ void CodeWindow::takeEdit(int position, int removed, int added) {
             return;
         }
     }
-    m_history.beforeEdit(*m_component, !continuesTyping(position, removed, added));
+    // Joining or splitting lines is a step of its own, never part of typing.
+    const bool sameLines = static_cast<long>(to - from) == oldCount;
+    const bool typing = continuesTyping(position, removed, added) && sameLines;
+    if (!sameLines)
+        m_typing = {};
+    m_history.beforeEdit(*m_component, !typing);
     std::vector<std::string_view> views(texts.begin() + long(from), texts.begin() + long(to));
     if (auto done = code.replaceLines(line, oldCount, views); !done) {
         refuse(QString::fromStdString(done.error().description));
@@ -242,7 +261,16 @@ QMenu* CodeWindow::contextMenu(QPoint at) {
 
 void CodeWindow::refuse(const QString& why) {
     m_typing = {};
-    render(m_editor->textCursor().blockNumber());
+    // Shown again once the editor has finished telling of this change: a new
+    // text now would leave it (and the colouring) half told. Edits until then
+    // are not taken.
+    if (!m_stale) {
+        m_stale = true;
+        QTimer::singleShot(0, this, [this] {
+            if (m_stale)
+                render(m_editor->textCursor().blockNumber());
+        });
+    }
     emit refused(why);
 }
 

@@ -107,6 +107,8 @@ private:
     /// Of the code as the editor shows it: which reading and which revision.
     uint64_t m_shownIdentity = 0, m_shownRevision = 0;
     bool m_rendering = false;
+    /// The editor shows an edit that was not taken; it is shown anew shortly.
+    bool m_stale = false;
     /// The last edit, to tell a run of typing: where it was and what it did.
     struct Typing {
         int block = -1, position = -1;

@@ -339,9 +339,14 @@ bool EnvironmentWindow::eventFilter(QObject* watched, QEvent* event) {
     // An add-in's run starts from a click or a key; its message boxes, modal,
     // are part of the run.
     if ((type == QEvent::MouseButtonPress || type == QEvent::KeyPress ||
-         type == QEvent::ShortcutOverride) &&
-        !QApplication::activeModalWidget())
+         type == QEvent::ShortcutOverride || type == QEvent::InputMethod || type == QEvent::Drop) &&
+        !QApplication::activeModalWidget()) {
         checkpoint();
+        // What an add-in changed is shown before the input lands on it: a key
+        // typed into the text as it was would go to the wrong line.
+        if (m_workspace->fingerprint() != m_fingerprint)
+            refresh();
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

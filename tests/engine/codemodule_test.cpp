@@ -469,6 +469,30 @@ TEST(CodeModule, AnEditorsReplacementKeepsAttributesOfLinesItKeepsAndDropsThoseO
     ASSERT_TRUE(split.replaceLines(5, 2, {"Public Property Get Value() As Long"}));
     EXPECT_EQ(split.serialize(), kClass);
 
+    // A declaration continued with " _" takes them after its last line, and
+    // gives them back when joined again from there.
+    CodeModule continued(kClass);
+    ASSERT_TRUE(continued.replaceLines(5, 1, {"Public Property Get Value() _", "    As Long"}));
+    EXPECT_NE(continued.serialize().find("_\r\n    As Long\r\nAttribute Value.VB_UserMemId"),
+              std::string::npos);
+    ASSERT_TRUE(continued.replaceLines(5, 2, {"Public Property Get Value() As Long"}));
+    EXPECT_EQ(continued.serialize(), kClass);
+
+    // Moved below another procedure (one edit, as a drag of the block is):
+    // they follow the declaration to its new place.
+    CodeModule moved(kClass);
+    ASSERT_TRUE(moved.replaceLines(5, 7,
+                                   {"Public Property Let Value(ByVal v As Long)", "    m_value = v",
+                                    "End Property", "", "Public Property Get Value() As Long",
+                                    "    Value = m_value", "End Property"}));
+    const std::string m2 = moved.serialize();
+    EXPECT_NE(m2.find("End Property\r\n\r\nPublic Property Get Value() As Long\r\n"
+                      "Attribute Value.VB_UserMemId = 0\r\n    Value = m_value"),
+              std::string::npos)
+        << m2;
+    EXPECT_EQ(m2.find("VB_UserMemId"), m2.rfind("VB_UserMemId"));
+    EXPECT_EQ(*moved.ProcBodyLine("Value", 3), 9);
+
     // Deleting the whole property deletes its attribute with it.
     CodeModule gone(kClass);
     ASSERT_TRUE(gone.replaceLines(4, 5, {""}));
@@ -484,6 +508,7 @@ TEST(CodeModule, AnEditorsReplacementKeepsAttributesOfLinesItKeepsAndDropsThoseO
     EXPECT_EQ(*CodeModule(shorter.serialize()).ProcStartLine("Value", 3), 2);
 
     EXPECT_EQ(m.replaceLines(1, 1, {"a\r\nb"}).error().number, 5);
+    EXPECT_EQ(m.replaceLines(1, 1, {std::string_view("a\0b", 3)}).error().number, 5);
     EXPECT_EQ(m.replaceLines(17, 2, {""}).error().number, 9);
     ASSERT_TRUE(m.replaceLines(m.CountOfLines() + 1, 0, {"' end"}));
     EXPECT_EQ(*m.Lines(m.CountOfLines(), 1), "' end");

@@ -8,6 +8,7 @@
 
 #include "qtprinters.h"
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -285,6 +286,9 @@ TEST(CodeWindow, AnEditTheCodePageCannotHoldIsTakenBackAndSaid) {
         EXPECT_FALSE(env.isModified()) << line;
         EXPECT_TRUE(env.statusBar()->currentMessage().contains(line == 1 ? "Line 2" : "Line 1"))
             << env.statusBar()->currentMessage().toStdString();
+        QApplication::processEvents(); // the module is shown again as it is held
+        EXPECT_FALSE(editor->toPlainText().contains(QString::fromUtf8("你")));
+        EXPECT_FALSE(editor->toPlainText().contains("x"));
     }
     // Other lines take Cyrillic as the code page has it.
     QTextCursor c(editor->document()->findBlockByNumber(1));
@@ -296,4 +300,28 @@ TEST(CodeWindow, AnEditTheCodePageCannotHoldIsTakenBackAndSaid) {
               "Attribute VB_Name = \"modText\"\r\n"
               "Const A = \"\x98\"\r\n"
               "Const B = \"\xcf\xf0\xe8\xe2\xe5\xf2\" ' \xec\xe8\xf0\r\n");
+}
+
+TEST(CodeWindow, AKeyAfterAnAddInsChangeLandsOnTheCodeAsItIsNow) {
+    OpenClass open;
+    open.env.show();
+    QPlainTextEdit* editor = open.code->editor();
+    open.caretTo(2);
+    // An add-in puts two lines at the top; the window has not looked yet.
+    trapline::Component* shown = open.env.explorer()->currentComponent();
+    ASSERT_TRUE(shown->CodeModule().InsertLines(1, "' added 1\r\n' added 2"));
+    QTest::keyClick(editor, Qt::Key_End);
+    QTest::keyClicks(editor, " ' typed");
+    QStringList held;
+    for (long l = 1; l <= shown->CodeModule().CountOfLines(); ++l)
+        held << QString::fromStdString(std::string(shown->CodeModule().line(l)));
+    EXPECT_EQ(editor->toPlainText().split('\n'), held);
+    EXPECT_EQ(held.size(), 18);
+    EXPECT_TRUE(held.join('\n').contains(" ' typed"));
+    // Two steps: the typing, then the add-in's lines.
+    open.env.undoAction()->trigger();
+    EXPECT_EQ(editor->toPlainText().count("' added"), 2);
+    EXPECT_FALSE(editor->toPlainText().contains("typed"));
+    open.env.undoAction()->trigger();
+    EXPECT_EQ(shown->serialize(), kClass);
 }
