@@ -92,26 +92,23 @@ bool CodeHistory::canRedo(const Component& component) const {
 }
 
 bool CodeHistory::undo(Component& component) {
-    Track& t = track(component);
-    notice(component, t);
-    if (t.undo.empty())
-        return false;
-    t.redo.push_back(std::move(t.known));
-    t.known = std::move(t.undo.back());
-    t.undo.pop_back();
-    component.CodeModule().restore(t.known);
-    t.revision = t.known.revision();
-    return true;
+    return step(component, true);
 }
 
 bool CodeHistory::redo(Component& component) {
+    return step(component, false);
+}
+
+bool CodeHistory::step(Component& component, bool back) {
     Track& t = track(component);
     notice(component, t);
-    if (t.redo.empty())
+    std::deque<LineStore::State>& from = back ? t.undo : t.redo;
+    std::deque<LineStore::State>& to = back ? t.redo : t.undo;
+    if (from.empty())
         return false;
-    t.undo.push_back(std::move(t.known));
-    t.known = std::move(t.redo.back());
-    t.redo.pop_back();
+    to.push_back(std::move(t.known));
+    t.known = std::move(from.back());
+    from.pop_back();
     component.CodeModule().restore(t.known);
     t.revision = t.known.revision();
     return true;

@@ -57,7 +57,7 @@ private:
         uint64_t revision = 0;            ///< of `known`
         trapline::LineStore::State known; ///< the code as last seen
         std::deque<trapline::LineStore::State> undo;
-        std::vector<trapline::LineStore::State> redo;
+        std::deque<trapline::LineStore::State> redo;
     };
     /// The history of `component`, made when first needed.
     Track& track(const trapline::Component& component);
@@ -65,6 +65,8 @@ private:
     /// Takes a change made by others since the last look as a step; true when there was one.
     bool notice(const trapline::Component& component, Track& track);
     static void push(Track& track, trapline::LineStore::State state);
+    /// Undoes (`back`) or redoes one step.
+    bool step(trapline::Component& component, bool back);
 
     std::unordered_map<const trapline::Component*, Track> m_tracks;
     std::vector<trapline::Component*> m_components; ///< as the last checkpoint saw them

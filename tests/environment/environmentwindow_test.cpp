@@ -359,6 +359,19 @@ void writeModules(const TempDir& dir, const std::string& folder, int n) {
     }
 }
 
+/// Opens the add-in's window from its button and clicks OK as the user
+/// does, saying yes to its questions; the texts of its message boxes (none
+/// when the window did not open).
+QStringList runAddIn(EnvironmentWindow& env) {
+    actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
+    QWidget* window = visibleTopLevel("frmAddIn");
+    if (!window)
+        return {};
+    MessageBoxAnswerer answers;
+    QTest::mouseClick(window->findChild<QAbstractButton*>("OKButton"), Qt::LeftButton);
+    return answers.texts;
+}
+
 int loadedCount(const trapline::Project& project) {
     int n = 0;
     for (long i = 1; i <= project.VBComponents().Count(); ++i)
@@ -422,21 +435,26 @@ TEST(EnvironmentWindow, AModuleChangedOnDiskBeforeItWasShownIsNamedAndKeptAsTheO
     EXPECT_EQ(TempDir::read(dir.file("big/m02.bas")), theirs);
 }
 
-TEST(EnvironmentWindow, TheAddInRunReadsAndTreatsEveryModuleOfAProjectOpenedUnread) {
+/// A user with the add-in installed and a folder of `n` modules open.
+struct OpenFolder {
+    explicit OpenFolder(int n) : env(&boxes) {
+        writeModules(user.dir, "big", n);
+        opened = env.openProject(QString::fromStdString(user.dir.file("big")));
+    }
     User user;
-    writeModules(user.dir, "big", 12);
     ScriptedMessageBox boxes;
-    EnvironmentWindow env(&boxes);
-    ASSERT_TRUE(env.openProject(QString::fromStdString(user.dir.file("big"))));
+    EnvironmentWindow env;
+    bool opened = false;
+};
+
+TEST(EnvironmentWindow, TheAddInRunReadsAndTreatsEveryModuleOfAProjectOpenedUnread) {
+    OpenFolder folder(12);
+    ASSERT_TRUE(folder.opened);
+    auto& [user, boxes, env, opened] = folder;
     const trapline::Project& project = *env.vbe().ActiveVBProject();
     ASSERT_EQ(loadedCount(project), 1);
     env.startAddIns(user.bundled());
-    actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
-    QWidget* window = visibleTopLevel("frmAddIn");
-    ASSERT_NE(window, nullptr);
-    MessageBoxAnswerer answers;
-    window->findChild<QAbstractButton*>("OKButton")->click();
-    ASSERT_FALSE(answers.texts.isEmpty());
+    ASSERT_FALSE(runAddIn(env).isEmpty());
     EXPECT_EQ(loadedCount(project), 12);
     env.refresh();
     ASSERT_TRUE(env.saveProject());
@@ -450,21 +468,12 @@ TEST(EnvironmentWindow, TheAddInRunReadsAndTreatsEveryModuleOfAProjectOpenedUnre
 }
 
 TEST(EnvironmentWindow, EachAddInRunIsOneUndoStepOfEveryModuleItChanged) {
-    User user;
-    writeModules(user.dir, "big", 3);
-    ScriptedMessageBox boxes;
-    EnvironmentWindow env(&boxes);
-    ASSERT_TRUE(env.openProject(QString::fromStdString(user.dir.file("big"))));
+    OpenFolder folder(3);
+    ASSERT_TRUE(folder.opened);
+    auto& [user, boxes, env, opened] = folder;
     env.startAddIns(user.bundled());
     env.show();
-    actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
-    QWidget* window = visibleTopLevel("frmAddIn");
-    ASSERT_NE(window, nullptr);
-    {
-        MessageBoxAnswerer answers;
-        QTest::mouseClick(window->findChild<QAbstractButton*>("OKButton"), Qt::LeftButton);
-        ASSERT_FALSE(answers.texts.isEmpty());
-    }
+    ASSERT_FALSE(runAddIn(env).isEmpty());
     env.refresh();
     QPlainTextEdit* code = env.codeView();
     trapline::Component* shown = env.explorer()->currentComponent();
