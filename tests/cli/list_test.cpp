@@ -162,10 +162,3 @@ TEST(CommandLine, AskingForHelpNeverFails) {
         EXPECT_EQ(r.out.rfind("Usage: trapline " + command + " ", 0), 0u) << args << "\n" << r.out;
     }
 }
-
-TEST(ListCommand, PrintsItsHelpOnStandardOutput) {
-    CommandResult r = trapline("list --help");
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out.rfind("Usage: trapline list", 0), 0u);
-}

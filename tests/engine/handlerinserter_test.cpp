@@ -190,16 +190,3 @@ TEST(InsertDefaultCodes, TrapsAProcedureThatAlreadyHoldsTheStandardHandlerAgain)
                     "EXIT SUB", "err_debug:", "MyErrorHandler \"Module1.Foo\"", "EXIT SUB",
                     "err_debug:", "MyErrorHandler \"Module1.Foo\"", "End Sub"}));
 }
-
-TEST(InsertDefaultCodes, GivesGetAndLetOfOnePropertyEachTheirOwnBlockWithTheSameName) {
-    Fixture f(crlf({"Public Property Get Value() As Long", "    Value = m_v", "End Property", "",
-                    "Public Property Let Value(ByVal v As Long)", "    m_v = v", "End Property"}));
-    ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Value (Get)"), f.module(), ""));
-    ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Value (Let)"), f.module(), ""));
-    EXPECT_EQ(f.code(), crlf({"Public Property Get Value() As Long", "ON ERROR GOTO err_debug",
-                              "    Value = m_v", "EXIT Property",
-                              "err_debug:", "MyErrorHandler \"Module1.Value\"", "End Property", "",
-                              "Public Property Let Value(ByVal v As Long)",
-                              "ON ERROR GOTO err_debug", "    m_v = v", "EXIT Property",
-                              "err_debug:", "MyErrorHandler \"Module1.Value\"", "End Property"}));
-}

@@ -260,24 +260,3 @@ TEST(TemplateFiles, TheRealOpenDialogStartsInTheAddInFolderAndLoadsTheFileTyped)
     EXPECT_EQ(folder, w.addInFolder());
     EXPECT_EQ(w.form->Footer->toPlainText(), "From the dialog");
 }
-
-TEST(TemplateFiles, TheRealSaveDialogOfTheTextInputDialogWritesTheNameTyped) {
-    Window w;
-    DialogBackend::setCurrent(nullptr); // Qt's dialogs for this test
-    f_Dialog& d = w.form->dialog();
-    d.TXT->setPlainText(kHeader);
-    QString title;
-    QTimer::singleShot(0, [&] {
-        auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dlg)
-            return;
-        title = dlg->windowTitle();
-        dlg->findChild<QLineEdit*>("fileNameEdit")->setText("mine");
-        dlg->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Save)->click();
-    });
-    d.cmdSaveToFile->click();
-    DialogBackend::setCurrent(&w.dialogs);
-    EXPECT_EQ(title, QString::fromUtf8("Сохранить в файл"));
-    EXPECT_EQ(TempDir::read(w.dir.file("addin/mine.ert")),
-              "' \xCC\xEE\xE4\xF3\xEB\xFC #MODULE#\r\n\tON ERROR GOTO err_#PROC#\r\n???");
-}
