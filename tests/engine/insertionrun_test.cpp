@@ -24,12 +24,27 @@ const std::string kModule = crlf({
     "End Property",
 });
 
-InsertionOptions options(const std::string& module = "*", const std::string& proc = "*") {
+InsertionOptions options(const std::string& module = "*", const std::string& proc = "*",
+                         bool confirm = true) {
     InsertionOptions o;
     o.moduleName = module;
     o.procName = proc;
+    o.confirm = confirm;
     return o;
 }
+
+/// A project of the given modules, ready for runs whose questions are
+/// answered and whose log is kept.
+struct Fixture {
+    explicit Fixture(const std::vector<std::pair<std::string, std::string>>& modules)
+        : vbe(projectOf(modules)) {}
+    RunSummary run(const InsertionOptions& o) { return InsertionRun(vbe, boxes, reporter).run(o); }
+    std::string code(long index = 1) const { return codeOf(vbe, index); }
+
+    VBE vbe;
+    ScriptedMessageBox boxes;
+    RecordingReporter reporter;
+};
 
 std::vector<std::string> treated(const RunSummary& s) {
     std::vector<std::string> out;
@@ -41,32 +56,27 @@ std::vector<std::string> treated(const RunSummary& s) {
 } // namespace
 
 TEST(InsertionRun, ChangesNothingWhenTheAnswerIsNo) {
-    VBE vbe(projectOf({{"M", kModule}}));
-    ScriptedMessageBox boxes;
-    boxes.answers = {MsgAnswer::No};
-    RecordingReporter reporter;
-    RunSummary s = InsertionRun(vbe, boxes, reporter).run(options());
+    Fixture f({{"M", kModule}});
+    f.boxes.answers = {MsgAnswer::No};
+    RunSummary s = f.run(options());
     EXPECT_FALSE(s.confirmed);
-    EXPECT_EQ(codeOf(vbe, 1), kModule);
-    EXPECT_EQ(reporter.text, "");
-    EXPECT_TRUE(reporter.busyChanges.empty());
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, "Вставлять обработку ошибок ?");
-    EXPECT_EQ(boxes.shown[0].buttons, MsgButtons::YesNo);
-    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Question);
+    EXPECT_EQ(f.code(), kModule);
+    EXPECT_EQ(f.reporter.text, "");
+    EXPECT_TRUE(f.reporter.busyChanges.empty());
+    ASSERT_EQ(f.boxes.shown.size(), 1u);
+    EXPECT_EQ(f.boxes.shown[0].text, "Вставлять обработку ошибок ?");
+    EXPECT_EQ(f.boxes.shown[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(f.boxes.shown[0].icon, MsgIcon::Question);
 }
 
 TEST(InsertionRun, LeavesTrappedProceduresOutOnlyWhenAllAreChosen) {
-    VBE vbe(projectOf({{"M", kModule}}));
-    ScriptedMessageBox boxes;
-    RecordingReporter reporter;
-    InsertionRun run(vbe, boxes, reporter);
+    Fixture f({{"M", kModule}});
     InsertionOptions o = options();
     o.onlySub = true;
-    EXPECT_EQ(treated(run.run(o)), std::vector<std::string>{"M.Plain"});
-    EXPECT_EQ(reporter.busyChanges, (std::vector<bool>{true, false}));
+    EXPECT_EQ(treated(f.run(o)), std::vector<std::string>{"M.Plain"});
+    EXPECT_EQ(f.reporter.busyChanges, (std::vector<bool>{true, false}));
     // By name it is treated, trap or not.
-    EXPECT_EQ(treated(run.run(options("*", "Trapped"))), std::vector<std::string>{"M.Trapped"});
+    EXPECT_EQ(treated(f.run(options("*", "Trapped"))), std::vector<std::string>{"M.Trapped"});
 }
 
 TEST(InsertionRun, SelectsOneTypeOnlyWhenExactlyOneBoxIsChecked) {
@@ -76,58 +86,44 @@ TEST(InsertionRun, SelectsOneTypeOnlyWhenExactlyOneBoxIsChecked) {
         o.onlyFunc = boxes & 2;
         o.onlyProperty = boxes & 4;
         size_t expected = boxes == 1 ? 1 : boxes == 2 ? 1 : boxes == 4 ? 2 : 4;
-        VBE vbe(projectOf({{"M", kModule}}));
-        ScriptedMessageBox messages;
-        RecordingReporter reporter;
-        EXPECT_EQ(InsertionRun(vbe, messages, reporter).run(o).treated.size(), expected) << boxes;
+        EXPECT_EQ(Fixture({{"M", kModule}}).run(o).treated.size(), expected) << boxes;
     }
 }
 
 TEST(InsertionRun, ChoosesAPropertyProcedureByItsDisplayName) {
-    VBE vbe(projectOf({{"M", kModule}, {"N", kModule}}));
-    ScriptedMessageBox boxes;
-    RecordingReporter reporter;
-    RunSummary s = InsertionRun(vbe, boxes, reporter).run(options("*", "Value (Let)"));
+    Fixture f({{"M", kModule}, {"N", kModule}});
+    RunSummary s = f.run(options("*", "Value (Let)"));
     EXPECT_EQ(treated(s), (std::vector<std::string>{"M.Value (Let)", "N.Value (Let)"}));
-    EXPECT_EQ(codeOf(vbe, 1).find("'ON ERROR GOTO err_debug\r\nEnd Property\r\nProperty Let"),
+    EXPECT_EQ(f.code().find("'ON ERROR GOTO err_debug\r\nEnd Property\r\nProperty Let"),
               std::string::npos);
 }
 
 TEST(InsertionRun, TreatsEachModuleOfASharedNameInItsOwnFile) {
     const std::string a = crlf({"Sub A()", "End Sub"});
     const std::string b = crlf({"Sub B()", "End Sub"});
-    VBE vbe(projectOf({{"Main", a}, {"Main", b}}));
-    ScriptedMessageBox boxes;
-    RecordingReporter reporter;
-    RunSummary s = InsertionRun(vbe, boxes, reporter).run(options("Main"));
+    Fixture f({{"Main", a}, {"Main", b}});
+    RunSummary s = f.run(options("Main"));
     EXPECT_EQ(s.treated.size(), 2u);
-    EXPECT_NE(codeOf(vbe, 1).find("MyErrorHandler \"Main.A\""), std::string::npos);
-    EXPECT_EQ(codeOf(vbe, 1).find("Main.B"), std::string::npos);
-    EXPECT_NE(codeOf(vbe, 2).find("MyErrorHandler \"Main.B\""), std::string::npos);
+    EXPECT_NE(f.code().find("MyErrorHandler \"Main.A\""), std::string::npos);
+    EXPECT_EQ(f.code().find("Main.B"), std::string::npos);
+    EXPECT_NE(f.code(2).find("MyErrorHandler \"Main.B\""), std::string::npos);
 }
 
 TEST(InsertionRun, EndsSilentlyForAnUnknownModuleOrAnEmptyChoice) {
-    VBE vbe(projectOf({{"M", kModule}}));
-    ScriptedMessageBox boxes;
-    RecordingReporter reporter;
-    InsertionRun run(vbe, boxes, reporter);
-    EXPECT_TRUE(run.run(options("Nowhere")).treated.empty());
-    EXPECT_EQ(boxes.shown.size(), 1u); // the question only
-    EXPECT_FALSE(run.run(options("")).confirmed);
-    EXPECT_EQ(codeOf(vbe, 1), kModule);
+    Fixture f({{"M", kModule}});
+    EXPECT_TRUE(f.run(options("Nowhere")).treated.empty());
+    EXPECT_EQ(f.boxes.shown.size(), 1u); // the question only
+    EXPECT_FALSE(f.run(options("")).confirmed);
+    EXPECT_EQ(f.code(), kModule);
 }
 
 TEST(InsertionRun, ReportsAFailedProcedureAndGoesOnWithTheNext) {
-    VBE vbe(projectOf({{"M", crlf({"Sub Nop(): End Sub", "Sub Next()", "End Sub"})}}));
-    ScriptedMessageBox boxes;
-    RecordingReporter reporter;
-    InsertionOptions o = options();
-    o.confirm = false;
-    RunSummary s = InsertionRun(vbe, boxes, reporter).run(o);
+    Fixture f({{"M", crlf({"Sub Nop(): End Sub", "Sub Next()", "End Sub"})}});
+    RunSummary s = f.run(options("*", "*", false));
     ASSERT_EQ(s.failed.size(), 1u);
     EXPECT_EQ(s.failed[0].procName, "Nop");
     EXPECT_EQ(treated(s), std::vector<std::string>{"M.Next"});
-    EXPECT_EQ(boxes.shown.size(), 1u); // no question, one failure
+    EXPECT_EQ(f.boxes.shown.size(), 1u); // no question, one failure
 }
 
 TEST(InsertionRun, NamesLinesOfTheFileAsReadWhenEarlierProceduresAlreadyGotHandlers) {
@@ -146,12 +142,8 @@ TEST(InsertionRun, NamesLinesOfTheFileAsReadWhenEarlierProceduresAlreadyGotHandl
         "    x = 1",                           // 12: the trap would go here
         "    y = 2",                           // 13: no End Sub follows
     });
-    VBE vbe(projectOf({{"M", module}}));
-    ScriptedMessageBox boxes;
-    RecordingReporter reporter;
-    InsertionOptions o = options();
-    o.confirm = false;
-    RunSummary s = InsertionRun(vbe, boxes, reporter).run(o);
+    Fixture f({{"M", module}});
+    RunSummary s = f.run(options("*", "*", false));
     EXPECT_EQ(treated(s), std::vector<std::string>{"M.Value (Get)"});
     ASSERT_EQ(s.failed.size(), 1u);
     EXPECT_EQ(s.failed[0].failure, "no \"End Sub\" between lines 12 and 13 of the file");
@@ -211,102 +203,52 @@ std::vector<std::string> located(const std::vector<RunSummary::Item>& items) {
 } // namespace
 
 TEST(InsertionRun, TreatsAndReportsEveryDefinitionOfAProcedureDefinedMoreThanOnce) {
-    VBE vbe(projectOf({{"M", kVersions}}));
-    ScriptedMessageBox boxes;
-    RecordingReporter reporter;
-    InsertionOptions o = options();
-    o.confirm = false;
+    Fixture f({{"M", kVersions}});
+    InsertionOptions o = options("*", "*", false);
     o.withComment = false;
-    RunSummary s = InsertionRun(vbe, boxes, reporter).run(o);
+    RunSummary s = f.run(o);
     EXPECT_TRUE(s.failed.empty());
     EXPECT_EQ(located(s.treated),
               (std::vector<std::string>{"M.Store (Get)@3", "M.Store (Get)@11", "M.Store (Let)@6",
                                         "M.Store (Let)@14", "M.Store (Set)@8", "M.Store (Set)@16",
                                         "M.Log@19", "M.Log@32", "M.Limit@23", "M.Limit@28"}));
-    const char* property[] = {"ON ERROR GOTO err_debug", "EXIT Property",
-                              "err_debug:", "MyErrorHandler \"M.Store\""};
-    EXPECT_EQ(codeOf(vbe, 1),
-              crlf({"Option Explicit",
-                    "#If USE_ADO Then",
-                    "Public Property Get Store() As Object",
-                    property[0],
-                    "    Set Store = m_db",
-                    property[1],
-                    property[2],
-                    property[3],
-                    "End Property",
-                    "Public Property Let Store(ByVal s As String)",
-                    property[0],
-                    property[1],
-                    property[2],
-                    property[3],
-                    "End Property",
-                    "Public Property Set Store(ByVal v As Object)",
-                    property[0],
-                    property[1],
-                    property[2],
-                    property[3],
-                    "End Property",
-                    "#Else",
-                    "Public Property Get Store() As Object",
-                    property[0],
-                    "    Set Store = m_folder",
-                    property[1],
-                    property[2],
-                    property[3],
-                    "End Property",
-                    "Public Property Let Store(ByVal s As String)",
-                    property[0],
-                    property[1],
-                    property[2],
-                    property[3],
-                    "End Property",
-                    "Public Property Set Store(ByVal v As Object)",
-                    property[0],
-                    property[1],
-                    property[2],
-                    property[3],
-                    "End Property",
-                    "#End If",
-                    "Public Sub Log(ByVal s As String)",
-                    "ON ERROR GOTO err_debug",
-                    "    Debug.Print s",
-                    "EXIT SUB",
-                    "err_debug:",
-                    "MyErrorHandler \"M.Log\"",
-                    "End Sub",
-                    "#If Win64 Then",
-                    "Public Function Limit(ByVal n As LongPtr, _",
-                    "                      ByVal m As LongPtr) As Long",
-                    "ON ERROR GOTO err_debug",
-                    "    Limit = n",
-                    "EXIT FUNCTION",
-                    "err_debug:",
-                    "MyErrorHandler \"M.Limit\"",
-                    "End Function",
-                    "#Else",
-                    "Public Function Limit(ByVal n As Long, ByVal m As Long) As Long",
-                    "ON ERROR GOTO err_debug",
-                    "EXIT FUNCTION",
-                    "err_debug:",
-                    "MyErrorHandler \"M.Limit\"",
-                    "End Function",
-                    "#End If",
-                    "#If DEBUG_BUILD Then",
-                    "Public Sub Log(ByVal s As String)",
-                    "ON ERROR GOTO err_debug",
-                    "    Debug.Print Now, s",
-                    "EXIT SUB",
-                    "err_debug:",
-                    "MyErrorHandler \"M.Log\"",
-                    "End Sub",
-                    "#End If"}));
+    // Each definition gets the trap after its declaration and the block
+    // before its own End.
+    auto handled = [](const std::string& declaration, const char* body, const char* exit,
+                      const char* name, const char* end) {
+        return declaration + "\r\nON ERROR GOTO err_debug\r\n" + body + exit +
+               "\r\nerr_debug:\r\nMyErrorHandler \"M." + name + "\"\r\n" + end + "\r\n";
+    };
+    auto store = [&](const char* declaration, const char* body) {
+        return handled(declaration, body, "EXIT Property", "Store", "End Property");
+    };
+    const std::string storeVersion = store("Public Property Let Store(ByVal s As String)", "") +
+                                     store("Public Property Set Store(ByVal v As Object)", "");
+    EXPECT_EQ(f.code(),
+              crlf({"Option Explicit", "#If USE_ADO Then"}) +
+                  store("Public Property Get Store() As Object", "    Set Store = m_db\r\n") +
+                  storeVersion + crlf({"#Else"}) +
+                  store("Public Property Get Store() As Object", "    Set Store = m_folder\r\n") +
+                  storeVersion + crlf({"#End If"}) +
+                  handled("Public Sub Log(ByVal s As String)", "    Debug.Print s\r\n", "EXIT SUB",
+                          "Log", "End Sub") +
+                  crlf({"#If Win64 Then"}) +
+                  handled("Public Function Limit(ByVal n As LongPtr, _\r\n"
+                          "                      ByVal m As LongPtr) As Long",
+                          "    Limit = n\r\n", "EXIT FUNCTION", "Limit", "End Function") +
+                  crlf({"#Else"}) +
+                  handled("Public Function Limit(ByVal n As Long, ByVal m As Long) As Long", "",
+                          "EXIT FUNCTION", "Limit", "End Function") +
+                  crlf({"#End If", "#If DEBUG_BUILD Then"}) +
+                  handled("Public Sub Log(ByVal s As String)", "    Debug.Print Now, s\r\n",
+                          "EXIT SUB", "Log", "End Sub") +
+                  crlf({"#End If"}));
     // One log line per definition treated.
-    EXPECT_EQ(reporter.text, "Вставлено в Property : Store\r\nВставлено в Property : Store\r\n"
-                             "Вставлено в Property : Store\r\nВставлено в Property : Store\r\n"
-                             "Вставлено в Property : Store\r\nВставлено в Property : Store\r\n"
-                             "Вставлено в Sub : Log\r\nВставлено в Sub : Log\r\n"
-                             "Вставлено в Function : Limit\r\nВставлено в Function : Limit\r\n");
+    EXPECT_EQ(f.reporter.text, "Вставлено в Property : Store\r\nВставлено в Property : Store\r\n"
+                               "Вставлено в Property : Store\r\nВставлено в Property : Store\r\n"
+                               "Вставлено в Property : Store\r\nВставлено в Property : Store\r\n"
+                               "Вставлено в Sub : Log\r\nВставлено в Sub : Log\r\n"
+                               "Вставлено в Function : Limit\r\nВставлено в Function : Limit\r\n");
 }
 
 TEST(InsertionRun, ReportsADefinitionThatCannotBeTreatedAndStillTreatsTheOthers) {
@@ -319,20 +261,15 @@ TEST(InsertionRun, ReportsADefinitionThatCannotBeTreatedAndStillTreatsTheOthers)
         "End Sub",
         "#End If",
     });
-    VBE vbe(projectOf({{"M", module}}));
-    ScriptedMessageBox boxes;
-    RecordingReporter reporter;
-    InsertionOptions o = options("*", "Run");
-    o.confirm = false;
-    RunSummary s = InsertionRun(vbe, boxes, reporter).run(o);
+    Fixture f({{"M", module}});
+    RunSummary s = f.run(options("*", "Run", false));
     EXPECT_EQ(located(s.failed), std::vector<std::string>{"M.Run@2"});
     EXPECT_EQ(s.failed[0].failure, "Run: the procedure is written on one line");
     EXPECT_EQ(located(s.treated), std::vector<std::string>{"M.Run@4"});
-    EXPECT_EQ(codeOf(vbe, 1),
-              crlf({"#If Compact Then", "Sub Run(): End Sub", "#Else", "Sub Run()",
-                    "'ON ERROR GOTO err_debug", "    Go", "'EXIT SUB",
-                    "'err_debug:", "'MyErrorHandler \"M.Run\"", "End Sub", "#End If"}));
-    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(f.code(), crlf({"#If Compact Then", "Sub Run(): End Sub", "#Else", "Sub Run()",
+                              "'ON ERROR GOTO err_debug", "    Go", "'EXIT SUB",
+                              "'err_debug:", "'MyErrorHandler \"M.Run\"", "End Sub", "#End If"}));
+    EXPECT_EQ(f.boxes.shown.size(), 1u);
 }
 
 TEST(InsertionRun, LeavesOutOnlyTheTrappedDefinitionsOfAPartlyTrappedProcedure) {
@@ -346,16 +283,12 @@ TEST(InsertionRun, LeavesOutOnlyTheTrappedDefinitionsOfAPartlyTrappedProcedure) 
         "End Sub",
         "#End If",
     });
-    VBE vbe(projectOf({{"M", module}}));
-    ScriptedMessageBox boxes;
-    RecordingReporter reporter;
-    InsertionRun run(vbe, boxes, reporter);
-    InsertionOptions o = options();
-    o.confirm = false;
-    EXPECT_EQ(located(run.run(o).treated), std::vector<std::string>{"M.Run@6"});
+    Fixture f({{"M", module}});
+    const InsertionOptions o = options("*", "*", false);
+    EXPECT_EQ(located(f.run(o).treated), std::vector<std::string>{"M.Run@6"});
     // Now both hold a trap: a second run leaves the procedure alone, unless
     // it is named.
-    EXPECT_TRUE(run.run(o).treated.empty());
-    EXPECT_EQ(located(run.run(options("*", "Run")).treated),
+    EXPECT_TRUE(f.run(o).treated.empty());
+    EXPECT_EQ(located(f.run(options("*", "Run")).treated),
               (std::vector<std::string>{"M.Run@2", "M.Run@6"}));
 }
