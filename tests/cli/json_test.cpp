@@ -1,5 +1,7 @@
 #include "json.h"
 
+#include "codepage.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -32,42 +34,11 @@ void appendUtf8(std::string& out, uint32_t cp) {
     }
 }
 
-/// One UTF-8 character at `s[i]`, decoded from its bit pattern; advances `i`.
-/// Refuses what RFC 3629 forbids: overlong forms, surrogates, past U+10FFFF.
-bool decodeUtf8(const std::string& s, size_t& i) {
-    const auto lead = static_cast<unsigned char>(s[i]);
-    size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    if (length == 0 || lead >= 0xF8 || i + length > s.size())
-        return false;
-    uint32_t cp = lead & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) {
-        const auto b = static_cast<unsigned char>(s[i + k]);
-        if ((b & 0xC0) != 0x80)
-            return false;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    const uint32_t shortest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < shortest[length] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
-        return false;
-    i += length;
-    return true;
-}
-
-/// Whether every byte of `s` belongs to a well-formed UTF-8 character.
-bool isUtf8(const std::string& s) {
-    for (size_t i = 0; i < s.size();)
-        if (static_cast<unsigned char>(s[i]) < 0x80)
-            ++i;
-        else if (!decodeUtf8(s, i))
-            return false;
-    return true;
-}
-
 /// The text `bytes` stands for once written as JSON and read back, or
 /// nothing when the written JSON is not valid UTF-8 or does not parse.
 std::optional<std::string> roundTrip(const std::string& bytes) {
     const std::string json = jsonText(Json{{"Name", bytes}});
-    if (!isUtf8(json))
+    if (!trapline::Codepage::isValidUtf8(json))
         return std::nullopt;
     const auto parsed = Json::parse(json, nullptr, false);
     if (parsed.is_discarded() || !parsed["Name"].is_string())

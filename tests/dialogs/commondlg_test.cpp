@@ -104,14 +104,6 @@ TEST(CommonDLGOptions, FlagsChooseTheOptionsAndTheTemplateBitNeedsAModule) {
 TEST(CommonDLGOptions, ResultsComeBackIntoTheProperties) {
     ScriptedDialogBackend b;
     CommonDLG dlg(b);
-    b.files.push_back(ScriptedDialogBackend::choose("/t/b.b", 2));
-    dlg.setFilter("A|*.a|B|*.b");
-    ASSERT_TRUE(dlg.ShowOpen());
-    EXPECT_EQ(dlg.Filename(), "/t/b.b");
-    EXPECT_EQ(dlg.FileTitle(), "b.b");
-    EXPECT_EQ(dlg.Filter(), withNuls("B\0*.b"));
-    EXPECT_EQ(dlg.FilterIndex(), 2);
-
     // A system colour is translated before the dialog; a colour that cannot
     // be translated goes in as -1.
     dlg.setColor(int32_t(0x80000005));
@@ -126,8 +118,6 @@ TEST(CommonDLGOptions, ResultsComeBackIntoTheProperties) {
     ASSERT_TRUE(dlg.ShowColor());
     EXPECT_EQ(b.colorSeen.back().rgbResult, -1);
     EXPECT_EQ(dlg.Color(), 0x445566);
-    dlg.setCustomColor(2, 0x0F0F0F);
-    EXPECT_EQ(dlg.CustomColor(2), 0x0F0F0F);
     EXPECT_EQ(dlg.CustomColor(1), b.GetSysColor(1));
 
     b.prints.push_back([](PrintDlgRecord& pd) {

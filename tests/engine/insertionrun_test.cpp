@@ -251,27 +251,6 @@ TEST(InsertionRun, TreatsAndReportsEveryDefinitionOfAProcedureDefinedMoreThanOnc
                                "Вставлено в Function : Limit\r\nВставлено в Function : Limit\r\n");
 }
 
-TEST(InsertionRun, ReportsADefinitionThatCannotBeTreatedAndStillTreatsTheOthers) {
-    const std::string module = crlf({
-        "#If Compact Then", // 1
-        "Sub Run(): End Sub",
-        "#Else",
-        "Sub Run()", // 4
-        "    Go",
-        "End Sub",
-        "#End If",
-    });
-    Fixture f({{"M", module}});
-    RunSummary s = f.run(options("*", "Run", false));
-    EXPECT_EQ(located(s.failed), std::vector<std::string>{"M.Run@2"});
-    EXPECT_EQ(s.failed[0].failure, "Run: the procedure is written on one line");
-    EXPECT_EQ(located(s.treated), std::vector<std::string>{"M.Run@4"});
-    EXPECT_EQ(f.code(), crlf({"#If Compact Then", "Sub Run(): End Sub", "#Else", "Sub Run()",
-                              "'ON ERROR GOTO err_debug", "    Go", "'EXIT SUB",
-                              "'err_debug:", "'MyErrorHandler \"M.Run\"", "End Sub", "#End If"}));
-    EXPECT_EQ(f.boxes.shown.size(), 1u);
-}
-
 TEST(InsertionRun, LeavesOutOnlyTheTrappedDefinitionsOfAPartlyTrappedProcedure) {
     const std::string module = crlf({
         "#If Safe Then",

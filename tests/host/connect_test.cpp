@@ -174,18 +174,6 @@ TEST(Connect, CancelHidesTheWindowAsItWasAndItStaysClosedAtTheNextConnection) {
     EXPECT_TRUE(windows().isEmpty());
 }
 
-TEST(Connect, ShowingTwiceKeepsOneWindowHandedTheEnvironmentAndTheConnection) {
-    Host h;
-    h.connect();
-    h.addIn->Show();
-    h.addIn->Show();
-    frmAddIn* form = shownWindow();
-    ASSERT_NE(form, nullptr);
-    EXPECT_TRUE(h.addIn->FormDisplayed());
-    EXPECT_EQ(form->VBInstance, h.env.get());
-    EXPECT_EQ(form->Connect, static_cast<AddInConnect*>(h.addIn.get()));
-}
-
 TEST(Connect, TheButtonGoesBeforeTheLastToolbarControlAndTheEntryAtTheEndOfAddIns) {
     Host h;
     h.connect();
