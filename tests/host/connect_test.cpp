@@ -246,22 +246,6 @@ TEST(Connect, AFailingButtonIsReportedAndNeitherBoundNorFollowedByTheWindow) {
     }
 }
 
-TEST(Connect, AClickOnEitherControlShowsTheWindowAndLeavesTheEventArgumentsAlone) {
-    Host h;
-    h.connect();
-    auto [handled, cancelDefault] = h.env->events(h.button())->click(h.button());
-    EXPECT_FALSE(handled);
-    EXPECT_FALSE(cancelDefault);
-    frmAddIn* form = shownWindow();
-    ASSERT_NE(form, nullptr);
-    h.addIn->Hide();
-    EXPECT_EQ(shownWindow(), nullptr);
-    std::tie(handled, cancelDefault) = h.env->events(h.menuItem())->click(h.menuItem());
-    EXPECT_FALSE(handled);
-    EXPECT_FALSE(cancelDefault);
-    EXPECT_EQ(shownWindow(), form);
-}
-
 TEST(Connect, TheUsersClipboardIsGivenBackAfterTheFacesArePasted) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     QImage red(5, 5, QImage::Format_RGB32);
