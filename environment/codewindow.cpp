@@ -163,61 +163,23 @@ void CodeWindow::takeEdit(int position, int removed, int added) {
         return;
     // An edit of text that is no longer the module's (an add-in changed it
     // since it was shown) cannot be placed: the module is shown again.
-    if (std::as_const(*m_component).CodeModule().revision() != m_shownRevision) {
+    const trapline::CodeModule& held = std::as_const(*m_component).CodeModule();
+    if (held.identity() != m_shownIdentity || held.revision() != m_shownRevision) {
         refuse("The module was changed meanwhile; it is shown again as it is now");
         return;
     }
-    QTextDocument* doc = m_editor->document();
-    trapline::CodeModule& code = m_component->CodeModule();
-    // An empty module shows one empty line.
-    const long shown = std::max(1L, code.CountOfLines());
-    const int first = doc->findBlock(position).blockNumber();
-    const int last =
-        doc->findBlock(std::min(position + added, doc->characterCount() - 1)).blockNumber();
-    long oldCount = (last - first + 1) - (doc->blockCount() - shown);
-    std::vector<std::string> texts;
-    if (first < 0 || oldCount < 0 || first + oldCount > shown) {
-        refuse("The code window lost track of an edit; the module is shown as it is held");
+    LineChange change;
+    if (!changedLines(position, added, change) || !keepsEveryByte(change))
         return;
-    }
-    if (!encodeLines(first, last, texts))
-        return;
-    // Leave out the lines that are as they were (a change of colour is
-    // reported as a change too), so that those keep their hidden lines.
-    long line = first + 1;
-    size_t from = 0, to = texts.size();
-    if (code.CountOfLines() == 0) {
-        oldCount = 0;
-        if (texts == std::vector<std::string>{""})
-            return;
-    }
-    while (from < to && oldCount > 0 && code.line(line) == texts[from])
-        ++from, ++line, --oldCount;
-    while (to > from && oldCount > 0 && code.line(line + oldCount - 1) == texts[to - 1])
-        --to, --oldCount;
-    if (from == to && oldCount == 0)
-        return;
-    // A line given a new text is written from that text: one holding bytes
-    // the code page does not define would not come back as it was.
-    for (long i = 0; i < std::min<long>(oldCount, long(to - from)); ++i) {
-        const std::string_view old = code.line(line + i);
-        auto again = m_codepage.fromUtf8(m_codepage.toUtf8(old));
-        if (!again || *again != old) {
-            refuse(QString("Line %1 holds bytes that code page %2 does not define; edit it "
-                           "in an editor that keeps them")
-                       .arg(line + i)
-                       .arg(QString::fromStdString(m_codepage.name())));
-            return;
-        }
-    }
     // Joining or splitting lines is a step of its own, never part of typing.
-    const bool sameLines = static_cast<long>(to - from) == oldCount;
+    const bool sameLines = static_cast<long>(change.texts.size()) == change.count;
     const bool typing = continuesTyping(position, removed, added) && sameLines;
     if (!sameLines)
         m_typing = {};
     m_history.beforeEdit(*m_component, !typing);
-    std::vector<std::string_view> views(texts.begin() + long(from), texts.begin() + long(to));
-    if (auto done = code.replaceLines(line, oldCount, views); !done) {
+    trapline::CodeModule& code = m_component->CodeModule();
+    const std::vector<std::string_view> views(change.texts.begin(), change.texts.end());
+    if (auto done = code.replaceLines(change.line, change.count, views); !done) {
         refuse(QString::fromStdString(done.error().description));
         return;
     }
@@ -228,6 +190,63 @@ void CodeWindow::takeEdit(int position, int removed, int added) {
     listProcedures(*m_component, m_codepage);
     followCaret();
     emit edited(m_component);
+}
+
+bool CodeWindow::changedLines(int position, int added, LineChange& change) {
+    const QTextDocument* doc = m_editor->document();
+    const trapline::CodeModule& code = std::as_const(*m_component).CodeModule();
+    // An empty module shows one empty line.
+    const long shown = std::max(1L, code.CountOfLines());
+    const int first = doc->findBlock(position).blockNumber();
+    const int last =
+        doc->findBlock(std::min(position + added, doc->characterCount() - 1)).blockNumber();
+    long count = (last - first + 1) - (doc->blockCount() - shown);
+    if (first < 0 || count < 0 || first + count > shown) {
+        refuse("The code window lost track of an edit; the module is shown as it is held");
+        return false;
+    }
+    std::vector<std::string> texts;
+    if (!encodeLines(first, last, texts))
+        return false;
+    if (code.CountOfLines() == 0) {
+        count = 0;
+        if (texts == std::vector<std::string>{""})
+            return false;
+    }
+    // Leave out the lines that are as they were (a change of colour is
+    // reported as a change too), so that those keep their hidden lines.
+    long line = first + 1;
+    size_t from = 0, to = texts.size();
+    while (from < to && count > 0 && code.line(line) == texts[from])
+        ++from, ++line, --count;
+    while (to > from && count > 0 && code.line(line + count - 1) == texts[to - 1])
+        --to, --count;
+    if (from == to && count == 0)
+        return false;
+    change.line = line;
+    change.count = count;
+    change.texts.assign(std::make_move_iterator(texts.begin() + long(from)),
+                        std::make_move_iterator(texts.begin() + long(to)));
+    return true;
+}
+
+bool CodeWindow::keepsEveryByte(const LineChange& change) {
+    // A line given a new text is written from that text: one holding bytes
+    // the code page does not define would not come back as it was.
+    const trapline::CodeModule& code = std::as_const(*m_component).CodeModule();
+    const long given = std::min<long>(change.count, long(change.texts.size()));
+    for (long i = 0; i < given; ++i) {
+        const std::string_view old = code.line(change.line + i);
+        auto again = m_codepage.fromUtf8(m_codepage.toUtf8(old));
+        if (!again || *again != old) {
+            refuse(QString("Line %1 holds bytes that code page %2 does not define; edit it "
+                           "in an editor that keeps them")
+                       .arg(change.line + i)
+                       .arg(QString::fromStdString(m_codepage.name())));
+            return false;
+        }
+    }
+    return true;
 }
 
 bool CodeWindow::continuesTyping(int position, int removed, int added) {

@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class QComboBox;
@@ -85,6 +86,17 @@ private:
     void render(int caretLine);
     /// Takes a change of the editor's text into the code model.
     void takeEdit(int position, int removed, int added);
+    /// Lines of the code model an edit replaces, and their new texts.
+    struct LineChange {
+        long line = 0, count = 0;
+        std::vector<std::string> texts;
+    };
+    /// The lines an edit at `position` changed, those left as they were left
+    /// out; false when none changed or they cannot be had (and says why).
+    bool changedLines(int position, int added, LineChange& change);
+    /// False (and says why) when a line `change` gives a new text holds bytes
+    /// that the new text cannot give back.
+    bool keepsEveryByte(const LineChange& change);
     /// The editor's lines `first`..`last` (from 0) in the module's code page;
     /// false (and says why) when one holds a character it does not have.
     bool encodeLines(int first, int last, std::vector<std::string>& out);
