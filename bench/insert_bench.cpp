@@ -5,6 +5,7 @@
 //   insert_bench [--seed N] [--files N] [--lines N] [--keep DIR]
 
 #include "benchoptions.h"
+#include "programtimer.h"
 #include "projectgenerator.h"
 
 #include <algorithm>
@@ -24,39 +25,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Timing {
-    double seconds = 0;
-    long peakKb = 0;
-    int status = 0;
-};
-
-/// Runs a program and reports its wall time, peak resident memory and status.
-Timing timed(const std::vector<std::string>& argv) {
-    std::vector<char*> args;
-    for (const std::string& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    // Neither command pays for the other's write-back.
-    ::sync();
-    auto start = std::chrono::steady_clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        int null = ::open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    Timing t;
-    t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    t.peakKb = usage.ru_maxrss;
-    t.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return t;
-}
 
 void write(const fs::path& path, const std::string& bytes) {
     fs::create_directories(path.parent_path());

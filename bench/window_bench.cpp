@@ -16,6 +16,7 @@
 
 #include "benchoptions.h"
 #include "environmentwindow.h"
+#include "programtimer.h"
 #include "projectgenerator.h"
 
 #include "codewindow.h"
@@ -59,26 +60,10 @@ void write(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-/// Wall time of a program, its output thrown away; -1 when it failed.
-double timed(const std::vector<std::string>& argv) {
-    std::vector<char*> args;
-    for (const std::string& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::sync();
-    const auto start = Clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        int null = ::open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    const double seconds = since(start);
-    return WIFEXITED(status) && WEXITSTATUS(status) <= 1 ? seconds : -1;
+/// Wall time of a program; -1 when it failed.
+double seconds(const std::vector<std::string>& argv) {
+    const Timing t = timed(argv);
+    return t.status == 0 || t.status == 1 ? t.seconds : -1;
 }
 
 /// The environment's own message boxes: every question answered yes.
@@ -279,11 +264,11 @@ int main(int argc, char** argv) {
         fs::copy(root / "project", theirs, fs::copy_options::recursive);
         Figures f;
         if (round % 2 == 1)
-            f.cli = timed({TRAPLINE_BINARY, "insert", "--live", theirs.string()});
+            f.cli = seconds({TRAPLINE_BINARY, "insert", "--live", theirs.string()});
         if (!environmentRound(root, mine, f))
             return 1;
         if (round % 2 == 0)
-            f.cli = timed({TRAPLINE_BINARY, "insert", "--live", theirs.string()});
+            f.cli = seconds({TRAPLINE_BINARY, "insert", "--live", theirs.string()});
         if (f.cli < 0) {
             std::fprintf(stderr, "window_bench: trapline insert failed\n");
             return 1;
