@@ -94,9 +94,16 @@ void CodeWindow::showModule(trapline::Component* component, const trapline::Code
     if (again && !m_stale && std::as_const(*component).CodeModule().identity() == m_shownIdentity &&
         std::as_const(*component).CodeModule().revision() == m_shownRevision)
         return;
+    m_typing = {};
+    if (again && !m_stale && std::as_const(*component).CodeModule().identity() == m_shownIdentity) {
+        // Changed by an add-in: only its changes are written into the editor,
+        // so caret, selection and scroll position stay where they were.
+        renderChanged();
+        followCaret();
+        return;
+    }
     m_component = component;
     m_codepage = codepage;
-    m_typing = {};
     render(again ? m_editor->textCursor().blockNumber() : 0);
     if (!again)
         m_editor->verticalScrollBar()->setValue(0);
@@ -316,17 +323,73 @@ bool CodeWindow::redo() {
 }
 
 void CodeWindow::showRestored() {
-    // The caret goes where the shown text and the restored code first differ.
-    const trapline::CodeModule& code = std::as_const(*m_component).CodeModule();
-    int line = 0;
-    for (QTextBlock b = m_editor->document()->begin(); b.isValid(); b = b.next(), ++line)
-        if (line >= code.CountOfLines() ||
-            b.text() != QString::fromStdString(m_codepage.toUtf8(code.line(line + 1))))
-            break;
     m_typing = {};
-    render(line);
+    const int changed = renderChanged();
+    // The caret goes to the change undone or redone.
+    m_editor->setTextCursor(QTextCursor(m_editor->document()->findBlockByNumber(changed)));
     m_editor->ensureCursorVisible();
     emit edited(m_component);
+}
+
+int CodeWindow::renderChanged() {
+    const trapline::CodeModule& code = std::as_const(*m_component).CodeModule();
+    QTextDocument* doc = m_editor->document();
+    // The editor's lines and the module's, alike from the top and from the
+    // bottom; only what lies between is written again, so that neither the
+    // whole text nor its colouring is made anew for a change of a few lines.
+    const int shown = doc->blockCount();
+    const int held = int(code.CountOfLines());
+    auto heldText = [&](int i) {
+        return QString::fromStdString(m_codepage.toUtf8(code.line(i + 1)));
+    };
+    int top = 0;
+    for (QTextBlock b = doc->begin(); top < shown && top < held && b.text() == heldText(top);
+         b = b.next())
+        ++top;
+    int shownLast = shown - 1, heldLast = held - 1;
+    for (QTextBlock b = doc->lastBlock();
+         shownLast >= top && heldLast >= top && b.text() == heldText(heldLast); b = b.previous())
+        --shownLast, --heldLast;
+    QStringList lines;
+    for (int i = top; i <= heldLast; ++i)
+        lines << heldText(i);
+
+    m_rendering = true;
+    QTextCursor c(doc);
+    c.beginEditBlock();
+    const bool oldLines = shownLast >= top, newLines = heldLast >= top;
+    if (oldLines) {
+        c.setPosition(doc->findBlockByNumber(top).position());
+        // Taken out with the line break after them, or before them at the end.
+        if (!newLines && shownLast + 1 < shown) {
+            c.setPosition(doc->findBlockByNumber(shownLast + 1).position(),
+                          QTextCursor::KeepAnchor);
+        } else {
+            if (!newLines && top > 0)
+                c.setPosition(doc->findBlockByNumber(top - 1).position() +
+                              doc->findBlockByNumber(top - 1).length() - 1);
+            const QTextBlock last = doc->findBlockByNumber(shownLast);
+            c.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
+        }
+        c.insertText(lines.join('\n'));
+    } else if (newLines) {
+        if (top < shown) {
+            c.setPosition(doc->findBlockByNumber(top).position());
+            c.insertText(lines.join('\n') + '\n');
+        } else {
+            c.movePosition(QTextCursor::End);
+            c.insertText((held > int(lines.size()) ? "\n" : "") + lines.join('\n'));
+        }
+    }
+    c.endEditBlock();
+    m_rendering = false;
+    m_shownRevision = code.revision();
+    if (doc->blockCount() != std::max(1, held))
+        render(top); // not expected; the whole text then, rather than a wrong one
+    m_procedures->clear();
+    m_procs.clear();
+    listProcedures(*m_component, m_codepage);
+    return std::min(top, doc->blockCount() - 1);
 }
 
 void CodeWindow::listProcedures(const trapline::Component& component,

@@ -105,6 +105,9 @@ private:
     void refuse(const QString& why);
     /// Shows the result of undo or redo: the caret on the first changed line.
     void showRestored();
+    /// Writes into the editor the lines in which it and the shown module
+    /// differ; the first of them (from 0).
+    int renderChanged();
 
     QComboBox* m_objects;
     QComboBox* m_procedures;

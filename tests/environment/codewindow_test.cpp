@@ -325,3 +325,44 @@ TEST(CodeWindow, AKeyAfterAnAddInsChangeLandsOnTheCodeAsItIsNow) {
     open.env.undoAction()->trigger();
     EXPECT_EQ(shown->serialize(), kClass);
 }
+
+TEST(CodeWindow, ShowsAnAddInsChangeAndItsUndoingLineForLineWhateverTheyTouch) {
+    struct Case {
+        std::vector<std::string> before, after;
+    } cases[] = {
+        {{"a", "b", "c"}, {"a", "c"}},
+        {{"a", "b"}, {"a"}},
+        {{"a", "b"}, {"b"}},
+        {{"a", "c"}, {"a", "b", "c"}},
+        {{"a"}, {"a", "b"}},
+        {{"a", "b"}, {}},
+        {{}, {"x", "y"}},
+        {{"a", "b", "c"}, {"x"}},
+        {{"a", "b"}, {"a", "b", ""}},
+    };
+    auto join = [](const std::vector<std::string>& lines, const std::string& by) {
+        std::string out;
+        for (size_t i = 0; i < lines.size(); ++i)
+            out += (i ? by : "") + lines[i];
+        return out;
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        ScriptedMessageBox boxes;
+        EnvironmentWindow env(&boxes);
+        const std::string head = "Attribute VB_Name = \"M\"\r\n";
+        const std::string path =
+            dir.write("M.bas", head + join(c.before, "\r\n") + (c.before.empty() ? "" : "\r\n"));
+        ASSERT_TRUE(env.openProject(QString::fromStdString(path)));
+        trapline::CodeModule& code = env.explorer()->currentComponent()->CodeModule();
+        ASSERT_TRUE(code.replaceLines(
+            1, code.CountOfLines(), std::vector<std::string_view>(c.after.begin(), c.after.end())));
+        env.refresh();
+        const std::string label = join(c.before, ",") + " -> " + join(c.after, ",");
+        EXPECT_EQ(env.codeView()->toPlainText().toStdString(), join(c.after, "\n")) << label;
+        env.undoAction()->trigger();
+        EXPECT_EQ(env.codeView()->toPlainText().toStdString(), join(c.before, "\n")) << label;
+        EXPECT_EQ(env.codeView()->document()->blockCount(), std::max<int>(1, int(c.before.size())))
+            << label;
+    }
+}
