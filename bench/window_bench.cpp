@@ -8,7 +8,8 @@
 //          log window and closing message included;
 //   typing: keys typed into the largest module after the run (each goes into
 //          the code model and the undo history), then undone in one step;
-//   save:  File > Save of every changed module.
+//   save:  File > Save of every changed module;
+//   large: typing into a module of 30,000 lines, and undoing it step by step.
 //
 //   window_bench [--seed N] [--files N] [--lines N] [--keep DIR]
 //
@@ -153,6 +154,44 @@ bool typeInLargest(EnvironmentWindow& env, Figures& f) {
         return false;
     }
     return true;
+}
+
+/// Editing a module of 30,000 lines, larger than most real ones: milliseconds
+/// a typed key (a line break every 20) and an undo, back to the file's bytes.
+bool editLargeModule(const fs::path& root, double& keyMs, double& undoMs, int& steps) {
+    std::string code = "Attribute VB_Name = \"modLarge\"\r\nOption Explicit\r\n";
+    for (int p = 0; p < 1000; ++p) {
+        code += "Public Function F" + std::to_string(p) + "(a As Long) As Long\r\n";
+        for (int l = 0; l < 27; ++l)
+            code += "    a = a + " + std::to_string(l) + " ' a comment of some length\r\n";
+        code += "    F" + std::to_string(p) + " = a\r\nEnd Function\r\n\r\n";
+    }
+    const fs::path file = root / "large" / "modLarge.bas";
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << code;
+    Yes yes;
+    EnvironmentWindow env(&yes);
+    env.show();
+    if (!env.openProject(QString::fromStdString(file.string())))
+        return false;
+    QPlainTextEdit* editor = env.codeView();
+    editor->setTextCursor(QTextCursor(editor->document()->findBlockByNumber(15000)));
+    constexpr int kKeys = 200;
+    auto start = Clock::now();
+    for (int i = 0; i < kKeys; ++i) {
+        const bool enter = i % 20 == 19;
+        QKeyEvent press(QEvent::KeyPress, enter ? Qt::Key_Return : Qt::Key_A, Qt::NoModifier,
+                        enter ? "\r" : "a");
+        QApplication::sendEvent(editor, &press);
+        QApplication::processEvents();
+    }
+    keyMs = since(start) * 1000 / kKeys;
+    steps = 0;
+    start = Clock::now();
+    while (env.codeWindow()->undo())
+        ++steps;
+    undoMs = since(start) * 1000 / std::max(steps, 1);
+    return env.explorer()->currentComponent()->serialize() == code;
 }
 
 /// One user session on `project`: open it, run the add-in over everything,
@@ -302,6 +341,15 @@ int main(int argc, char** argv) {
     std::printf("ratio, open + run to insert: %.2f (target <= 2)\n", median(ratios));
     std::printf("ratio, open + run + save to insert: %.2f\n", median(savedRatios));
     std::printf("files that differ between the environment's save and insert: %ld\n", differing);
+    double keyMs = 0, undoMs = 0;
+    int steps = 0;
+    if (!editLargeModule(root, keyMs, undoMs, steps)) {
+        std::fprintf(stderr, "window_bench: the large module was not given back by undo\n");
+        return 1;
+    }
+    std::printf("environment: a 30,000-line module: %.2f ms a key, %.1f ms an undo "
+                "(%d steps back to its bytes)\n",
+                keyMs, undoMs, steps);
     if (keep.empty())
         fs::remove_all(root);
     return 0;
