@@ -48,6 +48,20 @@ void setPrinterProperties(QObject* printer, int32_t copies, const DevModeRecord&
     printer->setProperty("PrintQuality", dm.dmPrintQuality);
 }
 
+/// Calls `dialog` with `a` stripped of its dialog template (flag, instance
+/// and template name); the template's instance and name come back unchanged.
+template <class Args, class Dialog> DlgResult<bool> withoutTemplate(Args& a, Dialog dialog) {
+    a.flags &= ~OFN_ENABLETEMPLATE;
+    Args plain = a;
+    plain.hInstance = 0;
+    plain.TemplateName = 0;
+    DlgResult<bool> result = dialog(plain);
+    plain.hInstance = a.hInstance;
+    plain.TemplateName = a.TemplateName;
+    a = plain;
+    return result;
+}
+
 } // namespace
 
 GlobalComDLG::GlobalComDLG(DialogBackend& backend) : m_backend(backend) {}
@@ -189,15 +203,7 @@ DlgResult<bool> GlobalComDLG::VBGetOpenFileName2(OpenFileArgs& a) {
 }
 
 DlgResult<bool> GlobalComDLG::VBGetOpenFileName(OpenFileArgs& a) {
-    a.flags &= ~OFN_ENABLETEMPLATE;
-    OpenFileArgs plain = a;
-    plain.hInstance = 0;
-    plain.TemplateName = 0;
-    DlgResult<bool> result = VBGetOpenFileName2(plain);
-    plain.hInstance = a.hInstance;
-    plain.TemplateName = a.TemplateName;
-    a = plain;
-    return result;
+    return withoutTemplate(a, [this](OpenFileArgs& plain) { return VBGetOpenFileName2(plain); });
 }
 
 DlgResult<bool> GlobalComDLG::VBGetSaveFileName2(SaveFileArgs& a) {
@@ -225,15 +231,7 @@ DlgResult<bool> GlobalComDLG::VBGetSaveFileName2(SaveFileArgs& a) {
 }
 
 DlgResult<bool> GlobalComDLG::VBGetSaveFileName(SaveFileArgs& a) {
-    a.flags &= ~OFN_ENABLETEMPLATE;
-    SaveFileArgs plain = a;
-    plain.hInstance = 0;
-    plain.TemplateName = 0;
-    DlgResult<bool> result = VBGetSaveFileName2(plain);
-    plain.hInstance = a.hInstance;
-    plain.TemplateName = a.TemplateName;
-    a = plain;
-    return result;
+    return withoutTemplate(a, [this](SaveFileArgs& plain) { return VBGetSaveFileName2(plain); });
 }
 
 QString GlobalComDLG::VBGetFileTitle(const QString& sFIle) {
