@@ -10,7 +10,7 @@ void BatchPrinter::waiting(const std::string& folder) {
 }
 
 void BatchPrinter::leftoverRemoved(const std::string& path) {
-    std::fprintf(m_err, "trapline: removed %s, left behind by a run that was killed\n",
+    std::fprintf(m_err, "trapline: removed %s, left behind by an earlier run that has ended\n",
                  displayPath(path).c_str());
 }
 

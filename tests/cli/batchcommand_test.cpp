@@ -136,7 +136,7 @@ TEST(BatchCommand, LeftoversGoOnlyWhereARunWritesAndOnlyWhenItWrites) {
         EXPECT_EQ(r.exitCode, run.exitCode) << run.args << "\n" << r.err;
         size_t said = 0;
         for (size_t at = 0;
-             (at = r.err.find("left behind by a run that was killed", at)) != std::string::npos;
+             (at = r.err.find("left behind by an earlier run that has ended", at)) != std::string::npos;
              ++at)
             ++said;
         EXPECT_EQ(said, run.removed.size()) << run.args << "\n" << r.err;
