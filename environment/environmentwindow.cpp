@@ -151,7 +151,7 @@ void EnvironmentWindow::buildMenus() {
 }
 
 void EnvironmentWindow::startAddIns(const QStringList& bundledFolders) {
-    QSettings offered(QSettings::IniFormat, QSettings::UserScope, "trapline", "environment");
+    QSettings offered(RecentProjects::userFile(), QSettings::IniFormat);
     QStringList list = offered.value("BundledAddIns").toStringList();
     m_addIns->offerBundled(bundledFolders, list);
     offered.setValue("BundledAddIns", list);

@@ -3,6 +3,7 @@
 #include "../support/scriptedmessagebox.h"
 #include "../support/tempdir.h"
 #include "component.h"
+#include "environmentvbe.h"
 #include "environmentwindow.h"
 #include "projectexplorer.h"
 
@@ -220,6 +221,19 @@ TEST(CodeWindow, EditsGoIntoTheCodeModelAndUndoThenSaveGivesBackTheOriginalBytes
         open.env.redoAction()->trigger();
     ASSERT_TRUE(open.env.saveProject());
     EXPECT_EQ(fileOf(open), saved);
+}
+
+TEST(CodeWindow, AModuleAddedMeanwhileKeepsTheUndoStepsOfTheOthers) {
+    OpenClass open;
+    open.env.show();
+    typeAtEndOf(open, 2, " ' one");
+    typeAtEndOf(open, 1, " ' two");
+    ASSERT_TRUE(open.env.vbe().ActiveVBProject()->VBComponents().Add(1)); // as an add-in does
+    open.env.checkpoint();                                                // the next key or click
+    open.env.refresh();
+    open.env.undoAction()->trigger();
+    EXPECT_EQ(open.code->editor()->toPlainText().split('\n').mid(0, 2),
+              QStringList({"Option Explicit", "Private m_value As Long ' one"}));
 }
 
 TEST(CodeWindow, TypingOnOneLineIsOneUndoStepAndEnterOrAMoveStartsAnother) {

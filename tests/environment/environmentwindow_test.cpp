@@ -1,6 +1,7 @@
 #include "environmentwindow.h"
 
 #include "../support/runcommand.h"
+#include "../support/scopedenv.h"
 #include "../support/scriptedmessagebox.h"
 #include "../support/tempdir.h"
 #include "addinhost.h"
@@ -31,8 +32,14 @@
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <algorithm>
+#include <atomic>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -44,7 +51,6 @@ const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
 /// with the add-in library installed beside the environment.
 struct User {
     User() {
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.file("config")));
         fs::create_directories(dir.file("addins"));
         fs::copy_file(TRAPLINE_ADDIN_LIBRARY, dir.file("addins/Trapline.so"));
         fs::copy(kExample, dir.file("p"), fs::copy_options::recursive);
@@ -56,6 +62,7 @@ struct User {
         return s.value(QString::fromStdString(key)).toString().toStdString();
     }
     TempDir dir;
+    ScopedEnv config{"XDG_CONFIG_HOME", dir.file("config")};
 };
 
 QAction* actionNamed(const QList<QAction*>& actions, const QString& text) {
@@ -102,57 +109,79 @@ private:
 
 } // namespace
 
-TEST(EnvironmentWindow, ConnectsTheInstalledAddInAtStartupWithItsButtonAndMenuEntry) {
+TEST(EnvironmentWindow, ConnectsTheInstalledAddInAtStartupAndReopensTheWindowLeftOpen) {
     User user;
     ScriptedMessageBox boxes;
-    EnvironmentWindow env(&boxes);
-    QApplication::clipboard()->setText("the user's own clipboard");
-    env.startAddIns(user.bundled());
-    EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text;
-    ASSERT_TRUE(env.addIns().isConnected("Trapline.Connect"));
+    {
+        EnvironmentWindow env(&boxes);
+        QApplication::clipboard()->setText("the user's own clipboard");
+        env.startAddIns(user.bundled());
+        EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text;
+        ASSERT_TRUE(env.addIns().isConnected("Trapline.Connect"));
+        QList<QAction*> bar = env.standardBar()->actions();
+        QAction* button = actionNamed(bar, "TRAPLINE");
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(bar.indexOf(button), bar.size() - 2); // before the bar's last control
+        EXPECT_FALSE(button->icon().isNull());
+        QMenu* addIns = env.menuBar()->findChild<QMenu*>("AddInsMenu");
+        ASSERT_NE(addIns, nullptr);
+        EXPECT_EQ(addIns->actions().back()->text(), "TRAPLINE");
+        EXPECT_EQ(QApplication::clipboard()->text(), "the user's own clipboard");
 
-    QList<QAction*> bar = env.standardBar()->actions();
-    QAction* button = actionNamed(bar, "TRAPLINE");
-    ASSERT_NE(button, nullptr);
-    EXPECT_EQ(bar.indexOf(button), bar.size() - 2); // before the bar's last control
-    EXPECT_FALSE(button->icon().isNull());
-    QMenu* addIns = env.menuBar()->findChild<QMenu*>("AddInsMenu");
-    ASSERT_NE(addIns, nullptr);
-    EXPECT_EQ(addIns->actions().back()->text(), "TRAPLINE");
-    EXPECT_EQ(QApplication::clipboard()->text(), "the user's own clipboard");
+        // Button and menu entry open the one tool window.
+        EXPECT_EQ(visibleTopLevel("frmAddIn"), nullptr);
+        button->trigger();
+        QWidget* window = visibleTopLevel("frmAddIn");
+        ASSERT_NE(window, nullptr);
+        window->hide();
+        addIns->actions().back()->trigger();
+        EXPECT_EQ(visibleTopLevel("frmAddIn"), window);
+        EXPECT_EQ(countTopLevel("frmAddIn"), 1);
 
-    // Button and menu entry open the one tool window.
+        CommandResult listed =
+            runCommand("'" + std::string(TRAPLINE_ENVIRONMENT_BINARY) + "' --addins");
+        EXPECT_EQ(listed.exitCode, 0) << listed.err;
+        EXPECT_EQ(listed.out, "Trapline.Connect\tTRAPLINE\tInsert Error handler to project "
+                              "functions, procedures and properties\t1\n");
+        EXPECT_TRUE(env.close());
+    }
+    EXPECT_EQ(user.setting("Settings/DisplayOnConnect"), "1");
     EXPECT_EQ(visibleTopLevel("frmAddIn"), nullptr);
-    button->trigger();
-    QWidget* window = visibleTopLevel("frmAddIn");
-    ASSERT_NE(window, nullptr);
-    window->hide();
-    addIns->actions().back()->trigger();
-    EXPECT_EQ(visibleTopLevel("frmAddIn"), window);
-    EXPECT_EQ(countTopLevel("frmAddIn"), 1);
+    EnvironmentWindow next(&boxes);
+    next.startAddIns(user.bundled());
+    EXPECT_NE(visibleTopLevel("frmAddIn"), nullptr);
 }
 
-TEST(EnvironmentWindow, TheAddInTreatsTheOpenProjectAndSaveWritesIt) {
+TEST(EnvironmentWindow, RegisteringAndUnregisteringKeepEveryOtherByteOfTheUsersRegistry) {
     User user;
+    const std::string theirs = "; mine\r\n\r\n[Other.Connect]\r\n  Library = /opt/o.so  \r\n"
+                               "# kept\r\nLoadBehavior=0\r\n\r\n[Last.Connect]\r\nX=1\r\n";
+    const std::string file = user.dir.write("config/trapline/addins.ini", theirs);
     ScriptedMessageBox boxes;
-    EnvironmentWindow env(&boxes);
-    ASSERT_TRUE(env.openProject(QString::fromStdString(user.dir.file("p/Ledger.vbp"))));
+    EnvironmentWindow env(&boxes); // the first start registers the add-in installed with it
     env.startAddIns(user.bundled());
-    actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
-    QWidget* window = visibleTopLevel("frmAddIn");
-    ASSERT_NE(window, nullptr);
-    MessageBoxAnswerer answers;
-    window->findChild<QAbstractButton*>("OKButton")->click();
-    ASSERT_FALSE(answers.texts.isEmpty());
-    EXPECT_EQ(answers.texts.front(), "Вставлять обработку ошибок ?");
-    EXPECT_TRUE(answers.texts.back().contains("Procedure: Nop"))
-        << answers.texts.back().toStdString();
-    env.refresh();
-    ASSERT_TRUE(env.isModified());
-    ASSERT_TRUE(env.saveProject());
-    EXPECT_NE(TempDir::read(user.dir.file("p/modMain.bas"))
-                  .find("'MyErrorHandler \"modMain.InitLedger\"\r\n"),
-              std::string::npos);
+    ASSERT_TRUE(env.addIns().isConnected("Trapline.Connect")) << boxes.shown.front().text;
+    const std::string registered = TempDir::read(file);
+    EXPECT_EQ(registered.rfind(theirs + "\r\n[Trapline.Connect]\r\nCLSID=", 0), 0u) << registered;
+    EXPECT_EQ(std::count(registered.begin(), registered.end(), '\n'),
+              std::ssize(QString::fromStdString(registered).split("\r\n")) - 1);
+
+    // A changed value is the only change, spaces and all.
+    vbide::AddInRegistry registry;
+    auto other = registry.find("Other.Connect");
+    ASSERT_TRUE(other);
+    other->setLoadOnStartup(true);
+    other->set("Library", "/opt/p.so");
+    ASSERT_TRUE(registry.put(*other));
+    std::string expected = registered;
+    expected.replace(expected.find("/opt/o.so"), 9, "/opt/p.so");
+    expected.replace(expected.find("LoadBehavior=0"), 14, "LoadBehavior=1");
+    EXPECT_EQ(TempDir::read(file), expected);
+
+    ASSERT_TRUE(registry.remove("Trapline.Connect"));
+    EXPECT_EQ(TempDir::read(file), expected.substr(0, theirs.size()));
+    ASSERT_TRUE(registry.remove("Other.Connect"));
+    EXPECT_EQ(TempDir::read(file), "; mine\r\n\r\n[Last.Connect]\r\nX=1\r\n");
 }
 
 TEST(EnvironmentWindow, AddInManagerUnloadsLoadsAndKeepsLoadOnStartup) {
@@ -186,95 +215,84 @@ TEST(EnvironmentWindow, AddInManagerUnloadsLoadsAndKeepsLoadOnStartup) {
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-TEST(EnvironmentWindow, AWindowLeftOpenAtTheEndOpensAgainAtTheNextStart) {
-    User user;
-    ScriptedMessageBox boxes;
-    {
-        EnvironmentWindow env(&boxes);
-        env.startAddIns(user.bundled());
-        actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
-        ASSERT_NE(visibleTopLevel("frmAddIn"), nullptr);
-        EXPECT_TRUE(env.close());
-    }
-    EXPECT_EQ(user.setting("Settings/DisplayOnConnect"), "1");
-    EXPECT_EQ(visibleTopLevel("frmAddIn"), nullptr);
-    EnvironmentWindow next(&boxes);
-    next.startAddIns(user.bundled());
-    EXPECT_NE(visibleTopLevel("frmAddIn"), nullptr);
-}
-
 TEST(EnvironmentWindow, AnAddInThatCannotBeLoadedIsNamedAndTheEnvironmentGoesOn) {
     User user;
+    const std::string fifo = user.dir.file("fifo.so");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     vbide::AddInRegistry registry;
-    auto entry = [](const std::string& progId, const std::string& library,
-                    const std::string& clsid) {
-        return vbide::AddInRegistry::Entry{progId,
-                                           {{"CLSID", clsid},
-                                            {"Library", library},
-                                            {"FriendlyName", progId + " add-in"},
-                                            {"LoadBehavior", "1"}}};
-    };
     const std::string clsid = "{D26D66EF-D11E-4A0D-ACB0-F26079A76A88}";
-    ASSERT_TRUE(registry.put(entry("Gone.Connect", user.dir.file("gone.so"), clsid)));
-    ASSERT_TRUE(registry.put(entry("NoExports.Connect", "libm.so.6", clsid)));
-    ASSERT_TRUE(registry.put(entry("WrongClass.Connect", user.dir.file("addins/Trapline.so"),
-                                   "{00000000-0000-0000-0000-000000000000}")));
+    const std::pair<std::string, std::string> broken[] = {
+        {"Gone.Connect", user.dir.file("gone.so")},
+        {"NoExports.Connect", "libm.so.6"},
+        {"WrongClass.Connect", user.dir.file("addins/Trapline.so")},
+        {"Fifo.Connect", fifo}};
+    for (const auto& [progId, library] : broken)
+        ASSERT_TRUE(registry.put(
+            {progId,
+             {{"CLSID",
+               progId == "WrongClass.Connect" ? "{00000000-0000-0000-0000-000000000000}" : clsid},
+              {"Library", library},
+              {"FriendlyName", progId + " add-in"},
+              {"LoadBehavior", "1"}}}));
+    // Should the FIFO be opened, a writer lets the open go on, so that the
+    // test fails instead of hanging.
+    std::atomic<bool> started = false;
+    std::thread writer([&] {
+        for (int waited = 0; !started; waited += 10) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (int fd = waited < 3000 ? -1 : ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0)
+                ::close(fd);
+        }
+    });
     ScriptedMessageBox boxes;
     EnvironmentWindow env(&boxes);
     env.startAddIns({});
-    ASSERT_EQ(boxes.shown.size(), 3u);
-    EXPECT_NE(boxes.shown[0].text.find("\"Gone.Connect add-in\" (Gone.Connect) could not be "
-                                       "loaded"),
-              std::string::npos)
-        << boxes.shown[0].text;
-    EXPECT_NE(boxes.shown[1].text.find("does not export DllGetClassObject"), std::string::npos)
-        << boxes.shown[1].text;
-    EXPECT_NE(boxes.shown[2].text.find("has no class {00000000"), std::string::npos)
-        << boxes.shown[2].text;
+    started = true;
+    writer.join();
+    const char* reasons[] = {"\"Gone.Connect add-in\" (Gone.Connect) could not be loaded",
+                             "does not export DllGetClassObject", "has no class {00000000",
+                             "fifo.so: a FIFO, not a regular file"};
+    ASSERT_EQ(boxes.shown.size(), 4u);
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_NE(boxes.shown[i].text.find(reasons[i]), std::string::npos) << boxes.shown[i].text;
     AddInManager* manager = env.openAddInManager();
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 4; ++i)
         EXPECT_EQ(manager->list()->topLevelItem(i)->text(1), "Startup / Unloaded");
     manager->close();
     EXPECT_TRUE(env.openProject(QString::fromStdString(user.dir.file("p/Ledger.vbp"))));
 }
 
-TEST(EnvironmentCommand, PrintsUsageAndRefusesWhatItCannotRenderInsteadOfWaiting) {
+TEST(EnvironmentCommand, AnswersUsageWithoutADisplayAndRefusesWhatItCannotRender) {
     TempDir dir;
     const std::string binary = dir.write("binary.vbp", std::string("\x01\0\xff\0", 4));
-    // `timeout` only keeps a hang from stalling the suite; it is no measure.
-    const std::string run = "QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME='" + dir.file("config") +
-                            "' timeout 60 '" + std::string(TRAPLINE_ENVIRONMENT_BINARY) + "' ";
-    CommandResult help = runCommand(run + "--help");
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_EQ(help.out.rfind("Usage: trapline-environment", 0), 0u) << help.out;
+    const std::string out = "'" + dir.file("out") + "' ";
+    const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
     struct Case {
-        std::string args, message;
+        std::string run, args;
+        int exitCode;
+        std::string says; ///< at the start of standard output, or in standard error
     } cases[] = {
-        {"--render '" + dir.file("out") + "'", "--render needs DIR and PROJECT"},
-        {"--render '" + dir.file("out") + "' '" + dir.file("none.vbp") + "'",
+        {noDisplay, "--help", 0, "Usage: trapline-environment"},
+        {noDisplay, "--version", 0, "trapline-environment 0."},
+        {noDisplay, "--bogus", 2, "unknown option --bogus"},
+        {noDisplay, "a.vbp b.vbp", 2, "unexpected argument b.vbp"},
+        {noDisplay, "--render " + out, 2, "--render needs DIR and PROJECT"},
+        {noDisplay, "a.vbp", 1, "no display"},
+        {"QT_QPA_PLATFORM=offscreen ", "--render " + out + "'" + dir.file("none.vbp") + "'", 2,
          "none.vbp: no such file or folder"},
-        {"--render '" + dir.file("out") + "' '" + binary + "'", "binary file, not a VB project"},
-        {"--no-such-option", "unexpected arguments"},
+        {"QT_QPA_PLATFORM=offscreen ", "--render " + out + "'" + binary + "'", 2,
+         "binary file, not a VB project"},
     };
     for (const Case& c : cases) {
-        CommandResult r = runCommand(run + c.args);
-        EXPECT_EQ(r.exitCode, 2) << c.args << "\n" << r.err;
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << "\n" << r.err;
+        // `timeout` only keeps a hang from stalling the suite; it is no measure.
+        CommandResult r =
+            runCommand(c.run + "timeout 60 '" + TRAPLINE_ENVIRONMENT_BINARY + "' " + c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args << "\n" << r.err;
+        EXPECT_TRUE(c.exitCode == 0 ? r.out.rfind(c.says, 0) == 0
+                                    : r.err.find(c.says) != std::string::npos)
+            << c.args << "\n"
+            << r.out << r.err;
     }
-}
-
-TEST(EnvironmentCommand, ListsTheRegisteredAddInsForScripts) {
-    User user;
-    {
-        ScriptedMessageBox boxes;
-        EnvironmentWindow env(&boxes);
-        env.startAddIns(user.bundled());
-    }
-    CommandResult r = runCommand("XDG_CONFIG_HOME='" + user.dir.file("config") + "' '" +
-                                 std::string(TRAPLINE_ENVIRONMENT_BINARY) + "' --addins");
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "Trapline.Connect\tTRAPLINE\tInsert Error handler to project functions, "
-                     "procedures and properties\t1\n");
 }
 
 TEST(EnvironmentWindow, ProjectsFoldersAndModulesDroppedOnTheWindowOpenAndOtherFilesAreRefused) {
@@ -381,7 +399,7 @@ int loadedCount(const trapline::Project& project) {
 
 } // namespace
 
-TEST(EnvironmentWindow, AModuleThatWasNeverShownIsNeverRead) {
+TEST(EnvironmentWindow, AModuleIsReadWhenFirstShownAndOneChangedOnDiskMeanwhileIsNamedAndKept) {
     TempDir dir;
     writeModules(dir, "big", 40);
     ScriptedMessageBox boxes;
@@ -394,86 +412,49 @@ TEST(EnvironmentWindow, AModuleThatWasNeverShownIsNeverRead) {
     for (QTreeWidgetItemIterator it(env.explorer()); *it; ++it)
         listed += ProjectExplorer::componentOf(*it) != nullptr;
     EXPECT_EQ(listed, 40);
-    trapline::Component* first = env.explorer()->currentComponent();
-    ASSERT_NE(first, nullptr);
-    EXPECT_TRUE(first->isLoaded());
+    EXPECT_TRUE(env.explorer()->currentComponent()->isLoaded());
     EXPECT_EQ(loadedCount(project), 1);
 
     trapline::Component* other = *project.VBComponents().Item(17);
     ASSERT_FALSE(other->isLoaded());
     // Listed by the name the file gives itself (m16.bas says Mod16), as the
     // add-in's module list will offer it.
-    EXPECT_EQ(other->Name(), "Mod16");
     EXPECT_TRUE(env.explorer()->itemOf(other)->text(0).startsWith("Mod16 (m16.bas)"))
         << env.explorer()->itemOf(other)->text(0).toStdString();
     env.explorer()->setCurrentItem(env.explorer()->itemOf(other));
-    EXPECT_TRUE(other->isLoaded());
     EXPECT_TRUE(env.codeView()->toPlainText().contains("Sub Work16()"));
     EXPECT_EQ(loadedCount(project), 2);
-    EXPECT_FALSE(env.isModified());
     EXPECT_TRUE(boxes.shown.empty());
-}
 
-TEST(EnvironmentWindow, AModuleChangedOnDiskBeforeItWasShownIsNamedAndKeptAsTheOtherProgramLeftIt) {
-    TempDir dir;
-    writeModules(dir, "big", 3);
-    ScriptedMessageBox boxes;
-    EnvironmentWindow env(&boxes);
-    ASSERT_TRUE(env.openProject(QString::fromStdString(dir.file("big"))));
     const std::string theirs =
         "Attribute VB_Name = \"Mod02\"\r\n' edited elsewhere, longer now\r\n";
     dir.write("big/m02.bas", theirs);
-    trapline::Component* changed = *env.vbe().ActiveVBProject()->VBComponents().Item(3);
+    trapline::Component* changed = *project.VBComponents().Item(3);
     env.explorer()->setCurrentItem(env.explorer()->itemOf(changed));
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_NE(boxes.shown[0].text.find("m02.bas"), std::string::npos) << boxes.shown[0].text;
     EXPECT_FALSE(env.codeView()->toPlainText().contains("Work02"));
-    // Said once, not again at every look.
-    env.refresh();
+    env.refresh(); // said once, not again at every look
     EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_FALSE(env.isModified());
     EXPECT_TRUE(env.saveProject());
     EXPECT_EQ(TempDir::read(dir.file("big/m02.bas")), theirs);
 }
 
-/// A user with the add-in installed and a folder of `n` modules open.
-struct OpenFolder {
-    explicit OpenFolder(int n) : env(&boxes) {
-        writeModules(user.dir, "big", n);
-        opened = env.openProject(QString::fromStdString(user.dir.file("big")));
-    }
+TEST(EnvironmentWindow, TheAddInRunTreatsEveryModuleOpenedUnreadAsOneUndoStepOfEach) {
     User user;
+    writeModules(user.dir, "big", 3);
     ScriptedMessageBox boxes;
-    EnvironmentWindow env;
-    bool opened = false;
-};
-
-TEST(EnvironmentWindow, TheAddInRunReadsAndTreatsEveryModuleOfAProjectOpenedUnread) {
-    OpenFolder folder(12);
-    ASSERT_TRUE(folder.opened);
-    auto& [user, boxes, env, opened] = folder;
+    EnvironmentWindow env(&boxes);
+    ASSERT_TRUE(env.openProject(QString::fromStdString(user.dir.file("big"))));
     const trapline::Project& project = *env.vbe().ActiveVBProject();
     ASSERT_EQ(loadedCount(project), 1);
     env.startAddIns(user.bundled());
-    ASSERT_FALSE(runAddIn(env).isEmpty());
-    EXPECT_EQ(loadedCount(project), 12);
-    env.refresh();
-    ASSERT_TRUE(env.saveProject());
-    EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text;
-    for (int i = 0; i < 12; ++i) {
-        const std::string id = (i < 10 ? "0" : "") + std::to_string(i);
-        const std::string text = TempDir::read(user.dir.file("big/m" + id + ".bas"));
-        EXPECT_NE(text.find("\"Mod" + id + ".Work" + id + "\""), std::string::npos) << text;
-        EXPECT_NE(text.find("\"Mod" + id + ".Sum" + id + "\""), std::string::npos) << text;
-    }
-}
-
-TEST(EnvironmentWindow, EachAddInRunIsOneUndoStepOfEveryModuleItChanged) {
-    OpenFolder folder(3);
-    ASSERT_TRUE(folder.opened);
-    auto& [user, boxes, env, opened] = folder;
-    env.startAddIns(user.bundled());
     env.show();
-    ASSERT_FALSE(runAddIn(env).isEmpty());
+    const QStringList asked = runAddIn(env);
+    ASSERT_FALSE(asked.isEmpty());
+    EXPECT_EQ(asked.front(), "Вставлять обработку ошибок ?");
+    EXPECT_EQ(loadedCount(project), 3);
     env.refresh();
     QPlainTextEdit* code = env.codeView();
     trapline::Component* shown = env.explorer()->currentComponent();
@@ -492,21 +473,27 @@ TEST(EnvironmentWindow, EachAddInRunIsOneUndoStepOfEveryModuleItChanged) {
     EXPECT_EQ(shown->serialize(), original);
     EXPECT_FALSE(env.undoAction()->isEnabled());
     EXPECT_TRUE(env.redoAction()->isEnabled());
+    env.redoAction()->trigger();
+    EXPECT_TRUE(code->toPlainText().contains("\"Mod00.Work00\""));
 
     // A module the user had not looked at: the run over it is one step too.
-    trapline::Component* other = *env.vbe().ActiveVBProject()->VBComponents().Item(3);
+    trapline::Component* other = *project.VBComponents().Item(3);
     env.explorer()->setCurrentItem(env.explorer()->itemOf(other));
     ASSERT_TRUE(code->toPlainText().contains("\"Mod02.Sum02\""));
     env.undoAction()->trigger();
     EXPECT_EQ(other->serialize(), TempDir::read(other->path()));
     EXPECT_FALSE(env.codeWindow()->canUndo());
     env.redoAction()->trigger();
-    EXPECT_TRUE(code->toPlainText().contains("\"Mod02.Sum02\""));
 
-    // A second run finds the handlers in place: saved, the files hold one each.
+    // Saved, each file holds one handler per procedure.
     ASSERT_TRUE(env.saveProject());
-    const std::string saved = TempDir::read(other->path());
-    EXPECT_EQ(saved.find("\"Mod02.Sum02\""), saved.rfind("\"Mod02.Sum02\""));
-    EXPECT_NE(saved.find("\"Mod02.Sum02\""), std::string::npos);
     EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text;
+    for (const std::string id : {"00", "01", "02"}) {
+        const std::string text = TempDir::read(user.dir.file("big/m" + id + ".bas"));
+        for (const std::string proc : {".Work", ".Sum"}) {
+            const std::string name = "\"Mod" + id + proc + id + "\"";
+            EXPECT_NE(text.find(name), std::string::npos) << text;
+            EXPECT_EQ(text.find(name), text.rfind(name)) << text;
+        }
+    }
 }
