@@ -1,31 +1,26 @@
 #include "environmentwindow.h"
 
 #include "../support/runcommand.h"
-#include "../support/scopedenv.h"
 #include "../support/scriptedmessagebox.h"
-#include "../support/tempdir.h"
 #include "addinhost.h"
 #include "addinmanager.h"
 #include "addinregistry.h"
 #include "codewindow.h"
+#include "environmenttest.h"
 #include "environmentvbe.h"
 #include "projectexplorer.h"
 #include "workspace.h"
 
 #include <QAbstractButton>
-#include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QSettings>
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
@@ -46,38 +41,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
-
-/// A user of their own (configuration folder, add-in registry, settings)
-/// with the add-in library installed beside the environment.
-struct User {
-    User() {
-        fs::create_directories(dir.file("addins"));
-        fs::copy_file(TRAPLINE_ADDIN_LIBRARY, dir.file("addins/Trapline.so"));
-        fs::copy(kExample, dir.file("p"), fs::copy_options::recursive);
-    }
-    QStringList bundled() const { return {QString::fromStdString(dir.file("addins"))}; }
-    std::string setting(const std::string& key) const {
-        QSettings s(QString::fromStdString(dir.file("config/trapline/TRAPLINE Add-In.ini")),
-                    QSettings::IniFormat);
-        return s.value(QString::fromStdString(key)).toString().toStdString();
-    }
-    TempDir dir;
-    ScopedEnv config{"XDG_CONFIG_HOME", dir.file("config")};
-};
-
-QAction* actionNamed(const QList<QAction*>& actions, const QString& text) {
-    for (QAction* a : actions)
-        if (a->text() == text)
-            return a;
-    return nullptr;
-}
-
-QWidget* visibleTopLevel(const QString& name) {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == name && w->isVisible())
-            return w;
-    return nullptr;
-}
 
 int countTopLevel(const QString& name) {
     int n = 0;
@@ -302,44 +265,36 @@ TEST(EnvironmentWindow, ProjectsFoldersAndModulesDroppedOnTheWindowOpenAndOtherF
     const std::string text = dir.write("notes.txt", "not VB\r\n");
     ScriptedMessageBox boxes;
     EnvironmentWindow env(&boxes);
-    auto drop = [&](const std::vector<std::string>& paths) {
+    // File managers send the names as text too.
+    auto drop = [&](QWidget* on, const std::vector<std::string>& paths) {
         QMimeData data;
         QList<QUrl> urls;
         for (const std::string& p : paths)
             urls << QUrl::fromLocalFile(QString::fromStdString(p));
         data.setUrls(urls);
+        data.setText(urls.isEmpty() ? QString() : urls.front().toLocalFile());
         QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
                               Qt::NoModifier);
-        QApplication::sendEvent(&env, &enter);
+        QApplication::sendEvent(on, &enter);
         if (!enter.isAccepted())
             return false;
         QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&env, &dropped);
+        QApplication::sendEvent(on, &dropped);
         return dropped.isAccepted();
     };
-    EXPECT_FALSE(drop({a, text}));
-    EXPECT_FALSE(drop({}));
+    EXPECT_FALSE(drop(&env, {a, text}));
+    EXPECT_FALSE(drop(&env, {}));
     EXPECT_EQ(env.workspace().entries().size(), 0u);
     // Several module files are one project, as on the command line.
-    EXPECT_TRUE(drop({a, b}));
+    EXPECT_TRUE(drop(&env, {a, b}));
     ASSERT_EQ(env.workspace().entries().size(), 1u);
     EXPECT_EQ(env.vbe().ActiveVBProject()->VBComponents().Count(), 2);
-    EXPECT_TRUE(drop({dir.path()}));
+    EXPECT_TRUE(drop(&env, {dir.path()}));
     EXPECT_EQ(env.vbe().ActiveVBProject()->VBComponents().Count(), 2);
-    EXPECT_TRUE(drop({std::string(TRAPLINE_SOURCE_DIR) + "/examples/Ledger.vbp"}));
+    EXPECT_TRUE(drop(&env, {kExample + "/Ledger.vbp"}));
     EXPECT_EQ(env.vbe().ActiveVBProject()->Name(), "Ledger");
-
-    // Dropped on the code, with their names as text as file managers send
-    // them: opened, not typed into the module shown.
-    QMimeData files;
-    files.setUrls({QUrl::fromLocalFile(QString::fromStdString(a))});
-    files.setText(QString::fromStdString(a));
-    QWidget* code = env.codeView()->viewport();
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(code, &enter);
-    ASSERT_TRUE(enter.isAccepted());
-    QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(code, &dropped);
+    // Dropped on the code: opened, not typed into the module shown.
+    EXPECT_TRUE(drop(env.codeView()->viewport(), {a}));
     EXPECT_EQ(env.vbe().ActiveVBProject()->VBComponents().Count(), 1);
     EXPECT_FALSE(env.isModified());
     EXPECT_TRUE(boxes.shown.empty());

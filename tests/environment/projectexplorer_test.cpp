@@ -1,14 +1,12 @@
 #include "projectexplorer.h"
 
 #include "../support/scriptedmessagebox.h"
-#include "../support/tempdir.h"
+#include "environmenttest.h"
 #include "environmentvbe.h"
 #include "environmentwindow.h"
 #include "workspace.h"
 
 #include "qtprinters.h"
-#include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -106,10 +104,7 @@ TEST(ProjectExplorer, AGroupShowsAllItsProjectsWithTheStartupOneActive) {
 
 TEST(ProjectExplorer, ChoosingAComponentOfAnotherProjectMakesItTheAddInsProject) {
     TwoProjects files;
-    // A user of its own, with the add-in installed beside the environment.
-    ASSERT_TRUE(qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(files.dir.file("config"))));
-    std::filesystem::create_directories(files.dir.file("addins"));
-    std::filesystem::copy_file(TRAPLINE_ADDIN_LIBRARY, files.dir.file("addins/Trapline.so"));
+    User user;
     ScriptedMessageBox boxes;
     EnvironmentWindow env(&boxes);
     ASSERT_TRUE(env.openProject(files.path()));
@@ -120,18 +115,11 @@ TEST(ProjectExplorer, ChoosingAComponentOfAnotherProjectMakesItTheAddInsProject)
     EXPECT_TRUE(env.codeView()->toPlainText().contains("Sub BetaWork()"));
 
     // The add-in lists the modules of the project now active.
-    env.startAddIns({files.path("addins")});
+    env.startAddIns(user.bundled());
     ASSERT_TRUE(boxes.shown.empty()) << boxes.shown.front().text;
-    QAction* button = nullptr;
-    for (QAction* action : env.standardBar()->actions())
-        if (action->text() == "TRAPLINE")
-            button = action;
-    ASSERT_NE(button, nullptr);
-    button->trigger();
-    QComboBox* modules = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == "frmAddIn" && w->isVisible())
-            modules = w->findChild<QComboBox*>("MdlName");
+    actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
+    ASSERT_NE(visibleTopLevel("frmAddIn"), nullptr);
+    auto* modules = visibleTopLevel("frmAddIn")->findChild<QComboBox*>("MdlName");
     ASSERT_NE(modules, nullptr);
     QStringList listed;
     for (int i = 0; i < modules->count(); ++i)
