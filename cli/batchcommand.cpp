@@ -3,8 +3,10 @@
 #include "batchprinter.h"
 #include "handleroptions.h"
 #include "projectinput.h"
+#include "signalcleanup.h"
 
 #include <CLI/CLI.hpp>
+#include <cstdlib>
 
 namespace trapline::cli {
 namespace {
@@ -23,6 +25,23 @@ std::string refusal(const BatchPipeline::Totals& run, const InsertionOptions& op
                (options.moduleName == "*" ? std::string()
                                           : " in module '" + options.moduleName + "'");
     return {};
+}
+
+/// After a signal: says what was written, prints what JSON was asked for,
+/// and ends the process by that signal.
+[[noreturn]] void endInterrupted(std::FILE* out, std::FILE* err, const BatchPipeline::Totals& run,
+                                 const std::string& json) {
+    if (run.written == 0)
+        std::fputs("trapline: interrupted; nothing was written\n", err);
+    else
+        std::fprintf(err,
+                     "trapline: interrupted; %zu file%s written (logged above), the other %zu "
+                     "as %s were\n",
+                     run.written, run.written == 1 ? "" : "s", run.interruptedFiles,
+                     run.interruptedFiles == 1 ? "it" : "they");
+    std::fputs(json.c_str(), out);
+    SignalCleanup::endByInterruption();
+    std::abort(); // endByInterruption() returns only when no signal came
 }
 
 } // namespace
@@ -75,20 +94,32 @@ int BatchCommand::execute() {
     settings.keepTreated = m_json;
     settings.moduleFilter = *codepage->fromUtf8(options->moduleName);
     BatchPrinter printer(m_out, m_err, project->codepage(), settings.mode, settings.keepTreated);
+    // A signal from here on stops the run where it is; it then says what it wrote.
+    SignalCleanup::Handoff handoff;
     BatchPipeline pipeline(*project, settings, printer);
+    const Codepage& projectCodepage = project->codepage();
+    auto json = [&](const BatchPipeline::Totals& run) {
+        return settings.keepTreated ? runJson(run.treated, run.failed, projectCodepage)
+                                    : std::string();
+    };
     if (auto locked = pipeline.lockFolders(); !locked) {
+        if (SignalCleanup::interrupted())
+            endInterrupted(m_out, m_err, pipeline.totals(), json(pipeline.totals()));
         std::fprintf(m_err, "trapline: %s: %s\n", displayPath(locked.error().source).c_str(),
                      locked.error().description.c_str());
         return 2;
     }
 
-    const Codepage& projectCodepage = project->codepage();
     VBE vbe(std::move(project));
     std::unique_ptr<BatchTreatment> work = treatment(vbe, *options, input);
     if (!work)
         return 2;
     pipeline.treatAll(*work);
     const BatchPipeline::Totals& run = pipeline.totals();
+    if (run.interrupted) {
+        pipeline.discard();
+        endInterrupted(m_out, m_err, run, json(BatchPipeline::Totals{}));
+    }
     if (std::string why = refusal(run, *options); !why.empty()) {
         pipeline.discard();
         input.fail(why);
@@ -97,9 +128,10 @@ int BatchCommand::execute() {
     if (run.selected == 0)
         input.fail(nothingToDo());
     pipeline.commit();
-    if (settings.keepTreated)
-        std::fputs(runJson(run.treated, run.failed, projectCodepage).c_str(), m_out);
-    return run.failed.empty() && run.unwritten == 0 ? 0 : 1;
+    if (run.interrupted)
+        endInterrupted(m_out, m_err, run, json(run));
+    std::fputs(json(run).c_str(), m_out);
+    return run.failed.empty() && run.unwritten == 0 && run.setAside == 0 ? 0 : 1;
 }
 
 } // namespace trapline::cli

@@ -10,7 +10,7 @@ void BatchPrinter::waiting(const std::string& folder) {
 }
 
 void BatchPrinter::leftoverRemoved(const std::string& path) {
-    std::fprintf(m_err, "trapline: removed %s, left behind by an interrupted run\n",
+    std::fprintf(m_err, "trapline: removed %s, left behind by an earlier run that has ended\n",
                  displayPath(path).c_str());
 }
 
@@ -36,6 +36,11 @@ void BatchPrinter::written(FileOutcome& o, const std::string& backup) {
                      displayPath(plain).c_str(), displayPath(backup).c_str());
     if (!m_json)
         std::fputs(o.log.c_str(), m_out);
+}
+
+void BatchPrinter::setAside(FileOutcome& o, const std::string& note) {
+    std::fprintf(m_err, "trapline: %s: %s\n", displayPath(o.component->path()).c_str(),
+                 note.c_str());
 }
 
 void BatchPrinter::notWritten(FileOutcome& o, const std::string& why) {

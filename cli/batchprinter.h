@@ -25,6 +25,7 @@ public:
     void treated(FileOutcome& outcome) override;
     void written(FileOutcome& outcome, const std::string& backup) override;
     void notWritten(FileOutcome& outcome, const std::string& why) override;
+    void setAside(FileOutcome& outcome, const std::string& note) override;
 
 private:
     std::FILE* m_out;

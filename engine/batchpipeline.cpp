@@ -1,8 +1,11 @@
 #include "batchpipeline.h"
 
 #include "orderedpool.h"
+#include "signalcleanup.h"
 #include "unifieddiff.h"
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 namespace trapline {
@@ -15,7 +18,10 @@ struct BatchPipeline::Treated {
 };
 
 BatchPipeline::BatchPipeline(Project& project, BatchSettings settings, BatchListener& listener)
-    : m_project(project), m_settings(std::move(settings)), m_listener(listener) {}
+    : m_project(project), m_settings(std::move(settings)), m_listener(listener),
+      m_startNs(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                    std::chrono::system_clock::now().time_since_epoch())
+                    .count()) {}
 
 BatchPipeline::~BatchPipeline() {
     discard();
@@ -28,12 +34,15 @@ Result<void> BatchPipeline::lockFolders() {
     std::vector<std::string> folders;
     for (long i = 1; i <= components.Count(); ++i)
         folders.push_back(DiskFile::folderOfTarget((*components.Item(i))->path()));
-    auto locks = FolderLocks::acquire(
-        folders, [this](const std::string& folder) { m_listener.waiting(folder); });
+    bool told = false;
+    auto locks = FolderLocks::acquire(folders, [&](const std::string& folder) {
+        if (!told)
+            m_listener.waiting(folder);
+        told = true;
+        return !SignalCleanup::interrupted();
+    });
     if (!locks)
         return locks.error();
-    for (const std::string& name : locks->leftovers())
-        m_listener.leftoverRemoved(name);
     // Whatever a run we waited for wrote is what this one reads and guards.
     for (long i = 1; i <= components.Count(); ++i)
         (*components.Item(i))->restamp();
@@ -46,6 +55,8 @@ BatchPipeline::Treated BatchPipeline::treatOne(Component& c,
     Treated t;
     FileOutcome& o = t.outcome;
     o.component = &c;
+    if (SignalCleanup::interrupted())
+        return t;
     if (auto loaded = c.load(); !loaded) {
         o.loadError = loaded.error().description;
         return t;
@@ -78,6 +89,12 @@ BatchPipeline::Treated BatchPipeline::treatOne(Component& c,
 
 void BatchPipeline::take(Treated& t) {
     FileOutcome& o = t.outcome;
+    if (m_totals.interrupted || SignalCleanup::interrupted()) {
+        m_totals.interrupted = true; // what is staged goes at discard()
+        if (t.staged && *t.staged)
+            m_staged.add(std::move(**t.staged));
+        return;
+    }
     m_listener.treated(o);
     if (!o.loadError.empty()) {
         m_totals.unreadable = true;
@@ -119,15 +136,65 @@ void BatchPipeline::treatAll(const BatchTreatment& treatment) {
     m_listener.progress(count, count);
 }
 
+void BatchPipeline::removeLeftovers() {
+    std::vector<std::pair<std::string, std::string>> files; // folder, name
+    auto split = [](const std::string& path) {
+        size_t slash = path.rfind('/');
+        return slash == std::string::npos
+                   ? std::make_pair(std::string("."), path)
+                   : std::make_pair(path.substr(0, slash ? slash : 1), path.substr(slash + 1));
+    };
+    for (const DiskFile::Staged& s : m_staged.files())
+        files.push_back(split(s.target));
+    std::vector<std::string> folders;
+    for (const auto& [folder, name] : files)
+        folders.push_back(folder);
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    const Components& components = m_project.VBComponents();
+    for (long i = 1; i <= components.Count(); ++i) {
+        const std::string& path = (*components.Item(i))->path();
+        auto [folder, name] = split(path);
+        if (std::binary_search(folders.begin(), folders.end(), folder))
+            files.emplace_back(folder, name);
+    }
+    for (const std::string& folder : folders) {
+        std::vector<std::string> names;
+        for (const auto& [f, name] : files)
+            if (f == folder)
+                names.push_back(name);
+        // File times tick coarser than the clock: a margin keeps a file made
+        // just after the run began from passing for an older one.
+        const int64_t before = m_startNs - 100'000'000;
+        for (const std::string& removed : DiskFile::removeLeftovers(folder, names, before))
+            m_listener.leftoverRemoved(removed);
+    }
+}
+
 void BatchPipeline::commit() {
+    if (m_totals.interrupted) {
+        discard();
+        return;
+    }
+    removeLeftovers();
     std::vector<StagedSet::Outcome> done = m_staged.commitAll();
+    std::vector<FileOutcome> interrupted;
     for (size_t k = 0; k < done.size(); ++k) {
         FileOutcome& o = m_stagedOutcomes[k];
+        if (done[k].error && done[k].error->number == errors::Cancelled) {
+            interrupted.push_back(std::move(o));
+            continue;
+        }
         if (done[k].error) {
             m_notWritten.emplace_back(std::move(o), done[k].error->description);
             continue;
         }
+        ++m_totals.written;
         m_listener.written(o, done[k].backup);
+        if (!done[k].setAside.empty()) {
+            ++m_totals.setAside;
+            m_listener.setAside(o, done[k].note);
+        }
         m_totals.treated.insert(m_totals.treated.end(), o.treated.begin(), o.treated.end());
     }
     m_stagedOutcomes.clear();
@@ -140,6 +207,16 @@ void BatchPipeline::commit() {
         }
     }
     m_notWritten.clear();
+    // A signal stopped the rest: one line for them all, not one a file.
+    m_totals.interrupted = m_totals.interrupted || !interrupted.empty();
+    m_totals.interruptedFiles = interrupted.size();
+    for (FileOutcome& o : interrupted) {
+        m_totals.unwritten += o.treatedCount;
+        for (RunSummary::Item& item : o.treated) {
+            item.failure = "not written: the run was interrupted";
+            m_totals.failed.push_back(std::move(item));
+        }
+    }
     m_locks.reset();
 }
 

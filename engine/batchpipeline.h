@@ -5,6 +5,7 @@
 #include "project.h"
 #include "stagedset.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -73,6 +74,13 @@ public:
     virtual void waiting(const std::string& folder) { (void)folder; }
     /// A staged file of a run that was killed was removed.
     virtual void leftoverRemoved(const std::string& path) { (void)path; }
+    /// A file's new version is in place, but another version of it that
+    /// turned up in the moment of replacing had to be set aside; `note`
+    /// says where. Follows written().
+    virtual void setAside(FileOutcome& outcome, const std::string& note) {
+        (void)outcome;
+        (void)note;
+    }
     virtual void progress(size_t done, size_t total) {
         (void)done;
         (void)total;
@@ -113,6 +121,12 @@ public:
         std::vector<RunSummary::Item> treated, failed;
         std::vector<Finding> findings;
         size_t unwritten = 0; ///< procedures treated in files that could not be written
+        size_t written = 0;   ///< files replaced by their new version
+        size_t setAside = 0;  ///< of those, files whose other version was set aside
+        /// A signal stopped the run (see SignalCleanup::Handoff): nothing more
+        /// was treated or written after it.
+        bool interrupted = false;
+        size_t interruptedFiles = 0; ///< staged files the signal kept from being written
     };
 
     /// `project` must have been loaded with deferred contents, or loaded whole.
@@ -133,9 +147,11 @@ public:
 
     const Totals& totals() const { return m_totals; }
 
-    /// Flushes every staged file, puts each in place and syncs the folders;
-    /// then names each file that could not be written (their procedures move
-    /// from the treated to the failed).
+    /// Removes what killed runs left behind in the folders about to be
+    /// written (see DiskFile::removeLeftovers), flushes every staged file,
+    /// puts each in place and syncs the folders; then names each file that
+    /// could not be written (their procedures move from the treated to the
+    /// failed).
     void commit();
     /// Removes every staged file; nothing is replaced.
     void discard();
@@ -144,6 +160,7 @@ private:
     struct Treated;
     Treated treatOne(Component& component, const BatchTreatment& treatment) const;
     void take(Treated& treated);
+    void removeLeftovers();
 
     Project& m_project;
     BatchSettings m_settings;
@@ -153,6 +170,7 @@ private:
     StagedSet m_staged;
     std::vector<FileOutcome> m_stagedOutcomes; ///< in the order of m_staged
     std::vector<std::pair<FileOutcome, std::string>> m_notWritten;
+    int64_t m_startNs = 0; ///< when the run began: leftovers are older
 };
 
 } // namespace trapline

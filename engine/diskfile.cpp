@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -221,6 +222,7 @@ struct StagedRegistry {
     std::atomic<bool> stopping{false}; ///< no commit may start any more
     std::shared_mutex commitGate;
     std::function<void(const std::string&)> replaceHook;
+    std::function<bool(std::string_view)> faultHook;
 
     static StagedRegistry& instance() {
         static StagedRegistry* r = new StagedRegistry; // never destroyed: a signal may come late
@@ -271,7 +273,7 @@ Result<std::string> createTemporary(const std::string& target, mode_t mode, Fd& 
     StagedRegistry& registry = StagedRegistry::instance();
     std::lock_guard lock(registry.mutex);
     if (registry.closed)
-        return makeError(errors::PathAccess, target, "the run was interrupted; not written");
+        return makeError(errors::Cancelled, target, "the run was interrupted; not written");
     for (int attempt = 0;; ++attempt) {
         std::string name = dir + "/." + base + std::string(kTempMarker) +
                            std::to_string(::getpid()) + "-" + std::to_string(counter++);
@@ -308,8 +310,9 @@ Result<Temporary> writeTemporary(const std::string& target,
         if (::fstat(f.fd, &st) != 0)
             err = errno;
     }
-    // Set last: a change of owner clears the set-id bits.
-    if (err == 0 && (st.st_mode & 07777) != mode && ::fchmod(f.fd, mode) != 0)
+    // Set last: a change of owner clears the set-id bits. A new file keeps
+    // what the umask made of its mode, as any program's new file does.
+    if (err == 0 && like && (st.st_mode & 07777) != mode && ::fchmod(f.fd, mode) != 0)
         err = errno;
     if (err == 0 && ::fstat(f.fd, &st) != 0)
         err = errno;
@@ -354,6 +357,15 @@ bool sameBytes(const FileStamp& now, const FileStamp& expected) {
            (!expected.hashed || now.hash == expected.hash);
 }
 
+/// For tests: whether the step named is to fail as if the system refused it.
+bool faultInjected(std::string_view step) {
+    const auto& hook = StagedRegistry::instance().faultHook;
+    if (!hook || !hook(step))
+        return false;
+    errno = EPERM;
+    return true;
+}
+
 /// Swaps two names atomically; false with errno when the system or the file
 /// system cannot.
 bool exchange(const std::string& a, const std::string& b) {
@@ -378,25 +390,73 @@ Result<FileStamp> finalStamp(const DiskFile::Staged& s) {
     return st;
 }
 
+/// Writes the bytes of the other version (at `other`) back into the file now
+/// at `target`, which must still be the one this run put there.
+bool copyBack(const DiskFile::Staged& s, const std::string& other) {
+    auto bytes = DiskFile::read(other);
+    if (!bytes || faultInjected("copy back"))
+        return false;
+    Fd f(::open(s.target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    struct stat st {};
+    if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || static_cast<uint64_t>(st.st_ino) != s.written.inode)
+        return false;
+    return ::ftruncate(f.fd, 0) == 0 && writeAll(f.fd, std::string_view(bytes->bytes)) &&
+           ::fsync(f.fd) == 0;
+}
+
+/// The file was swapped out, the version that came out (now at `s.temp`) is
+/// not to be dropped, and swapping back failed. That version must neither be
+/// lost nor stay under a name that a later run's clean-up takes for ours:
+/// it gets a visible name of its own, "NAME.kept" (or the first free
+/// "NAME.kept.N"); where the folder takes no new name, its bytes go back
+/// into the file, so that the file holds what it held before. `what` names
+/// that version in messages.
+Result<DiskFile::Committed> keepOtherVersion(const DiskFile::Staged& s, const std::string& why,
+                                             const std::string& what, int swapError) {
+    const std::string swap =
+        why + " and the file could not be swapped back (" + std::strerror(swapError) + ")";
+    for (int n = 0; n < 1000 && !faultInjected("set aside"); ++n) {
+        std::string kept = s.target + ".kept" + (n ? "." + std::to_string(n) : "");
+        if (::link(s.temp.c_str(), kept.c_str()) == 0) {
+            ::unlink(s.temp.c_str());
+            DiskFile::Committed done;
+            done.setAside = kept;
+            done.note = swap + ": it holds the treated text, and " + what + " is kept as " + kept;
+            return done;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    if (copyBack(s, s.temp))
+        return makeError(errors::ChangedOnDisk, s.path,
+                         swap + ", nor could " + what +
+                             " get a name of its own: its bytes were written back into the "
+                             "file, which holds them as before (a copy is left as " +
+                             s.temp + "); not written");
+    return makeError(errors::ChangedOnDisk, s.path,
+                     swap + ": it holds the treated text, and " + what + " is only in " + s.temp +
+                         ": move it to a name of your own before the next run, which removes "
+                         "such files once this process has ended");
+}
+
 /// Replaces `target` by swapping the staged file in and checking what came
 /// out; swaps back when it is not what was read.
 Result<DiskFile::Committed> commitByExchange(const DiskFile::Staged& s) {
     DiskFile::Committed done;
     auto old = stampWithHash(s.temp);
     if (!old || !sameBytes(*old, s.expected)) {
-        if (!exchange(s.temp, s.target))
-            return makeError(errors::ChangedOnDisk, s.path,
-                             "the file changed on disk while it was replaced; the other "
-                             "version is kept as " +
-                                 s.temp);
+        if (faultInjected("swap back") || !exchange(s.temp, s.target))
+            return keepOtherVersion(s, "the file changed on disk while it was replaced",
+                                    "the version found on disk", errno);
         ::unlink(s.temp.c_str());
         return changedOnDisk(s.path);
     }
     if (s.backup) {
         auto bak = keepBackup(s.target, s.temp);
         if (!bak) {
-            if (exchange(s.temp, s.target))
-                ::unlink(s.temp.c_str());
+            if (faultInjected("swap back") || !exchange(s.temp, s.target))
+                return keepOtherVersion(s, bak.error().description, "the replaced version", errno);
+            ::unlink(s.temp.c_str());
             return bak.error();
         }
         done.backup = *bak;
@@ -516,7 +576,7 @@ Result<DiskFile::Staged> DiskFile::stage(const std::string& path,
                              " names (hard links), which a replacement would split; not "
                              "written");
     const FileStamp now = exists ? stampOf(st) : FileStamp{};
-    const uint32_t mode = expected ? expected->mode : exists ? now.mode : 0644;
+    const uint32_t mode = expected ? expected->mode : exists ? now.mode : 0666;
     if (exists && readOnly(staged.target, mode))
         return makeError(errors::PermissionDenied, path, "the file is read-only; not written");
     auto tmp = writeTemporary(staged.target, bytes, mode,
@@ -561,8 +621,10 @@ void DiskFile::flush(const std::vector<const Staged*>& staged) {
 Result<DiskFile::Committed> DiskFile::commit(const Staged& s) {
     StagedRegistry& registry = StagedRegistry::instance();
     std::shared_lock gate(registry.commitGate);
-    if (registry.stopping)
-        return makeError(errors::PathAccess, s.path, "the run was interrupted; not written");
+    if (registry.stopping) {
+        ::unlink(s.temp.c_str());
+        return makeError(errors::Cancelled, s.path, "the run was interrupted; not written");
+    }
     struct Forget {
         const std::string& name;
         ~Forget() { StagedRegistry::instance().forget(name); }
@@ -578,7 +640,9 @@ Result<DiskFile::Committed> DiskFile::commit(const Staged& s) {
             return err == EEXIST ? makeError(errors::PathAccess, s.path,
                                              "the file exists already; not written")
                                  : ioError(s.path, err, "cannot create");
-        return Committed{*finalStamp(s), {}};
+        Committed created;
+        created.stamp = *finalStamp(s);
+        return created;
     }
     if (s.checkStamp) {
         // Cheap first: a file that plainly changed is not swapped at all.
@@ -645,8 +709,8 @@ Result<DiskFile::Committed> DiskFile::replace(const std::string& path, const std
 void DiskFile::removeStagedFiles() {
     StagedRegistry& registry = StagedRegistry::instance();
     registry.stopping = true;
-    // Waits for the commits in progress, and is held until the process ends.
-    registry.commitGate.lock();
+    // Waits for the commits in progress; any later one sees `stopping`.
+    std::unique_lock gate(registry.commitGate);
     std::lock_guard lock(registry.mutex);
     registry.closed = true;
     for (const std::string& name : registry.names)
@@ -654,7 +718,9 @@ void DiskFile::removeStagedFiles() {
     registry.names.clear();
 }
 
-std::vector<std::string> DiskFile::removeLeftovers(const std::string& folder) {
+std::vector<std::string> DiskFile::removeLeftovers(const std::string& folder,
+                                                   const std::vector<std::string>& names,
+                                                   int64_t beforeNs) {
     std::vector<std::string> removed;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
@@ -662,12 +728,22 @@ std::vector<std::string> DiskFile::removeLeftovers(const std::string& folder) {
     const long self = static_cast<long>(::getpid());
     while (struct dirent* entry = ::readdir(dir)) {
         long pid = 0;
-        if (!isTemporaryName(entry->d_name, &pid) || pid == self)
+        std::string_view name = entry->d_name;
+        if (!isTemporaryName(name, &pid) || pid == self)
             continue;
-        std::string name = folder + "/" + entry->d_name;
+        std::string_view of = name.substr(1, name.rfind(kTempMarker) - 1);
+        if (std::find(names.begin(), names.end(), of) == names.end())
+            continue;
+        // A process of that number, ours or another's, may still be writing it.
+        if (pid <= 0 || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        std::string path = folder + "/" + entry->d_name;
         struct stat st {};
-        if (::lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(name.c_str()) == 0)
-            removed.push_back(std::move(name));
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            stampOf(st).ctimeNs >= beforeNs || stampOf(st).mtimeNs >= beforeNs)
+            continue;
+        if (::unlink(path.c_str()) == 0)
+            removed.push_back(std::move(path));
     }
     ::closedir(dir);
     std::sort(removed.begin(), removed.end());
@@ -676,6 +752,10 @@ std::vector<std::string> DiskFile::removeLeftovers(const std::string& folder) {
 
 void DiskFile::setReplaceHook(std::function<void(const std::string& path)> hook) {
     StagedRegistry::instance().replaceHook = std::move(hook);
+}
+
+void DiskFile::setFaultHook(std::function<bool(std::string_view step)> hook) {
+    StagedRegistry::instance().faultHook = std::move(hook);
 }
 
 } // namespace trapline

@@ -90,10 +90,18 @@ public:
     struct Committed {
         FileStamp stamp;    ///< the new file's
         std::string backup; ///< where the replaced file was kept, when asked to
+        /// Where another version was set aside, when one could not be put back
+        /// (see commit()), and `note` says why and what; empty otherwise.
+        std::string setAside;
+        std::string note;
     };
     /// Puts a staged file in place, provided the file it replaces is still,
     /// bytes included, the one that was read; on any failure the temporary
-    /// file is removed and the original is as it was.
+    /// file is removed and the original is as it was. Should a file change
+    /// in the moment of the swap and the swap back fail, the version that came
+    /// out is never left under a temporary name: it is kept as "NAME.kept"
+    /// (or "NAME.kept.N"), named in `setAside`; where the folder takes no new
+    /// name, its bytes are written back into the file and the commit fails.
     static Result<Committed> commit(const Staged& staged);
     /// Removes a staged file that is not to be committed.
     static void discard(const Staged& staged);
@@ -113,10 +121,15 @@ public:
     /// process about to end on a signal.
     static void removeStagedFiles();
 
-    /// Removes the temporary files that an earlier, killed run left in
-    /// `folder`, and returns their names. Call it only while holding the
-    /// folder's lock (FolderLocks), when no other run can be writing there.
-    static std::vector<std::string> removeLeftovers(const std::string& folder);
+    /// Removes the temporary files that earlier, killed runs left in `folder`
+    /// for the files named in `names` (names in that folder), and returns
+    /// their paths. Only what is provably such a leftover goes: our exact name
+    /// pattern for one of `names`, a regular file last changed before
+    /// `beforeNs` (nanoseconds since 1970), whose process no longer exists.
+    /// Call it only while holding the folder's lock (FolderLocks).
+    static std::vector<std::string> removeLeftovers(const std::string& folder,
+                                                    const std::vector<std::string>& names,
+                                                    int64_t beforeNs);
 
     /// The folder that holds the file `path` names, after following a
     /// symbolic link to the file: where its replacement is written.
@@ -125,6 +138,9 @@ public:
     /// For tests: called with each file's path right before it is replaced,
     /// after the last check that it did not change. Empty by default.
     static void setReplaceHook(std::function<void(const std::string& path)> hook);
+    /// For tests: a step of a commit ("swap back", "set aside", "copy back")
+    /// for which `hook` returns true fails as if the system refused it.
+    static void setFaultHook(std::function<bool(std::string_view step)> hook);
 };
 
 } // namespace trapline

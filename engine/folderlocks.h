@@ -2,6 +2,7 @@
 
 #include "result.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,12 +14,16 @@ namespace trapline {
 /// then reads what the first wrote. Held from before the files are read until
 /// after they are replaced; released when the object goes.
 ///
-///     auto locks = FolderLocks::acquire(folders, [](auto& f) { say("waiting for " + f); });
+///     auto locks = FolderLocks::acquire(folders, [](auto& f) { say("waiting for " + f); return
+///     true; });
 class FolderLocks {
 public:
+    /// Told which folder another run holds: once when the wait begins, then
+    /// about ten times a second while it lasts. Returning false gives up.
+    using Waiting = std::function<bool(const std::string& folder)>;
+
     FolderLocks() = default;
-    FolderLocks(FolderLocks&& other) noexcept
-        : m_fds(std::move(other.m_fds)), m_leftovers(std::move(other.m_leftovers)) {
+    FolderLocks(FolderLocks&& other) noexcept : m_fds(std::move(other.m_fds)) {
         other.m_fds.clear();
     }
     FolderLocks& operator=(FolderLocks&& other) noexcept;
@@ -26,20 +31,18 @@ public:
     FolderLocks& operator=(const FolderLocks&) = delete;
     ~FolderLocks();
 
-    /// Locks every folder of `folders` (duplicates allowed), always in the
-    /// same order so that two runs cannot deadlock. `waiting` is called with a
-    /// folder before blocking on it when another run holds it. Leftover
-    /// temporary files of killed runs in each locked folder are removed and
-    /// listed in `leftovers`.
-    static Result<FolderLocks> acquire(std::vector<std::string> folders,
-                                       const std::function<void(const std::string&)>& waiting);
-
-    /// The temporary files of earlier, killed runs that acquire() removed.
-    const std::vector<std::string>& leftovers() const { return m_leftovers; }
+    /// Locks every folder of `folders`. A folder is known by its device and
+    /// inode, not its name, so one reached by two paths (a symbolic link, a
+    /// bind mount) is locked once, and every run takes the locks in the same
+    /// order whatever names it was given: two runs can neither wait for
+    /// themselves nor for each other. Without `waiting` it waits as long as
+    /// it takes; when `waiting` gives up, nothing is locked and the error is
+    /// errors::Cancelled.
+    static Result<FolderLocks> acquire(const std::vector<std::string>& folders,
+                                       const Waiting& waiting);
 
 private:
     std::vector<int> m_fds;
-    std::vector<std::string> m_leftovers;
 };
 
 } // namespace trapline

@@ -2,11 +2,47 @@
 
 #include "diskfile.h"
 
+#include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <pthread.h>
 #include <thread>
 
 namespace trapline {
+namespace {
+
+std::atomic<int> g_handoffs{0};
+std::atomic<int> g_pending{0};
+
+[[noreturn]] void endBy(int sig) {
+    std::fflush(nullptr);
+    std::signal(sig, SIG_DFL);
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, sig);
+    pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    raise(sig);
+    std::_Exit(128 + sig); // only if the signal is ignored by the system
+}
+
+} // namespace
+
+SignalCleanup::Handoff::Handoff() {
+    ++g_handoffs;
+}
+
+SignalCleanup::Handoff::~Handoff() {
+    --g_handoffs;
+}
+
+bool SignalCleanup::interrupted() {
+    return g_pending.load() != 0;
+}
+
+void SignalCleanup::endByInterruption() {
+    if (int sig = g_pending.load())
+        endBy(sig);
+}
 
 void SignalCleanup::install(std::function<void(int signal)> announce) {
     sigset_t set;
@@ -17,18 +53,19 @@ void SignalCleanup::install(std::function<void(int signal)> announce) {
     // sees these signals, and it may take locks and wait, as a handler may not.
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     std::thread([set, announce = std::move(announce)] {
-        int sig = 0;
-        while (sigwait(&set, &sig) != 0) {
+        for (;;) {
+            int sig = 0;
+            while (sigwait(&set, &sig) != 0) {
+            }
+            DiskFile::removeStagedFiles();
+            if (g_pending.load() == 0 && g_handoffs.load() > 0) {
+                g_pending = sig; // the run reports what it wrote, then ends by it
+                continue;
+            }
+            if (announce)
+                announce(sig);
+            endBy(sig);
         }
-        DiskFile::removeStagedFiles();
-        if (announce)
-            announce(sig);
-        std::signal(sig, SIG_DFL);
-        sigset_t one;
-        sigemptyset(&one);
-        sigaddset(&one, sig);
-        pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
-        raise(sig);
     }).detach();
 }
 

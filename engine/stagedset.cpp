@@ -27,7 +27,8 @@ std::vector<StagedSet::Outcome> StagedSet::commitAll() {
             if (!done)
                 outcomes[k].error = done.error();
             else
-                outcomes[k].backup = std::move(done->backup);
+                outcomes[k] = {std::nullopt, std::move(done->backup), std::move(done->setAside),
+                               std::move(done->note)};
         }
     };
     if (m_files.size() > 1) {

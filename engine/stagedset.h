@@ -22,11 +22,14 @@ public:
     /// Adds a staged file; returns its index for commitAll()'s results.
     size_t add(DiskFile::Staged staged);
     size_t size() const { return m_files.size(); }
+    const std::vector<DiskFile::Staged>& files() const { return m_files; }
 
     /// How one file's commit went.
     struct Outcome {
         std::optional<Error> error;
-        std::string backup; ///< where the replaced file was kept, if asked
+        std::string backup;   ///< where the replaced file was kept, if asked
+        std::string setAside; ///< see DiskFile::Committed
+        std::string note;
     };
     /// Commits every file (two at a time: renames are the file system's
     /// slowest step) and returns their outcomes in the order added. The set is

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -14,6 +17,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 using namespace trapline;
 namespace fs = std::filesystem;
@@ -150,34 +154,202 @@ TEST(DiskFile, NonRegularFilesAreRefusedWithoutBlocking) {
     EXPECT_FALSE(DiskFile::stamp(dir.path()));
 }
 
-TEST(DiskFile, LeftoversOfAKilledRunAreRecognisedByTheirNameAlone) {
-    TempDir dir;
-    dir.write(".m.bas.trapline-999999-3", "staged");
-    dir.write(".m.bas.trapline-notes", "the user's");
-    dir.write("m.bas.trapline-1-1", "the user's too: not hidden");
-    dir.write(".m.bas.trapline-" + std::to_string(::getpid()) + "-1", "this run's own");
-    auto removed = DiskFile::removeLeftovers(dir.path());
-    EXPECT_EQ(removed, std::vector<std::string>{dir.file(".m.bas.trapline-999999-3")});
-    EXPECT_EQ(TempDir::namesIn(dir.path()).size(), 3u);
+/// The number of a process that has ended.
+long deadPid() {
+    pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
 }
 
-TEST(FolderLocks, ASecondRunWaitsForTheFirstAndThenRemovesItsLeftovers) {
+int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+TEST(DiskFile, OnlyProvableLeftoversOfDeadRunsAreRemoved) {
+    TempDir dir;
+    const std::string dead = std::to_string(deadPid());
+    const std::string self = std::to_string(::getpid());
+    struct {
+        std::string name;
+        bool removed;
+    } const cases[] = {
+        {".m.bas.trapline-" + dead + "-3", true},
+        {".notes.txt.trapline-" + dead + "-0", false}, // not a module of the folder
+        {".m.bas.trapline-1-0", false},                // its process lives
+        {".m.bas.trapline-" + self + "-1", false},     // this run's own
+        {".m.bas.trapline-notes", false},
+        {"m.bas.trapline-" + dead + "-1", false}, // not hidden: the user's
+        {"m.bas.kept", false},
+    };
+    for (const auto& c : cases)
+        dir.write(c.name, "bytes");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const int64_t runBegan = nowNs();
+    // File times tick coarser than the clock.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    dir.write(".m.bas.trapline-" + dead + "-4", "made after the run began");
+
+    auto removed = DiskFile::removeLeftovers(dir.path(), {"m.bas", "o.cls"}, runBegan);
+    std::vector<std::string> expected;
+    for (const auto& c : cases)
+        if (c.removed)
+            expected.push_back(dir.file(c.name));
+    EXPECT_EQ(removed, expected);
+    EXPECT_EQ(TempDir::namesIn(dir.path()).size(), std::size(cases));
+}
+
+TEST(FolderLocks, ASecondRunWaitsForTheFirstAndCanGiveUp) {
     TempDir dir;
     auto first = FolderLocks::acquire({dir.path()}, {});
     ASSERT_TRUE(first);
-    dir.write(".m.bas.trapline-999999-1", "left by a killed run");
+    int calls = 0;
+    auto given = FolderLocks::acquire({dir.path()}, [&](const std::string& folder) {
+        EXPECT_EQ(folder, dir.path());
+        return ++calls < 3;
+    });
+    ASSERT_FALSE(given);
+    EXPECT_EQ(given.error().number, errors::Cancelled);
+    EXPECT_EQ(calls, 3);
+
     std::promise<void> waiting;
+    std::atomic<bool> locked{false};
     std::thread second([&] {
-        auto locks = FolderLocks::acquire({dir.path(), dir.path()},
-                                          [&](const std::string&) { waiting.set_value(); });
-        ASSERT_TRUE(locks);
-        EXPECT_EQ(locks->leftovers().size(), 1u);
+        bool told = false;
+        auto locks = FolderLocks::acquire({dir.path(), dir.path()}, [&](const std::string&) {
+            if (!std::exchange(told, true))
+                waiting.set_value();
+            return true;
+        });
+        locked = locks.ok();
     });
     waiting.get_future().wait(); // the second run says it waits, and does
-    EXPECT_EQ(TempDir::namesIn(dir.path()).size(), 1u);
+    EXPECT_FALSE(locked);
     *first = FolderLocks();
     second.join();
-    EXPECT_TRUE(TempDir::namesIn(dir.path()).empty());
+    EXPECT_TRUE(locked);
+}
+
+TEST(FolderLocks, AFolderReachedByTwoPathsIsLockedOnce) {
+    TempDir dir;
+    fs::create_directories(dir.file("common"));
+    fs::create_symlink("common", dir.file("link"));
+    std::vector<std::string> names{dir.file("common"), dir.file("link"),
+                                   dir.file("link/../common/.")};
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        fs::create_directories(dir.file("bound"));
+        if (::system(("mount --bind '" + dir.file("common") + "' '" + dir.file("bound") +
+                      "' 2>/dev/null")
+                         .c_str()) == 0)
+            names.push_back(dir.file("bound"));
+    }
+    struct Unmount {
+        std::string path;
+        ~Unmount() {
+            if (!path.empty())
+                (void)::system(("umount '" + path + "' 2>/dev/null").c_str());
+        }
+    } unmount{names.size() == 4 ? dir.file("bound") : std::string()};
+    // Whatever the order or the names, one run never waits for itself.
+    for (bool reversed : {false, true}) {
+        std::vector<std::string> order = names;
+        if (reversed)
+            std::reverse(order.begin(), order.end());
+        auto locks = FolderLocks::acquire(order, [](const std::string&) { return false; });
+        ASSERT_TRUE(locks) << locks.error().description;
+    }
+}
+
+TEST(DiskFile, AnEditThatCannotBeSwappedBackIsKeptUnderAVisibleName) {
+    // What each failing step leaves: a visible copy of the user's version,
+    // its bytes back in the file, or a message naming where it is.
+    struct {
+        std::vector<std::string> failing;
+        bool written;
+        std::string inFile;
+    } const cases[] = {
+        {{"swap back"}, true, "treated\r\n"},
+        {{"swap back", "set aside"}, false, "old\r\n' USER EDIT\r\n"},
+        {{"swap back", "set aside", "copy back"}, false, "treated\r\n"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string path = dir.write("m.bas", "old\r\n");
+        dir.write("m.bas.kept", "a name already taken");
+        auto read = DiskFile::read(path);
+        ASSERT_TRUE(read);
+        HookGuard hook(
+            [](const std::string& p) { std::ofstream(p, std::ios::app) << "' USER EDIT\r\n"; });
+        DiskFile::setFaultHook([&](std::string_view step) {
+            return std::find(c.failing.begin(), c.failing.end(), step) != c.failing.end();
+        });
+        auto written = DiskFile::replace(path, "treated\r\n", &read->stamp);
+        DiskFile::setFaultHook({});
+        const std::string said = written ? written->note : written.error().description;
+        SCOPED_TRACE(said);
+        ASSERT_EQ(written.ok(), c.written);
+        EXPECT_EQ(TempDir::read(path), c.inFile);
+        // Wherever the user's version went, the message says so.
+        std::vector<std::string> names = TempDir::namesIn(dir.path());
+        std::string keeper;
+        for (const std::string& name : names)
+            if (name != "m.bas" && name != "m.bas.kept" &&
+                TempDir::read(dir.file(name)) == "old\r\n' USER EDIT\r\n")
+                keeper = dir.file(name);
+        if (c.written) {
+            EXPECT_EQ(written->setAside, path + ".kept.1");
+            EXPECT_EQ(keeper, written->setAside);
+            EXPECT_NE(said.find("holds the treated text"), std::string::npos);
+        } else {
+            EXPECT_EQ(written.error().number, errors::ChangedOnDisk);
+            ASSERT_FALSE(keeper.empty());
+        }
+        EXPECT_NE(said.find(keeper), std::string::npos);
+        EXPECT_EQ(names.size(), 3u);
+    }
+}
+
+TEST(DiskFile, ARefusedBackupLeavesTheFileAsItWas) {
+    TempDir dir;
+    const std::string path = dir.write("m.bas", "old\r\n");
+    dir.write("m.bas.bak", "taken");
+    for (int n = 1; n < 1000; ++n)
+        dir.write("m.bas.bak." + std::to_string(n), "taken");
+    for (bool swapBackFails : {false, true}) {
+        auto read = DiskFile::read(path);
+        ASSERT_TRUE(read);
+        DiskFile::setFaultHook(
+            [&](std::string_view step) { return swapBackFails && step == "swap back"; });
+        auto written = DiskFile::replace(path, "treated\r\n", &read->stamp, true);
+        DiskFile::setFaultHook({});
+        if (!swapBackFails) {
+            ASSERT_FALSE(written);
+            EXPECT_NE(written.error().description.find("no free backup name"), std::string::npos);
+            EXPECT_EQ(TempDir::read(path), "old\r\n");
+        } else {
+            // Put in place after all: the old text is kept, and said where.
+            ASSERT_TRUE(written);
+            EXPECT_EQ(TempDir::read(path), "treated\r\n");
+            EXPECT_EQ(TempDir::read(written->setAside), "old\r\n");
+        }
+    }
+}
+
+TEST(DiskFile, ANewFileGetsItsModeFromTheUmask) {
+    for (mode_t mask : {022, 077}) {
+        TempDir dir;
+        mode_t old = ::umask(mask);
+        auto written = DiskFile::replace(dir.file("new.bas"), "x\r\n", nullptr);
+        ::umask(old);
+        ASSERT_TRUE(written);
+        struct stat st {};
+        ASSERT_EQ(::stat(dir.file("new.bas").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
+    }
 }
 
 TEST(SignalCleanup, ATerminatedProcessLeavesNoStagedFileBehind) {
