@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
@@ -32,6 +33,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -298,6 +300,52 @@ TEST(EnvironmentWindow, ProjectsFoldersAndModulesDroppedOnTheWindowOpenAndOtherF
     EXPECT_EQ(env.vbe().ActiveVBProject()->VBComponents().Count(), 1);
     EXPECT_FALSE(env.isModified());
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST(EnvironmentWindow, SaveShowsItWaitsForAnotherRunInTheFolderAndCancelWritesNothing) {
+    for (const bool cancel : {true, false}) {
+        TempDir dir;
+        const std::string module = "Attribute VB_Name = \"M\"\r\nSub S()\r\nEnd Sub\r\n";
+        const std::string path = dir.write("M.bas", module);
+        ScriptedMessageBox boxes;
+        EnvironmentWindow env(&boxes);
+        ASSERT_TRUE(env.openProject(QString::fromStdString(path)));
+        ASSERT_TRUE(env.explorer()->currentComponent()->CodeModule().InsertLines(1, "' mine"));
+        // Another run holds the folder; it lets go after a while in any case,
+        // so that a save that cannot be cancelled fails instead of hanging.
+        std::atomic<int> other = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+        ASSERT_EQ(::flock(other, LOCK_EX), 0);
+        auto release = [&] {
+            if (int fd = other.exchange(-1); fd >= 0)
+                ::close(fd);
+        };
+        std::thread patience([&] {
+            for (int waited = 0; waited < 5000 && other >= 0; waited += 10)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            release();
+        });
+        QString said;
+        QTimer::singleShot(300, [&] {
+            if (auto* dialog = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget()))
+                said = dialog->labelText();
+            if (cancel)
+                QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+            else
+                release();
+        });
+        EXPECT_EQ(env.saveProject(), !cancel);
+        release();
+        patience.join();
+        EXPECT_TRUE(said.contains(
+            QString::fromStdString("another trapline run to finish in " + dir.path())))
+            << said.toStdString();
+        EXPECT_EQ(TempDir::read(path), cancel ? module
+                                              : "Attribute VB_Name = \"M\"\r\n' mine\r\n"
+                                                "Sub S()\r\nEnd Sub\r\n");
+        EXPECT_EQ(env.isModified(), cancel);
+        EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text;
+        EXPECT_EQ(TempDir::namesIn(dir.path()), std::vector<std::string>{"M.bas"});
+    }
 }
 
 TEST(EnvironmentCommand, RendersTheNewViewsAndLeavesTheProjectAsItWas) {
