@@ -92,6 +92,65 @@ trapline::Result<Parsed> load(const std::string& path) {
     return parsed;
 }
 
+/// What a change does to each line of the file: drops it, gives its key a
+/// new value, or adds lines after it. Every other byte is copied.
+struct Edits {
+    explicit Edits(size_t lines) : drop(lines), value(lines), after(lines) {}
+
+    /// Makes the section from `header` to its `last` key hold the keys of
+    /// `entry`: values that differ are replaced in place, keys it lacks go,
+    /// new ones follow the last key.
+    void rewrite(const Parsed& file, size_t header, size_t last, const AddInRegistry::Entry& entry,
+                 const std::string& eol) {
+        const std::vector<Line>& lines = file.lines;
+        std::vector<bool> used(entry.keys.size());
+        for (size_t i = header + 1; i <= last; ++i) {
+            if (lines[i].kind != Line::Key)
+                continue;
+            size_t k = 0;
+            while (k < used.size() && (used[k] || entry.keys[k].first != lines[i].name))
+                ++k;
+            if (k == used.size()) {
+                drop[i] = true;
+                continue;
+            }
+            used[k] = true;
+            const std::string& v = entry.keys[k].second;
+            if (file.text.compare(lines[i].valueBegin, lines[i].valueEnd - lines[i].valueBegin,
+                                  v) != 0)
+                value[i] = v;
+        }
+        for (size_t k = 0; k < used.size(); ++k)
+            if (!used[k])
+                after[last] += entry.keys[k].first + "=" + entry.keys[k].second + eol;
+        if (!after[last].empty() && lines[last].next == file.text.size() &&
+            file.text.back() != '\n')
+            after[last].insert(0, eol);
+    }
+
+    std::string apply(const Parsed& file) const {
+        std::string out;
+        out.reserve(file.text.size());
+        for (size_t i = 0; i < file.lines.size(); ++i) {
+            const Line& l = file.lines[i];
+            if (drop[i])
+                continue;
+            if (value[i])
+                out.append(file.text, l.begin, l.valueBegin - l.begin)
+                    .append(*value[i])
+                    .append(file.text, l.valueEnd, l.next - l.valueEnd);
+            else
+                out.append(file.text, l.begin, l.next - l.begin);
+            out += after[i];
+        }
+        return out;
+    }
+
+    std::vector<bool> drop;
+    std::vector<std::optional<std::string>> value;
+    std::vector<std::string> after;
+};
+
 } // namespace
 
 std::string AddInRegistry::Entry::value(const std::string& key) const {
@@ -171,10 +230,7 @@ trapline::Result<void> AddInRegistry::change(const std::string& progId, const En
     const std::string& text = parsed->text;
     const std::vector<Line>& lines = parsed->lines;
     const std::string eol = lineEndOf(text);
-    // What becomes of each line: dropped, its value replaced, lines added after it.
-    std::vector<bool> drop(lines.size());
-    std::vector<std::optional<std::string>> value(lines.size());
-    std::vector<std::string> after(lines.size());
+    Edits edits(lines.size());
     bool found = false;
     for (size_t header = 0; header < lines.size(); ++header) {
         if (lines[header].kind != Line::Section || lines[header].name != progId)
@@ -184,35 +240,15 @@ trapline::Result<void> AddInRegistry::change(const std::string& progId, const En
         for (size_t i = header + 1; i < lines.size() && lines[i].kind != Line::Section; ++i)
             if (lines[i].kind == Line::Key)
                 last = i;
-        if (!entry) {
-            // The blank line that set it apart goes with it.
-            for (size_t i = header; i <= last; ++i)
-                drop[i] = true;
-            if (header > 0 && lines[header - 1].kind == Line::Blank)
-                drop[header - 1] = true;
+        if (entry) {
+            edits.rewrite(*parsed, header, last, *entry, eol);
             continue;
         }
-        std::vector<bool> used(entry->keys.size());
-        for (size_t i = header + 1; i <= last; ++i) {
-            if (lines[i].kind != Line::Key)
-                continue;
-            size_t k = 0;
-            while (k < used.size() && (used[k] || entry->keys[k].first != lines[i].name))
-                ++k;
-            if (k == used.size()) {
-                drop[i] = true;
-                continue;
-            }
-            used[k] = true;
-            const std::string& v = entry->keys[k].second;
-            if (text.compare(lines[i].valueBegin, lines[i].valueEnd - lines[i].valueBegin, v) != 0)
-                value[i] = v;
-        }
-        for (size_t k = 0; k < used.size(); ++k)
-            if (!used[k])
-                after[last] += entry->keys[k].first + "=" + entry->keys[k].second + eol;
-        if (!after[last].empty() && lines[last].next == text.size() && text.back() != '\n')
-            after[last].insert(0, eol);
+        // The blank line that set it apart goes with it.
+        for (size_t i = header; i <= last; ++i)
+            edits.drop[i] = true;
+        if (header > 0 && lines[header - 1].kind == Line::Blank)
+            edits.drop[header - 1] = true;
     }
     std::string appended;
     if (!found && entry) {
@@ -224,21 +260,7 @@ trapline::Result<void> AddInRegistry::change(const std::string& progId, const En
         for (const auto& [k, v] : entry->keys)
             appended += k + "=" + v + eol;
     }
-    std::string out;
-    out.reserve(text.size() + appended.size());
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const Line& l = lines[i];
-        if (drop[i])
-            continue;
-        if (value[i])
-            out.append(text, l.begin, l.valueBegin - l.begin)
-                .append(*value[i])
-                .append(text, l.valueEnd, l.next - l.valueEnd);
-        else
-            out.append(text, l.begin, l.next - l.begin);
-        out += after[i];
-    }
-    out += appended;
+    const std::string out = edits.apply(*parsed) + appended;
     if (out == text)
         return {};
     std::error_code ec;

@@ -44,13 +44,6 @@ namespace {
 
 const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
 
-int countTopLevel(const QString& name) {
-    int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        n += w->objectName() == name;
-    return n;
-}
-
 /// Plays the user at the add-in's own message boxes (modal dialogs of the
 /// library) while it lives: Yes where there is one, else OK; records the texts.
 class MessageBoxAnswerer {
@@ -101,7 +94,10 @@ TEST(EnvironmentWindow, ConnectsTheInstalledAddInAtStartupAndReopensTheWindowLef
         window->hide();
         addIns->actions().back()->trigger();
         EXPECT_EQ(visibleTopLevel("frmAddIn"), window);
-        EXPECT_EQ(countTopLevel("frmAddIn"), 1);
+        const QWidgetList all = QApplication::topLevelWidgets();
+        EXPECT_EQ(std::count_if(all.begin(), all.end(),
+                                [](QWidget* w) { return w->objectName() == "frmAddIn"; }),
+                  1);
 
         CommandResult listed =
             runCommand("'" + std::string(TRAPLINE_ENVIRONMENT_BINARY) + "' --addins");
@@ -378,19 +374,6 @@ void writeModules(const TempDir& dir, const std::string& folder, int n) {
     }
 }
 
-/// Opens the add-in's window from its button and clicks OK as the user
-/// does, saying yes to its questions; the texts of its message boxes (none
-/// when the window did not open).
-QStringList runAddIn(EnvironmentWindow& env) {
-    actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
-    QWidget* window = visibleTopLevel("frmAddIn");
-    if (!window)
-        return {};
-    MessageBoxAnswerer answers;
-    QTest::mouseClick(window->findChild<QAbstractButton*>("OKButton"), Qt::LeftButton);
-    return answers.texts;
-}
-
 int loadedCount(const trapline::Project& project) {
     int n = 0;
     for (long i = 1; i <= project.VBComponents().Count(); ++i)
@@ -452,9 +435,13 @@ TEST(EnvironmentWindow, TheAddInRunTreatsEveryModuleOpenedUnreadAsOneUndoStepOfE
     ASSERT_EQ(loadedCount(project), 1);
     env.startAddIns(user.bundled());
     env.show();
-    const QStringList asked = runAddIn(env);
-    ASSERT_FALSE(asked.isEmpty());
-    EXPECT_EQ(asked.front(), "Вставлять обработку ошибок ?");
+    actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
+    ASSERT_NE(visibleTopLevel("frmAddIn"), nullptr);
+    MessageBoxAnswerer answers;
+    QTest::mouseClick(visibleTopLevel("frmAddIn")->findChild<QAbstractButton*>("OKButton"),
+                      Qt::LeftButton);
+    ASSERT_FALSE(answers.texts.isEmpty());
+    EXPECT_EQ(answers.texts.front(), "Вставлять обработку ошибок ?");
     EXPECT_EQ(loadedCount(project), 3);
     env.refresh();
     // The run is one undo step of each module it changed, shown or never looked at.
