@@ -7,7 +7,7 @@
 
 namespace trapline {
 
-std::vector<Error> Project::save(bool backup) {
+std::vector<Error> Project::save(bool backup, const FolderLocks::Waiting& waiting) {
     std::vector<Error> problems;
     std::vector<Component*> changed;
     std::vector<std::string> folders;
@@ -24,7 +24,7 @@ std::vector<Error> Project::save(bool backup) {
         folders.push_back(DiskFile::folderOfTarget(m_fileName));
     // Another run of ours writing here is waited for; what it wrote then
     // shows as a change on disk and is not overwritten.
-    auto locks = FolderLocks::acquire(folders, {});
+    auto locks = FolderLocks::acquire(folders, waiting);
     if (!locks)
         return {locks.error()};
 

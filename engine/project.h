@@ -4,6 +4,7 @@
 #include "components.h"
 
 #include "diskfile.h"
+#include "folderlocks.h"
 
 #include <string>
 #include <vector>
@@ -34,8 +35,11 @@ public:
     /// Writes every changed component, then every new one (never over an
     /// existing file), and lists the new ones in the .vbp. A file that cannot
     /// be written is reported and leaves the others to be written; a new
-    /// module that cannot be listed in the .vbp is removed again.
-    std::vector<Error> save(bool backup = false);
+    /// module that cannot be listed in the .vbp is removed again. While
+    /// another run holds one of its folders, `waiting` is told which (see
+    /// FolderLocks::acquire); when it gives up, nothing is written and the
+    /// one error is errors::Cancelled.
+    std::vector<Error> save(bool backup = false, const FolderLocks::Waiting& waiting = {});
 
 private:
     Result<void> listInProjectFile(const Component& component, bool backup);

@@ -1,5 +1,6 @@
 #include "addinhost.h"
 
+#include "diskfile.h"
 #include "environmentvbe.h"
 #include "messagebox.h"
 
@@ -49,6 +50,15 @@ bool AddInHost::connect(const vbide::AddInRegistry::Entry& entry, vbide::ext_Con
         fail(entry, "the registry names no library");
         return false;
     }
+    // The loader would wait in open() for a writer on a FIFO, or read a
+    // device: only a regular file can be a library. A bare name is the
+    // loader's to look up.
+    if (path.contains('/'))
+        if (auto file = trapline::DiskFile::stamp(path.toStdString());
+            !file && file.error().number == trapline::errors::PathAccess) {
+            fail(entry, file.error().source + ": " + file.error().description);
+            return false;
+        }
     c->library = std::make_unique<QLibrary>(path);
     if (!c->library->load()) {
         fail(entry, c->library->errorString().toStdString());

@@ -22,6 +22,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
@@ -151,7 +152,7 @@ void EnvironmentWindow::buildMenus() {
 }
 
 void EnvironmentWindow::startAddIns(const QStringList& bundledFolders) {
-    QSettings offered(QSettings::IniFormat, QSettings::UserScope, "trapline", "environment");
+    QSettings offered(RecentProjects::userFile(), QSettings::IniFormat);
     QStringList list = offered.value("BundledAddIns").toStringList();
     m_addIns->offerBundled(bundledFolders, list);
     offered.setValue("BundledAddIns", list);
@@ -393,18 +394,45 @@ bool EnvironmentWindow::isModified() const {
 }
 
 bool EnvironmentWindow::saveProject() {
+    // A save waits for another run of ours writing in one of its folders:
+    // the user sees that and which folder, and may give up, which writes
+    // nothing more.
+    std::unique_ptr<QProgressDialog> waiting;
+    auto wait = [&](const std::string& folder) {
+        if (!waiting) {
+            waiting = std::make_unique<QProgressDialog>(this);
+            waiting->setObjectName("SaveWaiting");
+            waiting->setWindowTitle("TRAPLINE Environment");
+            waiting->setWindowModality(Qt::ApplicationModal);
+            waiting->setRange(0, 0);
+            waiting->setMinimumDuration(0);
+            waiting->setAutoReset(false);
+        }
+        waiting->setLabelText("Waiting for another trapline run to finish in " +
+                              QString::fromStdString(folder) + "...");
+        waiting->show();
+        QApplication::processEvents();
+        return !waiting->wasCanceled();
+    };
     QStringList text;
-    bool saved = true;
+    bool saved = true, cancelled = false;
     for (const Workspace::Entry& e : m_workspace->entries()) {
-        std::vector<trapline::Error> problems = e.project->save();
-        for (const trapline::Error& p : problems)
-            text << QString::fromStdString(p.source + ": " + p.description);
-        saved = saved && problems.empty();
+        for (const trapline::Error& p : e.project->save(false, wait)) {
+            cancelled = cancelled || p.number == trapline::errors::Cancelled;
+            if (p.number != trapline::errors::Cancelled)
+                text << QString::fromStdString(p.source + ": " + p.description);
+            saved = false;
+        }
+        if (cancelled)
+            break;
     }
+    waiting.reset();
     if (!text.isEmpty())
         m_messages->show(text.join("\n").toStdString(), "TRAPLINE Environment",
                          trapline::MsgIcon::Critical, trapline::MsgButtons::Ok);
     refresh();
+    if (cancelled)
+        statusBar()->showMessage("Save cancelled: not written", 10000);
     return saved;
 }
 

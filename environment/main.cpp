@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -50,12 +51,14 @@ with it are registered for each user at the first start.
                         display name, description and load behaviour,
                         separated by tabs
   -h, --help            show this help
+  --version             show the version
 
 Add-ins are registered in $XDG_CONFIG_HOME/trapline/addins.ini (by default
 ~/.config/trapline/addins.ini), for instance with trapline-regsvr.
 
 Exit status of --render and --addins: 0 when done, 1 when a picture could
-not be written, 2 for bad usage or a project that cannot be opened.
+not be written or there is no display, 2 for bad usage or a project that
+cannot be opened.
 )";
 
 /// Where the add-ins installed with the environment are: beside the
@@ -219,35 +222,121 @@ int listAddIns() {
     return 0;
 }
 
+/// What the command line asks for, read before the application exists:
+/// without a display, Qt ends the process before it could say what is wrong.
+struct Request {
+    enum Kind { Open, Render, List, Help, Version, Bad } kind = Open;
+    QStringList args; ///< ours, Qt's own options left out
+    std::string problem;
+};
+
+/// Qt's own options (with one dash or two, some with "=value"), which the
+/// application takes out of the arguments itself; those in the first list
+/// take the next argument as their value.
+bool isQtOption(const char* arg, bool& takesValue) {
+    static const char* const withValue[] = {
+        "platform",    "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
+        "qwindowicon", "qwindowtitle",       "session",       "display", "geometry",
+        "style",       "stylesheet",         "title",         "name",    "qmljsdebugger"};
+    static const char* const flags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+    std::string name = arg + (std::strncmp(arg, "--", 2) == 0 ? 2 : 1);
+    const size_t eq = name.find('=');
+    const bool hasValue = eq != std::string::npos;
+    name = name.substr(0, eq);
+    for (const char* option : withValue)
+        if (name == option) {
+            takesValue = !hasValue;
+            return true;
+        }
+    for (const char* option : flags)
+        if (name == option && !hasValue) {
+            takesValue = false;
+            return true;
+        }
+    return false;
+}
+
+Request parse(int argc, char** argv) {
+    Request r;
+    int verbatim = 0; // DIR and PROJECT of --render are taken as they are
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        bool takesValue = false;
+        if (verbatim > 0) {
+            --verbatim;
+        } else if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
+            return {Request::Help, {}, ""};
+        } else if (std::strcmp(arg, "--version") == 0) {
+            return {Request::Version, {}, ""};
+        } else if (std::strcmp(arg, "--render") == 0) {
+            verbatim = 2;
+        } else if (arg[0] == '-' && arg[1] != '\0' && std::strcmp(arg, "--addins") != 0) {
+            if (!isQtOption(arg, takesValue))
+                return {Request::Bad, {}, std::string("unknown option ") + arg};
+            i += takesValue ? 1 : 0;
+            continue;
+        }
+        r.args << QString::fromLocal8Bit(arg);
+    }
+    const bool rendering = !r.args.isEmpty() && r.args.front() == "--render";
+    const bool listing = !r.args.isEmpty() && r.args.front() == "--addins";
+    if (rendering && r.args.size() < 3)
+        return {Request::Bad, {}, "--render needs DIR and PROJECT"};
+    const qsizetype allowed = rendering ? 3 : 1;
+    if (r.args.size() > allowed)
+        return {Request::Bad, {}, "unexpected argument " + r.args[allowed].toStdString()};
+    r.kind = rendering ? Request::Render : listing ? Request::List : Request::Open;
+    return r;
+}
+
+/// Qt ends the process when it finds no display: say so first, and how to
+/// do without one.
+bool hasDisplay(int argc, char** argv) {
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        if (const char* value = std::getenv(name); value && *value)
+            return true;
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], "-platform", 9) == 0 ||
+            std::strncmp(argv[i], "--platform", 10) == 0)
+            return true;
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     trapline::SignalCleanup::install();
-    // Usage and the list come before the application, which needs a display.
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-    if (argc == 2 && std::strcmp(argv[1], "--addins") == 0)
+    const Request request = parse(argc, argv);
+    switch (request.kind) {
+    case Request::Help:
+        std::fputs(kUsage, stdout);
+        return 0;
+    case Request::Version:
+        std::puts("trapline-environment " TRAPLINE_VERSION);
+        return 0;
+    case Request::Bad:
+        std::fprintf(stderr, "trapline-environment: %s\nTry 'trapline-environment --help'.\n",
+                     request.problem.c_str());
+        return 2;
+    case Request::List:
         return listAddIns();
+    default:
+        break;
+    }
+    if (!hasDisplay(argc, argv)) {
+        std::fputs("trapline-environment: no display (DISPLAY is not set); --render works "
+                   "without one with QT_QPA_PLATFORM=offscreen\n",
+                   stderr);
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("TRAPLINE Environment");
-    // Qt has taken its own options (-platform and the like) out of these.
-    const QStringList args = QApplication::arguments().mid(1);
-    const bool rendering = !args.isEmpty() && args.front() == "--render";
-    if ((rendering && args.size() != 3) || (!rendering && args.size() > 1) ||
-        (!rendering && args.size() == 1 && args.front().startsWith('-'))) {
-        std::fprintf(stderr, "trapline-environment: %s\nTry 'trapline-environment --help'.\n",
-                     rendering ? "--render needs DIR and PROJECT" : "unexpected arguments");
-        return 2;
-    }
-    if (rendering)
-        return render(args[1], args[2]);
+    if (request.kind == Request::Render)
+        return render(request.args[1], request.args[2]);
     EnvironmentWindow window;
     window.show();
     window.startAddIns(bundledAddInFolders());
-    if (!args.isEmpty())
-        window.openProject(args.front());
+    if (!request.args.isEmpty())
+        window.openProject(request.args.front());
     return QApplication::exec();
 }

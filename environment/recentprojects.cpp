@@ -8,13 +8,15 @@ namespace {
 const char* kKey = "RecentProjects";
 }
 
-QString RecentProjects::file() const {
+QString RecentProjects::userFile() {
     // Where QSettings keeps the user's "trapline"/"environment" INI file; read
     // from the environment each time, as a test or a changed user may move it.
-    return m_file.isEmpty()
-               ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                     "/trapline/environment.ini"
-               : m_file;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           "/trapline/environment.ini";
+}
+
+QString RecentProjects::file() const {
+    return m_file.isEmpty() ? userFile() : m_file;
 }
 
 QStringList RecentProjects::list() const {

@@ -14,6 +14,10 @@ public:
     /// environment settings, looked up afresh on every call.
     explicit RecentProjects(QString settingsFile = {}) : m_file(std::move(settingsFile)) {}
 
+    /// The user's environment settings file, looked up afresh on each call
+    /// (QSettings's own user scope is fixed at its first use).
+    static QString userFile();
+
     QStringList list() const;
     /// Puts `path`, made absolute, first; an earlier mention of it goes, and
     /// the oldest beyond kMax.

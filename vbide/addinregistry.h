@@ -12,9 +12,10 @@ namespace vbide {
 /// registry holds for an add-in on Windows, as a text file
 /// ("$XDG_CONFIG_HOME/trapline/addins.ini", by default under ~/.config).
 /// Add-ins write their own entry at registration; the environment reads the
-/// list and keeps each entry's load behaviour. A save replaces the file
-/// atomically and keeps every other entry (and every key it does not know)
-/// as it was.
+/// list and keeps each entry's load behaviour. A change replaces the file
+/// atomically and rewrites only the lines it changes: every other entry,
+/// comment, blank line, space and line end (CR LF or LF) stays byte for byte,
+/// and a file changed meanwhile by another program is not overwritten.
 ///
 ///     [Trapline.Connect]
 ///     CLSID={D26D66EF-D11E-4A0D-ACB0-F26079A76A88}
@@ -50,11 +51,15 @@ public:
     std::optional<Entry> find(const std::string& progId) const;
     /// Adds or replaces the entry of `entry.progId`.
     trapline::Result<void> put(const Entry& entry);
-    /// Removes the entry of `progId`; nothing to do when there is none.
+    /// Removes the entry of `progId` with the blank line before it; nothing
+    /// to do when there is none.
     trapline::Result<void> remove(const std::string& progId);
 
 private:
-    trapline::Result<void> write(const std::vector<Entry>& entries);
+    /// Puts `entry` in place of every entry of `progId` (the keys it
+    /// lacks go, new ones follow the last key), or appends it; without
+    /// `entry`, removes them.
+    trapline::Result<void> change(const std::string& progId, const Entry* entry);
 
     std::string m_path;
 };

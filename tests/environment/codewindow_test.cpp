@@ -3,6 +3,7 @@
 #include "../support/scriptedmessagebox.h"
 #include "../support/tempdir.h"
 #include "component.h"
+#include "environmentvbe.h"
 #include "environmentwindow.h"
 #include "projectexplorer.h"
 
@@ -56,6 +57,12 @@ struct OpenClass {
         code->editor()->setTextCursor(
             QTextCursor(code->editor()->document()->findBlockByNumber(line - 1)));
     }
+    void typeAtEndOf(int line, const QString& text) {
+        caretTo(line);
+        QTest::keyClick(code->editor(), Qt::Key_End);
+        QTest::keyClicks(code->editor(), text);
+    }
+    std::string file() const { return TempDir::read(dir.file("CAccount.cls")); }
     QAction* editAction(const QString& text) const {
         for (QAction* a : env.menuBar()->findChild<QMenu*>("Edit")->actions())
             if (a->text() == text)
@@ -68,6 +75,12 @@ struct OpenClass {
     CodeWindow* code;
 };
 
+/// Types `text` as a keyboard of any language would, one key a character.
+void typeText(QWidget* widget, const QString& text) {
+    for (QChar ch : text)
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+}
+
 QStringList items(const QComboBox* box) {
     QStringList out;
     for (int i = 0; i < box->count(); ++i)
@@ -77,7 +90,7 @@ QStringList items(const QComboBox* box) {
 
 } // namespace
 
-TEST(CodeWindow, ShowsTheCodeWithoutHeadOrAttributesAndListsTheProceduresSorted) {
+TEST(CodeWindow, ShowsTheCodeAloneAndItsProceduresSortedGoingToEachAndFollowingTheCaret) {
     OpenClass open;
     const QString text = open.code->editor()->toPlainText();
     EXPECT_TRUE(text.startsWith("Option Explicit\n"));
@@ -86,33 +99,23 @@ TEST(CodeWindow, ShowsTheCodeWithoutHeadOrAttributesAndListsTheProceduresSorted)
     EXPECT_EQ(items(open.code->procedures()),
               QStringList({"(Declarations)", "alpha", "Value [PropertyGet]", "Value [PropertyLet]",
                            "Zed"}));
-}
-
-TEST(CodeWindow, ChoosingAProcedureGoesToItsDeclarationAndTheListFollowsTheCaret) {
-    OpenClass open;
-    struct Case {
-        int index, line;
-    } jumps[] = {{4, 4}, {2, 8}, {3, 11}, {1, 14}, {0, 1}};
-    for (const Case& c : jumps) {
-        open.code->goToProcedure(c.index);
-        EXPECT_EQ(open.caretLine(), c.line) << c.index;
-        EXPECT_EQ(open.code->editor()->verticalScrollBar()->value(), c.line - 1) << c.index;
-        EXPECT_EQ(open.env.caretPosition()->text(), QString("Ln %1, Col 1").arg(c.line));
+    for (const auto& [index, line] : {std::pair{4, 4}, {2, 8}, {3, 11}, {1, 14}, {0, 1}}) {
+        open.code->goToProcedure(index);
+        EXPECT_EQ(open.caretLine(), line) << index;
+        EXPECT_EQ(open.code->editor()->verticalScrollBar()->value(), line - 1) << index;
+        EXPECT_EQ(open.env.caretPosition()->text(), QString("Ln %1, Col 1").arg(line));
     }
     // A procedure owns the comments and blank lines above its declaration.
-    struct Where {
-        int line;
-        QString procedure;
-    } follows[] = {
-        {2, "(Declarations)"},       {3, "Zed"},   {5, "Zed"}, {7, "Value [PropertyGet]"},
-        {12, "Value [PropertyLet]"}, {16, "alpha"}};
-    for (const Where& w : follows) {
-        open.caretTo(w.line);
-        EXPECT_EQ(open.code->procedures()->currentText(), w.procedure) << w.line;
+    for (const auto& [line, procedure] : {std::pair<int, QString>{2, "(Declarations)"},
+                                          {3, "Zed"},
+                                          {5, "Zed"},
+                                          {7, "Value [PropertyGet]"},
+                                          {12, "Value [PropertyLet]"},
+                                          {16, "alpha"}}) {
+        open.caretTo(line);
+        EXPECT_EQ(open.code->procedures()->currentText(), procedure) << line;
     }
-    QTextCursor c = open.code->editor()->textCursor();
-    c.movePosition(QTextCursor::EndOfBlock);
-    open.code->editor()->setTextCursor(c);
+    QTest::keyClick(open.code->editor(), Qt::Key_End);
     EXPECT_EQ(open.env.caretPosition()->text(), "Ln 16, Col 13");
 }
 
@@ -140,37 +143,6 @@ TEST(CodeWindow, FindAndFindNextGoRoundTheModuleAndSayWhenThereIsNothing) {
     EXPECT_EQ(open.caretLine(), 5); // the caret stays where it was
 }
 
-TEST(CodeWindow, AnAddInsChangeKeepsTheCaretOnItsLine) {
-    OpenClass open;
-    open.caretTo(12);
-    trapline::Component* shown = open.env.explorer()->currentComponent();
-    ASSERT_TRUE(shown->CodeModule().InsertLines(17, "' appended"));
-    open.env.refresh();
-    EXPECT_TRUE(open.code->editor()->toPlainText().endsWith("' appended"));
-    EXPECT_EQ(open.caretLine(), 12);
-    EXPECT_EQ(open.code->procedures()->currentText(), "Value [PropertyLet]");
-}
-
-namespace {
-
-void typeAtEndOf(OpenClass& open, int line, const QString& text) {
-    open.caretTo(line);
-    QTest::keyClick(open.code->editor(), Qt::Key_End);
-    QTest::keyClicks(open.code->editor(), text);
-}
-
-/// Types `text` as a keyboard of any language would, one key a character.
-void typeText(QWidget* widget, const QString& text) {
-    for (QChar ch : text)
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-}
-
-std::string fileOf(const OpenClass& open) {
-    return TempDir::read(open.dir.file("CAccount.cls"));
-}
-
-} // namespace
-
 TEST(CodeWindow, EditsGoIntoTheCodeModelAndUndoThenSaveGivesBackTheOriginalBytes) {
     OpenClass open;
     open.env.show();
@@ -178,7 +150,7 @@ TEST(CodeWindow, EditsGoIntoTheCodeModelAndUndoThenSaveGivesBackTheOriginalBytes
     ASSERT_FALSE(editor->isReadOnly());
     // On the declaration that carries the hidden attribute line: its text
     // changes, the attribute stays after it.
-    typeAtEndOf(open, 8, " ' default");
+    open.typeAtEndOf(8, " ' default");
     // Enter in the middle of a line and Backspace again leave it as it was.
     open.caretTo(5);
     QTest::keyClick(editor, Qt::Key_Right);
@@ -194,7 +166,7 @@ TEST(CodeWindow, EditsGoIntoTheCodeModelAndUndoThenSaveGivesBackTheOriginalBytes
     EXPECT_EQ(open.code->procedures()->count(), 4); // alpha went with its declaration
 
     ASSERT_TRUE(open.env.saveProject());
-    const std::string saved = fileOf(open);
+    const std::string saved = open.file();
     EXPECT_NE(saved.find("As Long ' default\r\nAttribute Value.VB_UserMemId = 0\r\n    Value"),
               std::string::npos)
         << saved;
@@ -213,53 +185,60 @@ TEST(CodeWindow, EditsGoIntoTheCodeModelAndUndoThenSaveGivesBackTheOriginalBytes
     EXPECT_EQ(steps, 4);                // the typing, Enter, Backspace, the deletion
     EXPECT_TRUE(open.env.isModified()); // the file holds the saved version now
     ASSERT_TRUE(open.env.saveProject());
-    EXPECT_EQ(fileOf(open), kClass);
+    EXPECT_EQ(open.file(), kClass);
 
     // Redo brings back what was saved before, byte for byte.
     while (open.code->canRedo())
         open.env.redoAction()->trigger();
     ASSERT_TRUE(open.env.saveProject());
-    EXPECT_EQ(fileOf(open), saved);
+    EXPECT_EQ(open.file(), saved);
+}
+
+TEST(CodeWindow, AModuleAddedMeanwhileKeepsTheUndoStepsOfTheOthers) {
+    OpenClass open;
+    open.env.show();
+    open.typeAtEndOf(2, " ' one");
+    open.typeAtEndOf(1, " ' two");
+    ASSERT_TRUE(open.env.vbe().ActiveVBProject()->VBComponents().Add(1)); // as an add-in does
+    open.env.checkpoint();                                                // the next key or click
+    open.env.refresh();
+    open.env.undoAction()->trigger();
+    EXPECT_EQ(open.code->editor()->toPlainText().split('\n').mid(0, 2),
+              QStringList({"Option Explicit", "Private m_value As Long ' one"}));
 }
 
 TEST(CodeWindow, TypingOnOneLineIsOneUndoStepAndEnterOrAMoveStartsAnother) {
     OpenClass open;
     open.env.show();
     QPlainTextEdit* editor = open.code->editor();
-    typeAtEndOf(open, 2, " ' one two");
+    open.typeAtEndOf(2, " ' one two");
     QTest::keyClick(editor, Qt::Key_Backspace);
     QTest::keyClick(editor, Qt::Key_Backspace);
     QTest::keyClick(editor, Qt::Key_Return);
     QTest::keyClicks(editor, "Dim x");
-    typeAtEndOf(open, 1, " ' three");
-    auto firstLines = [&] { return editor->toPlainText().split('\n').mid(0, 3); };
-    EXPECT_EQ(firstLines(),
-              QStringList({"Option Explicit ' three", "Private m_value As Long ' one t", "Dim x"}));
-    open.env.undoAction()->trigger(); // " ' three"
-    EXPECT_EQ(firstLines(),
-              QStringList({"Option Explicit", "Private m_value As Long ' one t", "Dim x"}));
-    open.env.undoAction()->trigger(); // "Dim x"
-    EXPECT_EQ(firstLines(),
-              QStringList({"Option Explicit", "Private m_value As Long ' one t", ""}));
-    open.env.undoAction()->trigger(); // the Enter
-    EXPECT_EQ(firstLines(),
-              QStringList({"Option Explicit", "Private m_value As Long ' one t", ""}));
-    EXPECT_EQ(editor->document()->blockCount(), 16);
-    open.env.undoAction()->trigger(); // both Backspaces
-    EXPECT_EQ(firstLines()[1], "Private m_value As Long ' one two");
-    open.env.undoAction()->trigger(); // the typing
-    EXPECT_EQ(editor->toPlainText().split('\n')[1], "Private m_value As Long");
+    open.typeAtEndOf(1, " ' three");
+    // The first lines after each undo, newest step first.
+    const QStringList steps[] = {
+        {"Option Explicit ' three", "Private m_value As Long ' one t", "Dim x", "17"},
+        {"Option Explicit", "Private m_value As Long ' one t", "Dim x", "17"},
+        {"Option Explicit", "Private m_value As Long ' one t", "", "17"},   // "Dim x"
+        {"Option Explicit", "Private m_value As Long ' one t", "", "16"},   // the Enter
+        {"Option Explicit", "Private m_value As Long ' one two", "", "16"}, // both Backspaces
+        {"Option Explicit", "Private m_value As Long", "", "16"},           // the typing
+    };
+    for (const QStringList& lines : steps) {
+        if (&lines != &steps[0])
+            open.env.undoAction()->trigger();
+        EXPECT_EQ(editor->toPlainText().split('\n').mid(0, 3), lines.mid(0, 3));
+        EXPECT_EQ(editor->document()->blockCount(), lines[3].toInt()) << lines[1].toStdString();
+    }
     EXPECT_FALSE(open.env.isModified());
     EXPECT_FALSE(open.env.undoAction()->isEnabled());
-    // The caret is put where the undone change was.
-    EXPECT_EQ(open.caretLine(), 2);
+    EXPECT_EQ(open.caretLine(), 2); // where the undone change was
 
     // The editor's context menu redoes as the Edit menu does.
     std::unique_ptr<QMenu> menu(open.code->contextMenu({0, 0}));
-    QAction* redo = nullptr;
-    for (QAction* a : menu->actions())
-        if (a->objectName() == "edit-redo")
-            redo = a;
+    QAction* redo = menu->findChild<QAction*>("edit-redo");
     ASSERT_NE(redo, nullptr);
     ASSERT_TRUE(redo->isEnabled());
     redo->trigger();
@@ -302,13 +281,19 @@ TEST(CodeWindow, AnEditTheCodePageCannotHoldIsTakenBackAndSaid) {
               "Const B = \"\xcf\xf0\xe8\xe2\xe5\xf2\" ' \xec\xe8\xf0\r\n");
 }
 
-TEST(CodeWindow, AKeyAfterAnAddInsChangeLandsOnTheCodeAsItIsNow) {
+TEST(CodeWindow, AnAddInsChangeKeepsTheCaretOnItsCodeAndAKeyLandsOnTheCodeAsItIsNow) {
     OpenClass open;
     open.env.show();
     QPlainTextEdit* editor = open.code->editor();
-    open.caretTo(2);
-    // An add-in puts two lines at the top; the window has not looked yet.
     trapline::Component* shown = open.env.explorer()->currentComponent();
+    open.caretTo(12);
+    ASSERT_TRUE(shown->CodeModule().InsertLines(17, "' appended"));
+    open.env.refresh();
+    EXPECT_TRUE(editor->toPlainText().endsWith("' appended"));
+    EXPECT_EQ(open.caretLine(), 12);
+    EXPECT_EQ(open.code->procedures()->currentText(), "Value [PropertyLet]");
+    // An add-in puts two lines at the top; the window has not looked yet.
+    open.caretTo(2);
     ASSERT_TRUE(shown->CodeModule().InsertLines(1, "' added 1\r\n' added 2"));
     QTest::keyClick(editor, Qt::Key_End);
     QTest::keyClicks(editor, " ' typed");
@@ -316,7 +301,7 @@ TEST(CodeWindow, AKeyAfterAnAddInsChangeLandsOnTheCodeAsItIsNow) {
     for (long l = 1; l <= shown->CodeModule().CountOfLines(); ++l)
         held << QString::fromStdString(std::string(shown->CodeModule().line(l)));
     EXPECT_EQ(editor->toPlainText().split('\n'), held);
-    EXPECT_EQ(held.size(), 18);
+    EXPECT_EQ(held.size(), 19);
     EXPECT_TRUE(held.join('\n').contains(" ' typed"));
     // Two steps: the typing, then the add-in's lines.
     open.env.undoAction()->trigger();
@@ -327,9 +312,7 @@ TEST(CodeWindow, AKeyAfterAnAddInsChangeLandsOnTheCodeAsItIsNow) {
 }
 
 TEST(CodeWindow, ShowsAnAddInsChangeAndItsUndoingLineForLineWhateverTheyTouch) {
-    struct Case {
-        std::vector<std::string> before, after;
-    } cases[] = {
+    const std::pair<QStringList, QStringList> cases[] = {
         {{"a", "b", "c"}, {"a", "c"}},
         {{"a", "b"}, {"a"}},
         {{"a", "b"}, {"b"}},
@@ -340,29 +323,25 @@ TEST(CodeWindow, ShowsAnAddInsChangeAndItsUndoingLineForLineWhateverTheyTouch) {
         {{"a", "b", "c"}, {"x"}},
         {{"a", "b"}, {"a", "b", ""}},
     };
-    auto join = [](const std::vector<std::string>& lines, const std::string& by) {
-        std::string out;
-        for (size_t i = 0; i < lines.size(); ++i)
-            out += (i ? by : "") + lines[i];
-        return out;
-    };
-    for (const Case& c : cases) {
+    for (const auto& [before, after] : cases) {
         TempDir dir;
         ScriptedMessageBox boxes;
         EnvironmentWindow env(&boxes);
-        const std::string head = "Attribute VB_Name = \"M\"\r\n";
-        const std::string path =
-            dir.write("M.bas", head + join(c.before, "\r\n") + (c.before.empty() ? "" : "\r\n"));
-        ASSERT_TRUE(env.openProject(QString::fromStdString(path)));
-        trapline::CodeModule& code = env.explorer()->currentComponent()->CodeModule();
-        ASSERT_TRUE(code.replaceLines(
-            1, code.CountOfLines(), std::vector<std::string_view>(c.after.begin(), c.after.end())));
+        const QString code = before.isEmpty() ? "" : before.join("\r\n") + "\r\n";
+        ASSERT_TRUE(env.openProject(QString::fromStdString(
+            dir.write("M.bas", "Attribute VB_Name = \"M\"\r\n" + code.toStdString()))));
+        trapline::CodeModule& module = env.explorer()->currentComponent()->CodeModule();
+        std::vector<std::string> lines;
+        for (const QString& line : after)
+            lines.push_back(line.toStdString());
+        ASSERT_TRUE(module.replaceLines(1, module.CountOfLines(),
+                                        std::vector<std::string_view>(lines.begin(), lines.end())));
         env.refresh();
-        const std::string label = join(c.before, ",") + " -> " + join(c.after, ",");
-        EXPECT_EQ(env.codeView()->toPlainText().toStdString(), join(c.after, "\n")) << label;
+        const std::string label = (before.join(",") + " -> " + after.join(",")).toStdString();
+        EXPECT_EQ(env.codeView()->toPlainText(), after.join("\n")) << label;
         env.undoAction()->trigger();
-        EXPECT_EQ(env.codeView()->toPlainText().toStdString(), join(c.before, "\n")) << label;
-        EXPECT_EQ(env.codeView()->document()->blockCount(), std::max<int>(1, int(c.before.size())))
+        EXPECT_EQ(env.codeView()->toPlainText(), before.join("\n")) << label;
+        EXPECT_EQ(env.codeView()->document()->blockCount(), std::max<qsizetype>(1, before.size()))
             << label;
     }
 }

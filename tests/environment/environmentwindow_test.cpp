@@ -2,82 +2,47 @@
 
 #include "../support/runcommand.h"
 #include "../support/scriptedmessagebox.h"
-#include "../support/tempdir.h"
 #include "addinhost.h"
 #include "addinmanager.h"
 #include "addinregistry.h"
 #include "codewindow.h"
+#include "environmenttest.h"
 #include "environmentvbe.h"
 #include "projectexplorer.h"
 #include "workspace.h"
 
 #include <QAbstractButton>
-#include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QSettings>
+#include <QProgressDialog>
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <algorithm>
+#include <atomic>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
 const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
-
-/// A user of their own (configuration folder, add-in registry, settings)
-/// with the add-in library installed beside the environment.
-struct User {
-    User() {
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.file("config")));
-        fs::create_directories(dir.file("addins"));
-        fs::copy_file(TRAPLINE_ADDIN_LIBRARY, dir.file("addins/Trapline.so"));
-        fs::copy(kExample, dir.file("p"), fs::copy_options::recursive);
-    }
-    QStringList bundled() const { return {QString::fromStdString(dir.file("addins"))}; }
-    std::string setting(const std::string& key) const {
-        QSettings s(QString::fromStdString(dir.file("config/trapline/TRAPLINE Add-In.ini")),
-                    QSettings::IniFormat);
-        return s.value(QString::fromStdString(key)).toString().toStdString();
-    }
-    TempDir dir;
-};
-
-QAction* actionNamed(const QList<QAction*>& actions, const QString& text) {
-    for (QAction* a : actions)
-        if (a->text() == text)
-            return a;
-    return nullptr;
-}
-
-QWidget* visibleTopLevel(const QString& name) {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == name && w->isVisible())
-            return w;
-    return nullptr;
-}
-
-int countTopLevel(const QString& name) {
-    int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        n += w->objectName() == name;
-    return n;
-}
 
 /// Plays the user at the add-in's own message boxes (modal dialogs of the
 /// library) while it lives: Yes where there is one, else OK; records the texts.
@@ -102,57 +67,82 @@ private:
 
 } // namespace
 
-TEST(EnvironmentWindow, ConnectsTheInstalledAddInAtStartupWithItsButtonAndMenuEntry) {
+TEST(EnvironmentWindow, ConnectsTheInstalledAddInAtStartupAndReopensTheWindowLeftOpen) {
     User user;
     ScriptedMessageBox boxes;
-    EnvironmentWindow env(&boxes);
-    QApplication::clipboard()->setText("the user's own clipboard");
-    env.startAddIns(user.bundled());
-    EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text;
-    ASSERT_TRUE(env.addIns().isConnected("Trapline.Connect"));
+    {
+        EnvironmentWindow env(&boxes);
+        QApplication::clipboard()->setText("the user's own clipboard");
+        env.startAddIns(user.bundled());
+        EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text;
+        ASSERT_TRUE(env.addIns().isConnected("Trapline.Connect"));
+        QList<QAction*> bar = env.standardBar()->actions();
+        QAction* button = actionNamed(bar, "TRAPLINE");
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(bar.indexOf(button), bar.size() - 2); // before the bar's last control
+        EXPECT_FALSE(button->icon().isNull());
+        QMenu* addIns = env.menuBar()->findChild<QMenu*>("AddInsMenu");
+        ASSERT_NE(addIns, nullptr);
+        EXPECT_EQ(addIns->actions().back()->text(), "TRAPLINE");
+        EXPECT_EQ(QApplication::clipboard()->text(), "the user's own clipboard");
 
-    QList<QAction*> bar = env.standardBar()->actions();
-    QAction* button = actionNamed(bar, "TRAPLINE");
-    ASSERT_NE(button, nullptr);
-    EXPECT_EQ(bar.indexOf(button), bar.size() - 2); // before the bar's last control
-    EXPECT_FALSE(button->icon().isNull());
-    QMenu* addIns = env.menuBar()->findChild<QMenu*>("AddInsMenu");
-    ASSERT_NE(addIns, nullptr);
-    EXPECT_EQ(addIns->actions().back()->text(), "TRAPLINE");
-    EXPECT_EQ(QApplication::clipboard()->text(), "the user's own clipboard");
+        // Button and menu entry open the one tool window.
+        EXPECT_EQ(visibleTopLevel("frmAddIn"), nullptr);
+        button->trigger();
+        QWidget* window = visibleTopLevel("frmAddIn");
+        ASSERT_NE(window, nullptr);
+        window->hide();
+        addIns->actions().back()->trigger();
+        EXPECT_EQ(visibleTopLevel("frmAddIn"), window);
+        const QWidgetList all = QApplication::topLevelWidgets();
+        EXPECT_EQ(std::count_if(all.begin(), all.end(),
+                                [](QWidget* w) { return w->objectName() == "frmAddIn"; }),
+                  1);
 
-    // Button and menu entry open the one tool window.
+        CommandResult listed =
+            runCommand("'" + std::string(TRAPLINE_ENVIRONMENT_BINARY) + "' --addins");
+        EXPECT_EQ(listed.exitCode, 0) << listed.err;
+        EXPECT_EQ(listed.out, "Trapline.Connect\tTRAPLINE\tInsert Error handler to project "
+                              "functions, procedures and properties\t1\n");
+        EXPECT_TRUE(env.close());
+    }
+    EXPECT_EQ(user.setting("Settings/DisplayOnConnect"), "1");
     EXPECT_EQ(visibleTopLevel("frmAddIn"), nullptr);
-    button->trigger();
-    QWidget* window = visibleTopLevel("frmAddIn");
-    ASSERT_NE(window, nullptr);
-    window->hide();
-    addIns->actions().back()->trigger();
-    EXPECT_EQ(visibleTopLevel("frmAddIn"), window);
-    EXPECT_EQ(countTopLevel("frmAddIn"), 1);
+    EnvironmentWindow next(&boxes);
+    next.startAddIns(user.bundled());
+    EXPECT_NE(visibleTopLevel("frmAddIn"), nullptr);
 }
 
-TEST(EnvironmentWindow, TheAddInTreatsTheOpenProjectAndSaveWritesIt) {
+TEST(EnvironmentWindow, RegisteringAndUnregisteringKeepEveryOtherByteOfTheUsersRegistry) {
     User user;
+    const std::string theirs = "; mine\r\n\r\n[Other.Connect]\r\n  Library = /opt/o.so  \r\n"
+                               "# kept\r\nLoadBehavior=0\r\n\r\n[Last.Connect]\r\nX=1\r\n";
+    const std::string file = user.dir.write("config/trapline/addins.ini", theirs);
     ScriptedMessageBox boxes;
-    EnvironmentWindow env(&boxes);
-    ASSERT_TRUE(env.openProject(QString::fromStdString(user.dir.file("p/Ledger.vbp"))));
+    EnvironmentWindow env(&boxes); // the first start registers the add-in installed with it
     env.startAddIns(user.bundled());
-    actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
-    QWidget* window = visibleTopLevel("frmAddIn");
-    ASSERT_NE(window, nullptr);
-    MessageBoxAnswerer answers;
-    window->findChild<QAbstractButton*>("OKButton")->click();
-    ASSERT_FALSE(answers.texts.isEmpty());
-    EXPECT_EQ(answers.texts.front(), "Вставлять обработку ошибок ?");
-    EXPECT_TRUE(answers.texts.back().contains("Procedure: Nop"))
-        << answers.texts.back().toStdString();
-    env.refresh();
-    ASSERT_TRUE(env.isModified());
-    ASSERT_TRUE(env.saveProject());
-    EXPECT_NE(TempDir::read(user.dir.file("p/modMain.bas"))
-                  .find("'MyErrorHandler \"modMain.InitLedger\"\r\n"),
-              std::string::npos);
+    ASSERT_TRUE(env.addIns().isConnected("Trapline.Connect")) << boxes.shown.front().text;
+    const std::string registered = TempDir::read(file);
+    EXPECT_EQ(registered.rfind(theirs + "\r\n[Trapline.Connect]\r\nCLSID=", 0), 0u) << registered;
+    EXPECT_EQ(std::count(registered.begin(), registered.end(), '\n'),
+              std::ssize(QString::fromStdString(registered).split("\r\n")) - 1);
+
+    // A changed value is the only change, spaces and all.
+    vbide::AddInRegistry registry;
+    auto other = registry.find("Other.Connect");
+    ASSERT_TRUE(other);
+    other->setLoadOnStartup(true);
+    other->set("Library", "/opt/p.so");
+    ASSERT_TRUE(registry.put(*other));
+    std::string expected = registered;
+    expected.replace(expected.find("/opt/o.so"), 9, "/opt/p.so");
+    expected.replace(expected.find("LoadBehavior=0"), 14, "LoadBehavior=1");
+    EXPECT_EQ(TempDir::read(file), expected);
+
+    ASSERT_TRUE(registry.remove("Trapline.Connect"));
+    EXPECT_EQ(TempDir::read(file), expected.substr(0, theirs.size()));
+    ASSERT_TRUE(registry.remove("Other.Connect"));
+    EXPECT_EQ(TempDir::read(file), "; mine\r\n\r\n[Last.Connect]\r\nX=1\r\n");
 }
 
 TEST(EnvironmentWindow, AddInManagerUnloadsLoadsAndKeepsLoadOnStartup) {
@@ -186,95 +176,82 @@ TEST(EnvironmentWindow, AddInManagerUnloadsLoadsAndKeepsLoadOnStartup) {
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-TEST(EnvironmentWindow, AWindowLeftOpenAtTheEndOpensAgainAtTheNextStart) {
-    User user;
-    ScriptedMessageBox boxes;
-    {
-        EnvironmentWindow env(&boxes);
-        env.startAddIns(user.bundled());
-        actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
-        ASSERT_NE(visibleTopLevel("frmAddIn"), nullptr);
-        EXPECT_TRUE(env.close());
-    }
-    EXPECT_EQ(user.setting("Settings/DisplayOnConnect"), "1");
-    EXPECT_EQ(visibleTopLevel("frmAddIn"), nullptr);
-    EnvironmentWindow next(&boxes);
-    next.startAddIns(user.bundled());
-    EXPECT_NE(visibleTopLevel("frmAddIn"), nullptr);
-}
-
 TEST(EnvironmentWindow, AnAddInThatCannotBeLoadedIsNamedAndTheEnvironmentGoesOn) {
     User user;
-    vbide::AddInRegistry registry;
-    auto entry = [](const std::string& progId, const std::string& library,
-                    const std::string& clsid) {
-        return vbide::AddInRegistry::Entry{progId,
-                                           {{"CLSID", clsid},
-                                            {"Library", library},
-                                            {"FriendlyName", progId + " add-in"},
-                                            {"LoadBehavior", "1"}}};
-    };
-    const std::string clsid = "{D26D66EF-D11E-4A0D-ACB0-F26079A76A88}";
-    ASSERT_TRUE(registry.put(entry("Gone.Connect", user.dir.file("gone.so"), clsid)));
-    ASSERT_TRUE(registry.put(entry("NoExports.Connect", "libm.so.6", clsid)));
-    ASSERT_TRUE(registry.put(entry("WrongClass.Connect", user.dir.file("addins/Trapline.so"),
-                                   "{00000000-0000-0000-0000-000000000000}")));
+    const std::string fifo = user.dir.file("fifo.so");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::pair<std::string, std::string> broken[] = {
+        {"Gone.Connect", user.dir.file("gone.so")},
+        {"NoExports.Connect", "libm.so.6"},
+        {"WrongClass.Connect", user.dir.file("addins/Trapline.so")},
+        {"Fifo.Connect", fifo}};
+    std::string registry;
+    for (const auto& [progId, library] : broken)
+        registry += "[" + progId + "]\nCLSID={" +
+                    (progId == "WrongClass.Connect" ? "00000000-0000-0000-0000-000000000000"
+                                                    : "D26D66EF-D11E-4A0D-ACB0-F26079A76A88") +
+                    "}\nLibrary=" + library + "\nFriendlyName=" + progId +
+                    " add-in\nLoadBehavior=1\n";
+    user.dir.write("config/trapline/addins.ini", registry);
+    // Should the FIFO be opened, a writer lets the open go on, so that the
+    // test fails instead of hanging.
+    std::atomic<bool> started = false;
+    std::thread writer([&] {
+        for (int waited = 0; !started; waited += 10) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (int fd = waited < 3000 ? -1 : ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0)
+                ::close(fd);
+        }
+    });
     ScriptedMessageBox boxes;
     EnvironmentWindow env(&boxes);
     env.startAddIns({});
-    ASSERT_EQ(boxes.shown.size(), 3u);
-    EXPECT_NE(boxes.shown[0].text.find("\"Gone.Connect add-in\" (Gone.Connect) could not be "
-                                       "loaded"),
-              std::string::npos)
-        << boxes.shown[0].text;
-    EXPECT_NE(boxes.shown[1].text.find("does not export DllGetClassObject"), std::string::npos)
-        << boxes.shown[1].text;
-    EXPECT_NE(boxes.shown[2].text.find("has no class {00000000"), std::string::npos)
-        << boxes.shown[2].text;
+    started = true;
+    writer.join();
+    const char* reasons[] = {"\"Gone.Connect add-in\" (Gone.Connect) could not be loaded",
+                             "does not export DllGetClassObject", "has no class {00000000",
+                             "fifo.so: a FIFO, not a regular file"};
+    ASSERT_EQ(boxes.shown.size(), 4u);
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_NE(boxes.shown[i].text.find(reasons[i]), std::string::npos) << boxes.shown[i].text;
     AddInManager* manager = env.openAddInManager();
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 4; ++i)
         EXPECT_EQ(manager->list()->topLevelItem(i)->text(1), "Startup / Unloaded");
     manager->close();
     EXPECT_TRUE(env.openProject(QString::fromStdString(user.dir.file("p/Ledger.vbp"))));
 }
 
-TEST(EnvironmentCommand, PrintsUsageAndRefusesWhatItCannotRenderInsteadOfWaiting) {
+TEST(EnvironmentCommand, AnswersUsageWithoutADisplayAndRefusesWhatItCannotRender) {
     TempDir dir;
     const std::string binary = dir.write("binary.vbp", std::string("\x01\0\xff\0", 4));
-    // `timeout` only keeps a hang from stalling the suite; it is no measure.
-    const std::string run = "QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME='" + dir.file("config") +
-                            "' timeout 60 '" + std::string(TRAPLINE_ENVIRONMENT_BINARY) + "' ";
-    CommandResult help = runCommand(run + "--help");
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_EQ(help.out.rfind("Usage: trapline-environment", 0), 0u) << help.out;
+    const std::string out = "'" + dir.file("out") + "' ";
+    const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
     struct Case {
-        std::string args, message;
+        std::string run, args;
+        int exitCode;
+        std::string says; ///< at the start of standard output, or in standard error
     } cases[] = {
-        {"--render '" + dir.file("out") + "'", "--render needs DIR and PROJECT"},
-        {"--render '" + dir.file("out") + "' '" + dir.file("none.vbp") + "'",
+        {noDisplay, "--help", 0, "Usage: trapline-environment"},
+        {noDisplay, "--version", 0, "trapline-environment 0."},
+        {noDisplay, "--bogus", 2, "unknown option --bogus"},
+        {noDisplay, "a.vbp b.vbp", 2, "unexpected argument b.vbp"},
+        {noDisplay, "--render " + out, 2, "--render needs DIR and PROJECT"},
+        {noDisplay, "a.vbp", 1, "no display"},
+        {"QT_QPA_PLATFORM=offscreen ", "--render " + out + "'" + dir.file("none.vbp") + "'", 2,
          "none.vbp: no such file or folder"},
-        {"--render '" + dir.file("out") + "' '" + binary + "'", "binary file, not a VB project"},
-        {"--no-such-option", "unexpected arguments"},
+        {"QT_QPA_PLATFORM=offscreen ", "--render " + out + "'" + binary + "'", 2,
+         "binary file, not a VB project"},
     };
     for (const Case& c : cases) {
-        CommandResult r = runCommand(run + c.args);
-        EXPECT_EQ(r.exitCode, 2) << c.args << "\n" << r.err;
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << "\n" << r.err;
+        // `timeout` only keeps a hang from stalling the suite; it is no measure.
+        CommandResult r =
+            runCommand(c.run + "timeout 60 '" + TRAPLINE_ENVIRONMENT_BINARY + "' " + c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args << "\n" << r.err;
+        EXPECT_TRUE(c.exitCode == 0 ? r.out.rfind(c.says, 0) == 0
+                                    : r.err.find(c.says) != std::string::npos)
+            << c.args << "\n"
+            << r.out << r.err;
     }
-}
-
-TEST(EnvironmentCommand, ListsTheRegisteredAddInsForScripts) {
-    User user;
-    {
-        ScriptedMessageBox boxes;
-        EnvironmentWindow env(&boxes);
-        env.startAddIns(user.bundled());
-    }
-    CommandResult r = runCommand("XDG_CONFIG_HOME='" + user.dir.file("config") + "' '" +
-                                 std::string(TRAPLINE_ENVIRONMENT_BINARY) + "' --addins");
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "Trapline.Connect\tTRAPLINE\tInsert Error handler to project functions, "
-                     "procedures and properties\t1\n");
 }
 
 TEST(EnvironmentWindow, ProjectsFoldersAndModulesDroppedOnTheWindowOpenAndOtherFilesAreRefused) {
@@ -284,47 +261,85 @@ TEST(EnvironmentWindow, ProjectsFoldersAndModulesDroppedOnTheWindowOpenAndOtherF
     const std::string text = dir.write("notes.txt", "not VB\r\n");
     ScriptedMessageBox boxes;
     EnvironmentWindow env(&boxes);
-    auto drop = [&](const std::vector<std::string>& paths) {
+    // File managers send the names as text too.
+    auto drop = [&](QWidget* on, const std::vector<std::string>& paths) {
         QMimeData data;
         QList<QUrl> urls;
         for (const std::string& p : paths)
             urls << QUrl::fromLocalFile(QString::fromStdString(p));
         data.setUrls(urls);
+        data.setText(urls.isEmpty() ? QString() : urls.front().toLocalFile());
         QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
                               Qt::NoModifier);
-        QApplication::sendEvent(&env, &enter);
+        QApplication::sendEvent(on, &enter);
         if (!enter.isAccepted())
             return false;
         QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&env, &dropped);
+        QApplication::sendEvent(on, &dropped);
         return dropped.isAccepted();
     };
-    EXPECT_FALSE(drop({a, text}));
-    EXPECT_FALSE(drop({}));
+    EXPECT_FALSE(drop(&env, {a, text}));
+    EXPECT_FALSE(drop(&env, {}));
     EXPECT_EQ(env.workspace().entries().size(), 0u);
     // Several module files are one project, as on the command line.
-    EXPECT_TRUE(drop({a, b}));
+    EXPECT_TRUE(drop(&env, {a, b}));
     ASSERT_EQ(env.workspace().entries().size(), 1u);
     EXPECT_EQ(env.vbe().ActiveVBProject()->VBComponents().Count(), 2);
-    EXPECT_TRUE(drop({dir.path()}));
+    EXPECT_TRUE(drop(&env, {dir.path()}));
     EXPECT_EQ(env.vbe().ActiveVBProject()->VBComponents().Count(), 2);
-    EXPECT_TRUE(drop({std::string(TRAPLINE_SOURCE_DIR) + "/examples/Ledger.vbp"}));
+    EXPECT_TRUE(drop(&env, {kExample + "/Ledger.vbp"}));
     EXPECT_EQ(env.vbe().ActiveVBProject()->Name(), "Ledger");
-
-    // Dropped on the code, with their names as text as file managers send
-    // them: opened, not typed into the module shown.
-    QMimeData files;
-    files.setUrls({QUrl::fromLocalFile(QString::fromStdString(a))});
-    files.setText(QString::fromStdString(a));
-    QWidget* code = env.codeView()->viewport();
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(code, &enter);
-    ASSERT_TRUE(enter.isAccepted());
-    QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(code, &dropped);
+    // Dropped on the code: opened, not typed into the module shown.
+    EXPECT_TRUE(drop(env.codeView()->viewport(), {a}));
     EXPECT_EQ(env.vbe().ActiveVBProject()->VBComponents().Count(), 1);
     EXPECT_FALSE(env.isModified());
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST(EnvironmentWindow, SaveShowsItWaitsForAnotherRunInTheFolderAndCancelWritesNothing) {
+    for (const bool cancel : {true, false}) {
+        TempDir dir;
+        const std::string module = "Attribute VB_Name = \"M\"\r\nSub S()\r\nEnd Sub\r\n";
+        const std::string path = dir.write("M.bas", module);
+        ScriptedMessageBox boxes;
+        EnvironmentWindow env(&boxes);
+        ASSERT_TRUE(env.openProject(QString::fromStdString(path)));
+        ASSERT_TRUE(env.explorer()->currentComponent()->CodeModule().InsertLines(1, "' mine"));
+        // Another run holds the folder; it lets go after a while in any case,
+        // so that a save that cannot be cancelled fails instead of hanging.
+        std::atomic<int> other = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+        ASSERT_EQ(::flock(other, LOCK_EX), 0);
+        auto release = [&] {
+            if (int fd = other.exchange(-1); fd >= 0)
+                ::close(fd);
+        };
+        std::thread patience([&] {
+            for (int waited = 0; waited < 5000 && other >= 0; waited += 10)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            release();
+        });
+        QString said;
+        QTimer::singleShot(300, [&] {
+            if (auto* dialog = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget()))
+                said = dialog->labelText();
+            if (cancel)
+                QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+            else
+                release();
+        });
+        EXPECT_EQ(env.saveProject(), !cancel);
+        release();
+        patience.join();
+        EXPECT_TRUE(said.contains(
+            QString::fromStdString("another trapline run to finish in " + dir.path())))
+            << said.toStdString();
+        EXPECT_EQ(TempDir::read(path), cancel ? module
+                                              : "Attribute VB_Name = \"M\"\r\n' mine\r\n"
+                                                "Sub S()\r\nEnd Sub\r\n");
+        EXPECT_EQ(env.isModified(), cancel);
+        EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text;
+        EXPECT_EQ(TempDir::namesIn(dir.path()), std::vector<std::string>{"M.bas"});
+    }
 }
 
 TEST(EnvironmentCommand, RendersTheNewViewsAndLeavesTheProjectAsItWas) {
@@ -359,19 +374,6 @@ void writeModules(const TempDir& dir, const std::string& folder, int n) {
     }
 }
 
-/// Opens the add-in's window from its button and clicks OK as the user
-/// does, saying yes to its questions; the texts of its message boxes (none
-/// when the window did not open).
-QStringList runAddIn(EnvironmentWindow& env) {
-    actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
-    QWidget* window = visibleTopLevel("frmAddIn");
-    if (!window)
-        return {};
-    MessageBoxAnswerer answers;
-    QTest::mouseClick(window->findChild<QAbstractButton*>("OKButton"), Qt::LeftButton);
-    return answers.texts;
-}
-
 int loadedCount(const trapline::Project& project) {
     int n = 0;
     for (long i = 1; i <= project.VBComponents().Count(); ++i)
@@ -381,7 +383,7 @@ int loadedCount(const trapline::Project& project) {
 
 } // namespace
 
-TEST(EnvironmentWindow, AModuleThatWasNeverShownIsNeverRead) {
+TEST(EnvironmentWindow, AModuleIsReadWhenFirstShownAndOneChangedOnDiskMeanwhileIsNamedAndKept) {
     TempDir dir;
     writeModules(dir, "big", 40);
     ScriptedMessageBox boxes;
@@ -394,119 +396,76 @@ TEST(EnvironmentWindow, AModuleThatWasNeverShownIsNeverRead) {
     for (QTreeWidgetItemIterator it(env.explorer()); *it; ++it)
         listed += ProjectExplorer::componentOf(*it) != nullptr;
     EXPECT_EQ(listed, 40);
-    trapline::Component* first = env.explorer()->currentComponent();
-    ASSERT_NE(first, nullptr);
-    EXPECT_TRUE(first->isLoaded());
+    EXPECT_TRUE(env.explorer()->currentComponent()->isLoaded());
     EXPECT_EQ(loadedCount(project), 1);
 
     trapline::Component* other = *project.VBComponents().Item(17);
     ASSERT_FALSE(other->isLoaded());
     // Listed by the name the file gives itself (m16.bas says Mod16), as the
     // add-in's module list will offer it.
-    EXPECT_EQ(other->Name(), "Mod16");
     EXPECT_TRUE(env.explorer()->itemOf(other)->text(0).startsWith("Mod16 (m16.bas)"))
         << env.explorer()->itemOf(other)->text(0).toStdString();
     env.explorer()->setCurrentItem(env.explorer()->itemOf(other));
-    EXPECT_TRUE(other->isLoaded());
     EXPECT_TRUE(env.codeView()->toPlainText().contains("Sub Work16()"));
     EXPECT_EQ(loadedCount(project), 2);
-    EXPECT_FALSE(env.isModified());
     EXPECT_TRUE(boxes.shown.empty());
-}
 
-TEST(EnvironmentWindow, AModuleChangedOnDiskBeforeItWasShownIsNamedAndKeptAsTheOtherProgramLeftIt) {
-    TempDir dir;
-    writeModules(dir, "big", 3);
-    ScriptedMessageBox boxes;
-    EnvironmentWindow env(&boxes);
-    ASSERT_TRUE(env.openProject(QString::fromStdString(dir.file("big"))));
     const std::string theirs =
         "Attribute VB_Name = \"Mod02\"\r\n' edited elsewhere, longer now\r\n";
     dir.write("big/m02.bas", theirs);
-    trapline::Component* changed = *env.vbe().ActiveVBProject()->VBComponents().Item(3);
+    trapline::Component* changed = *project.VBComponents().Item(3);
     env.explorer()->setCurrentItem(env.explorer()->itemOf(changed));
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_NE(boxes.shown[0].text.find("m02.bas"), std::string::npos) << boxes.shown[0].text;
     EXPECT_FALSE(env.codeView()->toPlainText().contains("Work02"));
-    // Said once, not again at every look.
-    env.refresh();
+    env.refresh(); // said once, not again at every look
     EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_FALSE(env.isModified());
     EXPECT_TRUE(env.saveProject());
     EXPECT_EQ(TempDir::read(dir.file("big/m02.bas")), theirs);
 }
 
-/// A user with the add-in installed and a folder of `n` modules open.
-struct OpenFolder {
-    explicit OpenFolder(int n) : env(&boxes) {
-        writeModules(user.dir, "big", n);
-        opened = env.openProject(QString::fromStdString(user.dir.file("big")));
-    }
+TEST(EnvironmentWindow, TheAddInRunTreatsEveryModuleOpenedUnreadAsOneUndoStepOfEach) {
     User user;
+    writeModules(user.dir, "big", 3);
     ScriptedMessageBox boxes;
-    EnvironmentWindow env;
-    bool opened = false;
-};
-
-TEST(EnvironmentWindow, TheAddInRunReadsAndTreatsEveryModuleOfAProjectOpenedUnread) {
-    OpenFolder folder(12);
-    ASSERT_TRUE(folder.opened);
-    auto& [user, boxes, env, opened] = folder;
+    EnvironmentWindow env(&boxes);
+    ASSERT_TRUE(env.openProject(QString::fromStdString(user.dir.file("big"))));
     const trapline::Project& project = *env.vbe().ActiveVBProject();
     ASSERT_EQ(loadedCount(project), 1);
     env.startAddIns(user.bundled());
-    ASSERT_FALSE(runAddIn(env).isEmpty());
-    EXPECT_EQ(loadedCount(project), 12);
-    env.refresh();
-    ASSERT_TRUE(env.saveProject());
-    EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text;
-    for (int i = 0; i < 12; ++i) {
-        const std::string id = (i < 10 ? "0" : "") + std::to_string(i);
-        const std::string text = TempDir::read(user.dir.file("big/m" + id + ".bas"));
-        EXPECT_NE(text.find("\"Mod" + id + ".Work" + id + "\""), std::string::npos) << text;
-        EXPECT_NE(text.find("\"Mod" + id + ".Sum" + id + "\""), std::string::npos) << text;
-    }
-}
-
-TEST(EnvironmentWindow, EachAddInRunIsOneUndoStepOfEveryModuleItChanged) {
-    OpenFolder folder(3);
-    ASSERT_TRUE(folder.opened);
-    auto& [user, boxes, env, opened] = folder;
-    env.startAddIns(user.bundled());
     env.show();
-    ASSERT_FALSE(runAddIn(env).isEmpty());
+    actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
+    ASSERT_NE(visibleTopLevel("frmAddIn"), nullptr);
+    MessageBoxAnswerer answers;
+    QTest::mouseClick(visibleTopLevel("frmAddIn")->findChild<QAbstractButton*>("OKButton"),
+                      Qt::LeftButton);
+    ASSERT_FALSE(answers.texts.isEmpty());
+    EXPECT_EQ(answers.texts.front(), "Вставлять обработку ошибок ?");
+    EXPECT_EQ(loadedCount(project), 3);
     env.refresh();
-    QPlainTextEdit* code = env.codeView();
-    trapline::Component* shown = env.explorer()->currentComponent();
-    const std::string original = TempDir::read(shown->path());
-    ASSERT_TRUE(code->toPlainText().contains("\"Mod00.Work00\""));
+    // The run is one undo step of each module it changed, shown or never looked at.
+    for (const auto& [index, handler] :
+         {std::pair<long, QString>{1, "\"Mod00.Work00\""}, {3, "\"Mod02.Sum02\""}}) {
+        trapline::Component* module = *project.VBComponents().Item(index);
+        env.explorer()->setCurrentItem(env.explorer()->itemOf(module));
+        ASSERT_TRUE(env.codeView()->toPlainText().contains(handler));
+        env.undoAction()->trigger();
+        EXPECT_EQ(module->serialize(), TempDir::read(module->path())) << index;
+        EXPECT_FALSE(env.codeWindow()->canUndo()) << index;
+        env.redoAction()->trigger();
+        EXPECT_TRUE(env.codeView()->toPlainText().contains(handler)) << index;
+    }
 
-    // Typing after the run is a step of its own.
-    QTextCursor end(code->document()->firstBlock());
-    end.movePosition(QTextCursor::EndOfBlock);
-    code->setTextCursor(end);
-    QTest::keyClicks(code, " ' checked");
-    QTest::keyClick(code, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_FALSE(code->toPlainText().contains("checked"));
-    EXPECT_TRUE(code->toPlainText().contains("\"Mod00.Work00\""));
-    QTest::keyClick(code, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(shown->serialize(), original);
-    EXPECT_FALSE(env.undoAction()->isEnabled());
-    EXPECT_TRUE(env.redoAction()->isEnabled());
-
-    // A module the user had not looked at: the run over it is one step too.
-    trapline::Component* other = *env.vbe().ActiveVBProject()->VBComponents().Item(3);
-    env.explorer()->setCurrentItem(env.explorer()->itemOf(other));
-    ASSERT_TRUE(code->toPlainText().contains("\"Mod02.Sum02\""));
-    env.undoAction()->trigger();
-    EXPECT_EQ(other->serialize(), TempDir::read(other->path()));
-    EXPECT_FALSE(env.codeWindow()->canUndo());
-    env.redoAction()->trigger();
-    EXPECT_TRUE(code->toPlainText().contains("\"Mod02.Sum02\""));
-
-    // A second run finds the handlers in place: saved, the files hold one each.
+    // Saved, each file holds one handler per procedure.
     ASSERT_TRUE(env.saveProject());
-    const std::string saved = TempDir::read(other->path());
-    EXPECT_EQ(saved.find("\"Mod02.Sum02\""), saved.rfind("\"Mod02.Sum02\""));
-    EXPECT_NE(saved.find("\"Mod02.Sum02\""), std::string::npos);
     EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text;
+    for (const std::string id : {"00", "01", "02"}) {
+        const std::string text = TempDir::read(user.dir.file("big/m" + id + ".bas"));
+        for (const std::string proc : {".Work", ".Sum"}) {
+            const std::string name = "\"Mod" + id + proc + id + "\"";
+            EXPECT_NE(text.find(name), std::string::npos) << text;
+            EXPECT_EQ(text.find(name), text.rfind(name)) << text;
+        }
+    }
 }

@@ -1,14 +1,12 @@
 #include "projectexplorer.h"
 
 #include "../support/scriptedmessagebox.h"
-#include "../support/tempdir.h"
+#include "environmenttest.h"
 #include "environmentvbe.h"
 #include "environmentwindow.h"
 #include "workspace.h"
 
 #include "qtprinters.h"
-#include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -71,7 +69,7 @@ QTreeWidgetItem* find(const QTreeWidget& tree, const QString& text) {
 
 } // namespace
 
-TEST(ProjectExplorer, AFolderOfProjectsShowsEachWithItsComponentsGroupedAndSorted) {
+TEST(ProjectExplorer, AFolderOfProjectsShowsEachGroupedAndSortedAndMarksChangesNotShown) {
     TwoProjects files;
     ScriptedMessageBox boxes;
     EnvironmentWindow env(&boxes);
@@ -89,6 +87,18 @@ TEST(ProjectExplorer, AFolderOfProjectsShowsEachWithItsComponentsGroupedAndSorte
     EXPECT_NE(ProjectExplorer::componentOf(a->child(1)->child(0)),
               ProjectExplorer::componentOf(tree.topLevelItem(1)->child(0)->child(0)));
     EXPECT_EQ(ProjectExplorer::componentOf(tree.currentItem())->Name(), "fMain");
+
+    // A change in a module not shown is marked, and a folder closed by the
+    // user stays closed: the environment notices by itself, as after an add-in's run.
+    QTreeWidgetItem* modules = env.explorer()->topLevelItem(0)->child(1);
+    modules->setExpanded(false);
+    ASSERT_TRUE(
+        ProjectExplorer::componentOf(modules->child(1))->CodeModule().InsertLines(1, "' x"));
+    QTest::qWait(700);
+    modules = env.explorer()->topLevelItem(0)->child(1);
+    EXPECT_FALSE(modules->isExpanded());
+    EXPECT_TRUE(env.explorer()->topLevelItem(0)->child(0)->isExpanded());
+    EXPECT_EQ(texts(modules), QStringList({"alpha (a.bas)", "* Zeta (z.bas)"}));
 }
 
 TEST(ProjectExplorer, AGroupShowsAllItsProjectsWithTheStartupOneActive) {
@@ -106,10 +116,7 @@ TEST(ProjectExplorer, AGroupShowsAllItsProjectsWithTheStartupOneActive) {
 
 TEST(ProjectExplorer, ChoosingAComponentOfAnotherProjectMakesItTheAddInsProject) {
     TwoProjects files;
-    // A user of its own, with the add-in installed beside the environment.
-    ASSERT_TRUE(qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(files.dir.file("config"))));
-    std::filesystem::create_directories(files.dir.file("addins"));
-    std::filesystem::copy_file(TRAPLINE_ADDIN_LIBRARY, files.dir.file("addins/Trapline.so"));
+    User user;
     ScriptedMessageBox boxes;
     EnvironmentWindow env(&boxes);
     ASSERT_TRUE(env.openProject(files.path()));
@@ -120,40 +127,16 @@ TEST(ProjectExplorer, ChoosingAComponentOfAnotherProjectMakesItTheAddInsProject)
     EXPECT_TRUE(env.codeView()->toPlainText().contains("Sub BetaWork()"));
 
     // The add-in lists the modules of the project now active.
-    env.startAddIns({files.path("addins")});
+    env.startAddIns(user.bundled());
     ASSERT_TRUE(boxes.shown.empty()) << boxes.shown.front().text;
-    QAction* button = nullptr;
-    for (QAction* action : env.standardBar()->actions())
-        if (action->text() == "TRAPLINE")
-            button = action;
-    ASSERT_NE(button, nullptr);
-    button->trigger();
-    QComboBox* modules = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == "frmAddIn" && w->isVisible())
-            modules = w->findChild<QComboBox*>("MdlName");
+    actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
+    ASSERT_NE(visibleTopLevel("frmAddIn"), nullptr);
+    auto* modules = visibleTopLevel("frmAddIn")->findChild<QComboBox*>("MdlName");
     ASSERT_NE(modules, nullptr);
     QStringList listed;
     for (int i = 0; i < modules->count(); ++i)
         listed << modules->itemText(i);
     EXPECT_EQ(listed, QStringList({"*", "alpha", "Beta"}));
-}
-
-TEST(ProjectExplorer, ChangesInModulesNotShownAreMarkedAndAFolderClosedByTheUserStaysClosed) {
-    TwoProjects files;
-    ScriptedMessageBox boxes;
-    EnvironmentWindow env(&boxes);
-    ASSERT_TRUE(env.openProject(files.path()));
-    QTreeWidgetItem* modules = env.explorer()->topLevelItem(0)->child(1);
-    modules->setExpanded(false);
-    trapline::Component* zeta = ProjectExplorer::componentOf(modules->child(1));
-    ASSERT_TRUE(zeta->CodeModule().InsertLines(1, "' changed"));
-    // The environment notices by itself, as it must after an add-in's run.
-    QTest::qWait(700);
-    modules = env.explorer()->topLevelItem(0)->child(1);
-    EXPECT_FALSE(modules->isExpanded());
-    EXPECT_TRUE(env.explorer()->topLevelItem(0)->child(0)->isExpanded());
-    EXPECT_EQ(texts(modules), QStringList({"alpha (a.bas)", "* Zeta (z.bas)"}));
 }
 
 TEST(ProjectExplorer, OpeningAnotherProjectAsksFirstAndCancelKeepsTheChanges) {

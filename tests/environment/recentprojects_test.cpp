@@ -1,5 +1,6 @@
 #include "recentprojects.h"
 
+#include "../support/scopedenv.h"
 #include "../support/scriptedmessagebox.h"
 #include "../support/tempdir.h"
 #include "environmentvbe.h"
@@ -26,22 +27,22 @@ TEST(RecentProjects, KeepsTheNewestFirstEachOnceAndAtMostEight) {
     TempDir dir;
     RecentProjects recent(QString::fromStdString(dir.file("environment.ini")));
     EXPECT_TRUE(recent.list().isEmpty());
+    auto path = [&](const std::string& name) { return QString::fromStdString(dir.file(name)); };
     for (int i = 1; i <= 10; ++i)
-        recent.add(QString::fromStdString(dir.file(std::to_string(i) + ".vbp")));
-    recent.add(QString::fromStdString(dir.file("sub/../5.vbp")));
+        recent.add(path(std::to_string(i) + ".vbp"));
+    recent.add(path("sub/../5.vbp"));
     QStringList list = recent.list();
     ASSERT_EQ(list.size(), RecentProjects::kMax);
-    EXPECT_EQ(list.front(), QString::fromStdString(dir.file("5.vbp")));
-    EXPECT_EQ(list[1], QString::fromStdString(dir.file("10.vbp")));
-    EXPECT_EQ(list.count(QString::fromStdString(dir.file("5.vbp"))), 1);
-    EXPECT_FALSE(list.contains(QString::fromStdString(dir.file("2.vbp"))));
-    recent.remove(QString::fromStdString(dir.file("10.vbp")));
+    EXPECT_EQ(list.mid(0, 2), QStringList({path("5.vbp"), path("10.vbp")}));
+    EXPECT_EQ(list.count(path("5.vbp")), 1);
+    EXPECT_FALSE(list.contains(path("2.vbp")));
+    recent.remove(path("10.vbp"));
     EXPECT_EQ(recent.list().size(), RecentProjects::kMax - 1);
 }
 
 TEST(RecentProjects, TheFileMenuOffersThemInTheNextSessionAndForgetsOneThatIsGone) {
     TempDir dir;
-    ASSERT_TRUE(qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.file("config"))));
+    ScopedEnv config("XDG_CONFIG_HOME", dir.file("config"));
     const QString a =
         QString::fromStdString(dir.write("a/A.vbp", "Module=M; m.bas\r\nName=\"A\"\r\n"));
     dir.write("a/m.bas", "Attribute VB_Name = \"M\"\r\nSub S()\r\nEnd Sub\r\n");
@@ -55,8 +56,7 @@ TEST(RecentProjects, TheFileMenuOffersThemInTheNextSessionAndForgetsOneThatIsGon
         EXPECT_EQ(menuTexts(env.recentMenu()), QStringList({"&1 " + folder, "&2 " + a}));
     }
     EnvironmentWindow next(&boxes);
-    QStringList offered = menuTexts(next.recentMenu());
-    ASSERT_EQ(offered.size(), 2);
+    ASSERT_EQ(menuTexts(next.recentMenu()).size(), 2);
     next.recentMenu()->actions()[1]->trigger();
     EXPECT_EQ(next.vbe().ActiveVBProject()->Name(), "A");
     EXPECT_EQ(menuTexts(next.recentMenu()), QStringList({"&1 " + a, "&2 " + folder}));
