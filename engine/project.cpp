@@ -50,6 +50,8 @@ std::vector<Error> Project::save(bool backup, const FolderLocks::Waiting& waitin
             continue;
         }
         c->saved(written->stamp);
+        if (!written->setAside.empty()) // saved, but the user must hear where the other went
+            problems.push_back(makeError(errors::ChangedOnDisk, c->path(), written->note));
         if (added && !m_fileName.empty()) {
             if (auto listed = listInProjectFile(*c, backup); !listed) {
                 problems.push_back(listed.error());
