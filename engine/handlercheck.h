@@ -34,6 +34,11 @@ public:
                              size_t& chosen) const;
 
 private:
+    /// Whether inserting into definition `definition` (declared on `body`)
+    /// of `entry` would leave no label twice in it.
+    Result<void> labelsFree(const CodeModule& module, const ProcInfo& entry, size_t definition,
+                            long body) const;
+
     const VBE& m_vbe;
     const HandlerPattern& m_pattern;
     MessageBoxService& m_messages;

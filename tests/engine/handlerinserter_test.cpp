@@ -179,14 +179,60 @@ TEST(HandlerInserter, NamesTheProcedureWhenItsModuleIsNoLongerThere) {
     EXPECT_EQ(f.boxes.shown[1].title, "Error in InsertUserCodes");
 }
 
-TEST(InsertDefaultCodes, TrapsAProcedureThatAlreadyHoldsTheStandardHandlerAgain) {
-    // Whether a trapped procedure is treated is the run's filter's choice; once
-    // asked, the inserter adds a second trap and block and leaves the first be.
-    Fixture f(crlf({"Sub Foo()", "ON ERROR GOTO err_debug", "    x = 1", "EXIT SUB",
-                    "err_debug:", "MyErrorHandler \"Module1.Foo\"", "End Sub"}));
-    ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Foo"), f.module(), ""));
-    EXPECT_EQ(f.code(),
-              crlf({"Sub Foo()", "ON ERROR GOTO err_debug", "ON ERROR GOTO err_debug", "    x = 1",
-                    "EXIT SUB", "err_debug:", "MyErrorHandler \"Module1.Foo\"", "EXIT SUB",
-                    "err_debug:", "MyErrorHandler \"Module1.Foo\"", "End Sub"}));
+TEST(HandlerInserter, RefusesAHandlerThatWouldGiveAProcedureALabelTwice) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> body; ///< between "Sub Foo()" and "End Sub"
+        const char *header, *footer;   ///< null: the standard handler
+        const char* prefix;
+        const char* clash; ///< the label named in the refusal; null: inserted
+    } cases[] = {
+        {"the standard handler a second time",
+         {"ON ERROR GOTO err_debug", "    x = 1", "EXIT SUB",
+          "err_debug:", "MyErrorHandler \"Module1.Foo\""},
+         nullptr,
+         nullptr,
+         "",
+         "err_debug"},
+        {"in other letters, a statement after it",
+         {"ERR_Debug: Resume Next"},
+         nullptr,
+         nullptr,
+         "",
+         "err_debug"},
+        {"a name the template fills in",
+         {"  Foo_Fail:"},
+         "On Error GoTo #PROC#_Fail",
+         "#PROC#_Fail:",
+         "",
+         "Foo_Fail"},
+        {"a line number", {"10 x = 1"}, "On Error GoTo 10", "10 Resume Next", "", "10"},
+        {"the templates' own label twice", {"    x = 1"}, "Again:", "Again:", "", "Again"},
+        {"commented handlers hold no label", {"err_debug:"}, nullptr, nullptr, "'", nullptr},
+        {"a label in a comment", {"' err_debug:", "Rem err_debug:"}, nullptr, nullptr, "", nullptr},
+        {"statements after a colon", {"    x = 1: err_debug = 2"}, nullptr, nullptr, "", nullptr},
+        {"a continued line", {"    Call Go(1, _", "err_debug:=2)"}, nullptr, nullptr, "", nullptr},
+    };
+    for (const Case& c : cases) {
+        std::string code = "Sub Foo()\r\n";
+        for (const std::string& l : c.body)
+            code += l + "\r\n";
+        // Labels belong to their procedure: another one's are no clash.
+        code += crlf(
+            {"End Sub", "Sub Other()", "err_debug:", "Foo_Fail:", "Again:", "10 Beep", "End Sub"});
+        Fixture f(code);
+        if (c.header)
+            f.inserter.setTemplates(c.header, c.footer);
+        const bool ok = c.header ? f.inserter.InsertUserCodes(1, f.module(), c.prefix)
+                                 : f.inserter.InsertDefaultCodes(1, f.module(), c.prefix);
+        EXPECT_EQ(ok, c.clash == nullptr) << c.what;
+        if (c.clash) {
+            EXPECT_EQ(f.code(), code) << c.what;
+            EXPECT_NE(f.inserter.lastFailure().find("\"" + std::string(c.clash) + "\""),
+                      std::string::npos)
+                << c.what << ": " << f.inserter.lastFailure();
+            ASSERT_EQ(f.boxes.shown.size(), 1u) << c.what;
+            EXPECT_EQ(f.boxes.shown[0].text.rfind("1005: Foo: ", 0), 0u) << f.boxes.shown[0].text;
+        }
+    }
 }

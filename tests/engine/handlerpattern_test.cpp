@@ -84,6 +84,17 @@ TEST(HandlerPattern, FindsTheStandardHandlerUnderAnyOldNameAndRenamesOnlyTheName
     // The live form is another pattern: commented lines are not it.
     EXPECT_EQ(HandlerPattern::standard("").find(m, calc, 0)->presence,
               HandlerPattern::Presence::None);
+
+    // An old name may carry a type suffix, which goes with the name.
+    CodeModule pad("Attribute VB_Name = \"M\"\r\nFunction Pad$(s)\r\nON ERROR GOTO err_debug\r\n"
+                   "EXIT FUNCTION\r\nerr_debug:\r\nMyErrorHandler \"M.Old$\"\r\nEnd Function\r\n");
+    const ProcInfo padEntry = entry("M", "Pad", 1);
+    auto suffixed = HandlerPattern::standard("").find(pad, padEntry, 0);
+    ASSERT_TRUE(suffixed);
+    ASSERT_EQ(suffixed->presence, HandlerPattern::Presence::Complete);
+    EXPECT_EQ(suffixed->captures.back(), (std::vector<std::string>{"M", "Old$"}));
+    EXPECT_EQ(HandlerPattern::standard("").renamed(*suffixed, padEntry).back(),
+              "MyErrorHandler \"M.Pad\"");
 }
 
 TEST(HandlerPattern, TellsAHalfOrEditedHandlerFromNone) {

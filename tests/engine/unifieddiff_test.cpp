@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <limits>
+#include <sstream>
 
 using trapline::CodeModule;
 using trapline::UnifiedDiff;
@@ -179,3 +180,24 @@ TEST(UnifiedDiffTest, FilesOutsideTheCurrentFolderAreRefusedWithTheirName) {
 }
 
 } // namespace
+
+TEST(UnifiedDiffTest, ChangesSixUnchangedLinesApartShareAHunkAndSevenApartDoNot) {
+    const std::pair<long, std::string> cases[] = {
+        {6, "@@ -2,14 +2,14 @@\n"},
+        {7, "@@ -2,7 +2,7 @@\n@@ -10,7 +10,7 @@\n"},
+    };
+    for (const auto& [gap, hunks] : cases) {
+        std::string bytes;
+        for (int i = 1; i <= 20; ++i)
+            bytes += "L" + std::to_string(i) + "\r\n";
+        CodeModule m(bytes);
+        ASSERT_TRUE(m.ReplaceLine(5, "X"));
+        ASSERT_TRUE(m.ReplaceLine(5 + gap + 1, "Y"));
+        std::string headers;
+        std::istringstream diff(UnifiedDiff::of("m.bas", m.edits(), m.eol(), 0));
+        for (std::string line; std::getline(diff, line);)
+            if (line.starts_with("@@"))
+                headers += line + "\n";
+        EXPECT_EQ(headers, hunks) << gap;
+    }
+}

@@ -83,3 +83,24 @@ TEST(LineTests, RecogniseContinuationsAttributesAndDirectives) {
     EXPECT_TRUE(isBlankOrComment("Rem note"));
     EXPECT_FALSE(isBlankOrComment("Remove x"));
 }
+
+TEST(LineLabel, FindsLabelsAndLineNumbersOnly) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"err_debug:", "err_debug"},
+        {"  Retry: Resume", "Retry"},
+        {"100 x = 1", "100"},
+        {"100:", "100"},
+        {"\xc2\xf5\xee\xe4:", "\xc2\xf5\xee\xe4"},
+        {"x = 1: y = 2", nullptr},
+        {"' err_debug:", nullptr},
+        {"Rem a:", nullptr},
+        {"Go a:=1", nullptr},
+        {"a:=1", nullptr},
+        {"100x = 1", nullptr},
+        {"_x:", nullptr},
+        {"", nullptr},
+    };
+    for (auto [line, label] : cases) {
+        EXPECT_EQ(std::string(lineLabel(line).value_or("-")), label ? label : "-") << line;
+    }
+}
