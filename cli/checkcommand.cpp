@@ -87,7 +87,8 @@ Output:
 
 Exit status: 0 when there is nothing to report, 1 when there is, 2 for bad
 usage or input (a file that cannot be read, a --module or --proc that
-names nothing).
+names nothing); with --format sarif the log then records a failed run and
+the messages.
 )USAGE";
 }
 

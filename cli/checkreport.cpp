@@ -22,7 +22,8 @@ const std::array<Rule, 3> kRules = {{
      "one in."},
     {HandlerCheck::kCannotInsert, "CannotInsert", "Procedure that cannot take a handler",
      "`trapline insert` would choose the procedure but cannot put a handler into it: it is "
-     "written on one line, has no End statement, or its declaration cannot be followed."},
+     "written on one line, has no End statement, its declaration cannot be followed, or the "
+     "handler would give it a label it holds already."},
     {HandlerCheck::kStaleName, "StaleHandlerName", "Inserted handler with an old name",
      "An inserted handler names its module or procedure as they were called before a rename; "
      "`trapline refresh` brings the names up to date."},
