@@ -55,18 +55,22 @@ std::vector<std::string> treated(const RunSummary& s) {
 
 } // namespace
 
-TEST(InsertionRun, ChangesNothingWhenTheAnswerIsNo) {
+TEST(InsertionRun, ChangesNothingWhenTheAnswerIsNoOrThereIsNothingToChoose) {
     Fixture f({{"M", kModule}});
     f.boxes.answers = {MsgAnswer::No};
     RunSummary s = f.run(options());
     EXPECT_FALSE(s.confirmed);
-    EXPECT_EQ(f.code(), kModule);
-    EXPECT_EQ(f.reporter.text, "");
     EXPECT_TRUE(f.reporter.busyChanges.empty());
     ASSERT_EQ(f.boxes.shown.size(), 1u);
     EXPECT_EQ(f.boxes.shown[0].text, "Вставлять обработку ошибок ?");
     EXPECT_EQ(f.boxes.shown[0].buttons, MsgButtons::YesNo);
     EXPECT_EQ(f.boxes.shown[0].icon, MsgIcon::Question);
+    // An unknown module ends silently after the question; an empty choice asks nothing.
+    EXPECT_TRUE(f.run(options("Nowhere")).treated.empty());
+    EXPECT_FALSE(f.run(options("")).confirmed);
+    EXPECT_EQ(f.boxes.shown.size(), 2u);
+    EXPECT_EQ(f.code(), kModule);
+    EXPECT_EQ(f.reporter.text, "");
 }
 
 TEST(InsertionRun, LeavesTrappedProceduresOutOnlyWhenAllAreChosen) {
@@ -109,23 +113,6 @@ TEST(InsertionRun, TreatsEachModuleOfASharedNameInItsOwnFile) {
     EXPECT_NE(f.code(2).find("MyErrorHandler \"Main.B\""), std::string::npos);
 }
 
-TEST(InsertionRun, EndsSilentlyForAnUnknownModuleOrAnEmptyChoice) {
-    Fixture f({{"M", kModule}});
-    EXPECT_TRUE(f.run(options("Nowhere")).treated.empty());
-    EXPECT_EQ(f.boxes.shown.size(), 1u); // the question only
-    EXPECT_FALSE(f.run(options("")).confirmed);
-    EXPECT_EQ(f.code(), kModule);
-}
-
-TEST(InsertionRun, ReportsAFailedProcedureAndGoesOnWithTheNext) {
-    Fixture f({{"M", crlf({"Sub Nop(): End Sub", "Sub Next()", "End Sub"})}});
-    RunSummary s = f.run(options("*", "*", false));
-    ASSERT_EQ(s.failed.size(), 1u);
-    EXPECT_EQ(s.failed[0].procName, "Nop");
-    EXPECT_EQ(treated(s), std::vector<std::string>{"M.Next"});
-    EXPECT_EQ(f.boxes.shown.size(), 1u); // no question, one failure
-}
-
 TEST(InsertionRun, NamesLinesOfTheFileAsReadWhenEarlierProceduresAlreadyGotHandlers) {
     const std::string module = crlf({
         "VERSION 1.0 CLASS",                   // 1
@@ -142,11 +129,14 @@ TEST(InsertionRun, NamesLinesOfTheFileAsReadWhenEarlierProceduresAlreadyGotHandl
         "    x = 1",                           // 12: the trap would go here
         "    y = 2",                           // 13: no End Sub follows
     });
-    Fixture f({{"M", module}});
+    // A failed procedure is reported, and the run goes on with the next.
+    Fixture f({{"M", module + crlf({"Sub Nop(): End Sub", "Sub Next()", "End Sub"})}});
     RunSummary s = f.run(options("*", "*", false));
-    EXPECT_EQ(treated(s), std::vector<std::string>{"M.Value (Get)"});
-    ASSERT_EQ(s.failed.size(), 1u);
+    EXPECT_EQ(treated(s), (std::vector<std::string>{"M.Value (Get)", "M.Next"}));
+    ASSERT_EQ(s.failed.size(), 2u);
     EXPECT_EQ(s.failed[0].failure, "no \"End Sub\" between lines 12 and 13 of the file");
+    EXPECT_EQ(s.failed[1].procName, "Nop");
+    EXPECT_EQ(f.boxes.shown.size(), 2u); // no question, one box per failure
 }
 
 namespace {
