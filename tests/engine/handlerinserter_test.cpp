@@ -114,25 +114,28 @@ TEST(HandlerInserter, LeavesAProcedureUntouchedWhenEitherPointIsMissing) {
     EXPECT_EQ(f.boxes.shown[1].icon, MsgIcon::Information);
     EXPECT_EQ(f.boxes.shown[1].text, "1003: no \"End Sub\" between lines 3 and 3 of the file\r\n"
                                      "Module: Module1\r\nProcedure: Open");
+    // Without its module, the procedure is still named.
+    Fixture gone(crlf({"Property Get Value() As Long", "End Property"}));
+    EXPECT_FALSE(gone.inserter.InsertUserCodes(gone.indexOf("Value (Get)"), nullptr, ""));
+    ASSERT_EQ(gone.boxes.shown.size(), 1u);
+    EXPECT_EQ(gone.boxes.shown[0].text,
+              "91: Object variable not set: the module is no longer in the project"
+              "\r\nModule: Module1\r\nProcedure: Value");
 }
 
-TEST(HandlerInserter, ReportsTextTheCodePageCannotHoldAndInsertsNothing) {
-    const std::string code = crlf({"Sub A()", "End Sub"});
-    Fixture f(code);
-    f.inserter.setTemplates("' ok\r\n", "' 中文\r\n");
-    EXPECT_FALSE(f.inserter.InsertUserCodes(1, f.module(), ""));
-    EXPECT_EQ(f.code(), code);
-    ASSERT_EQ(f.boxes.shown.size(), 1u);
-    EXPECT_NE(f.boxes.shown[0].text.find("中"), std::string::npos);
-}
-
-TEST(HandlerInserter, KeepsCyrillicTemplatesAndNamesInTheCodePage) {
+TEST(HandlerInserter, WritesTemplatesInTheCodePageOrInsertsNothing) {
     Fixture f("Sub \xd0\xe0\xf1\xf7\xe5\xf2()\r\nEnd Sub\r\n");
     f.inserter.setTemplates("' Начало #PROC#\r\n", "' Конец\r\n");
     ASSERT_TRUE(f.inserter.InsertUserCodes(1, f.module(), ""));
-    EXPECT_EQ(f.code(), "Sub \xd0\xe0\xf1\xf7\xe5\xf2()\r\n' \xcd\xe0\xf7\xe0\xeb\xee "
-                        "\xd0\xe0\xf1\xf7\xe5\xf2\r\n' \xca\xee\xed\xe5\xf6\r\nEnd Sub\r\n");
+    const std::string treated = "Sub \xd0\xe0\xf1\xf7\xe5\xf2()\r\n' \xcd\xe0\xf7\xe0\xeb\xee "
+                                "\xd0\xe0\xf1\xf7\xe5\xf2\r\n' \xca\xee\xed\xe5\xf6\r\nEnd Sub\r\n";
+    EXPECT_EQ(f.code(), treated);
     EXPECT_EQ(f.reporter.text, "Вставлено в Sub : Расчет\r\n");
+    f.inserter.setTemplates("' ok\r\n", "' 中文\r\n");
+    EXPECT_FALSE(f.inserter.InsertUserCodes(1, f.module(), ""));
+    EXPECT_EQ(f.code(), treated);
+    ASSERT_EQ(f.boxes.shown.size(), 1u);
+    EXPECT_NE(f.boxes.shown[0].text.find("中"), std::string::npos);
 }
 
 TEST(HandlerInserter, EndsEachVersionOfAProcedureAsItsOwnDeclarationSays) {
@@ -164,19 +167,6 @@ TEST(HandlerInserter, PutsTheFooterInTheSameDefinitionWhenTheHeaderMakesTheModul
     EXPECT_EQ(f.code(),
               crlf({"#If A Then", "Sub Run()", "    x = 1", "End Sub", "#Else", "Sub Run()",
                     "On Error GoTo _", "Fail", "    x = 2", "Fail:", "End Sub", "#End If"}));
-}
-
-TEST(HandlerInserter, NamesTheProcedureWhenItsModuleIsNoLongerThere) {
-    Fixture f(crlf({"Property Get Value() As Long", "End Property"}));
-    EXPECT_FALSE(f.inserter.InsertDefaultCodes(f.indexOf("Value (Get)"), nullptr, ""));
-    EXPECT_FALSE(f.inserter.InsertUserCodes(f.indexOf("Value (Get)"), nullptr, ""));
-    ASSERT_EQ(f.boxes.shown.size(), 2u);
-    for (const auto& box : f.boxes.shown)
-        EXPECT_EQ(box.text, "91: Object variable not set: the module is no longer in the project"
-                            "\r\nModule: Module1\r\nProcedure: Value")
-            << box.title;
-    EXPECT_EQ(f.boxes.shown[0].title, "Error in InsertDefaultCodes");
-    EXPECT_EQ(f.boxes.shown[1].title, "Error in InsertUserCodes");
 }
 
 TEST(HandlerInserter, RefusesAHandlerThatWouldGiveAProcedureALabelTwice) {
