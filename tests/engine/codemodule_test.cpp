@@ -358,7 +358,7 @@ const std::string kVersions = "Attribute VB_Name = \"modData\"\r\n"
 
 } // namespace
 
-TEST(CodeModule, KeepsEachWholeVersionOfAProcedureAsItsOwnDefinition) {
+TEST(CodeModule, KeepsEachWholeVersionOfAProcedureAsItsOwnDefinitionThroughInsertions) {
     CodeModule m(kVersions);
     EXPECT_EQ(m.ProcDefinitions("Server", 3), 2u);
     EXPECT_EQ(m.ProcDefinitions("REFRESH", 0), 2u);
@@ -376,10 +376,8 @@ TEST(CodeModule, KeepsEachWholeVersionOfAProcedureAsItsOwnDefinition) {
     // One member per name, whatever the number of definitions.
     ASSERT_EQ(m.Members().size(), 3u);
     EXPECT_EQ(m.Members()[1].Name, "Refresh");
-}
 
-TEST(CodeModule, MovesEveryDefinitionRightThroughInsertionsAboveAndInsideThem) {
-    CodeModule m(kVersions);
+    // Insertions above and inside the definitions move each of them right.
     ASSERT_TRUE(m.InsertLines(8, "    ' a\r\n    ' b")); // inside the second Server
     ASSERT_TRUE(m.InsertLines(4, "    ' c"));            // inside the first
     ASSERT_TRUE(m.InsertLines(25, "    ' d"));           // inside the second Refresh

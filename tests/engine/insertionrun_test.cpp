@@ -73,14 +73,19 @@ TEST(InsertionRun, ChangesNothingWhenTheAnswerIsNoOrThereIsNothingToChoose) {
     EXPECT_EQ(f.reporter.text, "");
 }
 
-TEST(InsertionRun, LeavesTrappedProceduresOutOnlyWhenAllAreChosen) {
-    Fixture f({{"M", kModule}});
-    InsertionOptions o = options();
+TEST(InsertionRun, LeavesTrappedProceduresOutOnlyWhenAllAreChosenAndChoosesByDisplayName) {
+    Fixture f({{"M", kModule}, {"N", kModule}});
+    InsertionOptions o = options("M");
     o.onlySub = true;
     EXPECT_EQ(treated(f.run(o)), std::vector<std::string>{"M.Plain"});
     EXPECT_EQ(f.reporter.busyChanges, (std::vector<bool>{true, false}));
-    // By name it is treated, trap or not.
-    EXPECT_EQ(treated(f.run(options("*", "Trapped"))), std::vector<std::string>{"M.Trapped"});
+    // By name it is treated, trap or not, in every module.
+    EXPECT_EQ(treated(f.run(options("*", "Trapped"))),
+              (std::vector<std::string>{"M.Trapped", "N.Trapped"}));
+    EXPECT_EQ(treated(f.run(options("*", "Value (Let)"))),
+              (std::vector<std::string>{"M.Value (Let)", "N.Value (Let)"}));
+    EXPECT_EQ(f.code().find("'ON ERROR GOTO err_debug\r\nEnd Property\r\nProperty Let"),
+              std::string::npos);
 }
 
 TEST(InsertionRun, SelectsOneTypeOnlyWhenExactlyOneBoxIsChecked) {
@@ -92,14 +97,6 @@ TEST(InsertionRun, SelectsOneTypeOnlyWhenExactlyOneBoxIsChecked) {
         size_t expected = boxes == 1 ? 1 : boxes == 2 ? 1 : boxes == 4 ? 2 : 4;
         EXPECT_EQ(Fixture({{"M", kModule}}).run(o).treated.size(), expected) << boxes;
     }
-}
-
-TEST(InsertionRun, ChoosesAPropertyProcedureByItsDisplayName) {
-    Fixture f({{"M", kModule}, {"N", kModule}});
-    RunSummary s = f.run(options("*", "Value (Let)"));
-    EXPECT_EQ(treated(s), (std::vector<std::string>{"M.Value (Let)", "N.Value (Let)"}));
-    EXPECT_EQ(f.code().find("'ON ERROR GOTO err_debug\r\nEnd Property\r\nProperty Let"),
-              std::string::npos);
 }
 
 TEST(InsertionRun, TreatsEachModuleOfASharedNameInItsOwnFile) {
