@@ -3,6 +3,7 @@
 #include "../support/memoryproject.h"
 #include "../support/recordingreporter.h"
 #include "../support/scriptedmessagebox.h"
+#include "handlerpattern.h"
 
 #include <gtest/gtest.h>
 
@@ -199,37 +200,19 @@ TEST(InsertionRun, TreatsAndReportsEveryDefinitionOfAProcedureDefinedMoreThanOnc
               (std::vector<std::string>{"M.Store (Get)@3", "M.Store (Get)@11", "M.Store (Let)@6",
                                         "M.Store (Let)@14", "M.Store (Set)@8", "M.Store (Set)@16",
                                         "M.Log@19", "M.Log@32", "M.Limit@23", "M.Limit@28"}));
-    // Each definition gets the trap after its declaration and the block
-    // before its own End.
-    auto handled = [](const std::string& declaration, const char* body, const char* exit,
-                      const char* name, const char* end) {
-        return declaration + "\r\nON ERROR GOTO err_debug\r\n" + body + exit +
-               "\r\nerr_debug:\r\nMyErrorHandler \"M." + name + "\"\r\n" + end + "\r\n";
-    };
-    auto store = [&](const char* declaration, const char* body) {
-        return handled(declaration, body, "EXIT Property", "Store", "End Property");
-    };
-    const std::string storeVersion = store("Public Property Let Store(ByVal s As String)", "") +
-                                     store("Public Property Set Store(ByVal v As Object)", "");
-    EXPECT_EQ(f.code(),
-              crlf({"Option Explicit", "#If USE_ADO Then"}) +
-                  store("Public Property Get Store() As Object", "    Set Store = m_db\r\n") +
-                  storeVersion + crlf({"#Else"}) +
-                  store("Public Property Get Store() As Object", "    Set Store = m_folder\r\n") +
-                  storeVersion + crlf({"#End If"}) +
-                  handled("Public Sub Log(ByVal s As String)", "    Debug.Print s\r\n", "EXIT SUB",
-                          "Log", "End Sub") +
-                  crlf({"#If Win64 Then"}) +
-                  handled("Public Function Limit(ByVal n As LongPtr, _\r\n"
-                          "                      ByVal m As LongPtr) As Long",
-                          "    Limit = n\r\n", "EXIT FUNCTION", "Limit", "End Function") +
-                  crlf({"#Else"}) +
-                  handled("Public Function Limit(ByVal n As Long, ByVal m As Long) As Long", "",
-                          "EXIT FUNCTION", "Limit", "End Function") +
-                  crlf({"#End If", "#If DEBUG_BUILD Then"}) +
-                  handled("Public Sub Log(ByVal s As String)", "    Debug.Print Now, s\r\n",
-                          "EXIT SUB", "Log", "End Sub") +
-                  crlf({"#End If"}));
+    // Each definition holds the whole handler, trap right after its
+    // declaration and block right before its own End, and nothing else came.
+    const CodeModule& m = (*f.vbe.ActiveVBProject()->VBComponents().Item(1))->CodeModule();
+    EXPECT_EQ(m.CountOfLines(), CodeModule(kVersions).CountOfLines() + 10 * 4);
+    ProcCatalogue catalogue(f.vbe, f.boxes);
+    ASSERT_TRUE(catalogue.GetProcNames("*"));
+    size_t complete = 0;
+    for (size_t j = 1; j <= catalogue.size(); ++j)
+        for (size_t d = 0; d < 2; ++d) {
+            auto found = HandlerPattern::standard("").find(m, catalogue.Procs()[j], d);
+            complete += found && found->presence == HandlerPattern::Presence::Complete;
+        }
+    EXPECT_EQ(complete, 10u);
     // One log line per definition treated.
     EXPECT_EQ(f.reporter.text, "Вставлено в Property : Store\r\nВставлено в Property : Store\r\n"
                                "Вставлено в Property : Store\r\nВставлено в Property : Store\r\n"
