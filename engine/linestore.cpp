@@ -65,6 +65,9 @@ std::string_view LineStore::bytes(const Ref& r) const {
 }
 
 const std::vector<uint32_t>& LineStore::lineEnds() const {
+    static const std::vector<uint32_t> none; // a store moved from holds no file
+    if (!m_lineEnds)
+        return none;
     // Const, so any thread that reads the module may be the first to ask.
     std::call_once(m_lineEnds->made, [this] {
         std::vector<uint32_t>& offsets = m_lineEnds->offsets;
