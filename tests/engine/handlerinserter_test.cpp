@@ -37,27 +37,37 @@ struct Fixture {
 
 } // namespace
 
-TEST(InsertDefaultCodes, WritesTheStandardHandlerAroundTheBody) {
-    Fixture f(crlf({"Sub Foo()", "    x = 1", "End Sub"}));
+TEST(InsertDefaultCodes, WritesTheStandardHandlerLiveOrCommentedNamingPropertiesByHostName) {
+    Fixture f(crlf({"Sub Foo()", "    x = 1", "End Sub", "Function Calc(ByVal a As Long, _",
+                    "    ByVal b As Long) As Long", "End Function",
+                    "Property Let Value(ByVal v As Long)", "End Property", "", ""}));
     ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Foo"), f.module(), ""));
-    EXPECT_EQ(f.code(), crlf({"Sub Foo()", "ON ERROR GOTO err_debug", "    x = 1", "EXIT SUB",
-                              "err_debug:", "MyErrorHandler \"Module1.Foo\"", "End Sub"}));
-    EXPECT_EQ(f.reporter.text, "Вставлено в Sub : Foo\r\n");
-}
-
-TEST(InsertDefaultCodes, CommentsEveryLineWithThePrefixAndNamesPropertiesByHostName) {
-    Fixture f(
-        crlf({"Function Calc(ByVal a As Long, _", "    ByVal b As Long) As Long", "End Function",
-              "Property Let Value(ByVal v As Long)", "End Property", "", ""}));
     ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Calc"), f.module(), "'"));
     ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Value (Let)"), f.module(), "'"));
-    EXPECT_EQ(f.code(), crlf({"Function Calc(ByVal a As Long, _", "    ByVal b As Long) As Long",
-                              "'ON ERROR GOTO err_debug", "'EXIT FUNCTION",
-                              "'err_debug:", "'MyErrorHandler \"Module1.Calc\"", "End Function",
-                              "Property Let Value(ByVal v As Long)", "'ON ERROR GOTO err_debug",
-                              "'EXIT Property", "'err_debug:", "'MyErrorHandler \"Module1.Value\"",
-                              "End Property", "", ""}));
-    EXPECT_EQ(f.reporter.text, "Вставлено в Function : Calc\r\nВставлено в Property : Value\r\n");
+    EXPECT_EQ(f.code(), crlf({"Sub Foo()",
+                              "ON ERROR GOTO err_debug",
+                              "    x = 1",
+                              "EXIT SUB",
+                              "err_debug:",
+                              "MyErrorHandler \"Module1.Foo\"",
+                              "End Sub",
+                              "Function Calc(ByVal a As Long, _",
+                              "    ByVal b As Long) As Long",
+                              "'ON ERROR GOTO err_debug",
+                              "'EXIT FUNCTION",
+                              "'err_debug:",
+                              "'MyErrorHandler \"Module1.Calc\"",
+                              "End Function",
+                              "Property Let Value(ByVal v As Long)",
+                              "'ON ERROR GOTO err_debug",
+                              "'EXIT Property",
+                              "'err_debug:",
+                              "'MyErrorHandler \"Module1.Value\"",
+                              "End Property",
+                              "",
+                              ""}));
+    EXPECT_EQ(f.reporter.text, "Вставлено в Sub : Foo\r\nВставлено в Function : Calc\r\n"
+                               "Вставлено в Property : Value\r\n");
 }
 
 TEST(InsertUserCodes, FillsTheDefaultTemplatesAsTheResultTableShows) {
