@@ -29,6 +29,20 @@ Result<void> HandlerCheck::labelsFree(const CodeModule& module, const ProcInfo& 
                            declaration::DefinitionType(module, entry.ProcType, definition, body)));
 }
 
+std::optional<std::pair<long, std::string>>
+HandlerCheck::staleLine(const CodeModule& module, const HandlerPattern::Found& found,
+                        const ProcInfo& entry) const {
+    const std::vector<std::string> texts = m_pattern.renamed(found, entry);
+    for (size_t k = 0; k < texts.size(); ++k) {
+        const long at = k < m_pattern.headerCount()
+                            ? found.headerLine + static_cast<long>(k)
+                            : found.footerLine + static_cast<long>(k - m_pattern.headerCount());
+        if (module.line(at) != texts[k])
+            return std::make_pair(at, texts[k]);
+    }
+    return std::nullopt;
+}
+
 std::vector<Finding> HandlerCheck::run(Component& component, const InsertionOptions& options,
                                        size_t& chosen) const {
     std::vector<Finding> out;
@@ -94,20 +108,11 @@ std::vector<Finding> HandlerCheck::run(Component& component, const InsertionOpti
                     described(entry, procType, cp) + " has no error handler");
             if (!found || found->presence != HandlerPattern::Presence::Complete)
                 continue;
-            const std::vector<std::string> texts = m_pattern.renamed(*found, entry);
-            for (size_t k = 0; k < texts.size(); ++k) {
-                const long at =
-                    k < m_pattern.headerCount()
-                        ? found->headerLine + static_cast<long>(k)
-                        : found->footerLine + static_cast<long>(k - m_pattern.headerCount());
-                if (module.line(at) == texts[k])
-                    continue;
-                add(kStaleName, entry, at,
+            if (auto stale = staleLine(module, *found, entry))
+                add(kStaleName, entry, stale->first,
                     "the handler of " + described(entry, procType, cp) + " reads \"" +
-                        cp.toUtf8(module.line(at)) + "\" where it should read \"" +
-                        cp.toUtf8(texts[k]) + "\"; trapline refresh brings it up to date");
-                break;
-            }
+                        cp.toUtf8(module.line(stale->first)) + "\" where it should read \"" +
+                        cp.toUtf8(stale->second) + "\"; trapline refresh brings it up to date");
         }
     }
     return out;
