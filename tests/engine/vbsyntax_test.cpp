@@ -55,7 +55,7 @@ TEST(ParseDeclaration, NoticesAProcedureWrittenOnOneLine) {
     EXPECT_FALSE(parseDeclaration("Sub A() ' : End Sub")->endsOnSameLine);
 }
 
-TEST(EndStatementType, AcceptsBlanksLineNumbersAndComments) {
+TEST(LineTests, RecogniseEndsContinuationsAttributesAndDirectives) {
     EXPECT_EQ(endStatementType("End Sub"), 0);
     EXPECT_EQ(endStatementType("    End Function ' done"), 1);
     EXPECT_EQ(endStatementType("100 End Property"), 2);
@@ -64,9 +64,6 @@ TEST(EndStatementType, AcceptsBlanksLineNumbersAndComments) {
     EXPECT_FALSE(endStatementType("End"));
     EXPECT_FALSE(endStatementType("Exit Sub"));
     EXPECT_FALSE(endStatementType("End Subject"));
-}
-
-TEST(LineTests, RecogniseContinuationsAttributesAndDirectives) {
     EXPECT_TRUE(isContinued("Function F(a, _"));
     EXPECT_TRUE(isContinued("Function F(a, _  "));
     EXPECT_FALSE(isContinued("x = my_"));
