@@ -1,6 +1,7 @@
 // Times `trapline insert --live` over a generated project against `cp -r` of
 // the same tree, in the same run, and prints the figures; and beside it
-// `check` on the untreated tree, `refresh` and `remove` on the treated one.
+// `check` on the untreated tree, `refresh` and `remove` on the treated one,
+// and how the time grows with a module whose procedures have no End.
 //
 //   insert_bench [--seed N] [--files N] [--lines N] [--keep DIR]
 
@@ -20,6 +21,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -112,6 +114,28 @@ Rounds measure(const fs::path& source, const fs::path& work, int rounds) {
     return r;
 }
 
+/// A module of `procedures` procedures none of which has an End statement:
+/// each is reported as one that cannot take a handler.
+std::string withoutEnds(long procedures) {
+    std::string out = "Attribute VB_Name = \"NoEnd\"\r\nOption Explicit\r\n";
+    for (long i = 0; i < procedures; ++i)
+        out += "Sub P" + std::to_string(i) + "()\r\n    x = " + std::to_string(i) + "\r\n\r\n";
+    return out;
+}
+
+/// Median times of insert and check over a fresh copy of `source`, per round.
+std::pair<double, double> insertAndCheck(const fs::path& source, const fs::path& work, int rounds) {
+    std::vector<double> insert, check;
+    for (int i = 0; i < rounds; ++i) {
+        fs::remove_all(work);
+        fs::copy(source, work, fs::copy_options::recursive);
+        check.push_back(timed({TRAPLINE_BINARY, "check", "--live", work.string()}).seconds);
+        insert.push_back(timed({TRAPLINE_BINARY, "insert", "--live", work.string()}).seconds);
+    }
+    fs::remove_all(work);
+    return {median(insert), median(check)};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -142,12 +166,20 @@ int main(int argc, char** argv) {
     ProjectGenerator dbl(seed + 1);
     write(root / "full" / "Big.bas", dbl.module("Big", bigLines, bigProcs));
 
+    const long noEnd = 20000;
+    write(root / "noend-half" / "NoEnd.bas", withoutEnds(noEnd));
+    write(root / "noend-full" / "NoEnd.bas", withoutEnds(2 * noEnd));
+
     uint64_t inputBytes = treeSize(root / "project");
     const int rounds = 5;
     Rounds all = measure(root / "project", root / "work", rounds);
     Rounds half = measure(root / "half", root / "work-half", rounds);
     Rounds full = measure(root / "full", root / "work-full", rounds);
     const double insertTime = median(all.insert);
+    auto [noEndInsertN, noEndCheckN] =
+        insertAndCheck(root / "noend-half", root / "work-ne", rounds);
+    auto [noEndInsert2N, noEndCheck2N] =
+        insertAndCheck(root / "noend-full", root / "work-ne", rounds);
 
     std::printf("input: %ld modules, %ld procedures, %.1f MB; medians of %d interleaved rounds\n",
                 files + 1, procedures, static_cast<double>(inputBytes) / 1e6, rounds);
@@ -177,6 +209,10 @@ int main(int argc, char** argv) {
                 "check: T(2N)/T(N) %.2f\n",
                 median(half.remove), median(full.remove), median(full.remove) / median(half.remove),
                 median(full.check) / median(half.check));
+    std::printf("procedures without End (%ld and %ld): insert T(N) %.3f s, T(2N) %.3f s, "
+                "T(2N)/T(N) %.2f; check T(2N)/T(N) %.2f\n",
+                noEnd, 2 * noEnd, noEndInsertN, noEndInsert2N, noEndInsert2N / noEndInsertN,
+                noEndCheck2N / noEndCheckN);
     if (keep.empty())
         fs::remove_all(root);
     return 0;

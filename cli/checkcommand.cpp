@@ -8,6 +8,8 @@
 #include "stderrmessagebox.h"
 
 #include <CLI/CLI.hpp>
+#include <cstdio>
+#include <cstdlib>
 
 namespace trapline::cli {
 namespace {
@@ -32,7 +34,8 @@ private:
 /// Only what goes wrong is said: a check prints its findings, not a log.
 class CheckListener : public BatchListener {
 public:
-    explicit CheckListener(std::FILE* err) : m_err(err), m_progress(err) {}
+    /// Messages go to `err`, the progress line to `console`.
+    CheckListener(std::FILE* err, std::FILE* console) : m_err(err), m_progress(console) {}
     void progress(size_t done, size_t total) override { m_progress.show(done, total); }
     void treated(FileOutcome& o) override {
         if (!o.loadError.empty())
@@ -84,7 +87,8 @@ Output:
 
 Exit status: 0 when there is nothing to report, 1 when there is, 2 for bad
 usage or input (a file that cannot be read, a --module or --proc that
-names nothing).
+names nothing); with --format sarif the log then records a failed run and
+the messages.
 )USAGE";
 }
 
@@ -95,7 +99,27 @@ void CheckCommand::define(CLI::App& app) {
 }
 
 int CheckCommand::execute() {
-    ProjectInput input("check", m_err);
+    if (m_format != "sarif")
+        return check(m_err);
+    // A code-scanning service reads only the log: a check that could not run
+    // must say so, and why, there as well as on stderr.
+    char* said = nullptr;
+    size_t size = 0;
+    std::FILE* messages = ::open_memstream(&said, &size);
+    if (!messages)
+        return check(m_err);
+    const int status = check(messages);
+    std::fclose(messages);
+    const std::string text(said, size);
+    std::free(said);
+    std::fputs(text.c_str(), m_err);
+    if (status == 2)
+        std::fputs(CheckReport::sarifFailure(text).c_str(), m_out);
+    return status;
+}
+
+int CheckCommand::check(std::FILE* err) {
+    ProjectInput input("check", err);
     const std::string& format = m_format;
     if (m_paths.empty()) {
         input.fail("no PATH given\nTry 'trapline check --help'.");
@@ -126,7 +150,7 @@ int CheckCommand::execute() {
     BatchSettings settings;
     settings.mode = BatchMode::ReadOnly;
     settings.moduleFilter = *codepage->fromUtf8(options->moduleName);
-    CheckListener listener(m_err);
+    CheckListener listener(err, m_err);
     BatchPipeline pipeline(*project, settings, listener);
     const Codepage& projectCodepage = project->codepage();
     VBE vbe(std::move(project));

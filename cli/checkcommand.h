@@ -3,6 +3,7 @@
 #include "command.h"
 #include "handleroptions.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ protected:
     int execute() override;
 
 private:
+    /// The check itself; its messages go to `err`.
+    int check(std::FILE* err);
+
     std::vector<std::string> m_paths;
     HandlerOptions m_handler;
     std::string m_format = "text";

@@ -22,7 +22,8 @@ const std::array<Rule, 3> kRules = {{
      "one in."},
     {HandlerCheck::kCannotInsert, "CannotInsert", "Procedure that cannot take a handler",
      "`trapline insert` would choose the procedure but cannot put a handler into it: it is "
-     "written on one line, has no End statement, or its declaration cannot be followed."},
+     "written on one line, has no End statement, its declaration cannot be followed, or the "
+     "handler would give it a label it holds already."},
     {HandlerCheck::kStaleName, "StaleHandlerName", "Inserted handler with an old name",
      "An inserted handler names its module or procedure as they were called before a rename; "
      "`trapline refresh` brings the names up to date."},
@@ -75,7 +76,11 @@ std::string CheckReport::json() const {
     return jsonText(Json{{"findings", list}});
 }
 
-std::string CheckReport::sarif() const {
+namespace {
+
+/// A SARIF 2.1.0 log of one run of trapline with its rules and `results`;
+/// `invocation`, when not null, says how the run went.
+std::string sarifLog(Json results, Json invocation) {
     Json rules = Json::array();
     for (const Rule& r : kRules)
         rules.push_back(Json{{"id", r.id},
@@ -83,6 +88,22 @@ std::string CheckReport::sarif() const {
                              {"shortDescription", {{"text", r.brief}}},
                              {"fullDescription", {{"text", r.full}}},
                              {"defaultConfiguration", {{"level", "warning"}}}});
+    Json driver = {{"name", "trapline"}, {"version", TRAPLINE_VERSION}, {"rules", rules}};
+    Json run = {
+        {"tool", {{"driver", driver}}},
+        {"originalUriBaseIds",
+         {{"%SRCROOT%", {{"description", {{"text", "the folder trapline check ran in"}}}}}}},
+        {"results", std::move(results)}};
+    if (!invocation.is_null())
+        run["invocations"] = Json::array({std::move(invocation)});
+    return jsonText(Json{{"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
+                         {"version", "2.1.0"},
+                         {"runs", Json::array({run})}});
+}
+
+} // namespace
+
+std::string CheckReport::sarif() const {
     Json results = Json::array();
     for (const Finding& f : m_findings) {
         Json location = {
@@ -99,15 +120,24 @@ std::string CheckReport::sarif() const {
                                {"message", {{"text", f.message}}},
                                {"locations", Json::array({location})}});
     }
-    Json driver = {{"name", "trapline"}, {"version", TRAPLINE_VERSION}, {"rules", rules}};
-    Json run = {
-        {"tool", {{"driver", driver}}},
-        {"originalUriBaseIds",
-         {{"%SRCROOT%", {{"description", {{"text", "the folder trapline check ran in"}}}}}}},
-        {"results", results}};
-    return jsonText(Json{{"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
-                         {"version", "2.1.0"},
-                         {"runs", Json::array({run})}});
+    return sarifLog(std::move(results), Json());
+}
+
+std::string CheckReport::sarifFailure(std::string_view messages) {
+    Json notifications = Json::array();
+    while (!messages.empty()) {
+        const size_t nl = messages.find('\n');
+        std::string_view line = messages.substr(0, nl);
+        if (!line.empty())
+            notifications.push_back(
+                Json{{"level", "error"}, {"message", {{"text", std::string(line)}}}});
+        messages = nl == std::string_view::npos ? std::string_view() : messages.substr(nl + 1);
+    }
+    if (notifications.empty())
+        notifications.push_back(
+            Json{{"level", "error"}, {"message", {{"text", "the check could not run"}}}});
+    return sarifLog(Json::array(), Json{{"executionSuccessful", false},
+                                        {"toolExecutionNotifications", notifications}});
 }
 
 } // namespace trapline::cli

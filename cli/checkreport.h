@@ -4,6 +4,7 @@
 #include "codepage.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace trapline::cli {
@@ -23,6 +24,10 @@ public:
     /// result per finding with its file (a URI relative to the current
     /// folder) and line.
     std::string sarif() const;
+    /// The SARIF log of a check that could not run: no results, and an
+    /// invocation that did not succeed with each line of `messages` (what was
+    /// said on stderr) as an error notification.
+    static std::string sarifFailure(std::string_view messages);
 
     /// `path` as a relative URI reference: '/' between folders, every byte
     /// but the unreserved ones percent-encoded (UTF-8 for names in the code page).

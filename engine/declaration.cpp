@@ -2,6 +2,8 @@
 
 #include "vbsyntax.h"
 
+#include <algorithm>
+#include <set>
 #include <vector>
 
 namespace trapline::declaration {
@@ -31,6 +33,20 @@ int openIfs(const CodeModule& module, long from, long to) {
             --depth;
     }
     return depth;
+}
+
+/// The label a line gives, in lower case, unless it continues the line before.
+std::optional<std::string> labelOf(std::string_view line, bool continuation) {
+    if (continuation)
+        return std::nullopt;
+    auto label = vb::lineLabel(line);
+    if (!label)
+        return std::nullopt;
+    std::string key(*label);
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return key;
 }
 
 Error failure(long number, std::string_view name, const std::string& what) {
@@ -67,6 +83,12 @@ int classify(std::string_view declarationLine) {
     if (auto d = vb::parseDeclaration(declarationLine))
         return d->procType == 0 ? 0 : 1;
     return declarationLine.find("Sub ") != std::string_view::npos ? 0 : 1;
+}
+
+int DefinitionType(const CodeModule& module, int catalogued, size_t definition, long body) {
+    if (definition == 0 || catalogued == 2)
+        return catalogued;
+    return classify(module.line(body));
 }
 
 Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind,
@@ -137,6 +159,39 @@ Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind,
         }
     }
     return declEnd + 1;
+}
+
+Result<void> LabelsFree(const CodeModule& module, std::string_view name, long first, long last,
+                        const std::vector<std::string>& texts) {
+    std::set<std::string> own, added;
+    bool continued = false;
+    for (long l = std::max(first, 1L); l <= std::min(last, module.CountOfLines()); ++l) {
+        if (auto label = labelOf(module.line(l), continued))
+            own.insert(*label);
+        continued = vb::isContinued(module.line(l));
+    }
+    for (std::string_view text : texts) {
+        continued = false;
+        while (!text.empty()) {
+            const size_t nl = text.find('\n');
+            std::string_view line = text.substr(0, nl);
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
+            if (auto label = labelOf(line, continued)) {
+                const std::string shown(*vb::lineLabel(line));
+                if (own.count(*label))
+                    return failure(errors::DuplicateLabel, name,
+                                   "it has the label \"" + shown +
+                                       "\" already, which the handler would add again");
+                if (!added.insert(*label).second)
+                    return failure(errors::DuplicateLabel, name,
+                                   "the handler would add the label \"" + shown + "\" twice");
+            }
+            continued = vb::isContinued(line);
+            text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
+        }
+    }
+    return {};
 }
 
 Result<long> EndLine(const CodeModule& module, std::string_view endStatement, long fromLine,

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 /// Where a procedure's error trap and handler go: the rules that find the
 /// line after a declaration and the End statement, on a module's lines.
@@ -25,6 +26,12 @@ Keywords KindKeywords(int procType);
 /// decided by its keyword, so "Private Function ParseSub (x)" is a Function.
 int classify(std::string_view declarationLine);
 
+/// The type of definition `definition` of a procedure catalogued as type
+/// `catalogued`, declared on line `body`: versions under #If may differ in
+/// keyword (a Sub in one branch, a Function in another), and each is what
+/// its own declaration says. The catalogue's type is the first definition's.
+int DefinitionType(const CodeModule& module, int catalogued, size_t definition, long body);
+
 /// The line after the procedure's whole declaration statement: continuation
 /// lines are followed (a "()" before a " _" does not end it), and when the
 /// declaration is one of several alternatives under #If/#Else, the line after
@@ -41,5 +48,13 @@ Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind,
 /// after blanks. Fails when there is none.
 Result<long> EndLine(const CodeModule& module, std::string_view endStatement, long fromLine,
                      long floorLine);
+
+/// Whether `texts` (lines to insert, broken by CR LF or LF) can go into the
+/// procedure whose lines run from `first` to `last` without a label twice in
+/// it, which VB would not compile. Error 1006 names the first label that the
+/// procedure holds already, or that the texts hold twice; letter case is
+/// ignored, as VB does.
+Result<void> LabelsFree(const CodeModule& module, std::string_view name, long first, long last,
+                        const std::vector<std::string>& texts);
 
 } // namespace trapline::declaration

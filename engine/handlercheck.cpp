@@ -10,11 +10,38 @@ namespace trapline {
 namespace {
 
 /// "Sub Name", "Property Value (Get)": how a finding names its procedure.
-std::string described(const ProcInfo& entry, const Codepage& cp) {
-    return declaration::KindKeywords(entry.ProcType).keyword + " " + cp.toUtf8(entry.ProcName);
+std::string described(const ProcInfo& entry, int procType, const Codepage& cp) {
+    return declaration::KindKeywords(procType).keyword + " " + cp.toUtf8(entry.ProcName);
 }
 
 } // namespace
+
+Result<void> HandlerCheck::labelsFree(const CodeModule& module, const ProcInfo& entry,
+                                      size_t definition, long body) const {
+    const std::string name = declaration::HostName(entry.ProcName);
+    auto start = module.ProcStartLine(name, entry.ProcKind, definition);
+    auto count = module.ProcCountLines(name, entry.ProcKind, definition);
+    if (!start || !count)
+        return (!start ? start : count).error();
+    return declaration::LabelsFree(
+        module, name, body, *start + *count - 1,
+        m_pattern.inserted(entry,
+                           declaration::DefinitionType(module, entry.ProcType, definition, body)));
+}
+
+std::optional<std::pair<long, std::string>>
+HandlerCheck::staleLine(const CodeModule& module, const HandlerPattern::Found& found,
+                        const ProcInfo& entry) const {
+    const std::vector<std::string> texts = m_pattern.renamed(found, entry);
+    for (size_t k = 0; k < texts.size(); ++k) {
+        const long at = k < m_pattern.headerCount()
+                            ? found.headerLine + static_cast<long>(k)
+                            : found.footerLine + static_cast<long>(k - m_pattern.headerCount());
+        if (module.line(at) != texts[k])
+            return std::make_pair(at, texts[k]);
+    }
+    return std::nullopt;
+}
 
 std::vector<Finding> HandlerCheck::run(Component& component, const InsertionOptions& options,
                                        size_t& chosen) const {
@@ -58,6 +85,7 @@ std::vector<Finding> HandlerCheck::run(Component& component, const InsertionOpti
         for (size_t d = 0; d < definitions; ++d) {
             auto body = module.ProcBodyLine(name, entry.ProcKind, d);
             const long line = body ? *body : 1;
+            const int procType = declaration::DefinitionType(module, entry.ProcType, d, line);
             auto found = m_pattern.find(module, entry, d);
             // An insertion leaves out the trapped definitions of a procedure
             // defined more than once, as it leaves out trapped procedures.
@@ -66,27 +94,25 @@ std::vector<Finding> HandlerCheck::run(Component& component, const InsertionOpti
                 auto trapped = ProcCatalogue::hasErrorTrap(module, name, entry.ProcKind, d);
                 treats = !(trapped && *trapped);
             }
-            if (treats && !found)
+            // A handler that would give the procedure a label twice would not
+            // compile: insert refuses it, so the check says so.
+            Result<void> free;
+            if (treats && found)
+                free = labelsFree(module, entry, d, line);
+            if (treats && (!found || !free))
                 add(kCannotInsert, entry, line,
-                    described(entry, cp) + " cannot take a handler: " + found.error().description);
+                    described(entry, procType, cp) + " cannot take a handler: " +
+                        (!found ? found.error() : free.error()).description);
             else if (treats)
-                add(kMissing, entry, line, described(entry, cp) + " has no error handler");
+                add(kMissing, entry, line,
+                    described(entry, procType, cp) + " has no error handler");
             if (!found || found->presence != HandlerPattern::Presence::Complete)
                 continue;
-            const std::vector<std::string> texts = m_pattern.renamed(*found, entry);
-            for (size_t k = 0; k < texts.size(); ++k) {
-                const long at =
-                    k < m_pattern.headerCount()
-                        ? found->headerLine + static_cast<long>(k)
-                        : found->footerLine + static_cast<long>(k - m_pattern.headerCount());
-                if (module.line(at) == texts[k])
-                    continue;
-                add(kStaleName, entry, at,
-                    "the handler of " + described(entry, cp) + " reads \"" +
-                        cp.toUtf8(module.line(at)) + "\" where it should read \"" +
-                        cp.toUtf8(texts[k]) + "\"; trapline refresh brings it up to date");
-                break;
-            }
+            if (auto stale = staleLine(module, *found, entry))
+                add(kStaleName, entry, stale->first,
+                    "the handler of " + described(entry, procType, cp) + " reads \"" +
+                        cp.toUtf8(module.line(stale->first)) + "\" where it should read \"" +
+                        cp.toUtf8(stale->second) + "\"; trapline refresh brings it up to date");
         }
     }
     return out;

@@ -6,6 +6,9 @@
 #include "messagebox.h"
 #include "vbe.h"
 
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace trapline {
@@ -34,6 +37,17 @@ public:
                              size_t& chosen) const;
 
 private:
+    /// Whether inserting into definition `definition` (declared on `body`)
+    /// of `entry` would leave no label twice in it.
+    Result<void> labelsFree(const CodeModule& module, const ProcInfo& entry, size_t definition,
+                            long body) const;
+
+    /// The first line of a complete handler that names an old module or
+    /// procedure, with the text it should read; none when all are current.
+    std::optional<std::pair<long, std::string>> staleLine(const CodeModule& module,
+                                                          const HandlerPattern::Found& found,
+                                                          const ProcInfo& entry) const;
+
     const VBE& m_vbe;
     const HandlerPattern& m_pattern;
     MessageBoxService& m_messages;

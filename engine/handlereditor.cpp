@@ -104,7 +104,10 @@ RunSummary HandlerEditor::run(Action action, Component& component, const Inserti
             if (!ok) {
                 summary.failed.push_back(std::move(item));
             } else if (changed) {
-                m_reporter.log(verb + declaration::KindKeywords(entry.ProcType).keyword + " : " +
+                const int procType =
+                    body ? declaration::DefinitionType(module, entry.ProcType, d, *body)
+                         : entry.ProcType;
+                m_reporter.log(verb + declaration::KindKeywords(procType).keyword + " : " +
                                cp.toUtf8(name) + "\r\n");
                 summary.treated.push_back(std::move(item));
             }

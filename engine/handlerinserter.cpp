@@ -101,11 +101,8 @@ bool HandlerInserter::insert(size_t index, CodeModule* module, std::string_view 
     auto body = module->ProcBodyLine(name, kind, definition);
     if (!body)
         return fail(body.error());
-    // Versions of a procedure under #If may differ in keyword (a Sub in one
-    // branch, a Function in the other); each ends as its own declaration says.
-    int procType = entry.ProcType;
-    if (definition > 0 && procType != 2)
-        procType = declaration::classify(module->line(*body));
+    // Each version of a procedure under #If ends as its own declaration says.
+    const int procType = declaration::DefinitionType(*module, entry.ProcType, definition, *body);
     const declaration::Keywords words = declaration::KindKeywords(procType);
 
     // Both points first: nothing goes in unless both are there.
@@ -122,6 +119,10 @@ bool HandlerInserter::insert(size_t index, CodeModule* module, std::string_view 
     auto text = texts(entry, procType, name, standard, prefix);
     if (!text)
         return fail(text.error());
+    if (auto free = declaration::LabelsFree(*module, name, *body, *start + *count - 1,
+                                            {text->header, text->footer});
+        !free)
+        return fail(free.error());
 
     const long before = module->CountOfLines();
     if (auto r = module->InsertLines(*trap, text->header); !r)

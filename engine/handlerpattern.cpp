@@ -3,6 +3,7 @@
 #include "declaration.h"
 #include "handlerinserter.h"
 
+#include <algorithm>
 #include <array>
 
 namespace trapline {
@@ -199,10 +200,7 @@ Result<HandlerPattern::Found> HandlerPattern::find(const CodeModule& module, con
     auto body = module.ProcBodyLine(name, kind, definition);
     if (!body)
         return body.error();
-    // Versions under #If may differ in keyword; each ends as its declaration says.
-    int procType = entry.ProcType;
-    if (definition > 0 && procType != 2)
-        procType = declaration::classify(module.line(*body));
+    const int procType = declaration::DefinitionType(module, entry.ProcType, definition, *body);
     auto trap = declaration::TrapLine(module, name, kind, definition);
     if (!trap)
         return trap.error();
@@ -252,6 +250,23 @@ std::vector<std::string> HandlerPattern::renamed(const Found& found, const ProcI
             }
             out.push_back(fill(line, values));
             ++k;
+        }
+    return out;
+}
+
+std::vector<std::string> HandlerPattern::inserted(const ProcInfo& entry, int procType) const {
+    static const char* const kExit[] = {"SUB", "FUNCTION", "Property"};
+    std::vector<std::string> out;
+    for (const std::vector<Line>* part : {&m_header, &m_footer})
+        for (const Line& line : *part) {
+            std::vector<std::string> values;
+            for (Slot slot : line.slots)
+                values.push_back(slot == Slot::Keyword ? declaration::KindKeywords(procType).keyword
+                                 : slot == Slot::ExitKeyword ? kExit[std::clamp(procType, 0, 2)]
+                                 : slot == Slot::Module      ? entry.ModuleName
+                                 : slot == Slot::Proc        ? entry.ProcName
+                                                      : declaration::HostName(entry.ProcName));
+            out.push_back(fill(line, values));
         }
     return out;
 }

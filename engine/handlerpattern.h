@@ -73,6 +73,10 @@ public:
     /// (its keywords kept as found): header lines, then footer lines.
     std::vector<std::string> renamed(const Found& found, const ProcInfo& entry) const;
 
+    /// The lines an insertion puts into a procedure of type `procType` (0 Sub,
+    /// 1 Function, 2 Property) catalogued as `entry`: header lines, then footer lines.
+    std::vector<std::string> inserted(const ProcInfo& entry, int procType) const;
+
     size_t headerCount() const { return m_header.size(); }
     size_t footerCount() const { return m_footer.size(); }
 

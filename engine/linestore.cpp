@@ -64,6 +64,20 @@ std::string_view LineStore::bytes(const Ref& r) const {
     return std::string_view(buffer.data() + r.offset, size_t(r.textLength) + r.tailLength());
 }
 
+const std::vector<uint32_t>& LineStore::lineEnds() const {
+    static const std::vector<uint32_t> none; // a store moved from holds no file
+    if (!m_lineEnds)
+        return none;
+    // Const, so any thread that reads the module may be the first to ask.
+    std::call_once(m_lineEnds->made, [this] {
+        std::vector<uint32_t>& offsets = m_lineEnds->offsets;
+        for (size_t nl = m_original.find('\n'); nl != std::string::npos;
+             nl = m_original.find('\n', nl + 1))
+            offsets.push_back(static_cast<uint32_t>(nl));
+    });
+    return m_lineEnds->offsets;
+}
+
 size_t LineStore::fileLine(size_t index) const {
     size_t at = m_original.size();
     for (size_t i = index, n = count(); i < n; ++i) {
@@ -72,8 +86,10 @@ size_t LineStore::fileLine(size_t index) const {
             break;
         }
     }
-    auto before = m_original.begin() + static_cast<std::ptrdiff_t>(at);
-    size_t line = 1 + static_cast<size_t>(std::count(m_original.begin(), before, '\n'));
+    const std::vector<uint32_t>& ends = lineEnds();
+    size_t line = 1 + static_cast<size_t>(
+                          std::lower_bound(ends.begin(), ends.end(), static_cast<uint32_t>(at)) -
+                          ends.begin());
     // Past a last line without a line end is the line after it, not that line.
     if (at == m_original.size() && !m_original.empty() && m_original.back() != '\n')
         ++line;

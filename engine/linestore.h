@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,7 +45,8 @@ public:
     /// stands, counting the hidden head and hidden attribute lines as an
     /// editor shows them. An inserted line has none of its own and gives the
     /// line of the next line that came from the file (or the line after the
-    /// file's last). Costs a pass over the file up to that line.
+    /// file's last). The first call indexes the file's line ends (four bytes
+    /// a line); later ones cost a search.
     size_t fileLine(size_t index) const;
 
     /// Inserts `lines` before `index` (== count() appends). Each new line gets
@@ -139,7 +142,17 @@ private:
     std::string_view withBom(std::string_view line) const;
     void attachBom(std::vector<Edit>& edits) const;
 
+    /// Where the original file's line ends are, for fileLine(): made on first
+    /// use, as only messages need it, and shared by copies of the store,
+    /// whose original bytes are the same.
+    struct LineEnds {
+        std::once_flag made;
+        std::vector<uint32_t> offsets;
+    };
+    const std::vector<uint32_t>& lineEnds() const;
+
     std::string m_original;
+    std::shared_ptr<LineEnds> m_lineEnds = std::make_shared<LineEnds>();
     std::string m_added;
     size_t m_headLength = 0;
     bool m_headExtraEol = false;

@@ -43,7 +43,7 @@ std::string ProcIndex::key(std::string_view name, int kind) {
 void ProcIndex::build(const LineStore& lines) {
     m_procs.clear();
     m_byKey.clear();
-    m_nextDefinition.clear();
+    m_laterDefinitions.clear();
     m_members.clear();
     m_shiftFrom = 0;
     m_shiftBy = 0;
@@ -102,7 +102,9 @@ void ProcIndex::build(const LineStore& lines) {
         }
         Entry e{startFor(), first, line, k};
         if (auto [at, isNew] = m_byKey.emplace(k, m_procs.size()); !isNew) {
-            appendDefinition(at->second, m_procs.size());
+            // Another definition with its own body (whole versions under #If),
+            // to be found and treated on its own.
+            m_laterDefinitions[at->second].push_back(m_procs.size());
         } else {
             std::string memberKey = key(decl->name, decl->procType == 2 ? 2 : 1);
             if (memberAt.emplace(memberKey, m_members.size()).second)
@@ -171,40 +173,20 @@ std::optional<ProcIndex::Proc> ProcIndex::find(std::string_view name, int kind,
     auto it = m_byKey.find(key(name, kind));
     if (it == m_byKey.end())
         return std::nullopt;
-    size_t i = it->second;
-    for (; definition > 0; --definition) {
-        size_t next = nextDefinition(i);
-        if (next == i)
-            return std::nullopt;
-        i = next;
-    }
-    return proc(i);
+    if (definition == 0)
+        return proc(it->second);
+    auto later = m_laterDefinitions.find(it->second);
+    if (later == m_laterDefinitions.end() || definition > later->second.size())
+        return std::nullopt;
+    return proc(later->second[definition - 1]);
 }
 
 size_t ProcIndex::definitions(std::string_view name, int kind) const {
     auto it = m_byKey.find(key(name, kind));
     if (it == m_byKey.end())
         return 0;
-    size_t n = 1;
-    for (size_t i = it->second; nextDefinition(i) != i; i = nextDefinition(i))
-        ++n;
-    return n;
-}
-
-void ProcIndex::appendDefinition(size_t first, size_t entry) {
-    // Another definition with its own body (whole versions under #If) is
-    // chained to the earlier ones, so that each can be found and treated.
-    size_t tail = first;
-    while (nextDefinition(tail) != tail)
-        tail = nextDefinition(tail);
-    m_nextDefinition[tail] = entry;
-}
-
-size_t ProcIndex::nextDefinition(size_t i) const {
-    if (m_nextDefinition.empty())
-        return i;
-    auto it = m_nextDefinition.find(i);
-    return it == m_nextDefinition.end() ? i : it->second;
+    auto later = m_laterDefinitions.find(it->second);
+    return 1 + (later == m_laterDefinitions.end() ? 0 : later->second.size());
 }
 
 size_t ProcIndex::owner(long line) const {

@@ -71,19 +71,15 @@ private:
     };
 
     Proc proc(size_t i) const;
-    /// The entry after `i` that defines the same procedure, or `i` when none.
-    size_t nextDefinition(size_t i) const;
-    /// Chains `entry` after the last known definition of `first`'s procedure.
-    void appendDefinition(size_t first, size_t entry);
     Entry& materialised(size_t i);
     void shiftAfter(size_t first, long count);
     static std::string key(std::string_view name, int kind);
 
     std::vector<Entry> m_procs;
     std::unordered_map<std::string, size_t> m_byKey; ///< first definition of each
-    /// Entry → the next definition of the same procedure. Few modules define
-    /// a procedure twice, so the chain lives here rather than in every entry.
-    std::unordered_map<size_t, size_t> m_nextDefinition;
+    /// First definition → the later ones, in order. Few modules define a
+    /// procedure twice, so they live here rather than in every entry.
+    std::unordered_map<size_t, std::vector<size_t>> m_laterDefinitions;
     std::vector<Member> m_members;
     // Entries from m_shiftFrom on are stored m_shiftBy lines too high up.
     size_t m_shiftFrom = 0;

@@ -30,6 +30,7 @@ inline constexpr long NotConvertible = 1002; ///< text the code page cannot hold
 inline constexpr long NoEndStatement = 1003; ///< procedure without a usable End statement
 inline constexpr long BadDeclaration = 1004; ///< declaration the rules cannot place a trap after
 inline constexpr long Cancelled = 1005;      ///< the user gave up waiting; nothing was written
+inline constexpr long DuplicateLabel = 1006; ///< a label the handler would give a procedure twice
 } // namespace errors
 
 inline Error makeError(long number, std::string source, std::string description) {

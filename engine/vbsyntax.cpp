@@ -168,6 +168,26 @@ std::optional<Declaration> parseDeclaration(std::string_view statement) {
     return d;
 }
 
+std::optional<std::string_view> lineLabel(std::string_view line) {
+    std::string_view t = trimLeft(line);
+    size_t n = 0;
+    if (!t.empty() && t[0] >= '0' && t[0] <= '9') {
+        while (n < t.size() && t[n] >= '0' && t[n] <= '9')
+            ++n;
+        if (n == t.size() || isSpace(t[n]) || t[n] == ':')
+            return t.substr(0, n);
+        return std::nullopt;
+    }
+    if (t.empty() || !isIdentStart(t[0]) || startsWithWord(t, "Rem"))
+        return std::nullopt;
+    while (n < t.size() && isIdentChar(t[n]))
+        ++n;
+    // "x:=1" names an argument; it cannot start a line, but it is no label.
+    if (n < t.size() && t[n] == ':' && (n + 1 == t.size() || t[n + 1] != '='))
+        return t.substr(0, n);
+    return std::nullopt;
+}
+
 std::optional<int> endStatementType(std::string_view line) {
     return endKeywordAt(skipLineNumber(line));
 }

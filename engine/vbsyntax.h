@@ -48,6 +48,11 @@ std::optional<long> userMemId(std::string_view line, std::string_view name);
 /// quotes removed ("Attribute VB_Name = \"Main\"" gives Main for VB_Name).
 std::optional<std::string> moduleAttribute(std::string_view line, std::string_view name);
 
+/// The label a line begins with, blanks before it allowed: an identifier
+/// followed at once by ':' ("err_debug:", "Retry: Resume") or a line number
+/// ("100 x = 1", "100:"). Comments hold none.
+std::optional<std::string_view> lineLabel(std::string_view line);
+
 /// Compares ASCII letters without regard to case; other bytes exactly.
 bool equalsNoCase(std::string_view a, std::string_view b);
 

@@ -25,6 +25,7 @@ const std::string kModule = "VERSION 1.0 CLASS\r\nBEGIN\r\n  MultiUse = -1\r\nEN
                             "Private Sub Nop(): End Sub\r\n" // 10
                             "Sub Safe()\r\n"
                             "    On Error Resume Next\r\n"
+                            "err_debug: Beep\r\n"
                             "End Sub\r\n";
 
 } // namespace
@@ -38,10 +39,63 @@ TEST(CheckCommand, ReportsWhatInsertWouldDoAtTheLinesAnEditorShows) {
                      "sub dir/c.cls:10: Sub Nop cannot take a handler: Nop: the procedure is "
                      "written on one line [cannot-insert]\n");
     EXPECT_EQ(TempDir::read(dir.file("sub dir/c.cls")), kModule);
-    // With the trapped ones included, Safe would be treated too.
+    // With the trapped ones included, Safe would be treated too; but a live
+    // handler would give it its label err_debug twice, so insert refuses it.
     EXPECT_NE(
         traplineIn(dir.path(), "check --include-trapped 'sub dir/c.cls'").out.find(":11: Sub Safe"),
         std::string::npos);
+    const std::string live = "--live --include-trapped 'sub dir/c.cls'";
+    EXPECT_NE(traplineIn(dir.path(), "check " + live)
+                  .out.find(":11: Sub Safe cannot take a handler: Safe: it has the label "
+                            "\"err_debug\" already"),
+              std::string::npos);
+    CommandResult insert = traplineIn(dir.path(), "insert " + live);
+    EXPECT_EQ(insert.exitCode, 1);
+    EXPECT_EQ(TempDir::read(dir.file("sub dir/c.cls")).find("err_debug: Beep\r\nEXIT SUB"),
+              std::string::npos);
+}
+
+TEST(CheckCommand, ChecksEachVersionOfAProcedureUnderIfAndRemoveTakesEveryHandlerOut) {
+    TempDir dir;
+    const std::string versions = "Attribute VB_Name = \"M\"\r\n"
+                                 "#If A Then\r\n"
+                                 "Function Pick() As Long\r\n" // 3
+                                 "    Pick = 1\r\nEnd Function\r\n"
+                                 "#ElseIf B Then\r\n"
+                                 "Sub Pick()\r\n" // 7
+                                 "    Beep\r\nEnd Sub\r\n"
+                                 "#Else\r\n"
+                                 "Sub Pick()\r\n" // 11
+                                 "    Go\r\nEnd Sub\r\n"
+                                 "#End If\r\n";
+    dir.write("m.bas", versions);
+    CommandResult before = traplineIn(dir.path(), "check --live m.bas");
+    EXPECT_EQ(before.exitCode, 1);
+    for (const char* line : {"m.bas:3: Function Pick", "m.bas:7: Sub Pick", "m.bas:11: Sub Pick"})
+        EXPECT_NE(before.out.find(line), std::string::npos) << line << "\n" << before.out;
+
+    ASSERT_EQ(traplineIn(dir.path(), "insert --live m.bas").exitCode, 0);
+    // Every version has its handler now, so the check passes.
+    const std::string treated = TempDir::read(dir.file("m.bas"));
+    EXPECT_EQ(traplineIn(dir.path(), "check --live m.bas").exitCode, 0);
+
+    // One version loses its handler by hand: the check finds that one alone.
+    const std::string middle = "Sub Pick()\r\n    Beep\r\nEnd Sub\r\n";
+    std::string edited = treated;
+    const size_t from = edited.find("Sub Pick()"), to = edited.find("#Else\r\n");
+    edited.replace(from, to - from, middle);
+    dir.write("m.bas", edited);
+    CommandResult after = traplineIn(dir.path(), "check --live m.bas");
+    EXPECT_EQ(after.exitCode, 1);
+    EXPECT_EQ(after.out, "m.bas:11: Sub Pick has no error handler [missing-handler]\n");
+    EXPECT_NE(edited.find("#End If"), std::string::npos);
+
+    dir.write("m.bas", treated);
+    CommandResult removed = traplineIn(dir.path(), "remove --live m.bas");
+    EXPECT_EQ(removed.exitCode, 0) << removed.err;
+    EXPECT_EQ(removed.out, "Removed from Function : Pick\nRemoved from Sub : Pick\n"
+                           "Removed from Sub : Pick\n");
+    EXPECT_EQ(TempDir::read(dir.file("m.bas")), versions);
 }
 
 TEST(CheckCommand, PassesExactlyWhenInsertHasNothingLeftToDo) {
@@ -72,6 +126,22 @@ TEST(CheckCommand, RejectsBadUsageWithStatusTwo) {
         CommandResult r = traplineIn(dir.path(), args);
         EXPECT_EQ(r.exitCode, 2) << args << "\n" << r.err;
         EXPECT_FALSE(r.err.empty()) << args;
+    }
+    // A SARIF reader sees only the log: it says that the run failed, and why.
+    for (const char* args :
+         {"check --format sarif --module Nope c.cls", "check --format sarif missing.bas c.cls"}) {
+        CommandResult r = traplineIn(dir.path(), args);
+        EXPECT_EQ(r.exitCode, 2) << args;
+        auto log = nlohmann::json::parse(r.out);
+        EXPECT_EQ(log["version"], "2.1.0");
+        const auto& run = log["runs"][0];
+        EXPECT_TRUE(run["results"].empty());
+        const auto& invocation = run["invocations"][0];
+        EXPECT_EQ(invocation["executionSuccessful"], false) << args;
+        std::string said;
+        for (const auto& n : invocation["toolExecutionNotifications"])
+            said += n["message"]["text"].get<std::string>() + "\n";
+        EXPECT_EQ(said, r.err) << args;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "../support/runcommand.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -11,35 +12,14 @@ CommandResult trapline(const std::string& args) {
     return runCommand("'" + kTrapline + "' " + args);
 }
 
-/// JSON text without the white space between its tokens.
-std::string compact(const std::string& json) {
-    std::string out;
-    bool inString = false;
-    for (size_t i = 0; i < json.size(); ++i) {
-        char c = json[i];
-        if (inString) {
-            out += c;
-            if (c == '\\' && i + 1 < json.size())
-                out += json[++i];
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-            out += c;
-        } else if (c != ' ' && c != '\r' && c != '\n' && c != '\t') {
-            out += c;
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 TEST(ListCommand, PrintsTheExampleCatalogueAsACarefulReaderCountsIt) {
     CommandResult r = trapline("list --json " + kExample + "/Ledger.vbp");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(compact(r.out), compact(TempDir::read(kExample + "/expected-procedures.json")));
+    EXPECT_EQ(nlohmann::ordered_json::parse(r.out),
+              nlohmann::ordered_json::parse(TempDir::read(kExample + "/expected-procedures.json")));
 }
 
 TEST(ListCommand, FiltersByModuleTypeAndTrapAsThePickerDoes) {
@@ -71,8 +51,9 @@ TEST(ListCommand, ConvertsNamesFromTheProjectsCodePage) {
                        "Public Sub \xd0\xe0\xf1\xf7\xe5\xf2()\r\nEnd Sub\r\n");
     CommandResult r = trapline("list --json --module Модуль " + dir.file("m.bas"));
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(compact(r.out), "[{\"ModuleName\":\"Модуль\",\"ProcName\":\"Расчет\",\"ProcType\":0,"
-                              "\"ProcKind\":0,\"HasErrorTrap\":false}]");
+    EXPECT_EQ(nlohmann::ordered_json::parse(r.out),
+              nlohmann::ordered_json::parse(R"([{"ModuleName": "Модуль", "ProcName": "Расчет",
+                  "ProcType": 0, "ProcKind": 0, "HasErrorTrap": false}])"));
     CommandResult latin = trapline("list --codepage 1252 " + dir.file("m.bas"));
     EXPECT_EQ(latin.out, "Ìîäóëü\tÐàñ÷åò\tSub\t-\n");
 }

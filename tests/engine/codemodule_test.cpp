@@ -60,17 +60,6 @@ long lastLine(const CodeModule& m, const std::string& name, int kind) {
 
 } // namespace
 
-TEST(CodeModule, ShowsCodeWithoutTheHiddenHeadOrMemberAttributes) {
-    CodeModule cls(kClass);
-    EXPECT_EQ(*cls.Lines(1, 1), "Option Explicit");
-    EXPECT_EQ(*cls.Lines(5, 2), "Public Property Get Value() As Long\r\n    Value = m_value");
-    EXPECT_EQ(cls.CountOfLines(), 17);
-
-    CodeModule form(kForm);
-    EXPECT_EQ(*form.Lines(1, 1), "Option Explicit");
-    EXPECT_EQ(bodyLine(form, "cmdOK_Click", 0), 2);
-}
-
 TEST(CodeModule, SerialisesUnchangedFilesByteForByte) {
     const std::string cases[] = {
         kClass,
@@ -90,8 +79,10 @@ TEST(CodeModule, SerialisesUnchangedFilesByteForByte) {
     }
 }
 
-TEST(CodeModule, TilesProceduresAsTheCodeWindowDoes) {
+TEST(CodeModule, ShowsCodeWithoutTheHiddenLinesAndTilesProceduresAsTheCodeWindowDoes) {
     CodeModule m(kClass);
+    EXPECT_EQ(*m.Lines(1, 1), "Option Explicit");
+    EXPECT_EQ(*m.Lines(5, 2), "Public Property Get Value() As Long\r\n    Value = m_value");
     // The comment above the first declaration belongs to the procedure; the
     // blank line after the declarations section's code does too.
     EXPECT_EQ(*m.ProcStartLine("Value", 3), 3);
@@ -104,59 +95,51 @@ TEST(CodeModule, TilesProceduresAsTheCodeWindowDoes) {
     EXPECT_EQ(bodyLine(m, "Reset", 0), 13);
     EXPECT_EQ(lastLine(m, "Reset", 0), 17);
     EXPECT_EQ(m.CountOfLines(), 17);
-}
-
-TEST(CodeModule, FailsForAProcedureOfAnotherNameOrKind) {
-    CodeModule m(kClass);
     EXPECT_EQ(m.ProcBodyLine("Value", 2).error().number, trapline::errors::NotDefined);
-    EXPECT_EQ(m.ProcStartLine("Missing", 0).error().number, trapline::errors::NotDefined);
-    EXPECT_EQ(m.ProcCountLines("Reset", 3).error().number, trapline::errors::NotDefined);
+    EXPECT_EQ(m.ProcCountLines("Missing", 0).error().number, trapline::errors::NotDefined);
     EXPECT_TRUE(m.ProcBodyLine("reset", 0)); // VB names ignore letter case
-}
-
-TEST(CodeModule, ListsMembersOncePerPropertyWithTheirAttribute) {
-    CodeModule m(kClass);
+    // One member per property, with its attribute.
     ASSERT_EQ(m.Members().size(), 2u);
     EXPECT_EQ(m.Members()[0].Name, "Value");
     EXPECT_EQ(m.Members()[0].Type, 2);
-    EXPECT_EQ(m.Members()[0].attribute, 0);
     EXPECT_EQ(m.Members()[1].Name, "Reset");
     EXPECT_EQ(m.Members()[1].Type, 1);
-
     CodeModule withId("Public Function Item(ByVal i As Long, _\r\n    ByVal j As Long)\r\n"
                       "Attribute Item.VB_UserMemId = 1879048192\r\nEnd Function\r\n");
     EXPECT_EQ(withId.Members()[0].attribute, 1879048192);
     EXPECT_EQ(withId.CountOfLines(), 3);
+
+    CodeModule form(kForm);
+    EXPECT_EQ(*form.Lines(1, 1), "Option Explicit");
+    EXPECT_EQ(bodyLine(form, "cmdOK_Click", 0), 2);
 }
 
-TEST(CodeModule, InsertLinesTreatsAFinalLineBreakAsTheEndOfTheLastLine) {
-    CodeModule m(std::string("Sub A()\r\nEnd Sub\r\n"));
-    ASSERT_TRUE(m.InsertLines(2, "ON ERROR GOTO err_debug\r\n"));
-    EXPECT_EQ(m.CountOfLines(), 3);
-    ASSERT_TRUE(m.InsertLines(3, "a\r\nb"));
-    EXPECT_EQ(m.CountOfLines(), 5);
-    ASSERT_TRUE(m.InsertLines(3, ""));
-    EXPECT_EQ(m.CountOfLines(), 5);
-    ASSERT_TRUE(m.InsertLines(3, "\r\n"));
-    EXPECT_EQ(m.CountOfLines(), 6);
-    EXPECT_EQ(m.serialize(), "Sub A()\r\nON ERROR GOTO err_debug\r\n\r\na\r\nb\r\nEnd Sub\r\n");
-    EXPECT_TRUE(m.modified());
-    EXPECT_EQ(m.InsertLines(8, "x").error().number, trapline::errors::OutOfRange);
-    EXPECT_EQ(m.InsertLines(0, "x").error().number, trapline::errors::OutOfRange);
-}
-
-TEST(CodeModule, InsertedLinesKeepTheFilesLineEndsAndMissingFinalEnd) {
-    CodeModule lf(std::string("Sub A()\nEnd Sub\n"));
-    ASSERT_TRUE(lf.InsertLines(2, "x\r\ny"));
-    EXPECT_EQ(lf.serialize(), "Sub A()\nx\ny\nEnd Sub\n");
-
-    CodeModule open(std::string("Sub A()\r\nEnd Sub"));
-    ASSERT_TRUE(open.InsertLines(3, "' tail"));
-    EXPECT_EQ(open.serialize(), "Sub A()\r\nEnd Sub\r\n' tail");
-
-    CodeModule headOnly(std::string("Attribute VB_Name = \"M\""));
-    ASSERT_TRUE(headOnly.InsertLines(1, "Option Explicit"));
-    EXPECT_EQ(headOnly.serialize(), "Attribute VB_Name = \"M\"\r\nOption Explicit");
+TEST(CodeModule, InsertsLinesKeepingTheFilesLineEndsAndMissingFinalEnd) {
+    // A final line break ends the last line and adds none; "" adds nothing.
+    const struct {
+        std::string before;
+        std::vector<std::pair<long, const char*>> inserts;
+        std::string after;
+    } cases[] = {
+        {"Sub A()\r\nEnd Sub\r\n",
+         {{2, "ON ERROR GOTO err_debug\r\n"}, {3, "a\r\nb"}, {3, ""}, {3, "\r\n"}},
+         "Sub A()\r\nON ERROR GOTO err_debug\r\n\r\na\r\nb\r\nEnd Sub\r\n"},
+        {"Sub A()\nEnd Sub\n", {{2, "x\r\ny"}}, "Sub A()\nx\ny\nEnd Sub\n"},
+        {"Sub A()\r\nEnd Sub", {{3, "' tail"}}, "Sub A()\r\nEnd Sub\r\n' tail"},
+        {"Attribute VB_Name = \"M\"",
+         {{1, "Option Explicit"}},
+         "Attribute VB_Name = \"M\"\r\nOption Explicit"},
+    };
+    for (const auto& c : cases) {
+        CodeModule m(c.before);
+        for (const auto& [line, text] : c.inserts)
+            ASSERT_TRUE(m.InsertLines(line, text)) << c.before;
+        EXPECT_EQ(m.serialize(), c.after);
+        EXPECT_TRUE(m.modified());
+        EXPECT_EQ(m.InsertLines(m.CountOfLines() + 2, "x").error().number,
+                  trapline::errors::OutOfRange);
+        EXPECT_EQ(m.InsertLines(0, "x").error().number, trapline::errors::OutOfRange);
+    }
 }
 
 TEST(CodeModule, MemberAttributesStayRightAfterTheirDeclaration) {
@@ -217,37 +200,34 @@ TEST(CodeModule, ReindexesWhenInsertedTextDeclaresAProcedure) {
 }
 
 TEST(CodeModule, FindsTextInARangeAndReportsWhere) {
-    CodeModule m(
-        std::string("Sub A()\r\n    on error resume next\r\n    x = \"On Error \"\r\nEnd Sub\r\n"));
+    CodeModule m(std::string(
+        "Sub A(x)\r\n    on error resume next\r\n    x = \"On Error \"\r\nEnd Sub\r\n"));
+    const struct {
+        const char* target;
+        long sl, sc, el, ec;
+        bool wholeWord, matchCase;
+        long line, column; ///< where it is found; 0: not found
+    } cases[] = {
+        {"On Error ", 1, 1, 4, -1, false, false, 2, 5},
+        {"On Error ", 1, 1, 4, -1, false, true, 3, 10}, // only the exact case
+        {")", 1, 1, 1, 7, false, false, 0, 0},          // ")" is column 8, past the end
+        {")", 1, 8, 1, -1, false, false, 1, 8},         // starting at the start column
+        {")", 1, 9, 1, -1, false, false, 0, 0},         // one column further, past it
+        {"End", 1, 1, 4, 3, false, false, 4, 1},        // ending on the end column
+        {"resum", 1, 1, 4, -1, true, false, 0, 0},      // not a whole word
+    };
+    for (const auto& c : cases) {
+        long sl = c.sl, sc = c.sc, el = c.el, ec = c.ec;
+        auto found = m.Find(c.target, sl, sc, el, ec, c.wholeWord, c.matchCase, false);
+        ASSERT_TRUE(found) << c.target;
+        EXPECT_EQ(*found, c.line != 0) << c.target << " from " << c.sc;
+        if (c.line != 0) {
+            EXPECT_EQ(std::make_pair(sl, sc), std::make_pair(c.line, c.column)) << c.target;
+            EXPECT_EQ(ec, c.column + static_cast<long>(std::string(c.target).size()));
+        }
+    }
     long sl = 1, sc = 1, el = 4, ec = -1;
-    ASSERT_TRUE(*m.Find("On Error ", sl, sc, el, ec, false, false, false));
-    EXPECT_EQ(sl, 2);
-    EXPECT_EQ(sc, 5);
-    EXPECT_EQ(ec, 14);
-
-    sl = 1, sc = 1, el = 4, ec = -1;
-    ASSERT_TRUE(*m.Find("On Error ", sl, sc, el, ec, false, true, false));
-    EXPECT_EQ(sl, 3); // only the exact case matches now
-
-    sl = 1, sc = 1, el = 1, ec = 6;
-    EXPECT_FALSE(*m.Find(")", sl, sc, el, ec, false, false, false)); // ")" is column 7
-
-    sl = 1, sc = 1, el = 4, ec = -1;
-    EXPECT_FALSE(*m.Find("resum", sl, sc, el, ec, true, false, false)); // not a whole word
-    EXPECT_FALSE(m.Find("x", sl, sc, el, ec, false, false, true));      // no pattern search
-}
-
-TEST(CodeModule, FindsAMatchThatStartsExactlyAtTheStartColumn) {
-    CodeModule m(std::string("Sub A(x)\r\nEnd Sub\r\n"));
-    long sl = 1, sc = 8, el = 1, ec = -1;
-    ASSERT_TRUE(*m.Find(")", sl, sc, el, ec));
-    EXPECT_EQ(sl, 1);
-    EXPECT_EQ(sc, 8);
-    sl = 1, sc = 9, el = 1, ec = -1;
-    EXPECT_FALSE(*m.Find(")", sl, sc, el, ec)); // one column further, the line is past it
-    sl = 1, sc = 1, el = 2, ec = 3;
-    ASSERT_TRUE(*m.Find("End", sl, sc, el, ec)); // and a match may end on the end column
-    EXPECT_EQ(sl, 2);
+    EXPECT_FALSE(m.Find("x", sl, sc, el, ec, false, false, true)); // no pattern search
 }
 
 TEST(CodeModule, NumbersFileLinesAsAnEditorDoesWhateverWasInsertedSince) {
@@ -378,7 +358,7 @@ const std::string kVersions = "Attribute VB_Name = \"modData\"\r\n"
 
 } // namespace
 
-TEST(CodeModule, KeepsEachWholeVersionOfAProcedureAsItsOwnDefinition) {
+TEST(CodeModule, KeepsEachWholeVersionOfAProcedureAsItsOwnDefinitionThroughInsertions) {
     CodeModule m(kVersions);
     EXPECT_EQ(m.ProcDefinitions("Server", 3), 2u);
     EXPECT_EQ(m.ProcDefinitions("REFRESH", 0), 2u);
@@ -396,10 +376,8 @@ TEST(CodeModule, KeepsEachWholeVersionOfAProcedureAsItsOwnDefinition) {
     // One member per name, whatever the number of definitions.
     ASSERT_EQ(m.Members().size(), 3u);
     EXPECT_EQ(m.Members()[1].Name, "Refresh");
-}
 
-TEST(CodeModule, MovesEveryDefinitionRightThroughInsertionsAboveAndInsideThem) {
-    CodeModule m(kVersions);
+    // Insertions above and inside the definitions move each of them right.
     ASSERT_TRUE(m.InsertLines(8, "    ' a\r\n    ' b")); // inside the second Server
     ASSERT_TRUE(m.InsertLines(4, "    ' c"));            // inside the first
     ASSERT_TRUE(m.InsertLines(25, "    ' d"));           // inside the second Refresh

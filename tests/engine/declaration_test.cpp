@@ -21,121 +21,81 @@ long last(const CodeModule& m, const std::string& name, int kind) {
 
 } // namespace
 
-TEST(HostName, CutsTheDisplayNameBeforeItsParenthesis) {
+TEST(HostNameAndClassify, GoByTheNameAndTheDeclarationKeyword) {
     EXPECT_EQ(HostName("Value (Get)"), "Value");
     EXPECT_EQ(HostName("Value"), "Value");
     EXPECT_EQ(HostName("  Odd (Let) (x)"), "Odd");
-}
-
-TEST(Classify, GoesByTheDeclarationKeywordNotByLettersInTheLine) {
     EXPECT_EQ(classify("Private Sub Form_Load()"), 0);
     EXPECT_EQ(classify("Public Static Sub Tick()"), 0);
-    EXPECT_EQ(classify("Private Function ParseSub(x)"), 1);
     EXPECT_EQ(classify("Private Function ParseSub (x)"), 1);
     EXPECT_EQ(classify("Function F() ' a Sub in the comment"), 1);
     EXPECT_EQ(classify("Friend Function Pad$(ByVal s As String)"), 1);
 }
 
-TEST(TrapLine, GoesAfterTheWholeDeclarationStatement) {
-    CodeModule m(code({
-        "Public Property Get Value() As Long", // 1
-        "End Property",                        // 2
-        "Function Calc(ByVal a As Long, _",    // 3
-        "              ByVal b As Long) As Long",
-        "End Function",                       // 5
-        "Function Sum(Values() As Double, _", // 6: "()" before the continuation
-        "    ByVal n As Long) As Double",
-        "End Function", // 8
-        "Sub Main",     // 9: no parenthesis at all
-        "End Sub",
-        "Sub Noted() ' comment that goes on _", // 11: a comment continues too
-        "  and on",
-        "End Sub",
-    }));
-    EXPECT_EQ(*TrapLine(m, "Value", 3), 2);
-    EXPECT_EQ(*TrapLine(m, "Calc", 0), 5);
-    EXPECT_EQ(*TrapLine(m, "Sum", 0), 8);
-    EXPECT_EQ(*TrapLine(m, "Main", 0), 10);
-    EXPECT_EQ(*TrapLine(m, "Noted", 0), 13);
-    EXPECT_EQ(TrapLine(m, "Value", 1).error().number, errors::NotDefined);
+TEST(TrapLine, GoesAfterTheWholeDeclarationOrSaysWhyItCannot) {
+    const struct {
+        const char* what;
+        std::string code;
+        const char* name;
+        int kind;
+        long line;  ///< where the trap goes, or 0
+        long error; ///< else the error number
+    } cases[] = {
+        {"a property", code({"Public Property Get Value() As Long", "End Property"}), "Value", 3, 2,
+         0},
+        {"no such kind", code({"Public Property Get Value() As Long", "End Property"}), "Value", 1,
+         0, errors::NotDefined},
+        {"continued",
+         code({"Function Calc(ByVal a As Long, _", "  ByVal b As Long) As Long", "End Function"}),
+         "Calc", 0, 3, 0},
+        {"\"()\" before the continuation",
+         code({"Function Sum(Values() As Double, _", "    ByVal n As Long) As Double",
+               "End Function"}),
+         "Sum", 0, 3, 0},
+        {"no parenthesis", code({"Sub Main", "End Sub"}), "Main", 0, 2, 0},
+        {"a continued comment", code({"Sub Noted() ' goes on _", "  and on", "End Sub"}), "Noted",
+         0, 3, 0},
+        {"alternatives under #If",
+         code({"Option Explicit", "#If Win64 Then", "Private Function E(ByVal t As LongPtr)",
+               "#Else", "Private Function E(ByVal t As Long)", "#End If", "    E = t",
+               "End Function"}),
+         "E", 0, 7, 0},
+        {"a whole procedure under #If",
+         code({"#If DEBUG_BUILD Then", "Private Sub Dump()", "    Debug.Print 1", "End Sub",
+               "#End If"}),
+         "Dump", 0, 3, 0},
+        // A nested #Else belongs to the body's own #If, not to the one around
+        // the procedure, so the procedure lies whole inside its branch.
+        {"a body opening with its own #If",
+         code({"#If Win32 Then", "Private Sub Trace()", "#If DEBUG_BUILD Then", "    Debug.Print 1",
+               "#Else", "    Log 1", "#End If", "End Sub", "#End If"}),
+         "Trace", 0, 3, 0},
+        {"a body holding its own #If",
+         code({"#If Win32 Then", "Private Sub Count()", "    n = n + 1", "#If DEBUG_BUILD Then",
+               "    Debug.Print n", "#ElseIf LOGGING Then", "    Log n", "#End If", "End Sub",
+               "#End If"}),
+         "Count", 0, 3, 0},
+        {"an #If branch ending inside the body",
+         code({"#If A Then", "Sub Split()", "    x = 1", "#Else", "Sub Split()", "    x = 2",
+               "#End If", "End Sub"}),
+         "Split", 0, 0, errors::BadDeclaration},
+        {"one line", code({"Private Sub Nop(): End Sub"}), "Nop", 0, 0, errors::BadDeclaration},
+        {"no End before the next", code({"Private Sub Open()", "Sub Later()", "End Sub"}), "Open",
+         0, 0, errors::NoEndStatement},
+        {"the next one's End", code({"Private Sub Open()", "Sub Later()", "End Sub"}), "Later", 0,
+         3, 0},
+        {"no End at the end", code({"Sub A()", "End Sub", "Sub Last()"}), "Last", 0, 0,
+         errors::NoEndStatement},
+    };
+    for (const auto& c : cases) {
+        CodeModule m(c.code);
+        auto trap = TrapLine(m, c.name, c.kind);
+        EXPECT_EQ(trap ? *trap : 0, c.line) << c.what;
+        EXPECT_EQ(trap ? 0 : trap.error().number, c.error) << c.what;
+    }
 }
 
-TEST(TrapLine, PutsTheTrapAfterTheEndIfOfDeclarationAlternatives) {
-    CodeModule m(code({
-        "Option Explicit",                                         // 1
-        "#If Win64 Then",                                          // 2
-        "Private Function Elapsed(ByVal t As LongPtr) As LongPtr", // 3
-        "#Else",                                                   // 4
-        "Private Function Elapsed(ByVal t As Long) As Long",       // 5
-        "#End If",                                                 // 6
-        "    Elapsed = t",                                         // 7
-        "End Function",                                            // 8
-        "#If DEBUG_BUILD Then",                                    // 9
-        "Private Sub Dump()", // 10: a whole procedure under #If
-        "    Debug.Print 1",
-        "End Sub",
-        "#End If",
-    }));
-    EXPECT_EQ(*m.ProcBodyLine("Elapsed", 0), 3);
-    EXPECT_EQ(*TrapLine(m, "Elapsed", 0), 7);
-    EXPECT_EQ(*TrapLine(m, "Dump", 0), 11);
-}
-
-TEST(TrapLine, GoesRightAfterADeclarationInsideIfWhoseBodyHasItsOwnIfElse) {
-    // The nested #Else belongs to the body's own #If, not to the one around
-    // the procedure, so the procedure lies whole inside its branch.
-    CodeModule m(code({
-        "#If Win32 Then",       // 1
-        "Private Sub Trace()",  // 2
-        "#If DEBUG_BUILD Then", // 3: the body opens with its own #If
-        "    Debug.Print 1",    // 4
-        "#Else",                // 5
-        "    Log 1",            // 6
-        "#End If",              // 7
-        "End Sub",              // 8
-        "Private Sub Count()",  // 9
-        "    n = n + 1",        // 10
-        "#If DEBUG_BUILD Then", // 11
-        "    Debug.Print n",    // 12
-        "#ElseIf LOGGING Then", // 13
-        "    Log n",            // 14
-        "#End If",              // 15
-        "End Sub",              // 16
-        "#End If",              // 17
-    }));
-    EXPECT_EQ(*TrapLine(m, "Trace", 0), 3);
-    EXPECT_EQ(*TrapLine(m, "Count", 0), 10);
-}
-
-TEST(TrapLine, RefusesADeclarationWhoseIfBranchEndsInsideTheBody) {
-    CodeModule m(code({
-        "#If A Then",
-        "Sub Split()",
-        "    x = 1",
-        "#Else",
-        "Sub Split()",
-        "    x = 2",
-        "#End If",
-        "End Sub",
-    }));
-    EXPECT_EQ(TrapLine(m, "Split", 0).error().number, errors::BadDeclaration);
-}
-
-TEST(TrapLine, RefusesOneLineProceduresAndProceduresWithoutEnd) {
-    CodeModule m(code({
-        "Private Sub Nop(): End Sub",
-        "Private Sub Open()",
-        "Sub Later()",
-        "End Sub",
-        "Sub Last()",
-    }));
-    EXPECT_EQ(TrapLine(m, "Nop", 0).error().number, errors::BadDeclaration);
-    EXPECT_EQ(TrapLine(m, "Open", 0).error().number, errors::NoEndStatement);
-    EXPECT_EQ(TrapLine(m, "Last", 0).error().number, errors::NoEndStatement);
-    EXPECT_EQ(*TrapLine(m, "Later", 0), 4);
-}
-
-TEST(EndLine, FindsTheEndStatementFromTheBottomUp) {
+TEST(EndLine, FindsTheEndStatementFromTheBottomUpNeverAboveTheFloor) {
     CodeModule m(code({
         "Function F() As Long", // 1
         "    F = 1",            // 2
@@ -143,36 +103,18 @@ TEST(EndLine, FindsTheEndStatementFromTheBottomUp) {
         "Sub Indented()",       // 4
         "    x = 1",            // 5
         "    End Sub",          // 6: indented End
-        "Sub Tail()",           // 7
-        "End Sub",              // 8
-        "",
+        "End Sub",              // 7: an exact one is preferred
+        "Sub Tail()",           // 8
+        "    x = 1",            // 9
         "",
     }));
     EXPECT_EQ(*EndLine(m, "End Function", last(m, "F", 0), 2), 3);
+    EXPECT_EQ(*EndLine(m, "End Sub", 7, 5), 7);
     EXPECT_EQ(*EndLine(m, "End Sub", last(m, "Indented", 0), 5), 6);
-    EXPECT_EQ(*EndLine(m, "End Sub", last(m, "Tail", 0), 8), 8);
     EXPECT_EQ(last(m, "Tail", 0), 10);
-}
-
-TEST(EndLine, NeverScansAboveTheLineAfterTheDeclaration) {
-    CodeModule m(code({
-        "Sub A()",
-        "End Sub",
-        "Sub B()",
-        "    x = 1",
-    }));
-    EXPECT_EQ(EndLine(m, "End Sub", 4, 4).error().number, errors::NoEndStatement);
+    EXPECT_EQ(EndLine(m, "End Sub", last(m, "Tail", 0), 9).error().number, errors::NoEndStatement);
     // A Sub misread as a Function never borrows the End of another procedure.
-    EXPECT_EQ(EndLine(m, "End Function", 2, 2).error().number, errors::NoEndStatement);
-}
-
-TEST(EndLine, PrefersAnExactEndOverAnIndentedOne) {
-    CodeModule m(code({
-        "Sub A()",
-        "    End Sub",
-        "End Sub",
-    }));
-    EXPECT_EQ(*EndLine(m, "End Sub", 3, 2), 3);
+    EXPECT_EQ(EndLine(m, "End Function", 7, 5).error().number, errors::NoEndStatement);
 }
 
 TEST(TrapLine, GoesAfterTheOwnDeclarationOfEachWholeVersionUnderIf) {

@@ -38,7 +38,7 @@ TEST(ErrorModuleInstaller, AddsTheModuleOnceWithItsFixedText) {
     EXPECT_EQ(boxes.shown[0].icon, MsgIcon::None);
 }
 
-TEST(ErrorModuleInstaller, WritesTheModuleNextToTheProjectAndListsItInTheVbp) {
+TEST(ErrorModuleInstaller, WritesTheModuleNextToTheProjectOverNoFileOfAnother) {
     TempDir dir;
     dir.write("M.bas", "Attribute VB_Name = \"M\"\r\nSub A()\r\nEnd Sub\r\n");
     const std::string vbp = "Type=Exe\r\nModule=M; M.bas\r\nName=\"P\"\r\n\r\n[MS Transaction "
@@ -56,19 +56,17 @@ TEST(ErrorModuleInstaller, WritesTheModuleNextToTheProjectAndListsItInTheVbp) {
     // Loaded again, the project knows its module and the installer leaves it alone.
     VBE reloaded(std::move(*ProjectLoader().load({dir.file("P.vbp")})));
     EXPECT_EQ(*ErrorModuleInstaller::install(reloaded, boxes), nullptr);
-}
 
-TEST(ErrorModuleInstaller, NeverOverwritesAFileOfThatNameOutsideTheProject) {
-    TempDir dir;
-    dir.write("M.bas", "Attribute VB_Name = \"M\"\r\n");
-    dir.write("P.vbp", "Module=M; M.bas\r\n");
-    dir.write("mdl_Error.bas", "' someone else's\r\n");
-    VBE vbe(std::move(*ProjectLoader().load({dir.file("P.vbp")})));
-    ScriptedMessageBox boxes;
-    ASSERT_TRUE(ErrorModuleInstaller::install(vbe, boxes));
-    std::vector<Error> problems = vbe.ActiveVBProject()->save();
+    // A file of that name that is not the project's is never overwritten.
+    TempDir other;
+    other.write("M.bas", "Attribute VB_Name = \"M\"\r\n");
+    other.write("P.vbp", "Module=M; M.bas\r\n");
+    other.write("mdl_Error.bas", "' someone else's\r\n");
+    VBE theirs(std::move(*ProjectLoader().load({other.file("P.vbp")})));
+    ASSERT_TRUE(ErrorModuleInstaller::install(theirs, boxes));
+    std::vector<Error> problems = theirs.ActiveVBProject()->save();
     ASSERT_EQ(problems.size(), 1u);
-    EXPECT_EQ(problems[0].source, dir.file("mdl_Error.bas"));
-    EXPECT_EQ(TempDir::read(dir.file("mdl_Error.bas")), "' someone else's\r\n");
-    EXPECT_EQ(TempDir::read(dir.file("P.vbp")), "Module=M; M.bas\r\n");
+    EXPECT_EQ(problems[0].source, other.file("mdl_Error.bas"));
+    EXPECT_EQ(TempDir::read(other.file("mdl_Error.bas")), "' someone else's\r\n");
+    EXPECT_EQ(TempDir::read(other.file("P.vbp")), "Module=M; M.bas\r\n");
 }

@@ -37,27 +37,37 @@ struct Fixture {
 
 } // namespace
 
-TEST(InsertDefaultCodes, WritesTheStandardHandlerAroundTheBody) {
-    Fixture f(crlf({"Sub Foo()", "    x = 1", "End Sub"}));
+TEST(InsertDefaultCodes, WritesTheStandardHandlerLiveOrCommentedNamingPropertiesByHostName) {
+    Fixture f(crlf({"Sub Foo()", "    x = 1", "End Sub", "Function Calc(ByVal a As Long, _",
+                    "    ByVal b As Long) As Long", "End Function",
+                    "Property Let Value(ByVal v As Long)", "End Property", "", ""}));
     ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Foo"), f.module(), ""));
-    EXPECT_EQ(f.code(), crlf({"Sub Foo()", "ON ERROR GOTO err_debug", "    x = 1", "EXIT SUB",
-                              "err_debug:", "MyErrorHandler \"Module1.Foo\"", "End Sub"}));
-    EXPECT_EQ(f.reporter.text, "Вставлено в Sub : Foo\r\n");
-}
-
-TEST(InsertDefaultCodes, CommentsEveryLineWithThePrefixAndNamesPropertiesByHostName) {
-    Fixture f(
-        crlf({"Function Calc(ByVal a As Long, _", "    ByVal b As Long) As Long", "End Function",
-              "Property Let Value(ByVal v As Long)", "End Property", "", ""}));
     ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Calc"), f.module(), "'"));
     ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Value (Let)"), f.module(), "'"));
-    EXPECT_EQ(f.code(), crlf({"Function Calc(ByVal a As Long, _", "    ByVal b As Long) As Long",
-                              "'ON ERROR GOTO err_debug", "'EXIT FUNCTION",
-                              "'err_debug:", "'MyErrorHandler \"Module1.Calc\"", "End Function",
-                              "Property Let Value(ByVal v As Long)", "'ON ERROR GOTO err_debug",
-                              "'EXIT Property", "'err_debug:", "'MyErrorHandler \"Module1.Value\"",
-                              "End Property", "", ""}));
-    EXPECT_EQ(f.reporter.text, "Вставлено в Function : Calc\r\nВставлено в Property : Value\r\n");
+    EXPECT_EQ(f.code(), crlf({"Sub Foo()",
+                              "ON ERROR GOTO err_debug",
+                              "    x = 1",
+                              "EXIT SUB",
+                              "err_debug:",
+                              "MyErrorHandler \"Module1.Foo\"",
+                              "End Sub",
+                              "Function Calc(ByVal a As Long, _",
+                              "    ByVal b As Long) As Long",
+                              "'ON ERROR GOTO err_debug",
+                              "'EXIT FUNCTION",
+                              "'err_debug:",
+                              "'MyErrorHandler \"Module1.Calc\"",
+                              "End Function",
+                              "Property Let Value(ByVal v As Long)",
+                              "'ON ERROR GOTO err_debug",
+                              "'EXIT Property",
+                              "'err_debug:",
+                              "'MyErrorHandler \"Module1.Value\"",
+                              "End Property",
+                              "",
+                              ""}));
+    EXPECT_EQ(f.reporter.text, "Вставлено в Sub : Foo\r\nВставлено в Function : Calc\r\n"
+                               "Вставлено в Property : Value\r\n");
 }
 
 TEST(InsertUserCodes, FillsTheDefaultTemplatesAsTheResultTableShows) {
@@ -114,25 +124,28 @@ TEST(HandlerInserter, LeavesAProcedureUntouchedWhenEitherPointIsMissing) {
     EXPECT_EQ(f.boxes.shown[1].icon, MsgIcon::Information);
     EXPECT_EQ(f.boxes.shown[1].text, "1003: no \"End Sub\" between lines 3 and 3 of the file\r\n"
                                      "Module: Module1\r\nProcedure: Open");
+    // Without its module, the procedure is still named.
+    Fixture gone(crlf({"Property Get Value() As Long", "End Property"}));
+    EXPECT_FALSE(gone.inserter.InsertUserCodes(gone.indexOf("Value (Get)"), nullptr, ""));
+    ASSERT_EQ(gone.boxes.shown.size(), 1u);
+    EXPECT_EQ(gone.boxes.shown[0].text,
+              "91: Object variable not set: the module is no longer in the project"
+              "\r\nModule: Module1\r\nProcedure: Value");
 }
 
-TEST(HandlerInserter, ReportsTextTheCodePageCannotHoldAndInsertsNothing) {
-    const std::string code = crlf({"Sub A()", "End Sub"});
-    Fixture f(code);
-    f.inserter.setTemplates("' ok\r\n", "' 中文\r\n");
-    EXPECT_FALSE(f.inserter.InsertUserCodes(1, f.module(), ""));
-    EXPECT_EQ(f.code(), code);
-    ASSERT_EQ(f.boxes.shown.size(), 1u);
-    EXPECT_NE(f.boxes.shown[0].text.find("中"), std::string::npos);
-}
-
-TEST(HandlerInserter, KeepsCyrillicTemplatesAndNamesInTheCodePage) {
+TEST(HandlerInserter, WritesTemplatesInTheCodePageOrInsertsNothing) {
     Fixture f("Sub \xd0\xe0\xf1\xf7\xe5\xf2()\r\nEnd Sub\r\n");
     f.inserter.setTemplates("' Начало #PROC#\r\n", "' Конец\r\n");
     ASSERT_TRUE(f.inserter.InsertUserCodes(1, f.module(), ""));
-    EXPECT_EQ(f.code(), "Sub \xd0\xe0\xf1\xf7\xe5\xf2()\r\n' \xcd\xe0\xf7\xe0\xeb\xee "
-                        "\xd0\xe0\xf1\xf7\xe5\xf2\r\n' \xca\xee\xed\xe5\xf6\r\nEnd Sub\r\n");
+    const std::string treated = "Sub \xd0\xe0\xf1\xf7\xe5\xf2()\r\n' \xcd\xe0\xf7\xe0\xeb\xee "
+                                "\xd0\xe0\xf1\xf7\xe5\xf2\r\n' \xca\xee\xed\xe5\xf6\r\nEnd Sub\r\n";
+    EXPECT_EQ(f.code(), treated);
     EXPECT_EQ(f.reporter.text, "Вставлено в Sub : Расчет\r\n");
+    f.inserter.setTemplates("' ok\r\n", "' 中文\r\n");
+    EXPECT_FALSE(f.inserter.InsertUserCodes(1, f.module(), ""));
+    EXPECT_EQ(f.code(), treated);
+    ASSERT_EQ(f.boxes.shown.size(), 1u);
+    EXPECT_NE(f.boxes.shown[0].text.find("中"), std::string::npos);
 }
 
 TEST(HandlerInserter, EndsEachVersionOfAProcedureAsItsOwnDeclarationSays) {
@@ -166,27 +179,60 @@ TEST(HandlerInserter, PutsTheFooterInTheSameDefinitionWhenTheHeaderMakesTheModul
                     "On Error GoTo _", "Fail", "    x = 2", "Fail:", "End Sub", "#End If"}));
 }
 
-TEST(HandlerInserter, NamesTheProcedureWhenItsModuleIsNoLongerThere) {
-    Fixture f(crlf({"Property Get Value() As Long", "End Property"}));
-    EXPECT_FALSE(f.inserter.InsertDefaultCodes(f.indexOf("Value (Get)"), nullptr, ""));
-    EXPECT_FALSE(f.inserter.InsertUserCodes(f.indexOf("Value (Get)"), nullptr, ""));
-    ASSERT_EQ(f.boxes.shown.size(), 2u);
-    for (const auto& box : f.boxes.shown)
-        EXPECT_EQ(box.text, "91: Object variable not set: the module is no longer in the project"
-                            "\r\nModule: Module1\r\nProcedure: Value")
-            << box.title;
-    EXPECT_EQ(f.boxes.shown[0].title, "Error in InsertDefaultCodes");
-    EXPECT_EQ(f.boxes.shown[1].title, "Error in InsertUserCodes");
-}
-
-TEST(InsertDefaultCodes, TrapsAProcedureThatAlreadyHoldsTheStandardHandlerAgain) {
-    // Whether a trapped procedure is treated is the run's filter's choice; once
-    // asked, the inserter adds a second trap and block and leaves the first be.
-    Fixture f(crlf({"Sub Foo()", "ON ERROR GOTO err_debug", "    x = 1", "EXIT SUB",
-                    "err_debug:", "MyErrorHandler \"Module1.Foo\"", "End Sub"}));
-    ASSERT_TRUE(f.inserter.InsertDefaultCodes(f.indexOf("Foo"), f.module(), ""));
-    EXPECT_EQ(f.code(),
-              crlf({"Sub Foo()", "ON ERROR GOTO err_debug", "ON ERROR GOTO err_debug", "    x = 1",
-                    "EXIT SUB", "err_debug:", "MyErrorHandler \"Module1.Foo\"", "EXIT SUB",
-                    "err_debug:", "MyErrorHandler \"Module1.Foo\"", "End Sub"}));
+TEST(HandlerInserter, RefusesAHandlerThatWouldGiveAProcedureALabelTwice) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> body; ///< between "Sub Foo()" and "End Sub"
+        const char *header, *footer;   ///< null: the standard handler
+        const char* prefix;
+        const char* clash; ///< the label named in the refusal; null: inserted
+    } cases[] = {
+        {"the standard handler a second time",
+         {"ON ERROR GOTO err_debug", "    x = 1", "EXIT SUB",
+          "err_debug:", "MyErrorHandler \"Module1.Foo\""},
+         nullptr,
+         nullptr,
+         "",
+         "err_debug"},
+        {"in other letters, a statement after it",
+         {"ERR_Debug: Resume Next"},
+         nullptr,
+         nullptr,
+         "",
+         "err_debug"},
+        {"a name the template fills in",
+         {"  Foo_Fail:"},
+         "On Error GoTo #PROC#_Fail",
+         "#PROC#_Fail:",
+         "",
+         "Foo_Fail"},
+        {"a line number", {"10 x = 1"}, "On Error GoTo 10", "10 Resume Next", "", "10"},
+        {"the templates' own label twice", {"    x = 1"}, "Again:", "Again:", "", "Again"},
+        {"commented handlers hold no label", {"err_debug:"}, nullptr, nullptr, "'", nullptr},
+        {"a label in a comment", {"' err_debug:", "Rem err_debug:"}, nullptr, nullptr, "", nullptr},
+        {"statements after a colon", {"    x = 1: err_debug = 2"}, nullptr, nullptr, "", nullptr},
+        {"a continued line", {"    Call Go(1, _", "err_debug:=2)"}, nullptr, nullptr, "", nullptr},
+    };
+    for (const Case& c : cases) {
+        std::string code = "Sub Foo()\r\n";
+        for (const std::string& l : c.body)
+            code += l + "\r\n";
+        // Labels belong to their procedure: another one's are no clash.
+        code += crlf(
+            {"End Sub", "Sub Other()", "err_debug:", "Foo_Fail:", "Again:", "10 Beep", "End Sub"});
+        Fixture f(code);
+        if (c.header)
+            f.inserter.setTemplates(c.header, c.footer);
+        const bool ok = c.header ? f.inserter.InsertUserCodes(1, f.module(), c.prefix)
+                                 : f.inserter.InsertDefaultCodes(1, f.module(), c.prefix);
+        EXPECT_EQ(ok, c.clash == nullptr) << c.what;
+        if (c.clash) {
+            EXPECT_EQ(f.code(), code) << c.what;
+            EXPECT_NE(f.inserter.lastFailure().find("\"" + std::string(c.clash) + "\""),
+                      std::string::npos)
+                << c.what << ": " << f.inserter.lastFailure();
+            ASSERT_EQ(f.boxes.shown.size(), 1u) << c.what;
+            EXPECT_EQ(f.boxes.shown[0].text.rfind("1006: Foo: ", 0), 0u) << f.boxes.shown[0].text;
+        }
+    }
 }

@@ -84,6 +84,17 @@ TEST(HandlerPattern, FindsTheStandardHandlerUnderAnyOldNameAndRenamesOnlyTheName
     // The live form is another pattern: commented lines are not it.
     EXPECT_EQ(HandlerPattern::standard("").find(m, calc, 0)->presence,
               HandlerPattern::Presence::None);
+
+    // An old name may carry a type suffix, which goes with the name.
+    CodeModule pad("Attribute VB_Name = \"M\"\r\nFunction Pad$(s)\r\nON ERROR GOTO err_debug\r\n"
+                   "EXIT FUNCTION\r\nerr_debug:\r\nMyErrorHandler \"M.Old$\"\r\nEnd Function\r\n");
+    const ProcInfo padEntry = entry("M", "Pad", 1);
+    auto suffixed = HandlerPattern::standard("").find(pad, padEntry, 0);
+    ASSERT_TRUE(suffixed);
+    ASSERT_EQ(suffixed->presence, HandlerPattern::Presence::Complete);
+    EXPECT_EQ(suffixed->captures.back(), (std::vector<std::string>{"M", "Old$"}));
+    EXPECT_EQ(HandlerPattern::standard("").renamed(*suffixed, padEntry).back(),
+              "MyErrorHandler \"M.Pad\"");
 }
 
 TEST(HandlerPattern, TellsAHalfOrEditedHandlerFromNone) {
@@ -124,15 +135,9 @@ TEST(HandlerPattern, TemplatePlaceholdersMatchAnyKeywordModuleOrDisplayName) {
     const ProcInfo spaced = entry("My Module", "Run", 0);
     EXPECT_TRUE(
         HandlerPattern::matches(footer, "'Fail: Log \"My Module.Run\", \"Sub\"", spaced, captures));
-}
 
-TEST(HandlerPattern, AnEmptyTemplateWithAPrefixIsOneLineOfThePrefix) {
     // As the insertion puts it in: the prefix before an empty text is a line.
-    auto commented = HandlerPattern::templates("", "", "'", cp1251());
-    ASSERT_TRUE(commented);
-    EXPECT_EQ(commented->headerCount(), 1u);
-    auto live = HandlerPattern::templates("", "", "", cp1251());
-    ASSERT_TRUE(live);
-    EXPECT_TRUE(live->empty());
+    EXPECT_EQ(HandlerPattern::templates("", "", "'", cp1251())->headerCount(), 1u);
+    EXPECT_TRUE(HandlerPattern::templates("", "", "", cp1251())->empty());
     EXPECT_FALSE(HandlerPattern::templates("\xe2\x82\xac\xf0\x9f\x98\x80", "", "", cp1251()));
 }

@@ -3,6 +3,7 @@
 #include "../support/memoryproject.h"
 #include "../support/recordingreporter.h"
 #include "../support/scriptedmessagebox.h"
+#include "handlerpattern.h"
 
 #include <gtest/gtest.h>
 
@@ -55,28 +56,37 @@ std::vector<std::string> treated(const RunSummary& s) {
 
 } // namespace
 
-TEST(InsertionRun, ChangesNothingWhenTheAnswerIsNo) {
+TEST(InsertionRun, ChangesNothingWhenTheAnswerIsNoOrThereIsNothingToChoose) {
     Fixture f({{"M", kModule}});
     f.boxes.answers = {MsgAnswer::No};
     RunSummary s = f.run(options());
     EXPECT_FALSE(s.confirmed);
-    EXPECT_EQ(f.code(), kModule);
-    EXPECT_EQ(f.reporter.text, "");
     EXPECT_TRUE(f.reporter.busyChanges.empty());
     ASSERT_EQ(f.boxes.shown.size(), 1u);
     EXPECT_EQ(f.boxes.shown[0].text, "Вставлять обработку ошибок ?");
     EXPECT_EQ(f.boxes.shown[0].buttons, MsgButtons::YesNo);
     EXPECT_EQ(f.boxes.shown[0].icon, MsgIcon::Question);
+    // An unknown module ends silently after the question; an empty choice asks nothing.
+    EXPECT_TRUE(f.run(options("Nowhere")).treated.empty());
+    EXPECT_FALSE(f.run(options("")).confirmed);
+    EXPECT_EQ(f.boxes.shown.size(), 2u);
+    EXPECT_EQ(f.code(), kModule);
+    EXPECT_EQ(f.reporter.text, "");
 }
 
-TEST(InsertionRun, LeavesTrappedProceduresOutOnlyWhenAllAreChosen) {
-    Fixture f({{"M", kModule}});
-    InsertionOptions o = options();
+TEST(InsertionRun, LeavesTrappedProceduresOutOnlyWhenAllAreChosenAndChoosesByDisplayName) {
+    Fixture f({{"M", kModule}, {"N", kModule}});
+    InsertionOptions o = options("M");
     o.onlySub = true;
     EXPECT_EQ(treated(f.run(o)), std::vector<std::string>{"M.Plain"});
     EXPECT_EQ(f.reporter.busyChanges, (std::vector<bool>{true, false}));
-    // By name it is treated, trap or not.
-    EXPECT_EQ(treated(f.run(options("*", "Trapped"))), std::vector<std::string>{"M.Trapped"});
+    // By name it is treated, trap or not, in every module.
+    EXPECT_EQ(treated(f.run(options("*", "Trapped"))),
+              (std::vector<std::string>{"M.Trapped", "N.Trapped"}));
+    EXPECT_EQ(treated(f.run(options("*", "Value (Let)"))),
+              (std::vector<std::string>{"M.Value (Let)", "N.Value (Let)"}));
+    EXPECT_EQ(f.code().find("'ON ERROR GOTO err_debug\r\nEnd Property\r\nProperty Let"),
+              std::string::npos);
 }
 
 TEST(InsertionRun, SelectsOneTypeOnlyWhenExactlyOneBoxIsChecked) {
@@ -90,14 +100,6 @@ TEST(InsertionRun, SelectsOneTypeOnlyWhenExactlyOneBoxIsChecked) {
     }
 }
 
-TEST(InsertionRun, ChoosesAPropertyProcedureByItsDisplayName) {
-    Fixture f({{"M", kModule}, {"N", kModule}});
-    RunSummary s = f.run(options("*", "Value (Let)"));
-    EXPECT_EQ(treated(s), (std::vector<std::string>{"M.Value (Let)", "N.Value (Let)"}));
-    EXPECT_EQ(f.code().find("'ON ERROR GOTO err_debug\r\nEnd Property\r\nProperty Let"),
-              std::string::npos);
-}
-
 TEST(InsertionRun, TreatsEachModuleOfASharedNameInItsOwnFile) {
     const std::string a = crlf({"Sub A()", "End Sub"});
     const std::string b = crlf({"Sub B()", "End Sub"});
@@ -107,23 +109,6 @@ TEST(InsertionRun, TreatsEachModuleOfASharedNameInItsOwnFile) {
     EXPECT_NE(f.code().find("MyErrorHandler \"Main.A\""), std::string::npos);
     EXPECT_EQ(f.code().find("Main.B"), std::string::npos);
     EXPECT_NE(f.code(2).find("MyErrorHandler \"Main.B\""), std::string::npos);
-}
-
-TEST(InsertionRun, EndsSilentlyForAnUnknownModuleOrAnEmptyChoice) {
-    Fixture f({{"M", kModule}});
-    EXPECT_TRUE(f.run(options("Nowhere")).treated.empty());
-    EXPECT_EQ(f.boxes.shown.size(), 1u); // the question only
-    EXPECT_FALSE(f.run(options("")).confirmed);
-    EXPECT_EQ(f.code(), kModule);
-}
-
-TEST(InsertionRun, ReportsAFailedProcedureAndGoesOnWithTheNext) {
-    Fixture f({{"M", crlf({"Sub Nop(): End Sub", "Sub Next()", "End Sub"})}});
-    RunSummary s = f.run(options("*", "*", false));
-    ASSERT_EQ(s.failed.size(), 1u);
-    EXPECT_EQ(s.failed[0].procName, "Nop");
-    EXPECT_EQ(treated(s), std::vector<std::string>{"M.Next"});
-    EXPECT_EQ(f.boxes.shown.size(), 1u); // no question, one failure
 }
 
 TEST(InsertionRun, NamesLinesOfTheFileAsReadWhenEarlierProceduresAlreadyGotHandlers) {
@@ -142,11 +127,14 @@ TEST(InsertionRun, NamesLinesOfTheFileAsReadWhenEarlierProceduresAlreadyGotHandl
         "    x = 1",                           // 12: the trap would go here
         "    y = 2",                           // 13: no End Sub follows
     });
-    Fixture f({{"M", module}});
+    // A failed procedure is reported, and the run goes on with the next.
+    Fixture f({{"M", module + crlf({"Sub Nop(): End Sub", "Sub Next()", "End Sub"})}});
     RunSummary s = f.run(options("*", "*", false));
-    EXPECT_EQ(treated(s), std::vector<std::string>{"M.Value (Get)"});
-    ASSERT_EQ(s.failed.size(), 1u);
+    EXPECT_EQ(treated(s), (std::vector<std::string>{"M.Value (Get)", "M.Next"}));
+    ASSERT_EQ(s.failed.size(), 2u);
     EXPECT_EQ(s.failed[0].failure, "no \"End Sub\" between lines 12 and 13 of the file");
+    EXPECT_EQ(s.failed[1].procName, "Nop");
+    EXPECT_EQ(f.boxes.shown.size(), 2u); // no question, one box per failure
 }
 
 namespace {
@@ -212,37 +200,19 @@ TEST(InsertionRun, TreatsAndReportsEveryDefinitionOfAProcedureDefinedMoreThanOnc
               (std::vector<std::string>{"M.Store (Get)@3", "M.Store (Get)@11", "M.Store (Let)@6",
                                         "M.Store (Let)@14", "M.Store (Set)@8", "M.Store (Set)@16",
                                         "M.Log@19", "M.Log@32", "M.Limit@23", "M.Limit@28"}));
-    // Each definition gets the trap after its declaration and the block
-    // before its own End.
-    auto handled = [](const std::string& declaration, const char* body, const char* exit,
-                      const char* name, const char* end) {
-        return declaration + "\r\nON ERROR GOTO err_debug\r\n" + body + exit +
-               "\r\nerr_debug:\r\nMyErrorHandler \"M." + name + "\"\r\n" + end + "\r\n";
-    };
-    auto store = [&](const char* declaration, const char* body) {
-        return handled(declaration, body, "EXIT Property", "Store", "End Property");
-    };
-    const std::string storeVersion = store("Public Property Let Store(ByVal s As String)", "") +
-                                     store("Public Property Set Store(ByVal v As Object)", "");
-    EXPECT_EQ(f.code(),
-              crlf({"Option Explicit", "#If USE_ADO Then"}) +
-                  store("Public Property Get Store() As Object", "    Set Store = m_db\r\n") +
-                  storeVersion + crlf({"#Else"}) +
-                  store("Public Property Get Store() As Object", "    Set Store = m_folder\r\n") +
-                  storeVersion + crlf({"#End If"}) +
-                  handled("Public Sub Log(ByVal s As String)", "    Debug.Print s\r\n", "EXIT SUB",
-                          "Log", "End Sub") +
-                  crlf({"#If Win64 Then"}) +
-                  handled("Public Function Limit(ByVal n As LongPtr, _\r\n"
-                          "                      ByVal m As LongPtr) As Long",
-                          "    Limit = n\r\n", "EXIT FUNCTION", "Limit", "End Function") +
-                  crlf({"#Else"}) +
-                  handled("Public Function Limit(ByVal n As Long, ByVal m As Long) As Long", "",
-                          "EXIT FUNCTION", "Limit", "End Function") +
-                  crlf({"#End If", "#If DEBUG_BUILD Then"}) +
-                  handled("Public Sub Log(ByVal s As String)", "    Debug.Print Now, s\r\n",
-                          "EXIT SUB", "Log", "End Sub") +
-                  crlf({"#End If"}));
+    // Each definition holds the whole handler, trap right after its
+    // declaration and block right before its own End, and nothing else came.
+    const CodeModule& m = (*f.vbe.ActiveVBProject()->VBComponents().Item(1))->CodeModule();
+    EXPECT_EQ(m.CountOfLines(), CodeModule(kVersions).CountOfLines() + 10 * 4);
+    ProcCatalogue catalogue(f.vbe, f.boxes);
+    ASSERT_TRUE(catalogue.GetProcNames("*"));
+    size_t complete = 0;
+    for (size_t j = 1; j <= catalogue.size(); ++j)
+        for (size_t d = 0; d < 2; ++d) {
+            auto found = HandlerPattern::standard("").find(m, catalogue.Procs()[j], d);
+            complete += found && found->presence == HandlerPattern::Presence::Complete;
+        }
+    EXPECT_EQ(complete, 10u);
     // One log line per definition treated.
     EXPECT_EQ(f.reporter.text, "Вставлено в Property : Store\r\nВставлено в Property : Store\r\n"
                                "Вставлено в Property : Store\r\nВставлено в Property : Store\r\n"

@@ -36,15 +36,10 @@ TEST(ProcPicker, ListsTheTypesWhoseBoxesAreChecked) {
     EXPECT_EQ(*picker.fill(boxes(true, true, true, true)),
               (std::vector<std::string>{"*", "A", "F", "P (Get)", "P (Set)"}));
     EXPECT_EQ(reporter.busyChanges, (std::vector<bool>{true, false, true, false}));
+    // With no box checked the list stays as it is.
+    EXPECT_FALSE(picker.fill(boxes(false, false, false)));
+    EXPECT_EQ(reporter.busyChanges.size(), 4u);
     EXPECT_TRUE(messages.shown.empty());
-}
-
-TEST(ProcPicker, KeepsTheListWhenNoBoxIsChecked) {
-    VBE vbe(projectOf({{"M", kModule}}));
-    ScriptedMessageBox messages;
-    RecordingReporter reporter;
-    EXPECT_FALSE(ProcPicker(vbe, messages, reporter).fill(boxes(false, false, false)));
-    EXPECT_TRUE(reporter.busyChanges.empty());
 }
 
 TEST(ProcPicker, SaysSoWhenTheModuleHasNoProcedures) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <limits>
+#include <sstream>
 
 using trapline::CodeModule;
 using trapline::UnifiedDiff;
@@ -118,19 +119,6 @@ TEST(UnifiedDiffTest, TimesAreWrittenAsDiffWritesThemInUtc) {
               "--- x\t2262-04-11 23:47:16.854775807 +0000");
 }
 
-TEST(UnifiedDiffTest, PatchCreatesAFileNotYetOnDisk) {
-    PatchFolder project;
-    CodeModule m{std::string()};
-    ASSERT_TRUE(
-        m.InsertLines(1, "Attribute VB_Name = \"mdl_Error\"\r\nSub LogError()\r\nEnd Sub\r\n")
-            .ok());
-    const auto name = UnifiedDiff::patchName("New Folder/mdl_Error.bas", project.folder());
-    ASSERT_TRUE(name.ok());
-    const CommandResult r = project.apply(UnifiedDiff::of(*name, m.edits(), m.eol(), 0));
-    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-    EXPECT_EQ(TempDir::read(project.folder() + "/New Folder/mdl_Error.bas"), m.serialize());
-}
-
 TEST(UnifiedDiffTest, PathsThatClimbBackInsideAreNamedWithoutTheClimb) {
     PatchFolder project;
     project.write("Sub/Main.bas", "");
@@ -152,6 +140,14 @@ TEST(UnifiedDiffTest, PathsThatClimbBackInsideAreNamedWithoutTheClimb) {
     fs::create_directory_symlink(project.folder(), alias);
     EXPECT_EQ(*UnifiedDiff::patchName(project.folder() + "/Sub/Main.bas", alias), "Sub/Main.bas");
     fs::remove(alias);
+
+    // A file not yet on disk is created by the patch.
+    CodeModule added{std::string()};
+    ASSERT_TRUE(added.InsertLines(1, "Attribute VB_Name = \"mdl_Error\"\r\nSub LogError()\r\n"));
+    const auto name = UnifiedDiff::patchName("New Folder/mdl_Error.bas", project.folder());
+    ASSERT_TRUE(name.ok());
+    ASSERT_EQ(project.apply(UnifiedDiff::of(*name, added.edits(), added.eol(), 0)).exitCode, 0);
+    EXPECT_EQ(TempDir::read(project.folder() + "/New Folder/mdl_Error.bas"), added.serialize());
 }
 
 TEST(UnifiedDiffTest, FilesOutsideTheCurrentFolderAreRefusedWithTheirName) {
@@ -179,3 +175,24 @@ TEST(UnifiedDiffTest, FilesOutsideTheCurrentFolderAreRefusedWithTheirName) {
 }
 
 } // namespace
+
+TEST(UnifiedDiffTest, ChangesSixUnchangedLinesApartShareAHunkAndSevenApartDoNot) {
+    const std::pair<long, std::string> cases[] = {
+        {6, "@@ -2,14 +2,14 @@\n"},
+        {7, "@@ -2,7 +2,7 @@\n@@ -10,7 +10,7 @@\n"},
+    };
+    for (const auto& [gap, hunks] : cases) {
+        std::string bytes;
+        for (int i = 1; i <= 20; ++i)
+            bytes += "L" + std::to_string(i) + "\r\n";
+        CodeModule m(bytes);
+        ASSERT_TRUE(m.ReplaceLine(5, "X"));
+        ASSERT_TRUE(m.ReplaceLine(5 + gap + 1, "Y"));
+        std::string headers;
+        std::istringstream diff(UnifiedDiff::of("m.bas", m.edits(), m.eol(), 0));
+        for (std::string line; std::getline(diff, line);)
+            if (line.starts_with("@@"))
+                headers += line + "\n";
+        EXPECT_EQ(headers, hunks) << gap;
+    }
+}

@@ -55,7 +55,7 @@ TEST(ParseDeclaration, NoticesAProcedureWrittenOnOneLine) {
     EXPECT_FALSE(parseDeclaration("Sub A() ' : End Sub")->endsOnSameLine);
 }
 
-TEST(EndStatementType, AcceptsBlanksLineNumbersAndComments) {
+TEST(LineTests, RecogniseEndsContinuationsAttributesAndDirectives) {
     EXPECT_EQ(endStatementType("End Sub"), 0);
     EXPECT_EQ(endStatementType("    End Function ' done"), 1);
     EXPECT_EQ(endStatementType("100 End Property"), 2);
@@ -64,9 +64,6 @@ TEST(EndStatementType, AcceptsBlanksLineNumbersAndComments) {
     EXPECT_FALSE(endStatementType("End"));
     EXPECT_FALSE(endStatementType("Exit Sub"));
     EXPECT_FALSE(endStatementType("End Subject"));
-}
-
-TEST(LineTests, RecogniseContinuationsAttributesAndDirectives) {
     EXPECT_TRUE(isContinued("Function F(a, _"));
     EXPECT_TRUE(isContinued("Function F(a, _  "));
     EXPECT_FALSE(isContinued("x = my_"));
@@ -82,4 +79,25 @@ TEST(LineTests, RecogniseContinuationsAttributesAndDirectives) {
     EXPECT_TRUE(isBlankOrComment("   ' note"));
     EXPECT_TRUE(isBlankOrComment("Rem note"));
     EXPECT_FALSE(isBlankOrComment("Remove x"));
+}
+
+TEST(LineLabel, FindsLabelsAndLineNumbersOnly) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"err_debug:", "err_debug"},
+        {"  Retry: Resume", "Retry"},
+        {"100 x = 1", "100"},
+        {"100:", "100"},
+        {"\xc2\xf5\xee\xe4:", "\xc2\xf5\xee\xe4"},
+        {"x = 1: y = 2", nullptr},
+        {"' err_debug:", nullptr},
+        {"Rem a:", nullptr},
+        {"Go a:=1", nullptr},
+        {"a:=1", nullptr},
+        {"100x = 1", nullptr},
+        {"_x:", nullptr},
+        {"", nullptr},
+    };
+    for (auto [line, label] : cases) {
+        EXPECT_EQ(std::string(lineLabel(line).value_or("-")), label ? label : "-") << line;
+    }
 }
