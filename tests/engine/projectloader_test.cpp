@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <grp.h>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -108,37 +109,85 @@ TEST(ProjectLoader, FindsBothInsertionPointsForEveryExampleDefinitionButTheOneLi
     EXPECT_EQ(definitions, 36u + 6);
 }
 
-TEST(ProjectLoader, ResolvesVbpPathsWrittenWindowsStyleInAnyLetterCase) {
+TEST(ProjectLoader, LoadsEachVbpLineItCanAndNamesTheLineOfEveryOtherWithWhy) {
     TempDir dir;
     dir.write("App/Source/Util.bas", module("Util"));
+    dir.write("App/Good.bas", module("Good"));
+    dir.write("App/Binary.frm", std::string("VERSION 5.00\r\n\0\0\x01", 17));
+    dir.write("App/Mac.bas", "Attribute VB_Name = \"Mac\"\rSub Init()\rEnd Sub\r");
+    dir.write("App/Twin.bas", module("Twin"));
+    dir.write("App/TWIN.bas", module("Twin"));
+    dir.write("App/readme.txt", "Sub Main()\r\nEnd Sub\r\n");
     dir.write("Shared/Common.BAS", module("Common"));
-    dir.write("App/App.vbp", "Type=Exe\r\nModule=Util; source\\util.bas\r\n"
-                             "Module=Common; ..\\shared\\common.bas\r\nName=\"App\"\r\n");
-    ProjectLoader loader;
-    auto project = loader.load({dir.file("App/App.vbp")});
-    ASSERT_TRUE(project);
-    EXPECT_TRUE(loader.diagnostics().empty());
-    EXPECT_EQ(componentNames(**project), (std::vector<std::string>{"Util", "Common"}));
-}
+    dir.write("Shared/Abs.bas", module("Abs"));
+    dir.write("victim/notes.txt", "my notes\r\n");
+    struct Line {
+        std::string text;
+        std::string loaded;  ///< the component it gives, or
+        std::string refused; ///< the end of the diagnostic
+    };
+    const Line lines[] = {
+        {"Type=Exe", {}, {}},
+        {"Module=Util; source\\util.bas", "Util", {}},
+        {"Module=Common; ..\\shared\\common.bas", "Common", {}},
+        {"Module=Abs; " + dir.file("Shared/Abs.bas"), "Abs", {}},
+        {"Module=Gone; Gone.bas", {}, "Gone.bas: file not found"},
+        {"Form=Binary.frm", {}, dir.file("App/Binary.frm") + ": binary file, not a VB module"},
+        {"Class=NoPath", {}, "Class= line has no \"Name; path\" pair"},
+        {"Designer=C:\\Elsewhere\\D.dsr", {}, "C:\\Elsewhere\\D.dsr: file not found"},
+        {"Module=Mac; Mac.bas", {}, dir.file("App/Mac.bas") + ": uses CR line ends only"},
+        {"Module=Twin; twin.bas",
+         {},
+         "twin.bas: ambiguous: the files " + dir.file("App/TWIN.bas") + ", " +
+             dir.file("App/Twin.bas") + " differ only in letter case"},
+        {"Module=Notes; ..\\victim\\notes.txt", {}, "notes.txt: not a VB module"},
+        {"Module=Readme; readme.txt", {}, "readme.txt: not a VB module"},
+        {"Module=Good; Good.bas", "Good", {}},
+    };
+    std::string vbp;
+    for (const Line& line : lines)
+        vbp += line.text + "\r\n";
+    dir.write("App/App.vbp", vbp);
+    const std::vector<std::string> outside = {
+        dir.file("App/../Shared/Common.BAS") + " lies outside the project's folder",
+        dir.file("Shared/Abs.bas") + " lies outside the project's folder"};
 
-TEST(ProjectLoader, NamesTheFileAndLineOfEveryUnusableComponentAndLoadsTheRest) {
-    TempDir dir;
-    dir.write("Good.bas", module("Good"));
-    dir.write("Binary.frm", std::string("VERSION 5.00\r\n\0\0\x01", 17));
-    dir.write("P.vbp", "Type=Exe\r\nModule=Gone; Gone.bas\r\nModule=Good; Good.bas\r\n"
-                       "Form=Binary.frm\r\nClass=NoPath\r\nDesigner=C:\\Elsewhere\\D.dsr\r\n");
-    ProjectLoader loader;
-    auto project = loader.load({dir.file("P.vbp")});
-    ASSERT_TRUE(project);
-    EXPECT_EQ(componentNames(**project), std::vector<std::string>{"Good"});
-    std::vector<std::string> seen;
-    for (const Diagnostic& d : loader.diagnostics())
-        seen.push_back(std::to_string(d.line) + " " + d.message);
-    EXPECT_EQ(seen, (std::vector<std::string>{
-                        "5 Class= line has no \"Name; path\" pair", "2 Gone.bas: file not found",
-                        "4 " + dir.file("Binary.frm") + ": binary file, not a VB module",
-                        "6 C:\\Elsewhere\\D.dsr: file not found"}));
-    EXPECT_EQ(loader.diagnostics()[0].file, dir.file("P.vbp"));
+    // Deferred, a file's body is looked at only when it is read: the lines
+    // refused for their body are left out of that round.
+    auto byBody = [](const Line& line) {
+        return line.text.find("Binary") != std::string::npos ||
+               line.text.find("Mac") != std::string::npos;
+    };
+    for (bool defer : {false, true}) {
+        SCOPED_TRACE(defer ? "deferred" : "read at once");
+        ProjectLoader loader;
+        loader.setDeferContents(defer);
+        auto project = loader.load({dir.file("App/App.vbp")});
+        ASSERT_TRUE(project);
+        std::vector<std::string> expected, loaded;
+        std::map<long, std::string> refused;
+        for (const Line& line : lines)
+            if (!line.loaded.empty())
+                expected.push_back(line.loaded);
+        for (const std::string& name : componentNames(**project))
+            if (name != "Mac" && name != "Binary")
+                loaded.push_back(name);
+        EXPECT_EQ(loaded, expected);
+        EXPECT_EQ(loader.notices(), outside);
+        for (const Diagnostic& d : loader.diagnostics()) {
+            EXPECT_EQ(d.file, dir.file("App/App.vbp"));
+            refused[d.line] = d.message;
+        }
+        for (long n = 1; n <= long(std::size(lines)); ++n) {
+            const Line& line = lines[n - 1];
+            if (defer && byBody(line))
+                continue;
+            if (line.refused.empty())
+                EXPECT_EQ(refused.count(n), 0u) << line.text << ": " << refused[n];
+            else
+                EXPECT_NE(refused[n].find(line.refused), std::string::npos) << refused[n];
+        }
+    }
 }
 
 TEST(ProjectLoader, TakesTheStartupProjectOfAGroup) {
@@ -177,53 +226,47 @@ TEST(ProjectLoader, FailsOnlyWhenNothingCouldBeLoaded) {
     EXPECT_EQ(loader.diagnostics()[0].text(), "/no/such/project.vbp: no such file or folder");
 }
 
-TEST(ProjectLoader, RefusesAModuleWithCrLineEndsOnlyAndLoadsTheRest) {
-    TempDir dir;
-    dir.write("Good.bas", module("Good"));
-    dir.write("Mac.bas", "Attribute VB_Name = \"Mac\"\rSub Init()\rEnd Sub\r");
-    dir.write("P.vbp", "Type=Exe\r\nModule=Mac; Mac.bas\r\nModule=Good; Good.bas\r\n");
-    const std::string why = "uses CR line ends only (old Mac style); convert the line ends to CR "
-                            "LF and try again";
-
-    ProjectLoader listed;
-    auto project = listed.load({dir.file("P.vbp")});
-    ASSERT_TRUE(project);
-    EXPECT_EQ(componentNames(**project), std::vector<std::string>{"Good"});
-    EXPECT_EQ(diagnosticTexts(listed), std::vector<std::string>{dir.file("P.vbp") + ":2: " +
-                                                                dir.file("Mac.bas") + ": " + why});
-
-    ProjectLoader named;
-    project = named.load({dir.file("Mac.bas"), dir.file("Good.bas")});
-    ASSERT_TRUE(project);
-    EXPECT_EQ(componentNames(**project), std::vector<std::string>{"Good"});
-    EXPECT_EQ(diagnosticTexts(named), std::vector<std::string>{dir.file("Mac.bas") + ": " + why});
-}
-
-TEST(ProjectLoader, SaysPermissionDeniedForAModuleInAFolderThatMayNotBeSearched) {
+TEST(ProjectLoader, SaysPermissionDeniedForEveryFolderItMayNotReadOrSearch) {
     TempDir dir;
     dir.write("Good.bas", module("Good"));
     dir.write("Locked/Deeper/Hidden.bas", module("Hidden"));
+    dir.write("Unlisted/Unseen.bas", module("Unseen"));
     dir.write("P.vbp", "Module=Hidden; locked\\Deeper\\Hidden.bas\r\nModule=Good; Good.bas\r\n");
+    const std::string skipped = ": permission denied: the folder cannot be read; what it holds "
+                                "was skipped";
     const std::vector<std::string> expected = {
         dir.file("P.vbp") + ":1: locked\\Deeper\\Hidden.bas: permission denied: the folder " +
             dir.file("Locked") + " cannot be searched",
         dir.file("Locked/Deeper/Hidden.bas") +
             ": permission denied: a folder on the way cannot be searched",
+        // Walked, a folder that may be listed but not searched and one that
+        // may be searched but not listed both hide their files.
+        dir.file("Locked") + skipped,
+        dir.file("Unlisted") + skipped,
     };
     // In a child process, which may give up root for good.
     EXPECT_EXIT(
         {
             actAsAnOrdinaryUser(dir);
             ::chmod(dir.file("Locked").c_str(), 0600);
+            ::chmod(dir.file("Unlisted").c_str(), 0300);
             ProjectLoader loader;
             auto project = loader.load({dir.file("P.vbp"), dir.file("Locked/Deeper/Hidden.bas")});
-            for (const std::string& text : diagnosticTexts(loader))
+            ProjectLoader walker;
+            auto walked = walker.load({dir.path()});
+            std::vector<std::string> texts = diagnosticTexts(loader);
+            for (const Diagnostic& d : walker.diagnostics())
+                texts.push_back(d.kind == Diagnostic::Kind::SkippedFolder ? d.text() : "an error");
+            for (const std::string& text : texts)
                 std::fprintf(stderr, "%s\n", text.c_str());
-            bool rest = project && componentNames(**project) == std::vector<std::string>{"Good"};
-            std::_Exit(rest && diagnosticTexts(loader) == expected ? 0 : 1);
+            const std::vector<std::string> good{"Good"};
+            bool rest = project && componentNames(**project) == good && walked &&
+                        componentNames(**walked) == good;
+            std::_Exit(rest && texts == expected ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
-    std::filesystem::permissions(dir.file("Locked"), std::filesystem::perms::owner_all);
+    for (const char* folder : {"Locked", "Unlisted"})
+        std::filesystem::permissions(dir.file(folder), std::filesystem::perms::owner_all);
 }
 
 TEST(ProjectLoader, RefusesAGroupWhoseStartupProjectIsNoProject) {
