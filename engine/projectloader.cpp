@@ -329,7 +329,7 @@ void ProjectLoader::loadVbp(const std::string& path, Project& project) {
         // folder, so that a preview run from the project's folder refuses
         // exactly the files named here.
         if (loadModule(*resolved, entry.type, entry.name, project, path, entry.line) &&
-            !UnifiedDiff::patchName(*resolved, absoluteFolder))
+            !UnifiedDiff::patchName(fs::absolute(*resolved, ec).string(), absoluteFolder))
             m_notices.push_back(*resolved + " lies outside the project's folder");
     }
 }
