@@ -74,13 +74,22 @@ TEST(InsertCommand, LiveRunOnlyAddsTheHandlerLines) {
         std::string changed = TempDir::read(project + "/" + file);
         std::vector<std::string> before = linesOf(original);
         size_t next = 0;
-        std::string rebuilt;
+        std::string rebuilt, previous;
         for (const std::string& line : linesOf(changed)) {
             if (next < before.size() && line == before[next]) {
+                // The editor hides a procedure's Attribute lines.
+                if (!line.starts_with("Attribute "))
+                    previous = line;
                 rebuilt += before[next++];
                 continue;
             }
             EXPECT_TRUE(isStandardHandlerLine(line)) << file << ": " << line;
+            // The trap goes right after the declaration (and its hidden
+            // attributes), or after the #End If that closes a choice of two.
+            EXPECT_TRUE(!line.starts_with("ON ERROR") || previous.find(')') != std::string::npos ||
+                        previous == "#End If\r\n")
+                << file << ": " << previous;
+            previous = line;
             ++added;
         }
         EXPECT_TRUE(rebuilt == original) << file;
