@@ -147,21 +147,6 @@ TEST(ProjectLoader, LoadsEachVbpLineItCanAndNamesTheLineOfEveryOtherWithWhy) {
     }
 }
 
-TEST(ProjectLoader, KeepsEveryFileOfAFolderAsItselfEvenWhenNamesRepeat) {
-    TempDir dir;
-    dir.write("one/Main.bas", module("Main"));
-    dir.write("two/Main.bas", module("Main"));
-    dir.write("two/notes.txt", "not a module");
-    ProjectLoader loader;
-    auto project = loader.load({dir.path(), dir.file("one/Main.bas")});
-    ASSERT_TRUE(project);
-    ASSERT_EQ((*project)->VBComponents().Count(), 2); // the file named twice is loaded once
-    Component* a = *(*project)->VBComponents().Item(1);
-    Component* b = *(*project)->VBComponents().Item(2);
-    EXPECT_EQ(a->Name(), b->Name());
-    EXPECT_NE(a->path(), b->path());
-}
-
 TEST(ProjectLoader, FailsOnlyWhenNothingCouldBeLoaded) {
     ProjectLoader loader;
     EXPECT_FALSE(loader.load({"/no/such/project.vbp"}));
@@ -251,9 +236,11 @@ TEST(ProjectLoader, TakesTheStartupProjectOfAGroupAndRefusesOneThatIsNoProject) 
     }
 }
 
-TEST(ProjectLoader, DeferredComponentsGoByTheNameTheirFileGivesBeforeTheyAreRead) {
+TEST(ProjectLoader, TakesEachModuleOfAFolderOnceByTheNameItsHeadGivesReadOrNot) {
     TempDir dir;
     dir.write("mods/util.bas", "Attribute VB_Name = \"modUtil\"\r\nSub A()\r\nEnd Sub\r\n");
+    dir.write("mods/two/util.bas", "Attribute VB_Name = \"modUtil\"\r\nSub B()\r\nEnd Sub\r\n");
+    dir.write("mods/two/notes.txt", "not a module");
     dir.write("mods/main.frm",
               "VERSION 5.00\r\nBegin VB.Form frmMain\r\n   Caption = \"x\"\r\nEnd\r\n"
               "Attribute VB_Name = \"frmMain\"\r\nOption Explicit\r\n");
@@ -261,11 +248,16 @@ TEST(ProjectLoader, DeferredComponentsGoByTheNameTheirFileGivesBeforeTheyAreRead
     // the head is not searched.
     dir.write("mods/bare.bas", "Attribute VB_Exposed = False\r\nSub B()\r\nEnd Sub\r\n"
                                "Attribute VB_Name = \"NotAHead\"\r\n");
-    ProjectLoader loader;
-    loader.setDeferContents(true);
-    auto project = loader.load({dir.file("mods")});
-    ASSERT_TRUE(project);
-    EXPECT_EQ(componentNames(**project), (std::vector<std::string>{"bare", "frmMain", "modUtil"}));
-    for (long i = 1; i <= (*project)->VBComponents().Count(); ++i)
-        EXPECT_FALSE((*(*project)->VBComponents().Item(i))->isLoaded());
+    for (bool defer : {false, true}) {
+        SCOPED_TRACE(defer ? "deferred" : "read at once");
+        ProjectLoader loader;
+        loader.setDeferContents(defer);
+        // The file named twice is still one module; two files of one name are two.
+        auto project = loader.load({dir.file("mods"), dir.file("mods/util.bas")});
+        ASSERT_TRUE(project);
+        EXPECT_EQ(componentNames(**project),
+                  (std::vector<std::string>{"bare", "frmMain", "modUtil", "modUtil"}));
+        for (long i = 1; i <= (*project)->VBComponents().Count(); ++i)
+            EXPECT_EQ((*(*project)->VBComponents().Item(i))->isLoaded(), !defer);
+    }
 }
