@@ -300,48 +300,7 @@ TEST(InsertCommand, ASecondRunWaitsForTheFirstAndThenFindsNothingLeftToDo) {
     EXPECT_EQ(TempDir::read(path), kTreated);
 }
 
-TEST(InsertCommand, AnInterruptedRunLeavesEachFileOriginalOrTreatedAndNoTemporaryFile) {
-    TempDir dir;
-    for (char c = 'a'; c <= 'f'; ++c)
-        dir.write(std::string(1, c) + ".bas", kModule);
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::chdir(dir.path().c_str()) != 0)
-            ::_exit(3);
-        trapline::SignalCleanup::install();
-        // Ctrl-C as the first file is being replaced.
-        trapline::DiskFile::setReplaceHook([](const std::string&) { ::kill(::getpid(), SIGINT); });
-        std::FILE* null = std::fopen("/dev/null", "w");
-        trapline::cli::InsertCommand(null, null).run({"."});
-        for (;;) // the signal ends the process
-            ::pause();
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
-    EXPECT_EQ(WTERMSIG(status), SIGINT);
-    EXPECT_EQ(TempDir::namesIn(dir.path()),
-              (std::vector<std::string>{"a.bas", "b.bas", "c.bas", "d.bas", "e.bas", "f.bas"}));
-    for (const std::string& name : TempDir::namesIn(dir.path())) {
-        std::string now = TempDir::read(dir.file(name));
-        EXPECT_TRUE(now == kModule || now == kTreated) << name << ":\n" << now;
-    }
-}
-
-TEST(InsertCommand, ALaterRunRemovesTheLeftoversOfAKilledOne) {
-    TempDir dir;
-    dir.write("m.bas", kModule);
-    dir.write(".m.bas.trapline-999999-0", "staged by a run that was killed");
-    CommandResult r = traplineIn(dir.path(), "insert m.bas");
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.err.find("removed .m.bas.trapline-999999-0, left behind by an interrupted run"),
-              std::string::npos)
-        << r.err;
-    EXPECT_EQ(TempDir::namesIn(dir.path()), std::vector<std::string>{"m.bas"});
-}
-
-TEST(InsertCommand, KeepsLinksAndBackupsAndWritesEveryFileButTheOnesItMustNot) {
+TEST(InsertCommand, KeepsLinksAndExistingBackupsAndSaysWhereTheBackupWent) {
     TempDir dir;
     const std::string real = dir.write("shared/m.bas", kModule);
     fs::create_directories(dir.file("p"));
