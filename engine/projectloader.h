@@ -33,9 +33,9 @@ struct Diagnostic {
 /// project), a folder (every module file below it) or single module files.
 ///
 /// A file that cannot be used (missing, unreadable, binary, with lines ended
-/// by CR alone, a .vbp line naming a missing file, a file that several files
-/// differing in letter case answer to, or a listed file that does not name
-/// itself as a VB module, a group whose startup project is no .vbp) becomes a
+/// by CR alone, a .vbp line naming a missing file or one that several names
+/// differing only in letter case match, a listed file whose head does not name
+/// it as a VB module, a group whose startup project is no .vbp) becomes a
 /// diagnostic naming the file and line; the rest of the project still loads.
 /// A folder below a named folder that cannot be read or searched is reported
 /// as skipped. A listed file outside the .vbp's folder loads, with a notice.
