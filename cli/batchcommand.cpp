@@ -99,6 +99,8 @@ int BatchCommand::execute() {
     if (run.selected == 0)
         input.fail(nothingToDo());
     pipeline.commit();
+    if (!complete)
+        input.fail("some folders could not be read; what they hold was not treated");
     if (settings.keepTreated)
         std::fputs(runJson(run.treated, run.failed, projectCodepage).c_str(), m_out);
     return run.failed.empty() && run.unwritten == 0 && complete ? 0 : 1;

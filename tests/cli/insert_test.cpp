@@ -264,8 +264,9 @@ TEST(InsertCommand, TreatsTheRestButFailsWhenASubfolderCannotBeReadOrSearched) {
         CommandResult r =
             runCommand("cd '" + dir.path() + "' && " + as + "'" + kTrapline + "' " + command);
         EXPECT_EQ(r.exitCode, command[0] == 'c' ? 2 : 1) << command << "\n" << r.err;
-        for (const char* folder : {"./listed: permission denied", "./theirs: permission denied"})
-            EXPECT_NE(r.err.find(folder), std::string::npos) << command << "\n" << r.err;
+        for (const char* said : {"./listed: permission denied", "./theirs: permission denied",
+                                 command[0] == 'c' ? "incomplete" : "was not treated"})
+            EXPECT_NE(r.err.find(said), std::string::npos) << command << "\n" << r.err;
     }
     EXPECT_EQ(TempDir::read(treated), kTreated);
     for (const char* folder : {"theirs", "listed"})
