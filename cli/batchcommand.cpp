@@ -84,7 +84,9 @@ int BatchCommand::execute() {
     auto project = input.load(m_paths, *codepage, complete, true);
     if (!project)
         return 2;
-    if (!complete) {
+    // Folders that could not be read are said and fail the run, but need not
+    // hold back the rest: nothing in them could be written either way.
+    if (!complete && !input.onlyFoldersSkipped()) {
         input.fail("the project could not be read completely; nothing was written");
         return 2;
     }
@@ -130,8 +132,10 @@ int BatchCommand::execute() {
     pipeline.commit();
     if (run.interrupted)
         endInterrupted(m_out, m_err, run, json(run));
+    if (!complete)
+        input.fail("some folders could not be read; what they hold was not treated");
     std::fputs(json(run).c_str(), m_out);
-    return run.failed.empty() && run.unwritten == 0 && run.setAside == 0 ? 0 : 1;
+    return run.failed.empty() && run.unwritten == 0 && run.setAside == 0 && complete ? 0 : 1;
 }
 
 } // namespace trapline::cli

@@ -23,9 +23,16 @@ std::unique_ptr<Project> ProjectInput::load(const std::vector<std::string>& path
     ProjectLoader loader(codepage);
     loader.setDeferContents(deferContents);
     auto project = loader.load(paths);
-    for (const Diagnostic& d : loader.diagnostics())
+    for (const std::string& notice : loader.notices())
+        std::fprintf(m_err, "trapline: %s\n", notice.c_str());
+    size_t errors = 0, skipped = 0;
+    for (const Diagnostic& d : loader.diagnostics()) {
         std::fprintf(m_err, "trapline: %s\n", d.text().c_str());
-    complete = loader.diagnostics().empty();
+        errors += d.kind == Diagnostic::Kind::Error;
+        skipped += d.kind == Diagnostic::Kind::SkippedFolder;
+    }
+    complete = errors == 0 && skipped == 0;
+    m_onlyFoldersSkipped = errors == 0 && skipped > 0;
     if (!project)
         return nullptr;
     return std::move(*project);

@@ -19,13 +19,18 @@ public:
     /// Opens the code page named by --codepage; reports and gives nothing when unknown.
     std::optional<Codepage> codepage(const std::string& name);
 
-    /// Loads `paths`; every unusable file is reported with its file and line.
-    /// `complete` tells whether everything named could be loaded.
+    /// Loads `paths`; every unusable file is reported with its file and line,
+    /// every file outside a .vbp's folder is named. `complete` tells whether
+    /// everything named could be loaded.
     /// With `deferContents`, components are read only when loaded one by one.
     std::unique_ptr<Project> load(const std::vector<std::string>& paths, const Codepage& codepage,
                                   bool& complete, bool deferContents = false);
 
     /// `name` (UTF-8, from the command line) in the project's code page, when
+    /// Whether all the last load left out were folders that could not be
+    /// read or searched: a run may then treat the rest, and must fail after.
+    bool onlyFoldersSkipped() const { return m_onlyFoldersSkipped; }
+
     /// "*" or a component of that exact name; reports and gives nothing otherwise.
     std::optional<std::string> moduleFilter(const Project& project, const std::string& name);
 
@@ -35,6 +40,7 @@ public:
 private:
     std::string m_command;
     std::FILE* m_err;
+    bool m_onlyFoldersSkipped = false;
 };
 
 } // namespace trapline::cli

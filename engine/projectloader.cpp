@@ -1,6 +1,7 @@
 #include "projectloader.h"
 
 #include "diskfile.h"
+#include "unifieddiff.h"
 #include "vbpfile.h"
 #include "vbsyntax.h"
 
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -26,8 +28,7 @@ std::string lowerAscii(std::string s) {
 /// top of the file only; empty when the head does not say. The head ends at
 /// the first line after its Attribute lines; a file without them is given up
 /// on after a bounded read, as a form's Begin block is never that long.
-std::string headNameOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+std::string headNameIn(std::istream& in) {
     std::string line;
     bool inAttributes = false;
     size_t read = 0;
@@ -46,6 +47,16 @@ std::string headNameOf(const std::string& path) {
         inAttributes = attribute;
     }
     return {};
+}
+
+std::string headNameOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return headNameIn(in);
+}
+
+std::string headNameOfBytes(const std::string& bytes) {
+    std::istringstream in(bytes.substr(0, 1 << 20)); // no head is longer
+    return headNameIn(in);
 }
 
 /// Splits a text file into lines, without their line ends.
@@ -83,8 +94,9 @@ std::string Diagnostic::text() const {
     return file + ": " + message;
 }
 
-void ProjectLoader::report(std::string file, long line, std::string message) {
-    m_diagnostics.push_back(Diagnostic{std::move(file), line, std::move(message)});
+void ProjectLoader::report(std::string file, long line, std::string message,
+                           Diagnostic::Kind kind) {
+    m_diagnostics.push_back(Diagnostic{std::move(file), line, std::move(message), kind});
 }
 
 std::optional<ComponentType> ProjectLoader::typeForExtension(const std::string& path) {
@@ -107,6 +119,12 @@ std::optional<ComponentType> ProjectLoader::typeForExtension(const std::string& 
 
 Result<std::string> ProjectLoader::resolve(const std::string& folder,
                                            const std::string& windowsPath) {
+    Listings listings;
+    return resolve(folder, windowsPath, listings);
+}
+
+Result<std::string> ProjectLoader::resolve(const std::string& folder,
+                                           const std::string& windowsPath, Listings& listings) {
     auto notFound = [] {
         return makeError(errors::FileNotFound, "ProjectLoader", "file not found");
     };
@@ -136,25 +154,46 @@ Result<std::string> ProjectLoader::resolve(const std::string& folder,
             continue;
         }
         std::string exact = joinPath(current, segment);
-        if (fs::exists(fs::symlink_status(exact, ec))) {
+        const bool exists = fs::exists(fs::symlink_status(exact, ec));
+        if (!exists && ec == std::errc::permission_denied)
+            return denied(current);
+        // Every name is looked at, even when one is spelt exactly as written:
+        // the project was written where letter case makes no difference, so
+        // two names that differ only in case leave its meaning open.
+        auto listed = listings.find(current);
+        if (listed == listings.end()) {
+            fs::directory_iterator it(current.empty() ? "." : current, ec);
+            if (ec == std::errc::permission_denied && !exists)
+                return denied(current);
+            if (ec) { // searchable but not readable: the exact spelling is all there is
+                if (!exists)
+                    return notFound();
+                current = exact;
+                continue;
+            }
+            listed = listings.try_emplace(current).first;
+            for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+                std::string name = it->path().filename().string();
+                listed->second[lowerAscii(name)].push_back(std::move(name));
+            }
+        }
+        auto found = listed->second.find(lowerAscii(segment));
+        if (found == listed->second.end()) {
+            if (!exists)
+                return notFound();
             current = exact;
             continue;
         }
-        if (ec == std::errc::permission_denied)
-            return denied(current);
-        std::string wanted = lowerAscii(segment);
-        std::string found;
-        fs::directory_iterator it(current.empty() ? "." : current, ec);
-        if (ec == std::errc::permission_denied)
-            return denied(current);
-        for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
-            std::string name = it->path().filename().string();
-            if (lowerAscii(name) == wanted && (found.empty() || name < found))
-                found = name;
+        std::vector<std::string> candidates = found->second;
+        if (candidates.size() > 1) {
+            std::sort(candidates.begin(), candidates.end());
+            std::string list;
+            for (const std::string& c : candidates)
+                list += (list.empty() ? "" : ", ") + joinPath(current, c);
+            return makeError(errors::PathAccess, "ProjectLoader",
+                             "ambiguous: the files " + list + " differ only in letter case");
         }
-        if (found.empty())
-            return notFound();
-        current = joinPath(current, found);
+        current = joinPath(current, candidates.front());
     }
     return current;
 }
@@ -273,82 +312,125 @@ void ProjectLoader::loadVbp(const std::string& path, Project& project) {
         project.setName(m_codepage.toUtf8(vbp.name()));
     for (const VbpFile::Problem& problem : vbp.problems())
         report(path, problem.line, problem.message);
+    std::error_code ec;
+    const fs::path absoluteFolder = fs::absolute(folder, ec);
     for (const VbpFile::Entry& entry : vbp.entries()) {
         std::string file = m_codepage.toUtf8(entry.path);
-        auto resolved = resolve(folder, file);
+        auto resolved = resolve(folder, file, m_listings);
         if (!resolved && resolved.error().number == errors::FileNotFound && file != entry.path)
-            resolved = resolve(folder, entry.path);
+            resolved = resolve(folder, entry.path, m_listings);
         if (!resolved) {
             report(path, entry.line, file + ": " + resolved.error().description);
             continue;
         }
-        loadModule(*resolved, entry.type, entry.name, project, path, entry.line);
+        // Modules shared between projects often live elsewhere, and are
+        // treated; but the user should see which files outside the project
+        // are written. The test is the one the diff makes of the current
+        // folder, so that a preview run from the project's folder refuses
+        // exactly the files named here.
+        if (loadModule(*resolved, entry.type, entry.name, project, path, entry.line) &&
+            !UnifiedDiff::patchName(fs::absolute(*resolved, ec).string(), absoluteFolder))
+            m_notices.push_back(*resolved + " lies outside the project's folder");
     }
 }
 
 void ProjectLoader::loadFolder(const std::string& path, Project& project) {
     std::vector<std::string> files;
-    std::error_code ec;
-    fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, ec);
-    if (ec) {
-        report(path, 0, "cannot read the folder: " + ec.message());
-        return;
-    }
-    for (fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
-        if (ec) {
-            report(path, 0, "cannot read the folder: " + ec.message());
-            break;
+    // A folder that cannot be listed (or searched) is said once, by name; its
+    // files are left out, which a run must not pass over as if it held none.
+    auto skipped = [&](const std::string& folder) {
+        report(folder, 0, "permission denied: the folder cannot be read; what it holds was skipped",
+               Diagnostic::Kind::SkippedFolder);
+    };
+    std::vector<std::string> folders{path};
+    bool anySkipped = false;
+    for (bool top = true; !folders.empty(); top = false) {
+        const std::string folder = std::move(folders.back());
+        folders.pop_back();
+        // Listing needs read permission, but opening what is listed needs
+        // search permission, which looking up "folder/." proves.
+        std::error_code searchEc, ec;
+        (void)fs::status(fs::path(folder) / ".", searchEc);
+        fs::directory_iterator it(folder, ec);
+        if (!top &&
+            (ec == std::errc::permission_denied || searchEc == std::errc::permission_denied)) {
+            skipped(folder);
+            anySkipped = true;
+            continue;
         }
-        if (it->is_regular_file(ec) && typeForExtension(it->path().string()))
-            files.push_back(it->path().string());
+        if (!ec)
+            ec = searchEc;
+        std::vector<std::string> below;
+        for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+            std::error_code typeEc;
+            // A linked folder is not followed: it may lead back up or far away.
+            if (it->is_directory(typeEc) && !it->is_symlink(typeEc))
+                below.push_back(it->path().string());
+            else if (it->is_regular_file(typeEc) && typeForExtension(it->path().string()))
+                files.push_back(it->path().string());
+        }
+        if (ec) {
+            report(folder, 0, "cannot read the folder: " + ec.message());
+            continue;
+        }
+        // Last name first on the stack, so that folders are said in name order.
+        std::sort(below.rbegin(), below.rend());
+        folders.insert(folders.end(), below.begin(), below.end());
     }
     std::sort(files.begin(), files.end());
-    if (files.empty())
+    if (files.empty() && !anySkipped)
         report(path, 0, "the folder holds no module files");
     for (const std::string& file : files)
         loadModule(file, *typeForExtension(file), {}, project, {}, 0);
 }
 
-void ProjectLoader::loadModule(const std::string& path, ComponentType type, const std::string& name,
+bool ProjectLoader::loadModule(const std::string& path, ComponentType type, const std::string& name,
                                Project& project, const std::string& listedIn, long listedLine) {
     auto where = [&](const std::string& message) {
         if (listedIn.empty())
             report(path, 0, message);
         else
             report(listedIn, listedLine, path + ": " + message);
+        return false;
+    };
+    // A .vbp may name any file, anywhere (`..\notes.txt`): only one that
+    // names itself as a module in its head is taken to be one.
+    auto notAModule = [&] {
+        return where("not a VB module: its head has no Attribute VB_Name line");
     };
     std::string fallbackName = name.empty() ? fs::path(path).stem().string() : name;
     if (m_defer) {
         // Deferred, the file is only looked at now; it is read when loaded.
         auto stamp = DiskFile::stamp(path);
-        if (!stamp) {
-            where(stamp.error().description);
-            return;
-        }
+        if (!stamp)
+            return where(stamp.error().description);
         if (!m_loaded.insert({stamp->device, stamp->inode}).second)
-            return; // named twice: it is still one file
+            return false; // named twice: it is still one file
         // Only a file's head is read for its name, so that the project lists
         // its modules as they call themselves before any is read whole.
-        if (name.empty())
-            if (std::string fromHead = headNameOf(path); !fromHead.empty())
+        if (name.empty() || !listedIn.empty()) {
+            std::string fromHead = headNameOf(path);
+            if (fromHead.empty() && !listedIn.empty())
+                return notAModule();
+            if (name.empty() && !fromHead.empty())
                 fallbackName = std::move(fromHead);
+        }
         project.VBComponents().append(
             std::make_unique<Component>(fallbackName, type, path, *stamp));
-        return;
+        return true;
     }
     auto contents = DiskFile::read(path);
-    if (!contents) {
-        where(contents.error().description);
-        return;
-    }
+    if (!contents)
+        return where(contents.error().description);
     if (!m_loaded.insert({contents->stamp.device, contents->stamp.inode}).second)
-        return;
-    if (auto usable = CodeModule::usable(contents->bytes); !usable) {
-        where(usable.error().description);
-        return;
-    }
+        return false;
+    if (auto usable = CodeModule::usable(contents->bytes); !usable)
+        return where(usable.error().description);
+    if (!listedIn.empty() && headNameOfBytes(contents->bytes).empty())
+        return notAModule();
     project.VBComponents().append(std::make_unique<Component>(
         fallbackName, type, path, std::move(contents->bytes), contents->stamp));
+    return true;
 }
 
 } // namespace trapline

@@ -4,18 +4,27 @@
 #include "project.h"
 #include "result.h"
 
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace trapline {
 
 /// A problem with one input file; `line` is 0 when it concerns the whole file.
 struct Diagnostic {
+    /// What the problem means for the project.
+    enum class Kind {
+        Error,         ///< the file is left out, and the project is incomplete
+        SkippedFolder, ///< a folder that could not be listed is left out; the rest loads
+    };
     std::string file;
     long line = 0;
     std::string message;
+    Kind kind = Kind::Error;
     /// "file:line: message" (or "file: message").
     std::string text() const;
 };
@@ -24,9 +33,12 @@ struct Diagnostic {
 /// project), a folder (every module file below it) or single module files.
 ///
 /// A file that cannot be used (missing, unreadable, binary, with lines ended
-/// by CR alone, a .vbp line naming a missing file, a group whose startup
-/// project is no .vbp) becomes a diagnostic naming the file and line; the rest
-/// of the project still loads.
+/// by CR alone, a .vbp line naming a missing file or one that several names
+/// differing only in letter case match, a listed file whose head does not name
+/// it as a VB module, a group whose startup project is no .vbp) becomes a
+/// diagnostic naming the file and line; the rest of the project still loads.
+/// A folder below a named folder that cannot be read or searched is reported
+/// as skipped. A listed file outside the .vbp's folder loads, with a notice.
 class ProjectLoader {
 public:
     explicit ProjectLoader(Codepage codepage = Codepage()) : m_codepage(std::move(codepage)) {}
@@ -35,6 +47,9 @@ public:
     Result<std::unique_ptr<Project>> load(const std::vector<std::string>& paths);
 
     const std::vector<Diagnostic>& diagnostics() const { return m_diagnostics; }
+    /// What the user should know of files that did load, one sentence each,
+    /// such as "../shared/x.bas lies outside the project's folder".
+    const std::vector<std::string>& notices() const { return m_notices; }
 
     /// Components are made without their code, which `Component::load()`
     /// reads later: a large project can then be treated one file at a time.
@@ -43,23 +58,35 @@ public:
     /// Finds a path written Windows-style (backslashes, any letter case,
     /// relative to `folder`) on this file system. Fails with 53 ("file not
     /// found") when it is not there, with 70 ("permission denied", naming the
-    /// folder) when a folder on the way may not be searched.
+    /// folder) when a folder on the way may not be searched, and with 75,
+    /// naming the candidates, when several names in one folder differ only in
+    /// letter case from the one written (Windows would hold only one of them).
     static Result<std::string> resolve(const std::string& folder, const std::string& windowsPath);
 
     /// The component type a module file's extension stands for, if any.
     static std::optional<ComponentType> typeForExtension(const std::string& path);
 
 private:
+    /// Each folder's names by their lower-case spelling.
+    using Listings =
+        std::map<std::string, std::unordered_map<std::string, std::vector<std::string>>>;
+
+    static Result<std::string> resolve(const std::string& folder, const std::string& windowsPath,
+                                       Listings& listings);
     void loadVbp(const std::string& path, Project& project);
     void loadVbg(const std::string& path, Project& project);
     void loadFolder(const std::string& path, Project& project);
-    void loadModule(const std::string& path, ComponentType type, const std::string& name,
+    /// Whether the file was added (false also when it was added before).
+    bool loadModule(const std::string& path, ComponentType type, const std::string& name,
                     Project& project, const std::string& listedIn, long listedLine);
-    void report(std::string file, long line, std::string message);
+    void report(std::string file, long line, std::string message,
+                Diagnostic::Kind kind = Diagnostic::Kind::Error);
 
     Codepage m_codepage;
     std::vector<Diagnostic> m_diagnostics;
+    std::vector<std::string> m_notices;
     std::set<std::pair<uint64_t, uint64_t>> m_loaded; ///< device and inode
+    Listings m_listings;                              ///< the folders .vbp paths were looked up in
     bool m_defer = false;
 };
 

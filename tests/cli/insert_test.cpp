@@ -22,6 +22,9 @@ namespace {
 
 const std::string kTrapline = TRAPLINE_BINARY;
 const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
+const std::string kModule = "Attribute VB_Name = \"M\"\r\nSub A()\r\nEnd Sub\r\n";
+const std::string kTreated = "Attribute VB_Name = \"M\"\r\nSub A()\r\n'ON ERROR GOTO err_debug\r\n"
+                             "'EXIT SUB\r\n'err_debug:\r\n'MyErrorHandler \"M.A\"\r\nEnd Sub\r\n";
 const char* kFiles[] = {"Ledger.vbp",   "modMain.bas", "source/ModUtil.bas",
                         "CInvoice.cls", "frmMain.frm", "frmMain.frx"};
 
@@ -31,8 +34,9 @@ std::string copyExample(const TempDir& dir, const std::string& name) {
     return dir.file(name);
 }
 
+/// `timeout` only keeps a hang (on a FIFO, say) from stalling the suite.
 CommandResult traplineIn(const std::string& folder, const std::string& args) {
-    return runCommand("cd '" + folder + "' && '" + kTrapline + "' " + args);
+    return runCommand("cd '" + folder + "' && timeout 60 '" + kTrapline + "' " + args);
 }
 
 /// Lines with their ends.
@@ -58,26 +62,6 @@ bool isStandardHandlerLine(const std::string& line) {
 
 } // namespace
 
-TEST(InsertCommand, DryRunPrintsADiffThatPatchTurnsIntoARealRun) {
-    TempDir dir;
-    std::string previewed = copyExample(dir, "previewed");
-    std::string real = copyExample(dir, "real");
-    CommandResult diff = traplineIn(previewed, "insert --dry-run Ledger.vbp");
-    EXPECT_EQ(diff.exitCode, 1); // the one-line procedure
-    for (const char* file : kFiles)
-        EXPECT_TRUE(TempDir::read(previewed + "/" + file) == TempDir::read(kExample + "/" + file))
-            << file;
-    std::string patchFile = dir.write("changes.diff", diff.out);
-    ASSERT_EQ(runCommand("cd '" + previewed + "' && patch -p0 -s -i '" + patchFile + "'").exitCode,
-              0);
-
-    CommandResult run = traplineIn(real, "insert Ledger.vbp");
-    EXPECT_EQ(run.exitCode, 1);
-    for (const char* file : kFiles)
-        EXPECT_TRUE(TempDir::read(previewed + "/" + file) == TempDir::read(real + "/" + file))
-            << file;
-}
-
 TEST(InsertCommand, LiveRunOnlyAddsTheHandlerLines) {
     TempDir dir;
     std::string project = copyExample(dir, "p");
@@ -90,13 +74,22 @@ TEST(InsertCommand, LiveRunOnlyAddsTheHandlerLines) {
         std::string changed = TempDir::read(project + "/" + file);
         std::vector<std::string> before = linesOf(original);
         size_t next = 0;
-        std::string rebuilt;
+        std::string rebuilt, previous;
         for (const std::string& line : linesOf(changed)) {
             if (next < before.size() && line == before[next]) {
+                // The editor hides a procedure's Attribute lines.
+                if (!line.starts_with("Attribute "))
+                    previous = line;
                 rebuilt += before[next++];
                 continue;
             }
             EXPECT_TRUE(isStandardHandlerLine(line)) << file << ": " << line;
+            // The trap goes right after the declaration (and its hidden
+            // attributes), or after the #End If that closes a choice of two.
+            EXPECT_TRUE(!line.starts_with("ON ERROR") || previous.find(')') != std::string::npos ||
+                        previous == "#End If\r\n")
+                << file << ": " << previous;
+            previous = line;
             ++added;
         }
         EXPECT_TRUE(rebuilt == original) << file;
@@ -138,28 +131,20 @@ TEST(InsertCommand, UsesTemplateFilesWithAnyLineEndsAndTheProjectsCodePage) {
         "'Exit Function\r\n'' \xce\xf8\xe8\xe1\xea\xe0 \xe2 M.Calc\r\n'Fail:\r\nEnd Function\r\n");
 }
 
-TEST(InsertCommand, WritesEveryOtherFileWhenOneCannotBeWritten) {
-    TempDir dir;
-    dir.write("a.bas", "Attribute VB_Name = \"A\"\r\nSub A()\r\nEnd Sub\r\n");
-    std::string locked = dir.write("b.bas", "Attribute VB_Name = \"B\"\r\nSub B()\r\nEnd Sub\r\n");
-    ::chmod(locked.c_str(), 0444);
-    CommandResult r = traplineIn(dir.path(), "insert a.bas b.bas --backup");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("b.bas: the file is read-only"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("not written: B (1 procedure)"), std::string::npos) << r.err;
-    EXPECT_EQ(r.out, "Вставлено в Sub : A\n"); // the log names only what was written
-    EXPECT_EQ(TempDir::read(locked), "Attribute VB_Name = \"B\"\r\nSub B()\r\nEnd Sub\r\n");
-    EXPECT_NE(TempDir::read(dir.file("a.bas")).find("'ON ERROR GOTO err_debug"), std::string::npos);
-    EXPECT_EQ(TempDir::read(dir.file("a.bas.bak")),
-              "Attribute VB_Name = \"A\"\r\nSub A()\r\nEnd Sub\r\n");
-}
-
 TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
     TempDir dir;
     std::string project = copyExample(dir, "p");
+    const std::string notes = dir.write("victim/notes.txt", "my notes\r\n");
     dir.write("p/Broken.vbp", "Module=modMain; modMain.bas\r\nModule=Gone; Gone.bas\r\n");
+    dir.write("p/Outside.vbp",
+              "Module=modMain; modMain.bas\r\nModule=N; ..\\victim\\notes.txt\r\n");
+    dir.write("p/Fifo.vbp", "Module=modMain; modMain.bas\r\nModule=Pipe; pipe.bas\r\n");
+    ASSERT_EQ(::mkfifo(dir.file("p/pipe.bas").c_str(), 0644), 0);
+    const std::string good = dir.write("p/bin/a.bas", kModule);
+    dir.write("p/bin/z.bas", std::string("Attribute VB_Name = \"Z\"\r\n\0\0", 27));
+    fs::create_directories(dir.file("elsewhere"));
     struct Case {
-        std::string args, message;
+        std::string args, message, in = "p";
     } cases[] = {
         {"insert", "no PATH given"},
         {"insert --header h.txt Ledger.vbp", "--header and --footer go together"},
@@ -167,39 +152,27 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
         {"insert --header none.txt --footer none.txt Ledger.vbp", "none.txt: cannot open"},
         {"insert --module Nope Ledger.vbp", "no module named 'Nope'"},
         {"insert Broken.vbp", "nothing was written"},
+        {"insert Outside.vbp", "notes.txt: not a VB module"},
+        {"insert Fifo.vbp", "pipe.bas: a FIFO, not a regular file"},
+        {"list Fifo.vbp", "pipe.bas: a FIFO, not a regular file"},
+        {"insert bin", "z.bas: binary file, not a VB module"},
+        {"insert --dry-run ../p/Ledger.vbp", "run it from a folder that holds every file",
+         "elsewhere"},
         {"insert --proc= Ledger.vbp", "--proc needs a procedure name"},
         {"insert --proc Nowhere Ledger.vbp", "no procedure named 'Nowhere'"},
         {"insert --module modMain --proc Hidden Ledger.vbp",
          "no procedure named 'Hidden' in module 'modMain'"},
     };
     for (const Case& c : cases) {
-        CommandResult r = traplineIn(project, c.args);
+        CommandResult r = traplineIn(dir.file(c.in), c.args);
         EXPECT_EQ(r.exitCode, 2) << c.args;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << "\n" << r.err;
     }
     EXPECT_EQ(TempDir::read(project + "/modMain.bas"), TempDir::read(kExample + "/modMain.bas"));
-
-    dir.write("trapped/a.bas", "Attribute VB_Name = \"A\"\r\nSub A()\r\nOn Error Resume Next\r\n"
-                               "End Sub\r\n");
-    CommandResult none = traplineIn(dir.file("trapped"), "insert a.bas");
-    EXPECT_EQ(none.exitCode, 0);
-    EXPECT_NE(none.err.find("no procedure was selected"), std::string::npos) << none.err;
-}
-
-TEST(InsertCommand, WritesNothingWhenAFileTurnsOutUnreadable) {
-    TempDir dir;
-    const std::string good = "Attribute VB_Name = \"A\"\r\nSub A()\r\nEnd Sub\r\n";
-    dir.write("a.bas", good);
-    dir.write("z.bas", std::string("Attribute VB_Name = \"Z\"\r\n\0\0", 27));
-    CommandResult r = traplineIn(dir.path(), "insert .");
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("z.bas: binary file, not a VB module"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("nothing was written"), std::string::npos);
-    EXPECT_EQ(TempDir::read(dir.file("a.bas")), good);
-    size_t files = 0;
-    for (auto& e : fs::directory_iterator(dir.path()))
-        files += e.is_regular_file();
-    EXPECT_EQ(files, 2u); // no temporary file left behind
+    EXPECT_EQ(TempDir::read(notes), "my notes\r\n");
+    EXPECT_EQ(TempDir::read(good), kModule);
+    // no staged file left behind
+    EXPECT_EQ(TempDir::namesIn(dir.file("p/bin")), (std::vector<std::string>{"a.bas", "z.bas"}));
 }
 
 TEST(AddErrorModuleCommand, AddsTheModuleOnceAndListsItInTheProject) {
@@ -218,13 +191,89 @@ TEST(AddErrorModuleCommand, AddsTheModuleOnceAndListsItInTheProject) {
     EXPECT_EQ(traplineIn(project, "add-error-module modMain.bas").exitCode, 2);
 }
 
-namespace {
+TEST(InsertCommand, DryRunPrintsADiffThatPatchTurnsIntoTheRealRunForAnyFileName) {
+    TempDir dir;
+    fs::create_directories(dir.file("preview"));
+    std::string previewed = copyExample(dir, "preview/proj");
+    std::vector<std::string> files(std::begin(kFiles), std::end(kFiles));
+    std::string listed;
+    for (const std::string name : {"My Module.bas", "Tab\tName.bas", "\xcc\xee\xe4 1.bas"}) {
+        dir.write("preview/proj/odd/" + name, kModule);
+        listed += "Module=M" + std::to_string(files.size()) + "; odd\\sub\\..\\" + name + "\r\n";
+        files.push_back("odd/" + name);
+    }
+    fs::create_directories(dir.file("preview/proj/odd/sub"));
+    dir.write("preview/shared/Common.bas", kModule);
+    listed += "Module=Common; ..\\shared\\Common.bas\r\n";
+    files.push_back("../shared/Common.bas");
+    std::string vbp = TempDir::read(previewed + "/Ledger.vbp");
+    dir.write("preview/proj/Ledger.vbp", vbp.insert(vbp.find("Startup="), listed));
+    fs::copy(dir.file("preview"), dir.file("real"), fs::copy_options::recursive);
+    const std::string outside = "shared/Common.bas lies outside the project's folder";
 
-const std::string kModule = "Attribute VB_Name = \"M\"\r\nSub A()\r\nEnd Sub\r\n";
-const std::string kTreated = "Attribute VB_Name = \"M\"\r\nSub A()\r\n'ON ERROR GOTO err_debug\r\n"
-                             "'EXIT SUB\r\n'err_debug:\r\n'MyErrorHandler \"M.A\"\r\nEnd Sub\r\n";
+    CommandResult diff = traplineIn(dir.file("preview"), "insert --dry-run proj/Ledger.vbp");
+    EXPECT_EQ(diff.exitCode, 1); // the one-line procedure
+    EXPECT_EQ(TempDir::read(previewed + "/modMain.bas"), TempDir::read(kExample + "/modMain.bas"));
+    EXPECT_EQ(diff.out.find("Вставлено"), std::string::npos);
+    EXPECT_NE(diff.err.find("Вставлено в Sub : A"), std::string::npos);
+    EXPECT_NE(diff.err.find(outside), std::string::npos) << diff.err;
+    // From the project's folder the diff cannot name the shared file, which
+    // the real run writes: the preview refuses, naming the same file.
+    CommandResult refused = traplineIn(previewed, "insert --dry-run Ledger.vbp");
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find(outside), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("patch only changes files inside"), std::string::npos)
+        << refused.err;
+    const std::string patchFile = dir.write("changes.diff", diff.out);
+    CommandResult patched =
+        runCommand("cd '" + dir.file("preview") + "' && patch -p0 -i '" + patchFile + "'");
+    ASSERT_EQ(patched.exitCode, 0) << patched.out << patched.err;
 
-} // namespace
+    CommandResult run = traplineIn(dir.file("real"), "insert proj/Ledger.vbp");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(outside), std::string::npos) << run.err;
+    for (const std::string& name : files)
+        EXPECT_TRUE(TempDir::read(previewed + "/" + name) ==
+                    TempDir::read(dir.file("real/proj/" + name)))
+            << name;
+}
+
+TEST(InsertCommand, TreatsTheRestButFailsWhenASubfolderCannotBeReadOrSearched) {
+    TempDir dir;
+    const std::string treated = dir.write("a.bas", kModule);
+    const std::string unread = dir.write("theirs/b.bas", kModule);
+    const std::string unsearched = dir.write("listed/c.bas", kModule);
+    std::string as;
+    if (::geteuid() == 0) {
+        // As another user would meet them: folders of root's that it may not
+        // read (700) or may list but not search (744), in a tree of its own.
+        constexpr uid_t kNobody = 65534;
+        for (const std::string& path : {dir.path(), treated})
+            ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+        ::chmod(dir.file("theirs").c_str(), 0700);
+        ::chmod(dir.file("listed").c_str(), 0744);
+        as = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    } else {
+        ::chmod(dir.file("theirs").c_str(), 0300);
+        ::chmod(dir.file("listed").c_str(), 0600);
+        if (::access(dir.file("theirs").c_str(), R_OK) == 0 ||
+            ::access(unsearched.c_str(), F_OK) == 0)
+            GTEST_SKIP() << "this user reads every folder";
+    }
+    for (const char* command : {"check .", "insert ."}) {
+        CommandResult r =
+            runCommand("cd '" + dir.path() + "' && " + as + "'" + kTrapline + "' " + command);
+        EXPECT_EQ(r.exitCode, command[0] == 'c' ? 2 : 1) << command << "\n" << r.err;
+        for (const char* said : {"./listed: permission denied", "./theirs: permission denied",
+                                 command[0] == 'c' ? "incomplete" : "was not treated"})
+            EXPECT_NE(r.err.find(said), std::string::npos) << command << "\n" << r.err;
+    }
+    EXPECT_EQ(TempDir::read(treated), kTreated);
+    for (const char* folder : {"theirs", "listed"})
+        fs::permissions(dir.file(folder), fs::perms::owner_all);
+    EXPECT_EQ(TempDir::read(unread), kModule);
+    EXPECT_EQ(TempDir::read(unsearched), kModule);
+}
 
 TEST(InsertCommand, ASecondRunWaitsForTheFirstAndThenFindsNothingLeftToDo) {
     TempDir dir;
@@ -260,76 +309,25 @@ TEST(InsertCommand, KeepsLinksAndExistingBackupsAndSaysWhereTheBackupWent) {
     dir.write("shared/m.bas.bak", "the user's own backup");
     dir.write("p/h.bas", kModule);
     ASSERT_EQ(::link(dir.file("p/h.bas").c_str(), dir.file("p/h2.txt").c_str()), 0);
-    CommandResult r = traplineIn(dir.file("p"), "insert --backup m.bas h.bas");
+    const std::string readOnly = "Attribute VB_Name = \"B\"\r\nSub B()\r\nEnd Sub\r\n";
+    ::chmod(dir.write("p/b.bas", readOnly).c_str(), 0444);
+    CommandResult r = traplineIn(dir.file("p"), "insert --backup m.bas h.bas b.bas");
     EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "Вставлено в Sub : A\n"); // the log names only what was written
     EXPECT_TRUE(fs::is_symlink(dir.file("p/m.bas")));
     EXPECT_EQ(TempDir::read(real), kTreated);
     EXPECT_EQ(TempDir::read(dir.file("shared/m.bas.bak")), "the user's own backup");
     EXPECT_EQ(TempDir::read(dir.file("shared/m.bas.bak.1")), kModule);
-    EXPECT_NE(r.err.find("the replaced file is kept as ../shared/m.bas.bak.1"), std::string::npos)
-        << r.err;
-    EXPECT_NE(r.err.find("h.bas: the file has 2 names (hard links)"), std::string::npos) << r.err;
+    for (const char* said : {"the replaced file is kept as ../shared/m.bas.bak.1",
+                             "h.bas: the file has 2 names (hard links)",
+                             "b.bas: the file is read-only", "not written: B (1 procedure)"})
+        EXPECT_NE(r.err.find(said), std::string::npos) << said << "\n" << r.err;
     EXPECT_EQ(TempDir::read(dir.file("p/h.bas")), kModule);
     EXPECT_EQ(TempDir::read(dir.file("p/h2.txt")), kModule);
+    EXPECT_EQ(TempDir::read(dir.file("p/b.bas")), readOnly);
 }
 
-TEST(InsertCommand, RefusesAFifoListedAsAModuleWithoutWaitingOnIt) {
-    TempDir dir;
-    dir.write("P.vbp", "Type=Exe\r\nModule=M; m.bas\r\nModule=Pipe; pipe.bas\r\n");
-    dir.write("m.bas", kModule);
-    ASSERT_EQ(::mkfifo(dir.file("pipe.bas").c_str(), 0644), 0);
-    for (const char* command : {"list P.vbp", "insert P.vbp"}) {
-        // `timeout` only keeps a hang from stalling the suite; it is no measure.
-        CommandResult r =
-            runCommand("cd '" + dir.path() + "' && timeout 60 '" + kTrapline + "' " + command);
-        EXPECT_EQ(r.exitCode, 2) << command;
-        EXPECT_NE(r.err.find("pipe.bas: a FIFO, not a regular file"), std::string::npos)
-            << command << "\n"
-            << r.err;
-    }
-    EXPECT_EQ(TempDir::read(dir.file("m.bas")), kModule);
-}
-
-TEST(InsertCommand, DryRunDiffAppliesForAnyFileNameAndKeepsTheLogOffStdout) {
-    TempDir dir;
-    const std::string names[] = {"My Module.bas", "Tab\tName.bas", "\xcc\xee\xe4 1.bas"};
-    std::string vbp = "Type=Exe\r\n";
-    for (size_t i = 0; i < std::size(names); ++i) {
-        dir.write("preview/proj/" + names[i], kModule);
-        vbp += "Module=M" + std::to_string(i) + "; sub\\..\\" + names[i] + "\r\n";
-    }
-    dir.write("preview/shared/Common.bas", kModule);
-    vbp += "Module=Common; ..\\shared\\Common.bas\r\n";
-    dir.write("preview/proj/P.vbp", vbp);
-    fs::create_directories(dir.file("preview/proj/sub"));
-    fs::copy(dir.file("preview"), dir.file("real"), fs::copy_options::recursive);
-
-    CommandResult diff = traplineIn(dir.file("preview"), "insert --dry-run proj/P.vbp");
-    ASSERT_EQ(diff.exitCode, 0) << diff.err;
-    EXPECT_EQ(diff.out.find("Вставлено"), std::string::npos);
-    EXPECT_NE(diff.err.find("Вставлено в Sub : A"), std::string::npos);
-    const std::string patchFile = dir.write("changes.diff", diff.out);
-    CommandResult patched =
-        runCommand("cd '" + dir.file("preview") + "' && patch -p0 -i '" + patchFile + "'");
-    ASSERT_EQ(patched.exitCode, 0) << patched.out << patched.err;
-    ASSERT_EQ(traplineIn(dir.file("real"), "insert proj/P.vbp").exitCode, 0);
-    for (const std::string& name :
-         {names[0], names[1], names[2], std::string("../shared/Common.bas")})
-        EXPECT_EQ(TempDir::read(dir.file("preview/proj/" + name)),
-                  TempDir::read(dir.file("real/proj/" + name)))
-            << name;
-}
-
-TEST(InsertCommand, JsonNamesFilesInUtf8WhateverBytesTheirNamesHold) {
-    TempDir dir;
-    dir.write("\xcc\xee\xe4.bas", kModule); // "Мод" in Windows-1251
-    CommandResult r = traplineIn(dir.path(), "insert --json .");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(trapline::Codepage::isValidUtf8(r.out)) << r.out;
-    EXPECT_EQ(nlohmann::json::parse(r.out)["treated"][0]["File"], "Мод.bas") << r.out;
-}
-
-TEST(InsertCommand, NamesEachDefinitionOfAProcedureDefinedTwiceByItsLine) {
+TEST(InsertCommand, NamesEachDefinitionOfAProcedureDefinedTwiceByItsLineAndFileInUtf8) {
     TempDir dir;
     const std::string module = "Attribute VB_Name = \"M\"\r\n"
                                "#If Compact Then\r\n"
@@ -339,23 +337,23 @@ TEST(InsertCommand, NamesEachDefinitionOfAProcedureDefinedTwiceByItsLine) {
                                "    Go\r\n"
                                "End Sub\r\n"
                                "#End If\r\n";
-    dir.write("json/m.bas", module);
-    CommandResult r = traplineIn(dir.file("json"), "insert --json --live m.bas");
+    const std::string file = dir.write("json/\xcc\xee\xe4.bas", module); // "Мод" in Windows-1251
+    CommandResult r = traplineIn(dir.file("json"), "insert --json --live .");
     EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(trapline::Codepage::isValidUtf8(r.out)) << r.out;
     const auto json = nlohmann::json::parse(r.out);
     EXPECT_EQ(json["treated"], nlohmann::json::parse(R"([{"ModuleName": "M", "ProcName": "Run",
-                                                          "File": "m.bas", "Line": 5}])"))
+                                                          "File": "Мод.bas", "Line": 5}])"))
         << r.out;
     ASSERT_EQ(json["failed"].size(), 1u) << r.out;
     auto failed = json["failed"][0];
     EXPECT_NE(failed["Reason"].get<std::string>().find("one line"), std::string::npos) << r.out;
     failed.erase("Reason");
     EXPECT_EQ(failed, nlohmann::json::parse(R"({"ModuleName": "M", "ProcName": "Run",
-                                                "File": "m.bas", "Line": 3})"))
+                                                "File": "Мод.bas", "Line": 3})"))
         << r.out;
-    EXPECT_NE(
-        TempDir::read(dir.file("json/m.bas")).find("Sub Run()\r\nON ERROR GOTO err_debug\r\n"),
-        std::string::npos);
+    EXPECT_NE(TempDir::read(file).find("Sub Run()\r\nON ERROR GOTO err_debug\r\n"),
+              std::string::npos);
 
     dir.write("log/m.bas", module);
     CommandResult log = traplineIn(dir.file("log"), "insert --live m.bas");

@@ -1,9 +1,6 @@
 #include "projectloader.h"
 
-#include "../support/scriptedmessagebox.h"
 #include "../support/tempdir.h"
-#include "declaration.h"
-#include "proccatalogue.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <grp.h>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,103 +69,82 @@ TEST(ProjectLoader, LoadsTheExampleAndWritesEveryFileBackUnchanged) {
     }
 }
 
-TEST(ProjectLoader, FindsBothInsertionPointsForEveryExampleDefinitionButTheOneLiner) {
-    ProjectLoader loader;
-    VBE vbe(std::move(*loader.load({kExample + "/Ledger.vbp"})));
-    ScriptedMessageBox boxes;
-    ProcCatalogue catalogue(vbe, boxes);
-    ASSERT_TRUE(catalogue.GetProcNames("*"));
-    EXPECT_EQ(catalogue.size(), 36u);
-    size_t definitions = 0;
-    for (size_t j = 1; j < catalogue.Procs().size(); ++j) {
-        const ProcInfo& p = catalogue.Procs()[j];
-        const CodeModule& m = p.component->CodeModule();
-        std::string name = declaration::HostName(p.ProcName);
-        for (size_t d = 0; d < m.ProcDefinitions(name, p.ProcKind); ++d, ++definitions) {
-            SCOPED_TRACE(p.ProcName + " #" + std::to_string(d + 1));
-            auto trap = declaration::TrapLine(m, name, p.ProcKind, d);
-            if (name == "Nop") {
-                EXPECT_FALSE(trap);
-                continue;
-            }
-            ASSERT_TRUE(trap) << trap.error().description;
-            std::string before(m.line(*trap - 1));
-            EXPECT_TRUE(before.find(')') != std::string::npos || before == "#End If");
-            long last =
-                *m.ProcStartLine(name, p.ProcKind, d) + *m.ProcCountLines(name, p.ProcKind, d) - 1;
-            auto end = declaration::EndLine(m, declaration::KindKeywords(p.ProcType).endStatement,
-                                            last, *trap);
-            ASSERT_TRUE(end);
-            if (name == "Elapsed") {
-                EXPECT_EQ(before, "#End If");
-            }
-        }
-    }
-    // FindEntry, WriteLog, EntryLimit and Store's Get, Let and Set are each
-    // defined twice, under #If.
-    EXPECT_EQ(definitions, 36u + 6);
-}
-
-TEST(ProjectLoader, ResolvesVbpPathsWrittenWindowsStyleInAnyLetterCase) {
+TEST(ProjectLoader, LoadsEachVbpLineItCanAndNamesTheLineOfEveryOtherWithWhy) {
     TempDir dir;
     dir.write("App/Source/Util.bas", module("Util"));
+    dir.write("App/Good.bas", module("Good"));
+    dir.write("App/Binary.frm", std::string("VERSION 5.00\r\n\0\0\x01", 17));
+    dir.write("App/Mac.bas", "Attribute VB_Name = \"Mac\"\rSub Init()\rEnd Sub\r");
+    dir.write("App/Twin.bas", module("Twin"));
+    dir.write("App/TWIN.bas", module("Twin"));
+    dir.write("App/readme.txt", "Sub Main()\r\nEnd Sub\r\n");
     dir.write("Shared/Common.BAS", module("Common"));
-    dir.write("App/App.vbp", "Type=Exe\r\nModule=Util; source\\util.bas\r\n"
-                             "Module=Common; ..\\shared\\common.bas\r\nName=\"App\"\r\n");
-    ProjectLoader loader;
-    auto project = loader.load({dir.file("App/App.vbp")});
-    ASSERT_TRUE(project);
-    EXPECT_TRUE(loader.diagnostics().empty());
-    EXPECT_EQ(componentNames(**project), (std::vector<std::string>{"Util", "Common"}));
-}
+    dir.write("Shared/Abs.bas", module("Abs"));
+    dir.write("victim/notes.txt", "my notes\r\n");
+    struct Line {
+        std::string text;
+        std::string refused; ///< part of the line's diagnostic; empty when it loads
+    };
+    const Line lines[] = {
+        {"Module=Util; source\\util.bas", {}},
+        {"Module=Common; ..\\shared\\common.bas", {}},
+        {"Module=Abs; " + dir.file("Shared/Abs.bas"), {}},
+        {"Module=Gone; Gone.bas", "Gone.bas: file not found"},
+        {"Form=Binary.frm", dir.file("App/Binary.frm") + ": binary file, not a VB module"},
+        {"Class=NoPath", "Class= line has no \"Name; path\" pair"},
+        {"Designer=C:\\Elsewhere\\D.dsr", "C:\\Elsewhere\\D.dsr: file not found"},
+        {"Module=Mac; Mac.bas", dir.file("App/Mac.bas") + ": uses CR line ends only"},
+        {"Module=Twin; twin.bas", "twin.bas: ambiguous: the files " + dir.file("App/TWIN.bas") +
+                                      ", " + dir.file("App/Twin.bas") +
+                                      " differ only in letter case"},
+        {"Module=Notes; ..\\victim\\notes.txt", "notes.txt: not a VB module"},
+        {"Module=Readme; readme.txt", "readme.txt: not a VB module"},
+        {"Module=Good; Good.bas", {}},
+    };
+    std::string vbp;
+    for (const Line& line : lines)
+        vbp += line.text + "\r\n";
+    // The sections at the end hold settings, never components.
+    const long section = long(std::size(lines)) + 1;
+    dir.write("App/App.vbp", vbp + "[MS Transaction Server]\r\nModule=After; Gone.bas\r\n");
+    const std::vector<std::string> outside = {
+        dir.file("App/../Shared/Common.BAS") + " lies outside the project's folder",
+        dir.file("Shared/Abs.bas") + " lies outside the project's folder"};
 
-TEST(ProjectLoader, NamesTheFileAndLineOfEveryUnusableComponentAndLoadsTheRest) {
-    TempDir dir;
-    dir.write("Good.bas", module("Good"));
-    dir.write("Binary.frm", std::string("VERSION 5.00\r\n\0\0\x01", 17));
-    dir.write("P.vbp", "Type=Exe\r\nModule=Gone; Gone.bas\r\nModule=Good; Good.bas\r\n"
-                       "Form=Binary.frm\r\nClass=NoPath\r\nDesigner=C:\\Elsewhere\\D.dsr\r\n");
-    ProjectLoader loader;
-    auto project = loader.load({dir.file("P.vbp")});
-    ASSERT_TRUE(project);
-    EXPECT_EQ(componentNames(**project), std::vector<std::string>{"Good"});
-    std::vector<std::string> seen;
-    for (const Diagnostic& d : loader.diagnostics())
-        seen.push_back(std::to_string(d.line) + " " + d.message);
-    EXPECT_EQ(seen, (std::vector<std::string>{
-                        "5 Class= line has no \"Name; path\" pair", "2 Gone.bas: file not found",
-                        "4 " + dir.file("Binary.frm") + ": binary file, not a VB module",
-                        "6 C:\\Elsewhere\\D.dsr: file not found"}));
-    EXPECT_EQ(loader.diagnostics()[0].file, dir.file("P.vbp"));
-}
-
-TEST(ProjectLoader, TakesTheStartupProjectOfAGroup) {
-    TempDir dir;
-    dir.write("A/A.bas", module("A"));
-    dir.write("B/B.bas", module("B"));
-    dir.write("A/A.vbp", "Module=A; A.bas\r\n");
-    dir.write("B/B.vbp", "Module=B; B.bas\r\n");
-    dir.write("G.vbg", "VBGROUP 5.0\r\nProject=A\\A.vbp\r\nStartupProject=B\\B.vbp\r\n");
-    ProjectLoader loader;
-    auto project = loader.load({dir.file("G.vbg")});
-    ASSERT_TRUE(project);
-    EXPECT_EQ(componentNames(**project), std::vector<std::string>{"B"});
-    EXPECT_EQ((*project)->fileName(), dir.file("B/B.vbp"));
-}
-
-TEST(ProjectLoader, KeepsEveryFileOfAFolderAsItselfEvenWhenNamesRepeat) {
-    TempDir dir;
-    dir.write("one/Main.bas", module("Main"));
-    dir.write("two/Main.bas", module("Main"));
-    dir.write("two/notes.txt", "not a module");
-    ProjectLoader loader;
-    auto project = loader.load({dir.path(), dir.file("one/Main.bas")});
-    ASSERT_TRUE(project);
-    ASSERT_EQ((*project)->VBComponents().Count(), 2); // the file named twice is loaded once
-    Component* a = *(*project)->VBComponents().Item(1);
-    Component* b = *(*project)->VBComponents().Item(2);
-    EXPECT_EQ(a->Name(), b->Name());
-    EXPECT_NE(a->path(), b->path());
+    // Deferred, a file's body is looked at only when it is read: the lines
+    // refused for their body are left out of that round.
+    auto byBody = [](const Line& line) {
+        return line.text.find("Binary") != std::string::npos ||
+               line.text.find("Mac") != std::string::npos;
+    };
+    for (bool defer : {false, true}) {
+        SCOPED_TRACE(defer ? "deferred" : "read at once");
+        ProjectLoader loader;
+        loader.setDeferContents(defer);
+        auto project = loader.load({dir.file("App/App.vbp")});
+        ASSERT_TRUE(project);
+        const std::vector<std::string> expected{"Util", "Common", "Abs", "Good"};
+        std::vector<std::string> loaded;
+        std::map<long, std::string> refused;
+        for (const std::string& name : componentNames(**project))
+            if (!defer || (name != "Mac" && name != "Binary"))
+                loaded.push_back(name);
+        EXPECT_EQ(loaded, expected);
+        EXPECT_EQ(loader.notices(), outside);
+        for (const Diagnostic& d : loader.diagnostics()) {
+            EXPECT_EQ(d.file, dir.file("App/App.vbp"));
+            refused[d.line] = d.message;
+        }
+        EXPECT_EQ(refused.count(section + 1), 0u);
+        for (long n = 1; n < section; ++n) {
+            const Line& line = lines[n - 1];
+            if (defer && byBody(line))
+                continue;
+            EXPECT_TRUE(line.refused.empty() ? refused[n].empty()
+                                             : refused[n].find(line.refused) != std::string::npos)
+                << line.text << ": " << refused[n];
+        }
+    }
 }
 
 TEST(ProjectLoader, FailsOnlyWhenNothingCouldBeLoaded) {
@@ -177,89 +154,93 @@ TEST(ProjectLoader, FailsOnlyWhenNothingCouldBeLoaded) {
     EXPECT_EQ(loader.diagnostics()[0].text(), "/no/such/project.vbp: no such file or folder");
 }
 
-TEST(ProjectLoader, RefusesAModuleWithCrLineEndsOnlyAndLoadsTheRest) {
-    TempDir dir;
-    dir.write("Good.bas", module("Good"));
-    dir.write("Mac.bas", "Attribute VB_Name = \"Mac\"\rSub Init()\rEnd Sub\r");
-    dir.write("P.vbp", "Type=Exe\r\nModule=Mac; Mac.bas\r\nModule=Good; Good.bas\r\n");
-    const std::string why = "uses CR line ends only (old Mac style); convert the line ends to CR "
-                            "LF and try again";
-
-    ProjectLoader listed;
-    auto project = listed.load({dir.file("P.vbp")});
-    ASSERT_TRUE(project);
-    EXPECT_EQ(componentNames(**project), std::vector<std::string>{"Good"});
-    EXPECT_EQ(diagnosticTexts(listed), std::vector<std::string>{dir.file("P.vbp") + ":2: " +
-                                                                dir.file("Mac.bas") + ": " + why});
-
-    ProjectLoader named;
-    project = named.load({dir.file("Mac.bas"), dir.file("Good.bas")});
-    ASSERT_TRUE(project);
-    EXPECT_EQ(componentNames(**project), std::vector<std::string>{"Good"});
-    EXPECT_EQ(diagnosticTexts(named), std::vector<std::string>{dir.file("Mac.bas") + ": " + why});
-}
-
-TEST(ProjectLoader, SaysPermissionDeniedForAModuleInAFolderThatMayNotBeSearched) {
+TEST(ProjectLoader, SaysPermissionDeniedForEveryFolderItMayNotReadOrSearch) {
     TempDir dir;
     dir.write("Good.bas", module("Good"));
     dir.write("Locked/Deeper/Hidden.bas", module("Hidden"));
+    dir.write("Unlisted/Unseen.bas", module("Unseen"));
     dir.write("P.vbp", "Module=Hidden; locked\\Deeper\\Hidden.bas\r\nModule=Good; Good.bas\r\n");
+    const std::string skipped = ": permission denied: the folder cannot be read; what it holds "
+                                "was skipped";
     const std::vector<std::string> expected = {
         dir.file("P.vbp") + ":1: locked\\Deeper\\Hidden.bas: permission denied: the folder " +
             dir.file("Locked") + " cannot be searched",
         dir.file("Locked/Deeper/Hidden.bas") +
             ": permission denied: a folder on the way cannot be searched",
+        // Walked, a folder that may be listed but not searched and one that
+        // may be searched but not listed both hide their files.
+        dir.file("Locked") + skipped,
+        dir.file("Unlisted") + skipped,
     };
     // In a child process, which may give up root for good.
     EXPECT_EXIT(
         {
             actAsAnOrdinaryUser(dir);
             ::chmod(dir.file("Locked").c_str(), 0600);
+            ::chmod(dir.file("Unlisted").c_str(), 0300);
             ProjectLoader loader;
             auto project = loader.load({dir.file("P.vbp"), dir.file("Locked/Deeper/Hidden.bas")});
-            for (const std::string& text : diagnosticTexts(loader))
+            ProjectLoader walker;
+            auto walked = walker.load({dir.path()});
+            std::vector<std::string> texts = diagnosticTexts(loader);
+            for (const Diagnostic& d : walker.diagnostics())
+                texts.push_back(d.kind == Diagnostic::Kind::SkippedFolder ? d.text() : "an error");
+            for (const std::string& text : texts)
                 std::fprintf(stderr, "%s\n", text.c_str());
-            bool rest = project && componentNames(**project) == std::vector<std::string>{"Good"};
-            std::_Exit(rest && diagnosticTexts(loader) == expected ? 0 : 1);
+            const std::vector<std::string> good{"Good"};
+            bool rest = project && componentNames(**project) == good && walked &&
+                        componentNames(**walked) == good;
+            std::_Exit(rest && texts == expected ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
-    std::filesystem::permissions(dir.file("Locked"), std::filesystem::perms::owner_all);
+    for (const char* folder : {"Locked", "Unlisted"})
+        std::filesystem::permissions(dir.file(folder), std::filesystem::perms::owner_all);
 }
 
-TEST(ProjectLoader, RefusesAGroupWhoseStartupProjectIsNoProject) {
+TEST(ProjectLoader, TakesTheStartupProjectOfAGroupAndRefusesOneThatIsNoProject) {
     TempDir dir;
-    dir.write("A/A.bas", module("A"));
-    dir.write("A/A.vbp", "Module=A; A.bas\r\n");
+    for (const char* name : {"A", "B"}) {
+        dir.write(name + std::string("/") + name + ".bas", module(name));
+        dir.write(name + std::string("/") + name + ".vbp",
+                  "Module=" + std::string(name) + "; " + name + ".bas\r\n");
+    }
+    dir.write("G.vbg", "VBGROUP 5.0\r\nProject=A\\A.vbp\r\nStartupProject=B\\B.vbp\r\n");
     dir.write("Self.vbg", "VBGROUP 5.0\r\nStartupProject=self.VBG\r\nProject=A\\A.vbp\r\n");
     dir.write("One.vbg", "VBGROUP 5.0\r\nProject=A\\A.vbp\r\nStartupProject=Two.vbg\r\n");
     dir.write("Two.vbg", "VBGROUP 5.0\r\nStartupProject=One.vbg\r\n");
     dir.write("Odd.vbg", "VBGROUP 5.0\r\nProject=A\\A.bas\r\n");
     dir.write("Posing.vbg", "VBGROUP 5.0\r\nStartupProject=Group.vbp\r\n");
     dir.write("Group.vbp", "VBGROUP 5.0\r\nStartupProject=A\\A.vbp\r\n");
-    const std::pair<const char*, std::string> cases[] = {
-        {"Self.vbg", ":2: self.VBG: the project group names itself as its project"},
-        {"One.vbg", ":3: Two.vbg: a project group, not a project (.vbp)"},
-        {"Odd.vbg", ":2: A\\A.bas: not a VB project (.vbp)"},
+    const struct {
+        const char* group;
+        std::string said; ///< empty when project B loads
+    } cases[] = {
+        {"G.vbg", {}},
+        {"Self.vbg", dir.file("Self.vbg") + ":2: self.VBG: the project group names itself as its "
+                                            "project"},
+        {"One.vbg", dir.file("One.vbg") + ":3: Two.vbg: a project group, not a project (.vbp)"},
+        {"Odd.vbg", dir.file("Odd.vbg") + ":2: A\\A.bas: not a VB project (.vbp)"},
+        {"Posing.vbg", dir.file("Group.vbp") + ": a project group, not a project"},
     };
-    for (const auto& [group, message] : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.group);
         ProjectLoader loader;
-        auto project = loader.load({dir.file(group)});
-        ASSERT_TRUE(project) << group;
-        EXPECT_EQ((*project)->VBComponents().Count(), 0) << group;
-        EXPECT_EQ((*project)->fileName(), "") << group;
-        EXPECT_EQ(diagnosticTexts(loader), std::vector<std::string>{dir.file(group) + message});
+        auto project = loader.load({dir.file(c.group)});
+        ASSERT_TRUE(project);
+        const bool loaded = c.said.empty();
+        EXPECT_EQ(componentNames(**project),
+                  loaded ? std::vector<std::string>{"B"} : std::vector<std::string>{});
+        EXPECT_EQ((*project)->fileName(), loaded ? dir.file("B/B.vbp") : "");
+        EXPECT_EQ(diagnosticTexts(loader),
+                  loaded ? std::vector<std::string>{} : std::vector<std::string>{c.said});
     }
-    ProjectLoader loader;
-    auto project = loader.load({dir.file("Posing.vbg")});
-    ASSERT_TRUE(project);
-    EXPECT_EQ((*project)->fileName(), "");
-    EXPECT_EQ(diagnosticTexts(loader),
-              std::vector<std::string>{dir.file("Group.vbp") + ": a project group, not a project"});
 }
 
-TEST(ProjectLoader, DeferredComponentsGoByTheNameTheirFileGivesBeforeTheyAreRead) {
+TEST(ProjectLoader, TakesEachModuleOfAFolderOnceByTheNameItsHeadGivesReadOrNot) {
     TempDir dir;
     dir.write("mods/util.bas", "Attribute VB_Name = \"modUtil\"\r\nSub A()\r\nEnd Sub\r\n");
+    dir.write("mods/two/util.bas", "Attribute VB_Name = \"modUtil\"\r\nSub B()\r\nEnd Sub\r\n");
+    dir.write("mods/two/notes.txt", "not a module");
     dir.write("mods/main.frm",
               "VERSION 5.00\r\nBegin VB.Form frmMain\r\n   Caption = \"x\"\r\nEnd\r\n"
               "Attribute VB_Name = \"frmMain\"\r\nOption Explicit\r\n");
@@ -267,11 +248,16 @@ TEST(ProjectLoader, DeferredComponentsGoByTheNameTheirFileGivesBeforeTheyAreRead
     // the head is not searched.
     dir.write("mods/bare.bas", "Attribute VB_Exposed = False\r\nSub B()\r\nEnd Sub\r\n"
                                "Attribute VB_Name = \"NotAHead\"\r\n");
-    ProjectLoader loader;
-    loader.setDeferContents(true);
-    auto project = loader.load({dir.file("mods")});
-    ASSERT_TRUE(project);
-    EXPECT_EQ(componentNames(**project), (std::vector<std::string>{"bare", "frmMain", "modUtil"}));
-    for (long i = 1; i <= (*project)->VBComponents().Count(); ++i)
-        EXPECT_FALSE((*(*project)->VBComponents().Item(i))->isLoaded());
+    for (bool defer : {false, true}) {
+        SCOPED_TRACE(defer ? "deferred" : "read at once");
+        ProjectLoader loader;
+        loader.setDeferContents(defer);
+        // The file named twice is still one module; two files of one name are two.
+        auto project = loader.load({dir.file("mods"), dir.file("mods/util.bas")});
+        ASSERT_TRUE(project);
+        EXPECT_EQ(componentNames(**project),
+                  (std::vector<std::string>{"bare", "frmMain", "modUtil", "modUtil"}));
+        for (long i = 1; i <= (*project)->VBComponents().Count(); ++i)
+            EXPECT_EQ((*(*project)->VBComponents().Item(i))->isLoaded(), !defer);
+    }
 }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-using trapline::ComponentType;
 using trapline::VbpFile;
 
 namespace {
@@ -16,17 +15,6 @@ const std::string kVbp = "Type=Exe\r\n"
                          "[MS Transaction Server]\r\n"
                          "AutoRefresh=1\r\n"
                          "Module=NotAComponent; x.bas\r\n";
-}
-
-TEST(VbpFile, ReadsComponentLinesUpToTheFirstSection) {
-    VbpFile f = VbpFile::parse(kVbp);
-    ASSERT_EQ(f.entries().size(), 3u);
-    EXPECT_EQ(f.entries()[0].type, ComponentType::Form);
-    EXPECT_EQ(f.entries()[0].path, "frmMain.frm");
-    EXPECT_EQ(f.entries()[2].name, "CInvoice");
-    EXPECT_EQ(f.entries()[2].path, "Classes\\CInvoice.cls");
-    EXPECT_EQ(f.entries()[2].line, 4);
-    EXPECT_EQ(f.name(), "Ledger");
 }
 
 TEST(VbpFile, AddsALineAfterItsKindAndKeepsEveryOtherByte) {
