@@ -118,6 +118,16 @@ int CheckCommand::execute() {
     return status;
 }
 
+void CheckCommand::refused(const std::vector<std::string>& args, const std::string& message) {
+    // Arguments that could not be read may still have asked for SARIF.
+    bool sarif = false;
+    for (size_t k = 0; k < args.size() && args[k] != "--"; ++k)
+        if (args[k] == "--format=sarif" || (args[k] == "--format" && k + 1 < args.size()))
+            sarif = args[k] == "--format=sarif" || args[k + 1] == "sarif";
+    if (sarif)
+        std::fputs(CheckReport::sarifFailure(message).c_str(), m_out);
+}
+
 int CheckCommand::check(std::FILE* err) {
     ProjectInput input("check", err);
     const std::string& format = m_format;

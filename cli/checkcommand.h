@@ -20,6 +20,7 @@ protected:
     const char* usage() const override;
     void define(CLI::App& app) override;
     int execute() override;
+    void refused(const std::vector<std::string>& args, const std::string& message) override;
 
 private:
     /// The check itself; its messages go to `err`.

@@ -106,8 +106,10 @@ int Command::run(const std::vector<std::string>& args) {
     define(app);
 
     auto usageError = [&](const std::string& problem) {
-        std::fprintf(m_err, "trapline %s: %s\nTry 'trapline %s --help'.\n", name(), problem.c_str(),
-                     name());
+        const std::string text = "trapline " + std::string(name()) + ": " + problem +
+                                 "\nTry 'trapline " + name() + " --help'.\n";
+        std::fputs(text.c_str(), m_err);
+        refused(args, text);
         return 2;
     };
     Prepared prepared = prepare(args, app);

@@ -30,6 +30,12 @@ protected:
     virtual void define(CLI::App& app) = 0;
     /// Does the command's work once its arguments are parsed.
     virtual int execute() = 0;
+    /// Told, after the usage message is on stderr, that `args` were refused
+    /// with `message`; for a command whose readers look only at stdout.
+    virtual void refused(const std::vector<std::string>& args, const std::string& message) {
+        (void)args;
+        (void)message;
+    }
 
     std::FILE* m_out;
     std::FILE* m_err;

@@ -129,7 +129,8 @@ TEST(CheckCommand, RejectsBadUsageWithStatusTwo) {
     }
     // A SARIF reader sees only the log: it says that the run failed, and why.
     for (const char* args :
-         {"check --format sarif --module Nope c.cls", "check --format sarif missing.bas c.cls"}) {
+         {"check --format sarif --module Nope c.cls", "check --format sarif missing.bas c.cls",
+          "check --bogus --format=sarif c.cls", "check --format sarif --dry-run c.cls"}) {
         CommandResult r = traplineIn(dir.path(), args);
         EXPECT_EQ(r.exitCode, 2) << args;
         auto log = nlohmann::json::parse(r.out);
