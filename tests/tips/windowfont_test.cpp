@@ -101,17 +101,21 @@ struct Windows {
 
 } // namespace
 
-TEST(WindowFont, IsMsSansSerifAtEightPointsInEveryWindow) {
+TEST(WindowFont, IsMsSansSerifAtEightPointsInEveryWindowAndEveryCaptionFitsItsControl) {
     ASSERT_TRUE(haveWindowFont()) << "install fonts-wine (tools/install-deps.sh)";
     const QFontInfo info(windowFont());
     EXPECT_EQ(info.family(), "MS Sans Serif");
     EXPECT_EQ(QFontMetrics(windowFont()).height(), 13); // the 8-point strike
     Windows w;
+    w.tip->setObjectName("frmTip");
+    w.about->setObjectName("frmAbout");
     for (const QWidget* window :
          {static_cast<QWidget*>(w.form.get()), static_cast<QWidget*>(&w.form->dialog()),
-          static_cast<QWidget*>(w.tip), static_cast<QWidget*>(w.about.get())})
+          static_cast<QWidget*>(w.tip), static_cast<QWidget*>(w.about.get())}) {
         EXPECT_EQ(QFontInfo(window->font()).family(), "MS Sans Serif")
             << window->objectName().toStdString();
+        expectCaptionsFit(window);
+    }
 }
 
 TEST(WindowFont, BoldCaptionsAreDrawnHeavierThanRegularOnes) {
@@ -131,17 +135,6 @@ TEST(WindowFont, BoldCaptionsAreDrawnHeavierThanRegularOnes) {
     QLabel bold(regular.text());
     useBoldWindowFont(&bold);
     EXPECT_GT(ink(bold), ink(regular) * 13 / 10);
-}
-
-TEST(WindowFont, EveryCaptionFitsItsControlInEveryWindow) {
-    ASSERT_TRUE(haveWindowFont());
-    Windows w;
-    w.tip->setObjectName("frmTip");
-    w.about->setObjectName("frmAbout");
-    for (const QWidget* window :
-         {static_cast<QWidget*>(w.form.get()), static_cast<QWidget*>(&w.form->dialog()),
-          static_cast<QWidget*>(w.tip), static_cast<QWidget*>(w.about.get())})
-        expectCaptionsFit(window);
 }
 
 TEST(WindowFont, EveryDefaultTipAndTheMissingFileMessageFitTheTipLabel) {

@@ -10,13 +10,7 @@
 #include "settingsstore.h"
 #include "vbe.h"
 
-#include <QApplication>
-#include <QDialogButtonBox>
-#include <QFileDialog>
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -85,20 +79,37 @@ TEST(TemplateFiles, AHeaderSavedToAFileLoadsIntoTheFooterUnchanged) {
     EXPECT_TRUE(w.boxes.shown.empty());
 }
 
-TEST(TemplateFiles, TheOpenDialogWantsAnExistingFileAndTheSaveDialogAsksNoQuestion) {
+TEST(TemplateFiles, TheDialogsAreSetUpAsTheTemplateFilesNeedThem) {
     Window w;
     w.form->Header->setPlainText("x");
     w.save(w.form->Header, w.path("t.ert"));
     w.load(w.form->Header, w.path("t.ert"));
     ASSERT_EQ(w.dialogs.fileSeen.size(), 2u);
-    // Both start in the add-in's folder, owned by the window; the
-    // path-must-exist bit the requests carry reaches neither dialog.
-    for (const OpenFileNameRecord& r : w.dialogs.fileSeen) {
+    // Both start in the add-in's folder, owned by the window, on the first
+    // filter; the path-must-exist bit the requests carry reaches neither
+    // dialog, so the save dialog asks no question.
+    const struct {
+        bool save;
+        const char* title;
+        QString filter;
+        int32_t flags;
+    } dialogs[] = {
+        {true, "Сохранить в файл", withNuls("On Error Template\0*.ert\0\0"), OFN_HIDEREADONLY},
+        {false, "Укажите путь к файлу",
+         withNuls("On Error Template\0*.ert\0Text File\0*.txt\0All Files\0*.*\0\0"),
+         OFN_FILEMUSTEXIST},
+    };
+    for (size_t i = 0; i < 2; ++i) {
+        const OpenFileNameRecord& r = w.dialogs.fileSeen[i];
+        EXPECT_EQ(w.dialogs.fileWasSave[i], dialogs[i].save);
+        EXPECT_EQ(r.lpstrTitle, QString::fromUtf8(dialogs[i].title));
+        EXPECT_EQ(r.lpstrFilter, dialogs[i].filter);
+        EXPECT_EQ(r.nFilterIndex, 1);
+        EXPECT_EQ(r.Flags, dialogs[i].flags);
         EXPECT_EQ(r.lpstrInitialDir, w.addInFolder());
         EXPECT_EQ(r.hwndOwner, w.form);
+        EXPECT_TRUE(r.lpstrDefExt.isEmpty());
     }
-    EXPECT_EQ(w.dialogs.fileSeen[0].Flags, OFN_HIDEREADONLY);
-    EXPECT_EQ(w.dialogs.fileSeen[1].Flags, OFN_FILEMUSTEXIST);
 }
 
 TEST(TemplateFiles, TheTextInputDialogLoadsAndSavesItsOwnBox) {
@@ -237,24 +248,4 @@ TEST(TemplateFiles, UnreadableFilesAndFailedDialogsAreReportedAndTheBoxKeepsItsT
     ASSERT_EQ(w.boxes.shown.size(), 2u);
     EXPECT_EQ(w.boxes.shown[1].text, std::to_string(FNERR_BUFFERTOOSMALL | 0x348A) + ": ");
     EXPECT_EQ(w.form->Footer->toPlainText(), "keep");
-}
-
-TEST(TemplateFiles, TheRealOpenDialogStartsInTheAddInFolderAndLoadsTheFileTyped) {
-    Window w;
-    DialogBackend::setCurrent(nullptr); // Qt's dialogs for this test
-    w.dir.write("addin/team.ert", "From the dialog");
-    QString folder;
-    QTimer::singleShot(0, [&] {
-        auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dlg)
-            return;
-        folder = dlg->directory().absolutePath();
-        dlg->findChild<QLineEdit*>("fileNameEdit")->setText("team.ert");
-        dlg->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open)->click();
-    });
-    w.form->setActiveText("Footer");
-    w.form->cmdLoadFromFile->click();
-    DialogBackend::setCurrent(&w.dialogs);
-    EXPECT_EQ(folder, w.addInFolder());
-    EXPECT_EQ(w.form->Footer->toPlainText(), "From the dialog");
 }
