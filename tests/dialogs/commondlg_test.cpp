@@ -144,10 +144,8 @@ TEST(CommonDLGOptions, ResultsComeBackIntoTheProperties) {
     EXPECT_EQ(dlg.FromPage(), 2);
     EXPECT_EQ(dlg.ToPage(), 5);
     EXPECT_EQ(dlg.flags(), PD_PAGENUMS);
-}
 
-TEST(CommonDLGOptions, FontPropertiesReadWholePointsHalvesToEven) {
-    CommonDLG dlg;
+    // The font size is read in whole points, halves to even.
     for (auto [points, whole] : {std::pair{10.5, 10}, std::pair{11.5, 12}}) {
         QFont f("Arial");
         f.setPointSizeF(points);

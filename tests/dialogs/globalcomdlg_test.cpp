@@ -187,7 +187,7 @@ TEST(ColorDialog, CustomColoursStartAsSystemColoursAndACancelGivesMinusOne) {
               CC_RGBINIT | CC_SOLIDCOLOR | CC_FULLOPEN | CC_PREVENTFULLOPEN | CC_ENABLEHOOK);
 }
 
-TEST(FontDialog, FlagsAreAdjustedWhateverTheOutcome) {
+TEST(FontDialog, FlagsAreAdjustedWhateverTheOutcomeAndTheFontRoundTrips) {
     ScriptedDialogBackend b;
     GlobalComDLG api(b);
     FontArgs plain;
@@ -202,11 +202,8 @@ TEST(FontDialog, FlagsAreAdjustedWhateverTheOutcome) {
     EXPECT_FALSE(api.VBChooseFont(printer));
     EXPECT_EQ(printer.flags, CF_PRINTERFONTS | CF_EFFECTS | CF_LIMITSIZE | CF_INITTOLOGFONTSTRUCT);
     EXPECT_EQ(b.fontSeen.back().hDC, 0);
-}
 
-TEST(FontDialog, PointsPixelsAndTheFaceNameRoundTrip) {
-    ScriptedDialogBackend b;
-    GlobalComDLG api(b);
+    // Points, pixels and the face name go in and come back.
     QFont font("Courier New");
     font.setPointSize(12);
     font.setItalic(true);

@@ -221,7 +221,7 @@ TEST(RealFileDialog, TheHookedDialogsEventsArriveAndARefusedNameKeepsItOpen) {
     EXPECT_EQ(events.size, dialogSize);
 }
 
-TEST(RealColorDialog, TheColourAndTheCustomColoursGoInAndComeBack) {
+TEST(RealColorDialog, TheColoursGoInAndComeBackAndAHookedOneTellsItsOpeningAndClosing) {
     QtDialogBackend qt;
     CommonDLG dlg(qt);
     dlg.setCancelError(true);
@@ -244,6 +244,29 @@ TEST(RealColorDialog, TheColourAndTheCustomColoursGoInAndComeBack) {
     whenOpen<QColorDialog>([](QColorDialog* d) { press(d, QDialogButtonBox::Cancel); });
     EXPECT_EQ(dlg.ShowColor().error().number, 20001);
     EXPECT_EQ(dlg.Color(), 0x332211);
+
+    // Hooked, it tells its opening and closing with its own window, and can
+    // be centred from its first event.
+    dlg.setCancelError(false);
+    dlg.setHookDialog(true);
+    QWidget owner;
+    owner.setGeometry(50, 60, 700, 500);
+    owner.show();
+    DialogEvents events(dlg);
+    QRect centred;
+    QObject::connect(&dlg, &CommonDLG::OnInitDialog, [&](QWidget* w) {
+        dlg.CentreDialog(w, &owner);
+        centred = w->frameGeometry();
+    });
+    QColorDialog* hooked = nullptr;
+    whenOpen<QColorDialog>([&](QColorDialog* d) {
+        hooked = d;
+        press(d, QDialogButtonBox::Cancel);
+    });
+    EXPECT_TRUE(dlg.ShowColor());
+    EXPECT_EQ(events.names, (QStringList{"init", "command", "close"})); // Cancel is a command
+    EXPECT_EQ(events.windows.front(), hooked);
+    EXPECT_LE((centred.center() - owner.frameGeometry().center()).manhattanLength(), 2);
 }
 
 TEST(RealFontDialog, TheFontGoesInInPointsAndComesBackChanged) {
@@ -335,32 +358,4 @@ TEST(RealPageSetupDialog, OrientationAndMarginsComeBackInTheUnitsAskedFor) {
     PageSetupArgs2 inches{.Units = 0};
     ASSERT_TRUE(api.VBPageSetupDlg2(inches));
     EXPECT_NEAR(inches.LeftMargin * 25.4f, mm.LeftMargin, 0.5f);
-}
-
-TEST(RealColorDialog, AHookedColourDialogTellsItsOpeningAndClosingWithItsOwnWindow) {
-    QtDialogBackend qt;
-    CommonDLG dlg(qt);
-    dlg.setHookDialog(true);
-    QWidget owner;
-    owner.setGeometry(50, 60, 700, 500);
-    owner.show();
-    QStringList events;
-    QWidget* hDlg = nullptr;
-    QRect centred;
-    QObject::connect(&dlg, &CommonDLG::OnInitDialog, [&](QWidget* w) {
-        events << "init";
-        hDlg = w;
-        dlg.CentreDialog(w, &owner);
-        centred = w->frameGeometry();
-    });
-    QObject::connect(&dlg, &CommonDLG::OnDialogClose, [&] { events << "close"; });
-    QColorDialog* shown = nullptr;
-    whenOpen<QColorDialog>([&](QColorDialog* d) {
-        shown = d;
-        press(d, QDialogButtonBox::Cancel);
-    });
-    EXPECT_TRUE(dlg.ShowColor()); // CancelError is off
-    EXPECT_EQ(events, (QStringList{"init", "close"}));
-    EXPECT_EQ(hDlg, shown);
-    EXPECT_LE((centred.center() - owner.frameGeometry().center()).manhattanLength(), 2);
 }

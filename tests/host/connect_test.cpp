@@ -168,7 +168,7 @@ TEST(Connect, CancelHidesTheWindowAsItWasAndItStaysClosedAtTheNextConnection) {
     EXPECT_TRUE(windows().isEmpty());
 }
 
-TEST(Connect, TheButtonGoesBeforeTheLastToolbarControlAndTheEntryAtTheEndOfAddIns) {
+TEST(Connect, TheButtonGoesBeforeTheLastToolbarControlAndTheEntryAtTheEndOfAnyAddInsMenu) {
     Host h;
     h.connect();
     EXPECT_EQ(h.env->toolbar().captions(),
@@ -188,17 +188,15 @@ TEST(Connect, TheButtonGoesBeforeTheLastToolbarControlAndTheEntryAtTheEndOfAddIn
     EXPECT_EQ(h.env->toolbar().captions(), kToolbar);
     EXPECT_EQ(h.env->addInsMenu()->captions(), std::vector<std::string>{"Add-In Manager..."});
     EXPECT_EQ(h.addIn->MenuHandler(), nullptr);
-}
 
-TEST(Connect, WithoutAnAddInsMenuTheButtonIsStillAddedAndNothingIsSaid) {
-    Host h(std::make_unique<ScriptedEnvironment>(kToolbar, std::nullopt));
-    h.connect();
-    EXPECT_TRUE(h.boxes.shown.empty());
-    ASSERT_NE(h.button(), nullptr);
-    ASSERT_TRUE(h.env->click(h.env->toolbar(), "TRAPLINE"));
+    // Without an Add-Ins menu the button is still added, and nothing is said.
+    Host bare(std::make_unique<ScriptedEnvironment>(kToolbar, std::nullopt));
+    bare.connect();
+    ASSERT_NE(bare.button(), nullptr);
+    ASSERT_TRUE(bare.env->click(bare.env->toolbar(), "TRAPLINE"));
     EXPECT_NE(shownWindow(), nullptr);
-    h.disconnect();
-    EXPECT_TRUE(h.boxes.shown.empty());
+    bare.disconnect();
+    EXPECT_TRUE(bare.boxes.shown.empty());
 }
 
 TEST(Connect, AFailingButtonIsReportedAndNeitherBoundNorFollowedByTheWindow) {

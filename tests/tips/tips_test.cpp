@@ -94,21 +94,16 @@ TEST(frmTip, ShowsTipsWithTheirMarkersInAnyLetterCaseAsLineBreaksAndStoresTheSet
               "0");
 }
 
-TEST(frmTip, ExplainsAMissingFileAndShowsNothingForAnEmptyOne) {
-    TempDir dir;
-    SettingsStore settings(QString::fromStdString(dir.file("s")));
-    frmTip missing(settings, QString::fromStdString(dir.file("TIPOFDAY.TXT")));
-    EXPECT_EQ(missing.lblTipText->text(),
-              QString(frmTip::missingFileMessage()).replace("\r\n", "\n"));
-    std::string empty = dir.write("empty.txt", "\r\n");
-    frmTip blank(settings, QString::fromStdString(empty));
-    EXPECT_EQ(blank.lblTipText->text(), "");
-}
-
-TEST(frmTip, ReadsTheDefaultTipsInTheRussianCodePage) {
+TEST(frmTip, ExplainsAMissingFileShowsNothingForAnEmptyOneAndReadsTheDefaultsInRussian) {
     TempDir dir;
     SettingsStore settings(QString::fromStdString(dir.file("s")));
     const QString file = QString::fromStdString(dir.file("TIPOFDAY.TXT"));
+    frmTip missing(settings, file);
+    EXPECT_EQ(missing.lblTipText->text(),
+              QString(frmTip::missingFileMessage()).replace("\r\n", "\n"));
+    frmTip blank(settings, QString::fromStdString(dir.write("empty.txt", "\r\n")));
+    EXPECT_EQ(blank.lblTipText->text(), "");
+
     ASSERT_TRUE(ModResFiles::ExtractResourceToFile("RUSTIPS", file));
     frmTip tip(settings, file);
     ASSERT_EQ(tip.tips().size(), 3);
