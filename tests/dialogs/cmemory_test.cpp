@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
-TEST(cMemory, AllocatedBlocksAreZeroFilledAndLockedOnce) {
+TEST(cMemory, BlocksAreZeroFilledLockedOnceHandedOverAndFreedWhenReplaced) {
     cMemory m;
     EXPECT_EQ(m.Pointer(), nullptr);
     EXPECT_EQ(m.Size(), 0u);
@@ -23,17 +23,16 @@ TEST(cMemory, AllocatedBlocksAreZeroFilledAndLockedOnce) {
     EXPECT_EQ(m.Handle(), 0);
     EXPECT_EQ(m.Pointer(), nullptr);
     m.FreeMemory(); // no block: nothing
-}
 
-TEST(cMemory, HandedOverBlocksOutliveTheObjectAndReplacedOnesAreFreed) {
+    // Handed over, a block outlives the object; replaced, it is freed.
     intptr_t taken = 0;
     {
-        cMemory m;
-        ASSERT_TRUE(m.AllocateMemory(8));
-        static_cast<char*>(m.Pointer())[0] = 'x';
-        taken = m.Handle();
-        m.ReleaseDontFreeMemory();
-        EXPECT_EQ(m.Handle(), 0);
+        cMemory giver;
+        ASSERT_TRUE(giver.AllocateMemory(8));
+        static_cast<char*>(giver.Pointer())[0] = 'x';
+        taken = giver.Handle();
+        giver.ReleaseDontFreeMemory();
+        EXPECT_EQ(giver.Handle(), 0);
     }
     EXPECT_EQ(globalmem::GlobalSize(taken), 8u);
     EXPECT_EQ(static_cast<char*>(globalmem::GlobalLock(taken))[0], 'x');

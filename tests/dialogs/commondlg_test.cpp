@@ -1,21 +1,19 @@
 #include "commondlg.h"
 
 #include "comdlgconsts.h"
+#include "dialogevents.h"
 #include "mdl_dialoghook.h"
 #include "scripteddialogbackend.h"
 
 #include <QCoreApplication>
 #include <QScreen>
 #include <QWidget>
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace comdlg;
 
 namespace {
-
-template <size_t N> QString withNuls(const char (&text)[N]) {
-    return QString::fromLatin1(text, N - 1);
-}
 
 QString source() {
     return QCoreApplication::applicationName() + ".CommonDLG";
@@ -75,6 +73,20 @@ TEST(CommonDLGErrors, FailuresOverflowAndRefusedHelpCommandsAreErrorsOfTheirOwn)
     EXPECT_EQ(missing.error().source, source());
     EXPECT_EQ(missing.error().description, "The system cannot find the file specified.");
     EXPECT_EQ(b.helpCalls.back().command, HELP_SETCONTENTS);
+
+    // The help window's place goes to the help engine as a HELPWININFO record.
+    unsigned char seen[26] = {};
+    b.onHelp = [&seen](const ScriptedDialogBackend::HelpCall& call) {
+        std::memcpy(seen, reinterpret_cast<const void*>(call.data), sizeof seen);
+    };
+    dlg.SetHelpPosition(10, 20, 300, 400, 1);
+    EXPECT_EQ(b.helpCalls.back().command, HELP_SETWINPOS);
+    EXPECT_EQ(b.helpCalls.back().file, "/h/help.hlp");
+    int32_t fields[6] = {};
+    std::memcpy(fields, seen, sizeof fields);
+    EXPECT_EQ(std::vector<int32_t>(fields, fields + 6),
+              (std::vector<int32_t>{26, 10, 20, 300, 400, 1}));
+    EXPECT_EQ(seen[24] | seen[25], 0); // no member name
 }
 
 TEST(CommonDLGOptions, FlagsChooseTheOptionsAndTheTemplateBitNeedsAModule) {
@@ -132,47 +144,17 @@ TEST(CommonDLGOptions, ResultsComeBackIntoTheProperties) {
     EXPECT_EQ(dlg.FromPage(), 2);
     EXPECT_EQ(dlg.ToPage(), 5);
     EXPECT_EQ(dlg.flags(), PD_PAGENUMS);
-}
 
-TEST(CommonDLGOptions, FontPropertiesReadWholePointsHalvesToEven) {
-    CommonDLG dlg;
-    QFont f("Arial");
-    f.setPointSizeF(10.5);
-    dlg.setFont(f);
-    EXPECT_EQ(dlg.FontSize(), 10);
-    f.setPointSizeF(11.5);
-    dlg.setFont(f);
-    EXPECT_EQ(dlg.FontSize(), 12);
+    // The font size is read in whole points, halves to even.
+    for (auto [points, whole] : {std::pair{10.5, 10}, std::pair{11.5, 12}}) {
+        QFont f("Arial");
+        f.setPointSizeF(points);
+        dlg.setFont(f);
+        EXPECT_EQ(dlg.FontSize(), whole) << points;
+    }
 }
 
 namespace {
-
-/// Counts the object's events in the order they came.
-struct EventLog : QObject {
-    explicit EventLog(CommonDLG& dlg) {
-        connect(&dlg, &CommonDLG::OnInitDialog, this, [this](QWidget* w) { add("init", w); });
-        connect(&dlg, &CommonDLG::OnFileChange, this, [this](QWidget* w) { add("file", w); });
-        connect(&dlg, &CommonDLG::OnFolderChange, this, [this](QWidget* w) { add("folder", w); });
-        connect(&dlg, &CommonDLG::OnTypeChange, this, [this](QWidget* w) { add("type", w); });
-        connect(&dlg, &CommonDLG::OnDialogClose, this, [this] { add("close", nullptr); });
-        connect(&dlg, &CommonDLG::OnConfirmOK, this, [this](bool& bCancel) {
-            add("confirm", nullptr);
-            bCancel = refuse;
-        });
-        connect(&dlg, &CommonDLG::OnWMCommand, this,
-                [this](QWidget* w, intptr_t& wParam, intptr_t&) {
-                    add("command", w);
-                    wParam = 99;
-                });
-    }
-    void add(const char* name, QWidget* w) {
-        events << name;
-        windows.push_back(w);
-    }
-    QStringList events;
-    std::vector<QWidget*> windows;
-    bool refuse = false;
-};
 
 intptr_t notify(HookProc proc, QWidget* w, int32_t code) {
     NotifyHeader header{w, 0, code};
@@ -185,7 +167,7 @@ TEST(HookDispatch, MessagesBecomeEventsOnlyWhileTheDialogIsOpen) {
     ScriptedDialogBackend b;
     CommonDLG dlg(b);
     dlg.setHookDialog(true);
-    EventLog log(dlg);
+    DialogEvents log(dlg);
     QWidget window;
     intptr_t answers[4] = {};
     b.files.push_back([&](OpenFileNameRecord& ofn) {
@@ -200,18 +182,17 @@ TEST(HookDispatch, MessagesBecomeEventsOnlyWhileTheDialogIsOpen) {
         hook(&window, WM_NOTIFY, 0, 0);      // no header: nothing
         intptr_t wParam = IDOK;
         hook(&window, WM_COMMAND, wParam, 0);
-        log.refuse = true;
+        log.refusals = 1;
         answers[2] = notify(hook, &window, CDN_FILEOK);
         EXPECT_EQ(mdl_DialogHook::GetWindowLong(&window, DWL_MSGRESULT), 1);
-        log.refuse = false;
         answers[3] = notify(hook, &window, CDN_FILEOK);
         EXPECT_EQ(mdl_DialogHook::GetWindowLong(&window, DWL_MSGRESULT), 0);
         hook(&window, WM_DESTROY, 0, 0);
         return ScriptedDialogBackend::choose("/t/a.ert")(ofn);
     });
     ASSERT_TRUE(dlg.ShowOpen());
-    EXPECT_EQ(log.events, QStringList({"init", "file", "folder", "type", "command", "confirm",
-                                       "confirm", "close"}));
+    EXPECT_EQ(log.names,
+              QStringList({"init", "file", "folder", "type", "ok", "confirm", "confirm", "close"}));
     EXPECT_EQ(log.windows.front(), &window);
     EXPECT_EQ(answers[0], 0);
     EXPECT_EQ(answers[1], 0);
@@ -221,7 +202,7 @@ TEST(HookDispatch, MessagesBecomeEventsOnlyWhileTheDialogIsOpen) {
     // Between dialogs the slot is empty: the hook touches nothing.
     EXPECT_EQ(mdl_DialogHook::GetHookTarget(), nullptr);
     EXPECT_EQ(mdl_DialogHook::OpenSaveHookProc(&window, WM_INITDIALOG, 0, 0), 0);
-    EXPECT_EQ(log.events.size(), 8);
+    EXPECT_EQ(log.names.size(), 8);
 }
 
 TEST(MultiSelection, TheBufferSplitsIntoFolderAndNames) {

@@ -4,6 +4,7 @@
 
 #include "../support/tempdir.h"
 #include "comdlgconsts.h"
+#include "dialogevents.h"
 #include "globalcomdlg.h"
 #include "qtdialogbackend.h"
 
@@ -95,8 +96,7 @@ struct Files {
 
 TEST(RealFileDialog, OpenShowsTheSettingsAndReturnsTheFileAndFilterChosen) {
     Files f;
-    QtDialogBackend qt;
-    CommonDLG dlg(qt);
+    CommonDLG dlg; // the backend a dialog object has unless told otherwise: Qt's
     dlg.setDialogTitle("Pick");
     dlg.setInitDir(f.path());
     dlg.setFilter("On Error Template|*.ert|Text File|*.txt|All Files|*.*");
@@ -124,7 +124,7 @@ TEST(RealFileDialog, OpenShowsTheSettingsAndReturnsTheFileAndFilterChosen) {
     EXPECT_EQ(dlg.Filter(), QString("Text File") + QChar(0) + "*.txt");
 }
 
-TEST(RealFileDialog, CancelIsError20001AndReadOnlyComesBackInTheFlags) {
+TEST(RealFileDialog, CancelIsError20001ReadOnlyComesBackAndSaveAsksNoQuestion) {
     Files f;
     QtDialogBackend qt;
     CommonDLG dlg(qt);
@@ -150,13 +150,8 @@ TEST(RealFileDialog, CancelIsError20001AndReadOnlyComesBackInTheFlags) {
     ASSERT_TRUE(dlg.ShowOpen());
     EXPECT_TRUE(initiallyChecked);
     EXPECT_TRUE(dlg.flags() & OFN_READONLY);
-}
 
-TEST(RealFileDialog, SaveWritesNoQuestionAndAddsNothingToTheName) {
-    Files f;
-    QtDialogBackend qt;
-    CommonDLG dlg(qt);
-    dlg.setInitDir(f.path());
+    // Saving onto that file asks nothing and adds nothing to the name.
     dlg.setFilter("On Error Template|*.ert");
     dlg.setFlags(OFN_PATHMUSTEXIST);
     bool asked = false;
@@ -173,44 +168,6 @@ TEST(RealFileDialog, SaveWritesNoQuestionAndAddsNothingToTheName) {
     EXPECT_EQ(dlg.Filename(), f.path("team.ert"));
 }
 
-namespace {
-
-/// The events of a dialog object, in order.
-struct Events : QObject {
-    explicit Events(CommonDLG& dlg) {
-        connect(&dlg, &CommonDLG::OnInitDialog, this, [this, &dlg](QWidget* w) {
-            names << "init";
-            hookParent = w ? w->parentWidget() : nullptr;
-            int32_t l = 0, t = 0, wd = 0, h = 0;
-            dlg.GetDialogSize(w, l, t, wd, h);
-            size = QSize(wd, h);
-        });
-        connect(&dlg, &CommonDLG::OnFileChange, this, [this](QWidget*) { add("file"); });
-        connect(&dlg, &CommonDLG::OnFolderChange, this, [this](QWidget*) { add("folder"); });
-        connect(&dlg, &CommonDLG::OnTypeChange, this, [this](QWidget*) { add("type"); });
-        connect(&dlg, &CommonDLG::OnDialogClose, this, [this] { add("close"); });
-        connect(&dlg, &CommonDLG::OnConfirmOK, this, [this](bool& bCancel) {
-            add("confirm");
-            bCancel = refusals-- > 0;
-        });
-        connect(&dlg, &CommonDLG::OnWMCommand, this, [this](QWidget*, intptr_t& wParam, intptr_t&) {
-            if (wParam == IDOK)
-                add("ok");
-        });
-    }
-    /// A selection moving through a list counts once.
-    void add(const char* name) {
-        if (names.isEmpty() || names.back() != name || names.back() != "file")
-            names << name;
-    }
-    QStringList names;
-    QWidget* hookParent = nullptr;
-    QSize size;
-    int refusals = 0;
-};
-
-} // namespace
-
 TEST(RealFileDialog, TheHookedDialogsEventsArriveAndARefusedNameKeepsItOpen) {
     Files f;
     QtDialogBackend qt;
@@ -219,7 +176,7 @@ TEST(RealFileDialog, TheHookedDialogsEventsArriveAndARefusedNameKeepsItOpen) {
     dlg.setInitDir(f.path());
     dlg.setFilter("On Error Template|*.ert|All Files|*.*");
     dlg.setFlags(OFN_FILEMUSTEXIST);
-    Events events(dlg);
+    DialogEvents events(dlg);
     events.refusals = 1;
     QFileDialog* seen = nullptr;
     bool openAfterRefusal = false;
@@ -264,7 +221,7 @@ TEST(RealFileDialog, TheHookedDialogsEventsArriveAndARefusedNameKeepsItOpen) {
     EXPECT_EQ(events.size, dialogSize);
 }
 
-TEST(RealColorDialog, TheColourAndTheCustomColoursGoInAndComeBack) {
+TEST(RealColorDialog, TheColoursGoInAndComeBackAndAHookedOneTellsItsOpeningAndClosing) {
     QtDialogBackend qt;
     CommonDLG dlg(qt);
     dlg.setCancelError(true);
@@ -287,6 +244,29 @@ TEST(RealColorDialog, TheColourAndTheCustomColoursGoInAndComeBack) {
     whenOpen<QColorDialog>([](QColorDialog* d) { press(d, QDialogButtonBox::Cancel); });
     EXPECT_EQ(dlg.ShowColor().error().number, 20001);
     EXPECT_EQ(dlg.Color(), 0x332211);
+
+    // Hooked, it tells its opening and closing with its own window, and can
+    // be centred from its first event.
+    dlg.setCancelError(false);
+    dlg.setHookDialog(true);
+    QWidget owner;
+    owner.setGeometry(50, 60, 700, 500);
+    owner.show();
+    DialogEvents events(dlg);
+    QRect centred;
+    QObject::connect(&dlg, &CommonDLG::OnInitDialog, [&](QWidget* w) {
+        dlg.CentreDialog(w, &owner);
+        centred = w->frameGeometry();
+    });
+    QColorDialog* hooked = nullptr;
+    whenOpen<QColorDialog>([&](QColorDialog* d) {
+        hooked = d;
+        press(d, QDialogButtonBox::Cancel);
+    });
+    EXPECT_TRUE(dlg.ShowColor());
+    EXPECT_EQ(events.names, (QStringList{"init", "command", "close"})); // Cancel is a command
+    EXPECT_EQ(events.windows.front(), hooked);
+    EXPECT_LE((centred.center() - owner.frameGeometry().center()).manhattanLength(), 2);
 }
 
 TEST(RealFontDialog, TheFontGoesInInPointsAndComesBackChanged) {
@@ -346,6 +326,17 @@ TEST(RealPrintDialog, OptionsFollowTheFlagsAndTheCopiesComeBack) {
     dlg.setCancelError(true);
     EXPECT_TRUE(dlg.ShowPrinter());
     EXPECT_EQ(dlg.Copies(), 3);
+
+    // Hooked, as the print dialog and as print setup, its opening is told.
+    dlg.setHookDialog(true);
+    int opened = 0;
+    QObject::connect(&dlg, &CommonDLG::OnInitDialog, [&opened](QWidget*) { ++opened; });
+    for (int32_t setup : {0, PD_PRINTSETUP}) {
+        dlg.setFlags(setup);
+        whenOpen<QPrintDialog>([](QPrintDialog* d) { d->reject(); });
+        EXPECT_TRUE(dlg.ShowPrinter());
+        EXPECT_EQ(opened, setup ? 2 : 1) << setup;
+    }
 }
 
 TEST(RealPageSetupDialog, OrientationAndMarginsComeBackInTheUnitsAskedFor) {
@@ -367,32 +358,4 @@ TEST(RealPageSetupDialog, OrientationAndMarginsComeBackInTheUnitsAskedFor) {
     PageSetupArgs2 inches{.Units = 0};
     ASSERT_TRUE(api.VBPageSetupDlg2(inches));
     EXPECT_NEAR(inches.LeftMargin * 25.4f, mm.LeftMargin, 0.5f);
-}
-
-TEST(RealColorDialog, AHookedColourDialogTellsItsOpeningAndClosingWithItsOwnWindow) {
-    QtDialogBackend qt;
-    CommonDLG dlg(qt);
-    dlg.setHookDialog(true);
-    QWidget owner;
-    owner.setGeometry(50, 60, 700, 500);
-    owner.show();
-    QStringList events;
-    QWidget* hDlg = nullptr;
-    QRect centred;
-    QObject::connect(&dlg, &CommonDLG::OnInitDialog, [&](QWidget* w) {
-        events << "init";
-        hDlg = w;
-        dlg.CentreDialog(w, &owner);
-        centred = w->frameGeometry();
-    });
-    QObject::connect(&dlg, &CommonDLG::OnDialogClose, [&] { events << "close"; });
-    QColorDialog* shown = nullptr;
-    whenOpen<QColorDialog>([&](QColorDialog* d) {
-        shown = d;
-        press(d, QDialogButtonBox::Cancel);
-    });
-    EXPECT_TRUE(dlg.ShowColor()); // CancelError is off
-    EXPECT_EQ(events, (QStringList{"init", "close"}));
-    EXPECT_EQ(hDlg, shown);
-    EXPECT_LE((centred.center() - owner.frameGeometry().center()).manhattanLength(), 2);
 }

@@ -9,6 +9,11 @@
 #include <memory>
 #include <vector>
 
+/// A literal with NUL characters in it, as the dialog records hold them.
+template <size_t N> QString withNuls(const char (&text)[N]) {
+    return QString::fromLatin1(text, N - 1);
+}
+
 /// Plays the user at the common dialogs: each dialog shown takes the next
 /// answer of its queue (a cancel when the queue is empty) and is recorded as
 /// the record it was given. The rest of the platform is Qt's, except for

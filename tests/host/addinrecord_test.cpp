@@ -20,7 +20,7 @@ void putNumber(std::string& bytes, size_t at, std::uint32_t value) {
 
 } // namespace
 
-TEST(AddInRecord, TheAddInsOwnRecordNamesAndDescribesIt) {
+TEST(AddInRecord, TheAddInsOwnRecordNamesAndDescribesItAndEveryCutOfItIsRefused) {
     const std::string bytes = committedRecord();
     ASSERT_EQ(bytes.size(), 192u);
     EXPECT_EQ(static_cast<unsigned char>(bytes[16]), 172);
@@ -35,11 +35,7 @@ TEST(AddInRecord, TheAddInsOwnRecordNamesAndDescribesIt) {
     EXPECT_EQ(record->satelliteLibrary, "");
     EXPECT_EQ(record->additionalKey, "");
     EXPECT_EQ(record->flag, 1u);
-}
 
-TEST(AddInRecord, EveryRecordCutShortIsRefused) {
-    const std::string bytes = committedRecord();
-    ASSERT_FALSE(bytes.empty());
     for (size_t n = 0; n < bytes.size(); ++n)
         EXPECT_FALSE(AddInRecord::parse(std::string_view(bytes).substr(0, n))) << n << " bytes";
     // Bytes after the record's own size are not its business.
@@ -76,16 +72,41 @@ TEST(AddInRecord, ALengthThatReachesPastTheRecordIsRefusedWithTheFieldNamed) {
     }
 }
 
-TEST(AddInLibrary, TheMenuPictureIsA32By32SixteenBitBitfieldBitmap) {
+TEST(AddInLibrary, TheMenuPictureIsA32By32SixteenBitBitmapOf555BitFieldsOnWhite) {
     auto bytes = AddInLibrary::LoadResData("MENUBMP", "BITMAP");
     ASSERT_TRUE(bytes);
     // A bitmap file whose pixels are 16-bit bit fields, as the environment
-    // pastes them onto its buttons.
+    // pastes them onto its buttons: other masks would shift every colour.
     const std::string& b = *bytes;
     ASSERT_EQ(b.size(), 14u + 40u + 12u + 2048u);
     EXPECT_EQ(b.substr(0, 2), "BM");
-    EXPECT_EQ(b[28], 16); // bits per pixel
-    EXPECT_EQ(b[30], 3);  // bit fields
+    auto number = [&b](size_t at, size_t width) {
+        std::uint32_t v = 0;
+        for (size_t i = width; i-- > 0;)
+            v = v << 8 | static_cast<unsigned char>(b[at + i]);
+        return v;
+    };
+    const size_t last = b.size() - 2;
+    const struct {
+        const char* field;
+        size_t at, width;
+        std::uint32_t value;
+    } fields[] = {
+        {"width", 18, 4, 32},
+        {"height", 22, 4, 32},
+        {"bits per pixel", 28, 2, 16},
+        {"bit fields", 30, 4, 3},
+        {"pixel bytes", 34, 4, 2048},
+        {"red mask", 54, 4, 0x7C00},
+        {"green mask", 58, 4, 0x03E0},
+        {"blue mask", 62, 4, 0x001F},
+        {"first corner", 66, 2, 0x7FFF},
+        {"second corner", 66 + 62, 2, 0x7FFF},
+        {"third corner", last - 62, 2, 0x7FFF},
+        {"last corner", last, 2, 0x7FFF},
+    };
+    for (const auto& f : fields)
+        EXPECT_EQ(number(f.at, f.width), f.value) << f.field;
 
     auto picture = AddInLibrary::LoadResPicture("MENUBMP");
     ASSERT_TRUE(picture);

@@ -89,27 +89,21 @@ frmAddIn* shownWindow() {
 
 } // namespace
 
-TEST(Connect, CommandLineConnectionAddsNothingAndDisconnectionSavesZero) {
-    Host h;
-    h.connect(ext_cm_CommandLine);
-    EXPECT_EQ(h.env->toolbar().captions(), kToolbar);
-    EXPECT_EQ(h.env->addInsMenu()->captions(), std::vector<std::string>{"Add-In Manager..."});
-    EXPECT_TRUE(windows().isEmpty());
-    h.disconnect();
-    EXPECT_EQ(h.displayOnConnect(), "0");
-    EXPECT_TRUE(h.boxes.shown.empty());
-}
-
-TEST(Connect, ExternalConnectionShowsTheWindowWithoutButtonOrMenuEntry) {
-    Host h;
-    h.connect(ext_cm_External);
-    EXPECT_NE(shownWindow(), nullptr);
-    EXPECT_TRUE(h.addIn->FormDisplayed());
-    EXPECT_EQ(h.env->toolbar().captions(), kToolbar);
-    EXPECT_EQ(h.menuItem(), nullptr);
-    h.disconnect();
-    EXPECT_EQ(h.displayOnConnect(), "1");
-    EXPECT_TRUE(windows().isEmpty());
+TEST(Connect, CommandLineAndExternalConnectionsAddNoControlsAndOnlyExternalShowsTheWindow) {
+    for (auto [mode, shown] :
+         {std::pair{ext_cm_CommandLine, false}, std::pair{ext_cm_External, true}}) {
+        Host h;
+        h.connect(mode);
+        EXPECT_EQ(windows().size(), shown ? 1 : 0) << mode;
+        EXPECT_EQ(shownWindow() != nullptr, shown) << mode;
+        EXPECT_EQ(h.addIn->FormDisplayed(), shown) << mode;
+        EXPECT_EQ(h.env->toolbar().captions(), kToolbar);
+        EXPECT_EQ(h.env->addInsMenu()->captions(), std::vector<std::string>{"Add-In Manager..."});
+        h.disconnect();
+        EXPECT_EQ(h.displayOnConnect(), shown ? "1" : "0") << mode;
+        EXPECT_TRUE(windows().isEmpty()) << mode;
+        EXPECT_TRUE(h.boxes.shown.empty()) << mode;
+    }
 }
 
 TEST(Connect, TheWindowOpensAtConnectionOnlyWhenDisplayOnConnectIsExactlyOne) {
@@ -174,7 +168,7 @@ TEST(Connect, CancelHidesTheWindowAsItWasAndItStaysClosedAtTheNextConnection) {
     EXPECT_TRUE(windows().isEmpty());
 }
 
-TEST(Connect, TheButtonGoesBeforeTheLastToolbarControlAndTheEntryAtTheEndOfAddIns) {
+TEST(Connect, TheButtonGoesBeforeTheLastToolbarControlAndTheEntryAtTheEndOfAnyAddInsMenu) {
     Host h;
     h.connect();
     EXPECT_EQ(h.env->toolbar().captions(),
@@ -194,17 +188,15 @@ TEST(Connect, TheButtonGoesBeforeTheLastToolbarControlAndTheEntryAtTheEndOfAddIn
     EXPECT_EQ(h.env->toolbar().captions(), kToolbar);
     EXPECT_EQ(h.env->addInsMenu()->captions(), std::vector<std::string>{"Add-In Manager..."});
     EXPECT_EQ(h.addIn->MenuHandler(), nullptr);
-}
 
-TEST(Connect, WithoutAnAddInsMenuTheButtonIsStillAddedAndNothingIsSaid) {
-    Host h(std::make_unique<ScriptedEnvironment>(kToolbar, std::nullopt));
-    h.connect();
-    EXPECT_TRUE(h.boxes.shown.empty());
-    ASSERT_NE(h.button(), nullptr);
-    ASSERT_TRUE(h.env->click(h.env->toolbar(), "TRAPLINE"));
+    // Without an Add-Ins menu the button is still added, and nothing is said.
+    Host bare(std::make_unique<ScriptedEnvironment>(kToolbar, std::nullopt));
+    bare.connect();
+    ASSERT_NE(bare.button(), nullptr);
+    ASSERT_TRUE(bare.env->click(bare.env->toolbar(), "TRAPLINE"));
     EXPECT_NE(shownWindow(), nullptr);
-    h.disconnect();
-    EXPECT_TRUE(h.boxes.shown.empty());
+    bare.disconnect();
+    EXPECT_TRUE(bare.boxes.shown.empty());
 }
 
 TEST(Connect, AFailingButtonIsReportedAndNeitherBoundNorFollowedByTheWindow) {

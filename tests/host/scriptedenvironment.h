@@ -23,12 +23,11 @@ class ScriptedEvents : public vbide::CommandBarEvents {
 public:
     void setClick(ClickHandler handler) override { m_handler = std::move(handler); }
     bool bound() const { return static_cast<bool>(m_handler); }
-    /// Clicks as the environment would; returns handled and CancelDefault.
-    std::pair<bool, bool> click(vbide::CommandBarControl* control) {
+    /// Clicks as the environment would.
+    void click(vbide::CommandBarControl* control) {
         bool handled = false, cancelDefault = false;
         if (m_handler)
             m_handler(control, handled, cancelDefault);
-        return {handled, cancelDefault};
     }
 
 private:

@@ -7,14 +7,16 @@
 #include "settingsstore.h"
 
 #include <QCheckBox>
-#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
-static void initResources() {
+// The tips resources live in a static library: registered once, before any test.
+[[maybe_unused]] static const bool kResources = [] {
     Q_INIT_RESOURCE(tips);
-}
+    return true;
+}();
 
 namespace {
 
@@ -41,7 +43,6 @@ const QString kLocation = "SOFTWARE\\Microsoft\\Shared Tools Location";
 } // namespace
 
 TEST(ModResFiles, ExtractsTheTipsResourceByteForByte) {
-    initResources();
     TempDir dir;
     // An older, longer file of that name keeps none of its bytes.
     std::string target = dir.write("TIPOFDAY.TXT", std::string(1000, 'x'));
@@ -59,7 +60,6 @@ TEST(ModResFiles, ExtractsTheTipsResourceByteForByte) {
 }
 
 TEST(ModResFiles, MakesTemporaryNamesAndStripsAtNul) {
-    initResources();
     TempDir dir;
     QString name;
     ASSERT_TRUE(ModResFiles::MakeTempFileName(QString::fromStdString(dir.path()), "~rs", 0, name));
@@ -78,7 +78,6 @@ TEST(ModResFiles, MakesTemporaryNamesAndStripsAtNul) {
 }
 
 TEST(frmTip, ShowsTipsWithTheirMarkersInAnyLetterCaseAsLineBreaksAndStoresTheSetting) {
-    initResources();
     TempDir dir;
     SettingsStore settings(QString::fromStdString(dir.file("s")));
     std::string file = dir.write("TIPOFDAY.TXT", "One VBCRLF two vbcrlf three VbCrLF four\r\n");
@@ -95,23 +94,16 @@ TEST(frmTip, ShowsTipsWithTheirMarkersInAnyLetterCaseAsLineBreaksAndStoresTheSet
               "0");
 }
 
-TEST(frmTip, ExplainsAMissingFileAndShowsNothingForAnEmptyOne) {
-    initResources();
-    TempDir dir;
-    SettingsStore settings(QString::fromStdString(dir.file("s")));
-    frmTip missing(settings, QString::fromStdString(dir.file("TIPOFDAY.TXT")));
-    EXPECT_EQ(missing.lblTipText->text(),
-              QString(frmTip::missingFileMessage()).replace("\r\n", "\n"));
-    std::string empty = dir.write("empty.txt", "\r\n");
-    frmTip blank(settings, QString::fromStdString(empty));
-    EXPECT_EQ(blank.lblTipText->text(), "");
-}
-
-TEST(frmTip, ReadsTheDefaultTipsInTheRussianCodePage) {
-    initResources();
+TEST(frmTip, ExplainsAMissingFileShowsNothingForAnEmptyOneAndReadsTheDefaultsInRussian) {
     TempDir dir;
     SettingsStore settings(QString::fromStdString(dir.file("s")));
     const QString file = QString::fromStdString(dir.file("TIPOFDAY.TXT"));
+    frmTip missing(settings, file);
+    EXPECT_EQ(missing.lblTipText->text(),
+              QString(frmTip::missingFileMessage()).replace("\r\n", "\n"));
+    frmTip blank(settings, QString::fromStdString(dir.write("empty.txt", "\r\n")));
+    EXPECT_EQ(blank.lblTipText->text(), "");
+
     ASSERT_TRUE(ModResFiles::ExtractResourceToFile("RUSTIPS", file));
     frmTip tip(settings, file);
     ASSERT_EQ(tip.tips().size(), 3);
@@ -122,7 +114,6 @@ TEST(frmTip, ReadsTheDefaultTipsInTheRussianCodePage) {
 }
 
 TEST(frmAbout, ShowsTheVersionAndGivesTheLegalNoticeRoomOfItsOwn) {
-    initResources();
     ScriptedRegistry registry;
     ScriptedMessageBox boxes;
     frmAbout about(registry, boxes, [](const QString&) { return true; });
@@ -136,47 +127,44 @@ TEST(frmAbout, ShowsTheVersionAndGivesTheLegalNoticeRoomOfItsOwn) {
 }
 
 TEST(frmAbout, FindsSystemInformationThroughTheRegistryOrSaysItCannot) {
-    initResources();
     TempDir dir;
-    QStringList started;
-    ScriptedMessageBox boxes;
-    auto starter = [&](const QString& p) {
-        started << p;
-        return QFileInfo::exists(p);
+    const std::string exe = dir.write("bin/msinfo32", "");
+    const std::string inFolder = dir.write("tools/MSINFO32.EXE", "");
+    const struct {
+        const char* name;
+        QString key, value;
+        QByteArray data;
+        std::string started; // empty: the message instead
+    } rows[] = {
+        // The first key wins and its NUL is cut off.
+        {"key 1 names the program", kMsinfo, "PATH", QByteArray::fromStdString(exe) + '\0', exe},
+        {"key 1 names a missing file", kMsinfo, "PATH", "/no/such/msinfo32", ""},
+        {"key 2 names a folder without it", kLocation, "MSINFO",
+         QByteArray::fromStdString(dir.file("bin")), ""},
+        {"key 2 names its folder", kLocation, "MSINFO",
+         QByteArray::fromStdString(dir.file("tools")), inFolder},
+        {"nothing registered", "", "", "", ""},
     };
-    {
-        ScriptedRegistry registry; // key 1 names the program: started, no more looked up
-        std::string exe = dir.write("msinfo32", "");
-        registry.text(kMsinfo, "PATH", QByteArray::fromStdString(exe) + '\0');
-        frmAbout about(registry, boxes, starter);
+    for (const auto& row : rows) {
+        ScriptedRegistry registry;
+        if (!row.key.isEmpty())
+            registry.text(row.key, row.value, row.data);
+        ScriptedMessageBox boxes;
+        QStringList started;
+        frmAbout about(registry, boxes, [&started](const QString& p) {
+            started << p;
+            return QFileInfo::exists(p);
+        });
         about.cmdSysInfo->click();
-        EXPECT_EQ(started, QStringList{QString::fromStdString(exe)}); // the NUL is gone
-        EXPECT_TRUE(boxes.shown.empty());
-    }
-    {
-        ScriptedRegistry registry; // key 1 names a missing file: starting fails
-        registry.text(kMsinfo, "PATH", "/no/such/msinfo32");
-        frmAbout about(registry, boxes, starter);
-        about.cmdSysInfo->click();
-        ASSERT_EQ(boxes.shown.size(), 1u);
+        if (!row.started.empty()) {
+            EXPECT_EQ(started, QStringList{QString::fromStdString(row.started)}) << row.name;
+            EXPECT_TRUE(boxes.shown.empty()) << row.name;
+            continue;
+        }
+        ASSERT_EQ(boxes.shown.size(), 1u) << row.name;
         EXPECT_EQ(boxes.shown[0].text, "System Information Is Unavailable At This Time");
         EXPECT_EQ(boxes.shown[0].title, "TRAPLINE");
     }
-    {
-        ScriptedRegistry registry; // key 2 names a folder without the program
-        registry.text(kLocation, "MSINFO", QByteArray::fromStdString(dir.path()));
-        frmAbout about(registry, boxes, starter);
-        about.cmdSysInfo->click();
-        EXPECT_EQ(boxes.shown.size(), 2u);
-        dir.write("MSINFO32.EXE", "");
-        about.cmdSysInfo->click();
-        EXPECT_EQ(started.back(), QString::fromStdString(dir.file("MSINFO32.EXE")));
-        EXPECT_EQ(boxes.shown.size(), 2u);
-    }
-    NoRegistry none;
-    frmAbout about(none, boxes, starter);
-    about.cmdSysInfo->click();
-    EXPECT_EQ(boxes.shown.size(), 3u);
 }
 
 TEST(SettingsStore, ReadsDefaultsAndNumbersSafely) {

@@ -101,17 +101,32 @@ struct Windows {
 
 } // namespace
 
-TEST(WindowFont, IsMsSansSerifAtEightPointsInEveryWindow) {
+TEST(WindowFont, IsMsSansSerifAtEightPointsInEveryWindowAndEveryCaptionFitsItsControl) {
     ASSERT_TRUE(haveWindowFont()) << "install fonts-wine (tools/install-deps.sh)";
     const QFontInfo info(windowFont());
     EXPECT_EQ(info.family(), "MS Sans Serif");
     EXPECT_EQ(QFontMetrics(windowFont()).height(), 13); // the 8-point strike
     Windows w;
+    w.tip->setObjectName("frmTip");
+    w.about->setObjectName("frmAbout");
     for (const QWidget* window :
          {static_cast<QWidget*>(w.form.get()), static_cast<QWidget*>(&w.form->dialog()),
-          static_cast<QWidget*>(w.tip), static_cast<QWidget*>(w.about.get())})
+          static_cast<QWidget*>(w.tip), static_cast<QWidget*>(w.about.get())}) {
         EXPECT_EQ(QFontInfo(window->font()).family(), "MS Sans Serif")
             << window->objectName().toStdString();
+        expectCaptionsFit(window);
+    }
+    // The longest texts the tip label is given fit it too.
+    QStringList texts{QString(frmTip::missingFileMessage()).replace("\r\n", "\n")};
+    ASSERT_EQ(w.tip->tips().size(), 3); // the tips file was written from the resource
+    for (const QString& tip : w.tip->tips())
+        texts << QString(tip).replace("\r\n", "\n");
+    const QRect room = w.tip->lblTipText->contentsRect();
+    const QFontMetrics metrics(w.tip->lblTipText->font());
+    for (const QString& text : texts)
+        EXPECT_LE(metrics.boundingRect(room, Qt::TextWordWrap | Qt::AlignLeft, text).height(),
+                  room.height())
+            << text.toStdString();
 }
 
 TEST(WindowFont, BoldCaptionsAreDrawnHeavierThanRegularOnes) {
@@ -131,30 +146,4 @@ TEST(WindowFont, BoldCaptionsAreDrawnHeavierThanRegularOnes) {
     QLabel bold(regular.text());
     useBoldWindowFont(&bold);
     EXPECT_GT(ink(bold), ink(regular) * 13 / 10);
-}
-
-TEST(WindowFont, EveryCaptionFitsItsControlInEveryWindow) {
-    ASSERT_TRUE(haveWindowFont());
-    Windows w;
-    w.tip->setObjectName("frmTip");
-    w.about->setObjectName("frmAbout");
-    for (const QWidget* window :
-         {static_cast<QWidget*>(w.form.get()), static_cast<QWidget*>(&w.form->dialog()),
-          static_cast<QWidget*>(w.tip), static_cast<QWidget*>(w.about.get())})
-        expectCaptionsFit(window);
-}
-
-TEST(WindowFont, EveryDefaultTipAndTheMissingFileMessageFitTheTipLabel) {
-    ASSERT_TRUE(haveWindowFont());
-    Windows w;
-    QStringList texts{QString(frmTip::missingFileMessage()).replace("\r\n", "\n")};
-    ASSERT_EQ(w.tip->tips().size(), 3); // the tips file was written from the resource
-    for (const QString& tip : w.tip->tips())
-        texts << QString(tip).replace("\r\n", "\n");
-    const QRect room = w.tip->lblTipText->contentsRect();
-    const QFontMetrics metrics(w.tip->lblTipText->font());
-    for (const QString& text : texts) {
-        const QRect needed = metrics.boundingRect(room, Qt::TextWordWrap | Qt::AlignLeft, text);
-        EXPECT_LE(needed.height(), room.height()) << text.toStdString();
-    }
 }

@@ -21,52 +21,54 @@ struct Box {
 
 } // namespace
 
-TEST(CTextBoxML, CountsLinesAndPositionsWithCrLfBetweenLines) {
+TEST(CTextBoxML, CountsPositionsWithCrLfBetweenLinesAndMinusOneForTheCaretsLine) {
     Box box("first\nsecond\n\nlast");
-    EXPECT_EQ(box.ml.LineCount(), 4);
-    EXPECT_EQ(box.ml.LineIndex(0), 0);
-    EXPECT_EQ(box.ml.LineIndex(1), 7); // "first" and CR LF
-    EXPECT_EQ(box.ml.LineIndex(3), 17);
-    EXPECT_EQ(box.ml.LineLength(1), 6);
+    QTextCursor c = box.edit.textCursor();
+    c.setPosition(9); // "sec|ond"
+    box.edit.setTextCursor(c);
+    int line = -1, column = -1, line1 = -1, column1 = -1;
+    box.ml.GetLineColumn(-1, line, column);
+    box.ml.GetLineColumn(1, line1, column1);
+    c.setPosition(1);
+    c.setPosition(9, QTextCursor::KeepAnchor); // from "f|irst": the caret stays in line 1
+    box.edit.setTextCursor(c);
+    const struct {
+        const char* call;
+        int actual, expected;
+    } rows[] = {
+        {"LineCount", box.ml.LineCount(), 4},
+        {"LineIndex(0)", box.ml.LineIndex(0), 0},
+        {"LineIndex(1)", box.ml.LineIndex(1), 7}, // "first" and CR LF
+        {"LineIndex(3)", box.ml.LineIndex(3), 17},
+        {"LineIndex(4), past the last line", box.ml.LineIndex(4), -1},
+        {"LineIndex(-1)", box.ml.LineIndex(-1), 7},
+        {"LineLength(1)", box.ml.LineLength(1), 6},
+        {"LineLength(4)", box.ml.LineLength(4), 0},
+        {"LineLength(-1)", box.ml.LineLength(-1), 6},
+        {"LineFromChar(0)", box.ml.LineFromChar(0), 0},
+        {"LineFromChar(6), the LF of the first break", box.ml.LineFromChar(6), 0},
+        {"LineFromChar(7)", box.ml.LineFromChar(7), 1},
+        {"LineFromChar(99)", box.ml.LineFromChar(99), 3},
+        {"LineFromChar(-1), the selection's start", box.ml.LineFromChar(-1), 0},
+        {"line of the caret", line, 1},
+        {"column of the caret", column, 3},
+        {"line of character 1", line1, 0},
+        {"column of character 1", column1, 1},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.actual, row.expected) << row.call;
     EXPECT_EQ(box.ml.GetLine(1), "second");
     EXPECT_EQ(box.ml.GetLine(2), "");
-    EXPECT_EQ(box.ml.LineFromChar(0), 0);
-    EXPECT_EQ(box.ml.LineFromChar(6), 0); // the LF of the first line break
-    EXPECT_EQ(box.ml.LineFromChar(7), 1);
-    EXPECT_EQ(box.ml.LineFromChar(99), 3);
-}
+    EXPECT_EQ(box.ml.GetLine(4), "");
+    EXPECT_EQ(box.ml.GetLine(-1), "second");
+    EXPECT_EQ(box.ml.GetAllLines(), (QStringList{"first", "second", "", "last"}));
+    EXPECT_EQ(box.ml.GetAllLines(true),
+              (QStringList{"first\r\n", "second\r\n", "\r\n", "last\r\n"}));
 
-TEST(CTextBoxML, ReportsLineAndColumnOfACharacterOrOfTheCaret) {
-    Box box("ab\ncdef");
-    QTextCursor c = box.edit.textCursor();
-    c.setPosition(5); // "cd|ef"
-    box.edit.setTextCursor(c);
-    int line = -1, column = -1;
-    box.ml.GetLineColumn(-1, line, column);
-    EXPECT_EQ(line, 1);
-    EXPECT_EQ(column, 2);
-    box.ml.GetLineColumn(1, line, column);
-    EXPECT_EQ(line, 0);
-    EXPECT_EQ(column, 1);
-}
-
-TEST(CTextBoxML, MinusOneMeansTheCaretsLineForIndexLengthAndText) {
-    Box box("ab\ncdef\nxyz");
-    QTextCursor c = box.edit.textCursor();
-    c.setPosition(1);
-    c.setPosition(5, QTextCursor::KeepAnchor); // from "a|b" to "cd|ef": the caret is in line 1
-    box.edit.setTextCursor(c);
-    EXPECT_EQ(box.ml.LineIndex(-1), 4);
-    EXPECT_EQ(box.ml.LineLength(-1), 4);
-    EXPECT_EQ(box.ml.GetLine(-1), "cdef");
-    EXPECT_EQ(box.ml.LineFromChar(-1), 0); // the start of the selection
-    // Past the last line there is no line to measure.
-    EXPECT_EQ(box.ml.LineIndex(3), -1);
-    EXPECT_EQ(box.ml.LineLength(3), 0);
-    EXPECT_EQ(box.ml.GetLine(3), "");
     Box empty("");
     EXPECT_EQ(empty.ml.LineCount(), 1);
     EXPECT_EQ(empty.ml.LineLength(-1), 0);
+    EXPECT_TRUE(empty.ml.GetAllLines().isEmpty());
 }
 
 TEST(CTextBoxML, EveryOperationCountsTheLinesOfAWrappingBoxAlike) {
@@ -98,14 +100,6 @@ TEST(CTextBoxML, EveryOperationCountsTheLinesOfAWrappingBoxAlike) {
     box.ml.GetLineColumn(-1, line, column);
     EXPECT_EQ(line, count - 1);
     EXPECT_EQ(column, shown.back().size());
-}
-
-TEST(CTextBoxML, GivesAllLinesWithOrWithoutHardBreaks) {
-    Box empty("");
-    EXPECT_TRUE(empty.ml.GetAllLines().isEmpty());
-    Box two("one\ntwo");
-    EXPECT_EQ(two.ml.GetAllLines(), (QStringList{"one", "two"}));
-    EXPECT_EQ(two.ml.GetAllLines(true), (QStringList{"one\r\n", "two\r\n"}));
 }
 
 TEST(CTextBoxML, UndoesOneEditAndRedoesItWhenAskedAgain) {

@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -91,19 +90,13 @@ TEST(frmAddIn, LoadsTheModulesTheTemplatesAndTheActiveBox) {
 
 TEST(frmAddIn, WritesTheTipsFileOnlyWhenItIsMissing) {
     Window w;
-    EXPECT_TRUE(QFile::exists(w.form->tipsFile()));
-
-    TempDir other;
-    std::filesystem::create_directories(other.file("addin"));
-    other.write("addin/TIPOFDAY.TXT", "mine");
-    SettingsStore settings(QString::fromStdString(other.file("s")));
-    settings.SaveSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup", "0");
-    ScriptedMessageBox boxes;
-    NoRegistry registry;
-    trapline::VBE vbe;
-    frmAddIn form(&vbe,
-                  {boxes, settings, registry, {}, QString::fromStdString(other.file("addin"))});
-    EXPECT_EQ(TempDir::read(other.file("addin/TIPOFDAY.TXT")), "mine");
+    const std::string tips = w.form->tipsFile().toStdString();
+    EXPECT_EQ(TempDir::read(tips).size(), 400u);
+    w.dir.write("addin/TIPOFDAY.TXT", "mine");
+    frmAddIn again(
+        w.vbe.get(),
+        {w.boxes, w.settings, w.registry, {}, QString::fromStdString(w.dir.file("addin"))});
+    EXPECT_EQ(TempDir::read(tips), "mine");
 }
 
 TEST(frmAddIn, OpensTheTipWindowUnlessTheSettingSaysOtherwise) {
@@ -224,7 +217,7 @@ TEST(frmAddIn, TemplateToolBarActsOnTheBoxThatLastHadTheFocus) {
     EXPECT_EQ(w.form->Header->toPlainText(), "ON ERROR GOTO err_debug\n"); // not the header
 }
 
-TEST(frmAddIn, EnterPressesOkEvenInTheTemplatesAndCtrlEnterBreaksTheLine) {
+TEST(frmAddIn, EnterPressesOkOrAFocusedButtonCtrlEnterBreaksTheLineAndEscHides) {
     Window w;
     w.boxes.answers = {MsgAnswer::No};
     QTest::keyClick(w.form->Header, Qt::Key_Return);
@@ -234,21 +227,19 @@ TEST(frmAddIn, EnterPressesOkEvenInTheTemplatesAndCtrlEnterBreaksTheLine) {
     QTest::keyClick(w.form->Header, Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(w.form->Header->toPlainText().count('\n'), 2);
     EXPECT_EQ(w.boxes.shown.size(), 1u);
-    QTest::keyClick(w.form->MdlName, Qt::Key_Escape);
-    EXPECT_FALSE(w.form->isVisible());
-}
 
-TEST(frmAddIn, EnterPressesAFocusedPushButtonButLeavesCheckBoxesToTheDefault) {
-    Window w;
+    // A focused push button takes Enter itself; a check box leaves it to OK.
     w.form->DebugTxt->setPlainText("log");
     QTest::keyClick(w.form->cmdClear, Qt::Key_Return);
     EXPECT_TRUE(w.form->DebugTxt->toPlainText().isEmpty()); // cmdClear, not OK
-    EXPECT_TRUE(w.boxes.shown.empty());
+    EXPECT_EQ(w.boxes.shown.size(), 1u);
     w.boxes.answers = {MsgAnswer::No};
     const bool checked = w.form->OnlySub->isChecked();
     QTest::keyClick(w.form->OnlySub, Qt::Key_Return);
     EXPECT_EQ(w.form->OnlySub->isChecked(), checked);
-    ASSERT_EQ(w.boxes.shown.size(), 1u); // OK's question
+    EXPECT_EQ(w.boxes.shown.size(), 2u); // OK's question
+    QTest::keyClick(w.form->MdlName, Qt::Key_Escape);
+    EXPECT_FALSE(w.form->isVisible());
 }
 
 TEST(frmAddIn, AddsTheErrorModuleOnce) {
@@ -261,39 +252,55 @@ TEST(frmAddIn, AddsTheErrorModuleOnce) {
     EXPECT_EQ(w.boxes.shown[0].text, "Модуль уже присутствует в проекте !");
 }
 
+namespace {
+
+/// Plays `user` on the text input dialog once it is up; a dialog left open is
+/// closed, so that a failure cannot hang the test.
+void whenDialogOpens(Window& w, const std::function<void(f_Dialog&)>& user) {
+    f_Dialog& d = w.form->dialog();
+    QTimer::singleShot(0, [&d, user] {
+        user(d);
+        if (d.isVisible()) {
+            ADD_FAILURE() << "the dialog was left open";
+            d.close();
+        }
+    });
+}
+
+} // namespace
+
 TEST(frmAddIn, EditsTheActiveTemplateInTheDialog) {
     Window w;
-    f_Dialog& d = w.form->dialog();
-    QTimer::singleShot(0, [&] {
+    whenDialogOpens(w, [](f_Dialog& d) {
         d.TXT->setPlainText("On Error GoTo Fail");
         d.OKButton->click();
     });
     w.form->cmdEdit->click();
     EXPECT_EQ(w.form->Header->toPlainText(), "On Error GoTo Fail");
-    QTimer::singleShot(0, [&] {
+    whenDialogOpens(w, [](f_Dialog& d) {
         d.TXT->setPlainText("thrown away");
         d.CancelButton->click();
     });
     w.form->cmdEdit->click();
     EXPECT_EQ(w.form->Header->toPlainText(), "On Error GoTo Fail");
-    QTimer::singleShot(0, [&] { d.close(); });
+    whenDialogOpens(w, [](f_Dialog& d) { d.close(); });
     bool success = true;
     EXPECT_EQ(w.form->EditText("x", success), "");
     EXPECT_FALSE(success); // closed by its frame: not confirmed
 
     // Every time it opens, typing goes into the text.
-    QWidget* focused = nullptr;
-    QTimer::singleShot(0, [&] {
+    whenDialogOpens(w, [](f_Dialog& d) {
         d.cmdUndo->setFocus();
         d.close();
     });
     w.form->EditText("x", success);
-    QTimer::singleShot(0, [&] {
+    QWidget* focused = nullptr;
+    whenDialogOpens(w, [&focused](f_Dialog& d) {
         focused = QApplication::focusWidget();
         d.close();
     });
     w.form->EditText("x", success);
-    EXPECT_EQ(focused, d.TXT);
+    EXPECT_EQ(focused, w.form->dialog().TXT);
 }
 
 TEST(f_Dialog, KeepsItsMinimumAndLaysTheBoxOutBesideTheButtons) {
@@ -314,19 +321,10 @@ TEST(f_Dialog, KeepsItsMinimumAndLaysTheBoxOutBesideTheButtons) {
 
 namespace {
 
-/// Opens the text input dialog on `text` through EditText and plays `keys`
-/// on it once it is up; a dialog the keys did not close is closed, so a
-/// failure cannot hang the test.
+/// Opens the text input dialog on `text` through EditText and plays `keys` on it.
 QString editWithKeys(Window& w, const QString& text, bool& success,
                      const std::function<void(f_Dialog&)>& keys) {
-    f_Dialog& d = w.form->dialog();
-    QTimer::singleShot(0, [&] {
-        keys(d);
-        if (d.isVisible()) {
-            ADD_FAILURE() << "the keys left the dialog open";
-            d.close();
-        }
-    });
+    whenDialogOpens(w, keys);
     return w.form->EditText(text, success);
 }
 

@@ -10,13 +10,7 @@
 #include "settingsstore.h"
 #include "vbe.h"
 
-#include <QApplication>
-#include <QDialogButtonBox>
-#include <QFileDialog>
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -70,10 +64,8 @@ const QString kHeader = QString::fromUtf8("' Модуль #MODULE#\n\tON ERROR G
 
 } // namespace
 
-TEST(TemplateFiles, AHeaderSavedToAFileLoadsIntoTheFooterUnchanged) {
+TEST(TemplateFiles, AHeaderSavedToAFileLoadsIntoTheFooterUnchangedAndIsReplacedWhenSavedAgain) {
     Window w;
-    EXPECT_TRUE(w.form->cmdLoadFromFile->isEnabled());
-    EXPECT_TRUE(w.form->cmdSaveToFile->isEnabled());
     w.form->Header->setPlainText(kHeader);
     w.save(w.form->Header, w.path("team.ert"));
 
@@ -82,30 +74,57 @@ TEST(TemplateFiles, AHeaderSavedToAFileLoadsIntoTheFooterUnchanged) {
               "' \xCC\xEE\xE4\xF3\xEB\xFC #MODULE#\r\n\tON ERROR GOTO err_#PROC#\r\n???");
     w.load(w.form->Footer, w.path("team.ert"));
     EXPECT_EQ(w.form->Footer->toPlainText(), kHeader);
+
+    // Saved again, the file is replaced without a question.
+    w.form->Header->setPlainText("new");
+    w.save(w.form->Header, w.path("team.ert"));
+    EXPECT_EQ(TempDir::read(w.dir.file("team.ert")), "new");
+    // Older files with a trailing line end, or LF alone, load whole.
+    w.dir.write("old.ert", "On Error GoTo e\r\n");
+    w.load(w.form->Footer, w.path("old.ert"));
+    EXPECT_EQ(w.form->Footer->toPlainText(), "On Error GoTo e\n");
+    w.dir.write("git.txt", "a\nb");
+    w.load(w.form->Footer, w.path("git.txt"));
+    EXPECT_EQ(w.form->Footer->toPlainText(), "a\nb");
     EXPECT_TRUE(w.boxes.shown.empty());
 }
 
-TEST(TemplateFiles, TheOpenDialogWantsAnExistingFileAndTheSaveDialogAsksNoQuestion) {
+TEST(TemplateFiles, TheDialogsAreSetUpAsTheTemplateFilesNeedThem) {
     Window w;
     w.form->Header->setPlainText("x");
     w.save(w.form->Header, w.path("t.ert"));
     w.load(w.form->Header, w.path("t.ert"));
     ASSERT_EQ(w.dialogs.fileSeen.size(), 2u);
-    // Both start in the add-in's folder, owned by the window; the
-    // path-must-exist bit the requests carry reaches neither dialog.
-    for (const OpenFileNameRecord& r : w.dialogs.fileSeen) {
+    // Both start in the add-in's folder, owned by the window, on the first
+    // filter; the path-must-exist bit the requests carry reaches neither
+    // dialog, so the save dialog asks no question.
+    const struct {
+        bool save;
+        const char* title;
+        QString filter;
+        int32_t flags;
+    } dialogs[] = {
+        {true, "Сохранить в файл", withNuls("On Error Template\0*.ert\0\0"), OFN_HIDEREADONLY},
+        {false, "Укажите путь к файлу",
+         withNuls("On Error Template\0*.ert\0Text File\0*.txt\0All Files\0*.*\0\0"),
+         OFN_FILEMUSTEXIST},
+    };
+    for (size_t i = 0; i < 2; ++i) {
+        const OpenFileNameRecord& r = w.dialogs.fileSeen[i];
+        EXPECT_EQ(w.dialogs.fileWasSave[i], dialogs[i].save);
+        EXPECT_EQ(r.lpstrTitle, QString::fromUtf8(dialogs[i].title));
+        EXPECT_EQ(r.lpstrFilter, dialogs[i].filter);
+        EXPECT_EQ(r.nFilterIndex, 1);
+        EXPECT_EQ(r.Flags, dialogs[i].flags);
         EXPECT_EQ(r.lpstrInitialDir, w.addInFolder());
         EXPECT_EQ(r.hwndOwner, w.form);
+        EXPECT_TRUE(r.lpstrDefExt.isEmpty());
     }
-    EXPECT_EQ(w.dialogs.fileSeen[0].Flags, OFN_HIDEREADONLY);
-    EXPECT_EQ(w.dialogs.fileSeen[1].Flags, OFN_FILEMUSTEXIST);
 }
 
 TEST(TemplateFiles, TheTextInputDialogLoadsAndSavesItsOwnBox) {
     Window w;
     f_Dialog& d = w.form->dialog();
-    EXPECT_TRUE(d.cmdLoadFromFile->isEnabled());
-    EXPECT_TRUE(d.cmdSaveToFile->isEnabled());
     d.TXT->setPlainText(kHeader);
     w.dialogs.files.push_back(ScriptedDialogBackend::choose(w.path("d.ert")));
     d.cmdSaveToFile->click();
@@ -158,25 +177,6 @@ TEST(TemplateFiles, CancelEmptyBoxAndEmptyFileChangeNothingAndSayNothing) {
     EXPECT_TRUE(w.boxes.shown.empty());
     EXPECT_EQ(std::filesystem::file_size(w.dir.file("empty.ert")), 0u);
     EXPECT_EQ(w.dialogs.fileSeen.size(), 3u);
-}
-
-TEST(TemplateFiles, OlderFilesWithATrailingLineEndOrLfLinesLoadWhole) {
-    Window w;
-    w.dir.write("old.ert", "On Error GoTo e\r\n");
-    w.load(w.form->Footer, w.path("old.ert"));
-    EXPECT_EQ(w.form->Footer->toPlainText(), "On Error GoTo e\n");
-    w.dir.write("git.txt", "a\nb");
-    w.load(w.form->Footer, w.path("git.txt"));
-    EXPECT_EQ(w.form->Footer->toPlainText(), "a\nb");
-}
-
-TEST(TemplateFiles, AnExistingFileIsReplacedWithoutAQuestion) {
-    Window w;
-    w.dir.write("t.ert", "old text that is longer than the new one");
-    w.form->Header->setPlainText("new");
-    w.save(w.form->Header, w.path("t.ert"));
-    EXPECT_EQ(TempDir::read(w.dir.file("t.ert")), "new");
-    EXPECT_TRUE(w.boxes.shown.empty());
 }
 
 TEST(TemplateFiles, AFailedSaveKeepsTheFileItWasReplacingAndLeavesNoPartialFile) {
@@ -237,24 +237,4 @@ TEST(TemplateFiles, UnreadableFilesAndFailedDialogsAreReportedAndTheBoxKeepsItsT
     ASSERT_EQ(w.boxes.shown.size(), 2u);
     EXPECT_EQ(w.boxes.shown[1].text, std::to_string(FNERR_BUFFERTOOSMALL | 0x348A) + ": ");
     EXPECT_EQ(w.form->Footer->toPlainText(), "keep");
-}
-
-TEST(TemplateFiles, TheRealOpenDialogStartsInTheAddInFolderAndLoadsTheFileTyped) {
-    Window w;
-    DialogBackend::setCurrent(nullptr); // Qt's dialogs for this test
-    w.dir.write("addin/team.ert", "From the dialog");
-    QString folder;
-    QTimer::singleShot(0, [&] {
-        auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dlg)
-            return;
-        folder = dlg->directory().absolutePath();
-        dlg->findChild<QLineEdit*>("fileNameEdit")->setText("team.ert");
-        dlg->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open)->click();
-    });
-    w.form->setActiveText("Footer");
-    w.form->cmdLoadFromFile->click();
-    DialogBackend::setCurrent(&w.dialogs);
-    EXPECT_EQ(folder, w.addInFolder());
-    EXPECT_EQ(w.form->Footer->toPlainText(), "From the dialog");
 }
