@@ -7,6 +7,7 @@
 #include "changesview.h"
 #include "codewindow.h"
 #include "environmentwindow.h"
+#include "folderlocks.h"
 #include "signalcleanup.h"
 #include "stderrmessagebox.h"
 #include "workspace.h"
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -43,9 +45,11 @@ with it are registered for each user at the first start.
   --render DIR PROJECT  write a picture of every window (the environment, its
                         procedure list open, the Add-In Manager, the TRAPLINE
                         add-in's tool window, tip window, About box, text
-                        input dialog and template file dialog, and View >
-                        Changes after the add-in's run, which is not saved)
-                        to PNG files in DIR, then exit; with
+                        input dialog and template file dialog, View >
+                        Changes after the add-in's run, which is not saved,
+                        and the window Save shows while another run holds
+                        the project's folder) to PNG files in DIR, then
+                        exit; with
                         QT_QPA_PLATFORM=offscreen no display is needed
   --addins              print the registered add-ins, one per line: ProgID,
                         display name, description and load behaviour,
@@ -158,6 +162,30 @@ bool saveChanges(EnvironmentWindow& env, QWidget* addIn, const QString& dir) {
     return save(&env, dir, "environment-changed.png") && ok;
 }
 
+/// Pictures the window that File > Save shows while another run holds the
+/// project's folder, then gives up through its Cancel: nothing is written.
+bool saveWaiting(EnvironmentWindow& env, const QString& project, const QString& dir) {
+    const QFileInfo info(project);
+    const QString folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
+    auto held = trapline::FolderLocks::acquire({folder.toStdString()}, {});
+    if (!held)
+        return false;
+    bool ok = false;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (QWidget* waiting = topLevel("SaveWaiting")) {
+            look.stop();
+            waiting->adjustSize();
+            ok = save(waiting, dir, "savewaiting.png");
+            if (auto* cancel = waiting->findChild<QAbstractButton*>())
+                cancel->click();
+        }
+    });
+    look.start(20);
+    env.saveProject();
+    return ok;
+}
+
 /// Renders each window with the example project open and the bundled
 /// add-ins registered for a first-time user.
 int render(const QString& dir, const QString& project) {
@@ -204,6 +232,7 @@ int render(const QString& dir, const QString& project) {
              ok;
     }
     ok = saveChanges(env, addIn, dir) && ok;
+    ok = saveWaiting(env, project, dir) && ok;
     return ok ? 0 : 1;
 }
 
