@@ -104,10 +104,6 @@ TEST(CodeModule, ShowsCodeWithoutTheHiddenLinesAndTilesProceduresAsTheCodeWindow
     EXPECT_EQ(m.Members()[0].Type, 2);
     EXPECT_EQ(m.Members()[1].Name, "Reset");
     EXPECT_EQ(m.Members()[1].Type, 1);
-    CodeModule withId("Public Function Item(ByVal i As Long, _\r\n    ByVal j As Long)\r\n"
-                      "Attribute Item.VB_UserMemId = 1879048192\r\nEnd Function\r\n");
-    EXPECT_EQ(withId.Members()[0].attribute, 1879048192);
-    EXPECT_EQ(withId.CountOfLines(), 3);
 
     CodeModule form(kForm);
     EXPECT_EQ(*form.Lines(1, 1), "Option Explicit");
@@ -140,17 +136,6 @@ TEST(CodeModule, InsertsLinesKeepingTheFilesLineEndsAndMissingFinalEnd) {
                   trapline::errors::OutOfRange);
         EXPECT_EQ(m.InsertLines(0, "x").error().number, trapline::errors::OutOfRange);
     }
-}
-
-TEST(CodeModule, MemberAttributesStayRightAfterTheirDeclaration) {
-    CodeModule m(kClass);
-    long trap = bodyLine(m, "Value", 3) + 1;
-    ASSERT_TRUE(m.InsertLines(trap, "ON ERROR GOTO err_debug"));
-    const std::string out = m.serialize();
-    EXPECT_NE(out.find("Public Property Get Value() As Long\r\n"
-                       "Attribute Value.VB_UserMemId = 0\r\n"
-                       "ON ERROR GOTO err_debug\r\n"),
-              std::string::npos);
 }
 
 TEST(CodeModule, KeepsProcedurePositionsRightThroughManyInsertions) {
@@ -239,6 +224,9 @@ TEST(CodeModule, NumbersFileLinesAsAnEditorDoesWhateverWasInsertedSince) {
     EXPECT_EQ(m.fileLine(18), 25); // past the last line
 
     ASSERT_TRUE(m.InsertLines(6, "a\r\nb"));
+    // A member's attribute stays right after its declaration.
+    EXPECT_NE(m.serialize().find("As Long\r\nAttribute Value.VB_UserMemId = 0\r\na\r\nb\r\n"),
+              std::string::npos);
     EXPECT_EQ(m.fileLine(6), 13); // an inserted line stands where the next one read does
     EXPECT_EQ(m.fileLine(7), 13);
     EXPECT_EQ(m.fileLine(8), 13);
@@ -252,26 +240,7 @@ TEST(CodeModule, NumbersFileLinesAsAnEditorDoesWhateverWasInsertedSince) {
     EXPECT_EQ(open.fileLine(3), 3);
 }
 
-TEST(CodeModule, ReadsTheHeadPastAByteOrderMarkAndWritesTheMarkBack) {
-    const std::string bom = "\xEF\xBB\xBF";
-    CodeModule withHead(bom + kClass);
-    EXPECT_EQ(withHead.headName(), "CThing");
-    EXPECT_EQ(*withHead.Lines(1, 1), "Option Explicit");
-    EXPECT_EQ(withHead.CountOfLines(), 17);
-    EXPECT_EQ(withHead.fileLine(1), 7);
-    EXPECT_EQ(withHead.serialize(), bom + kClass);
-
-    // Without a head the mark is still no part of the first line.
-    const std::string bare = bom + "Sub A()\r\nEnd Sub\r\n";
-    CodeModule code(bare);
-    EXPECT_EQ(*code.Lines(1, 1), "Sub A()");
-    EXPECT_EQ(bodyLine(code, "A", 0), 1);
-    EXPECT_EQ(code.serialize(), bare);
-    for (const std::string& bytes : {bom, bom + "Sub A()", bom + "Attribute VB_Name = \"M\""})
-        EXPECT_EQ(CodeModule(bytes).serialize(), bytes);
-}
-
-TEST(CodeModule, KeepsTheByteOrderMarkFirstAndShowsItOnTheFirstLinesOfAChange) {
+TEST(CodeModule, KeepsAByteOrderMarkOutOfTheLinesAndFirstInTheFileAndInAChange) {
     using Edits = std::vector<std::pair<char, std::string>>;
     auto edits = [](const CodeModule& m) {
         Edits out;
@@ -280,7 +249,18 @@ TEST(CodeModule, KeepsTheByteOrderMarkFirstAndShowsItOnTheFirstLinesOfAChange) {
         return out;
     };
     const std::string bom = "\xEF\xBB\xBF";
+    CodeModule withHead(bom + kClass);
+    EXPECT_EQ(withHead.headName(), "CThing");
+    EXPECT_EQ(*withHead.Lines(1, 1), "Option Explicit");
+    EXPECT_EQ(withHead.fileLine(1), 7);
+    for (const std::string& bytes :
+         {bom + kClass, bom, bom + "Sub A()", bom + "Attribute VB_Name = \"M\""})
+        EXPECT_EQ(CodeModule(bytes).serialize(), bytes);
+
+    // Without a head the mark is still no part of the first line.
     CodeModule bare(bom + "Sub A()\r\nEnd Sub\r\n");
+    EXPECT_EQ(*bare.Lines(1, 1), "Sub A()");
+    EXPECT_EQ(bodyLine(bare, "A", 0), 1);
     EXPECT_EQ(edits(bare), (Edits{{' ', bom + "Sub A()\r\n"}, {' ', "End Sub\r\n"}}));
     ASSERT_TRUE(bare.InsertLines(2, "x = 1"));
     EXPECT_EQ(edits(bare),
@@ -305,23 +285,25 @@ TEST(CodeModule, KeepsTheByteOrderMarkFirstAndShowsItOnTheFirstLinesOfAChange) {
               (Edits{{'-', bom + "Sub A()"}, {'+', bom + "Sub A()"}, {'+', "End Sub"}}));
 }
 
-TEST(CodeModule, RefusesFilesWhoseLinesEndInACarriageReturnAlone) {
-    EXPECT_TRUE(CodeModule::usable("Sub A()\r\nEnd Sub\r\n"));
-    EXPECT_TRUE(CodeModule::usable("Sub A()\nEnd Sub"));
-    EXPECT_TRUE(CodeModule::usable(""));
-
-    auto mac = CodeModule::usable("Attribute VB_Name = \"M\"\rSub A()\rEnd Sub\r");
-    ASSERT_FALSE(mac);
-    EXPECT_EQ(mac.error().number, trapline::errors::BadFileFormat);
-    EXPECT_EQ(mac.error().description, "uses CR line ends only (old Mac style); convert the line "
-                                       "ends to CR LF and try again");
-    auto stray = CodeModule::usable("Sub A(x, _\r\n  y)\r\r\nEnd Sub\r\n");
-    ASSERT_FALSE(stray);
-    EXPECT_EQ(stray.error().description,
-              "line 2 ends in a CR without LF; convert the line ends to CR LF and try again");
-    EXPECT_FALSE(CodeModule::usable("End Sub\r"));
-    EXPECT_EQ(CodeModule::usable(std::string("VERSION 5.00\r\n\0", 15)).error().description,
-              "binary file, not a VB module");
+TEST(CodeModule, RefusesFilesWhoseLinesEndInACarriageReturnAloneOrThatAreBinary) {
+    const std::pair<std::string, const char*> cases[] = {
+        {"Sub A()\r\nEnd Sub\r\n", nullptr},
+        {"Sub A()\nEnd Sub", nullptr},
+        {"", nullptr},
+        {"Attribute VB_Name = \"M\"\rSub A()\rEnd Sub\r", "uses CR line ends only"},
+        {"Sub A(x, _\r\n  y)\r\r\nEnd Sub\r\n", "line 2 ends in a CR without LF"},
+        {"End Sub\r", "CR"},
+        {std::string("VERSION 5.00\r\n\0", 15), "binary file"},
+    };
+    for (const auto& [bytes, said] : cases) {
+        auto usable = CodeModule::usable(bytes);
+        ASSERT_EQ(usable.ok(), said == nullptr) << bytes;
+        if (said) {
+            EXPECT_EQ(usable.error().number, trapline::errors::BadFileFormat);
+            EXPECT_NE(usable.error().description.find(said), std::string::npos)
+                << usable.error().description;
+        }
+    }
 }
 
 namespace {

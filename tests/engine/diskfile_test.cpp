@@ -6,11 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
-#include <future>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -106,37 +104,6 @@ TEST(DiskFile, OnlyProvableLeftoversOfDeadRunsAreRemoved) {
             expected.push_back(dir.file(c.name));
     EXPECT_EQ(removed, expected);
     EXPECT_EQ(TempDir::namesIn(dir.path()).size(), std::size(cases));
-}
-
-TEST(FolderLocks, ASecondRunWaitsForTheFirstAndCanGiveUp) {
-    TempDir dir;
-    auto first = FolderLocks::acquire({dir.path()}, {});
-    ASSERT_TRUE(first);
-    int calls = 0;
-    auto given = FolderLocks::acquire({dir.path()}, [&](const std::string& folder) {
-        EXPECT_EQ(folder, dir.path());
-        return ++calls < 3;
-    });
-    ASSERT_FALSE(given);
-    EXPECT_EQ(given.error().number, errors::Cancelled);
-    EXPECT_EQ(calls, 3);
-
-    std::promise<void> waiting;
-    std::atomic<bool> locked{false};
-    std::thread second([&] {
-        bool told = false;
-        auto locks = FolderLocks::acquire({dir.path(), dir.path()}, [&](const std::string&) {
-            if (!std::exchange(told, true))
-                waiting.set_value();
-            return true;
-        });
-        locked = locks.ok();
-    });
-    waiting.get_future().wait(); // the second run says it waits, and does
-    EXPECT_FALSE(locked);
-    *first = FolderLocks();
-    second.join();
-    EXPECT_TRUE(locked);
 }
 
 TEST(FolderLocks, AFolderReachedByTwoPathsIsLockedOnce) {
