@@ -376,39 +376,29 @@ TEST(CodeModule, KeepsEachWholeVersionOfAProcedureAsItsOwnDefinitionThroughInser
         EXPECT_EQ(*fresh.ProcBodyLine("Refresh", 0, n), *m.ProcBodyLine("Refresh", 0, n));
 }
 
-TEST(CodeModule, ComesBackToAnEarlierStateByteForByteAndKnowsWhenThatIsTheSavedOne) {
+TEST(CodeModule, ComesBackToAnEarlierStateAndNeverReusesARevisionOrTakesAnotherReadingsState) {
+    // Undoing to the bytes read and to the saved ones is the code window's test.
     CodeModule m(kClass);
     const auto read = m.state();
     ASSERT_TRUE(m.InsertLines(13, "    Debug.Print 1"));
-    ASSERT_TRUE(m.ReplaceLine(5, "Public Property Get Value() As Integer"));
     const auto edited = m.state();
-    const std::string editedBytes = m.serialize();
     m.markSaved();
-    EXPECT_FALSE(m.modified());
-
-    // Back to the file as read: the saved version is no longer what is held.
     ASSERT_TRUE(m.restore(read));
-    EXPECT_EQ(m.serialize(), kClass);
     EXPECT_TRUE(m.modified());
-    EXPECT_EQ(*m.ProcBodyLine("Value", 3), 5);
     EXPECT_EQ(*m.ProcBodyLine("Reset", 0), 13);
     ASSERT_TRUE(m.restore(edited));
-    EXPECT_EQ(m.serialize(), editedBytes);
     EXPECT_FALSE(m.modified());
-
-    // A change after coming back is a revision never seen before.
     ASSERT_TRUE(m.restore(read));
+    // A change after coming back is a revision never seen before.
     ASSERT_TRUE(m.ReplaceLine(1, "Option Explicit "));
     EXPECT_NE(m.revision(), read.revision());
     EXPECT_NE(m.revision(), edited.revision());
-
     // The state the file was read in can be had at any time.
     ASSERT_TRUE(m.restore(m.originalState()));
     EXPECT_EQ(m.serialize(), kClass);
     for (const auto& e : m.edits())
         EXPECT_EQ(e.op, ' ') << e.text;
 
-    // A state of another reading of the file is refused.
     CodeModule again(kClass);
     ASSERT_TRUE(again.ReplaceLine(1, "x"));
     EXPECT_FALSE(again.restore(read));
@@ -416,19 +406,8 @@ TEST(CodeModule, ComesBackToAnEarlierStateByteForByteAndKnowsWhenThatIsTheSavedO
 }
 
 TEST(CodeModule, AnEditorsReplacementKeepsAttributesOfLinesItKeepsAndDropsThoseOfLinesItDeletes) {
-    // Line 5 is the declaration carrying the hidden VB_UserMemId line.
-    CodeModule m(kClass);
-    ASSERT_TRUE(m.replaceLines(5, 1, {"Public Property Get Value() As Integer"}));
-    EXPECT_NE(m.serialize().find("As Integer\r\nAttribute Value.VB_UserMemId = 0\r\n"),
-              std::string::npos);
-
-    // Enter in the middle of the declaration, then Backspace: as it was.
-    CodeModule split(kClass);
-    ASSERT_TRUE(split.replaceLines(5, 1, {"Public Property Get Val", "ue() As Long"}));
-    EXPECT_EQ(split.CountOfLines(), 18);
-    ASSERT_TRUE(split.replaceLines(5, 2, {"Public Property Get Value() As Long"}));
-    EXPECT_EQ(split.serialize(), kClass);
-
+    // Line 5 is the declaration carrying the hidden VB_UserMemId line; an
+    // edit of it alone, or split and joined again, is the code window's test.
     // A declaration continued with " _" takes them after its last line, and
     // gives them back when joined again from there.
     CodeModule continued(kClass);
@@ -467,6 +446,7 @@ TEST(CodeModule, AnEditorsReplacementKeepsAttributesOfLinesItKeepsAndDropsThoseO
     EXPECT_EQ(*shorter.ProcStartLine("Value", 3), 2);
     EXPECT_EQ(*CodeModule(shorter.serialize()).ProcStartLine("Value", 3), 2);
 
+    CodeModule m(kClass);
     EXPECT_EQ(m.replaceLines(1, 1, {"a\r\nb"}).error().number, 5);
     EXPECT_EQ(m.replaceLines(1, 1, {std::string_view("a\0b", 3)}).error().number, 5);
     EXPECT_EQ(m.replaceLines(17, 2, {""}).error().number, 9);
