@@ -175,13 +175,6 @@ TEST(HandlerInserter, RefusesAHandlerThatWouldGiveAProcedureALabelTwice) {
         const char* prefix;
         const char* clash; ///< the label named in the refusal; null: inserted
     } cases[] = {
-        {"the standard handler a second time",
-         {"ON ERROR GOTO err_debug", "    x = 1", "EXIT SUB",
-          "err_debug:", "MyErrorHandler \"Module1.Foo\""},
-         nullptr,
-         nullptr,
-         "",
-         "err_debug"},
         {"in other letters, a statement after it",
          {"ERR_Debug: Resume Next"},
          nullptr,
