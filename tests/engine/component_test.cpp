@@ -21,6 +21,7 @@ TEST(Component, SavesInPlaceTimeAfterTimeEachBackupTakingTheFirstFreeName) {
     // overwritten, not even one an earlier save wrote.
     TempDir dir;
     std::string path = dir.write("M.bas", "Sub A()\r\nEnd Sub\r\n");
+    dir.write("M.bas.bak", "the user's own backup");
     auto c = load(path);
     ASSERT_TRUE(c->CodeModule().InsertLines(2, "' first"));
     ASSERT_TRUE(c->save(true));
@@ -32,8 +33,9 @@ TEST(Component, SavesInPlaceTimeAfterTimeEachBackupTakingTheFirstFreeName) {
     auto second = c->save(true);
     ASSERT_TRUE(second) << second.error().description;
     EXPECT_EQ(TempDir::read(path), "Sub A()\r\n' second\r\n' first\r\nEnd Sub\r\n");
-    EXPECT_EQ(TempDir::read(path + ".bak.1"), "Sub A()\r\n' first\r\nEnd Sub\r\n");
-    EXPECT_EQ(TempDir::read(path + ".bak"), "Sub A()\r\nEnd Sub\r\n");
+    EXPECT_EQ(TempDir::read(path + ".bak"), "the user's own backup");
+    EXPECT_EQ(TempDir::read(path + ".bak.1"), "Sub A()\r\nEnd Sub\r\n");
+    EXPECT_EQ(TempDir::read(path + ".bak.2"), "Sub A()\r\n' first\r\nEnd Sub\r\n");
 }
 
 TEST(Component, SavesLinesAppendedAfterAMissingFinalLineEndAsTheModuleShowsThem) {

@@ -1,5 +1,6 @@
 #include "diskfile.h"
 #include "folderlocks.h"
+#include "signalcleanup.h"
 
 #include "../support/tempdir.h"
 
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -239,5 +241,32 @@ TEST(DiskFile, AReplacementKeepsModeOwnerAndGroupAndANewFileTakesItsModeFromTheU
         EXPECT_EQ(kept.st_mode & 07777, 0640u);
         EXPECT_TRUE(!root || (kept.st_uid == 4321u && kept.st_gid == 4322u));
         EXPECT_EQ(fresh.st_mode & 0777, 0666u & ~mask);
+    }
+}
+
+TEST(SignalCleanup, ATerminatedOrHungUpProcessLeavesNoStagedFileBehind) {
+    // An interrupt is the command line's test.
+    for (int sig : {SIGTERM, SIGHUP}) {
+        TempDir dir;
+        const std::string a = dir.write("a.bas", "a\r\n"), b = dir.write("b.bas", "b\r\n");
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            SignalCleanup::install();
+            for (const std::string& path : {a, b}) {
+                auto read = DiskFile::read(path);
+                if (!read || !DiskFile::stage(path, {"staged\r\n"}, &read->stamp, false))
+                    ::_exit(3);
+            }
+            ::kill(::getpid(), sig);
+            for (;;)
+                ::pause();
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
+        EXPECT_EQ(WTERMSIG(status), sig);
+        EXPECT_EQ(TempDir::namesIn(dir.path()), (std::vector<std::string>{"a.bas", "b.bas"}));
+        EXPECT_EQ(TempDir::read(a), "a\r\n");
     }
 }
