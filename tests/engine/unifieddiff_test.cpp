@@ -158,7 +158,6 @@ TEST(UnifiedDiffTest, FilesOutsideTheCurrentFolderAreRefusedWithTheirName) {
         ASSERT_FALSE(name.ok()) << *name;
         EXPECT_EQ(name.error().number, errors::PathAccess);
         EXPECT_NE(name.error().description.find(path), std::string::npos);
-        EXPECT_NE(name.error().description.find("patch -p0"), std::string::npos);
     }
     // Nor is the folder itself, or a path that ends in one, a file to patch.
     for (const std::string& path : {std::string("."), std::string("Sub/"), std::string("")})
