@@ -92,21 +92,6 @@ TEST(HandlerPattern, FindsTheStandardHandlerUnderAnyOldNameAndRenamesOnlyTheName
               "MyErrorHandler \"M.Pad\"");
 }
 
-TEST(HandlerPattern, TellsAHalfOrEditedHandlerFromNone) {
-    const ProcInfo a = entry("M", "A", 0);
-    const HandlerPattern live = HandlerPattern::standard("");
-    CodeModule headerOnly("Attribute VB_Name = \"M\"\r\nSub A()\r\nON ERROR GOTO err_debug\r\n"
-                          "End Sub\r\n");
-    EXPECT_EQ(live.find(headerOnly, a, 0)->presence, HandlerPattern::Presence::Partial);
-    CodeModule edited("Attribute VB_Name = \"M\"\r\nSub A()\r\nON ERROR GOTO err_debug\r\n"
-                      "EXIT SUB\r\nerr_debug:\r\nMyErrorHandler \"M.A\" ' log it\r\nEnd Sub\r\n");
-    EXPECT_EQ(live.find(edited, a, 0)->presence, HandlerPattern::Presence::Partial);
-    CodeModule none("Attribute VB_Name = \"M\"\r\nSub A()\r\n    Go\r\nEnd Sub\r\n");
-    EXPECT_EQ(live.find(none, a, 0)->presence, HandlerPattern::Presence::None);
-    CodeModule oneLine("Attribute VB_Name = \"M\"\r\nSub A(): End Sub\r\n");
-    EXPECT_FALSE(live.find(oneLine, a, 0)); // cannot hold a handler at all
-}
-
 TEST(HandlerPattern, TemplatePlaceholdersMatchAnyKeywordModuleOrDisplayName) {
     auto pattern = HandlerPattern::templates("On Error GoTo Fail\r\n",
                                              "Exit ???\r\nFail: Log \"#MODULE#.#PROC#\", \"???\"",
