@@ -116,28 +116,3 @@ TEST(EndLine, FindsTheEndStatementFromTheBottomUpNeverAboveTheFloor) {
     // A Sub misread as a Function never borrows the End of another procedure.
     EXPECT_EQ(EndLine(m, "End Function", 7, 5).error().number, errors::NoEndStatement);
 }
-
-TEST(TrapLine, GoesAfterTheOwnDeclarationOfEachWholeVersionUnderIf) {
-    CodeModule m(code({
-        "Option Explicit",                                                      // 1
-        "#If Win64 Then",                                                       // 2
-        "Public Function Limit(ByVal Wanted As LongPtr, _",                     // 3
-        "                      Optional ByVal Reserve As LongPtr = 0) As Long", // 4
-        "    Limit = CLng(Wanted)",                                             // 5
-        "End Function",                                                         // 6
-        "#Else",                                                                // 7
-        "Public Function Limit(ByVal Wanted As Long) As Long",                  // 8
-        "    Limit = Wanted",                                                   // 9
-        "  End Function",                                                       // 10: indented
-        "#End If",                                                              // 11
-        "",                                                                     // 12
-    }));
-    ASSERT_EQ(m.ProcDefinitions("Limit", 0), 2u);
-    EXPECT_EQ(*TrapLine(m, "Limit", 0), 5);
-    EXPECT_EQ(*TrapLine(m, "Limit", 0, 1), 9);
-    EXPECT_EQ(*EndLine(m, "End Function", last(m, "Limit", 0), 5), 6);
-    const long secondLast = *m.ProcStartLine("Limit", 0, 1) + *m.ProcCountLines("Limit", 0, 1) - 1;
-    EXPECT_EQ(secondLast, 12); // the last procedure owns the #End If and blank lines
-    EXPECT_EQ(*EndLine(m, "End Function", secondLast, 9), 10);
-    EXPECT_EQ(TrapLine(m, "Limit", 0, 2).error().number, errors::NotDefined);
-}

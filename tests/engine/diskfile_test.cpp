@@ -7,12 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <future>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -60,84 +58,6 @@ TEST(DiskFile, ASameSizeEditWithTheTimeSetBackIsNoticedBeforeAndDuringTheReplace
         EXPECT_EQ(TempDir::read(path), "Sub B()\r\n");
         EXPECT_EQ(TempDir::namesIn(dir.path()), std::vector<std::string>{"m.bas"});
     }
-}
-
-TEST(DiskFile, ASymbolicLinkStaysALinkAndTheFileItNamesIsReplaced) {
-    TempDir dir;
-    const std::string real = dir.write("real/m.bas", "old\r\n");
-    fs::create_directories(dir.file("project"));
-    fs::create_symlink("../real/m.bas", dir.file("project/m.bas"));
-    auto read = DiskFile::read(dir.file("project/m.bas"));
-    ASSERT_TRUE(read);
-    auto written = DiskFile::replace(dir.file("project/m.bas"), "new\r\n", &read->stamp, true);
-    ASSERT_TRUE(written) << written.error().description;
-    EXPECT_TRUE(fs::is_symlink(dir.file("project/m.bas")));
-    EXPECT_EQ(TempDir::read(real), "new\r\n");
-    EXPECT_EQ(TempDir::read(written->backup), "old\r\n");
-    EXPECT_EQ(DiskFile::folderOfTarget(dir.file("project/m.bas")),
-              fs::canonical(dir.file("real")).string());
-}
-
-TEST(DiskFile, AFileWithSeveralNamesIsNotSplit) {
-    TempDir dir;
-    const std::string path = dir.write("m.bas", "old\r\n");
-    ASSERT_EQ(::link(path.c_str(), dir.file("other.bas").c_str()), 0);
-    auto read = DiskFile::read(path);
-    ASSERT_TRUE(read);
-    auto written = DiskFile::replace(path, "new\r\n", &read->stamp);
-    ASSERT_FALSE(written);
-    EXPECT_NE(written.error().description.find("hard links"), std::string::npos);
-    EXPECT_EQ(TempDir::read(path), "old\r\n");
-    EXPECT_EQ(TempDir::read(dir.file("other.bas")), "old\r\n");
-    EXPECT_EQ(TempDir::namesIn(dir.path()), (std::vector<std::string>{"m.bas", "other.bas"}));
-}
-
-TEST(DiskFile, AReplacementKeepsModeOwnerAndGroup) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "only root may give a file to another owner";
-    TempDir dir;
-    const std::string path = dir.write("m.bas", "old\r\n");
-    ASSERT_EQ(::chown(path.c_str(), 4321, 4322), 0);
-    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-    auto read = DiskFile::read(path);
-    ASSERT_TRUE(read);
-    ASSERT_TRUE(DiskFile::replace(path, "new\r\n", &read->stamp));
-    struct stat st {};
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_uid, 4321u);
-    EXPECT_EQ(st.st_gid, 4322u);
-    EXPECT_EQ(st.st_mode & 07777, 0600u);
-}
-
-TEST(DiskFile, ABackupNeverOverwritesAnExistingOne) {
-    TempDir dir;
-    const std::string path = dir.write("m.bas", "first\r\n");
-    dir.write("m.bas.bak", "the user's own backup\r\n");
-    std::vector<std::string> kept;
-    for (const char* next : {"second\r\n", "third\r\n"}) {
-        auto read = DiskFile::read(path);
-        ASSERT_TRUE(read);
-        auto written = DiskFile::replace(path, next, &read->stamp, true);
-        ASSERT_TRUE(written);
-        kept.push_back(written->backup);
-    }
-    // The caller is told which name each backup took, to say so to the user.
-    EXPECT_EQ(kept, (std::vector<std::string>{path + ".bak.1", path + ".bak.2"}));
-    EXPECT_EQ(TempDir::read(dir.file("m.bas.bak")), "the user's own backup\r\n");
-    EXPECT_EQ(TempDir::read(dir.file("m.bas.bak.1")), "first\r\n");
-    EXPECT_EQ(TempDir::read(dir.file("m.bas.bak.2")), "second\r\n");
-    EXPECT_EQ(TempDir::read(path), "third\r\n");
-}
-
-TEST(DiskFile, NonRegularFilesAreRefusedWithoutBlocking) {
-    TempDir dir;
-    const std::string fifo = dir.file("pipe.bas");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    auto read = DiskFile::read(fifo);
-    ASSERT_FALSE(read);
-    EXPECT_NE(read.error().description.find("a FIFO, not a regular file"), std::string::npos);
-    EXPECT_FALSE(DiskFile::stamp(fifo));
-    EXPECT_FALSE(DiskFile::stamp(dir.path()));
 }
 
 /// The number of a process that has ended.
@@ -188,41 +108,14 @@ TEST(DiskFile, OnlyProvableLeftoversOfDeadRunsAreRemoved) {
     EXPECT_EQ(TempDir::namesIn(dir.path()).size(), std::size(cases));
 }
 
-TEST(FolderLocks, ASecondRunWaitsForTheFirstAndCanGiveUp) {
-    TempDir dir;
-    auto first = FolderLocks::acquire({dir.path()}, {});
-    ASSERT_TRUE(first);
-    int calls = 0;
-    auto given = FolderLocks::acquire({dir.path()}, [&](const std::string& folder) {
-        EXPECT_EQ(folder, dir.path());
-        return ++calls < 3;
-    });
-    ASSERT_FALSE(given);
-    EXPECT_EQ(given.error().number, errors::Cancelled);
-    EXPECT_EQ(calls, 3);
-
-    std::promise<void> waiting;
-    std::atomic<bool> locked{false};
-    std::thread second([&] {
-        bool told = false;
-        auto locks = FolderLocks::acquire({dir.path(), dir.path()}, [&](const std::string&) {
-            if (!std::exchange(told, true))
-                waiting.set_value();
-            return true;
-        });
-        locked = locks.ok();
-    });
-    waiting.get_future().wait(); // the second run says it waits, and does
-    EXPECT_FALSE(locked);
-    *first = FolderLocks();
-    second.join();
-    EXPECT_TRUE(locked);
-}
-
 TEST(FolderLocks, AFolderReachedByTwoPathsIsLockedOnce) {
     TempDir dir;
     fs::create_directories(dir.file("common"));
     fs::create_symlink("common", dir.file("link"));
+    // A module reached through a link is locked in the folder of the file it names.
+    dir.write("common/m.bas", "x\r\n");
+    fs::create_symlink("link/m.bas", dir.file("m.bas"));
+    EXPECT_EQ(DiskFile::folderOfTarget(dir.file("m.bas")), fs::canonical(dir.file("common")));
     std::vector<std::string> names{dir.file("common"), dir.file("link"),
                                    dir.file("link/../common/.")};
     const bool root = ::geteuid() == 0;
@@ -327,39 +220,53 @@ TEST(DiskFile, ARefusedBackupLeavesTheFileAsItWas) {
     }
 }
 
-TEST(DiskFile, ANewFileGetsItsModeFromTheUmask) {
+TEST(DiskFile, AReplacementKeepsModeOwnerAndGroupAndANewFileTakesItsModeFromTheUmask) {
+    const bool root = ::geteuid() == 0; // only root may give a file to another owner
     for (mode_t mask : {022, 077}) {
         TempDir dir;
+        const std::string path = dir.write("m.bas", "old\r\n");
+        ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+        ASSERT_TRUE(!root || ::chown(path.c_str(), 4321, 4322) == 0);
+        auto read = DiskFile::read(path);
+        ASSERT_TRUE(read);
         mode_t old = ::umask(mask);
-        auto written = DiskFile::replace(dir.file("new.bas"), "x\r\n", nullptr);
+        const bool replaced = DiskFile::replace(path, "new\r\n", &read->stamp).ok();
+        const bool created = DiskFile::replace(dir.file("new.bas"), "x\r\n", nullptr).ok();
         ::umask(old);
-        ASSERT_TRUE(written);
-        struct stat st {};
-        ASSERT_EQ(::stat(dir.file("new.bas").c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
+        ASSERT_TRUE(replaced && created);
+        struct stat kept {};
+        struct stat fresh {};
+        ASSERT_EQ(::stat(path.c_str(), &kept), 0);
+        ASSERT_EQ(::stat(dir.file("new.bas").c_str(), &fresh), 0);
+        EXPECT_EQ(kept.st_mode & 07777, 0640u);
+        EXPECT_TRUE(!root || (kept.st_uid == 4321u && kept.st_gid == 4322u));
+        EXPECT_EQ(fresh.st_mode & 0777, 0666u & ~mask);
     }
 }
 
-TEST(SignalCleanup, ATerminatedProcessLeavesNoStagedFileBehind) {
-    TempDir dir;
-    const std::string a = dir.write("a.bas", "a\r\n"), b = dir.write("b.bas", "b\r\n");
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        SignalCleanup::install();
-        for (const std::string& path : {a, b}) {
-            auto read = DiskFile::read(path);
-            if (!read || !DiskFile::stage(path, {"staged\r\n"}, &read->stamp, false))
-                ::_exit(3);
+TEST(SignalCleanup, ATerminatedOrHungUpProcessLeavesNoStagedFileBehind) {
+    // An interrupt is the command line's test.
+    for (int sig : {SIGTERM, SIGHUP}) {
+        TempDir dir;
+        const std::string a = dir.write("a.bas", "a\r\n"), b = dir.write("b.bas", "b\r\n");
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            SignalCleanup::install();
+            for (const std::string& path : {a, b}) {
+                auto read = DiskFile::read(path);
+                if (!read || !DiskFile::stage(path, {"staged\r\n"}, &read->stamp, false))
+                    ::_exit(3);
+            }
+            ::kill(::getpid(), sig);
+            for (;;)
+                ::pause();
         }
-        ::kill(::getpid(), SIGTERM);
-        for (;;)
-            ::pause();
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
+        EXPECT_EQ(WTERMSIG(status), sig);
+        EXPECT_EQ(TempDir::namesIn(dir.path()), (std::vector<std::string>{"a.bas", "b.bas"}));
+        EXPECT_EQ(TempDir::read(a), "a\r\n");
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
-    EXPECT_EQ(WTERMSIG(status), SIGTERM);
-    EXPECT_EQ(TempDir::namesIn(dir.path()), (std::vector<std::string>{"a.bas", "b.bas"}));
-    EXPECT_EQ(TempDir::read(a), "a\r\n");
 }

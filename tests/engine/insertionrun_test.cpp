@@ -3,7 +3,6 @@
 #include "../support/memoryproject.h"
 #include "../support/recordingreporter.h"
 #include "../support/scriptedmessagebox.h"
-#include "handlerpattern.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +62,6 @@ TEST(InsertionRun, ChangesNothingWhenTheAnswerIsNoOrThereIsNothingToChoose) {
     EXPECT_FALSE(s.confirmed);
     EXPECT_TRUE(f.reporter.busyChanges.empty());
     ASSERT_EQ(f.boxes.shown.size(), 1u);
-    EXPECT_EQ(f.boxes.shown[0].text, "Вставлять обработку ошибок ?");
     EXPECT_EQ(f.boxes.shown[0].buttons, MsgButtons::YesNo);
     EXPECT_EQ(f.boxes.shown[0].icon, MsgIcon::Question);
     // An unknown module ends silently after the question; an empty choice asks nothing.
@@ -139,47 +137,6 @@ TEST(InsertionRun, NamesLinesOfTheFileAsReadWhenEarlierProceduresAlreadyGotHandl
 
 namespace {
 
-/// Whole versions under #If/#Else of a property's Get, Let and Set and of a
-/// Function whose first version's declaration is continued, and a Sub defined
-/// once outside and again, further down, inside #If.
-const std::string kVersions = crlf({
-    "Option Explicit",                                                 // 1
-    "#If USE_ADO Then",                                                // 2
-    "Public Property Get Store() As Object",                           // 3
-    "    Set Store = m_db",                                            // 4
-    "End Property",                                                    // 5
-    "Public Property Let Store(ByVal s As String)",                    // 6
-    "End Property",                                                    // 7
-    "Public Property Set Store(ByVal v As Object)",                    // 8
-    "End Property",                                                    // 9
-    "#Else",                                                           // 10
-    "Public Property Get Store() As Object",                           // 11
-    "    Set Store = m_folder",                                        // 12
-    "End Property",                                                    // 13
-    "Public Property Let Store(ByVal s As String)",                    // 14
-    "End Property",                                                    // 15
-    "Public Property Set Store(ByVal v As Object)",                    // 16
-    "End Property",                                                    // 17
-    "#End If",                                                         // 18
-    "Public Sub Log(ByVal s As String)",                               // 19
-    "    Debug.Print s",                                               // 20
-    "End Sub",                                                         // 21
-    "#If Win64 Then",                                                  // 22
-    "Public Function Limit(ByVal n As LongPtr, _",                     // 23
-    "                      ByVal m As LongPtr) As Long",               // 24
-    "    Limit = n",                                                   // 25
-    "End Function",                                                    // 26
-    "#Else",                                                           // 27
-    "Public Function Limit(ByVal n As Long, ByVal m As Long) As Long", // 28
-    "End Function",                                                    // 29
-    "#End If",                                                         // 30
-    "#If DEBUG_BUILD Then",                                            // 31
-    "Public Sub Log(ByVal s As String)",                               // 32
-    "    Debug.Print Now, s",                                          // 33
-    "End Sub",                                                         // 34
-    "#End If",                                                         // 35
-});
-
 /// "Module.Name@line" for each item.
 std::vector<std::string> located(const std::vector<RunSummary::Item>& items) {
     std::vector<std::string> out;
@@ -189,37 +146,6 @@ std::vector<std::string> located(const std::vector<RunSummary::Item>& items) {
 }
 
 } // namespace
-
-TEST(InsertionRun, TreatsAndReportsEveryDefinitionOfAProcedureDefinedMoreThanOnce) {
-    Fixture f({{"M", kVersions}});
-    InsertionOptions o = options("*", "*", false);
-    o.withComment = false;
-    RunSummary s = f.run(o);
-    EXPECT_TRUE(s.failed.empty());
-    EXPECT_EQ(located(s.treated),
-              (std::vector<std::string>{"M.Store (Get)@3", "M.Store (Get)@11", "M.Store (Let)@6",
-                                        "M.Store (Let)@14", "M.Store (Set)@8", "M.Store (Set)@16",
-                                        "M.Log@19", "M.Log@32", "M.Limit@23", "M.Limit@28"}));
-    // Each definition holds the whole handler, trap right after its
-    // declaration and block right before its own End, and nothing else came.
-    const CodeModule& m = (*f.vbe.ActiveVBProject()->VBComponents().Item(1))->CodeModule();
-    EXPECT_EQ(m.CountOfLines(), CodeModule(kVersions).CountOfLines() + 10 * 4);
-    ProcCatalogue catalogue(f.vbe, f.boxes);
-    ASSERT_TRUE(catalogue.GetProcNames("*"));
-    size_t complete = 0;
-    for (size_t j = 1; j <= catalogue.size(); ++j)
-        for (size_t d = 0; d < 2; ++d) {
-            auto found = HandlerPattern::standard("").find(m, catalogue.Procs()[j], d);
-            complete += found && found->presence == HandlerPattern::Presence::Complete;
-        }
-    EXPECT_EQ(complete, 10u);
-    // One log line per definition treated.
-    EXPECT_EQ(f.reporter.text, "Вставлено в Property : Store\r\nВставлено в Property : Store\r\n"
-                               "Вставлено в Property : Store\r\nВставлено в Property : Store\r\n"
-                               "Вставлено в Property : Store\r\nВставлено в Property : Store\r\n"
-                               "Вставлено в Sub : Log\r\nВставлено в Sub : Log\r\n"
-                               "Вставлено в Function : Limit\r\nВставлено в Function : Limit\r\n");
-}
 
 TEST(InsertionRun, LeavesOutOnlyTheTrappedDefinitionsOfAPartlyTrappedProcedure) {
     const std::string module = crlf({

@@ -51,27 +51,26 @@ private:
     TempDir m_dir;
 };
 
-TEST(UnifiedDiffTest, PatchAppliesTheDiffWhateverBytesTheFileNameHolds) {
-    const std::string names[] = {
-        "Ledger.bas",
-        "My Ledger Module.bas",
-        "Tab\there.bas",
-        "New\nline.bas",
-        "Say \"hi\".bas",
-        "\"Quoted.bas",
-        "back\\slash.bas",
-        "\xcf\xf0\xe8\xe2\xe5\xf2.bas", // Windows-1251, not valid UTF-8
-        "\xd0\x9f\xd1\x80\xd0\xb8.bas", // UTF-8
-        " leading space.bas",
-        "trailing space.bas ",
-        "cr\r bell\a del\x7f.bas",
-        "Sub Folder/Nested.bas",
+TEST(UnifiedDiffTest, PatchAppliesTheDiffWhateverBytesTheFileNameHoldsAndWhereverThePathClimbs) {
+    // Names with spaces, tabs and Windows-1251 bytes are the command line's tests.
+    const std::pair<std::string, std::string> cases[] = {
+        {"Ledger.bas", "Ledger.bas"},
+        {"New\nline.bas", "New\nline.bas"},
+        {"Say \"hi\".bas", "Say \"hi\".bas"},
+        {"\"Quoted.bas", "\"Quoted.bas"},
+        {"back\\slash.bas", "back\\slash.bas"},
+        {"\xd0\x9f\xd1\x80\xd0\xb8.bas", "\xd0\x9f\xd1\x80\xd0\xb8.bas"}, // UTF-8
+        {" leading space.bas", " leading space.bas"},
+        {"trailing space.bas ", "trailing space.bas "},
+        {"cr\r bell\a del\x7f.bas", "cr\r bell\a del\x7f.bas"},
+        {"Sub/../Common/./Shared Code.bas", "Common/Shared Code.bas"},
     };
-    for (const std::string& name : names) {
-        SCOPED_TRACE(name);
+    for (const auto& [path, name] : cases) {
+        SCOPED_TRACE(path);
         PatchFolder project;
+        project.write("Sub/Main.bas", "");
         project.write(name, kModule);
-        const auto patchName = UnifiedDiff::patchName(name, project.folder());
+        const auto patchName = UnifiedDiff::patchName(path, project.folder());
         ASSERT_TRUE(patchName.ok()) << patchName.error().description;
         EXPECT_EQ(*patchName, name);
         CodeModule m = changedModule(kModule);
@@ -119,18 +118,10 @@ TEST(UnifiedDiffTest, TimesAreWrittenAsDiffWritesThemInUtc) {
               "--- x\t2262-04-11 23:47:16.854775807 +0000");
 }
 
-TEST(UnifiedDiffTest, PathsThatClimbBackInsideAreNamedWithoutTheClimb) {
+TEST(UnifiedDiffTest, AnAbsolutePathOrAFolderNamedAnotherWayNamesTheSameFileAndANewOneIsCreated) {
     PatchFolder project;
     project.write("Sub/Main.bas", "");
     project.write("Common/Shared Code.bas", kModule);
-    const auto viaSub = UnifiedDiff::patchName("Sub/../Common/./Shared Code.bas", project.folder());
-    ASSERT_TRUE(viaSub.ok()) << viaSub.error().description;
-    EXPECT_EQ(*viaSub, "Common/Shared Code.bas");
-    CodeModule m = changedModule(kModule);
-    const CommandResult r = project.apply(UnifiedDiff::of(*viaSub, m.edits(), m.eol(), 0));
-    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-    EXPECT_EQ(TempDir::read(project.folder() + "/Common/Shared Code.bas"), m.serialize());
-
     // An absolute path, or a current folder written with a trailing slash or
     // through a symbolic link, names the same file.
     EXPECT_EQ(*UnifiedDiff::patchName(project.folder() + "/Common/Shared Code.bas",
@@ -167,7 +158,6 @@ TEST(UnifiedDiffTest, FilesOutsideTheCurrentFolderAreRefusedWithTheirName) {
         ASSERT_FALSE(name.ok()) << *name;
         EXPECT_EQ(name.error().number, errors::PathAccess);
         EXPECT_NE(name.error().description.find(path), std::string::npos);
-        EXPECT_NE(name.error().description.find("patch -p0"), std::string::npos);
     }
     // Nor is the folder itself, or a path that ends in one, a file to patch.
     for (const std::string& path : {std::string("."), std::string("Sub/"), std::string("")})

@@ -4,30 +4,15 @@
 
 using trapline::VbpFile;
 
-namespace {
-const std::string kVbp = "Type=Exe\r\n"
-                         "Form=frmMain.frm\r\n"
-                         "Module=modMain; modMain.bas\r\n"
-                         "Class=CInvoice; Classes\\CInvoice.cls\r\n"
-                         "Startup=\"frmMain\"\r\n"
-                         "Name=\"Ledger\"\r\n"
-                         "\r\n"
-                         "[MS Transaction Server]\r\n"
-                         "AutoRefresh=1\r\n"
-                         "Module=NotAComponent; x.bas\r\n";
-}
-
-TEST(VbpFile, AddsALineAfterItsKindAndKeepsEveryOtherByte) {
-    VbpFile f = VbpFile::parse(kVbp);
-    std::string out = f.withLineAdded("Module", "Module=mdl_Error; mdl_Error.bas");
-    std::string expected = kVbp;
-    expected.insert(expected.find("Class="), "Module=mdl_Error; mdl_Error.bas\r\n");
-    EXPECT_EQ(out, expected);
-
-    VbpFile noModules = VbpFile::parse("Type=Exe\nForm=a.frm\nName=\"X\"");
-    EXPECT_EQ(noModules.withLineAdded("Module", "Module=M; M.bas"),
-              "Type=Exe\nForm=a.frm\nModule=M; M.bas\nName=\"X\"");
-    VbpFile lastLine = VbpFile::parse("Module=A; A.bas");
-    EXPECT_EQ(lastLine.withLineAdded("Module", "Module=B; B.bas"),
-              "Module=A; A.bas\r\nModule=B; B.bas");
+TEST(VbpFile, AddsALineAfterTheLastOfItsKindOrOfTheComponentsAndKeepsEveryOtherByte) {
+    // The sections at the end hold settings, never components.
+    const std::string sections = "\r\n[MS Transaction Server]\r\nModule=NotAComponent; x.bas\r\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"Type=Exe\r\nModule=A; A.bas\r\nClass=C; C.cls\r\n" + sections,
+         "Type=Exe\r\nModule=A; A.bas\r\nModule=B; B.bas\r\nClass=C; C.cls\r\n" + sections},
+        {"Type=Exe\nForm=a.frm\nName=\"X\"", "Type=Exe\nForm=a.frm\nModule=B; B.bas\nName=\"X\""},
+        {"Module=A; A.bas", "Module=A; A.bas\r\nModule=B; B.bas"},
+    };
+    for (const auto& [before, after] : cases)
+        EXPECT_EQ(VbpFile::parse(before).withLineAdded("Module", "Module=B; B.bas"), after);
 }
