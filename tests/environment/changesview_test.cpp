@@ -41,7 +41,6 @@ TEST(ChangesView, IsAPatchThatTurnsTheFilesOnDiskIntoWhatSaveWrites) {
     fs::current_path(s.dir.file("p"));
     ASSERT_TRUE(s.env.openProject("Ledger.vbp"));
     ChangesView* view = s.env.openChanges();
-    EXPECT_EQ(view->text()->toPlainText(), "No unsaved changes.");
 
     ASSERT_TRUE(code(s.env, "modMain").InsertLines(1, "' first"));
     ASSERT_TRUE(code(s.env, "modUtil").ReplaceLine(2, "' \xd1\xe2\xee\xe9")); // "Свой" in 1251

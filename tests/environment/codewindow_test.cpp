@@ -38,11 +38,13 @@ const char* kClass = "VERSION 1.0 CLASS\r\n"
                      "    alpha = m_value\r\n"                        // 15
                      "End Function\r\n";                              // 16
 
-/// The class above open in a window, on screen unless the test wants it
-/// too small to hold the whole module.
-struct OpenClass : Session {
-    explicit OpenClass(bool shown = true) : code(env.codeWindow()) {
-        EXPECT_TRUE(open("CAccount.cls", kClass));
+/// A module (the class above unless told) open in a window, on screen
+/// unless the test wants it too small to hold the whole module.
+struct OpenModule : Session {
+    explicit OpenModule(bool shown = true, std::string file = "CAccount.cls",
+                        const std::string& bytes = kClass)
+        : code(env.codeWindow()), name(std::move(file)) {
+        EXPECT_TRUE(open(name, bytes));
         env.setVisible(shown);
     }
     int caretLine() const { return code->editor()->textCursor().blockNumber() + 1; }
@@ -50,27 +52,23 @@ struct OpenClass : Session {
         code->editor()->setTextCursor(
             QTextCursor(code->editor()->document()->findBlockByNumber(line - 1)));
     }
+    /// Types `text` there as a keyboard of any language would, one key a character.
     void typeAtEndOf(int line, const QString& text) {
         caretTo(line);
         QTest::keyClick(code->editor(), Qt::Key_End);
-        QTest::keyClicks(code->editor(), text);
+        for (QChar ch : text)
+            QTest::sendKeyEvent(QTest::Click, code->editor(), Qt::Key_unknown, QString(ch),
+                                Qt::NoModifier);
     }
-    std::string file() const { return TempDir::read(dir.file("CAccount.cls")); }
+    std::string file() const { return TempDir::read(dir.file(name)); }
     CodeWindow* code;
+    std::string name;
 };
-
-/// Types `text` as a keyboard of any language would, one key a character.
-void typeText(QWidget* widget, const QString& text) {
-    for (QChar ch : text)
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-}
 
 } // namespace
 
-TEST(CodeWindow, ShowsTheCodeAloneAndItsProceduresSortedGoingToEachAndFollowingTheCaret) {
-    OpenClass open(false);
-    EXPECT_TRUE(open.shownLines().startsWith("Option Explicit"));
-    EXPECT_FALSE(open.code->editor()->toPlainText().contains("Attribute"));
+TEST(CodeWindow, ListsItsProceduresSortedGoingToEachAndFollowingTheCaret) {
+    OpenModule open(false);
     EXPECT_EQ(items(open.code->procedures()),
               QStringList({"(Declarations)", "alpha", "Value [PropertyGet]", "Value [PropertyLet]",
                            "Zed"}));
@@ -93,7 +91,7 @@ TEST(CodeWindow, ShowsTheCodeAloneAndItsProceduresSortedGoingToEachAndFollowingT
 }
 
 TEST(CodeWindow, FindAndFindNextGoRoundTheModuleAndSayWhenThereIsNothing) {
-    OpenClass open;
+    OpenModule open;
     open.caretTo(5);
     QTextCursor onWord = open.code->editor()->textCursor();
     onWord.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 6);
@@ -114,7 +112,7 @@ TEST(CodeWindow, FindAndFindNextGoRoundTheModuleAndSayWhenThereIsNothing) {
 }
 
 TEST(CodeWindow, EditsGoIntoTheCodeModelAndUndoThenSaveGivesBackTheOriginalBytes) {
-    OpenClass open;
+    OpenModule open;
     QPlainTextEdit* editor = open.code->editor();
     // On the declaration that carries the hidden attribute line: its text
     // changes, the attribute stays after it.
@@ -159,7 +157,7 @@ TEST(CodeWindow, EditsGoIntoTheCodeModelAndUndoThenSaveGivesBackTheOriginalBytes
 }
 
 TEST(CodeWindow, AModuleAddedMeanwhileKeepsTheUndoStepsOfTheOthers) {
-    OpenClass open;
+    OpenModule open;
     open.typeAtEndOf(2, " ' one");
     open.typeAtEndOf(1, " ' two");
     ASSERT_TRUE(open.env.vbe().ActiveVBProject()->VBComponents().Add(1)); // as an add-in does
@@ -171,7 +169,7 @@ TEST(CodeWindow, AModuleAddedMeanwhileKeepsTheUndoStepsOfTheOthers) {
 }
 
 TEST(CodeWindow, TypingOnOneLineIsOneUndoStepAndEnterOrAMoveStartsAnother) {
-    OpenClass open;
+    OpenModule open;
     QPlainTextEdit* editor = open.code->editor();
     open.typeAtEndOf(2, " ' one two");
     QTest::keyClick(editor, Qt::Key_Backspace);
@@ -210,34 +208,24 @@ TEST(CodeWindow, AnEditTheCodePageCannotHoldIsTakenBackAndSaid) {
     // Windows-1251 has no byte 0x98 and no Chinese.
     const std::string module = "Attribute VB_Name = \"modText\"\r\nConst A = \"\x98\"\r\n"
                                "Const B = \"\xcf\xf0\xe8\xe2\xe5\xf2\"\r\n";
-    Session s;
-    ASSERT_TRUE(s.open("modText.bas", module));
-    s.env.show();
-    QPlainTextEdit* editor = s.env.codeView();
-    EXPECT_EQ(s.shownLines()[1], QString::fromUtf8("Const B = \"Привет\""));
-    auto typeAtEndOf = [&](int line, const QString& text) {
-        QTextCursor c(editor->document()->findBlockByNumber(line));
-        c.movePosition(QTextCursor::EndOfBlock);
-        editor->setTextCursor(c);
-        typeText(editor, text);
-    };
-    for (const auto& [line, typed] : {std::pair<int, QString>{1, "你"}, {0, "x"}}) {
-        typeAtEndOf(line, typed);
-        EXPECT_FALSE(s.env.isModified()) << line;
-        EXPECT_TRUE(s.env.statusBar()->currentMessage().contains(QString("Line %1").arg(line + 1)))
-            << s.env.statusBar()->currentMessage().toStdString();
+    OpenModule open(true, "modText.bas", module);
+    EXPECT_EQ(open.shownLines()[1], QString::fromUtf8("Const B = \"Привет\""));
+    for (const auto& [line, typed] : {std::pair<int, QString>{2, "你"}, {1, "x"}}) {
+        open.typeAtEndOf(line, typed);
+        EXPECT_FALSE(open.env.isModified()) << line;
+        EXPECT_TRUE(open.env.statusBar()->currentMessage().contains(QString("Line %1").arg(line)))
+            << open.env.statusBar()->currentMessage().toStdString();
         QApplication::processEvents(); // the module is shown again as it is held
-        EXPECT_FALSE(editor->toPlainText().contains(typed));
+        EXPECT_FALSE(open.code->editor()->toPlainText().contains(typed));
     }
     // Other lines take Cyrillic as the code page has it.
-    typeAtEndOf(1, QString::fromUtf8(" ' мир"));
-    ASSERT_TRUE(s.env.saveProject());
-    EXPECT_EQ(TempDir::read(s.dir.file("modText.bas")),
-              module.substr(0, module.size() - 2) + " ' \xec\xe8\xf0\r\n");
+    open.typeAtEndOf(2, QString::fromUtf8(" ' мир"));
+    ASSERT_TRUE(open.env.saveProject());
+    EXPECT_EQ(open.file(), module.substr(0, module.size() - 2) + " ' \xec\xe8\xf0\r\n");
 }
 
 TEST(CodeWindow, AnAddInsChangeKeepsTheCaretOnItsCodeAndAKeyLandsOnTheCodeAsItIsNow) {
-    OpenClass open;
+    OpenModule open;
     trapline::CodeModule& held = open.env.explorer()->currentComponent()->CodeModule();
     open.caretTo(12);
     ASSERT_TRUE(held.InsertLines(17, "' appended"));
