@@ -39,7 +39,7 @@ TEST(ChangesView, IsAPatchThatTurnsTheFilesOnDiskIntoWhatSaveWrites) {
     std::shared_ptr<void> back(nullptr,
                                [old = fs::current_path()](void*) { fs::current_path(old); });
     fs::current_path(s.dir.file("p"));
-    ASSERT_TRUE(s.env.openProject("Ledger.vbp"));
+    ASSERT_TRUE(s.open("p/Ledger.vbp")); // by its full name, as a user opens it
     ChangesView* view = s.env.openChanges();
 
     ASSERT_TRUE(code(s.env, "modMain").InsertLines(1, "' first"));

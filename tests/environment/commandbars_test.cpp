@@ -11,7 +11,10 @@
 TEST(CommandBars, ControlsAddedByAnAddInWorkLikeTheEnvironmentsOwnAndGoWhenDeleted) {
     Session s;
     vbide::CommandBars& bars = s.env.vbe().CommandBars();
-    EXPECT_EQ((*bars.Item(1))->Name(), "Menu Bar"); // counted from 1, as add-ins count
+    // Counted from 1 and named as add-ins look them up.
+    EXPECT_EQ((*bars.Item(1))->Name(), "Menu Bar");
+    EXPECT_EQ((*bars.Item(2))->Name(), "Standard");
+    EXPECT_TRUE(bars.Item("Add-Ins"));
     EXPECT_FALSE(bars.Item(0));
     EXPECT_FALSE(bars.Item("No Such Bar"));
     vbide::CommandBar& help = **bars.Item("Help");

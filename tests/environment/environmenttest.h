@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QPlainTextEdit>
-#include <QSettings>
 #include <QWidget>
 #include <filesystem>
 #include <memory>
@@ -37,11 +36,6 @@ struct User {
         fs::copy(kExample, dir.file("p"), fs::copy_options::recursive);
     }
     QStringList bundled() const { return {QString::fromStdString(dir.file("addins"))}; }
-    std::string setting(const std::string& key) const {
-        QSettings s(QString::fromStdString(dir.file("config/trapline/TRAPLINE Add-In.ini")),
-                    QSettings::IniFormat);
-        return s.value(QString::fromStdString(key)).toString().toStdString();
-    }
     /// A new environment window of this user's, its add-ins started as at log-in.
     std::unique_ptr<EnvironmentWindow> start() {
         auto env = std::make_unique<EnvironmentWindow>(&boxes);
