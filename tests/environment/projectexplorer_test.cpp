@@ -52,7 +52,7 @@ QStringList topLevel(const QTreeWidget& tree) {
 
 } // namespace
 
-TEST(ProjectExplorer, AFolderOfProjectsShowsEachGroupedAndSortedAndMarksChangesNotShown) {
+TEST(ProjectExplorer, AFolderOfProjectsShowsEachGroupedSortedAndMarkedAndTheOneChosenIsActive) {
     TwoProjects s;
     ASSERT_TRUE(s.open(""));
     EXPECT_TRUE(s.boxes.shown.empty()) << s.boxes.shown.front().text;
@@ -80,6 +80,12 @@ TEST(ProjectExplorer, AFolderOfProjectsShowsEachGroupedAndSortedAndMarksChangesN
     EXPECT_FALSE(modules->isExpanded());
     EXPECT_TRUE(tree.topLevelItem(0)->child(0)->isExpanded());
     EXPECT_EQ(texts(modules), QStringList({"alpha (a.bas)", "* Zeta (z.bas)"}));
+
+    // Choosing a module of another project makes that the add-ins' project.
+    s.env.explorer()->setCurrentItem(s.find("Beta (b.bas)"));
+    EXPECT_EQ(s.env.vbe().ActiveVBProject()->Name(), "B");
+    EXPECT_EQ(topLevel(tree), QStringList({"A (A.vbp)", "B (B.vbp) [bold]", "(loose files)"}));
+    EXPECT_TRUE(s.env.codeView()->toPlainText().contains("Sub BetaWork()"));
 }
 
 TEST(ProjectExplorer, AGroupShowsAllItsProjectsWithTheStartupOneActive) {
@@ -90,16 +96,6 @@ TEST(ProjectExplorer, AGroupShowsAllItsProjectsWithTheStartupOneActive) {
     EXPECT_EQ(s.env.vbe().ActiveVBProject()->Name(), "B");
     ASSERT_EQ(s.boxes.shown.size(), 1u); // the missing project is named, the rest opens
     EXPECT_NE(s.boxes.shown[0].text.find("missing.vbp"), std::string::npos);
-}
-
-TEST(ProjectExplorer, ChoosingAComponentOfAnotherProjectMakesItTheAddInsProject) {
-    TwoProjects s;
-    ASSERT_TRUE(s.open(""));
-    s.env.explorer()->setCurrentItem(s.find("Beta (b.bas)"));
-    EXPECT_EQ(s.env.vbe().ActiveVBProject()->Name(), "B");
-    EXPECT_EQ(topLevel(*s.env.explorer()),
-              QStringList({"A (A.vbp)", "B (B.vbp) [bold]", "(loose files)"}));
-    EXPECT_TRUE(s.env.codeView()->toPlainText().contains("Sub BetaWork()"));
 }
 
 TEST(ProjectExplorer, OpeningAnotherProjectAsksFirstAndCancelKeepsTheChanges) {
