@@ -35,11 +35,10 @@ struct User {
         fs::copy_file(TRAPLINE_ADDIN_LIBRARY, dir.file("addins/Trapline.so"));
         fs::copy(kExample, dir.file("p"), fs::copy_options::recursive);
     }
-    QStringList bundled() const { return {QString::fromStdString(dir.file("addins"))}; }
     /// A new environment window of this user's, its add-ins started as at log-in.
     std::unique_ptr<EnvironmentWindow> start() {
         auto env = std::make_unique<EnvironmentWindow>(&boxes);
-        env->startAddIns(bundled());
+        env->startAddIns({QString::fromStdString(dir.file("addins"))});
         return env;
     }
     TempDir dir;

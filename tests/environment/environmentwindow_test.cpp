@@ -117,18 +117,19 @@ TEST(EnvironmentWindow, AnAddInThatCannotBeLoadedIsNamedAndTheEnvironmentGoesOn)
     User user;
     const std::string fifo = user.dir.file("fifo.so");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    const std::pair<std::string, std::string> broken[] = {
-        {"Gone.Connect", user.dir.file("gone.so")},
-        {"NoExports.Connect", "libm.so.6"},
-        {"WrongClass.Connect", user.dir.file("addins/Trapline.so")},
-        {"Fifo.Connect", fifo}};
+    const std::string ours = "D26D66EF-D11E-4A0D-ACB0-F26079A76A88";
+    struct Case {
+        std::string progId, library, classId, reason;
+    } broken[] = {{"Gone.Connect", user.dir.file("gone.so"), ours,
+                   "\"Gone.Connect add-in\" (Gone.Connect) could not be loaded"},
+                  {"NoExports.Connect", "libm.so.6", ours, "does not export DllGetClassObject"},
+                  {"WrongClass.Connect", user.dir.file("addins/Trapline.so"),
+                   "00000000-0000-0000-0000-000000000000", "has no class {00000000"},
+                  {"Fifo.Connect", fifo, ours, "fifo.so: a FIFO, not a regular file"}};
     std::string registry;
-    for (const auto& [progId, library] : broken)
-        registry += "[" + progId + "]\nCLSID={" +
-                    (progId == "WrongClass.Connect" ? "00000000-0000-0000-0000-000000000000"
-                                                    : "D26D66EF-D11E-4A0D-ACB0-F26079A76A88") +
-                    "}\nLibrary=" + library + "\nFriendlyName=" + progId +
-                    " add-in\nLoadBehavior=1\n";
+    for (const Case& c : broken)
+        registry += "[" + c.progId + "]\nCLSID={" + c.classId + "}\nLibrary=" + c.library +
+                    "\nFriendlyName=" + c.progId + " add-in\nLoadBehavior=1\n";
     user.dir.write("config/trapline/addins.ini", registry);
     // Should the FIFO be opened, a writer lets the open go on, so that the
     // test fails instead of hanging.
@@ -144,12 +145,9 @@ TEST(EnvironmentWindow, AnAddInThatCannotBeLoadedIsNamedAndTheEnvironmentGoesOn)
     env.startAddIns({});
     started = true;
     writer.join();
-    const char* reasons[] = {"\"Gone.Connect add-in\" (Gone.Connect) could not be loaded",
-                             "does not export DllGetClassObject", "has no class {00000000",
-                             "fifo.so: a FIFO, not a regular file"};
     ASSERT_EQ(user.boxes.shown.size(), 4u);
     for (size_t i = 0; i < 4; ++i)
-        EXPECT_NE(user.boxes.shown[i].text.find(reasons[i]), std::string::npos)
+        EXPECT_NE(user.boxes.shown[i].text.find(broken[i].reason), std::string::npos)
             << user.boxes.shown[i].text;
     AddInManager* manager = env.openAddInManager();
     for (int i = 0; i < 4; ++i)
