@@ -1,21 +1,13 @@
 #include "codewindow.h"
 
-#include "../support/scriptedmessagebox.h"
-#include "../support/tempdir.h"
 #include "component.h"
-#include "environmentvbe.h"
-#include "environmentwindow.h"
+#include "environmenttest.h"
 #include "projectexplorer.h"
 
-#include "qtprinters.h"
-#include <QAction>
-#include <QApplication>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
@@ -46,56 +38,37 @@ const char* kClass = "VERSION 1.0 CLASS\r\n"
                      "    alpha = m_value\r\n"                        // 15
                      "End Function\r\n";                              // 16
 
-struct OpenClass {
-    OpenClass() : env(&boxes) {
-        const std::string path = dir.write("CAccount.cls", kClass);
-        EXPECT_TRUE(env.openProject(QString::fromStdString(path)));
-        code = env.codeWindow();
+/// A module (the class above unless told) open in a window, on screen
+/// unless the test wants it too small to hold the whole module.
+struct OpenModule : Session {
+    explicit OpenModule(bool shown = true, std::string file = "CAccount.cls",
+                        const std::string& bytes = kClass)
+        : code(env.codeWindow()), name(std::move(file)) {
+        EXPECT_TRUE(open(name, bytes));
+        env.setVisible(shown);
     }
     int caretLine() const { return code->editor()->textCursor().blockNumber() + 1; }
     void caretTo(int line) {
         code->editor()->setTextCursor(
             QTextCursor(code->editor()->document()->findBlockByNumber(line - 1)));
     }
+    /// Types `text` there as a keyboard of any language would, one key a character.
     void typeAtEndOf(int line, const QString& text) {
         caretTo(line);
         QTest::keyClick(code->editor(), Qt::Key_End);
-        QTest::keyClicks(code->editor(), text);
+        for (QChar ch : text)
+            QTest::sendKeyEvent(QTest::Click, code->editor(), Qt::Key_unknown, QString(ch),
+                                Qt::NoModifier);
     }
-    std::string file() const { return TempDir::read(dir.file("CAccount.cls")); }
-    QAction* editAction(const QString& text) const {
-        for (QAction* a : env.menuBar()->findChild<QMenu*>("Edit")->actions())
-            if (a->text() == text)
-                return a;
-        return nullptr;
-    }
-    TempDir dir;
-    ScriptedMessageBox boxes;
-    EnvironmentWindow env;
+    std::string file() const { return TempDir::read(dir.file(name)); }
     CodeWindow* code;
+    std::string name;
 };
-
-/// Types `text` as a keyboard of any language would, one key a character.
-void typeText(QWidget* widget, const QString& text) {
-    for (QChar ch : text)
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-}
-
-QStringList items(const QComboBox* box) {
-    QStringList out;
-    for (int i = 0; i < box->count(); ++i)
-        out << box->itemText(i);
-    return out;
-}
 
 } // namespace
 
-TEST(CodeWindow, ShowsTheCodeAloneAndItsProceduresSortedGoingToEachAndFollowingTheCaret) {
-    OpenClass open;
-    const QString text = open.code->editor()->toPlainText();
-    EXPECT_TRUE(text.startsWith("Option Explicit\n"));
-    EXPECT_FALSE(text.contains("Attribute"));
-    EXPECT_EQ(items(open.code->objects()), QStringList{"(General)"});
+TEST(CodeWindow, ListsItsProceduresSortedGoingToEachAndFollowingTheCaret) {
+    OpenModule open(false);
     EXPECT_EQ(items(open.code->procedures()),
               QStringList({"(Declarations)", "alpha", "Value [PropertyGet]", "Value [PropertyLet]",
                            "Zed"}));
@@ -103,12 +76,10 @@ TEST(CodeWindow, ShowsTheCodeAloneAndItsProceduresSortedGoingToEachAndFollowingT
         open.code->goToProcedure(index);
         EXPECT_EQ(open.caretLine(), line) << index;
         EXPECT_EQ(open.code->editor()->verticalScrollBar()->value(), line - 1) << index;
-        EXPECT_EQ(open.env.caretPosition()->text(), QString("Ln %1, Col 1").arg(line));
     }
     // A procedure owns the comments and blank lines above its declaration.
     for (const auto& [line, procedure] : {std::pair<int, QString>{2, "(Declarations)"},
                                           {3, "Zed"},
-                                          {5, "Zed"},
                                           {7, "Value [PropertyGet]"},
                                           {12, "Value [PropertyLet]"},
                                           {16, "alpha"}}) {
@@ -120,21 +91,18 @@ TEST(CodeWindow, ShowsTheCodeAloneAndItsProceduresSortedGoingToEachAndFollowingT
 }
 
 TEST(CodeWindow, FindAndFindNextGoRoundTheModuleAndSayWhenThereIsNothing) {
-    OpenClass open;
-    open.env.show();
+    OpenModule open;
     open.caretTo(5);
     QTextCursor onWord = open.code->editor()->textCursor();
     onWord.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 6);
     open.code->editor()->setTextCursor(onWord); // Find starts with the word at the caret
-    open.editAction("&Find...")->trigger();
+    QList<QAction*> edit = open.env.menuBar()->findChild<QMenu*>("Edit")->actions();
+    actionNamed(edit, "&Find...")->trigger();
     EXPECT_EQ(open.code->findText()->text(), "m_value");
     QTest::keyClick(open.code->findText(), Qt::Key_Return);
     EXPECT_EQ(open.caretLine(), 9);
-    QAction* next = open.editAction("Find &Next");
-    EXPECT_EQ(next->shortcut(), QKeySequence(Qt::Key_F3));
-    int lines[] = {12, 15, 2, 5};
-    for (int line : lines) {
-        next->trigger();
+    for (int line : {12, 15, 2, 5}) {
+        actionNamed(edit, "Find &Next")->trigger();
         EXPECT_EQ(open.caretLine(), line);
         EXPECT_EQ(open.code->editor()->textCursor().selectedText(), "m_value");
     }
@@ -144,10 +112,8 @@ TEST(CodeWindow, FindAndFindNextGoRoundTheModuleAndSayWhenThereIsNothing) {
 }
 
 TEST(CodeWindow, EditsGoIntoTheCodeModelAndUndoThenSaveGivesBackTheOriginalBytes) {
-    OpenClass open;
-    open.env.show();
+    OpenModule open;
     QPlainTextEdit* editor = open.code->editor();
-    ASSERT_FALSE(editor->isReadOnly());
     // On the declaration that carries the hidden attribute line: its text
     // changes, the attribute stays after it.
     open.typeAtEndOf(8, " ' default");
@@ -161,27 +127,23 @@ TEST(CodeWindow, EditsGoIntoTheCodeModelAndUndoThenSaveGivesBackTheOriginalBytes
     lines.movePosition(QTextCursor::Down, QTextCursor::KeepAnchor, 2);
     editor->setTextCursor(lines);
     QTest::keyClick(editor, Qt::Key_Delete);
-    EXPECT_TRUE(open.env.isModified());
     EXPECT_TRUE(open.env.explorer()->currentItem()->text(0).startsWith("* "));
     EXPECT_EQ(open.code->procedures()->count(), 4); // alpha went with its declaration
 
     ASSERT_TRUE(open.env.saveProject());
     const std::string saved = open.file();
-    EXPECT_NE(saved.find("As Long ' default\r\nAttribute Value.VB_UserMemId = 0\r\n    Value"),
-              std::string::npos)
-        << saved;
-    EXPECT_EQ(saved.find("Function alpha"), std::string::npos);
     // What is shown is what was written, with the hidden lines where they were.
-    QStringList shown = editor->toPlainText().split('\n');
+    QStringList shown = open.shownLines();
     shown.insert(8, "Attribute Value.VB_UserMemId = 0");
     EXPECT_EQ(saved, std::string(kClass).substr(0, std::string(kClass).find("Option")) +
                          shown.join("\r\n").toStdString() + "\r\n");
+    EXPECT_NE(saved.find("As Long ' default\r\nAttribute Value.VB_UserMemId = 0\r\n"),
+              std::string::npos)
+        << saved;
 
     int steps = 0;
-    while (open.code->canUndo()) {
+    for (; open.code->canUndo(); ++steps)
         QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
-        ++steps;
-    }
     EXPECT_EQ(steps, 4);                // the typing, Enter, Backspace, the deletion
     EXPECT_TRUE(open.env.isModified()); // the file holds the saved version now
     ASSERT_TRUE(open.env.saveProject());
@@ -195,21 +157,19 @@ TEST(CodeWindow, EditsGoIntoTheCodeModelAndUndoThenSaveGivesBackTheOriginalBytes
 }
 
 TEST(CodeWindow, AModuleAddedMeanwhileKeepsTheUndoStepsOfTheOthers) {
-    OpenClass open;
-    open.env.show();
+    OpenModule open;
     open.typeAtEndOf(2, " ' one");
     open.typeAtEndOf(1, " ' two");
     ASSERT_TRUE(open.env.vbe().ActiveVBProject()->VBComponents().Add(1)); // as an add-in does
     open.env.checkpoint();                                                // the next key or click
     open.env.refresh();
     open.env.undoAction()->trigger();
-    EXPECT_EQ(open.code->editor()->toPlainText().split('\n').mid(0, 2),
+    EXPECT_EQ(open.shownLines().mid(0, 2),
               QStringList({"Option Explicit", "Private m_value As Long ' one"}));
 }
 
 TEST(CodeWindow, TypingOnOneLineIsOneUndoStepAndEnterOrAMoveStartsAnother) {
-    OpenClass open;
-    open.env.show();
+    OpenModule open;
     QPlainTextEdit* editor = open.code->editor();
     open.typeAtEndOf(2, " ' one two");
     QTest::keyClick(editor, Qt::Key_Backspace);
@@ -217,7 +177,7 @@ TEST(CodeWindow, TypingOnOneLineIsOneUndoStepAndEnterOrAMoveStartsAnother) {
     QTest::keyClick(editor, Qt::Key_Return);
     QTest::keyClicks(editor, "Dim x");
     open.typeAtEndOf(1, " ' three");
-    // The first lines after each undo, newest step first.
+    // The first lines and the line count after each undo, newest step first.
     const QStringList steps[] = {
         {"Option Explicit ' three", "Private m_value As Long ' one t", "Dim x", "17"},
         {"Option Explicit", "Private m_value As Long ' one t", "Dim x", "17"},
@@ -229,7 +189,7 @@ TEST(CodeWindow, TypingOnOneLineIsOneUndoStepAndEnterOrAMoveStartsAnother) {
     for (const QStringList& lines : steps) {
         if (&lines != &steps[0])
             open.env.undoAction()->trigger();
-        EXPECT_EQ(editor->toPlainText().split('\n').mid(0, 3), lines.mid(0, 3));
+        EXPECT_EQ(open.shownLines().mid(0, 3), lines.mid(0, 3));
         EXPECT_EQ(editor->document()->blockCount(), lines[3].toInt()) << lines[1].toStdString();
     }
     EXPECT_FALSE(open.env.isModified());
@@ -239,76 +199,55 @@ TEST(CodeWindow, TypingOnOneLineIsOneUndoStepAndEnterOrAMoveStartsAnother) {
     // The editor's context menu redoes as the Edit menu does.
     std::unique_ptr<QMenu> menu(open.code->contextMenu({0, 0}));
     QAction* redo = menu->findChild<QAction*>("edit-redo");
-    ASSERT_NE(redo, nullptr);
-    ASSERT_TRUE(redo->isEnabled());
+    ASSERT_TRUE(redo && redo->isEnabled());
     redo->trigger();
-    EXPECT_EQ(editor->toPlainText().split('\n')[1], "Private m_value As Long ' one two");
+    EXPECT_EQ(open.shownLines()[1], "Private m_value As Long ' one two");
 }
 
 TEST(CodeWindow, AnEditTheCodePageCannotHoldIsTakenBackAndSaid) {
     // Windows-1251 has no byte 0x98 and no Chinese.
-    const std::string module = "Attribute VB_Name = \"modText\"\r\n"
-                               "Const A = \"\x98\"\r\n"
+    const std::string module = "Attribute VB_Name = \"modText\"\r\nConst A = \"\x98\"\r\n"
                                "Const B = \"\xcf\xf0\xe8\xe2\xe5\xf2\"\r\n";
-    TempDir dir;
-    ScriptedMessageBox boxes;
-    EnvironmentWindow env(&boxes);
-    ASSERT_TRUE(env.openProject(QString::fromStdString(dir.write("modText.bas", module))));
-    env.show();
-    QPlainTextEdit* editor = env.codeView();
-    EXPECT_EQ(editor->toPlainText().split('\n')[1], QString::fromUtf8("Const B = \"Привет\""));
-    for (int line : {1, 0}) {
-        QTextCursor c(editor->document()->findBlockByNumber(line));
-        c.movePosition(QTextCursor::EndOfBlock);
-        editor->setTextCursor(c);
-        typeText(editor, line == 1 ? QString::fromUtf8("你") : QString("x"));
-        EXPECT_FALSE(env.isModified()) << line;
-        EXPECT_TRUE(env.statusBar()->currentMessage().contains(line == 1 ? "Line 2" : "Line 1"))
-            << env.statusBar()->currentMessage().toStdString();
+    OpenModule open(true, "modText.bas", module);
+    EXPECT_EQ(open.shownLines()[1], QString::fromUtf8("Const B = \"Привет\""));
+    for (const auto& [line, typed] : {std::pair<int, QString>{2, "你"}, {1, "x"}}) {
+        open.typeAtEndOf(line, typed);
+        EXPECT_FALSE(open.env.isModified()) << line;
+        EXPECT_TRUE(open.env.statusBar()->currentMessage().contains(QString("Line %1").arg(line)))
+            << open.env.statusBar()->currentMessage().toStdString();
         QApplication::processEvents(); // the module is shown again as it is held
-        EXPECT_FALSE(editor->toPlainText().contains(QString::fromUtf8("你")));
-        EXPECT_FALSE(editor->toPlainText().contains("x"));
+        EXPECT_FALSE(open.code->editor()->toPlainText().contains(typed));
     }
     // Other lines take Cyrillic as the code page has it.
-    QTextCursor c(editor->document()->findBlockByNumber(1));
-    c.movePosition(QTextCursor::EndOfBlock);
-    editor->setTextCursor(c);
-    typeText(editor, QString::fromUtf8(" ' мир"));
-    ASSERT_TRUE(env.saveProject());
-    EXPECT_EQ(TempDir::read(dir.file("modText.bas")),
-              "Attribute VB_Name = \"modText\"\r\n"
-              "Const A = \"\x98\"\r\n"
-              "Const B = \"\xcf\xf0\xe8\xe2\xe5\xf2\" ' \xec\xe8\xf0\r\n");
+    open.typeAtEndOf(2, QString::fromUtf8(" ' мир"));
+    ASSERT_TRUE(open.env.saveProject());
+    EXPECT_EQ(open.file(), module.substr(0, module.size() - 2) + " ' \xec\xe8\xf0\r\n");
 }
 
 TEST(CodeWindow, AnAddInsChangeKeepsTheCaretOnItsCodeAndAKeyLandsOnTheCodeAsItIsNow) {
-    OpenClass open;
-    open.env.show();
-    QPlainTextEdit* editor = open.code->editor();
-    trapline::Component* shown = open.env.explorer()->currentComponent();
+    OpenModule open;
+    trapline::CodeModule& held = open.env.explorer()->currentComponent()->CodeModule();
     open.caretTo(12);
-    ASSERT_TRUE(shown->CodeModule().InsertLines(17, "' appended"));
+    ASSERT_TRUE(held.InsertLines(17, "' appended"));
     open.env.refresh();
-    EXPECT_TRUE(editor->toPlainText().endsWith("' appended"));
+    EXPECT_EQ(open.shownLines().back(), "' appended");
     EXPECT_EQ(open.caretLine(), 12);
     EXPECT_EQ(open.code->procedures()->currentText(), "Value [PropertyLet]");
     // An add-in puts two lines at the top; the window has not looked yet.
     open.caretTo(2);
-    ASSERT_TRUE(shown->CodeModule().InsertLines(1, "' added 1\r\n' added 2"));
-    QTest::keyClick(editor, Qt::Key_End);
-    QTest::keyClicks(editor, " ' typed");
-    QStringList held;
-    for (long l = 1; l <= shown->CodeModule().CountOfLines(); ++l)
-        held << QString::fromStdString(std::string(shown->CodeModule().line(l)));
-    EXPECT_EQ(editor->toPlainText().split('\n'), held);
-    EXPECT_EQ(held.size(), 19);
-    EXPECT_TRUE(held.join('\n').contains(" ' typed"));
+    ASSERT_TRUE(held.InsertLines(1, "' added 1\r\n' added 2"));
+    QTest::keyClick(open.code->editor(), Qt::Key_End);
+    QTest::keyClicks(open.code->editor(), " ' typed");
+    QStringList lines;
+    for (long l = 1; l <= held.CountOfLines(); ++l)
+        lines << QString::fromStdString(std::string(held.line(l)));
+    EXPECT_EQ(open.shownLines(), lines);
+    EXPECT_EQ(lines[3], "Private m_value As Long ' typed");
     // Two steps: the typing, then the add-in's lines.
     open.env.undoAction()->trigger();
-    EXPECT_EQ(editor->toPlainText().count("' added"), 2);
-    EXPECT_FALSE(editor->toPlainText().contains("typed"));
+    EXPECT_EQ(open.shownLines()[3], "Private m_value As Long");
     open.env.undoAction()->trigger();
-    EXPECT_EQ(shown->serialize(), kClass);
+    EXPECT_EQ(open.env.explorer()->currentComponent()->serialize(), kClass);
 }
 
 TEST(CodeWindow, ShowsAnAddInsChangeAndItsUndoingLineForLineWhateverTheyTouch) {
@@ -324,24 +263,21 @@ TEST(CodeWindow, ShowsAnAddInsChangeAndItsUndoingLineForLineWhateverTheyTouch) {
         {{"a", "b"}, {"a", "b", ""}},
     };
     for (const auto& [before, after] : cases) {
-        TempDir dir;
-        ScriptedMessageBox boxes;
-        EnvironmentWindow env(&boxes);
+        SCOPED_TRACE((before.join(",") + " -> " + after.join(",")).toStdString());
+        Session s;
         const QString code = before.isEmpty() ? "" : before.join("\r\n") + "\r\n";
-        ASSERT_TRUE(env.openProject(QString::fromStdString(
-            dir.write("M.bas", "Attribute VB_Name = \"M\"\r\n" + code.toStdString()))));
-        trapline::CodeModule& module = env.explorer()->currentComponent()->CodeModule();
+        ASSERT_TRUE(s.open("M.bas", "Attribute VB_Name = \"M\"\r\n" + code.toStdString()));
+        trapline::CodeModule& module = s.env.explorer()->currentComponent()->CodeModule();
         std::vector<std::string> lines;
         for (const QString& line : after)
             lines.push_back(line.toStdString());
         ASSERT_TRUE(module.replaceLines(1, module.CountOfLines(),
                                         std::vector<std::string_view>(lines.begin(), lines.end())));
-        env.refresh();
-        const std::string label = (before.join(",") + " -> " + after.join(",")).toStdString();
-        EXPECT_EQ(env.codeView()->toPlainText(), after.join("\n")) << label;
-        env.undoAction()->trigger();
-        EXPECT_EQ(env.codeView()->toPlainText(), before.join("\n")) << label;
-        EXPECT_EQ(env.codeView()->document()->blockCount(), std::max<qsizetype>(1, before.size()))
-            << label;
+        s.env.refresh();
+        EXPECT_EQ(s.env.codeView()->toPlainText(), after.join("\n"));
+        s.env.undoAction()->trigger();
+        EXPECT_EQ(s.env.codeView()->toPlainText(), before.join("\n"));
+        EXPECT_EQ(s.env.codeView()->document()->blockCount(),
+                  std::max<qsizetype>(1, before.size()));
     }
 }

@@ -1,13 +1,7 @@
 #include "recentprojects.h"
 
-#include "../support/scopedenv.h"
-#include "../support/scriptedmessagebox.h"
-#include "../support/tempdir.h"
-#include "environmentvbe.h"
-#include "environmentwindow.h"
-#include "qtprinters.h"
+#include "environmenttest.h"
 
-#include <QAction>
 #include <QMenu>
 #include <gtest/gtest.h>
 
@@ -26,7 +20,6 @@ QStringList menuTexts(QMenu* menu) {
 TEST(RecentProjects, KeepsTheNewestFirstEachOnceAndAtMostEight) {
     TempDir dir;
     RecentProjects recent(QString::fromStdString(dir.file("environment.ini")));
-    EXPECT_TRUE(recent.list().isEmpty());
     auto path = [&](const std::string& name) { return QString::fromStdString(dir.file(name)); };
     for (int i = 1; i <= 10; ++i)
         recent.add(path(std::to_string(i) + ".vbp"));
@@ -45,26 +38,25 @@ TEST(RecentProjects, TheFileMenuOffersThemInTheNextSessionAndForgetsOneThatIsGon
     ScopedEnv config("XDG_CONFIG_HOME", dir.file("config"));
     const QString a =
         QString::fromStdString(dir.write("a/A.vbp", "Module=M; m.bas\r\nName=\"A\"\r\n"));
-    dir.write("a/m.bas", "Attribute VB_Name = \"M\"\r\nSub S()\r\nEnd Sub\r\n");
-    const QString folder = QString::fromStdString(dir.file("b"));
+    dir.write("a/m.bas", "Attribute VB_Name = \"M\"\r\n");
     dir.write("b/n.bas", "Attribute VB_Name = \"N\"\r\n");
-    ScriptedMessageBox boxes;
+    const QString folder = QString::fromStdString(dir.file("b"));
     {
-        EnvironmentWindow env(&boxes);
-        ASSERT_TRUE(env.openProject(a));
-        ASSERT_TRUE(env.openProject(folder));
-        EXPECT_EQ(menuTexts(env.recentMenu()), QStringList({"&1 " + folder, "&2 " + a}));
+        Session first;
+        ASSERT_TRUE(first.env.openProject(a));
+        ASSERT_TRUE(first.env.openProject(folder));
+        EXPECT_EQ(menuTexts(first.env.recentMenu()), QStringList({"&1 " + folder, "&2 " + a}));
     }
-    EnvironmentWindow next(&boxes);
-    ASSERT_EQ(menuTexts(next.recentMenu()).size(), 2);
-    next.recentMenu()->actions()[1]->trigger();
-    EXPECT_EQ(next.vbe().ActiveVBProject()->Name(), "A");
-    EXPECT_EQ(menuTexts(next.recentMenu()), QStringList({"&1 " + a, "&2 " + folder}));
+    Session next;
+    ASSERT_EQ(menuTexts(next.env.recentMenu()).size(), 2);
+    next.env.recentMenu()->actions()[1]->trigger();
+    EXPECT_EQ(next.env.vbe().ActiveVBProject()->Name(), "A");
+    EXPECT_EQ(menuTexts(next.env.recentMenu()), QStringList({"&1 " + a, "&2 " + folder}));
 
     std::filesystem::remove_all(folder.toStdString());
-    next.recentMenu()->actions()[1]->trigger();
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_NE(boxes.shown[0].text.find("no such file or folder"), std::string::npos);
-    EXPECT_EQ(next.vbe().ActiveVBProject()->Name(), "A"); // what was open stays
-    EXPECT_EQ(menuTexts(next.recentMenu()), QStringList{"&1 " + a});
+    next.env.recentMenu()->actions()[1]->trigger();
+    ASSERT_EQ(next.boxes.shown.size(), 1u);
+    EXPECT_NE(next.boxes.shown[0].text.find("no such file or folder"), std::string::npos);
+    EXPECT_EQ(next.env.vbe().ActiveVBProject()->Name(), "A"); // what was open stays
+    EXPECT_EQ(menuTexts(next.env.recentMenu()), QStringList{"&1 " + a});
 }

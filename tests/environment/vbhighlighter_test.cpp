@@ -1,6 +1,7 @@
 #include "vbhighlighter.h"
 
-#include "qtprinters.h"
+#include "environmenttest.h"
+
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -35,7 +36,8 @@ QStringList colours(const QString& code) {
 
 } // namespace
 
-TEST(VbHighlighter, ColoursEachKindOfToken) {
+TEST(VbHighlighter, ColoursEachKindOfTokenAndCarriesACommentOrStatementOnPastAContinuation) {
+    // Lines apart by '\n', in the code and in its mask.
     struct Case {
         QString code, mask;
     } cases[] = {
@@ -51,14 +53,9 @@ TEST(VbHighlighter, ColoursEachKindOfToken) {
         {"obj.Print Me", "..........kk"},
         {"Dim Сумма As Long", "kkk.......kk.kkkk"},
         {"Remark = \"Don't\"", ".........sssssss"},
+        {"' one _\nDim x _\nstill\nx = 1", "ccccccc\nccccccc\nccccc\n....n"},
+        {"Call f(1, _\n  2)", "kkkk...n...\n..n."},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(colours(c.code), QStringList{c.mask}) << c.code.toStdString();
-}
-
-TEST(VbHighlighter, ACommentEndingInAContinuationGoesOnInTheNextLine) {
-    EXPECT_EQ(colours("' one _\nDim x _\nstill\nx = 1"),
-              QStringList({"ccccccc", "ccccccc", "ccccc", "....n"}));
-    // A continued statement is code in its next line too.
-    EXPECT_EQ(colours("Call f(1, _\n  2)"), QStringList({"kkkk...n...", "..n."}));
+        EXPECT_EQ(colours(c.code), c.mask.split('\n')) << c.code.toStdString();
 }
