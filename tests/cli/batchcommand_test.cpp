@@ -1,4 +1,4 @@
-#include "../support/runcommand.h"
+#include "traplinerun.h"
 
 #include "diskfile.h"
 #include "insertcommand.h"
@@ -18,14 +18,8 @@ using trapline::DiskFile;
 
 namespace {
 
-const std::string kTrapline = TRAPLINE_BINARY;
-
 std::string module(const std::string& name) {
     return "Attribute VB_Name = \"" + name + "\"\r\nSub P" + name + "()\r\nEnd Sub\r\n";
-}
-
-CommandResult traplineIn(const std::string& folder, const std::string& args) {
-    return runCommand("cd '" + folder + "' && '" + kTrapline + "' " + args);
 }
 
 /// The number of a process that has ended.
@@ -135,13 +129,13 @@ TEST(BatchCommand, LeftoversGoOnlyWhereARunWritesAndOnlyWhenItWrites) {
         CommandResult r = traplineIn(dir.path(), run.args);
         EXPECT_EQ(r.exitCode, run.exitCode) << run.args << "\n" << r.err;
         size_t said = 0;
-        for (size_t at = 0;
-             (at = r.err.find("left behind by an earlier run that has ended", at)) != std::string::npos;
+        for (size_t at = 0; (at = r.err.find("left behind by an earlier run that has ended", at)) !=
+                            std::string::npos;
              ++at)
             ++said;
         EXPECT_EQ(said, run.removed.size()) << run.args << "\n" << r.err;
         for (const std::string& name : run.removed) {
-            EXPECT_NE(r.err.find("removed " + name), std::string::npos) << r.err;
+            EXPECT_THAT(r.err, HasSubstr("removed " + name));
             EXPECT_FALSE(std::filesystem::exists(dir.file(name))) << name;
         }
     }
@@ -166,9 +160,8 @@ TEST(BatchCommand, AnEditSetAsideInTheMomentOfReplacingIsNamedAndFailsTheRun) {
     EXPECT_EQ(code, 1);
     EXPECT_EQ(TempDir::read(path + ".kept"), module("M") + "' USER EDIT\r\n");
     const std::string said = TempDir::read(err);
-    EXPECT_NE(said.find("it holds the treated text, and the version found on disk is kept as " +
-                        path + ".kept"),
-              std::string::npos)
-        << said;
-    EXPECT_EQ(said.find("not written"), std::string::npos) << said;
+    EXPECT_THAT(said,
+                HasSubstr("it holds the treated text, and the version found on disk is kept as " +
+                          path + ".kept"));
+    EXPECT_THAT(said, Not(HasSubstr("not written")));
 }

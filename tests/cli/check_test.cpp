@@ -1,4 +1,4 @@
-#include "../support/runcommand.h"
+#include "traplinerun.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -8,13 +8,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-const std::string kTrapline = TRAPLINE_BINARY;
-const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
-
-CommandResult traplineIn(const std::string& folder, const std::string& args) {
-    return runCommand("cd '" + folder + "' && '" + kTrapline + "' " + args);
-}
 
 const std::string kModule = "VERSION 1.0 CLASS\r\nBEGIN\r\n  MultiUse = -1\r\nEND\r\n"
                             "Attribute VB_Name = \"C\"\r\n"
@@ -41,18 +34,16 @@ TEST(CheckCommand, ReportsWhatInsertWouldDoAtTheLinesAnEditorShows) {
     EXPECT_EQ(TempDir::read(dir.file("sub dir/c.cls")), kModule);
     // With the trapped ones included, Safe would be treated too; but a live
     // handler would give it its label err_debug twice, so insert refuses it.
-    EXPECT_NE(
-        traplineIn(dir.path(), "check --include-trapped 'sub dir/c.cls'").out.find(":11: Sub Safe"),
-        std::string::npos);
+    EXPECT_THAT(traplineIn(dir.path(), "check --include-trapped 'sub dir/c.cls'").out,
+                HasSubstr(":11: Sub Safe"));
     const std::string live = "--live --include-trapped 'sub dir/c.cls'";
-    EXPECT_NE(traplineIn(dir.path(), "check " + live)
-                  .out.find(":11: Sub Safe cannot take a handler: Safe: it has the label "
-                            "\"err_debug\" already"),
-              std::string::npos);
+    EXPECT_THAT(traplineIn(dir.path(), "check " + live).out,
+                HasSubstr(":11: Sub Safe cannot take a handler: Safe: it has the label "
+                          "\"err_debug\" already"));
     CommandResult insert = traplineIn(dir.path(), "insert " + live);
     EXPECT_EQ(insert.exitCode, 1);
-    EXPECT_EQ(TempDir::read(dir.file("sub dir/c.cls")).find("err_debug: Beep\r\nEXIT SUB"),
-              std::string::npos);
+    EXPECT_THAT(TempDir::read(dir.file("sub dir/c.cls")),
+                Not(HasSubstr("err_debug: Beep\r\nEXIT SUB")));
 }
 
 TEST(CheckCommand, ChecksEachVersionOfAProcedureUnderIfAndRemoveTakesEveryHandlerOut) {
@@ -72,7 +63,7 @@ TEST(CheckCommand, ChecksEachVersionOfAProcedureUnderIfAndRemoveTakesEveryHandle
     CommandResult before = traplineIn(dir.path(), "check --live m.bas");
     EXPECT_EQ(before.exitCode, 1);
     for (const char* line : {"m.bas:3: Function Pick", "m.bas:7: Sub Pick", "m.bas:11: Sub Pick"})
-        EXPECT_NE(before.out.find(line), std::string::npos) << line << "\n" << before.out;
+        EXPECT_THAT(before.out, HasSubstr(line));
 
     ASSERT_EQ(traplineIn(dir.path(), "insert --live m.bas").exitCode, 0);
     // Every version has its handler now, so the check passes.
@@ -88,7 +79,7 @@ TEST(CheckCommand, ChecksEachVersionOfAProcedureUnderIfAndRemoveTakesEveryHandle
     CommandResult after = traplineIn(dir.path(), "check --live m.bas");
     EXPECT_EQ(after.exitCode, 1);
     EXPECT_EQ(after.out, "m.bas:11: Sub Pick has no error handler [missing-handler]\n");
-    EXPECT_NE(edited.find("#End If"), std::string::npos);
+    EXPECT_THAT(edited, HasSubstr("#End If"));
 
     dir.write("m.bas", treated);
     CommandResult removed = traplineIn(dir.path(), "remove --live m.bas");
@@ -107,8 +98,8 @@ TEST(CheckCommand, PassesExactlyWhenInsertHasNothingLeftToDo) {
         // Left: the one-line Sub, which insert cannot treat either.
         CommandResult after = traplineIn(dir.file("p"), "check --subs " + form + " Ledger.vbp");
         EXPECT_EQ(after.exitCode, 1);
-        EXPECT_EQ(after.out.find("[missing-handler]"), std::string::npos) << after.out;
-        EXPECT_NE(after.out.find("Sub Nop cannot take a handler"), std::string::npos);
+        EXPECT_THAT(after.out, Not(HasSubstr("[missing-handler]")));
+        EXPECT_THAT(after.out, HasSubstr("Sub Nop cannot take a handler"));
     }
     EXPECT_EQ(traplineIn(dir.file("p"), "check --module CInvoice Ledger.vbp").exitCode, 1);
     ASSERT_EQ(traplineIn(dir.file("p"), "insert --module CInvoice Ledger.vbp").exitCode, 0);

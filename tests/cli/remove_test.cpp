@@ -1,4 +1,4 @@
-#include "../support/runcommand.h"
+#include "traplinerun.h"
 
 #include <gtest/gtest.h>
 
@@ -7,13 +7,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-const std::string kTrapline = TRAPLINE_BINARY;
-const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
-
-CommandResult traplineIn(const std::string& folder, const std::string& args) {
-    return runCommand("cd '" + folder + "' && '" + kTrapline + "' " + args);
-}
 
 /// Every file of the example project, by its path inside it.
 std::vector<std::string> exampleFiles() {
@@ -48,8 +41,9 @@ TEST(RemoveCommand, GivesBackEveryByteOfEveryExampleFileAfterInsertInEveryForm) 
             CommandResult out = traplineIn(
                 project, "remove " + form + (viaPatch ? " --dry-run" : "") + " Ledger.vbp");
             EXPECT_EQ(out.exitCode, 0) << form << trapped << "\n" << out.err;
-            EXPECT_NE((viaPatch ? out.err : out.out).find("Removed from Function : AddEntry"),
-                      std::string::npos); // a dry run keeps its log off stdout
+            // A dry run keeps its log off stdout.
+            EXPECT_THAT(viaPatch ? out.err : out.out,
+                        HasSubstr("Removed from Function : AddEntry"));
             if (viaPatch) {
                 const std::string diff = dir.write("changes.diff", out.out);
                 ASSERT_EQ(
@@ -80,17 +74,15 @@ TEST(RemoveCommand, LeavesHandEditedAndHalfHandlersAndNamesThemWithTheirLines) {
     dir.write("m.bas", module);
     CommandResult r = traplineIn(dir.path(), "remove --live m.bas");
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("m.bas:2: M.Edited: the handler is not as it was inserted"),
-              std::string::npos)
-        << r.err;
-    EXPECT_NE(r.err.find("m.bas:8: M.Half:"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("m.bas:2: M.Edited: the handler is not as it was inserted"));
+    EXPECT_THAT(r.err, HasSubstr("m.bas:8: M.Half:"));
     EXPECT_EQ(r.out, "Removed from Sub : Whole\n");
     EXPECT_EQ(TempDir::read(dir.file("m.bas")),
               module.substr(0, module.find("Sub Whole()")) + "Sub Whole()\r\nEnd Sub\r\n");
     // Nothing of ours left: nothing to do, and that is no failure.
     CommandResult again = traplineIn(dir.path(), "remove m.bas");
     EXPECT_EQ(again.exitCode, 0);
-    EXPECT_NE(again.err.find("no inserted handler found"), std::string::npos) << again.err;
+    EXPECT_THAT(again.err, HasSubstr("no inserted handler found"));
     EXPECT_EQ(traplineIn(dir.path(), "remove --include-trapped m.bas").exitCode, 2);
     EXPECT_EQ(traplineIn(dir.path(), "remove --proc Nowhere m.bas").exitCode, 2);
 }
@@ -126,7 +118,7 @@ TEST(RefreshCommand, InsertRenameRefreshGivesWhatRenameInsertGives) {
 
         CommandResult check = traplineIn(dir.file("a"), "check " + form + " m.bas");
         EXPECT_EQ(check.exitCode, 1);
-        EXPECT_NE(check.out.find("[stale-handler-name]"), std::string::npos) << check.out;
+        EXPECT_THAT(check.out, HasSubstr("[stale-handler-name]"));
         CommandResult r = traplineIn(dir.file("a"), "refresh " + form + " m.bas");
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(r.out, "Refreshed in Property : Sum\nRefreshed in Sub : Start\n");
