@@ -7,18 +7,15 @@
 #include "codemodule.h"
 #include "component.h"
 #include "declaration.h"
-#include "messagebox.h"
 #include "proccatalogue.h"
 #include "project.h"
 #include "vbe.h"
 #include "vbsyntax.h"
 
 #include "check.h"
+
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,17 +24,6 @@
 namespace {
 
 using namespace trapline;
-
-/// The catalogue reports errors through a message box; with a project open
-/// and its component in place there is nothing it should have to say.
-class CountingMessageBox : public MessageBoxService {
-public:
-    MsgAnswer show(const std::string&, const std::string&, MsgIcon, MsgButtons) override {
-        ++shown;
-        return MsgAnswer::Ok;
-    }
-    int shown = 0;
-};
 
 /// Deterministic choices drawn from the input, so a crash reproduces from
 /// the input file alone.

@@ -66,7 +66,7 @@ TEST(BatchCommand, AnInterruptedRunSaysWhatItWroteAndEndsByTheSignal) {
         std::vector<std::string> modules;
         for (char c = 'a'; c <= 'l'; ++c) {
             modules.push_back(std::string("M") + c);
-            dir.write(std::string("p/") + c + ".bas", module(modules.back()));
+            dir.write("p/" + modules.back() + ".bas", module(modules.back()));
         }
         std::vector<std::string> args{"."};
         if (json)
@@ -75,20 +75,16 @@ TEST(BatchCommand, AnInterruptedRunSaysWhatItWroteAndEndsByTheSignal) {
         ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
         EXPECT_EQ(WTERMSIG(status), SIGINT);
         std::vector<std::string> treated;
-        for (size_t k = 0; k < modules.size(); ++k) {
-            std::string now =
-                TempDir::read(dir.file("p/" + std::string(1, char('a' + k)) + ".bas"));
-            if (now != module(modules[k]))
-                treated.push_back(modules[k]);
-        }
+        for (const std::string& m : modules)
+            if (TempDir::read(dir.file("p/" + m + ".bas")) != module(m))
+                treated.push_back(m);
         EXPECT_EQ(TempDir::namesIn(dir.file("p")).size(), modules.size()); // no staged file left
         ASSERT_GE(treated.size(), 3u);
         ASSERT_LT(treated.size(), modules.size());
         const std::string out = TempDir::read(dir.file("out"));
         const std::string err = TempDir::read(dir.file("err"));
-        EXPECT_NE(err.find("interrupted; " + std::to_string(treated.size()) + " files written"),
-                  std::string::npos)
-            << err;
+        EXPECT_THAT(err,
+                    HasSubstr("interrupted; " + std::to_string(treated.size()) + " files written"));
         // Each file written is named, and only those.
         std::vector<std::string> named;
         if (json) {

@@ -91,6 +91,11 @@ TEST(RemoveCommand, GivesBackEveryByteOfWhatInsertChangedInEveryForm) {
             // Every procedure but the one-liner, four lines each; eleven more
             // for the second definitions of FindEntry, WriteLog, EntryLimit
             // and Store's three.
+            // Check agrees: what is left is what insert could not treat.
+            CommandResult left = traplineIn(project, "check " + form + " Ledger.vbp");
+            EXPECT_EQ(left.exitCode, 1);
+            EXPECT_THAT(left.out, Not(HasSubstr("[missing-handler]")));
+            EXPECT_THAT(left.out, HasSubstr("Sub Nop cannot take a handler"));
             if (form == "--live" && !trapped.empty()) {
                 EXPECT_EQ(handlerLinesAdded(project), (30u + 11) * 4);
             }
