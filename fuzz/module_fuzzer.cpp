@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <fuzzer/FuzzedDataProvider.h>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,26 +26,13 @@ namespace {
 
 using namespace trapline;
 
-/// Deterministic choices drawn from the input, so a crash reproduces from
-/// the input file alone.
-class Choices {
+/// Choices drawn from the input's last bytes, so a crash reproduces from the
+/// input file alone.
+class Choices : FuzzedDataProvider {
 public:
-    Choices(const uint8_t* data, size_t size) {
-        for (size_t i = 0; i < size; ++i)
-            m_state = (m_state ^ data[i]) * 1099511628211ull;
-    }
+    using FuzzedDataProvider::FuzzedDataProvider;
     /// A number in [lo, hi]; lo when the range is empty.
-    long between(long lo, long hi) {
-        m_state ^= m_state >> 33;
-        m_state *= 0xff51afd7ed558ccdull;
-        m_state ^= m_state >> 33;
-        if (hi <= lo)
-            return lo;
-        return lo + static_cast<long>(m_state % static_cast<uint64_t>(hi - lo + 1));
-    }
-
-private:
-    uint64_t m_state = 1469598103934665603ull;
+    long between(long lo, long hi) { return hi <= lo ? lo : ConsumeIntegralInRange(lo, hi); }
 };
 
 struct ProcRef {

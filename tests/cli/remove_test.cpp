@@ -146,8 +146,6 @@ TEST(RemoveCommand, LeavesHandEditedAndHalfHandlersAndNamesThemWithTheirLines) {
     CommandResult again = traplineIn(dir.path(), "remove m.bas");
     EXPECT_EQ(again.exitCode, 0);
     EXPECT_THAT(again.err, HasSubstr("no inserted handler found"));
-    EXPECT_EQ(traplineIn(dir.path(), "remove --include-trapped m.bas").exitCode, 2);
-    EXPECT_EQ(traplineIn(dir.path(), "remove --proc Nowhere m.bas").exitCode, 2);
 }
 
 TEST(RefreshCommand, InsertRenameRefreshGivesWhatRenameInsertGives) {
