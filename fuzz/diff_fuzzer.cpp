@@ -35,17 +35,13 @@ void makeRoot() {
     fs::create_directory_symlink(root / "elsewhere" / "Deep", root / "project" / "link");
 }
 
-bool isDigits(std::string_view s) {
-    return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
 /// "YYYY-MM-DD HH:MM:SS.NNNNNNNNN +0000"
 bool isTimestamp(std::string_view t) {
     const std::string_view shape = "0000-00-00 00:00:00.000000000 +0000";
     if (t.size() != shape.size())
         return false;
     for (size_t i = 0; i < t.size(); ++i)
-        if (shape[i] == '0' ? !isDigits(t.substr(i, 1)) : t[i] != shape[i])
+        if (shape[i] == '0' ? t[i] < '0' || t[i] > '9' : t[i] != shape[i])
             return false;
     return true;
 }
