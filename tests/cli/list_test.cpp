@@ -72,7 +72,6 @@ TEST(CommandLine, RejectsBadUsageWithExitCodeTwoNamingTheArgument) {
     } cases[] = {
         {"list", "no PATH given", false},
         {"list --codepage klingon " + kExample, "unknown code page 'klingon'", false},
-        {"list --module Nowhere " + kExample, "no module named 'Nowhere'", false},
         {"list /no/such/dir", "/no/such/dir: no such file or folder", false},
         {"frobnicate", "unknown command 'frobnicate'", false},
         {"list --colour=red " + kExample, "unknown option '--colour'"},
