@@ -7,12 +7,10 @@
 #include "unifieddiff.h"
 
 #include "check.h"
+
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,33 +26,13 @@ using namespace trapline;
 /// A project folder with a subfolder, a file and a link that leads out of it,
 /// so that paths through "..", through the link and out of the folder all
 /// have somewhere real to go.
-std::string* g_root = nullptr;
-
-void removeRoot() {
-    std::error_code ec;
-    fs::remove_all(*g_root, ec);
-    delete g_root;
-    g_root = nullptr;
-}
-
 void makeRoot() {
-    std::string tmpl = (fs::temp_directory_path() / "trapline-diff-fuzz-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) {
-        std::perror("mkdtemp");
-        std::abort();
-    }
-    g_root = new std::string(tmpl);
-    std::atexit(removeRoot);
-    const fs::path root = tmpl;
+    const fs::path root = scratchFolder();
     fs::create_directories(root / "project" / "Sub");
     fs::create_directories(root / "elsewhere" / "Deep");
-    std::ofstream(root / "project" / "x.bas") << "x\n";
-    std::ofstream(root / "elsewhere" / "x.bas") << "x\n";
+    writeFile(root / "project" / "x.bas", "x\n");
+    writeFile(root / "elsewhere" / "x.bas", "x\n");
     fs::create_directory_symlink(root / "elsewhere" / "Deep", root / "project" / "link");
-}
-
-bool isDigits(std::string_view s) {
-    return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 /// "YYYY-MM-DD HH:MM:SS.NNNNNNNNN +0000"
@@ -63,7 +41,7 @@ bool isTimestamp(std::string_view t) {
     if (t.size() != shape.size())
         return false;
     for (size_t i = 0; i < t.size(); ++i)
-        if (shape[i] == '0' ? !isDigits(t.substr(i, 1)) : t[i] != shape[i])
+        if (shape[i] == '0' ? t[i] < '0' || t[i] > '9' : t[i] != shape[i])
             return false;
     return true;
 }
@@ -168,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path(reinterpret_cast<const char*>(data), size);
     checkHeaders(path, mtimeNs);
 
-    const fs::path folder = fs::path(*g_root) / "project";
+    const fs::path folder = scratchFolder() / "project";
     const Result<std::string> name = UnifiedDiff::patchName(path, folder);
     if (!name) {
         CHECK(name.error().number == errors::PathAccess && !name.error().description.empty());

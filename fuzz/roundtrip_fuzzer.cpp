@@ -9,7 +9,6 @@
 #include "handlereditor.h"
 #include "handlerpattern.h"
 #include "insertionrun.h"
-#include "messagebox.h"
 #include "project.h"
 #include "runreporter.h"
 #include "vbe.h"
@@ -20,18 +19,7 @@
 #include <memory>
 #include <string>
 
-namespace {
-
 using namespace trapline;
-
-class SilentMessageBox : public MessageBoxService {
-public:
-    MsgAnswer show(const std::string&, const std::string&, MsgIcon, MsgButtons) override {
-        return MsgAnswer::Ok;
-    }
-};
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
@@ -53,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.withComment = (form & 1) == 0;
     options.useDefault = (form & 2) == 0;
     options.skipTrapped = (form & 4) == 0;
-    SilentMessageBox messages;
+    CountingMessageBox messages;
     NullReporter reporter;
     const RunSummary inserted = InsertionRun(vbe, messages, reporter).run(options);
 

@@ -4,20 +4,15 @@
 // when the result is read back. The project loader then runs on the same
 // bytes against a small folder of module files.
 
-#include "messagebox.h"
 #include "proccatalogue.h"
 #include "projectloader.h"
 #include "vbe.h"
 #include "vbpfile.h"
 
 #include "check.h"
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,15 +24,6 @@ namespace {
 using namespace trapline;
 
 constexpr std::string_view kAdded = "Module=mdl_Error; mdl_Error.bas";
-
-class SilentMessageBox : public MessageBoxService {
-public:
-    MsgAnswer show(const std::string&, const std::string&, MsgIcon, MsgButtons) override {
-        ++shown;
-        return MsgAnswer::Ok;
-    }
-    int shown = 0;
-};
 
 /// Lines as the reader counts them: a final line without an end counts too.
 long lineCount(const std::string& b) {
@@ -148,42 +134,8 @@ void checkLineAdded(const VbpFile& vbp, const std::string& b) {
 }
 
 /// A folder with a few module files for the loader to find.
-struct Fixture {
-    std::string folder;
-    std::string vbpPath;
-};
-
-Fixture* g_fixture = nullptr;
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void removeFixture() {
-    if (!g_fixture)
-        return;
-    std::error_code ec;
-    fs::remove_all(g_fixture->folder, ec);
-    delete g_fixture;
-    g_fixture = nullptr;
-}
-
 void makeFixture() {
-    std::string tmpl = (fs::temp_directory_path() / "trapline-vbp-fuzz-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) {
-        std::perror("mkdtemp");
-        std::abort();
-    }
-    g_fixture = new Fixture{tmpl, tmpl + "/Fuzz.vbp"};
-    std::atexit(removeFixture);
-    const fs::path dir = tmpl;
+    const fs::path dir = scratchFolder();
     writeFile(dir / "mdl_Error.bas", "Attribute VB_Name = \"mdl_Error\"\r\n"
                                      "Public Sub LogError(ByVal where As String)\r\n"
                                      "    Debug.Print where\r\n"
@@ -214,13 +166,14 @@ bool leavesFixture(const std::string& b, const VbpFile& vbp) {
 void checkLoader(const VbpFile& vbp, const std::string& b) {
     if (leavesFixture(b, vbp))
         return;
-    writeFile(g_fixture->vbpPath, b);
+    const std::string vbpPath = scratchFolder() / "Fuzz.vbp";
+    writeFile(vbpPath, b);
     ProjectLoader loader;
-    auto project = loader.load({g_fixture->vbpPath});
+    auto project = loader.load({vbpPath});
     CHECK(project.ok());
     // A NUL byte marks a binary file, which is refused whole.
     const bool binary = b.find('\0') != std::string::npos;
-    CHECK((*project)->fileName() == (binary ? "" : g_fixture->vbpPath));
+    CHECK((*project)->fileName() == (binary ? "" : vbpPath));
     CHECK(!binary || ((*project)->VBComponents().Count() == 0 && !loader.diagnostics().empty()));
     const long lines = lineCount(b);
     for (const Diagnostic& d : loader.diagnostics()) {
@@ -237,7 +190,7 @@ void checkLoader(const VbpFile& vbp, const std::string& b) {
         CHECK(!(*c)->needsSave());
     }
     VBE vbe(std::move(*project));
-    SilentMessageBox box;
+    CountingMessageBox box;
     ProcCatalogue catalogue(vbe, box);
     (void)catalogue.GetProcNames("*");
     CHECK(box.shown == 0);

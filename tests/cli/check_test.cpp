@@ -1,20 +1,14 @@
-#include "../support/runcommand.h"
+#include "traplinerun.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-const std::string kTrapline = TRAPLINE_BINARY;
-const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
-
-CommandResult traplineIn(const std::string& folder, const std::string& args) {
-    return runCommand("cd '" + folder + "' && '" + kTrapline + "' " + args);
-}
 
 const std::string kModule = "VERSION 1.0 CLASS\r\nBEGIN\r\n  MultiUse = -1\r\nEND\r\n"
                             "Attribute VB_Name = \"C\"\r\n"
@@ -39,20 +33,28 @@ TEST(CheckCommand, ReportsWhatInsertWouldDoAtTheLinesAnEditorShows) {
                      "sub dir/c.cls:10: Sub Nop cannot take a handler: Nop: the procedure is "
                      "written on one line [cannot-insert]\n");
     EXPECT_EQ(TempDir::read(dir.file("sub dir/c.cls")), kModule);
+    // Only the kinds asked for: one finding each, none for properties.
+    for (auto [kind, line] : {std::pair{"--functions", ":6: Function Calc "},
+                              {"--subs", ":10: Sub Nop "},
+                              {"--properties", ""}}) {
+        SCOPED_TRACE(kind);
+        const std::string found =
+            traplineIn(dir.path(), "check " + std::string(kind) + " 'sub dir/c.cls'").out;
+        EXPECT_THAT(found, HasSubstr(line));
+        EXPECT_EQ(std::count(found.begin(), found.end(), '\n'), *line ? 1 : 0);
+    }
     // With the trapped ones included, Safe would be treated too; but a live
     // handler would give it its label err_debug twice, so insert refuses it.
-    EXPECT_NE(
-        traplineIn(dir.path(), "check --include-trapped 'sub dir/c.cls'").out.find(":11: Sub Safe"),
-        std::string::npos);
+    EXPECT_THAT(traplineIn(dir.path(), "check --include-trapped 'sub dir/c.cls'").out,
+                HasSubstr(":11: Sub Safe"));
     const std::string live = "--live --include-trapped 'sub dir/c.cls'";
-    EXPECT_NE(traplineIn(dir.path(), "check " + live)
-                  .out.find(":11: Sub Safe cannot take a handler: Safe: it has the label "
-                            "\"err_debug\" already"),
-              std::string::npos);
+    EXPECT_THAT(traplineIn(dir.path(), "check " + live).out,
+                HasSubstr(":11: Sub Safe cannot take a handler: Safe: it has the label "
+                          "\"err_debug\" already"));
     CommandResult insert = traplineIn(dir.path(), "insert " + live);
     EXPECT_EQ(insert.exitCode, 1);
-    EXPECT_EQ(TempDir::read(dir.file("sub dir/c.cls")).find("err_debug: Beep\r\nEXIT SUB"),
-              std::string::npos);
+    EXPECT_THAT(TempDir::read(dir.file("sub dir/c.cls")),
+                Not(HasSubstr("err_debug: Beep\r\nEXIT SUB")));
 }
 
 TEST(CheckCommand, ChecksEachVersionOfAProcedureUnderIfAndRemoveTakesEveryHandlerOut) {
@@ -69,26 +71,18 @@ TEST(CheckCommand, ChecksEachVersionOfAProcedureUnderIfAndRemoveTakesEveryHandle
                                  "    Go\r\nEnd Sub\r\n"
                                  "#End If\r\n";
     dir.write("m.bas", versions);
-    CommandResult before = traplineIn(dir.path(), "check --live m.bas");
-    EXPECT_EQ(before.exitCode, 1);
-    for (const char* line : {"m.bas:3: Function Pick", "m.bas:7: Sub Pick", "m.bas:11: Sub Pick"})
-        EXPECT_NE(before.out.find(line), std::string::npos) << line << "\n" << before.out;
-
     ASSERT_EQ(traplineIn(dir.path(), "insert --live m.bas").exitCode, 0);
     // Every version has its handler now, so the check passes.
     const std::string treated = TempDir::read(dir.file("m.bas"));
     EXPECT_EQ(traplineIn(dir.path(), "check --live m.bas").exitCode, 0);
 
     // One version loses its handler by hand: the check finds that one alone.
-    const std::string middle = "Sub Pick()\r\n    Beep\r\nEnd Sub\r\n";
     std::string edited = treated;
     const size_t from = edited.find("Sub Pick()"), to = edited.find("#Else\r\n");
-    edited.replace(from, to - from, middle);
-    dir.write("m.bas", edited);
+    dir.write("m.bas", edited.replace(from, to - from, "Sub Pick()\r\n    Beep\r\nEnd Sub\r\n"));
     CommandResult after = traplineIn(dir.path(), "check --live m.bas");
     EXPECT_EQ(after.exitCode, 1);
     EXPECT_EQ(after.out, "m.bas:11: Sub Pick has no error handler [missing-handler]\n");
-    EXPECT_NE(edited.find("#End If"), std::string::npos);
 
     dir.write("m.bas", treated);
     CommandResult removed = traplineIn(dir.path(), "remove --live m.bas");
@@ -98,51 +92,31 @@ TEST(CheckCommand, ChecksEachVersionOfAProcedureUnderIfAndRemoveTakesEveryHandle
     EXPECT_EQ(TempDir::read(dir.file("m.bas")), versions);
 }
 
-TEST(CheckCommand, PassesExactlyWhenInsertHasNothingLeftToDo) {
-    TempDir dir;
-    fs::copy(kExample, dir.file("p"), fs::copy_options::recursive);
-    for (const std::string form : {"", "--live"}) {
-        EXPECT_EQ(traplineIn(dir.file("p"), "check --subs " + form + " Ledger.vbp").exitCode, 1);
-        EXPECT_EQ(traplineIn(dir.file("p"), "insert --subs " + form + " Ledger.vbp").exitCode, 1);
-        // Left: the one-line Sub, which insert cannot treat either.
-        CommandResult after = traplineIn(dir.file("p"), "check --subs " + form + " Ledger.vbp");
-        EXPECT_EQ(after.exitCode, 1);
-        EXPECT_EQ(after.out.find("[missing-handler]"), std::string::npos) << after.out;
-        EXPECT_NE(after.out.find("Sub Nop cannot take a handler"), std::string::npos);
-    }
-    EXPECT_EQ(traplineIn(dir.file("p"), "check --module CInvoice Ledger.vbp").exitCode, 1);
-    ASSERT_EQ(traplineIn(dir.file("p"), "insert --module CInvoice Ledger.vbp").exitCode, 0);
-    CommandResult clean = traplineIn(dir.file("p"), "check --module CInvoice Ledger.vbp");
-    EXPECT_EQ(clean.exitCode, 0) << clean.out;
-    EXPECT_EQ(clean.out, "");
-}
-
-TEST(CheckCommand, RejectsBadUsageWithStatusTwo) {
+TEST(CheckCommand, RejectsBadUsageWithStatusTwoAndASarifLogOfAFailedRun) {
     TempDir dir;
     dir.write("c.cls", kModule);
-    for (const char* args : {"check", "check --format xml c.cls", "check --module Nope c.cls",
-                             "check --proc Nowhere c.cls", "check --header h.txt c.cls",
-                             "check missing.bas", "check --dry-run c.cls"}) {
-        CommandResult r = traplineIn(dir.path(), args);
-        EXPECT_EQ(r.exitCode, 2) << args << "\n" << r.err;
-        EXPECT_FALSE(r.err.empty()) << args;
-    }
-    // A SARIF reader sees only the log: it says that the run failed, and why.
-    for (const char* args :
-         {"check --format sarif --module Nope c.cls", "check --format sarif missing.bas c.cls",
-          "check --bogus --format=sarif c.cls", "check --format sarif --dry-run c.cls"}) {
-        CommandResult r = traplineIn(dir.path(), args);
-        EXPECT_EQ(r.exitCode, 2) << args;
+    EXPECT_EQ(traplineIn(dir.path(), "check --format xml c.cls").exitCode, 2);
+    for (const std::string args :
+         {"", "--module Nope c.cls", "--proc Nowhere c.cls", "--header h.txt c.cls",
+          "missing.bas c.cls", "--dry-run c.cls", "--bogus c.cls"}) {
+        SCOPED_TRACE(args);
+        CommandResult plain = traplineIn(dir.path(), "check " + args);
+        EXPECT_EQ(plain.exitCode, 2);
+        EXPECT_FALSE(plain.err.empty());
+        // A SARIF reader sees only the log: it says that the run failed, and
+        // why, even when the format is named after the fault.
+        CommandResult r = traplineIn(dir.path(), "check " + args + " --format=sarif");
+        EXPECT_EQ(r.exitCode, 2);
         auto log = nlohmann::json::parse(r.out);
         EXPECT_EQ(log["version"], "2.1.0");
         const auto& run = log["runs"][0];
         EXPECT_TRUE(run["results"].empty());
         const auto& invocation = run["invocations"][0];
-        EXPECT_EQ(invocation["executionSuccessful"], false) << args;
+        EXPECT_EQ(invocation["executionSuccessful"], false);
         std::string said;
         for (const auto& n : invocation["toolExecutionNotifications"])
             said += n["message"]["text"].get<std::string>() + "\n";
-        EXPECT_EQ(said, r.err) << args;
+        EXPECT_EQ(said, r.err);
     }
 }
 
@@ -153,18 +127,13 @@ TEST(CheckCommand, SarifLogHasEveryFieldCodeScanningRequires) {
     CommandResult r = traplineIn(dir.path(), "check --format sarif 'My Mods'");
     EXPECT_EQ(r.exitCode, 1) << r.err;
     auto log = nlohmann::json::parse(r.out);
-    EXPECT_EQ(log["version"], "2.1.0");
     ASSERT_EQ(log["runs"].size(), 1u);
     const auto& run = log["runs"][0];
-    EXPECT_EQ(run["tool"]["driver"]["name"], "trapline");
-    std::set<std::string> rules;
-    for (const auto& rule : run["tool"]["driver"]["rules"])
-        rules.insert(rule["id"].get<std::string>());
     ASSERT_EQ(run["results"].size(), 3u);
     std::set<std::string> uris;
     for (const auto& result : run["results"]) {
-        EXPECT_TRUE(rules.count(result["ruleId"].get<std::string>()));
-        EXPECT_EQ(run["tool"]["driver"]["rules"][result["ruleIndex"].get<size_t>()]["id"],
+        // Each result names a rule the driver lists, by index and by id.
+        EXPECT_EQ(run["tool"]["driver"]["rules"].at(result["ruleIndex"].get<size_t>())["id"],
                   result["ruleId"]);
         EXPECT_FALSE(result["message"]["text"].get<std::string>().empty());
         const auto& where = result["locations"][0]["physicalLocation"];
