@@ -1,74 +1,18 @@
-#include "frmaddin.h"
-
-#include "../support/scriptedmessagebox.h"
-#include "../support/tempdir.h"
+#include "addinwindow.h"
 #include "dropdowncombo.h"
 #include "f_dialog.h"
 #include "frmtip.h"
-#include "projectloader.h"
-#include "registrylookup.h"
-#include "settingsstore.h"
-#include "vbe.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
-#include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QToolButton>
-#include <filesystem>
 #include <gtest/gtest.h>
 
 using trapline::MsgAnswer;
-
-namespace {
-
-const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
-
-/// A window over a copy of the example project, with its settings and its
-/// add-in folder in a temporary folder and its message boxes answered by script.
-struct Window {
-    explicit Window(const QString& showTips = "0", bool withProject = true) {
-        std::filesystem::copy(kExample, dir.file("p"), std::filesystem::copy_options::recursive);
-        std::filesystem::create_directories(dir.file("addin"));
-        if (!showTips.isNull())
-            settings.SaveSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup",
-                                 showTips);
-        if (withProject)
-            vbe = std::make_unique<trapline::VBE>(
-                std::move(*trapline::ProjectLoader().load({dir.file("p/Ledger.vbp")})));
-        else
-            vbe = std::make_unique<trapline::VBE>();
-        form =
-            new frmAddIn(vbe.get(), frmAddIn::Services{boxes, settings, registry,
-                                                       [this](const QString& p) {
-                                                           started << p;
-                                                           return true;
-                                                       },
-                                                       QString::fromStdString(dir.file("addin"))});
-        form->show();
-    }
-    ~Window() { delete form; }
-    QString setting() {
-        return settings.GetSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup");
-    }
-    std::string code(int component) {
-        return (*vbe->ActiveVBProject()->VBComponents().Item(component))->serialize();
-    }
-
-    TempDir dir;
-    SettingsStore settings{QString::fromStdString(dir.file("settings"))};
-    ScriptedMessageBox boxes;
-    NoRegistry registry;
-    QStringList started;
-    std::unique_ptr<trapline::VBE> vbe;
-    frmAddIn* form = nullptr;
-};
-
-} // namespace
+using Window = AddInWindow;
 
 TEST(frmAddIn, LoadsTheModulesTheTemplatesAndTheActiveBox) {
     Window w;
@@ -79,12 +23,8 @@ TEST(frmAddIn, LoadsTheModulesTheTemplatesAndTheActiveBox) {
     EXPECT_EQ(w.form->Header->toPlainText(), "ON ERROR GOTO err_debug\n");
     EXPECT_TRUE(w.form->Footer->toPlainText().startsWith("lb_out:\n\tEXIT ???\n"));
     EXPECT_EQ(w.form->ActiveText(), "Header");
-    EXPECT_TRUE(w.form->HasOnError->isChecked() && w.form->WithComment->isChecked() &&
-                w.form->DefaultTXT->isChecked());
-    EXPECT_FALSE(w.form->OnlySub->isChecked() || w.form->OnlyFunc->isChecked() ||
-                 w.form->OnlyProperty->isChecked());
 
-    Window none("0", false);
+    Window none(Window::Project::None);
     EXPECT_EQ(none.form->MdlName->count(), 1);
 }
 
@@ -93,9 +33,7 @@ TEST(frmAddIn, WritesTheTipsFileOnlyWhenItIsMissing) {
     const std::string tips = w.form->tipsFile().toStdString();
     EXPECT_EQ(TempDir::read(tips).size(), 400u);
     w.dir.write("addin/TIPOFDAY.TXT", "mine");
-    frmAddIn again(
-        w.vbe.get(),
-        {w.boxes, w.settings, w.registry, {}, QString::fromStdString(w.dir.file("addin"))});
+    frmAddIn again(w.vbe.get(), w.services());
     EXPECT_EQ(TempDir::read(tips), "mine");
 }
 
@@ -105,12 +43,13 @@ TEST(frmAddIn, OpensTheTipWindowUnlessTheSettingSaysOtherwise) {
         bool shown;
     } cases[] = {{"1", true}, {"0", false}, {"2", false}, {"yes", true}, {QString(), true}};
     for (const Case& c : cases) {
-        Window w(c.stored);
+        Window w(Window::Project::Example, c.stored);
         EXPECT_EQ(!w.form->findChildren<frmTip*>().isEmpty(), c.shown) << c.stored.toStdString();
     }
-    Window w("0");
+    Window w;
     w.form->cmdTips->click();
-    EXPECT_EQ(w.setting(), "1");
+    EXPECT_EQ(w.settings.GetSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup"),
+              "1");
     EXPECT_EQ(w.form->findChildren<frmTip*>().size(), 1);
     // Shown again while loaded: the same window comes forward, hidden or not.
     frmTip* tip = w.form->findChildren<frmTip*>().front();
@@ -165,8 +104,6 @@ TEST(frmAddIn, RunsTheInsertionForTheChosenModuleAndLogsIt) {
     EXPECT_EQ(logBehindFailure, "Вставлено в Function : Pad\nВставлено в Function : FormatMoney\n");
     ASSERT_GE(w.boxes.shown.size(), 1u);
     EXPECT_EQ(w.boxes.shown[0].text, "Вставлять обработку ошибок ?");
-    EXPECT_EQ(w.boxes.shown[0].title, "TRAPLINE");
-    EXPECT_TRUE(w.form->DebugTxt->toPlainText().startsWith("Вставлено в Function : Pad\n"));
     EXPECT_NE(w.code(2).find("'MyErrorHandler \"modUtil.Pad\""), std::string::npos);
     EXPECT_EQ(w.code(1).find("MyErrorHandler"), std::string::npos); // modMain untouched
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -221,8 +158,7 @@ TEST(frmAddIn, EnterPressesOkOrAFocusedButtonCtrlEnterBreaksTheLineAndEscHides) 
     Window w;
     w.boxes.answers = {MsgAnswer::No};
     QTest::keyClick(w.form->Header, Qt::Key_Return);
-    ASSERT_EQ(w.boxes.shown.size(), 1u);
-    EXPECT_EQ(w.boxes.shown[0].text, "Вставлять обработку ошибок ?");
+    ASSERT_EQ(w.boxes.shown.size(), 1u); // OK's question
     EXPECT_EQ(w.form->Header->toPlainText(), "ON ERROR GOTO err_debug\n");
     QTest::keyClick(w.form->Header, Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(w.form->Header->toPlainText().count('\n'), 2);
@@ -254,9 +190,10 @@ TEST(frmAddIn, AddsTheErrorModuleOnce) {
 
 namespace {
 
-/// Plays `user` on the text input dialog once it is up; a dialog left open is
-/// closed, so that a failure cannot hang the test.
-void whenDialogOpens(Window& w, const std::function<void(f_Dialog&)>& user) {
+/// Opens the text input dialog on `text` through EditText and plays `user`
+/// on it; a dialog left open is closed, so that a failure cannot hang the test.
+QString edit(Window& w, const QString& text, bool& success,
+             const std::function<void(f_Dialog&)>& user, QToolButton* opener = nullptr) {
     f_Dialog& d = w.form->dialog();
     QTimer::singleShot(0, [&d, user] {
         user(d);
@@ -265,41 +202,41 @@ void whenDialogOpens(Window& w, const std::function<void(f_Dialog&)>& user) {
             d.close();
         }
     });
+    if (!opener)
+        return w.form->EditText(text, success);
+    opener->click();
+    return QString();
 }
 
 } // namespace
 
 TEST(frmAddIn, EditsTheActiveTemplateInTheDialog) {
     Window w;
-    whenDialogOpens(w, [](f_Dialog& d) {
-        d.TXT->setPlainText("On Error GoTo Fail");
-        d.OKButton->click();
-    });
-    w.form->cmdEdit->click();
-    EXPECT_EQ(w.form->Header->toPlainText(), "On Error GoTo Fail");
-    whenDialogOpens(w, [](f_Dialog& d) {
-        d.TXT->setPlainText("thrown away");
-        d.CancelButton->click();
-    });
-    w.form->cmdEdit->click();
-    EXPECT_EQ(w.form->Header->toPlainText(), "On Error GoTo Fail");
-    whenDialogOpens(w, [](f_Dialog& d) { d.close(); });
     bool success = true;
-    EXPECT_EQ(w.form->EditText("x", success), "");
-    EXPECT_FALSE(success); // closed by its frame: not confirmed
-
+    for (bool confirm : {true, false}) {
+        edit(
+            w, "", success,
+            [confirm](f_Dialog& d) {
+                d.TXT->setPlainText(confirm ? "On Error GoTo Fail" : "thrown away");
+                (confirm ? d.OKButton : d.CancelButton)->click();
+            },
+            w.form->cmdEdit);
+        EXPECT_EQ(w.form->Header->toPlainText(), "On Error GoTo Fail") << confirm;
+    }
+    // Closed by its frame: not confirmed.
+    EXPECT_EQ(edit(w, "x", success,
+                   [](f_Dialog& d) {
+                       d.cmdUndo->setFocus();
+                       d.close();
+                   }),
+              "");
+    EXPECT_FALSE(success);
     // Every time it opens, typing goes into the text.
-    whenDialogOpens(w, [](f_Dialog& d) {
-        d.cmdUndo->setFocus();
-        d.close();
-    });
-    w.form->EditText("x", success);
     QWidget* focused = nullptr;
-    whenDialogOpens(w, [&focused](f_Dialog& d) {
+    edit(w, "x", success, [&focused](f_Dialog& d) {
         focused = QApplication::focusWidget();
         d.close();
     });
-    w.form->EditText("x", success);
     EXPECT_EQ(focused, w.form->dialog().TXT);
 }
 
@@ -319,49 +256,35 @@ TEST(f_Dialog, KeepsItsMinimumAndLaysTheBoxOutBesideTheButtons) {
     EXPECT_EQ(d.frameGeometry().size() - d.size() + d.minimumSize(), f_Dialog::minimumOuterSize());
 }
 
-namespace {
-
-/// Opens the text input dialog on `text` through EditText and plays `keys` on it.
-QString editWithKeys(Window& w, const QString& text, bool& success,
-                     const std::function<void(f_Dialog&)>& keys) {
-    whenDialogOpens(w, keys);
-    return w.form->EditText(text, success);
-}
-
-} // namespace
-
 TEST(f_Dialog, EnterConfirmsCtrlEnterBreaksTheLineAndEscCancels) {
     Window w;
     bool success = false;
     // OK with the text unchanged still confirms it.
-    EXPECT_EQ(editWithKeys(w, "On Error GoTo 0", success,
-                           [](f_Dialog& d) { QTest::keyClick(d.TXT, Qt::Key_Return); }),
+    EXPECT_EQ(edit(w, "On Error GoTo 0", success,
+                   [](f_Dialog& d) { QTest::keyClick(d.TXT, Qt::Key_Return); }),
               "On Error GoTo 0");
     EXPECT_TRUE(success);
-    EXPECT_TRUE(w.form->dialog().Confirmed);
 
-    EXPECT_EQ(editWithKeys(w, "ab", success,
-                           [](f_Dialog& d) {
-                               d.TXT->moveCursor(QTextCursor::End);
-                               QTest::keyClick(d.TXT, Qt::Key_Return, Qt::ControlModifier);
-                               QTest::keyClicks(d.TXT, "cd");
-                               QTest::keyClick(d.TXT, Qt::Key_Enter); // the keypad's Enter too
-                           }),
+    EXPECT_EQ(edit(w, "ab", success,
+                   [](f_Dialog& d) {
+                       d.TXT->moveCursor(QTextCursor::End);
+                       QTest::keyClick(d.TXT, Qt::Key_Return, Qt::ControlModifier);
+                       QTest::keyClicks(d.TXT, "cd");
+                       QTest::keyClick(d.TXT, Qt::Key_Enter); // the keypad's Enter too
+                   }),
               "ab\ncd");
     EXPECT_TRUE(success);
 
     // Esc anywhere cancels, and what was typed is lost.
     for (bool inText : {true, false}) {
         success = true;
-        EXPECT_EQ(editWithKeys(w, "kept", success,
-                               [inText](f_Dialog& d) {
-                                   QTest::keyClicks(d.TXT, "typed");
-                                   QTest::keyClick(inText ? static_cast<QWidget*>(d.TXT)
-                                                          : d.OKButton,
-                                                   Qt::Key_Escape);
-                               }),
+        EXPECT_EQ(edit(w, "kept", success,
+                       [inText](f_Dialog& d) {
+                           QTest::keyClicks(d.TXT, "typed");
+                           QTest::keyClick(inText ? static_cast<QWidget*>(d.TXT) : d.OKButton,
+                                           Qt::Key_Escape);
+                       }),
                   "");
         EXPECT_FALSE(success);
-        EXPECT_FALSE(w.form->dialog().Confirmed);
     }
 }

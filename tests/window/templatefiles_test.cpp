@@ -1,18 +1,9 @@
 #include "templatefiles.h"
 
-#include "../dialogs/scripteddialogbackend.h"
-#include "../support/scriptedmessagebox.h"
-#include "../support/tempdir.h"
+#include "addinwindow.h"
 #include "comdlgconsts.h"
 #include "f_dialog.h"
-#include "frmaddin.h"
-#include "registrylookup.h"
-#include "settingsstore.h"
-#include "vbe.h"
 
-#include <QPlainTextEdit>
-#include <QToolButton>
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -20,44 +11,9 @@ using namespace comdlg;
 
 namespace {
 
-/// The tool window over an empty project in the given code page, its add-in
-/// folder in a temporary folder, its message boxes and file dialogs played
-/// by script.
-struct Window {
-    explicit Window(const char* codepage = nullptr) {
-        std::filesystem::create_directories(dir.file("addin"));
-        settings.SaveSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup", "0");
-        auto project = std::make_unique<trapline::Project>(
-            codepage ? *trapline::Codepage::open(codepage) : trapline::Codepage());
-        vbe = std::make_unique<trapline::VBE>(std::move(project));
-        form = new frmAddIn(vbe.get(),
-                            frmAddIn::Services{boxes, settings, registry,
-                                               [](const QString&) { return true; }, addInFolder()});
-        form->show();
-    }
-    ~Window() { delete form; }
-
-    QString addInFolder() const { return QString::fromStdString(dir.file("addin")); }
-    QString path(const char* name) const { return QString::fromStdString(dir.file(name)); }
-    void save(QPlainTextEdit* box, const QString& chosen) {
-        form->setActiveText(box->objectName());
-        dialogs.files.push_back(ScriptedDialogBackend::choose(chosen));
-        form->cmdSaveToFile->click();
-    }
-    void load(QPlainTextEdit* box, const QString& chosen) {
-        form->setActiveText(box->objectName());
-        dialogs.files.push_back(ScriptedDialogBackend::choose(chosen));
-        form->cmdLoadFromFile->click();
-    }
-
-    TempDir dir;
-    ScriptedDialogBackend dialogs;
-    BackendScope scope{dialogs};
-    SettingsStore settings{QString::fromStdString(dir.file("settings"))};
-    ScriptedMessageBox boxes;
-    NoRegistry registry;
-    std::unique_ptr<trapline::VBE> vbe;
-    frmAddIn* form = nullptr;
+/// The window over an empty project, where templates are all there is.
+struct Window : AddInWindow {
+    explicit Window(const char* codepage = nullptr) : AddInWindow(Project::Empty, "0", codepage) {}
 };
 
 const QString kHeader = QString::fromUtf8("' Модуль #MODULE#\n\tON ERROR GOTO err_#PROC#\n???");
@@ -117,7 +73,7 @@ TEST(TemplateFiles, TheDialogsAreSetUpAsTheTemplateFilesNeedThem) {
         EXPECT_EQ(r.nFilterIndex, 1);
         EXPECT_EQ(r.Flags, dialogs[i].flags);
         EXPECT_EQ(r.lpstrInitialDir, w.addInFolder());
-        EXPECT_EQ(r.hwndOwner, w.form);
+        EXPECT_EQ(r.hwndOwner, w.form.get());
         EXPECT_TRUE(r.lpstrDefExt.isEmpty());
     }
 }
@@ -133,8 +89,8 @@ TEST(TemplateFiles, TheTextInputDialogLoadsAndSavesItsOwnBox) {
     d.cmdLoadFromFile->click();
     EXPECT_EQ(d.TXT->toPlainText(), kHeader);
     ASSERT_EQ(w.dialogs.fileSeen.size(), 2u);
-    EXPECT_EQ(w.dialogs.fileSeen[0].hwndOwner, &d);
-    EXPECT_EQ(w.dialogs.fileSeen[1].hwndOwner, &d);
+    for (const OpenFileNameRecord& r : w.dialogs.fileSeen)
+        EXPECT_EQ(r.hwndOwner, &d);
     // The window's boxes are not touched.
     EXPECT_NE(w.form->Header->toPlainText(), kHeader);
 }
@@ -187,7 +143,6 @@ TEST(TemplateFiles, AFailedSaveKeepsTheFileItWasReplacingAndLeavesNoPartialFile)
     w.form->Header->setPlainText("new");
     w.save(w.form->Header, w.path("t.ert"));
     ASSERT_EQ(w.boxes.shown.size(), 1u);
-    EXPECT_EQ(w.boxes.shown[0].title, "TRAPLINE");
     EXPECT_EQ(w.boxes.shown[0].icon, trapline::MsgIcon::Critical);
     EXPECT_EQ(TempDir::read(w.dir.file("t.ert")), "precious");
 
@@ -208,7 +163,6 @@ TEST(TemplateFiles, ACharacterTheCodePageCannotHoldIsNamedAndNothingIsWritten) {
     w.save(w.form->Header, w.path("t.ert"));
     ASSERT_EQ(w.boxes.shown.size(), 1u);
     EXPECT_NE(w.boxes.shown[0].text.find("✓"), std::string::npos);
-    EXPECT_EQ(w.boxes.shown[0].title, "TRAPLINE");
     EXPECT_FALSE(std::filesystem::exists(w.dir.file("t.ert")));
     EXPECT_TRUE(w.dialogs.fileSeen.empty());
 }
