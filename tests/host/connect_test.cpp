@@ -33,12 +33,19 @@ struct Host {
         settings.SaveSetting(kApp, "Options", "Show Tips at Startup", "0");
     }
 
-    void connect(vbide::ext_ConnectMode mode = ext_cm_Startup) {
+    void connect(vbide::ext_ConnectMode mode = ext_cm_Startup) { connectAs(env.get(), mode); }
+    void connectAs(vbide::Object* application, vbide::ext_ConnectMode mode = ext_cm_Startup) {
         if (!addIn)
             addIn = std::make_unique<Connect>(
                 frmAddIn::Services{boxes, settings, registry, [](const QString&) { return true; },
                                    QString::fromStdString(dir.file("addin"))});
-        ASSERT_TRUE(addIn->OnConnection(env.get(), mode, nullptr, custom));
+        ASSERT_TRUE(addIn->OnConnection(application, mode, nullptr, custom));
+    }
+    /// Checks that the one message box shown so far said `text`.
+    void expectOneBox(const std::string& text) {
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].text, text);
+        EXPECT_EQ(boxes.shown[0].title, "TRAPLINE");
     }
     void disconnect() { ASSERT_TRUE(addIn->OnDisconnection(vbide::ext_dm_UserClosed, custom)); }
     /// The add-in of the next session: a new object, the same settings.
@@ -220,14 +227,9 @@ TEST(Connect, AFailingButtonIsReportedAndNeitherBoundNorFollowedByTheWindow) {
         h.env->toolbar().failPasteOfNew = row.facesFail;
         h.setDisplayOnConnect("1");
         h.connect();
-        ASSERT_EQ(h.boxes.shown.size(), 1u);
-        EXPECT_EQ(h.boxes.shown[0].text, row.message);
-        EXPECT_EQ(h.boxes.shown[0].title, "TRAPLINE");
-        EXPECT_EQ(h.boxes.shown[0].buttons, trapline::MsgButtons::Ok);
+        h.expectOneBox(row.message);
         EXPECT_EQ(h.button() != nullptr, row.buttonLeft);
-        if (h.button()) {
-            EXPECT_EQ(h.env->events(h.button()), nullptr);
-        }
+        EXPECT_EQ(h.button() ? h.env->events(h.button()) : nullptr, nullptr);
         EXPECT_EQ(h.addIn->MenuHandler(), nullptr);
         EXPECT_TRUE(windows().isEmpty());
         // The menu entry came first and works.
@@ -287,14 +289,9 @@ TEST(Connect, AnApplicationThatIsNotTheEnvironmentIsRefusedWithAMessage) {
          {static_cast<vbide::Object*>(&stranger), static_cast<vbide::Object*>(nullptr)}) {
         Host h;
         h.setDisplayOnConnect("1");
-        h.addIn = std::make_unique<Connect>(
-            frmAddIn::Services{h.boxes, h.settings, h.registry, [](const QString&) { return true; },
-                               QString::fromStdString(h.dir.file("addin"))});
-        EXPECT_TRUE(h.addIn->OnConnection(application, ext_cm_Startup, nullptr, h.custom));
-        ASSERT_EQ(h.boxes.shown.size(), 1u);
-        EXPECT_EQ(h.boxes.shown[0].text,
-                  "Type mismatch: the connecting application is not the development environment");
-        EXPECT_EQ(h.boxes.shown[0].title, "TRAPLINE");
+        h.connectAs(application);
+        h.expectOneBox(
+            "Type mismatch: the connecting application is not the development environment");
         EXPECT_EQ(h.addIn->VBInstance(), nullptr);
         EXPECT_EQ(h.env->toolbar().captions(), kToolbar);
         h.addIn->Show();
