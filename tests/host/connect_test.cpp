@@ -41,6 +41,10 @@ struct Host {
                                    QString::fromStdString(dir.file("addin"))});
         ASSERT_TRUE(addIn->OnConnection(application, mode, nullptr, custom));
     }
+    void expectNoControls() {
+        EXPECT_EQ(env->toolbar().captions(), kToolbar);
+        EXPECT_EQ(env->addInsMenu()->captions(), std::vector<std::string>{"Add-In Manager..."});
+    }
     /// Checks that the one message box shown so far said `text`.
     void expectOneBox(const std::string& text) {
         ASSERT_EQ(boxes.shown.size(), 1u);
@@ -104,8 +108,7 @@ TEST(Connect, CommandLineAndExternalConnectionsAddNoControlsAndOnlyExternalShows
         EXPECT_EQ(windows().size(), shown ? 1 : 0) << mode;
         EXPECT_EQ(shownWindow() != nullptr, shown) << mode;
         EXPECT_EQ(h.addIn->FormDisplayed(), shown) << mode;
-        EXPECT_EQ(h.env->toolbar().captions(), kToolbar);
-        EXPECT_EQ(h.env->addInsMenu()->captions(), std::vector<std::string>{"Add-In Manager..."});
+        h.expectNoControls();
         h.disconnect();
         EXPECT_EQ(h.displayOnConnect(), shown ? "1" : "0") << mode;
         EXPECT_TRUE(windows().isEmpty()) << mode;
@@ -192,8 +195,7 @@ TEST(Connect, TheButtonGoesBeforeTheLastToolbarControlAndTheEntryAtTheEndOfAnyAd
     EXPECT_TRUE(h.boxes.shown.empty());
 
     h.disconnect();
-    EXPECT_EQ(h.env->toolbar().captions(), kToolbar);
-    EXPECT_EQ(h.env->addInsMenu()->captions(), std::vector<std::string>{"Add-In Manager..."});
+    h.expectNoControls();
     EXPECT_EQ(h.addIn->MenuHandler(), nullptr);
 
     // Without an Add-Ins menu the button is still added, and nothing is said.

@@ -57,10 +57,9 @@ TEST(CTextBoxML, CountsPositionsWithCrLfBetweenLinesAndMinusOneForTheCaretsLine)
     };
     for (const auto& row : rows)
         EXPECT_EQ(row.actual, row.expected) << row.call;
-    EXPECT_EQ(box.ml.GetLine(1), "second");
-    EXPECT_EQ(box.ml.GetLine(2), "");
-    EXPECT_EQ(box.ml.GetLine(4), "");
-    EXPECT_EQ(box.ml.GetLine(-1), "second");
+    EXPECT_EQ(
+        (QStringList{box.ml.GetLine(1), box.ml.GetLine(2), box.ml.GetLine(4), box.ml.GetLine(-1)}),
+        (QStringList{"second", "", "", "second"}));
     EXPECT_EQ(box.ml.GetAllLines(), (QStringList{"first", "second", "", "last"}));
     EXPECT_EQ(box.ml.GetAllLines(true),
               (QStringList{"first\r\n", "second\r\n", "\r\n", "last\r\n"}));

@@ -10,16 +10,26 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using trapline::MsgAnswer;
 using Window = AddInWindow;
 
+namespace {
+
+QStringList items(const QComboBox* box) {
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+} // namespace
+
 TEST(frmAddIn, LoadsTheModulesTheTemplatesAndTheActiveBox) {
     Window w;
-    QStringList items;
-    for (int i = 0; i < w.form->MdlName->count(); ++i)
-        items << w.form->MdlName->itemText(i);
-    EXPECT_EQ(items, (QStringList{"*", "CInvoice", "frmMain", "modMain", "modUtil"}));
+    EXPECT_EQ(items(w.form->MdlName),
+              (QStringList{"*", "CInvoice", "frmMain", "modMain", "modUtil"}));
     EXPECT_EQ(w.form->Header->toPlainText(), "ON ERROR GOTO err_debug\n");
     EXPECT_TRUE(w.form->Footer->toPlainText().startsWith("lb_out:\n\tEXIT ???\n"));
     EXPECT_EQ(w.form->ActiveText(), "Header");
@@ -71,12 +81,11 @@ TEST(frmAddIn, HidingWithCancelAndShowingAgainKeepsLogTemplatesAndOptions) {
     w.form->CancelButton->click();
     EXPECT_FALSE(w.form->isVisible());
     w.form->show();
-    EXPECT_EQ(w.form->DebugTxt->toPlainText(), "Вставлено в Function : Pad\n");
-    EXPECT_EQ(w.form->Header->toPlainText(), "On Error GoTo Fail\n");
-    EXPECT_EQ(w.form->Footer->toPlainText(), footer);
-    EXPECT_TRUE(w.form->OnlyFunc->isChecked());
-    EXPECT_EQ(w.form->MdlName->currentText(), "modUtil");
-    EXPECT_EQ(w.form->MdlName->count(), 5);
+    EXPECT_EQ(std::tuple(w.form->DebugTxt->toPlainText(), w.form->Header->toPlainText(),
+                         w.form->Footer->toPlainText(), w.form->OnlyFunc->isChecked(),
+                         w.form->MdlName->currentText(), w.form->MdlName->count()),
+              std::tuple("Вставлено в Function : Pad\n", "On Error GoTo Fail\n", footer, true,
+                         "modUtil", 5));
 }
 
 TEST(frmAddIn, RunsTheInsertionForTheChosenModuleAndLogsIt) {
@@ -85,11 +94,8 @@ TEST(frmAddIn, RunsTheInsertionForTheChosenModuleAndLogsIt) {
     w.form->OnlySub->setChecked(true);
     w.form->OnlyFunc->setChecked(true);
     w.form->SubName->showPopup(); // the drop-down fills the list
-    QStringList listed;
-    for (int i = 0; i < w.form->SubName->count(); ++i)
-        listed << w.form->SubName->itemText(i);
-    EXPECT_EQ(listed, (QStringList{"*", "ClearText", "FormatLine", "FormatMoney", "NextNumber",
-                                   "Nop", "Pad"}));
+    EXPECT_EQ(items(w.form->SubName), (QStringList{"*", "ClearText", "FormatLine", "FormatMoney",
+                                                   "NextNumber", "Nop", "Pad"}));
     w.form->SubName->hidePopup();
     w.form->SubName->setEditText("*");
     w.boxes.answers = {MsgAnswer::Yes};
