@@ -17,9 +17,7 @@ namespace {
 
 /// The caption as drawn: a single '&' marks the mnemonic and takes no room.
 QString drawnText(QString text) {
-    text.replace("&&", QChar(0x1));
-    text.remove('&');
-    return text.replace(QChar(0x1), "&");
+    return text.replace("&&", QChar(0x1)).remove('&').replace(QChar(0x1), "&");
 }
 
 /// Where the style draws the caption of `button`, decoration (indicator,

@@ -143,15 +143,10 @@ TEST(frmAddIn, TemplateToolBarActsOnTheBoxThatLastHadTheFocus) {
     // The outline moves to surround the box that has the focus.
     EXPECT_TRUE(w.form->TextBorder->geometry().contains(footer->geometry()));
     EXPECT_FALSE(w.form->TextBorder->geometry().contains(w.form->Header->geometry()));
-    QTextCursor c = footer->textCursor();
-    c.setPosition(0);
-    footer->setTextCursor(c);
+    footer->moveCursor(QTextCursor::Start);
     w.form->cmdModule->click();
     EXPECT_TRUE(footer->toPlainText().startsWith("#MODULE#lb_out:"));
-    c = footer->textCursor();
-    c.setPosition(0);
-    c.setPosition(8, QTextCursor::KeepAnchor);
-    footer->setTextCursor(c);
+    footer->moveCursor(QTextCursor::Start, QTextCursor::KeepAnchor); // "#MODULE#" selected
     w.form->cmdProc->click();
     EXPECT_TRUE(footer->toPlainText().startsWith("#PROC#lb_out:"));
     w.form->cmdUndo->click();
