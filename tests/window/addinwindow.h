@@ -59,6 +59,12 @@ struct AddInWindow {
     /// Saves `box` to, or loads it from, the file the user chooses.
     void save(QPlainTextEdit* box, const QString& chosen) { useFile(box, chosen, true); }
     void load(QPlainTextEdit* box, const QString& chosen) { useFile(box, chosen, false); }
+    /// Presses `button` for `box` and cancels the file dialog it opens.
+    void cancel(QPlainTextEdit* box, QToolButton* button) {
+        form->setActiveText(box->objectName());
+        dialogs.files.push_back(ScriptedDialogBackend::cancel());
+        button->click();
+    }
 
     TempDir dir;
     ScriptedDialogBackend dialogs;

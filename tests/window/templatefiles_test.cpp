@@ -112,11 +112,8 @@ TEST(TemplateFiles, TheTemplateExtensionIsAddedWhenTheFilesOwnNameLacksIt) {
 TEST(TemplateFiles, CancelEmptyBoxAndEmptyFileChangeNothingAndSayNothing) {
     Window w;
     w.form->Header->setPlainText("keep");
-    w.form->setActiveText("Header");
-    w.dialogs.files.push_back(ScriptedDialogBackend::cancel());
-    w.form->cmdLoadFromFile->click();
-    w.dialogs.files.push_back(ScriptedDialogBackend::cancel());
-    w.form->cmdSaveToFile->click();
+    w.cancel(w.form->Header, w.form->cmdLoadFromFile);
+    w.cancel(w.form->Header, w.form->cmdSaveToFile);
     EXPECT_EQ(w.form->Header->toPlainText(), "keep");
     EXPECT_EQ(w.dialogs.fileSeen.size(), 2u);
 
@@ -149,12 +146,8 @@ TEST(TemplateFiles, AFailedSaveKeepsTheFileItWasReplacingAndLeavesNoPartialFile)
     // A folder that is not there: a message, and no file anywhere.
     w.save(w.form->Header, w.path("missing/t.ert"));
     EXPECT_EQ(w.boxes.shown.size(), 2u);
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(w.dir.path()))
-        if (entry.path().filename() != "settings")
-            names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"addin", "t.ert", "twin.ert"}));
+    EXPECT_EQ(TempDir::namesIn(w.dir.path()),
+              (std::vector<std::string>{"addin", "settings", "t.ert", "twin.ert"}));
 }
 
 TEST(TemplateFiles, ACharacterTheCodePageCannotHoldIsNamedAndNothingIsWritten) {
@@ -186,8 +179,7 @@ TEST(TemplateFiles, UnreadableFilesAndFailedDialogsAreReportedAndTheBoxKeepsItsT
 
     // The dialog failed rather than being cancelled: that is said.
     w.dialogs.extendedError = FNERR_BUFFERTOOSMALL;
-    w.dialogs.files.push_back(ScriptedDialogBackend::cancel());
-    w.form->cmdLoadFromFile->click();
+    w.cancel(w.form->Footer, w.form->cmdLoadFromFile);
     ASSERT_EQ(w.boxes.shown.size(), 2u);
     EXPECT_EQ(w.boxes.shown[1].text, std::to_string(FNERR_BUFFERTOOSMALL | 0x348A) + ": ");
     EXPECT_EQ(w.form->Footer->toPlainText(), "keep");
