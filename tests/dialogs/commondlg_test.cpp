@@ -200,11 +200,9 @@ TEST(HookDispatch, MessagesBecomeEventsOnlyWhileTheDialogIsOpen) {
 
 TEST(MultiSelection, TheBufferSplitsIntoFolderAndNames) {
     CommonDLG dlg;
-    auto parse = [&dlg](const QString& filename) {
+    auto parse = [&dlg](const QString& filename, QString dir = {}, QStringList files = {}) {
         dlg.setFilename(filename);
-        QString dir;
-        QStringList files;
-        int32_t count = 0;
+        int32_t count = static_cast<int32_t>(files.size());
         dlg.ParseMultiFileName(dir, files, count);
         EXPECT_EQ(files.size(), count);
         return std::make_pair(dir, files);
@@ -219,13 +217,8 @@ TEST(MultiSelection, TheBufferSplitsIntoFolderAndNames) {
     EXPECT_EQ(parse("\\x.txt"), std::make_pair(QString(), QStringList{"\\x.txt"}));
 
     // A folder given on entry is kept and the count goes on.
-    dlg.setFilename(withNuls("/t\0c\0\0"));
-    QString dir = "/given";
-    QStringList files{"first"};
-    int32_t count = 1;
-    dlg.ParseMultiFileName(dir, files, count);
-    EXPECT_EQ(std::tuple(dir, files, count),
-              std::tuple("/given", QStringList{"first", "/t", "c"}, 3));
+    EXPECT_EQ(parse(withNuls("/t\0c\0\0"), "/given", {"first"}),
+              std::make_pair(QString("/given"), QStringList{"first", "/t", "c"}));
 }
 
 TEST(DialogWindows, CentreAndSizeWorkOnTheDialogBehindTheHooksWindow) {

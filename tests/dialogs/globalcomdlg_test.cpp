@@ -112,15 +112,14 @@ TEST(FileDialogResults, ConfirmedAndCancelledDialogsFillTheArguments) {
     EXPECT_EQ(plain.hInstance, 3);
 }
 
-TEST(FileDialogResults, NamesLongerThanTheirBuffersAreError5AndAMultiSelectionComesBackWhole) {
+TEST(FileDialogResults, LongNamesAreError5AMultiSelectionComesBackWholeAndATitleLosesItsFolder) {
     ScriptedDialogBackend b;
     GlobalComDLG api(b);
     OpenFileArgs a{.Filename = QString(261, 'x'), .Hook = true};
     DlgResult<bool> r = api.VBGetOpenFileName2(a);
     ASSERT_FALSE(r);
-    EXPECT_EQ(r.error().number, 5);
-    EXPECT_EQ(a.Filename.size(), 261);
-    EXPECT_EQ(mdl_DialogHook::GetHookTarget(), nullptr);
+    EXPECT_EQ(std::tuple(r.error().number, a.Filename.size(), mdl_DialogHook::GetHookTarget()),
+              std::tuple(5, 261, nullptr));
     SaveFileArgs title{.FileTitle = QString(261, 'x')};
     EXPECT_EQ(api.VBGetSaveFileName2(title).error().number, 5);
     EXPECT_TRUE(b.fileSeen.empty());
@@ -136,32 +135,26 @@ TEST(FileDialogResults, NamesLongerThanTheirBuffersAreError5AndAMultiSelectionCo
     EXPECT_EQ(multi.Filename.size(), 8192);
     EXPECT_TRUE(multi.Filename.startsWith(withNuls("/t\0a.ert\0b.ert\0\0")));
     EXPECT_EQ(multi.FileTitle, "kept");
-}
 
-TEST(FileDialogResults, FileTitleIsTheNameWithoutItsFolder) {
-    ScriptedDialogBackend b;
-    GlobalComDLG api(b);
-    EXPECT_EQ(api.VBGetFileTitle("/a/b/c.ert"), "c.ert");
-    EXPECT_EQ(api.VBGetFileTitle("C:\\x.txt"), "x.txt");
-    EXPECT_EQ(api.VBGetFileTitle("/a/b/"), "");
-    EXPECT_EQ(api.VBGetFileTitle(QString(300, 'x')), "");
+    // A file's title is its name without its folder, and nothing when too long.
+    EXPECT_EQ((QStringList{api.VBGetFileTitle("/a/b/c.ert"), api.VBGetFileTitle("C:\\x.txt"),
+                           api.VBGetFileTitle("/a/b/"), api.VBGetFileTitle(QString(300, 'x'))}),
+              (QStringList{"c.ert", "x.txt", "", ""}));
 }
 
 TEST(ColorDialog, CustomColoursStartAsSystemColoursAndACancelGivesMinusOne) {
     ScriptedDialogBackend b;
     GlobalComDLG api(b);
-    EXPECT_EQ(api.CustomColor(0), b.GetSysColor(0));
-    EXPECT_EQ(api.CustomColor(15), b.GetSysColor(15));
-    EXPECT_EQ(api.CustomColor(16), -1);
+    EXPECT_EQ(std::tuple(api.CustomColor(0), api.CustomColor(15), api.CustomColor(16)),
+              std::tuple(b.GetSysColor(0), b.GetSysColor(15), -1));
     api.setCustomColor(-1, 5);
     api.setCustomColor(3, 0x123456);
 
     ColorArgs cancelled{.Color = 0x00FF00};
     EXPECT_FALSE(api.VBChooseColor(cancelled));
-    EXPECT_EQ(cancelled.Color, -1);
     const ChooseColorRecord& seen = b.colorSeen.back();
-    EXPECT_EQ(seen.Flags, CC_RGBINIT | CC_ANYCOLOR);
-    EXPECT_EQ(seen.rgbResult, 0x00FF00);
+    EXPECT_EQ(std::tuple(cancelled.Color, seen.Flags, seen.rgbResult),
+              std::tuple(-1, CC_RGBINIT | CC_ANYCOLOR, 0x00FF00));
 
     // The dialog edits the table in place; the object keeps it.
     b.colors.push_back([](ChooseColorRecord& cc) {
