@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <tuple>
 
 TEST(cMemory, BlocksAreZeroFilledLockedOnceHandedOverAndFreedWhenReplaced) {
     cMemory m;
-    EXPECT_EQ(m.Pointer(), nullptr);
-    EXPECT_EQ(m.Size(), 0u);
-    EXPECT_FALSE(m.LockMemory());
+    EXPECT_EQ(std::tuple(m.Pointer(), m.Size(), m.LockMemory()), std::tuple(nullptr, 0u, false));
     ASSERT_TRUE(m.AllocateMemory(26));
     EXPECT_GE(m.Size(), 26u);
     auto* bytes = static_cast<unsigned char*>(m.Pointer());
@@ -20,8 +19,7 @@ TEST(cMemory, BlocksAreZeroFilledLockedOnceHandedOverAndFreedWhenReplaced) {
     m.UnlockMemory(); // no lock: nothing
     EXPECT_TRUE(m.LockMemory());
     m.FreeMemory();
-    EXPECT_EQ(m.Handle(), 0);
-    EXPECT_EQ(m.Pointer(), nullptr);
+    EXPECT_EQ(std::tuple(m.Handle(), m.Pointer()), std::tuple(0, nullptr));
     m.FreeMemory(); // no block: nothing
 
     // Handed over, a block outlives the object; replaced, it is freed.
@@ -42,8 +40,8 @@ TEST(cMemory, BlocksAreZeroFilledLockedOnceHandedOverAndFreedWhenReplaced) {
     owner.setHandle(taken);
     EXPECT_NE(owner.Pointer(), nullptr);
     ASSERT_TRUE(owner.AllocateMemory(4)); // frees the locked block first
-    EXPECT_EQ(globalmem::GlobalSize(taken), 0u);
-    EXPECT_EQ(globalmem::GlobalLock(taken), nullptr);
+    EXPECT_EQ(std::tuple(globalmem::GlobalSize(taken), globalmem::GlobalLock(taken)),
+              std::tuple(0u, nullptr));
     EXPECT_EQ(globalmem::GlobalFree(taken), taken);
 
     cMemory huge;

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace comdlg;
 
@@ -26,17 +27,15 @@ TEST(CommonDLGErrors, ACancelIsError20001OnlyWhenAskedFor) {
     CommonDLG dlg(b);
     dlg.setFilename("x");
     EXPECT_TRUE(dlg.ShowOpen());
-    EXPECT_TRUE(dlg.Filename().isEmpty());
-    EXPECT_EQ(dlg.FilterIndex(), -1);
+    EXPECT_EQ(std::tuple(dlg.Filename(), dlg.FilterIndex()), std::tuple("", -1));
 
     dlg.setCancelError(true);
     for (auto show : {&CommonDLG::ShowOpen, &CommonDLG::ShowSave, &CommonDLG::ShowColor,
                       &CommonDLG::ShowFont}) {
         DlgResult<void> r = (dlg.*show)();
         ASSERT_FALSE(r);
-        EXPECT_EQ(r.error().number, 20001);
-        EXPECT_EQ(r.error().source, source());
-        EXPECT_EQ(r.error().description, "User selected cancel.");
+        EXPECT_EQ(std::tuple(r.error().number, r.error().source, r.error().description),
+                  std::tuple(20001, source(), "User selected cancel."));
     }
     // The print dialog's cancel is never an error.
     EXPECT_TRUE(dlg.ShowPrinter());
@@ -49,9 +48,8 @@ TEST(CommonDLGErrors, FailuresOverflowAndRefusedHelpCommandsAreErrorsOfTheirOwn)
     dlg.setCancelError(true);
     b.extendedError = FNERR_BUFFERTOOSMALL;
     DlgResult<void> failed = dlg.ShowOpen();
-    EXPECT_EQ(failed.error().number, FNERR_BUFFERTOOSMALL | 0x348A);
-    EXPECT_EQ(failed.error().source, source());
-    EXPECT_TRUE(failed.error().description.isEmpty());
+    EXPECT_EQ(std::tuple(failed.error().number, failed.error().source, failed.error().description),
+              std::tuple(FNERR_BUFFERTOOSMALL | 0x348A, source(), ""));
 
     dlg.setCopies(40000);
     EXPECT_EQ(dlg.ShowPrinter().error().number, 6);
@@ -69,9 +67,9 @@ TEST(CommonDLGErrors, FailuresOverflowAndRefusedHelpCommandsAreErrorsOfTheirOwn)
     EXPECT_TRUE(dlg.ShowHelp());
     b.helpSucceeds = false;
     DlgResult<void> missing = dlg.ShowHelp();
-    EXPECT_EQ(missing.error().number, 2);
-    EXPECT_EQ(missing.error().source, source());
-    EXPECT_EQ(missing.error().description, "The system cannot find the file specified.");
+    EXPECT_EQ(
+        std::tuple(missing.error().number, missing.error().source, missing.error().description),
+        std::tuple(2, source(), "The system cannot find the file specified."));
     EXPECT_EQ(b.helpCalls.back().command, HELP_SETCONTENTS);
 
     // The help window's place goes to the help engine as a HELPWININFO record.
@@ -140,10 +138,8 @@ TEST(CommonDLGOptions, ResultsComeBackIntoTheProperties) {
     });
     dlg.setFlags(PD_PAGENUMS);
     ASSERT_TRUE(dlg.ShowPrinter());
-    EXPECT_EQ(dlg.Copies(), 3);
-    EXPECT_EQ(dlg.FromPage(), 2);
-    EXPECT_EQ(dlg.ToPage(), 5);
-    EXPECT_EQ(dlg.flags(), PD_PAGENUMS);
+    EXPECT_EQ(std::tuple(dlg.Copies(), dlg.FromPage(), dlg.ToPage(), dlg.flags()),
+              std::tuple(3, 2, 5, PD_PAGENUMS));
 
     // The font size is read in whole points, halves to even.
     for (auto [points, whole] : {std::pair{10.5, 10}, std::pair{11.5, 12}}) {
@@ -194,10 +190,7 @@ TEST(HookDispatch, MessagesBecomeEventsOnlyWhileTheDialogIsOpen) {
     EXPECT_EQ(log.names,
               QStringList({"init", "file", "folder", "type", "ok", "confirm", "confirm", "close"}));
     EXPECT_EQ(log.windows.front(), &window);
-    EXPECT_EQ(answers[0], 0);
-    EXPECT_EQ(answers[1], 0);
-    EXPECT_EQ(answers[2], 1);
-    EXPECT_EQ(answers[3], 0);
+    EXPECT_EQ(std::vector<intptr_t>(answers, answers + 4), (std::vector<intptr_t>{0, 0, 1, 0}));
 
     // Between dialogs the slot is empty: the hook touches nothing.
     EXPECT_EQ(mdl_DialogHook::GetHookTarget(), nullptr);
@@ -207,11 +200,9 @@ TEST(HookDispatch, MessagesBecomeEventsOnlyWhileTheDialogIsOpen) {
 
 TEST(MultiSelection, TheBufferSplitsIntoFolderAndNames) {
     CommonDLG dlg;
-    auto parse = [&dlg](const QString& filename) {
+    auto parse = [&dlg](const QString& filename, QString dir = {}, QStringList files = {}) {
         dlg.setFilename(filename);
-        QString dir;
-        QStringList files;
-        int32_t count = 0;
+        int32_t count = static_cast<int32_t>(files.size());
         dlg.ParseMultiFileName(dir, files, count);
         EXPECT_EQ(files.size(), count);
         return std::make_pair(dir, files);
@@ -226,14 +217,8 @@ TEST(MultiSelection, TheBufferSplitsIntoFolderAndNames) {
     EXPECT_EQ(parse("\\x.txt"), std::make_pair(QString(), QStringList{"\\x.txt"}));
 
     // A folder given on entry is kept and the count goes on.
-    dlg.setFilename(withNuls("/t\0c\0\0"));
-    QString dir = "/given";
-    QStringList files{"first"};
-    int32_t count = 1;
-    dlg.ParseMultiFileName(dir, files, count);
-    EXPECT_EQ(dir, "/given");
-    EXPECT_EQ(files, (QStringList{"first", "/t", "c"}));
-    EXPECT_EQ(count, 3);
+    EXPECT_EQ(parse(withNuls("/t\0c\0\0"), "/given", {"first"}),
+              std::make_pair(QString("/given"), QStringList{"first", "/t", "c"}));
 }
 
 TEST(DialogWindows, CentreAndSizeWorkOnTheDialogBehindTheHooksWindow) {

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QVariant>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace comdlg;
 
@@ -35,11 +36,9 @@ TEST(FileDialogFlags, TheRecordsFlagsComeFromTheOptionsAlone) {
     OpenFileArgs defaults{.Filename = ""};
     EXPECT_FALSE(*api.VBGetOpenFileName2(defaults));
     const OpenFileNameRecord& d = b.fileSeen.back();
-    EXPECT_EQ(d.Flags, OFN_FILEMUSTEXIST);
-    EXPECT_EQ(d.hwndOwner, nullptr);
-    EXPECT_EQ(d.lpstrFilter, withNuls("All (*.*)\0 *.*\0\0"));
-    EXPECT_EQ(d.nMaxFile, 260);
-    EXPECT_EQ(d.lpstrFile, QString(260, QChar(0)));
+    EXPECT_EQ(std::tuple(d.Flags, d.hwndOwner, d.lpstrFilter, d.nMaxFile, d.lpstrFile),
+              std::tuple(OFN_FILEMUSTEXIST, nullptr, withNuls("All (*.*)\0 *.*\0\0"), 260,
+                         QString(260, QChar(0))));
 
     // Must-exist and path-must-exist from the caller: only the option counts.
     OpenFileArgs addIn{.FileMustExist = false, .flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST};
@@ -58,10 +57,8 @@ TEST(FileDialogFlags, TheRecordsFlagsComeFromTheOptionsAlone) {
     const OpenFileNameRecord& r = b.fileSeen.back();
     EXPECT_EQ(r.Flags, OFN_READONLY | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT |
                            OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE);
-    EXPECT_EQ(r.nMaxFile, 8192);
-    EXPECT_EQ(r.hInstance, 7);
-    EXPECT_EQ(r.lpTemplateName, 9);
-    EXPECT_EQ(r.lpfnHook, &mdl_DialogHook::OpenSaveHookProc);
+    EXPECT_EQ(std::tuple(r.nMaxFile, r.hInstance, r.lpTemplateName, r.lpfnHook),
+              std::tuple(8192, 7, 9, &mdl_DialogHook::OpenSaveHookProc));
 
     // A template without a module is not asked for.
     OpenFileArgs noModule{.flags = OFN_ENABLETEMPLATE, .hInstance = 0};
@@ -87,12 +84,9 @@ TEST(FileDialogResults, ConfirmedAndCancelledDialogsFillTheArguments) {
     OpenFileArgs a{.Filename = "start", .Filter = "A|*.a|B|*.b"};
     EXPECT_TRUE(*api.VBGetOpenFileName2(a));
     EXPECT_EQ(api.APIReturn(), 1);
-    EXPECT_EQ(a.Filename, "/t/b.b");
-    EXPECT_EQ(a.FileTitle, "b.b");
-    EXPECT_EQ(a.FilterIndex, 2);
-    EXPECT_EQ(a.Filter, withNuls("B\0*.b"));
-    EXPECT_TRUE(a.ReadOnly);
-    EXPECT_EQ(a.flags, OFN_FILEMUSTEXIST | OFN_READONLY);
+    EXPECT_EQ(
+        std::tuple(a.Filename, a.FileTitle, a.FilterIndex, a.Filter, a.ReadOnly, a.flags),
+        std::tuple("/t/b.b", "b.b", 2, withNuls("B\0*.b"), true, OFN_FILEMUSTEXIST | OFN_READONLY));
     EXPECT_TRUE(b.fileSeen.back().lpstrFile.startsWith(withNuls("start\0")));
 
     // A failure is told from a cancel by its extended error alone, which
@@ -105,13 +99,11 @@ TEST(FileDialogResults, ConfirmedAndCancelledDialogsFillTheArguments) {
     EXPECT_FALSE(*api.VBGetOpenFileName2(open));
     EXPECT_EQ(api.APIReturn(), 0);
     EXPECT_EQ(api.ExtendedError(), 0);
-    EXPECT_TRUE(open.Filename.isEmpty() && open.FileTitle.isEmpty() && open.Filter.isEmpty());
-    EXPECT_EQ(open.flags, 0);
-    EXPECT_EQ(open.FilterIndex, -1);
+    EXPECT_EQ(std::tuple(open.Filename, open.FileTitle, open.Filter, open.flags, open.FilterIndex),
+              std::tuple("", "", "", 0, -1));
     SaveFileArgs save{.Filename = "x", .FilterIndex = 2};
     EXPECT_FALSE(*api.VBGetSaveFileName2(save));
-    EXPECT_EQ(save.FilterIndex, 0);
-    EXPECT_TRUE(save.Filename.isEmpty() && save.Filter.isEmpty());
+    EXPECT_EQ(std::tuple(save.Filename, save.Filter, save.FilterIndex), std::tuple("", "", 0));
 
     // The suffix-less function clears the template bit even on a cancel.
     OpenFileArgs plain{.flags = OFN_ENABLETEMPLATE | 0x8, .hInstance = 3};
@@ -120,15 +112,14 @@ TEST(FileDialogResults, ConfirmedAndCancelledDialogsFillTheArguments) {
     EXPECT_EQ(plain.hInstance, 3);
 }
 
-TEST(FileDialogResults, NamesLongerThanTheirBuffersAreError5AndAMultiSelectionComesBackWhole) {
+TEST(FileDialogResults, LongNamesAreError5AMultiSelectionComesBackWholeAndATitleLosesItsFolder) {
     ScriptedDialogBackend b;
     GlobalComDLG api(b);
     OpenFileArgs a{.Filename = QString(261, 'x'), .Hook = true};
     DlgResult<bool> r = api.VBGetOpenFileName2(a);
     ASSERT_FALSE(r);
-    EXPECT_EQ(r.error().number, 5);
-    EXPECT_EQ(a.Filename.size(), 261);
-    EXPECT_EQ(mdl_DialogHook::GetHookTarget(), nullptr);
+    EXPECT_EQ(std::tuple(r.error().number, a.Filename.size(), mdl_DialogHook::GetHookTarget()),
+              std::tuple(5, 261, nullptr));
     SaveFileArgs title{.FileTitle = QString(261, 'x')};
     EXPECT_EQ(api.VBGetSaveFileName2(title).error().number, 5);
     EXPECT_TRUE(b.fileSeen.empty());
@@ -144,32 +135,26 @@ TEST(FileDialogResults, NamesLongerThanTheirBuffersAreError5AndAMultiSelectionCo
     EXPECT_EQ(multi.Filename.size(), 8192);
     EXPECT_TRUE(multi.Filename.startsWith(withNuls("/t\0a.ert\0b.ert\0\0")));
     EXPECT_EQ(multi.FileTitle, "kept");
-}
 
-TEST(FileDialogResults, FileTitleIsTheNameWithoutItsFolder) {
-    ScriptedDialogBackend b;
-    GlobalComDLG api(b);
-    EXPECT_EQ(api.VBGetFileTitle("/a/b/c.ert"), "c.ert");
-    EXPECT_EQ(api.VBGetFileTitle("C:\\x.txt"), "x.txt");
-    EXPECT_EQ(api.VBGetFileTitle("/a/b/"), "");
-    EXPECT_EQ(api.VBGetFileTitle(QString(300, 'x')), "");
+    // A file's title is its name without its folder, and nothing when too long.
+    EXPECT_EQ((QStringList{api.VBGetFileTitle("/a/b/c.ert"), api.VBGetFileTitle("C:\\x.txt"),
+                           api.VBGetFileTitle("/a/b/"), api.VBGetFileTitle(QString(300, 'x'))}),
+              (QStringList{"c.ert", "x.txt", "", ""}));
 }
 
 TEST(ColorDialog, CustomColoursStartAsSystemColoursAndACancelGivesMinusOne) {
     ScriptedDialogBackend b;
     GlobalComDLG api(b);
-    EXPECT_EQ(api.CustomColor(0), b.GetSysColor(0));
-    EXPECT_EQ(api.CustomColor(15), b.GetSysColor(15));
-    EXPECT_EQ(api.CustomColor(16), -1);
+    EXPECT_EQ(std::tuple(api.CustomColor(0), api.CustomColor(15), api.CustomColor(16)),
+              std::tuple(b.GetSysColor(0), b.GetSysColor(15), -1));
     api.setCustomColor(-1, 5);
     api.setCustomColor(3, 0x123456);
 
     ColorArgs cancelled{.Color = 0x00FF00};
     EXPECT_FALSE(api.VBChooseColor(cancelled));
-    EXPECT_EQ(cancelled.Color, -1);
     const ChooseColorRecord& seen = b.colorSeen.back();
-    EXPECT_EQ(seen.Flags, CC_RGBINIT | CC_ANYCOLOR);
-    EXPECT_EQ(seen.rgbResult, 0x00FF00);
+    EXPECT_EQ(std::tuple(cancelled.Color, seen.Flags, seen.rgbResult),
+              std::tuple(-1, CC_RGBINIT | CC_ANYCOLOR, 0x00FF00));
 
     // The dialog edits the table in place; the object keeps it.
     b.colors.push_back([](ChooseColorRecord& cc) {
@@ -221,18 +206,14 @@ TEST(FontDialog, FlagsAreAdjustedWhateverTheOutcomeAndTheFontRoundTrips) {
     EXPECT_TRUE(api.VBChooseFont(a));
     // 12 points on a screen of 15 twips per pixel.
     const LogFontRecord& lf = b.logFontSeen.back();
-    EXPECT_EQ(lf.lfHeight, -16);
-    EXPECT_EQ(b.fontSeen.back().iPointSize, 120);
-    EXPECT_EQ(lf.lfItalic, 255);
+    EXPECT_EQ(std::tuple(lf.lfHeight, b.fontSeen.back().iPointSize, lf.lfItalic),
+              std::tuple(-16, 120, 255));
     EXPECT_EQ(lf.lfFaceName, "Courier New" + QString(21, QChar(0)));
     EXPECT_TRUE(b.fontSeen.back().Flags & CF_ENABLEHOOK);
 
-    EXPECT_EQ(a.CurFont.family(), "Arial");
-    EXPECT_DOUBLE_EQ(a.CurFont.pointSizeF(), 10.5);
-    EXPECT_TRUE(a.CurFont.bold());
-    EXPECT_FALSE(a.CurFont.italic());
-    EXPECT_TRUE(a.CurFont.underline());
-    EXPECT_EQ(a.Color, 0x0000FF);
+    const QFont& f = a.CurFont;
+    EXPECT_EQ(std::tuple(f.family(), f.pointSizeF(), f.bold(), f.italic(), f.underline(), a.Color),
+              std::tuple("Arial", 10.5, true, false, true, 0x0000FF));
 
     // A face name of 32 characters or more keeps 31 and its NUL.
     EXPECT_EQ(GlobalComDLG::StrToFaceName(QString(40, 'f')).size(), 32);
@@ -261,18 +242,13 @@ TEST(PrintDialog, OptionsBecomeFlagsAndTheChoiceComesBack) {
     const PrintDlgRecord& seen = b.printSeen.back();
     EXPECT_EQ(seen.Flags, PD_SELECTION | PD_HIDEPRINTTOFILE | PD_DISABLEPRINTTOFILE |
                               PD_USEDEVMODECOPIESANDCOLLATE | PD_RETURNDC);
-    EXPECT_EQ(seen.nToPage, 0xFFFF);
-    EXPECT_EQ(seen.nMinPage, 1);
-    EXPECT_EQ(seen.nMaxPage, 0xFFFF);
-    EXPECT_EQ(a.PrintRange, PrintRangeSelection);
-    EXPECT_EQ(a.FromPage, -1);
-    EXPECT_EQ(a.ToPage, 3);
-    EXPECT_EQ(a.Copies, 4);
-    EXPECT_TRUE(a.Collate);
-    EXPECT_EQ(printer.property("Copies").toInt(), 4);
-    EXPECT_EQ(printer.property("Orientation").toInt(), 2);
-    EXPECT_EQ(printer.property("PaperSize").toInt(), 9);
-    EXPECT_EQ(printer.property("PrintQuality").toInt(), 600);
+    EXPECT_EQ(std::tuple(seen.nToPage, seen.nMinPage, seen.nMaxPage),
+              std::tuple(0xFFFF, 1, 0xFFFF));
+    EXPECT_EQ(std::tuple(a.PrintRange, a.FromPage, a.ToPage, a.Copies, a.Collate),
+              std::tuple(PrintRangeSelection, -1, 3, 4, true));
+    for (auto [name, value] : {std::pair{"Copies", 4}, std::pair{"Orientation", 2},
+                               std::pair{"PaperSize", 9}, std::pair{"PrintQuality", 600}})
+        EXPECT_EQ(printer.property(name).toInt(), value) << name;
 
     // The caller's hook and template bits go; a hook is the print setup's
     // when the flags ask for print setup, else the print dialog's.
@@ -317,15 +293,12 @@ TEST(PageSetupDialog, MarginsAreScaledToTheUnitsAndBack) {
     PageSetupArgs2 mm{.LeftMargin = 25.4f, .TopMargin = 10.f, .Units = 1, .Hook = true};
     ASSERT_TRUE(api.VBPageSetupDlg2(mm));
     const PageSetupDlgRecord& seen = b.pageSetupSeen.back();
-    EXPECT_EQ(seen.rtMargin.left, 2540);
-    EXPECT_EQ(seen.rtMargin.top, 1000);
-    EXPECT_EQ(seen.Flags, PSD_INHUNDREDTHSOFMILLIMETERS | PSD_ENABLEPAGESETUPHOOK);
-    EXPECT_FLOAT_EQ(mm.LeftMargin, 20.f);
-    EXPECT_FLOAT_EQ(mm.TopMargin, 15.5f);
-    EXPECT_EQ(mm.Orientation, 2);
-    EXPECT_EQ(mm.PaperSize, 9);
-    EXPECT_EQ(mm.PrintQuality, 300);
-    EXPECT_EQ(api.APIReturn(), 1);
+    EXPECT_EQ(std::tuple(seen.rtMargin.left, seen.rtMargin.top, seen.Flags),
+              std::tuple(2540, 1000, PSD_INHUNDREDTHSOFMILLIMETERS | PSD_ENABLEPAGESETUPHOOK));
+    // Exact in binary: 20 and 15.5 millimetres.
+    EXPECT_EQ(std::tuple(mm.LeftMargin, mm.TopMargin, mm.Orientation, mm.PaperSize, mm.PrintQuality,
+                         api.APIReturn()),
+              std::tuple(20.f, 15.5f, 2, 9, 300, 1));
 
     // Whole numbers: the margins given are not passed, the ones returned
     // are rounded halves to even.
@@ -335,11 +308,10 @@ TEST(PageSetupDialog, MarginsAreScaledToTheUnitsAndBack) {
     });
     PageSetupArgs inches{.DisableMargins = true, .LeftMargin = 7};
     ASSERT_TRUE(api.VBPageSetupDlg(inches));
-    EXPECT_EQ(b.pageSetupSeen.back().rtMargin.left, 0);
-    EXPECT_EQ(b.pageSetupSeen.back().Flags, PSD_DISABLEMARGINS | PSD_INTHOUSANDTHSOFINCHES);
-    EXPECT_EQ(inches.LeftMargin, 2);
-    EXPECT_EQ(inches.TopMargin, 4);
-    EXPECT_EQ(inches.RightMargin, 1);
+    EXPECT_EQ(std::tuple(b.pageSetupSeen.back().rtMargin.left, b.pageSetupSeen.back().Flags),
+              std::tuple(0, PSD_DISABLEMARGINS | PSD_INTHOUSANDTHSOFINCHES));
+    EXPECT_EQ(std::tuple(inches.LeftMargin, inches.TopMargin, inches.RightMargin),
+              std::tuple(2, 4, 1));
 
     PageSetupArgs2 cancelled{.LeftMargin = 3.f};
     EXPECT_FALSE(api.VBPageSetupDlg2(cancelled));

@@ -1,13 +1,7 @@
-#include "../support/scriptedmessagebox.h"
-#include "../support/tempdir.h"
+#include "../window/addinwindow.h"
 #include "f_dialog.h"
 #include "frmabout.h"
-#include "frmaddin.h"
 #include "frmtip.h"
-#include "modresfiles.h"
-#include "registrylookup.h"
-#include "settingsstore.h"
-#include "vbe.h"
 #include "windowfont.h"
 
 #include <QCheckBox>
@@ -23,9 +17,7 @@ namespace {
 
 /// The caption as drawn: a single '&' marks the mnemonic and takes no room.
 QString drawnText(QString text) {
-    text.replace("&&", QChar(0x1));
-    text.remove('&');
-    return text.replace(QChar(0x1), "&");
+    return text.replace("&&", QChar(0x1)).remove('&').replace(QChar(0x1), "&");
 }
 
 /// Where the style draws the caption of `button`, decoration (indicator,
@@ -80,38 +72,23 @@ void expectCaptionsFit(const QWidget* window) {
 }
 
 /// Each window in the state a programmer first sees it.
-struct Windows {
-    Windows() {
-        settings.SaveSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup", "0");
-        form = std::make_unique<frmAddIn>(
-            &vbe,
-            frmAddIn::Services{boxes, settings, registry, {}, QString::fromStdString(dir.path())});
-        tip = new frmTip(settings, form->tipsFile(), form.get());
-        about = std::make_unique<frmAbout>(registry, boxes, [](const QString&) { return true; });
-    }
-    TempDir dir;
-    SettingsStore settings{QString::fromStdString(dir.file("settings"))};
-    ScriptedMessageBox boxes;
-    NoRegistry registry;
-    trapline::VBE vbe;
-    std::unique_ptr<frmAddIn> form;
-    frmTip* tip;
-    std::unique_ptr<frmAbout> about;
+struct Windows : AddInWindow {
+    Windows() : AddInWindow(Project::None) {}
+    frmTip* tip = new frmTip(settings, form->tipsFile(), form.get());
+    frmAbout about{registry, boxes, [](const QString&) { return true; }};
 };
 
 } // namespace
 
 TEST(WindowFont, IsMsSansSerifAtEightPointsInEveryWindowAndEveryCaptionFitsItsControl) {
     ASSERT_TRUE(haveWindowFont()) << "install fonts-wine (tools/install-deps.sh)";
-    const QFontInfo info(windowFont());
-    EXPECT_EQ(info.family(), "MS Sans Serif");
     EXPECT_EQ(QFontMetrics(windowFont()).height(), 13); // the 8-point strike
     Windows w;
     w.tip->setObjectName("frmTip");
-    w.about->setObjectName("frmAbout");
+    w.about.setObjectName("frmAbout");
     for (const QWidget* window :
          {static_cast<QWidget*>(w.form.get()), static_cast<QWidget*>(&w.form->dialog()),
-          static_cast<QWidget*>(w.tip), static_cast<QWidget*>(w.about.get())}) {
+          static_cast<QWidget*>(w.tip), static_cast<QWidget*>(&w.about)}) {
         EXPECT_EQ(QFontInfo(window->font()).family(), "MS Sans Serif")
             << window->objectName().toStdString();
         expectCaptionsFit(window);

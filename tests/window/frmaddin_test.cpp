@@ -1,90 +1,40 @@
-#include "frmaddin.h"
-
-#include "../support/scriptedmessagebox.h"
-#include "../support/tempdir.h"
+#include "addinwindow.h"
 #include "dropdowncombo.h"
 #include "f_dialog.h"
 #include "frmtip.h"
-#include "projectloader.h"
-#include "registrylookup.h"
-#include "settingsstore.h"
-#include "vbe.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
-#include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QToolButton>
-#include <filesystem>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using trapline::MsgAnswer;
+using Window = AddInWindow;
 
 namespace {
 
-const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
-
-/// A window over a copy of the example project, with its settings and its
-/// add-in folder in a temporary folder and its message boxes answered by script.
-struct Window {
-    explicit Window(const QString& showTips = "0", bool withProject = true) {
-        std::filesystem::copy(kExample, dir.file("p"), std::filesystem::copy_options::recursive);
-        std::filesystem::create_directories(dir.file("addin"));
-        if (!showTips.isNull())
-            settings.SaveSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup",
-                                 showTips);
-        if (withProject)
-            vbe = std::make_unique<trapline::VBE>(
-                std::move(*trapline::ProjectLoader().load({dir.file("p/Ledger.vbp")})));
-        else
-            vbe = std::make_unique<trapline::VBE>();
-        form =
-            new frmAddIn(vbe.get(), frmAddIn::Services{boxes, settings, registry,
-                                                       [this](const QString& p) {
-                                                           started << p;
-                                                           return true;
-                                                       },
-                                                       QString::fromStdString(dir.file("addin"))});
-        form->show();
-    }
-    ~Window() { delete form; }
-    QString setting() {
-        return settings.GetSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup");
-    }
-    std::string code(int component) {
-        return (*vbe->ActiveVBProject()->VBComponents().Item(component))->serialize();
-    }
-
-    TempDir dir;
-    SettingsStore settings{QString::fromStdString(dir.file("settings"))};
-    ScriptedMessageBox boxes;
-    NoRegistry registry;
-    QStringList started;
-    std::unique_ptr<trapline::VBE> vbe;
-    frmAddIn* form = nullptr;
-};
+QStringList items(const QComboBox* box) {
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
 
 } // namespace
 
 TEST(frmAddIn, LoadsTheModulesTheTemplatesAndTheActiveBox) {
     Window w;
-    QStringList items;
-    for (int i = 0; i < w.form->MdlName->count(); ++i)
-        items << w.form->MdlName->itemText(i);
-    EXPECT_EQ(items, (QStringList{"*", "CInvoice", "frmMain", "modMain", "modUtil"}));
+    EXPECT_EQ(items(w.form->MdlName),
+              (QStringList{"*", "CInvoice", "frmMain", "modMain", "modUtil"}));
     EXPECT_EQ(w.form->Header->toPlainText(), "ON ERROR GOTO err_debug\n");
     EXPECT_TRUE(w.form->Footer->toPlainText().startsWith("lb_out:\n\tEXIT ???\n"));
     EXPECT_EQ(w.form->ActiveText(), "Header");
-    EXPECT_TRUE(w.form->HasOnError->isChecked() && w.form->WithComment->isChecked() &&
-                w.form->DefaultTXT->isChecked());
-    EXPECT_FALSE(w.form->OnlySub->isChecked() || w.form->OnlyFunc->isChecked() ||
-                 w.form->OnlyProperty->isChecked());
 
-    Window none("0", false);
+    Window none(Window::Project::None);
     EXPECT_EQ(none.form->MdlName->count(), 1);
 }
 
@@ -93,9 +43,7 @@ TEST(frmAddIn, WritesTheTipsFileOnlyWhenItIsMissing) {
     const std::string tips = w.form->tipsFile().toStdString();
     EXPECT_EQ(TempDir::read(tips).size(), 400u);
     w.dir.write("addin/TIPOFDAY.TXT", "mine");
-    frmAddIn again(
-        w.vbe.get(),
-        {w.boxes, w.settings, w.registry, {}, QString::fromStdString(w.dir.file("addin"))});
+    frmAddIn again(w.vbe.get(), w.services());
     EXPECT_EQ(TempDir::read(tips), "mine");
 }
 
@@ -105,12 +53,13 @@ TEST(frmAddIn, OpensTheTipWindowUnlessTheSettingSaysOtherwise) {
         bool shown;
     } cases[] = {{"1", true}, {"0", false}, {"2", false}, {"yes", true}, {QString(), true}};
     for (const Case& c : cases) {
-        Window w(c.stored);
+        Window w(Window::Project::Example, c.stored);
         EXPECT_EQ(!w.form->findChildren<frmTip*>().isEmpty(), c.shown) << c.stored.toStdString();
     }
-    Window w("0");
+    Window w;
     w.form->cmdTips->click();
-    EXPECT_EQ(w.setting(), "1");
+    EXPECT_EQ(w.settings.GetSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup"),
+              "1");
     EXPECT_EQ(w.form->findChildren<frmTip*>().size(), 1);
     // Shown again while loaded: the same window comes forward, hidden or not.
     frmTip* tip = w.form->findChildren<frmTip*>().front();
@@ -132,12 +81,11 @@ TEST(frmAddIn, HidingWithCancelAndShowingAgainKeepsLogTemplatesAndOptions) {
     w.form->CancelButton->click();
     EXPECT_FALSE(w.form->isVisible());
     w.form->show();
-    EXPECT_EQ(w.form->DebugTxt->toPlainText(), "Вставлено в Function : Pad\n");
-    EXPECT_EQ(w.form->Header->toPlainText(), "On Error GoTo Fail\n");
-    EXPECT_EQ(w.form->Footer->toPlainText(), footer);
-    EXPECT_TRUE(w.form->OnlyFunc->isChecked());
-    EXPECT_EQ(w.form->MdlName->currentText(), "modUtil");
-    EXPECT_EQ(w.form->MdlName->count(), 5);
+    EXPECT_EQ(std::tuple(w.form->DebugTxt->toPlainText(), w.form->Header->toPlainText(),
+                         w.form->Footer->toPlainText(), w.form->OnlyFunc->isChecked(),
+                         w.form->MdlName->currentText(), w.form->MdlName->count()),
+              std::tuple("Вставлено в Function : Pad\n", "On Error GoTo Fail\n", footer, true,
+                         "modUtil", 5));
 }
 
 TEST(frmAddIn, RunsTheInsertionForTheChosenModuleAndLogsIt) {
@@ -146,11 +94,8 @@ TEST(frmAddIn, RunsTheInsertionForTheChosenModuleAndLogsIt) {
     w.form->OnlySub->setChecked(true);
     w.form->OnlyFunc->setChecked(true);
     w.form->SubName->showPopup(); // the drop-down fills the list
-    QStringList listed;
-    for (int i = 0; i < w.form->SubName->count(); ++i)
-        listed << w.form->SubName->itemText(i);
-    EXPECT_EQ(listed, (QStringList{"*", "ClearText", "FormatLine", "FormatMoney", "NextNumber",
-                                   "Nop", "Pad"}));
+    EXPECT_EQ(items(w.form->SubName), (QStringList{"*", "ClearText", "FormatLine", "FormatMoney",
+                                                   "NextNumber", "Nop", "Pad"}));
     w.form->SubName->hidePopup();
     w.form->SubName->setEditText("*");
     w.boxes.answers = {MsgAnswer::Yes};
@@ -165,8 +110,6 @@ TEST(frmAddIn, RunsTheInsertionForTheChosenModuleAndLogsIt) {
     EXPECT_EQ(logBehindFailure, "Вставлено в Function : Pad\nВставлено в Function : FormatMoney\n");
     ASSERT_GE(w.boxes.shown.size(), 1u);
     EXPECT_EQ(w.boxes.shown[0].text, "Вставлять обработку ошибок ?");
-    EXPECT_EQ(w.boxes.shown[0].title, "TRAPLINE");
-    EXPECT_TRUE(w.form->DebugTxt->toPlainText().startsWith("Вставлено в Function : Pad\n"));
     EXPECT_NE(w.code(2).find("'MyErrorHandler \"modUtil.Pad\""), std::string::npos);
     EXPECT_EQ(w.code(1).find("MyErrorHandler"), std::string::npos); // modMain untouched
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -200,15 +143,10 @@ TEST(frmAddIn, TemplateToolBarActsOnTheBoxThatLastHadTheFocus) {
     // The outline moves to surround the box that has the focus.
     EXPECT_TRUE(w.form->TextBorder->geometry().contains(footer->geometry()));
     EXPECT_FALSE(w.form->TextBorder->geometry().contains(w.form->Header->geometry()));
-    QTextCursor c = footer->textCursor();
-    c.setPosition(0);
-    footer->setTextCursor(c);
+    footer->moveCursor(QTextCursor::Start);
     w.form->cmdModule->click();
     EXPECT_TRUE(footer->toPlainText().startsWith("#MODULE#lb_out:"));
-    c = footer->textCursor();
-    c.setPosition(0);
-    c.setPosition(8, QTextCursor::KeepAnchor);
-    footer->setTextCursor(c);
+    footer->moveCursor(QTextCursor::Start, QTextCursor::KeepAnchor); // "#MODULE#" selected
     w.form->cmdProc->click();
     EXPECT_TRUE(footer->toPlainText().startsWith("#PROC#lb_out:"));
     w.form->cmdUndo->click();
@@ -221,8 +159,7 @@ TEST(frmAddIn, EnterPressesOkOrAFocusedButtonCtrlEnterBreaksTheLineAndEscHides) 
     Window w;
     w.boxes.answers = {MsgAnswer::No};
     QTest::keyClick(w.form->Header, Qt::Key_Return);
-    ASSERT_EQ(w.boxes.shown.size(), 1u);
-    EXPECT_EQ(w.boxes.shown[0].text, "Вставлять обработку ошибок ?");
+    ASSERT_EQ(w.boxes.shown.size(), 1u); // OK's question
     EXPECT_EQ(w.form->Header->toPlainText(), "ON ERROR GOTO err_debug\n");
     QTest::keyClick(w.form->Header, Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(w.form->Header->toPlainText().count('\n'), 2);
@@ -254,9 +191,10 @@ TEST(frmAddIn, AddsTheErrorModuleOnce) {
 
 namespace {
 
-/// Plays `user` on the text input dialog once it is up; a dialog left open is
-/// closed, so that a failure cannot hang the test.
-void whenDialogOpens(Window& w, const std::function<void(f_Dialog&)>& user) {
+/// Opens the text input dialog on `text` through EditText and plays `user`
+/// on it; a dialog left open is closed, so that a failure cannot hang the test.
+QString edit(Window& w, const QString& text, bool& success,
+             const std::function<void(f_Dialog&)>& user, QToolButton* opener = nullptr) {
     f_Dialog& d = w.form->dialog();
     QTimer::singleShot(0, [&d, user] {
         user(d);
@@ -265,41 +203,41 @@ void whenDialogOpens(Window& w, const std::function<void(f_Dialog&)>& user) {
             d.close();
         }
     });
+    if (!opener)
+        return w.form->EditText(text, success);
+    opener->click();
+    return QString();
 }
 
 } // namespace
 
 TEST(frmAddIn, EditsTheActiveTemplateInTheDialog) {
     Window w;
-    whenDialogOpens(w, [](f_Dialog& d) {
-        d.TXT->setPlainText("On Error GoTo Fail");
-        d.OKButton->click();
-    });
-    w.form->cmdEdit->click();
-    EXPECT_EQ(w.form->Header->toPlainText(), "On Error GoTo Fail");
-    whenDialogOpens(w, [](f_Dialog& d) {
-        d.TXT->setPlainText("thrown away");
-        d.CancelButton->click();
-    });
-    w.form->cmdEdit->click();
-    EXPECT_EQ(w.form->Header->toPlainText(), "On Error GoTo Fail");
-    whenDialogOpens(w, [](f_Dialog& d) { d.close(); });
     bool success = true;
-    EXPECT_EQ(w.form->EditText("x", success), "");
-    EXPECT_FALSE(success); // closed by its frame: not confirmed
-
+    for (bool confirm : {true, false}) {
+        edit(
+            w, "", success,
+            [confirm](f_Dialog& d) {
+                d.TXT->setPlainText(confirm ? "On Error GoTo Fail" : "thrown away");
+                (confirm ? d.OKButton : d.CancelButton)->click();
+            },
+            w.form->cmdEdit);
+        EXPECT_EQ(w.form->Header->toPlainText(), "On Error GoTo Fail") << confirm;
+    }
+    // Closed by its frame: not confirmed.
+    EXPECT_EQ(edit(w, "x", success,
+                   [](f_Dialog& d) {
+                       d.cmdUndo->setFocus();
+                       d.close();
+                   }),
+              "");
+    EXPECT_FALSE(success);
     // Every time it opens, typing goes into the text.
-    whenDialogOpens(w, [](f_Dialog& d) {
-        d.cmdUndo->setFocus();
-        d.close();
-    });
-    w.form->EditText("x", success);
     QWidget* focused = nullptr;
-    whenDialogOpens(w, [&focused](f_Dialog& d) {
+    edit(w, "x", success, [&focused](f_Dialog& d) {
         focused = QApplication::focusWidget();
         d.close();
     });
-    w.form->EditText("x", success);
     EXPECT_EQ(focused, w.form->dialog().TXT);
 }
 
@@ -319,49 +257,35 @@ TEST(f_Dialog, KeepsItsMinimumAndLaysTheBoxOutBesideTheButtons) {
     EXPECT_EQ(d.frameGeometry().size() - d.size() + d.minimumSize(), f_Dialog::minimumOuterSize());
 }
 
-namespace {
-
-/// Opens the text input dialog on `text` through EditText and plays `keys` on it.
-QString editWithKeys(Window& w, const QString& text, bool& success,
-                     const std::function<void(f_Dialog&)>& keys) {
-    whenDialogOpens(w, keys);
-    return w.form->EditText(text, success);
-}
-
-} // namespace
-
 TEST(f_Dialog, EnterConfirmsCtrlEnterBreaksTheLineAndEscCancels) {
     Window w;
     bool success = false;
     // OK with the text unchanged still confirms it.
-    EXPECT_EQ(editWithKeys(w, "On Error GoTo 0", success,
-                           [](f_Dialog& d) { QTest::keyClick(d.TXT, Qt::Key_Return); }),
+    EXPECT_EQ(edit(w, "On Error GoTo 0", success,
+                   [](f_Dialog& d) { QTest::keyClick(d.TXT, Qt::Key_Return); }),
               "On Error GoTo 0");
     EXPECT_TRUE(success);
-    EXPECT_TRUE(w.form->dialog().Confirmed);
 
-    EXPECT_EQ(editWithKeys(w, "ab", success,
-                           [](f_Dialog& d) {
-                               d.TXT->moveCursor(QTextCursor::End);
-                               QTest::keyClick(d.TXT, Qt::Key_Return, Qt::ControlModifier);
-                               QTest::keyClicks(d.TXT, "cd");
-                               QTest::keyClick(d.TXT, Qt::Key_Enter); // the keypad's Enter too
-                           }),
+    EXPECT_EQ(edit(w, "ab", success,
+                   [](f_Dialog& d) {
+                       d.TXT->moveCursor(QTextCursor::End);
+                       QTest::keyClick(d.TXT, Qt::Key_Return, Qt::ControlModifier);
+                       QTest::keyClicks(d.TXT, "cd");
+                       QTest::keyClick(d.TXT, Qt::Key_Enter); // the keypad's Enter too
+                   }),
               "ab\ncd");
     EXPECT_TRUE(success);
 
     // Esc anywhere cancels, and what was typed is lost.
     for (bool inText : {true, false}) {
         success = true;
-        EXPECT_EQ(editWithKeys(w, "kept", success,
-                               [inText](f_Dialog& d) {
-                                   QTest::keyClicks(d.TXT, "typed");
-                                   QTest::keyClick(inText ? static_cast<QWidget*>(d.TXT)
-                                                          : d.OKButton,
-                                                   Qt::Key_Escape);
-                               }),
+        EXPECT_EQ(edit(w, "kept", success,
+                       [inText](f_Dialog& d) {
+                           QTest::keyClicks(d.TXT, "typed");
+                           QTest::keyClick(inText ? static_cast<QWidget*>(d.TXT) : d.OKButton,
+                                           Qt::Key_Escape);
+                       }),
                   "");
         EXPECT_FALSE(success);
-        EXPECT_FALSE(w.form->dialog().Confirmed);
     }
 }

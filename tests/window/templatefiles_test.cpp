@@ -1,18 +1,9 @@
 #include "templatefiles.h"
 
-#include "../dialogs/scripteddialogbackend.h"
-#include "../support/scriptedmessagebox.h"
-#include "../support/tempdir.h"
+#include "addinwindow.h"
 #include "comdlgconsts.h"
 #include "f_dialog.h"
-#include "frmaddin.h"
-#include "registrylookup.h"
-#include "settingsstore.h"
-#include "vbe.h"
 
-#include <QPlainTextEdit>
-#include <QToolButton>
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -20,44 +11,9 @@ using namespace comdlg;
 
 namespace {
 
-/// The tool window over an empty project in the given code page, its add-in
-/// folder in a temporary folder, its message boxes and file dialogs played
-/// by script.
-struct Window {
-    explicit Window(const char* codepage = nullptr) {
-        std::filesystem::create_directories(dir.file("addin"));
-        settings.SaveSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup", "0");
-        auto project = std::make_unique<trapline::Project>(
-            codepage ? *trapline::Codepage::open(codepage) : trapline::Codepage());
-        vbe = std::make_unique<trapline::VBE>(std::move(project));
-        form = new frmAddIn(vbe.get(),
-                            frmAddIn::Services{boxes, settings, registry,
-                                               [](const QString&) { return true; }, addInFolder()});
-        form->show();
-    }
-    ~Window() { delete form; }
-
-    QString addInFolder() const { return QString::fromStdString(dir.file("addin")); }
-    QString path(const char* name) const { return QString::fromStdString(dir.file(name)); }
-    void save(QPlainTextEdit* box, const QString& chosen) {
-        form->setActiveText(box->objectName());
-        dialogs.files.push_back(ScriptedDialogBackend::choose(chosen));
-        form->cmdSaveToFile->click();
-    }
-    void load(QPlainTextEdit* box, const QString& chosen) {
-        form->setActiveText(box->objectName());
-        dialogs.files.push_back(ScriptedDialogBackend::choose(chosen));
-        form->cmdLoadFromFile->click();
-    }
-
-    TempDir dir;
-    ScriptedDialogBackend dialogs;
-    BackendScope scope{dialogs};
-    SettingsStore settings{QString::fromStdString(dir.file("settings"))};
-    ScriptedMessageBox boxes;
-    NoRegistry registry;
-    std::unique_ptr<trapline::VBE> vbe;
-    frmAddIn* form = nullptr;
+/// The window over an empty project, where templates are all there is.
+struct Window : AddInWindow {
+    explicit Window(const char* codepage = nullptr) : AddInWindow(Project::Empty, "0", codepage) {}
 };
 
 const QString kHeader = QString::fromUtf8("' Модуль #MODULE#\n\tON ERROR GOTO err_#PROC#\n???");
@@ -117,7 +73,7 @@ TEST(TemplateFiles, TheDialogsAreSetUpAsTheTemplateFilesNeedThem) {
         EXPECT_EQ(r.nFilterIndex, 1);
         EXPECT_EQ(r.Flags, dialogs[i].flags);
         EXPECT_EQ(r.lpstrInitialDir, w.addInFolder());
-        EXPECT_EQ(r.hwndOwner, w.form);
+        EXPECT_EQ(r.hwndOwner, w.form.get());
         EXPECT_TRUE(r.lpstrDefExt.isEmpty());
     }
 }
@@ -133,8 +89,8 @@ TEST(TemplateFiles, TheTextInputDialogLoadsAndSavesItsOwnBox) {
     d.cmdLoadFromFile->click();
     EXPECT_EQ(d.TXT->toPlainText(), kHeader);
     ASSERT_EQ(w.dialogs.fileSeen.size(), 2u);
-    EXPECT_EQ(w.dialogs.fileSeen[0].hwndOwner, &d);
-    EXPECT_EQ(w.dialogs.fileSeen[1].hwndOwner, &d);
+    for (const OpenFileNameRecord& r : w.dialogs.fileSeen)
+        EXPECT_EQ(r.hwndOwner, &d);
     // The window's boxes are not touched.
     EXPECT_NE(w.form->Header->toPlainText(), kHeader);
 }
@@ -156,11 +112,8 @@ TEST(TemplateFiles, TheTemplateExtensionIsAddedWhenTheFilesOwnNameLacksIt) {
 TEST(TemplateFiles, CancelEmptyBoxAndEmptyFileChangeNothingAndSayNothing) {
     Window w;
     w.form->Header->setPlainText("keep");
-    w.form->setActiveText("Header");
-    w.dialogs.files.push_back(ScriptedDialogBackend::cancel());
-    w.form->cmdLoadFromFile->click();
-    w.dialogs.files.push_back(ScriptedDialogBackend::cancel());
-    w.form->cmdSaveToFile->click();
+    w.cancel(w.form->Header, w.form->cmdLoadFromFile);
+    w.cancel(w.form->Header, w.form->cmdSaveToFile);
     EXPECT_EQ(w.form->Header->toPlainText(), "keep");
     EXPECT_EQ(w.dialogs.fileSeen.size(), 2u);
 
@@ -187,19 +140,14 @@ TEST(TemplateFiles, AFailedSaveKeepsTheFileItWasReplacingAndLeavesNoPartialFile)
     w.form->Header->setPlainText("new");
     w.save(w.form->Header, w.path("t.ert"));
     ASSERT_EQ(w.boxes.shown.size(), 1u);
-    EXPECT_EQ(w.boxes.shown[0].title, "TRAPLINE");
     EXPECT_EQ(w.boxes.shown[0].icon, trapline::MsgIcon::Critical);
     EXPECT_EQ(TempDir::read(w.dir.file("t.ert")), "precious");
 
     // A folder that is not there: a message, and no file anywhere.
     w.save(w.form->Header, w.path("missing/t.ert"));
     EXPECT_EQ(w.boxes.shown.size(), 2u);
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(w.dir.path()))
-        if (entry.path().filename() != "settings")
-            names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"addin", "t.ert", "twin.ert"}));
+    EXPECT_EQ(TempDir::namesIn(w.dir.path()),
+              (std::vector<std::string>{"addin", "settings", "t.ert", "twin.ert"}));
 }
 
 TEST(TemplateFiles, ACharacterTheCodePageCannotHoldIsNamedAndNothingIsWritten) {
@@ -208,7 +156,6 @@ TEST(TemplateFiles, ACharacterTheCodePageCannotHoldIsNamedAndNothingIsWritten) {
     w.save(w.form->Header, w.path("t.ert"));
     ASSERT_EQ(w.boxes.shown.size(), 1u);
     EXPECT_NE(w.boxes.shown[0].text.find("✓"), std::string::npos);
-    EXPECT_EQ(w.boxes.shown[0].title, "TRAPLINE");
     EXPECT_FALSE(std::filesystem::exists(w.dir.file("t.ert")));
     EXPECT_TRUE(w.dialogs.fileSeen.empty());
 }
@@ -232,8 +179,7 @@ TEST(TemplateFiles, UnreadableFilesAndFailedDialogsAreReportedAndTheBoxKeepsItsT
 
     // The dialog failed rather than being cancelled: that is said.
     w.dialogs.extendedError = FNERR_BUFFERTOOSMALL;
-    w.dialogs.files.push_back(ScriptedDialogBackend::cancel());
-    w.form->cmdLoadFromFile->click();
+    w.cancel(w.form->Footer, w.form->cmdLoadFromFile);
     ASSERT_EQ(w.boxes.shown.size(), 2u);
     EXPECT_EQ(w.boxes.shown[1].text, std::to_string(FNERR_BUFFERTOOSMALL | 0x348A) + ": ");
     EXPECT_EQ(w.form->Footer->toPlainText(), "keep");

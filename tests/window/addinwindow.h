@@ -1,0 +1,85 @@
+#pragma once
+
+#include "../dialogs/scripteddialogbackend.h"
+#include "../support/scriptedmessagebox.h"
+#include "../support/tempdir.h"
+#include "frmaddin.h"
+#include "projectloader.h"
+#include "registrylookup.h"
+#include "settingsstore.h"
+#include "vbe.h"
+
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <filesystem>
+#include <memory>
+
+/// The tool window, shown, with its settings and its add-in folder in a
+/// temporary folder, its message boxes and file dialogs played by script and
+/// the programs it starts recorded.
+struct AddInWindow {
+    enum class Project { None, Example, Empty };
+
+    /// `showTips` is the stored setting, or null for none; `codepage` is the
+    /// empty project's.
+    explicit AddInWindow(Project project = Project::Example, const QString& showTips = "0",
+                         const char* codepage = nullptr) {
+        std::filesystem::create_directories(dir.file("addin"));
+        if (!showTips.isNull())
+            settings.SaveSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup",
+                                 showTips);
+        if (project == Project::Example) {
+            std::filesystem::copy(std::string(TRAPLINE_SOURCE_DIR) + "/examples", dir.file("p"),
+                                  std::filesystem::copy_options::recursive);
+            vbe = std::make_unique<trapline::VBE>(
+                std::move(*trapline::ProjectLoader().load({dir.file("p/Ledger.vbp")})));
+        } else if (project == Project::Empty) {
+            vbe = std::make_unique<trapline::VBE>(std::make_unique<trapline::Project>(
+                codepage ? *trapline::Codepage::open(codepage) : trapline::Codepage()));
+        } else {
+            vbe = std::make_unique<trapline::VBE>();
+        }
+        form = std::make_unique<frmAddIn>(vbe.get(), services());
+        form->show();
+    }
+
+    frmAddIn::Services services() {
+        return {boxes, settings, registry,
+                [this](const QString& p) {
+                    started << p;
+                    return true;
+                },
+                addInFolder()};
+    }
+    QString addInFolder() const { return QString::fromStdString(dir.file("addin")); }
+    QString path(const char* name) const { return QString::fromStdString(dir.file(name)); }
+    std::string code(int component) {
+        return (*vbe->ActiveVBProject()->VBComponents().Item(component))->serialize();
+    }
+    /// Saves `box` to, or loads it from, the file the user chooses.
+    void save(QPlainTextEdit* box, const QString& chosen) { useFile(box, chosen, true); }
+    void load(QPlainTextEdit* box, const QString& chosen) { useFile(box, chosen, false); }
+    /// Presses `button` for `box` and cancels the file dialog it opens.
+    void cancel(QPlainTextEdit* box, QToolButton* button) {
+        form->setActiveText(box->objectName());
+        dialogs.files.push_back(ScriptedDialogBackend::cancel());
+        button->click();
+    }
+
+    TempDir dir;
+    ScriptedDialogBackend dialogs;
+    BackendScope scope{dialogs};
+    SettingsStore settings{QString::fromStdString(dir.file("settings"))};
+    ScriptedMessageBox boxes;
+    NoRegistry registry;
+    QStringList started;
+    std::unique_ptr<trapline::VBE> vbe;
+    std::unique_ptr<frmAddIn> form;
+
+private:
+    void useFile(QPlainTextEdit* box, const QString& chosen, bool save) {
+        form->setActiveText(box->objectName());
+        dialogs.files.push_back(ScriptedDialogBackend::choose(chosen));
+        (save ? form->cmdSaveToFile : form->cmdLoadFromFile)->click();
+    }
+};
