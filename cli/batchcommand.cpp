@@ -135,6 +135,7 @@ int BatchCommand::execute() {
     if (!complete)
         input.fail("some folders could not be read; what they hold was not treated");
     std::fputs(json(run).c_str(), m_out);
+    SignalCleanup::endByInterruption(); // a signal after the last file: end by it all the same
     return run.failed.empty() && run.unwritten == 0 && run.setAside == 0 && complete ? 0 : 1;
 }
 

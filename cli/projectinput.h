@@ -26,11 +26,11 @@ public:
     std::unique_ptr<Project> load(const std::vector<std::string>& paths, const Codepage& codepage,
                                   bool& complete, bool deferContents = false);
 
-    /// `name` (UTF-8, from the command line) in the project's code page, when
     /// Whether all the last load left out were folders that could not be
     /// read or searched: a run may then treat the rest, and must fail after.
     bool onlyFoldersSkipped() const { return m_onlyFoldersSkipped; }
 
+    /// `name` (UTF-8, from the command line) in the project's code page, when
     /// "*" or a component of that exact name; reports and gives nothing otherwise.
     std::optional<std::string> moduleFilter(const Project& project, const std::string& name);
 

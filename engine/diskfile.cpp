@@ -390,18 +390,39 @@ Result<FileStamp> finalStamp(const DiskFile::Staged& s) {
     return st;
 }
 
+/// How writing the other version back into the file went.
+enum class CopyBack { Done, Untouched, Damaged };
+
 /// Writes the bytes of the other version (at `other`) back into the file now
 /// at `target`, which must still be the one this run put there.
-bool copyBack(const DiskFile::Staged& s, const std::string& other) {
+CopyBack copyBack(const DiskFile::Staged& s, const std::string& other) {
     auto bytes = DiskFile::read(other);
     if (!bytes || faultInjected("copy back"))
-        return false;
+        return CopyBack::Untouched;
     Fd f(::open(s.target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     struct stat st {};
     if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || static_cast<uint64_t>(st.st_ino) != s.written.inode)
+        return CopyBack::Untouched;
+    if (::ftruncate(f.fd, 0) != 0)
+        return CopyBack::Untouched;
+    return writeAll(f.fd, std::string_view(bytes->bytes)) && ::fsync(f.fd) == 0 ? CopyBack::Done
+                                                                                : CopyBack::Damaged;
+}
+
+/// Gives `from` the name `to` unless a file has it: link() where the file
+/// system has links, else a rename that never replaces.
+bool nameWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    if (errno == EEXIST)
         return false;
-    return ::ftruncate(f.fd, 0) == 0 && writeAll(f.fd, std::string_view(bytes->bytes)) &&
-           ::fsync(f.fd) == 0;
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+    return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+#else
+    return false;
+#endif
 }
 
 /// The file was swapped out, the version that came out (now at `s.temp`) is
@@ -409,17 +430,17 @@ bool copyBack(const DiskFile::Staged& s, const std::string& other) {
 /// lost nor stay under a name that a later run's clean-up takes for ours:
 /// it gets a visible name of its own, "NAME.kept" (or the first free
 /// "NAME.kept.N"); where the folder takes no new name, its bytes go back
-/// into the file, so that the file holds what it held before. `what` names
-/// that version in messages.
+/// into the file, so that the file holds what it held before; where even
+/// that fails, the temporary file is marked (the sticky bit) so that no
+/// clean-up of ours removes it. `what` names that version in messages.
 Result<DiskFile::Committed> keepOtherVersion(const DiskFile::Staged& s, const std::string& why,
                                              const std::string& what, int swapError) {
     const std::string swap =
         why + " and the file could not be swapped back (" + std::strerror(swapError) + ")";
+    DiskFile::Committed done;
     for (int n = 0; n < 1000 && !faultInjected("set aside"); ++n) {
         std::string kept = s.target + ".kept" + (n ? "." + std::to_string(n) : "");
-        if (::link(s.temp.c_str(), kept.c_str()) == 0) {
-            ::unlink(s.temp.c_str());
-            DiskFile::Committed done;
+        if (nameWithoutReplacing(s.temp, kept)) {
             done.setAside = kept;
             done.note = swap + ": it holds the treated text, and " + what + " is kept as " + kept;
             return done;
@@ -427,16 +448,29 @@ Result<DiskFile::Committed> keepOtherVersion(const DiskFile::Staged& s, const st
         if (errno != EEXIST)
             break;
     }
-    if (copyBack(s, s.temp))
+    const CopyBack back = copyBack(s, s.temp);
+    if (back == CopyBack::Done)
         return makeError(errors::ChangedOnDisk, s.path,
                          swap + ", nor could " + what +
                              " get a name of its own: its bytes were written back into the "
                              "file, which holds them as before (a copy is left as " +
                              s.temp + "); not written");
-    return makeError(errors::ChangedOnDisk, s.path,
-                     swap + ": it holds the treated text, and " + what + " is only in " + s.temp +
-                         ": move it to a name of your own before the next run, which removes "
-                         "such files once this process has ended");
+    struct stat st {};
+    const bool marked = ::stat(s.temp.c_str(), &st) == 0 &&
+                        ::chmod(s.temp.c_str(), (st.st_mode & 07777) | S_ISVTX) == 0;
+    const std::string only =
+        what + " is only in " + s.temp +
+        (marked ? ", which no run of ours removes"
+                : ": move it to a name of your own before the next run, which removes such "
+                  "files once this process has ended");
+    if (back == CopyBack::Damaged)
+        return makeError(errors::ChangedOnDisk, s.path,
+                         swap + ", and writing " + what +
+                             " back into it failed part way: it holds neither version whole, and " +
+                             only);
+    done.setAside = s.temp;
+    done.note = swap + ": it holds the treated text, and " + only;
+    return done;
 }
 
 /// Replaces `target` by swapping the staged file in and checking what came
@@ -739,7 +773,8 @@ std::vector<std::string> DiskFile::removeLeftovers(const std::string& folder,
             continue;
         std::string path = folder + "/" + entry->d_name;
         struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        // The sticky bit marks a version that could be kept under this name only.
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & S_ISVTX) ||
             stampOf(st).ctimeNs >= beforeNs || stampOf(st).mtimeNs >= beforeNs)
             continue;
         if (::unlink(path.c_str()) == 0)

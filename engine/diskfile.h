@@ -101,7 +101,9 @@ public:
     /// in the moment of the swap and the swap back fail, the version that came
     /// out is never left under a temporary name: it is kept as "NAME.kept"
     /// (or "NAME.kept.N"), named in `setAside`; where the folder takes no new
-    /// name, its bytes are written back into the file and the commit fails.
+    /// name, its bytes are written back into the file and the commit fails;
+    /// where that fails too, it stays under its temporary name, marked so
+    /// that removeLeftovers() never takes it, and `setAside` names it.
     static Result<Committed> commit(const Staged& staged);
     /// Removes a staged file that is not to be committed.
     static void discard(const Staged& staged);
@@ -125,7 +127,8 @@ public:
     /// for the files named in `names` (names in that folder), and returns
     /// their paths. Only what is provably such a leftover goes: our exact name
     /// pattern for one of `names`, a regular file last changed before
-    /// `beforeNs` (nanoseconds since 1970), whose process no longer exists.
+    /// `beforeNs` (nanoseconds since 1970), whose process no longer exists,
+    /// and not marked as a set-aside version (see commit()).
     /// Call it only while holding the folder's lock (FolderLocks).
     static std::vector<std::string> removeLeftovers(const std::string& folder,
                                                     const std::vector<std::string>& names,

@@ -75,8 +75,10 @@ FolderLocks::~FolderLocks() {
         ::close(fd); // closing the last descriptor releases the lock
 }
 
-Result<FolderLocks> FolderLocks::acquire(const std::vector<std::string>& folders,
-                                         const Waiting& waiting) {
+Result<FolderLocks> FolderLocks::acquire(std::vector<std::string> folders, const Waiting& waiting) {
+    // A folder named once per module would cost a descriptor per module.
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
     raiseDescriptorLimit(folders.size());
     FolderLocks locks; // closes every descriptor opened here on each way out
     std::vector<OpenFolder> open;

@@ -38,8 +38,7 @@ public:
     /// themselves nor for each other. Without `waiting` it waits as long as
     /// it takes; when `waiting` gives up, nothing is locked and the error is
     /// errors::Cancelled.
-    static Result<FolderLocks> acquire(const std::vector<std::string>& folders,
-                                       const Waiting& waiting);
+    static Result<FolderLocks> acquire(std::vector<std::string> folders, const Waiting& waiting);
 
 private:
     std::vector<int> m_fds;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <system_error>
@@ -57,6 +58,18 @@ std::string headNameOf(const std::string& path) {
 std::string headNameOfBytes(const std::string& bytes) {
     std::istringstream in(bytes.substr(0, 1 << 20)); // no head is longer
     return headNameIn(in);
+}
+
+/// Whether the file `path` leads to, through every link on the way, lies in
+/// `realFolder` (itself with its links followed): a module reached through a
+/// linked folder may be written far from the project.
+bool realPathWithin(const std::string& path, const fs::path& realFolder) {
+    std::error_code ec;
+    const fs::path real = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    if (ec)
+        return true; // nothing better to go on than the path as written
+    auto [f, r] = std::mismatch(realFolder.begin(), realFolder.end(), real.begin(), real.end());
+    return f == realFolder.end() || (std::next(f) == realFolder.end() && f->empty());
 }
 
 /// Splits a text file into lines, without their line ends.
@@ -314,6 +327,7 @@ void ProjectLoader::loadVbp(const std::string& path, Project& project) {
         report(path, problem.line, problem.message);
     std::error_code ec;
     const fs::path absoluteFolder = fs::absolute(folder, ec);
+    const fs::path realFolder = fs::weakly_canonical(absoluteFolder, ec);
     for (const VbpFile::Entry& entry : vbp.entries()) {
         std::string file = m_codepage.toUtf8(entry.path);
         auto resolved = resolve(folder, file, m_listings);
@@ -329,7 +343,8 @@ void ProjectLoader::loadVbp(const std::string& path, Project& project) {
         // folder, so that a preview run from the project's folder refuses
         // exactly the files named here.
         if (loadModule(*resolved, entry.type, entry.name, project, path, entry.line) &&
-            !UnifiedDiff::patchName(fs::absolute(*resolved, ec).string(), absoluteFolder))
+            (!UnifiedDiff::patchName(fs::absolute(*resolved, ec).string(), absoluteFolder) ||
+             !realPathWithin(*resolved, realFolder)))
             m_notices.push_back(*resolved + " lies outside the project's folder");
     }
 }
@@ -410,8 +425,12 @@ bool ProjectLoader::loadModule(const std::string& path, ComponentType type, cons
         // its modules as they call themselves before any is read whole.
         if (name.empty() || !listedIn.empty()) {
             std::string fromHead = headNameOf(path);
-            if (fromHead.empty() && !listedIn.empty())
+            if (fromHead.empty() && !listedIn.empty()) {
+                // A file that cannot be read says why, not that it is no module.
+                if (auto readable = DiskFile::read(path, 1); !readable)
+                    return where(readable.error().description);
                 return notAModule();
+            }
             if (name.empty() && !fromHead.empty())
                 fallbackName = std::move(fromHead);
         }

@@ -40,8 +40,10 @@ bool SignalCleanup::interrupted() {
 }
 
 void SignalCleanup::endByInterruption() {
-    if (int sig = g_pending.load())
+    if (int sig = g_pending.load()) {
+        DiskFile::removeStagedFiles(); // the signal's thread may not be done with it yet
         endBy(sig);
+    }
 }
 
 void SignalCleanup::install(std::function<void(int signal)> announce) {
@@ -57,11 +59,14 @@ void SignalCleanup::install(std::function<void(int signal)> announce) {
             int sig = 0;
             while (sigwait(&set, &sig) != 0) {
             }
-            DiskFile::removeStagedFiles();
             if (g_pending.load() == 0 && g_handoffs.load() > 0) {
-                g_pending = sig; // the run reports what it wrote, then ends by it
-                continue;
+                // Said before the commits stop, so that a run that sees them
+                // stop always finds why.
+                g_pending = sig;
+                DiskFile::removeStagedFiles();
+                continue; // the run reports what it wrote, then ends by it
             }
+            DiskFile::removeStagedFiles();
             if (announce)
                 announce(sig);
             endBy(sig);

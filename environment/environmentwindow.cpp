@@ -432,7 +432,7 @@ bool EnvironmentWindow::saveProject() {
                          trapline::MsgIcon::Critical, trapline::MsgButtons::Ok);
     refresh();
     if (cancelled)
-        statusBar()->showMessage("Save cancelled: not written", 10000);
+        statusBar()->showMessage("Save cancelled: what was not yet written stays unsaved", 10000);
     return saved;
 }
 

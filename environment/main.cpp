@@ -325,9 +325,11 @@ bool hasDisplay(int argc, char** argv) {
         if (const char* value = std::getenv(name); value && *value)
             return true;
     for (int i = 1; i < argc; ++i)
-        if (std::strncmp(argv[i], "-platform", 9) == 0 ||
-            std::strncmp(argv[i], "--platform", 10) == 0)
-            return true;
+        for (const char* option : {"-platform", "--platform"})
+            if (std::strcmp(argv[i], option) == 0 ||
+                (std::strncmp(argv[i], option, std::strlen(option)) == 0 &&
+                 argv[i][std::strlen(option)] == '='))
+                return true;
     return false;
 }
 

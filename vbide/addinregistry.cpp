@@ -133,8 +133,10 @@ struct Edits {
         out.reserve(file.text.size());
         for (size_t i = 0; i < file.lines.size(); ++i) {
             const Line& l = file.lines[i];
-            if (drop[i])
+            if (drop[i]) {
+                out += after[i]; // keys added after a dropped last line still go in
                 continue;
+            }
             if (value[i])
                 out.append(file.text, l.begin, l.valueBegin - l.begin)
                     .append(*value[i])

@@ -90,9 +90,11 @@ TEST(DiskFile, OnlyProvableLeftoversOfDeadRunsAreRemoved) {
         {".m.bas.trapline-notes", false},
         {"m.bas.trapline-" + dead + "-1", false}, // not hidden: the user's
         {"m.bas.kept", false},
+        {".m.bas.trapline-" + dead + "-7", false}, // marked: the only copy of a set-aside edit
     };
     for (const auto& c : cases)
         dir.write(c.name, "bytes");
+    ASSERT_EQ(::chmod(dir.file(".m.bas.trapline-" + dead + "-7").c_str(), 01644), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const int64_t runBegan = nowNs();
     // File times tick coarser than the clock.
@@ -185,12 +187,17 @@ TEST(DiskFile, AnEditMadeWhileReplacingIsNeverLostNorLeftUnderATemporaryName) {
             EXPECT_EQ(TempDir::read(dir.file(others[0])), edited);
             EXPECT_NE(said.find(dir.file(others[0])), std::string::npos);
         }
-        // Only a visible copy lets the treated text count as written.
-        ASSERT_EQ(written.ok(), c.keptAs == "m.bas.kept.1");
+        // The treated text in place counts as written, and says where the other went.
+        ASSERT_EQ(written.ok(), c.inFile == "treated\r\n");
         if (written)
-            EXPECT_EQ(written->setAside, dir.file("m.bas.kept.1"));
+            EXPECT_EQ(written->setAside, dir.file(others[0]));
         else
             EXPECT_EQ(written.error().number, errors::ChangedOnDisk);
+        // The only copy under a temporary name is marked for the clean-up to leave.
+        struct stat st {};
+        if (written && c.keptAs != "m.bas.kept.1") {
+            EXPECT_TRUE(::stat(written->setAside.c_str(), &st) == 0 && (st.st_mode & S_ISVTX));
+        }
     }
 }
 

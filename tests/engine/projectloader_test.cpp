@@ -63,6 +63,8 @@ TEST(ProjectLoader, LoadsEachVbpLineItCanAndNamesTheLineOfEveryOtherWithWhy) {
     dir.write("App/readme.txt", "Sub Main()\r\nEnd Sub\r\n");
     dir.write("Shared/Common.BAS", module("Common"));
     dir.write("Shared/Abs.bas", module("Abs"));
+    dir.write("Shared/Linked.bas", module("Linked"));
+    std::filesystem::create_directory_symlink("../Shared", dir.file("App/lib"));
     // A file not found, or outside the folder and no module, is the command line's test.
     struct Line {
         std::string text;
@@ -81,6 +83,7 @@ TEST(ProjectLoader, LoadsEachVbpLineItCanAndNamesTheLineOfEveryOtherWithWhy) {
                                       " differ only in letter case"},
         {"Module=Readme; readme.txt", "readme.txt: not a VB module"},
         {"Module=Good; Good.bas", {}},
+        {"Module=Linked; lib\\Linked.bas", {}}, // inside by name, outside in fact
     };
     std::string vbp;
     for (const Line& line : lines)
@@ -90,7 +93,8 @@ TEST(ProjectLoader, LoadsEachVbpLineItCanAndNamesTheLineOfEveryOtherWithWhy) {
     dir.write("App/App.vbp", vbp + "[MS Transaction Server]\r\nModule=After; Gone.bas\r\n");
     const std::vector<std::string> outside = {
         dir.file("App/../Shared/Common.BAS") + " lies outside the project's folder",
-        dir.file("Shared/Abs.bas") + " lies outside the project's folder"};
+        dir.file("Shared/Abs.bas") + " lies outside the project's folder",
+        dir.file("App/lib/Linked.bas") + " lies outside the project's folder"};
 
     // Deferred, a file's body is looked at only when it is read: the lines
     // refused for their body are left out of that round.
@@ -104,7 +108,7 @@ TEST(ProjectLoader, LoadsEachVbpLineItCanAndNamesTheLineOfEveryOtherWithWhy) {
         loader.setDeferContents(defer);
         auto project = loader.load({dir.file("App/App.vbp")});
         ASSERT_TRUE(project);
-        const std::vector<std::string> expected{"Util", "Common", "Abs", "Good"};
+        const std::vector<std::string> expected{"Util", "Common", "Abs", "Good", "Linked"};
         std::vector<std::string> loaded;
         std::map<long, std::string> refused;
         for (const std::string& name : componentNames(**project))

@@ -107,6 +107,15 @@ TEST(EnvironmentWindow, RegisteringAndUnregisteringKeepEveryOtherByteOfTheUsersR
     expected.replace(expected.find("LoadBehavior=0"), 14, "LoadBehavior=1");
     EXPECT_EQ(TempDir::read(file), expected);
 
+    // A key the entry no longer has goes, and keys added after it stay.
+    vbide::AddInRegistry::Entry last{"Last.Connect", {{"Y", "2"}}};
+    ASSERT_TRUE(registry.put(last));
+    expected.replace(expected.find("X=1\r\n"), 5, "Y=2\r\n");
+    EXPECT_EQ(TempDir::read(file), expected);
+    last.keys = {{"X", "1"}};
+    ASSERT_TRUE(registry.put(last));
+    expected.replace(expected.find("Y=2\r\n"), 5, "X=1\r\n");
+
     ASSERT_TRUE(registry.remove("Trapline.Connect"));
     EXPECT_EQ(TempDir::read(file), expected.substr(0, theirs.size()));
     ASSERT_TRUE(registry.remove("Other.Connect"));
