@@ -4,9 +4,9 @@
 #include "signalcleanup.h"
 #include "unifieddiff.h"
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <map>
 
 namespace trapline {
 
@@ -90,9 +90,9 @@ BatchPipeline::Treated BatchPipeline::treatOne(Component& c,
 void BatchPipeline::take(Treated& t) {
     FileOutcome& o = t.outcome;
     if (m_totals.interrupted || SignalCleanup::interrupted()) {
-        m_totals.interrupted = true; // what is staged goes at discard()
+        m_totals.interrupted = true;
         if (t.staged && *t.staged)
-            m_staged.add(std::move(**t.staged));
+            DiskFile::discard(**t.staged);
         return;
     }
     m_listener.treated(o);
@@ -137,38 +137,27 @@ void BatchPipeline::treatAll(const BatchTreatment& treatment) {
 }
 
 void BatchPipeline::removeLeftovers() {
-    std::vector<std::pair<std::string, std::string>> files; // folder, name
-    auto split = [](const std::string& path) {
-        size_t slash = path.rfind('/');
-        return slash == std::string::npos
-                   ? std::make_pair(std::string("."), path)
-                   : std::make_pair(path.substr(0, slash ? slash : 1), path.substr(slash + 1));
+    // The folders about to be written, each with the names of the project's
+    // files in it: only leftovers of those are ours to remove.
+    std::map<std::string, std::vector<std::string>> folders;
+    auto add = [&](const std::string& path, bool newFolder) {
+        const size_t slash = path.rfind('/');
+        std::string folder = slash == std::string::npos ? "." : path.substr(0, slash ? slash : 1);
+        auto it = newFolder ? folders.try_emplace(std::move(folder)).first : folders.find(folder);
+        if (it != folders.end())
+            it->second.push_back(path.substr(slash + 1));
     };
     for (const DiskFile::Staged& s : m_staged.files())
-        files.push_back(split(s.target));
-    std::vector<std::string> folders;
-    for (const auto& [folder, name] : files)
-        folders.push_back(folder);
-    std::sort(folders.begin(), folders.end());
-    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+        add(s.target, true);
     const Components& components = m_project.VBComponents();
-    for (long i = 1; i <= components.Count(); ++i) {
-        const std::string& path = (*components.Item(i))->path();
-        auto [folder, name] = split(path);
-        if (std::binary_search(folders.begin(), folders.end(), folder))
-            files.emplace_back(folder, name);
-    }
-    for (const std::string& folder : folders) {
-        std::vector<std::string> names;
-        for (const auto& [f, name] : files)
-            if (f == folder)
-                names.push_back(name);
-        // File times tick coarser than the clock: a margin keeps a file made
-        // just after the run began from passing for an older one.
-        const int64_t before = m_startNs - 100'000'000;
+    for (long i = 1; i <= components.Count(); ++i)
+        add((*components.Item(i))->path(), false);
+    // File times tick coarser than the clock: a margin keeps a file made just
+    // after the run began from passing for an older one.
+    const int64_t before = m_startNs - 100'000'000;
+    for (const auto& [folder, names] : folders)
         for (const std::string& removed : DiskFile::removeLeftovers(folder, names, before))
             m_listener.leftoverRemoved(removed);
-    }
 }
 
 void BatchPipeline::commit() {
@@ -183,40 +172,36 @@ void BatchPipeline::commit() {
         FileOutcome& o = m_stagedOutcomes[k];
         if (done[k].error && done[k].error->number == errors::Cancelled) {
             interrupted.push_back(std::move(o));
-            continue;
-        }
-        if (done[k].error) {
+        } else if (done[k].error) {
             m_notWritten.emplace_back(std::move(o), done[k].error->description);
-            continue;
+        } else {
+            ++m_totals.written;
+            m_listener.written(o, done[k].committed.backup);
+            if (!done[k].committed.setAside.empty()) {
+                ++m_totals.setAside;
+                m_listener.setAside(o, done[k].committed.note);
+            }
+            m_totals.treated.insert(m_totals.treated.end(), o.treated.begin(), o.treated.end());
         }
-        ++m_totals.written;
-        m_listener.written(o, done[k].backup);
-        if (!done[k].setAside.empty()) {
-            ++m_totals.setAside;
-            m_listener.setAside(o, done[k].note);
-        }
-        m_totals.treated.insert(m_totals.treated.end(), o.treated.begin(), o.treated.end());
     }
     m_stagedOutcomes.clear();
-    for (auto& [o, why] : m_notWritten) {
-        m_listener.notWritten(o, why);
+    auto unwritten = [this](FileOutcome& o, const std::string& why) {
         m_totals.unwritten += o.treatedCount;
         for (RunSummary::Item& item : o.treated) {
             item.failure = "not written: " + why;
             m_totals.failed.push_back(std::move(item));
         }
+    };
+    for (auto& [o, why] : m_notWritten) {
+        m_listener.notWritten(o, why);
+        unwritten(o, why);
     }
     m_notWritten.clear();
-    // A signal stopped the rest: one line for them all, not one a file.
-    m_totals.interrupted = m_totals.interrupted || !interrupted.empty();
+    // A signal stopped the rest: the run says so once, not once a file.
+    m_totals.interrupted = !interrupted.empty();
     m_totals.interruptedFiles = interrupted.size();
-    for (FileOutcome& o : interrupted) {
-        m_totals.unwritten += o.treatedCount;
-        for (RunSummary::Item& item : o.treated) {
-            item.failure = "not written: the run was interrupted";
-            m_totals.failed.push_back(std::move(item));
-        }
-    }
+    for (FileOutcome& o : interrupted)
+        unwritten(o, "the run was interrupted");
     m_locks.reset();
 }
 

@@ -42,11 +42,7 @@ std::optional<std::string> labelOf(std::string_view line, bool continuation) {
     auto label = vb::lineLabel(line);
     if (!label)
         return std::nullopt;
-    std::string key(*label);
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return key;
+    return vb::lowerAscii(*label);
 }
 
 Error failure(long number, std::string_view name, const std::string& what) {

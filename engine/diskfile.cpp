@@ -773,9 +773,11 @@ std::vector<std::string> DiskFile::removeLeftovers(const std::string& folder,
             continue;
         std::string path = folder + "/" + entry->d_name;
         struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
         // The sticky bit marks a version that could be kept under this name only.
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & S_ISVTX) ||
-            stampOf(st).ctimeNs >= beforeNs || stampOf(st).mtimeNs >= beforeNs)
+        const FileStamp stamp = stampOf(st);
+        if ((st.st_mode & S_ISVTX) || stamp.ctimeNs >= beforeNs || stamp.mtimeNs >= beforeNs)
             continue;
         if (::unlink(path.c_str()) == 0)
             removed.push_back(std::move(path));

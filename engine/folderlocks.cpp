@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <set>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -82,32 +83,28 @@ Result<FolderLocks> FolderLocks::acquire(std::vector<std::string> folders, const
     raiseDescriptorLimit(folders.size());
     FolderLocks locks; // closes every descriptor opened here on each way out
     std::vector<OpenFolder> open;
+    std::set<std::pair<uint64_t, uint64_t>> seen;
     for (const std::string& folder : folders) {
         int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0)
             return lockError(folder, errno);
-        locks.m_fds.push_back(fd);
         struct stat st {};
-        if (::fstat(fd, &st) != 0)
-            return lockError(folder, errno);
-        open.push_back(
-            {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), fd, folder});
-    }
-    auto key = [](const OpenFolder& f) { return std::tie(f.device, f.inode); };
-    std::stable_sort(open.begin(), open.end(),
-                     [&](const OpenFolder& a, const OpenFolder& b) { return key(a) < key(b); });
-    open.erase(
-        std::unique(open.begin(), open.end(),
-                    [&](const OpenFolder& a, const OpenFolder& b) { return key(a) == key(b); }),
-        open.end());
-    // A second name of a folder needs no descriptor of its own.
-    for (int fd : locks.m_fds)
-        if (std::none_of(open.begin(), open.end(),
-                         [fd](const OpenFolder& f) { return f.fd == fd; }))
+        if (::fstat(fd, &st) != 0) {
+            const int err = errno;
             ::close(fd);
-    locks.m_fds.clear();
-    for (const OpenFolder& f : open)
-        locks.m_fds.push_back(f.fd);
+            return lockError(folder, err);
+        }
+        const std::pair<uint64_t, uint64_t> key{st.st_dev, st.st_ino};
+        if (!seen.insert(key).second) {
+            ::close(fd); // a second name of a folder already here
+            continue;
+        }
+        locks.m_fds.push_back(fd);
+        open.push_back({key.first, key.second, fd, folder});
+    }
+    std::sort(open.begin(), open.end(), [](const OpenFolder& a, const OpenFolder& b) {
+        return std::tie(a.device, a.inode) < std::tie(b.device, b.inode);
+    });
     for (const OpenFolder& f : open) {
         if (::flock(f.fd, LOCK_EX | LOCK_NB) == 0)
             continue;

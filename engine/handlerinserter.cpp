@@ -11,18 +11,18 @@ std::string replaceAll(std::string text, std::string_view from, std::string_view
     return text;
 }
 
-const char* exitStatement(int procType) {
+} // namespace
+
+const char* HandlerInserter::exitKeyword(int procType) {
     switch (procType) {
     case 0:
-        return "EXIT SUB";
+        return "SUB";
     case 1:
-        return "EXIT FUNCTION";
+        return "FUNCTION";
     default:
-        return "EXIT Property";
+        return "Property";
     }
 }
-
-} // namespace
 
 std::string HandlerInserter::fillPlaceholders(std::string text, std::string_view keyword,
                                               std::string_view moduleName,
@@ -60,7 +60,7 @@ Result<HandlerInserter::Texts> HandlerInserter::texts(const ProcInfo& entry, int
     const std::string p(prefix);
     if (standard)
         return Texts{p + "ON ERROR GOTO err_debug",
-                     p + exitStatement(procType) + "\r\n" + p + "err_debug:\r\n" + p +
+                     p + "EXIT " + exitKeyword(procType) + "\r\n" + p + "err_debug:\r\n" + p +
                          "MyErrorHandler \"" + entry.ModuleName + "." + std::string(name) + "\""};
     auto headerText = m_codepage.fromUtf8(m_header);
     if (!headerText)

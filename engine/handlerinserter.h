@@ -49,6 +49,9 @@ public:
                                         std::string_view moduleName, std::string_view procName);
     /// `prefix` before the text and after every CR LF followed by more text.
     static std::string applyPrefix(std::string_view text, std::string_view prefix);
+    /// The word after "EXIT " in the standard handler of a procedure of type
+    /// `procType` (0 Sub, 1 Function, 2 Property): "SUB", "FUNCTION", "Property".
+    static const char* exitKeyword(int procType);
 
 private:
     struct Texts {

@@ -3,7 +3,6 @@
 #include "declaration.h"
 #include "handlerinserter.h"
 
-#include <algorithm>
 #include <array>
 
 namespace trapline {
@@ -255,17 +254,17 @@ std::vector<std::string> HandlerPattern::renamed(const Found& found, const ProcI
 }
 
 std::vector<std::string> HandlerPattern::inserted(const ProcInfo& entry, int procType) const {
-    static const char* const kExit[] = {"SUB", "FUNCTION", "Property"};
     std::vector<std::string> out;
     for (const std::vector<Line>* part : {&m_header, &m_footer})
         for (const Line& line : *part) {
             std::vector<std::string> values;
             for (Slot slot : line.slots)
                 values.push_back(slot == Slot::Keyword ? declaration::KindKeywords(procType).keyword
-                                 : slot == Slot::ExitKeyword ? kExit[std::clamp(procType, 0, 2)]
-                                 : slot == Slot::Module      ? entry.ModuleName
-                                 : slot == Slot::Proc        ? entry.ProcName
-                                                      : declaration::HostName(entry.ProcName));
+                                 : slot == Slot::ExitKeyword
+                                     ? HandlerInserter::exitKeyword(procType)
+                                 : slot == Slot::Module ? entry.ModuleName
+                                 : slot == Slot::Proc   ? entry.ProcName
+                                                        : declaration::HostName(entry.ProcName));
             out.push_back(fill(line, values));
         }
     return out;

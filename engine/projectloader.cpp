@@ -18,13 +18,6 @@ namespace fs = std::filesystem;
 namespace trapline {
 namespace {
 
-std::string lowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 /// The name a module file gives itself (VB_Name), read from the head at the
 /// top of the file only; empty when the head does not say. The head ends at
 /// the first line after its Attribute lines; a file without them is given up
@@ -123,7 +116,7 @@ std::optional<ComponentType> ProjectLoader::typeForExtension(const std::string& 
         {".pag", ComponentType::PropertyPage}, {".dob", ComponentType::UserDocument},
         {".dsr", ComponentType::Designer},
     };
-    std::string ext = lowerAscii(fs::path(path).extension().string());
+    std::string ext = vb::lowerAscii(fs::path(path).extension().string());
     for (const Known& k : kExtensions)
         if (ext == k.extension)
             return k.type;
@@ -187,10 +180,10 @@ Result<std::string> ProjectLoader::resolve(const std::string& folder,
             listed = listings.try_emplace(current).first;
             for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
                 std::string name = it->path().filename().string();
-                listed->second[lowerAscii(name)].push_back(std::move(name));
+                listed->second[vb::lowerAscii(name)].push_back(std::move(name));
             }
         }
-        auto found = listed->second.find(lowerAscii(segment));
+        auto found = listed->second.find(vb::lowerAscii(segment));
         if (found == listed->second.end()) {
             if (!exists)
                 return notFound();
@@ -225,7 +218,7 @@ Result<std::unique_ptr<Project>> ProjectLoader::load(const std::vector<std::stri
             continue;
         }
         anyInput = true;
-        std::string ext = lowerAscii(fs::path(path).extension().string());
+        std::string ext = vb::lowerAscii(fs::path(path).extension().string());
         if (fs::is_directory(st)) {
             loadFolder(path, *project);
         } else if (ext == ".vbp") {
@@ -261,7 +254,7 @@ void ProjectLoader::loadVbg(const std::string& path, Project& project) {
         size_t eq = lines[i].find('=');
         if (eq == std::string::npos)
             continue;
-        std::string key = lowerAscii(vb::trim(std::string_view(lines[i]).substr(0, eq)));
+        std::string key = vb::lowerAscii(vb::trim(std::string_view(lines[i]).substr(0, eq)));
         std::string value = m_codepage.toUtf8(vb::trim(std::string_view(lines[i]).substr(eq + 1)));
         if (key == "startupproject" && startup.empty()) {
             startup = value;
@@ -291,7 +284,7 @@ void ProjectLoader::loadVbg(const std::string& path, Project& project) {
         report(path, startupLine, startup + ": the project group names itself as its project");
         return;
     }
-    std::string ext = lowerAscii(fs::path(*vbp).extension().string());
+    std::string ext = vb::lowerAscii(fs::path(*vbp).extension().string());
     if (ext != ".vbp") {
         report(path, startupLine,
                startup + (ext == ".vbg" ? ": a project group, not a project (.vbp)"

@@ -27,8 +27,7 @@ std::vector<StagedSet::Outcome> StagedSet::commitAll() {
             if (!done)
                 outcomes[k].error = done.error();
             else
-                outcomes[k] = {std::nullopt, std::move(done->backup), std::move(done->setAside),
-                               std::move(done->note)};
+                outcomes[k].committed = std::move(*done);
         }
     };
     if (m_files.size() > 1) {

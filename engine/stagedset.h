@@ -27,9 +27,7 @@ public:
     /// How one file's commit went.
     struct Outcome {
         std::optional<Error> error;
-        std::string backup;   ///< where the replaced file was kept, if asked
-        std::string setAside; ///< see DiskFile::Committed
-        std::string note;
+        DiskFile::Committed committed; ///< when there is no error
     };
     /// Commits every file (two at a time: renames are the file system's
     /// slowest step) and returns their outcomes in the order added. The set is

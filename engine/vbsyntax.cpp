@@ -188,6 +188,13 @@ std::optional<std::string_view> lineLabel(std::string_view line) {
     return std::nullopt;
 }
 
+std::string lowerAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = lower(c);
+    return out;
+}
+
 std::optional<int> endStatementType(std::string_view line) {
     return endKeywordAt(skipLineNumber(line));
 }

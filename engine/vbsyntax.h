@@ -53,6 +53,9 @@ std::optional<std::string> moduleAttribute(std::string_view line, std::string_vi
 /// ("100 x = 1", "100:"). Comments hold none.
 std::optional<std::string_view> lineLabel(std::string_view line);
 
+/// `s` with its ASCII letters in lower case; other bytes as they are.
+std::string lowerAscii(std::string_view s);
+
 /// Compares ASCII letters without regard to case; other bytes exactly.
 bool equalsNoCase(std::string_view a, std::string_view b);
 

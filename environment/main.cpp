@@ -27,6 +27,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -257,12 +259,14 @@ struct Request {
     enum Kind { Open, Render, List, Help, Version, Bad } kind = Open;
     QStringList args; ///< ours, Qt's own options left out
     std::string problem;
+    bool platformGiven = false; ///< -platform names where to draw, display or not
 };
 
-/// Qt's own options (with one dash or two, some with "=value"), which the
-/// application takes out of the arguments itself; those in the first list
-/// take the next argument as their value.
-bool isQtOption(const char* arg, bool& takesValue) {
+/// The name of `arg` when it is one of Qt's own options (with one dash or
+/// two, some with "=value"), which the application takes out of the
+/// arguments itself; those in the first list take the next argument as their
+/// value.
+std::optional<std::string> qtOption(const char* arg, bool& takesValue) {
     static const char* const withValue[] = {
         "platform",    "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
         "qwindowicon", "qwindowtitle",       "session",       "display", "geometry",
@@ -275,14 +279,14 @@ bool isQtOption(const char* arg, bool& takesValue) {
     for (const char* option : withValue)
         if (name == option) {
             takesValue = !hasValue;
-            return true;
+            return name;
         }
     for (const char* option : flags)
         if (name == option && !hasValue) {
             takesValue = false;
-            return true;
+            return name;
         }
-    return false;
+    return std::nullopt;
 }
 
 Request parse(int argc, char** argv) {
@@ -300,8 +304,10 @@ Request parse(int argc, char** argv) {
         } else if (std::strcmp(arg, "--render") == 0) {
             verbatim = 2;
         } else if (arg[0] == '-' && arg[1] != '\0' && std::strcmp(arg, "--addins") != 0) {
-            if (!isQtOption(arg, takesValue))
+            auto option = qtOption(arg, takesValue);
+            if (!option)
                 return {Request::Bad, {}, std::string("unknown option ") + arg};
+            r.platformGiven = r.platformGiven || *option == "platform";
             i += takesValue ? 1 : 0;
             continue;
         }
@@ -320,17 +326,11 @@ Request parse(int argc, char** argv) {
 
 /// Qt ends the process when it finds no display: say so first, and how to
 /// do without one.
-bool hasDisplay(int argc, char** argv) {
+bool hasDisplay(const Request& request) {
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         if (const char* value = std::getenv(name); value && *value)
             return true;
-    for (int i = 1; i < argc; ++i)
-        for (const char* option : {"-platform", "--platform"})
-            if (std::strcmp(argv[i], option) == 0 ||
-                (std::strncmp(argv[i], option, std::strlen(option)) == 0 &&
-                 argv[i][std::strlen(option)] == '='))
-                return true;
-    return false;
+    return request.platformGiven;
 }
 
 } // namespace
@@ -354,7 +354,7 @@ int main(int argc, char** argv) {
     default:
         break;
     }
-    if (!hasDisplay(argc, argv)) {
+    if (!hasDisplay(request)) {
         std::fputs("trapline-environment: no display (DISPLAY is not set); --render works "
                    "without one with QT_QPA_PLATFORM=offscreen\n",
                    stderr);
