@@ -25,11 +25,9 @@ TEST(HostNameAndClassify, GoByTheNameAndTheDeclarationKeyword) {
     EXPECT_EQ(HostName("Value (Get)"), "Value");
     EXPECT_EQ(HostName("Value"), "Value");
     EXPECT_EQ(HostName("  Odd (Let) (x)"), "Odd");
-    EXPECT_EQ(classify("Private Sub Form_Load()"), 0);
     EXPECT_EQ(classify("Public Static Sub Tick()"), 0);
     EXPECT_EQ(classify("Private Function ParseSub (x)"), 1);
     EXPECT_EQ(classify("Function F() ' a Sub in the comment"), 1);
-    EXPECT_EQ(classify("Friend Function Pad$(ByVal s As String)"), 1);
 }
 
 TEST(TrapLine, GoesAfterTheWholeDeclarationOrSaysWhyItCannot) {

@@ -61,15 +61,6 @@ TEST(InsertUserCodes, ReplacesPlaceholdersExactlyAndInOrder) {
     EXPECT_EQ(HandlerInserter::applyPrefix("", "'"), "'");
 }
 
-TEST(InsertUserCodes, GivesTheSameLineForAHeaderWithOrWithoutAFinalLineBreak) {
-    for (const char* header : {"On Error GoTo Fail\r\n", "On Error GoTo Fail"}) {
-        Fixture f(crlf({"Sub A()", "End Sub"}));
-        f.inserter.setTemplates(header, "Fail:\r\n");
-        ASSERT_TRUE(f.inserter.InsertUserCodes(1, f.module(), ""));
-        EXPECT_EQ(f.code(), crlf({"Sub A()", "On Error GoTo Fail", "Fail:", "End Sub"}));
-    }
-}
-
 TEST(HandlerInserter, LeavesAProcedureUntouchedWhenEitherPointIsMissing) {
     const std::string code = crlf({"Private Sub Nop(): End Sub", "Sub Open()", "    x = 1"});
     Fixture f(code);
@@ -78,7 +69,6 @@ TEST(HandlerInserter, LeavesAProcedureUntouchedWhenEitherPointIsMissing) {
     EXPECT_EQ(f.code(), code);
     EXPECT_EQ(f.reporter.text, "");
     ASSERT_EQ(f.boxes.shown.size(), 2u);
-    EXPECT_EQ(f.boxes.shown[1].icon, MsgIcon::Information);
     EXPECT_EQ(f.boxes.shown[1].text.rfind("1003: ", 0), 0u);
     // Without its module, the procedure is still named.
     Fixture gone(crlf({"Property Get Value() As Long", "End Property"}));
