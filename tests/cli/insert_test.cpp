@@ -58,7 +58,6 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
         {"insert --module Nope Ledger.vbp", "no module named 'Nope'"},
         {"insert Broken.vbp", "nothing was written"},
         {"insert Fifo.vbp", "pipe.bas: a FIFO, not a regular file"},
-        {"list Fifo.vbp", "pipe.bas: a FIFO, not a regular file"},
         {"insert --dry-run ../p/Ledger.vbp", "run it from a folder that holds every file",
          "elsewhere"},
         {"insert --proc= Ledger.vbp", "--proc needs a procedure name"},
