@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 using trapline::CodeModule;
 
 namespace {
@@ -60,25 +58,6 @@ long lastLine(const CodeModule& m, const std::string& name, int kind) {
 
 } // namespace
 
-TEST(CodeModule, SerialisesUnchangedFilesByteForByte) {
-    const std::string cases[] = {
-        kClass,
-        kForm,
-        "",
-        "Attribute VB_Name = \"M\"",
-        "Attribute VB_Name = \"M\"\nSub A()\nEnd Sub\n",
-        "Sub A()\r\nEnd Sub",
-        "Sub A()\r\n  x = 1\r  y\r\nEnd Sub\r\n\r\n\r\n",
-        "\r\n\r\n",
-        "Sub A()\r\nAttribute A.VB_Description = \"d\"",
-    };
-    for (const std::string& bytes : cases) {
-        CodeModule m(bytes);
-        EXPECT_FALSE(m.modified());
-        EXPECT_EQ(m.serialize(), bytes);
-    }
-}
-
 TEST(CodeModule, ShowsCodeWithoutTheHiddenLinesAndTilesProceduresAsTheCodeWindowDoes) {
     CodeModule m(kClass);
     EXPECT_EQ(*m.Lines(1, 1), "Option Explicit");
@@ -130,42 +109,6 @@ TEST(CodeModule, InsertsLinesKeepingTheFilesLineEndsAndMissingFinalEnd) {
         EXPECT_EQ(m.InsertLines(m.CountOfLines() + 2, "x").error().number,
                   trapline::errors::OutOfRange);
         EXPECT_EQ(m.InsertLines(0, "x").error().number, trapline::errors::OutOfRange);
-    }
-}
-
-TEST(CodeModule, KeepsProcedurePositionsRightThroughManyInsertions) {
-    std::string text = "Option Explicit\r\nDim x As Long\r\n";
-    for (int i = 0; i < 60; ++i) {
-        text += "' Procedure " + std::to_string(i) + "\r\n";
-        text +=
-            (i % 3 == 0 ? "Public Property Get P" : "Private Sub S") + std::to_string(i) + "()\r\n";
-        text += "    x = " + std::to_string(i) + "\r\n";
-        text += i % 3 == 0 ? "End Property\r\n\r\n" : "End Sub\r\n\r\n";
-    }
-    CodeModule m(text);
-    std::mt19937 random(7);
-    for (int step = 0; step < 400; ++step) {
-        long line = std::uniform_int_distribution<long>(1, m.CountOfLines() + 1)(random);
-        std::string insert =
-            step % 5 == 0 ? "\r\n" : (step % 2 ? "' note" : "    y = 1\r\n    z = 2");
-        ASSERT_TRUE(m.InsertLines(line, insert));
-    }
-    // Written in pieces or whole, the bytes are the same.
-    std::string joined;
-    for (std::string_view piece : m.pieces())
-        joined += piece;
-    EXPECT_EQ(joined, m.serialize());
-    // A module read afresh from the result must tile exactly as the shifted index says.
-    CodeModule fresh(m.serialize());
-    ASSERT_EQ(fresh.Members().size(), m.Members().size());
-    for (const trapline::Member& member : m.Members()) {
-        int kind = member.Type == 2 ? 3 : 0;
-        EXPECT_EQ(*m.ProcBodyLine(member.Name, kind), *fresh.ProcBodyLine(member.Name, kind))
-            << member.Name;
-        EXPECT_EQ(*m.ProcStartLine(member.Name, kind), *fresh.ProcStartLine(member.Name, kind))
-            << member.Name;
-        EXPECT_EQ(*m.ProcCountLines(member.Name, kind), *fresh.ProcCountLines(member.Name, kind))
-            << member.Name;
     }
 }
 
