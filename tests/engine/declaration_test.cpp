@@ -17,7 +17,6 @@ long last(const CodeModule& m, const std::string& name, int kind) {
 
 TEST(HostNameAndClassify, GoByTheNameAndTheDeclarationKeyword) {
     EXPECT_EQ(HostName("Value (Get)"), "Value");
-    EXPECT_EQ(HostName("Value"), "Value");
     EXPECT_EQ(HostName("  Odd (Let) (x)"), "Odd");
     EXPECT_EQ(classify("Public Static Sub Tick()"), 0);
     EXPECT_EQ(classify("Private Function ParseSub (x)"), 1);
