@@ -57,7 +57,7 @@ TEST(CheckCommand, ReportsWhatInsertWouldDoAtTheLinesAnEditorShows) {
                 Not(HasSubstr("err_debug: Beep\r\nEXIT SUB")));
 }
 
-TEST(CheckCommand, ChecksEachVersionOfAProcedureUnderIfAndRemoveTakesEveryHandlerOut) {
+TEST(CheckCommand, ChecksEachVersionOfAProcedureUnderIf) {
     TempDir dir;
     const std::string versions = "Attribute VB_Name = \"M\"\r\n"
                                  "#If A Then\r\n"
@@ -83,13 +83,6 @@ TEST(CheckCommand, ChecksEachVersionOfAProcedureUnderIfAndRemoveTakesEveryHandle
     CommandResult after = traplineIn(dir.path(), "check --live m.bas");
     EXPECT_EQ(after.exitCode, 1);
     EXPECT_EQ(after.out, "m.bas:11: Sub Pick has no error handler [missing-handler]\n");
-
-    dir.write("m.bas", treated);
-    CommandResult removed = traplineIn(dir.path(), "remove --live m.bas");
-    EXPECT_EQ(removed.exitCode, 0) << removed.err;
-    EXPECT_EQ(removed.out, "Removed from Function : Pick\nRemoved from Sub : Pick\n"
-                           "Removed from Sub : Pick\n");
-    EXPECT_EQ(TempDir::read(dir.file("m.bas")), versions);
 }
 
 TEST(CheckCommand, RejectsBadUsageWithStatusTwoAndASarifLogOfAFailedRun) {
@@ -100,9 +93,6 @@ TEST(CheckCommand, RejectsBadUsageWithStatusTwoAndASarifLogOfAFailedRun) {
          {"", "--module Nope c.cls", "--proc Nowhere c.cls", "--header h.txt c.cls",
           "missing.bas c.cls", "--dry-run c.cls", "--bogus c.cls"}) {
         SCOPED_TRACE(args);
-        CommandResult plain = traplineIn(dir.path(), "check " + args);
-        EXPECT_EQ(plain.exitCode, 2);
-        EXPECT_FALSE(plain.err.empty());
         // A SARIF reader sees only the log: it says that the run failed, and
         // why, even when the format is named after the fault.
         CommandResult r = traplineIn(dir.path(), "check " + args + " --format=sarif");
@@ -116,6 +106,7 @@ TEST(CheckCommand, RejectsBadUsageWithStatusTwoAndASarifLogOfAFailedRun) {
         std::string said;
         for (const auto& n : invocation["toolExecutionNotifications"])
             said += n["message"]["text"].get<std::string>() + "\n";
+        EXPECT_FALSE(said.empty());
         EXPECT_EQ(said, r.err);
     }
 }

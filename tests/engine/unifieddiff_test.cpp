@@ -81,21 +81,6 @@ TEST(UnifiedDiffTest, PatchAppliesTheDiffWhateverBytesTheFileNameHoldsAndWhereve
     }
 }
 
-TEST(UnifiedDiffTest, NamesThatPatchReadsBareAreLeftBareAndOthersQuotedAsGitDoes) {
-    const std::string time = "\t1970-01-01 00:00:00.000000000 +0000\n";
-    const std::pair<std::string, std::string> cases[] = {
-        {"My Module.bas", "My Module.bas"},
-        {"Say \"hi\"\\.bas", "Say \"hi\"\\.bas"},
-        {"\xcf\xf0\xe8.bas", "\xcf\xf0\xe8.bas"},
-        {"a\tb\nc.bas", "\"a\\tb\\nc.bas\""},
-        {"\"a\\b\x01\x7f.bas", "\"\\\"a\\\\b\\001\\177.bas\""},
-        {" a.bas", "\" a.bas\""},
-        {"a.bas ", "\"a.bas \""},
-    };
-    for (const auto& [name, label] : cases)
-        EXPECT_EQ(UnifiedDiff::headers(name, 0), "--- " + label + time + "+++ " + label + time);
-}
-
 TEST(UnifiedDiffTest, TimesAreWrittenAsDiffWritesThemInUtc) {
     // What GNU diff itself prints for a file of that time.
     TempDir dir;
