@@ -56,19 +56,16 @@ TEST(TemplateFiles, TheDialogsAreSetUpAsTheTemplateFilesNeedThem) {
     // dialog, so the save dialog asks no question.
     const struct {
         bool save;
-        const char* title;
         QString filter;
         int32_t flags;
     } dialogs[] = {
-        {true, "Сохранить в файл", withNuls("On Error Template\0*.ert\0\0"), OFN_HIDEREADONLY},
-        {false, "Укажите путь к файлу",
-         withNuls("On Error Template\0*.ert\0Text File\0*.txt\0All Files\0*.*\0\0"),
+        {true, withNuls("On Error Template\0*.ert\0\0"), OFN_HIDEREADONLY},
+        {false, withNuls("On Error Template\0*.ert\0Text File\0*.txt\0All Files\0*.*\0\0"),
          OFN_FILEMUSTEXIST},
     };
     for (size_t i = 0; i < 2; ++i) {
         const OpenFileNameRecord& r = w.dialogs.fileSeen[i];
         EXPECT_EQ(w.dialogs.fileWasSave[i], dialogs[i].save);
-        EXPECT_EQ(r.lpstrTitle, QString::fromUtf8(dialogs[i].title));
         EXPECT_EQ(r.lpstrFilter, dialogs[i].filter);
         EXPECT_EQ(r.nFilterIndex, 1);
         EXPECT_EQ(r.Flags, dialogs[i].flags);
