@@ -49,7 +49,6 @@ struct Host {
     void expectOneBox(const std::string& text) {
         ASSERT_EQ(boxes.shown.size(), 1u);
         EXPECT_EQ(boxes.shown[0].text, text);
-        EXPECT_EQ(boxes.shown[0].title, "TRAPLINE");
     }
     void disconnect() { ASSERT_TRUE(addIn->OnDisconnection(vbide::ext_dm_UserClosed, custom)); }
     /// The add-in of the next session: a new object, the same settings.
@@ -100,36 +99,33 @@ frmAddIn* shownWindow() {
 
 } // namespace
 
-TEST(Connect, CommandLineAndExternalConnectionsAddNoControlsAndOnlyExternalShowsTheWindow) {
-    for (auto [mode, shown] :
-         {std::pair{ext_cm_CommandLine, false}, std::pair{ext_cm_External, true}}) {
-        Host h;
-        h.connect(mode);
-        EXPECT_EQ(windows().size(), shown ? 1 : 0) << mode;
-        EXPECT_EQ(shownWindow() != nullptr, shown) << mode;
-        EXPECT_EQ(h.addIn->FormDisplayed(), shown) << mode;
-        h.expectNoControls();
-        h.disconnect();
-        EXPECT_EQ(h.displayOnConnect(), shown ? "1" : "0") << mode;
-        EXPECT_TRUE(windows().isEmpty()) << mode;
-        EXPECT_TRUE(h.boxes.shown.empty()) << mode;
-    }
-}
-
-TEST(Connect, TheWindowOpensAtConnectionOnlyWhenDisplayOnConnectIsExactlyOne) {
+TEST(Connect, TheWindowOpensForAnExternalConnectionOrWhenDisplayOnConnectIsExactlyOne) {
     struct Row {
+        vbide::ext_ConnectMode mode;
         QString stored; // null: nothing stored
         bool opens;
     };
-    for (const Row& row : {Row{QString(), false}, Row{"1", true}, Row{"1 ", false},
-                           Row{" 1", false}, Row{"01", false}, Row{"0", false}, Row{"", false}}) {
+    const Row rows[] = {{ext_cm_CommandLine, QString(), false},  {ext_cm_External, QString(), true},
+                        {ext_cm_AfterStartup, QString(), false}, {ext_cm_AfterStartup, "1", true},
+                        {ext_cm_AfterStartup, "1 ", false},      {ext_cm_AfterStartup, " 1", false},
+                        {ext_cm_AfterStartup, "01", false},      {ext_cm_AfterStartup, "0", false},
+                        {ext_cm_AfterStartup, "", false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.mode) + " stored: '" + row.stored.toStdString() + "'");
         Host h;
         if (!row.stored.isNull())
             h.setDisplayOnConnect(row.stored);
-        h.connect(ext_cm_AfterStartup);
-        EXPECT_EQ(shownWindow() != nullptr, row.opens)
-            << "stored: '" << row.stored.toStdString() << "'";
+        h.connect(row.mode);
+        EXPECT_EQ(windows().size(), row.opens ? 1 : 0);
+        EXPECT_EQ(shownWindow() != nullptr, row.opens);
         EXPECT_EQ(h.addIn->FormDisplayed(), row.opens);
+        // Only a connection made by the environment itself adds controls.
+        if (row.mode == ext_cm_CommandLine || row.mode == ext_cm_External)
+            h.expectNoControls();
+        h.disconnect();
+        EXPECT_EQ(h.displayOnConnect(), row.opens ? "1" : "0");
+        EXPECT_TRUE(windows().isEmpty());
+        EXPECT_TRUE(h.boxes.shown.empty());
     }
 }
 
