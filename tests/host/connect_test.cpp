@@ -129,49 +129,39 @@ TEST(Connect, TheWindowOpensForAnExternalConnectionOrWhenDisplayOnConnectIsExact
     }
 }
 
-TEST(Connect, TheCloseBoxUnloadsTheWindowButItStillOpensAtTheNextConnection) {
-    Host h;
-    h.connect();
-    // Shown again, the window is loaded afresh, even when the click comes
-    // before the closed window is deleted.
-    for (bool loopRan : {false, true}) {
-        ASSERT_TRUE(h.env->click(h.env->toolbar(), "TRAPLINE"));
-        ASSERT_NE(shownWindow(), nullptr);
-        EXPECT_EQ(shownWindow()->DebugTxt->toPlainText(), "") << loopRan;
-        shownWindow()->DebugTxt->setPlainText("log of this session");
-        shownWindow()->close();
-        if (loopRan)
-            eventLoopRuns();
-        EXPECT_TRUE(h.addIn->FormDisplayed());
+TEST(Connect, TheCloseBoxUnloadsTheWindowCancelHidesItAsItWasAndTheNextConnectionFollowsSuit) {
+    for (bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "Cancel" : "close box");
+        Host h;
+        h.connect();
+        // Shown again, a closed window is loaded afresh, even when the click
+        // comes before it is deleted; a hidden one comes back as it was.
+        frmAddIn* first = nullptr;
+        for (bool loopRan : {false, true}) {
+            ASSERT_TRUE(
+                h.env->click(loopRan ? *h.env->addInsMenu() : h.env->toolbar(), "TRAPLINE"));
+            frmAddIn* form = shownWindow();
+            ASSERT_NE(form, nullptr);
+            EXPECT_TRUE(!(loopRan && cancel) || form == first); // the same window
+            first = form;
+            EXPECT_EQ(form->DebugTxt->toPlainText(), loopRan && cancel ? "log" : "");
+            form->DebugTxt->setPlainText("log");
+            if (cancel)
+                form->CancelButton->click();
+            else
+                form->close();
+            if (loopRan)
+                eventLoopRuns();
+            EXPECT_EQ(shownWindow(), nullptr);
+            EXPECT_EQ(h.addIn->FormDisplayed(), !cancel);
+        }
+        EXPECT_EQ(windows().size(), cancel ? 1 : 0);
+        h.disconnect();
+        EXPECT_EQ(h.displayOnConnect(), cancel ? "0" : "1");
+        EXPECT_TRUE(windows().isEmpty());
+        h.reconnect(ext_cm_AfterStartup);
+        EXPECT_EQ(shownWindow() != nullptr, !cancel);
     }
-    EXPECT_TRUE(windows().isEmpty());
-    h.disconnect();
-    EXPECT_EQ(h.displayOnConnect(), "1");
-    h.reconnect(ext_cm_AfterStartup);
-    EXPECT_NE(shownWindow(), nullptr);
-}
-
-TEST(Connect, CancelHidesTheWindowAsItWasAndItStaysClosedAtTheNextConnection) {
-    Host h;
-    h.connect();
-    ASSERT_TRUE(h.env->click(h.env->toolbar(), "TRAPLINE"));
-    frmAddIn* form = shownWindow();
-    ASSERT_NE(form, nullptr);
-    form->DebugTxt->setPlainText("kept");
-    form->CancelButton->click();
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_FALSE(h.addIn->FormDisplayed());
-
-    ASSERT_TRUE(h.env->click(*h.env->addInsMenu(), "TRAPLINE"));
-    EXPECT_EQ(shownWindow(), form);
-    EXPECT_EQ(form->DebugTxt->toPlainText(), "kept");
-
-    form->CancelButton->click();
-    h.disconnect();
-    EXPECT_EQ(h.displayOnConnect(), "0");
-    EXPECT_TRUE(windows().isEmpty());
-    h.reconnect();
-    EXPECT_TRUE(windows().isEmpty());
 }
 
 TEST(Connect, TheButtonGoesBeforeTheLastToolbarControlAndTheEntryAtTheEndOfAnyAddInsMenu) {
