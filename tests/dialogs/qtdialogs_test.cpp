@@ -255,8 +255,6 @@ TEST(RealFontDialog, TheFontGoesInInPointsAndComesBackChanged) {
     ASSERT_TRUE(dlg.ShowFont());
     EXPECT_EQ(std::tuple(shownSize, dlg.FontSize(), dlg.FontUnderline(), dlg.FontName()),
               std::tuple(12, 14, true, families.front()));
-    EXPECT_EQ(dlg.flags() & (CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT),
-              CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT);
 }
 
 TEST(RealPrintDialog, OptionsFollowTheFlagsAndTheCopiesComeBack) {

@@ -49,7 +49,6 @@ struct Host {
     void expectOneBox(const std::string& text) {
         ASSERT_EQ(boxes.shown.size(), 1u);
         EXPECT_EQ(boxes.shown[0].text, text);
-        EXPECT_EQ(boxes.shown[0].title, "TRAPLINE");
     }
     void disconnect() { ASSERT_TRUE(addIn->OnDisconnection(vbide::ext_dm_UserClosed, custom)); }
     /// The add-in of the next session: a new object, the same settings.
@@ -100,82 +99,69 @@ frmAddIn* shownWindow() {
 
 } // namespace
 
-TEST(Connect, CommandLineAndExternalConnectionsAddNoControlsAndOnlyExternalShowsTheWindow) {
-    for (auto [mode, shown] :
-         {std::pair{ext_cm_CommandLine, false}, std::pair{ext_cm_External, true}}) {
-        Host h;
-        h.connect(mode);
-        EXPECT_EQ(windows().size(), shown ? 1 : 0) << mode;
-        EXPECT_EQ(shownWindow() != nullptr, shown) << mode;
-        EXPECT_EQ(h.addIn->FormDisplayed(), shown) << mode;
-        h.expectNoControls();
-        h.disconnect();
-        EXPECT_EQ(h.displayOnConnect(), shown ? "1" : "0") << mode;
-        EXPECT_TRUE(windows().isEmpty()) << mode;
-        EXPECT_TRUE(h.boxes.shown.empty()) << mode;
-    }
-}
-
-TEST(Connect, TheWindowOpensAtConnectionOnlyWhenDisplayOnConnectIsExactlyOne) {
+TEST(Connect, TheWindowOpensForAnExternalConnectionOrWhenDisplayOnConnectIsExactlyOne) {
     struct Row {
+        vbide::ext_ConnectMode mode;
         QString stored; // null: nothing stored
         bool opens;
     };
-    for (const Row& row : {Row{QString(), false}, Row{"1", true}, Row{"1 ", false},
-                           Row{" 1", false}, Row{"01", false}, Row{"0", false}, Row{"", false}}) {
+    const Row rows[] = {{ext_cm_CommandLine, QString(), false},  {ext_cm_External, QString(), true},
+                        {ext_cm_AfterStartup, QString(), false}, {ext_cm_AfterStartup, "1", true},
+                        {ext_cm_AfterStartup, "1 ", false},      {ext_cm_AfterStartup, " 1", false},
+                        {ext_cm_AfterStartup, "01", false},      {ext_cm_AfterStartup, "0", false},
+                        {ext_cm_AfterStartup, "", false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.mode) + " stored: '" + row.stored.toStdString() + "'");
         Host h;
         if (!row.stored.isNull())
             h.setDisplayOnConnect(row.stored);
-        h.connect(ext_cm_AfterStartup);
-        EXPECT_EQ(shownWindow() != nullptr, row.opens)
-            << "stored: '" << row.stored.toStdString() << "'";
+        h.connect(row.mode);
+        EXPECT_EQ(windows().size(), row.opens ? 1 : 0);
+        EXPECT_EQ(shownWindow() != nullptr, row.opens);
         EXPECT_EQ(h.addIn->FormDisplayed(), row.opens);
+        // Only a connection made by the environment itself adds controls.
+        if (row.mode == ext_cm_CommandLine || row.mode == ext_cm_External)
+            h.expectNoControls();
+        h.disconnect();
+        EXPECT_EQ(h.displayOnConnect(), row.opens ? "1" : "0");
+        EXPECT_TRUE(windows().isEmpty());
+        EXPECT_TRUE(h.boxes.shown.empty());
     }
 }
 
-TEST(Connect, TheCloseBoxUnloadsTheWindowButItStillOpensAtTheNextConnection) {
-    Host h;
-    h.connect();
-    // Shown again, the window is loaded afresh, even when the click comes
-    // before the closed window is deleted.
-    for (bool loopRan : {false, true}) {
-        ASSERT_TRUE(h.env->click(h.env->toolbar(), "TRAPLINE"));
-        ASSERT_NE(shownWindow(), nullptr);
-        EXPECT_EQ(shownWindow()->DebugTxt->toPlainText(), "") << loopRan;
-        shownWindow()->DebugTxt->setPlainText("log of this session");
-        shownWindow()->close();
-        if (loopRan)
-            eventLoopRuns();
-        EXPECT_TRUE(h.addIn->FormDisplayed());
+TEST(Connect, TheCloseBoxUnloadsTheWindowCancelHidesItAsItWasAndTheNextConnectionFollowsSuit) {
+    for (bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "Cancel" : "close box");
+        Host h;
+        h.connect();
+        // Shown again, a closed window is loaded afresh, even when the click
+        // comes before it is deleted; a hidden one comes back as it was.
+        frmAddIn* first = nullptr;
+        for (bool loopRan : {false, true}) {
+            ASSERT_TRUE(
+                h.env->click(loopRan ? *h.env->addInsMenu() : h.env->toolbar(), "TRAPLINE"));
+            frmAddIn* form = shownWindow();
+            ASSERT_NE(form, nullptr);
+            EXPECT_TRUE(!(loopRan && cancel) || form == first); // the same window
+            first = form;
+            EXPECT_EQ(form->DebugTxt->toPlainText(), loopRan && cancel ? "log" : "");
+            form->DebugTxt->setPlainText("log");
+            if (cancel)
+                form->CancelButton->click();
+            else
+                form->close();
+            if (loopRan)
+                eventLoopRuns();
+            EXPECT_EQ(shownWindow(), nullptr);
+            EXPECT_EQ(h.addIn->FormDisplayed(), !cancel);
+        }
+        EXPECT_EQ(windows().size(), cancel ? 1 : 0);
+        h.disconnect();
+        EXPECT_EQ(h.displayOnConnect(), cancel ? "0" : "1");
+        EXPECT_TRUE(windows().isEmpty());
+        h.reconnect(ext_cm_AfterStartup);
+        EXPECT_EQ(shownWindow() != nullptr, !cancel);
     }
-    EXPECT_TRUE(windows().isEmpty());
-    h.disconnect();
-    EXPECT_EQ(h.displayOnConnect(), "1");
-    h.reconnect(ext_cm_AfterStartup);
-    EXPECT_NE(shownWindow(), nullptr);
-}
-
-TEST(Connect, CancelHidesTheWindowAsItWasAndItStaysClosedAtTheNextConnection) {
-    Host h;
-    h.connect();
-    ASSERT_TRUE(h.env->click(h.env->toolbar(), "TRAPLINE"));
-    frmAddIn* form = shownWindow();
-    ASSERT_NE(form, nullptr);
-    form->DebugTxt->setPlainText("kept");
-    form->CancelButton->click();
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_FALSE(h.addIn->FormDisplayed());
-
-    ASSERT_TRUE(h.env->click(*h.env->addInsMenu(), "TRAPLINE"));
-    EXPECT_EQ(shownWindow(), form);
-    EXPECT_EQ(form->DebugTxt->toPlainText(), "kept");
-
-    form->CancelButton->click();
-    h.disconnect();
-    EXPECT_EQ(h.displayOnConnect(), "0");
-    EXPECT_TRUE(windows().isEmpty());
-    h.reconnect();
-    EXPECT_TRUE(windows().isEmpty());
 }
 
 TEST(Connect, TheButtonGoesBeforeTheLastToolbarControlAndTheEntryAtTheEndOfAnyAddInsMenu) {

@@ -15,8 +15,7 @@
 #include <memory>
 
 /// The tool window, shown, with its settings and its add-in folder in a
-/// temporary folder, its message boxes and file dialogs played by script and
-/// the programs it starts recorded.
+/// temporary folder, its message boxes and file dialogs played by script.
 struct AddInWindow {
     enum class Project { None, Example, Empty };
 
@@ -44,12 +43,7 @@ struct AddInWindow {
     }
 
     frmAddIn::Services services() {
-        return {boxes, settings, registry,
-                [this](const QString& p) {
-                    started << p;
-                    return true;
-                },
-                addInFolder()};
+        return {boxes, settings, registry, [](const QString&) { return true; }, addInFolder()};
     }
     QString addInFolder() const { return QString::fromStdString(dir.file("addin")); }
     QString path(const char* name) const { return QString::fromStdString(dir.file(name)); }
@@ -72,7 +66,6 @@ struct AddInWindow {
     SettingsStore settings{QString::fromStdString(dir.file("settings"))};
     ScriptedMessageBox boxes;
     NoRegistry registry;
-    QStringList started;
     std::unique_ptr<trapline::VBE> vbe;
     std::unique_ptr<frmAddIn> form;
 
