@@ -6,3 +6,27 @@
 #else
 #include "posix/filesystem.inc"
 #endif
+
+namespace trapline::platform {
+
+namespace {
+#ifdef _WIN32
+constexpr const char* kSeparators = "/\\";
+#else
+constexpr const char* kSeparators = "/";
+#endif
+} // namespace
+
+std::string parentFolder(const std::string& path) {
+    size_t slash = path.find_last_of(kSeparators);
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
+std::string fileName(const std::string& path) {
+    size_t slash = path.find_last_of(kSeparators);
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace trapline::platform
