@@ -21,7 +21,11 @@ std::string parentFolder(const std::string& path) {
     size_t slash = path.find_last_of(kSeparators);
     if (slash == std::string::npos)
         return ".";
-    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+    bool root = slash == 0;
+#ifdef _WIN32
+    root = root || (slash == 2 && path[1] == ':'); // "C:\x" lies in "C:\", not in "C:"
+#endif
+    return root ? path.substr(0, slash + 1) : path.substr(0, slash);
 }
 
 std::string fileName(const std::string& path) {
