@@ -104,8 +104,7 @@ TEST(InsertCommand, DryRunPrintsADiffThatPatchTurnsIntoTheRealRun) {
     EXPECT_THAT(diff.err, HasSubstr("Вставлено в Sub : A"));
     EXPECT_THAT(diff.err, HasSubstr(outside));
     const std::string patchFile = dir.write("changes.diff", diff.out);
-    CommandResult patched =
-        runCommand("cd '" + dir.file("preview") + "' && patch -p0 -i '" + patchFile + "'");
+    CommandResult patched = runCommand({"patch", "-p0", "-i", patchFile}, dir.file("preview"));
     ASSERT_EQ(patched.exitCode, 0) << patched.out << patched.err;
 
     CommandResult run = traplineIn(dir.file("real"), "insert proj/Ledger.vbp");
@@ -144,7 +143,7 @@ TEST(InsertCommand, TreatsTheRestButFailsWhenASubfolderCannotBeReadOrSearched) {
     for (const char* command : {"check .", "insert ."}) {
         SCOPED_TRACE(command);
         CommandResult r =
-            runCommand("cd '" + dir.path() + "' && " + as + "'" + kTrapline + "' " + command);
+            runShell("cd '" + dir.path() + "' && " + as + "'" + kTrapline + "' " + command);
         EXPECT_EQ(r.exitCode, command[0] == 'c' ? 2 : 1) << r.err;
         for (const char* said : {"./listed: permission denied", "./theirs: permission denied",
                                  command[0] == 'c' ? "incomplete" : "was not treated"})

@@ -52,9 +52,7 @@ TEST(RemoveCommand, GivesBackEveryByteOfWhatInsertChangedInEveryForm) {
                         HasSubstr("Removed from Function : AddEntry"));
             if (viaPatch) {
                 const std::string diff = dir.write("changes.diff", out.out);
-                ASSERT_EQ(
-                    runCommand("cd '" + project + "' && patch -p0 -s -i '" + diff + "'").exitCode,
-                    0);
+                ASSERT_EQ(runCommand({"patch", "-p0", "-s", "-i", diff}, project).exitCode, 0);
             }
             for (const std::string& file : exampleFiles())
                 EXPECT_TRUE(TempDir::read(project + "/" + file) ==

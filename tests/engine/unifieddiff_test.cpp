@@ -44,7 +44,7 @@ public:
     /// Applies `diff` with `patch -p0` run in the project folder.
     CommandResult apply(const std::string& diff) const {
         const std::string file = m_dir.write("changes.diff", diff);
-        return runCommand("cd '" + folder() + "' && patch -p0 -s -i '" + file + "'");
+        return runCommand({"patch", "-p0", "-s", "-i", file}, folder());
     }
 
 private:
@@ -87,9 +87,9 @@ TEST(UnifiedDiffTest, TimesAreWrittenAsDiffWritesThemInUtc) {
     dir.write("old.bas", "a\n");
     dir.write("new.bas", "b\n");
     const int64_t when = 1714571107123456789;
-    const CommandResult diff = runCommand("cd '" + dir.path() +
-                                          "' && touch -d @1714571107.123456789 old.bas && "
-                                          "TZ=UTC0 diff -u old.bas new.bas");
+    const CommandResult diff = runShell("cd '" + dir.path() +
+                                        "' && touch -d @1714571107.123456789 old.bas && "
+                                        "TZ=UTC0 diff -u old.bas new.bas");
     ASSERT_EQ(diff.exitCode, 1) << diff.err;
     const std::string headers = UnifiedDiff::headers("old.bas", when);
     EXPECT_EQ(diff.out.substr(0, diff.out.find('\n')), headers.substr(0, headers.find('\n')));
