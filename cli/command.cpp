@@ -108,7 +108,7 @@ int Command::run(const std::vector<std::string>& args) {
     auto usageError = [&](const std::string& problem) {
         const std::string text = "trapline " + std::string(name()) + ": " + problem +
                                  "\nTry 'trapline " + name() + " --help'.\n";
-        std::fputs(text.c_str(), m_err);
+        m_err.write(text);
         refused(args, text);
         return 2;
     };
@@ -122,7 +122,7 @@ int Command::run(const std::vector<std::string>& args) {
         return usageError(usageProblem(e, app));
     }
     if (prepared.help) {
-        std::fputs(usage(), m_out);
+        m_out.write(usage());
         return 0;
     }
     if (!prepared.problem.empty())

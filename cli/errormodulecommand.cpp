@@ -51,7 +51,7 @@ int ErrorModuleCommand::execute() {
     }
     Project& projectRef = *project;
     VBE vbe(std::move(project));
-    StderrMessageBox messages(m_err);
+    StderrMessageBox messages(m_err.stream());
     auto added = ErrorModuleInstaller::install(vbe, messages);
     if (!added) {
         input.fail(added.error().description);
@@ -61,11 +61,10 @@ int ErrorModuleCommand::execute() {
         return 0;
     std::vector<Error> problems = projectRef.save();
     for (const Error& e : problems)
-        std::fprintf(m_err, "trapline: %s: %s\n", e.source.c_str(), e.description.c_str());
+        m_err.format("trapline: %s: %s\n", e.source.c_str(), e.description.c_str());
     if (!problems.empty())
         return 1;
-    std::fprintf(m_out, "added %s to %s\n", (*added)->path().c_str(),
-                 projectRef.fileName().c_str());
+    m_out.format("added %s to %s\n", (*added)->path().c_str(), projectRef.fileName().c_str());
     return 0;
 }
 
