@@ -207,9 +207,9 @@ TEST(InsertCommand, NamesEachDefinitionOfAProcedureDefinedTwiceByItsLineAndFileI
     TempDir dir;
     const std::string module = "Attribute VB_Name = \"M\"\r\n"
                                "#If Compact Then\r\n"
-                               "Sub Run(): End Sub\r\n" // 3: cannot be treated
+                               "Sub \xcf\xf3\xf1\xea(): End Sub\r\n" // 3: cannot be treated
                                "#Else\r\n"
-                               "Sub Run()\r\n" // 5
+                               "Sub \xcf\xf3\xf1\xea()\r\n" // 5, "Пуск" in Windows-1251
                                "    Go\r\n"
                                "End Sub\r\n"
                                "#End If\r\n";
@@ -218,10 +218,13 @@ TEST(InsertCommand, NamesEachDefinitionOfAProcedureDefinedTwiceByItsLineAndFileI
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(trapline::Codepage::isValidUtf8(r.out)) << r.out;
     const auto json = nlohmann::json::parse(r.out);
-    EXPECT_EQ(json["treated"], nlohmann::json::parse(R"([{"ModuleName": "M", "ProcName": "Run",
+    EXPECT_EQ(json["treated"], nlohmann::json::parse(R"([{"ModuleName": "M", "ProcName": "Пуск",
                                                           "File": "Мод.bas", "Line": 5}])"))
         << r.out;
     ASSERT_EQ(json["failed"].size(), 1u) << r.out;
     EXPECT_EQ(json["failed"][0]["Line"], 3) << r.out;
-    EXPECT_THAT(TempDir::read(file), HasSubstr("Sub Run()\r\nON ERROR GOTO err_debug\r\n"));
+    EXPECT_EQ(json["failed"][0]["Reason"], "Пуск: the procedure is written on one line") << r.out;
+    EXPECT_THAT(r.err, HasSubstr("1004: Пуск: the procedure is written on one line"));
+    EXPECT_THAT(TempDir::read(file),
+                HasSubstr("Sub \xcf\xf3\xf1\xea()\r\nON ERROR GOTO err_debug\r\n"));
 }
