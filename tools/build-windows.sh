@@ -86,10 +86,16 @@ check_imports() {
     return $bad
 }
 
+# The Linux program the Windows one is compared with.
+echo "== Linux trapline, to compare with" >&2
+cmake -S . -B "$out/linux" -G Ninja -DTRAPLINE_GUI=OFF -DTRAPLINE_TESTS=OFF -DTRAPLINE_WERROR=ON \
+    "${launcher[@]}" >/dev/null
+locked cmake --build "$out/linux" -j"$jobs" --target trapline
+
 for arch in "${archs[@]}"; do
     case $arch in
-    x64) triple=x86_64-w64-mingw32 ;;
-    x86) triple=i686-w64-mingw32 ;;
+    x64) triple=x86_64-w64-mingw32 wine=/usr/lib/wine/wine64 ;;
+    x86) triple=i686-w64-mingw32 wine=wine ;;
     *) echo "unknown Windows target '$arch' (x64 or x86)" >&2; exit 2 ;;
     esac
     build=$out/$arch
@@ -109,6 +115,10 @@ for arch in "${archs[@]}"; do
         echo "warning: no trapline.exe for $arch (see the configure warning): nothing to pack" >&2
         continue
     fi
+    echo "== Windows $arch: the same results as on Linux" >&2
+    locked tools/windows-equivalence.sh "$out/linux/cli/trapline" "$build/cli/trapline.exe" "$wine" \
+        "$build/equivalence"
+
     echo "== Windows $arch: package" >&2
     (cd "$build" && cpack -G ZIP -B "$out" >/dev/null)
 done
