@@ -13,6 +13,7 @@
 #include <windows.h>
 #else
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 /// What a command printed and how it ended.
@@ -113,6 +114,21 @@ inline CommandResult runCommand(const std::vector<std::string>& argv,
     return r;
 }
 
+/// The number of a process that has ended.
+inline long deadProcessId() {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::wstring commandLine = L"cmd.exe /c exit 0";
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &startup, &process))
+        return -1;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return long(process.dwProcessId);
+}
+
 #else
 
 /// `text` quoted for sh: taken literally, whatever it holds.
@@ -150,4 +166,20 @@ inline CommandResult runCommand(const std::vector<std::string>& argv,
     return runShell(command);
 }
 
+/// The number of a process that has ended.
+inline long deadProcessId() {
+    pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return long(child);
+}
+
 #endif
+
+/// Whether a `patch` program can be run, to apply the diffs the tool prints
+/// (every Linux machine here has GNU patch; Windows has none of its own).
+inline bool havePatch() {
+    static const bool found = runCommand({"patch", "--version"}).exitCode == 0;
+    return found;
+}
