@@ -16,8 +16,8 @@ public:
     explicit TextOut(std::FILE* stream) : m_stream(stream) {}
 
     void write(std::string_view text);
-    /// printf's formatting, then write().
-    void format(const char* pattern, ...) __attribute__((format(printf, 2, 3)));
+    /// printf's formatting (C99's, %zu included, also on Windows), then write().
+    void format(const char* pattern, ...) __attribute__((format(gnu_printf, 2, 3)));
 
     /// The stream, or null when collecting.
     std::FILE* stream() const { return m_stream; }
