@@ -51,8 +51,11 @@ int ErrorModuleCommand::execute() {
     }
     Project& projectRef = *project;
     VBE vbe(std::move(project));
-    StderrMessageBox messages(m_err.stream());
+    // Collected and then written as the command's other text is.
+    std::string said;
+    StderrMessageBox messages(&said);
     auto added = ErrorModuleInstaller::install(vbe, messages);
+    m_err.write(said);
     if (!added) {
         input.fail(added.error().description);
         return 1;

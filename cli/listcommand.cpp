@@ -86,9 +86,12 @@ int ListCommand::execute() {
     const int status = complete ? 0 : 2;
     VBE vbe(std::move(project));
 
-    StderrMessageBox messages(m_err.stream());
+    // Collected and then written as the command's other text is.
+    std::string said;
+    StderrMessageBox messages(&said);
     ProcCatalogue catalogue(vbe, messages);
     catalogue.GetProcNames(*moduleFilter);
+    m_err.write(said);
 
     const bool anyType = !m_subs && !m_functions && !m_properties;
     const Codepage& cp = *codepage;
