@@ -213,17 +213,20 @@ TEST_F(PlatformFiles, AHeldFileIsReplacedWholeAndAFailedReplacementChangesNothin
     size_t got = 0;
     ASSERT_FALSE(held.read(buffer, sizeof buffer, got));
     EXPECT_EQ(std::string(buffer, got), "old");
+    // What the caller does between holding and replacing: check, keep a copy.
+    EXPECT_FALSE(checkWritable(at("target.bas")));
+    ASSERT_FALSE(keepCopy(at("target.bas"), at("target.bas.bak")));
     FileStatus staged;
     ASSERT_FALSE(status(at("staged"), staged));
-    ASSERT_FALSE(replaceHeld(held, at("staged"), at("target.bas")))
-        << replaceHeld(held, at("staged"), at("target.bas")).message();
+    ASSERT_FALSE(replaceHeld(held, at("staged"), at("target.bas")));
     EXPECT_FALSE(held.isOpen());
     EXPECT_EQ(get(at("target.bas")), "new");
     FileStatus now;
     ASSERT_FALSE(status(at("target.bas"), now));
     EXPECT_EQ(now.file, staged.file);
     // Nothing left over: the old file is gone, not parked under another name.
-    EXPECT_EQ(names(), std::vector<std::string>{"target.bas"});
+    EXPECT_EQ(names(), (std::vector<std::string>{"target.bas", "target.bas.bak"}));
+    EXPECT_EQ(get(at("target.bas.bak")), "old");
 }
 
 #ifdef _WIN32
@@ -266,8 +269,7 @@ TEST_F(PlatformFiles, AttributesOfAReplacedFileAreKept) {
     ASSERT_TRUE(SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN));
     File held;
     ASSERT_FALSE(holdForReplacing(at("target.bas"), held));
-    ASSERT_FALSE(replaceHeld(held, at("staged"), at("target.bas")))
-        << replaceHeld(held, at("staged"), at("target.bas")).message();
+    ASSERT_FALSE(replaceHeld(held, at("staged"), at("target.bas")));
     EXPECT_NE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
 #else
     GTEST_SKIP() << "POSIX keeps the mode and owner in the engine, not in the swap";

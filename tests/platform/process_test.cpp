@@ -3,7 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <future>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#include <unistd.h>
+#endif
 
 namespace trapline::platform {
 namespace {
@@ -27,6 +36,28 @@ TEST(PlatformProcess, TextToAFileIsItsUtf8Bytes) {
     const size_t got = std::fread(buffer, 1, sizeof buffer, file);
     std::fclose(file);
     EXPECT_EQ(std::string(buffer, got), "Тест\n");
+}
+
+TEST(PlatformProcess, AnInterruptionReachesTheHandlerAsItsSignalNumber) {
+    auto got = std::make_shared<std::promise<int>>();
+    watchInterruptions([got](int interruption) {
+        try {
+            got->set_value(interruption);
+        } catch (const std::future_error&) {
+        }
+    });
+#ifdef _WIN32
+    const int expected = 21; // Ctrl+Break; Ctrl+C would also reach a debugger
+    if (!GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0))
+        GTEST_SKIP() << "no console to raise Ctrl+Break on";
+#else
+    const int expected = SIGTERM;
+    ::kill(::getpid(), SIGTERM);
+#endif
+    auto result = got->get_future();
+    if (result.wait_for(std::chrono::seconds(5)) != std::future_status::ready)
+        GTEST_SKIP() << "the interruption was not delivered (no console of our own?)";
+    EXPECT_EQ(result.get(), expected);
 }
 
 TEST(PlatformLibrary, ASystemLibraryLoadsAndAMissingOneSaysWhy) {
