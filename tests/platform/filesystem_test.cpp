@@ -7,6 +7,7 @@
 #include <fstream>
 
 #ifdef _WIN32
+#include "platform/windows/wide.h"
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -73,8 +74,10 @@ TEST_F(PlatformFiles, NamesOfEveryKindAreWrittenReadListedAndRenamed) {
     struct Case {
         std::string folderPart, name;
     };
-    std::vector<Case> cases = {
-        {"", "Тест.bas"}, {"", "name with spaces.bas"}, {longFolder + "/", longName}};
+    std::vector<Case> cases = {{"", "Тест.bas"},
+                               {"", "name with spaces.bas"},
+                               {longFolder + "/", longName},
+                               {longFolder + "/../" + longFolder + "/", "dots" + longName}};
 #ifdef _WIN32
     cases.push_back({longFolder + "\\", "back" + longName});
 #endif
@@ -377,6 +380,34 @@ TEST(PlatformPaths, AMissingFileSaysSo) {
     EXPECT_EQ(openForReading("no-such-file", f), std::errc::no_such_file_or_directory);
     EXPECT_EQ(openForWriting("no-such-file", f), std::errc::no_such_file_or_directory);
 }
+
+#ifdef _WIN32
+// Wine takes plain paths of any length, so the prefix is checked here, where
+// a real Windows would otherwise be the first to notice it missing.
+TEST(PlatformPaths, OnlyATooLongPathIsWidenedWithThePrefix) {
+    const std::string longPart(300, 'x');
+    const std::wstring longWide(300, L'x');
+    struct Case {
+        std::string path;
+        std::wstring wide;
+    };
+    const Case cases[] = {
+        {"C:/short/Тест.bas", L"C:/short/Тест.bas"},
+        {"relative.bas", L"relative.bas"},
+        {"C:/a/" + longPart + "/../b.bas", L"\\\\?\\C:\\a\\b.bas"},
+        {"C:\\a\\" + longPart, L"\\\\?\\C:\\a\\" + longWide},
+        {"//server/share/" + longPart, L"\\\\?\\UNC\\server\\share\\" + longWide},
+        {"\\\\?\\C:\\" + longPart, L"\\\\?\\C:\\" + longWide},
+    };
+    for (const Case& c : cases) {
+        std::wstring wide;
+        ASSERT_FALSE(windows::widenPath(c.path, wide)) << c.path;
+        EXPECT_TRUE(wide == c.wide) << c.path;
+    }
+    std::wstring wide;
+    EXPECT_EQ(windows::widenPath("bad\xff.bas", wide), std::errc::illegal_byte_sequence);
+}
+#endif
 
 } // namespace
 } // namespace trapline::platform
