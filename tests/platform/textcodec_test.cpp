@@ -37,6 +37,7 @@ TEST(PlatformTextCodec, DecodingStopsAtTheFirstByteTheCodePageLeavesUndefined) {
         {"CP866", "\x8f\xe0\xa8", 3, "При"},
         {"UTF-8", "ok\xc3\xa9\xc0\xafz", 4, "oké"}, // an overlong '/' is no character
         {"UTF-8", "\xed\xa0\x80", 0, ""},           // nor is a surrogate
+        {"CP932", "a\x82\xa0\x82", 3, "aあ"},       // a lead byte without its trail
     };
     for (const Case& c : cases) {
         auto codec = TextCodec::open(c.codePage);
@@ -61,6 +62,7 @@ TEST(PlatformTextCodec, EncodingRefusesACharacterWithoutAnExactMapping) {
         {"CP1251", "Ω", 0, ""},
         {"CP1252", "\xc2\x81", 0, ""}, // the hole stays a hole on the way back
         {"UTF-8", "ok\xff", 2, "ok"},
+        {"CP932", "あ€", 3, "\x82\xa0"},
     };
     for (const Case& c : cases) {
         auto codec = TextCodec::open(c.codePage);
