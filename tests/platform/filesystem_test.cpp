@@ -232,6 +232,29 @@ TEST_F(PlatformFiles, AHeldFileIsReplacedWholeAndAFailedReplacementChangesNothin
     EXPECT_EQ(get(at("target.bas.bak")), "old");
 }
 
+TEST_F(PlatformFiles, AHeldFileDeepInALongPathIsReplacedWithEitherSeparator) {
+    const std::string folder = at(std::string(200, 'd'));
+    fs::create_directory(toPath(folder));
+    const std::string target = folder + "/" + std::string(100, 't') + ".bas";
+    std::vector<std::string> staged = {folder + "/staged1", folder + "/staged2"};
+#ifdef _WIN32
+    staged[1] = folder + "\\staged2";
+#endif
+    put(target, "old");
+    for (const std::string& replacement : staged) {
+        SCOPED_TRACE(replacement);
+        put(replacement, replacement);
+        File held;
+        ASSERT_FALSE(holdForReplacing(target, held));
+        ASSERT_FALSE(replaceHeld(held, replacement, target));
+        EXPECT_EQ(get(target), replacement);
+    }
+    std::vector<FolderEntry> entries;
+    ASSERT_FALSE(listFolder(folder, entries));
+    EXPECT_EQ(entries.size(), 1u);
+    EXPECT_FALSE(remove(target));
+}
+
 #ifdef _WIN32
 HANDLE openAsAnotherProgram(const std::string& path, DWORD access, DWORD share) {
     return CreateFileW(toPath(path).c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
