@@ -100,6 +100,8 @@ std::string usageProblem(const CLI::ParseError& e, const CLI::App& app) {
 int Command::run(const std::vector<std::string>& args) {
     CLI::App app(std::string(), std::string("trapline ") + name());
     app.set_help_flag("-h,--help");
+    // "/path" is a path on every system, never an option.
+    app.allow_windows_style_options(false);
     // Given twice, an option keeps its last value, as a shell alias followed
     // by the user's own choice expects.
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);

@@ -58,7 +58,7 @@ fi
 # test waiting until they end.
 wineserver_binary=/usr/lib/wine/wineserver64
 [ -x "$wineserver_binary" ] || wineserver_binary=$(command -v wineserver)
-"$wineserver_binary" --persistent
+"$wineserver_binary" --persistent 2>/dev/null || true # or one runs already
 trap 'wineserver --kill || true' EXIT
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
@@ -109,7 +109,7 @@ for arch in "${archs[@]}"; do
     check_imports "$triple-objdump" "${programs[@]}"
 
     echo "== Windows $arch: tests under wine" >&2
-    locked ctest --test-dir "$build" --output-on-failure -j"$jobs"
+    locked ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 120
 
     echo "== Windows $arch: the same results as on Linux" >&2
     locked tools/windows-equivalence.sh "$out/linux/cli/trapline" "$build/cli/trapline.exe" "$wine" \

@@ -76,8 +76,10 @@ TEST(DiskFile, OnlyProvableLeftoversOfDeadRunsAreRemoved) {
     } const cases[] = {
         {".m.bas.trapline-" + dead + "-3", true},
         {".notes.txt.trapline-" + dead + "-0", false}, // not a module of the folder
-        {".m.bas.trapline-1-0", false},                // its process lives
-        {".m.bas.trapline-" + self + "-1", false},     // this run's own
+#ifndef _WIN32                          // (on Windows this process is the only one known to live)
+        {".m.bas.trapline-1-0", false}, // its process lives
+#endif
+        {".m.bas.trapline-" + self + "-1", false}, // this run's own
         {".m.bas.trapline-notes", false},
         {"m.bas.trapline-" + dead + "-1", false}, // not hidden: the user's
         {"m.bas.kept", false},
@@ -151,9 +153,11 @@ TEST(DiskFile, AnEditMadeWhileReplacingIsNeverLostNorLeftUnderATemporaryName) {
         std::string keptAs; ///< where else the edited version is, if anywhere
     } const cases[] = {
         {{}, edited, ""},
+#ifndef _WIN32 // Windows has no exchange of names, so none of its steps to fail
         {{"swap back"}, "treated\r\n", "m.bas.kept.1"},
         {{"swap back", "set aside"}, edited, ".m.bas.trapline-"},
         {{"swap back", "set aside", "copy back"}, "treated\r\n", ".m.bas.trapline-"},
+#endif
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -161,8 +165,9 @@ TEST(DiskFile, AnEditMadeWhileReplacingIsNeverLostNorLeftUnderATemporaryName) {
         dir.write("m.bas.kept", "a name already taken");
         auto read = DiskFile::read(path);
         ASSERT_TRUE(read);
-        HookGuard hook(
-            [](const std::string& p) { std::ofstream(p, std::ios::app) << "' USER EDIT\r\n"; });
+        HookGuard hook([](const std::string& p) {
+            std::ofstream(utf8Path(p), std::ios::binary | std::ios::app) << "' USER EDIT\r\n";
+        });
         DiskFile::setFaultHook([&](std::string_view step) {
             return std::find(c.failing.begin(), c.failing.end(), step) != c.failing.end();
         });
@@ -203,7 +208,11 @@ TEST(DiskFile, ARefusedBackupLeavesTheFileAsItWas) {
     dir.write("m.bas.bak", "taken");
     for (int n = 1; n < 1000; ++n)
         dir.write("m.bas.bak." + std::to_string(n), "taken");
+#ifdef _WIN32 // which has no exchange of names to swap back
+    for (bool swapBackFails : {false}) {
+#else
     for (bool swapBackFails : {false, true}) {
+#endif
         auto read = DiskFile::read(path);
         ASSERT_TRUE(read);
         DiskFile::setFaultHook(
@@ -216,7 +225,7 @@ TEST(DiskFile, ARefusedBackupLeavesTheFileAsItWas) {
             EXPECT_EQ(TempDir::read(path), "old\r\n");
         } else {
             // Put in place after all: the old text is kept, and said where.
-            ASSERT_TRUE(written);
+            ASSERT_TRUE(written) << written.error().description;
             EXPECT_EQ(TempDir::read(path), "treated\r\n");
             EXPECT_EQ(TempDir::read(written->setAside), "old\r\n");
         }

@@ -70,7 +70,10 @@ TEST(ProjectLoader, LoadsEachVbpLineItCanAndNamesTheLineOfEveryOtherWithWhy) {
     dir.write("Shared/Common.BAS", module("Common"));
     dir.write("Shared/Abs.bas", module("Abs"));
     dir.write("Shared/Linked.bas", module("Linked"));
-    std::filesystem::create_directory_symlink("../Shared", dir.file("App/lib"));
+    std::error_code linked;
+    std::filesystem::create_directory_symlink("../Shared", utf8Path(dir.file("App/lib")), linked);
+    if (linked)
+        GTEST_SKIP() << "this user may not make symbolic links here: " << linked.message();
     // A file not found, or outside the folder and no module, is the command line's test.
     struct Line {
         std::string text;

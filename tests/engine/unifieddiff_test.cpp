@@ -157,10 +157,13 @@ TEST(UnifiedDiffTest, FilesOutsideTheCurrentFolderAreRefusedWithTheirName) {
     // lexical name "x.bas" would patch the wrong file.
     project.write("x.bas", kModule);
     fs::create_directories(project.folder() + "/../Other/Deep");
-    fs::create_directory_symlink(project.folder() + "/../Other/Deep", project.folder() + "/Link");
-
-    for (const std::string& path : {std::string("../Other/x.bas"), outside,
-                                    std::string("/etc/x.bas"), std::string("Link/../x.bas")}) {
+    std::error_code linked;
+    fs::create_directory_symlink(utf8Path(project.folder() + "/../Other/Deep"),
+                                 utf8Path(project.folder() + "/Link"), linked);
+    std::vector<std::string> paths = {"../Other/x.bas", outside, "/etc/x.bas"};
+    if (!linked) // where this user may make links
+        paths.push_back("Link/../x.bas");
+    for (const std::string& path : paths) {
         SCOPED_TRACE(path);
         const auto name = UnifiedDiff::patchName(path, project.folder());
         ASSERT_FALSE(name.ok()) << *name;
