@@ -1,5 +1,7 @@
 #include "errormodulecommand.h"
 
+#include "platform/filesystem.h"
+
 #include "errormodule.h"
 #include "projectinput.h"
 #include "stderrmessagebox.h"
@@ -67,7 +69,10 @@ int ErrorModuleCommand::execute() {
         m_err.format("trapline: %s: %s\n", e.source.c_str(), e.description.c_str());
     if (!problems.empty())
         return 1;
-    m_out.format("added %s to %s\n", (*added)->path().c_str(), projectRef.fileName().c_str());
+    // Named as given, with '/' between the parts as on every system.
+    auto shown = [](const std::string& path) { return platform::fromPath(platform::toPath(path)); };
+    m_out.format("added %s to %s\n", shown((*added)->path()).c_str(),
+                 shown(projectRef.fileName()).c_str());
     return 0;
 }
 
