@@ -3,6 +3,8 @@
 #include "diskfile.h"
 #include "json.h"
 
+#include "platform/filesystem.h"
+
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
@@ -87,8 +89,8 @@ std::optional<InsertionOptions> HandlerOptions::read(const Codepage& codepage,
 
 std::string displayPath(const std::string& path) {
     std::error_code ec;
-    std::filesystem::path rel = std::filesystem::proximate(path, ec);
-    return ec ? path : rel.string();
+    std::filesystem::path rel = std::filesystem::proximate(platform::toPath(path), ec);
+    return ec ? path : platform::fromPath(rel);
 }
 
 std::string utf8Path(const std::string& path, const Codepage& codepage) {

@@ -1,11 +1,12 @@
 // trapline-regsvr: registers an add-in library with the environment, or
 // removes it, by calling the library's own DllRegisterServer or
 // DllUnregisterServer, as regsvr32 does on Windows.
+#include "platform/filesystem.h"
+#include "platform/library.h"
+
 #include <cstdio>
 #include <cstring>
-#include <dlfcn.h>
 #include <string>
-#include <sys/stat.h>
 
 namespace {
 
@@ -33,32 +34,30 @@ int usageError(const std::string& message) {
 /// dlopen searches the system's library folders for a bare name; a file of
 /// that name in the current folder is what the user means.
 std::string loadablePath(const std::string& library) {
-    struct stat st {};
-    if (library.find('/') == std::string::npos && stat(library.c_str(), &st) == 0)
+    trapline::platform::FileStatus st;
+    if (library.find('/') == std::string::npos && !trapline::platform::status(library, st))
         return "./" + library;
     return library;
 }
 
 int run(const std::string& library, bool unregister) {
     const char* function = unregister ? "DllUnregisterServer" : "DllRegisterServer";
-    void* handle = dlopen(loadablePath(library).c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* why = dlerror();
+    trapline::platform::Library handle;
+    if (!handle.load(loadablePath(library))) {
+        const std::string& why = handle.error();
         std::fprintf(stderr, "trapline-regsvr: %s could not be loaded: %s\n", library.c_str(),
-                     why ? why : "unknown reason");
+                     why.empty() ? "unknown reason" : why.c_str());
         return 1;
     }
     using Entry = long (*)();
-    auto entry = reinterpret_cast<Entry>(dlsym(handle, function));
+    auto entry = reinterpret_cast<Entry>(handle.symbol(function));
     if (!entry) {
         std::fprintf(stderr,
                      "trapline-regsvr: %s was loaded, but the entry point %s was not found.\n",
                      library.c_str(), function);
-        dlclose(handle);
         return 1;
     }
     const long result = entry();
-    dlclose(handle);
     if (result != 0) {
         std::fprintf(stderr, "trapline-regsvr: %s in %s failed with error code 0x%08lX.\n",
                      function, library.c_str(), static_cast<unsigned long>(result) & 0xFFFFFFFFul);

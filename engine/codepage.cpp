@@ -1,45 +1,11 @@
 #include "codepage.h"
 
+#include "platform/textcodec.h"
+
 #include <cctype>
-#include <cerrno>
-#include <iconv.h>
 
 namespace trapline {
 namespace {
-
-/// Owns one iconv descriptor for the duration of a conversion.
-class Converter {
-public:
-    Converter(const std::string& to, const std::string& from)
-        : m_cd(iconv_open(to.c_str(), from.c_str())) {}
-    ~Converter() {
-        if (valid())
-            iconv_close(m_cd);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-    bool valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
-
-    /// Converts as much as it can; stops at the first byte it cannot take and
-    /// returns how many input bytes were consumed.
-    size_t convert(std::string_view in, std::string& out) {
-        char* src = const_cast<char*>(in.data());
-        size_t srcLeft = in.size();
-        char buffer[4096];
-        while (srcLeft > 0) {
-            char* dst = buffer;
-            size_t dstLeft = sizeof buffer;
-            size_t rc = iconv(m_cd, &src, &srcLeft, &dst, &dstLeft);
-            out.append(buffer, static_cast<size_t>(dst - buffer));
-            if (rc == static_cast<size_t>(-1) && errno != E2BIG)
-                break;
-        }
-        return in.size() - srcLeft;
-    }
-
-private:
-    iconv_t m_cd;
-};
 
 std::string normalise(std::string_view name) {
     std::string n(name);
@@ -103,16 +69,15 @@ Result<Codepage> Codepage::open(std::string_view name) {
     std::string n = normalise(name);
     if (n.empty())
         return makeError(errors::InvalidCall, "Codepage", "empty code page name");
-    Converter probe("UTF-8", n);
-    Converter back(n, "UTF-8");
-    if (!probe.valid() || !back.valid())
+    auto codec = platform::TextCodec::open(n);
+    if (!codec)
         return makeError(errors::InvalidCall, "Codepage",
                          "unknown code page '" + std::string(name) + "'");
     // VB files are ANSI: the code page must write ASCII as ASCII, which is
     // also what lets names and keywords be compared byte for byte.
     const std::string ascii = "Attribute VB_Name = \"Az09_\" ' ()";
     std::string encoded;
-    back.convert(ascii, encoded);
+    codec->encode(ascii, encoded);
     if (encoded != ascii)
         return makeError(errors::InvalidCall, "Codepage",
                          "code page '" + std::string(name) + "' is not an ANSI code page");
@@ -124,9 +89,9 @@ std::string Codepage::toUtf8(std::string_view bytes) const {
         return std::string(bytes);
     std::string out;
     out.reserve(bytes.size());
-    Converter conv("UTF-8", m_name);
-    while (!bytes.empty()) {
-        size_t used = conv.convert(bytes, out);
+    auto codec = platform::TextCodec::open(m_name);
+    while (codec && !bytes.empty()) {
+        size_t used = codec->decode(bytes, out);
         bytes.remove_prefix(used);
         if (!bytes.empty()) {
             out += "\xEF\xBF\xBD";
@@ -141,8 +106,8 @@ Result<std::string> Codepage::fromUtf8(std::string_view utf8) const {
         return std::string(utf8);
     std::string out;
     out.reserve(utf8.size());
-    Converter conv(m_name, "UTF-8");
-    size_t used = conv.convert(utf8, out);
+    auto codec = platform::TextCodec::open(m_name);
+    size_t used = codec ? codec->encode(utf8, out) : 0;
     if (used == utf8.size())
         return out;
     size_t len = std::min(utf8Length(static_cast<unsigned char>(utf8[used])), utf8.size() - used);

@@ -1,53 +1,53 @@
 #include "diskfile.h"
 
+#include "platform/filesystem.h"
+#include "platform/process.h"
+
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <climits>
-#include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <mutex>
 #include <shared_mutex>
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
 
 namespace trapline {
 namespace {
 
-FileStamp stampOf(const struct stat& st) {
+using platform::FileType;
+
+FileStamp stampOf(const platform::FileStatus& st) {
     FileStamp s;
-    s.size = static_cast<uint64_t>(st.st_size);
-    s.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    s.ctimeNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-    s.inode = static_cast<uint64_t>(st.st_ino);
-    s.device = static_cast<uint64_t>(st.st_dev);
-    s.mode = static_cast<uint32_t>(st.st_mode & 07777);
-    s.uid = static_cast<uint32_t>(st.st_uid);
-    s.gid = static_cast<uint32_t>(st.st_gid);
-    s.links = static_cast<uint64_t>(st.st_nlink);
+    s.size = st.size;
+    s.mtimeNs = st.mtimeNs;
+    s.ctimeNs = st.ctimeNs;
+    s.inode = st.file;
+    s.device = st.device;
+    s.mode = st.mode;
+    s.uid = st.uid;
+    s.gid = st.gid;
+    s.links = st.links;
     return s;
 }
 
-Error ioError(const std::string& path, int err, const std::string& what) {
+Error ioError(const std::string& path, std::error_code ec, const std::string& what) {
     long number = errors::PathAccess;
-    if (err == ENOENT || err == ENOTDIR)
+    if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory)
         number = errors::FileNotFound;
-    else if (err == EACCES || err == EPERM || err == EROFS)
+    else if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted ||
+             ec == std::errc::read_only_file_system)
         number = errors::PermissionDenied;
-    return makeError(number, path, what + ": " + std::strerror(err));
+    if (ec == std::errc::device_or_resource_busy)
+        return makeError(number, path, what + ": the file is open in another program");
+    return makeError(number, path, what + ": " + ec.message());
 }
 
-Error notRegular(const std::string& path, mode_t mode) {
-    const char* what = S_ISDIR(mode)                    ? "a folder"
-                       : S_ISFIFO(mode)                 ? "a FIFO"
-                       : S_ISSOCK(mode)                 ? "a socket"
-                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
-                                                        : "not a regular file";
+Error notRegular(const std::string& path, FileType type) {
+    const char* what = type == FileType::Directory ? "a folder"
+                       : type == FileType::Fifo    ? "a FIFO"
+                       : type == FileType::Socket  ? "a socket"
+                       : type == FileType::Device  ? "a device"
+                                                   : "not a regular file";
     return makeError(errors::PathAccess, path,
                      std::string(what) + ", not a regular file; not read");
 }
@@ -56,19 +56,6 @@ Error changedOnDisk(const std::string& path) {
     return makeError(errors::ChangedOnDisk, path,
                      "the file changed on disk since it was loaded; not written");
 }
-
-/// Closes a descriptor on every way out.
-struct Fd {
-    int fd = -1;
-    Fd() = default;
-    explicit Fd(int f) : fd(f) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 /// A fast 64-bit hash that can be fed in pieces; it tells whether bytes
 /// changed, not more (it is no defence against a forger).
@@ -117,99 +104,48 @@ private:
     uint64_t m_length = 0;
 };
 
-/// read(2), tried again when a signal interrupts it.
-ssize_t readRetrying(int fd, char* buffer, size_t size) {
-    ssize_t n;
-    while ((n = ::read(fd, buffer, size)) < 0 && errno == EINTR) {
-    }
-    return n;
-}
-
 /// Opens a file for reading without blocking on a FIFO, and checks that it
 /// is a regular file before anything is read.
-Result<struct stat> openRegular(const std::string& path, Fd& f) {
-    f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (f.fd < 0)
-        return ioError(path, errno, "cannot open");
-    struct stat st {};
-    if (::fstat(f.fd, &st) != 0)
-        return ioError(path, errno, "cannot read");
-    if (!S_ISREG(st.st_mode))
-        return notRegular(path, st.st_mode);
-    ::fcntl(f.fd, F_SETFL, ::fcntl(f.fd, F_GETFL) & ~O_NONBLOCK);
+Result<platform::FileStatus> openRegular(const std::string& path, platform::File& f) {
+    if (auto ec = platform::openForReading(path, f))
+        return ioError(path, ec, "cannot open");
+    platform::FileStatus st;
+    if (auto ec = f.status(st))
+        return ioError(path, ec, "cannot read");
+    if (st.type != FileType::Regular)
+        return notRegular(path, st.type);
     return st;
 }
 
-/// The stamp and hash of what `path` holds now.
-Result<FileStamp> stampWithHash(const std::string& path) {
-    Fd f;
-    auto st = openRegular(path, f);
-    if (!st)
-        return st.error();
+/// The stamp and hash of what the open file `f` (at `path`) holds now.
+Result<FileStamp> stampWithHash(const std::string& path, platform::File& f) {
+    platform::FileStatus st;
+    if (auto ec = f.status(st))
+        return ioError(path, ec, "cannot read");
     Hasher h;
     char buffer[1 << 16];
-    ssize_t n;
-    while ((n = readRetrying(f.fd, buffer, sizeof buffer)) > 0)
-        h.add(std::string_view(buffer, static_cast<size_t>(n)));
-    if (n < 0)
-        return ioError(path, errno, "cannot read");
-    FileStamp s = stampOf(*st);
+    size_t n = 0;
+    std::error_code ec;
+    while (!(ec = f.read(buffer, sizeof buffer, n)) && n > 0)
+        h.add(std::string_view(buffer, n));
+    if (ec)
+        return ioError(path, ec, "cannot read");
+    FileStamp s = stampOf(st);
     s.hash = h.value();
     s.hashed = true;
     return s;
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-/// Writes the pieces in order, many per system call.
-bool writeAll(int fd, const std::vector<std::string_view>& pieces) {
-    constexpr size_t kBatch = 512;
-    for (size_t first = 0; first < pieces.size(); first += kBatch) {
-        size_t n = std::min(kBatch, pieces.size() - first);
-        struct iovec iov[kBatch];
-        size_t total = 0;
-        for (size_t k = 0; k < n; ++k) {
-            iov[k].iov_base = const_cast<char*>(pieces[first + k].data());
-            iov[k].iov_len = pieces[first + k].size();
-            total += iov[k].iov_len;
-        }
-        ssize_t written = ::writev(fd, iov, static_cast<int>(n));
-        if (written < 0 && errno != EINTR)
-            return false;
-        if (written != static_cast<ssize_t>(total)) {
-            // A short write: finish piece by piece from where it stopped.
-            size_t skip = written < 0 ? 0 : static_cast<size_t>(written);
-            for (size_t k = 0; k < n; ++k) {
-                std::string_view p = pieces[first + k];
-                if (skip >= p.size()) {
-                    skip -= p.size();
-                    continue;
-                }
-                if (!writeAll(fd, p.substr(skip)))
-                    return false;
-                skip = 0;
-            }
-        }
-    }
-    return true;
+/// The stamp and hash of what `path` holds now.
+Result<FileStamp> stampWithHash(const std::string& path) {
+    platform::File f;
+    if (auto st = openRegular(path, f); !st)
+        return st.error();
+    return stampWithHash(path, f);
 }
 
 std::string folderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    return platform::parentFolder(path);
 }
 
 /// The temporary files this process has staged and not yet committed, so
@@ -266,60 +202,65 @@ struct Temporary {
 };
 
 /// Creates the temporary file, registered so that a signal can remove it.
-Result<std::string> createTemporary(const std::string& target, mode_t mode, Fd& f) {
+Result<std::string> createTemporary(const std::string& target, uint32_t mode, platform::File& f) {
     static std::atomic<unsigned> counter{0};
     const std::string dir = folderOf(target);
-    const std::string base = target.substr(target.rfind('/') + 1);
+    const std::string base = platform::fileName(target);
     StagedRegistry& registry = StagedRegistry::instance();
     std::lock_guard lock(registry.mutex);
     if (registry.closed)
         return makeError(errors::Cancelled, target, "the run was interrupted; not written");
     for (int attempt = 0;; ++attempt) {
         std::string name = dir + "/." + base + std::string(kTempMarker) +
-                           std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        f.fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777);
-        if (f.fd >= 0) {
+                           std::to_string(platform::processId()) + "-" + std::to_string(counter++);
+        std::error_code ec = platform::createNew(name, mode, f);
+        if (!ec) {
             registry.names.push_back(name);
             return name;
         }
-        if (errno != EEXIST || attempt > 100)
-            return ioError(target, errno, "cannot create a temporary file in " + dir);
+        if (ec != std::errc::file_exists || attempt > 100)
+            return ioError(target, ec, "cannot create a temporary file in " + dir);
     }
+}
+
+/// Gives the new file the owner, group and mode of `like` where it may.
+std::error_code takeOwnerAndMode(platform::File& f, const FileStamp& like,
+                                 platform::FileStatus& st) {
+    if (st.uid != like.uid || st.gid != like.gid) {
+        // Otherwise the new file is the runner's, as any editor's save would make it.
+        (void)f.setOwner(like.uid, like.gid);
+        if (auto ec = f.status(st))
+            return ec;
+    }
+    // Set last: a change of owner clears the set-id bits. A new file keeps
+    // what the umask made of its mode, as any program's new file does.
+    if (st.mode != like.mode)
+        if (auto ec = f.setMode(like.mode))
+            return ec;
+    return f.status(st);
 }
 
 /// Writes `bytes` to a new temporary file next to `target`, with the mode,
 /// owner and group of `like` (when given and allowed).
 Result<Temporary> writeTemporary(const std::string& target,
-                                 const std::vector<std::string_view>& bytes, mode_t mode,
+                                 const std::vector<std::string_view>& bytes, uint32_t mode,
                                  const FileStamp* like) {
-    Fd f;
+    platform::File f;
     auto name = createTemporary(target, mode, f);
     if (!name)
         return name.error();
     Temporary t{*name, {}};
-    int err = 0;
-    struct stat st {};
-    if (!writeAll(f.fd, bytes) || ::fstat(f.fd, &st) != 0)
-        err = errno;
-    if (err == 0 && like && (st.st_uid != like->uid || st.st_gid != like->gid)) {
-        // Only root may give a file away; a member of the group may still
-        // keep the group. Otherwise the new file is the runner's, as any
-        // editor's save would make it.
-        if (::fchown(f.fd, like->uid, like->gid) != 0)
-            (void)::fchown(f.fd, static_cast<uid_t>(-1), like->gid);
-        if (::fstat(f.fd, &st) != 0)
-            err = errno;
-    }
-    // Set last: a change of owner clears the set-id bits. A new file keeps
-    // what the umask made of its mode, as any program's new file does.
-    if (err == 0 && like && (st.st_mode & 07777) != mode && ::fchmod(f.fd, mode) != 0)
-        err = errno;
-    if (err == 0 && ::fstat(f.fd, &st) != 0)
-        err = errno;
-    if (err != 0) {
-        ::unlink(t.name.c_str());
+    platform::FileStatus st;
+    std::error_code ec = f.write(bytes);
+    if (!ec)
+        ec = f.status(st);
+    if (!ec && like)
+        ec = takeOwnerAndMode(f, *like, st);
+    if (ec) {
+        f.close();
+        (void)platform::remove(t.name);
         StagedRegistry::instance().forget(t.name);
-        return ioError(target, err, "cannot write");
+        return ioError(target, ec, "cannot write");
     }
     t.stamp = stampOf(st);
     Hasher h;
@@ -330,23 +271,23 @@ Result<Temporary> writeTemporary(const std::string& target,
     return t;
 }
 
-/// Whether `path` may not be written; errno tells why when access() said so.
+/// Whether `path` may not be written.
 bool readOnly(const std::string& path, uint32_t mode) {
-    errno = 0;
     // A file without write bits is read-only by intent, even for root.
-    return (mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
+    return (mode & 0222) == 0 || platform::checkWritable(path);
 }
 
-/// Keeps `old` (the replaced file, under its temporary name) as the first
-/// free one of "<target>.bak", "<target>.bak.1", …; link() never replaces
-/// an existing file, so a user's own backup is never overwritten.
+/// Keeps `old` (the replaced file) as the first free one of "<target>.bak",
+/// "<target>.bak.1", …; the new name never replaces an existing file, so a
+/// user's own backup is never overwritten.
 Result<std::string> keepBackup(const std::string& target, const std::string& old) {
     for (int n = 0; n < 1000; ++n) {
         std::string bak = target + ".bak" + (n ? "." + std::to_string(n) : "");
-        if (::link(old.c_str(), bak.c_str()) == 0)
+        std::error_code ec = platform::keepCopy(old, bak);
+        if (!ec)
             return bak;
-        if (errno != EEXIST)
-            return ioError(target, errno, "cannot keep a backup as " + bak);
+        if (ec != std::errc::file_exists)
+            return ioError(target, ec, "cannot keep a backup as " + bak);
     }
     return makeError(errors::PathAccess, target, "no free backup name; not written");
 }
@@ -360,23 +301,14 @@ bool sameBytes(const FileStamp& now, const FileStamp& expected) {
 /// For tests: whether the step named is to fail as if the system refused it.
 bool faultInjected(std::string_view step) {
     const auto& hook = StagedRegistry::instance().faultHook;
-    if (!hook || !hook(step))
-        return false;
-    errno = EPERM;
-    return true;
+    return hook && hook(step);
 }
 
-/// Swaps two names atomically; false with errno when the system or the file
-/// system cannot.
-bool exchange(const std::string& a, const std::string& b) {
-#if defined(__linux__) && defined(RENAME_EXCHANGE)
-    return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
-#else
-    (void)a;
-    (void)b;
-    errno = ENOSYS;
-    return false;
-#endif
+const std::error_code kRefused = std::make_error_code(std::errc::operation_not_permitted);
+
+/// Swaps two names back, unless a test says the system refuses.
+std::error_code swapBack(const std::string& a, const std::string& b) {
+    return faultInjected("swap back") ? kRefused : platform::exchange(a, b);
 }
 
 Result<FileStamp> finalStamp(const DiskFile::Staged& s) {
@@ -399,30 +331,25 @@ CopyBack copyBack(const DiskFile::Staged& s, const std::string& other) {
     auto bytes = DiskFile::read(other);
     if (!bytes || faultInjected("copy back"))
         return CopyBack::Untouched;
-    Fd f(::open(s.target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-    struct stat st {};
-    if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || static_cast<uint64_t>(st.st_ino) != s.written.inode)
+    platform::File f;
+    platform::FileStatus st;
+    if (platform::openForWriting(s.target, f) || f.status(st) || st.file != s.written.inode ||
+        f.truncate())
         return CopyBack::Untouched;
-    if (::ftruncate(f.fd, 0) != 0)
-        return CopyBack::Untouched;
-    return writeAll(f.fd, std::string_view(bytes->bytes)) && ::fsync(f.fd) == 0 ? CopyBack::Done
-                                                                                : CopyBack::Damaged;
+    return !f.write({bytes->bytes}) && !f.sync() ? CopyBack::Done : CopyBack::Damaged;
 }
 
-/// Gives `from` the name `to` unless a file has it: link() where the file
+/// Gives `from` the name `to` unless a file has it: a link where the file
 /// system has links, else a rename that never replaces.
-bool nameWithoutReplacing(const std::string& from, const std::string& to) {
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        ::unlink(from.c_str());
-        return true;
+std::error_code nameWithoutReplacing(const std::string& from, const std::string& to) {
+    std::error_code ec = platform::linkNew(from, to);
+    if (!ec) {
+        (void)platform::remove(from);
+        return ec;
     }
-    if (errno == EEXIST)
-        return false;
-#if defined(__linux__) && defined(RENAME_NOREPLACE)
-    return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
-#else
-    return false;
-#endif
+    if (ec == std::errc::file_exists)
+        return ec;
+    return platform::renameNoReplace(from, to);
 }
 
 /// The file was swapped out, the version that came out (now at `s.temp`) is
@@ -431,21 +358,22 @@ bool nameWithoutReplacing(const std::string& from, const std::string& to) {
 /// it gets a visible name of its own, "NAME.kept" (or the first free
 /// "NAME.kept.N"); where the folder takes no new name, its bytes go back
 /// into the file, so that the file holds what it held before; where even
-/// that fails, the temporary file is marked (the sticky bit) so that no
-/// clean-up of ours removes it. `what` names that version in messages.
+/// that fails, the temporary file is marked so that no clean-up of ours
+/// removes it. `what` names that version in messages.
 Result<DiskFile::Committed> keepOtherVersion(const DiskFile::Staged& s, const std::string& why,
-                                             const std::string& what, int swapError) {
+                                             const std::string& what, std::error_code swapError) {
     const std::string swap =
-        why + " and the file could not be swapped back (" + std::strerror(swapError) + ")";
+        why + " and the file could not be swapped back (" + swapError.message() + ")";
     DiskFile::Committed done;
     for (int n = 0; n < 1000 && !faultInjected("set aside"); ++n) {
         std::string kept = s.target + ".kept" + (n ? "." + std::to_string(n) : "");
-        if (nameWithoutReplacing(s.temp, kept)) {
+        std::error_code ec = nameWithoutReplacing(s.temp, kept);
+        if (!ec) {
             done.setAside = kept;
             done.note = swap + ": it holds the treated text, and " + what + " is kept as " + kept;
             return done;
         }
-        if (errno != EEXIST)
+        if (ec != std::errc::file_exists)
             break;
     }
     const CopyBack back = copyBack(s, s.temp);
@@ -455,9 +383,7 @@ Result<DiskFile::Committed> keepOtherVersion(const DiskFile::Staged& s, const st
                              " get a name of its own: its bytes were written back into the "
                              "file, which holds them as before (a copy is left as " +
                              s.temp + "); not written");
-    struct stat st {};
-    const bool marked = ::stat(s.temp.c_str(), &st) == 0 &&
-                        ::chmod(s.temp.c_str(), (st.st_mode & 07777) | S_ISVTX) == 0;
+    const bool marked = !platform::markKept(s.temp);
     const std::string only =
         what + " is only in " + s.temp +
         (marked ? ", which no run of ours removes"
@@ -479,51 +405,65 @@ Result<DiskFile::Committed> commitByExchange(const DiskFile::Staged& s) {
     DiskFile::Committed done;
     auto old = stampWithHash(s.temp);
     if (!old || !sameBytes(*old, s.expected)) {
-        if (faultInjected("swap back") || !exchange(s.temp, s.target))
+        if (auto ec = swapBack(s.temp, s.target))
             return keepOtherVersion(s, "the file changed on disk while it was replaced",
-                                    "the version found on disk", errno);
-        ::unlink(s.temp.c_str());
+                                    "the version found on disk", ec);
+        (void)platform::remove(s.temp);
         return changedOnDisk(s.path);
     }
     if (s.backup) {
         auto bak = keepBackup(s.target, s.temp);
         if (!bak) {
-            if (faultInjected("swap back") || !exchange(s.temp, s.target))
-                return keepOtherVersion(s, bak.error().description, "the replaced version", errno);
-            ::unlink(s.temp.c_str());
+            if (auto ec = swapBack(s.temp, s.target))
+                return keepOtherVersion(s, bak.error().description, "the replaced version", ec);
+            (void)platform::remove(s.temp);
             return bak.error();
         }
         done.backup = *bak;
     }
-    ::unlink(s.temp.c_str());
+    (void)platform::remove(s.temp);
     return done;
 }
 
-/// Replaces `target` with a plain rename, after checking its bytes: where no
+/// Replaces `target` after checking its bytes, while the system keeps other
+/// programs from writing it where it can (Windows); where it cannot and no
 /// atomic swap exists, a change in the moment between is not seen.
-Result<DiskFile::Committed> commitByRename(const DiskFile::Staged& s) {
+Result<DiskFile::Committed> commitByReplace(const DiskFile::Staged& s) {
     DiskFile::Committed done;
+    platform::File held;
+    std::error_code ec;
+    bool exists = true;
     if (s.checkStamp) {
-        auto now = stampWithHash(s.target);
-        if (!now || !sameBytes(*now, s.expected)) {
-            ::unlink(s.temp.c_str());
-            return changedOnDisk(s.path);
-        }
+        ec = platform::holdForReplacing(s.target, held);
+        exists = ec != std::errc::no_such_file_or_directory;
     }
-    if (s.backup) {
+    if (!ec && s.checkStamp) {
+        auto now = stampWithHash(s.target, held);
+        if (!now || !sameBytes(*now, s.expected))
+            ec = std::make_error_code(std::errc::interrupted);
+    }
+    if ((ec && exists) || (!exists && s.checkStamp)) {
+        held.close();
+        (void)platform::remove(s.temp);
+        return ec == std::errc::interrupted || !exists ? changedOnDisk(s.path)
+                                                       : ioError(s.path, ec, "cannot replace");
+    }
+    if (s.backup && exists) {
         auto bak = keepBackup(s.target, s.target);
         if (!bak) {
-            ::unlink(s.temp.c_str());
+            held.close();
+            (void)platform::remove(s.temp);
             return bak.error();
         }
         done.backup = *bak;
     }
-    if (::rename(s.temp.c_str(), s.target.c_str()) != 0) {
-        int err = errno;
-        ::unlink(s.temp.c_str());
+    ec = held.isOpen() ? platform::replaceHeld(held, s.temp, s.target)
+                       : platform::renameReplacing(s.temp, s.target);
+    if (ec) {
+        (void)platform::remove(s.temp);
         if (!done.backup.empty())
-            ::unlink(done.backup.c_str());
-        return ioError(s.path, err, "cannot replace");
+            (void)platform::remove(done.backup);
+        return ioError(s.path, ec, "cannot replace");
     }
     return done;
 }
@@ -537,20 +477,20 @@ uint64_t DiskFile::hashOf(std::string_view bytes) {
 }
 
 Result<DiskFile::Contents> DiskFile::read(const std::string& path, size_t limit) {
-    Fd f;
+    platform::File f;
     auto st = openRegular(path, f);
     if (!st)
         return st.error();
     Contents c;
     c.stamp = stampOf(*st);
-    c.bytes.resize(std::min(static_cast<size_t>(st->st_size), limit));
-    size_t done = 0;
-    ssize_t n = 1;
+    c.bytes.resize(std::min(static_cast<size_t>(st->size), limit));
+    size_t done = 0, n = 1;
+    std::error_code ec;
     while (done < c.bytes.size() &&
-           (n = readRetrying(f.fd, c.bytes.data() + done, c.bytes.size() - done)) > 0)
-        done += static_cast<size_t>(n);
-    if (n < 0)
-        return ioError(path, errno, "cannot read");
+           !(ec = f.read(c.bytes.data() + done, c.bytes.size() - done, n)) && n > 0)
+        done += n;
+    if (ec)
+        return ioError(path, ec, "cannot read");
     c.bytes.resize(done);
     if (limit == SIZE_MAX) {
         c.stamp.hash = hashOf(c.bytes);
@@ -560,25 +500,38 @@ Result<DiskFile::Contents> DiskFile::read(const std::string& path, size_t limit)
 }
 
 Result<FileStamp> DiskFile::stamp(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return ioError(path, errno, "cannot stat");
-    if (!S_ISREG(st.st_mode))
-        return notRegular(path, st.st_mode);
+    platform::FileStatus st;
+    if (auto ec = platform::status(path, st))
+        return ioError(path, ec, "cannot stat");
+    if (st.type != FileType::Regular)
+        return notRegular(path, st.type);
     return stampOf(st);
 }
 
 std::string DiskFile::folderOfTarget(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            std::string target = real;
-            std::free(real);
-            return folderOf(target);
-        }
-    }
+    platform::FileStatus st;
+    std::string real;
+    if (!platform::status(path, st, false) && st.type == FileType::Symlink &&
+        !platform::realPath(path, real))
+        return folderOf(real);
     return folderOf(path);
 }
+
+namespace {
+
+/// Refuses what a replacement of the file with status `st` would harm.
+Result<void> checkReplaceable(const std::string& path, const platform::FileStatus& st) {
+    if (st.type != FileType::Regular)
+        return notRegular(path, st.type);
+    if (st.links > 1)
+        return makeError(errors::PathAccess, path,
+                         "the file has " + std::to_string(st.links) +
+                             " names (hard links), which a replacement would split; not "
+                             "written");
+    return {};
+}
+
+} // namespace
 
 Result<DiskFile::Staged> DiskFile::stage(const std::string& path,
                                          const std::vector<std::string_view>& bytes,
@@ -586,29 +539,22 @@ Result<DiskFile::Staged> DiskFile::stage(const std::string& path,
     Staged staged;
     staged.path = path;
     staged.target = path;
-    struct stat st {};
-    bool exists = ::lstat(path.c_str(), &st) == 0;
-    if (exists && S_ISLNK(st.st_mode)) {
+    platform::FileStatus st;
+    bool exists = !platform::status(path, st, false);
+    if (exists && st.type == FileType::Symlink) {
         // The link stays; the file it points to is what gets replaced.
-        char* real = ::realpath(path.c_str(), nullptr);
-        if (!real)
-            return ioError(path, errno, "cannot follow the symbolic link");
-        staged.target = real;
-        std::free(real);
-        exists = ::stat(staged.target.c_str(), &st) == 0;
+        if (auto ec = platform::realPath(path, staged.target))
+            return ioError(path, ec, "cannot follow the symbolic link");
+        exists = !platform::status(staged.target, st);
     }
     if (exclusive && exists)
         return makeError(errors::PathAccess, path, "the file exists already; not written");
     if (expected && !exists)
         return makeError(errors::ChangedOnDisk, path,
                          "the file was removed since it was loaded; not written");
-    if (exists && !S_ISREG(st.st_mode))
-        return notRegular(path, st.st_mode);
-    if (exists && st.st_nlink > 1)
-        return makeError(errors::PathAccess, path,
-                         "the file has " + std::to_string(st.st_nlink) +
-                             " names (hard links), which a replacement would split; not "
-                             "written");
+    if (exists)
+        if (auto ok = checkReplaceable(path, st); !ok)
+            return ok.error();
     const FileStamp now = exists ? stampOf(st) : FileStamp{};
     const uint32_t mode = expected ? expected->mode : exists ? now.mode : 0666;
     if (exists && readOnly(staged.target, mode))
@@ -630,33 +576,51 @@ Result<DiskFile::Staged> DiskFile::stage(const std::string& path,
 }
 
 void DiskFile::flush(const std::vector<const Staged*>& staged) {
-    if (staged.size() == 1) {
-        Fd f(::open(staged.front()->temp.c_str(), O_RDONLY | O_CLOEXEC));
-        if (f.fd >= 0)
-            ::fsync(f.fd);
-        return;
-    }
-    // One sync per file system is far cheaper than one fsync per file.
-    std::vector<uint64_t> synced;
-    for (const Staged* s : staged) {
-        if (std::find(synced.begin(), synced.end(), s->written.device) != synced.end())
-            continue;
-        Fd f(::open(s->temp.c_str(), O_RDONLY | O_CLOEXEC));
-#ifdef __linux__
-        if (f.fd < 0 || ::syncfs(f.fd) != 0)
-            ::sync();
-#else
-        ::sync();
-#endif
-        synced.push_back(s->written.device);
-    }
+    std::vector<std::string> temps;
+    temps.reserve(staged.size());
+    for (const Staged* s : staged)
+        temps.push_back(s->temp);
+    platform::syncFiles(temps);
 }
+
+namespace {
+
+/// Creates the file from the staged one; never replaces a file that appeared
+/// meanwhile.
+Result<DiskFile::Committed> commitNew(const DiskFile::Staged& s) {
+    std::error_code ec = nameWithoutReplacing(s.temp, s.target);
+    if (ec) {
+        (void)platform::remove(s.temp);
+        return ec == std::errc::file_exists
+                   ? makeError(errors::PathAccess, s.path, "the file exists already; not written")
+                   : ioError(s.path, ec, "cannot create");
+    }
+    DiskFile::Committed created;
+    created.stamp = *finalStamp(s);
+    return created;
+}
+
+/// Cheap first: a file that plainly changed is not replaced at all.
+Result<void> stillAsRead(const DiskFile::Staged& s) {
+    auto now = DiskFile::stamp(s.target);
+    if (!now)
+        return makeError(errors::ChangedOnDisk, s.path,
+                         "the file was removed since it was loaded; not written");
+    if (!(*now == s.expected))
+        return changedOnDisk(s.path);
+    if (now->links > 1)
+        return makeError(errors::PathAccess, s.path,
+                         "the file got a second name (hard link); not written");
+    return {};
+}
+
+} // namespace
 
 Result<DiskFile::Committed> DiskFile::commit(const Staged& s) {
     StagedRegistry& registry = StagedRegistry::instance();
     std::shared_lock gate(registry.commitGate);
     if (registry.stopping) {
-        ::unlink(s.temp.c_str());
+        (void)platform::remove(s.temp);
         return makeError(errors::Cancelled, s.path, "the run was interrupted; not written");
     }
     struct Forget {
@@ -664,48 +628,26 @@ Result<DiskFile::Committed> DiskFile::commit(const Staged& s) {
         ~Forget() { StagedRegistry::instance().forget(name); }
     } forget{s.temp};
 
-    if (s.exclusive) {
-        // link() never replaces an existing file, so a file that appeared
-        // meanwhile is not overwritten.
-        int rc = ::link(s.temp.c_str(), s.target.c_str());
-        int err = errno;
-        ::unlink(s.temp.c_str());
-        if (rc != 0)
-            return err == EEXIST ? makeError(errors::PathAccess, s.path,
-                                             "the file exists already; not written")
-                                 : ioError(s.path, err, "cannot create");
-        Committed created;
-        created.stamp = *finalStamp(s);
-        return created;
-    }
-    if (s.checkStamp) {
-        // Cheap first: a file that plainly changed is not swapped at all.
-        auto now = stamp(s.target);
-        if (!now || !(*now == s.expected)) {
-            ::unlink(s.temp.c_str());
-            return now ? changedOnDisk(s.path)
-                       : makeError(errors::ChangedOnDisk, s.path,
-                                   "the file was removed since it was loaded; not written");
+    if (s.exclusive)
+        return commitNew(s);
+    if (s.checkStamp)
+        if (auto ok = stillAsRead(s); !ok) {
+            (void)platform::remove(s.temp);
+            return ok.error();
         }
-        if (now->links > 1) {
-            ::unlink(s.temp.c_str());
-            return makeError(errors::PathAccess, s.path,
-                             "the file got a second name (hard link); not written");
-        }
-    }
     if (registry.replaceHook)
         registry.replaceHook(s.path);
     Result<Committed> done = Committed{};
-    if (s.checkStamp && exchange(s.temp, s.target))
+    const std::error_code swapped = s.checkStamp
+                                        ? platform::exchange(s.temp, s.target)
+                                        : std::make_error_code(std::errc::function_not_supported);
+    if (!swapped)
         done = commitByExchange(s);
-    else if (s.checkStamp && errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
-        done = [&]() -> Result<Committed> {
-            int err = errno;
-            ::unlink(s.temp.c_str());
-            return ioError(s.path, err, "cannot replace");
-        }();
-    else
-        done = commitByRename(s);
+    else if (swapped != std::errc::function_not_supported) {
+        (void)platform::remove(s.temp);
+        done = ioError(s.path, swapped, "cannot replace");
+    } else
+        done = commitByReplace(s);
     if (!done)
         return done;
     done->stamp = *finalStamp(s);
@@ -713,7 +655,7 @@ Result<DiskFile::Committed> DiskFile::commit(const Staged& s) {
 }
 
 void DiskFile::discard(const Staged& staged) {
-    ::unlink(staged.temp.c_str());
+    (void)platform::remove(staged.temp);
     StagedRegistry::instance().forget(staged.temp);
 }
 
@@ -721,11 +663,8 @@ void DiskFile::syncFolders(const std::vector<std::string>& folders) {
     std::vector<std::string> sorted = folders;
     std::sort(sorted.begin(), sorted.end());
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
-    for (const std::string& folder : sorted) {
-        Fd f(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (f.fd >= 0)
-            ::fsync(f.fd);
-    }
+    for (const std::string& folder : sorted)
+        (void)platform::syncFolder(folder);
 }
 
 Result<DiskFile::Committed> DiskFile::replace(const std::string& path, const std::string& bytes,
@@ -748,7 +687,7 @@ void DiskFile::removeStagedFiles() {
     std::lock_guard lock(registry.mutex);
     registry.closed = true;
     for (const std::string& name : registry.names)
-        ::unlink(name.c_str());
+        (void)platform::remove(name);
     registry.names.clear();
 }
 
@@ -756,33 +695,30 @@ std::vector<std::string> DiskFile::removeLeftovers(const std::string& folder,
                                                    const std::vector<std::string>& names,
                                                    int64_t beforeNs) {
     std::vector<std::string> removed;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return removed;
-    const long self = static_cast<long>(::getpid());
-    while (struct dirent* entry = ::readdir(dir)) {
+    std::vector<platform::FolderEntry> entries;
+    (void)platform::listFolder(folder, entries);
+    const long self = platform::processId();
+    for (const platform::FolderEntry& entry : entries) {
         long pid = 0;
-        std::string_view name = entry->d_name;
-        if (!isTemporaryName(name, &pid) || pid == self)
+        std::string_view name = entry.name;
+        if (!isTemporaryName(name, &pid) || pid == self || entry.type != FileType::Regular)
             continue;
         std::string_view of = name.substr(1, name.rfind(kTempMarker) - 1);
         if (std::find(names.begin(), names.end(), of) == names.end())
             continue;
         // A process of that number, ours or another's, may still be writing it.
-        if (pid <= 0 || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+        if (!platform::processGone(pid))
             continue;
-        std::string path = folder + "/" + entry->d_name;
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        std::string path = folder + "/" + entry.name;
+        platform::FileStatus st;
+        if (platform::status(path, st, false) || st.type != FileType::Regular)
             continue;
-        // The sticky bit marks a version that could be kept under this name only.
-        const FileStamp stamp = stampOf(st);
-        if ((st.st_mode & S_ISVTX) || stamp.ctimeNs >= beforeNs || stamp.mtimeNs >= beforeNs)
+        // A kept version could be kept under this name only.
+        if (st.kept || st.ctimeNs >= beforeNs || st.mtimeNs >= beforeNs)
             continue;
-        if (::unlink(path.c_str()) == 0)
+        if (!platform::remove(path))
             removed.push_back(std::move(path));
     }
-    ::closedir(dir);
     std::sort(removed.begin(), removed.end());
     return removed;
 }

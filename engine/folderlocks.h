@@ -2,6 +2,8 @@
 
 #include "result.h"
 
+#include "platform/filesystem.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -23,13 +25,8 @@ public:
     using Waiting = std::function<bool(const std::string& folder)>;
 
     FolderLocks() = default;
-    FolderLocks(FolderLocks&& other) noexcept : m_fds(std::move(other.m_fds)) {
-        other.m_fds.clear();
-    }
-    FolderLocks& operator=(FolderLocks&& other) noexcept;
-    FolderLocks(const FolderLocks&) = delete;
-    FolderLocks& operator=(const FolderLocks&) = delete;
-    ~FolderLocks();
+    FolderLocks(FolderLocks&&) noexcept = default;
+    FolderLocks& operator=(FolderLocks&&) noexcept = default;
 
     /// Locks every folder of `folders`. A folder is known by its device and
     /// inode, not its name, so one reached by two paths (a symbolic link, a
@@ -41,7 +38,7 @@ public:
     static Result<FolderLocks> acquire(std::vector<std::string> folders, const Waiting& waiting);
 
 private:
-    std::vector<int> m_fds;
+    std::vector<platform::FolderLock> m_locks;
 };
 
 } // namespace trapline

@@ -5,6 +5,8 @@
 #include "vbpfile.h"
 #include "vbsyntax.h"
 
+#include "platform/filesystem.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -44,7 +46,7 @@ std::string headNameIn(std::istream& in) {
 }
 
 std::string headNameOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::toPath(path), std::ios::binary);
     return headNameIn(in);
 }
 
@@ -58,7 +60,7 @@ std::string headNameOfBytes(const std::string& bytes) {
 /// linked folder may be written far from the project.
 bool realPathWithin(const std::string& path, const fs::path& realFolder) {
     std::error_code ec;
-    const fs::path real = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    const fs::path real = fs::weakly_canonical(fs::absolute(platform::toPath(path), ec), ec);
     if (ec)
         return true; // nothing better to go on than the path as written
     auto [f, r] = std::mismatch(realFolder.begin(), realFolder.end(), real.begin(), real.end());
@@ -82,8 +84,7 @@ std::vector<std::string> textLines(const std::string& bytes) {
 }
 
 std::string folderOf(const std::string& path) {
-    fs::path p(path);
-    return p.has_parent_path() ? p.parent_path().string() : std::string(".");
+    return platform::parentFolder(path);
 }
 
 std::string joinPath(const std::string& folder, const std::string& name) {
@@ -116,7 +117,7 @@ std::optional<ComponentType> ProjectLoader::typeForExtension(const std::string& 
         {".pag", ComponentType::PropertyPage}, {".dob", ComponentType::UserDocument},
         {".dsr", ComponentType::Designer},
     };
-    std::string ext = vb::lowerAscii(fs::path(path).extension().string());
+    std::string ext = vb::lowerAscii(platform::fromPath(platform::toPath(path).extension()));
     for (const Known& k : kExtensions)
         if (ext == k.extension)
             return k.type;
@@ -142,11 +143,21 @@ Result<std::string> ProjectLoader::resolve(const std::string& folder,
     };
     std::string path = windowsPath;
     std::replace(path.begin(), path.end(), '\\', '/');
-    // A drive letter or UNC path names another machine's disk.
-    if ((path.size() >= 2 && path[1] == ':') || path.rfind("//", 0) == 0)
-        return notFound();
-    std::string current = path.rfind('/', 0) == 0 ? std::string("/") : folder;
+    std::string current = folder;
     size_t pos = 0;
+    if (platform::isAbsolute(path)) {
+        // From the root: "/", or on Windows a drive ("C:/") or a share
+        // ("//server/share/").
+        const size_t server = path.rfind("//", 0) == 0 ? path.find('/', 2) : std::string::npos;
+        pos = path[0] == '/' && server == std::string::npos ? 1
+              : server != std::string::npos                 ? path.find('/', server + 1)
+                                                            : 3;
+        pos = std::min(pos, path.size());
+        current = path.substr(0, pos);
+    } else if ((path.size() >= 2 && path[1] == ':') || path.rfind("//", 0) == 0) {
+        // A drive letter or UNC path names a disk this system does not have.
+        return notFound();
+    }
     std::error_code ec;
     while (pos <= path.size()) {
         size_t slash = path.find('/', pos);
@@ -160,7 +171,7 @@ Result<std::string> ProjectLoader::resolve(const std::string& folder,
             continue;
         }
         std::string exact = joinPath(current, segment);
-        const bool exists = fs::exists(fs::symlink_status(exact, ec));
+        const bool exists = fs::exists(fs::symlink_status(platform::toPath(exact), ec));
         if (!exists && ec == std::errc::permission_denied)
             return denied(current);
         // Every name is looked at, even when one is spelt exactly as written:
@@ -168,7 +179,7 @@ Result<std::string> ProjectLoader::resolve(const std::string& folder,
         // two names that differ only in case leave its meaning open.
         auto listed = listings.find(current);
         if (listed == listings.end()) {
-            fs::directory_iterator it(current.empty() ? "." : current, ec);
+            fs::directory_iterator it(platform::toPath(current.empty() ? "." : current), ec);
             if (ec == std::errc::permission_denied && !exists)
                 return denied(current);
             if (ec) { // searchable but not readable: the exact spelling is all there is
@@ -179,7 +190,7 @@ Result<std::string> ProjectLoader::resolve(const std::string& folder,
             }
             listed = listings.try_emplace(current).first;
             for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
-                std::string name = it->path().filename().string();
+                std::string name = platform::fromPath(it->path().filename());
                 listed->second[vb::lowerAscii(name)].push_back(std::move(name));
             }
         }
@@ -209,7 +220,7 @@ Result<std::unique_ptr<Project>> ProjectLoader::load(const std::vector<std::stri
     bool anyInput = false;
     for (const std::string& path : paths) {
         std::error_code ec;
-        fs::file_status st = fs::status(path, ec);
+        fs::file_status st = fs::status(platform::toPath(path), ec);
         if (!fs::exists(st)) {
             report(path, 0,
                    ec == std::errc::permission_denied
@@ -218,7 +229,7 @@ Result<std::unique_ptr<Project>> ProjectLoader::load(const std::vector<std::stri
             continue;
         }
         anyInput = true;
-        std::string ext = vb::lowerAscii(fs::path(path).extension().string());
+        std::string ext = vb::lowerAscii(platform::fromPath(platform::toPath(path).extension()));
         if (fs::is_directory(st)) {
             loadFolder(path, *project);
         } else if (ext == ".vbp") {
@@ -234,8 +245,9 @@ Result<std::unique_ptr<Project>> ProjectLoader::load(const std::vector<std::stri
     if (!anyInput)
         return makeError(errors::FileNotFound, "trapline", "nothing to load");
     if (project->fileName().empty() && !paths.empty())
-        project->VBComponents().setFolder(
-            fs::is_directory(paths.front()) ? paths.front() : folderOf(paths.front()));
+        project->VBComponents().setFolder(fs::is_directory(platform::toPath(paths.front()))
+                                              ? paths.front()
+                                              : folderOf(paths.front()));
     return project;
 }
 
@@ -280,11 +292,11 @@ void ProjectLoader::loadVbg(const std::string& path, Project& project) {
     // A group holds projects, never groups: anything but a .vbp would be read
     // as a project it is not, and a group naming itself would never end.
     std::error_code ec;
-    if (fs::equivalent(path, *vbp, ec)) {
+    if (fs::equivalent(platform::toPath(path), platform::toPath(*vbp), ec)) {
         report(path, startupLine, startup + ": the project group names itself as its project");
         return;
     }
-    std::string ext = vb::lowerAscii(fs::path(*vbp).extension().string());
+    std::string ext = vb::lowerAscii(platform::fromPath(platform::toPath(*vbp).extension()));
     if (ext != ".vbp") {
         report(path, startupLine,
                startup + (ext == ".vbg" ? ": a project group, not a project (.vbp)"
@@ -319,7 +331,7 @@ void ProjectLoader::loadVbp(const std::string& path, Project& project) {
     for (const VbpFile::Problem& problem : vbp.problems())
         report(path, problem.line, problem.message);
     std::error_code ec;
-    const fs::path absoluteFolder = fs::absolute(folder, ec);
+    const fs::path absoluteFolder = fs::absolute(platform::toPath(folder), ec);
     const fs::path realFolder = fs::weakly_canonical(absoluteFolder, ec);
     for (const VbpFile::Entry& entry : vbp.entries()) {
         std::string file = m_codepage.toUtf8(entry.path);
@@ -336,7 +348,9 @@ void ProjectLoader::loadVbp(const std::string& path, Project& project) {
         // folder, so that a preview run from the project's folder refuses
         // exactly the files named here.
         if (loadModule(*resolved, entry.type, entry.name, project, path, entry.line) &&
-            (!UnifiedDiff::patchName(fs::absolute(*resolved, ec).string(), absoluteFolder) ||
+            (!UnifiedDiff::patchName(
+                 platform::fromPath(fs::absolute(platform::toPath(*resolved), ec)),
+                 absoluteFolder) ||
              !realPathWithin(*resolved, realFolder)))
             m_notices.push_back(*resolved + " lies outside the project's folder");
     }
@@ -358,8 +372,8 @@ void ProjectLoader::loadFolder(const std::string& path, Project& project) {
         // Listing needs read permission, but opening what is listed needs
         // search permission, which looking up "folder/." proves.
         std::error_code searchEc, ec;
-        (void)fs::status(fs::path(folder) / ".", searchEc);
-        fs::directory_iterator it(folder, ec);
+        (void)fs::status(platform::toPath(folder) / ".", searchEc);
+        fs::directory_iterator it(platform::toPath(folder), ec);
         if (!top &&
             (ec == std::errc::permission_denied || searchEc == std::errc::permission_denied)) {
             skipped(folder);
@@ -373,9 +387,10 @@ void ProjectLoader::loadFolder(const std::string& path, Project& project) {
             std::error_code typeEc;
             // A linked folder is not followed: it may lead back up or far away.
             if (it->is_directory(typeEc) && !it->is_symlink(typeEc))
-                below.push_back(it->path().string());
-            else if (it->is_regular_file(typeEc) && typeForExtension(it->path().string()))
-                files.push_back(it->path().string());
+                below.push_back(platform::fromPath(it->path()));
+            else if (it->is_regular_file(typeEc) &&
+                     typeForExtension(platform::fromPath(it->path())))
+                files.push_back(platform::fromPath(it->path()));
         }
         if (ec) {
             report(folder, 0, "cannot read the folder: " + ec.message());
@@ -406,7 +421,8 @@ bool ProjectLoader::loadModule(const std::string& path, ComponentType type, cons
     auto notAModule = [&] {
         return where("not a VB module: its head has no Attribute VB_Name line");
     };
-    std::string fallbackName = name.empty() ? fs::path(path).stem().string() : name;
+    std::string fallbackName =
+        name.empty() ? platform::fromPath(platform::toPath(path).stem()) : name;
     if (m_defer) {
         // Deferred, the file is only looked at now; it is read when loaded.
         auto stamp = DiskFile::stamp(path);

@@ -1,5 +1,7 @@
 #include "unifieddiff.h"
 
+#include "platform/filesystem.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -178,7 +180,7 @@ Result<std::string> UnifiedDiff::patchName(const std::string& path, const fs::pa
     fs::path folder = currentFolder.lexically_normal();
     if (!folder.has_filename() && folder.has_relative_path())
         folder = folder.parent_path();
-    const fs::path given = folder / path;
+    const fs::path given = folder / platform::toPath(path);
     fs::path name = below(given.lexically_normal(), folder);
     // After a symbolic link, ".." leads to the link target's parent, not back
     // to where the name suggests: the lexical name is kept only when the
@@ -194,9 +196,9 @@ Result<std::string> UnifiedDiff::patchName(const std::string& path, const fs::pa
     if (name.empty())
         return makeError(errors::PathAccess, path,
                          "the diff cannot name " + path + " for `patch -p0` from " +
-                             folder.string() +
+                             platform::fromPath(folder) +
                              ": patch only changes files inside the folder it runs in");
-    return name.string();
+    return platform::fromPath(name);
 }
 
 } // namespace trapline

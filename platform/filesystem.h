@@ -111,9 +111,10 @@ std::error_code markKept(const std::string& path);
 
 /// Makes renames in `folder` durable (nothing where the system has no such call).
 std::error_code syncFolder(const std::string& folder);
-/// Makes every file written on the file system of `f` durable, cheaper than
-/// one sync per file; falls back to f.sync().
-std::error_code syncFileSystem(File& f);
+/// Makes the files at `paths` durable the cheapest way the system has: one
+/// fsync for a single file, one sync per file system for many (POSIX);
+/// FlushFileBuffers on each (Windows).
+void syncFiles(const std::vector<std::string>& paths);
 
 struct FolderEntry {
     std::string name;
@@ -152,6 +153,10 @@ std::filesystem::path toPath(const std::string& utf8);
 std::string fromPath(const std::filesystem::path& path);
 /// The process's current folder.
 std::string currentFolder();
+/// The folder part of `path` ("." when there is none), and the name after
+/// the last separator ('/', and '\\' on Windows).
+std::string parentFolder(const std::string& path);
+std::string fileName(const std::string& path);
 /// Whether `path` is absolute on this system ("C:\x", "\\server\share" or "/x").
 bool isAbsolute(const std::string& path);
 /// Whether file names differ only in letter case on this system's usual file
