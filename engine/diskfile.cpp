@@ -123,14 +123,15 @@ Result<FileStamp> stampWithHash(const std::string& path, platform::File& f,
                                 const platform::FileStatus& st) {
     Hasher h;
     char buffer[1 << 16];
-    size_t n = 0;
+    size_t n = 0, total = 0;
     std::error_code ec;
-    // A regular file gives all it holds up to the size asked for, so a short
-    // read is its end: no further call to be told so. Had it grown since,
-    // the bytes past its size would not match either way.
+    // Once a read asked for more than was left and got less, with the whole
+    // size read, a regular file is at its end: no further call to be told
+    // so. Bytes it gained since would have come with that read.
     while (!(ec = f.read(buffer, sizeof buffer, n)) && n > 0) {
         h.add(std::string_view(buffer, n));
-        if (n < sizeof buffer && st.type == FileType::Regular)
+        total += n;
+        if (n < sizeof buffer && total >= st.size && st.type == FileType::Regular)
             break;
     }
     if (ec)
