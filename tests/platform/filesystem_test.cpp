@@ -1,0 +1,436 @@
+#include "platform/filesystem.h"
+#include "platform/process.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+
+#ifdef _WIN32
+#include "platform/windows/wide.h"
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace trapline::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+class PlatformFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static std::atomic<int> counter{0};
+        std::string temp = fromPath(fs::temp_directory_path());
+        if (!temp.empty() && temp.back() == '/')
+            temp.pop_back();
+        m_dir = temp + "/trapline-platform-" + std::to_string(processId()) + "-" +
+                std::to_string(++counter);
+        fs::create_directory(toPath(m_dir));
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(toPath(m_dir), ignored);
+    }
+
+    std::string at(const std::string& name) const { return m_dir + "/" + name; }
+
+    static void put(const std::string& path, std::string_view bytes) {
+        File f;
+        ASSERT_FALSE(createNew(path, 0644, f)) << path;
+        ASSERT_FALSE(f.write({bytes})) << path;
+    }
+
+    static std::string get(const std::string& path) {
+        File f;
+        if (openForReading(path, f))
+            return "<unreadable>";
+        std::string all;
+        char buffer[4096];
+        size_t got = 0;
+        while (!f.read(buffer, sizeof buffer, got) && got > 0)
+            all.append(buffer, got);
+        return all;
+    }
+
+    std::vector<std::string> names() const {
+        std::vector<FolderEntry> entries;
+        EXPECT_FALSE(listFolder(m_dir, entries));
+        std::vector<std::string> out;
+        for (const FolderEntry& e : entries)
+            out.push_back(e.name);
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+    std::string m_dir;
+};
+
+TEST_F(PlatformFiles, NamesOfEveryKindAreWrittenReadListedAndRenamed) {
+    const std::string longFolder(200, 'd');
+    const std::string longName = std::string(100, 'n') + ".bas";
+    fs::create_directory(toPath(at(longFolder)));
+    struct Case {
+        std::string folderPart, name;
+    };
+    std::vector<Case> cases = {{"", "Тест.bas"},
+                               {"", "name with spaces.bas"},
+                               {longFolder + "/", longName},
+                               {longFolder + "/../" + longFolder + "/", "dots" + longName}};
+#ifdef _WIN32
+    cases.push_back({longFolder + "\\", "back" + longName});
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = at(c.folderPart + c.name);
+        ASSERT_NO_FATAL_FAILURE(put(path, "Attribute VB_Name = \"M\"\r\n"));
+        FileStatus st;
+        ASSERT_FALSE(status(path, st));
+        EXPECT_EQ(st.type, FileType::Regular);
+        EXPECT_EQ(st.size, 25u);
+        EXPECT_EQ(get(path), "Attribute VB_Name = \"M\"\r\n");
+        // The standard library sees the same name, not a code page's idea of it.
+        EXPECT_EQ(fromPath(toPath(path)), fromPath(toPath(m_dir + "/" + c.folderPart)) + c.name);
+        if (c.folderPart.empty()) {
+            EXPECT_TRUE(fs::exists(toPath(path)));
+        }
+        const std::string renamed = path + ".old";
+        ASSERT_FALSE(renameNoReplace(path, renamed));
+        EXPECT_EQ(status(path, st), std::errc::no_such_file_or_directory);
+        EXPECT_FALSE(remove(renamed));
+    }
+    std::vector<FolderEntry> entries;
+    ASSERT_FALSE(listFolder(at(longFolder), entries));
+    EXPECT_TRUE(entries.empty());
+}
+
+TEST_F(PlatformFiles, ListingNamesTheEntriesAndTheirTypes) {
+    put(at("Модуль.bas"), "x");
+    fs::create_directory(toPath(at("sub")));
+    std::vector<FolderEntry> entries;
+    ASSERT_FALSE(listFolder(m_dir, entries));
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].name, "sub");
+    EXPECT_EQ(entries[0].type, FileType::Directory);
+    EXPECT_EQ(entries[1].name, "Модуль.bas");
+    EXPECT_EQ(entries[1].type, FileType::Regular);
+}
+
+TEST_F(PlatformFiles, ManyPiecesAreWrittenInOrderAndTruncateStartsAfresh) {
+    std::vector<std::string> owned = {"a", std::string(100000, 'b'), "", "c",
+                                      std::string(70000, 'd')};
+    std::string whole;
+    std::vector<std::string_view> pieces;
+    for (int round = 0; round < 300; ++round)
+        for (const std::string& s : owned) {
+            pieces.push_back(s);
+            whole += s;
+        }
+    put(at("big"), "old and longer than what follows");
+    File f;
+    ASSERT_FALSE(openForWriting(at("big"), f));
+    ASSERT_FALSE(f.truncate());
+    ASSERT_FALSE(f.write(pieces));
+    ASSERT_FALSE(f.sync());
+    f.close();
+    EXPECT_EQ(get(at("big")), whole);
+}
+
+TEST_F(PlatformFiles, NothingIsReplacedByAKeptCopyALinkOrARenameNoReplace) {
+    using Operation = std::error_code (*)(const std::string&, const std::string&);
+    const std::pair<const char*, Operation> operations[] = {
+        {"keepCopy", keepCopy}, {"linkNew", linkNew}, {"renameNoReplace", renameNoReplace}};
+    for (const auto& [name, operation] : operations) {
+        SCOPED_TRACE(name);
+        put(at("from"), "new");
+        put(at("backup"), "the user's own");
+        EXPECT_EQ(operation(at("from"), at("backup")), std::errc::file_exists);
+        EXPECT_EQ(get(at("backup")), "the user's own");
+        EXPECT_EQ(get(at("from")), "new");
+        ASSERT_FALSE(remove(at("backup")));
+        ASSERT_FALSE(operation(at("from"), at("backup")));
+        EXPECT_EQ(get(at("backup")), "new");
+        remove(at("from"));
+        remove(at("backup"));
+    }
+    put(at("from"), "new");
+    put(at("to"), "old");
+    ASSERT_FALSE(renameReplacing(at("from"), at("to")));
+    EXPECT_EQ(get(at("to")), "new");
+}
+
+TEST_F(PlatformFiles, TwoNamesOfOneFileShareItsIdentityAndCountAsTwoLinks) {
+    put(at("one"), "x");
+    ASSERT_FALSE(linkNew(at("one"), at("two")));
+    FileStatus a, b;
+    ASSERT_FALSE(status(at("one"), a));
+    ASSERT_FALSE(status(at("two"), b));
+    EXPECT_EQ(a.device, b.device);
+    EXPECT_EQ(a.file, b.file);
+    EXPECT_EQ(a.links, 2u);
+    put(at("other"), "x");
+    ASSERT_FALSE(status(at("other"), b));
+    EXPECT_NE(a.file, b.file);
+    EXPECT_EQ(b.links, 1u);
+    EXPECT_FALSE(b.kept);
+    ASSERT_FALSE(markKept(at("other")));
+    ASSERT_FALSE(status(at("other"), b));
+    EXPECT_TRUE(b.kept);
+}
+
+TEST_F(PlatformFiles, AReadOnlyFileIsRefusedAndStaysReadOnly) {
+    put(at("ro.bas"), "x");
+    File f;
+    ASSERT_FALSE(openForWriting(at("ro.bas"), f));
+    ASSERT_FALSE(f.setMode(0444));
+    f.close();
+    FileStatus st;
+    ASSERT_FALSE(status(at("ro.bas"), st));
+    EXPECT_EQ(st.mode & 0222, 0u);
+#ifndef _WIN32
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may write a file without write bits";
+#endif
+    EXPECT_EQ(checkWritable(at("ro.bas")), std::errc::permission_denied);
+    ASSERT_FALSE(status(at("ro.bas"), st));
+    EXPECT_EQ(st.mode & 0222, 0u);
+    EXPECT_FALSE(checkWritable(m_dir));
+#ifdef _WIN32
+    SetFileAttributesW(toPath(at("ro.bas")).c_str(), FILE_ATTRIBUTE_NORMAL); // for the clean-up
+#endif
+}
+
+TEST_F(PlatformFiles, AHeldFileIsReplacedWholeAndAFailedReplacementChangesNothing) {
+    put(at("target.bas"), "old");
+    put(at("staged"), "new");
+    File held;
+    ASSERT_FALSE(holdForReplacing(at("target.bas"), held));
+    EXPECT_NE(replaceHeld(held, at("missing"), at("target.bas")), std::error_code());
+    EXPECT_EQ(get(at("target.bas")), "old");
+
+    ASSERT_FALSE(holdForReplacing(at("target.bas"), held));
+    char buffer[8];
+    size_t got = 0;
+    ASSERT_FALSE(held.read(buffer, sizeof buffer, got));
+    EXPECT_EQ(std::string(buffer, got), "old");
+    // What the caller does between holding and replacing: check, keep a copy.
+    EXPECT_FALSE(checkWritable(at("target.bas")));
+    ASSERT_FALSE(keepCopy(at("target.bas"), at("target.bas.bak")));
+    FileStatus staged;
+    ASSERT_FALSE(status(at("staged"), staged));
+    ASSERT_FALSE(replaceHeld(held, at("staged"), at("target.bas")));
+    EXPECT_FALSE(held.isOpen());
+    EXPECT_EQ(get(at("target.bas")), "new");
+    FileStatus now;
+    ASSERT_FALSE(status(at("target.bas"), now));
+    EXPECT_EQ(now.file, staged.file);
+    // Nothing left over: the old file is gone, not parked under another name.
+    EXPECT_EQ(names(), (std::vector<std::string>{"target.bas", "target.bas.bak"}));
+    EXPECT_EQ(get(at("target.bas.bak")), "old");
+}
+
+TEST_F(PlatformFiles, AHeldFileDeepInALongPathIsReplacedWithEitherSeparator) {
+    const std::string folder = at(std::string(200, 'd'));
+    fs::create_directory(toPath(folder));
+    const std::string target = folder + "/" + std::string(100, 't') + ".bas";
+    std::vector<std::string> staged = {folder + "/staged1", folder + "/staged2"};
+#ifdef _WIN32
+    staged[1] = folder + "\\staged2";
+#endif
+    put(target, "old");
+    for (const std::string& replacement : staged) {
+        SCOPED_TRACE(replacement);
+        put(replacement, replacement);
+        File held;
+        ASSERT_FALSE(holdForReplacing(target, held));
+        ASSERT_FALSE(replaceHeld(held, replacement, target));
+        EXPECT_EQ(get(target), replacement);
+    }
+    std::vector<FolderEntry> entries;
+    ASSERT_FALSE(listFolder(folder, entries));
+    EXPECT_EQ(entries.size(), 1u);
+    EXPECT_FALSE(remove(target));
+}
+
+#ifdef _WIN32
+HANDLE openAsAnotherProgram(const std::string& path, DWORD access, DWORD share) {
+    return CreateFileW(toPath(path).c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+#endif
+
+TEST_F(PlatformFiles, AFileOpenForWritingElsewhereIsBusyAndAHeldOneCannotBeTouched) {
+#ifdef _WIN32
+    put(at("target.bas"), "old");
+    HANDLE editor =
+        openAsAnotherProgram(at("target.bas"), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_NE(editor, INVALID_HANDLE_VALUE);
+    File held;
+    EXPECT_EQ(holdForReplacing(at("target.bas"), held), std::errc::device_or_resource_busy);
+    CloseHandle(editor);
+
+    ASSERT_FALSE(holdForReplacing(at("target.bas"), held));
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE writer = openAsAnotherProgram(at("target.bas"), GENERIC_WRITE, share);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    if (writer != INVALID_HANDLE_VALUE)
+        CloseHandle(writer);
+    EXPECT_FALSE(DeleteFileW(toPath(at("target.bas")).c_str()));
+    EXPECT_FALSE(MoveFileW(toPath(at("target.bas")).c_str(), toPath(at("moved")).c_str()));
+    // A reader is welcome.
+    EXPECT_EQ(get(at("target.bas")), "old");
+#else
+    GTEST_SKIP() << "POSIX has no sharing modes: nothing keeps another writer out";
+#endif
+}
+
+TEST_F(PlatformFiles, AttributesOfAReplacedFileAreKept) {
+#ifdef _WIN32
+    put(at("target.bas"), "old");
+    put(at("staged"), "new");
+    const std::wstring target = toPath(at("target.bas")).wstring();
+    ASSERT_TRUE(SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    File held;
+    ASSERT_FALSE(holdForReplacing(at("target.bas"), held));
+    ASSERT_FALSE(replaceHeld(held, at("staged"), at("target.bas")));
+    EXPECT_NE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+#else
+    GTEST_SKIP() << "POSIX keeps the mode and owner in the engine, not in the swap";
+#endif
+}
+
+/// A symbolic link at `link`, checked to be there: wine 8's
+/// CreateSymbolicLinkW says yes and makes nothing.
+bool makeLink(const std::string& target, const std::string& link, bool folder) {
+#ifdef _WIN32
+    const DWORD flags =
+        SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE | (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0);
+    CreateSymbolicLinkW(toPath(link).c_str(), toPath(target).c_str(), flags);
+#else
+    std::error_code ec;
+    if (folder)
+        fs::create_directory_symlink(toPath(target), toPath(link), ec);
+    else
+        fs::create_symlink(toPath(target), toPath(link), ec);
+#endif
+    FileStatus st;
+    return !status(link, st, false) && st.type == FileType::Symlink;
+}
+
+TEST_F(PlatformFiles, ALinkIsFollowedToTheFileItNames) {
+    put(at("real.bas"), "x");
+    fs::create_directory(toPath(at("realdir")));
+    if (!makeLink(at("real.bas"), at("link.bas"), false) ||
+        !makeLink(at("realdir"), at("linkdir"), true))
+        GTEST_SKIP() << "this system makes no symbolic links (wine 8 pretends to)";
+    struct Case {
+        const char *link, *real;
+        FileType type;
+    };
+    for (const Case& c : {Case{"link.bas", "real.bas", FileType::Regular},
+                          Case{"linkdir", "realdir", FileType::Directory}}) {
+        SCOPED_TRACE(c.link);
+        FileStatus self, followed, real;
+        ASSERT_FALSE(status(at(c.link), self, false));
+        EXPECT_EQ(self.type, FileType::Symlink);
+        ASSERT_FALSE(status(at(c.link), followed));
+        ASSERT_FALSE(status(at(c.real), real));
+        EXPECT_EQ(followed.type, c.type);
+        EXPECT_EQ(followed.file, real.file);
+        std::string viaLink, direct;
+        ASSERT_FALSE(realPath(at(c.link), viaLink));
+        ASSERT_FALSE(realPath(at(c.real), direct));
+        EXPECT_EQ(viaLink, direct);
+        EXPECT_EQ(viaLink.find('?'), std::string::npos);
+        EXPECT_TRUE(isAbsolute(viaLink)) << viaLink;
+    }
+    File f;
+    EXPECT_NE(openForWriting(at("link.bas"), f), std::error_code());
+}
+
+TEST_F(PlatformFiles, AFolderLockHeldByOneHandleKeepsOutTheNext) {
+    FolderLock first, second;
+    uint64_t device1 = 0, file1 = 0, device2 = 0, file2 = 0;
+    ASSERT_FALSE(first.open(m_dir, device1, file1));
+    ASSERT_FALSE(second.open(m_dir + "/", device2, file2));
+    EXPECT_EQ(device1, device2);
+    EXPECT_EQ(file1, file2);
+    ASSERT_FALSE(first.tryLock());
+    EXPECT_EQ(second.tryLock(), std::errc::resource_unavailable_try_again);
+    first = FolderLock();
+    EXPECT_FALSE(second.tryLock());
+    second = FolderLock();
+    // Whatever the lock needed has gone with it.
+    EXPECT_TRUE(names().empty());
+}
+
+TEST(PlatformPaths, AbsolutePathsAreTheSystemsOwn) {
+    struct Case {
+        const char* path;
+        bool onWindows, onPosix;
+    };
+    const Case cases[] = {{"C:\\x.bas", true, false},
+                          {"c:/x.bas", true, false},
+                          {"\\\\server\\share\\x", true, false},
+                          {"/x", true, true},
+                          {"x/y.bas", false, false},
+                          {"C:x.bas", false, false},
+                          {"", false, false}};
+    for (const Case& c : cases) {
+#ifdef _WIN32
+        EXPECT_EQ(isAbsolute(c.path), c.onWindows) << c.path;
+#else
+        EXPECT_EQ(isAbsolute(c.path), c.onPosix) << c.path;
+#endif
+    }
+#ifdef _WIN32
+    EXPECT_TRUE(namesIgnoreCase());
+    EXPECT_EQ(toPath("Тест.bas").wstring(), L"Тест.bas");
+    EXPECT_EQ(fromPath(L"C:\\Проект\\Тест.bas"), "C:/Проект/Тест.bas");
+#else
+    EXPECT_FALSE(namesIgnoreCase());
+#endif
+    EXPECT_TRUE(isAbsolute(currentFolder())) << currentFolder();
+}
+
+TEST(PlatformPaths, AMissingFileSaysSo) {
+    FileStatus st;
+    File f;
+    EXPECT_EQ(status("no-such-folder/no-such-file", st), std::errc::no_such_file_or_directory);
+    EXPECT_EQ(openForReading("no-such-file", f), std::errc::no_such_file_or_directory);
+    EXPECT_EQ(openForWriting("no-such-file", f), std::errc::no_such_file_or_directory);
+}
+
+#ifdef _WIN32
+// Wine takes plain paths of any length, so the prefix is checked here, where
+// a real Windows would otherwise be the first to notice it missing.
+TEST(PlatformPaths, OnlyATooLongPathIsWidenedWithThePrefix) {
+    const std::string longPart(300, 'x');
+    const std::wstring longWide(300, L'x');
+    struct Case {
+        std::string path;
+        std::wstring wide;
+    };
+    const Case cases[] = {
+        {"C:/short/Тест.bas", L"C:/short/Тест.bas"},
+        {"relative.bas", L"relative.bas"},
+        {"C:/a/" + longPart + "/../b.bas", L"\\\\?\\C:\\a\\b.bas"},
+        {"C:\\a\\" + longPart, L"\\\\?\\C:\\a\\" + longWide},
+        {"//server/share/" + longPart, L"\\\\?\\UNC\\server\\share\\" + longWide},
+        {"\\\\?\\C:\\" + longPart, L"\\\\?\\C:\\" + longWide},
+    };
+    for (const Case& c : cases) {
+        std::wstring wide;
+        ASSERT_FALSE(windows::widenPath(c.path, wide)) << c.path;
+        EXPECT_TRUE(wide == c.wide) << c.path;
+    }
+    std::wstring wide;
+    EXPECT_EQ(windows::widenPath("bad\xff.bas", wide), std::errc::illegal_byte_sequence);
+}
+#endif
+
+} // namespace
+} // namespace trapline::platform
