@@ -15,13 +15,16 @@ void BatchPrinter::leftoverRemoved(const std::string& path) {
 }
 
 void BatchPrinter::treated(FileOutcome& o) {
-    const std::string shown = displayPath(o.component->path());
+    // Resolving a name for display costs a look-up per folder on the way:
+    // only a message that names the file pays it.
     if (!o.loadError.empty()) {
-        m_err.format("trapline: %s: %s\n", shown.c_str(), o.loadError.c_str());
+        m_err.format("trapline: %s: %s\n", displayPath(o.component->path()).c_str(),
+                     o.loadError.c_str());
         return;
     }
     if (!o.diffError.empty())
-        m_err.format("trapline: %s: %s\n", shown.c_str(), o.diffError.c_str());
+        m_err.format("trapline: %s: %s\n", displayPath(o.component->path()).c_str(),
+                     o.diffError.c_str());
     m_err.write(o.messages);
     // Under a diff stdout is for the diff alone.
     if (m_mode == BatchMode::Diff && !m_json)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <optional>
 
 namespace trapline {
@@ -61,22 +62,47 @@ size_t headLength(const std::string& bytes) {
     return pos;
 }
 
+/// How many line feeds `s` holds; memchr() skips a whole line at a time,
+/// where counting byte by byte cost as much as the rest of the split.
+size_t newlines(std::string_view s) {
+    size_t n = 0;
+    const char* p = s.data();
+    const char* end = p + s.size();
+    while (p < end) {
+        const void* nl = std::memchr(p, '\n', static_cast<size_t>(end - p));
+        if (!nl)
+            break;
+        ++n;
+        p = static_cast<const char*>(nl) + 1;
+    }
+    return n;
+}
+
 /// Calls `f(offset, textLength, tailLength)` for each code line of a module
 /// file after its head of `head` bytes. Each code line takes the Attribute
 /// lines after it into its tail.
 template <class F> void forEachCodeLine(const std::string& bytes, size_t head, F f) {
-    size_t pos = head;
-    while (pos < bytes.size()) {
-        Physical p = physicalAt(bytes, pos);
+    if (head >= bytes.size())
+        return;
+    // The line looked at to see whether it belongs to the tail is the next
+    // code line when it does not: each line is split off once.
+    Physical p = physicalAt(bytes, head);
+    for (;;) {
         size_t end = p.next;
+        std::optional<Physical> next;
         while (end < bytes.size()) {
             Physical q = physicalAt(bytes, end);
-            if (!vb::isAttributeLine(std::string_view(bytes.data() + q.begin, q.textEnd - q.begin)))
+            if (!vb::isAttributeLine(
+                    std::string_view(bytes.data() + q.begin, q.textEnd - q.begin))) {
+                next = q;
                 break;
+            }
             end = q.next;
         }
         f(p.begin, p.textEnd - p.begin, end - p.textEnd);
-        pos = end;
+        if (!next)
+            return;
+        p = *next;
     }
 }
 
@@ -113,16 +139,29 @@ size_t search(std::string_view hay, std::string_view needle, bool matchCase) {
         return 0;
     if (needle.size() > hay.size())
         return std::string_view::npos;
-    for (size_t i = 0; i + needle.size() <= hay.size(); ++i) {
-        if (lower(hay[i]) != lower(needle[0]))
-            continue;
+    // Candidates are where the first letter stands in either case, found by
+    // memchr() rather than byte by byte: most lines hold none.
+    const char small = lower(needle[0]);
+    const char capital =
+        (small >= 'a' && small <= 'z') ? static_cast<char>(small - 'a' + 'A') : small;
+    const size_t last = hay.size() - needle.size();
+    constexpr size_t npos = std::string_view::npos;
+    size_t nextSmall = hay.find(small);
+    size_t nextCapital = capital == small ? npos : hay.find(capital);
+    for (;;) {
+        const size_t i = std::min(nextSmall, nextCapital);
+        if (i == npos || i > last)
+            return npos;
         size_t k = 1;
         while (k < needle.size() && lower(hay[i + k]) == lower(needle[k]))
             ++k;
         if (k == needle.size())
             return i;
+        if (i == nextSmall)
+            nextSmall = hay.find(small, i + 1);
+        else
+            nextCapital = hay.find(capital, i + 1);
     }
-    return std::string_view::npos;
 }
 
 Error lineError(long line) {
@@ -165,9 +204,7 @@ CodeModule::CodeModule(std::string fileBytes) {
     const std::string& bytes = m_lines.original();
     m_lines.setHead(head);
 
-    m_lines.reserve(static_cast<size_t>(
-                        std::count(bytes.begin() + static_cast<long>(head), bytes.end(), '\n')) +
-                    1);
+    m_lines.reserve(newlines(std::string_view(bytes).substr(head)) + 1);
     forEachCodeLine(bytes, head, [&](size_t offset, size_t text, size_t tail) {
         m_lines.appendOriginal(offset, text, tail);
     });

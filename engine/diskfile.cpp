@@ -117,17 +117,23 @@ Result<platform::FileStatus> openRegular(const std::string& path, platform::File
     return st;
 }
 
-/// The stamp and hash of what the open file `f` (at `path`) holds now.
-Result<FileStamp> stampWithHash(const std::string& path, platform::File& f) {
-    platform::FileStatus st;
-    if (auto ec = f.status(st))
-        return ioError(path, ec, "cannot read");
+/// The stamp and hash of what the open file `f` (at `path`, with status
+/// `st`) holds now.
+Result<FileStamp> stampWithHash(const std::string& path, platform::File& f,
+                                const platform::FileStatus& st) {
     Hasher h;
     char buffer[1 << 16];
-    size_t n = 0;
+    size_t n = 0, total = 0;
     std::error_code ec;
-    while (!(ec = f.read(buffer, sizeof buffer, n)) && n > 0)
+    // Once a read asked for more than was left and got less, with the whole
+    // size read, a regular file is at its end: no further call to be told
+    // so. Bytes it gained since would have come with that read.
+    while (!(ec = f.read(buffer, sizeof buffer, n)) && n > 0) {
         h.add(std::string_view(buffer, n));
+        total += n;
+        if (n < sizeof buffer && total >= st.size && st.type == FileType::Regular)
+            break;
+    }
     if (ec)
         return ioError(path, ec, "cannot read");
     FileStamp s = stampOf(st);
@@ -136,12 +142,20 @@ Result<FileStamp> stampWithHash(const std::string& path, platform::File& f) {
     return s;
 }
 
+Result<FileStamp> stampWithHash(const std::string& path, platform::File& f) {
+    platform::FileStatus st;
+    if (auto ec = f.status(st))
+        return ioError(path, ec, "cannot read");
+    return stampWithHash(path, f, st);
+}
+
 /// The stamp and hash of what `path` holds now.
 Result<FileStamp> stampWithHash(const std::string& path) {
     platform::File f;
-    if (auto st = openRegular(path, f); !st)
+    auto st = openRegular(path, f);
+    if (!st)
         return st.error();
-    return stampWithHash(path, f);
+    return stampWithHash(path, f, *st);
 }
 
 std::string folderOf(const std::string& path) {
@@ -234,9 +248,10 @@ std::error_code takeOwnerAndMode(platform::File& f, const FileStamp& like,
     }
     // Set last: a change of owner clears the set-id bits. A new file keeps
     // what the umask made of its mode, as any program's new file does.
-    if (st.mode != like.mode)
-        if (auto ec = f.setMode(like.mode))
-            return ec;
+    if (st.mode == like.mode)
+        return {}; // `st` is still what the file is
+    if (auto ec = f.setMode(like.mode))
+        return ec;
     return f.status(st);
 }
 
@@ -616,7 +631,7 @@ Result<void> stillAsRead(const DiskFile::Staged& s) {
 
 } // namespace
 
-Result<DiskFile::Committed> DiskFile::commit(const Staged& s) {
+Result<DiskFile::Committed> DiskFile::commit(const Staged& s, bool restamp) {
     StagedRegistry& registry = StagedRegistry::instance();
     std::shared_lock gate(registry.commitGate);
     if (registry.stopping) {
@@ -650,7 +665,7 @@ Result<DiskFile::Committed> DiskFile::commit(const Staged& s) {
         done = commitByReplace(s);
     if (!done)
         return done;
-    done->stamp = *finalStamp(s);
+    done->stamp = restamp ? *finalStamp(s) : s.written;
     return done;
 }
 

@@ -104,7 +104,10 @@ public:
     /// name, its bytes are written back into the file and the commit fails;
     /// where that fails too, it stays under its temporary name, marked so
     /// that removeLeftovers() never takes it, and `setAside` names it.
-    static Result<Committed> commit(const Staged& staged);
+    /// Without `restamp`, Committed::stamp is the new file's as written, its
+    /// change time from before the rename (a look-up less, for a caller that
+    /// never compares the file with it again).
+    static Result<Committed> commit(const Staged& staged, bool restamp = true);
     /// Removes a staged file that is not to be committed.
     static void discard(const Staged& staged);
 

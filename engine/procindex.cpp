@@ -31,12 +31,9 @@ long attributeOf(const LineStore& lines, size_t lastIndex, std::string_view name
 } // namespace
 
 std::string ProcIndex::key(std::string_view name, int kind) {
-    std::string k;
-    k.reserve(name.size() + 2);
-    for (char c : name)
-        k += lower(c);
-    k += '\0';
-    k += static_cast<char>('0' + kind);
+    std::string k(name.size() + 2, '\0');
+    std::transform(name.begin(), name.end(), k.begin(), lower);
+    k.back() = static_cast<char>('0' + kind);
     return k;
 }
 

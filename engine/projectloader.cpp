@@ -55,6 +55,24 @@ std::string headNameOfBytes(const std::string& bytes) {
     return headNameIn(in);
 }
 
+/// The first bytes of a file read to find its name: a module's head is a line
+/// or two, a form's Begin block rarely longer than this.
+constexpr size_t kHeadPiece = 4096;
+
+/// The name a file gives itself, from `start`, its first bytes (its whole
+/// bytes when shorter than `size`); the rest of the file is read only when
+/// those end before its head does.
+std::string headNameFrom(const std::string& path, const std::string& start, uint64_t size) {
+    if (start.size() >= size)
+        return headNameOfBytes(start);
+    // Only whole lines: a name cut short must not pass for the name.
+    const size_t whole = start.rfind('\n');
+    if (whole != std::string::npos)
+        if (std::string name = headNameOfBytes(start.substr(0, whole + 1)); !name.empty())
+            return name;
+    return headNameOf(path);
+}
+
 /// Whether the file `path` leads to, through every link on the way, lies in
 /// `realFolder` (itself with its links followed): a module reached through a
 /// linked folder may be written far from the project.
@@ -428,15 +446,22 @@ bool ProjectLoader::loadModule(const std::string& path, ComponentType type, cons
         name.empty() ? platform::fromPath(platform::toPath(path).stem()) : name;
     if (m_defer) {
         // Deferred, the file is only looked at now; it is read when loaded.
-        auto stamp = DiskFile::stamp(path);
+        // Only a file's head is read for its name, so that the project lists
+        // its modules as they call themselves before any is read whole; its
+        // stamp comes with that first piece, in one opening of the file.
+        const bool wantHead = name.empty() || !listedIn.empty();
+        std::optional<DiskFile::Contents> start;
+        if (wantHead)
+            if (auto piece = DiskFile::read(path, kHeadPiece))
+                start = std::move(*piece);
+        auto stamp = start ? Result<FileStamp>(start->stamp) : DiskFile::stamp(path);
         if (!stamp)
             return where(stamp.error().description);
         if (!m_loaded.insert({stamp->device, stamp->inode}).second)
             return false; // named twice: it is still one file
-        // Only a file's head is read for its name, so that the project lists
-        // its modules as they call themselves before any is read whole.
-        if (name.empty() || !listedIn.empty()) {
-            std::string fromHead = headNameOf(path);
+        if (wantHead) {
+            // One that cannot be read is named after its file, and says why when loaded.
+            std::string fromHead = start ? headNameFrom(path, start->bytes, stamp->size) : "";
             if (fromHead.empty() && !listedIn.empty()) {
                 // A file that cannot be read says why, not that it is no module.
                 if (auto readable = DiskFile::read(path, 1); !readable)

@@ -30,7 +30,8 @@ public:
         DiskFile::Committed committed; ///< when there is no error
     };
     /// Commits every file (two at a time: renames are the file system's
-    /// slowest step) and returns their outcomes in the order added. The set is
+    /// slowest step) and returns their outcomes in the order added, each with
+    /// the stamp of its file as written (see DiskFile::commit()). The set is
     /// empty afterwards.
     std::vector<Outcome> commitAll();
     /// Removes every staged file; nothing is replaced.

@@ -123,8 +123,8 @@ TEST(CodeModule, ReindexesWhenInsertedTextDeclaresAProcedure) {
 }
 
 TEST(CodeModule, FindsTextInARangeAndReportsWhere) {
-    CodeModule m(std::string(
-        "Sub A(x)\r\n    on error resume next\r\n    x = \"On Error \"\r\nEnd Sub\r\n"));
+    CodeModule m(std::string("Sub A(x)\r\n    on error resume next\r\n    x = \"On Error \"\r\nEnd "
+                             "Sub\r\n' o.O oN err\r\n"));
     const struct {
         const char* target;
         long sl, sc, el, ec;
@@ -138,6 +138,12 @@ TEST(CodeModule, FindsTextInARangeAndReportsWhere) {
         {")", 1, 9, 1, -1, false, false, 0, 0},         // one column further, past it
         {"End", 1, 1, 4, 3, false, false, 4, 1},        // ending on the end column
         {"resum", 1, 1, 4, -1, true, false, 0, 0},      // not a whole word
+        // Candidates in either case, the first ones failing.
+        {"on err", 5, 1, 5, -1, false, false, 5, 7},
+        {"n E", 5, 1, 5, -1, false, false, 5, 8},
+        {".o", 5, 1, 5, -1, false, false, 5, 4},   // a first character without case
+        {"ERR", 5, 1, 5, -1, false, false, 5, 10}, // ending the line
+        {"err ", 5, 1, 5, -1, false, false, 0, 0}, // one past the end
     };
     for (const auto& c : cases) {
         long sl = c.sl, sc = c.sc, el = c.el, ec = c.ec;

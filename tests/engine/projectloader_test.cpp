@@ -234,6 +234,14 @@ TEST(ProjectLoader, TakesEachModuleOfAFolderOnceByTheNameItsHeadGivesReadOrNot) 
     // the head is not searched.
     dir.write("mods/bare.bas", "Attribute VB_Exposed = False\r\nSub B()\r\nEnd Sub\r\n"
                                "Attribute VB_Name = \"NotAHead\"\r\n");
+    // Heads longer than the first piece read for them: the name past it, and
+    // a name line the piece ends in, which must not be taken cut short.
+    dir.write("mods/huge.frm", "VERSION 5.00\r\nBegin VB.Form frmHuge\r\n   Caption = \"" +
+                                   std::string(6000, 'x') +
+                                   "\"\r\nEnd\r\nAttribute VB_Name = \"frmHuge\"\r\n");
+    dir.write("mods/long.bas",
+              "Attribute VB_Description = \"" + std::string(4050, 'x') +
+                  "\"\r\nAttribute VB_Name = \"modLongHead\"\r\nSub C()\r\nEnd Sub\r\n");
     for (bool defer : {false, true}) {
         SCOPED_TRACE(defer ? "deferred" : "read at once");
         ProjectLoader loader;
@@ -242,7 +250,8 @@ TEST(ProjectLoader, TakesEachModuleOfAFolderOnceByTheNameItsHeadGivesReadOrNot) 
         auto project = loader.load({dir.file("mods"), dir.file("mods/util.bas")});
         ASSERT_TRUE(project);
         EXPECT_EQ(componentNames(**project),
-                  (std::vector<std::string>{"bare", "frmMain", "modUtil", "modUtil"}));
+                  (std::vector<std::string>{"bare", "frmHuge", "modLongHead", "frmMain", "modUtil",
+                                            "modUtil"}));
         for (long i = 1; i <= (*project)->VBComponents().Count(); ++i)
             EXPECT_EQ((*(*project)->VBComponents().Item(i))->isLoaded(), !defer);
     }
