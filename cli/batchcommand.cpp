@@ -29,17 +29,16 @@ std::string refusal(const BatchPipeline::Totals& run, const InsertionOptions& op
 
 /// After a signal: says what was written, prints what JSON was asked for,
 /// and ends the process by that signal.
-[[noreturn]] void endInterrupted(std::FILE* out, std::FILE* err, const BatchPipeline::Totals& run,
+[[noreturn]] void endInterrupted(TextOut& out, TextOut& err, const BatchPipeline::Totals& run,
                                  const std::string& json) {
     if (run.written == 0)
-        std::fputs("trapline: interrupted; nothing was written\n", err);
+        err.write("trapline: interrupted; nothing was written\n");
     else
-        std::fprintf(err,
-                     "trapline: interrupted; %zu file%s written (logged above), the other %zu "
-                     "as %s were\n",
-                     run.written, run.written == 1 ? "" : "s", run.interruptedFiles,
-                     run.interruptedFiles == 1 ? "it" : "they");
-    std::fputs(json.c_str(), out);
+        err.format("trapline: interrupted; %zu file%s written (logged above), the other %zu "
+                   "as %s were\n",
+                   run.written, run.written == 1 ? "" : "s", run.interruptedFiles,
+                   run.interruptedFiles == 1 ? "it" : "they");
+    out.write(json);
     SignalCleanup::endByInterruption();
     std::abort(); // endByInterruption() returns only when no signal came
 }
@@ -107,7 +106,7 @@ int BatchCommand::execute() {
     if (auto locked = pipeline.lockFolders(); !locked) {
         if (SignalCleanup::interrupted())
             endInterrupted(m_out, m_err, pipeline.totals(), json(pipeline.totals()));
-        std::fprintf(m_err, "trapline: %s: %s\n", displayPath(locked.error().source).c_str(),
+        m_err.format("trapline: %s: %s\n", displayPath(locked.error().source).c_str(),
                      locked.error().description.c_str());
         return 2;
     }
@@ -134,7 +133,7 @@ int BatchCommand::execute() {
         endInterrupted(m_out, m_err, run, json(run));
     if (!complete)
         input.fail("some folders could not be read; what they hold was not treated");
-    std::fputs(json(run).c_str(), m_out);
+    m_out.write(json(run));
     SignalCleanup::endByInterruption(); // a signal after the last file: end by it all the same
     return run.failed.empty() && run.unwritten == 0 && run.setAside == 0 && complete ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include "batchpipeline.h"
 #include "clireporter.h"
 #include "codepage.h"
+#include "textout.h"
 
 #include <cstdio>
 
@@ -14,10 +15,9 @@ namespace trapline::cli {
 /// with JSON not at all).
 class BatchPrinter : public BatchListener {
 public:
-    BatchPrinter(std::FILE* out, std::FILE* err, const Codepage& codepage, BatchMode mode,
-                 bool json)
+    BatchPrinter(TextOut& out, TextOut& err, const Codepage& codepage, BatchMode mode, bool json)
         : m_out(out), m_err(err), m_codepage(codepage), m_mode(mode), m_json(json),
-          m_progress(err) {}
+          m_progress(err.stream()) {}
 
     void waiting(const std::string& folder) override;
     void leftoverRemoved(const std::string& path) override;
@@ -28,8 +28,8 @@ public:
     void setAside(FileOutcome& outcome, const std::string& note) override;
 
 private:
-    std::FILE* m_out;
-    std::FILE* m_err;
+    TextOut& m_out;
+    TextOut& m_err;
     const Codepage& m_codepage;
     BatchMode m_mode;
     bool m_json;

@@ -35,17 +35,17 @@ private:
 class CheckListener : public BatchListener {
 public:
     /// Messages go to `err`, the progress line to `console`.
-    CheckListener(std::FILE* err, std::FILE* console) : m_err(err), m_progress(console) {}
+    CheckListener(TextOut& err, std::FILE* console) : m_err(err), m_progress(console) {}
     void progress(size_t done, size_t total) override { m_progress.show(done, total); }
     void treated(FileOutcome& o) override {
         if (!o.loadError.empty())
-            std::fprintf(m_err, "trapline: %s: %s\n", displayPath(o.component->path()).c_str(),
+            m_err.format("trapline: %s: %s\n", displayPath(o.component->path()).c_str(),
                          o.loadError.c_str());
-        std::fputs(o.messages.c_str(), m_err);
+        m_err.write(o.messages);
     }
 
 private:
-    std::FILE* m_err;
+    TextOut& m_err;
     ProgressLine m_progress;
 };
 
@@ -103,18 +103,12 @@ int CheckCommand::execute() {
         return check(m_err);
     // A code-scanning service reads only the log: a check that could not run
     // must say so, and why, there as well as on stderr.
-    char* said = nullptr;
-    size_t size = 0;
-    std::FILE* messages = ::open_memstream(&said, &size);
-    if (!messages)
-        return check(m_err);
+    TextOut messages;
     const int status = check(messages);
-    std::fclose(messages);
-    const std::string text(said, size);
-    std::free(said);
-    std::fputs(text.c_str(), m_err);
+    const std::string& text = messages.collected();
+    m_err.write(text);
     if (status == 2)
-        std::fputs(CheckReport::sarifFailure(text).c_str(), m_out);
+        m_out.write(CheckReport::sarifFailure(text));
     return status;
 }
 
@@ -125,10 +119,10 @@ void CheckCommand::refused(const std::vector<std::string>& args, const std::stri
         if (args[k] == "--format=sarif" || (args[k] == "--format" && k + 1 < args.size()))
             sarif = args[k] == "--format=sarif" || args[k + 1] == "sarif";
     if (sarif)
-        std::fputs(CheckReport::sarifFailure(message).c_str(), m_out);
+        m_out.write(CheckReport::sarifFailure(message));
 }
 
-int CheckCommand::check(std::FILE* err) {
+int CheckCommand::check(TextOut& err) {
     ProjectInput input("check", err);
     const std::string& format = m_format;
     if (m_paths.empty()) {
@@ -160,7 +154,7 @@ int CheckCommand::check(std::FILE* err) {
     BatchSettings settings;
     settings.mode = BatchMode::ReadOnly;
     settings.moduleFilter = *codepage->fromUtf8(options->moduleName);
-    CheckListener listener(err, m_err);
+    CheckListener listener(err, m_err.stream());
     BatchPipeline pipeline(*project, settings, listener);
     const Codepage& projectCodepage = project->codepage();
     VBE vbe(std::move(project));
@@ -182,7 +176,7 @@ int CheckCommand::check(std::FILE* err) {
     const std::string out = format == "sarif"  ? report.sarif()
                             : format == "json" ? report.json()
                                                : report.text();
-    std::fputs(out.c_str(), m_out);
+    m_out.write(out);
     return run.findings.empty() ? 0 : 1;
 }
 

@@ -24,7 +24,7 @@ protected:
 
 private:
     /// The check itself; its messages go to `err`.
-    int check(std::FILE* err);
+    int check(TextOut& err);
 
     std::vector<std::string> m_paths;
     HandlerOptions m_handler;

@@ -1,6 +1,6 @@
 #include "clireporter.h"
 
-#include <unistd.h>
+#include "platform/process.h"
 
 namespace trapline::cli {
 
@@ -11,7 +11,8 @@ void CliReporter::log(const std::string& line) {
         m_sink.append(line);
 }
 
-ProgressLine::ProgressLine(std::FILE* err) : m_err(err), m_enabled(::isatty(::fileno(err)) == 1) {}
+ProgressLine::ProgressLine(std::FILE* err)
+    : m_err(err), m_enabled(err != nullptr && platform::isTerminal(err)) {}
 
 void ProgressLine::show(size_t done, size_t total) {
     if (!m_enabled || total < 20)

@@ -19,7 +19,7 @@ private:
 };
 
 /// Progress through a project's files on stderr, only when a person is
-/// watching it there.
+/// watching it there (never when `err` is null).
 class ProgressLine {
 public:
     explicit ProgressLine(std::FILE* err);

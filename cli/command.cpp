@@ -100,6 +100,8 @@ std::string usageProblem(const CLI::ParseError& e, const CLI::App& app) {
 int Command::run(const std::vector<std::string>& args) {
     CLI::App app(std::string(), std::string("trapline ") + name());
     app.set_help_flag("-h,--help");
+    // "/path" is a path on every system, never an option.
+    app.allow_windows_style_options(false);
     // Given twice, an option keeps its last value, as a shell alias followed
     // by the user's own choice expects.
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
@@ -108,7 +110,7 @@ int Command::run(const std::vector<std::string>& args) {
     auto usageError = [&](const std::string& problem) {
         const std::string text = "trapline " + std::string(name()) + ": " + problem +
                                  "\nTry 'trapline " + name() + " --help'.\n";
-        std::fputs(text.c_str(), m_err);
+        m_err.write(text);
         refused(args, text);
         return 2;
     };
@@ -122,7 +124,7 @@ int Command::run(const std::vector<std::string>& args) {
         return usageError(usageProblem(e, app));
     }
     if (prepared.help) {
-        std::fputs(usage(), m_out);
+        m_out.write(usage());
         return 0;
     }
     if (!prepared.problem.empty())

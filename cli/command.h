@@ -1,5 +1,7 @@
 #pragma once
 
+#include "textout.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -37,8 +39,8 @@ protected:
         (void)message;
     }
 
-    std::FILE* m_out;
-    std::FILE* m_err;
+    TextOut m_out;
+    TextOut m_err;
 };
 
 } // namespace trapline::cli

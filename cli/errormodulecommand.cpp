@@ -1,5 +1,7 @@
 #include "errormodulecommand.h"
 
+#include "platform/filesystem.h"
+
 #include "errormodule.h"
 #include "projectinput.h"
 #include "stderrmessagebox.h"
@@ -51,8 +53,11 @@ int ErrorModuleCommand::execute() {
     }
     Project& projectRef = *project;
     VBE vbe(std::move(project));
-    StderrMessageBox messages(m_err);
+    // Collected and then written as the command's other text is.
+    std::string said;
+    StderrMessageBox messages(&said);
     auto added = ErrorModuleInstaller::install(vbe, messages);
+    m_err.write(said);
     if (!added) {
         input.fail(added.error().description);
         return 1;
@@ -61,11 +66,13 @@ int ErrorModuleCommand::execute() {
         return 0;
     std::vector<Error> problems = projectRef.save();
     for (const Error& e : problems)
-        std::fprintf(m_err, "trapline: %s: %s\n", e.source.c_str(), e.description.c_str());
+        m_err.format("trapline: %s: %s\n", e.source.c_str(), e.description.c_str());
     if (!problems.empty())
         return 1;
-    std::fprintf(m_out, "added %s to %s\n", (*added)->path().c_str(),
-                 projectRef.fileName().c_str());
+    // Named as given, with '/' between the parts as on every system.
+    auto shown = [](const std::string& path) { return platform::fromPath(platform::toPath(path)); };
+    m_out.format("added %s to %s\n", shown((*added)->path()).c_str(),
+                 shown(projectRef.fileName()).c_str());
     return 0;
 }
 

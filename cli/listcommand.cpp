@@ -69,7 +69,7 @@ void ListCommand::define(CLI::App& app) {
 
 int ListCommand::execute() {
     if (m_paths.empty()) {
-        std::fprintf(m_err, "trapline list: no PATH given\nTry 'trapline list --help'.\n");
+        m_err.format("trapline list: no PATH given\nTry 'trapline list --help'.\n");
         return 2;
     }
     ProjectInput input("list", m_err);
@@ -86,9 +86,12 @@ int ListCommand::execute() {
     const int status = complete ? 0 : 2;
     VBE vbe(std::move(project));
 
-    StderrMessageBox messages(m_err);
+    // Collected and then written as the command's other text is.
+    std::string said;
+    StderrMessageBox messages(&said);
     ProcCatalogue catalogue(vbe, messages);
     catalogue.GetProcNames(*moduleFilter);
+    m_err.write(said);
 
     const bool anyType = !m_subs && !m_functions && !m_properties;
     const Codepage& cp = *codepage;
@@ -110,11 +113,11 @@ int ListCommand::execute() {
                                 {"ProcKind", p.ProcKind},
                                 {"HasErrorTrap", p.HasErrorTrap}});
         else
-            std::fprintf(m_out, "%s\t%s\t%s\t%s\n", module.c_str(), name.c_str(),
-                         typeName(p.ProcType), p.HasErrorTrap ? "trap" : "-");
+            m_out.format("%s\t%s\t%s\t%s\n", module.c_str(), name.c_str(), typeName(p.ProcType),
+                         p.HasErrorTrap ? "trap" : "-");
     }
     if (m_json)
-        std::fputs(jsonText(list).c_str(), m_out);
+        m_out.write(jsonText(list));
     return status;
 }
 

@@ -2,6 +2,7 @@
 #include "errormodulecommand.h"
 #include "insertcommand.h"
 #include "listcommand.h"
+#include "platform/process.h"
 #include "refreshcommand.h"
 #include "removecommand.h"
 #include "signalcleanup.h"
@@ -45,23 +46,26 @@ int main(int argc, char** argv) {
     mallopt(M_MMAP_THRESHOLD, 256 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
 #endif
+    // Diffs, JSON and SARIF keep their LF line ends on every system.
+    trapline::platform::prepareStandardStreams();
     // Before any thread starts: Ctrl-C and the like remove staged files.
     trapline::SignalCleanup::install([](int) {
-        std::fputs("trapline: interrupted; each file is as it was or fully treated\n", stderr);
+        trapline::platform::writeText(
+            stderr, "trapline: interrupted; each file is as it was or fully treated\n");
     });
-    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args = trapline::platform::arguments(argc, argv);
     if (args.empty()) {
-        std::fputs(kUsage, stderr);
+        trapline::platform::writeText(stderr, kUsage);
         return 2;
     }
     const std::string command = args.front();
     std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "-h" || command == "--help" || command == "help") {
-        std::fputs(kUsage, stdout);
+        trapline::platform::writeText(stdout, kUsage);
         return 0;
     }
     if (command == "--version") {
-        std::puts("trapline " TRAPLINE_VERSION);
+        trapline::platform::writeText(stdout, "trapline " TRAPLINE_VERSION "\n");
         return 0;
     }
     if (command == "list")
@@ -76,7 +80,7 @@ int main(int argc, char** argv) {
         return trapline::cli::RefreshCommand(stdout, stderr).run(rest);
     if (command == "add-error-module")
         return trapline::cli::ErrorModuleCommand(stdout, stderr).run(rest);
-    std::fprintf(stderr, "trapline: unknown command '%s'\nTry 'trapline --help'.\n",
-                 command.c_str());
+    trapline::platform::writeText(stderr, "trapline: unknown command '" + command +
+                                              "'\nTry 'trapline --help'.\n");
     return 2;
 }

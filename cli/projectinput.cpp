@@ -5,7 +5,7 @@
 namespace trapline::cli {
 
 void ProjectInput::fail(const std::string& message) {
-    std::fprintf(m_err, "trapline %s: %s\n", m_command.c_str(), message.c_str());
+    m_err.format("trapline %s: %s\n", m_command.c_str(), message.c_str());
 }
 
 std::optional<Codepage> ProjectInput::codepage(const std::string& name) {
@@ -24,10 +24,10 @@ std::unique_ptr<Project> ProjectInput::load(const std::vector<std::string>& path
     loader.setDeferContents(deferContents);
     auto project = loader.load(paths);
     for (const std::string& notice : loader.notices())
-        std::fprintf(m_err, "trapline: %s\n", notice.c_str());
+        m_err.format("trapline: %s\n", notice.c_str());
     size_t errors = 0, skipped = 0;
     for (const Diagnostic& d : loader.diagnostics()) {
-        std::fprintf(m_err, "trapline: %s\n", d.text().c_str());
+        m_err.format("trapline: %s\n", d.text().c_str());
         errors += d.kind == Diagnostic::Kind::Error;
         skipped += d.kind == Diagnostic::Kind::SkippedFolder;
     }

@@ -2,6 +2,7 @@
 
 #include "codepage.h"
 #include "project.h"
+#include "textout.h"
 
 #include <cstdio>
 #include <memory>
@@ -14,7 +15,7 @@ namespace trapline::cli {
 /// The project a command works on, loaded from its PATH arguments.
 class ProjectInput {
 public:
-    ProjectInput(std::string command, std::FILE* err) : m_command(std::move(command)), m_err(err) {}
+    ProjectInput(std::string command, TextOut& err) : m_command(std::move(command)), m_err(err) {}
 
     /// Opens the code page named by --codepage; reports and gives nothing when unknown.
     std::optional<Codepage> codepage(const std::string& name);
@@ -39,7 +40,7 @@ public:
 
 private:
     std::string m_command;
-    std::FILE* m_err;
+    TextOut& m_err;
     bool m_onlyFoldersSkipped = false;
 };
 

@@ -80,8 +80,11 @@ bool HandlerInserter::insert(size_t index, CodeModule* module, std::string_view 
     const char* title = standard ? "Error in InsertDefaultCodes" : "Error in InsertUserCodes";
     std::string moduleName, name;
     auto fail = [&](const Error& e) {
-        m_lastFailure = e.description;
-        m_messages.show(std::to_string(e.number) + ": " + e.description +
+        // A description may name the procedure in the module's code page;
+        // what is shown and reported is UTF-8.
+        m_lastFailure =
+            Codepage::isValidUtf8(e.description) ? e.description : m_codepage.toUtf8(e.description);
+        m_messages.show(std::to_string(e.number) + ": " + m_lastFailure +
                             "\r\nModule: " + m_codepage.toUtf8(moduleName) +
                             "\r\nProcedure: " + m_codepage.toUtf8(name),
                         title, MsgIcon::Information, MsgButtons::Ok);

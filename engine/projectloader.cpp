@@ -189,7 +189,9 @@ Result<std::string> ProjectLoader::resolve(const std::string& folder,
             continue;
         }
         std::string exact = joinPath(current, segment);
-        const bool exists = fs::exists(fs::symlink_status(platform::toPath(exact), ec));
+        platform::FileStatus status;
+        ec = platform::status(exact, status, false);
+        const bool exists = !ec;
         if (!exists && ec == std::errc::permission_denied)
             return denied(current);
         // Every name is looked at, even when one is spelt exactly as written:
@@ -197,7 +199,10 @@ Result<std::string> ProjectLoader::resolve(const std::string& folder,
         // two names that differ only in case leave its meaning open.
         auto listed = listings.find(current);
         if (listed == listings.end()) {
-            fs::directory_iterator it(platform::toPath(current.empty() ? "." : current), ec);
+            // Through the platform, which reads folders past 260 characters
+            // on Windows too.
+            std::vector<platform::FolderEntry> entries;
+            ec = platform::listFolder(current.empty() ? "." : current, entries);
             if (ec == std::errc::permission_denied && !exists)
                 return denied(current);
             if (ec) { // searchable but not readable: the exact spelling is all there is
@@ -207,10 +212,8 @@ Result<std::string> ProjectLoader::resolve(const std::string& folder,
                 continue;
             }
             listed = listings.try_emplace(current).first;
-            for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
-                std::string name = platform::fromPath(it->path().filename());
-                listed->second[vb::lowerAscii(name)].push_back(std::move(name));
-            }
+            for (platform::FolderEntry& entry : entries)
+                listed->second[vb::lowerAscii(entry.name)].push_back(std::move(entry.name));
         }
         auto found = listed->second.find(vb::lowerAscii(segment));
         if (found == listed->second.end()) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything with warnings as errors and runs every test: the test
 # suite, the engine's tests again under address and undefined-behaviour
-# sanitizers, and each fuzz target for a short, bounded time.
+# sanitizers, each fuzz target for a short, bounded time, and the Windows
+# programs and tests, cross-built and run under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
@@ -20,3 +21,6 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 echo "== fuzzing" >&2
 FUZZ_SECONDS="${FUZZ_SECONDS:-20}" fuzz/run.sh
+
+echo "== Windows (x64 and x86) under wine" >&2
+tools/build-windows.sh

@@ -10,9 +10,12 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <sys/wait.h>
 #include <thread>
+
+#ifndef _WIN32
+#include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 using trapline::DiskFile;
 
@@ -22,15 +25,7 @@ std::string module(const std::string& name) {
     return "Attribute VB_Name = \"" + name + "\"\r\nSub P" + name + "()\r\nEnd Sub\r\n";
 }
 
-/// The number of a process that has ended.
-std::string deadPid() {
-    pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return std::to_string(child);
-}
-
+#ifndef _WIN32
 /// Runs `insert` with `args` in a child process inside `folder`, which
 /// Ctrl-C interrupts while the third file is being replaced; returns how the
 /// child ended, with what it printed in `out` and `err`.
@@ -57,10 +52,14 @@ int interruptedInsert(const std::string& folder, const std::vector<std::string>&
         .run(args);
     ::_exit(4); // the signal ends the process
 }
+#endif
 
 } // namespace
 
 TEST(BatchCommand, AnInterruptedRunSaysWhatItWroteAndEndsByTheSignal) {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs a Windows version: Ctrl+C sent to a child run in a console of its own";
+#else
     for (bool json : {false, true}) {
         TempDir dir;
         std::vector<std::string> modules;
@@ -99,13 +98,14 @@ TEST(BatchCommand, AnInterruptedRunSaysWhatItWroteAndEndsByTheSignal) {
         }
         EXPECT_EQ(named, treated) << out;
     }
+#endif
 }
 
 TEST(BatchCommand, LeftoversGoOnlyWhereARunWritesAndOnlyWhenItWrites) {
     TempDir dir;
     dir.write("m.bas", module("M"));
     dir.write("sub/o.bas", module("O"));
-    const std::string dead = deadPid();
+    const std::string dead = std::to_string(deadProcessId());
     const std::string mine = ".m.bas.trapline-" + dead + "-0";
     const std::string subs = "sub/.o.bas.trapline-" + dead + "-0";
     for (const std::string& name : {mine, subs})
@@ -139,10 +139,14 @@ TEST(BatchCommand, LeftoversGoOnlyWhereARunWritesAndOnlyWhenItWrites) {
 }
 
 TEST(BatchCommand, AnEditSetAsideInTheMomentOfReplacingIsNamedAndFailsTheRun) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no exchange of names, so no swap back to fail";
+#endif
     TempDir dir;
     const std::string path = dir.write("m.bas", module("M"));
-    DiskFile::setReplaceHook(
-        [](const std::string& p) { std::ofstream(p, std::ios::app) << "' USER EDIT\r\n"; });
+    DiskFile::setReplaceHook([](const std::string& p) {
+        std::ofstream(utf8Path(p), std::ios::binary | std::ios::app) << "' USER EDIT\r\n";
+    });
     DiskFile::setFaultHook([](std::string_view step) { return step == "swap back"; });
     const std::string err = dir.file("err");
     std::FILE* printed = std::fopen(err.c_str(), "w");

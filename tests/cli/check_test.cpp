@@ -114,7 +114,12 @@ TEST(CheckCommand, RejectsBadUsageWithStatusTwoAndASarifLogOfAFailedRun) {
 TEST(CheckCommand, SarifLogHasEveryFieldCodeScanningRequires) {
     TempDir dir;
     dir.write("My Mods/c.cls", kModule);
-    dir.write("My Mods/\xcc\xee\xe4.bas", "Attribute VB_Name = \"M\"\r\nSub A()\r\nEnd Sub\r\n");
+#ifdef _WIN32 // where a file name is Unicode
+    const std::string name = "My Mods/Мод.bas";
+#else
+    const std::string name = "My Mods/\xcc\xee\xe4.bas"; // in Windows-1251
+#endif
+    dir.write(name, "Attribute VB_Name = \"M\"\r\nSub A()\r\nEnd Sub\r\n");
     CommandResult r = traplineIn(dir.path(), "check --format sarif 'My Mods'");
     EXPECT_EQ(r.exitCode, 1) << r.err;
     auto log = nlohmann::json::parse(r.out);

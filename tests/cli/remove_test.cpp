@@ -43,7 +43,7 @@ TEST(RemoveCommand, GivesBackEveryByteOfWhatInsertChangedInEveryForm) {
             EXPECT_THAT(left.out, Not(HasSubstr("[missing-handler]")));
             EXPECT_THAT(left.out, HasSubstr("Sub Nop cannot take a handler"));
             // The live form once through a dry run's diff, which patch applies.
-            const bool viaPatch = form == "--live" && trapped.empty();
+            const bool viaPatch = form == "--live" && trapped.empty() && havePatch();
             CommandResult out = traplineIn(
                 project, "remove " + form + (viaPatch ? " --dry-run" : "") + " Ledger.vbp");
             EXPECT_EQ(out.exitCode, 0) << form << trapped << "\n" << out.err;
@@ -52,9 +52,7 @@ TEST(RemoveCommand, GivesBackEveryByteOfWhatInsertChangedInEveryForm) {
                         HasSubstr("Removed from Function : AddEntry"));
             if (viaPatch) {
                 const std::string diff = dir.write("changes.diff", out.out);
-                ASSERT_EQ(
-                    runCommand("cd '" + project + "' && patch -p0 -s -i '" + diff + "'").exitCode,
-                    0);
+                ASSERT_EQ(runCommand({"patch", "-p0", "-s", "-i", diff}, project).exitCode, 0);
             }
             for (const std::string& file : exampleFiles())
                 EXPECT_TRUE(TempDir::read(project + "/" + file) ==

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 using testing::HasSubstr;
 using testing::Not;
@@ -13,14 +14,49 @@ using testing::Not;
 inline const std::string kTrapline = TRAPLINE_BINARY;
 inline const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
 
-/// Runs the built tool in `folder`; `timeout` only keeps a hang (on a FIFO,
-/// say) from stalling the suite.
+/// `args` split into words as sh would split them, with its '...' and "..."
+/// quoting, so that a test writes a command line once for every system.
+inline std::vector<std::string> shellWords(const std::string& args) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    char quote = 0;
+    for (char c : args) {
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+            else
+                word += c;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+            inWord = true;
+        } else if (c == ' ') {
+            if (inWord)
+                words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words.push_back(word);
+    return words;
+}
+
+/// Runs the built tool in `folder` with the arguments `args`, quoted as for
+/// sh; a hang (on a FIFO, say) ends after a minute instead of stalling the
+/// suite.
 inline CommandResult traplineIn(const std::string& folder, const std::string& args) {
-    return runCommand("cd '" + folder + "' && timeout 60 '" + kTrapline + "' " + args);
+    std::vector<std::string> argv = shellWords(args);
+    argv.insert(argv.begin(), kTrapline);
+    return runCommand(argv, folder);
 }
 
 /// A copy of the example project in `dir`/`name`.
 inline std::string copyExample(const TempDir& dir, const std::string& name) {
-    std::filesystem::copy(kExample, dir.file(name), std::filesystem::copy_options::recursive);
+    std::filesystem::copy(utf8Path(kExample), utf8Path(dir.file(name)),
+                          std::filesystem::copy_options::recursive);
     return dir.file(name);
 }

@@ -56,7 +56,7 @@ TEST(ChangesView, IsAPatchThatTurnsTheFilesOnDiskIntoWhatSaveWrites) {
     s.dir.write("changes.patch", diff);
     ASSERT_TRUE(s.env.saveProject());
     CommandResult patched =
-        runCommand("cd '" + s.dir.file("before") + "' && patch -p0 --quiet -i ../changes.patch");
+        runShell("cd '" + s.dir.file("before") + "' && patch -p0 --quiet -i ../changes.patch");
     ASSERT_EQ(patched.exitCode, 0) << patched.out << patched.err;
     EXPECT_EQ(differingExampleFiles(s.dir.file("before"), s.dir.file("p")),
               std::vector<std::string>{});

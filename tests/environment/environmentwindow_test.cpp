@@ -54,7 +54,7 @@ TEST(EnvironmentWindow,
     EXPECT_EQ(visibleTopLevel("frmAddIn"), window);
 
     CommandResult listed =
-        runCommand("'" + std::string(TRAPLINE_ENVIRONMENT_BINARY) + "' --addins");
+        runShell("'" + std::string(TRAPLINE_ENVIRONMENT_BINARY) + "' --addins");
     EXPECT_EQ(listed.out, "Trapline.Connect\tTRAPLINE\tInsert Error handler to project "
                           "functions, procedures and properties\t1\n")
         << listed.err;
@@ -191,7 +191,7 @@ TEST(EnvironmentCommand, AnswersUsageWithoutADisplayAndRendersAProjectWithoutCha
     for (const Case& c : cases) {
         // `timeout` only keeps a hang from stalling the suite; it is no measure.
         CommandResult r =
-            runCommand(c.run + "timeout 120 '" + TRAPLINE_ENVIRONMENT_BINARY + "' " + c.args);
+            runShell(c.run + "timeout 120 '" + TRAPLINE_ENVIRONMENT_BINARY + "' " + c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.args << "\n" << r.err;
         EXPECT_TRUE(c.exitCode == 0 ? r.out.rfind(c.says, 0) == 0
                                     : r.err.find(c.says) != std::string::npos)

@@ -64,7 +64,7 @@ std::string quoted(const std::string& s) {
 } // namespace
 
 TEST(Plugin, ExportsExactlyItsFourEntryPoints) {
-    CommandResult nm = runCommand("nm -D --defined-only " + quoted(TRAPLINE_PLUGIN));
+    CommandResult nm = runShell("nm -D --defined-only " + quoted(TRAPLINE_PLUGIN));
     if (nm.exitCode == 127)
         GTEST_SKIP() << "nm is not installed";
     ASSERT_EQ(nm.exitCode, 0) << nm.err;
@@ -124,7 +124,7 @@ TEST(Regsvr, RegistersTheLibraryBesideOtherAddInsAndUnregistersIt) {
     const std::string regsvr = quoted(TRAPLINE_REGSVR) + " ";
     // Registering again replaces the entry.
     for (int times = 0; times < 2; ++times) {
-        CommandResult done = runCommand(regsvr + quoted(pluginPath()));
+        CommandResult done = runShell(regsvr + quoted(pluginPath()));
         EXPECT_EQ(done.exitCode, 0) << done.err;
         EXPECT_EQ(done.out, "DllRegisterServer in " + pluginPath() + " succeeded.\n");
     }
@@ -140,7 +140,7 @@ TEST(Regsvr, RegistersTheLibraryBesideOtherAddInsAndUnregistersIt) {
         EXPECT_EQ(entry->value(key), value) << key;
     EXPECT_TRUE(entry->loadOnStartup());
 
-    CommandResult done = runCommand(regsvr + "-u " + quoted(pluginPath()));
+    CommandResult done = runShell(regsvr + "-u " + quoted(pluginPath()));
     EXPECT_EQ(done.exitCode, 0) << done.err;
     EXPECT_EQ(done.out, "DllUnregisterServer in " + pluginPath() + " succeeded.\n");
     EXPECT_FALSE(registry.find("Trapline.Connect"));
@@ -165,7 +165,7 @@ TEST(Regsvr, SaysWhyALibraryCouldNotBeRegistered) {
         {"a.so b.so", 2, "more than one library"},
     };
     for (const Row& row : rows) {
-        CommandResult r = runCommand(quoted(TRAPLINE_REGSVR) + " " + row.arguments);
+        CommandResult r = runShell(quoted(TRAPLINE_REGSVR) + " " + row.arguments);
         EXPECT_EQ(r.exitCode, row.exitCode) << row.arguments;
         EXPECT_NE(r.err.find(row.says), std::string::npos) << row.arguments << ": " << r.err;
         EXPECT_EQ(r.out, "") << row.arguments;
@@ -173,7 +173,7 @@ TEST(Regsvr, SaysWhyALibraryCouldNotBeRegistered) {
 
     // The add-in's own failure: a registry it cannot read is left alone.
     const std::string damaged = config.write("trapline/addins.ini", "no entry here\n");
-    CommandResult r = runCommand(quoted(TRAPLINE_REGSVR) + " " + quoted(pluginPath()));
+    CommandResult r = runShell(quoted(TRAPLINE_REGSVR) + " " + quoted(pluginPath()));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("line 1: neither [ProgID] nor Key=Value"), std::string::npos) << r.err;
     EXPECT_NE(
@@ -182,5 +182,5 @@ TEST(Regsvr, SaysWhyALibraryCouldNotBeRegistered) {
         << r.err;
     EXPECT_EQ(TempDir::read(damaged), "no entry here\n");
 
-    EXPECT_EQ(runCommand(quoted(TRAPLINE_REGSVR) + " --help").exitCode, 0);
+    EXPECT_EQ(runShell(quoted(TRAPLINE_REGSVR) + " --help").exitCode, 0);
 }

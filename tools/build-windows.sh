@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Cross-builds trapline.exe and the Windows tests for x64 and x86 with
+# MinGW-w64, checks that each program needs no DLL but the system's, runs the
+# tests under wine and packs trapline-<version>-win64.zip and -win32.zip
+# into build-windows/.
+#
+#   TRAPLINE_WINDOWS_ARCHS  the targets, "x64 x86" unless set
+#   TRAPLINE_BUILD_LOCK     a lock file every build and test run waits for,
+#                           for machines shared with other builds (none if unset)
+#   JOBS                    parallel compile jobs (2)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+out=$root/build-windows
+jobs=${JOBS:-2}
+read -r -a archs <<<"${TRAPLINE_WINDOWS_ARCHS:-x64 x86}"
+
+# Only what is missing is installed. wine32 needs the i386 architecture,
+# which apt knows only after dpkg was told of it.
+packages=(cmake ninja-build mingw-w64-tools libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}" >&2
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+    fi
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+locked() {
+    if [ -n "${TRAPLINE_BUILD_LOCK:-}" ]; then
+        flock "$TRAPLINE_BUILD_LOCK" "$@"
+    else
+        "$@"
+    fi
+}
+
+# A wine prefix of our own, made once: no Mono or Gecko prompts, no
+# debugging chatter, nothing of the user's ~/.wine touched.
+export WINEPREFIX=$out/wineprefix WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "== wine prefix $WINEPREFIX" >&2
+    mkdir -p "$WINEPREFIX"
+    locked wineboot --init
+    wineserver --wait
+fi
+
+# One wine session for the whole script, started before any build (test
+# discovery runs the tests too): wine's own background processes then start
+# here, not under ctest, where they would inherit its pipes and keep each
+# test waiting until they end.
+wineserver_binary=/usr/lib/wine/wineserver64
+[ -x "$wineserver_binary" ] || wineserver_binary=$(command -v wineserver)
+"$wineserver_binary" --persistent 2>/dev/null || true # or one runs already
+trap 'wineserver --kill || true' EXIT
+wine cmd /c exit </dev/null >/dev/null 2>&1
+
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+
+# Every DLL a program imports must come with Windows itself.
+system_dlls='^(kernel32|msvcrt|advapi32|shell32|user32|ole32|oleaut32|shlwapi|ws2_32|bcrypt|ntdll|gdi32|comctl32|comdlg32|version|api-ms-win-[a-z0-9-]+|ucrtbase)\.dll$'
+check_imports() {
+    local objdump=$1 exe dll bad=0
+    shift
+    for exe in "$@"; do
+        local dlls
+        dlls=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | sort -u)
+        echo "$(basename "$exe") imports: $(echo "$dlls" | tr '\n' ' ')" >&2
+        while read -r dll; do
+            if ! echo "$dll" | tr '[:upper:]' '[:lower:]' | grep -Eq "$system_dlls"; then
+                echo "error: $(basename "$exe") needs $dll, which Windows does not have" >&2
+                bad=1
+            fi
+        done <<<"$dlls"
+    done
+    return $bad
+}
+
+# The Linux program the Windows one is compared with.
+echo "== Linux trapline, to compare with" >&2
+cmake -S . -B "$out/linux" -G Ninja -DTRAPLINE_GUI=OFF -DTRAPLINE_TESTS=OFF -DTRAPLINE_WERROR=ON \
+    "${launcher[@]}" >/dev/null
+locked cmake --build "$out/linux" -j"$jobs" --target trapline
+
+for arch in "${archs[@]}"; do
+    case $arch in
+    x64) triple=x86_64-w64-mingw32 wine=/usr/lib/wine/wine64 ;;
+    x86) triple=i686-w64-mingw32 wine=wine ;;
+    *) echo "unknown Windows target '$arch' (x64 or x86)" >&2; exit 2 ;;
+    esac
+    build=$out/$arch
+    echo "== Windows $arch: build" >&2
+    cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triple.cmake" \
+        -DTRAPLINE_WERROR=ON "${launcher[@]}" >/dev/null
+    locked cmake --build "$build" -j"$jobs"
+
+    echo "== Windows $arch: imports" >&2
+    mapfile -t programs < <(find "$build" -name '*.exe' -not -path '*/CMakeFiles/*' | sort)
+    check_imports "$triple-objdump" "${programs[@]}"
+
+    echo "== Windows $arch: tests under wine" >&2
+    locked ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 120
+
+    echo "== Windows $arch: the same results as on Linux" >&2
+    locked tools/windows-equivalence.sh "$out/linux/cli/trapline" "$build/cli/trapline.exe" "$wine" \
+        "$build/equivalence"
+
+    echo "== Windows $arch: package" >&2
+    (cd "$build" && cpack -G ZIP -B "$out" >/dev/null)
+done
+rm -rf "$out/_CPack_Packages"
+ls -1 "$out"/*.zip >&2
