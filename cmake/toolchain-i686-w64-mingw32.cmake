@@ -1,19 +1,6 @@
-# Cross-builds the x86 programs on Linux with MinGW-w64; ctest runs
-# them under wine. The posix thread model gives std::thread and std::mutex.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-builds the x86 programs on Linux with MinGW-w64; ctest runs them
+# under wine.
+set(TRAPLINE_MINGW_TRIPLE i686-w64-mingw32)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-# Only the MinGW sysroot is searched for headers and libraries: the Linux
-# ones under /usr/include and /usr/lib would shadow it.
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-find_program(TRAPLINE_WINE NAMES wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${TRAPLINE_WINE})
+set(TRAPLINE_WINE_NAMES wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

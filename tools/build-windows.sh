@@ -15,24 +15,9 @@ out=$root/build-windows
 jobs=${JOBS:-2}
 read -r -a archs <<<"${TRAPLINE_WINDOWS_ARCHS:-x64 x86}"
 
-# Only what is missing is installed. wine32 needs the i386 architecture,
-# which apt knows only after dpkg was told of it.
-packages=(cmake ninja-build mingw-w64-tools libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev
-    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}" >&2
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-        $sudo dpkg --add-architecture i386
-    fi
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+# Only what is missing is installed.
+tools/install-deps.sh cmake ninja-build mingw-w64-tools libgtest-dev libgmock-dev libcli11-dev \
+    nlohmann-json3-dev g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386
 
 locked() {
     if [ -n "${TRAPLINE_BUILD_LOCK:-}" ]; then
