@@ -1,8 +1,8 @@
 #include "f_dialog.h"
 
-#include "../tips/topmost.h"
-#include "../tips/twips.h"
-#include "../tips/windowfont.h"
+#include "topmost.h"
+#include "twips.h"
+#include "windowfont.h"
 #include "templatefiles.h"
 #include "templatekeys.h"
 
