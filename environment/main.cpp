@@ -223,7 +223,7 @@ int render(const QString& dir, const QString& project) {
     ok = save(addIn, dir, "addin.png") && ok;
     QWidget* tip = nullptr;
     for (QWidget* w : addIn ? addIn->findChildren<QWidget*>() : QList<QWidget*>())
-        if (w->isWindow() && w->isVisible() && QByteArray(w->metaObject()->className()) == "frmTip")
+        if (w->isWindow() && w->isVisible() && w->objectName() == "frmTip")
             tip = w;
     ok = save(tip, dir, "tip.png") && ok;
     if (addIn) {

@@ -1,108 +1,126 @@
 #include "frmtip.h"
 
-#include "../window/settingsstore.h"
-#include "topmost.h"
-#include "twips.h"
-#include "windowfont.h"
+#include "codepage.h"
+#include "settingsservice.h"
+#include "versionrecord.h"
 
-#include <QCheckBox>
-#include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
-#include <QLabel>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QStringDecoder>
-
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
-QString frmTip::missingFileMessage() {
-    return QString("That the ") + kFileName + " file was not found? " + "\r\n" + "\r\n" +
+namespace {
+
+/// `text` with every `from` replaced by `to`; `from` is matched with ASCII
+/// letter case ignored.
+std::string replaced(std::string text, const std::string& from, const std::string& to,
+                     bool ignoreCase = false) {
+    auto same = [ignoreCase](char a, char b) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        return ignoreCase ? lower(a) == lower(b) : a == b;
+    };
+    for (size_t at = 0; at + from.size() <= text.size();) {
+        if (std::equal(from.begin(), from.end(), text.begin() + static_cast<std::ptrdiff_t>(at),
+                       same)) {
+            text.replace(at, from.size(), to);
+            at += to.size();
+        } else {
+            ++at;
+        }
+    }
+    return text;
+}
+
+/// A label shows CR LF as two breaks; one is what the text means.
+std::string oneBreak(const std::string& text) {
+    return replaced(text, "\r\n", "\n");
+}
+
+} // namespace
+
+std::string frmTip::missingFileMessage() {
+    return std::string("That the ") + kFileName + " file was not found? " + "\r\n" + "\r\n" +
            "Create a text file named " + kFileName + " using NotePad with 1 tip per line. " +
            "Then place it in the same directory as the application. ";
 }
 
-frmTip::frmTip(SettingsStore& settings, QString tipsFile, QWidget* owner)
-    : QDialog(owner), m_settings(settings) {
-    setWindowTitle("Tip of the Day");
-    setWindowIcon(QIcon(":/window/icons/tips.xpm"));
-    setFixedSize(twipSize(5415, 3285));
-    setAttribute(Qt::WA_DeleteOnClose);
-    useWindowFont(this);
-
-    auto* picture = placed<QLabel>(this, "Picture1", twipRect(120, 120, 3735, 2715));
-    picture->setAutoFillBackground(true);
-    picture->setStyleSheet("background: white; border: 1px solid gray;");
-    auto* icon = new QLabel(picture);
-    icon->setPixmap(QPixmap(":/window/icons/tips.xpm"));
-    icon->setGeometry(6, 6, 32, 32);
-    Label1 = placed<QLabel>(picture, "Label1", twipRect(540, 180, 2655, 255),
-                            QString::fromUtf8("Знаете ли Вы..."));
-    lblTipText = placed<QLabel>(picture, "lblTipText", twipRect(180, 615, 3255, 1860));
-    lblTipText->setWordWrap(true);
-    lblTipText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    for (QLabel* l : {Label1, lblTipText})
-        l->setStyleSheet("background: white; border: none;");
-    useBoldWindowFont(Label1);
-
-    cmdOK = placed<QPushButton>(this, "cmdOK", twipRect(4080, 120, 1215, 375), "OK");
-    cmdOK->setDefault(true);
-    cmdNextTip =
-        placed<QPushButton>(this, "cmdNextTip", twipRect(4080, 600, 1215, 375), "&Next Tip");
-    chkLoadTipsAtStartup =
-        placed<QCheckBox>(this, "chkLoadTipsAtStartup", twipRect(120, 2940, 3450, 315),
-                          QString::fromUtf8("&Показывать окно при запуске"));
+frmTip::frmTip(SettingsService& settings, const std::string& tipsFile, Owner owner)
+    : Form("frmTip", owner), m_settings(settings) {
+    setCaption("Tip of the Day");
+    setIcon("tips.xpm");
+    setSize(5415, 3285);
+    Picture1.setBackColor(0xFFFFFF);
+    Picture1.setBorder(true);
+    Image1.setPicture("tips.xpm");
+    for (forms::Label* l : {&Label1, &lblTipText})
+        l->setBackColor(0xFFFFFF);
+    Label1.setFont({"MS Sans Serif", 8.25, true});
+    lblTipText.setWordWrap(true);
 
     // OK is the cancel button too: Esc closes the window like a dialog does.
-    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cmdNextTip, &QPushButton::clicked, this, &frmTip::ShowRandomTip);
-    connect(chkLoadTipsAtStartup, &QCheckBox::toggled, this, &frmTip::chkLoadTipsAtStartup_Click);
-
-    // The load sequence.
-    SetTopMost(this);
-    chkLoadTipsAtStartup->setChecked(true); // a change, so it stores "1"
-    m_random.seed(static_cast<quint32>(QDateTime::currentMSecsSinceEpoch()));
-    if (!LoadTips(tipsFile))
-        lblTipText->setText(QString(missingFileMessage()).replace("\r\n", "\n"));
+    cmdOK.setDefault(true);
+    cmdOK.setCancel(true);
+    cmdOK.Click = [this] { Unload(); };
+    cmdNextTip.Click = [this] { ShowRandomTip(); };
+    chkLoadTipsAtStartup.Click = [this] { chkLoadTipsAtStartup_Click(); };
+    Form_Load(tipsFile);
 }
 
-bool frmTip::LoadTips(const QString& sFIle) {
-    if (sFIle.isEmpty() || !QFileInfo(sFIle).isFile())
+void frmTip::Form_Load(const std::string& tipsFile) {
+    setTopMost(true);
+    chkLoadTipsAtStartup.setValue(forms::vbChecked); // a change, so it stores "1"
+    m_random.seed(static_cast<std::mt19937::result_type>(
+        std::chrono::system_clock::now().time_since_epoch() / std::chrono::milliseconds(1)));
+    if (!LoadTips(tipsFile))
+        lblTipText.setCaption(oneBreak(missingFileMessage()));
+}
+
+bool frmTip::LoadTips(const std::string& sFIle) {
+    std::error_code error;
+    if (sFIle.empty() || !std::filesystem::is_regular_file(sFIle, error))
         return false;
-    QFile file(sFIle);
-    if (!file.open(QIODevice::ReadOnly))
+    std::ifstream file(sFIle, std::ios::binary);
+    if (!file)
         return false;
     // The tips file is ANSI text in the Russian code page, one tip a line.
-    QStringDecoder decode("windows-1251");
-    const QByteArray bytes = file.readAll();
-    const QString text = decode.isValid() ? decode(bytes) : QString::fromLatin1(bytes);
-    static const QRegularExpression marker("vbCrLf", QRegularExpression::CaseInsensitiveOption);
-    QStringList lines = text.split("\n");
-    if (!lines.isEmpty() && lines.back().isEmpty())
+    const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+    const std::string text = trapline::Codepage().toUtf8(bytes);
+    std::vector<std::string> lines;
+    for (size_t start = 0;;) {
+        const size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end - start));
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    if (!lines.empty() && lines.back().empty())
         lines.pop_back(); // the end of the last line, not a line of its own
-    for (QString line : lines) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        m_tips << line.replace(marker, "\r\n");
+    for (std::string& line : lines) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        m_tips.push_back(replaced(line, "vbCrLf", "\r\n", true));
     }
     ShowRandomTip();
     return true;
 }
 
 void frmTip::ShowRandomTip() {
-    const double r = m_random.generateDouble();
-    m_currentTip = static_cast<int>(std::floor(r * static_cast<double>(m_tips.size()) + 1));
+    const double r = std::uniform_real_distribution<double>(0.0, 1.0)(m_random);
+    const int count = static_cast<int>(m_tips.size());
+    // The distribution may round up to 1.0 itself; the last tip is the most it gives.
+    m_currentTip = std::min(static_cast<int>(std::floor(r * count + 1)), std::max(count, 1));
     DisplayCurrentTip();
 }
 
 void frmTip::DisplayCurrentTip() {
-    if (m_tips.isEmpty())
+    if (m_tips.empty())
         return;
-    // A label shows CR LF as two breaks; one is what the tip means.
-    lblTipText->setText(QString(m_tips[m_currentTip - 1]).replace("\r\n", "\n"));
+    lblTipText.setCaption(oneBreak(m_tips[static_cast<size_t>(m_currentTip - 1)]));
 }
 
 void frmTip::chkLoadTipsAtStartup_Click() {
-    m_settings.SaveSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup",
-                           chkLoadTipsAtStartup->isChecked() ? "1" : "0");
+    m_settings.saveSetting(VersionRecord::kProductName, "Options", "Show Tips at Startup",
+                           chkLoadTipsAtStartup.Value() == forms::vbChecked ? "1" : "0");
 }

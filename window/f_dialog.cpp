@@ -1,10 +1,10 @@
 #include "f_dialog.h"
 
-#include "../tips/topmost.h"
-#include "../tips/twips.h"
-#include "../tips/windowfont.h"
 #include "templatefiles.h"
 #include "templatekeys.h"
+#include "topmost.h"
+#include "twips.h"
+#include "windowfont.h"
 
 #include <QCloseEvent>
 #include <QFrame>

@@ -3,17 +3,18 @@
 #include "../tips/frmabout.h"
 #include "../tips/frmtip.h"
 #include "../tips/modresfiles.h"
-#include "../tips/topmost.h"
-#include "../tips/twips.h"
-#include "../tips/windowfont.h"
 #include "dropdowncombo.h"
 #include "errormodule.h"
 #include "f_dialog.h"
 #include "insertionrun.h"
 #include "procpicker.h"
+#include "qtforms.h"
 #include "settingsstore.h"
 #include "templatekeys.h"
+#include "topmost.h"
+#include "twips.h"
 #include "vbe.h"
+#include "windowfont.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -245,6 +246,10 @@ QString frmAddIn::tipsFile() const {
     return QDir(m_services.addInFolder).filePath(frmTip::kFileName);
 }
 
+frmTip* frmAddIn::tipWindow() const {
+    return m_tip && m_tip->Loaded() ? m_tip.get() : nullptr;
+}
+
 void frmAddIn::ensureTipsFile() {
     const QString path = tipsFile();
     if (QFileInfo::exists(path))
@@ -287,13 +292,10 @@ void frmAddIn::Form_Load() {
 void frmAddIn::showTips() {
     // One tip window: showing it again brings the loaded one forward, as
     // showing a loaded form does; closed, it is unloaded and made anew.
-    if (!m_tip) {
-        m_tip = new frmTip(m_services.settings, tipsFile(), this);
-        m_tip->setWindowFlag(Qt::Window);
-    }
-    m_tip->show();
-    m_tip->raise();
-    m_tip->activateWindow();
+    if (!m_tip || !m_tip->Loaded())
+        m_tip = std::make_unique<frmTip>(m_services.settings, tipsFile().toStdString(),
+                                         forms::qt::owner(this));
+    m_tip->Show();
 }
 
 void frmAddIn::setActiveText(const QString& vNewValue) {
@@ -359,8 +361,13 @@ void frmAddIn::cmdTips_Click() {
 }
 
 void frmAddIn::cmdAbout_Click() {
-    frmAbout about(m_services.registry, m_services.messages, m_services.startProgram, this);
-    about.exec();
+    frmAbout about(
+        m_services.registry, m_services.messages,
+        [this](const std::string& program) {
+            return m_services.startProgram(QString::fromStdString(program));
+        },
+        forms::qt::owner(this));
+    about.ShowModal();
 }
 
 void frmAddIn::cmdClear_Click() {

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class DropDownCombo;
 class QCheckBox;
@@ -56,6 +57,8 @@ public:
 
     /// The tips file: the add-in's folder and "TIPOFDAY.TXT".
     QString tipsFile() const;
+    /// The tip window while it is loaded, shown or hidden; null otherwise.
+    frmTip* tipWindow() const;
 
     // Controls, named as in the window's design.
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6;
@@ -108,5 +111,5 @@ private:
     QString m_activeText;
     QPointer<f_Dialog> m_dialog;
     TemplateFiles m_templateFiles;
-    QPointer<frmTip> m_tip;
+    std::unique_ptr<frmTip> m_tip;
 };

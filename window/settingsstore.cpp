@@ -33,3 +33,16 @@ int SettingsStore::number(const QString& application, const QString& section, co
     int value = GetSetting(application, section, key).trimmed().toInt(&ok);
     return ok ? value : fallback;
 }
+
+std::string SettingsStore::setting(const std::string& application, const std::string& section,
+                                   const std::string& key, const std::string& fallback) const {
+    return GetSetting(QString::fromStdString(application), QString::fromStdString(section),
+                      QString::fromStdString(key), QString::fromStdString(fallback))
+        .toStdString();
+}
+
+void SettingsStore::saveSetting(const std::string& application, const std::string& section,
+                                const std::string& key, const std::string& value) {
+    SaveSetting(QString::fromStdString(application), QString::fromStdString(section),
+                QString::fromStdString(key), QString::fromStdString(value));
+}

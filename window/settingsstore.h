@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settingsservice.h"
 #include "versionrecord.h"
 
 #include <QString>
@@ -7,7 +8,7 @@
 /// The per-user settings store: (application, section, key) -> text, read
 /// with a default. Kept as an INI file per user; tests point it at a folder
 /// of their own.
-class SettingsStore {
+class SettingsStore : public SettingsService {
 public:
     /// The store in `folder`; the default is the user's configuration folder.
     explicit SettingsStore(QString folder = {});
@@ -20,6 +21,11 @@ public:
     /// A setting read as a whole number; text that is no number gives `fallback`.
     int number(const QString& application, const QString& section, const QString& key,
                int fallback) const;
+
+    std::string setting(const std::string& application, const std::string& section,
+                        const std::string& key, const std::string& fallback = {}) const override;
+    void saveSetting(const std::string& application, const std::string& section,
+                     const std::string& key, const std::string& value) override;
 
     /// The application every setting of the add-in is kept under: the product name.
     static constexpr const char* kApplication = VersionRecord::kProductName;

@@ -6,11 +6,9 @@
 #include "registrylookup.h"
 #include "settingsstore.h"
 
-#include <QCheckBox>
 #include <QFileInfo>
-#include <QLabel>
-#include <QPushButton>
 #include <gtest/gtest.h>
+#include <map>
 
 // The tips resources live in a static library: registered once, before any test.
 [[maybe_unused]] static const bool kResources = [] {
@@ -23,22 +21,30 @@ namespace {
 /// A registry that holds what a test puts in it.
 class ScriptedRegistry : public RegistryLookup {
 public:
-    bool query(unsigned root, const QString& key, const QString& name, Value& value) override {
-        auto it = values.find(QString::number(root) + "\\" + key + "\\" + name);
+    bool query(unsigned root, const std::string& key, const std::string& name,
+               Value& value) override {
+        auto it = values.find(std::to_string(root) + "\\" + key + "\\" + name);
         if (it == values.end())
             return false;
-        value = *it;
+        value = it->second;
         return true;
     }
-    void text(const QString& key, const QString& name, const QByteArray& bytes) {
-        values[QString::number(HKEY_LOCAL_MACHINE) + "\\" + key + "\\" + name] = {Type::Text, bytes,
-                                                                                  0};
+    void text(const std::string& key, const std::string& name, const std::string& bytes) {
+        values[std::to_string(HKEY_LOCAL_MACHINE) + "\\" + key + "\\" + name] = {Type::Text, bytes,
+                                                                                 0};
     }
-    QMap<QString, Value> values;
+    std::map<std::string, Value> values;
 };
 
-const QString kMsinfo = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-const QString kLocation = "SOFTWARE\\Microsoft\\Shared Tools Location";
+const std::string kMsinfo = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+const std::string kLocation = "SOFTWARE\\Microsoft\\Shared Tools Location";
+
+/// What a label shows for a text with CR LF breaks.
+std::string shown(std::string text) {
+    for (size_t at; (at = text.find("\r\n")) != std::string::npos;)
+        text.replace(at, 2, "\n");
+    return text;
+}
 
 } // namespace
 
@@ -81,39 +87,40 @@ TEST(frmTip, ShowsTipsWithTheirMarkersAsLineBreaksStoresTheSettingAndExplainsAMi
         return settings.GetSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup");
     };
     std::string file = dir.write("TIPOFDAY.TXT", "One VBCRLF two vbcrlf three VbCrLF four\r\n");
-    frmTip tip(settings, QString::fromStdString(file));
-    EXPECT_EQ(tip.tips(), QStringList{"One \r\n two \r\n three \r\n four"});
-    EXPECT_EQ(tip.lblTipText->text(), "One \n two \n three \n four");
+    frmTip tip(settings, file);
+    EXPECT_EQ(tip.tips(), std::vector<std::string>{"One \r\n two \r\n three \r\n four"});
+    EXPECT_EQ(tip.lblTipText.Caption(), "One \n two \n three \n four");
     EXPECT_EQ(stored(), "1");
-    tip.cmdNextTip->click();
+    tip.cmdNextTip.setValue(true);
     EXPECT_EQ(tip.CurrentTip(), 1); // one tip: the same again
-    tip.chkLoadTipsAtStartup->setChecked(false);
+    tip.chkLoadTipsAtStartup.setValue(forms::vbUnchecked);
     EXPECT_EQ(stored(), "0");
 
-    const QString other = QString::fromStdString(dir.file("other/TIPOFDAY.TXT"));
-    frmTip missing(settings, other);
-    EXPECT_EQ(missing.lblTipText->text(),
-              QString(frmTip::missingFileMessage()).replace("\r\n", "\n"));
-    frmTip blank(settings, QString::fromStdString(dir.write("empty.txt", "\r\n")));
-    EXPECT_EQ(blank.lblTipText->text(), "");
+    frmTip missing(settings, dir.file("other/TIPOFDAY.TXT"));
+    EXPECT_EQ(missing.lblTipText.Caption(), shown(frmTip::missingFileMessage()));
+    frmTip blank(settings, dir.write("empty.txt", "\r\n"));
+    EXPECT_EQ(blank.lblTipText.Caption(), "");
 
     // The defaults, in Russian: the last tip keeps the NUL the resource ends with.
     ASSERT_TRUE(ModResFiles::ExtractResourceToFile("RUSTIPS", QString::fromStdString(file)));
-    frmTip defaults(settings, QString::fromStdString(file));
-    ASSERT_EQ(defaults.tips().size(), 3);
-    EXPECT_TRUE(defaults.tips()[2].endsWith(QString("\"*\".") + QChar(0)));
+    frmTip defaults(settings, file);
+    ASSERT_EQ(defaults.tips().size(), 3u);
+    EXPECT_TRUE(defaults.tips()[2].ends_with(std::string_view("\"*\".\0", 5)));
 }
 
 TEST(frmAbout, ShowsTheVersionAndGivesTheLegalNoticeRoomOfItsOwn) {
     ScriptedRegistry registry;
     ScriptedMessageBox boxes;
-    frmAbout about(registry, boxes, [](const QString&) { return true; });
+    frmAbout about(registry, boxes, [](const std::string&) { return true; });
     EXPECT_EQ(frmAbout::versionText(1, 0, 12), "Version 1.0.12");
-    for (QWidget* w : about.findChildren<QWidget*>()) {
-        if (w != about.lblLegal && !w->isHidden() && w->parent() == &about) {
-            EXPECT_FALSE(w->geometry().intersects(about.lblLegal->geometry()))
-                << w->objectName().toStdString();
-        }
+    const forms::Control& legal = about.lblLegal;
+    for (const forms::Control* c : about.tabOrder()) {
+        if (c == &legal || !c->Visible())
+            continue;
+        const bool apart =
+            c->Left() + c->Width() <= legal.Left() || legal.Left() + legal.Width() <= c->Left() ||
+            c->Top() + c->Height() <= legal.Top() || legal.Top() + legal.Height() <= c->Top();
+        EXPECT_TRUE(apart) << c->Name();
     }
 }
 
@@ -123,32 +130,29 @@ TEST(frmAbout, FindsSystemInformationThroughTheRegistryOrSaysItCannot) {
     const std::string inFolder = dir.write("tools/MSINFO32.EXE", "");
     const struct {
         const char* name;
-        QString key, value;
-        QByteArray data;
+        std::string key, value, data;
         std::string started; // empty: the message instead
     } rows[] = {
         // The first key wins and its NUL is cut off.
-        {"key 1 names the program", kMsinfo, "PATH", QByteArray::fromStdString(exe) + '\0', exe},
+        {"key 1 names the program", kMsinfo, "PATH", exe + std::string(1, '\0'), exe},
         {"key 1 names a missing file", kMsinfo, "PATH", "/no/such/msinfo32", ""},
-        {"key 2 names a folder without it", kLocation, "MSINFO",
-         QByteArray::fromStdString(dir.file("bin")), ""},
-        {"key 2 names its folder", kLocation, "MSINFO",
-         QByteArray::fromStdString(dir.file("tools")), inFolder},
+        {"key 2 names a folder without it", kLocation, "MSINFO", dir.file("bin"), ""},
+        {"key 2 names its folder", kLocation, "MSINFO", dir.file("tools"), inFolder},
         {"nothing registered", "", "", "", ""},
     };
     for (const auto& row : rows) {
         ScriptedRegistry registry;
-        if (!row.key.isEmpty())
+        if (!row.key.empty())
             registry.text(row.key, row.value, row.data);
         ScriptedMessageBox boxes;
-        QStringList started;
-        frmAbout about(registry, boxes, [&started](const QString& p) {
-            started << p;
-            return QFileInfo::exists(p);
+        std::vector<std::string> started;
+        frmAbout about(registry, boxes, [&started](const std::string& p) {
+            started.push_back(p);
+            return std::filesystem::exists(p);
         });
-        about.cmdSysInfo->click();
+        about.cmdSysInfo.setValue(true);
         if (!row.started.empty()) {
-            EXPECT_EQ(started, QStringList{QString::fromStdString(row.started)}) << row.name;
+            EXPECT_EQ(started, std::vector<std::string>{row.started}) << row.name;
             EXPECT_TRUE(boxes.shown.empty()) << row.name;
             continue;
         }

@@ -2,12 +2,14 @@
 #include "f_dialog.h"
 #include "frmabout.h"
 #include "frmtip.h"
+#include "qtforms.h"
 #include "windowfont.h"
 
 #include <QCheckBox>
 #include <QFontInfo>
 #include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -74,8 +76,8 @@ void expectCaptionsFit(const QWidget* window) {
 /// Each window in the state a programmer first sees it.
 struct Windows : AddInWindow {
     Windows() : AddInWindow(Project::None) {}
-    frmTip* tip = new frmTip(settings, form->tipsFile(), form.get());
-    frmAbout about{registry, boxes, [](const QString&) { return true; }};
+    frmTip tip{settings, form->tipsFile().toStdString(), forms::qt::owner(form.get())};
+    frmAbout about{registry, boxes, [](const std::string&) { return true; }};
 };
 
 } // namespace
@@ -84,26 +86,38 @@ TEST(WindowFont, IsMsSansSerifAtEightPointsInEveryWindowAndEveryCaptionFitsItsCo
     ASSERT_TRUE(haveWindowFont()) << "install fonts-wine (tools/install-deps.sh)";
     EXPECT_EQ(QFontMetrics(windowFont()).height(), 13); // the 8-point strike
     Windows w;
-    w.tip->setObjectName("frmTip");
-    w.about.setObjectName("frmAbout");
     for (const QWidget* window :
          {static_cast<QWidget*>(w.form.get()), static_cast<QWidget*>(&w.form->dialog()),
-          static_cast<QWidget*>(w.tip), static_cast<QWidget*>(&w.about)}) {
+          forms::qt::widget(w.tip), forms::qt::widget(w.about)}) {
         EXPECT_EQ(QFontInfo(window->font()).family(), "MS Sans Serif")
             << window->objectName().toStdString();
         expectCaptionsFit(window);
     }
     // The longest texts the tip label is given fit it too.
-    QStringList texts{QString(frmTip::missingFileMessage()).replace("\r\n", "\n")};
-    ASSERT_EQ(w.tip->tips().size(), 3); // the tips file was written from the resource
-    for (const QString& tip : w.tip->tips())
-        texts << QString(tip).replace("\r\n", "\n");
-    const QRect room = w.tip->lblTipText->contentsRect();
-    const QFontMetrics metrics(w.tip->lblTipText->font());
+    QStringList texts{QString::fromStdString(frmTip::missingFileMessage())};
+    ASSERT_EQ(w.tip.tips().size(), 3u); // the tips file was written from the resource
+    for (const std::string& tip : w.tip.tips())
+        texts << QString::fromStdString(tip);
+    for (QString& text : texts)
+        text.replace("\r\n", "\n");
+    const QLabel* label = forms::qt::widget<QLabel>(w.tip.lblTipText);
+    const QRect room = label->contentsRect();
+    const QFontMetrics metrics(label->font());
     for (const QString& text : texts)
         EXPECT_LE(metrics.boundingRect(room, Qt::TextWordWrap | Qt::AlignLeft, text).height(),
                   room.height())
             << text.toStdString();
+    // And the label draws it in that font: its picture is the text painted in it.
+    w.tip.lblTipText.setCaption(texts.back().toStdString());
+    const QImage drawn = forms::qt::widget(w.tip.lblTipText)->grab().toImage();
+    QImage painted(drawn.size(), QImage::Format_RGB32);
+    painted.fill(Qt::white);
+    QPainter painter(&painted);
+    painter.setFont(windowFont());
+    painter.setPen(label->palette().color(QPalette::WindowText));
+    painter.drawText(room, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, texts.back());
+    painter.end();
+    EXPECT_EQ(drawn.convertToFormat(QImage::Format_RGB32), painted);
 }
 
 TEST(WindowFont, BoldCaptionsAreDrawnHeavierThanRegularOnes) {

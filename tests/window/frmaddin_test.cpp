@@ -52,20 +52,25 @@ TEST(frmAddIn, OpensTheTipWindowUnlessTheSettingSaysOtherwise) {
     } cases[] = {{"1", true}, {"0", false}, {"2", false}, {"yes", true}, {QString(), true}};
     for (const Case& c : cases) {
         Window w(Window::Project::Example, c.stored);
-        EXPECT_EQ(!w.form->findChildren<frmTip*>().isEmpty(), c.shown) << c.stored.toStdString();
+        EXPECT_EQ(w.form->tipWindow() != nullptr, c.shown) << c.stored.toStdString();
     }
     Window w;
     w.form->cmdTips->click();
     EXPECT_EQ(w.settings.GetSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup"),
               "1");
-    EXPECT_EQ(w.form->findChildren<frmTip*>().size(), 1);
+    frmTip* tip = w.form->tipWindow();
+    ASSERT_NE(tip, nullptr);
     // Shown again while loaded: the same window comes forward, hidden or not.
-    frmTip* tip = w.form->findChildren<frmTip*>().front();
-    tip->hide();
+    tip->Hide();
     w.form->cmdTips->click();
-    ASSERT_EQ(w.form->findChildren<frmTip*>().size(), 1);
-    EXPECT_EQ(w.form->findChildren<frmTip*>().front(), tip);
-    EXPECT_TRUE(tip->isVisible());
+    EXPECT_EQ(w.form->tipWindow(), tip);
+    EXPECT_TRUE(tip->Visible());
+    // Closed, it is unloaded; shown again, it is made anew.
+    ASSERT_TRUE(tip->Unload());
+    EXPECT_EQ(w.form->tipWindow(), nullptr);
+    w.form->cmdTips->click();
+    ASSERT_NE(w.form->tipWindow(), nullptr);
+    EXPECT_TRUE(w.form->tipWindow()->Visible());
 }
 
 TEST(frmAddIn, HidingWithCancelAndShowingAgainKeepsLogTemplatesAndOptions) {

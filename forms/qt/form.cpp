@@ -1,0 +1,172 @@
+#include "qtforms.h"
+#include "topmost.h"
+#include "twips.h"
+#include "windowfont.h"
+
+#include <QCloseEvent>
+#include <QDialog>
+#include <QIcon>
+
+namespace forms {
+namespace {
+
+/// The form's window: closing asks the form first, Esc presses its cancel
+/// button, and a change of size is the form's Resize.
+class FormWindow : public QDialog {
+public:
+    FormWindow(Form& form, QWidget* owner) : QDialog(owner), m_form(form) {}
+
+    void reject() override {
+        for (Control* control : m_form.tabOrder())
+            if (auto* button = dynamic_cast<CommandButton*>(control);
+                button && button->Cancel() && button->Enabled() && button->Visible()) {
+                button->setValue(true);
+                return;
+            }
+        // Without a cancel button Esc does nothing, as in a VB form.
+    }
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        if (!m_form.closing(vbFormControlMenu)) {
+            event->ignore();
+            return;
+        }
+        event->accept();
+        done(QDialog::Rejected);
+    }
+    void resizeEvent(QResizeEvent* event) override {
+        QDialog::resizeEvent(event);
+        m_form.Resize();
+    }
+
+private:
+    Form& m_form;
+};
+
+QWidget* ownerWidget(Form::Owner owner) {
+    if (owner.form)
+        return qt::widget(*owner.form);
+    return static_cast<QWidget*>(owner.native);
+}
+
+/// Made before the form is: the window needs the form only when it is
+/// shown, closed or resized.
+Control::NativePtr makeWindow(Form& form, Form::Owner owner) {
+    return Control::NativePtr(
+        std::make_unique<Control::Native>(new FormWindow(form, ownerWidget(owner))).release());
+}
+
+QDialog* window(const Form& form) {
+    return qt::widget<QDialog>(form);
+}
+
+} // namespace
+
+Form::Form(std::string name, Owner owner)
+    : Control(this, std::move(name), makeWindow(*this, owner)) {
+    QDialog* w = window(*this);
+    w->setObjectName(qt::text(Name()));
+    useWindowFont(w);
+}
+
+Form::~Form() = default;
+
+std::string Form::Caption() const {
+    return qt::text(window(*this)->windowTitle());
+}
+
+void Form::setCaption(const std::string& caption) {
+    window(*this)->setWindowTitle(qt::text(caption));
+}
+
+void Form::setIcon(const std::string& picture) {
+    window(*this)->setWindowIcon(QIcon(qt::picturePath(picture)));
+}
+
+void Form::setSizable(bool sizable) {
+    QDialog* w = window(*this);
+    w->setProperty("sizable", sizable);
+    if (sizable) {
+        w->setMinimumSize(0, 0);
+        w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    } else {
+        w->setFixedSize(w->size());
+    }
+}
+
+void Form::setSize(int width, int height) {
+    QDialog* w = window(*this);
+    const QSize size = twipSize(width, height);
+    if (w->property("sizable").toBool())
+        w->resize(size);
+    else
+        w->setFixedSize(size);
+}
+
+void Form::setTopMost(bool topMost) {
+    QDialog* w = window(*this);
+    if (topMost) {
+        SetTopMost(w);
+        return;
+    }
+    const bool visible = w->isVisible();
+    w->setWindowFlag(Qt::WindowStaysOnTopHint, false);
+    if (visible)
+        w->show();
+}
+
+bool Form::Visible() const {
+    return window(*this)->isVisible();
+}
+
+void Form::setVisible(bool visible) {
+    if (visible)
+        Show();
+    else
+        window(*this)->hide();
+}
+
+int Form::Left() const {
+    return pixelsToTwips(window(*this)->x());
+}
+
+int Form::Top() const {
+    return pixelsToTwips(window(*this)->y());
+}
+
+int Form::Width() const {
+    return pixelsToTwips(window(*this)->width());
+}
+
+int Form::Height() const {
+    return pixelsToTwips(window(*this)->height());
+}
+
+void Form::Move(Rect t) {
+    QDialog* w = window(*this);
+    w->move(twipsToPixels(t.left), twipsToPixels(t.top));
+    setSize(t.width, t.height);
+}
+
+void Form::Show() {
+    m_loaded = true;
+    QDialog* w = window(*this);
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
+
+void Form::ShowModal() {
+    m_loaded = true;
+    window(*this)->exec();
+}
+
+bool Form::Unload() {
+    if (!closing(vbFormCode))
+        return false;
+    window(*this)->done(QDialog::Rejected);
+    return true;
+}
+
+} // namespace forms

@@ -1,0 +1,128 @@
+#include "forms.h"
+#include "qtforms.h"
+
+#include <QComboBox>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+/// A small form with one of each control the tests drive.
+struct Sample : forms::Form {
+    Sample() : Form("Sample") { setSize(3000, 2000); }
+    forms::TextBox Text1{*this, "Text1", {120, 120, 1500, 300}};
+    forms::TextBox Text2{*this, "Text2", {120, 480, 1500, 900}, true};
+    forms::CheckBox Check1{*this, "Check1", {1800, 120, 1000, 300}, "Check"};
+    forms::ComboBox Combo1{
+        *this, "Combo1", {1800, 480, 1000, 300}, forms::ComboBox::DropDownCombo, true};
+    forms::CommandButton cmdOK{*this, "cmdOK", {1800, 900, 1000, 300}, "OK"};
+    forms::CommandButton cmdCancel{*this, "cmdCancel", {1800, 1300, 1000, 300}, "Cancel"};
+};
+
+std::vector<std::string> names(const forms::Form& form) {
+    std::vector<std::string> result;
+    for (const forms::Control* c : form.tabOrder())
+        result.push_back(c->Name());
+    return result;
+}
+
+} // namespace
+
+TEST(Forms, TwipsBecomeWholePixelsAndControlsKeepTheTwipsTheyWereGiven) {
+    const std::pair<int, int> rows[] = {{0, 0}, {7, 0}, {8, 1}, {15, 1}, {1440, 96}};
+    for (auto [twips, pixels] : rows)
+        EXPECT_EQ(forms::twipsToPixels(twips), pixels) << twips;
+    EXPECT_EQ(forms::pixelsToTwips(96), 1440);
+    Sample form;
+    form.Text1.Move({130, 140, 1507, 301});
+    const forms::Control& t = form.Text1;
+    EXPECT_EQ((std::vector{t.Left(), t.Top(), t.Width(), t.Height()}),
+              (std::vector{130, 140, 1507, 301}));
+    EXPECT_EQ(forms::qt::widget(t)->geometry(), QRect(9, 9, 100, 20));
+    // A window is whole pixels: 2000 twips make 133 of them, read back as 1995.
+    EXPECT_EQ((std::vector{form.Width(), form.Height()}), (std::vector{3000, 1995}));
+}
+
+TEST(Forms, TabIndexMovesAControlAndRenumbersTheOthers) {
+    Sample form;
+    EXPECT_EQ(form.cmdOK.TabIndex(), 4); // the order the controls were made in
+    form.cmdCancel.setTabIndex(0);
+    form.Text1.setTabIndex(99); // past the end: last
+    EXPECT_EQ(names(form), (std::vector<std::string>{"cmdCancel", "Text2", "Check1", "Combo1",
+                                                     "cmdOK", "Text1"}));
+    {
+        forms::Label gone{form, "gone", {}};
+        EXPECT_EQ(gone.TabIndex(), 6);
+    }
+    EXPECT_EQ(form.tabOrder().size(), 6u);
+}
+
+TEST(Forms, QueryUnloadCanKeepTheFormOpenAndEscPressesTheCancelButton) {
+    Sample form;
+    std::vector<int> modes;
+    int keep = 1;
+    form.QueryUnload = [&](int& Cancel, int UnloadMode) {
+        modes.push_back(UnloadMode);
+        Cancel = keep;
+    };
+    form.Show();
+    EXPECT_FALSE(form.Unload());
+    forms::qt::widget(form)->close(); // the close box
+    EXPECT_TRUE(form.Loaded());
+    EXPECT_TRUE(form.Visible());
+
+    int cancels = 0;
+    QTest::keyClick(forms::qt::widget(form), Qt::Key_Escape);
+    EXPECT_EQ(cancels, 0); // no cancel button yet, and no handler: nothing happens
+    form.cmdCancel.setCancel(true);
+    form.cmdCancel.Click = [&] { ++cancels; };
+    QTest::keyClick(forms::qt::widget(form), Qt::Key_Escape);
+    EXPECT_EQ(cancels, 1);
+
+    keep = 0;
+    forms::qt::widget(form)->close();
+    EXPECT_FALSE(form.Loaded());
+    EXPECT_FALSE(form.Visible());
+    EXPECT_EQ(modes, (std::vector<int>{forms::vbFormCode, forms::vbFormControlMenu,
+                                       forms::vbFormControlMenu}));
+}
+
+TEST(Forms, EventsReachTheirHandlersWhichMayChangeOrDropAKey) {
+    Sample form;
+    form.Show();
+    std::vector<std::string> seen;
+    form.Check1.Click = [&] { seen.push_back("Click " + std::to_string(form.Check1.Value())); };
+    form.Combo1.DropDown = [&] { seen.push_back("DropDown"); };
+    form.Text1.KeyDown = [&](int& KeyCode, int Shift) {
+        seen.push_back("KeyDown " + std::to_string(KeyCode) + " " + std::to_string(Shift));
+    };
+    form.Text1.KeyPress = [](int& KeyAscii) {
+        if (KeyAscii == 'x')
+            KeyAscii = 0;
+        else if (KeyAscii == 'a')
+            KeyAscii = 'b';
+    };
+    form.Check1.setValue(forms::vbChecked);
+    forms::qt::widget<QComboBox>(form.Combo1)->showPopup();
+    QTest::keyClicks(forms::qt::widget(form.Text1), "axc");
+    QTest::keyClick(forms::qt::widget(form.Text1), Qt::Key_Home, Qt::ShiftModifier);
+    EXPECT_EQ(form.Text1.Text(), "bc");
+    EXPECT_EQ(seen, (std::vector<std::string>{"Click 1", "DropDown", "KeyDown 65 0", "KeyDown 88 0",
+                                              "KeyDown 67 0", "KeyDown 16 1", "KeyDown 36 1"}));
+    form.cmdOK.setValue(true); // no handler: nothing to call, nothing fails
+}
+
+TEST(Forms, MultiLineSelectionsCountALineBreakAsTwoCharacters) {
+    Sample form;
+    form.Text2.setText("ab\r\ncd\r\nef");
+    form.Text2.setSel(4, 5);
+    EXPECT_EQ(form.Text2.SelText(), "cd\r\ne");
+    EXPECT_EQ(form.Text2.SelStart(), 4);
+    EXPECT_EQ(form.Text2.SelLength(), 5);
+    form.Text2.setSelText("X\r\nY");
+    EXPECT_EQ(form.Text2.Text(), "ab\r\nX\r\nYf");
+
+    for (const char* item : {"beta", "Alpha", "gamma"})
+        form.Combo1.AddItem(item);
+    EXPECT_EQ(form.Combo1.List(0) + form.Combo1.List(1) + form.Combo1.List(2), "Alphabetagamma");
+}

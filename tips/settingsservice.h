@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+/// The run time's GetSetting and SaveSetting as the add-in's windows use
+/// them: (application, section, key) -> text. Texts are UTF-8.
+class SettingsService {
+public:
+    virtual ~SettingsService() = default;
+    virtual std::string setting(const std::string& application, const std::string& section,
+                                const std::string& key, const std::string& fallback = {}) const = 0;
+    virtual void saveSetting(const std::string& application, const std::string& section,
+                             const std::string& key, const std::string& value) = 0;
+};
