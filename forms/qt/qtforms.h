@@ -36,8 +36,10 @@ inline Form::Owner owner(QWidget* window) {
     return {nullptr, window};
 }
 
+/// Text as a native control takes it: a Windows control reads a C string,
+/// so both sides end it at a NUL (the tips file ends its lines with one).
 inline QString text(const std::string& utf8) {
-    return QString::fromStdString(utf8);
+    return QString::fromStdString(utf8.substr(0, utf8.find('\0')));
 }
 inline std::string text(const QString& s) {
     return s.toStdString();

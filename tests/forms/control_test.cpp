@@ -126,3 +126,12 @@ TEST(Forms, MultiLineSelectionsCountALineBreakAsTwoCharacters) {
         form.Combo1.AddItem(item);
     EXPECT_EQ(form.Combo1.List(0) + form.Combo1.List(1) + form.Combo1.List(2), "Alphabetagamma");
 }
+
+TEST(Forms, TextEndsAtANulAsANativeControlReadsIt) {
+    Sample form;
+    forms::Label tip{form, "lblTipText", {120, 1500, 1500, 300}};
+    tip.setCaption(std::string("Tip\0tail", 8));
+    form.Text1.setText(std::string("a\0b", 3));
+    EXPECT_EQ(forms::qt::widget<QWidget>(tip)->property("text").toString(), "Tip");
+    EXPECT_EQ(forms::qt::widget<QWidget>(form.Text1)->property("text").toString(), "a");
+}
