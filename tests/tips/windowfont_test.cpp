@@ -95,9 +95,9 @@ TEST(WindowFont, IsMsSansSerifAtEightPointsInEveryWindowAndEveryCaptionFitsItsCo
     }
     // The longest texts the tip label is given fit it too.
     QStringList texts{QString::fromStdString(frmTip::missingFileMessage())};
-    ASSERT_EQ(w.tip.tips().size(), 3u); // the tips file was written from the resource
-    for (const std::string& tip : w.tip.tips())
-        texts << QString::fromStdString(tip);
+    ASSERT_EQ(w.tip.tips().size(), 3u);         // the tips file was written from the resource
+    for (const std::string& tip : w.tip.tips()) // shown up to the NUL that ends each line
+        texts << QString::fromStdString(tip.substr(0, tip.find('\0')));
     for (QString& text : texts)
         text.replace("\r\n", "\n");
     const QLabel* label = forms::qt::widget<QLabel>(w.tip.lblTipText);
