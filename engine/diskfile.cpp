@@ -440,30 +440,34 @@ Result<DiskFile::Committed> commitByExchange(const DiskFile::Staged& s) {
     return done;
 }
 
+/// Holds the file for its replacement and checks, through that hold, that it
+/// is still, bytes included, the one that was read.
+Result<void> holdUnchanged(const DiskFile::Staged& s, platform::File& held) {
+    std::error_code ec = platform::holdForReplacing(s.target, held);
+    if (ec == std::errc::no_such_file_or_directory)
+        return makeError(errors::ChangedOnDisk, s.path,
+                         "the file was removed since it was loaded; not written");
+    if (ec)
+        return ioError(s.path, ec, "cannot replace");
+    auto now = stampWithHash(s.target, held);
+    if (!now || !sameBytes(*now, s.expected))
+        return changedOnDisk(s.path);
+    return {};
+}
+
 /// Replaces `target` after checking its bytes, while the system keeps other
 /// programs from writing it where it can (Windows); where it cannot and no
 /// atomic swap exists, a change in the moment between is not seen.
 Result<DiskFile::Committed> commitByReplace(const DiskFile::Staged& s) {
     DiskFile::Committed done;
     platform::File held;
-    std::error_code ec;
-    bool exists = true;
-    if (s.checkStamp) {
-        ec = platform::holdForReplacing(s.target, held);
-        exists = ec != std::errc::no_such_file_or_directory;
-    }
-    if (!ec && s.checkStamp) {
-        auto now = stampWithHash(s.target, held);
-        if (!now || !sameBytes(*now, s.expected))
-            ec = std::make_error_code(std::errc::interrupted);
-    }
-    if ((ec && exists) || (!exists && s.checkStamp)) {
-        held.close();
-        (void)platform::remove(s.temp);
-        return ec == std::errc::interrupted || !exists ? changedOnDisk(s.path)
-                                                       : ioError(s.path, ec, "cannot replace");
-    }
-    if (s.backup && exists) {
+    if (s.checkStamp)
+        if (auto ok = holdUnchanged(s, held); !ok) {
+            held.close();
+            (void)platform::remove(s.temp);
+            return ok.error();
+        }
+    if (s.backup) {
         auto bak = keepBackup(s.target, s.target);
         if (!bak) {
             held.close();
@@ -472,8 +476,8 @@ Result<DiskFile::Committed> commitByReplace(const DiskFile::Staged& s) {
         }
         done.backup = *bak;
     }
-    ec = held.isOpen() ? platform::replaceHeld(held, s.temp, s.target)
-                       : platform::renameReplacing(s.temp, s.target);
+    const std::error_code ec = held.isOpen() ? platform::replaceHeld(held, s.temp, s.target)
+                                             : platform::renameReplacing(s.temp, s.target);
     if (ec) {
         (void)platform::remove(s.temp);
         if (!done.backup.empty())

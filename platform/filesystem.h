@@ -142,7 +142,6 @@ public:
 
 private:
     File m_file;
-    std::string m_folder;
 };
 /// Lets the process hold `count` open files at once where it can.
 void allowOpenFiles(size_t count);
@@ -151,8 +150,6 @@ void allowOpenFiles(size_t count);
 /// code page), and back, with '/' between the parts.
 std::filesystem::path toPath(const std::string& utf8);
 std::string fromPath(const std::filesystem::path& path);
-/// The process's current folder.
-std::string currentFolder();
 /// The folder part of `path` ("." when there is none), and the name after
 /// the last separator ('/', and '\\' on Windows).
 std::string parentFolder(const std::string& path);
