@@ -1,5 +1,7 @@
 #include "stderrmessagebox.h"
 
+#include "platform/process.h"
+
 namespace trapline {
 
 MsgAnswer StderrMessageBox::show(const std::string& text, const std::string& title, MsgIcon,
@@ -12,7 +14,7 @@ MsgAnswer StderrMessageBox::show(const std::string& text, const std::string& tit
     if (m_sink)
         m_sink->append(line);
     else
-        std::fputs(line.c_str(), m_out);
+        platform::writeText(m_out, line); // a Windows console shows it as UTF-16
     switch (buttons) {
     case MsgButtons::YesNo:
     case MsgButtons::YesNoCancel:
