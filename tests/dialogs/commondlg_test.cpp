@@ -16,8 +16,12 @@ using namespace comdlg;
 
 namespace {
 
-QString source() {
-    return QCoreApplication::applicationName() + ".CommonDLG";
+/// A dialog error as number, source and description, against `number` and `description`.
+template <class R> void expectError(const R& r, int32_t number, const char* description) {
+    ASSERT_FALSE(r);
+    EXPECT_EQ(std::tuple(r.error().number, r.error().source, r.error().description),
+              std::tuple(number, QCoreApplication::applicationName() + ".CommonDLG",
+                         QString(description)));
 }
 
 } // namespace
@@ -30,21 +34,15 @@ TEST(CommonDLGErrors, ACancelIsError20001OnlyWhenAskedForAndFailuresAndRefusedHe
     EXPECT_EQ(std::tuple(dlg.Filename(), dlg.FilterIndex()), std::tuple("", -1));
 
     dlg.setCancelError(true);
-    for (auto show : {&CommonDLG::ShowOpen, &CommonDLG::ShowSave, &CommonDLG::ShowColor,
-                      &CommonDLG::ShowFont}) {
-        DlgResult<void> r = (dlg.*show)();
-        ASSERT_FALSE(r);
-        EXPECT_EQ(std::tuple(r.error().number, r.error().source, r.error().description),
-                  std::tuple(20001, source(), "User selected cancel."));
-    }
+    for (auto show :
+         {&CommonDLG::ShowOpen, &CommonDLG::ShowSave, &CommonDLG::ShowColor, &CommonDLG::ShowFont})
+        expectError((dlg.*show)(), 20001, "User selected cancel.");
     // The print dialog's cancel is never an error.
     EXPECT_TRUE(dlg.ShowPrinter());
     EXPECT_EQ(b.printSeen.size(), 1u);
 
     b.extendedError = FNERR_BUFFERTOOSMALL;
-    DlgResult<void> failed = dlg.ShowOpen();
-    EXPECT_EQ(std::tuple(failed.error().number, failed.error().source, failed.error().description),
-              std::tuple(FNERR_BUFFERTOOSMALL | 0x348A, source(), ""));
+    expectError(dlg.ShowOpen(), FNERR_BUFFERTOOSMALL | 0x348A, "");
 
     dlg.setCopies(40000);
     EXPECT_EQ(dlg.ShowPrinter().error().number, 6);
@@ -53,17 +51,13 @@ TEST(CommonDLGErrors, ACancelIsError20001OnlyWhenAskedForAndFailuresAndRefusedHe
     dlg.setHelpFile("/h/help.hlp");
     for (int32_t command : {HELP_MULTIKEY, HELP_SETWINPOS}) {
         dlg.setHelpCommand(command);
-        DlgResult<void> r = dlg.ShowHelp();
-        EXPECT_EQ(r.error().number, 13705);
+        EXPECT_EQ(dlg.ShowHelp().error().number, 13705);
     }
     EXPECT_TRUE(b.helpCalls.empty());
     dlg.setHelpCommand(HELP_SETCONTENTS);
     EXPECT_TRUE(dlg.ShowHelp());
     b.helpSucceeds = false;
-    DlgResult<void> missing = dlg.ShowHelp();
-    EXPECT_EQ(
-        std::tuple(missing.error().number, missing.error().source, missing.error().description),
-        std::tuple(2, source(), "The system cannot find the file specified."));
+    expectError(dlg.ShowHelp(), 2, "The system cannot find the file specified.");
     EXPECT_EQ(b.helpCalls.back().command, HELP_SETCONTENTS);
 
     // The help window's place goes to the help engine as a HELPWININFO record.
@@ -74,14 +68,13 @@ TEST(CommonDLGErrors, ACancelIsError20001OnlyWhenAskedForAndFailuresAndRefusedHe
     dlg.SetHelpPosition(10, 20, 300, 400, 1);
     EXPECT_EQ(b.helpCalls.back().command, HELP_SETWINPOS);
     EXPECT_EQ(b.helpCalls.back().file, "/h/help.hlp");
-    int32_t fields[6] = {};
-    std::memcpy(fields, seen, sizeof fields);
-    EXPECT_EQ(std::vector<int32_t>(fields, fields + 6),
-              (std::vector<int32_t>{26, 10, 20, 300, 400, 1}));
+    std::vector<int32_t> fields(6);
+    std::memcpy(fields.data(), seen, 24);
+    EXPECT_EQ(fields, (std::vector<int32_t>{26, 10, 20, 300, 400, 1}));
     EXPECT_EQ(seen[24] | seen[25], 0); // no member name
 }
 
-TEST(CommonDLGOptions, FlagsChooseTheOptionsAndTheTemplateBitNeedsAModule) {
+TEST(CommonDLGOptions, FlagsChooseTheOptionsAndTheResultsComeBackIntoTheProperties) {
     ScriptedDialogBackend b;
     CommonDLG dlg(b);
     dlg.setFilterIndex(0);
@@ -103,13 +96,9 @@ TEST(CommonDLGOptions, FlagsChooseTheOptionsAndTheTemplateBitNeedsAModule) {
     dlg.setFlags(0);
     (void)dlg.ShowPrinter();
     EXPECT_EQ(b.printSeen.back().Flags & (PD_NOPAGENUMS | PD_HIDEPRINTTOFILE), PD_NOPAGENUMS);
-}
 
-TEST(CommonDLGOptions, ResultsComeBackIntoTheProperties) {
-    ScriptedDialogBackend b;
-    CommonDLG dlg(b);
-    // A system colour is translated before the dialog; a colour that cannot
-    // be translated goes in as -1.
+    // Results come back into the properties. A system colour is translated before the dialog; a
+    // colour that cannot be translated goes in as -1.
     dlg.setColor(int32_t(0x80000005));
     (void)dlg.ShowColor();
     EXPECT_EQ(b.colorSeen.back().rgbResult, b.GetSysColor(5));
@@ -223,7 +212,7 @@ TEST(DialogWindows, CentreAndSizeWorkOnTheDialogBehindTheHooksWindow) {
     owner.setGeometry(100, 100, 600, 400);
     owner.show();
     QRect size;
-    b.files.push_back([&](OpenFileNameRecord& ofn) {
+    b.files.push_back([&](OpenFileNameRecord&) {
         QWidget dialog;
         dialog.resize(200, 100);
         auto* child = new QWidget(&dialog);
@@ -232,7 +221,6 @@ TEST(DialogWindows, CentreAndSizeWorkOnTheDialogBehindTheHooksWindow) {
         int32_t l = 0, t = 0, w = 0, h = 0;
         dlg.GetDialogSize(child, l, t, w, h);
         size = QRect(l, t, w, h);
-        (void)ofn;
         return 0;
     });
     (void)dlg.ShowOpen();

@@ -54,16 +54,12 @@ template <class D> void whenOpen(std::function<void(D*)> user) {
                 return dialog && dialog->isVisible();
             }))
             user(dialog);
+        else
+            ADD_FAILURE() << "no such dialog";
         // A dialog the script left open, or did not find, would hang the test.
-        if (dialog && dialog->isVisible()) {
-            ADD_FAILURE() << "the dialog was left open";
-            dialog->reject();
-        } else if (!dialog) {
-            QWidget* modal = QApplication::activeModalWidget();
-            ADD_FAILURE() << "no such dialog; open: "
-                          << (modal ? modal->metaObject()->className() : "none");
-            if (auto* other = qobject_cast<QDialog*>(modal))
-                other->reject();
+        if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ADD_FAILURE() << open->metaObject()->className() << " was left open";
+            open->reject();
         }
     });
 }

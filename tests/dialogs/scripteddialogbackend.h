@@ -56,9 +56,6 @@ public:
             return 1;
         };
     }
-    static FileAnswer cancel() {
-        return [](OpenFileNameRecord&) { return 0; };
-    }
 
     int32_t GetOpenFileName(OpenFileNameRecord& ofn) override { return playFile(ofn, false); }
     int32_t GetSaveFileName(OpenFileNameRecord& ofn) override { return playFile(ofn, true); }

@@ -53,10 +53,9 @@ struct AddInWindow {
     /// Saves `box` to, or loads it from, the file the user chooses.
     void save(QPlainTextEdit* box, const QString& chosen) { useFile(box, chosen, true); }
     void load(QPlainTextEdit* box, const QString& chosen) { useFile(box, chosen, false); }
-    /// Presses `button` for `box` and cancels the file dialog it opens.
+    /// Presses `button` for `box` and cancels the file dialog it opens (no answer queued).
     void cancel(QPlainTextEdit* box, QToolButton* button) {
         form->setActiveText(box->objectName());
-        dialogs.files.push_back(ScriptedDialogBackend::cancel());
         button->click();
     }
 

@@ -30,6 +30,29 @@ TEST(TemplateFiles, AHeaderSavedToAFileLoadsIntoTheFooterUnchangedAndIsReplacedW
               "' \xCC\xEE\xE4\xF3\xEB\xFC #MODULE#\r\n\tON ERROR GOTO err_#PROC#\r\n???");
     w.load(w.form->Footer, w.path("team.ert"));
     EXPECT_EQ(w.form->Footer->toPlainText(), kHeader);
+    // Both dialogs start in the add-in's folder, owned by the window, on the
+    // first filter; the path-must-exist bit the requests carry reaches
+    // neither, so the save dialog asks no question.
+    const struct {
+        bool save;
+        QString filter;
+        int32_t flags;
+    } dialogs[] = {
+        {true, withNuls("On Error Template\0*.ert\0\0"), OFN_HIDEREADONLY},
+        {false, withNuls("On Error Template\0*.ert\0Text File\0*.txt\0All Files\0*.*\0\0"),
+         OFN_FILEMUSTEXIST},
+    };
+    ASSERT_EQ(w.dialogs.fileSeen.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        const OpenFileNameRecord& r = w.dialogs.fileSeen[i];
+        EXPECT_EQ(w.dialogs.fileWasSave[i], dialogs[i].save);
+        EXPECT_EQ(r.lpstrFilter, dialogs[i].filter);
+        EXPECT_EQ(r.nFilterIndex, 1);
+        EXPECT_EQ(r.Flags, dialogs[i].flags);
+        EXPECT_EQ(r.lpstrInitialDir, w.addInFolder());
+        EXPECT_EQ(r.hwndOwner, w.form.get());
+        EXPECT_TRUE(r.lpstrDefExt.isEmpty());
+    }
 
     // Saved again, the file is replaced without a question.
     w.form->Header->setPlainText("new");
@@ -43,36 +66,6 @@ TEST(TemplateFiles, AHeaderSavedToAFileLoadsIntoTheFooterUnchangedAndIsReplacedW
     w.load(w.form->Footer, w.path("git.txt"));
     EXPECT_EQ(w.form->Footer->toPlainText(), "a\nb");
     EXPECT_TRUE(w.boxes.shown.empty());
-}
-
-TEST(TemplateFiles, TheDialogsAreSetUpAsTheTemplateFilesNeedThem) {
-    Window w;
-    w.form->Header->setPlainText("x");
-    w.save(w.form->Header, w.path("t.ert"));
-    w.load(w.form->Header, w.path("t.ert"));
-    ASSERT_EQ(w.dialogs.fileSeen.size(), 2u);
-    // Both start in the add-in's folder, owned by the window, on the first
-    // filter; the path-must-exist bit the requests carry reaches neither
-    // dialog, so the save dialog asks no question.
-    const struct {
-        bool save;
-        QString filter;
-        int32_t flags;
-    } dialogs[] = {
-        {true, withNuls("On Error Template\0*.ert\0\0"), OFN_HIDEREADONLY},
-        {false, withNuls("On Error Template\0*.ert\0Text File\0*.txt\0All Files\0*.*\0\0"),
-         OFN_FILEMUSTEXIST},
-    };
-    for (size_t i = 0; i < 2; ++i) {
-        const OpenFileNameRecord& r = w.dialogs.fileSeen[i];
-        EXPECT_EQ(w.dialogs.fileWasSave[i], dialogs[i].save);
-        EXPECT_EQ(r.lpstrFilter, dialogs[i].filter);
-        EXPECT_EQ(r.nFilterIndex, 1);
-        EXPECT_EQ(r.Flags, dialogs[i].flags);
-        EXPECT_EQ(r.lpstrInitialDir, w.addInFolder());
-        EXPECT_EQ(r.hwndOwner, w.form.get());
-        EXPECT_TRUE(r.lpstrDefExt.isEmpty());
-    }
 }
 
 TEST(TemplateFiles, TheTextInputDialogLoadsAndSavesItsOwnBox) {
