@@ -132,12 +132,8 @@ TEST(Regsvr, RegistersTheLibraryBesideOtherAddInsAndUnregistersIt) {
     ASSERT_EQ(registry.entries()->size(), 2u);
     auto entry = registry.find("Trapline.Connect");
     ASSERT_TRUE(entry);
-    const std::pair<const char*, std::string> values[] = {
-        {"CLSID", kClassId},
-        {"Library", pluginPath()},
-    };
-    for (const auto& [key, value] : values)
-        EXPECT_EQ(entry->value(key), value) << key;
+    EXPECT_EQ(entry->value("CLSID"), kClassId);
+    EXPECT_EQ(entry->value("Library"), pluginPath());
     EXPECT_TRUE(entry->loadOnStartup());
 
     CommandResult done = runShell(regsvr + "-u " + quoted(pluginPath()));
