@@ -44,13 +44,6 @@ struct Library {
     template <class F> F entry(const char* name) {
         return reinterpret_cast<F>(dlsym(handle, name));
     }
-    vbide::ClassFactory* factory() {
-        void* made = nullptr;
-        auto get = entry<vbide::DllGetClassObjectFn>("DllGetClassObject");
-        if (!get || get(kClassId, nullptr, &made) != vbide::S_OK)
-            return nullptr;
-        return static_cast<vbide::ClassFactory*>(made);
-    }
     long canUnloadNow() { return entry<vbide::DllCanUnloadNowFn>("DllCanUnloadNow")(); }
 
     TempDir config;
@@ -99,11 +92,13 @@ TEST(Plugin, CarriesItsResourcesAndHandsOutItsFactoryOnlyForConnectsClassIdInEit
 TEST(Plugin, ConnectsAndLetsGoOfEverythingAcrossTheLibraryBoundary) {
     Library lib;
     ASSERT_NE(lib.handle, nullptr) << dlerror();
-    vbide::ClassFactory* factory = lib.factory();
-    ASSERT_NE(factory, nullptr);
-    auto made = factory->CreateInstance();
-    ASSERT_TRUE(made);
-    vbide::IDTExtensibility2* addIn = *made;
+    void* made = nullptr;
+    ASSERT_EQ(lib.entry<vbide::DllGetClassObjectFn>("DllGetClassObject")(kClassId, nullptr, &made),
+              vbide::S_OK);
+    auto* factory = static_cast<vbide::ClassFactory*>(made);
+    auto instance = factory->CreateInstance();
+    ASSERT_TRUE(instance);
+    vbide::IDTExtensibility2* addIn = *instance;
     EXPECT_EQ(lib.canUnloadNow(), vbide::S_FALSE);
 
     ScriptedEnvironment env;
