@@ -159,7 +159,8 @@ TEST(Connect, TheCloseBoxUnloadsTheWindowCancelHidesItAsItWasAndTheNextConnectio
     }
 }
 
-TEST(Connect, TheButtonGoesBeforeTheLastToolbarControlAndTheEntryAtTheEndOfAnyAddInsMenu) {
+TEST(Connect,
+     TheButtonGoesBeforeTheLastToolbarControlTheEntryEndsAnyAddInsMenuAndAStuckOneIsUnbound) {
     Host h;
     h.connect();
     EXPECT_EQ(h.env->toolbar().captions(),
