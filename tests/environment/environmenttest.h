@@ -15,12 +15,9 @@
 #include <memory>
 #include <ostream>
 
-// Readable Qt strings in test failures.
+// Readable Qt strings (and lists of them) in test failures.
 inline void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << '{' << list.join("\", \"").prepend('"').append('"').toStdString() << '}';
 }
 
 inline const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";

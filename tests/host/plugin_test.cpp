@@ -44,13 +44,6 @@ struct Library {
     template <class F> F entry(const char* name) {
         return reinterpret_cast<F>(dlsym(handle, name));
     }
-    vbide::ClassFactory* factory() {
-        void* made = nullptr;
-        auto get = entry<vbide::DllGetClassObjectFn>("DllGetClassObject");
-        if (!get || get(kClassId, nullptr, &made) != vbide::S_OK)
-            return nullptr;
-        return static_cast<vbide::ClassFactory*>(made);
-    }
     long canUnloadNow() { return entry<vbide::DllCanUnloadNowFn>("DllCanUnloadNow")(); }
 
     TempDir config;
@@ -99,11 +92,13 @@ TEST(Plugin, CarriesItsResourcesAndHandsOutItsFactoryOnlyForConnectsClassIdInEit
 TEST(Plugin, ConnectsAndLetsGoOfEverythingAcrossTheLibraryBoundary) {
     Library lib;
     ASSERT_NE(lib.handle, nullptr) << dlerror();
-    vbide::ClassFactory* factory = lib.factory();
-    ASSERT_NE(factory, nullptr);
-    auto made = factory->CreateInstance();
-    ASSERT_TRUE(made);
-    vbide::IDTExtensibility2* addIn = *made;
+    void* made = nullptr;
+    ASSERT_EQ(lib.entry<vbide::DllGetClassObjectFn>("DllGetClassObject")(kClassId, nullptr, &made),
+              vbide::S_OK);
+    auto* factory = static_cast<vbide::ClassFactory*>(made);
+    auto instance = factory->CreateInstance();
+    ASSERT_TRUE(instance);
+    vbide::IDTExtensibility2* addIn = *instance;
     EXPECT_EQ(lib.canUnloadNow(), vbide::S_FALSE);
 
     ScriptedEnvironment env;
@@ -132,12 +127,8 @@ TEST(Regsvr, RegistersTheLibraryBesideOtherAddInsAndUnregistersIt) {
     ASSERT_EQ(registry.entries()->size(), 2u);
     auto entry = registry.find("Trapline.Connect");
     ASSERT_TRUE(entry);
-    const std::pair<const char*, std::string> values[] = {
-        {"CLSID", kClassId},
-        {"Library", pluginPath()},
-    };
-    for (const auto& [key, value] : values)
-        EXPECT_EQ(entry->value(key), value) << key;
+    EXPECT_EQ(entry->value("CLSID"), kClassId);
+    EXPECT_EQ(entry->value("Library"), pluginPath());
     EXPECT_TRUE(entry->loadOnStartup());
 
     CommandResult done = runShell(regsvr + "-u " + quoted(pluginPath()));

@@ -2,8 +2,6 @@
 
 // An environment for add-ins to connect to, laid out by the test: which
 // command bars it has, what is on them, and which of its operations fail.
-// It stands for the many environments an add-in meets, with their different
-// bars, and records what the add-in did to them.
 
 #include "vbenvironment.h"
 
@@ -87,7 +85,6 @@ public:
                                                     std::optional<std::string>,
                                                     std::optional<long> Before,
                                                     std::optional<bool>) override {
-        befores.push_back(Before);
         if (Type && *Type != vbide::msoControlButton)
             return trapline::makeError(5, "CommandBarControls", "only buttons");
         if (Before && (*Before < 1 || *Before > Count() + 1))
@@ -116,8 +113,6 @@ public:
         return nullptr;
     }
 
-    /// The `Before` of each Add, as the add-in passed it.
-    std::vector<std::optional<long>> befores;
     bool failPasteOfNew = false;
     /// Called when a control goes, so its event source goes with it.
     std::function<void(ScriptedControl*)> onRemove;
