@@ -77,8 +77,6 @@ TEST(CodeModule, ShowsCodeWithoutTheHiddenLinesAndTilesProceduresAsTheCodeWindow
     EXPECT_EQ(m.ProcBodyLine("Value", 2).error().number, trapline::errors::NotDefined);
     EXPECT_EQ(m.ProcCountLines("Missing", 0).error().number, trapline::errors::NotDefined);
     EXPECT_TRUE(m.ProcBodyLine("reset", 0)); // VB names ignore letter case
-    // One member per property: the example catalogue's test on the command line.
-
     CodeModule form(kForm);
     EXPECT_EQ(*form.Lines(1, 1), "Option Explicit");
     EXPECT_EQ(bodyLine(form, "cmdOK_Click", 0), 2);

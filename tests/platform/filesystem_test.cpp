@@ -1,10 +1,8 @@
 #include "platform/filesystem.h"
-#include "platform/process.h"
+
+#include "../support/tempdir.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <fstream>
 
 #ifdef _WIN32
 #include "platform/windows/wide.h"
@@ -20,20 +18,6 @@ namespace fs = std::filesystem;
 
 class PlatformFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static std::atomic<int> counter{0};
-        std::string temp = fromPath(fs::temp_directory_path());
-        if (!temp.empty() && temp.back() == '/')
-            temp.pop_back();
-        m_dir = temp + "/trapline-platform-" + std::to_string(processId()) + "-" +
-                std::to_string(++counter);
-        fs::create_directory(toPath(m_dir));
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(toPath(m_dir), ignored);
-    }
-
     std::string at(const std::string& name) const { return m_dir + "/" + name; }
 
     static void put(const std::string& path, std::string_view bytes) {
@@ -54,17 +38,8 @@ protected:
         return all;
     }
 
-    std::vector<std::string> names() const {
-        std::vector<FolderEntry> entries;
-        EXPECT_FALSE(listFolder(m_dir, entries));
-        std::vector<std::string> out;
-        for (const FolderEntry& e : entries)
-            out.push_back(e.name);
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-    std::string m_dir;
+    TempDir m_temp;
+    const std::string m_dir = m_temp.path();
 };
 
 TEST_F(PlatformFiles, NamesOfEveryKindAreWrittenReadListedAndRenamed) {
@@ -98,25 +73,23 @@ TEST_F(PlatformFiles, NamesOfEveryKindAreWrittenReadListedAndRenamed) {
         const std::string renamed = path + ".old";
         ASSERT_FALSE(renameNoReplace(path, renamed));
         EXPECT_EQ(status(path, st), std::errc::no_such_file_or_directory);
+        File f;
+        EXPECT_EQ(openForReading(path, f), std::errc::no_such_file_or_directory);
+        EXPECT_EQ(openForWriting(path, f), std::errc::no_such_file_or_directory);
         EXPECT_FALSE(remove(renamed));
     }
-    std::vector<FolderEntry> entries;
-    ASSERT_FALSE(listFolder(at(longFolder), entries));
-    EXPECT_TRUE(entries.empty());
-}
-
-TEST_F(PlatformFiles, ListingNamesTheEntriesAndTheirTypes) {
+    std::vector<FolderEntry> inLong, entries;
+    ASSERT_FALSE(listFolder(at(longFolder), inLong));
+    EXPECT_TRUE(inLong.empty());
     put(at("Модуль.bas"), "x");
-    fs::create_directory(toPath(at("sub")));
-    std::vector<FolderEntry> entries;
     ASSERT_FALSE(listFolder(m_dir, entries));
     std::sort(entries.begin(), entries.end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].name, "sub");
-    EXPECT_EQ(entries[0].type, FileType::Directory);
-    EXPECT_EQ(entries[1].name, "Модуль.bas");
-    EXPECT_EQ(entries[1].type, FileType::Regular);
+    EXPECT_EQ(std::make_pair(entries[0].name, entries[0].type),
+              std::make_pair(longFolder, FileType::Directory));
+    EXPECT_EQ(std::make_pair(entries[1].name, entries[1].type),
+              std::make_pair(std::string("Модуль.bas"), FileType::Regular));
 }
 
 TEST_F(PlatformFiles, ManyPiecesAreWrittenInOrderAndTruncateStartsAfresh) {
@@ -204,66 +177,58 @@ TEST_F(PlatformFiles, AReadOnlyFileIsRefusedAndStaysReadOnly) {
 }
 
 TEST_F(PlatformFiles, AHeldFileIsReplacedWholeAndAFailedReplacementChangesNothing) {
-    put(at("target.bas"), "old");
-    put(at("staged"), "new");
-    File held;
-    ASSERT_FALSE(holdForReplacing(at("target.bas"), held));
-    EXPECT_NE(replaceHeld(held, at("missing"), at("target.bas")), std::error_code());
-    EXPECT_EQ(get(at("target.bas")), "old");
-
-    ASSERT_FALSE(holdForReplacing(at("target.bas"), held));
-    char buffer[8];
-    size_t got = 0;
-    ASSERT_FALSE(held.read(buffer, sizeof buffer, got));
-    EXPECT_EQ(std::string(buffer, got), "old");
-    // What the caller does between holding and replacing: check, keep a copy.
-    EXPECT_FALSE(checkWritable(at("target.bas")));
-    ASSERT_FALSE(keepCopy(at("target.bas"), at("target.bas.bak")));
-    FileStatus staged;
-    ASSERT_FALSE(status(at("staged"), staged));
-    ASSERT_FALSE(replaceHeld(held, at("staged"), at("target.bas")));
-    EXPECT_FALSE(held.isOpen());
-    EXPECT_EQ(get(at("target.bas")), "new");
-    FileStatus now;
-    ASSERT_FALSE(status(at("target.bas"), now));
-    EXPECT_EQ(now.file, staged.file);
-    // Nothing left over: the old file is gone, not parked under another name.
-    EXPECT_EQ(names(), (std::vector<std::string>{"target.bas", "target.bas.bak"}));
-    EXPECT_EQ(get(at("target.bas.bak")), "old");
-}
-
-TEST_F(PlatformFiles, AHeldFileDeepInALongPathIsReplacedWithEitherSeparator) {
-    const std::string folder = at(std::string(200, 'd'));
-    fs::create_directory(toPath(folder));
-    const std::string target = folder + "/" + std::string(100, 't') + ".bas";
-    std::vector<std::string> staged = {folder + "/staged1", folder + "/staged2"};
+    const std::string longFolder(200, 'd');
+    fs::create_directory(toPath(at(longFolder)));
+    std::vector<std::string> folders = {"", longFolder + "/"};
 #ifdef _WIN32
-    staged[1] = folder + "\\staged2";
+    folders.push_back(longFolder + "\\");
 #endif
-    put(target, "old");
-    for (const std::string& replacement : staged) {
-        SCOPED_TRACE(replacement);
-        put(replacement, replacement);
+    for (const std::string& folder : folders) {
+        SCOPED_TRACE(folder);
+        const std::string name = std::string(100, 't') + ".bas";
+        const std::string target = at(folder + name);
+        const std::string staged = at(folder + "staged");
+        put(target, "old");
+        put(staged, "new");
         File held;
         ASSERT_FALSE(holdForReplacing(target, held));
-        ASSERT_FALSE(replaceHeld(held, replacement, target));
-        EXPECT_EQ(get(target), replacement);
+        EXPECT_NE(replaceHeld(held, at(folder + "missing"), target), std::error_code());
+        EXPECT_EQ(get(target), "old");
+
+        ASSERT_FALSE(holdForReplacing(target, held));
+        char buffer[8];
+        size_t got = 0;
+        ASSERT_FALSE(held.read(buffer, sizeof buffer, got));
+        EXPECT_EQ(std::string(buffer, got), "old");
+        // What the caller does between holding and replacing: check, keep a copy.
+        EXPECT_FALSE(checkWritable(target));
+        ASSERT_FALSE(keepCopy(target, target + ".bak"));
+        FileStatus before, now;
+        ASSERT_FALSE(status(staged, before));
+        ASSERT_FALSE(replaceHeld(held, staged, target));
+        EXPECT_FALSE(held.isOpen());
+        EXPECT_EQ(get(target), "new");
+        ASSERT_FALSE(status(target, now));
+        EXPECT_EQ(now.file, before.file);
+        // Nothing left over: the old file is gone, not parked under another name.
+        std::vector<std::string> expected = {name, name + ".bak"};
+        if (folder.empty())
+            expected.insert(expected.begin(), longFolder);
+        EXPECT_EQ(TempDir::namesIn(folder.empty() ? m_dir : at(longFolder)), expected);
+        EXPECT_EQ(get(target + ".bak"), "old");
+        ASSERT_FALSE(remove(target));
+        ASSERT_FALSE(remove(target + ".bak"));
     }
-    std::vector<FolderEntry> entries;
-    ASSERT_FALSE(listFolder(folder, entries));
-    EXPECT_EQ(entries.size(), 1u);
-    EXPECT_FALSE(remove(target));
 }
 
 #ifdef _WIN32
 HANDLE openAsAnotherProgram(const std::string& path, DWORD access, DWORD share) {
     return CreateFileW(toPath(path).c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
 }
-#endif
 
 TEST_F(PlatformFiles, AFileOpenForWritingElsewhereIsBusyAndAHeldOneCannotBeTouched) {
-#ifdef _WIN32
     put(at("target.bas"), "old");
+    put(at("staged"), "new");
     HANDLE editor =
         openAsAnotherProgram(at("target.bas"), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
     ASSERT_NE(editor, INVALID_HANDLE_VALUE);
@@ -271,6 +236,8 @@ TEST_F(PlatformFiles, AFileOpenForWritingElsewhereIsBusyAndAHeldOneCannotBeTouch
     EXPECT_EQ(holdForReplacing(at("target.bas"), held), std::errc::device_or_resource_busy);
     CloseHandle(editor);
 
+    const std::wstring target = toPath(at("target.bas")).wstring();
+    ASSERT_TRUE(SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN));
     ASSERT_FALSE(holdForReplacing(at("target.bas"), held));
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     HANDLE writer = openAsAnotherProgram(at("target.bas"), GENERIC_WRITE, share);
@@ -278,29 +245,15 @@ TEST_F(PlatformFiles, AFileOpenForWritingElsewhereIsBusyAndAHeldOneCannotBeTouch
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     if (writer != INVALID_HANDLE_VALUE)
         CloseHandle(writer);
-    EXPECT_FALSE(DeleteFileW(toPath(at("target.bas")).c_str()));
-    EXPECT_FALSE(MoveFileW(toPath(at("target.bas")).c_str(), toPath(at("moved")).c_str()));
+    EXPECT_FALSE(DeleteFileW(target.c_str()));
+    EXPECT_FALSE(MoveFileW(target.c_str(), toPath(at("moved")).c_str()));
     // A reader is welcome.
     EXPECT_EQ(get(at("target.bas")), "old");
-#else
-    GTEST_SKIP() << "POSIX has no sharing modes: nothing keeps another writer out";
-#endif
-}
-
-TEST_F(PlatformFiles, AttributesOfAReplacedFileAreKept) {
-#ifdef _WIN32
-    put(at("target.bas"), "old");
-    put(at("staged"), "new");
-    const std::wstring target = toPath(at("target.bas")).wstring();
-    ASSERT_TRUE(SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN));
-    File held;
-    ASSERT_FALSE(holdForReplacing(at("target.bas"), held));
+    // The replacement keeps the attributes of the file it replaces.
     ASSERT_FALSE(replaceHeld(held, at("staged"), at("target.bas")));
     EXPECT_NE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
-#else
-    GTEST_SKIP() << "POSIX keeps the mode and owner in the engine, not in the swap";
-#endif
 }
+#endif
 
 /// A symbolic link at `link`, checked to be there: wine 8's
 /// CreateSymbolicLinkW says yes and makes nothing.
@@ -364,7 +317,7 @@ TEST_F(PlatformFiles, AFolderLockHeldByOneHandleKeepsOutTheNext) {
     EXPECT_FALSE(second.tryLock());
     second = FolderLock();
     // Whatever the lock needed has gone with it.
-    EXPECT_TRUE(names().empty());
+    EXPECT_TRUE(TempDir::namesIn(m_dir).empty());
 }
 
 TEST(PlatformPaths, AbsolutePathsAreTheSystemsOwn) {
@@ -394,14 +347,6 @@ TEST(PlatformPaths, AbsolutePathsAreTheSystemsOwn) {
     EXPECT_FALSE(namesIgnoreCase());
 #endif
     EXPECT_TRUE(isAbsolute(currentFolder())) << currentFolder();
-}
-
-TEST(PlatformPaths, AMissingFileSaysSo) {
-    FileStatus st;
-    File f;
-    EXPECT_EQ(status("no-such-folder/no-such-file", st), std::errc::no_such_file_or_directory);
-    EXPECT_EQ(openForReading("no-such-file", f), std::errc::no_such_file_or_directory);
-    EXPECT_EQ(openForWriting("no-such-file", f), std::errc::no_such_file_or_directory);
 }
 
 #ifdef _WIN32
