@@ -346,7 +346,6 @@ TEST(PlatformPaths, AbsolutePathsAreTheSystemsOwn) {
 #else
     EXPECT_FALSE(namesIgnoreCase());
 #endif
-    EXPECT_TRUE(isAbsolute(currentFolder())) << currentFolder();
 }
 
 #ifdef _WIN32
