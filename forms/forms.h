@@ -27,6 +27,7 @@
 //         frmHello() : Form("frmHello") { cmdOK.Click = [this] { Unload(); }; }
 //     };
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -172,9 +173,12 @@ private:
     Color m_back = kSystemColor, m_fore = kSystemColor;
 };
 
-/// A text box; multi-line ones wrap and scroll. The edit control's line
-/// operations that CTextBoxML wraps (undo, line arithmetic, scrolling, tab
-/// stops) join these when CTextBoxML is written against the layer.
+/// A text box; multi-line ones wrap and scroll. Besides VB's properties it
+/// offers the edit control's own operations, which CTextBoxML wraps: one
+/// level of undo, line arithmetic, the formatting rectangle, scrolling and
+/// tab stops. Lines count from 0 and are lines as the box shows them (each
+/// piece of a wrapped paragraph is one); positions count a line break as the
+/// two characters CR LF.
 class TextBox : public Control {
 public:
     TextBox(Control& parent, std::string name, Rect twips, bool multiLine = false);
@@ -191,6 +195,36 @@ public:
     std::string SelText() const;
     /// Replaces the selection with `text`, as one undo step.
     void setSelText(const std::string& text);
+
+    /// One level of undo: the last edit (a run of typing counts as one) can
+    /// be undone, and undoing again redoes it.
+    bool CanUndo() const;
+    void Undo();
+    void EmptyUndoBuffer();
+    /// The number of lines; an empty box has one.
+    int LineCount() const;
+    int FirstVisibleLine() const;
+    /// The line that holds `charIndex` (a line break belongs to the line it
+    /// ends); -1 means the start of the selection.
+    int LineFromChar(int charIndex) const;
+    /// The position of the first character of `line`; -1 means the caret's
+    /// line. -1 past the last line.
+    int LineIndex(int line) const;
+    /// The length of the line holding `charIndex`, without its line break;
+    /// -1 means the caret's line.
+    int LineLength(int charIndex) const;
+    /// The text of `line` without its line break; empty past the last line.
+    std::string GetLine(int line) const;
+    /// The formatting rectangle in pixels of the box: left, top, right, bottom.
+    std::array<int, 4> FormatRect() const;
+    void setFormatRect(const std::array<int, 4>& rect);
+    /// Scrolls by `characters` average character widths and `lines` lines.
+    void LineScroll(int characters, int lines);
+    /// Scrolls the caret into view.
+    void ScrollCaret();
+    /// Tab stops in dialog units (four to an average character width): none
+    /// for every 32, one for an equal distance, more for those positions.
+    void SetTabStops(const std::vector<int>& dialogUnits);
     Event<> Change;
 
 private:
