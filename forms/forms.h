@@ -141,6 +141,9 @@ public:
     Event<int&> KeyPress;
 
     Native& native() const { return *m_native; }
+    /// The native window as the system's own services take an owner window
+    /// (an HWND on Win32, the QWidget on Qt); null once it is gone.
+    void* windowHandle() const;
 
 protected:
     /// The form itself: no container.

@@ -20,6 +20,10 @@ void Control::NativeDeleter::operator()(Native* native) const {
     std::default_delete<Native>()(native);
 }
 
+void* Control::windowHandle() const {
+    return qt::widget(*this);
+}
+
 bool Control::Enabled() const {
     return qt::widget(*this)->isEnabled();
 }
