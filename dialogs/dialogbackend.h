@@ -20,18 +20,18 @@ struct OpenFileNameRecord {
     int32_t lStructSize = 76;
     WindowHandle hwndOwner = nullptr; ///< null: no owner
     int32_t hInstance = 0;
-    std::string lpstrFilter;
+    std::string lpstrFilter{};
     int32_t nFilterIndex = 0;
-    std::string lpstrFile;
+    std::string lpstrFile{};
     int32_t nMaxFile = 0;
-    std::string lpstrFileTitle;
+    std::string lpstrFileTitle{};
     int32_t nMaxFileTitle = 0;
-    std::string lpstrInitialDir;
-    std::string lpstrTitle;
+    std::string lpstrInitialDir{};
+    std::string lpstrTitle{};
     int32_t Flags = 0;
     int32_t nFileOffset = 0; ///< in characters, as the system counts them
     int32_t nFileExtension = 0;
-    std::string lpstrDefExt;
+    std::string lpstrDefExt{};
     HookProc lpfnHook = nullptr;
     int32_t lpTemplateName = 0;
 };
@@ -53,7 +53,7 @@ struct LogFontRecord {
     uint8_t lfItalic = 0;
     uint8_t lfUnderline = 0;
     uint8_t lfStrikeOut = 0;
-    std::string lfFaceName; ///< 32 characters, NUL-filled
+    std::string lfFaceName{}; ///< 32 characters, NUL-filled
 };
 
 struct ChooseFontRecord {
@@ -82,7 +82,7 @@ struct DevModeRecord {
 struct PrintDlgRecord {
     int32_t lStructSize = 66;
     WindowHandle hwndOwner = nullptr;
-    std::optional<DevModeRecord> hDevMode; ///< filled by the dialog
+    std::optional<DevModeRecord> hDevMode{}; ///< filled by the dialog
     intptr_t hDC = 0;
     int32_t Flags = 0;
     uint16_t nFromPage = 0;
@@ -103,12 +103,12 @@ struct RectRecord {
 struct PageSetupDlgRecord {
     int32_t lStructSize = 84;
     WindowHandle hwndOwner = nullptr;
-    std::optional<DevModeRecord> hDevMode;
+    std::optional<DevModeRecord> hDevMode{};
     int32_t Flags = 0;
     int32_t ptPaperSizeX = 0;
     int32_t ptPaperSizeY = 0;
-    RectRecord rtMinMargin;
-    RectRecord rtMargin;
+    RectRecord rtMinMargin{};
+    RectRecord rtMargin{};
     HookProc lpfnPageSetupHook = nullptr;
 };
 
