@@ -24,13 +24,11 @@ intptr_t recordingHook(WindowHandle, uint32_t, intptr_t, intptr_t) {
     return 0;
 }
 
-/// `length` characters at `text`, NULs kept; "(null)" for no text.
-std::wstring wide(const wchar_t* text, size_t length) {
-    return text ? std::wstring(text, length) : L"(null)";
-}
-
-std::wstring wide(const wchar_t* text) {
-    return text ? std::wstring(text) : L"(null)";
+/// `length` characters at `text` (NULs kept), or up to its NUL; "(null)" for no text.
+std::wstring wide(const wchar_t* text, size_t length = std::wstring::npos) {
+    if (!text)
+        return L"(null)";
+    return length == std::wstring::npos ? std::wstring(text) : std::wstring(text, length);
 }
 
 } // namespace
@@ -76,18 +74,17 @@ TEST(Win32Records, AnOpenFileRecordBecomesTheWideStructureFieldByFieldAndComesBa
     for (const auto& row : rows) {
         NativeOpenFileName n(row.record);
         const OPENFILENAMEW& o = n.native;
-        EXPECT_EQ(std::tuple(o.lStructSize, o.Flags, o.nFilterIndex, o.nMaxFile),
+        EXPECT_EQ(std::tuple(o.lStructSize, o.Flags, o.nFilterIndex, o.nMaxFile,
+                             reinterpret_cast<intptr_t>(o.hInstance), o.lpfnHook != nullptr,
+                             reinterpret_cast<ULONG_PTR>(o.lpTemplateName)),
                   std::tuple(DWORD(sizeof(OPENFILENAMEW)), DWORD(row.record.Flags),
-                             DWORD(row.record.nFilterIndex), DWORD(row.record.nMaxFile)));
-        EXPECT_EQ(wide(o.lpstrFile, o.nMaxFile), row.file);
-        EXPECT_EQ(wide(o.lpstrFilter, row.filter.size()), row.filter);
-        EXPECT_EQ(std::tuple(wide(o.lpstrInitialDir), wide(o.lpstrTitle), wide(o.lpstrDefExt),
-                             wide(o.lpstrFileTitle)),
-                  std::tuple(row.initialDir, row.title, L"(null)"s, L"(null)"s));
-        EXPECT_EQ(o.lpfnHook != nullptr, row.hooked);
-        EXPECT_EQ(reinterpret_cast<ULONG_PTR>(o.lpTemplateName), row.templateName);
-        EXPECT_EQ(reinterpret_cast<intptr_t>(o.hInstance), row.record.hInstance);
-        EXPECT_EQ(o.hwndOwner, nullptr);
+                             DWORD(row.record.nFilterIndex), DWORD(row.record.nMaxFile),
+                             row.record.hInstance, row.hooked, row.templateName));
+        EXPECT_EQ(
+            std::tuple(wide(o.lpstrFile, o.nMaxFile), wide(o.lpstrFilter, row.filter.size()),
+                       wide(o.lpstrInitialDir), wide(o.lpstrTitle), wide(o.lpstrDefExt),
+                       wide(o.lpstrFileTitle)),
+            std::tuple(row.file, row.filter, row.initialDir, row.title, L"(null)"s, L"(null)"s));
     }
 
     // What the dialog returns comes back whole: a multi-selection keeps its NULs.
