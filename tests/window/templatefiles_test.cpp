@@ -3,6 +3,7 @@
 #include "addinwindow.h"
 #include "comdlgconsts.h"
 #include "f_dialog.h"
+#include "forms.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -83,6 +84,21 @@ TEST(TemplateFiles, TheTextInputDialogLoadsAndSavesItsOwnBox) {
         EXPECT_EQ(r.hwndOwner, static_cast<QWidget*>(&d));
     // The window's boxes are not touched.
     EXPECT_NE(w.form->Header->toPlainText(), kHeader);
+}
+
+TEST(TemplateFiles, AFormOwnsTheDialogThroughItsWindowAndNoFormMeansNoOwner) {
+    Window w;
+    TemplateFiles files({w.boxes, w.addInFolder().toStdString(), nullptr});
+    forms::Form form("frmOwner");
+    for (forms::Form* owner : {&form, static_cast<forms::Form*>(nullptr)}) {
+        EXPECT_EQ(files.LoadTextFromFile(owner), "");
+        files.SaveTextToFile("t", owner);
+        for (size_t back : {1u, 2u})
+            EXPECT_EQ(w.dialogs.fileSeen.rbegin()[back - 1].hwndOwner,
+                      owner ? form.windowHandle() : nullptr);
+    }
+    EXPECT_NE(form.windowHandle(), nullptr);
+    EXPECT_TRUE(w.boxes.shown.empty());
 }
 
 TEST(TemplateFiles, TheTemplateExtensionIsAddedWhenTheFilesOwnNameLacksIt) {
