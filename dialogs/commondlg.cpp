@@ -5,10 +5,7 @@
 #include "dialogbackend.h"
 #include "globalcomdlg.h"
 
-#include <QCoreApplication>
-#include <QGuiApplication>
-#include <QScreen>
-#include <QWidget>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -31,15 +28,14 @@ struct HelpWinInfo {
 
 } // namespace
 
-CommonDLG::CommonDLG(QObject* parent) : CommonDLG(DialogBackend::current(), parent) {}
+CommonDLG::CommonDLG() : CommonDLG(DialogBackend::current()) {}
 
-CommonDLG::CommonDLG(DialogBackend& backend, QObject* parent)
-    : QObject(parent), m_backend(backend) {}
+CommonDLG::CommonDLG(DialogBackend& backend) : m_backend(backend) {}
 
 CommonDLG::~CommonDLG() = default;
 
-QString CommonDLG::errorSource() {
-    return QCoreApplication::applicationName() + ".CommonDLG";
+std::string CommonDLG::errorSource() const {
+    return m_backend.ApplicationName() + ".CommonDLG";
 }
 
 GlobalComDLG& CommonDLG::api() {
@@ -164,7 +160,7 @@ DlgResult<void> CommonDLG::ShowFont() {
 DlgResult<void> CommonDLG::ShowPrinter() {
     m_ExplorerStyle = false;
     if (m_Copies < -32768 || m_Copies > 32767)
-        return DlgError{dlgerrors::Overflow, QCoreApplication::applicationName(), "Overflow"};
+        return DlgError{dlgerrors::Overflow, m_backend.ApplicationName(), "Overflow"};
     PrintArgs a;
     a.PrintRange = PrintRangeAll;
     a.DisablePageNumbers = !HasFlag(m_flags, PD_PAGENUMS);
@@ -213,148 +209,158 @@ void CommonDLG::setCustomColor(int16_t i, int32_t v) {
     api().setCustomColor(i, v);
 }
 
-QFont CommonDLG::Font() {
+DlgFont CommonDLG::Font() {
     if (!m_font)
-        m_font = QFont();
+        m_font = DlgFont();
     return *m_font;
 }
 
-void CommonDLG::setFontName(const QString& v) {
+void CommonDLG::setFontName(const std::string& v) {
     Font();
-    m_font->setFamily(v);
+    m_font->Name = v;
 }
 
 int32_t CommonDLG::FontSize() {
-    const QFont f = Font();
-    return static_cast<int32_t>(std::nearbyint(f.pointSizeF() > 0 ? f.pointSizeF() : 0.0));
+    const DlgFont f = Font();
+    return static_cast<int32_t>(std::nearbyint(f.Size > 0 ? f.Size : 0.0));
 }
 
 void CommonDLG::setFontSize(int32_t v) {
     Font();
     if (v > 0)
-        m_font->setPointSize(v);
+        m_font->Size = v;
 }
 
 void CommonDLG::setFontBold(bool v) {
     Font();
-    m_font->setBold(v);
+    m_font->Bold = v;
+    m_font->Weight = v ? 700 : 400;
 }
 
 void CommonDLG::setFontItalic(bool v) {
     Font();
-    m_font->setItalic(v);
+    m_font->Italic = v;
 }
 
 void CommonDLG::setFontUnderline(bool v) {
     Font();
-    m_font->setUnderline(v);
+    m_font->Underline = v;
 }
 
 void CommonDLG::setFontStrikethru(bool v) {
     Font();
-    m_font->setStrikeOut(v);
+    m_font->Strikethrough = v;
 }
 
-int32_t CommonDLG::InitDialog(QWidget* hDlg) {
-    emit OnInitDialog(hDlg);
+int32_t CommonDLG::InitDialog(WindowHandle hDlg) {
+    OnInitDialog(hDlg);
     return 0;
 }
 
-int32_t CommonDLG::FileChange(QWidget* hDlg) {
-    emit OnFileChange(hDlg);
+int32_t CommonDLG::FileChange(WindowHandle hDlg) {
+    OnFileChange(hDlg);
     return 0;
 }
 
-int32_t CommonDLG::FolderChange(QWidget* hDlg) {
-    emit OnFolderChange(hDlg);
+int32_t CommonDLG::FolderChange(WindowHandle hDlg) {
+    OnFolderChange(hDlg);
     return 0;
 }
 
 bool CommonDLG::ConfirmOK() {
     bool bCancel = false;
-    emit OnConfirmOK(bCancel);
+    OnConfirmOK(bCancel);
     return !bCancel;
 }
 
-int32_t CommonDLG::TypeChange(QWidget* hDlg) {
-    emit OnTypeChange(hDlg);
+int32_t CommonDLG::TypeChange(WindowHandle hDlg) {
+    OnTypeChange(hDlg);
     return 0;
 }
 
 void CommonDLG::DialogClose() {
-    emit OnDialogClose();
+    OnDialogClose();
 }
 
-void CommonDLG::WMCommand(QWidget* hDlg, intptr_t& wParam, intptr_t& lParam) {
-    emit OnWMCommand(hDlg, wParam, lParam);
+void CommonDLG::WMCommand(WindowHandle hDlg, intptr_t& wParam, intptr_t& lParam) {
+    OnWMCommand(hDlg, wParam, lParam);
 }
 
-void CommonDLG::ParseMultiFileName(QString& sDir, QStringList& sFiles, int32_t& iFileCount) const {
-    const QChar nul(0);
-    const qsizetype end = m_Filename.indexOf(QString(2, nul));
-    if (end >= 0) {
-        const QStringList pieces = m_Filename.left(end).split(nul);
-        for (qsizetype i = 0; i < pieces.size(); ++i) {
+void CommonDLG::ParseMultiFileName(std::string& sDir, std::vector<std::string>& sFiles,
+                                   int32_t& iFileCount) const {
+    const size_t end = m_Filename.find(std::string(2, '\0'));
+    if (end != std::string::npos) {
+        std::vector<std::string> pieces;
+        for (size_t start = 0;;) {
+            const size_t nul = m_Filename.find('\0', start);
+            if (nul >= end) {
+                pieces.push_back(m_Filename.substr(start, end - start));
+                break;
+            }
+            pieces.push_back(m_Filename.substr(start, nul - start));
+            start = nul + 1;
+        }
+        for (size_t i = 0; i < pieces.size(); ++i) {
             const bool last = i + 1 == pieces.size();
-            if (!last && sDir.isEmpty()) {
+            if (!last && sDir.empty()) {
                 sDir = pieces[i];
                 continue;
             }
             ++iFileCount;
-            while (sFiles.size() < iFileCount)
-                sFiles.append(QString());
-            sFiles[iFileCount - 1] = pieces[i];
+            if (sFiles.size() < static_cast<size_t>(iFileCount))
+                sFiles.resize(static_cast<size_t>(iFileCount));
+            sFiles[static_cast<size_t>(iFileCount) - 1] = pieces[i];
         }
         return;
     }
     iFileCount = 1;
-    sFiles = QStringList{QString()};
+    sFiles = std::vector<std::string>{std::string()};
     // This platform's separator and the one of names written elsewhere.
-    const qsizetype slash = std::max(m_Filename.lastIndexOf(u'\\'), m_Filename.lastIndexOf(u'/'));
-    if (slash >= 1) {
-        sDir = m_Filename.left(slash);
-        sFiles[0] = m_Filename.mid(slash + 1);
+    const size_t slash = m_Filename.find_last_of("\\/");
+    if (slash != std::string::npos && slash >= 1) {
+        sDir = m_Filename.substr(0, slash);
+        sFiles[0] = m_Filename.substr(slash + 1);
     } else {
         sDir.clear();
         sFiles[0] = m_Filename;
     }
 }
 
-QWidget* CommonDLG::dialogWindow(QWidget* hDlg) const {
+WindowHandle CommonDLG::dialogWindow(WindowHandle hDlg) const {
     if (!hDlg)
         return nullptr;
-    return m_ExplorerStyle ? hDlg->parentWidget() : hDlg;
+    return m_ExplorerStyle ? m_backend.GetParent(hDlg) : hDlg;
 }
 
-void CommonDLG::CentreDialog(QWidget* hDlg, QObject* oCentreTo) const {
-    QWidget* w = dialogWindow(hDlg);
-    if (!w)
+void CommonDLG::CentreDialog(WindowHandle hDlg, WindowHandle oCentreTo) const {
+    WindowHandle w = dialogWindow(hDlg);
+    RectRecord dialog;
+    if (!w || !m_backend.GetWindowRect(w, dialog))
         return;
-    const QRect dialog = w->frameGeometry();
-    QRect target;
-    if (auto* window = qobject_cast<QWidget*>(oCentreTo)) {
-        target = window->frameGeometry();
-    } else if (const QScreen* screen =
-                   w->screen() ? w->screen() : QGuiApplication::primaryScreen()) {
-        target = screen->availableGeometry();
-    }
-    if (target.right() <= 0 || target.bottom() <= 0)
+    RectRecord target;
+    if (!oCentreTo || !m_backend.GetWindowRect(oCentreTo, target))
+        if (!m_backend.GetWorkArea(w, target))
+            return;
+    if (target.right <= 0 || target.bottom <= 0)
         return;
-    const int left = target.left() + (target.width() - dialog.width()) / 2;
-    const int top = target.top() + (target.height() - dialog.height()) / 2;
-    w->move(left, top);
+    // Integer halves truncate toward zero, as the system's arithmetic does.
+    const int32_t left =
+        target.left + ((target.right - target.left) - (dialog.right - dialog.left)) / 2;
+    const int32_t top =
+        target.top + ((target.bottom - target.top) - (dialog.bottom - dialog.top)) / 2;
+    m_backend.MoveWindow(w, left, top);
 }
 
-void CommonDLG::GetDialogSize(QWidget* hDlg, int32_t& lL, int32_t& lT, int32_t& lW,
+void CommonDLG::GetDialogSize(WindowHandle hDlg, int32_t& lL, int32_t& lT, int32_t& lW,
                               int32_t& lH) const {
-    QWidget* w = dialogWindow(hDlg);
-    if (!w)
+    WindowHandle w = dialogWindow(hDlg);
+    RectRecord r;
+    if (!w || !m_backend.GetWindowRect(w, r))
         return;
-    const QRect r = w->frameGeometry();
-    lL = r.left();
-    lT = r.top();
-    lW = r.width();
-    lH = r.height();
+    lL = r.left;
+    lT = r.top;
+    lW = r.right - r.left;
+    lH = r.bottom - r.top;
 }
 
 void CommonDLG::SetHelpPosition(int32_t x, int32_t y, int32_t dx, int32_t dy, int32_t eWindowType) {
@@ -375,7 +381,7 @@ void CommonDLG::SetHelpPosition(int32_t x, int32_t y, int32_t dx, int32_t dy, in
     block.FreeMemory();
 }
 
-void CommonDLG::cdLoadLibrary(const QString&) {
+void CommonDLG::cdLoadLibrary(const std::string&) {
     m_hInstance = 0;
 }
 

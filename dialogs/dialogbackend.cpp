@@ -1,6 +1,12 @@
 #include "dialogbackend.h"
 
+#ifdef _WIN32
+#include "win32dialogbackend.h"
+using SystemDialogBackend = Win32DialogBackend;
+#else
 #include "qtdialogbackend.h"
+using SystemDialogBackend = QtDialogBackend;
+#endif
 
 namespace {
 
@@ -9,8 +15,8 @@ DialogBackend* g_current = nullptr;
 } // namespace
 
 DialogBackend& DialogBackend::current() {
-    static QtDialogBackend qt;
-    return g_current ? *g_current : qt;
+    static SystemDialogBackend system;
+    return g_current ? *g_current : system;
 }
 
 DialogBackend* DialogBackend::setCurrent(DialogBackend* backend) {

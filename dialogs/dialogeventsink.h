@@ -1,8 +1,8 @@
 #pragma once
 
-#include <cstdint>
+#include "dialogbackend.h"
 
-class QWidget;
+#include <cstdint>
 
 /// What the dialog hook tells about an open dialog. CommonDLG implements it
 /// and raises one event for each call; any other sink must answer all seven.
@@ -10,17 +10,17 @@ class DialogEventSink {
 public:
     virtual ~DialogEventSink() = default;
     /// The dialog was created; `hDlg` is the hook's window.
-    virtual int32_t InitDialog(QWidget* hDlg) = 0;
+    virtual int32_t InitDialog(WindowHandle hDlg) = 0;
     /// The selection in the file list changed.
-    virtual int32_t FileChange(QWidget* hDlg) = 0;
+    virtual int32_t FileChange(WindowHandle hDlg) = 0;
     /// The dialog entered another folder.
-    virtual int32_t FolderChange(QWidget* hDlg) = 0;
+    virtual int32_t FolderChange(WindowHandle hDlg) = 0;
     /// A file name is about to be accepted; false refuses it and keeps the dialog open.
     virtual bool ConfirmOK() = 0;
     /// Another file type was chosen.
-    virtual int32_t TypeChange(QWidget* hDlg) = 0;
+    virtual int32_t TypeChange(WindowHandle hDlg) = 0;
     /// The dialog window is going away.
     virtual void DialogClose() = 0;
     /// A control of the dialog sent a command; the parameters are copies.
-    virtual void WMCommand(QWidget* hDlg, intptr_t& wParam, intptr_t& lParam) = 0;
+    virtual void WMCommand(WindowHandle hDlg, intptr_t& wParam, intptr_t& lParam) = 0;
 };

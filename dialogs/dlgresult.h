@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QString>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
 #include <variant>
 
@@ -11,8 +11,8 @@
 /// so a caller cannot miss a cancel that it asked to see as an error.
 struct DlgError {
     int32_t number = 0;
-    QString source;
-    QString description;
+    std::string source;
+    std::string description; ///< UTF-8
 };
 
 /// Error numbers the dialog library raises.

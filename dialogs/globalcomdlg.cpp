@@ -2,11 +2,9 @@
 
 #include "comdlgconsts.h"
 #include "dialogeventsink.h"
+#include "dlgtext.h"
 #include "mdl_dialoghook.h"
 
-#include <QCoreApplication>
-#include <QObject>
-#include <QVariant>
 #include <cmath>
 
 using namespace comdlg;
@@ -17,13 +15,10 @@ constexpr int32_t kMultiBuffer = 8192;
 constexpr int32_t kBuffer = 260;
 constexpr int32_t kFaceSize = 32;
 
-QString cutAtNul(const QString& text) {
-    const qsizetype nul = text.indexOf(QChar(0));
-    return nul < 0 ? text : text.left(nul);
-}
+using dlgtext::cutAtNul;
 
-QString padded(const QString& text, int32_t size) {
-    return text + QString(size - text.size(), QChar(0));
+std::string padded(const std::string& text, int32_t size) {
+    return dlgtext::padded(text, static_cast<size_t>(size));
 }
 
 /// The run time rounds halves to even.
@@ -35,11 +30,7 @@ bool fitsInt16(int32_t value) {
     return value >= -32768 && value <= 32767;
 }
 
-DlgError runtimeError(int32_t number, const char* description) {
-    return DlgError{number, QCoreApplication::applicationName(), QString::fromLatin1(description)};
-}
-
-void setPrinterProperties(QObject* printer, int32_t copies, const DevModeRecord& dm) {
+void setPrinterProperties(PrinterObject* printer, int32_t copies, const DevModeRecord& dm) {
     if (!printer)
         return;
     printer->setProperty("Copies", copies);
@@ -65,6 +56,10 @@ template <class Args, class Dialog> DlgResult<bool> withoutTemplate(Args& a, Dia
 } // namespace
 
 GlobalComDLG::GlobalComDLG(DialogBackend& backend) : m_backend(backend) {}
+
+DlgError GlobalComDLG::runtimeError(int32_t number, const char* description) const {
+    return DlgError{number, m_backend.ApplicationName(), description};
+}
 
 GlobalComDLG::~GlobalComDLG() {
     // A slot that still named this object would dangle.
@@ -95,44 +90,46 @@ void GlobalComDLG::noteFailure(int32_t result) {
         m_ExtendedError = m_backend.CommDlgExtendedError();
 }
 
-QString GlobalComDLG::ConvertFilter(const QString& filter) {
-    QString out = filter;
-    for (QChar& c : out)
-        if (c == u'|' || c == u':')
-            c = QChar(0);
-    return out + QString(2, QChar(0));
+std::string GlobalComDLG::ConvertFilter(const std::string& filter) {
+    std::string out = filter;
+    for (char& c : out)
+        if (c == '|' || c == ':')
+            c = '\0';
+    return out + std::string(2, '\0');
 }
 
-QString GlobalComDLG::FilterEntry(const QString& converted, int32_t index) {
-    if (converted.isEmpty() || index < 1)
+std::string GlobalComDLG::FilterEntry(const std::string& converted, int32_t index) {
+    if (converted.empty() || index < 1)
         return {};
-    qsizetype start = 0;
+    size_t start = 0;
     for (;;) {
-        const qsizetype p1 = converted.indexOf(QChar(0), start);
-        if (p1 < 0)
+        const size_t p1 = converted.find('\0', start);
+        if (p1 == std::string::npos)
             return {};
-        const qsizetype p2 = converted.indexOf(QChar(0), p1 + 1);
+        const size_t p2 = converted.find('\0', p1 + 1);
         if (index == 1)
-            return p2 < 0 ? converted.mid(start) : converted.mid(start, p2 - start);
+            return p2 == std::string::npos ? converted.substr(start)
+                                           : converted.substr(start, p2 - start);
         // An index beyond the entries finds nothing rather than wrapping round.
-        if (p2 < 0)
+        if (p2 == std::string::npos)
             return {};
         --index;
         start = p2 + 1;
     }
 }
 
-QString GlobalComDLG::StrToFaceName(const QString& name) {
-    return padded(name.left(kFaceSize - 1), kFaceSize);
+std::string GlobalComDLG::StrToFaceName(const std::string& name) {
+    return padded(dlgtext::left(name, kFaceSize - 1), kFaceSize);
 }
 
-QString GlobalComDLG::FaceNameToStr(const QString& field) {
+std::string GlobalComDLG::FaceNameToStr(const std::string& field) {
     return cutAtNul(field);
 }
 
 template <class Args>
 DlgResult<void> GlobalComDLG::checkBuffers(const Args& a, int32_t size) const {
-    if (a.Filename.size() > size || a.FileTitle.size() > size)
+    const auto limit = static_cast<size_t>(size);
+    if (dlgtext::units(a.Filename) > limit || dlgtext::units(a.FileTitle) > limit)
         return runtimeError(dlgerrors::InvalidCall, "Invalid procedure call or argument");
     return {};
 }
@@ -183,7 +180,7 @@ DlgResult<bool> GlobalComDLG::VBGetOpenFileName2(OpenFileArgs& a) {
     endCall();
     if (m_APIReturn == 1) {
         if (ofn.Flags & OFN_ALLOWMULTISELECT) {
-            a.Filename = padded(ofn.lpstrFile.left(size), size);
+            a.Filename = padded(dlgtext::left(ofn.lpstrFile, static_cast<size_t>(size)), size);
         } else {
             a.Filename = cutAtNul(ofn.lpstrFile);
             a.FileTitle = cutAtNul(ofn.lpstrFileTitle);
@@ -234,8 +231,8 @@ DlgResult<bool> GlobalComDLG::VBGetSaveFileName(SaveFileArgs& a) {
     return withoutTemplate(a, [this](SaveFileArgs& plain) { return VBGetSaveFileName2(plain); });
 }
 
-QString GlobalComDLG::VBGetFileTitle(const QString& sFIle) {
-    QString buffer(kBuffer, QChar(0));
+std::string GlobalComDLG::VBGetFileTitle(const std::string& sFIle) {
+    std::string buffer(kBuffer, '\0');
     if (m_backend.GetFileTitle(sFIle, buffer, kBuffer) != 0)
         return {};
     return cutAtNul(buffer);
@@ -306,17 +303,16 @@ bool GlobalComDLG::VBChooseFont(FontArgs& a) {
     a.flags &= ~(CF_ENABLEHOOK | CF_ENABLETEMPLATE | CF_APPLY);
     a.flags |= CF_INITTOLOGFONTSTRUCT;
 
-    const QFont& f = a.CurFont;
+    const DlgFont& f = a.CurFont;
     const double twipsPerPixel = m_backend.TwipsPerPixelY();
-    const double points =
-        f.pointSizeF() > 0 ? f.pointSizeF() : f.pixelSize() * twipsPerPixel / 20.0;
+    const double points = f.Size > 0 ? f.Size : 0.0;
     LogFontRecord lf;
     lf.lfHeight = -static_cast<int32_t>(roundHalfEven(points * 20.0 / twipsPerPixel));
-    lf.lfWeight = f.weight();
-    lf.lfItalic = f.italic() ? 255 : 0;
-    lf.lfUnderline = f.underline() ? 255 : 0;
-    lf.lfStrikeOut = f.strikeOut() ? 255 : 0;
-    lf.lfFaceName = StrToFaceName(f.family());
+    lf.lfWeight = f.Weight != 0 ? f.Weight : (f.Bold ? 700 : 400);
+    lf.lfItalic = f.Italic ? 255 : 0;
+    lf.lfUnderline = f.Underline ? 255 : 0;
+    lf.lfStrikeOut = f.Strikethrough ? 255 : 0;
+    lf.lfFaceName = StrToFaceName(f.Name);
 
     ChooseFontRecord cf;
     cf.hwndOwner = a.Owner;
@@ -340,18 +336,17 @@ bool GlobalComDLG::VBChooseFont(FontArgs& a) {
     }
     a.flags = cf.Flags;
     a.Color = cf.rgbColors;
-    QFont chosen = a.CurFont;
-    chosen.setBold((cf.nFontType & BOLD_FONTTYPE) != 0);
-    chosen.setItalic(lf.lfItalic != 0);
-    chosen.setStrikeOut(lf.lfStrikeOut != 0);
-    chosen.setUnderline(lf.lfUnderline != 0);
-    // Qt knows weights 1 to 1000; 0 ("any weight") keeps what Bold gave.
-    if (lf.lfWeight >= 1 && lf.lfWeight <= 1000)
-        chosen.setWeight(static_cast<QFont::Weight>(lf.lfWeight));
+    DlgFont& chosen = a.CurFont;
+    chosen.Bold = (cf.nFontType & BOLD_FONTTYPE) != 0;
+    chosen.Italic = lf.lfItalic != 0;
+    chosen.Strikethrough = lf.lfStrikeOut != 0;
+    chosen.Underline = lf.lfUnderline != 0;
+    // 0 ("any weight") keeps what Bold gave.
+    chosen.Weight =
+        lf.lfWeight >= 1 && lf.lfWeight <= 1000 ? lf.lfWeight : (chosen.Bold ? 700 : 400);
     if (cf.iPointSize > 0)
-        chosen.setPointSizeF(cf.iPointSize / 10.0);
-    chosen.setFamily(FaceNameToStr(lf.lfFaceName));
-    a.CurFont = chosen;
+        chosen.Size = cf.iPointSize / 10.0;
+    chosen.Name = FaceNameToStr(lf.lfFaceName);
     return true;
 }
 
@@ -487,7 +482,7 @@ bool GlobalComDLG::VBPageSetupDlg(PageSetupArgs& a) {
     return true;
 }
 
-std::optional<int32_t> GlobalComDLG::DialogHook(QWidget* hDlg, uint32_t msg, intptr_t wParam,
+std::optional<int32_t> GlobalComDLG::DialogHook(WindowHandle hDlg, uint32_t msg, intptr_t wParam,
                                                 intptr_t lParam) {
     if (!m_eventSink)
         return std::nullopt;

@@ -3,32 +3,51 @@
 #include "dialogbackend.h"
 #include "dlgresult.h"
 
-#include <QFont>
-#include <QString>
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 
 class DialogEventSink;
-class QObject;
-class QWidget;
+
+/// The font the font dialog shows and chooses, as the run time's font
+/// object has it. Setting Bold through CommonDLG moves Weight to 700 or 400.
+struct DlgFont {
+    std::string Name = "MS Sans Serif";
+    double Size = 8.25; ///< points
+    bool Bold = false;
+    bool Italic = false;
+    bool Underline = false;
+    bool Strikethrough = false;
+    int32_t Weight = 400; ///< 1 to 1000; 0 for whatever Bold says
+};
+
+/// The printer object the print and page-setup dialogs tell their choice:
+/// it is given "Copies", "Orientation", "PaperSize" and "PrintQuality" by
+/// name, and ignores a name it does not have.
+class PrinterObject {
+public:
+    virtual ~PrinterObject() = default;
+    virtual void setProperty(std::string_view name, int32_t value) = 0;
+};
 
 /// Settings and results of the open dialog. Every field is in/out: the
 /// defaults are those of a caller that leaves the argument out, and the
 /// dialog writes its results back into the same fields.
 struct OpenFileArgs {
-    QString Filename{};
-    QString FileTitle{};
+    std::string Filename{};
+    std::string FileTitle{};
     bool FileMustExist = true;
     bool MultiSelect = false;
     bool ReadOnly = false;
     bool HideReadOnly = false;
-    QString Filter = "All (*.*)| *.*";
+    std::string Filter = "All (*.*)| *.*";
     int32_t FilterIndex = 1;
-    QString InitDir{};
-    QString DlgTitle{};
-    QString DefaultExt{};
-    QWidget* Owner = nullptr; ///< null: the dialog has no owner
+    std::string InitDir{};
+    std::string DlgTitle{};
+    std::string DefaultExt{};
+    WindowHandle Owner = nullptr; ///< null: the dialog has no owner
     int32_t flags = 0;
     bool Hook = false;
     int32_t hInstance = 0;
@@ -38,15 +57,15 @@ struct OpenFileArgs {
 
 /// Settings and results of the save dialog (see OpenFileArgs).
 struct SaveFileArgs {
-    QString Filename{};
-    QString FileTitle{};
+    std::string Filename{};
+    std::string FileTitle{};
     bool OverWritePrompt = true;
-    QString Filter = "All (*.*)| *.*";
+    std::string Filter = "All (*.*)| *.*";
     int32_t FilterIndex = 1;
-    QString InitDir{};
-    QString DlgTitle{};
-    QString DefaultExt{};
-    QWidget* Owner = nullptr;
+    std::string InitDir{};
+    std::string DlgTitle{};
+    std::string DefaultExt{};
+    WindowHandle Owner = nullptr;
     int32_t flags = 0;
     bool Hook = false;
     int32_t hInstance = 0;
@@ -60,7 +79,7 @@ struct ColorArgs {
     bool AnyColor = true;
     bool FullOpen = false;
     bool DisableFullOpen = false;
-    QWidget* Owner = nullptr;
+    WindowHandle Owner = nullptr;
     int32_t flags = 0; ///< not read
     bool Hook = false;
     DialogEventSink* EventSink = nullptr;
@@ -68,9 +87,9 @@ struct ColorArgs {
 
 /// Settings and results of the font dialog.
 struct FontArgs {
-    QFont CurFont{};
+    DlgFont CurFont{};
     intptr_t PrinterDC = -1; ///< -1: the printer's only when `flags` asks for printer fonts
-    QWidget* Owner = nullptr;
+    WindowHandle Owner = nullptr;
     int32_t Color = 0;
     int32_t MinSize = 0;
     int32_t MaxSize = 0;
@@ -93,8 +112,8 @@ struct PrintArgs {
     bool PrintToFile = false;
     bool Collate = false;
     bool PreventWarning = false;
-    QWidget* Owner = nullptr;
-    QObject* Printer = nullptr; ///< receives Copies, Orientation, PaperSize, PrintQuality
+    WindowHandle Owner = nullptr;
+    PrinterObject* Printer = nullptr; ///< receives Copies, Orientation, PaperSize, PrintQuality
     int32_t flags = 0;
     bool Hook = false;
     DialogEventSink* EventSink = nullptr;
@@ -103,7 +122,7 @@ struct PrintArgs {
 /// Settings and results of the page-setup dialog; `Units` 0 is inches, any
 /// other value millimetres.
 template <class Margin> struct PageSetupArgsOf {
-    QWidget* Owner = nullptr;
+    WindowHandle Owner = nullptr;
     bool DisableMargins = false;
     bool DisableOrientation = false;
     bool DisablePaper = false;
@@ -114,7 +133,7 @@ template <class Margin> struct PageSetupArgsOf {
     int32_t Orientation = 1;
     int32_t PrintQuality = -1;
     int32_t Units = 0;
-    QObject* Printer = nullptr;
+    PrinterObject* Printer = nullptr;
     int32_t flags = 0; ///< not read
     bool Hook = false;
     DialogEventSink* EventSink = nullptr;
@@ -144,7 +163,7 @@ public:
     DlgResult<bool> VBGetSaveFileName2(SaveFileArgs& a);
     DlgResult<bool> VBGetSaveFileName(SaveFileArgs& a);
     /// The name of `sFIle` without its folder; empty when the system cannot tell.
-    QString VBGetFileTitle(const QString& sFIle);
+    std::string VBGetFileTitle(const std::string& sFIle);
 
     /// The colour dialog; a cancel leaves `a.Color` at -1.
     bool VBChooseColor(ColorArgs& a);
@@ -172,17 +191,19 @@ public:
 
     /// Turns a hook message into a call on the event sink; empty when it
     /// has no answer for the system.
-    std::optional<int32_t> DialogHook(QWidget* hDlg, uint32_t msg, intptr_t wParam,
+    std::optional<int32_t> DialogHook(WindowHandle hDlg, uint32_t msg, intptr_t wParam,
                                       intptr_t lParam);
+    /// The backend the dialogs run on, whose windows the hook sees.
+    DialogBackend& backend() const { return m_backend; }
 
     /// "A|b|C|d" as the system wants it: every "|" and ":" a NUL, two NULs after.
-    static QString ConvertFilter(const QString& filter);
+    static std::string ConvertFilter(const std::string& filter);
     /// Entry `index` (1-based) of a converted filter: description, NUL, pattern.
-    static QString FilterEntry(const QString& converted, int32_t index);
+    static std::string FilterEntry(const std::string& converted, int32_t index);
 
     /// The face name field of a logical font: at most 31 characters, NUL-filled to 32.
-    static QString StrToFaceName(const QString& name);
-    static QString FaceNameToStr(const QString& field);
+    static std::string StrToFaceName(const std::string& name);
+    static std::string FaceNameToStr(const std::string& field);
 
 private:
     void reset();
@@ -190,6 +211,7 @@ private:
     void hookUp(DialogEventSink* sink);
     void noteFailure(int32_t result);
     void InitCustomColors();
+    DlgError runtimeError(int32_t number, const char* description) const;
     template <class Args> DlgResult<void> checkBuffers(const Args& a, int32_t size) const;
     template <class Args> void fillCommon(OpenFileNameRecord& ofn, const Args& a, int32_t size);
     template <class Args> void deliverCommon(const OpenFileNameRecord& ofn, Args& a);

@@ -2,22 +2,21 @@
 
 #include "globalcomdlg.h"
 
-#include <QVariant>
-#include <QWidget>
-
 namespace {
 
 GlobalComDLG* g_hookTarget = nullptr;
 
-intptr_t forward(QWidget* hDlg, uint32_t msg, intptr_t wParam, intptr_t lParam) {
+intptr_t forward(WindowHandle hDlg, uint32_t msg, intptr_t wParam, intptr_t lParam) {
     GlobalComDLG* target = mdl_DialogHook::GetHookTarget();
     if (!target)
         return 0;
     return target->DialogHook(hDlg, msg, wParam, lParam).value_or(0);
 }
 
-const char* resultProperty(int index) {
-    return index == 0 ? "DWL_MSGRESULT" : "DWL_USER";
+/// The dialog windows belong to the backend of the dialog that is open.
+DialogBackend& windows() {
+    GlobalComDLG* target = mdl_DialogHook::GetHookTarget();
+    return target ? target->backend() : DialogBackend::current();
 }
 
 } // namespace
@@ -36,39 +35,36 @@ GlobalComDLG* GetHookTarget() {
     return g_hookTarget;
 }
 
-intptr_t OpenSaveHookProc(QWidget* hDlg, uint32_t msg, intptr_t wParam, intptr_t lParam) {
+intptr_t OpenSaveHookProc(WindowHandle hDlg, uint32_t msg, intptr_t wParam, intptr_t lParam) {
     return forward(hDlg, msg, wParam, lParam);
 }
 
-intptr_t PrintHookProc(QWidget* hDlg, uint32_t msg, intptr_t wParam, intptr_t lParam) {
+intptr_t PrintHookProc(WindowHandle hDlg, uint32_t msg, intptr_t wParam, intptr_t lParam) {
     return forward(hDlg, msg, wParam, lParam);
 }
 
-intptr_t PrintSetupHookProc(QWidget* hDlg, uint32_t msg, intptr_t wParam, intptr_t lParam) {
+intptr_t PrintSetupHookProc(WindowHandle hDlg, uint32_t msg, intptr_t wParam, intptr_t lParam) {
     return forward(hDlg, msg, wParam, lParam);
 }
 
-intptr_t PageSetupHookProc(QWidget* hDlg, uint32_t msg, intptr_t wParam, intptr_t lParam) {
+intptr_t PageSetupHookProc(WindowHandle hDlg, uint32_t msg, intptr_t wParam, intptr_t lParam) {
     return forward(hDlg, msg, wParam, lParam);
 }
 
-intptr_t ColorHookProc(QWidget* hDlg, uint32_t msg, intptr_t wParam, intptr_t lParam) {
+intptr_t ColorHookProc(WindowHandle hDlg, uint32_t msg, intptr_t wParam, intptr_t lParam) {
     return forward(hDlg, msg, wParam, lParam);
 }
 
-intptr_t FontHookProc(QWidget* hDlg, uint32_t msg, intptr_t wParam, intptr_t lParam) {
+intptr_t FontHookProc(WindowHandle hDlg, uint32_t msg, intptr_t wParam, intptr_t lParam) {
     return forward(hDlg, msg, wParam, lParam);
 }
 
-void SetWindowLong(QWidget* hDlg, int index, intptr_t value) {
-    if (hDlg)
-        hDlg->setProperty(resultProperty(index), QVariant::fromValue<qlonglong>(value));
+void SetWindowLong(WindowHandle hDlg, int index, intptr_t value) {
+    windows().SetWindowLong(hDlg, index, value);
 }
 
-intptr_t GetWindowLong(QWidget* hDlg, int index) {
-    if (!hDlg)
-        return 0;
-    return static_cast<intptr_t>(hDlg->property(resultProperty(index)).toLongLong());
+intptr_t GetWindowLong(WindowHandle hDlg, int index) {
+    return windows().GetWindowLong(hDlg, index);
 }
 
 } // namespace mdl_DialogHook

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -23,6 +24,7 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QUrl>
+#include <QVariant>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -30,6 +32,19 @@
 using namespace comdlg;
 
 namespace {
+
+/// The records' UTF-8, NULs kept, and back.
+QString q(const std::string& text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+std::string u8(const QString& text) {
+    return text.toStdString();
+}
+
+QWidget* widget(WindowHandle handle) {
+    return static_cast<QWidget*>(handle);
+}
 
 /// Sends a dialog's events to a hook as the system's messages: the dialog
 /// initialised when it is first shown, a command for each button pressed,
@@ -47,7 +62,7 @@ public:
     }
 
     intptr_t notify(int32_t code) {
-        NotifyHeader header{m_hookWindow, 0, code};
+        NotifyHeader header{static_cast<WindowHandle>(m_hookWindow), 0, code};
         return send(WM_NOTIFY, 0, reinterpret_cast<intptr_t>(&header));
     }
 
@@ -109,8 +124,8 @@ public:
 };
 
 /// Description and pattern pairs of a NUL-separated filter.
-QStringList nameFilters(const QString& converted) {
-    QStringList parts = converted.split(QChar(0));
+QStringList nameFilters(const std::string& converted) {
+    QStringList parts = q(converted).split(QChar(0));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         if (parts[i].isEmpty() && parts[i + 1].isEmpty())
@@ -139,18 +154,18 @@ void setUpFileDialog(HookedFileDialog& dlg, const OpenFileNameRecord& ofn, bool 
         dlg.setFileMode((ofn.Flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile
                                                         : QFileDialog::AnyFile);
     dlg.setOption(QFileDialog::DontConfirmOverwrite, !(ofn.Flags & OFN_OVERWRITEPROMPT));
-    if (!ofn.lpstrTitle.isEmpty())
-        dlg.setWindowTitle(ofn.lpstrTitle);
-    if (!ofn.lpstrInitialDir.isEmpty())
-        dlg.setDirectory(ofn.lpstrInitialDir);
+    if (!ofn.lpstrTitle.empty())
+        dlg.setWindowTitle(q(ofn.lpstrTitle));
+    if (!ofn.lpstrInitialDir.empty())
+        dlg.setDirectory(q(ofn.lpstrInitialDir));
     if (!filters.isEmpty()) {
         dlg.setNameFilters(filters);
         const int index = std::clamp<int>(ofn.nFilterIndex, 1, int(filters.size()));
         dlg.selectNameFilter(filters[index - 1]);
     }
-    if (!ofn.lpstrDefExt.isEmpty())
-        dlg.setDefaultSuffix(ofn.lpstrDefExt);
-    const QString initial = cutAtNul(ofn.lpstrFile);
+    if (!ofn.lpstrDefExt.empty())
+        dlg.setDefaultSuffix(q(ofn.lpstrDefExt));
+    const QString initial = cutAtNul(q(ofn.lpstrFile));
     if (!initial.isEmpty())
         dlg.selectFile(initial);
 }
@@ -199,7 +214,7 @@ int32_t QtDialogBackend::GetSaveFileName(OpenFileNameRecord& ofn) {
 int32_t QtDialogBackend::runFileDialog(OpenFileNameRecord& ofn, bool save) {
     m_extendedError = 0;
     const QStringList filters = nameFilters(ofn.lpstrFilter);
-    HookedFileDialog dlg(ofn.hwndOwner);
+    HookedFileDialog dlg(widget(ofn.hwndOwner));
     setUpFileDialog(dlg, ofn, save, filters);
     QCheckBox* readOnly = nullptr;
     if (!save && !(ofn.Flags & OFN_HIDEREADONLY))
@@ -253,7 +268,7 @@ int32_t QtDialogBackend::deliverFiles(OpenFileNameRecord& ofn, const QStringList
         m_extendedError = FNERR_BUFFERTOOSMALL;
         return 0;
     }
-    ofn.lpstrFile = buffer + QString(ofn.nMaxFile - buffer.size(), QChar(0));
+    ofn.lpstrFile = u8(buffer + QString(ofn.nMaxFile - buffer.size(), QChar(0)));
     const QString path = cutAtNul(buffer);
     const qsizetype slash = path.lastIndexOf(QDir::separator());
     ofn.nFileOffset = int32_t(slash + 1);
@@ -261,24 +276,25 @@ int32_t QtDialogBackend::deliverFiles(OpenFileNameRecord& ofn, const QStringList
     ofn.nFileExtension = dot > slash ? int32_t(dot + 1) : 0;
     const QString title = path.mid(slash + 1);
     if (files.size() == 1 && title.size() < ofn.nMaxFileTitle)
-        ofn.lpstrFileTitle = title + QString(ofn.nMaxFileTitle - title.size(), QChar(0));
+        ofn.lpstrFileTitle = u8(title + QString(ofn.nMaxFileTitle - title.size(), QChar(0)));
     return 1;
 }
 
-int32_t QtDialogBackend::GetFileTitle(const QString& file, QString& buffer, int32_t size) {
+int32_t QtDialogBackend::GetFileTitle(const std::string& name, std::string& buffer, int32_t size) {
+    const QString file = q(name);
     const qsizetype slash = std::max(file.lastIndexOf(u'/'), file.lastIndexOf(u'\\'));
     const QString title = file.mid(slash + 1);
     if (title.isEmpty())
         return -1;
     if (title.size() >= size)
         return int32_t(title.size() + 1);
-    buffer = title + QString(size - title.size(), QChar(0));
+    buffer = u8(title + QString(size - title.size(), QChar(0)));
     return 0;
 }
 
 int32_t QtDialogBackend::ChooseColor(ChooseColorRecord& cc) {
     m_extendedError = 0;
-    QColorDialog dlg(cc.hwndOwner);
+    QColorDialog dlg(widget(cc.hwndOwner));
     dlg.setOption(QColorDialog::DontUseNativeDialog);
     if (cc.lpCustColors)
         for (int i = 0; i < 16; ++i)
@@ -305,7 +321,7 @@ int32_t QtDialogBackend::ChooseFont(ChooseFontRecord& cf) {
     double points = cf.iPointSize / 10.0;
     if (cf.lpLogFont) {
         const LogFontRecord& lf = *cf.lpLogFont;
-        initial.setFamily(GlobalComDLG::FaceNameToStr(lf.lfFaceName));
+        initial.setFamily(q(GlobalComDLG::FaceNameToStr(lf.lfFaceName)));
         if ((cf.Flags & CF_INITTOLOGFONTSTRUCT) && lf.lfHeight != 0)
             points = std::abs(lf.lfHeight) * twipsPerPixel / 20.0;
         if (lf.lfWeight >= 1 && lf.lfWeight <= 1000)
@@ -316,7 +332,7 @@ int32_t QtDialogBackend::ChooseFont(ChooseFontRecord& cf) {
     }
     if (points > 0)
         initial.setPointSizeF(points);
-    QFontDialog dlg(initial, cf.hwndOwner);
+    QFontDialog dlg(initial, widget(cf.hwndOwner));
     dlg.setOption(QFontDialog::DontUseNativeDialog);
     HookDriver driver(&dlg, (cf.Flags & CF_ENABLEHOOK) ? cf.lpfnHook : nullptr, &dlg);
     const int result = dlg.exec();
@@ -340,7 +356,7 @@ int32_t QtDialogBackend::ChooseFont(ChooseFontRecord& cf) {
         lf.lfItalic = chosen.italic() ? 1 : 0;
         lf.lfUnderline = chosen.underline() ? 1 : 0;
         lf.lfStrikeOut = chosen.strikeOut() ? 1 : 0;
-        lf.lfFaceName = GlobalComDLG::StrToFaceName(chosen.family());
+        lf.lfFaceName = GlobalComDLG::StrToFaceName(u8(chosen.family()));
     }
     return 1;
 }
@@ -348,7 +364,7 @@ int32_t QtDialogBackend::ChooseFont(ChooseFontRecord& cf) {
 int32_t QtDialogBackend::PrintDlg(PrintDlgRecord& pd) {
     m_extendedError = 0;
     QPrinter printer;
-    QPrintDialog dlg(&printer, pd.hwndOwner);
+    QPrintDialog dlg(&printer, widget(pd.hwndOwner));
     QAbstractPrintDialog::PrintDialogOptions options = QAbstractPrintDialog::PrintShowPageSize;
     if (!(pd.Flags & (PD_HIDEPRINTTOFILE | PD_DISABLEPRINTTOFILE)))
         options |= QAbstractPrintDialog::PrintToFile;
@@ -409,7 +425,7 @@ int32_t QtDialogBackend::PageSetupDlg(PageSetupDlgRecord& psd) {
         printer.setPageMargins(
             QMarginsF(r.left / scale, r.top / scale, r.right / scale, r.bottom / scale), unit);
     }
-    QPageSetupDialog dlg(&printer, psd.hwndOwner);
+    QPageSetupDialog dlg(&printer, widget(psd.hwndOwner));
     HookDriver driver(&dlg, (psd.Flags & PSD_ENABLEPAGESETUPHOOK) ? psd.lpfnPageSetupHook : nullptr,
                       &dlg);
     const int result = dlg.exec();
@@ -502,7 +518,8 @@ int32_t QtDialogBackend::GetSysColor(int32_t index) {
     }
 }
 
-bool QtDialogBackend::WinHelp(QWidget*, const QString& file, int32_t command, intptr_t) {
+bool QtDialogBackend::WinHelp(WindowHandle, const std::string& name, int32_t command, intptr_t) {
+    const QString file = q(name);
     m_lastError = 0;
     // The desktop's viewer closes and places its own windows.
     if (command == HELP_QUIT || command == HELP_SETWINPOS)
@@ -518,12 +535,62 @@ bool QtDialogBackend::WinHelp(QWidget*, const QString& file, int32_t command, in
     return true;
 }
 
-QString QtDialogBackend::FormatMessage(int32_t code) {
-    return QString::fromLocal8Bit(std::strerror(code));
+std::string QtDialogBackend::FormatMessage(int32_t code) {
+    return u8(QString::fromLocal8Bit(std::strerror(code)));
 }
 
 double QtDialogBackend::TwipsPerPixelY() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const double dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
     return dpi > 0 ? 1440.0 / dpi : 15.0;
+}
+
+std::string QtDialogBackend::ApplicationName() {
+    return u8(QCoreApplication::applicationName());
+}
+
+namespace {
+
+const char* resultProperty(int index) {
+    return index == 0 ? "DWL_MSGRESULT" : "DWL_USER";
+}
+
+} // namespace
+
+void QtDialogBackend::SetWindowLong(WindowHandle hDlg, int index, intptr_t value) {
+    if (hDlg)
+        widget(hDlg)->setProperty(resultProperty(index), QVariant::fromValue<qlonglong>(value));
+}
+
+intptr_t QtDialogBackend::GetWindowLong(WindowHandle hDlg, int index) {
+    if (!hDlg)
+        return 0;
+    return static_cast<intptr_t>(widget(hDlg)->property(resultProperty(index)).toLongLong());
+}
+
+WindowHandle QtDialogBackend::GetParent(WindowHandle hWnd) {
+    return hWnd ? widget(hWnd)->parentWidget() : nullptr;
+}
+
+bool QtDialogBackend::GetWindowRect(WindowHandle hWnd, RectRecord& rect) {
+    if (!hWnd)
+        return false;
+    const QRect r = widget(hWnd)->frameGeometry();
+    rect = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    return true;
+}
+
+void QtDialogBackend::MoveWindow(WindowHandle hWnd, int32_t left, int32_t top) {
+    if (hWnd)
+        widget(hWnd)->move(left, top);
+}
+
+bool QtDialogBackend::GetWorkArea(WindowHandle hWnd, RectRecord& rect) {
+    const QScreen* screen =
+        hWnd && widget(hWnd)->screen() ? widget(hWnd)->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return false;
+    const QRect r = screen->availableGeometry();
+    rect = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    return true;
 }

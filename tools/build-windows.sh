@@ -17,7 +17,8 @@ read -r -a archs <<<"${TRAPLINE_WINDOWS_ARCHS:-x64 x86}"
 
 # Only what is missing is installed.
 tools/install-deps.sh cmake ninja-build mingw-w64-tools libgtest-dev libgmock-dev libcli11-dev \
-    nlohmann-json3-dev g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386
+    nlohmann-json3-dev g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386 \
+    xvfb xauth
 
 locked() {
     if [ -n "${TRAPLINE_BUILD_LOCK:-}" ]; then
@@ -94,7 +95,8 @@ for arch in "${archs[@]}"; do
     check_imports "$triple-objdump" "${programs[@]}"
 
     echo "== Windows $arch: tests under wine" >&2
-    locked ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 120
+    # The common dialogs' tests open real windows, which need a display.
+    locked xvfb-run -a ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 120
 
     echo "== Windows $arch: the same results as on Linux" >&2
     locked tools/windows-equivalence.sh "$out/linux/cli/trapline" "$build/cli/trapline.exe" "$wine" \

@@ -1,5 +1,6 @@
 #include "f_dialog.h"
 
+#include "forms.h"
 #include "templatefiles.h"
 #include "templatekeys.h"
 #include "topmost.h"
@@ -80,13 +81,15 @@ f_Dialog::f_Dialog(QWidget* owner) : QDialog(owner) {
     connect(cmdLoadFromFile, &QToolButton::clicked, this, [this] {
         if (!Files)
             return;
-        const QString text = Files->LoadTextFromFile(this);
-        if (!text.isEmpty())
-            TXT->setPlainText(text);
+        const std::string text =
+            Files->LoadTextFromFile(forms::FormOwner{nullptr, static_cast<QWidget*>(this)});
+        if (!text.empty())
+            TXT->setPlainText(QString::fromStdString(text));
     });
     connect(cmdSaveToFile, &QToolButton::clicked, this, [this] {
         if (Files)
-            Files->SaveTextToFile(TXT->toPlainText(), this);
+            Files->SaveTextToFile(TXT->toPlainText().toStdString(),
+                                  forms::FormOwner{nullptr, static_cast<QWidget*>(this)});
     });
     connect(cmdUndo, &QToolButton::clicked, this, [this] { TxtML.Undo(); });
     connect(cmdTab, &QToolButton::clicked, this, [this] { replaceSelection("\t"); });

@@ -100,7 +100,7 @@ QString crlf(QString text) {
 
 frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
     : QWidget(parent, Qt::Window), VBInstance(vbe), m_services(std::move(services)),
-      m_templateFiles({m_services.messages, m_services.addInFolder, [this] {
+      m_templateFiles({m_services.messages, m_services.addInFolder.toStdString(), [this] {
                            const trapline::Project* project =
                                VBInstance ? VBInstance->ActiveVBProject() : nullptr;
                            return project ? project->codepage() : trapline::Codepage();
@@ -458,14 +458,16 @@ void frmAddIn::cmdLoadFromFile_Click() {
     QPlainTextEdit* box = activeBox();
     if (!box)
         return;
-    const QString text = m_templateFiles.LoadTextFromFile(this);
-    if (!text.isEmpty())
-        box->setPlainText(text);
+    const std::string text =
+        m_templateFiles.LoadTextFromFile(forms::FormOwner{nullptr, static_cast<QWidget*>(this)});
+    if (!text.empty())
+        box->setPlainText(QString::fromStdString(text));
 }
 
 void frmAddIn::cmdSaveToFile_Click() {
     if (QPlainTextEdit* box = activeBox())
-        m_templateFiles.SaveTextToFile(box->toPlainText(), this);
+        m_templateFiles.SaveTextToFile(box->toPlainText().toStdString(),
+                                       forms::FormOwner{nullptr, static_cast<QWidget*>(this)});
 }
 
 void frmAddIn::bttn_InsCode_Click() {

@@ -2,9 +2,11 @@
 
 #include "commondlg.h"
 #include "diskfile.h"
+#include "forms.h"
 #include "messagebox.h"
 
-#include <QFile>
+#include <algorithm>
+#include <cctype>
 
 namespace {
 
@@ -13,8 +15,8 @@ constexpr int32_t kPathMustExist = 0x800;
 constexpr int32_t kFileMustExist = 0x1000;
 
 /// What the open and save dialogs share.
-void setUp(CommonDLG& dlg, const QString& title, int32_t flags, const QString& folder,
-           const QString& filter, QWidget* owner) {
+void setUp(CommonDLG& dlg, const std::string& title, int32_t flags, const std::string& folder,
+           const std::string& filter, void* owner) {
     dlg.setDialogTitle(title);
     dlg.setCancelError(true);
     dlg.setHwnd(owner);
@@ -24,8 +26,17 @@ void setUp(CommonDLG& dlg, const QString& title, int32_t flags, const QString& f
     dlg.setFilterIndex(1);
 }
 
-std::string localPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
+void replaceAll(std::string& text, std::string_view from, std::string_view to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+}
+
+void* windowOf(forms::Form* owner) {
+    return owner ? owner->windowHandle() : nullptr;
+}
+
+void* windowOf(const forms::FormOwner& owner) {
+    return owner.form ? owner.form->windowHandle() : owner.native;
 }
 
 } // namespace
@@ -36,69 +47,86 @@ trapline::Codepage TemplateFiles::codepage() const {
     return m_services.codepage ? m_services.codepage() : trapline::Codepage();
 }
 
-void TemplateFiles::report(long number, const QString& description) const {
-    m_services.messages.show(std::to_string(number) + ": " + description.toStdString(), kTitle,
+void TemplateFiles::report(long number, const std::string& description) const {
+    m_services.messages.show(std::to_string(number) + ": " + description, kTitle,
                              trapline::MsgIcon::Critical, trapline::MsgButtons::Ok);
 }
 
-QString TemplateFiles::withTemplateExtension(const QString& path) {
-    const qsizetype slash = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
-    const QString name = path.mid(slash + 1);
-    if (name.contains(".ert", Qt::CaseInsensitive))
+std::string TemplateFiles::withTemplateExtension(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (name.find(".ert") != std::string::npos)
         return path;
     return path + ".ert";
 }
 
-QString TemplateFiles::LoadTextFromFile(QWidget* owner) {
+std::string TemplateFiles::LoadTextFromFile(forms::Form* owner) {
+    return load(windowOf(owner));
+}
+
+std::string TemplateFiles::LoadTextFromFile(const forms::FormOwner& owner) {
+    return load(windowOf(owner));
+}
+
+void TemplateFiles::SaveTextToFile(const std::string& text, forms::Form* owner) {
+    save(text, windowOf(owner));
+}
+
+void TemplateFiles::SaveTextToFile(const std::string& text, const forms::FormOwner& owner) {
+    save(text, windowOf(owner));
+}
+
+std::string TemplateFiles::load(void* owner) {
     CommonDLG dlg;
-    setUp(dlg, QString::fromUtf8("Укажите путь к файлу"), kPathMustExist | kFileMustExist,
-          m_services.addInFolder, "On Error Template|*.ert|Text File|*.txt|All Files|*.*", owner);
+    setUp(dlg, "Укажите путь к файлу", kPathMustExist | kFileMustExist, m_services.addInFolder,
+          "On Error Template|*.ert|Text File|*.txt|All Files|*.*", owner);
     if (DlgResult<void> shown = dlg.ShowOpen(); !shown) {
         if (shown.error().number != dlgerrors::Cancelled)
             report(shown.error().number, shown.error().description);
         return {};
     }
-    const QString path = dlg.Filename();
-    if (path.isEmpty())
+    const std::string path = dlg.Filename();
+    if (path.empty())
         return {};
-    auto read = trapline::DiskFile::read(localPath(path));
+    auto read = trapline::DiskFile::read(path);
     if (!read) {
-        report(read.error().number, path + ": " + QString::fromStdString(read.error().description));
+        report(read.error().number, path + ": " + read.error().description);
         return {};
     }
     // The box splits lines at "\n"; the file keeps the CR LF of the text
     // boxes, and a file written elsewhere may have LF alone.
-    QString text = QString::fromStdString(codepage().toUtf8(read->bytes));
-    text.replace("\r\n", "\n");
+    std::string text = codepage().toUtf8(read->bytes);
+    replaceAll(text, "\r\n", "\n");
     return text;
 }
 
-void TemplateFiles::SaveTextToFile(const QString& text, QWidget* owner) {
-    if (text.isEmpty())
+void TemplateFiles::save(const std::string& text, void* owner) {
+    if (text.empty())
         return;
     // Checked before the dialog: a text that cannot be kept is not worth a file name.
-    QString lines = text;
-    lines.replace("\n", "\r\n");
-    auto bytes = codepage().fromUtf8(lines.toStdString());
+    std::string lines = text;
+    replaceAll(lines, "\n", "\r\n");
+    auto bytes = codepage().fromUtf8(lines);
     if (!bytes) {
-        report(bytes.error().number, QString::fromStdString(bytes.error().description));
+        report(bytes.error().number, bytes.error().description);
         return;
     }
     CommonDLG dlg;
-    setUp(dlg, QString::fromUtf8("Сохранить в файл"), kPathMustExist, m_services.addInFolder,
+    setUp(dlg, "Сохранить в файл", kPathMustExist, m_services.addInFolder,
           "On Error Template|*.ert", owner);
     if (DlgResult<void> shown = dlg.ShowSave(); !shown) {
         if (shown.error().number != dlgerrors::Cancelled)
             report(shown.error().number, shown.error().description);
         return;
     }
-    if (dlg.Filename().isEmpty())
+    if (dlg.Filename().empty())
         return;
-    const QString path = withTemplateExtension(dlg.Filename());
+    const std::string path = withTemplateExtension(dlg.Filename());
     // The text as it stands, no line end after it: saved and loaded again,
-    // a template comes back unchanged.
-    auto written = trapline::DiskFile::replace(localPath(path), *bytes, nullptr);
+    // a template comes back unchanged. The replacement is atomic.
+    auto written = trapline::DiskFile::replace(path, *bytes, nullptr);
     if (!written)
-        report(written.error().number,
-               path + ": " + QString::fromStdString(written.error().description));
+        report(written.error().number, path + ": " + written.error().description);
 }

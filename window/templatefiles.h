@@ -2,10 +2,13 @@
 
 #include "codepage.h"
 
-#include <QString>
 #include <functional>
+#include <string>
 
-class QWidget;
+namespace forms {
+class Form;
+struct FormOwner;
+} // namespace forms
 namespace trapline {
 class MessageBoxService;
 } // namespace trapline
@@ -14,39 +17,45 @@ class MessageBoxService;
 /// byte for byte in the project's code page, lines ended by CR LF, nothing
 /// else in the file. Any such file loads into either box or into the text
 /// input dialog. The file is chosen in the common dialog library's open and
-/// save dialogs, which start in the add-in's folder.
+/// save dialogs, which start in the add-in's folder. Paths and texts are UTF-8.
 class TemplateFiles {
 public:
     struct Services {
         trapline::MessageBoxService& messages;
         /// The folder of the add-in's own library, where the dialogs start.
-        QString addInFolder;
+        std::string addInFolder;
         /// The code page of the texts; when empty, Windows-1251.
         std::function<trapline::Codepage()> codepage;
     };
 
     explicit TemplateFiles(Services services);
 
-    /// Asks for a file and returns its whole text as a box holds it (lines
-    /// split by "\n"); empty when nothing was chosen, the file is empty or
-    /// it could not be read (then a message box says why; a cancel says nothing).
-    QString LoadTextFromFile(QWidget* owner);
+    /// Asks for a file in a dialog owned by `owner` (null for none) and
+    /// returns its whole text as a box holds it (lines split by "\n"); empty
+    /// when nothing was chosen, the file is empty or it could not be read
+    /// (then a message box says why; a cancel says nothing).
+    std::string LoadTextFromFile(forms::Form* owner);
+    /// The same for an owner that is not yet a form: its native window.
+    std::string LoadTextFromFile(const forms::FormOwner& owner);
 
     /// Asks for a file name and writes `text` there, replacing a file of
     /// that name without a question. An empty text shows no dialog and
     /// writes nothing. The file is replaced atomically: a failure leaves any
     /// earlier file as it was. Text the code page cannot hold is refused
     /// with a message naming the character, and nothing is written.
-    void SaveTextToFile(const QString& text, QWidget* owner);
+    void SaveTextToFile(const std::string& text, forms::Form* owner);
+    void SaveTextToFile(const std::string& text, const forms::FormOwner& owner);
 
     /// `path` with ".ert" added unless the file's own name already holds
     /// it, in any letter case: "a" → "a.ert", "a.txt" → "a.txt.ert", "a.ERT"
     /// stays; a folder named "my.ert.files" does not count.
-    static QString withTemplateExtension(const QString& path);
+    static std::string withTemplateExtension(const std::string& path);
 
 private:
+    std::string load(void* owner);
+    void save(const std::string& text, void* owner);
     trapline::Codepage codepage() const;
-    void report(long number, const QString& description) const;
+    void report(long number, const std::string& description) const;
 
     Services m_services;
 };

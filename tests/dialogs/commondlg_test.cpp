@@ -5,9 +5,6 @@
 #include "mdl_dialoghook.h"
 #include "scripteddialogbackend.h"
 
-#include <QCoreApplication>
-#include <QScreen>
-#include <QWidget>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <tuple>
@@ -20,8 +17,7 @@ namespace {
 template <class R> void expectError(const R& r, int32_t number, const char* description) {
     ASSERT_FALSE(r);
     EXPECT_EQ(std::tuple(r.error().number, r.error().source, r.error().description),
-              std::tuple(number, QCoreApplication::applicationName() + ".CommonDLG",
-                         QString(description)));
+              std::tuple(number, std::string("Scripted.CommonDLG"), std::string(description)));
 }
 
 } // namespace
@@ -126,16 +122,14 @@ TEST(CommonDLGOptions, FlagsChooseTheOptionsAndTheResultsComeBackIntoTheProperti
 
     // The font size is read in whole points, halves to even.
     for (auto [points, whole] : {std::pair{10.5, 10}, std::pair{11.5, 12}}) {
-        QFont f("Arial");
-        f.setPointSizeF(points);
-        dlg.setFont(f);
+        dlg.setFont(DlgFont{.Name = "Arial", .Size = points});
         EXPECT_EQ(dlg.FontSize(), whole) << points;
     }
 }
 
 namespace {
 
-intptr_t notify(HookProc proc, QWidget* w, int32_t code) {
+intptr_t notify(HookProc proc, WindowHandle w, int32_t code) {
     NotifyHeader header{w, 0, code};
     return proc(w, WM_NOTIFY, 0, reinterpret_cast<intptr_t>(&header));
 }
@@ -146,99 +140,99 @@ TEST(HookDispatch, MessagesBecomeEventsOnlyWhileTheDialogIsOpen) {
     ScriptedDialogBackend b;
     CommonDLG dlg(b);
     dlg.setHookDialog(true);
-    DialogEvents log(dlg);
-    QWidget window;
+    DialogEvents log(dlg, b);
+    WindowHandle window = b.window({});
     intptr_t answers[4] = {};
     b.files.push_back([&](OpenFileNameRecord& ofn) {
         EXPECT_EQ(ofn.Flags & (OFN_EXPLORER | OFN_ENABLEHOOK), OFN_EXPLORER | OFN_ENABLEHOOK);
         HookProc hook = ofn.lpfnHook;
-        answers[0] = hook(&window, WM_INITDIALOG, 0, 0);
-        answers[1] = notify(hook, &window, CDN_SELCHANGE);
-        notify(hook, &window, CDN_FOLDERCHANGE);
-        notify(hook, &window, CDN_TYPECHANGE);
-        notify(hook, &window, CDN_INITDONE); // nothing
-        hook(&window, 0x200, 0, 0);          // nothing
-        hook(&window, WM_NOTIFY, 0, 0);      // no header: nothing
+        answers[0] = hook(window, WM_INITDIALOG, 0, 0);
+        answers[1] = notify(hook, window, CDN_SELCHANGE);
+        notify(hook, window, CDN_FOLDERCHANGE);
+        notify(hook, window, CDN_TYPECHANGE);
+        notify(hook, window, CDN_INITDONE); // nothing
+        hook(window, 0x200, 0, 0);          // nothing
+        hook(window, WM_NOTIFY, 0, 0);      // no header: nothing
         intptr_t wParam = IDOK;
-        hook(&window, WM_COMMAND, wParam, 0);
+        hook(window, WM_COMMAND, wParam, 0);
         log.refusals = 1;
-        answers[2] = notify(hook, &window, CDN_FILEOK);
-        EXPECT_EQ(mdl_DialogHook::GetWindowLong(&window, DWL_MSGRESULT), 1);
-        answers[3] = notify(hook, &window, CDN_FILEOK);
-        EXPECT_EQ(mdl_DialogHook::GetWindowLong(&window, DWL_MSGRESULT), 0);
-        hook(&window, WM_DESTROY, 0, 0);
+        answers[2] = notify(hook, window, CDN_FILEOK);
+        EXPECT_EQ(mdl_DialogHook::GetWindowLong(window, DWL_MSGRESULT), 1);
+        answers[3] = notify(hook, window, CDN_FILEOK);
+        EXPECT_EQ(mdl_DialogHook::GetWindowLong(window, DWL_MSGRESULT), 0);
+        hook(window, WM_DESTROY, 0, 0);
         return ScriptedDialogBackend::choose("/t/a.ert")(ofn);
     });
     ASSERT_TRUE(dlg.ShowOpen());
-    EXPECT_EQ(log.names,
-              QStringList({"init", "file", "folder", "type", "ok", "confirm", "confirm", "close"}));
-    EXPECT_EQ(log.windows.front(), &window);
+    EXPECT_EQ(log.names, (std::vector<std::string>{"init", "file", "folder", "type", "ok",
+                                                   "confirm", "confirm", "close"}));
+    EXPECT_EQ(log.windows.front(), window);
     EXPECT_EQ(std::vector<intptr_t>(answers, answers + 4), (std::vector<intptr_t>{0, 0, 1, 0}));
 
     // Between dialogs the slot is empty: the hook touches nothing.
     EXPECT_EQ(mdl_DialogHook::GetHookTarget(), nullptr);
-    EXPECT_EQ(mdl_DialogHook::OpenSaveHookProc(&window, WM_INITDIALOG, 0, 0), 0);
-    EXPECT_EQ(log.names.size(), 8);
+    EXPECT_EQ(mdl_DialogHook::OpenSaveHookProc(window, WM_INITDIALOG, 0, 0), 0);
+    EXPECT_EQ(log.names.size(), 8u);
 }
 
 TEST(MultiSelection, TheBufferSplitsIntoFolderAndNames) {
+    using Names = std::vector<std::string>;
     CommonDLG dlg;
-    auto parse = [&dlg](const QString& filename, QString dir = {}, QStringList files = {}) {
+    auto parse = [&dlg](const std::string& filename, std::string dir = {}, Names files = {}) {
         dlg.setFilename(filename);
         int32_t count = static_cast<int32_t>(files.size());
         dlg.ParseMultiFileName(dir, files, count);
-        EXPECT_EQ(files.size(), count);
+        EXPECT_EQ(files.size(), static_cast<size_t>(count));
         return std::make_pair(dir, files);
     };
-    const QString pad(100, QChar(0));
+    const std::string pad(100, '\0');
     EXPECT_EQ(parse(withNuls("/t\0a.ert\0b.ert\0\0") + pad),
-              std::make_pair(QString("/t"), QStringList{"a.ert", "b.ert"}));
+              std::make_pair(std::string("/t"), Names{"a.ert", "b.ert"}));
     EXPECT_EQ(parse(withNuls("/t/a.ert\0\0") + pad),
-              std::make_pair(QString(), QStringList{"/t/a.ert"}));
-    EXPECT_EQ(parse("C:\\x.txt"), std::make_pair(QString("C:"), QStringList{"x.txt"}));
-    EXPECT_EQ(parse("/t/x.txt"), std::make_pair(QString("/t"), QStringList{"x.txt"}));
-    EXPECT_EQ(parse("\\x.txt"), std::make_pair(QString(), QStringList{"\\x.txt"}));
+              std::make_pair(std::string(), Names{"/t/a.ert"}));
+    EXPECT_EQ(parse("C:\\x.txt"), std::make_pair(std::string("C:"), Names{"x.txt"}));
+    EXPECT_EQ(parse("/t/x.txt"), std::make_pair(std::string("/t"), Names{"x.txt"}));
+    EXPECT_EQ(parse("\\x.txt"), std::make_pair(std::string(), Names{"\\x.txt"}));
 
     // A folder given on entry is kept and the count goes on.
     EXPECT_EQ(parse(withNuls("/t\0c\0\0"), "/given", {"first"}),
-              std::make_pair(QString("/given"), QStringList{"first", "/t", "c"}));
+              std::make_pair(std::string("/given"), Names{"first", "/t", "c"}));
 }
 
 TEST(DialogWindows, CentreAndSizeWorkOnTheDialogBehindTheHooksWindow) {
     ScriptedDialogBackend b;
     CommonDLG dlg(b);
     dlg.setHookDialog(true);
-    QWidget owner;
-    owner.setGeometry(100, 100, 600, 400);
-    owner.show();
-    QRect size;
-    b.files.push_back([&](OpenFileNameRecord&) {
-        QWidget dialog;
-        dialog.resize(200, 100);
-        auto* child = new QWidget(&dialog);
-        dialog.show();
-        dlg.CentreDialog(child, &owner);
-        int32_t l = 0, t = 0, w = 0, h = 0;
-        dlg.GetDialogSize(child, l, t, w, h);
-        size = QRect(l, t, w, h);
-        return 0;
-    });
-    (void)dlg.ShowOpen();
-    const QRect o = owner.frameGeometry();
-    EXPECT_EQ(size.width(), o.width() - 2 * (size.left() - o.left()));
-    EXPECT_EQ(size.height(), o.height() - 2 * (size.top() - o.top()));
-    EXPECT_GT(size.width(), 0);
+    const struct {
+        RectRecord target;
+        RectRecord placed; ///< the dialog's frame after centring
+    } rows[] = {
+        {{100, 100, 700, 500}, {300, 250, 500, 350}},
+        // A dialog wider than its target: the half is truncated toward zero.
+        {{0, 0, 100, 100}, {-100, 0, 201, 100}},
+    };
+    for (const auto& row : rows) {
+        WindowHandle owner = b.window(row.target);
+        WindowHandle dialog = b.window(
+            {0, 0, row.placed.right - row.placed.left, row.placed.bottom - row.placed.top});
+        WindowHandle hook = b.window({}, dialog);
+        RectRecord size;
+        b.files.push_back([&](OpenFileNameRecord&) {
+            dlg.CentreDialog(hook, owner);
+            dlg.GetDialogSize(hook, size.left, size.top, size.right, size.bottom);
+            return 0;
+        });
+        (void)dlg.ShowOpen();
+        const RectRecord& p = row.placed;
+        EXPECT_EQ(std::tuple(size.left, size.top, size.right, size.bottom),
+                  std::tuple(p.left, p.top, p.right - p.left, p.bottom - p.top));
+    }
 
-    // Anything but a window: the screen's work area.
-    QWidget alone;
-    alone.resize(100, 50);
-    alone.show();
-    dlg.setHookDialog(false);
-    (void)dlg.ShowColor(); // not the explorer style: the window itself
-    QObject notAWindow;
-    dlg.CentreDialog(&alone, &notAWindow);
-    const QRect area = alone.screen()->availableGeometry();
-    const QRect placed = alone.frameGeometry();
-    EXPECT_EQ(placed.left(), area.left() + (area.width() - placed.width()) / 2);
-    EXPECT_EQ(placed.top(), area.top() + (area.height() - placed.height()) / 2);
+    // No window to centre on: the work area. Not the explorer style: the window itself.
+    (void)dlg.ShowColor();
+    WindowHandle alone = b.window({5, 5, 105, 55});
+    b.workArea = {0, 40, 1001, 700};
+    dlg.CentreDialog(alone, nullptr);
+    const RectRecord& r = ScriptedDialogBackend::of(alone).rect;
+    EXPECT_EQ(std::tuple(r.left, r.top, r.right, r.bottom), std::tuple(450, 345, 550, 395));
 }

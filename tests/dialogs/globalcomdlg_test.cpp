@@ -4,12 +4,27 @@
 #include "mdl_dialoghook.h"
 #include "scripteddialogbackend.h"
 
-#include <QObject>
-#include <QVariant>
 #include <gtest/gtest.h>
+#include <map>
 #include <tuple>
 
 using namespace comdlg;
+
+namespace {
+
+/// A printer object that keeps what it is told.
+struct RecordingPrinter : PrinterObject {
+    void setProperty(std::string_view name, int32_t value) override {
+        properties[std::string(name)] = value;
+    }
+    std::map<std::string, int32_t> properties;
+};
+
+bool startsWith(const std::string& text, const std::string& start) {
+    return text.rfind(start, 0) == 0;
+}
+
+} // namespace
 
 TEST(FilterTranslation, BarsAndColonsBecomeNulsAndTheChosenEntryComesBack) {
     EXPECT_EQ(GlobalComDLG::ConvertFilter("Text|*.txt|All|*.*"),
@@ -19,13 +34,13 @@ TEST(FilterTranslation, BarsAndColonsBecomeNulsAndTheChosenEntryComesBack) {
               withNuls("Files\0 text\0*.txt\0\0"));
     EXPECT_EQ(GlobalComDLG::ConvertFilter(""), withNuls("\0\0"));
 
-    const QString converted = withNuls("Text\0*.txt\0All\0*.*\0\0");
+    const std::string converted = withNuls("Text\0*.txt\0All\0*.*\0\0");
     EXPECT_EQ(GlobalComDLG::FilterEntry(converted, 1), withNuls("Text\0*.txt"));
     EXPECT_EQ(GlobalComDLG::FilterEntry(converted, 2), withNuls("All\0*.*"));
-    EXPECT_EQ(GlobalComDLG::FilterEntry(QString(), 1), QString());
+    EXPECT_EQ(GlobalComDLG::FilterEntry(std::string(), 1), "");
     // Indexes the dialog never returns end the search instead of looping.
-    EXPECT_EQ(GlobalComDLG::FilterEntry(converted, 0), QString());
-    EXPECT_EQ(GlobalComDLG::FilterEntry(converted, 9), QString());
+    EXPECT_EQ(GlobalComDLG::FilterEntry(converted, 0), "");
+    EXPECT_EQ(GlobalComDLG::FilterEntry(converted, 9), "");
 }
 
 TEST(FileDialogFlags, TheRecordsFlagsComeFromTheOptionsAlone) {
@@ -37,7 +52,7 @@ TEST(FileDialogFlags, TheRecordsFlagsComeFromTheOptionsAlone) {
     const OpenFileNameRecord& d = b.fileSeen.back();
     EXPECT_EQ(std::tuple(d.Flags, d.hwndOwner, d.lpstrFilter, d.nMaxFile, d.lpstrFile),
               std::tuple(OFN_FILEMUSTEXIST, nullptr, withNuls("All (*.*)\0 *.*\0\0"), 260,
-                         QString(260, QChar(0))));
+                         std::string(260, '\0')));
 
     // Must-exist and path-must-exist from the caller: only the option counts.
     OpenFileArgs addIn{.FileMustExist = false, .flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST};
@@ -86,7 +101,7 @@ TEST(FileDialogResults, ConfirmedAndCancelledDialogsFillTheArguments) {
     EXPECT_EQ(
         std::tuple(a.Filename, a.FileTitle, a.FilterIndex, a.Filter, a.ReadOnly, a.flags),
         std::tuple("/t/b.b", "b.b", 2, withNuls("B\0*.b"), true, OFN_FILEMUSTEXIST | OFN_READONLY));
-    EXPECT_TRUE(b.fileSeen.back().lpstrFile.startsWith(withNuls("start\0")));
+    EXPECT_TRUE(startsWith(b.fileSeen.back().lpstrFile, withNuls("start\0")));
 
     // A failure is told from a cancel by its extended error alone, which
     // the next plain cancel clears.
@@ -114,31 +129,38 @@ TEST(FileDialogResults, ConfirmedAndCancelledDialogsFillTheArguments) {
 TEST(FileDialogResults, LongNamesAreError5AMultiSelectionComesBackWholeAndATitleLosesItsFolder) {
     ScriptedDialogBackend b;
     GlobalComDLG api(b);
-    OpenFileArgs a{.Filename = QString(261, 'x'), .Hook = true};
+    // Characters, not bytes, count: 260 Cyrillic letters fit.
+    std::string cyrillic;
+    for (int i = 0; i < 260; ++i)
+        cyrillic += "ж";
+    OpenFileArgs fits{.Filename = cyrillic};
+    EXPECT_TRUE(api.VBGetOpenFileName2(fits).ok());
+    EXPECT_EQ(b.fileSeen.back().lpstrFile, cyrillic);
+    OpenFileArgs a{.Filename = std::string(261, 'x'), .Hook = true};
     DlgResult<bool> r = api.VBGetOpenFileName2(a);
     ASSERT_FALSE(r);
     EXPECT_EQ(std::tuple(r.error().number, a.Filename.size(), mdl_DialogHook::GetHookTarget()),
-              std::tuple(5, 261, nullptr));
-    SaveFileArgs title{.FileTitle = QString(261, 'x')};
+              std::tuple(5, 261u, nullptr));
+    SaveFileArgs title{.FileTitle = std::string(261, 'x')};
     EXPECT_EQ(api.VBGetSaveFileName2(title).error().number, 5);
-    EXPECT_TRUE(b.fileSeen.empty());
+    EXPECT_EQ(b.fileSeen.size(), 1u);
 
     // A multi-selection's buffer holds the name, and comes back whole.
     b.files.push_back([](OpenFileNameRecord& ofn) {
-        const QString buffer = withNuls("/t\0a.ert\0b.ert\0\0");
-        ofn.lpstrFile = buffer + QString(ofn.nMaxFile - buffer.size(), QChar(0));
+        ofn.lpstrFile = dlgtext::padded(withNuls("/t\0a.ert\0b.ert\0\0"), 8192);
         return 1;
     });
-    OpenFileArgs multi{.Filename = QString(261, 'x'), .FileTitle = "kept", .MultiSelect = true};
+    OpenFileArgs multi{.Filename = std::string(261, 'x'), .FileTitle = "kept", .MultiSelect = true};
     EXPECT_TRUE(*api.VBGetOpenFileName2(multi));
-    EXPECT_EQ(multi.Filename.size(), 8192);
-    EXPECT_TRUE(multi.Filename.startsWith(withNuls("/t\0a.ert\0b.ert\0\0")));
+    EXPECT_EQ(multi.Filename.size(), 8192u);
+    EXPECT_TRUE(startsWith(multi.Filename, withNuls("/t\0a.ert\0b.ert\0\0")));
     EXPECT_EQ(multi.FileTitle, "kept");
 
     // A file's title is its name without its folder, and nothing when too long.
-    EXPECT_EQ((QStringList{api.VBGetFileTitle("/a/b/c.ert"), api.VBGetFileTitle("C:\\x.txt"),
-                           api.VBGetFileTitle("/a/b/"), api.VBGetFileTitle(QString(300, 'x'))}),
-              (QStringList{"c.ert", "x.txt", "", ""}));
+    EXPECT_EQ((std::vector<std::string>{
+                  api.VBGetFileTitle("/a/b/c.ert"), api.VBGetFileTitle("C:\\x.txt"),
+                  api.VBGetFileTitle("/a/b/"), api.VBGetFileTitle(std::string(300, 'x'))}),
+              (std::vector<std::string>{"c.ert", "x.txt", "", ""}));
 }
 
 TEST(ColorDialog, CustomColoursStartAsSystemColoursAndACancelGivesMinusOne) {
@@ -188,9 +210,7 @@ TEST(FontDialog, FlagsAreAdjustedWhateverTheOutcomeAndTheFontRoundTrips) {
     EXPECT_EQ(b.fontSeen.back().hDC, 0);
 
     // Points, pixels and the face name go in and come back.
-    QFont font("Courier New");
-    font.setPointSize(12);
-    font.setItalic(true);
+    const DlgFont font{.Name = "Courier New", .Size = 12, .Italic = true};
     b.fonts.push_back([](ChooseFontRecord& cf) {
         cf.iPointSize = 105;
         cf.nFontType = BOLD_FONTTYPE;
@@ -207,23 +227,29 @@ TEST(FontDialog, FlagsAreAdjustedWhateverTheOutcomeAndTheFontRoundTrips) {
     const LogFontRecord& lf = b.logFontSeen.back();
     EXPECT_EQ(std::tuple(lf.lfHeight, b.fontSeen.back().iPointSize, lf.lfItalic),
               std::tuple(-16, 120, 255));
-    EXPECT_EQ(lf.lfFaceName, "Courier New" + QString(21, QChar(0)));
+    EXPECT_EQ(lf.lfFaceName, "Courier New" + std::string(21, '\0'));
     EXPECT_TRUE(b.fontSeen.back().Flags & CF_ENABLEHOOK);
 
-    const QFont& f = a.CurFont;
-    EXPECT_EQ(std::tuple(f.family(), f.pointSizeF(), f.bold(), f.italic(), f.underline(), a.Color),
-              std::tuple("Arial", 10.5, true, false, true, 0x0000FF));
+    const DlgFont& f = a.CurFont;
+    EXPECT_EQ(std::tuple(f.Name, f.Size, f.Bold, f.Weight, f.Italic, f.Underline, a.Color),
+              std::tuple("Arial", 10.5, true, 700, false, true, 0x0000FF));
 
-    // A face name of 32 characters or more keeps 31 and its NUL.
-    EXPECT_EQ(GlobalComDLG::StrToFaceName(QString(40, 'f')).size(), 32);
-    EXPECT_EQ(GlobalComDLG::FaceNameToStr(GlobalComDLG::StrToFaceName(QString(40, 'f'))),
-              QString(31, 'f'));
+    // A face name of 32 characters or more keeps 31 and its NUL; a letter
+    // of two bytes is one character and is never cut in half.
+    EXPECT_EQ(GlobalComDLG::StrToFaceName(std::string(40, 'f')).size(), 32u);
+    EXPECT_EQ(GlobalComDLG::FaceNameToStr(GlobalComDLG::StrToFaceName(std::string(40, 'f'))),
+              std::string(31, 'f'));
+    std::string cyrillic;
+    for (int i = 0; i < 40; ++i)
+        cyrillic += "ж";
+    EXPECT_EQ(GlobalComDLG::FaceNameToStr(GlobalComDLG::StrToFaceName(cyrillic)),
+              cyrillic.substr(0, 62));
 }
 
 TEST(PrintDialog, OptionsBecomeFlagsAndTheChoiceComesBack) {
     ScriptedDialogBackend b;
     GlobalComDLG api(b);
-    QObject printer;
+    RecordingPrinter printer;
     b.prints.push_back([](PrintDlgRecord& pd) {
         pd.Flags = (pd.Flags & ~PD_PAGENUMS) | PD_SELECTION;
         pd.nFromPage = 0xFFFF;
@@ -247,7 +273,7 @@ TEST(PrintDialog, OptionsBecomeFlagsAndTheChoiceComesBack) {
               std::tuple(PrintRangeSelection, -1, 3, 4, true));
     for (auto [name, value] : {std::pair{"Copies", 4}, std::pair{"Orientation", 2},
                                std::pair{"PaperSize", 9}, std::pair{"PrintQuality", 600}})
-        EXPECT_EQ(printer.property(name).toInt(), value) << name;
+        EXPECT_EQ(printer.properties[name], value) << name;
 
     // The caller's hook and template bits go; a hook is the print setup's
     // when the flags ask for print setup, else the print dialog's.

@@ -7,6 +7,7 @@
 #include "dialogevents.h"
 #include "globalcomdlg.h"
 #include "qtdialogbackend.h"
+#include "scripteddialogbackend.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,11 +24,13 @@
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <tuple>
 
 using namespace comdlg;
@@ -83,11 +86,21 @@ struct Files {
         dir.write("notes.txt", "n");
         dir.write("sub/inner.ert", "i");
     }
-    QString path(const char* name = "") const {
-        return QString::fromStdString(name[0] ? dir.file(name) : dir.path());
-    }
+    std::string path(const char* name = "") const { return name[0] ? dir.file(name) : dir.path(); }
     TempDir dir;
 };
+
+/// A printer object that keeps what it is told.
+struct RecordingPrinter : PrinterObject {
+    void setProperty(std::string_view name, int32_t value) override {
+        properties[std::string(name)] = value;
+    }
+    std::map<std::string, int32_t> properties;
+};
+
+WindowHandle handle(QWidget* widget) {
+    return widget;
+}
 
 } // namespace
 
@@ -143,7 +156,7 @@ TEST(RealFileDialog, OpenShowsTheSettingsTellsTheHookedEventsAndARefusedNameKeep
     dlg.setInitDir(f.path());
     dlg.setFilter("On Error Template|*.ert|All Files|*.*");
     dlg.setFlags(OFN_FILEMUSTEXIST);
-    DialogEvents events(dlg);
+    DialogEvents events(dlg, DialogBackend::current());
     events.refusals = 1;
     QFileDialog* seen = nullptr;
     bool openAfterRefusal = false;
@@ -171,27 +184,26 @@ TEST(RealFileDialog, OpenShowsTheSettingsTellsTheHookedEventsAndARefusedNameKeep
         press(d, QDialogButtonBox::Open);
     });
     ASSERT_TRUE(dlg.ShowOpen());
-    EXPECT_EQ(shown,
-              (QStringList{"Pick", f.path(), "On Error Template (*.ert)", "All Files (*.*)"}));
+    EXPECT_EQ(shown, (QStringList{"Pick", QString::fromStdString(f.path()),
+                                  "On Error Template (*.ert)", "All Files (*.*)"}));
     EXPECT_EQ(std::tuple(dlg.Filename(), dlg.FileTitle(), dlg.FilterIndex(), dlg.Filter()),
-              std::tuple(f.path("sub/inner.ert"), "inner.ert", 2,
-                         QString("All Files") + QChar(0) + "*.*"));
+              std::tuple(f.path("sub/inner.ert"), "inner.ert", 2, withNuls("All Files\0*.*")));
     EXPECT_TRUE(openAfterRefusal);
     // Selecting, typing and entering folders may each move the selection:
     // the events are checked in their order, not counted.
-    const QStringList& n = events.names;
-    ASSERT_FALSE(n.isEmpty());
+    const std::vector<std::string>& n = events.names;
+    ASSERT_FALSE(n.empty());
     EXPECT_EQ(n.front(), "init");
     EXPECT_EQ(n.back(), "close");
-    EXPECT_TRUE(n.contains("file"));
-    EXPECT_LT(n.indexOf("type"), n.indexOf("folder"));
-    EXPECT_LT(n.indexOf("folder"), n.indexOf("confirm"));
-    EXPECT_EQ(n.count("confirm"), 2);
-    EXPECT_EQ(n.count("ok"), 3);
+    EXPECT_GT(events.count("file"), 0u);
+    EXPECT_LT(events.indexOf("type"), events.indexOf("folder"));
+    EXPECT_LT(events.indexOf("folder"), events.indexOf("confirm"));
+    EXPECT_EQ(events.count("confirm"), 2u);
+    EXPECT_EQ(events.count("ok"), 3u);
     // The events carry the hook's window, a child of the dialog; the
     // utilities measure the dialog itself.
-    EXPECT_EQ(events.hookParent, seen);
-    EXPECT_EQ(events.size, dialogSize);
+    EXPECT_EQ(events.hookParent, handle(seen));
+    EXPECT_EQ(QSize(events.width, events.height), dialogSize);
 }
 
 TEST(RealColorDialog, TheColoursGoInAndComeBackAndAHookedOneTellsItsOpeningAndClosing) {
@@ -219,15 +231,16 @@ TEST(RealColorDialog, TheColoursGoInAndComeBackAndAHookedOneTellsItsOpeningAndCl
     // Hooked, it tells its opening and closing with its own window.
     dlg.setCancelError(false);
     dlg.setHookDialog(true);
-    DialogEvents events(dlg);
+    DialogEvents events(dlg, qt);
     QColorDialog* hooked = nullptr;
     whenOpen<QColorDialog>([&](QColorDialog* d) {
         hooked = d;
         press(d, QDialogButtonBox::Cancel);
     });
     EXPECT_TRUE(dlg.ShowColor());
-    EXPECT_EQ(events.names, (QStringList{"init", "command", "close"})); // Cancel is a command
-    EXPECT_EQ(events.windows.front(), hooked);
+    // Cancel is a command.
+    EXPECT_EQ(events.names, (std::vector<std::string>{"init", "command", "close"}));
+    EXPECT_EQ(events.windows.front(), handle(hooked));
 }
 
 TEST(RealFontDialog, TheFontGoesInInPointsAndComesBackChanged) {
@@ -235,9 +248,7 @@ TEST(RealFontDialog, TheFontGoesInInPointsAndComesBackChanged) {
     ASSERT_FALSE(families.isEmpty());
     QtDialogBackend qt;
     CommonDLG dlg(qt);
-    QFont start(families.front());
-    start.setPointSize(12);
-    dlg.setFont(start);
+    dlg.setFont(DlgFont{.Name = families.front().toStdString(), .Size = 12});
     int shownSize = 0;
     whenOpen<QFontDialog>([&](QFontDialog* d) {
         shownSize = d->currentFont().pointSize();
@@ -250,13 +261,13 @@ TEST(RealFontDialog, TheFontGoesInInPointsAndComesBackChanged) {
     });
     ASSERT_TRUE(dlg.ShowFont());
     EXPECT_EQ(std::tuple(shownSize, dlg.FontSize(), dlg.FontUnderline(), dlg.FontName()),
-              std::tuple(12, 14, true, families.front()));
+              std::tuple(12, 14, true, families.front().toStdString()));
 }
 
 TEST(RealPrintDialog, OptionsFollowTheFlagsAndTheCopiesComeBack) {
     QtDialogBackend qt;
     CommonDLG dlg(qt);
-    QObject printer;
+    RecordingPrinter printer;
     dlg.setObject(&printer);
     dlg.setFlags(PD_NOSELECTION | PD_HIDEPRINTTOFILE);
     bool pageRange = true, selection = true, toFile = true;
@@ -273,9 +284,9 @@ TEST(RealPrintDialog, OptionsFollowTheFlagsAndTheCopiesComeBack) {
     });
     ASSERT_TRUE(dlg.ShowPrinter());
     EXPECT_FALSE(pageRange || selection || toFile);
-    EXPECT_EQ(std::tuple(dlg.Copies(), printer.property("Copies").toInt(),
-                         printer.property("Orientation").toInt()),
-              std::tuple(3, 3, 1));
+    EXPECT_EQ(
+        std::tuple(dlg.Copies(), printer.properties["Copies"], printer.properties["Orientation"]),
+        std::tuple(3, 3, 1));
 
     whenOpen<QPrintDialog>([](QPrintDialog* d) { d->reject(); });
     dlg.setCancelError(true);
@@ -285,7 +296,7 @@ TEST(RealPrintDialog, OptionsFollowTheFlagsAndTheCopiesComeBack) {
     // Hooked, as the print dialog and as print setup, its opening is told.
     dlg.setHookDialog(true);
     int opened = 0;
-    QObject::connect(&dlg, &CommonDLG::OnInitDialog, [&opened](QWidget*) { ++opened; });
+    dlg.OnInitDialog = [&opened](WindowHandle) { ++opened; };
     for (int32_t setup : {0, PD_PRINTSETUP}) {
         dlg.setFlags(setup);
         whenOpen<QPrintDialog>([](QPrintDialog* d) { d->reject(); });
@@ -313,4 +324,28 @@ TEST(RealPageSetupDialog, OrientationAndMarginsComeBackInTheUnitsAskedFor) {
     PageSetupArgs2 inches{.Units = 0};
     ASSERT_TRUE(api.VBPageSetupDlg2(inches));
     EXPECT_NEAR(inches.LeftMargin * 25.4f, mm.LeftMargin, 0.5f);
+}
+
+TEST(RealWindows, ADialogIsCentredOnAWindowOrElseOnTheWorkArea) {
+    QtDialogBackend qt;
+    CommonDLG dlg(qt); // no explorer-style dialog shown: the window itself is moved
+    QWidget owner;
+    owner.setGeometry(100, 100, 600, 400);
+    owner.show();
+    QWidget dialog;
+    dialog.resize(200, 100);
+    dialog.show();
+    dlg.CentreDialog(&dialog, &owner);
+    int32_t l = 0, t = 0, w = 0, h = 0;
+    dlg.GetDialogSize(&dialog, l, t, w, h);
+    const QRect o = owner.frameGeometry();
+    EXPECT_EQ(std::tuple(l - o.left(), t - o.top()),
+              std::tuple((o.width() - w) / 2, (o.height() - h) / 2));
+    EXPECT_GT(w, 0);
+
+    dlg.CentreDialog(&dialog, nullptr);
+    const QRect area = dialog.screen()->availableGeometry();
+    const QRect placed = dialog.frameGeometry();
+    EXPECT_EQ(placed.left(), area.left() + (area.width() - placed.width()) / 2);
+    EXPECT_EQ(placed.top(), area.top() + (area.height() - placed.height()) / 2);
 }

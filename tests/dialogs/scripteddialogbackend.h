@@ -1,24 +1,26 @@
 #pragma once
 
 #include "dialogbackend.h"
-#include "qtdialogbackend.h"
+#include "dlgtext.h"
 
-#include <QWidget>
 #include <deque>
 #include <functional>
-#include <memory>
+#include <list>
+#include <map>
+#include <string>
+#include <utility>
 #include <vector>
 
 /// A literal with NUL characters in it, as the dialog records hold them.
-template <size_t N> QString withNuls(const char (&text)[N]) {
-    return QString::fromLatin1(text, N - 1);
+template <size_t N> std::string withNuls(const char (&text)[N]) {
+    return std::string(text, N - 1);
 }
 
 /// Plays the user at the common dialogs: each dialog shown takes the next
 /// answer of its queue (a cancel when the queue is empty) and is recorded as
-/// the record it was given. The rest of the platform is Qt's, except for
-/// fixed system colours and screen resolution.
-class ScriptedDialogBackend : public QtDialogBackend {
+/// the record it was given. The rest of the platform is made up: fixed
+/// system colours and screen resolution, and windows that are rectangles.
+class ScriptedDialogBackend : public DialogBackend {
 public:
     using FileAnswer = std::function<int32_t(OpenFileNameRecord&)>;
 
@@ -37,7 +39,7 @@ public:
     int32_t extendedError = 0; ///< what the system tells after the next dialog
 
     struct HelpCall {
-        QString file;
+        std::string file;
         int32_t command;
         intptr_t data;
     };
@@ -45,12 +47,27 @@ public:
     bool helpSucceeds = true;
     std::function<void(const HelpCall&)> onHelp;
 
+    /// A made-up window: where it is and what holds it.
+    struct Window {
+        RectRecord rect;
+        WindowHandle parent = nullptr;
+        std::map<int, intptr_t> longs;
+    };
+    RectRecord workArea{0, 0, 1000, 700};
+
+    /// A new window at `rect` inside `parent`; it lives as long as the backend.
+    WindowHandle window(RectRecord rect, WindowHandle parent = nullptr) {
+        m_windows.push_back(Window{rect, parent, {}});
+        return &m_windows.back();
+    }
+    static Window& of(WindowHandle handle) { return *static_cast<Window*>(handle); }
+
     /// The user chooses `path` (and filter `index`, when not 0) and confirms.
-    static FileAnswer choose(const QString& path, int32_t index = 0) {
+    static FileAnswer choose(const std::string& path, int32_t index = 0) {
         return [path, index](OpenFileNameRecord& ofn) {
-            ofn.lpstrFile = path + QString(ofn.nMaxFile - path.size(), QChar(0));
-            const QString title = path.mid(path.lastIndexOf('/') + 1);
-            ofn.lpstrFileTitle = title + QString(ofn.nMaxFileTitle - title.size(), QChar(0));
+            ofn.lpstrFile = dlgtext::padded(path, static_cast<size_t>(ofn.nMaxFile));
+            const std::string title = path.substr(path.find_last_of('/') + 1);
+            ofn.lpstrFileTitle = dlgtext::padded(title, static_cast<size_t>(ofn.nMaxFileTitle));
             if (index)
                 ofn.nFilterIndex = index;
             return 1;
@@ -59,6 +76,16 @@ public:
 
     int32_t GetOpenFileName(OpenFileNameRecord& ofn) override { return playFile(ofn, false); }
     int32_t GetSaveFileName(OpenFileNameRecord& ofn) override { return playFile(ofn, true); }
+    int32_t GetFileTitle(const std::string& file, std::string& buffer, int32_t size) override {
+        const size_t slash = file.find_last_of("/\\");
+        const std::string title = file.substr(slash == std::string::npos ? 0 : slash + 1);
+        if (title.empty())
+            return -1;
+        if (dlgtext::units(title) >= static_cast<size_t>(size))
+            return static_cast<int32_t>(dlgtext::units(title) + 1);
+        buffer = dlgtext::padded(title, static_cast<size_t>(size));
+        return 0;
+    }
     int32_t ChooseColor(ChooseColorRecord& cc) override {
         colorSeen.push_back(cc);
         return play(colors, cc);
@@ -82,17 +109,42 @@ public:
     int32_t GetSysColor(int32_t index) override {
         return index >= 0 && index <= 30 ? 0x010101 * (index + 1) : -1;
     }
-    bool WinHelp(QWidget*, const QString& file, int32_t command, intptr_t data) override {
+    bool WinHelp(WindowHandle, const std::string& file, int32_t command, intptr_t data) override {
         helpCalls.push_back({file, command, data});
         if (onHelp)
             onHelp(helpCalls.back());
         return helpSucceeds;
     }
     int32_t GetLastError() override { return helpSucceeds ? 0 : 2; }
-    QString FormatMessage(int32_t code) override {
-        return code == 2 ? "The system cannot find the file specified." : QString();
+    std::string FormatMessage(int32_t code) override {
+        return code == 2 ? "The system cannot find the file specified." : std::string();
     }
+    intptr_t PrinterDC() override { return 0; }
     double TwipsPerPixelY() override { return 15.0; }
+    std::string ApplicationName() override { return "Scripted"; }
+
+    void SetWindowLong(WindowHandle hDlg, int index, intptr_t value) override {
+        if (hDlg)
+            of(hDlg).longs[index] = value;
+    }
+    intptr_t GetWindowLong(WindowHandle hDlg, int index) override {
+        return hDlg && of(hDlg).longs.count(index) ? of(hDlg).longs[index] : 0;
+    }
+    WindowHandle GetParent(WindowHandle hWnd) override { return hWnd ? of(hWnd).parent : nullptr; }
+    bool GetWindowRect(WindowHandle hWnd, RectRecord& rect) override {
+        if (!hWnd)
+            return false;
+        rect = of(hWnd).rect;
+        return true;
+    }
+    void MoveWindow(WindowHandle hWnd, int32_t left, int32_t top) override {
+        RectRecord& r = of(hWnd).rect;
+        r = {left, top, left + (r.right - r.left), top + (r.bottom - r.top)};
+    }
+    bool GetWorkArea(WindowHandle, RectRecord& rect) override {
+        rect = workArea;
+        return true;
+    }
 
 private:
     int32_t playFile(OpenFileNameRecord& ofn, bool save) {
@@ -115,6 +167,7 @@ private:
         return result;
     }
     int32_t m_lastExtendedError = 0;
+    std::list<Window> m_windows;
 };
 
 /// Makes a backend the one every new dialog object uses, for one scope.

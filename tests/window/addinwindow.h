@@ -71,7 +71,7 @@ struct AddInWindow {
 private:
     void useFile(QPlainTextEdit* box, const QString& chosen, bool save) {
         form->setActiveText(box->objectName());
-        dialogs.files.push_back(ScriptedDialogBackend::choose(chosen));
+        dialogs.files.push_back(ScriptedDialogBackend::choose(chosen.toStdString()));
         (save ? form->cmdSaveToFile : form->cmdLoadFromFile)->click();
     }
 };

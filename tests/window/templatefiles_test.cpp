@@ -3,6 +3,7 @@
 #include "addinwindow.h"
 #include "comdlgconsts.h"
 #include "f_dialog.h"
+#include "forms.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -35,7 +36,7 @@ TEST(TemplateFiles, AHeaderSavedToAFileLoadsIntoTheFooterUnchangedAndIsReplacedW
     // neither, so the save dialog asks no question.
     const struct {
         bool save;
-        QString filter;
+        std::string filter;
         int32_t flags;
     } dialogs[] = {
         {true, withNuls("On Error Template\0*.ert\0\0"), OFN_HIDEREADONLY},
@@ -49,9 +50,9 @@ TEST(TemplateFiles, AHeaderSavedToAFileLoadsIntoTheFooterUnchangedAndIsReplacedW
         EXPECT_EQ(r.lpstrFilter, dialogs[i].filter);
         EXPECT_EQ(r.nFilterIndex, 1);
         EXPECT_EQ(r.Flags, dialogs[i].flags);
-        EXPECT_EQ(r.lpstrInitialDir, w.addInFolder());
-        EXPECT_EQ(r.hwndOwner, w.form.get());
-        EXPECT_TRUE(r.lpstrDefExt.isEmpty());
+        EXPECT_EQ(r.lpstrInitialDir, w.addInFolder().toStdString());
+        EXPECT_EQ(r.hwndOwner, static_cast<QWidget*>(w.form.get()));
+        EXPECT_TRUE(r.lpstrDefExt.empty());
     }
 
     // Saved again, the file is replaced without a question.
@@ -72,17 +73,32 @@ TEST(TemplateFiles, TheTextInputDialogLoadsAndSavesItsOwnBox) {
     Window w;
     f_Dialog& d = w.form->dialog();
     d.TXT->setPlainText(kHeader);
-    w.dialogs.files.push_back(ScriptedDialogBackend::choose(w.path("d.ert")));
+    w.dialogs.files.push_back(ScriptedDialogBackend::choose(w.path("d.ert").toStdString()));
     d.cmdSaveToFile->click();
     d.TXT->setPlainText("other");
-    w.dialogs.files.push_back(ScriptedDialogBackend::choose(w.path("d.ert")));
+    w.dialogs.files.push_back(ScriptedDialogBackend::choose(w.path("d.ert").toStdString()));
     d.cmdLoadFromFile->click();
     EXPECT_EQ(d.TXT->toPlainText(), kHeader);
     ASSERT_EQ(w.dialogs.fileSeen.size(), 2u);
     for (const OpenFileNameRecord& r : w.dialogs.fileSeen)
-        EXPECT_EQ(r.hwndOwner, &d);
+        EXPECT_EQ(r.hwndOwner, static_cast<QWidget*>(&d));
     // The window's boxes are not touched.
     EXPECT_NE(w.form->Header->toPlainText(), kHeader);
+}
+
+TEST(TemplateFiles, AFormOwnsTheDialogThroughItsWindowAndNoFormMeansNoOwner) {
+    Window w;
+    TemplateFiles files({w.boxes, w.addInFolder().toStdString(), nullptr});
+    forms::Form form("frmOwner");
+    for (forms::Form* owner : {&form, static_cast<forms::Form*>(nullptr)}) {
+        EXPECT_EQ(files.LoadTextFromFile(owner), "");
+        files.SaveTextToFile("t", owner);
+        for (size_t back : {1u, 2u})
+            EXPECT_EQ(w.dialogs.fileSeen.rbegin()[back - 1].hwndOwner,
+                      owner ? form.windowHandle() : nullptr);
+    }
+    EXPECT_NE(form.windowHandle(), nullptr);
+    EXPECT_TRUE(w.boxes.shown.empty());
 }
 
 TEST(TemplateFiles, TheTemplateExtensionIsAddedWhenTheFilesOwnNameLacksIt) {
