@@ -133,6 +133,8 @@ public:
     void setFont(const StdFont& font);
 
     void SetFocus();
+    /// The tip shown while the mouse rests on the control; empty for none.
+    void setToolTipText(const std::string& tip);
 
     Event<> GotFocus;
     /// KeyCode is VB's (vbKeyA == 'A', vbKeyReturn == 13); 0 drops the key.
@@ -190,6 +192,11 @@ public:
     void setText(const std::string& text);
     /// Read-only to the user, as VB's Locked.
     void setLocked(bool locked);
+    /// VB's ScrollBars of a multi-line box: the bars are always there, and a
+    /// box with a horizontal one does not wrap its lines. Set before the box
+    /// is first shown.
+    enum ScrollBars { None = 0, Horizontal = 1, Vertical = 2, Both = 3 };
+    void setScrollBars(ScrollBars bars);
     /// The selection, in characters from the start (a line break counts as
     /// CR LF, as the edit control counts it).
     int SelStart() const;
@@ -335,6 +342,9 @@ public:
     /// Keeps the window above all windows that are not kept on top, without
     /// moving or resizing it.
     void setTopMost(bool topMost);
+    /// The smallest size the user can drag a sizable window to: the outer
+    /// size, its frame included, in twips.
+    void setMinimumSize(int width, int height);
 
     bool Visible() const override;
     void setVisible(bool visible) override;
@@ -361,6 +371,9 @@ public:
 
     /// The controls in Tab order.
     const std::vector<Control*>& tabOrder() const { return m_tabOrder; }
+    /// The control that has the focus, or takes it when the window is next
+    /// active; null for none.
+    Control* ActiveControl() const;
 
     /// For the native side, when the window is about to close: asks
     /// QueryUnload with `mode`; true when it may close, and the form is then

@@ -4,6 +4,7 @@
 #include "../tips/frmtip.h"
 #include "../tips/modresfiles.h"
 #include "dropdowncombo.h"
+#include "edithistory.h"
 #include "errormodule.h"
 #include "f_dialog.h"
 #include "insertionrun.h"
@@ -236,11 +237,7 @@ frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
     Form_Load();
 }
 
-frmAddIn::~frmAddIn() {
-    // Unloading releases the helpers.
-    FooterML.TextBox = nullptr;
-    HeaderML.TextBox = nullptr;
-}
+frmAddIn::~frmAddIn() = default;
 
 QString frmAddIn::tipsFile() const {
     return QDir(m_services.addInFolder).filePath(frmTip::kFileName);
@@ -278,10 +275,12 @@ void frmAddIn::Form_Load() {
     MdlName->setSortedItems(modules);
     Footer->setPlainText(QString::fromUtf8(trapline::kDefaultFooter).replace("\r\n", "\n"));
     setActiveText(Header->objectName());
-    FooterML.bind(Footer);
-    FooterML.SetTabStopDistance(10);
-    HeaderML.bind(Header);
-    HeaderML.SetTabStopDistance(10);
+    // The template boxes keep one undo step from here on, as the edit
+    // control does, and a tab is ten dialog units.
+    for (QPlainTextEdit* box : {Footer, Header}) {
+        forms::qt::EditHistory::of(box)->clear();
+        forms::qt::setTabStops(box, {10});
+    }
     setUpdatesEnabled(true);
     update();
     // A stored value that is no number counts as the default, 1.
@@ -320,8 +319,8 @@ bool frmAddIn::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmAddIn::closeEvent(QCloseEvent* event) {
-    if (m_dialog)
-        m_dialog->close();
+    if (m_dialog && m_dialog->Visible())
+        m_dialog->Unload();
     QWidget::closeEvent(event);
 }
 
@@ -416,14 +415,14 @@ void frmAddIn::cmdTab_Click() {
 
 void frmAddIn::cmdUndo_Click() {
     if (m_activeText == Footer->objectName())
-        FooterML.Undo();
+        forms::qt::EditHistory::of(Footer)->undo();
     else if (m_activeText == Header->objectName())
-        HeaderML.Undo();
+        forms::qt::EditHistory::of(Header)->undo();
 }
 
 f_Dialog& frmAddIn::dialog() {
     if (!m_dialog) {
-        m_dialog = new f_Dialog(this);
+        m_dialog = std::make_unique<f_Dialog>(forms::qt::owner(this));
         m_dialog->Files = &m_templateFiles;
     }
     return *m_dialog;
@@ -432,14 +431,16 @@ f_Dialog& frmAddIn::dialog() {
 QString frmAddIn::EditText(const QString& TextVal, bool& Success) {
     QString result;
     f_Dialog& d = dialog();
-    d.TXT->setPlainText(TextVal);
+    d.TXT.setText(TextVal.toStdString());
     d.TxtML.EmptyUndoBuffer();
     d.Confirmed = false;
-    // Every opening starts at the design size, as a dialog loaded anew does.
-    d.resize(twipSize(6060, 3465));
-    d.exec();
+    // Every opening starts at the design size, as a dialog loaded anew does,
+    // and typing goes into the text, whatever had the focus when it closed.
+    d.setSize(f_Dialog::kWidth, f_Dialog::kHeight);
+    d.TXT.SetFocus();
+    d.ShowModal();
     if (d.Confirmed)
-        result = d.ResultText;
+        result = QString::fromStdString(d.ResultText).replace("\r\n", "\n");
     Success = d.Confirmed;
     return result;
 }

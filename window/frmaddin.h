@@ -1,7 +1,6 @@
 #pragma once
 
 #include "addinconnect.h"
-#include "ctextboxml.h"
 #include "templatefiles.h"
 
 #include <QPointer>
@@ -70,9 +69,6 @@ public:
     QPlainTextEdit *Header, *Footer, *DebugTxt;
     QToolButton *OKButton, *CancelButton, *cmdTips, *cmdAbout;
 
-    CTextBoxML HeaderML;
-    CTextBoxML FooterML;
-
     /// The shared text input dialog, made on first use.
     f_Dialog& dialog();
 
@@ -109,7 +105,7 @@ private:
 
     Services m_services;
     QString m_activeText;
-    QPointer<f_Dialog> m_dialog;
+    std::unique_ptr<f_Dialog> m_dialog;
     TemplateFiles m_templateFiles;
     std::unique_ptr<frmTip> m_tip;
 };

@@ -44,6 +44,10 @@ void Control::SetFocus() {
     qt::widget(*this)->setFocus(Qt::OtherFocusReason);
 }
 
+void Control::setToolTipText(const std::string& tip) {
+    qt::widget(*this)->setToolTip(qt::text(tip));
+}
+
 void native::place(Control& control, Rect t) {
     qt::widget(control)->setGeometry(twipRect(t.left, t.top, t.width, t.height));
 }

@@ -35,6 +35,13 @@ protected:
         event->accept();
         done(QDialog::Rejected);
     }
+    void showEvent(QShowEvent* event) override {
+        QDialog::showEvent(event);
+        // The least size is the window's outer one: the frame is known only now.
+        const QSize least = property("leastOuterSize").toSize();
+        if (least.isValid())
+            setMinimumSize(least - (frameGeometry().size() - size()));
+    }
     void resizeEvent(QResizeEvent* event) override {
         QDialog::resizeEvent(event);
         m_form.Resize();
@@ -114,6 +121,22 @@ void Form::setTopMost(bool topMost) {
     w->setWindowFlag(Qt::WindowStaysOnTopHint, false);
     if (visible)
         w->show();
+}
+
+void Form::setMinimumSize(int width, int height) {
+    QDialog* w = window(*this);
+    const QSize least = twipSize(width, height);
+    w->setProperty("leastOuterSize", least);
+    w->setMinimumSize(least - (w->frameGeometry().size() - w->size()));
+}
+
+Control* Form::ActiveControl() const {
+    const QWidget* focused = window(*this)->focusWidget();
+    for (Control* control : m_tabOrder)
+        if (qt::widget(*control) == focused ||
+            (focused && qt::widget(*control)->isAncestorOf(focused)))
+            return control;
+    return nullptr;
 }
 
 bool Form::Visible() const {

@@ -87,7 +87,7 @@ TEST(WindowFont, IsMsSansSerifAtEightPointsInEveryWindowAndEveryCaptionFitsItsCo
     EXPECT_EQ(QFontMetrics(windowFont()).height(), 13); // the 8-point strike
     Windows w;
     for (const QWidget* window :
-         {static_cast<QWidget*>(w.form.get()), static_cast<QWidget*>(&w.form->dialog()),
+         {static_cast<QWidget*>(w.form.get()), forms::qt::widget(w.form->dialog()),
           forms::qt::widget(w.tip), forms::qt::widget(w.about)}) {
         EXPECT_EQ(QFontInfo(window->font()).family(), "MS Sans Serif")
             << window->objectName().toStdString();

@@ -1,3 +1,4 @@
+#include "../forms/user.h"
 #include "addinwindow.h"
 #include "dropdowncombo.h"
 #include "f_dialog.h"
@@ -183,16 +184,16 @@ TEST(frmAddIn, EnterPressesOkOrAFocusedButtonCtrlEnterBreaksTheLineAndEscHides) 
 
 namespace {
 
-/// Opens the text input dialog on `text` through EditText and plays `user`
+/// Opens the text input dialog on `text` through EditText and plays `act`
 /// on it; a dialog left open is closed, so that a failure cannot hang the test.
 QString edit(Window& w, const QString& text, bool& success,
-             const std::function<void(f_Dialog&)>& user, QToolButton* opener = nullptr) {
+             const std::function<void(f_Dialog&)>& act, QToolButton* opener = nullptr) {
     f_Dialog& d = w.form->dialog();
-    QTimer::singleShot(0, [&d, user] {
-        user(d);
-        if (d.isVisible()) {
+    user::soon([&d, act] {
+        act(d);
+        if (d.Visible()) {
             ADD_FAILURE() << "the dialog was left open";
-            d.close();
+            user::close(d);
         }
     });
     if (!opener)
@@ -210,57 +211,63 @@ TEST(frmAddIn, EditsTheActiveTemplateInTheDialog) {
         edit(
             w, "", success,
             [confirm](f_Dialog& d) {
-                d.TXT->setPlainText(confirm ? "On Error GoTo Fail" : "thrown away");
-                (confirm ? d.OKButton : d.CancelButton)->click();
+                d.TXT.setText(confirm ? "On Error GoTo Fail" : "thrown away");
+                user::click(confirm ? d.OKButton : d.CancelButton);
             },
             w.form->cmdEdit);
         EXPECT_EQ(w.form->Header->toPlainText(), "On Error GoTo Fail") << confirm;
     }
-    // Closed by its frame: not confirmed.
+    // Closed by its frame: not confirmed, and whatever had the focus then,
+    // typing goes into the text the next time it opens.
     EXPECT_EQ(edit(w, "x", success,
                    [](f_Dialog& d) {
-                       d.cmdUndo->setFocus();
-                       d.close();
+                       d.cmdUndo.SetFocus();
+                       EXPECT_EQ(d.ActiveControl(), &d.cmdUndo);
+                       user::close(d);
                    }),
               "");
     EXPECT_FALSE(success);
-    // Every time it opens, typing goes into the text.
-    QWidget* focused = nullptr;
+    const forms::Control* focused = nullptr;
     edit(w, "x", success, [&focused](f_Dialog& d) {
-        focused = QApplication::focusWidget();
-        d.close();
+        focused = d.ActiveControl();
+        user::close(d);
     });
-    EXPECT_EQ(focused, w.form->dialog().TXT);
+    EXPECT_EQ(focused, &w.form->dialog().TXT);
 }
 
 TEST(f_Dialog, KeepsItsMinimumAndLaysTheBoxOutBesideTheButtons) {
     f_Dialog d;
-    d.show();
-    d.resize(10, 10);
-    QApplication::processEvents();
-    d.resize(600, 400);
-    QApplication::processEvents();
-    EXPECT_EQ(d.frCmd->x(), 600 - d.frCmd->width());
-    EXPECT_EQ(d.TXT->geometry().right() + 1, d.frCmd->x());
-    EXPECT_EQ(d.TXT->geometry().bottom() + 1, 400 - 6);
-    EXPECT_EQ(d.frameGeometry().size() - d.size() + d.minimumSize(), f_Dialog::minimumOuterSize());
+    d.Show();
+    d.setSize(150, 150);
+    user::settle();
+    // The least outer size, less the frame the side draws around it.
+    EXPECT_LE(d.Width(), f_Dialog::kMinWidth);
+    EXPECT_GT(d.Width(), f_Dialog::kMinWidth - 600);
+    EXPECT_LE(d.Height(), f_Dialog::kMinHeight);
+    EXPECT_GT(d.Height(), f_Dialog::kMinHeight - 900);
+    d.setSize(9000, 6000);
+    user::settle();
+    EXPECT_EQ(d.frCmd.Left(), 9000 - d.frCmd.Width());
+    EXPECT_EQ(d.TXT.Left() + d.TXT.Width(), d.frCmd.Left());
+    EXPECT_EQ(d.TXT.Top() + d.TXT.Height(), 6000 - 90);
 }
 
 TEST(f_Dialog, EnterConfirmsCtrlEnterBreaksTheLineAndEscCancels) {
+    constexpr int vbKeyReturn = 13, vbKeyEscape = 27;
     Window w;
     bool success = false;
     // OK with the text unchanged still confirms it.
-    EXPECT_EQ(edit(w, "On Error GoTo 0", success,
-                   [](f_Dialog& d) { QTest::keyClick(d.TXT, Qt::Key_Return); }),
-              "On Error GoTo 0");
+    EXPECT_EQ(
+        edit(w, "On Error GoTo 0", success, [](f_Dialog& d) { user::press(d.TXT, vbKeyReturn); }),
+        "On Error GoTo 0");
     EXPECT_TRUE(success);
 
     EXPECT_EQ(edit(w, "ab", success,
                    [](f_Dialog& d) {
-                       d.TXT->moveCursor(QTextCursor::End);
-                       QTest::keyClick(d.TXT, Qt::Key_Return, Qt::ControlModifier);
-                       QTest::keyClicks(d.TXT, "cd");
-                       QTest::keyClick(d.TXT, Qt::Key_Enter); // the keypad's Enter too
+                       d.TXT.setSel(2, 0);
+                       user::press(d.TXT, vbKeyReturn, forms::vbCtrlMask);
+                       user::type(d.TXT, "cd");
+                       user::press(d.TXT, vbKeyReturn);
                    }),
               "ab\ncd");
     EXPECT_TRUE(success);
@@ -270,9 +277,9 @@ TEST(f_Dialog, EnterConfirmsCtrlEnterBreaksTheLineAndEscCancels) {
         success = true;
         EXPECT_EQ(edit(w, "kept", success,
                        [inText](f_Dialog& d) {
-                           QTest::keyClicks(d.TXT, "typed");
-                           QTest::keyClick(inText ? static_cast<QWidget*>(d.TXT) : d.OKButton,
-                                           Qt::Key_Escape);
+                           user::type(d.TXT, "typed");
+                           user::press(inText ? static_cast<forms::Control&>(d.TXT) : d.OKButton,
+                                       vbKeyEscape);
                        }),
                   "");
         EXPECT_FALSE(success);

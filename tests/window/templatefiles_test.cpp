@@ -1,5 +1,6 @@
 #include "templatefiles.h"
 
+#include "../forms/user.h"
 #include "addinwindow.h"
 #include "comdlgconsts.h"
 #include "f_dialog.h"
@@ -71,16 +72,18 @@ TEST(TemplateFiles, AHeaderSavedToAFileLoadsIntoTheFooterUnchangedAndIsReplacedW
 TEST(TemplateFiles, TheTextInputDialogLoadsAndSavesItsOwnBox) {
     Window w;
     f_Dialog& d = w.form->dialog();
-    d.TXT->setPlainText(kHeader);
+    d.Show();
+    const std::string header = QString(kHeader).replace("\n", "\r\n").toStdString();
+    d.TXT.setText(header);
     w.dialogs.files.push_back(ScriptedDialogBackend::choose(w.path("d.ert")));
-    d.cmdSaveToFile->click();
-    d.TXT->setPlainText("other");
+    user::click(d.cmdSaveToFile);
+    d.TXT.setText("other");
     w.dialogs.files.push_back(ScriptedDialogBackend::choose(w.path("d.ert")));
-    d.cmdLoadFromFile->click();
-    EXPECT_EQ(d.TXT->toPlainText(), kHeader);
+    user::click(d.cmdLoadFromFile);
+    EXPECT_EQ(d.TXT.Text(), header);
     ASSERT_EQ(w.dialogs.fileSeen.size(), 2u);
     for (const OpenFileNameRecord& r : w.dialogs.fileSeen)
-        EXPECT_EQ(r.hwndOwner, &d);
+        EXPECT_EQ(r.hwndOwner, d.windowHandle());
     // The window's boxes are not touched.
     EXPECT_NE(w.form->Header->toPlainText(), kHeader);
 }
