@@ -86,6 +86,10 @@ inline constexpr int vbUnchecked = 0, vbChecked = 1;
 
 class Form;
 
+/// The hourglass over every window of the program while a long job runs;
+/// calls pair, and nest as the system's wait cursor does.
+void showHourglass(bool busy);
+
 /// Who owns a window: it stays above its owner and closes with it. The
 /// owner is another form, or a native window of this side while some
 /// windows are not yet written against this layer.
@@ -345,6 +349,12 @@ public:
     /// The smallest size the user can drag a sizable window to: the outer
     /// size, its frame included, in twips.
     void setMinimumSize(int width, int height);
+    /// The colour of the window's inside, which labels and check boxes on
+    /// it take too.
+    void setBackColor(Color color);
+    /// Places the window in the middle of the screen's work area, as VB's
+    /// StartUpPosition = CenterScreen does.
+    void centerOnScreen();
 
     bool Visible() const override;
     void setVisible(bool visible) override;

@@ -5,7 +5,9 @@
 
 #include <QCloseEvent>
 #include <QDialog>
+#include <QGuiApplication>
 #include <QIcon>
+#include <QScreen>
 
 namespace forms {
 namespace {
@@ -137,6 +139,20 @@ Control* Form::ActiveControl() const {
             (focused && qt::widget(*control)->isAncestorOf(focused)))
             return control;
     return nullptr;
+}
+
+void Form::setBackColor(Color color) {
+    QDialog* w = window(*this);
+    QPalette palette = w->palette();
+    palette.setColor(QPalette::Window, QColor::fromRgb(color));
+    w->setPalette(palette);
+    w->setAutoFillBackground(true);
+}
+
+void Form::centerOnScreen() {
+    QDialog* w = window(*this);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        w->move(screen->availableGeometry().center() - w->rect().center());
 }
 
 bool Form::Visible() const {
