@@ -341,6 +341,11 @@ public:
     /// The window's icon: a picture resource of the add-in, by file name.
     void setIcon(const std::string& picture);
     void setSizable(bool sizable);
+    /// A minimize button in the title bar, as VB's MinButton.
+    void setMinButton(bool minButton);
+    /// A tool window: a narrow title bar with a close box only, kept off the
+    /// taskbar, as VB's tool window border styles.
+    void setToolWindow(bool toolWindow);
     /// The size of the inside in twips; the window stays where it is.
     void setSize(int width, int height);
     /// Keeps the window above all windows that are not kept on top, without

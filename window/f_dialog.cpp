@@ -4,6 +4,7 @@
 
 f_Dialog::f_Dialog(Owner owner) : Form("f_Dialog", owner) {
     setCaption("Диалог ввода текста");
+    setToolWindow(true);
     setSizable(true);
     setSize(kWidth, kHeight);
     setMinimumSize(kMinWidth, kMinHeight);

@@ -109,6 +109,7 @@ frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, Owner owner)
     initAddInResources();
     // The designed inside; the size never changes.
     setSize(4605, 9015);
+    setMinButton(true);
     setIcon("trapline.xpm");
     setBackColor(0xE0E0E0);
     for (forms::Label* label : {&Label1, &Label2, &Label3, &Label4, &Label5, &Label6})

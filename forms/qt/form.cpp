@@ -104,6 +104,31 @@ void Form::setSizable(bool sizable) {
     }
 }
 
+namespace {
+
+/// The window's frame made of `hints` on a window of `type`; whether it is
+/// kept on top stays as it was.
+void setFrame(QDialog* w, Qt::WindowType type, Qt::WindowFlags hints) {
+    const Qt::WindowFlags kept = w->windowFlags() & Qt::WindowStaysOnTopHint;
+    w->setWindowFlags(type | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                      Qt::WindowCloseButtonHint | hints | kept);
+}
+
+} // namespace
+
+void Form::setMinButton(bool minButton) {
+    QDialog* w = window(*this);
+    if (minButton)
+        setFrame(w, Qt::Window, Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint);
+    else
+        w->setWindowFlag(Qt::WindowMinimizeButtonHint, false);
+}
+
+void Form::setToolWindow(bool toolWindow) {
+    QDialog* w = window(*this);
+    setFrame(w, toolWindow ? Qt::Tool : Qt::Dialog, {});
+}
+
 void Form::setSize(int width, int height) {
     QDialog* w = window(*this);
     const QSize size = twipSize(width, height);
