@@ -1,3 +1,5 @@
+// Qt only: these look at the pixels and fonts of the Qt side's widgets.
+
 #include "../window/addinwindow.h"
 #include "f_dialog.h"
 #include "frmabout.h"
