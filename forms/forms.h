@@ -86,6 +86,10 @@ inline constexpr int vbUnchecked = 0, vbChecked = 1;
 
 class Form;
 
+/// The hourglass over every window of the program while a long job runs;
+/// calls pair, and nest as the system's wait cursor does.
+void showHourglass(bool busy);
+
 /// Who owns a window: it stays above its owner and closes with it. The
 /// owner is another form, or a native window of this side while some
 /// windows are not yet written against this layer.
@@ -133,6 +137,8 @@ public:
     void setFont(const StdFont& font);
 
     void SetFocus();
+    /// The tip shown while the mouse rests on the control; empty for none.
+    void setToolTipText(const std::string& tip);
 
     Event<> GotFocus;
     /// KeyCode is VB's (vbKeyA == 'A', vbKeyReturn == 13); 0 drops the key.
@@ -190,6 +196,11 @@ public:
     void setText(const std::string& text);
     /// Read-only to the user, as VB's Locked.
     void setLocked(bool locked);
+    /// VB's ScrollBars of a multi-line box: the bars are always there, and a
+    /// box with a horizontal one does not wrap its lines. Set before the box
+    /// is first shown.
+    enum ScrollBars { None = 0, Horizontal = 1, Vertical = 2, Both = 3 };
+    void setScrollBars(ScrollBars bars);
     /// The selection, in characters from the start (a line break counts as
     /// CR LF, as the edit control counts it).
     int SelStart() const;
@@ -330,11 +341,25 @@ public:
     /// The window's icon: a picture resource of the add-in, by file name.
     void setIcon(const std::string& picture);
     void setSizable(bool sizable);
+    /// A minimize button in the title bar, as VB's MinButton.
+    void setMinButton(bool minButton);
+    /// A tool window: a narrow title bar with a close box only, kept off the
+    /// taskbar, as VB's tool window border styles.
+    void setToolWindow(bool toolWindow);
     /// The size of the inside in twips; the window stays where it is.
     void setSize(int width, int height);
     /// Keeps the window above all windows that are not kept on top, without
     /// moving or resizing it.
     void setTopMost(bool topMost);
+    /// The smallest size the user can drag a sizable window to: the outer
+    /// size, its frame included, in twips.
+    void setMinimumSize(int width, int height);
+    /// The colour of the window's inside, which labels and check boxes on
+    /// it take too.
+    void setBackColor(Color color);
+    /// Places the window in the middle of the screen's work area, as VB's
+    /// StartUpPosition = CenterScreen does.
+    void centerOnScreen();
 
     bool Visible() const override;
     void setVisible(bool visible) override;
@@ -361,6 +386,9 @@ public:
 
     /// The controls in Tab order.
     const std::vector<Control*>& tabOrder() const { return m_tabOrder; }
+    /// The control that has the focus, or takes it when the window is next
+    /// active; null for none.
+    Control* ActiveControl() const;
 
     /// For the native side, when the window is about to close: asks
     /// QueryUnload with `mode`; true when it may close, and the form is then

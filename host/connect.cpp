@@ -11,12 +11,13 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QWidget>
 #include <exception>
 
 namespace {
 
-const QString kSettings = "Settings";
-const QString kDisplayOnConnect = "DisplayOnConnect";
+const char* const kSettings = "Settings";
+const char* const kDisplayOnConnect = "DisplayOnConnect";
 constexpr const char* kCaption = "TRAPLINE";
 
 /// The run time's numbers for the failures raised here.
@@ -62,8 +63,10 @@ struct Connect::Defaults {
 
     frmAddIn::Services services() {
         return {messages, settings, registry,
-                [](const QString& program) { return QProcess::startDetached(program, {}); },
-                AddInLibrary::folder()};
+                [](const std::string& program) {
+                    return QProcess::startDetached(QString::fromStdString(program), {});
+                },
+                AddInLibrary::folder().toStdString()};
     }
 };
 
@@ -132,11 +135,11 @@ void Connect::AddinInstance_OnDisconnection() {
     removeControl(m_toolbarButton, m_menuHandler);
     removeControl(m_addInsMenuItem, m_menuBarHandler);
     if (m_formDisplayed) {
-        m_services.settings.SaveSetting(SettingsStore::kApplication, kSettings, kDisplayOnConnect,
+        m_services.settings.saveSetting(SettingsStore::kApplication, kSettings, kDisplayOnConnect,
                                         "1");
         m_formDisplayed = false;
     } else {
-        m_services.settings.SaveSetting(SettingsStore::kApplication, kSettings, kDisplayOnConnect,
+        m_services.settings.saveSetting(SettingsStore::kApplication, kSettings, kDisplayOnConnect,
                                         "0");
     }
     unloadForm();
@@ -147,28 +150,25 @@ void Connect::Show() {
     // nothing it could do but fail.
     if (!m_vbInstance)
         return;
-    // The close box unloads the window: Qt has then cleared its
-    // delete-on-close mark and only scheduled the deletion. Finish it now, so
-    // that this showing loads a fresh window as it would after an unload.
-    if (m_addInForm && !m_addInForm->testAttribute(Qt::WA_DeleteOnClose))
+    // The close box unloads the window: this showing loads a fresh one, as
+    // it would after an unload.
+    if (m_addInForm && !m_addInForm->Loaded())
         unloadForm();
     if (!m_addInForm) {
-        m_addInForm = new frmAddIn(m_vbInstance, m_services);
+        m_addInForm = std::make_unique<frmAddIn>(m_vbInstance, m_services);
         // Closing an add-in's window never ends the environment.
-        m_addInForm->setAttribute(Qt::WA_QuitOnClose, false);
+        static_cast<QWidget*>(m_addInForm->windowHandle())->setAttribute(Qt::WA_QuitOnClose, false);
     }
     m_addInForm->VBInstance = m_vbInstance;
     m_addInForm->Connect = this;
     m_formDisplayed = true;
-    m_addInForm->show();
-    m_addInForm->raise();
-    m_addInForm->activateWindow();
+    m_addInForm->Show();
 }
 
 void Connect::Hide() {
     m_formDisplayed = false;
     if (m_addInForm)
-        m_addInForm->hide();
+        m_addInForm->Hide();
 }
 
 void Connect::AddToCommandBar() {
@@ -196,8 +196,8 @@ void Connect::AddToCommandBar() {
     m_menuHandler = *events;
     bindClick(*m_menuHandler, &Connect::MenuHandler_Click);
     // Exactly "1": anything else, even "1 " or "01", leaves the window closed.
-    if (m_services.settings.GetSetting(SettingsStore::kApplication, kSettings, kDisplayOnConnect,
-                                       "0") == "1")
+    if (m_services.settings.setting(SettingsStore::kApplication, kSettings, kDisplayOnConnect,
+                                    "0") == "1")
         Show();
 }
 
@@ -263,8 +263,8 @@ void Connect::showError(const trapline::Error& error) {
 void Connect::unloadForm() {
     if (!m_addInForm)
         return;
-    m_addInForm->close();
-    // close() only schedules the deletion, and the environment may unload the
-    // library before its event loop gets there: the window goes now.
-    delete m_addInForm.data();
+    if (m_addInForm->Loaded())
+        m_addInForm->Unload();
+    // The environment may unload the library right after: the window goes now.
+    m_addInForm.reset();
 }

@@ -4,7 +4,6 @@
 #include "addinconnect.h"
 #include "frmaddin.h"
 
-#include <QPointer>
 #include <memory>
 
 namespace vbide {
@@ -61,6 +60,8 @@ public:
     /// Hide and at disconnection. Closing the window by its close box leaves
     /// it set.
     bool FormDisplayed() const { return m_formDisplayed; }
+    /// The tool window while it is an object, loaded or not.
+    frmAddIn* addInForm() const { return m_addInForm.get(); }
     void setFormDisplayed(bool value) { m_formDisplayed = value; }
 
     /// The environment object, kept at connection; null before.
@@ -108,7 +109,7 @@ private:
     frmAddIn::Services m_services;
     bool m_formDisplayed = false;
     vbide::VBE* m_vbInstance = nullptr;
-    QPointer<frmAddIn> m_addInForm;
+    std::unique_ptr<frmAddIn> m_addInForm;
     vbide::CommandBarControl* m_toolbarButton = nullptr;
     vbide::CommandBarControl* m_addInsMenuItem = nullptr;
     vbide::CommandBarEvents* m_menuHandler = nullptr;

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QPointer>
-#include <QString>
-#include <QStringList>
-#include <QVector>
+#include <string>
+#include <vector>
 
-class QPlainTextEdit;
+namespace forms {
+class TextBox;
+}
 
 /// The multi-line edit control's operations for one text box: undo (one
 /// level), line arithmetic, the formatting rectangle, scrolling and tab
@@ -16,10 +16,10 @@ class QPlainTextEdit;
 class CTextBoxML {
 public:
     /// The box worked on; set by the owner before any other call.
-    QPointer<QPlainTextEdit> TextBox;
+    forms::TextBox* TextBox = nullptr;
 
     /// Sets `TextBox` and starts keeping its undo step from its text now.
-    void bind(QPlainTextEdit* box);
+    void bind(forms::TextBox* box);
 
     bool CanUndo() const;
     void Undo();
@@ -39,18 +39,16 @@ public:
     ///     "ab\r\ncdef", caret in "cdef":  LineLength(-1) == 4, GetLine(-1) == "cdef"
     int LineLength(int lineNum) const;
     /// The text of `lineNum` without its line break, chosen as for `LineLength`.
-    QString GetLine(int lineNum) const;
+    std::string GetLine(int lineNum) const;
     /// Line and column of `charIndex`, or of the caret when it is negative.
     void GetLineColumn(int charIndex, int& line, int& column) const;
-    /// One element per line; with `KeepHardLineBreaks` each ends in CR LF.
-    QStringList GetAllLines(bool KeepHardLineBreaks = false) const;
+    /// One element per line; with `KeepHardLineBreaks` each that ends a
+    /// paragraph ends in CR LF. An empty box has none.
+    std::vector<std::string> GetAllLines(bool KeepHardLineBreaks = false) const;
     void GetRect(int& Left, int& Top, int& Right, int& Bottom) const;
     void SetRect(int Left, int Top, int Right, int Bottom);
     void Scroll(int HorizScroll, int VertScroll);
     void ScrollCaret();
-    void SetTabStops(const QVector<int>& tabStops);
+    void SetTabStops(const std::vector<int>& tabStops);
     void SetTabStopDistance(int distance);
-
-    /// The tab stop distance in pixels that `dialogUnits` stands for.
-    qreal tabPixels(int dialogUnits) const;
 };

@@ -3,30 +3,17 @@
 #include "../tips/frmabout.h"
 #include "../tips/frmtip.h"
 #include "../tips/modresfiles.h"
-#include "dropdowncombo.h"
 #include "errormodule.h"
 #include "f_dialog.h"
 #include "insertionrun.h"
 #include "procpicker.h"
-#include "qtforms.h"
-#include "settingsstore.h"
-#include "templatekeys.h"
-#include "topmost.h"
-#include "twips.h"
+#include "settingsservice.h"
 #include "vbe.h"
-#include "windowfont.h"
+#include "versionrecord.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QCloseEvent>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScreen>
-#include <QToolButton>
+#include <climits>
+#include <filesystem>
+#include <fstream>
 
 /// Resources of a static library are registered by hand.
 static void initAddInResources() {
@@ -36,8 +23,8 @@ static void initAddInResources() {
 
 namespace {
 
-const QString kOptions = "Options";
-const QString kShowTips = "Show Tips at Startup";
+const char* const kOptions = "Options";
+const char* const kShowTips = "Show Tips at Startup";
 
 /// The window's log box and the hourglass, for the engine's runs. Lines are
 /// kept and go into the box together: each insertion lays the box out again,
@@ -46,33 +33,30 @@ const QString kShowTips = "Show Tips at Startup";
 /// each of its message boxes (see FlushingMessages).
 class WindowReporter : public trapline::RunReporter {
 public:
-    explicit WindowReporter(QPlainTextEdit* log) : m_log(log) {}
+    explicit WindowReporter(forms::TextBox& log) : m_log(log) {}
     ~WindowReporter() override { flush(); }
     WindowReporter(const WindowReporter&) = delete;
     WindowReporter& operator=(const WindowReporter&) = delete;
 
     void log(const std::string& line) override { m_pending += line; }
     void busy(bool on) override {
-        if (on) {
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        } else {
+        if (!on)
             flush();
-            QApplication::restoreOverrideCursor();
-        }
+        forms::showHourglass(on);
     }
     void flush() {
         if (m_pending.empty())
             return;
-        QString text = QString::fromStdString(m_pending);
+        // At the end, the user's own selection kept.
+        const int start = m_log.SelStart(), length = m_log.SelLength();
+        m_log.setSel(INT_MAX, 0);
+        m_log.setSelText(m_pending);
+        m_log.setSel(start, length);
         m_pending.clear();
-        text.replace("\r\n", "\n");
-        QTextCursor end(m_log->document());
-        end.movePosition(QTextCursor::End);
-        end.insertText(text);
     }
 
 private:
-    QPlainTextEdit* m_log;
+    forms::TextBox& m_log;
     std::string m_pending;
 };
 
@@ -92,147 +76,94 @@ private:
     WindowReporter& m_reporter;
 };
 
-QString crlf(QString text) {
-    return text.replace("\n", "\r\n");
+/// A setting read as a whole number, as Val-less VB code reads it: text that
+/// is no number, blanks around it aside, gives `fallback`.
+int number(const std::string& text, int fallback) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return fallback;
+    const std::string trimmed = text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    size_t used = 0;
+    try {
+        const int value = std::stoi(trimmed, &used);
+        return used == trimmed.size() ? value : fallback;
+    } catch (const std::exception&) {
+        return fallback;
+    }
 }
 
 } // namespace
 
-frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, QWidget* parent)
-    : QWidget(parent, Qt::Window), VBInstance(vbe), m_services(std::move(services)),
-      m_templateFiles({m_services.messages, m_services.addInFolder.toStdString(), [this] {
+frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, Owner owner)
+    : Form("frmAddIn", owner), VBInstance(vbe), m_services(std::move(services)),
+      m_templateFiles({m_services.messages, m_services.addInFolder, [this] {
                            const trapline::Project* project =
                                VBInstance ? VBInstance->ActiveVBProject() : nullptr;
                            return project ? project->codepage() : trapline::Codepage();
                        }}) {
     initAddInResources();
-    setObjectName("frmAddIn");
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                   Qt::CustomizeWindowHint);
-    setAttribute(Qt::WA_DeleteOnClose);
-    // The designed client area; the size never changes.
-    setFixedSize(twipSize(4605, 9015));
-    setWindowIcon(QIcon(":/window/icons/trapline.xpm"));
-    QPalette grey = palette();
-    grey.setColor(QPalette::Window, QColor(224, 224, 224));
-    setPalette(grey);
-    setAutoFillBackground(true);
+    // The designed inside; the size never changes.
+    setSize(4605, 9015);
+    setMinButton(true);
+    setIcon("trapline.xpm");
+    setBackColor(0xE0E0E0);
+    for (forms::Label* label : {&Label1, &Label2, &Label3, &Label4, &Label5, &Label6})
+        label->setFont({"MS Sans Serif", 8.25, true});
+    for (forms::CheckBox* box : {&HasOnError, &WithComment, &DefaultTXT})
+        box->setValue(forms::vbChecked);
+    for (forms::ComboBox* box : {&MdlName, &SubName})
+        box->setText("*");
+    const struct {
+        forms::CommandButton& button;
+        const char* picture;
+        const char* tip;
+    } pictures[] = {{cmdEdit, "edit.xpm", "Редактировать в окне"},
+                    {cmdLoadFromFile, "load.xpm", "Загрузить из файла"},
+                    {cmdSaveToFile, "save.xpm", "Сохранить"},
+                    {cmdUndo, "undo.xpm", "Отменить"},
+                    {cmdTab, "tab.xpm", "Вставить символ табуляции"},
+                    {OKButton, "ok.xpm", "Вставлять обработчик ошибок"},
+                    {CancelButton, "cancel.xpm", "Выход"},
+                    {cmdTips, "tips.xpm", "Показать подсказки"},
+                    {cmdAbout, "about.xpm", "О программе"}};
+    for (const auto& p : pictures) {
+        p.button.setPicture(p.picture);
+        p.button.setToolTipText(p.tip);
+    }
+    cmdModule.setToolTipText("Вставить имя модуля");
+    cmdProc.setToolTipText("Вставить имя процедуры");
+    Header.setScrollBars(forms::TextBox::Both);
+    Footer.setScrollBars(forms::TextBox::Both);
+    DebugTxt.setScrollBars(forms::TextBox::Vertical);
+    Header.setText("ON ERROR GOTO err_debug\r\n");
+    CancelButton.setCancel(true);
 
-    useWindowFont(this);
-    auto label = [&](const char* name, const char* text, QRect r) {
-        auto* l = placed<QLabel>(this, name, r, QString::fromUtf8(text));
-        useBoldWindowFont(l);
-        return l;
-    };
-    auto check = [&](const char* name, const char* text, bool checked, QRect r) {
-        auto* c = placed<QCheckBox>(this, name, r, QString::fromUtf8(text));
-        c->setChecked(checked);
-        return c;
-    };
-    auto picture = [&](const char* name, const char* icon, const char* tip, QRect r, int iconSize) {
-        auto* b = placed<QToolButton>(this, name, r);
-        b->setIcon(QIcon(QString(":/window/icons/") + icon + ".xpm"));
-        b->setIconSize(QSize(iconSize, iconSize));
-        b->setToolTip(QString::fromUtf8(tip));
-        return b;
-    };
-    auto button = [&](const char* name, const char* caption, const char* tip, QRect r) {
-        auto* b = placed<QPushButton>(this, name, r, QString::fromUtf8(caption));
-        if (*tip)
-            b->setToolTip(QString::fromUtf8(tip));
-        b->setAutoDefault(false);
-        return b;
-    };
-    // The template boxes keep their design in twips: the outline around the
-    // active one is measured from it.
-    auto textBox = [&](const char* name, QRect twips, bool horizontal) {
-        auto* t = placed<QPlainTextEdit>(
-            this, name, twipRect(twips.x(), twips.y(), twips.width(), twips.height()));
-        t->setProperty("twips", twips);
-        t->setLineWrapMode(horizontal ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
-        t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        if (horizontal)
-            t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        return t;
-    };
+    OKButton.Click = [this] { OKButton_Click(); };
+    CancelButton.Click = [this] { CancelButton_Click(); };
+    cmdTips.Click = [this] { cmdTips_Click(); };
+    cmdAbout.Click = [this] { cmdAbout_Click(); };
+    cmdClear.Click = [this] { cmdClear_Click(); };
+    SubName.DropDown = [this] { SubName_DropDown(); };
+    cmdModule.Click = [this] { cmdModule_Click(); };
+    cmdProc.Click = [this] { cmdProc_Click(); };
+    cmdTab.Click = [this] { cmdTab_Click(); };
+    cmdUndo.Click = [this] { cmdUndo_Click(); };
+    cmdEdit.Click = [this] { cmdEdit_Click(); };
+    cmdLoadFromFile.Click = [this] { cmdLoadFromFile_Click(); };
+    cmdSaveToFile.Click = [this] { cmdSaveToFile_Click(); };
+    bttn_InsCode.Click = [this] { bttn_InsCode_Click(); };
+    Header.GotFocus = [this] { setActiveText(Header.Name()); };
+    Footer.GotFocus = [this] { setActiveText(Footer.Name()); };
+    // Enter presses OK from every control but a button, which takes it
+    // itself. OK is no default button: it would be drawn as one.
+    for (forms::Control* control : tabOrder())
+        if (!dynamic_cast<forms::CommandButton*>(control))
+            control->KeyDown = [this, control](int& KeyCode, int Shift) {
+                Control_KeyDown(*control, KeyCode, Shift);
+            };
+    QueryUnload = [this](int& Cancel, int UnloadMode) { Form_QueryUnload(Cancel, UnloadMode); };
 
-    auto combo = [&](const char* name, QRect r) {
-        auto* c = placed<DropDownCombo>(this, name, r);
-        c->setEditable(true);
-        c->setInsertPolicy(QComboBox::InsertAlphabetically);
-        c->setEditText("*");
-        return c;
-    };
-
-    Label2 = label("Label2", "Вставить обработку ошибок в", twipRect(135, 15, 3435, 300));
-    Label4 = label("Label4", "Модуль", twipRect(135, 270, 2055, 270));
-    MdlName = combo("MdlName", twipRect(135, 525, 3675, 315));
-    OnlyFunc = check("OnlyFunc", "Только функции", false, twipRect(150, 915, 1590, 210));
-    OnlySub = check("OnlySub", "Только процедуры", false, twipRect(1920, 915, 1860, 210));
-    OnlyProperty = check("OnlyProperty", "Только свойства", false, twipRect(150, 1170, 2355, 240));
-    HasOnError =
-        check("HasOnError", "Только где нет ON ERROR", true, twipRect(150, 1485, 3615, 210));
-    Label3 = label("Label3", "Процедура", twipRect(120, 1740, 3435, 300));
-    SubName = combo("SubName", twipRect(120, 1980, 3690, 315));
-    WithComment = check("WithComment", "Вставлять закомментированный текст", true,
-                        twipRect(135, 2370, 3615, 240));
-    DefaultTXT =
-        check("DefaultTXT", "Стандартный текст обработки", true, twipRect(135, 2625, 3615, 240));
-    Label1 = label("Label1", "Заголовок", twipRect(90, 2970, 2055, 270));
-    cmdEdit =
-        picture("cmdEdit", "edit", "Редактировать в окне", twipRect(2160, 2925, 330, 285), 16);
-    cmdLoadFromFile = picture("cmdLoadFromFile", "load", "Загрузить из файла",
-                              twipRect(2490, 2925, 330, 285), 16);
-    cmdSaveToFile =
-        picture("cmdSaveToFile", "save", "Сохранить", twipRect(2820, 2925, 330, 285), 16);
-    cmdUndo = picture("cmdUndo", "undo", "Отменить", twipRect(3150, 2925, 330, 285), 16);
-    cmdTab =
-        picture("cmdTab", "tab", "Вставить символ табуляции", twipRect(3480, 2925, 330, 285), 16);
-    cmdModule = button("cmdModule", "M", "Вставить имя модуля", twipRect(3810, 2925, 330, 285));
-    cmdProc = button("cmdProc", "P", "Вставить имя процедуры", twipRect(4140, 2925, 330, 285));
-    TextBorder = new QFrame(this);
-    TextBorder->setObjectName("TextBorder");
-    TextBorder->setFrameShape(QFrame::Box);
-    TextBorder->setGeometry(twipRect(45, 3195, 4560, 1140));
-    TextBorder->setAttribute(Qt::WA_TransparentForMouseEvents);
-    Header = textBox("Header", QRect(120, 3270, 4350, 975), true);
-    Header->setPlainText("ON ERROR GOTO err_debug\n");
-    Label5 = label("Label5", "Окончание", twipRect(120, 4290, 3435, 300));
-    Footer = textBox("Footer", QRect(120, 4545, 4365, 1695), true);
-    cmdClear = button("cmdClear", "Clear", "", twipRect(3375, 6255, 1095, 240));
-    Label6 = label("Label6", "Журнал", twipRect(150, 6285, 3435, 300));
-    DebugTxt = textBox("DebugTxt", QRect(135, 6510, 4350, 2055), false);
-    bttn_InsCode = button("bttn_InsCode", "Добавить функцию обработки ошибки !", "",
-                          twipRect(135, 8625, 4350, 315));
-    OKButton =
-        picture("OKButton", "ok", "Вставлять обработчик ошибок", twipRect(3915, 90, 585, 525), 24);
-    CancelButton = picture("CancelButton", "cancel", "Выход", twipRect(3915, 615, 585, 525), 24);
-    cmdTips = picture("cmdTips", "tips", "Показать подсказки", twipRect(3915, 1140, 585, 525), 24);
-    cmdAbout = picture("cmdAbout", "about", "О программе", twipRect(3915, 1665, 585, 525), 24);
-    TextBorder->lower();
-
-    connect(OKButton, &QToolButton::clicked, this, &frmAddIn::OKButton_Click);
-    connect(CancelButton, &QToolButton::clicked, this, &frmAddIn::CancelButton_Click);
-    connect(cmdTips, &QToolButton::clicked, this, &frmAddIn::cmdTips_Click);
-    connect(cmdAbout, &QToolButton::clicked, this, &frmAddIn::cmdAbout_Click);
-    connect(cmdClear, &QPushButton::clicked, this, &frmAddIn::cmdClear_Click);
-    connect(SubName, &DropDownCombo::dropDown, this, &frmAddIn::SubName_DropDown);
-    connect(cmdModule, &QPushButton::clicked, this, &frmAddIn::cmdModule_Click);
-    connect(cmdProc, &QPushButton::clicked, this, &frmAddIn::cmdProc_Click);
-    connect(cmdTab, &QToolButton::clicked, this, &frmAddIn::cmdTab_Click);
-    connect(cmdUndo, &QToolButton::clicked, this, &frmAddIn::cmdUndo_Click);
-    connect(cmdEdit, &QToolButton::clicked, this, &frmAddIn::cmdEdit_Click);
-    connect(cmdLoadFromFile, &QToolButton::clicked, this, &frmAddIn::cmdLoadFromFile_Click);
-    connect(cmdSaveToFile, &QToolButton::clicked, this, &frmAddIn::cmdSaveToFile_Click);
-    connect(bttn_InsCode, &QPushButton::clicked, this, &frmAddIn::bttn_InsCode_Click);
-    Header->installEventFilter(this);
-    Footer->installEventFilter(this);
-    new TemplateKeys(this, OKButton, CancelButton);
-
-    // Opens centred on the screen.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centerOnScreen();
     Form_Load();
 }
 
@@ -242,8 +173,8 @@ frmAddIn::~frmAddIn() {
     HeaderML.TextBox = nullptr;
 }
 
-QString frmAddIn::tipsFile() const {
-    return QDir(m_services.addInFolder).filePath(frmTip::kFileName);
+std::string frmAddIn::tipsFile() const {
+    return (std::filesystem::path(m_services.addInFolder) / frmTip::kFileName).string();
 }
 
 frmTip* frmAddIn::tipWindow() const {
@@ -251,92 +182,99 @@ frmTip* frmAddIn::tipWindow() const {
 }
 
 void frmAddIn::ensureTipsFile() {
-    const QString path = tipsFile();
-    if (QFileInfo::exists(path))
+    const std::string path = tipsFile();
+    std::error_code error;
+    if (std::filesystem::exists(path, error))
         return;
-    if (ModResFiles::ExtractResourceToFile("RUSTIPS", path))
+    if (ModResFiles::ExtractResourceToFile("RUSTIPS", QString::fromStdString(path)))
         return;
     // Without the resource the file is made without tips, as the run time's
     // Print # of an empty string writes it: one line end.
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write("\r\n");
+    std::ofstream(path, std::ios::binary) << "\r\n";
 }
 
 void frmAddIn::Form_Load() {
-    setUpdatesEnabled(false);
     ensureTipsFile();
-    SetTopMost(this);
-    setWindowTitle("TRAPLINE");
-    QStringList modules{"*"};
+    setTopMost(true);
+    setCaption("TRAPLINE");
+    MdlName.Clear();
+    MdlName.AddItem("*");
     if (trapline::Project* project = VBInstance ? VBInstance->ActiveVBProject() : nullptr) {
         const auto& components = project->VBComponents();
         for (long i = 1; i <= components.Count(); ++i)
-            modules << QString::fromStdString(
-                project->codepage().toUtf8((*components.Item(i))->Name()));
+            MdlName.AddItem(project->codepage().toUtf8((*components.Item(i))->Name()));
     }
-    MdlName->setSortedItems(modules);
-    Footer->setPlainText(QString::fromUtf8(trapline::kDefaultFooter).replace("\r\n", "\n"));
-    setActiveText(Header->objectName());
-    FooterML.bind(Footer);
+    Footer.setText(trapline::kDefaultFooter);
+    setActiveText(Header.Name());
+    FooterML.bind(&Footer);
     FooterML.SetTabStopDistance(10);
-    HeaderML.bind(Header);
+    HeaderML.bind(&Header);
     HeaderML.SetTabStopDistance(10);
-    setUpdatesEnabled(true);
-    update();
     // A stored value that is no number counts as the default, 1.
-    if (m_services.settings.number(SettingsStore::kApplication, kOptions, kShowTips, 1) == 1)
+    if (number(m_services.settings.setting(VersionRecord::kProductName, kOptions, kShowTips), 1) ==
+        1)
         showTips();
+}
+
+void frmAddIn::Form_QueryUnload(int& /*Cancel*/, int /*UnloadMode*/) {
+    // The windows it opened go with it.
+    if (m_dialog && m_dialog->Visible())
+        m_dialog->Unload();
+    if (m_tip && m_tip->Loaded())
+        m_tip->Unload();
+}
+
+void frmAddIn::Control_KeyDown(forms::Control& control, int& KeyCode, int Shift) {
+    // In a text box Ctrl+Enter is the line break; elsewhere it does nothing.
+    constexpr int vbKeyReturn = 13;
+    if (KeyCode != vbKeyReturn)
+        return;
+    auto* box = dynamic_cast<forms::TextBox*>(&control);
+    if (Shift & forms::vbCtrlMask) {
+        if (!box)
+            return;
+        box->setSelText("\r\n");
+    } else {
+        OKButton.setValue(true);
+    }
+    KeyCode = 0;
 }
 
 void frmAddIn::showTips() {
     // One tip window: showing it again brings the loaded one forward, as
     // showing a loaded form does; closed, it is unloaded and made anew.
     if (!m_tip || !m_tip->Loaded())
-        m_tip = std::make_unique<frmTip>(m_services.settings, tipsFile().toStdString(),
-                                         forms::qt::owner(this));
+        m_tip = std::make_unique<frmTip>(m_services.settings, tipsFile(), Owner{this});
     m_tip->Show();
 }
 
-void frmAddIn::setActiveText(const QString& vNewValue) {
+void frmAddIn::setActiveText(const std::string& vNewValue) {
     m_activeText = vNewValue;
-    if (vNewValue.isEmpty())
-        return;
-    auto* box = findChild<QWidget*>(vNewValue);
+    const forms::TextBox* box = activeBox();
     if (!box)
         return;
-    const QRect t = box->property("twips").toRect();
-    TextBorder->setGeometry(twipRect(t.x() - 10, t.y() - 10, t.width() + 30, t.height() + 30));
+    TextBorder.Move({box->Left() - 10, box->Top() - 10, box->Width() + 30, box->Height() + 30});
 }
 
-QPlainTextEdit* frmAddIn::activeBox() const {
-    return findChild<QPlainTextEdit*>(m_activeText);
-}
-
-bool frmAddIn::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn && (watched == Header || watched == Footer))
-        setActiveText(watched->objectName());
-    return QWidget::eventFilter(watched, event);
-}
-
-void frmAddIn::closeEvent(QCloseEvent* event) {
-    if (m_dialog)
-        m_dialog->close();
-    QWidget::closeEvent(event);
+forms::TextBox* frmAddIn::activeBox() {
+    for (forms::TextBox* box : {&Header, &Footer})
+        if (box->Name() == m_activeText)
+            return box;
+    return nullptr;
 }
 
 void frmAddIn::OKButton_Click() {
     trapline::InsertionOptions o;
-    o.moduleName = MdlName->currentText().toStdString();
-    o.procName = SubName->currentText().toStdString();
-    o.onlySub = OnlySub->isChecked();
-    o.onlyFunc = OnlyFunc->isChecked();
-    o.onlyProperty = OnlyProperty->isChecked();
-    o.skipTrapped = HasOnError->isChecked();
-    o.withComment = WithComment->isChecked();
-    o.useDefault = DefaultTXT->isChecked();
-    o.header = crlf(Header->toPlainText()).toStdString();
-    o.footer = crlf(Footer->toPlainText()).toStdString();
+    o.moduleName = MdlName.Text();
+    o.procName = SubName.Text();
+    o.onlySub = OnlySub.Value() == forms::vbChecked;
+    o.onlyFunc = OnlyFunc.Value() == forms::vbChecked;
+    o.onlyProperty = OnlyProperty.Value() == forms::vbChecked;
+    o.skipTrapped = HasOnError.Value() == forms::vbChecked;
+    o.withComment = WithComment.Value() == forms::vbChecked;
+    o.useDefault = DefaultTXT.Value() == forms::vbChecked;
+    o.header = Header.Text();
+    o.footer = Footer.Text();
     o.confirm = true;
     WindowReporter reporter(DebugTxt);
     FlushingMessages messages(m_services.messages, reporter);
@@ -344,7 +282,7 @@ void frmAddIn::OKButton_Click() {
     run.setApplicationTitle("TRAPLINE");
     trapline::RunSummary summary = run.run(o);
     if (!summary.treated.empty())
-        emit projectChanged();
+        projectChanged();
 }
 
 void frmAddIn::CancelButton_Click() {
@@ -352,54 +290,48 @@ void frmAddIn::CancelButton_Click() {
     if (Connect)
         Connect->Hide();
     else
-        hide();
+        Hide();
 }
 
 void frmAddIn::cmdTips_Click() {
-    m_services.settings.SaveSetting(SettingsStore::kApplication, kOptions, kShowTips, "1");
+    m_services.settings.saveSetting(VersionRecord::kProductName, kOptions, kShowTips, "1");
     showTips();
 }
 
 void frmAddIn::cmdAbout_Click() {
-    frmAbout about(
-        m_services.registry, m_services.messages,
-        [this](const std::string& program) {
-            return m_services.startProgram(QString::fromStdString(program));
-        },
-        forms::qt::owner(this));
+    frmAbout about(m_services.registry, m_services.messages, m_services.startProgram, Owner{this});
     about.ShowModal();
 }
 
 void frmAddIn::cmdClear_Click() {
-    DebugTxt->setPlainText(QString());
+    DebugTxt.setText("");
 }
 
 void frmAddIn::SubName_DropDown() {
     trapline::InsertionOptions o;
-    o.moduleName = MdlName->currentText().toStdString();
-    o.onlySub = OnlySub->isChecked();
-    o.onlyFunc = OnlyFunc->isChecked();
-    o.onlyProperty = OnlyProperty->isChecked();
-    o.skipTrapped = HasOnError->isChecked();
+    o.moduleName = MdlName.Text();
+    o.onlySub = OnlySub.Value() == forms::vbChecked;
+    o.onlyFunc = OnlyFunc.Value() == forms::vbChecked;
+    o.onlyProperty = OnlyProperty.Value() == forms::vbChecked;
+    o.skipTrapped = HasOnError.Value() == forms::vbChecked;
     WindowReporter reporter(DebugTxt);
     FlushingMessages messages(m_services.messages, reporter);
     trapline::ProcPicker picker(*VBInstance, messages, reporter);
     if (auto list = picker.fill(o)) {
-        QStringList items;
+        SubName.Clear();
         for (const std::string& name : *list)
-            items << QString::fromStdString(name);
-        SubName->setSortedItems(items);
+            SubName.AddItem(name);
     }
 }
 
-void frmAddIn::replaceSelection(const QString& text) {
-    QPlainTextEdit* box = activeBox();
+void frmAddIn::replaceSelection(const std::string& text) {
+    forms::TextBox* box = activeBox();
     if (!box)
         return;
     // The box takes the focus first: its caret and selection are where the
     // programmer left them.
-    box->setFocus(Qt::OtherFocusReason);
-    box->textCursor().insertText(text);
+    box->SetFocus();
+    box->setSelText(text);
 }
 
 void frmAddIn::cmdModule_Click() {
@@ -415,29 +347,31 @@ void frmAddIn::cmdTab_Click() {
 }
 
 void frmAddIn::cmdUndo_Click() {
-    if (m_activeText == Footer->objectName())
+    if (m_activeText == Footer.Name())
         FooterML.Undo();
-    else if (m_activeText == Header->objectName())
+    else if (m_activeText == Header.Name())
         HeaderML.Undo();
 }
 
 f_Dialog& frmAddIn::dialog() {
     if (!m_dialog) {
-        m_dialog = new f_Dialog(this);
+        m_dialog = std::make_unique<f_Dialog>(Owner{this});
         m_dialog->Files = &m_templateFiles;
     }
     return *m_dialog;
 }
 
-QString frmAddIn::EditText(const QString& TextVal, bool& Success) {
-    QString result;
+std::string frmAddIn::EditText(const std::string& TextVal, bool& Success) {
+    std::string result;
     f_Dialog& d = dialog();
-    d.TXT->setPlainText(TextVal);
+    d.TXT.setText(TextVal);
     d.TxtML.EmptyUndoBuffer();
     d.Confirmed = false;
-    // Every opening starts at the design size, as a dialog loaded anew does.
-    d.resize(twipSize(6060, 3465));
-    d.exec();
+    // Every opening starts at the design size, as a dialog loaded anew does,
+    // and typing goes into the text, whatever had the focus when it closed.
+    d.setSize(f_Dialog::kWidth, f_Dialog::kHeight);
+    d.TXT.SetFocus();
+    d.ShowModal();
     if (d.Confirmed)
         result = d.ResultText;
     Success = d.Confirmed;
@@ -445,29 +379,27 @@ QString frmAddIn::EditText(const QString& TextVal, bool& Success) {
 }
 
 void frmAddIn::cmdEdit_Click() {
-    QPlainTextEdit* box = activeBox();
+    forms::TextBox* box = activeBox();
     if (!box)
         return;
     bool success = false;
-    QString text = EditText(box->toPlainText(), success);
+    const std::string text = EditText(box->Text(), success);
     if (success)
-        box->setPlainText(text);
+        box->setText(text);
 }
 
 void frmAddIn::cmdLoadFromFile_Click() {
-    QPlainTextEdit* box = activeBox();
+    forms::TextBox* box = activeBox();
     if (!box)
         return;
-    const std::string text =
-        m_templateFiles.LoadTextFromFile(forms::FormOwner{nullptr, static_cast<QWidget*>(this)});
+    const std::string text = m_templateFiles.LoadTextFromFile(this);
     if (!text.empty())
-        box->setPlainText(QString::fromStdString(text));
+        box->setText(TemplateFiles::boxText(text));
 }
 
 void frmAddIn::cmdSaveToFile_Click() {
-    if (QPlainTextEdit* box = activeBox())
-        m_templateFiles.SaveTextToFile(box->toPlainText().toStdString(),
-                                       forms::FormOwner{nullptr, static_cast<QWidget*>(this)});
+    if (forms::TextBox* box = activeBox())
+        m_templateFiles.SaveTextToFile(TemplateFiles::fileText(box->Text()), this);
 }
 
 void frmAddIn::bttn_InsCode_Click() {
@@ -479,5 +411,5 @@ void frmAddIn::bttn_InsCode_Click() {
         return;
     }
     if (*added)
-        emit projectChanged();
+        projectChanged();
 }

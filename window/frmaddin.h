@@ -2,22 +2,15 @@
 
 #include "addinconnect.h"
 #include "ctextboxml.h"
+#include "forms.h"
 #include "templatefiles.h"
 
-#include <QPointer>
-#include <QWidget>
 #include <functional>
 #include <memory>
+#include <string>
 
-class DropDownCombo;
-class QCheckBox;
-class QFrame;
-class QLabel;
-class QPlainTextEdit;
-class QPushButton;
-class QToolButton;
 class RegistryLookup;
-class SettingsStore;
+class SettingsService;
 class f_Dialog;
 class frmTip;
 namespace trapline {
@@ -27,60 +20,87 @@ class VBE;
 
 /// The add-in's tool window: choose modules and procedures, set the options,
 /// edit the templates, insert, and read the log.
-class frmAddIn : public QWidget {
-    Q_OBJECT
+class frmAddIn : public forms::Form {
 public:
     /// What the window needs of its surroundings.
     struct Services {
         trapline::MessageBoxService& messages;
-        SettingsStore& settings;
+        SettingsService& settings;
         RegistryLookup& registry;
         /// Starts a program (the About box's System Information); false on failure.
-        std::function<bool(const QString&)> startProgram;
+        std::function<bool(const std::string&)> startProgram;
         /// The folder of the add-in's own library, where the tips file lives.
-        QString addInFolder;
+        std::string addInFolder;
     };
 
     /// Creates the window and runs its loading sequence.
-    frmAddIn(trapline::VBE* VBInstance, Services services, QWidget* parent = nullptr);
+    frmAddIn(trapline::VBE* VBInstance, Services services, Owner owner = {});
     ~frmAddIn() override;
 
     trapline::VBE* VBInstance;
     /// The connection that shows this window; null when the window stands alone.
     AddInConnect* Connect = nullptr;
 
-    QString ActiveText() const { return m_activeText; }
-    void setActiveText(const QString& vNewValue);
+    const std::string& ActiveText() const { return m_activeText; }
+    void setActiveText(const std::string& vNewValue);
 
-    /// Edits `TextVal` in the text input dialog; `Success` tells whether it was confirmed.
-    QString EditText(const QString& TextVal, bool& Success);
+    /// Edits `TextVal` in the text input dialog; `Success` tells whether it
+    /// was confirmed. Line breaks are CR LF both ways.
+    std::string EditText(const std::string& TextVal, bool& Success);
 
     /// The tips file: the add-in's folder and "TIPOFDAY.TXT".
-    QString tipsFile() const;
+    std::string tipsFile() const;
     /// The tip window while it is loaded, shown or hidden; null otherwise.
     frmTip* tipWindow() const;
+    /// The shared text input dialog, made on first use.
+    f_Dialog& dialog();
 
-    // Controls, named as in the window's design.
-    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6;
-    DropDownCombo *MdlName, *SubName;
-    QCheckBox *OnlyFunc, *OnlySub, *OnlyProperty, *HasOnError, *WithComment, *DefaultTXT;
-    QToolButton *cmdEdit, *cmdLoadFromFile, *cmdSaveToFile, *cmdUndo, *cmdTab;
-    QPushButton *cmdModule, *cmdProc, *cmdClear, *bttn_InsCode;
-    QFrame* TextBorder;
-    QPlainTextEdit *Header, *Footer, *DebugTxt;
-    QToolButton *OKButton, *CancelButton, *cmdTips, *cmdAbout;
+    /// The project's code changed (an insertion run, the error module added).
+    forms::Event<> projectChanged;
+
+    // Controls, named as in the window's design; the outline comes first so
+    // that it lies below the boxes it surrounds.
+    forms::Frame TextBorder{*this, "TextBorder", {45, 3195, 4560, 1140}, true};
+    forms::Label Label2{*this, "Label2", {135, 15, 3435, 300}, "Вставить обработку ошибок в"};
+    forms::Label Label4{*this, "Label4", {135, 270, 2055, 270}, "Модуль"};
+    forms::ComboBox MdlName{
+        *this, "MdlName", {135, 525, 3675, 315}, forms::ComboBox::DropDownCombo, true};
+    forms::CheckBox OnlyFunc{*this, "OnlyFunc", {150, 915, 1590, 210}, "Только функции"};
+    forms::CheckBox OnlySub{*this, "OnlySub", {1920, 915, 1860, 210}, "Только процедуры"};
+    forms::CheckBox OnlyProperty{*this, "OnlyProperty", {150, 1170, 2355, 240}, "Только свойства"};
+    forms::CheckBox HasOnError{
+        *this, "HasOnError", {150, 1485, 3615, 210}, "Только где нет ON ERROR"};
+    forms::Label Label3{*this, "Label3", {120, 1740, 3435, 300}, "Процедура"};
+    forms::ComboBox SubName{
+        *this, "SubName", {120, 1980, 3690, 315}, forms::ComboBox::DropDownCombo, true};
+    forms::CheckBox WithComment{
+        *this, "WithComment", {135, 2370, 3615, 240}, "Вставлять закомментированный текст"};
+    forms::CheckBox DefaultTXT{
+        *this, "DefaultTXT", {135, 2625, 3615, 240}, "Стандартный текст обработки"};
+    forms::Label Label1{*this, "Label1", {90, 2970, 2055, 270}, "Заголовок"};
+    forms::CommandButton cmdEdit{*this, "cmdEdit", {2160, 2925, 330, 285}, ""};
+    forms::CommandButton cmdLoadFromFile{*this, "cmdLoadFromFile", {2490, 2925, 330, 285}, ""};
+    forms::CommandButton cmdSaveToFile{*this, "cmdSaveToFile", {2820, 2925, 330, 285}, ""};
+    forms::CommandButton cmdUndo{*this, "cmdUndo", {3150, 2925, 330, 285}, ""};
+    forms::CommandButton cmdTab{*this, "cmdTab", {3480, 2925, 330, 285}, ""};
+    forms::CommandButton cmdModule{*this, "cmdModule", {3810, 2925, 330, 285}, "M"};
+    forms::CommandButton cmdProc{*this, "cmdProc", {4140, 2925, 330, 285}, "P"};
+    forms::TextBox Header{*this, "Header", {120, 3270, 4350, 975}, true};
+    forms::Label Label5{*this, "Label5", {120, 4290, 3435, 300}, "Окончание"};
+    forms::TextBox Footer{*this, "Footer", {120, 4545, 4365, 1695}, true};
+    forms::CommandButton cmdClear{*this, "cmdClear", {3375, 6255, 1095, 240}, "Clear"};
+    forms::Label Label6{*this, "Label6", {150, 6285, 3435, 300}, "Журнал"};
+    forms::TextBox DebugTxt{*this, "DebugTxt", {135, 6510, 4350, 2055}, true};
+    forms::CommandButton bttn_InsCode{
+        *this, "bttn_InsCode", {135, 8625, 4350, 315}, "Добавить функцию обработки ошибки !"};
+    forms::CommandButton OKButton{*this, "OKButton", {3915, 90, 585, 525}, ""};
+    forms::CommandButton CancelButton{*this, "CancelButton", {3915, 615, 585, 525}, ""};
+    forms::CommandButton cmdTips{*this, "cmdTips", {3915, 1140, 585, 525}, ""};
+    forms::CommandButton cmdAbout{*this, "cmdAbout", {3915, 1665, 585, 525}, ""};
 
     CTextBoxML HeaderML;
     CTextBoxML FooterML;
 
-    /// The shared text input dialog, made on first use.
-    f_Dialog& dialog();
-
-signals:
-    /// The project's code changed (an insertion run, the error module added).
-    void projectChanged();
-
-public slots:
     void OKButton_Click();
     void CancelButton_Click();
     void cmdTips_Click();
@@ -96,20 +116,18 @@ public slots:
     void cmdSaveToFile_Click();
     void bttn_InsCode_Click();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     void Form_Load();
+    void Form_QueryUnload(int& Cancel, int UnloadMode);
+    void Control_KeyDown(forms::Control& control, int& KeyCode, int Shift);
     void ensureTipsFile();
     void showTips();
-    QPlainTextEdit* activeBox() const;
-    void replaceSelection(const QString& text);
+    forms::TextBox* activeBox();
+    void replaceSelection(const std::string& text);
 
     Services m_services;
-    QString m_activeText;
-    QPointer<f_Dialog> m_dialog;
+    std::string m_activeText;
+    std::unique_ptr<f_Dialog> m_dialog;
     TemplateFiles m_templateFiles;
     std::unique_ptr<frmTip> m_tip;
 };

@@ -35,10 +35,6 @@ void* windowOf(forms::Form* owner) {
     return owner ? owner->windowHandle() : nullptr;
 }
 
-void* windowOf(const forms::FormOwner& owner) {
-    return owner.form ? owner.form->windowHandle() : owner.native;
-}
-
 } // namespace
 
 TemplateFiles::TemplateFiles(Services services) : m_services(std::move(services)) {}
@@ -50,6 +46,18 @@ trapline::Codepage TemplateFiles::codepage() const {
 void TemplateFiles::report(long number, const std::string& description) const {
     m_services.messages.show(std::to_string(number) + ": " + description, kTitle,
                              trapline::MsgIcon::Critical, trapline::MsgButtons::Ok);
+}
+
+std::string TemplateFiles::boxText(const std::string& fileText) {
+    std::string text = fileText;
+    replaceAll(text, "\n", "\r\n");
+    return text;
+}
+
+std::string TemplateFiles::fileText(const std::string& boxText) {
+    std::string text = boxText;
+    replaceAll(text, "\r\n", "\n");
+    return text;
 }
 
 std::string TemplateFiles::withTemplateExtension(const std::string& path) {
@@ -66,15 +74,7 @@ std::string TemplateFiles::LoadTextFromFile(forms::Form* owner) {
     return load(windowOf(owner));
 }
 
-std::string TemplateFiles::LoadTextFromFile(const forms::FormOwner& owner) {
-    return load(windowOf(owner));
-}
-
 void TemplateFiles::SaveTextToFile(const std::string& text, forms::Form* owner) {
-    save(text, windowOf(owner));
-}
-
-void TemplateFiles::SaveTextToFile(const std::string& text, const forms::FormOwner& owner) {
     save(text, windowOf(owner));
 }
 

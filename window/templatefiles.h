@@ -7,7 +7,6 @@
 
 namespace forms {
 class Form;
-struct FormOwner;
 } // namespace forms
 namespace trapline {
 class MessageBoxService;
@@ -35,8 +34,6 @@ public:
     /// when nothing was chosen, the file is empty or it could not be read
     /// (then a message box says why; a cancel says nothing).
     std::string LoadTextFromFile(forms::Form* owner);
-    /// The same for an owner that is not yet a form: its native window.
-    std::string LoadTextFromFile(const forms::FormOwner& owner);
 
     /// Asks for a file name and writes `text` there, replacing a file of
     /// that name without a question. An empty text shows no dialog and
@@ -44,7 +41,11 @@ public:
     /// earlier file as it was. Text the code page cannot hold is refused
     /// with a message naming the character, and nothing is written.
     void SaveTextToFile(const std::string& text, forms::Form* owner);
-    void SaveTextToFile(const std::string& text, const forms::FormOwner& owner);
+
+    /// A file's text as a text box takes it (CR LF between lines), and a
+    /// box's text as the files keep it here (LF between lines).
+    static std::string boxText(const std::string& fileText);
+    static std::string fileText(const std::string& boxText);
 
     /// `path` with ".ert" added unless the file's own name already holds
     /// it, in any letter case: "a" → "a.ert", "a.txt" → "a.txt.ert", "a.ERT"

@@ -1,15 +1,40 @@
 #include "qtforms.h"
 
 #include <QIcon>
+#include <QKeyEvent>
+#include <QPixmap>
 #include <QPushButton>
 
 namespace forms {
+namespace {
+
+/// A button that Enter presses while it has the focus, as a focused button
+/// of a VB form is. It is no Qt auto-default button: a dialog would make the
+/// first of those its default, drawn as one, where the form named none.
+class Button : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        const Qt::KeyboardModifiers m = event->modifiers() & ~Qt::KeypadModifier;
+        if (enter && m == Qt::NoModifier) {
+            click();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
+};
+
+} // namespace
 
 CommandButton::CommandButton(Control& parent, std::string name, Rect twips,
                              const std::string& caption)
-    : Control(parent, std::move(name), twips, qt::make<QPushButton>(parent, qt::text(caption))) {
+    : Control(parent, std::move(name), twips, qt::make<Button>(parent, qt::text(caption))) {
     auto* button = qt::widget<QPushButton>(*this);
     button->setObjectName(qt::text(Name()));
+    button->setAutoDefault(false);
     QObject::connect(button, &QPushButton::clicked, [this] { Click(); });
     qt::watchFocusAndKeys(*this);
 }
@@ -28,7 +53,12 @@ void CommandButton::setCancel(bool isCancel) {
 }
 
 void CommandButton::setPicture(const std::string& picture) {
-    qt::widget<QPushButton>(*this)->setIcon(QIcon(qt::picturePath(picture)));
+    // Drawn at its own size, as VB draws a button's picture.
+    const QPixmap pixmap(qt::picturePath(picture));
+    auto* button = qt::widget<QPushButton>(*this);
+    button->setIcon(QIcon(pixmap));
+    if (!pixmap.isNull())
+        button->setIconSize(pixmap.size());
 }
 
 void CommandButton::setValue(bool pressed) {

@@ -3,6 +3,7 @@
 #include "twips.h"
 #include "windowfont.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
 
@@ -18,6 +19,13 @@ int pixelsToTwips(int pixels) {
 
 void Control::NativeDeleter::operator()(Native* native) const {
     std::default_delete<Native>()(native);
+}
+
+void showHourglass(bool busy) {
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 void* Control::windowHandle() const {
@@ -42,6 +50,10 @@ void Control::setVisible(bool visible) {
 
 void Control::SetFocus() {
     qt::widget(*this)->setFocus(Qt::OtherFocusReason);
+}
+
+void Control::setToolTipText(const std::string& tip) {
+    qt::widget(*this)->setToolTip(qt::text(tip));
 }
 
 void native::place(Control& control, Rect t) {

@@ -5,7 +5,9 @@
 
 #include <QCloseEvent>
 #include <QDialog>
+#include <QGuiApplication>
 #include <QIcon>
+#include <QScreen>
 
 namespace forms {
 namespace {
@@ -34,6 +36,13 @@ protected:
         }
         event->accept();
         done(QDialog::Rejected);
+    }
+    void showEvent(QShowEvent* event) override {
+        QDialog::showEvent(event);
+        // The least size is the window's outer one: the frame is known only now.
+        const QSize least = property("leastOuterSize").toSize();
+        if (least.isValid())
+            setMinimumSize(least - (frameGeometry().size() - size()));
     }
     void resizeEvent(QResizeEvent* event) override {
         QDialog::resizeEvent(event);
@@ -95,6 +104,31 @@ void Form::setSizable(bool sizable) {
     }
 }
 
+namespace {
+
+/// The window's frame made of `hints` on a window of `type`; whether it is
+/// kept on top stays as it was.
+void setFrame(QDialog* w, Qt::WindowType type, Qt::WindowFlags hints) {
+    const Qt::WindowFlags kept = w->windowFlags() & Qt::WindowStaysOnTopHint;
+    w->setWindowFlags(type | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                      Qt::WindowCloseButtonHint | hints | kept);
+}
+
+} // namespace
+
+void Form::setMinButton(bool minButton) {
+    QDialog* w = window(*this);
+    if (minButton)
+        setFrame(w, Qt::Window, Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint);
+    else
+        w->setWindowFlag(Qt::WindowMinimizeButtonHint, false);
+}
+
+void Form::setToolWindow(bool toolWindow) {
+    QDialog* w = window(*this);
+    setFrame(w, toolWindow ? Qt::Tool : Qt::Dialog, {});
+}
+
 void Form::setSize(int width, int height) {
     QDialog* w = window(*this);
     const QSize size = twipSize(width, height);
@@ -114,6 +148,36 @@ void Form::setTopMost(bool topMost) {
     w->setWindowFlag(Qt::WindowStaysOnTopHint, false);
     if (visible)
         w->show();
+}
+
+void Form::setMinimumSize(int width, int height) {
+    QDialog* w = window(*this);
+    const QSize least = twipSize(width, height);
+    w->setProperty("leastOuterSize", least);
+    w->setMinimumSize(least - (w->frameGeometry().size() - w->size()));
+}
+
+Control* Form::ActiveControl() const {
+    const QWidget* focused = window(*this)->focusWidget();
+    for (Control* control : m_tabOrder)
+        if (qt::widget(*control) == focused ||
+            (focused && qt::widget(*control)->isAncestorOf(focused)))
+            return control;
+    return nullptr;
+}
+
+void Form::setBackColor(Color color) {
+    QDialog* w = window(*this);
+    QPalette palette = w->palette();
+    palette.setColor(QPalette::Window, QColor::fromRgb(color));
+    w->setPalette(palette);
+    w->setAutoFillBackground(true);
+}
+
+void Form::centerOnScreen() {
+    QDialog* w = window(*this);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        w->move(screen->availableGeometry().center() - w->rect().center());
 }
 
 bool Form::Visible() const {

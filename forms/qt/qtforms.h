@@ -9,6 +9,9 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <vector>
+
+class QPlainTextEdit;
 
 struct forms::Control::Native {
     explicit Native(QWidget* w) : widget(w) {}
@@ -53,5 +56,9 @@ void watchFocusAndKeys(Control& control);
 
 /// VB's key code for a Qt key; 0 for a key VB has no code for.
 int vbKeyCode(int qtKey);
+
+/// Tab stops as TextBox::SetTabStops sets them, for a Qt box of a window not
+/// yet written against the layer.
+void setTabStops(QPlainTextEdit* box, const std::vector<int>& dialogUnits);
 
 } // namespace forms::qt

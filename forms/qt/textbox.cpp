@@ -1,3 +1,4 @@
+#include "edithistory.h"
 #include "qtforms.h"
 
 #include <QLineEdit>
@@ -36,10 +37,12 @@ TextBox::TextBox(Control& parent, std::string name, Rect twips, bool multiLine)
       m_multiLine(multiLine) {
     QWidget* w = qt::widget(*this);
     w->setObjectName(qt::text(Name()));
-    if (auto* edit = qobject_cast<QPlainTextEdit*>(w))
+    if (auto* edit = qobject_cast<QPlainTextEdit*>(w)) {
         QObject::connect(edit, &QPlainTextEdit::textChanged, [this] { Change(); });
-    else
+        qt::EditHistory::of(edit);
+    } else {
         QObject::connect(static_cast<QLineEdit*>(w), &QLineEdit::textChanged, [this] { Change(); });
+    }
     qt::watchFocusAndKeys(*this);
 }
 
@@ -61,6 +64,18 @@ void TextBox::setLocked(bool locked) {
         edit->setReadOnly(locked);
     else
         qt::widget<QLineEdit>(*this)->setReadOnly(locked);
+}
+
+void TextBox::setScrollBars(ScrollBars bars) {
+    auto* edit = qobject_cast<QPlainTextEdit*>(qt::widget(*this));
+    if (!edit)
+        return;
+    auto policy = [bars](ScrollBars bar) {
+        return bars & bar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+    };
+    edit->setHorizontalScrollBarPolicy(policy(Horizontal));
+    edit->setVerticalScrollBarPolicy(policy(Vertical));
+    edit->setLineWrapMode(bars & Horizontal ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
 }
 
 int TextBox::SelStart() const {

@@ -1,5 +1,6 @@
 #include "connect.h"
 
+#include "../forms/user.h"
 #include "../support/scriptedmessagebox.h"
 #include "../support/tempdir.h"
 #include "frmaddin.h"
@@ -10,8 +11,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
-#include <QPlainTextEdit>
-#include <QToolButton>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 using vbide::ext_cm_AfterStartup;
@@ -37,8 +37,8 @@ struct Host {
     void connectAs(vbide::Object* application, vbide::ext_ConnectMode mode = ext_cm_Startup) {
         if (!addIn)
             addIn = std::make_unique<Connect>(
-                frmAddIn::Services{boxes, settings, registry, [](const QString&) { return true; },
-                                   QString::fromStdString(dir.file("addin"))});
+                frmAddIn::Services{boxes, settings, registry,
+                                   [](const std::string&) { return true; }, dir.file("addin")});
         ASSERT_TRUE(addIn->OnConnection(application, mode, nullptr, custom));
     }
     /// Checks that the one message box shown so far said `text`.
@@ -73,18 +73,24 @@ void eventLoopRuns() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-/// The tool windows that exist, shown or not.
-QList<frmAddIn*> windows() {
-    QList<frmAddIn*> out;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* form = qobject_cast<frmAddIn*>(w))
-            out << form;
-    return out;
+/// The tool windows loaded, shown or not. One its close box unloaded stays
+/// an object until it is shown again, as an unloaded form does.
+int windows(const Host& h) {
+    const frmAddIn* form = h.addIn ? h.addIn->addInForm() : nullptr;
+    return form && form->Loaded() ? 1 : 0;
 }
 
-frmAddIn* shownWindow() {
-    QList<frmAddIn*> all = windows();
-    return all.size() == 1 && all.front()->isVisible() ? all.front() : nullptr;
+frmAddIn* shownWindow(const Host& h) {
+    return windows(h) == 1 && h.addIn->addInForm()->Visible() ? h.addIn->addInForm() : nullptr;
+}
+
+/// No window of the add-in is left, loaded or not: the environment may
+/// unload the library next.
+bool noWindowLeft() {
+    for (const QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == "frmAddIn")
+            return false;
+    return true;
 }
 
 } // namespace
@@ -106,8 +112,8 @@ TEST(Connect, TheWindowOpensForAnExternalConnectionOrWhenDisplayOnConnectIsExact
         if (!row.stored.isNull())
             h.setDisplayOnConnect(row.stored);
         h.connect(row.mode);
-        EXPECT_EQ(windows().size(), row.opens ? 1 : 0);
-        EXPECT_EQ(shownWindow() != nullptr, row.opens);
+        EXPECT_EQ(windows(h), row.opens ? 1 : 0);
+        EXPECT_EQ(shownWindow(h) != nullptr, row.opens);
         EXPECT_EQ(h.addIn->FormDisplayed(), row.opens);
         // Only a connection made by the environment itself adds controls.
         if (row.mode == ext_cm_CommandLine || row.mode == ext_cm_External) {
@@ -116,7 +122,7 @@ TEST(Connect, TheWindowOpensForAnExternalConnectionOrWhenDisplayOnConnectIsExact
         }
         h.disconnect();
         EXPECT_EQ(h.displayOnConnect(), row.opens ? "1" : "0");
-        EXPECT_TRUE(windows().isEmpty());
+        EXPECT_TRUE(noWindowLeft());
         EXPECT_TRUE(h.boxes.shown.empty());
     }
 }
@@ -132,30 +138,30 @@ TEST(Connect, TheCloseBoxUnloadsTheWindowCancelHidesItAsItWasAndTheNextConnectio
         for (bool loopRan : {false, true}) {
             ASSERT_TRUE(
                 h.env->click(loopRan ? *h.env->addInsMenu() : h.env->toolbar(), "TRAPLINE"));
-            frmAddIn* form = shownWindow();
+            frmAddIn* form = shownWindow(h);
             ASSERT_NE(form, nullptr);
             EXPECT_TRUE(!(loopRan && cancel) || form == first); // the same window
             first = form;
-            EXPECT_EQ(form->DebugTxt->toPlainText(), loopRan && cancel ? "log" : "");
-            form->DebugTxt->setPlainText("log");
+            EXPECT_EQ(form->DebugTxt.Text(), loopRan && cancel ? "log" : "");
+            form->DebugTxt.setText("log");
             if (cancel)
-                form->CancelButton->click();
+                user::click(form->CancelButton);
             else
-                form->close();
+                user::close(*form);
             if (loopRan)
                 eventLoopRuns();
-            EXPECT_EQ(shownWindow(), nullptr);
+            EXPECT_EQ(shownWindow(h), nullptr);
             EXPECT_EQ(h.addIn->FormDisplayed(), !cancel);
         }
-        EXPECT_EQ(windows().size(), cancel ? 1 : 0);
+        EXPECT_EQ(windows(h), cancel ? 1 : 0);
         h.disconnect();
         EXPECT_EQ(h.displayOnConnect(), cancel ? "0" : "1");
-        EXPECT_TRUE(windows().isEmpty());
+        EXPECT_TRUE(noWindowLeft());
         // The add-in of the next session: a new object, the same settings.
         h.addIn.reset();
         h.env = std::make_unique<ScriptedEnvironment>();
         h.connect(ext_cm_AfterStartup);
-        EXPECT_EQ(shownWindow() != nullptr, !cancel);
+        EXPECT_EQ(shownWindow(h) != nullptr, !cancel);
     }
 }
 
@@ -186,7 +192,7 @@ TEST(Connect,
     EXPECT_EQ(h.menuItem(), nullptr);
     EXPECT_EQ(h.displayOnConnect(), "1");
     EXPECT_FALSE(h.addIn->FormDisplayed());
-    EXPECT_TRUE(windows().isEmpty());
+    EXPECT_TRUE(noWindowLeft());
     EXPECT_TRUE(h.boxes.shown.empty());
 
     // Without an Add-Ins menu the button is still added, and nothing is said.
@@ -194,7 +200,7 @@ TEST(Connect,
     bare.connect();
     ASSERT_NE(bare.button(), nullptr);
     ASSERT_TRUE(bare.env->click(bare.env->toolbar(), "TRAPLINE"));
-    EXPECT_NE(shownWindow(), nullptr);
+    EXPECT_NE(shownWindow(bare), nullptr);
     bare.disconnect();
     EXPECT_TRUE(bare.boxes.shown.empty());
 }
@@ -224,10 +230,10 @@ TEST(Connect, AFailingButtonIsReportedAndNeitherBoundNorFollowedByTheWindow) {
         EXPECT_EQ(h.button() != nullptr, row.buttonLeft);
         EXPECT_EQ(h.button() ? h.env->events(h.button()) : nullptr, nullptr);
         EXPECT_EQ(h.addIn->MenuHandler(), nullptr);
-        EXPECT_TRUE(windows().isEmpty());
+        EXPECT_EQ(windows(h), 0);
         // The menu entry came first and works.
         ASSERT_TRUE(h.env->click(*h.env->addInsMenu(), "TRAPLINE"));
-        EXPECT_NE(shownWindow(), nullptr);
+        EXPECT_NE(shownWindow(h), nullptr);
         h.disconnect();
         EXPECT_EQ(h.env->toolbar().captions(), row.toolbar);
     }
@@ -286,7 +292,7 @@ TEST(Connect, AnApplicationThatIsNotTheEnvironmentIsRefusedWithAMessage) {
         EXPECT_EQ(h.addIn->VBInstance(), nullptr);
         EXPECT_EQ(h.env->toolbar().captions(), kToolbar);
         h.addIn->Show();
-        EXPECT_TRUE(windows().isEmpty());
+        EXPECT_EQ(windows(h), 0);
         h.disconnect();
         EXPECT_EQ(h.boxes.shown.size(), 1u);
         EXPECT_EQ(h.displayOnConnect(), "0");

@@ -1,3 +1,4 @@
+#include "../forms/user.h"
 #include "../support/scriptedmessagebox.h"
 #include "../support/tempdir.h"
 #include "frmabout.h"
@@ -80,9 +81,9 @@ TEST(frmTip, ShowsTipsWithTheirMarkersAsLineBreaksStoresTheSettingAndExplainsAMi
     EXPECT_EQ(tip.tips(), std::vector<std::string>{"One \r\n two \r\n three \r\n four"});
     EXPECT_EQ(tip.lblTipText.Caption(), "One \n two \n three \n four");
     EXPECT_EQ(stored(), "1");
-    tip.cmdNextTip.setValue(true);
+    user::click(tip.cmdNextTip);
     EXPECT_EQ(tip.CurrentTip(), 1); // one tip: the same again
-    tip.chkLoadTipsAtStartup.setValue(forms::vbUnchecked);
+    user::click(tip.chkLoadTipsAtStartup);
     EXPECT_EQ(stored(), "0");
 
     frmTip missing(settings, dir.file("other/TIPOFDAY.TXT"));
@@ -140,7 +141,7 @@ TEST(frmAbout, FindsSystemInformationThroughTheRegistryOrSaysItCannot) {
             started.push_back(p);
             return std::filesystem::exists(p);
         });
-        about.cmdSysInfo.setValue(true);
+        user::click(about.cmdSysInfo);
         if (!row.started.empty()) {
             EXPECT_EQ(started, std::vector<std::string>{row.started}) << row.name;
             EXPECT_TRUE(boxes.shown.empty()) << row.name;

@@ -1,3 +1,5 @@
+// Qt only: these look at the pixels and fonts of the Qt side's widgets.
+
 #include "../window/addinwindow.h"
 #include "f_dialog.h"
 #include "frmabout.h"
@@ -76,7 +78,7 @@ void expectCaptionsFit(const QWidget* window) {
 /// Each window in the state a programmer first sees it.
 struct Windows : AddInWindow {
     Windows() : AddInWindow(Project::None) {}
-    frmTip tip{settings, form->tipsFile().toStdString(), forms::qt::owner(form.get())};
+    frmTip tip{settings, form->tipsFile(), forms::Form::Owner{form.get()}};
     frmAbout about{registry, boxes, [](const std::string&) { return true; }};
 };
 
@@ -86,9 +88,8 @@ TEST(WindowFont, IsMsSansSerifAtEightPointsInEveryWindowAndEveryCaptionFitsItsCo
     ASSERT_TRUE(haveWindowFont()) << "install fonts-wine (tools/install-deps.sh)";
     EXPECT_EQ(QFontMetrics(windowFont()).height(), 13); // the 8-point strike
     Windows w;
-    for (const QWidget* window :
-         {static_cast<QWidget*>(w.form.get()), static_cast<QWidget*>(&w.form->dialog()),
-          forms::qt::widget(w.tip), forms::qt::widget(w.about)}) {
+    for (const QWidget* window : {forms::qt::widget(*w.form), forms::qt::widget(w.form->dialog()),
+                                  forms::qt::widget(w.tip), forms::qt::widget(w.about)}) {
         EXPECT_EQ(QFontInfo(window->font()).family(), "MS Sans Serif")
             << window->objectName().toStdString();
         expectCaptionsFit(window);

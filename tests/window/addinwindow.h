@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../dialogs/scripteddialogbackend.h"
+#include "../forms/user.h"
 #include "../support/scriptedmessagebox.h"
 #include "../support/tempdir.h"
 #include "frmaddin.h"
@@ -9,8 +10,6 @@
 #include "settingsstore.h"
 #include "vbe.h"
 
-#include <QPlainTextEdit>
-#include <QToolButton>
 #include <filesystem>
 #include <memory>
 
@@ -39,24 +38,24 @@ struct AddInWindow {
             vbe = std::make_unique<trapline::VBE>();
         }
         form = std::make_unique<frmAddIn>(vbe.get(), services());
-        form->show();
+        form->Show();
     }
 
     frmAddIn::Services services() {
-        return {boxes, settings, registry, [](const QString&) { return true; }, addInFolder()};
+        return {boxes, settings, registry, [](const std::string&) { return true; }, addInFolder()};
     }
-    QString addInFolder() const { return QString::fromStdString(dir.file("addin")); }
-    QString path(const char* name) const { return QString::fromStdString(dir.file(name)); }
+    std::string addInFolder() const { return dir.file("addin"); }
+    std::string path(const char* name) const { return dir.file(name); }
     std::string code(int component) {
         return (*vbe->ActiveVBProject()->VBComponents().Item(component))->serialize();
     }
     /// Saves `box` to, or loads it from, the file the user chooses.
-    void save(QPlainTextEdit* box, const QString& chosen) { useFile(box, chosen, true); }
-    void load(QPlainTextEdit* box, const QString& chosen) { useFile(box, chosen, false); }
+    void save(forms::TextBox& box, const std::string& chosen) { useFile(box, chosen, true); }
+    void load(forms::TextBox& box, const std::string& chosen) { useFile(box, chosen, false); }
     /// Presses `button` for `box` and cancels the file dialog it opens (no answer queued).
-    void cancel(QPlainTextEdit* box, QToolButton* button) {
-        form->setActiveText(box->objectName());
-        button->click();
+    void cancel(forms::TextBox& box, forms::CommandButton& button) {
+        form->setActiveText(box.Name());
+        user::click(button);
     }
 
     TempDir dir;
@@ -69,9 +68,9 @@ struct AddInWindow {
     std::unique_ptr<frmAddIn> form;
 
 private:
-    void useFile(QPlainTextEdit* box, const QString& chosen, bool save) {
-        form->setActiveText(box->objectName());
-        dialogs.files.push_back(ScriptedDialogBackend::choose(chosen.toStdString()));
-        (save ? form->cmdSaveToFile : form->cmdLoadFromFile)->click();
+    void useFile(forms::TextBox& box, const std::string& chosen, bool save) {
+        form->setActiveText(box.Name());
+        dialogs.files.push_back(ScriptedDialogBackend::choose(chosen));
+        user::click(save ? form->cmdSaveToFile : form->cmdLoadFromFile);
     }
 };

@@ -1,37 +1,41 @@
+#include "../forms/user.h"
 #include "ctextboxml.h"
-#include "windowfont.h"
+#include "forms.h"
 
-#include <QApplication>
-#include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
 namespace {
 
-/// A box with `text`, bound to a helper.
-struct Box {
-    explicit Box(const QString& text) {
-        edit.setLineWrapMode(QPlainTextEdit::NoWrap);
-        edit.setPlainText(text);
+/// A form with one multi-line box holding `text`, bound to a helper; the box
+/// wraps unless it has a horizontal scroll bar.
+struct Box : forms::Form {
+    Box(const std::string& text, forms::TextBox::ScrollBars bars = forms::TextBox::Both)
+        : Form("Box") {
+        setSize(3000, 3000);
+        edit.setScrollBars(bars);
+        edit.setText(text);
         ml.bind(&edit);
     }
-    void type(const QString& text) { edit.textCursor().insertText(text); }
-    QPlainTextEdit edit;
+    forms::TextBox edit{*this, "edit", {0, 0, 3000, 3000}, true};
     CTextBoxML ml;
 };
+
+int characters(const std::string& utf8) {
+    int n = 0;
+    for (unsigned char c : utf8)
+        n += (c & 0xC0) != 0x80;
+    return n;
+}
 
 } // namespace
 
 TEST(CTextBoxML, CountsPositionsWithCrLfBetweenLinesAndMinusOneForTheCaretsLine) {
-    Box box("first\nsecond\n\nlast");
-    QTextCursor c = box.edit.textCursor();
-    c.setPosition(9); // "sec|ond"
-    box.edit.setTextCursor(c);
+    Box box("first\r\nsecond\r\n\r\nlast");
+    box.edit.setSel(10, 0); // "sec|ond"
     int line = -1, column = -1, line1 = -1, column1 = -1;
     box.ml.GetLineColumn(-1, line, column);
     box.ml.GetLineColumn(1, line1, column1);
-    c.setPosition(1);
-    c.setPosition(9, QTextCursor::KeepAnchor); // from "f|irst": the caret stays in line 1
-    box.edit.setTextCursor(c);
+    box.edit.setSel(1, 9); // from "f|irst": the caret stays in line 1
     const struct {
         const char* call;
         int actual, expected;
@@ -55,77 +59,67 @@ TEST(CTextBoxML, CountsPositionsWithCrLfBetweenLinesAndMinusOneForTheCaretsLine)
     };
     for (const auto& row : rows)
         EXPECT_EQ(row.actual, row.expected) << row.call;
-    EXPECT_EQ(
-        (QStringList{box.ml.GetLine(1), box.ml.GetLine(2), box.ml.GetLine(4), box.ml.GetLine(-1)}),
-        (QStringList{"second", "", "", "second"}));
-    EXPECT_EQ(box.ml.GetAllLines(), (QStringList{"first", "second", "", "last"}));
-    EXPECT_EQ(box.ml.GetAllLines(true),
-              (QStringList{"first\r\n", "second\r\n", "\r\n", "last\r\n"}));
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ((Lines{box.ml.GetLine(1), box.ml.GetLine(2), box.ml.GetLine(4), box.ml.GetLine(-1)}),
+              (Lines{"second", "", "", "second"}));
+    EXPECT_EQ(box.ml.GetAllLines(), (Lines{"first", "second", "", "last"}));
+    EXPECT_EQ(box.ml.GetAllLines(true), (Lines{"first\r\n", "second\r\n", "\r\n", "last\r\n"}));
 
     Box empty("");
     EXPECT_EQ(empty.ml.LineCount(), 1);
     EXPECT_EQ(empty.ml.LineLength(-1), 0);
-    EXPECT_TRUE(empty.ml.GetAllLines().isEmpty());
+    EXPECT_TRUE(empty.ml.GetAllLines().empty());
 }
 
 TEST(CTextBoxML, EveryOperationCountsTheLinesOfAWrappingBoxAlike) {
-    Box box("one two three four five six seven eight nine ten\n\neleven twelve thirteen");
-    box.edit.setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    box.edit.resize(90, 200);
-    box.edit.show();
-    QApplication::processEvents();
-    const QStringList shown = box.ml.GetAllLines();
+    // Wide letters too: positions count characters, not bytes.
+    Box box("one two three four five six seven eight nine ten\r\n\r\nодин два три четыре",
+            forms::TextBox::Vertical);
+    box.edit.Move({0, 0, 1350, 3000});
+    box.Show();
+    user::settle();
+    const std::vector<std::string> shown = box.ml.GetAllLines();
     const int count = box.ml.LineCount();
-    ASSERT_GT(count, 3) << "the box should wrap";
-    ASSERT_EQ(count, shown.size());
-    QString joined;
+    ASSERT_GT(count, 4) << "the box should wrap";
+    ASSERT_EQ(count, static_cast<int>(shown.size()));
+    std::string joined, withBreaks;
     for (int line = 0; line < count; ++line) {
         const int start = box.ml.LineIndex(line);
         EXPECT_EQ(box.ml.LineFromChar(start), line) << line;
         EXPECT_EQ(box.ml.GetLine(line), shown[line]) << line;
-        EXPECT_EQ(box.ml.LineLength(line), shown[line].size()) << line;
+        EXPECT_EQ(box.ml.LineLength(line), characters(shown[line])) << line;
         joined += shown[line];
     }
+    for (const std::string& line : box.ml.GetAllLines(true))
+        withBreaks += line;
     EXPECT_EQ(box.ml.LineIndex(count), -1);
-    EXPECT_EQ(joined, box.edit.toPlainText().remove('\n')); // the pieces make up the text
+    // The pieces make up the text; only the paragraphs' ends are breaks.
+    EXPECT_EQ(joined, "one two three four five six seven eight nine tenодин два три четыре");
+    EXPECT_EQ(withBreaks, box.edit.Text() + "\r\n");
     // The caret's line is the piece it stands in.
-    QTextCursor c = box.edit.textCursor();
-    c.movePosition(QTextCursor::End);
-    box.edit.setTextCursor(c);
+    box.edit.setSel(box.ml.LineIndex(count - 1) + 2, 0);
     EXPECT_EQ(box.ml.GetLine(-1), shown.back());
     int line = -1, column = -1;
     box.ml.GetLineColumn(-1, line, column);
-    EXPECT_EQ(line, count - 1);
-    EXPECT_EQ(column, shown.back().size());
+    EXPECT_EQ((std::pair{line, column}), (std::pair{count - 1, 2}));
 }
 
 TEST(CTextBoxML, UndoesOneEditAndRedoesItWhenAskedAgain) {
     Box box("start");
     EXPECT_FALSE(box.ml.CanUndo());
-    box.edit.moveCursor(QTextCursor::End);
-    box.type("!");
-    box.type("?");
+    box.edit.setSel(5, 0);
+    user::type(box.edit, "!?");
     EXPECT_TRUE(box.ml.CanUndo());
     box.ml.Undo(); // a run of typing is one edit
-    EXPECT_EQ(box.edit.toPlainText(), "start");
+    EXPECT_EQ(box.edit.Text(), "start");
     box.ml.Undo();
-    EXPECT_EQ(box.edit.toPlainText(), "start!?");
+    EXPECT_EQ(box.edit.Text(), "start!?");
+    box.edit.setSel(0, 5);
+    box.edit.setSelText("end"); // an edit of its own, not more typing
+    box.ml.Undo();
+    EXPECT_EQ(box.edit.Text(), "start!?");
     box.ml.EmptyUndoBuffer();
     EXPECT_FALSE(box.ml.CanUndo());
     box.ml.Undo();
-    EXPECT_EQ(box.edit.toPlainText(), "start!?");
-}
-
-TEST(CTextBoxML, SetsTabStopsInQuartersOfTheWindowFontsAverageWidth) {
-    ASSERT_TRUE(haveWindowFont());
-    Box box("a\tb");
-    box.edit.setFont(windowFont());
-    // MS Sans Serif 8 has the dialog base unit 6 pixels: ten units are 15.
-    box.ml.SetTabStopDistance(10);
-    EXPECT_DOUBLE_EQ(box.edit.document()->defaultTextOption().tabStopDistance(), 15.0);
-    box.ml.SetTabStops({8, 24, 40});
-    const auto tabs = box.edit.document()->defaultTextOption().tabs();
-    ASSERT_EQ(tabs.size(), 3);
-    EXPECT_DOUBLE_EQ(tabs[0].position, 12.0);
-    EXPECT_DOUBLE_EQ(tabs[2].position, 60.0);
+    EXPECT_EQ(box.edit.Text(), "start!?");
 }

@@ -1,14 +1,8 @@
+#include "../forms/user.h"
 #include "addinwindow.h"
-#include "dropdowncombo.h"
 #include "f_dialog.h"
 #include "frmtip.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QFrame>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 #include <tuple>
 
@@ -17,10 +11,12 @@ using Window = AddInWindow;
 
 namespace {
 
-QStringList items(const QComboBox* box) {
-    QStringList out;
-    for (int i = 0; i < box->count(); ++i)
-        out << box->itemText(i);
+constexpr int vbKeyReturn = 13, vbKeyEscape = 27;
+
+std::vector<std::string> items(const forms::ComboBox& box) {
+    std::vector<std::string> out;
+    for (int i = 0; i < box.ListCount(); ++i)
+        out.push_back(box.List(i));
     return out;
 }
 
@@ -29,18 +25,18 @@ QStringList items(const QComboBox* box) {
 TEST(frmAddIn, LoadsTheModulesAddsTheErrorModuleOnceAndWritesOnlyAMissingTipsFile) {
     Window w;
     EXPECT_EQ(items(w.form->MdlName),
-              (QStringList{"*", "CInvoice", "frmMain", "modMain", "modUtil"}));
+              (std::vector<std::string>{"*", "CInvoice", "frmMain", "modMain", "modUtil"}));
     EXPECT_EQ(w.form->ActiveText(), "Header");
     Window none(Window::Project::None);
-    EXPECT_EQ(none.form->MdlName->count(), 1);
+    EXPECT_EQ(none.form->MdlName.ListCount(), 1);
 
     for (size_t boxes : {0u, 1u}) { // the second time says so, and adds nothing
-        w.form->bttn_InsCode->click();
+        user::click(w.form->bttn_InsCode);
         EXPECT_EQ(w.vbe->ActiveVBProject()->VBComponents().Count(), 5);
         EXPECT_EQ(w.boxes.shown.size(), boxes);
     }
 
-    const std::string tips = w.form->tipsFile().toStdString();
+    const std::string tips = w.form->tipsFile();
     ASSERT_TRUE(std::filesystem::exists(tips));
     w.dir.write("addin/TIPOFDAY.TXT", "mine");
     frmAddIn again(w.vbe.get(), w.services());
@@ -51,85 +47,93 @@ TEST(frmAddIn, OpensTheTipWindowUnlessTheSettingSaysOtherwise) {
     struct Case {
         QString stored;
         bool shown;
-    } cases[] = {{"1", true}, {"0", false}, {"2", false}, {"yes", true}, {QString(), true}};
+    } cases[] = {{"1", true},   {"0", false},  {"2", false},
+                 {"yes", true}, {" 1 ", true}, {QString(), true}};
     for (const Case& c : cases) {
         Window w(Window::Project::Example, c.stored);
         EXPECT_EQ(w.form->tipWindow() != nullptr, c.shown) << c.stored.toStdString();
     }
     Window w;
-    w.form->cmdTips->click();
+    user::click(w.form->cmdTips);
     frmTip* tip = w.form->tipWindow();
     ASSERT_NE(tip, nullptr);
     // Shown again while loaded: the same window comes forward, hidden or not.
     tip->Hide();
-    w.form->cmdTips->click();
+    user::click(w.form->cmdTips);
     EXPECT_EQ(w.form->tipWindow(), tip);
     EXPECT_TRUE(tip->Visible());
     // Closed, it is unloaded; shown again, it is made anew.
     ASSERT_TRUE(tip->Unload());
     EXPECT_EQ(w.form->tipWindow(), nullptr);
-    w.form->cmdTips->click();
+    user::click(w.form->cmdTips);
     ASSERT_NE(w.form->tipWindow(), nullptr);
     EXPECT_TRUE(w.form->tipWindow()->Visible());
+    // And it goes when the tool window is closed.
+    user::close(*w.form);
+    EXPECT_EQ(w.form->tipWindow(), nullptr);
 }
 
 TEST(frmAddIn, HidingWithCancelAndShowingAgainKeepsLogTemplatesAndOptions) {
     Window w;
-    w.form->DebugTxt->setPlainText("Вставлено в Function : Pad\n");
-    w.form->Header->setPlainText("On Error GoTo Fail\n");
-    w.form->Footer->textCursor().insertText("' mine\n");
-    w.form->OnlyFunc->setChecked(true);
-    w.form->MdlName->setEditText("modUtil");
-    const QString footer = w.form->Footer->toPlainText();
-    w.form->CancelButton->click();
-    EXPECT_FALSE(w.form->isVisible());
-    w.form->show();
-    EXPECT_EQ(std::tuple(w.form->DebugTxt->toPlainText(), w.form->Header->toPlainText(),
-                         w.form->Footer->toPlainText(), w.form->OnlyFunc->isChecked(),
-                         w.form->MdlName->currentText(), w.form->MdlName->count()),
-              std::tuple("Вставлено в Function : Pad\n", "On Error GoTo Fail\n", footer, true,
-                         "modUtil", 5));
+    w.form->DebugTxt.setText("Вставлено в Function : Pad\r\n");
+    w.form->Header.setText("On Error GoTo Fail\r\n");
+    w.form->Footer.setSel(0, 0);
+    user::type(w.form->Footer, "' mine");
+    user::press(w.form->Footer, vbKeyReturn, forms::vbCtrlMask); // Enter alone would be OK
+    user::click(w.form->OnlyFunc);
+    w.form->MdlName.setText("modUtil");
+    const std::string footer = w.form->Footer.Text();
+    EXPECT_EQ(footer.rfind("' mine\r\nlb_out:", 0), 0u);
+    user::click(w.form->CancelButton);
+    EXPECT_FALSE(w.form->Visible());
+    w.form->Show();
+    EXPECT_EQ(std::tuple(w.form->DebugTxt.Text(), w.form->Header.Text(), w.form->Footer.Text(),
+                         w.form->OnlyFunc.Value(), w.form->MdlName.Text(),
+                         w.form->MdlName.ListCount()),
+              std::tuple("Вставлено в Function : Pad\r\n", "On Error GoTo Fail\r\n", footer,
+                         forms::vbChecked, "modUtil", 5));
 }
 
 TEST(frmAddIn, RunsTheInsertionForTheChosenModuleAndLogsIt) {
     Window w;
-    w.form->MdlName->setEditText("modUtil");
-    w.form->OnlySub->setChecked(true);
-    w.form->OnlyFunc->setChecked(true);
-    w.form->SubName->showPopup(); // the drop-down fills the list
-    EXPECT_EQ(items(w.form->SubName), (QStringList{"*", "ClearText", "FormatLine", "FormatMoney",
-                                                   "NextNumber", "Nop", "Pad"}));
-    w.form->SubName->hidePopup();
-    w.form->SubName->setEditText("*");
+    w.form->MdlName.setText("modUtil");
+    user::click(w.form->OnlySub);
+    user::click(w.form->OnlyFunc);
+    user::openList(w.form->SubName); // the drop-down fills the list
+    EXPECT_EQ(items(w.form->SubName),
+              (std::vector<std::string>{"*", "ClearText", "FormatLine", "FormatMoney", "NextNumber",
+                                        "Nop", "Pad"}));
+    user::choose(w.form->SubName, 0);
+    EXPECT_EQ(w.form->SubName.Text(), "*");
     w.boxes.answers = {MsgAnswer::Yes};
     // Behind the box about a procedure it could not treat, the log shows
     // every procedure treated before it.
-    QString logBehindFailure;
+    std::string logBehindFailure;
     w.boxes.onShow = [&](const ScriptedMessageBox::Shown& box) {
         if (box.text.find("Procedure: ") != std::string::npos)
-            logBehindFailure = w.form->DebugTxt->toPlainText();
+            logBehindFailure = w.form->DebugTxt.Text();
     };
-    w.form->OKButton->click();
-    EXPECT_EQ(logBehindFailure, "Вставлено в Function : Pad\nВставлено в Function : FormatMoney\n");
+    user::click(w.form->OKButton);
+    EXPECT_EQ(logBehindFailure,
+              "Вставлено в Function : Pad\r\nВставлено в Function : FormatMoney\r\n");
     ASSERT_GE(w.boxes.shown.size(), 1u);
     EXPECT_NE(w.code(2).find("'MyErrorHandler \"modUtil.Pad\""), std::string::npos);
     EXPECT_EQ(w.code(1).find("MyErrorHandler"), std::string::npos); // modMain untouched
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
-    w.form->cmdClear->click();
-    EXPECT_EQ(w.form->DebugTxt->toPlainText(), "");
-    EXPECT_FALSE(w.form->Footer->toPlainText().isEmpty());
+    user::click(w.form->cmdClear);
+    EXPECT_EQ(w.form->DebugTxt.Text(), "");
+    EXPECT_FALSE(w.form->Footer.Text().empty());
 }
 
 TEST(frmAddIn, HandsTheTemplatesOverWithCrLfLineBreaks) {
     Window w;
-    w.form->DefaultTXT->setChecked(false);
-    w.form->WithComment->setChecked(false);
-    w.form->MdlName->setEditText("CInvoice");
-    w.form->SubName->setEditText("Customer (Let)");
+    user::click(w.form->DefaultTXT);
+    user::click(w.form->WithComment);
+    w.form->MdlName.setText("CInvoice");
+    w.form->SubName.setText("Customer (Let)");
     w.boxes.answers = {MsgAnswer::Yes};
-    w.form->OKButton->click();
-    EXPECT_EQ(w.form->DebugTxt->toPlainText(), "Вставлено в Property : Customer\n");
+    user::click(w.form->OKButton);
+    EXPECT_EQ(w.form->DebugTxt.Text(), "Вставлено в Property : Customer\r\n");
     const std::string code = w.code(3);
     EXPECT_NE(code.find("ON ERROR GOTO err_debug\r\n"), std::string::npos);
     EXPECT_NE(code.find("lb_out:\r\n\tEXIT Property\r\nerr_debug:\r\n"), std::string::npos);
@@ -138,67 +142,77 @@ TEST(frmAddIn, HandsTheTemplatesOverWithCrLfLineBreaks) {
 
 TEST(frmAddIn, TemplateToolBarActsOnTheBoxThatLastHadTheFocus) {
     Window w;
-    QPlainTextEdit* footer = w.form->Footer;
-    footer->setFocus();
-    QApplication::processEvents();
+    forms::TextBox& footer = w.form->Footer;
+    footer.SetFocus();
+    user::settle();
     EXPECT_EQ(w.form->ActiveText(), "Footer");
     // The outline moves to surround the box that has the focus.
-    EXPECT_TRUE(w.form->TextBorder->geometry().contains(footer->geometry()));
-    EXPECT_FALSE(w.form->TextBorder->geometry().contains(w.form->Header->geometry()));
-    footer->moveCursor(QTextCursor::Start);
-    w.form->cmdModule->click();
-    EXPECT_TRUE(footer->toPlainText().startsWith("#MODULE#lb_out:"));
-    footer->moveCursor(QTextCursor::Start, QTextCursor::KeepAnchor); // "#MODULE#" selected
-    w.form->cmdProc->click();
-    EXPECT_TRUE(footer->toPlainText().startsWith("#PROC#lb_out:"));
-    w.form->cmdUndo->click();
-    EXPECT_TRUE(footer->toPlainText().startsWith("#MODULE#lb_out:"));
-    w.form->cmdTab->click();
-    EXPECT_EQ(w.form->Header->toPlainText(), "ON ERROR GOTO err_debug\n"); // not the header
+    auto surrounds = [](const forms::Control& outer, const forms::Control& inner) {
+        return outer.Left() < inner.Left() && outer.Top() < inner.Top() &&
+               outer.Left() + outer.Width() > inner.Left() + inner.Width() &&
+               outer.Top() + outer.Height() > inner.Top() + inner.Height();
+    };
+    EXPECT_TRUE(surrounds(w.form->TextBorder, footer));
+    EXPECT_FALSE(surrounds(w.form->TextBorder, w.form->Header));
+    footer.setSel(0, 0);
+    user::click(w.form->cmdModule);
+    EXPECT_EQ(footer.Text().rfind("#MODULE#lb_out:", 0), 0u);
+    footer.setSel(0, 8); // "#MODULE#" selected
+    user::click(w.form->cmdProc);
+    EXPECT_EQ(footer.Text().rfind("#PROC#lb_out:", 0), 0u);
+    user::click(w.form->cmdUndo);
+    EXPECT_EQ(footer.Text().rfind("#MODULE#lb_out:", 0), 0u);
+    user::click(w.form->cmdTab);
+    EXPECT_EQ(w.form->Header.Text(), "ON ERROR GOTO err_debug\r\n"); // not the header
 }
 
 TEST(frmAddIn, EnterPressesOkOrAFocusedButtonCtrlEnterBreaksTheLineAndEscHides) {
     Window w;
     w.boxes.answers = {MsgAnswer::No};
-    QTest::keyClick(w.form->Header, Qt::Key_Return);
+    user::press(w.form->Header, vbKeyReturn);
     ASSERT_EQ(w.boxes.shown.size(), 1u); // OK's question
-    EXPECT_EQ(w.form->Header->toPlainText(), "ON ERROR GOTO err_debug\n");
-    QTest::keyClick(w.form->Header, Qt::Key_Return, Qt::ControlModifier);
-    EXPECT_EQ(w.form->Header->toPlainText().count('\n'), 2);
+    EXPECT_EQ(w.form->Header.Text(), "ON ERROR GOTO err_debug\r\n");
+    w.form->Header.setSel(0, 0);
+    user::press(w.form->Header, vbKeyReturn, forms::vbCtrlMask);
+    EXPECT_EQ(w.form->Header.Text(), "\r\nON ERROR GOTO err_debug\r\n");
     EXPECT_EQ(w.boxes.shown.size(), 1u);
 
-    // A focused push button takes Enter itself; a check box leaves it to OK.
-    w.form->DebugTxt->setPlainText("log");
-    QTest::keyClick(w.form->cmdClear, Qt::Key_Return);
-    EXPECT_TRUE(w.form->DebugTxt->toPlainText().isEmpty()); // cmdClear, not OK
+    // A focused button takes Enter itself; a check box leaves it to OK, and
+    // Ctrl+Enter there does nothing.
+    w.form->DebugTxt.setText("log");
+    user::press(w.form->cmdClear, vbKeyReturn);
+    EXPECT_EQ(w.form->DebugTxt.Text(), ""); // cmdClear, not OK
+    EXPECT_EQ(w.boxes.shown.size(), 1u);
+    const int checked = w.form->OnlySub.Value();
+    user::press(w.form->OnlySub, vbKeyReturn, forms::vbCtrlMask);
     EXPECT_EQ(w.boxes.shown.size(), 1u);
     w.boxes.answers = {MsgAnswer::No};
-    const bool checked = w.form->OnlySub->isChecked();
-    QTest::keyClick(w.form->OnlySub, Qt::Key_Return);
-    EXPECT_EQ(w.form->OnlySub->isChecked(), checked);
+    user::press(w.form->OnlySub, vbKeyReturn);
+    EXPECT_EQ(w.form->OnlySub.Value(), checked);
     EXPECT_EQ(w.boxes.shown.size(), 2u); // OK's question
-    QTest::keyClick(w.form->MdlName, Qt::Key_Escape);
-    EXPECT_FALSE(w.form->isVisible());
+    user::press(w.form->MdlName, vbKeyEscape);
+    EXPECT_FALSE(w.form->Visible());
 }
 
 namespace {
 
-/// Opens the text input dialog on `text` through EditText and plays `user`
+/// Opens the text input dialog on `text` through EditText and plays `act`
 /// on it; a dialog left open is closed, so that a failure cannot hang the test.
-QString edit(Window& w, const QString& text, bool& success,
-             const std::function<void(f_Dialog&)>& user, QToolButton* opener = nullptr) {
+std::string edit(Window& w, const std::string& text, bool& success,
+                 const std::function<void(f_Dialog&)>& act,
+                 forms::CommandButton* opener = nullptr) {
     f_Dialog& d = w.form->dialog();
-    QTimer::singleShot(0, [&d, user] {
-        user(d);
-        if (d.isVisible()) {
+    user::soon([&d, act] {
+        act(d);
+        if (d.Visible()) {
             ADD_FAILURE() << "the dialog was left open";
-            d.close();
+            user::close(d);
         }
     });
     if (!opener)
         return w.form->EditText(text, success);
-    opener->click();
-    return QString();
+    user::click(*opener);
+    return {};
 }
 
 } // namespace
@@ -210,59 +224,64 @@ TEST(frmAddIn, EditsTheActiveTemplateInTheDialog) {
         edit(
             w, "", success,
             [confirm](f_Dialog& d) {
-                d.TXT->setPlainText(confirm ? "On Error GoTo Fail" : "thrown away");
-                (confirm ? d.OKButton : d.CancelButton)->click();
+                d.TXT.setText(confirm ? "On Error GoTo Fail" : "thrown away");
+                user::click(confirm ? d.OKButton : d.CancelButton);
             },
-            w.form->cmdEdit);
-        EXPECT_EQ(w.form->Header->toPlainText(), "On Error GoTo Fail") << confirm;
+            &w.form->cmdEdit);
+        EXPECT_EQ(w.form->Header.Text(), "On Error GoTo Fail") << confirm;
     }
-    // Closed by its frame: not confirmed.
+    // Closed by its frame: not confirmed, and whatever had the focus then,
+    // typing goes into the text the next time it opens.
     EXPECT_EQ(edit(w, "x", success,
                    [](f_Dialog& d) {
-                       d.cmdUndo->setFocus();
-                       d.close();
+                       d.cmdUndo.SetFocus();
+                       EXPECT_EQ(d.ActiveControl(), &d.cmdUndo);
+                       user::close(d);
                    }),
               "");
     EXPECT_FALSE(success);
-    // Every time it opens, typing goes into the text.
-    QWidget* focused = nullptr;
+    const forms::Control* focused = nullptr;
     edit(w, "x", success, [&focused](f_Dialog& d) {
-        focused = QApplication::focusWidget();
-        d.close();
+        focused = d.ActiveControl();
+        user::close(d);
     });
-    EXPECT_EQ(focused, w.form->dialog().TXT);
+    EXPECT_EQ(focused, &w.form->dialog().TXT);
 }
 
 TEST(f_Dialog, KeepsItsMinimumAndLaysTheBoxOutBesideTheButtons) {
     f_Dialog d;
-    d.show();
-    d.resize(10, 10);
-    QApplication::processEvents();
-    d.resize(600, 400);
-    QApplication::processEvents();
-    EXPECT_EQ(d.frCmd->x(), 600 - d.frCmd->width());
-    EXPECT_EQ(d.TXT->geometry().right() + 1, d.frCmd->x());
-    EXPECT_EQ(d.TXT->geometry().bottom() + 1, 400 - 6);
-    EXPECT_EQ(d.frameGeometry().size() - d.size() + d.minimumSize(), f_Dialog::minimumOuterSize());
+    d.Show();
+    d.setSize(150, 150);
+    user::settle();
+    // The least outer size, less the frame the side draws around it.
+    EXPECT_LE(d.Width(), f_Dialog::kMinWidth);
+    EXPECT_GT(d.Width(), f_Dialog::kMinWidth - 600);
+    EXPECT_LE(d.Height(), f_Dialog::kMinHeight);
+    EXPECT_GT(d.Height(), f_Dialog::kMinHeight - 900);
+    d.setSize(9000, 6000);
+    user::settle();
+    EXPECT_EQ(d.frCmd.Left(), 9000 - d.frCmd.Width());
+    EXPECT_EQ(d.TXT.Left() + d.TXT.Width(), d.frCmd.Left());
+    EXPECT_EQ(d.TXT.Top() + d.TXT.Height(), 6000 - 90);
 }
 
 TEST(f_Dialog, EnterConfirmsCtrlEnterBreaksTheLineAndEscCancels) {
     Window w;
     bool success = false;
     // OK with the text unchanged still confirms it.
-    EXPECT_EQ(edit(w, "On Error GoTo 0", success,
-                   [](f_Dialog& d) { QTest::keyClick(d.TXT, Qt::Key_Return); }),
-              "On Error GoTo 0");
+    EXPECT_EQ(
+        edit(w, "On Error GoTo 0", success, [](f_Dialog& d) { user::press(d.TXT, vbKeyReturn); }),
+        "On Error GoTo 0");
     EXPECT_TRUE(success);
 
     EXPECT_EQ(edit(w, "ab", success,
                    [](f_Dialog& d) {
-                       d.TXT->moveCursor(QTextCursor::End);
-                       QTest::keyClick(d.TXT, Qt::Key_Return, Qt::ControlModifier);
-                       QTest::keyClicks(d.TXT, "cd");
-                       QTest::keyClick(d.TXT, Qt::Key_Enter); // the keypad's Enter too
+                       d.TXT.setSel(2, 0);
+                       user::press(d.TXT, vbKeyReturn, forms::vbCtrlMask);
+                       user::type(d.TXT, "cd");
+                       user::press(d.TXT, vbKeyReturn);
                    }),
-              "ab\ncd");
+              "ab\r\ncd");
     EXPECT_TRUE(success);
 
     // Esc anywhere cancels, and what was typed is lost.
@@ -270,9 +289,9 @@ TEST(f_Dialog, EnterConfirmsCtrlEnterBreaksTheLineAndEscCancels) {
         success = true;
         EXPECT_EQ(edit(w, "kept", success,
                        [inText](f_Dialog& d) {
-                           QTest::keyClicks(d.TXT, "typed");
-                           QTest::keyClick(inText ? static_cast<QWidget*>(d.TXT) : d.OKButton,
-                                           Qt::Key_Escape);
+                           user::type(d.TXT, "typed");
+                           user::press(inText ? static_cast<forms::Control&>(d.TXT) : d.OKButton,
+                                       vbKeyEscape);
                        }),
                   "");
         EXPECT_FALSE(success);

@@ -1,5 +1,6 @@
 #include "templatefiles.h"
 
+#include "../forms/user.h"
 #include "addinwindow.h"
 #include "comdlgconsts.h"
 #include "f_dialog.h"
@@ -17,20 +18,20 @@ struct Window : AddInWindow {
     explicit Window(const char* codepage = nullptr) : AddInWindow(Project::Empty, "0", codepage) {}
 };
 
-const QString kHeader = QString::fromUtf8("' Модуль #MODULE#\n\tON ERROR GOTO err_#PROC#\n???");
+const std::string kHeader = "' Модуль #MODULE#\r\n\tON ERROR GOTO err_#PROC#\r\n???";
 
 } // namespace
 
 TEST(TemplateFiles, AHeaderSavedToAFileLoadsIntoTheFooterUnchangedAndIsReplacedWhenSavedAgain) {
     Window w;
-    w.form->Header->setPlainText(kHeader);
+    w.form->Header.setText(kHeader);
     w.save(w.form->Header, w.path("team.ert"));
 
     // Windows-1251, CR LF between lines, nothing after the text.
     EXPECT_EQ(TempDir::read(w.dir.file("team.ert")),
               "' \xCC\xEE\xE4\xF3\xEB\xFC #MODULE#\r\n\tON ERROR GOTO err_#PROC#\r\n???");
     w.load(w.form->Footer, w.path("team.ert"));
-    EXPECT_EQ(w.form->Footer->toPlainText(), kHeader);
+    EXPECT_EQ(w.form->Footer.Text(), kHeader);
     // Both dialogs start in the add-in's folder, owned by the window, on the
     // first filter; the path-must-exist bit the requests carry reaches
     // neither, so the save dialog asks no question.
@@ -50,45 +51,46 @@ TEST(TemplateFiles, AHeaderSavedToAFileLoadsIntoTheFooterUnchangedAndIsReplacedW
         EXPECT_EQ(r.lpstrFilter, dialogs[i].filter);
         EXPECT_EQ(r.nFilterIndex, 1);
         EXPECT_EQ(r.Flags, dialogs[i].flags);
-        EXPECT_EQ(r.lpstrInitialDir, w.addInFolder().toStdString());
-        EXPECT_EQ(r.hwndOwner, static_cast<QWidget*>(w.form.get()));
+        EXPECT_EQ(r.lpstrInitialDir, w.addInFolder());
+        EXPECT_EQ(r.hwndOwner, w.form->windowHandle());
         EXPECT_TRUE(r.lpstrDefExt.empty());
     }
 
     // Saved again, the file is replaced without a question.
-    w.form->Header->setPlainText("new");
+    w.form->Header.setText("new");
     w.save(w.form->Header, w.path("team.ert"));
     EXPECT_EQ(TempDir::read(w.dir.file("team.ert")), "new");
     // Older files with a trailing line end, or LF alone, load whole.
     w.dir.write("old.ert", "On Error GoTo e\r\n");
     w.load(w.form->Footer, w.path("old.ert"));
-    EXPECT_EQ(w.form->Footer->toPlainText(), "On Error GoTo e\n");
+    EXPECT_EQ(w.form->Footer.Text(), "On Error GoTo e\r\n");
     w.dir.write("git.txt", "a\nb");
     w.load(w.form->Footer, w.path("git.txt"));
-    EXPECT_EQ(w.form->Footer->toPlainText(), "a\nb");
+    EXPECT_EQ(w.form->Footer.Text(), "a\r\nb");
     EXPECT_TRUE(w.boxes.shown.empty());
 }
 
 TEST(TemplateFiles, TheTextInputDialogLoadsAndSavesItsOwnBox) {
     Window w;
     f_Dialog& d = w.form->dialog();
-    d.TXT->setPlainText(kHeader);
-    w.dialogs.files.push_back(ScriptedDialogBackend::choose(w.path("d.ert").toStdString()));
-    d.cmdSaveToFile->click();
-    d.TXT->setPlainText("other");
-    w.dialogs.files.push_back(ScriptedDialogBackend::choose(w.path("d.ert").toStdString()));
-    d.cmdLoadFromFile->click();
-    EXPECT_EQ(d.TXT->toPlainText(), kHeader);
+    d.Show();
+    d.TXT.setText(kHeader);
+    w.dialogs.files.push_back(ScriptedDialogBackend::choose(w.path("d.ert")));
+    user::click(d.cmdSaveToFile);
+    d.TXT.setText("other");
+    w.dialogs.files.push_back(ScriptedDialogBackend::choose(w.path("d.ert")));
+    user::click(d.cmdLoadFromFile);
+    EXPECT_EQ(d.TXT.Text(), kHeader);
     ASSERT_EQ(w.dialogs.fileSeen.size(), 2u);
     for (const OpenFileNameRecord& r : w.dialogs.fileSeen)
-        EXPECT_EQ(r.hwndOwner, static_cast<QWidget*>(&d));
+        EXPECT_EQ(r.hwndOwner, d.windowHandle());
     // The window's boxes are not touched.
-    EXPECT_NE(w.form->Header->toPlainText(), kHeader);
+    EXPECT_NE(w.form->Header.Text(), kHeader);
 }
 
 TEST(TemplateFiles, AFormOwnsTheDialogThroughItsWindowAndNoFormMeansNoOwner) {
     Window w;
-    TemplateFiles files({w.boxes, w.addInFolder().toStdString(), nullptr});
+    TemplateFiles files({w.boxes, w.addInFolder(), nullptr});
     forms::Form form("frmOwner");
     for (forms::Form* owner : {&form, static_cast<forms::Form*>(nullptr)}) {
         EXPECT_EQ(files.LoadTextFromFile(owner), "");
@@ -108,7 +110,7 @@ TEST(TemplateFiles, TheTemplateExtensionIsAddedWhenTheFilesOwnNameLacksIt) {
 
     Window w;
     std::filesystem::create_directories(w.dir.file("my.ert.files"));
-    w.form->Header->setPlainText("h");
+    w.form->Header.setText("h");
     w.save(w.form->Header, w.path("my.ert.files/a"));
     EXPECT_EQ(TempDir::read(w.dir.file("my.ert.files/a.ert")), "h");
     EXPECT_FALSE(std::filesystem::exists(w.dir.file("my.ert.files/a")));
@@ -116,22 +118,22 @@ TEST(TemplateFiles, TheTemplateExtensionIsAddedWhenTheFilesOwnNameLacksIt) {
 
 TEST(TemplateFiles, CancelEmptyBoxAndEmptyFileChangeNothingAndSayNothing) {
     Window w;
-    w.form->Header->setPlainText("keep");
+    w.form->Header.setText("keep");
     w.cancel(w.form->Header, w.form->cmdLoadFromFile);
     w.cancel(w.form->Header, w.form->cmdSaveToFile);
-    EXPECT_EQ(w.form->Header->toPlainText(), "keep");
+    EXPECT_EQ(w.form->Header.Text(), "keep");
     EXPECT_EQ(w.dialogs.fileSeen.size(), 2u);
 
     // An empty box shows no dialog at all.
-    w.form->Footer->setPlainText("");
+    w.form->Footer.setText("");
     w.form->setActiveText("Footer");
-    w.form->cmdSaveToFile->click();
+    user::click(w.form->cmdSaveToFile);
     EXPECT_EQ(w.dialogs.fileSeen.size(), 2u);
 
     // An empty file loads as if nothing had been chosen.
     w.dir.write("empty.ert", "");
     w.load(w.form->Header, w.path("empty.ert"));
-    EXPECT_EQ(w.form->Header->toPlainText(), "keep");
+    EXPECT_EQ(w.form->Header.Text(), "keep");
     EXPECT_TRUE(w.boxes.shown.empty());
     EXPECT_EQ(std::filesystem::file_size(w.dir.file("empty.ert")), 0u);
     EXPECT_EQ(w.dialogs.fileSeen.size(), 3u);
@@ -142,7 +144,7 @@ TEST(TemplateFiles, AFailedSaveKeepsTheFileItWasReplacingAndLeavesNoPartialFile)
     // A second name for the file: replacing it would split the two.
     w.dir.write("t.ert", "precious");
     ASSERT_EQ(::link(w.dir.file("t.ert").c_str(), w.dir.file("twin.ert").c_str()), 0);
-    w.form->Header->setPlainText("new");
+    w.form->Header.setText("new");
     w.save(w.form->Header, w.path("t.ert"));
     ASSERT_EQ(w.boxes.shown.size(), 1u);
     EXPECT_EQ(w.boxes.shown[0].icon, trapline::MsgIcon::Critical);
@@ -157,14 +159,14 @@ TEST(TemplateFiles, AFailedSaveKeepsTheFileItWasReplacingAndLeavesNoPartialFile)
 
 TEST(TemplateFiles, TextGoesThroughTheProjectsCodePageAndACharacterItCannotHoldIsNamed) {
     Window w("1252");
-    w.form->Header->setPlainText(QString::fromUtf8("café"));
+    w.form->Header.setText("café");
     w.save(w.form->Header, w.path("t.ert"));
     EXPECT_EQ(TempDir::read(w.dir.file("t.ert")), "caf\xE9");
     w.load(w.form->Footer, w.path("t.ert"));
-    EXPECT_EQ(w.form->Footer->toPlainText(), QString::fromUtf8("café"));
+    EXPECT_EQ(w.form->Footer.Text(), "café");
 
     // Nothing is written, and no dialog is shown first.
-    w.form->Header->setPlainText(QString::fromUtf8("café ✓"));
+    w.form->Header.setText("café ✓");
     w.save(w.form->Header, w.path("u.ert"));
     ASSERT_EQ(w.boxes.shown.size(), 1u);
     EXPECT_NE(w.boxes.shown[0].text.find("✓"), std::string::npos);
@@ -174,7 +176,7 @@ TEST(TemplateFiles, TextGoesThroughTheProjectsCodePageAndACharacterItCannotHoldI
 
 TEST(TemplateFiles, UnreadableFilesAndFailedDialogsAreReportedAndTheBoxKeepsItsText) {
     Window w;
-    w.form->Footer->setPlainText("keep");
+    w.form->Footer.setText("keep");
     w.load(w.form->Footer, w.path("gone.ert"));
     ASSERT_EQ(w.boxes.shown.size(), 1u);
     EXPECT_EQ(w.boxes.shown[0].text.rfind("53: ", 0), 0u) << w.boxes.shown[0].text;
@@ -185,5 +187,5 @@ TEST(TemplateFiles, UnreadableFilesAndFailedDialogsAreReportedAndTheBoxKeepsItsT
     w.cancel(w.form->Footer, w.form->cmdLoadFromFile);
     ASSERT_EQ(w.boxes.shown.size(), 2u);
     EXPECT_EQ(w.boxes.shown[1].text, std::to_string(FNERR_BUFFERTOOSMALL | 0x348A) + ": ");
-    EXPECT_EQ(w.form->Footer->toPlainText(), "keep");
+    EXPECT_EQ(w.form->Footer.Text(), "keep");
 }

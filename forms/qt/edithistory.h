@@ -5,18 +5,20 @@
 
 class QPlainTextEdit;
 
-/// One level of undo for a text box, as the edit control keeps it: the last
-/// edit (a run of typing counts as one) can be undone, and undoing again
-/// redoes it. Lives as a child of its box.
+namespace forms::qt {
+
+/// One level of undo for a multi-line box, as the edit control keeps it: the
+/// last edit (a run of typing counts as one) can be undone, and undoing again
+/// redoes it. Lives as a child of its box, made with the box.
 class EditHistory : public QObject {
-    Q_OBJECT
 public:
     /// The history of `box`, made on first use.
     static EditHistory* of(QPlainTextEdit* box);
 
     bool canUndo() const { return m_hasStep; }
     void undo();
-    void clear() { m_hasStep = false; }
+    /// Forgets the step; the history goes on from the text as it is now.
+    void clear();
 
 private:
     explicit EditHistory(QPlainTextEdit* box);
@@ -30,3 +32,5 @@ private:
     bool m_hasStep = false;
     bool m_restoring = false;
 };
+
+} // namespace forms::qt
