@@ -254,7 +254,7 @@ void frmAddIn::ensureTipsFile() {
     const QString path = tipsFile();
     if (QFileInfo::exists(path))
         return;
-    if (ModResFiles::ExtractResourceToFile("RUSTIPS", path))
+    if (ModResFiles::ExtractResourceToFile("RUSTIPS", path.toStdString()))
         return;
     // Without the resource the file is made without tips, as the run time's
     // Print # of an empty string writes it: one line end.

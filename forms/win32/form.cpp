@@ -1,0 +1,347 @@
+#include "win32forms.h"
+
+namespace forms {
+namespace {
+
+constexpr wchar_t kFormClass[] = L"TraplineForm";
+/// Modal loops of ours running: they pass dialog keys on themselves.
+int g_modalLoops = 0;
+
+Control::Native* nativeOf(HWND window) {
+    return reinterpret_cast<Control::Native*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+/// Esc: the first cancel button that can be pressed presses; without one
+/// nothing happens, as in a VB form.
+void pressCancel(Form& form) {
+    for (Control* control : form.tabOrder())
+        if (auto* button = dynamic_cast<CommandButton*>(control);
+            button && button->Cancel() && button->Enabled() && button->Visible()) {
+            button->setValue(true);
+            return;
+        }
+}
+
+LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Control::Native* n = nativeOf(window);
+    if (!n || !n->form)
+        return DefWindowProcW(window, message, wParam, lParam);
+    Form& form = *n->form;
+    LRESULT result = 0;
+    switch (message) {
+    case WM_COMMAND:
+        // IsDialogMessageW sends Esc as IDCANCEL, from no control when the
+        // form has none of that id.
+        if (LOWORD(wParam) == IDCANCEL && !n->children.count(IDCANCEL)) {
+            pressCancel(form);
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        if (form.closing(vbFormControlMenu))
+            ShowWindow(window, SW_HIDE);
+        return 0;
+    case WM_SIZE:
+        form.Resize();
+        return 0;
+    case DM_GETDEFID:
+        return n->defaultId ? MAKELRESULT(n->defaultId, DC_HASDEFID) : 0;
+    case DM_SETDEFID:
+        n->defaultId = static_cast<int>(wParam);
+        return TRUE;
+    case WM_ACTIVATE:
+        // Focus comes back to the control that had it, as in a dialog.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(window, focus))
+                n->lastFocus = focus;
+        } else {
+            HWND to = n->lastFocus && IsWindow(n->lastFocus)
+                          ? n->lastFocus
+                          : GetNextDlgTabItem(window, nullptr, FALSE);
+            if (to)
+                SetFocus(to);
+        }
+        return 0;
+    default:
+        break;
+    }
+    if (win32::route(window, message, wParam, lParam, result))
+        return result;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+const wchar_t* formClass() {
+    static const ATOM atom = [] {
+        WNDCLASSEXW c{};
+        c.cbSize = sizeof c;
+        c.style = CS_DBLCLKS;
+        c.lpfnWndProc = formProc;
+        c.hInstance = GetModuleHandleW(nullptr);
+        c.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        c.lpszClassName = kFormClass;
+        return RegisterClassExW(&c);
+    }();
+    return atom ? kFormClass : nullptr;
+}
+
+constexpr DWORD kFixedStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kSizableStyle = kFixedStyle | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
+HWND ownerWindow(Form::Owner owner) {
+    if (owner.form)
+        return win32::hwnd(*owner.form);
+    return static_cast<HWND>(owner.native);
+}
+
+/// Made before the form is: the window reports to the form only once the
+/// form stands, when its pointer is stored below.
+Control::NativePtr makeWindow(Form::Owner owner) {
+    Control::NativePtr n(std::make_unique<Control::Native>().release());
+    n->hwnd =
+        CreateWindowExW(kExStyle, formClass(), L"", kFixedStyle, CW_USEDEFAULT, CW_USEDEFAULT, 400,
+                        300, ownerWindow(owner), nullptr, GetModuleHandleW(nullptr), nullptr);
+    n->font = win32::makeFont(StdFont());
+    SendMessageW(n->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(n->font), FALSE);
+    return n;
+}
+
+/// Dialog keys of a modeless form, for a host whose message loop is not
+/// ours (the IDE's): a hook sees each message its loop takes.
+LRESULT CALLBACK getMessageHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && wParam == PM_REMOVE && g_modalLoops == 0) {
+        auto* msg = reinterpret_cast<MSG*>(lParam);
+        if (win32::dialogMessage(*msg)) {
+            msg->message = WM_NULL;
+            msg->wParam = msg->lParam = 0;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void hookDialogKeys() {
+    static const HHOOK hook =
+        SetWindowsHookExW(WH_GETMESSAGE, getMessageHook, nullptr, GetCurrentThreadId());
+    (void)hook;
+}
+
+} // namespace
+
+bool win32::dialogMessage(MSG& msg) {
+    if (!msg.hwnd || msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST)
+        return false;
+    HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+    wchar_t name[32] = {};
+    if (!root || !GetClassNameW(root, name, 32) || lstrcmpW(name, kFormClass) != 0)
+        return false;
+    return IsDialogMessageW(root, &msg) != FALSE;
+}
+
+Form::Form(std::string name, Owner owner) : Control(this, std::move(name), makeWindow(owner)) {
+    native().form = this;
+    SetWindowLongPtrW(native().hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&native()));
+}
+
+Form::~Form() {
+    HWND owner = GetWindow(native().hwnd, GW_OWNER);
+    if (native().modal && owner)
+        EnableWindow(owner, TRUE);
+    SetWindowLongPtrW(native().hwnd, GWLP_USERDATA, 0);
+    if (native().icon)
+        DestroyIcon(native().icon);
+}
+
+std::string Form::Caption() const {
+    return win32::windowText(native().hwnd);
+}
+
+void Form::setCaption(const std::string& caption) {
+    SetWindowTextW(native().hwnd, win32::wide(caption).c_str());
+}
+
+void Form::setIcon(const std::string& picture) {
+    HICON icon = win32::loadIcon(picture);
+    SendMessageW(native().hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    SendMessageW(native().hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    if (native().icon)
+        DestroyIcon(native().icon);
+    native().icon = icon;
+}
+
+void Form::setSizable(bool sizable) {
+    native().sizable = sizable;
+    RECT client{};
+    GetClientRect(native().hwnd, &client);
+    SetWindowLongPtrW(native().hwnd, GWL_STYLE,
+                      (GetWindowLongPtrW(native().hwnd, GWL_STYLE) & WS_VISIBLE) |
+                          (sizable ? kSizableStyle : kFixedStyle));
+    // The inside keeps its size; the frame around it changes.
+    setSize(pixelsToTwips(client.right), pixelsToTwips(client.bottom));
+}
+
+void Form::setSize(int width, int height) {
+    HWND w = native().hwnd;
+    RECT r{0, 0, twipsToPixels(width), twipsToPixels(height)};
+    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(w, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(w, GWL_EXSTYLE)));
+    SetWindowPos(w, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void Form::setTopMost(bool topMost) {
+    SetWindowPos(native().hwnd, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+bool Form::Visible() const {
+    return IsWindowVisible(native().hwnd) != FALSE;
+}
+
+void Form::setVisible(bool visible) {
+    if (visible)
+        Show();
+    else
+        ShowWindow(native().hwnd, SW_HIDE);
+}
+
+int Form::Left() const {
+    RECT r{};
+    GetWindowRect(native().hwnd, &r);
+    return pixelsToTwips(r.left);
+}
+
+int Form::Top() const {
+    RECT r{};
+    GetWindowRect(native().hwnd, &r);
+    return pixelsToTwips(r.top);
+}
+
+int Form::Width() const {
+    RECT r{};
+    GetClientRect(native().hwnd, &r);
+    return pixelsToTwips(r.right);
+}
+
+int Form::Height() const {
+    RECT r{};
+    GetClientRect(native().hwnd, &r);
+    return pixelsToTwips(r.bottom);
+}
+
+void Form::Move(Rect t) {
+    SetWindowPos(native().hwnd, nullptr, twipsToPixels(t.left), twipsToPixels(t.top), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    setSize(t.width, t.height);
+}
+
+void Form::Show() {
+    m_loaded = true;
+    hookDialogKeys();
+    ShowWindow(native().hwnd, SW_SHOW);
+    SetForegroundWindow(native().hwnd);
+}
+
+void Form::ShowModal() {
+    m_loaded = true;
+    HWND w = native().hwnd;
+    HWND owner = GetWindow(w, GW_OWNER);
+    const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+    if (ownerWasEnabled)
+        EnableWindow(owner, FALSE);
+    native().modal = true;
+    ++g_modalLoops;
+    ShowWindow(w, SW_SHOW);
+    SetForegroundWindow(w);
+    MSG msg{};
+    while (m_loaded && IsWindowVisible(w)) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            // WM_QUIT is the application's: it ends this loop and the next.
+            if (got == 0)
+                PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (!IsDialogMessageW(w, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    --g_modalLoops;
+    native().modal = false;
+    // The owner is enabled again before the window goes, so that it is the
+    // one activated next.
+    if (ownerWasEnabled)
+        EnableWindow(owner, TRUE);
+    ShowWindow(w, SW_HIDE);
+}
+
+bool Form::Unload() {
+    if (!closing(vbFormCode))
+        return false;
+    ShowWindow(native().hwnd, SW_HIDE);
+    return true;
+}
+
+bool win32::route(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    auto child = [](HWND control) -> Control::Native* {
+        Control::Native* n = control ? nativeOf(control) : nullptr;
+        return n && !n->form ? n : nullptr;
+    };
+    switch (message) {
+    case WM_COMMAND: {
+        // By the control's id; Enter comes from IsDialogMessageW as the
+        // default button's id.
+        // IsDialogMessageW sends IDOK with the focused control when there is
+        // no default button: that is no notification of the control.
+        HWND from = reinterpret_cast<HWND>(lParam);
+        if (from && GetDlgCtrlID(from) != LOWORD(wParam))
+            from = nullptr;
+        if (!from) {
+            HWND root = GetAncestor(window, GA_ROOT);
+            if (Control::Native* f = root ? nativeOf(root) : nullptr; f && f->form) {
+                auto it = f->children.find(LOWORD(wParam));
+                if (it != f->children.end())
+                    from = it->second->hwnd;
+            }
+        }
+        Control::Native* n = child(from);
+        if (!n || !n->command)
+            return false;
+        n->command(HIWORD(wParam));
+        result = 0;
+        return true;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+        Control::Native* n = child(reinterpret_cast<HWND>(lParam));
+        if (!n || (n->back == kSystemColor && n->fore == kSystemColor))
+            return false;
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        if (n->fore != kSystemColor)
+            SetTextColor(dc, colorRef(n->fore));
+        if (n->back != kSystemColor) {
+            SetBkColor(dc, colorRef(n->back));
+            result = reinterpret_cast<LRESULT>(n->backBrush);
+        } else {
+            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        }
+        return true;
+    }
+    case WM_DRAWITEM: {
+        const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        Control::Native* n = child(item.hwndItem);
+        if (!n || !n->draw)
+            return false;
+        n->draw(item);
+        result = TRUE;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace forms

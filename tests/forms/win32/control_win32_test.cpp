@@ -1,0 +1,30 @@
+// What only the Win32 side's windows show.
+#include "forms.h"
+#include "win32forms.h"
+
+#include <gtest/gtest.h>
+
+TEST(Win32Forms, AControlsWindowSitsAtItsTwipsInWholePixelsWithTheDialogFont) {
+    forms::Form form("Sample");
+    forms::TextBox text{form, "Text1", {130, 140, 1507, 301}};
+    RECT r{};
+    GetWindowRect(forms::win32::hwnd(text), &r);
+    MapWindowPoints(nullptr, forms::win32::hwnd(form), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+              (std::vector<LONG>{9, 9, 100, 20}));
+    LOGFONTW font{};
+    auto* hfont = reinterpret_cast<HFONT>(SendMessageW(forms::win32::hwnd(text), WM_GETFONT, 0, 0));
+    ASSERT_TRUE(GetObjectW(hfont, sizeof font, &font));
+    EXPECT_EQ(std::wstring(font.lfFaceName), L"MS Sans Serif");
+    EXPECT_EQ(font.lfHeight, -11); // 8.25 points at 96 dpi
+}
+
+TEST(Win32Forms, TheFormIsTheHwndAndStaysOnTopWhenAsked) {
+    forms::Form owner("Owner");
+    forms::Form form("Sample", {&owner, nullptr});
+    HWND w = forms::win32::hwnd(form);
+    EXPECT_EQ(form.windowHandle(), w);
+    EXPECT_EQ(GetWindow(w, GW_OWNER), forms::win32::hwnd(owner));
+    form.setTopMost(true);
+    EXPECT_TRUE(GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
