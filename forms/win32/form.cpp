@@ -316,14 +316,18 @@ bool win32::route(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
         Control::Native* n = child(reinterpret_cast<HWND>(lParam));
-        if (!n || (n->back == kSystemColor && n->fore == kSystemColor))
+        // A control without a colour of its own shows its container's.
+        Control::Native* coloured = n;
+        while (coloured && coloured->back == kSystemColor)
+            coloured = child(GetParent(coloured->hwnd));
+        if (!n || (!coloured && n->fore == kSystemColor))
             return false;
         HDC dc = reinterpret_cast<HDC>(wParam);
         if (n->fore != kSystemColor)
             SetTextColor(dc, colorRef(n->fore));
-        if (n->back != kSystemColor) {
-            SetBkColor(dc, colorRef(n->back));
-            result = reinterpret_cast<LRESULT>(n->backBrush);
+        if (coloured) {
+            SetBkColor(dc, colorRef(coloured->back));
+            result = reinterpret_cast<LRESULT>(coloured->backBrush);
         } else {
             SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
             result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));

@@ -1,14 +1,30 @@
 #include "win32forms.h"
 
 namespace forms {
+namespace {
+
+/// A box without a colour of its own shows its container's, as a Qt label
+/// without one shows what lies behind it.
+COLORREF background(HWND box) {
+    for (HWND w = box; w; w = GetParent(w)) {
+        const auto* n =
+            reinterpret_cast<const Control::Native*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+        if (n && n->back != kSystemColor)
+            return win32::colorRef(n->back);
+        if (n && n->form)
+            break;
+    }
+    return GetSysColor(COLOR_BTNFACE);
+}
+
+} // namespace
 Picture::Picture(Control& parent, std::string name, Rect twips)
     : Control(parent, std::move(name), twips,
               win32::make(parent, L"STATIC", SS_OWNERDRAW | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT)) {
     // The box draws itself: its colour, then its picture over it.
     native().draw = [this](const DRAWITEMSTRUCT& item) {
         const Native& n = native();
-        const COLORREF back =
-            n.back == kSystemColor ? GetSysColor(COLOR_BTNFACE) : win32::colorRef(n.back);
+        const COLORREF back = background(n.hwnd);
         HBRUSH brush = CreateSolidBrush(back);
         FillRect(item.hDC, &item.rcItem, brush);
         DeleteObject(brush);

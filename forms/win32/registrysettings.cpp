@@ -36,8 +36,11 @@ void RegistrySettings::saveSetting(const std::string& application, const std::st
 }
 
 bool RegistrySettings::removeRoot(const std::string& root) {
-    // RegDeleteTreeW empties the key; the key itself goes after.
+    // RegDeleteTreeW is documented to empty the key; wine's takes the key
+    // as well (the only one this was run on), so it may be gone already.
     const std::wstring key = wide(root);
-    return RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()) == ERROR_SUCCESS &&
-           RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str()) == ERROR_SUCCESS;
+    if (RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()) != ERROR_SUCCESS)
+        return false;
+    const LSTATUS removed = RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+    return removed == ERROR_SUCCESS || removed == ERROR_FILE_NOT_FOUND;
 }
