@@ -91,6 +91,41 @@ TEST(Forms, QueryUnloadCanKeepTheFormOpenAndEscAndEnterPressTheirButtons) {
                                        forms::vbFormControlMenu}));
 }
 
+TEST(Forms, ShowModalWaitsUntilTheFormIsUnloaded) {
+    Sample form;
+    std::vector<std::string> seen;
+    form.QueryUnload = [&](int&, int UnloadMode) {
+        seen.push_back("QueryUnload " + std::to_string(UnloadMode));
+    };
+    form.cmdOK.Click = [&] {
+        seen.push_back(form.Visible() ? "OK while shown" : "OK while hidden");
+        form.Unload();
+    };
+    user::soon([&] { user::click(form.cmdOK); });
+    form.ShowModal();
+    seen.push_back("returned");
+    EXPECT_FALSE(form.Loaded());
+    EXPECT_EQ(seen, (std::vector<std::string>{"OK while shown", "QueryUnload 1", "returned"}));
+}
+
+TEST(Forms, TabFollowsTabIndexAndAnAmpersandsLetterWithAltPressesItsButton) {
+    Sample form;
+    forms::CommandButton cmdNext{form, "cmdNext", {120, 1500, 1000, 300}, "&Next"};
+    std::vector<std::string> seen;
+    for (forms::Control* c : form.tabOrder())
+        c->GotFocus = [&seen, c] { seen.push_back(c->Name()); };
+    cmdNext.Click = [&] { seen.push_back("Next clicked"); };
+    form.Check1.setTabIndex(0);
+    form.Show();
+    form.Check1.SetFocus();
+    user::press(form, 9);
+    user::press(form, 9);
+    user::press(form, 'N', forms::vbAltMask);
+    // The accelerator's button takes the focus as a click does.
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"Check1", "Text1", "Text2", "cmdNext", "Next clicked"}));
+}
+
 TEST(Forms, EventsReachTheirHandlersWhichMayChangeOrDropAKey) {
     Sample form;
     form.Show();

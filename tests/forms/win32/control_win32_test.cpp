@@ -1,4 +1,5 @@
 // What only the Win32 side's windows show.
+#include "../user.h"
 #include "forms.h"
 #include "win32forms.h"
 
@@ -27,4 +28,19 @@ TEST(Win32Forms, TheFormIsTheHwndAndStaysOnTopWhenAsked) {
     EXPECT_EQ(GetWindow(w, GW_OWNER), forms::win32::hwnd(owner));
     form.setTopMost(true);
     EXPECT_TRUE(GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+TEST(Win32Forms, AModalFormDisablesItsOwnerUntilItCloses) {
+    forms::Form owner("Owner");
+    forms::Form form("Dialog", {&owner, nullptr});
+    owner.Show();
+    bool ownerEnabled = true;
+    user::soon([&] {
+        ownerEnabled = IsWindowEnabled(forms::win32::hwnd(owner)) != FALSE;
+        user::close(form);
+    });
+    form.ShowModal();
+    EXPECT_FALSE(ownerEnabled);
+    EXPECT_TRUE(IsWindowEnabled(forms::win32::hwnd(owner)));
+    EXPECT_FALSE(form.Visible());
 }

@@ -130,11 +130,17 @@ void press(forms::Control& control, int vbKeyCode, int shift) {
     // Through the dialog keys, as the message loop passes it: Tab, Enter
     // and Esc act there; any character the key makes comes from
     // TranslateMessage and is delivered by settle().
+    // With Alt held the system sends its "system" keys, which make the
+    // WM_SYSCHAR of an '&' accelerator.
+    const bool alt = (shift & forms::vbAltMask) != 0;
+    const UINT down = alt ? WM_SYSKEYDOWN : WM_KEYDOWN, up = alt ? WM_SYSKEYUP : WM_KEYUP;
+    const LPARAM context = alt ? 1 << 29 : 0;
     Modifiers held(shift);
     for (int modifier : held.keys())
-        deliver(to, WM_KEYDOWN, static_cast<WPARAM>(modifier), keyData(modifier, false));
-    deliver(to, WM_KEYDOWN, static_cast<WPARAM>(vbKeyCode), keyData(vbKeyCode, false));
-    deliver(to, WM_KEYUP, static_cast<WPARAM>(vbKeyCode), keyData(vbKeyCode, true));
+        deliver(to, down, static_cast<WPARAM>(modifier), keyData(modifier, false) | context);
+    deliver(to, down, static_cast<WPARAM>(vbKeyCode), keyData(vbKeyCode, false) | context);
+    settle();
+    deliver(to, up, static_cast<WPARAM>(vbKeyCode), keyData(vbKeyCode, true) | context);
     settle();
 }
 
