@@ -26,6 +26,11 @@ int pixelsToTwips(int pixels) {
 }
 
 Control::Native::~Native() {
+    if (owner) {
+        owner->children.erase(id);
+        if (owner->defaultId == id)
+            owner->defaultId = 0;
+    }
     if (hwnd && IsWindow(hwnd)) {
         // No notification of its going reaches a control already destroyed.
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
@@ -154,6 +159,7 @@ Control::NativePtr make(const Control& parent, const wchar_t* className, DWORD s
     Control::Native& form = parent.form().native();
     Control::NativePtr n(std::make_unique<Control::Native>().release());
     n->id = form.nextId++;
+    n->owner = &form;
     n->hwnd =
         CreateWindowExW(exStyle, className, wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0,
                         0, 0, hwnd(parent), reinterpret_cast<HMENU>(static_cast<INT_PTR>(n->id)),

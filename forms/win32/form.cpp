@@ -71,19 +71,33 @@ LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+/// Forms alive. The window class and the message hook are ours only while
+/// there are any: the add-in is a DLL the IDE may unload, and the system
+/// takes neither away with it.
+int g_forms = 0;
+HHOOK g_hook = nullptr;
+
 const wchar_t* formClass() {
-    static const ATOM atom = [] {
-        WNDCLASSEXW c{};
-        c.cbSize = sizeof c;
-        c.style = CS_DBLCLKS;
-        c.lpfnWndProc = formProc;
-        c.hInstance = GetModuleHandleW(nullptr);
-        c.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-        c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        c.lpszClassName = kFormClass;
-        return RegisterClassExW(&c);
-    }();
-    return atom ? kFormClass : nullptr;
+    WNDCLASSEXW c{};
+    c.cbSize = sizeof c;
+    c.style = CS_DBLCLKS;
+    c.lpfnWndProc = formProc;
+    c.hInstance = win32::resourceModule();
+    c.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    c.lpszClassName = kFormClass;
+    if (g_forms++ == 0 && !RegisterClassExW(&c) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        return nullptr;
+    return kFormClass;
+}
+
+void releaseFormClass() {
+    if (--g_forms > 0)
+        return;
+    if (g_hook)
+        UnhookWindowsHookEx(g_hook);
+    g_hook = nullptr;
+    UnregisterClassW(kFormClass, win32::resourceModule());
 }
 
 constexpr DWORD kFixedStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
@@ -102,7 +116,7 @@ Control::NativePtr makeWindow(Form::Owner owner) {
     Control::NativePtr n(std::make_unique<Control::Native>().release());
     n->hwnd =
         CreateWindowExW(kExStyle, formClass(), L"", kFixedStyle, CW_USEDEFAULT, CW_USEDEFAULT, 400,
-                        300, ownerWindow(owner), nullptr, GetModuleHandleW(nullptr), nullptr);
+                        300, ownerWindow(owner), nullptr, win32::resourceModule(), nullptr);
     n->font = win32::makeFont(StdFont());
     SendMessageW(n->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(n->font), FALSE);
     return n;
@@ -122,9 +136,8 @@ LRESULT CALLBACK getMessageHook(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 void hookDialogKeys() {
-    static const HHOOK hook =
-        SetWindowsHookExW(WH_GETMESSAGE, getMessageHook, nullptr, GetCurrentThreadId());
-    (void)hook;
+    if (!g_hook)
+        g_hook = SetWindowsHookExW(WH_GETMESSAGE, getMessageHook, nullptr, GetCurrentThreadId());
 }
 
 } // namespace
@@ -151,6 +164,9 @@ Form::~Form() {
     SetWindowLongPtrW(native().hwnd, GWLP_USERDATA, 0);
     if (native().icon)
         DestroyIcon(native().icon);
+    // The window goes before its class does.
+    DestroyWindow(native().hwnd);
+    releaseFormClass();
 }
 
 std::string Form::Caption() const {

@@ -24,6 +24,8 @@ struct forms::Control::Native {
 
     HWND hwnd = nullptr;
     int id = 0;
+    /// The form's Native, which routes to this one by `id`.
+    Native* owner = nullptr;
     /// The control's own font, when it has one; otherwise the form's.
     HFONT font = nullptr;
     /// A notification code of WM_COMMAND from this control.
