@@ -179,12 +179,17 @@ int shiftState() {
            (GetKeyState(VK_MENU) < 0 ? vbAltMask : 0);
 }
 
-LRESULT CALLBACK keyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+/// Subclass ids: a control's window, and a window whose part takes the focus
+/// from it (a combo box passes it on to its edit field).
+constexpr UINT_PTR kWatched = 1, kPassesFocusOn = 3;
+
+LRESULT CALLBACK keyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                          DWORD_PTR data) {
     auto& control = *reinterpret_cast<Control*>(data);
     switch (message) {
     case WM_SETFOCUS:
-        control.GotFocus();
+        if (id == kWatched)
+            control.GotFocus();
         break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
@@ -203,6 +208,17 @@ LRESULT CALLBACK keyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             return 0;
         wParam = static_cast<WPARAM>(ascii);
         break;
+    }
+    case WM_GETDLGCODE: {
+        // A multi-line edit wants every key, and answers Esc by closing its
+        // window. As in a VB text box, Esc is the form's (its cancel button)
+        // and Tab moves on; Ctrl+Tab still types a tab.
+        LRESULT code = DefSubclassProc(window, message, wParam, lParam);
+        const auto* msg = reinterpret_cast<const MSG*>(lParam);
+        if (msg && msg->message == WM_KEYDOWN &&
+            (msg->wParam == VK_ESCAPE || (msg->wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0)))
+            code &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE | DLGC_WANTTAB);
+        return code;
     }
     case WM_SETCURSOR:
         if (control.native().handCursor) {
@@ -227,15 +243,17 @@ LRESULT CALLBACK forwardProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 } // namespace
 
 void unwatch(HWND window) {
-    RemoveWindowSubclass(window, keyProc, 1);
+    RemoveWindowSubclass(window, keyProc, kWatched);
+    RemoveWindowSubclass(window, keyProc, kPassesFocusOn);
     for (HWND part = GetWindow(window, GW_CHILD); part; part = GetWindow(part, GW_HWNDNEXT))
-        RemoveWindowSubclass(part, keyProc, 1);
+        RemoveWindowSubclass(part, keyProc, kWatched);
 }
 
 void watchFocusAndKeys(Control& control, HWND also) {
-    SetWindowSubclass(hwnd(control), keyProc, 1, reinterpret_cast<DWORD_PTR>(&control));
+    SetWindowSubclass(hwnd(control), keyProc, also ? kPassesFocusOn : kWatched,
+                      reinterpret_cast<DWORD_PTR>(&control));
     if (also)
-        SetWindowSubclass(also, keyProc, 1, reinterpret_cast<DWORD_PTR>(&control));
+        SetWindowSubclass(also, keyProc, kWatched, reinterpret_cast<DWORD_PTR>(&control));
 }
 
 void forwardNotifications(HWND container) {

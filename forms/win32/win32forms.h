@@ -69,8 +69,9 @@ inline HWND hwnd(const Control& control) {
 Control::NativePtr make(const Control& parent, const wchar_t* className, DWORD style,
                         DWORD exStyle = 0, const std::string& text = {});
 
-/// Reports focus and keys of `control`'s window (and of `also`, a part of
-/// it such as a combo box's edit field) to the control's events.
+/// Reports focus and keys of `control`'s window to the control's events;
+/// with `also`, a part that takes the focus from it (a combo box's edit
+/// field), that part's focus and keys as well.
 void watchFocusAndKeys(Control& control, HWND also = nullptr);
 
 /// Stops reporting to a control that is going.
