@@ -44,3 +44,41 @@ TEST(Win32Forms, AModalFormDisablesItsOwnerUntilItCloses) {
     EXPECT_TRUE(IsWindowEnabled(forms::win32::hwnd(owner)));
     EXPECT_FALSE(form.Visible());
 }
+
+TEST(Win32Forms, APictureDrawsItsResourceOverItsContainersColour) {
+    forms::Form form("Sample");
+    forms::Picture box{form, "Picture1", {120, 120, 1500, 1500}};
+    forms::Picture image{box, "Image1", {90, 90, 480, 480}}; // 32 pixels square
+    box.setBackColor(0xFFFFFF);
+    const COLORREF white = RGB(255, 255, 255), black = RGB(0, 0, 0), yellow = RGB(0xf1, 0xc4, 0x0f);
+    const struct {
+        bool stretch;
+        int x, y;
+        COLORREF colour;
+    } rows[] = {
+        {false, 0, 0, white},   // transparent: the container's white
+        {false, 10, 3, black},  // the bulb's outline, pixel for pixel
+        {false, 10, 4, yellow}, // and its inside
+        {false, 30, 30, white}, // past the 24-pixel picture
+        {true, 16, 10, yellow}, // stretched to 32 pixels, nearest pixel
+        {true, 31, 31, white},
+    };
+    for (const auto& row : rows) {
+        image.setPicture("tips.xpm", row.stretch);
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, 32, 32);
+        ReleaseDC(nullptr, screen);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        DRAWITEMSTRUCT item{};
+        item.CtlType = ODT_STATIC;
+        item.hwndItem = forms::win32::hwnd(image);
+        item.hDC = dc;
+        item.rcItem = {0, 0, 32, 32};
+        image.native().draw(item);
+        EXPECT_EQ(GetPixel(dc, row.x, row.y), row.colour) << row.x << "," << row.y;
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+}
