@@ -3,103 +3,6 @@
 namespace forms {
 namespace {
 
-constexpr wchar_t kFormClass[] = L"TraplineForm";
-/// Modal loops of ours running: they pass dialog keys on themselves.
-int g_modalLoops = 0;
-
-Control::Native* nativeOf(HWND window) {
-    return reinterpret_cast<Control::Native*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-}
-
-/// Esc: the first cancel button that can be pressed presses; without one
-/// nothing happens, as in a VB form.
-void pressCancel(Form& form) {
-    for (Control* control : form.tabOrder())
-        if (auto* button = dynamic_cast<CommandButton*>(control);
-            button && button->Cancel() && button->Enabled() && button->Visible()) {
-            button->setValue(true);
-            return;
-        }
-}
-
-LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    Control::Native* n = nativeOf(window);
-    if (!n || !n->form)
-        return DefWindowProcW(window, message, wParam, lParam);
-    Form& form = *n->form;
-    LRESULT result = 0;
-    switch (message) {
-    case WM_COMMAND:
-        // IsDialogMessageW sends Esc as IDCANCEL, from no control when the
-        // form has none of that id.
-        if (LOWORD(wParam) == IDCANCEL && !n->children.count(IDCANCEL)) {
-            pressCancel(form);
-            return 0;
-        }
-        break;
-    case WM_CLOSE:
-        if (form.closing(vbFormControlMenu))
-            ShowWindow(window, SW_HIDE);
-        return 0;
-    case WM_SIZE:
-        form.Resize();
-        return 0;
-    case DM_GETDEFID:
-        return n->defaultId ? MAKELRESULT(n->defaultId, DC_HASDEFID) : 0;
-    case DM_SETDEFID:
-        n->defaultId = static_cast<int>(wParam);
-        return TRUE;
-    case WM_ACTIVATE:
-        // Focus comes back to the control that had it, as in a dialog.
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            HWND focus = GetFocus();
-            if (focus && IsChild(window, focus))
-                n->lastFocus = focus;
-        } else {
-            HWND to = n->lastFocus && IsWindow(n->lastFocus)
-                          ? n->lastFocus
-                          : GetNextDlgTabItem(window, nullptr, FALSE);
-            if (to)
-                SetFocus(to);
-        }
-        return 0;
-    default:
-        break;
-    }
-    if (win32::route(window, message, wParam, lParam, result))
-        return result;
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-/// Forms alive. The window class and the message hook are ours only while
-/// there are any: the add-in is a DLL the IDE may unload, and the system
-/// takes neither away with it.
-int g_forms = 0;
-HHOOK g_hook = nullptr;
-
-const wchar_t* formClass() {
-    WNDCLASSEXW c{};
-    c.cbSize = sizeof c;
-    c.style = CS_DBLCLKS;
-    c.lpfnWndProc = formProc;
-    c.hInstance = win32::resourceModule();
-    c.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    c.lpszClassName = kFormClass;
-    if (g_forms++ == 0 && !RegisterClassExW(&c) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        return nullptr;
-    return kFormClass;
-}
-
-void releaseFormClass() {
-    if (--g_forms > 0)
-        return;
-    if (g_hook)
-        UnhookWindowsHookEx(g_hook);
-    g_hook = nullptr;
-    UnregisterClassW(kFormClass, win32::resourceModule());
-}
-
 constexpr DWORD kFixedStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kSizableStyle = kFixedStyle | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
@@ -114,9 +17,9 @@ HWND ownerWindow(Form::Owner owner) {
 /// form stands, when its pointer is stored below.
 Control::NativePtr makeWindow(Form::Owner owner) {
     Control::NativePtr n(std::make_unique<Control::Native>().release());
-    n->hwnd =
-        CreateWindowExW(kExStyle, formClass(), L"", kFixedStyle, CW_USEDEFAULT, CW_USEDEFAULT, 400,
-                        300, ownerWindow(owner), nullptr, win32::resourceModule(), nullptr);
+    n->hwnd = CreateWindowExW(kExStyle, win32::acquireFormClass(), L"", kFixedStyle, CW_USEDEFAULT,
+                              CW_USEDEFAULT, 400, 300, ownerWindow(owner), nullptr,
+                              win32::resourceModule(), nullptr);
     n->font = win32::makeFont(StdFont());
     SendMessageW(n->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(n->font), FALSE);
     return n;
@@ -124,33 +27,27 @@ Control::NativePtr makeWindow(Form::Owner owner) {
 
 /// Dialog keys of a modeless form, for a host whose message loop is not
 /// ours (the IDE's): a hook sees each message its loop takes.
-LRESULT CALLBACK getMessageHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION && wParam == PM_REMOVE && g_modalLoops == 0) {
-        auto* msg = reinterpret_cast<MSG*>(lParam);
-        if (win32::dialogMessage(*msg)) {
-            msg->message = WM_NULL;
-            msg->wParam = msg->lParam = 0;
+/// Runs the window's messages until it is unloaded or hidden, passing its
+/// dialog keys through IsDialogMessageW.
+void runModalLoop(HWND w, const bool& loaded) {
+    const win32::ModalLoop loop;
+    MSG msg{};
+    while (loaded && IsWindowVisible(w)) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            // WM_QUIT is the application's: it ends this loop and the next.
+            if (got == 0)
+                PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (!IsDialogMessageW(w, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
         }
     }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-void hookDialogKeys() {
-    if (!g_hook)
-        g_hook = SetWindowsHookExW(WH_GETMESSAGE, getMessageHook, nullptr, GetCurrentThreadId());
 }
 
 } // namespace
-
-bool win32::dialogMessage(MSG& msg) {
-    if (!msg.hwnd || msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST)
-        return false;
-    HWND root = GetAncestor(msg.hwnd, GA_ROOT);
-    wchar_t name[32] = {};
-    if (!root || !GetClassNameW(root, name, 32) || lstrcmpW(name, kFormClass) != 0)
-        return false;
-    return IsDialogMessageW(root, &msg) != FALSE;
-}
 
 Form::Form(std::string name, Owner owner) : Control(this, std::move(name), makeWindow(owner)) {
     native().form = this;
@@ -166,7 +63,7 @@ Form::~Form() {
         DestroyIcon(native().icon);
     // The window goes before its class does.
     DestroyWindow(native().hwnd);
-    releaseFormClass();
+    win32::releaseFormClass();
 }
 
 std::string Form::Caption() const {
@@ -254,7 +151,7 @@ void Form::Move(Rect t) {
 
 void Form::Show() {
     m_loaded = true;
-    hookDialogKeys();
+    win32::hookDialogKeys();
     ShowWindow(native().hwnd, SW_SHOW);
     SetForegroundWindow(native().hwnd);
 }
@@ -267,24 +164,9 @@ void Form::ShowModal() {
     if (ownerWasEnabled)
         EnableWindow(owner, FALSE);
     native().modal = true;
-    ++g_modalLoops;
     ShowWindow(w, SW_SHOW);
     SetForegroundWindow(w);
-    MSG msg{};
-    while (m_loaded && IsWindowVisible(w)) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got <= 0) {
-            // WM_QUIT is the application's: it ends this loop and the next.
-            if (got == 0)
-                PostQuitMessage(static_cast<int>(msg.wParam));
-            break;
-        }
-        if (!IsDialogMessageW(w, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-    --g_modalLoops;
+    runModalLoop(w, m_loaded);
     native().modal = false;
     // The owner is enabled again before the window goes, so that it is the
     // one activated next.
@@ -298,70 +180,6 @@ bool Form::Unload() {
         return false;
     ShowWindow(native().hwnd, SW_HIDE);
     return true;
-}
-
-bool win32::route(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    auto child = [](HWND control) -> Control::Native* {
-        Control::Native* n = control ? nativeOf(control) : nullptr;
-        return n && !n->form ? n : nullptr;
-    };
-    switch (message) {
-    case WM_COMMAND: {
-        // By the control's id; Enter comes from IsDialogMessageW as the
-        // default button's id.
-        // IsDialogMessageW sends IDOK with the focused control when there is
-        // no default button: that is no notification of the control.
-        HWND from = reinterpret_cast<HWND>(lParam);
-        if (from && GetDlgCtrlID(from) != LOWORD(wParam))
-            from = nullptr;
-        if (!from) {
-            HWND root = GetAncestor(window, GA_ROOT);
-            if (Control::Native* f = root ? nativeOf(root) : nullptr; f && f->form) {
-                auto it = f->children.find(LOWORD(wParam));
-                if (it != f->children.end())
-                    from = it->second->hwnd;
-            }
-        }
-        Control::Native* n = child(from);
-        if (!n || !n->command)
-            return false;
-        n->command(HIWORD(wParam));
-        result = 0;
-        return true;
-    }
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN: {
-        Control::Native* n = child(reinterpret_cast<HWND>(lParam));
-        // A control without a colour of its own shows its container's.
-        Control::Native* coloured = n;
-        while (coloured && coloured->back == kSystemColor)
-            coloured = child(GetParent(coloured->hwnd));
-        if (!n || (!coloured && n->fore == kSystemColor))
-            return false;
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        if (n->fore != kSystemColor)
-            SetTextColor(dc, colorRef(n->fore));
-        if (coloured) {
-            SetBkColor(dc, colorRef(coloured->back));
-            result = reinterpret_cast<LRESULT>(coloured->backBrush);
-        } else {
-            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-            result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-        }
-        return true;
-    }
-    case WM_DRAWITEM: {
-        const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        Control::Native* n = child(item.hwndItem);
-        if (!n || !n->draw)
-            return false;
-        n->draw(item);
-        result = TRUE;
-        return true;
-    }
-    default:
-        return false;
-    }
 }
 
 } // namespace forms

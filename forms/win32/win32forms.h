@@ -83,6 +83,21 @@ void forwardNotifications(HWND container);
 /// The form's routing of a child's notification; true when handled.
 bool route(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
+/// The form's window class, registered while any form is alive: the add-in
+/// is a DLL the IDE may unload, and the system keeps a DLL's class.
+const wchar_t* acquireFormClass();
+void releaseFormClass();
+
+/// Dialog keys for modeless forms, from a message hook that goes with the
+/// last form; while a ModalLoop stands, the modal loop passes them itself.
+void hookDialogKeys();
+struct ModalLoop {
+    ModalLoop();
+    ~ModalLoop();
+    ModalLoop(const ModalLoop&) = delete;
+    ModalLoop& operator=(const ModalLoop&) = delete;
+};
+
 /// Passes a key message meant for a form of ours through IsDialogMessageW
 /// (Tab, Enter, Esc, '&' accelerators); true when it was handled there.
 /// Modeless forms get this from a message hook installed when the first is
