@@ -127,9 +127,12 @@ std::string windowText(HWND window) {
 }
 
 HFONT makeFont(const StdFont& font) {
-    // Point sizes at the screen's DPI, as a dialog font is; a family the
+    // Point sizes at the screen's DPI; the windows' own 8.25 points is the
+    // dialog font's 8, sized as the system sizes a dialog's. A family the
     // system lacks is mapped by it to its own stand-in.
-    const int height = -static_cast<int>(std::lround(font.Size * screenDpi() / 72.0));
+    const int height = font.Size == StdFont().Size
+                           ? -MulDiv(8, screenDpi(), 72)
+                           : -static_cast<int>(std::lround(font.Size * screenDpi() / 72.0));
     return CreateFontW(height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                        DEFAULT_PITCH | FF_DONTCARE, wide(font.Name).c_str());

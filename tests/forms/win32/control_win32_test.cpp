@@ -20,7 +20,7 @@ TEST(Win32Forms, AControlsWindowSitsAtItsTwipsInWholePixelsWithTheDialogFont) {
     EXPECT_EQ(font.lfHeight, -11); // 8.25 points at 96 dpi
 }
 
-TEST(Win32Forms, TheFormIsTheHwndAndStaysOnTopWhenAsked) {
+TEST(Win32Forms, TheFormIsTheHwndAndStaysOnTopWhenAskedWithItsIcon) {
     forms::Form owner("Owner");
     forms::Form form("Sample", {&owner, nullptr});
     HWND w = forms::win32::hwnd(form);
@@ -28,6 +28,15 @@ TEST(Win32Forms, TheFormIsTheHwndAndStaysOnTopWhenAsked) {
     EXPECT_EQ(GetWindow(w, GW_OWNER), forms::win32::hwnd(owner));
     form.setTopMost(true);
     EXPECT_TRUE(GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    form.setIcon("tips.xpm");
+    ICONINFO icon{};
+    ASSERT_TRUE(
+        GetIconInfo(reinterpret_cast<HICON>(SendMessageW(w, WM_GETICON, ICON_SMALL, 0)), &icon));
+    BITMAP colour{};
+    GetObjectW(icon.hbmColor, sizeof colour, &colour);
+    EXPECT_EQ(colour.bmWidth, 24); // the picture's own size
+    DeleteObject(icon.hbmColor);
+    DeleteObject(icon.hbmMask);
 }
 
 TEST(Win32Forms, AModalFormDisablesItsOwnerUntilItCloses) {
