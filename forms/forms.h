@@ -5,14 +5,15 @@
 //
 //   forms/qt/     Qt Widgets, one small file per control; the control holds
 //                 its widget and connects the widget's signals to its events.
-//   forms/win32/  (to come) the same files over the standard controls: each
+//   forms/win32/  the same files over the standard controls: each
 //                 constructor calls CreateWindowExW with its class ("STATIC",
 //                 "EDIT", "BUTTON", "COMBOBOX") as a child of the parent's
-//                 HWND and registers a WM_COMMAND handler with its form; the
-//                 form's window procedure routes WM_COMMAND and WM_NOTIFY by
-//                 control id, and its message loop runs IsDialogMessageW for
-//                 Tab, the default and cancel buttons and '&' accelerators.
-//                 Getters and setters wrap WM_GETTEXT/WM_SETTEXT, BM_GETCHECK,
+//                 HWND and gives its form a WM_COMMAND handler; the form's
+//                 window procedure routes WM_COMMAND, colours and owner
+//                 drawing by control id, and IsDialogMessageW (in the modal
+//                 loop, or a message hook for modeless forms) gives Tab, the
+//                 default and cancel buttons and '&' accelerators. Getters
+//                 and setters wrap WM_GETTEXT/WM_SETTEXT, BM_GETCHECK,
 //                 CB_GETCURSEL and the like; text is widened at that edge.
 //
 // Geometry is in twips as the windows were designed; text is UTF-8. No

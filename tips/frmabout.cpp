@@ -4,6 +4,8 @@
 #include "registrylookup.h"
 #include "versionrecord.h"
 
+#include "platform/filesystem.h"
+
 #include <filesystem>
 
 std::string frmAbout::versionText(int major, int minor, int revision) {
@@ -66,9 +68,13 @@ void frmAbout::StartSysInfo() {
         if (m_start(path))
             return;
     } else if (GetKeyValue(root, "SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO", path)) {
-        const std::string program = (std::filesystem::path(path) / "MSINFO32.EXE").string();
+        // The registry's text is UTF-8 here; the path is made from it as such,
+        // never through the ANSI code page.
+        const auto full = trapline::platform::toPath(path) / "MSINFO32.EXE";
+        const std::u8string utf8 = full.u8string();
+        const std::string program(utf8.begin(), utf8.end());
         std::error_code error;
-        if (std::filesystem::is_regular_file(program, error) && m_start(program))
+        if (std::filesystem::is_regular_file(full, error) && m_start(program))
             return;
     }
     m_messages.show("System Information Is Unavailable At This Time", VersionRecord::kTitle,

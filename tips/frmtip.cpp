@@ -1,6 +1,7 @@
 #include "frmtip.h"
 
 #include "codepage.h"
+#include "platform/filesystem.h"
 #include "settingsservice.h"
 #include "versionrecord.h"
 
@@ -79,9 +80,11 @@ void frmTip::Form_Load(const std::string& tipsFile) {
 
 bool frmTip::LoadTips(const std::string& sFIle) {
     std::error_code error;
-    if (sFIle.empty() || !std::filesystem::is_regular_file(sFIle, error))
+    // A UTF-8 name, never read through the ANSI code page.
+    const std::filesystem::path path = trapline::platform::toPath(sFIle);
+    if (sFIle.empty() || !std::filesystem::is_regular_file(path, error))
         return false;
-    std::ifstream file(sFIle, std::ios::binary);
+    std::ifstream file(path, std::ios::binary);
     if (!file)
         return false;
     // The tips file is ANSI text in the Russian code page, one tip a line.

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds trapline.exe and the Windows tests for x64 and x86 with
-# MinGW-w64, checks that each program needs no DLL but the system's, runs the
-# tests under wine and packs trapline-<version>-win64.zip and -win32.zip
-# into build-windows/.
+# Cross-builds trapline.exe, the form layer's Win32 side and the Windows
+# tests for x64 and x86 with MinGW-w64, checks that each program needs no DLL
+# but the system's, runs the tests under wine and packs
+# trapline-<version>-win64.zip and -win32.zip into build-windows/.
 #
 #   TRAPLINE_WINDOWS_ARCHS  the targets, "x64 x86" unless set
 #   TRAPLINE_BUILD_LOCK     a lock file every build and test run waits for,
@@ -37,6 +37,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     locked wineboot --init
     wineserver --wait
 fi
+# The form and tips tests open windows: wine's null display driver gives
+# them one without an X server (they never look at the screen itself).
+wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+wineserver --wait
 
 # One wine session for the whole script, started before any build (test
 # discovery runs the tests too): wine's own background processes then start

@@ -15,12 +15,6 @@
 #include <filesystem>
 #include <fstream>
 
-/// Resources of a static library are registered by hand.
-static void initAddInResources() {
-    Q_INIT_RESOURCE(window);
-    Q_INIT_RESOURCE(tips);
-}
-
 namespace {
 
 const char* const kOptions = "Options";
@@ -101,7 +95,6 @@ frmAddIn::frmAddIn(trapline::VBE* vbe, Services services, Owner owner)
                                VBInstance ? VBInstance->ActiveVBProject() : nullptr;
                            return project ? project->codepage() : trapline::Codepage();
                        }}) {
-    initAddInResources();
     // The designed inside; the size never changes.
     setSize(4605, 9015);
     setMinButton(true);
@@ -186,7 +179,7 @@ void frmAddIn::ensureTipsFile() {
     std::error_code error;
     if (std::filesystem::exists(path, error))
         return;
-    if (ModResFiles::ExtractResourceToFile("RUSTIPS", QString::fromStdString(path)))
+    if (ModResFiles::ExtractResourceToFile("RUSTIPS", path))
         return;
     // Without the resource the file is made without tips, as the run time's
     // Print # of an empty string writes it: one line end.

@@ -40,6 +40,9 @@ TextBox::TextBox(Control& parent, std::string name, Rect twips, bool multiLine)
     if (auto* edit = qobject_cast<QPlainTextEdit*>(w)) {
         QObject::connect(edit, &QPlainTextEdit::textChanged, [this] { Change(); });
         qt::EditHistory::of(edit);
+        // Tab moves on, as in a VB text box; the windows have a button to
+        // insert one.
+        edit->setTabChangesFocus(true);
     } else {
         QObject::connect(static_cast<QLineEdit*>(w), &QLineEdit::textChanged, [this] { Change(); });
     }

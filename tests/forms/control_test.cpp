@@ -1,8 +1,8 @@
+// The form layer's behaviour, the same on each side: the controls are driven
+// as a user drives them (user.h), on Qt widgets or on Win32 controls.
 #include "forms.h"
-#include "qtforms.h"
+#include "user.h"
 
-#include <QComboBox>
-#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -29,6 +29,7 @@ std::vector<std::string> names(const forms::Form& form) {
 } // namespace
 
 TEST(Forms, TwipsBecomeWholePixelsAndControlsKeepTheTwipsTheyWereGiven) {
+    // At 96 dpi, the screen both sides are tested on.
     const std::pair<int, int> rows[] = {{0, 0}, {7, 0}, {8, 1}, {15, 1}, {1440, 96}};
     for (auto [twips, pixels] : rows)
         EXPECT_EQ(forms::twipsToPixels(twips), pixels) << twips;
@@ -38,7 +39,6 @@ TEST(Forms, TwipsBecomeWholePixelsAndControlsKeepTheTwipsTheyWereGiven) {
     const forms::Control& t = form.Text1;
     EXPECT_EQ((std::vector{t.Left(), t.Top(), t.Width(), t.Height()}),
               (std::vector{130, 140, 1507, 301}));
-    EXPECT_EQ(forms::qt::widget(t)->geometry(), QRect(9, 9, 100, 20));
     // A window is whole pixels: 2000 twips make 133 of them, read back as 1995.
     EXPECT_EQ((std::vector{form.Width(), form.Height()}), (std::vector{3000, 1995}));
 }
@@ -57,7 +57,7 @@ TEST(Forms, TabIndexMovesAControlAndRenumbersTheOthers) {
     EXPECT_EQ(form.tabOrder().size(), 6u);
 }
 
-TEST(Forms, QueryUnloadCanKeepTheFormOpenAndEscPressesTheCancelButton) {
+TEST(Forms, QueryUnloadCanKeepTheFormOpenAndEscAndEnterPressTheirButtons) {
     Sample form;
     std::vector<int> modes;
     int keep = 1;
@@ -67,24 +67,70 @@ TEST(Forms, QueryUnloadCanKeepTheFormOpenAndEscPressesTheCancelButton) {
     };
     form.Show();
     EXPECT_FALSE(form.Unload());
-    forms::qt::widget(form)->close(); // the close box
+    user::close(form);
     EXPECT_TRUE(form.Loaded());
     EXPECT_TRUE(form.Visible());
 
-    int cancels = 0;
-    QTest::keyClick(forms::qt::widget(form), Qt::Key_Escape);
-    EXPECT_EQ(cancels, 0); // no cancel button yet, and no handler: nothing happens
+    std::vector<std::string> pressed;
+    user::press(form, 27);
+    EXPECT_TRUE(pressed.empty()); // no cancel button yet, and no handler: nothing happens
     form.cmdCancel.setCancel(true);
-    form.cmdCancel.Click = [&] { ++cancels; };
-    QTest::keyClick(forms::qt::widget(form), Qt::Key_Escape);
-    EXPECT_EQ(cancels, 1);
+    form.cmdCancel.Click = [&] { pressed.push_back("cancel"); };
+    form.cmdOK.setDefault(true);
+    form.cmdOK.Click = [&] { pressed.push_back("OK"); };
+    form.Text1.SetFocus();
+    user::press(form.Text1, 27);
+    user::press(form.Text1, 13);
+    // A multi-line box keeps Enter for itself, but not Esc.
+    form.Text2.SetFocus();
+    user::press(form.Text2, 27);
+    user::press(form.Text2, 13);
+    EXPECT_EQ(pressed, (std::vector<std::string>{"cancel", "OK", "cancel"}));
+    EXPECT_EQ(form.Text2.Text(), "\r\n");
+    EXPECT_TRUE(form.Visible());
 
     keep = 0;
-    forms::qt::widget(form)->close();
+    user::close(form);
     EXPECT_FALSE(form.Loaded());
     EXPECT_FALSE(form.Visible());
     EXPECT_EQ(modes, (std::vector<int>{forms::vbFormCode, forms::vbFormControlMenu,
                                        forms::vbFormControlMenu}));
+}
+
+TEST(Forms, ShowModalWaitsUntilTheFormIsUnloaded) {
+    Sample form;
+    std::vector<std::string> seen;
+    form.QueryUnload = [&](int&, int UnloadMode) {
+        seen.push_back("QueryUnload " + std::to_string(UnloadMode));
+    };
+    form.cmdOK.Click = [&] {
+        seen.push_back(form.Visible() ? "OK while shown" : "OK while hidden");
+        form.Unload();
+    };
+    user::soon([&] { user::click(form.cmdOK); });
+    form.ShowModal();
+    seen.push_back("returned");
+    EXPECT_FALSE(form.Loaded());
+    EXPECT_EQ(seen, (std::vector<std::string>{"OK while shown", "QueryUnload 1", "returned"}));
+}
+
+TEST(Forms, TabFollowsTabIndexAndAnAmpersandsLetterWithAltPressesItsButton) {
+    Sample form;
+    forms::CommandButton cmdNext{form, "cmdNext", {120, 1500, 1000, 300}, "&Next"};
+    std::vector<std::string> seen;
+    for (forms::Control* c : form.tabOrder())
+        c->GotFocus = [&seen, c] { seen.push_back(c->Name()); };
+    cmdNext.Click = [&] { seen.push_back("Next clicked"); };
+    form.Check1.setTabIndex(0);
+    form.Show();
+    form.Check1.SetFocus();
+    for (int i = 0; i < 3; ++i)
+        user::press(form, 9); // a multi-line box passes Tab on too, as in VB
+    user::press(form, 'N', forms::vbAltMask);
+    // The accelerator's button takes the focus as a click does.
+    EXPECT_EQ(seen, (std::vector<std::string>{"Check1", "Text1", "Text2", "Combo1", "cmdNext",
+                                              "Next clicked"}));
+    EXPECT_EQ(form.Text2.Text(), "");
 }
 
 TEST(Forms, EventsReachTheirHandlersWhichMayChangeOrDropAKey) {
@@ -93,6 +139,7 @@ TEST(Forms, EventsReachTheirHandlersWhichMayChangeOrDropAKey) {
     std::vector<std::string> seen;
     form.Check1.Click = [&] { seen.push_back("Click " + std::to_string(form.Check1.Value())); };
     form.Combo1.DropDown = [&] { seen.push_back("DropDown"); };
+    form.Combo1.Click = [&] { seen.push_back("Choose " + form.Combo1.Text()); };
     form.Text1.KeyDown = [&](int& KeyCode, int Shift) {
         seen.push_back("KeyDown " + std::to_string(KeyCode) + " " + std::to_string(Shift));
     };
@@ -102,13 +149,23 @@ TEST(Forms, EventsReachTheirHandlersWhichMayChangeOrDropAKey) {
         else if (KeyAscii == 'a')
             KeyAscii = 'b';
     };
-    form.Check1.setValue(forms::vbChecked);
-    forms::qt::widget<QComboBox>(form.Combo1)->showPopup();
-    QTest::keyClicks(forms::qt::widget(form.Text1), "axc");
-    QTest::keyClick(forms::qt::widget(form.Text1), Qt::Key_Home, Qt::ShiftModifier);
+    forms::Label link{form, "Link", {120, 1500, 1500, 300}, "link"};
+    link.Click = [&] { seen.push_back("Link"); };
+    int changes = 0;
+    form.Text1.Change = [&] { ++changes; };
+    user::click(link);
+    user::click(form.Check1);
+    form.Combo1.AddItem("one");
+    user::openList(form.Combo1);
+    user::choose(form.Combo1, 0);
+    user::type(form.Text1, "axc");
+    user::press(form.Text1, 36, forms::vbShiftMask); // Shift+Home selects what was typed
     EXPECT_EQ(form.Text1.Text(), "bc");
-    EXPECT_EQ(seen, (std::vector<std::string>{"Click 1", "DropDown", "KeyDown 65 0", "KeyDown 88 0",
-                                              "KeyDown 67 0", "KeyDown 16 1", "KeyDown 36 1"}));
+    EXPECT_EQ(form.Text1.SelText(), "bc");
+    EXPECT_EQ(changes, 2); // a dropped key changes nothing
+    EXPECT_EQ(seen, (std::vector<std::string>{"Link", "Click 1", "DropDown", "Choose one",
+                                              "KeyDown 65 0", "KeyDown 88 0", "KeyDown 67 0",
+                                              "KeyDown 16 1", "KeyDown 36 1"}));
     form.cmdOK.setValue(true); // no handler: nothing to call, nothing fails
 }
 
@@ -127,11 +184,41 @@ TEST(Forms, MultiLineSelectionsCountALineBreakAsTwoCharacters) {
     EXPECT_EQ(form.Combo1.List(0) + form.Combo1.List(1) + form.Combo1.List(2), "Alphabetagamma");
 }
 
+TEST(Forms, TheEditControlsOperationsCountLinesAndUndoOneStep) {
+    Sample form;
+    form.Text2.setText("first\r\nsecond\r\n\r\nlast");
+    const struct {
+        int line, index, length;
+        const char* text;
+    } lines[] = {{0, 0, 5, "first"}, {1, 7, 6, "second"}, {2, 15, 0, ""}, {3, 17, 4, "last"}};
+    EXPECT_EQ(form.Text2.LineCount(), 4);
+    for (const auto& row : lines) {
+        EXPECT_EQ(form.Text2.LineIndex(row.line), row.index) << row.line;
+        EXPECT_EQ(form.Text2.LineLength(row.index), row.length) << row.line;
+        EXPECT_EQ(form.Text2.LineFromChar(row.index), row.line) << row.line;
+        EXPECT_EQ(form.Text2.GetLine(row.line), row.text) << row.line;
+    }
+    EXPECT_EQ(form.Text2.LineIndex(4), -1);
+    EXPECT_EQ(form.Text2.GetLine(4), "");
+    form.Text2.setSel(9, 0);
+    EXPECT_EQ(form.Text2.LineFromChar(-1), 1); // the selection's line
+    EXPECT_EQ(form.Text2.LineIndex(-1), 7);    // the caret's line
+
+    form.Text2.EmptyUndoBuffer();
+    EXPECT_FALSE(form.Text2.CanUndo());
+    form.Text2.setSelText("XY");
+    EXPECT_TRUE(form.Text2.CanUndo());
+    form.Text2.Undo();
+    EXPECT_EQ(form.Text2.GetLine(1), "second");
+    form.Text2.Undo(); // undoing again redoes
+    EXPECT_EQ(form.Text2.GetLine(1), "seXYcond");
+}
+
 TEST(Forms, TextEndsAtANulAsANativeControlReadsIt) {
     Sample form;
     forms::Label tip{form, "lblTipText", {120, 1500, 1500, 300}};
     tip.setCaption(std::string("Tip\0tail", 8));
     form.Text1.setText(std::string("a\0b", 3));
-    EXPECT_EQ(forms::qt::widget<QWidget>(tip)->property("text").toString(), "Tip");
-    EXPECT_EQ(forms::qt::widget<QWidget>(form.Text1)->property("text").toString(), "a");
+    EXPECT_EQ(tip.Caption(), "Tip");
+    EXPECT_EQ(form.Text1.Text(), "a");
 }

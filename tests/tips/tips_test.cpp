@@ -5,19 +5,44 @@
 #include "frmtip.h"
 #include "modresfiles.h"
 #include "registrylookup.h"
-#include "settingsstore.h"
+#include "versionrecord.h"
 
-#include <QFileInfo>
 #include <gtest/gtest.h>
 #include <map>
 
-// The tips resources live in a static library: registered once, before any test.
-[[maybe_unused]] static const bool kResources = [] {
-    Q_INIT_RESOURCE(tips);
-    return true;
-}();
+#ifdef _WIN32
+#include "registrysettings.h"
+
+#include <cctype>
+#else
+#include "settingsstore.h"
+#endif
 
 namespace {
+
+/// The side's own settings store, kept where only this test looks: a file
+/// in the test's folder, or a registry key removed afterwards.
+#ifdef _WIN32
+struct TestSettings : RegistrySettings {
+    explicit TestSettings(const TempDir& dir)
+        : RegistrySettings("Software\\" + utf8String(utf8Path(dir.path()).filename())) {}
+    ~TestSettings() override { removeRoot(root()); }
+};
+#else
+struct TestSettings : SettingsStore {
+    explicit TestSettings(const TempDir& dir)
+        : SettingsStore(QString::fromStdString(dir.file("s"))) {}
+};
+#endif
+
+/// Names on Windows are the same whatever their letter case.
+std::string comparable(std::string path) {
+#ifdef _WIN32
+    for (char& c : path)
+        c = c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+#endif
+    return path;
+}
 
 /// A registry that holds what a test puts in it.
 class ScriptedRegistry : public RegistryLookup {
@@ -42,41 +67,42 @@ TEST(ModResFiles, ExtractsTheTipsResourceByteForByte) {
     TempDir dir;
     // An older, longer file of that name keeps none of its bytes.
     std::string target = dir.write("TIPOFDAY.TXT", std::string(1000, 'x'));
-    ASSERT_TRUE(ModResFiles::ExtractResourceToFile("rustips", QString::fromStdString(target)));
+    ASSERT_TRUE(ModResFiles::ExtractResourceToFile("rustips", target));
     // What the bytes say is checked where the tip window reads them.
     EXPECT_EQ(TempDir::read(target).size(), 400u);
 
-    EXPECT_FALSE(
-        ModResFiles::ExtractResourceToFile("NOTHERE", QString::fromStdString(dir.file("x"))));
-    EXPECT_FALSE(std::filesystem::exists(dir.file("x")));
-    EXPECT_EQ(ModResFiles::SaveResourceData("RUSTIPS", "Custom", "/no/such/folder/file"), 75);
+    EXPECT_FALSE(ModResFiles::ExtractResourceToFile("NOTHERE", dir.file("x")));
+    EXPECT_FALSE(std::filesystem::exists(utf8Path(dir.file("x"))));
+    EXPECT_EQ(ModResFiles::SaveResourceData("RUSTIPS", "Custom", dir.file("no/such/folder/file")),
+              75);
+    EXPECT_EQ(TempDir::namesIn(dir.path()), std::vector<std::string>{"TIPOFDAY.TXT"});
 }
 
 TEST(ModResFiles, MakesTemporaryNamesAndStripsAtNul) {
     TempDir dir;
-    QString name;
-    ASSERT_TRUE(ModResFiles::MakeTempFileName(QString::fromStdString(dir.path()), "~rs", 0, name));
-    EXPECT_TRUE(QFileInfo(name).fileName().startsWith("~rs"));
-    EXPECT_TRUE(QFileInfo::exists(name)); // the name stays reserved
-    // A number of its own names the file without making it, in capital hex.
+    std::string name;
+    ASSERT_TRUE(ModResFiles::MakeTempFileName(dir.path(), "~rsX", 0, name));
+    EXPECT_TRUE(utf8String(utf8Path(name).filename()).starts_with("~rs"));
+    EXPECT_TRUE(std::filesystem::exists(utf8Path(name))); // the name stays reserved
+    // A number of its own names the file without making it, in hex.
     for (auto [unique, expected] : {std::pair{0xABC, "~rsABC.TMP"}, std::pair{-1, "~rsFFFF.TMP"}}) {
-        ASSERT_TRUE(
-            ModResFiles::MakeTempFileName(QString::fromStdString(dir.path()), "~rs", unique, name));
-        EXPECT_EQ(name, QString::fromStdString(dir.file(expected)));
-        EXPECT_FALSE(QFileInfo::exists(name));
+        ASSERT_TRUE(ModResFiles::MakeTempFileName(dir.path(), "~rs", unique, name));
+        EXPECT_EQ(comparable(name), comparable(dir.file(expected)));
+        EXPECT_FALSE(std::filesystem::exists(utf8Path(name)));
     }
-    EXPECT_EQ(ModResFiles::StripAtNul(QString("abc") + QChar(0) + "def"), "abc");
-    EXPECT_EQ(ModResFiles::StripAtNul(QString(QChar(0)) + "x"), "");
+    EXPECT_EQ(ModResFiles::StripAtNul(std::string("abc\0def", 7)), "abc");
+    EXPECT_EQ(ModResFiles::StripAtNul(std::string("\0x", 2)), "");
     EXPECT_EQ(ModResFiles::StripAtNul("plain"), "plain");
 }
 
 TEST(frmTip, ShowsTipsWithTheirMarkersAsLineBreaksStoresTheSettingAndExplainsAMissingFile) {
     TempDir dir;
-    SettingsStore settings(QString::fromStdString(dir.file("s")));
+    TestSettings settings(dir);
     auto stored = [&settings] {
-        return settings.GetSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup");
+        return settings.setting(VersionRecord::kProductName, "Options", "Show Tips at Startup");
     };
-    std::string file = dir.write("TIPOFDAY.TXT", "One VBCRLF two vbcrlf three VbCrLF four\r\n");
+    std::string file =
+        dir.write("Подсказки/TIPOFDAY.TXT", "One VBCRLF two vbcrlf three VbCrLF four\r\n");
     frmTip tip(settings, file);
     EXPECT_EQ(tip.tips(), std::vector<std::string>{"One \r\n two \r\n three \r\n four"});
     EXPECT_EQ(tip.lblTipText.Caption(), "One \n two \n three \n four");
@@ -87,13 +113,15 @@ TEST(frmTip, ShowsTipsWithTheirMarkersAsLineBreaksStoresTheSettingAndExplainsAMi
     EXPECT_EQ(stored(), "0");
 
     frmTip missing(settings, dir.file("other/TIPOFDAY.TXT"));
-    EXPECT_EQ(QString::fromStdString(missing.lblTipText.Caption()),
-              QString::fromStdString(frmTip::missingFileMessage()).replace("\r\n", "\n"));
+    std::string message = frmTip::missingFileMessage();
+    for (size_t at; (at = message.find("\r\n")) != std::string::npos;)
+        message.replace(at, 2, "\n");
+    EXPECT_EQ(missing.lblTipText.Caption(), message);
     frmTip blank(settings, dir.write("empty.txt", "\r\n"));
     EXPECT_EQ(blank.lblTipText.Caption(), "");
 
     // The defaults, in Russian: the last tip keeps the NUL the resource ends with.
-    ASSERT_TRUE(ModResFiles::ExtractResourceToFile("RUSTIPS", QString::fromStdString(file)));
+    ASSERT_TRUE(ModResFiles::ExtractResourceToFile("RUSTIPS", file));
     frmTip defaults(settings, file);
     ASSERT_EQ(defaults.tips().size(), 3u);
     EXPECT_TRUE(defaults.tips()[2].ends_with(std::string_view("\"*\".\0", 5)));
@@ -117,7 +145,8 @@ TEST(frmAbout, GivesTheLegalNoticeRoomOfItsOwn) {
 TEST(frmAbout, FindsSystemInformationThroughTheRegistryOrSaysItCannot) {
     TempDir dir;
     const std::string exe = dir.write("bin/msinfo32", "");
-    const std::string inFolder = dir.write("tools/MSINFO32.EXE", "");
+    // A folder name outside the ANSI code page.
+    const std::string inFolder = dir.write("Сервис/MSINFO32.EXE", "");
     const struct {
         const char* name;
         std::string key, value, data;
@@ -127,7 +156,7 @@ TEST(frmAbout, FindsSystemInformationThroughTheRegistryOrSaysItCannot) {
         {"key 1 names the program", kMsinfo, "PATH", exe + std::string(1, '\0'), exe},
         {"key 1 names a missing file", kMsinfo, "PATH", "/no/such/msinfo32", ""},
         {"key 2 names a folder without it", kLocation, "MSINFO", dir.file("bin"), ""},
-        {"key 2 names its folder", kLocation, "MSINFO", dir.file("tools"), inFolder},
+        {"key 2 names its folder", kLocation, "MSINFO", dir.file("Сервис"), inFolder},
         {"nothing registered", "", "", "", ""},
     };
     for (const auto& row : rows) {
@@ -139,11 +168,12 @@ TEST(frmAbout, FindsSystemInformationThroughTheRegistryOrSaysItCannot) {
         std::vector<std::string> started;
         frmAbout about(registry, boxes, [&started](const std::string& p) {
             started.push_back(p);
-            return std::filesystem::exists(p);
+            return std::filesystem::exists(utf8Path(p));
         });
         user::click(about.cmdSysInfo);
         if (!row.started.empty()) {
-            EXPECT_EQ(started, std::vector<std::string>{row.started}) << row.name;
+            ASSERT_EQ(started.size(), 1u) << row.name;
+            EXPECT_EQ(comparable(started[0]), comparable(row.started)) << row.name;
             EXPECT_TRUE(boxes.shown.empty()) << row.name;
             continue;
         }

@@ -40,6 +40,17 @@ Qt::Key qtKey(int vbKeyCode) {
     return static_cast<Qt::Key>(vbKeyCode); // digits and capitals are their own codes
 }
 
+/// Where a key pressed in `control` goes: a form passes it to the control
+/// with the focus. The window is made the active one first, as the user's
+/// typing into it would have made it; offscreen nothing else does.
+QWidget* keyTarget(forms::Control& control) {
+    QWidget* w = forms::qt::widget(control);
+    QApplication::setActiveWindow(w->window());
+    if (&control == &control.form() && w->focusWidget())
+        return w->focusWidget();
+    return w;
+}
+
 void clickAt(QWidget* w, QPoint at) {
     QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, at);
     settle();
@@ -81,7 +92,7 @@ void type(forms::TextBox& box, const std::string& text) {
 }
 
 void press(forms::Control& control, int vbKeyCode, int shift) {
-    QTest::keyClick(forms::qt::widget(control), qtKey(vbKeyCode), modifiers(shift));
+    QTest::keyClick(keyTarget(control), qtKey(vbKeyCode), modifiers(shift));
     settle();
 }
 

@@ -1,0 +1,185 @@
+#include "win32forms.h"
+
+namespace forms {
+namespace {
+
+constexpr DWORD kFixedStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kSizableStyle = kFixedStyle | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
+HWND ownerWindow(Form::Owner owner) {
+    if (owner.form)
+        return win32::hwnd(*owner.form);
+    return static_cast<HWND>(owner.native);
+}
+
+/// Made before the form is: the window reports to the form only once the
+/// form stands, when its pointer is stored below.
+Control::NativePtr makeWindow(Form::Owner owner) {
+    Control::NativePtr n(std::make_unique<Control::Native>().release());
+    n->hwnd = CreateWindowExW(kExStyle, win32::acquireFormClass(), L"", kFixedStyle, CW_USEDEFAULT,
+                              CW_USEDEFAULT, 400, 300, ownerWindow(owner), nullptr,
+                              win32::resourceModule(), nullptr);
+    n->font = win32::makeFont(StdFont());
+    SendMessageW(n->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(n->font), FALSE);
+    return n;
+}
+
+/// Dialog keys of a modeless form, for a host whose message loop is not
+/// ours (the IDE's): a hook sees each message its loop takes.
+/// Runs the window's messages until it is unloaded or hidden, passing its
+/// dialog keys through IsDialogMessageW.
+void runModalLoop(HWND w, const bool& loaded) {
+    const win32::ModalLoop loop;
+    MSG msg{};
+    while (loaded && IsWindowVisible(w)) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            // WM_QUIT is the application's: it ends this loop and the next.
+            if (got == 0)
+                PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (!IsDialogMessageW(w, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
+} // namespace
+
+Form::Form(std::string name, Owner owner) : Control(this, std::move(name), makeWindow(owner)) {
+    native().form = this;
+    SetWindowLongPtrW(native().hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&native()));
+}
+
+Form::~Form() {
+    HWND owner = GetWindow(native().hwnd, GW_OWNER);
+    if (native().modal && owner)
+        EnableWindow(owner, TRUE);
+    SetWindowLongPtrW(native().hwnd, GWLP_USERDATA, 0);
+    if (native().icon)
+        DestroyIcon(native().icon);
+    // The window goes before its class does.
+    DestroyWindow(native().hwnd);
+    win32::releaseFormClass();
+}
+
+std::string Form::Caption() const {
+    return win32::windowText(native().hwnd);
+}
+
+void Form::setCaption(const std::string& caption) {
+    SetWindowTextW(native().hwnd, win32::wide(caption).c_str());
+}
+
+void Form::setIcon(const std::string& picture) {
+    HICON icon = win32::loadIcon(picture);
+    SendMessageW(native().hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    SendMessageW(native().hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    if (native().icon)
+        DestroyIcon(native().icon);
+    native().icon = icon;
+}
+
+void Form::setSizable(bool sizable) {
+    native().sizable = sizable;
+    RECT client{};
+    GetClientRect(native().hwnd, &client);
+    SetWindowLongPtrW(native().hwnd, GWL_STYLE,
+                      (GetWindowLongPtrW(native().hwnd, GWL_STYLE) & WS_VISIBLE) |
+                          (sizable ? kSizableStyle : kFixedStyle));
+    // The inside keeps its size; the frame around it changes.
+    setSize(pixelsToTwips(client.right), pixelsToTwips(client.bottom));
+}
+
+void Form::setSize(int width, int height) {
+    HWND w = native().hwnd;
+    RECT r{0, 0, twipsToPixels(width), twipsToPixels(height)};
+    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(w, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(w, GWL_EXSTYLE)));
+    SetWindowPos(w, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void Form::setTopMost(bool topMost) {
+    SetWindowPos(native().hwnd, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+bool Form::Visible() const {
+    return IsWindowVisible(native().hwnd) != FALSE;
+}
+
+void Form::setVisible(bool visible) {
+    if (visible)
+        Show();
+    else
+        ShowWindow(native().hwnd, SW_HIDE);
+}
+
+int Form::Left() const {
+    RECT r{};
+    GetWindowRect(native().hwnd, &r);
+    return pixelsToTwips(r.left);
+}
+
+int Form::Top() const {
+    RECT r{};
+    GetWindowRect(native().hwnd, &r);
+    return pixelsToTwips(r.top);
+}
+
+int Form::Width() const {
+    RECT r{};
+    GetClientRect(native().hwnd, &r);
+    return pixelsToTwips(r.right);
+}
+
+int Form::Height() const {
+    RECT r{};
+    GetClientRect(native().hwnd, &r);
+    return pixelsToTwips(r.bottom);
+}
+
+void Form::Move(Rect t) {
+    SetWindowPos(native().hwnd, nullptr, twipsToPixels(t.left), twipsToPixels(t.top), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    setSize(t.width, t.height);
+}
+
+void Form::Show() {
+    m_loaded = true;
+    win32::hookDialogKeys();
+    ShowWindow(native().hwnd, SW_SHOW);
+    SetForegroundWindow(native().hwnd);
+}
+
+void Form::ShowModal() {
+    m_loaded = true;
+    HWND w = native().hwnd;
+    HWND owner = GetWindow(w, GW_OWNER);
+    const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+    if (ownerWasEnabled)
+        EnableWindow(owner, FALSE);
+    native().modal = true;
+    ShowWindow(w, SW_SHOW);
+    SetForegroundWindow(w);
+    runModalLoop(w, m_loaded);
+    native().modal = false;
+    // The owner is enabled again before the window goes, so that it is the
+    // one activated next.
+    if (ownerWasEnabled)
+        EnableWindow(owner, TRUE);
+    ShowWindow(w, SW_HIDE);
+}
+
+bool Form::Unload() {
+    if (!closing(vbFormCode))
+        return false;
+    ShowWindow(native().hwnd, SW_HIDE);
+    return true;
+}
+
+} // namespace forms

@@ -1,0 +1,99 @@
+// Focus, keys and the mouse pointer of a control, from its window's
+// messages (a subclass); and a container that passes its children's
+// notifications on to the form.
+#include "win32forms.h"
+
+#include <commctrl.h>
+
+namespace forms::win32 {
+namespace {
+
+/// VB's Shift argument from the keyboard's state.
+int shiftState() {
+    return (GetKeyState(VK_SHIFT) < 0 ? vbShiftMask : 0) |
+           (GetKeyState(VK_CONTROL) < 0 ? vbCtrlMask : 0) |
+           (GetKeyState(VK_MENU) < 0 ? vbAltMask : 0);
+}
+
+/// Subclass ids: a control's window, and a window whose part takes the focus
+/// from it (a combo box passes it on to its edit field).
+constexpr UINT_PTR kWatched = 1, kPassesFocusOn = 3;
+
+LRESULT CALLBACK keyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                         DWORD_PTR data) {
+    auto& control = *reinterpret_cast<Control*>(data);
+    switch (message) {
+    case WM_SETFOCUS:
+        if (id == kWatched)
+            control.GotFocus();
+        break;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+        // VB's key codes are the virtual-key codes.
+        int code = static_cast<int>(wParam);
+        control.KeyDown(code, shiftState());
+        if (code == 0)
+            return 0;
+        wParam = static_cast<WPARAM>(code);
+        break;
+    }
+    case WM_CHAR: {
+        int ascii = static_cast<int>(wParam);
+        control.KeyPress(ascii);
+        if (ascii == 0)
+            return 0;
+        wParam = static_cast<WPARAM>(ascii);
+        break;
+    }
+    case WM_GETDLGCODE: {
+        // A multi-line edit wants every key, and answers Esc by closing its
+        // window. As in a VB text box, Esc is the form's (its cancel button)
+        // and Tab moves on; Ctrl+Tab still types a tab.
+        LRESULT code = DefSubclassProc(window, message, wParam, lParam);
+        const auto* msg = reinterpret_cast<const MSG*>(lParam);
+        if (msg && msg->message == WM_KEYDOWN &&
+            (msg->wParam == VK_ESCAPE || (msg->wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0)))
+            code &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE | DLGC_WANTTAB);
+        return code;
+    }
+    case WM_SETCURSOR:
+        if (control.native().handCursor) {
+            SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+            return TRUE;
+        }
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK forwardProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                             DWORD_PTR) {
+    LRESULT result = 0;
+    if (route(window, message, wParam, lParam, result))
+        return result;
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+} // namespace
+
+void unwatch(HWND window) {
+    RemoveWindowSubclass(window, keyProc, kWatched);
+    RemoveWindowSubclass(window, keyProc, kPassesFocusOn);
+    for (HWND part = GetWindow(window, GW_CHILD); part; part = GetWindow(part, GW_HWNDNEXT))
+        RemoveWindowSubclass(part, keyProc, kWatched);
+}
+
+void watchFocusAndKeys(Control& control, HWND also) {
+    SetWindowSubclass(hwnd(control), keyProc, also ? kPassesFocusOn : kWatched,
+                      reinterpret_cast<DWORD_PTR>(&control));
+    if (also)
+        SetWindowSubclass(also, keyProc, kWatched, reinterpret_cast<DWORD_PTR>(&control));
+}
+
+void forwardNotifications(HWND container) {
+    SetWindowSubclass(container, forwardProc, 2, 0);
+}
+
+} // namespace forms::win32
