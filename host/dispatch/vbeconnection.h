@@ -1,0 +1,17 @@
+#pragma once
+
+// Where the COM add-in meets the IDE: the Application object handed to
+// OnConnection becomes the environment's root object as the add-in's code
+// knows it, reached by late binding only.
+
+#include "result.h"
+#include "vbenvironment.h"
+
+#include <memory>
+
+#include <oaidl.h>
+
+/// The environment's root object behind `application`, or an error carrying
+/// the message of the connection failure when it does not offer the VBE
+/// interface {0002E166-0000-0000-C000-000000000046}.
+trapline::Result<std::unique_ptr<vbide::VBE>> connectToVBE(IDispatch* application);
