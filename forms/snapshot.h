@@ -13,5 +13,8 @@ namespace forms {
 /// (UTF-8); an empty text on success, else why it failed. The window must
 /// be shown.
 std::string savePicture(const Control& window, const std::string& path);
+/// The same for a window of this side that is no control of ours (a
+/// system dialog): an HWND on Win32, a QWidget* on Qt.
+std::string savePicture(void* nativeWindow, const std::string& path);
 
 } // namespace forms

@@ -7,7 +7,11 @@
 namespace forms {
 
 std::string savePicture(const Control& window, const std::string& path) {
-    QWidget* widget = qt::widget(window);
+    return savePicture(static_cast<void*>(qt::widget(window)), path);
+}
+
+std::string savePicture(void* nativeWindow, const std::string& path) {
+    auto* widget = static_cast<QWidget*>(nativeWindow);
     if (!widget)
         return "the window is gone";
     if (!widget->grab().save(QString::fromStdString(path), "PNG"))

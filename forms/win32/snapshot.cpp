@@ -26,6 +26,34 @@ struct Releaser {
 };
 template <class T> using ComPtr = std::unique_ptr<T, Releaser>;
 
+/// Draws the visible children of `parent` into `dc`, whose origin is at
+/// `parent`'s client area, from the bottom of the z-order up. PrintWindow of
+/// a form draws its children too on Windows; wine's draws only the form
+/// itself, so each child is asked as well, which on Windows paints the same
+/// pixels again.
+void printChildren(HWND parent, HDC dc) {
+    for (HWND child = GetWindow(GetWindow(parent, GW_CHILD), GW_HWNDLAST); child;
+         child = GetWindow(child, GW_HWNDPREV)) {
+        if (!IsWindowVisible(child))
+            continue;
+        RECT place{};
+        GetWindowRect(child, &place);
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&place), 2);
+        const int saved = SaveDC(dc);
+        POINT origin{};
+        GetViewportOrgEx(dc, &origin);
+        IntersectClipRect(dc, place.left, place.top, place.right, place.bottom);
+        SetViewportOrgEx(dc, origin.x + place.left, origin.y + place.top, nullptr);
+        PrintWindow(child, dc, 0);
+        // A child's own children sit in its client area.
+        POINT client{0, 0};
+        MapWindowPoints(child, parent, &client, 1);
+        SetViewportOrgEx(dc, origin.x + client.x, origin.y + client.y, nullptr);
+        printChildren(child, dc);
+        RestoreDC(dc, saved);
+    }
+}
+
 /// The window's inside as top-down 32-bit BGRA pixels, drawn by the window
 /// itself: PrintWindow asks it to paint into our bitmap, so a window covered
 /// by another, or off the screen, still comes out whole.
@@ -52,6 +80,8 @@ bool capture(HWND window, int& width, int& height, std::vector<BYTE>& pixels) {
     if (memory && bitmap) {
         HGDIOBJ before = SelectObject(memory, bitmap);
         ok = PrintWindow(window, memory, PW_CLIENTONLY) != FALSE;
+        if (ok)
+            printChildren(window, memory);
         GdiFlush();
         if (ok) {
             const auto* first = static_cast<const BYTE*>(bits);
@@ -124,7 +154,11 @@ std::string encodePng(const std::string& path, int width, int height, std::vecto
 } // namespace
 
 std::string savePicture(const Control& window, const std::string& path) {
-    HWND hwnd = static_cast<HWND>(window.windowHandle());
+    return savePicture(window.windowHandle(), path);
+}
+
+std::string savePicture(void* nativeWindow, const std::string& path) {
+    HWND hwnd = static_cast<HWND>(nativeWindow);
     if (!hwnd || !IsWindow(hwnd))
         return "the window is gone";
     int width = 0, height = 0;
