@@ -78,9 +78,12 @@ public:
             return S_OK;
         bool handled = *byRef[0]->pboolVal != VARIANT_FALSE;
         bool cancelDefault = *byRef[1]->pboolVal != VARIANT_FALSE;
-        AddRef(); // the handler may drop the connection while it runs
+        // The handler may delete its control, which drops this connection and
+        // the handler with it while it runs: the call keeps its own copy.
+        AddRef();
+        const vbide::CommandBarEvents::ClickHandler run = handler;
         try {
-            handler(m_control, handled, cancelDefault);
+            run(m_control, handled, cancelDefault);
         } catch (...) {
             Release();
             return E_UNEXPECTED; // nothing thrown crosses into the IDE

@@ -5,6 +5,7 @@
 // the IDE's interfaces, which differ between VB6 and the Office editors.
 
 #include "result.h"
+#include "variant.h"
 
 #include <initializer_list>
 #include <string>
@@ -12,29 +13,6 @@
 #include <oaidl.h>
 
 namespace trapline::dispatch {
-
-/// A VARIANT that clears itself.
-class Variant {
-public:
-    Variant() { VariantInit(&m_value); }
-    Variant(const Variant& other);
-    Variant& operator=(const Variant& other);
-    ~Variant() { VariantClear(&m_value); }
-
-    static Variant fromLong(long value);
-    static Variant fromBool(bool value);
-    static Variant fromString(const std::wstring& value);
-    /// Holds `object` with a reference of its own.
-    static Variant fromDispatch(IDispatch* object);
-    /// An optional argument left out, as VB passes it.
-    static Variant omitted();
-
-    VARIANT* get() { return &m_value; }
-    const VARIANT* get() const { return &m_value; }
-
-private:
-    VARIANT m_value;
-};
 
 /// A counted reference to an IDispatch object, with calls by member name.
 /// Every failure comes back as an error whose number is the HRESULT and whose
