@@ -203,7 +203,9 @@ long DispatchBars::Count() const {
 }
 
 trapline::Result<vbide::CommandBar*> DispatchBars::Item(long index) {
-    return item(Variant::fromLong(index));
+    // A bar's number goes as an Integer, as VB code passes it.
+    const bool small = index >= -32768 && index <= 32767;
+    return item(small ? Variant::fromShort(static_cast<short>(index)) : Variant::fromLong(index));
 }
 
 trapline::Result<vbide::CommandBar*> DispatchBars::Item(const std::string& name) {

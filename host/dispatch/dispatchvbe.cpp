@@ -11,6 +11,8 @@ namespace {
 const IID kVBE = {0x0002E166, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 constexpr long kTypeMismatch = 13;
+constexpr long kResFile = 4;
+constexpr long kRelatedDocument = 6;
 
 Result<std::string> toCodepage(const std::wstring& text, unsigned codepage) {
     if (text.empty())
@@ -78,7 +80,7 @@ Result<std::unique_ptr<DispatchVBE>> DispatchVBE::connect(IDispatch* application
     static_cast<IDispatch*>(vbe)->Release();
     std::unique_ptr<DispatchVBE> result(new DispatchVBE(std::move(root), codepage));
     if (auto read = result->reload(); !read)
-        return read.error();
+        result->m_projectError = read.error();
     return result;
 }
 
@@ -125,10 +127,12 @@ Result<void> DispatchVBE::readModule(Project& project, const DispatchObject& com
     auto type = component.getLong(L"Type");
     if (!type)
         return named(label, type.error());
+    // Resource files and related documents have no code.
+    if (*type == kResFile || *type == kRelatedDocument)
+        return {};
     auto code = component.get(L"CodeModule");
     if (!code)
         return named(label, code.error());
-    // Resource files and related documents have no code.
     if (code->get()->vt != VT_DISPATCH || !code->get()->pdispVal)
         return {};
     DispatchObject codeModule(code->get()->pdispVal);
@@ -190,6 +194,7 @@ Result<void> DispatchVBE::reload() {
             return failed(read.error());
     }
     setActiveVBProject(std::move(project));
+    m_projectError.reset();
     return {};
 }
 

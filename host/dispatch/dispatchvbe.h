@@ -7,6 +7,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace trapline::dispatch {
@@ -24,7 +25,10 @@ public:
     /// The root object behind `application`, with its active project read in
     /// the code page `codepage` (a Windows code page number). Fails with the
     /// connection's message when `application` does not offer the VBE
-    /// interface, or with the error of a module that cannot be read.
+    /// interface. A project that cannot be read (a module the code page
+    /// cannot hold, a project locked for viewing) does not fail the
+    /// connection, whose command bars need no code: it is left out, and
+    /// projectError() says why.
     static Result<std::unique_ptr<DispatchVBE>> connect(IDispatch* application, unsigned codepage);
     ~DispatchVBE() override;
 
@@ -34,8 +38,12 @@ public:
     std::uintptr_t MainWindow() const override;
 
     /// Reads the active project again (none when the IDE has none); changes
-    /// of the engine not written back are dropped.
+    /// of the engine not written back are dropped, and so is the project
+    /// read before, with every pointer into it. On an error the project read
+    /// before stays.
     Result<void> reload();
+    /// Why the project could not be read at the connection, if it could not.
+    const std::optional<Error>& projectError() const { return m_projectError; }
 
     /// Writes the engine's changes of every module into the IDE with the
     /// fewest editing calls, then reads each changed module back. A module
@@ -62,6 +70,7 @@ private:
     DispatchBars m_bars;
     DispatchEvents m_events;
     std::vector<Module> m_modules;
+    std::optional<Error> m_projectError;
 };
 
 } // namespace trapline::dispatch

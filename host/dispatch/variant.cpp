@@ -22,6 +22,13 @@ Variant Variant::fromLong(long value) {
     return v;
 }
 
+Variant Variant::fromShort(short value) {
+    Variant v;
+    v.m_value.vt = VT_I2;
+    v.m_value.iVal = value;
+    return v;
+}
+
 Variant Variant::fromBool(bool value) {
     Variant v;
     v.m_value.vt = VT_BOOL;

@@ -15,6 +15,8 @@ public:
     ~Variant() { VariantClear(&m_value); }
 
     static Variant fromLong(long value);
+    /// VB's Integer, as VB passes a small literal.
+    static Variant fromShort(short value);
     static Variant fromBool(bool value);
     static Variant fromString(const std::wstring& value);
     /// Holds `object` with a reference of its own.

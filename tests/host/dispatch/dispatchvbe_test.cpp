@@ -129,11 +129,37 @@ TEST(DispatchVBE, ReadsEveryModuleWithCodeInTheProjectsCodePage) {
     }
 }
 
-TEST(DispatchVBE, RefusesAModuleItsCodePageCannotHold) {
-    ScriptedVBE host(oneModule({L"' \x4E2D"}));
-    auto vbe = DispatchVBE::connect(host.application(), kCyrillic);
-    ASSERT_FALSE(vbe);
-    EXPECT_TRUE(contains(vbe.error().description, "Module Module1")) << vbe.error().description;
+TEST(DispatchVBE, LeavesOutAProjectItCannotReadAndSaysWhy) {
+    const struct {
+        const char* what;
+        WLines module;
+        std::wstring failing;
+        std::string message;
+    } cases[] = {
+        {"a character the code page lacks", {L"' \x4E2D"}, L"", "Module Module1"},
+        {"a project locked for viewing",
+         {L"Sub A()"},
+         L"VBProject.VBComponents",
+         "Subscript out of range"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedVBE host(oneModule(c.module));
+        host.failing = c.failing;
+        auto vbe = DispatchVBE::connect(host.application(), kCyrillic);
+        ASSERT_TRUE(vbe);
+        EXPECT_EQ((*vbe)->ActiveVBProject(), nullptr);
+        ASSERT_TRUE((*vbe)->projectError());
+        EXPECT_TRUE(contains((*vbe)->projectError()->description, c.message))
+            << (*vbe)->projectError()->description;
+        ASSERT_TRUE((*vbe)->CommandBars().Item("Standard"));
+
+        host.failing.clear();
+        host.modules[0].lines = {L"Sub A()"};
+        ASSERT_TRUE((*vbe)->reload());
+        EXPECT_FALSE((*vbe)->projectError());
+        EXPECT_EQ(engineText(**vbe, 1), "Sub A()");
+    }
 }
 
 TEST(DispatchVBE, WritesTheEnginesChangesBackWithTheFewestCalls) {
