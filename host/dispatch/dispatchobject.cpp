@@ -41,6 +41,8 @@ Error callError(const wchar_t* member, HRESULT hr, EXCEPINFO& info) {
         info.pfnDeferredFillIn(&info);
     if (info.scode)
         hr = info.scode;
+    else if (info.wCode) // VB's own error numbers, as VB makes them HRESULTs
+        hr = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, info.wCode);
     std::wstring text;
     if (info.bstrDescription)
         text = info.bstrDescription;

@@ -149,7 +149,9 @@ Result<void> DispatchVBE::readModule(Project& project, const DispatchObject& com
         bytes += "\r\n";
     if (auto usable = CodeModule::usable(bytes); !usable)
         return named(label, usable.error());
-    auto made = std::make_unique<Component>(*name, static_cast<ComponentType>(*type), *name,
+    // No file: the IDE holds the module, and a save meant for files on disk
+    // must not write one into the current folder.
+    auto made = std::make_unique<Component>(*name, static_cast<ComponentType>(*type), "",
                                             std::move(bytes), FileStamp{});
     if (engineLines(made->CodeModule()) != *lines)
         return makeError(errors::BadFileFormat, label,

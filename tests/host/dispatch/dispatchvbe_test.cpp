@@ -127,6 +127,11 @@ TEST(DispatchVBE, ReadsEveryModuleWithCodeInTheProjectsCodePage) {
         EXPECT_EQ((*components.Item(i))->Type(), e.type);
         EXPECT_EQ(engineText(*vbe, i), e.text);
     }
+    // The modules live in the environment: a save meant for files writes none.
+    ASSERT_TRUE((*components.Item(1))->CodeModule().InsertLines(1, "' x"));
+    std::vector<trapline::Error> saved = vbe->ActiveVBProject()->save();
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].number, trapline::errors::PathAccess);
 }
 
 TEST(DispatchVBE, LeavesOutAProjectItCannotReadAndSaysWhy) {
