@@ -2,14 +2,18 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string_view>
 
 namespace trapline::dispatch {
 
 namespace {
 
-/// Past this many differing lines the diff's memory grows with their square;
-/// the whole middle is then rewritten in two calls, which is still correct.
-constexpr long kMaxDifferences = 4000;
+/// Past this many differing lines the exact diff's memory (their square
+/// over two, in 32-bit numbers) is more than an editor's process should
+/// spend; a plainer diff takes over.
+constexpr long kMaxDifferences = 2000;
 
 struct Hunk {
     long oldStart, oldCount, newStart, newCount; // 0-based
@@ -17,16 +21,19 @@ struct Hunk {
 
 using Lines = std::vector<std::string>;
 
-/// Marks which lines of a[lo..] are deleted and which of b[lo..] inserted by a
-/// shortest edit script (Myers), comparing up to the ends aEnd and bEnd.
-/// False when the script would be longer than kMaxDifferences.
+/// Marks which lines of a[aLo..aEnd) are deleted and which of b[bLo..bEnd)
+/// inserted by a shortest edit script (Myers). False when the script would
+/// be longer than kMaxDifferences.
 bool shortestEdit(const Lines& a, long aLo, long aEnd, const Lines& b, long bLo, long bEnd,
                   std::vector<char>& deleted, std::vector<char>& inserted) {
     const long n = aEnd - aLo, m = bEnd - bLo;
     const long limit = std::min(n + m, kMaxDifferences);
     std::vector<long> v(static_cast<size_t>(2 * limit + 3), 0);
     const long offset = limit + 1;
-    std::vector<std::vector<long>> trace; // trace[d][k + d]: furthest x on diagonal k
+    // Round d's furthest x on the diagonals k = -d, -d + 2, …, d, one round
+    // after the other.
+    std::vector<int32_t> trace;
+    auto start = [](long d) { return static_cast<size_t>(d * (d + 1) / 2); };
     auto at = [&](long k) -> long& { return v[static_cast<size_t>(k + offset)]; };
     long found = -1;
     for (long d = 0; d <= limit && found < 0; ++d) {
@@ -37,17 +44,18 @@ bool shortestEdit(const Lines& a, long aLo, long aEnd, const Lines& b, long bLo,
                    a[static_cast<size_t>(aLo + x)] == b[static_cast<size_t>(bLo + y)])
                 ++x, ++y;
             at(k) = x;
+            trace.push_back(static_cast<int32_t>(x));
             if (x >= n && y >= m)
                 found = d;
         }
-        trace.emplace_back(v.begin() + (offset - d), v.begin() + (offset + d + 1));
     }
     if (found < 0)
         return false;
     long x = n, y = m;
     for (long d = found; d > 0; --d) {
-        const std::vector<long>& prev = trace[static_cast<size_t>(d - 1)];
-        auto prevAt = [&](long k) { return prev[static_cast<size_t>(k + d - 1)]; };
+        auto prevAt = [&](long k) {
+            return long{trace[start(d - 1) + static_cast<size_t>((k + d - 1) / 2)]};
+        };
         const long k = x - y;
         const bool down = k == -d || (k != d && prevAt(k - 1) < prevAt(k + 1));
         const long prevK = down ? k + 1 : k - 1;
@@ -60,6 +68,35 @@ bool shortestEdit(const Lines& a, long aLo, long aEnd, const Lines& b, long bLo,
         y = prevY;
     }
     return true;
+}
+
+/// A longer script, for when the shortest costs too much to find: each old
+/// line is kept at its next occurrence among the new lines, and the new lines
+/// it skips are inserted; an old line that does not occur again is deleted.
+/// Lines it keeps are still never touched.
+void greedyEdit(const Lines& a, long aLo, long aEnd, const Lines& b, long bLo, long bEnd,
+                std::vector<char>& deleted, std::vector<char>& inserted) {
+    std::map<std::string_view, std::vector<long>> where; // new lines' positions, ascending
+    for (long j = bLo; j < bEnd; ++j)
+        where[b[static_cast<size_t>(j)]].push_back(j);
+    long j = bLo;
+    for (long i = aLo; i < aEnd; ++i) {
+        const auto found = where.find(a[static_cast<size_t>(i)]);
+        if (found == where.end()) {
+            deleted[static_cast<size_t>(i)] = 1;
+            continue;
+        }
+        const auto next = std::lower_bound(found->second.begin(), found->second.end(), j);
+        if (next == found->second.end()) {
+            deleted[static_cast<size_t>(i)] = 1;
+            continue;
+        }
+        for (; j < *next; ++j)
+            inserted[static_cast<size_t>(j)] = 1;
+        ++j;
+    }
+    for (; j < bEnd; ++j)
+        inserted[static_cast<size_t>(j)] = 1;
 }
 
 std::vector<Hunk> hunks(const Lines& before, const Lines& after) {
@@ -78,7 +115,7 @@ std::vector<Hunk> hunks(const Lines& before, const Lines& after) {
         return {};
     std::vector<char> deleted(before.size(), 0), inserted(after.size(), 0);
     if (!shortestEdit(before, prefix, aEnd, after, prefix, bEnd, deleted, inserted))
-        return {{prefix, aEnd - prefix, prefix, bEnd - prefix}};
+        greedyEdit(before, prefix, aEnd, after, prefix, bEnd, deleted, inserted);
     std::vector<Hunk> result;
     long i = prefix, j = prefix;
     while (i < aEnd || j < bEnd) {

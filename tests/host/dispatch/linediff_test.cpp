@@ -93,3 +93,21 @@ TEST(LineDiff, ModuleTextSplitsAtLineBreaksOnly) {
     EXPECT_EQ(splitModuleText("a\r\n\r\nb"), (Lines{"a", "", "b"}));
     EXPECT_EQ(splitModuleText("a\nb\r\n"), (Lines{"a\nb", ""}));
 }
+
+TEST(LineDiff, PastTheExactDiffsReachChangesStillLeaveUnchangedLinesAlone) {
+    // A trap in each of 3000 procedures, and a few lines gone.
+    Lines before, after;
+    for (int i = 0; i < 3000; ++i) {
+        before.push_back("Sub P" + std::to_string(i) + "()");
+        after.push_back(before.back());
+        after.push_back("On Error GoTo H");
+    }
+    before.insert(before.begin() + 10, "' gone");
+    std::vector<LineEdit> edits = planLineEdits(before, after);
+    Lines lines = before;
+    applyLineEdits(lines, edits);
+    EXPECT_EQ(lines, after);
+    // The line gone is the only old one touched (replaced by the trap after it).
+    EXPECT_EQ(count(edits, Kind::Insert) + count(edits, Kind::Replace), 3000);
+    EXPECT_EQ(count(edits, Kind::Delete) + count(edits, Kind::Replace), 1);
+}
