@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace trapline::dispatch {
 
 namespace {
@@ -208,7 +210,51 @@ std::vector<Error> DispatchVBE::writeBack() {
         if (auto written = writeModule(module); !written)
             errors.push_back(named(module.label, written.error()));
     }
+    Project* project = ActiveVBProject();
+    if (!project)
+        return errors;
+    // Modules the engine added (the error handling module) are added to the
+    // IDE's project too.
+    for (long i = 1; i <= project->VBComponents().Count(); ++i) {
+        Component* component = *project->VBComponents().Item(i);
+        const bool known = std::any_of(m_modules.begin(), m_modules.end(),
+                                       [&](const Module& m) { return m.component == component; });
+        if (!known)
+            if (auto added = addModule(*component); !added)
+                errors.push_back(added.error());
+    }
     return errors;
+}
+
+Result<void> DispatchVBE::addModule(Component& component) {
+    auto name = fromCodepage(component.Name(), m_codepage);
+    const std::string label = name ? toUtf8(*name) : component.Name();
+    auto fail = [&](const Error& error) -> Result<void> { return named(label, error); };
+    if (!name)
+        return fail(name.error());
+    auto vbProject = m_vbe.object(L"ActiveVBProject");
+    if (!vbProject)
+        return fail(vbProject.error());
+    auto components = vbProject->object(L"VBComponents");
+    if (!components)
+        return fail(components.error());
+    auto added =
+        components->object(L"Add", {Variant::fromLong(static_cast<long>(component.Type()))});
+    if (!added)
+        return fail(added.error());
+    if (auto renamed = added->put(L"Name", Variant::fromString(*name)); !renamed)
+        return fail(renamed.error());
+    auto code = added->object(L"CodeModule");
+    if (!code)
+        return fail(code.error());
+    // What the IDE put in the new module is where the engine's text starts from.
+    auto lines = readLines(*code);
+    if (!lines)
+        return fail(lines.error());
+    m_modules.push_back({&component, label, std::move(*code), std::move(*lines)});
+    if (auto written = writeModule(m_modules.back()); !written)
+        return fail(written.error());
+    return {};
 }
 
 Result<void> DispatchVBE::writeModule(Module& module) {

@@ -46,7 +46,8 @@ public:
     const std::optional<Error>& projectError() const { return m_projectError; }
 
     /// Writes the engine's changes of every module into the IDE with the
-    /// fewest editing calls, then reads each changed module back. A module
+    /// fewest editing calls, then reads each changed module back; a module
+    /// the engine added is added to the IDE's project first. A module
     /// the IDE changed since it was read is not written; a module whose text
     /// then differs from the engine's is reported. One error per module that
     /// did not come out as the engine holds it, naming the module.
@@ -64,6 +65,7 @@ private:
     Result<std::vector<std::string>> readLines(const DispatchObject& code) const;
     Result<void> writeModule(Module& module);
     Result<void> readModule(Project& project, const DispatchObject& component);
+    Result<void> addModule(Component& component);
 
     DispatchObject m_vbe;
     unsigned m_codepage;

@@ -215,6 +215,24 @@ TEST(DispatchVBE, WritesTheEnginesChangesBackWithTheFewestCalls) {
     }
 }
 
+TEST(DispatchVBE, AddsAModuleTheEngineAddedToTheEnvironmentsProjectOnce) {
+    ScriptedVBE host(oneModule({L"Sub A()", L"End Sub"}));
+    host.newModuleLines = {L"Option Explicit"};
+    auto vbe = connected(host);
+    ASSERT_TRUE(vbe);
+    auto added = vbe->ActiveVBProject()->VBComponents().Add(1);
+    ASSERT_TRUE(added);
+    ASSERT_TRUE((*added)->setName("mdl_Error"));
+    ASSERT_TRUE((*added)->CodeModule().AddFromString("Public Sub MyErrorHandler()\r\nEnd Sub"));
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_TRUE(vbe->writeBack().empty());
+        ASSERT_EQ(host.modules.size(), 2u);
+        EXPECT_EQ(host.count(L"VBComponents.Add"), 1u);
+        EXPECT_EQ(host.modules[1].name, L"mdl_Error");
+        EXPECT_EQ(ansi(host.modules[1].lines), engineText(*vbe, 2));
+    }
+}
+
 TEST(DispatchVBE, ReportsAModuleTheEnvironmentChangedBehindItsBack) {
     const struct {
         const char* what;

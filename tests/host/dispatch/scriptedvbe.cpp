@@ -438,27 +438,32 @@ ScriptedObject* ScriptedVBE::makeEvents() {
     return events;
 }
 
+ScriptedObject* ScriptedVBE::makeComponent(size_t m) {
+    auto* component = new ScriptedObject(*this, L"VBComponent");
+    ScriptedObject* code = modules[m].hasCode ? makeCodeModule(m) : nullptr;
+    component->define(L"Name", [this, m](ScriptedCall& c) {
+        if (c.value)
+            modules[m].name = c.text(0);
+        else
+            c.returns(modules[m].name);
+        return S_OK;
+    });
+    component->define(L"Type", [this, m](ScriptedCall& c) {
+        c.returns(modules[m].type);
+        return S_OK;
+    });
+    component->define(L"CodeModule", [code](ScriptedCall& c) {
+        c.returns(code);
+        return S_OK;
+    });
+    return component;
+}
+
 ScriptedObject* ScriptedVBE::makeProject() {
     auto* project = new ScriptedObject(*this, L"VBProject");
     auto* components = new ScriptedObject(*this, L"VBComponents");
-    std::vector<ScriptedObject*> items;
-    for (size_t m = 0; m < modules.size(); ++m) {
-        auto* component = new ScriptedObject(*this, L"VBComponent");
-        ScriptedObject* code = modules[m].hasCode ? makeCodeModule(m) : nullptr;
-        component->define(L"Name", [this, m](ScriptedCall& c) {
-            c.returns(modules[m].name);
-            return S_OK;
-        });
-        component->define(L"Type", [this, m](ScriptedCall& c) {
-            c.returns(modules[m].type);
-            return S_OK;
-        });
-        component->define(L"CodeModule", [code](ScriptedCall& c) {
-            c.returns(code);
-            return S_OK;
-        });
-        items.push_back(component);
-    }
+    for (size_t m = 0; m < modules.size(); ++m)
+        m_components.push_back(makeComponent(m));
     project->define(L"Name", [](ScriptedCall& c) {
         c.returns(std::wstring(L"Project1"));
         return S_OK;
@@ -467,15 +472,26 @@ ScriptedObject* ScriptedVBE::makeProject() {
         c.returns(components);
         return S_OK;
     });
-    components->define(L"Count", [items](ScriptedCall& c) {
-        c.returns(static_cast<long>(items.size()));
+    components->define(L"Count", [this](ScriptedCall& c) {
+        c.returns(static_cast<long>(m_components.size()));
         return S_OK;
     });
-    components->define(L"Item", [items](ScriptedCall& c) {
+    components->define(L"Item", [this](ScriptedCall& c) {
         const long index = c.number(0);
-        if (index < 1 || index > static_cast<long>(items.size()))
+        if (index < 1 || index > static_cast<long>(m_components.size()))
             return kOutOfRange;
-        c.returns(items[static_cast<size_t>(index - 1)]);
+        c.returns(m_components[static_cast<size_t>(index - 1)]);
+        return S_OK;
+    });
+    // A new module is named as the IDE names it and starts with what the IDE
+    // puts in every new module.
+    components->define(L"Add", [this](ScriptedCall& c) {
+        const long type = c.number(0);
+        if (type != 1 && type != 2)
+            return kInvalidCall;
+        modules.push_back({L"Module" + std::to_wstring(modules.size() + 1), type, newModuleLines});
+        m_components.push_back(makeComponent(modules.size() - 1));
+        c.returns(m_components.back());
         return S_OK;
     });
     return project;

@@ -138,6 +138,9 @@ public:
 
     /// The modules' texts as they are now.
     std::vector<ScriptedModule> modules;
+    /// What VBComponents.Add puts in a new module ("Option Explicit" where
+    /// variables must be declared).
+    std::vector<std::wstring> newModuleLines;
     /// The captions of a bar's controls, in order.
     std::vector<std::wstring> captions(const std::wstring& bar) const;
     /// What each PasteFace found on the clipboard: "32x32", or "none".
@@ -160,11 +163,13 @@ private:
     ScriptedObject* makeControl(const std::wstring& bar);
     ScriptedObject* makeEvents();
     ScriptedObject* makeProject();
+    ScriptedObject* makeComponent(size_t module);
     ScriptedObject* makeCodeModule(size_t module);
 
     std::vector<ScriptedObject*> m_objects;
     ScriptedObject* m_root = nullptr;
     std::map<std::wstring, ScriptedObject*> m_bars;
+    std::vector<ScriptedObject*> m_components;
     struct Control {
         ScriptedObject* object;
         std::wstring caption;
