@@ -57,6 +57,10 @@ LRESULT CALLBACK keyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         return code;
     }
     case WM_SETCURSOR:
+        if (hourglass()) {
+            SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+            return TRUE;
+        }
         if (control.native().handCursor) {
             SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
             return TRUE;
