@@ -38,6 +38,13 @@ LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
             pressCancel(form);
             return 0;
         }
+        // And Enter as IDOK when there is no default button.
+        if (LOWORD(wParam) == IDOK && !n->children.count(IDOK)) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(window, focus))
+                win32::pressEnter(focus);
+            return 0;
+        }
         break;
     case WM_CLOSE:
         if (form.closing(vbFormControlMenu))

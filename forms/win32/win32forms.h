@@ -81,6 +81,11 @@ void watchFocusAndKeys(Control& control, HWND also = nullptr);
 /// Stops reporting to a control that is going.
 void unwatch(HWND window);
 
+/// Enter at the control whose window is `focus`, when the form has no
+/// default button: the dialog keys keep it from the control, so its KeyDown
+/// is raised here, and a focused button is pressed, as a VB form does.
+void pressEnter(HWND focus);
+
 /// Lets a container pass its children's notifications on to the form.
 void forwardNotifications(HWND container);
 
