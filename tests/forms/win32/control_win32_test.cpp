@@ -177,3 +177,21 @@ TEST(Win32Forms, TheHourglassAndTheFormsColourReachItsControls) {
     EXPECT_EQ(GetBkColor(dc), RGB(0xE0, 0xE0, 0xE0));
     ReleaseDC(forms::win32::hwnd(label), dc);
 }
+
+TEST(Win32Forms, AButtonShowsItsPictureBesideItsCaptionWithTheVersion6CommonControls) {
+    // The program's manifest selects them; the older ones show the caption only.
+    forms::Form form("Sample");
+    forms::CommandButton button{form, "Command1", {120, 120, 1500, 375}, "Tips"};
+    button.setPicture("tips.xpm");
+    // Those come from the side-by-side assembly, not from the system folder
+    // (wine's report version 5.81 of themselves all the same).
+    HMODULE comctl = GetModuleHandleW(L"comctl32.dll");
+    ASSERT_NE(comctl, nullptr);
+    wchar_t file[MAX_PATH] = {};
+    GetModuleFileNameW(comctl, file, MAX_PATH);
+    CharLowerW(file);
+    EXPECT_NE(std::wstring(file).find(L"microsoft.windows.common-controls"), std::wstring::npos);
+    EXPECT_NE(SendMessageW(forms::win32::hwnd(button), BM_GETIMAGE, IMAGE_BITMAP, 0), 0);
+    EXPECT_EQ(button.Caption(), "Tips");
+    EXPECT_EQ(GetWindowLongPtrW(forms::win32::hwnd(button), GWL_STYLE) & (BS_BITMAP | BS_ICON), 0);
+}
