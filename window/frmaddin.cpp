@@ -13,7 +13,6 @@
 #include "versionrecord.h"
 
 #include <climits>
-#include <filesystem>
 #include <fstream>
 
 namespace {
