@@ -71,6 +71,8 @@ void TextBox::setScrollBars(ScrollBars bars) {
     SetWindowLongPtrW(old, GWLP_USERDATA, 0);
     win32::unwatch(old);
     const std::string tip = win32::toolTipText(*this);
+    if (!tip.empty())
+        setToolTipText({}); // the old window's tool goes with it
     DestroyWindow(old);
     n.hwnd = made;
     win32::watchFocusAndKeys(*this);

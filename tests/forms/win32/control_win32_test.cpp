@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 
 TEST(Win32Forms, AControlsWindowSitsAtItsTwipsInWholePixelsWithTheDialogFont) {
@@ -117,6 +118,12 @@ TEST(Win32Forms, AToolWindowsFrameChangesAroundTheSameInsideAndHoldsItsLeastSize
         EXPECT_EQ(form.Width(), 3000);
         EXPECT_EQ(form.Height(), 1500);
     }
+    form.centerOnScreen();
+    RECT work{}, outer{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    GetWindowRect(w, &outer);
+    EXPECT_LE(std::abs((outer.left - work.left) - (work.right - outer.right)), 1);
+    EXPECT_LE(std::abs((outer.top - work.top) - (work.bottom - outer.bottom)), 1);
     form.setMinimumSize(4500, 3000);
     MINMAXINFO info{};
     SendMessageW(w, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
