@@ -6,13 +6,13 @@
 #include "errormodule.h"
 #include "f_dialog.h"
 #include "insertionrun.h"
+#include "platform/filesystem.h"
 #include "procpicker.h"
 #include "settingsservice.h"
 #include "vbe.h"
 #include "versionrecord.h"
 
 #include <climits>
-#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -167,7 +167,10 @@ frmAddIn::~frmAddIn() {
 }
 
 std::string frmAddIn::tipsFile() const {
-    return (std::filesystem::path(m_services.addInFolder) / frmTip::kFileName).string();
+    // UTF-8 both ways: a std::string path would go through the ANSI code
+    // page on Windows.
+    namespace platform = trapline::platform;
+    return platform::fromPath(platform::toPath(m_services.addInFolder) / frmTip::kFileName);
 }
 
 frmTip* frmAddIn::tipWindow() const {
@@ -175,15 +178,16 @@ frmTip* frmAddIn::tipWindow() const {
 }
 
 void frmAddIn::ensureTipsFile() {
+    namespace platform = trapline::platform;
     const std::string path = tipsFile();
-    std::error_code error;
-    if (std::filesystem::exists(path, error))
+    platform::FileStatus status;
+    if (!platform::status(path, status))
         return;
     if (ModResFiles::ExtractResourceToFile("RUSTIPS", path))
         return;
     // Without the resource the file is made without tips, as the run time's
     // Print # of an empty string writes it: one line end.
-    std::ofstream(path, std::ios::binary) << "\r\n";
+    std::ofstream(platform::toPath(path), std::ios::binary) << "\r\n";
 }
 
 void frmAddIn::Form_Load() {

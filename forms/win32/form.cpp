@@ -47,6 +47,16 @@ void runModalLoop(HWND w, const bool& loaded) {
     }
 }
 
+/// Sets the window's style or extended style (`which`); the inside keeps
+/// its size, the frame around it changes.
+void reframe(Form& form, int which, LONG_PTR style) {
+    HWND w = win32::hwnd(form);
+    RECT client{};
+    GetClientRect(w, &client);
+    SetWindowLongPtrW(w, which, style);
+    form.setSize(pixelsToTwips(client.right), pixelsToTwips(client.bottom));
+}
+
 } // namespace
 
 Form::Form(std::string name, Owner owner) : Control(this, std::move(name), makeWindow(owner)) {
@@ -85,13 +95,61 @@ void Form::setIcon(const std::string& picture) {
 
 void Form::setSizable(bool sizable) {
     native().sizable = sizable;
-    RECT client{};
-    GetClientRect(native().hwnd, &client);
-    SetWindowLongPtrW(native().hwnd, GWL_STYLE,
-                      (GetWindowLongPtrW(native().hwnd, GWL_STYLE) & WS_VISIBLE) |
-                          (sizable ? kSizableStyle : kFixedStyle));
-    // The inside keeps its size; the frame around it changes.
-    setSize(pixelsToTwips(client.right), pixelsToTwips(client.bottom));
+    const LONG_PTR kept =
+        GetWindowLongPtrW(native().hwnd, GWL_STYLE) & (WS_VISIBLE | WS_MINIMIZEBOX);
+    reframe(*this, GWL_STYLE, kept | (sizable ? kSizableStyle : kFixedStyle));
+}
+
+void Form::setMinButton(bool minButton) {
+    LONG_PTR style = GetWindowLongPtrW(native().hwnd, GWL_STYLE);
+    reframe(*this, GWL_STYLE, minButton ? style | WS_MINIMIZEBOX : style & ~WS_MINIMIZEBOX);
+}
+
+void Form::setToolWindow(bool toolWindow) {
+    LONG_PTR style = GetWindowLongPtrW(native().hwnd, GWL_EXSTYLE);
+    reframe(*this, GWL_EXSTYLE, toolWindow ? style | WS_EX_TOOLWINDOW : style & ~WS_EX_TOOLWINDOW);
+}
+
+void Form::setMinimumSize(int width, int height) {
+    native().minTrack = SIZE{twipsToPixels(width), twipsToPixels(height)};
+}
+
+void Form::setBackColor(Color color) {
+    Native& n = native();
+    n.back = color;
+    if (n.backBrush)
+        DeleteObject(n.backBrush);
+    n.backBrush = color == kSystemColor ? nullptr : CreateSolidBrush(win32::colorRef(color));
+    RedrawWindow(n.hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void Form::centerOnScreen() {
+    HWND w = native().hwnd;
+    RECT work{}, outer{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    GetWindowRect(w, &outer);
+    const int x = work.left + (work.right - work.left - (outer.right - outer.left)) / 2;
+    const int y = work.top + (work.bottom - work.top - (outer.bottom - outer.top)) / 2;
+    SetWindowPos(w, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+Control* Form::ActiveControl() const {
+    HWND w = native().hwnd;
+    HWND focus = GetFocus();
+    // An inactive window's focus is where it comes back to.
+    if (!focus || !IsChild(w, focus))
+        focus = native().lastFocus;
+    if (!focus || !IsChild(w, focus))
+        return nullptr;
+    // The control itself before a container of it; a combo box holds its
+    // edit field.
+    for (Control* control : m_tabOrder)
+        if (win32::hwnd(*control) == focus)
+            return control;
+    for (Control* control : m_tabOrder)
+        if (IsChild(win32::hwnd(*control), focus))
+            return control;
+    return nullptr;
 }
 
 void Form::setSize(int width, int height) {

@@ -38,6 +38,13 @@ LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
             pressCancel(form);
             return 0;
         }
+        // And Enter as IDOK when there is no default button.
+        if (LOWORD(wParam) == IDOK && !n->children.count(IDOK)) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(window, focus))
+                win32::pressEnter(focus);
+            return 0;
+        }
         break;
     case WM_CLOSE:
         if (form.closing(vbFormControlMenu))
@@ -46,6 +53,28 @@ LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_SIZE:
         form.Resize();
         return 0;
+    case WM_SETCURSOR:
+        // Asked of the window before its controls decide.
+        if (win32::hourglass()) {
+            SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+            return TRUE;
+        }
+        break;
+    case WM_GETMINMAXINFO:
+        if (n->minTrack.cx > 0 || n->minTrack.cy > 0) {
+            auto& info = *reinterpret_cast<MINMAXINFO*>(lParam);
+            info.ptMinTrackSize = POINT{n->minTrack.cx, n->minTrack.cy};
+            return 0;
+        }
+        break;
+    case WM_ERASEBKGND:
+        if (n->backBrush) {
+            RECT r{};
+            GetClientRect(window, &r);
+            FillRect(reinterpret_cast<HDC>(wParam), &r, n->backBrush);
+            return 1;
+        }
+        break;
     case DM_GETDEFID:
         return n->defaultId ? MAKELRESULT(n->defaultId, DC_HASDEFID) : 0;
     case DM_SETDEFID:
@@ -182,10 +211,11 @@ bool win32::route(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
         Control::Native* n = child(reinterpret_cast<HWND>(lParam));
-        // A control without a colour of its own shows its container's.
+        // A control without a colour of its own shows its container's, up
+        // to the form's.
         Control::Native* coloured = n;
         while (coloured && coloured->back == kSystemColor)
-            coloured = child(GetParent(coloured->hwnd));
+            coloured = coloured->form ? nullptr : nativeOf(GetParent(coloured->hwnd));
         if (!n || (!coloured && n->fore == kSystemColor))
             return false;
         HDC dc = reinterpret_cast<HDC>(wParam);

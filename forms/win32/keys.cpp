@@ -32,8 +32,16 @@ LRESULT CALLBACK keyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         // VB's key codes are the virtual-key codes.
         int code = static_cast<int>(wParam);
         control.KeyDown(code, shiftState());
-        if (code == 0)
+        if (code == 0) {
+            // A dropped key types nothing either: the message loop has
+            // already queued the character TranslateMessage made of it. The
+            // dialog-key hook stands aside: it would deliver what it sees.
+            const ModalLoop hookAside;
+            MSG typed{};
+            const UINT first = message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
+            PeekMessageW(&typed, window, first, first, PM_REMOVE);
             return 0;
+        }
         wParam = static_cast<WPARAM>(code);
         break;
     }
@@ -57,6 +65,10 @@ LRESULT CALLBACK keyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         return code;
     }
     case WM_SETCURSOR:
+        if (hourglass()) {
+            SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+            return TRUE;
+        }
         if (control.native().handCursor) {
             SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
             return TRUE;
@@ -66,6 +78,13 @@ LRESULT CALLBACK keyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         break;
     }
     return DefSubclassProc(window, message, wParam, lParam);
+}
+
+/// The control of each window that takes its keys (GetWindowSubclass is
+/// no export of every comctl32 import library).
+std::map<HWND, Control*>& watched() {
+    static std::map<HWND, Control*> windows;
+    return windows;
 }
 
 LRESULT CALLBACK forwardProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -79,17 +98,32 @@ LRESULT CALLBACK forwardProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 } // namespace
 
 void unwatch(HWND window) {
+    watched().erase(window);
     RemoveWindowSubclass(window, keyProc, kWatched);
     RemoveWindowSubclass(window, keyProc, kPassesFocusOn);
-    for (HWND part = GetWindow(window, GW_CHILD); part; part = GetWindow(part, GW_HWNDNEXT))
+    for (HWND part = GetWindow(window, GW_CHILD); part; part = GetWindow(part, GW_HWNDNEXT)) {
         RemoveWindowSubclass(part, keyProc, kWatched);
+        watched().erase(part);
+    }
 }
 
 void watchFocusAndKeys(Control& control, HWND also) {
     SetWindowSubclass(hwnd(control), keyProc, also ? kPassesFocusOn : kWatched,
                       reinterpret_cast<DWORD_PTR>(&control));
+    watched()[also ? also : hwnd(control)] = &control;
     if (also)
         SetWindowSubclass(also, keyProc, kWatched, reinterpret_cast<DWORD_PTR>(&control));
+}
+
+void pressEnter(HWND focus) {
+    auto it = watched().find(focus);
+    if (it == watched().end())
+        return;
+    Control& control = *it->second;
+    int code = VK_RETURN;
+    control.KeyDown(code, shiftState());
+    if (auto* button = dynamic_cast<CommandButton*>(&control); button && code != 0)
+        button->setValue(true);
 }
 
 void forwardNotifications(HWND container) {

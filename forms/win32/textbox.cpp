@@ -40,6 +40,46 @@ void TextBox::setText(const std::string& text) {
     SetWindowTextW(win32::hwnd(*this), win32::wide(text).c_str());
 }
 
+void TextBox::setScrollBars(ScrollBars bars) {
+    if (!m_multiLine)
+        return;
+    // A multi-line edit decides at its making whether it wraps (without
+    // ES_AUTOHSCROLL): the box is made again with its new style, in its
+    // place, with its text, font and tip.
+    Native& n = native();
+    HWND old = n.hwnd;
+    LONG_PTR style =
+        GetWindowLongPtrW(old, GWL_STYLE) & ~(WS_HSCROLL | WS_VSCROLL | ES_AUTOHSCROLL);
+    if (bars & Horizontal)
+        style |= WS_HSCROLL | ES_AUTOHSCROLL;
+    if (bars & Vertical)
+        style |= WS_VSCROLL;
+    RECT r{};
+    GetWindowRect(old, &r);
+    MapWindowPoints(nullptr, GetParent(old), reinterpret_cast<POINT*>(&r), 2);
+    HWND made = CreateWindowExW(static_cast<DWORD>(GetWindowLongPtrW(old, GWL_EXSTYLE)), L"EDIT",
+                                win32::wide(Text()).c_str(), static_cast<DWORD>(style), r.left,
+                                r.top, r.right - r.left, r.bottom - r.top, GetParent(old),
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(n.id)),
+                                GetModuleHandleW(nullptr), nullptr);
+    if (!made)
+        return;
+    SetWindowPos(made, old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowLongPtrW(made, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&n));
+    HFONT font = n.font ? n.font : form().native().font;
+    SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SetWindowLongPtrW(old, GWLP_USERDATA, 0);
+    win32::unwatch(old);
+    const std::string tip = win32::toolTipText(*this);
+    if (!tip.empty())
+        setToolTipText({}); // the old window's tool goes with it
+    DestroyWindow(old);
+    n.hwnd = made;
+    win32::watchFocusAndKeys(*this);
+    if (!tip.empty())
+        setToolTipText(tip);
+}
+
 void TextBox::setLocked(bool locked) {
     send(*this, EM_SETREADONLY, locked);
 }

@@ -51,6 +51,10 @@ struct forms::Control::Native {
     bool sizable = false;
     HWND lastFocus = nullptr;
     HICON icon = nullptr;
+    /// The least outer size in pixels the user may drag the window to.
+    SIZE minTrack{0, 0};
+    /// The form's tooltip window, made with its first tip.
+    HWND tooltip = nullptr;
 };
 
 namespace forms::win32 {
@@ -76,6 +80,11 @@ void watchFocusAndKeys(Control& control, HWND also = nullptr);
 
 /// Stops reporting to a control that is going.
 void unwatch(HWND window);
+
+/// Enter at the control whose window is `focus`, when the form has no
+/// default button: the dialog keys keep it from the control, so its KeyDown
+/// is raised here, and a focused button is pressed, as a VB form does.
+void pressEnter(HWND focus);
 
 /// Lets a container pass its children's notifications on to the form.
 void forwardNotifications(HWND container);
@@ -103,6 +112,12 @@ struct ModalLoop {
 /// Modeless forms get this from a message hook installed when the first is
 /// shown; a host with a loop of its own may call it instead.
 bool dialogMessage(MSG& msg);
+
+/// The tip of `control`; empty for none.
+std::string toolTipText(const Control& control);
+
+/// Whether the hourglass is on: every window of ours shows it.
+bool hourglass();
 
 /// The module whose resources are the add-in's: the one this code is in.
 HMODULE resourceModule();

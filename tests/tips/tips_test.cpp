@@ -1,6 +1,7 @@
 #include "../forms/user.h"
 #include "../support/scriptedmessagebox.h"
 #include "../support/tempdir.h"
+#include "../support/testsettings.h"
 #include "frmabout.h"
 #include "frmtip.h"
 #include "modresfiles.h"
@@ -11,29 +12,10 @@
 #include <map>
 
 #ifdef _WIN32
-#include "registrysettings.h"
-
 #include <cctype>
-#else
-#include "settingsstore.h"
 #endif
 
 namespace {
-
-/// The side's own settings store, kept where only this test looks: a file
-/// in the test's folder, or a registry key removed afterwards.
-#ifdef _WIN32
-struct TestSettings : RegistrySettings {
-    explicit TestSettings(const TempDir& dir)
-        : RegistrySettings("Software\\" + utf8String(utf8Path(dir.path()).filename())) {}
-    ~TestSettings() override { removeRoot(root()); }
-};
-#else
-struct TestSettings : SettingsStore {
-    explicit TestSettings(const TempDir& dir)
-        : SettingsStore(QString::fromStdString(dir.file("s"))) {}
-};
-#endif
 
 /// Names on Windows are the same whatever their letter case.
 std::string comparable(std::string path) {

@@ -4,10 +4,10 @@
 #include "../forms/user.h"
 #include "../support/scriptedmessagebox.h"
 #include "../support/tempdir.h"
+#include "../support/testsettings.h"
 #include "frmaddin.h"
 #include "projectloader.h"
 #include "registrylookup.h"
-#include "settingsstore.h"
 #include "vbe.h"
 
 #include <filesystem>
@@ -20,14 +20,15 @@ struct AddInWindow {
 
     /// `showTips` is the stored setting, or null for none; `codepage` is the
     /// empty project's.
-    explicit AddInWindow(Project project = Project::Example, const QString& showTips = "0",
+    explicit AddInWindow(Project project = Project::Example, const char* showTips = "0",
                          const char* codepage = nullptr) {
-        std::filesystem::create_directories(dir.file("addin"));
-        if (!showTips.isNull())
-            settings.SaveSetting(SettingsStore::kApplication, "Options", "Show Tips at Startup",
+        std::filesystem::create_directories(utf8Path(dir.file("addin")));
+        if (showTips)
+            settings.saveSetting(SettingsService::kApplication, "Options", "Show Tips at Startup",
                                  showTips);
         if (project == Project::Example) {
-            std::filesystem::copy(std::string(TRAPLINE_SOURCE_DIR) + "/examples", dir.file("p"),
+            std::filesystem::copy(utf8Path(std::string(TRAPLINE_SOURCE_DIR) + "/examples"),
+                                  utf8Path(dir.file("p")),
                                   std::filesystem::copy_options::recursive);
             vbe = std::make_unique<trapline::VBE>(
                 std::move(*trapline::ProjectLoader().load({dir.file("p/Ledger.vbp")})));
@@ -61,7 +62,7 @@ struct AddInWindow {
     TempDir dir;
     ScriptedDialogBackend dialogs;
     BackendScope scope{dialogs};
-    SettingsStore settings{QString::fromStdString(dir.file("settings"))};
+    TestSettings settings{dir};
     ScriptedMessageBox boxes;
     NoRegistry registry;
     std::unique_ptr<trapline::VBE> vbe;

@@ -37,7 +37,7 @@ TEST(frmAddIn, LoadsTheModulesAddsTheErrorModuleOnceAndWritesOnlyAMissingTipsFil
     }
 
     const std::string tips = w.form->tipsFile();
-    ASSERT_TRUE(std::filesystem::exists(tips));
+    ASSERT_TRUE(std::filesystem::exists(utf8Path(tips)));
     w.dir.write("addin/TIPOFDAY.TXT", "mine");
     frmAddIn again(w.vbe.get(), w.services());
     EXPECT_EQ(TempDir::read(tips), "mine");
@@ -45,13 +45,13 @@ TEST(frmAddIn, LoadsTheModulesAddsTheErrorModuleOnceAndWritesOnlyAMissingTipsFil
 
 TEST(frmAddIn, OpensTheTipWindowUnlessTheSettingSaysOtherwise) {
     struct Case {
-        QString stored;
+        const char* stored;
         bool shown;
     } cases[] = {{"1", true},   {"0", false},  {"2", false},
-                 {"yes", true}, {" 1 ", true}, {QString(), true}};
+                 {"yes", true}, {" 1 ", true}, {nullptr, true}};
     for (const Case& c : cases) {
         Window w(Window::Project::Example, c.stored);
-        EXPECT_EQ(w.form->tipWindow() != nullptr, c.shown) << c.stored.toStdString();
+        EXPECT_EQ(w.form->tipWindow() != nullptr, c.shown) << (c.stored ? c.stored : "(none)");
     }
     Window w;
     user::click(w.form->cmdTips);

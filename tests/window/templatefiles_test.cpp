@@ -6,8 +6,8 @@
 #include "f_dialog.h"
 #include "forms.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 using namespace comdlg;
 
@@ -109,11 +109,11 @@ TEST(TemplateFiles, TheTemplateExtensionIsAddedWhenTheFilesOwnNameLacksIt) {
     EXPECT_EQ(TemplateFiles::withTemplateExtension("/t/a.ERT"), "/t/a.ERT");
 
     Window w;
-    std::filesystem::create_directories(w.dir.file("my.ert.files"));
+    std::filesystem::create_directories(utf8Path(w.dir.file("my.ert.files")));
     w.form->Header.setText("h");
     w.save(w.form->Header, w.path("my.ert.files/a"));
     EXPECT_EQ(TempDir::read(w.dir.file("my.ert.files/a.ert")), "h");
-    EXPECT_FALSE(std::filesystem::exists(w.dir.file("my.ert.files/a")));
+    EXPECT_FALSE(std::filesystem::exists(utf8Path(w.dir.file("my.ert.files/a"))));
 }
 
 TEST(TemplateFiles, CancelEmptyBoxAndEmptyFileChangeNothingAndSayNothing) {
@@ -135,7 +135,7 @@ TEST(TemplateFiles, CancelEmptyBoxAndEmptyFileChangeNothingAndSayNothing) {
     w.load(w.form->Header, w.path("empty.ert"));
     EXPECT_EQ(w.form->Header.Text(), "keep");
     EXPECT_TRUE(w.boxes.shown.empty());
-    EXPECT_EQ(std::filesystem::file_size(w.dir.file("empty.ert")), 0u);
+    EXPECT_EQ(std::filesystem::file_size(utf8Path(w.dir.file("empty.ert"))), 0u);
     EXPECT_EQ(w.dialogs.fileSeen.size(), 3u);
 }
 
@@ -143,7 +143,8 @@ TEST(TemplateFiles, AFailedSaveKeepsTheFileItWasReplacingAndLeavesNoPartialFile)
     Window w;
     // A second name for the file: replacing it would split the two.
     w.dir.write("t.ert", "precious");
-    ASSERT_EQ(::link(w.dir.file("t.ert").c_str(), w.dir.file("twin.ert").c_str()), 0);
+    std::filesystem::create_hard_link(utf8Path(w.dir.file("t.ert")),
+                                      utf8Path(w.dir.file("twin.ert")));
     w.form->Header.setText("new");
     w.save(w.form->Header, w.path("t.ert"));
     ASSERT_EQ(w.boxes.shown.size(), 1u);
@@ -153,8 +154,9 @@ TEST(TemplateFiles, AFailedSaveKeepsTheFileItWasReplacingAndLeavesNoPartialFile)
     // A folder that is not there: a message, and no file anywhere.
     w.save(w.form->Header, w.path("missing/t.ert"));
     EXPECT_EQ(w.boxes.shown.size(), 2u);
-    EXPECT_EQ(TempDir::namesIn(w.dir.path()),
-              (std::vector<std::string>{"addin", "settings", "t.ert", "twin.ert"}));
+    std::vector<std::string> names = TempDir::namesIn(w.dir.path());
+    std::erase(names, "settings"); // the Qt side's settings store
+    EXPECT_EQ(names, (std::vector<std::string>{"addin", "t.ert", "twin.ert"}));
 }
 
 TEST(TemplateFiles, TextGoesThroughTheProjectsCodePageAndACharacterItCannotHoldIsNamed) {
@@ -170,7 +172,7 @@ TEST(TemplateFiles, TextGoesThroughTheProjectsCodePageAndACharacterItCannotHoldI
     w.save(w.form->Header, w.path("u.ert"));
     ASSERT_EQ(w.boxes.shown.size(), 1u);
     EXPECT_NE(w.boxes.shown[0].text.find("✓"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(w.dir.file("u.ert")));
+    EXPECT_FALSE(std::filesystem::exists(utf8Path(w.dir.file("u.ert"))));
     EXPECT_EQ(w.dialogs.fileSeen.size(), 2u);
 }
 

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <functional>
+
 TEST(Win32Forms, AControlsWindowSitsAtItsTwipsInWholePixelsWithTheDialogFont) {
     forms::Form form("Sample");
     forms::TextBox text{form, "Text1", {130, 140, 1507, 301}};
@@ -90,4 +93,112 @@ TEST(Win32Forms, APictureDrawsItsResourceOverItsContainersColour) {
         DeleteObject(bitmap);
         DeleteDC(dc);
     }
+}
+
+TEST(Win32Forms, AToolWindowsFrameChangesAroundTheSameInsideAndHoldsItsLeastSize) {
+    forms::Form form("Sample");
+    HWND w = forms::win32::hwnd(form);
+    form.setSize(3000, 1500);
+    const struct {
+        std::function<void()> change;
+        int which;
+        LONG_PTR bits;
+        bool on;
+    } rows[] = {
+        {[&] { form.setToolWindow(true); }, GWL_EXSTYLE, WS_EX_TOOLWINDOW, true},
+        {[&] { form.setMinButton(true); }, GWL_STYLE, WS_MINIMIZEBOX, true},
+        {[&] { form.setSizable(true); }, GWL_STYLE, WS_THICKFRAME, true},
+        {[&] { form.setSizable(false); }, GWL_STYLE, WS_MINIMIZEBOX, true}, // kept
+        {[&] { form.setMinButton(false); }, GWL_STYLE, WS_MINIMIZEBOX, false},
+        {[&] { form.setToolWindow(false); }, GWL_EXSTYLE, WS_EX_TOOLWINDOW, false},
+    };
+    for (const auto& row : rows) {
+        row.change();
+        EXPECT_EQ((GetWindowLongPtrW(w, row.which) & row.bits) != 0, row.on) << row.bits;
+        EXPECT_EQ(form.Width(), 3000);
+        EXPECT_EQ(form.Height(), 1500);
+    }
+    form.centerOnScreen();
+    RECT work{}, outer{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    GetWindowRect(w, &outer);
+    EXPECT_LE(std::abs((outer.left - work.left) - (work.right - outer.right)), 1);
+    EXPECT_LE(std::abs((outer.top - work.top) - (work.bottom - outer.bottom)), 1);
+    form.setMinimumSize(4500, 3000);
+    MINMAXINFO info{};
+    SendMessageW(w, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, 300);
+    EXPECT_EQ(info.ptMinTrackSize.y, 200);
+}
+
+TEST(Win32Forms, TipsOutliveABoxMadeAgainForItsScrollBars) {
+    forms::Form form("Sample");
+    forms::TextBox text{form, "Text1", {120, 120, 3000, 1500}, true};
+    forms::CommandButton button{form, "Command1", {120, 1800, 1200, 375}, "OK"};
+    text.setText("a line long enough to be wrapped in a box this narrow, unless it scrolls");
+    text.setToolTipText("Верхний колонтитул");
+    button.setToolTipText("Вставить");
+    const int wrapped = text.LineCount();
+    text.setScrollBars(forms::TextBox::Both);
+    HWND box = forms::win32::hwnd(text);
+    EXPECT_TRUE((GetWindowLongPtrW(box, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL | ES_AUTOHSCROLL)) ==
+                (WS_HSCROLL | WS_VSCROLL | ES_AUTOHSCROLL));
+    EXPECT_GT(wrapped, 1);
+    EXPECT_EQ(text.LineCount(), 1);
+    EXPECT_EQ(GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, WS_EX_CLIENTEDGE);
+    EXPECT_EQ(forms::win32::toolTipText(text), "Верхний колонтитул");
+    EXPECT_EQ(forms::win32::toolTipText(button), "Вставить");
+    button.setToolTipText("");
+    EXPECT_EQ(forms::win32::toolTipText(button), "");
+    // The box made again is still the one the form routes to.
+    int changes = 0;
+    text.Change = [&] { ++changes; };
+    user::type(text, "x");
+    EXPECT_EQ(changes, 1);
+}
+
+TEST(Win32Forms, TheHourglassAndTheFormsColourReachItsControls) {
+    forms::Form form("Sample");
+    forms::Label label{form, "Label1", {120, 120, 1200, 255}, "Label"};
+    forms::CommandButton button{form, "Command1", {120, 600, 1200, 375}, "OK"};
+    const HCURSOR wait = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT));
+    auto pointerOver = [&](forms::Control& control) {
+        SetCursor(nullptr);
+        HWND w = forms::win32::hwnd(control);
+        SendMessageW(w, WM_SETCURSOR, reinterpret_cast<WPARAM>(w),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        return GetCursor();
+    };
+    forms::showHourglass(true);
+    forms::showHourglass(true);
+    EXPECT_EQ(pointerOver(button), wait);
+    forms::showHourglass(false); // nested: still on
+    EXPECT_EQ(pointerOver(label), wait);
+    forms::showHourglass(false);
+    EXPECT_NE(pointerOver(button), wait);
+
+    form.setBackColor(0xE0E0E0);
+    HDC dc = GetDC(forms::win32::hwnd(label));
+    SendMessageW(forms::win32::hwnd(form), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                 reinterpret_cast<LPARAM>(forms::win32::hwnd(label)));
+    EXPECT_EQ(GetBkColor(dc), RGB(0xE0, 0xE0, 0xE0));
+    ReleaseDC(forms::win32::hwnd(label), dc);
+}
+
+TEST(Win32Forms, AButtonShowsItsPictureBesideItsCaptionWithTheVersion6CommonControls) {
+    // The program's manifest selects them; the older ones show the caption only.
+    forms::Form form("Sample");
+    forms::CommandButton button{form, "Command1", {120, 120, 1500, 375}, "Tips"};
+    button.setPicture("tips.xpm");
+    // Those come from the side-by-side assembly, not from the system folder
+    // (wine's report version 5.81 of themselves all the same).
+    HMODULE comctl = GetModuleHandleW(L"comctl32.dll");
+    ASSERT_NE(comctl, nullptr);
+    wchar_t file[MAX_PATH] = {};
+    GetModuleFileNameW(comctl, file, MAX_PATH);
+    CharLowerW(file);
+    EXPECT_NE(std::wstring(file).find(L"microsoft.windows.common-controls"), std::wstring::npos);
+    EXPECT_NE(SendMessageW(forms::win32::hwnd(button), BM_GETIMAGE, IMAGE_BITMAP, 0), 0);
+    EXPECT_EQ(button.Caption(), "Tips");
+    EXPECT_EQ(GetWindowLongPtrW(forms::win32::hwnd(button), GWL_STYLE) & (BS_BITMAP | BS_ICON), 0);
 }

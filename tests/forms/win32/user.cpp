@@ -126,6 +126,10 @@ void press(forms::Control& control, int vbKeyCode, int shift) {
         HWND focus = GetFocus();
         if (focus && IsChild(to, focus))
             to = focus;
+    } else if (GetFocus() != to) {
+        // A key reaches the window that has the focus; the dialog keys
+        // (Enter on a focused button) ask which one that is.
+        SetFocus(to);
     }
     // Through the dialog keys, as the message loop passes it: Tab, Enter
     // and Esc act there; any character the key makes comes from

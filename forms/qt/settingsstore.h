@@ -1,7 +1,6 @@
 #pragma once
 
 #include "settingsservice.h"
-#include "versionrecord.h"
 
 #include <QString>
 
@@ -26,9 +25,6 @@ public:
                         const std::string& key, const std::string& fallback = {}) const override;
     void saveSetting(const std::string& application, const std::string& section,
                      const std::string& key, const std::string& value) override;
-
-    /// The application every setting of the add-in is kept under: the product name.
-    static constexpr const char* kApplication = VersionRecord::kProductName;
 
 private:
     QString fileFor(const QString& application) const;
