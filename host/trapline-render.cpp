@@ -6,10 +6,10 @@
 // to a temporary folder.
 
 #include "f_dialog.h"
-#include "filesystem.h"
 #include "frmaddin.h"
 #include "frmtip.h"
-#include "process.h"
+#include "platform/filesystem.h"
+#include "platform/process.h"
 #include "projectloader.h"
 #include "registrylookup.h"
 #include "registrysettings.h"
@@ -146,17 +146,17 @@ int render(const std::string& dir, const std::string& project) {
 int main(int argc, char** argv) {
     trapline::platform::prepareStandardStreams();
     const std::vector<std::string> args = trapline::platform::arguments(argc, argv);
-    if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h")) {
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         trapline::platform::writeText(stdout, kUsage);
         return 0;
     }
-    if (args.size() != 3) {
+    if (args.size() != 2) {
         trapline::platform::writeText(
             stderr,
             std::string("trapline-render: ") +
-                (args.size() < 3 ? "OUTDIR and PROJECT are needed\n" : "too many arguments\n") +
+                (args.size() < 2 ? "OUTDIR and PROJECT are needed\n" : "too many arguments\n") +
                 kUsage);
         return 2;
     }
-    return render(args[1], args[2]);
+    return render(args[0], args[1]);
 }

@@ -58,7 +58,7 @@ if command -v ccache >/dev/null; then
 fi
 
 # Every DLL a program imports must come with Windows itself.
-system_dlls='^(kernel32|msvcrt|advapi32|shell32|user32|ole32|oleaut32|shlwapi|ws2_32|bcrypt|ntdll|gdi32|comctl32|comdlg32|version|api-ms-win-[a-z0-9-]+|ucrtbase)\.dll$'
+system_dlls='^(kernel32|msvcrt|advapi32|shell32|user32|ole32|oleaut32|shlwapi|ws2_32|bcrypt|ntdll|gdi32|comctl32|comdlg32|windowscodecs|version|api-ms-win-[a-z0-9-]+|ucrtbase)\.dll$'
 check_imports() {
     local objdump=$1 exe dll bad=0
     shift
@@ -105,6 +105,10 @@ for arch in "${archs[@]}"; do
     echo "== Windows $arch: the same results as on Linux" >&2
     locked tools/windows-equivalence.sh "$out/linux/cli/trapline" "$build/cli/trapline.exe" "$wine" \
         "$build/equivalence"
+
+    echo "== Windows $arch: pictures of the add-in's windows" >&2
+    rm -rf "$build/pictures"
+    locked "$wine" "$build/trapline-render.exe" "$build/pictures" examples/Ledger.vbp >/dev/null
 
     echo "== Windows $arch: package" >&2
     (cd "$build" && cpack -G ZIP -B "$out" >/dev/null)

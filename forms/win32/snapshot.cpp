@@ -26,37 +26,11 @@ struct Releaser {
 };
 template <class T> using ComPtr = std::unique_ptr<T, Releaser>;
 
-/// Draws the visible children of `parent` into `dc`, whose origin is at
-/// `parent`'s client area, from the bottom of the z-order up. PrintWindow of
-/// a form draws its children too on Windows; wine's draws only the form
-/// itself, so each child is asked as well, which on Windows paints the same
-/// pixels again.
-void printChildren(HWND parent, HDC dc) {
-    for (HWND child = GetWindow(GetWindow(parent, GW_CHILD), GW_HWNDLAST); child;
-         child = GetWindow(child, GW_HWNDPREV)) {
-        if (!IsWindowVisible(child))
-            continue;
-        RECT place{};
-        GetWindowRect(child, &place);
-        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&place), 2);
-        const int saved = SaveDC(dc);
-        POINT origin{};
-        GetViewportOrgEx(dc, &origin);
-        IntersectClipRect(dc, place.left, place.top, place.right, place.bottom);
-        SetViewportOrgEx(dc, origin.x + place.left, origin.y + place.top, nullptr);
-        PrintWindow(child, dc, 0);
-        // A child's own children sit in its client area.
-        POINT client{0, 0};
-        MapWindowPoints(child, parent, &client, 1);
-        SetViewportOrgEx(dc, origin.x + client.x, origin.y + client.y, nullptr);
-        printChildren(child, dc);
-        RestoreDC(dc, saved);
-    }
-}
-
-/// The window's inside as top-down 32-bit BGRA pixels, drawn by the window
-/// itself: PrintWindow asks it to paint into our bitmap, so a window covered
-/// by another, or off the screen, still comes out whole.
+/// The window's inside as top-down 32-bit BGRA pixels: the pixels it shows,
+/// read from its own device context once it is on top and drawn. PrintWindow
+/// would also picture a covered window, but wine's draws no child windows,
+/// and the pictures are made under wine; the render command keeps the window
+/// it pictures uncovered.
 bool capture(HWND window, int& width, int& height, std::vector<BYTE>& pixels) {
     RECT inside{};
     if (!GetClientRect(window, &inside))
@@ -79,9 +53,13 @@ bool capture(HWND window, int& width, int& height, std::vector<BYTE>& pixels) {
     bool ok = false;
     if (memory && bitmap) {
         HGDIOBJ before = SelectObject(memory, bitmap);
-        ok = PrintWindow(window, memory, PW_CLIENTONLY) != FALSE;
-        if (ok)
-            printChildren(window, memory);
+        SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        HDC shown = GetDC(window);
+        ok = shown && BitBlt(memory, 0, 0, width, height, shown, 0, 0, SRCCOPY) != FALSE;
+        if (shown)
+            ReleaseDC(window, shown);
         GdiFlush();
         if (ok) {
             const auto* first = static_cast<const BYTE*>(bits);
