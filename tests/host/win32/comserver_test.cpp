@@ -19,16 +19,25 @@ constexpr CLSID kCLSID_Connect = {
 constexpr IID kIID_VBE = {0x0002E166, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 constexpr bool kIs64 = sizeof(void*) == 8;
 
-std::wstring serverPath() {
+/// The servers that lie beside this program: the tests' own, and the
+/// add-in's DLL when the build made one.
+const wchar_t* const kServers[] = {
+    kServer,
+#ifdef TRAPLINE_ADDIN_DLL
+    L"Trapline.dll",
+#endif
+};
+
+std::wstring serverPath(const wchar_t* server = kServer) {
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
     std::wstring path = exe;
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + kServer;
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + server;
 }
 
 /// Runs wine's regsvr32 (of this program's bitness) silently; its exit code.
-DWORD regsvr32(const std::wstring& options) {
-    std::wstring line = L"regsvr32.exe /s " + options + L" \"" + serverPath() + L"\"";
+DWORD regsvr32(const std::wstring& options, const wchar_t* server = kServer) {
+    std::wstring line = L"regsvr32.exe /s " + options + L" \"" + serverPath(server) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
@@ -52,10 +61,10 @@ struct Expected {
 };
 
 /// Every value registration must write, for the classes under `classes`.
-std::vector<Expected> expectedValues(HKEY classes) {
+std::vector<Expected> expectedValues(HKEY classes, const wchar_t* server) {
     const std::wstring clsid = std::wstring(L"Software\\Classes\\CLSID\\") + kClassId;
     std::vector<Expected> values = {
-        {classes, clsid + L"\\InprocServer32", L"", serverPath(), 0},
+        {classes, clsid + L"\\InprocServer32", L"", serverPath(server), 0},
         {classes, clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment", 0},
         {classes, L"Software\\Classes\\Trapline.Connect\\CLSID", L"", kClassId, 0},
     };
@@ -75,6 +84,10 @@ std::vector<Expected> expectedValues(HKEY classes) {
             values.push_back({HKEY_CURRENT_USER, key, L"CommandLineSafe", L"", 0});
     }
     return values;
+}
+
+std::string narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end());
 }
 
 /// The value as "sz:<text>" or "dword:<n>"; empty when it is missing.
@@ -109,10 +122,6 @@ bool keyExists(HKEY root, const std::wstring& key) {
     return true;
 }
 
-std::string narrow(const std::wstring& text) {
-    return std::string(text.begin(), text.end());
-}
-
 struct Scope {
     const char* name;
     const wchar_t* options;
@@ -126,34 +135,35 @@ const Scope kScopes[] = {
 };
 
 TEST(ComServer, RegistersEveryValueAndRemovesExactlyWhatItWrote) {
-    for (const Scope& scope : kScopes) {
-        SCOPED_TRACE(scope.name);
-        const auto values = expectedValues(scope.classes);
-        ASSERT_EQ(regsvr32(scope.options), 0u);
-        for (const Expected& e : values)
-            EXPECT_EQ(narrow(readValue(e.root, e.key, e.name)), narrow(expectedText(e)))
-                << narrow(e.key) << " " << narrow(e.name);
+    for (const wchar_t* server : kServers)
+        for (const Scope& scope : kScopes) {
+            SCOPED_TRACE(narrow(server) + " " + scope.name);
+            const auto values = expectedValues(scope.classes, server);
+            ASSERT_EQ(regsvr32(scope.options, server), 0u);
+            for (const Expected& e : values)
+                EXPECT_EQ(narrow(readValue(e.root, e.key, e.name)), narrow(expectedText(e)))
+                    << narrow(e.key) << " " << narrow(e.name);
 
-        // A value of someone else's in the add-in's key must survive it.
-        const Expected& addIn = values.back();
-        HKEY key = nullptr;
-        ASSERT_EQ(RegOpenKeyExW(addIn.root, addIn.key.c_str(), 0, KEY_SET_VALUE, &key),
-                  ERROR_SUCCESS);
-        const DWORD theirs = 7;
-        RegSetValueExW(key, L"Theirs", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&theirs),
-                       sizeof(theirs));
-        RegCloseKey(key);
+            // A value of someone else's in the add-in's key must survive it.
+            const Expected& addIn = values.back();
+            HKEY key = nullptr;
+            ASSERT_EQ(RegOpenKeyExW(addIn.root, addIn.key.c_str(), 0, KEY_SET_VALUE, &key),
+                      ERROR_SUCCESS);
+            const DWORD theirs = 7;
+            RegSetValueExW(key, L"Theirs", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&theirs),
+                           sizeof(theirs));
+            RegCloseKey(key);
 
-        ASSERT_EQ(regsvr32(scope.undo), 0u);
-        for (const Expected& e : values)
-            EXPECT_EQ(readValue(e.root, e.key, e.name), L"")
-                << narrow(e.key) << " " << narrow(e.name);
-        EXPECT_FALSE(
-            keyExists(scope.classes, std::wstring(L"Software\\Classes\\CLSID\\") + kClassId));
-        EXPECT_FALSE(keyExists(scope.classes, L"Software\\Classes\\Trapline.Connect"));
-        EXPECT_EQ(readValue(addIn.root, addIn.key, L"Theirs"), L"dword:7");
-        RegDeleteKeyW(addIn.root, addIn.key.c_str());
-    }
+            ASSERT_EQ(regsvr32(scope.undo, server), 0u);
+            for (const Expected& e : values)
+                EXPECT_EQ(readValue(e.root, e.key, e.name), L"")
+                    << narrow(e.key) << " " << narrow(e.name);
+            EXPECT_FALSE(
+                keyExists(scope.classes, std::wstring(L"Software\\Classes\\CLSID\\") + kClassId));
+            EXPECT_FALSE(keyExists(scope.classes, L"Software\\Classes\\Trapline.Connect"));
+            EXPECT_EQ(readValue(addIn.root, addIn.key, L"Theirs"), L"dword:7");
+            RegDeleteKeyW(addIn.root, addIn.key.c_str());
+        }
 }
 
 TEST(ComServer, RefusesAnInstallCommandItDoesNotKnow) {
