@@ -94,13 +94,8 @@ ULONG ComConnect::AddRef() {
 
 ULONG ComConnect::Release() {
     const ULONG left = --m_references;
-    if (left == 0) {
-        try {
-            delete this;
-        } catch (...) {
-            // A destructor that throws has nowhere to report to.
-        }
-    }
+    if (left == 0)
+        delete this;
     return left;
 }
 
