@@ -1,7 +1,5 @@
 #include "addinrecord.h"
 
-#include "addinlibrary.h"
-
 #include <cstdio>
 
 namespace {
@@ -100,11 +98,4 @@ trapline::Result<AddInRecord> AddInRecord::parse(std::string_view bytes) {
     if (!f.number(r.flag) || !f.skip(12))
         return damaged("the flag or the reserved bytes are missing");
     return r;
-}
-
-trapline::Result<AddInRecord> AddInRecord::load() {
-    auto bytes = AddInLibrary::LoadResData("RECORD", "ADDIN");
-    if (!bytes)
-        return bytes.error();
-    return parse(*bytes);
 }

@@ -1,17 +1,11 @@
 #include "connect.h"
 
-#include "addinlibrary.h"
-#include "clipboardsnapshot.h"
-#include "qtmessagebox.h"
-#include "registrylookup.h"
-#include "settingsstore.h"
+#include "connectsystem.h"
+#include "messagebox.h"
+#include "settingsservice.h"
 #include "vbenvironment.h"
 #include "versionrecord.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QProcess>
-#include <QWidget>
 #include <exception>
 
 namespace {
@@ -55,29 +49,12 @@ void removeControl(vbide::CommandBarControl*& control, vbide::CommandBarEvents*&
 
 } // namespace
 
-/// The surroundings of the add-in inside the environment.
-struct Connect::Defaults {
-    QtMessageBox messages;
-    SettingsStore settings;
-    NoRegistry registry;
-
-    frmAddIn::Services services() {
-        return {messages, settings, registry,
-                [](const std::string& program) {
-                    return QProcess::startDetached(QString::fromStdString(program), {});
-                },
-                AddInLibrary::folder().toStdString()};
-    }
-};
-
-Connect::Connect() : Connect(std::make_unique<Defaults>()) {}
-
-Connect::Connect(std::unique_ptr<Defaults> defaults)
-    : m_defaults(std::move(defaults)), m_services(m_defaults->services()) {
+Connect::Connect() : m_system(ConnectSystem::make()), m_services(m_system->services()) {
     ++g_instances;
 }
 
-Connect::Connect(frmAddIn::Services services) : m_services(std::move(services)) {
+Connect::Connect(frmAddIn::Services services)
+    : m_system(ConnectSystem::make()), m_services(std::move(services)) {
     ++g_instances;
 }
 
@@ -135,11 +112,11 @@ void Connect::AddinInstance_OnDisconnection() {
     removeControl(m_toolbarButton, m_menuHandler);
     removeControl(m_addInsMenuItem, m_menuBarHandler);
     if (m_formDisplayed) {
-        m_services.settings.saveSetting(SettingsStore::kApplication, kSettings, kDisplayOnConnect,
+        m_services.settings.saveSetting(VersionRecord::kProductName, kSettings, kDisplayOnConnect,
                                         "1");
         m_formDisplayed = false;
     } else {
-        m_services.settings.saveSetting(SettingsStore::kApplication, kSettings, kDisplayOnConnect,
+        m_services.settings.saveSetting(VersionRecord::kProductName, kSettings, kDisplayOnConnect,
                                         "0");
     }
     unloadForm();
@@ -156,8 +133,7 @@ void Connect::Show() {
         unloadForm();
     if (!m_addInForm) {
         m_addInForm = std::make_unique<frmAddIn>(m_vbInstance, m_services);
-        // Closing an add-in's window never ends the environment.
-        static_cast<QWidget*>(m_addInForm->windowHandle())->setAttribute(Qt::WA_QuitOnClose, false);
+        m_system->adopt(*m_addInForm);
     }
     m_addInForm->VBInstance = m_vbInstance;
     m_addInForm->Connect = this;
@@ -196,7 +172,7 @@ void Connect::AddToCommandBar() {
     m_menuHandler = *events;
     bindClick(*m_menuHandler, &Connect::MenuHandler_Click);
     // Exactly "1": anything else, even "1 " or "01", leaves the window closed.
-    if (m_services.settings.setting(SettingsStore::kApplication, kSettings, kDisplayOnConnect,
+    if (m_services.settings.setting(VersionRecord::kProductName, kSettings, kDisplayOnConnect,
                                     "0") == "1")
         Show();
 }
@@ -233,16 +209,7 @@ void Connect::MenuBarHandler_Click(vbide::CommandBarControl* /*CommandBarControl
 }
 
 trapline::Result<void> Connect::pasteMenuPicture(vbide::CommandBarControl& control) {
-    auto picture = AddInLibrary::LoadResPicture("MENUBMP");
-    if (!picture)
-        return picture.error();
-    // The clipboard is the only way a face reaches a control; what the user
-    // had copied is given back right after.
-    ClipboardSnapshot saved;
-    QGuiApplication::clipboard()->setImage(*picture);
-    auto pasted = control.PasteFace();
-    saved.restore();
-    return pasted;
+    return m_system->pasteFace(control);
 }
 
 void Connect::bindClick(vbide::CommandBarEvents& source,

@@ -28,13 +28,16 @@ class VBE;
 /// button shows a message box captioned "TRAPLINE"; the menu entry, Show,
 /// Hide and the disconnection skip what fails without a word. Nothing is
 /// thrown out of it. The environment disconnects it before deleting it.
+class ConnectSystem;
+
 class Connect : public vbide::IDTExtensibility2, public AddInConnect {
 public:
-    /// With the add-in's own surroundings: Qt message boxes, the user's
-    /// settings store, no system registry, programs started detached, and the
-    /// library's folder for the tips file.
+    /// With the add-in's own surroundings, as the system gives them
+    /// (ConnectSystem): message boxes, the user's settings, the registry,
+    /// the program starter and the library's folder for the tips file.
     Connect();
-    /// With the caller's surroundings, which must outlive this object.
+    /// With the caller's surroundings, which must outlive this object; the
+    /// clipboard and the new window's readying still come from the system.
     explicit Connect(frmAddIn::Services services);
     ~Connect() override;
     Connect(const Connect&) = delete;
@@ -86,9 +89,6 @@ public:
     static int instances();
 
 private:
-    struct Defaults;
-    explicit Connect(std::unique_ptr<Defaults> defaults);
-
     void AddinInstance_OnConnection(vbide::Object* Application, vbide::ext_ConnectMode ConnectMode);
     void AddinInstance_OnDisconnection();
     void AddToAddInsMenu();
@@ -105,7 +105,7 @@ private:
     void showError(const trapline::Error& error);
     void unloadForm();
 
-    std::unique_ptr<Defaults> m_defaults;
+    std::unique_ptr<ConnectSystem> m_system;
     frmAddIn::Services m_services;
     bool m_formDisplayed = false;
     vbide::VBE* m_vbInstance = nullptr;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds trapline.exe, the form layer's Win32 side and the Windows
-# tests for x64 and x86 with MinGW-w64, checks that each program needs no DLL
-# but the system's, runs the tests under wine and packs
+# Cross-builds trapline.exe, the form layer's Win32 side, the COM server's
+# side of Trapline.dll and the Windows tests for x64 and x86 with MinGW-w64,
+# checks that each program and DLL needs no DLL but the system's, runs the
+# tests under wine and packs
 # trapline-<version>-win64.zip and -win32.zip into build-windows/.
 #
 #   TRAPLINE_WINDOWS_ARCHS  the targets, "x64 x86" unless set
@@ -57,7 +58,7 @@ if command -v ccache >/dev/null; then
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
 
-# Every DLL a program imports must come with Windows itself.
+# Every DLL a program or a DLL of ours imports must come with Windows itself.
 system_dlls='^(kernel32|msvcrt|advapi32|shell32|user32|ole32|oleaut32|shlwapi|ws2_32|bcrypt|ntdll|gdi32|comctl32|comdlg32|windowscodecs|version|api-ms-win-[a-z0-9-]+|ucrtbase)\.dll$'
 check_imports() {
     local objdump=$1 exe dll bad=0
@@ -95,7 +96,8 @@ for arch in "${archs[@]}"; do
     locked cmake --build "$build" -j"$jobs"
 
     echo "== Windows $arch: imports" >&2
-    mapfile -t programs < <(find "$build" -name '*.exe' -not -path '*/CMakeFiles/*' | sort)
+    mapfile -t programs < <(find "$build" \( -name '*.exe' -o -name '*.dll' \) \
+        -not -path '*/CMakeFiles/*' | sort)
     check_imports "$triple-objdump" "${programs[@]}"
 
     echo "== Windows $arch: tests under wine" >&2

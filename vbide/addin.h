@@ -51,6 +51,8 @@ public:
     virtual void Release(IDTExtensibility2* object) = 0;
 };
 
+#ifndef _WIN32
+// On Windows the exports are COM's own, with the system's names for these.
 /// Results of the four exported functions, as COM numbers them.
 inline constexpr long S_OK = 0;
 inline constexpr long S_FALSE = 1;
@@ -71,5 +73,6 @@ using DllRegisterServerFn = long (*)();
 using DllUnregisterServerFn = long (*)();
 using DllGetClassObjectFn = long (*)(const char* clsid, const char* iid, void** factory);
 using DllCanUnloadNowFn = long (*)();
+#endif
 
 } // namespace vbide

@@ -1,0 +1,94 @@
+#include "win32connectsystem.h"
+
+#include "clipboardsnapshot.h"
+#include "commandbarcontrol.h"
+#include "servermodule.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr long kResourceNotFound = 326;
+
+std::string utf8(const std::wstring& text) {
+    if (text.empty())
+        return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string out(std::size_t(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring wide(const std::string& text) {
+    if (text.empty())
+        return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
+    std::wstring out(std::size_t(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), out.data(), n);
+    return out;
+}
+
+std::string moduleFolder() {
+    const std::wstring path = ServerModule::path();
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::string() : utf8(path.substr(0, slash));
+}
+
+/// Puts the bitmap on the clipboard; the clipboard owns it afterwards.
+bool putOnClipboard(HBITMAP bitmap) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (OpenClipboard(nullptr)) {
+            EmptyClipboard();
+            const bool put = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
+            CloseClipboard();
+            return put;
+        }
+        Sleep(10);
+    }
+    return false;
+}
+
+} // namespace
+
+std::unique_ptr<ConnectSystem> ConnectSystem::make() {
+    return std::make_unique<Win32ConnectSystem>();
+}
+
+frmAddIn::Services Win32ConnectSystem::services() {
+    return {m_messages, m_settings, m_registry, &Win32ConnectSystem::startProgram, moduleFolder()};
+}
+
+trapline::Result<void> Win32ConnectSystem::pasteFace(vbide::CommandBarControl& control) {
+    auto* picture = static_cast<HBITMAP>(
+        LoadImageW(ServerModule::handle(), L"MENUBMP", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (!picture)
+        return trapline::makeError(kResourceNotFound, "Trapline.Connect",
+                                   "Resource with identifier 'MENUBMP' not found");
+    // The clipboard is the only way a face reaches a control; what the user
+    // had copied is given back right after.
+    ClipboardSnapshot saved;
+    if (!putOnClipboard(picture)) {
+        DeleteObject(picture);
+        return trapline::makeError(521, "Trapline.Connect", "Can't open Clipboard");
+    }
+    auto pasted = control.PasteFace();
+    saved.restore();
+    return pasted;
+}
+
+void Win32ConnectSystem::adopt(frmAddIn& /*window*/) {}
+
+bool Win32ConnectSystem::startProgram(const std::string& commandLine) {
+    // The whole text names the program, as on Linux: a path with blanks stays one.
+    std::wstring line = L"\"" + wide(commandLine) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "connectsystem.h"
+#include "messageboxw.h"
+#include "registrysettings.h"
+#include "win32registry.h"
+
+/// Connect's system on Windows: MessageBoxW, the run time's settings in the
+/// registry, the registry itself, CreateProcess, and the clipboard of Win32.
+class Win32ConnectSystem : public ConnectSystem {
+public:
+    frmAddIn::Services services() override;
+    trapline::Result<void> pasteFace(vbide::CommandBarControl& control) override;
+    /// Nothing to do: the window's owner comes from the environment.
+    void adopt(frmAddIn& window) override;
+
+    /// Starts `commandLine` without waiting for it; false when it cannot start.
+    static bool startProgram(const std::string& commandLine);
+
+private:
+    Win32MessageBox m_messages;
+    RegistrySettings m_settings;
+    Win32Registry m_registry;
+};

@@ -1,0 +1,365 @@
+// The COM server as the environment meets it: registered by regsvr32,
+// created through COM, driven through IDispatch.
+#include "dtextensibility2.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t* const kServer = L"TraplineServer.dll";
+const wchar_t* const kClassId = L"{D26D66EF-D11E-4A0D-ACB0-F26079A76A88}";
+constexpr CLSID kCLSID_Connect = {
+    0xD26D66EF, 0xD11E, 0x4A0D, {0xAC, 0xB0, 0xF2, 0x60, 0x79, 0xA7, 0x6A, 0x88}};
+constexpr IID kIID_VBE = {0x0002E166, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr bool kIs64 = sizeof(void*) == 8;
+
+/// The servers that lie beside this program: the tests' own, and the
+/// add-in's DLL when the build made one.
+const wchar_t* const kServers[] = {
+    kServer,
+#ifdef TRAPLINE_ADDIN_DLL
+    L"Trapline.dll",
+#endif
+};
+
+std::wstring serverPath(const wchar_t* server = kServer) {
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring path = exe;
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + server;
+}
+
+/// Runs wine's regsvr32 (of this program's bitness) silently; its exit code.
+DWORD regsvr32(const std::wstring& options, const wchar_t* server = kServer) {
+    std::wstring line = L"regsvr32.exe /s " + options + L" \"" + serverPath(server) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return DWORD(-1);
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = DWORD(-1);
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+struct Expected {
+    HKEY root;
+    std::wstring key;
+    std::wstring name;
+    std::wstring text; ///< for REG_SZ
+    DWORD number;      ///< for REG_DWORD, when text is empty
+};
+
+/// Every value registration must write, for the classes under `classes`.
+std::vector<Expected> expectedValues(HKEY classes, const wchar_t* server) {
+    const std::wstring clsid = std::wstring(L"Software\\Classes\\CLSID\\") + kClassId;
+    std::vector<Expected> values = {
+        {classes, clsid + L"\\InprocServer32", L"", serverPath(server), 0},
+        {classes, clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment", 0},
+        {classes, L"Software\\Classes\\Trapline.Connect\\CLSID", L"", kClassId, 0},
+    };
+    std::vector<std::wstring> addIns;
+    if (kIs64)
+        addIns = {L"Software\\Microsoft\\VBA\\VBE\\6.0\\Addins64\\Trapline.Connect"};
+    else
+        addIns = {L"Software\\Microsoft\\Visual Basic\\6.0\\Addins\\Trapline.Connect",
+                  L"Software\\Microsoft\\VBA\\VBE\\6.0\\Addins\\Trapline.Connect"};
+    for (const auto& key : addIns) {
+        values.push_back({HKEY_CURRENT_USER, key, L"FriendlyName", L"TRAPLINE", 0});
+        values.push_back({HKEY_CURRENT_USER, key, L"Description",
+                          L"Insert Error handler to project functions, procedures and properties",
+                          0});
+        values.push_back({HKEY_CURRENT_USER, key, L"LoadBehavior", L"", 1});
+        if (key.find(L"Visual Basic") != std::wstring::npos)
+            values.push_back({HKEY_CURRENT_USER, key, L"CommandLineSafe", L"", 0});
+    }
+    return values;
+}
+
+std::string narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end());
+}
+
+/// The value as "sz:<text>" or "dword:<n>"; empty when it is missing.
+std::wstring readValue(HKEY root, const std::wstring& key, const std::wstring& name) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return {};
+    wchar_t data[1024] = {};
+    DWORD type = 0, size = sizeof(data) - sizeof(wchar_t);
+    const LONG status = RegQueryValueExW(opened, name.empty() ? nullptr : name.c_str(), nullptr,
+                                         &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(opened);
+    if (status != ERROR_SUCCESS)
+        return {};
+    if (type == REG_DWORD) {
+        DWORD number = 0;
+        std::memcpy(&number, data, sizeof(number));
+        return L"dword:" + std::to_wstring(number);
+    }
+    return type == REG_SZ ? L"sz:" + std::wstring(data) : L"other";
+}
+
+std::wstring expectedText(const Expected& e) {
+    return e.text.empty() ? L"dword:" + std::to_wstring(e.number) : L"sz:" + e.text;
+}
+
+bool keyExists(HKEY root, const std::wstring& key) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(opened);
+    return true;
+}
+
+struct Scope {
+    const char* name;
+    const wchar_t* options;
+    const wchar_t* undo;
+    HKEY classes;
+};
+
+const Scope kScopes[] = {
+    {"machine", L"", L"/u", HKEY_LOCAL_MACHINE},
+    {"user", L"/n /i:user", L"/u /n /i:user", HKEY_CURRENT_USER},
+};
+
+TEST(ComServer, RegistersEveryValueAndRemovesExactlyWhatItWrote) {
+    for (const wchar_t* server : kServers)
+        for (const Scope& scope : kScopes) {
+            SCOPED_TRACE(narrow(server) + " " + scope.name);
+            const auto values = expectedValues(scope.classes, server);
+            ASSERT_EQ(regsvr32(scope.options, server), 0u);
+            for (const Expected& e : values)
+                EXPECT_EQ(narrow(readValue(e.root, e.key, e.name)), narrow(expectedText(e)))
+                    << narrow(e.key) << " " << narrow(e.name);
+
+            // A value of someone else's in the add-in's key must survive it.
+            const Expected& addIn = values.back();
+            HKEY key = nullptr;
+            ASSERT_EQ(RegOpenKeyExW(addIn.root, addIn.key.c_str(), 0, KEY_SET_VALUE, &key),
+                      ERROR_SUCCESS);
+            const DWORD theirs = 7;
+            RegSetValueExW(key, L"Theirs", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&theirs),
+                           sizeof(theirs));
+            RegCloseKey(key);
+
+            ASSERT_EQ(regsvr32(scope.undo, server), 0u);
+            for (const Expected& e : values)
+                EXPECT_EQ(readValue(e.root, e.key, e.name), L"")
+                    << narrow(e.key) << " " << narrow(e.name);
+            EXPECT_FALSE(
+                keyExists(scope.classes, std::wstring(L"Software\\Classes\\CLSID\\") + kClassId));
+            EXPECT_FALSE(keyExists(scope.classes, L"Software\\Classes\\Trapline.Connect"));
+            EXPECT_EQ(readValue(addIn.root, addIn.key, L"Theirs"), L"dword:7");
+            RegDeleteKeyW(addIn.root, addIn.key.c_str());
+        }
+}
+
+TEST(ComServer, RefusesAnInstallCommandItDoesNotKnow) {
+    // regsvr32 reports a failed DllInstall with an exit code of its own.
+    EXPECT_NE(regsvr32(L"/n /i:everyone"), 0u);
+    EXPECT_FALSE(
+        keyExists(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\CLSID\\") + kClassId));
+}
+
+/// An Application handed to OnConnection: the environment when it answers
+/// for the VBE interface. Counts its references.
+class FakeApplication : public IDispatch {
+public:
+    explicit FakeApplication(bool environment) : m_environment(environment) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+            (m_environment && IsEqualIID(iid, kIID_VBE))) {
+            *object = this;
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    ULONG references = 1;
+
+private:
+    bool m_environment;
+};
+
+class ComServerObject : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        ASSERT_EQ(regsvr32(L""), 0u);
+    }
+    void TearDown() override {
+        CoFreeUnusedLibrariesEx(0, 0);
+        CoUninitialize();
+        EXPECT_EQ(regsvr32(L"/u"), 0u);
+    }
+
+    template <class Fn> Fn serverFunction(const char* name) {
+        HMODULE server = GetModuleHandleW(kServer);
+        return server ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(server, name)))
+                      : nullptr;
+    }
+    std::string log() {
+        auto read = serverFunction<HRESULT(STDAPICALLTYPE*)(char*, DWORD)>("TraplineTestLog");
+        char buffer[512] = {};
+        return read && SUCCEEDED(read(buffer, sizeof(buffer))) ? buffer : "no log";
+    }
+    HRESULT canUnloadNow() {
+        auto canUnload = serverFunction<HRESULT(STDAPICALLTYPE*)()>("DllCanUnloadNow");
+        return canUnload ? canUnload() : E_FAIL;
+    }
+
+    /// Calls `name` through IDispatch with `arguments` in their written order.
+    static HRESULT invoke(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments) {
+        DISPID id = 0;
+        auto* text = const_cast<LPOLESTR>(name);
+        if (HRESULT hr = object->GetIDsOfNames(IID_NULL, &text, 1, LOCALE_USER_DEFAULT, &id);
+            FAILED(hr))
+            return hr;
+        std::vector<VARIANT> reversed(arguments.rbegin(), arguments.rend());
+        DISPPARAMS params{reversed.data(), nullptr, UINT(reversed.size()), 0};
+        return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                              nullptr, nullptr);
+    }
+    static VARIANT dispatch(IDispatch* value) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_DISPATCH;
+        v.pdispVal = value;
+        return v;
+    }
+    static VARIANT number(long value) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_I4;
+        v.lVal = value;
+        return v;
+    }
+    VARIANT custom() {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_ARRAY | VT_VARIANT | VT_BYREF;
+        v.pparray = &m_custom;
+        return v;
+    }
+
+    SAFEARRAY* m_custom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
+};
+
+TEST_F(ComServerObject, AnswersForItsInterfacesAndNamesItsEventsOneToFive) {
+    IUnknown* object = nullptr;
+    ASSERT_EQ(CoCreateInstance(kCLSID_Connect, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                               reinterpret_cast<void**>(&object)),
+              S_OK);
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    const struct {
+        IID iid;
+        HRESULT result;
+    } interfaces[] = {{kIID_IDTExtensibility2, S_OK},
+                      {IID_IDispatch, S_OK},
+                      {IID_IUnknown, S_OK},
+                      {IID_IClassFactory, E_NOINTERFACE},
+                      {kIID_VBE, E_NOINTERFACE}};
+    for (const auto& i : interfaces) {
+        IUnknown* asked = nullptr;
+        EXPECT_EQ(object->QueryInterface(i.iid, reinterpret_cast<void**>(&asked)), i.result);
+        if (asked) {
+            EXPECT_EQ(asked, object) << "one object, one identity";
+            asked->Release();
+        }
+    }
+    IDispatch* events = nullptr;
+    ASSERT_EQ(object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&events)), S_OK);
+    const wchar_t* names[] = {L"OnConnection", L"OnDisconnection", L"OnAddInsUpdate",
+                              L"OnStartupComplete", L"OnBeginShutdown"};
+    for (DISPID expected = 1; const wchar_t* name : names) {
+        DISPID id = 0;
+        auto* text = const_cast<LPOLESTR>(name);
+        EXPECT_EQ(events->GetIDsOfNames(IID_NULL, &text, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+        EXPECT_EQ(id, expected++);
+    }
+    DISPID id = 0;
+    auto* unknown = const_cast<LPOLESTR>(L"Show");
+    EXPECT_EQ(events->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, &id),
+              DISP_E_UNKNOWNNAME);
+    events->Release();
+    EXPECT_EQ(object->Release(), 0u);
+    EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
+TEST_F(ComServerObject, ConnectsThroughInvokeAndLetsGoOfTheApplicationAtDisconnection) {
+    const struct {
+        bool environment;
+        long mode;
+        const char* log;
+    } cases[] = {
+        {true, 0, "connect 0 vbe;disconnect 1;forget;"},
+        {true, 1, "connect 1 vbe;disconnect 1;forget;"},
+        {true, 2, "connect 2 vbe;disconnect 1;forget;"},
+        {true, 3, "connect 3 vbe;disconnect 1;forget;"},
+        // Not the environment: the add-in gets none, and tells the user.
+        {false, 1, "connect 1 none;disconnect 1;forget;"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        FakeApplication application(c.environment);
+        IDispatch* object = nullptr;
+        ASSERT_EQ(CoCreateInstance(kCLSID_Connect, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                   reinterpret_cast<void**>(&object)),
+                  S_OK);
+        log();
+        EXPECT_EQ(invoke(object, L"OnConnection",
+                         {dispatch(&application), number(c.mode), dispatch(nullptr), custom()}),
+                  S_OK);
+        EXPECT_EQ(application.references, c.environment ? 2u : 1u);
+        EXPECT_EQ(invoke(object, L"OnDisconnection", {number(1), custom()}), S_OK);
+        EXPECT_EQ(application.references, 1u);
+        EXPECT_EQ(log(), c.log);
+        EXPECT_EQ(object->Release(), 0u);
+        EXPECT_EQ(canUnloadNow(), S_OK);
+    }
+}
+
+TEST_F(ComServerObject, StaysLoadedWhileItsFactoryIsLocked) {
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(CoGetClassObject(kCLSID_Connect, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               reinterpret_cast<void**>(&factory)),
+              S_OK);
+    IUnknown* aggregated = nullptr;
+    EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(factory), IID_IUnknown,
+                                      reinterpret_cast<void**>(&aggregated)),
+              CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    EXPECT_EQ(canUnloadNow(), S_OK);
+    factory->Release();
+}
+
+} // namespace
