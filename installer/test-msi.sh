@@ -10,6 +10,9 @@
 set -euo pipefail
 [ $# -eq 3 ] || { echo "usage: $0 package.msi x64.dll x86.dll" >&2; exit 2; }
 msi=$1 x64=$2 x86=$3
+for file in "$msi" "$x64" "$x86"; do
+    [ -f "$file" ] || { echo "error: no $file" >&2; exit 1; }
+done
 wine64=/usr/lib/wine/wine64
 [ -x "$wine64" ] || wine64=wine64
 wine32=wine
@@ -34,7 +37,7 @@ snapshot() {
         for key in "${keys[@]}"; do
             echo "[$view] $key"
             "$wine64" reg query "$key" /s /reg:$view </dev/null 2>/dev/null | tr -d '\r' |
-                sed '/^$/d' || true
+                sed '/^$/d; /^reg: /d' || true
         done
     done
 }
@@ -59,7 +62,7 @@ win_dir="$local_app_data\\Programs\\TRAPLINE"
 
 # A prefix holding the add-in already would let leftovers pass for results.
 if ! present_keys || [ -e "$install_dir" ]; then
-    echo "error: the wine prefix holds the add-in already" >&2
+    echo "error: the wine prefix holds the add-in already (msiexec /x, or regsvr32 /u /n /i:user)" >&2
     exit 1
 fi
 
@@ -73,9 +76,16 @@ for key in "${keys[@]}"; do
     "$wine64" reg query "$key" </dev/null >/dev/null 2>&1 || fail "msiexec /i wrote no $key"
 done
 
+# A value of someone else's in a key of ours: uninstalling takes only its own.
+foreign='HKCU\Software\Classes\Trapline.Connect'
+"$wine64" reg add "$foreign" /v Foreign /d kept /f </dev/null >/dev/null 2>&1
+
 echo "== msiexec /x" >&2
 "$wine64" msiexec /x "$("$wine64" winepath -w "$msi" 2>/dev/null)" /qn </dev/null ||
     fail "msiexec /x ended with $?"
+"$wine64" reg query "$foreign" /v Foreign </dev/null >/dev/null 2>&1 ||
+    fail "msiexec /x took a value it had not written"
+"$wine64" reg delete "$foreign" /f </dev/null >/dev/null 2>&1 || true
 present_keys || fail "msiexec /x left keys of the add-in"
 if [ -e "$install_dir" ]; then
     fail "msiexec /x left $install_dir: $(cd "$install_dir" && find . | tr '\n' ' ')"
