@@ -3,7 +3,9 @@
 # side of Trapline.dll and the Windows tests for x64 and x86 with MinGW-w64,
 # checks that each program and DLL needs no DLL but the system's, runs the
 # tests under wine and packs
-# trapline-<version>-win64.zip and -win32.zip into build-windows/.
+# trapline-<version>-win64.zip and -win32.zip into build-windows/; with both
+# targets, also the per-user installer trapline-<version>.msi, installed and
+# removed again under wine.
 #
 #   TRAPLINE_WINDOWS_ARCHS  the targets, "x64 x86" unless set
 #   TRAPLINE_BUILD_LOCK     a lock file every build and test run waits for,
@@ -19,7 +21,7 @@ read -r -a archs <<<"${TRAPLINE_WINDOWS_ARCHS:-x64 x86}"
 # Only what is missing is installed.
 tools/install-deps.sh cmake ninja-build mingw-w64-tools libgtest-dev libgmock-dev libcli11-dev \
     nlohmann-json3-dev g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386 \
-    xvfb xauth
+    xvfb xauth wixl
 
 locked() {
     if [ -n "${TRAPLINE_BUILD_LOCK:-}" ]; then
@@ -116,4 +118,27 @@ for arch in "${archs[@]}"; do
     (cd "$build" && cpack -G ZIP -B "$out" >/dev/null)
 done
 rm -rf "$out/_CPack_Packages"
+
+# One MSI holds both DLLs. Its installer test runs first on the tests' COM
+# server (built from the same registration code, whatever state the add-in
+# is in), then on Trapline.dll itself when this build makes it.
+if [[ " ${archs[*]} " == *" x64 "* && " ${archs[*]} " == *" x86 "* ]]; then
+    version=$(sed -n 's/^project(trapline VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+    server=tests/host/win32/TraplineServer.dll
+    echo "== Windows: installer, on the tests' COM server" >&2
+    installer/build-msi.sh "$version" "$out/x64/$server" "$out/x86/$server" "$out/msi-test/server.msi"
+    locked installer/test-msi.sh "$out/msi-test/server.msi" "$out/x64/$server" "$out/x86/$server"
+    rm -rf "$out/msi-test"
+    rm -f "$out"/trapline-*.msi
+    if [ -f "$out/x64/host/Trapline.dll" ] && [ -f "$out/x86/host/Trapline.dll" ]; then
+        echo "== Windows: installer trapline-$version.msi" >&2
+        installer/build-msi.sh "$version" "$out/x64/host/Trapline.dll" "$out/x86/host/Trapline.dll" \
+            "$out/trapline-$version.msi"
+        locked installer/test-msi.sh "$out/trapline-$version.msi" "$out/x64/host/Trapline.dll" \
+            "$out/x86/host/Trapline.dll"
+    else
+        echo "note: no trapline-$version.msi: Trapline.dll is not part of this build (TRAPLINE_ADDIN_DLL)" >&2
+    fi
+fi
 ls -1 "$out"/*.zip >&2
+ls -1 "$out"/*.msi 2>/dev/null >&2 || true
