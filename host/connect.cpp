@@ -147,6 +147,12 @@ void Connect::Hide() {
         m_addInForm->Hide();
 }
 
+void Connect::releaseMenuHandler() {
+    if (m_menuHandler)
+        m_menuHandler->setClick({});
+    m_menuHandler = nullptr;
+}
+
 void Connect::AddToCommandBar() {
     if (!m_vbInstance)
         return showError(trapline::makeError(trapline::errors::NoObject, kCaption,

@@ -73,6 +73,9 @@ public:
 
     /// The event source of the toolbar button; null while there is no button.
     vbide::CommandBarEvents* MenuHandler() const { return m_menuHandler; }
+    /// Lets go of the button's event source: its clicks no longer show the
+    /// window. The button itself stays until disconnection.
+    void releaseMenuHandler();
 
     /// Shows the one tool window modeless, creating it first when there is
     /// none (or when its close box unloaded it), and sets FormDisplayed.
