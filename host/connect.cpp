@@ -132,7 +132,8 @@ void Connect::Show() {
     if (m_addInForm && !m_addInForm->Loaded())
         unloadForm();
     if (!m_addInForm) {
-        m_addInForm = std::make_unique<frmAddIn>(m_vbInstance, m_services);
+        m_addInForm = std::make_unique<frmAddIn>(m_vbInstance, m_services,
+                                                 m_system->windowOwner(m_vbInstance->MainWindow()));
         m_system->adopt(*m_addInForm);
     }
     m_addInForm->VBInstance = m_vbInstance;

@@ -3,6 +3,7 @@
 #include "frmaddin.h"
 #include "result.h"
 
+#include <cstdint>
 #include <memory>
 
 namespace vbide {
@@ -26,6 +27,9 @@ public:
     virtual trapline::Result<void> pasteFace(vbide::CommandBarControl& control) = 0;
     /// Readies a window Connect has just made, before it is first shown.
     virtual void adopt(frmAddIn& window) = 0;
+    /// The owner of the add-in's windows, given the environment's main
+    /// window (vbide::VBE::MainWindow). None unless the system says so.
+    virtual forms::FormOwner windowOwner(std::uintptr_t /*mainWindow*/) { return {}; }
 
     /// This system's implementation.
     static std::unique_ptr<ConnectSystem> make();

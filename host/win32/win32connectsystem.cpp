@@ -79,6 +79,13 @@ trapline::Result<void> Win32ConnectSystem::pasteFace(vbide::CommandBarControl& c
 
 void Win32ConnectSystem::adopt(frmAddIn& /*window*/) {}
 
+forms::FormOwner Win32ConnectSystem::windowOwner(std::uintptr_t mainWindow) {
+    HWND window = reinterpret_cast<HWND>(mainWindow);
+    if (!window || !IsWindow(window))
+        return {};
+    return {nullptr, window};
+}
+
 bool Win32ConnectSystem::startProgram(const std::string& commandLine) {
     // The whole text names the program, as on Linux: a path with blanks stays one.
     std::wstring line = L"\"" + wide(commandLine) + L"\"";
