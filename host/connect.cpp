@@ -123,6 +123,10 @@ void Connect::AddinInstance_OnDisconnection() {
 }
 
 void Connect::Show() {
+    m_system->makingWindows([this] { showForm(); });
+}
+
+void Connect::showForm() {
     // The window works on the environment's project; without one there is
     // nothing it could do but fail.
     if (!m_vbInstance)

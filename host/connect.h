@@ -107,6 +107,7 @@ private:
                    void (Connect::*handler)(vbide::CommandBarControl*, bool&, bool&));
     void showError(const trapline::Error& error);
     void unloadForm();
+    void showForm();
 
     std::unique_ptr<ConnectSystem> m_system;
     frmAddIn::Services m_services;

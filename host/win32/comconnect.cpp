@@ -1,5 +1,6 @@
 #include "comconnect.h"
 
+#include "activationscope.h"
 #include "commandbarevents.h"
 #include "servermodule.h"
 #include "vbeconnection.h"
@@ -296,6 +297,8 @@ vbide::VBE* ComConnect::keepEnvironment(IDispatch* application) {
 HRESULT ComConnect::OnConnection(IDispatch* Application, vbide::ext_ConnectMode ConnectMode,
                                  IDispatch* /*AddInInst*/, SAFEARRAY** /*custom*/) {
     return guarded([&] {
+        // The connection may show the window or a message.
+        ActivationScope scope;
         // Anything but the environment goes to Connect as no environment at
         // all, which gives the user the connection's message.
         vbide::VBE* environment = Application ? keepEnvironment(Application) : nullptr;

@@ -17,6 +17,9 @@ public:
     /// windows stay above it and go with it; none for a handle that names
     /// no window (a window cannot be made with such an owner).
     forms::FormOwner windowOwner(std::uintptr_t mainWindow) override;
+    /// Runs `show` with the DLL's manifest active: its windows get the
+    /// version 6 common controls, whatever the environment's manifest says.
+    void makingWindows(const std::function<void()>& show) override;
 
     /// Starts `commandLine` without waiting for it; false when it cannot start.
     static bool startProgram(const std::string& commandLine);
