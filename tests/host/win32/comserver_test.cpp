@@ -499,6 +499,9 @@ TEST_F(ComServerObject, ShowsHidesAndHandsOutItsObjectsThroughItsDefaultInterfac
     EXPECT_TRUE(is(L"MenuHandler", &application));
     EXPECT_EQ(invoke(object, L"MenuHandler", {dispatch(&stranger)}, DISPATCH_PROPERTYPUTREF),
               DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(invoke(object, L"MenuHandler", {dispatch(&application)}, DISPATCH_PROPERTYPUTREF),
+              S_OK);
+    EXPECT_TRUE(is(L"MenuHandler", &application));
     EXPECT_EQ(invoke(object, L"MenuHandler", {dispatch(nullptr)}, DISPATCH_PROPERTYPUTREF), S_OK);
     EXPECT_TRUE(is(L"MenuHandler", nullptr));
     EXPECT_EQ(invoke(object, L"VBInstance", {dispatch(nullptr)}, DISPATCH_PROPERTYPUTREF), S_OK);
