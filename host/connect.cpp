@@ -123,6 +123,10 @@ void Connect::AddinInstance_OnDisconnection() {
 }
 
 void Connect::Show() {
+    m_system->makingWindows([this] { showForm(); });
+}
+
+void Connect::showForm() {
     // The window works on the environment's project; without one there is
     // nothing it could do but fail.
     if (!m_vbInstance)
@@ -132,7 +136,8 @@ void Connect::Show() {
     if (m_addInForm && !m_addInForm->Loaded())
         unloadForm();
     if (!m_addInForm) {
-        m_addInForm = std::make_unique<frmAddIn>(m_vbInstance, m_services);
+        m_addInForm = std::make_unique<frmAddIn>(m_vbInstance, m_services,
+                                                 m_system->windowOwner(m_vbInstance->MainWindow()));
         m_system->adopt(*m_addInForm);
     }
     m_addInForm->VBInstance = m_vbInstance;
@@ -145,6 +150,12 @@ void Connect::Hide() {
     m_formDisplayed = false;
     if (m_addInForm)
         m_addInForm->Hide();
+}
+
+void Connect::releaseMenuHandler() {
+    if (m_menuHandler)
+        m_menuHandler->setClick({});
+    m_menuHandler = nullptr;
 }
 
 void Connect::AddToCommandBar() {

@@ -73,6 +73,9 @@ public:
 
     /// The event source of the toolbar button; null while there is no button.
     vbide::CommandBarEvents* MenuHandler() const { return m_menuHandler; }
+    /// Lets go of the button's event source: its clicks no longer show the
+    /// window. The button itself stays until disconnection.
+    void releaseMenuHandler();
 
     /// Shows the one tool window modeless, creating it first when there is
     /// none (or when its close box unloaded it), and sets FormDisplayed.
@@ -104,6 +107,7 @@ private:
                    void (Connect::*handler)(vbide::CommandBarControl*, bool&, bool&));
     void showError(const trapline::Error& error);
     void unloadForm();
+    void showForm();
 
     std::unique_ptr<ConnectSystem> m_system;
     frmAddIn::Services m_services;

@@ -3,6 +3,8 @@
 #include "frmaddin.h"
 #include "result.h"
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace vbide {
@@ -26,6 +28,12 @@ public:
     virtual trapline::Result<void> pasteFace(vbide::CommandBarControl& control) = 0;
     /// Readies a window Connect has just made, before it is first shown.
     virtual void adopt(frmAddIn& window) = 0;
+    /// Runs `show`, which may make the add-in's windows, with what those
+    /// windows need of the system around it.
+    virtual void makingWindows(const std::function<void()>& show) { show(); }
+    /// The owner of the add-in's windows, given the environment's main
+    /// window (vbide::VBE::MainWindow). None unless the system says so.
+    virtual forms::FormOwner windowOwner(std::uintptr_t /*mainWindow*/) { return {}; }
 
     /// This system's implementation.
     static std::unique_ptr<ConnectSystem> make();

@@ -18,6 +18,9 @@ public:
 
     /// Binds the one Click handler (an empty one unbinds it).
     virtual void setClick(ClickHandler handler) = 0;
+    /// The environment's own object behind this source, for a caller that
+    /// hands it on (as an IDispatch* on Windows); null where there is none.
+    virtual void* nativeObject() const { return nullptr; }
 };
 
 } // namespace vbide

@@ -113,6 +113,7 @@ public:
         m_sink->Release();
     }
     void setClick(ClickHandler handler) override { m_sink->handler = std::move(handler); }
+    void* nativeObject() const override { return m_object.get(); }
 
 private:
     /// Held as VB holds it in a WithEvents variable: the IDE may stop raising

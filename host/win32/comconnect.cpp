@@ -1,5 +1,7 @@
 #include "comconnect.h"
 
+#include "activationscope.h"
+#include "commandbarevents.h"
 #include "servermodule.h"
 #include "vbeconnection.h"
 
@@ -25,7 +27,7 @@ HRESULT resultOf(const trapline::Result<void>& done) {
 
 } // namespace
 
-HRESULT ComConnect::loadTypeInfo(ITypeInfo** info) {
+HRESULT ComConnect::loadTypeInfo(REFIID iid, ITypeInfo** info) {
     *info = nullptr;
     const std::wstring module = ServerModule::path();
     if (module.empty())
@@ -36,7 +38,7 @@ HRESULT ComConnect::loadTypeInfo(ITypeInfo** info) {
     HRESULT hr = LoadTypeLibEx(module.c_str(), REGKIND_NONE, &library);
     if (FAILED(hr))
         return hr;
-    hr = library->GetTypeInfoOfGuid(kIID_IDTExtensibility2, info);
+    hr = library->GetTypeInfoOfGuid(iid, info);
     library->Release();
     return hr;
 }
@@ -46,24 +48,44 @@ HRESULT ComConnect::create(REFIID iid, void** object) {
         return E_POINTER;
     *object = nullptr;
     return guarded([&] {
-        ITypeInfo* info = nullptr;
-        if (HRESULT hr = loadTypeInfo(&info); FAILED(hr))
+        ITypeInfo* connectInfo = nullptr;
+        ITypeInfo* eventsInfo = nullptr;
+        HRESULT hr = loadTypeInfo(kIID__Connect, &connectInfo);
+        if (SUCCEEDED(hr))
+            hr = loadTypeInfo(kIID_IDTExtensibility2, &eventsInfo);
+        if (FAILED(hr)) {
+            if (connectInfo)
+                connectInfo->Release();
             return hr;
+        }
         ComConnect* made = nullptr;
         try {
-            made = new ComConnect(info, makeAddIn());
+            made = new ComConnect(connectInfo, eventsInfo, makeAddIn());
         } catch (...) {
-            info->Release();
+            connectInfo->Release();
+            eventsInfo->Release();
             throw;
         }
-        const HRESULT hr = made->QueryInterface(iid, object);
+        hr = made->QueryInterface(iid, object);
         made->Release();
         return hr;
     });
 }
 
-ComConnect::ComConnect(ITypeInfo* typeInfo, AddIn addIn)
-    : m_typeInfo(typeInfo), m_addIn(std::move(addIn)) {
+ComConnect::Environment::Environment(IDispatch* application,
+                                     std::unique_ptr<vbide::VBE> environment)
+    : object(application), vbe(std::move(environment)) {
+    object->AddRef();
+}
+
+ComConnect::Environment::~Environment() {
+    // The bridge's objects go back first: they were got from this one.
+    vbe.reset();
+    object->Release();
+}
+
+ComConnect::ComConnect(ITypeInfo* connectInfo, ITypeInfo* eventsInfo, AddIn addIn)
+    : m_connectInfo(connectInfo), m_eventsInfo(eventsInfo), m_addIn(std::move(addIn)) {
     ServerModule::objectCreated();
 }
 
@@ -71,21 +93,27 @@ ComConnect::~ComConnect() {
     // The add-in goes first: its window may still refer to the environment.
     m_addIn.events.reset();
     m_environments.clear();
-    m_typeInfo->Release();
+    m_connectInfo->Release();
+    m_eventsInfo->Release();
     ServerModule::objectDestroyed();
 }
 
 HRESULT ComConnect::QueryInterface(REFIID iid, void** object) {
     if (!object)
         return E_POINTER;
+    // The default interface answers for IUnknown and IDispatch, as the
+    // environment's own classes do.
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, kIID_IDTExtensibility2)) {
+        IsEqualIID(iid, kIID__Connect)) {
+        *object = static_cast<_Connect*>(this);
+    } else if (IsEqualIID(iid, kIID_IDTExtensibility2)) {
         *object = static_cast<IDTExtensibility2*>(this);
-        AddRef();
-        return S_OK;
+    } else {
+        *object = nullptr;
+        return E_NOINTERFACE;
     }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
 }
 
 ULONG ComConnect::AddRef() {
@@ -112,8 +140,8 @@ HRESULT ComConnect::GetTypeInfo(UINT index, LCID /*lcid*/, ITypeInfo** info) {
     *info = nullptr;
     if (index != 0)
         return DISP_E_BADINDEX;
-    m_typeInfo->AddRef();
-    *info = m_typeInfo;
+    m_connectInfo->AddRef();
+    *info = m_connectInfo;
     return S_OK;
 }
 
@@ -121,29 +149,159 @@ HRESULT ComConnect::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID 
                                   DISPID* ids) {
     if (!IsEqualIID(iid, IID_NULL))
         return DISP_E_UNKNOWNINTERFACE;
-    return DispGetIDsOfNames(m_typeInfo, names, count, ids);
+    // Callers that reached the events by late binding before _Connect
+    // existed still find them on the object's IDispatch.
+    const HRESULT hr = DispGetIDsOfNames(m_connectInfo, names, count, ids);
+    if (hr != DISP_E_UNKNOWNNAME || count == 0)
+        return hr;
+    DISPID first = DISPID_UNKNOWN;
+    if (FAILED(DispGetIDsOfNames(m_eventsInfo, names, 1, &first)))
+        return hr;
+    return DispGetIDsOfNames(m_eventsInfo, names, count, ids);
 }
 
 HRESULT ComConnect::Invoke(DISPID id, REFIID iid, LCID /*lcid*/, WORD flags, DISPPARAMS* params,
                            VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
     if (!IsEqualIID(iid, IID_NULL))
         return DISP_E_UNKNOWNINTERFACE;
-    return DispInvoke(static_cast<IDTExtensibility2*>(this), m_typeInfo, id, flags, params, result,
+    if (id >= 1 && id <= 5)
+        return DispInvoke(static_cast<IDTExtensibility2*>(this), m_eventsInfo, id, flags, params,
+                          result, exception, argumentError);
+    return DispInvoke(static_cast<_Connect*>(this), m_connectInfo, id, flags, params, result,
                       exception, argumentError);
+}
+
+HRESULT ComConnect::get_FormDisplayed(VARIANT_BOOL* value) {
+    if (!value)
+        return E_POINTER;
+    *value = m_addIn.members->FormDisplayed() ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT ComConnect::put_FormDisplayed(VARIANT_BOOL value) {
+    m_addIn.members->setFormDisplayed(value != VARIANT_FALSE);
+    return S_OK;
+}
+
+HRESULT ComConnect::get_VBInstance(IDispatch** value) {
+    if (!value)
+        return E_POINTER;
+    *value = nullptr;
+    const vbide::VBE* current = m_addIn.members->VBInstance();
+    for (const auto& environment : m_environments) {
+        if (environment->vbe.get() == current) {
+            *value = environment->object;
+            (*value)->AddRef();
+            break;
+        }
+    }
+    return S_OK;
+}
+
+HRESULT ComConnect::put_VBInstance(IDispatch* value) {
+    return setVBInstance(value);
+}
+
+HRESULT ComConnect::putref_VBInstance(IDispatch* value) {
+    return setVBInstance(value);
+}
+
+HRESULT ComConnect::setVBInstance(IDispatch* value) {
+    return guarded([&] {
+        vbide::VBE* environment = nullptr;
+        if (value) {
+            environment = keepEnvironment(value);
+            if (!environment)
+                return E_NOINTERFACE;
+        }
+        m_addIn.members->setVBInstance(environment);
+        return S_OK;
+    });
+}
+
+HRESULT ComConnect::get_MenuHandler(IDispatch** value) {
+    if (!value)
+        return E_POINTER;
+    *value = nullptr;
+    if (const vbide::CommandBarEvents* source = m_addIn.members->MenuHandler())
+        *value = static_cast<IDispatch*>(source->nativeObject());
+    if (*value)
+        (*value)->AddRef();
+    return S_OK;
+}
+
+HRESULT ComConnect::put_MenuHandler(IDispatch* value) {
+    return setMenuHandler(value);
+}
+
+HRESULT ComConnect::putref_MenuHandler(IDispatch* value) {
+    return setMenuHandler(value);
+}
+
+HRESULT ComConnect::setMenuHandler(IDispatch* value) {
+    return guarded([&] {
+        if (!value) {
+            m_addIn.members->releaseMenuHandler();
+            return S_OK;
+        }
+        // The add-in's Click is bound through the environment's own
+        // Events; an object it did not get from there has no way to it.
+        IDispatch* current = nullptr;
+        get_MenuHandler(&current);
+        bool same = false;
+        if (current) {
+            IUnknown* a = nullptr;
+            IUnknown* b = nullptr;
+            if (SUCCEEDED(current->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&a))) &&
+                SUCCEEDED(value->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&b))))
+                same = a == b;
+            if (a)
+                a->Release();
+            if (b)
+                b->Release();
+            current->Release();
+        }
+        return same ? S_OK : DISP_E_TYPEMISMATCH;
+    });
+}
+
+HRESULT ComConnect::Hide() {
+    return guarded([&] {
+        m_addIn.members->Hide();
+        return S_OK;
+    });
+}
+
+HRESULT ComConnect::Show() {
+    return guarded([&] {
+        m_addIn.members->Show();
+        return S_OK;
+    });
+}
+
+HRESULT ComConnect::AddToCommandBar() {
+    return guarded([&] {
+        m_addIn.members->AddToCommandBar();
+        return S_OK;
+    });
+}
+
+vbide::VBE* ComConnect::keepEnvironment(IDispatch* application) {
+    auto connected = connectToVBE(application);
+    if (!connected)
+        return nullptr;
+    m_environments.push_back(std::make_unique<Environment>(application, std::move(*connected)));
+    return m_environments.back()->vbe.get();
 }
 
 HRESULT ComConnect::OnConnection(IDispatch* Application, vbide::ext_ConnectMode ConnectMode,
                                  IDispatch* /*AddInInst*/, SAFEARRAY** /*custom*/) {
     return guarded([&] {
+        // The connection may show the window or a message.
+        ActivationScope scope;
         // Anything but the environment goes to Connect as no environment at
         // all, which gives the user the connection's message.
-        vbide::VBE* environment = nullptr;
-        if (Application) {
-            if (auto connected = connectToVBE(Application); connected) {
-                m_environments.push_back(std::move(*connected));
-                environment = m_environments.back().get();
-            }
-        }
+        vbide::VBE* environment = Application ? keepEnvironment(Application) : nullptr;
         vbide::Custom none;
         return resultOf(m_addIn.events->OnConnection(environment, ConnectMode, nullptr, none));
     });

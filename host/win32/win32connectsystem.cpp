@@ -1,5 +1,6 @@
 #include "win32connectsystem.h"
 
+#include "activationscope.h"
 #include "clipboardsnapshot.h"
 #include "commandbarcontrol.h"
 #include "servermodule.h"
@@ -78,6 +79,18 @@ trapline::Result<void> Win32ConnectSystem::pasteFace(vbide::CommandBarControl& c
 }
 
 void Win32ConnectSystem::adopt(frmAddIn& /*window*/) {}
+
+void Win32ConnectSystem::makingWindows(const std::function<void()>& show) {
+    ActivationScope scope;
+    show();
+}
+
+forms::FormOwner Win32ConnectSystem::windowOwner(std::uintptr_t mainWindow) {
+    HWND window = reinterpret_cast<HWND>(mainWindow);
+    if (!window || !IsWindow(window))
+        return {};
+    return {nullptr, window};
+}
 
 bool Win32ConnectSystem::startProgram(const std::string& commandLine) {
     // The whole text names the program, as on Linux: a path with blanks stays one.

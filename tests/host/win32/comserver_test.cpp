@@ -1,5 +1,6 @@
 // The COM server as the environment meets it: registered by regsvr32,
 // created through COM, driven through IDispatch.
+#include "connectinterface.h"
 #include "dtextensibility2.h"
 
 #include <gtest/gtest.h>
@@ -236,16 +237,44 @@ protected:
     }
 
     /// Calls `name` through IDispatch with `arguments` in their written order.
-    static HRESULT invoke(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments) {
+    static HRESULT invoke(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments,
+                          WORD flags = DISPATCH_METHOD, VARIANT* result = nullptr) {
         DISPID id = 0;
         auto* text = const_cast<LPOLESTR>(name);
         if (HRESULT hr = object->GetIDsOfNames(IID_NULL, &text, 1, LOCALE_USER_DEFAULT, &id);
             FAILED(hr))
             return hr;
         std::vector<VARIANT> reversed(arguments.rbegin(), arguments.rend());
-        DISPPARAMS params{reversed.data(), nullptr, UINT(reversed.size()), 0};
-        return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
-                              nullptr, nullptr);
+        DISPID put = DISPID_PROPERTYPUT;
+        const bool putting = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
+        DISPPARAMS params{reversed.data(), putting ? &put : nullptr, UINT(reversed.size()),
+                          putting ? 1u : 0u};
+        EXCEPINFO exception{};
+        const HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
+                                          &exception, nullptr);
+        SysFreeString(exception.bstrSource);
+        SysFreeString(exception.bstrDescription);
+        SysFreeString(exception.bstrHelpFile);
+        // A member's own failure comes back as an exception carrying it.
+        return hr == DISP_E_EXCEPTION ? exception.scode : hr;
+    }
+    /// The property `name` read through IDispatch.
+    static VARIANT property(IDispatch* object, const wchar_t* name) {
+        VARIANT v;
+        VariantInit(&v);
+        const HRESULT hr = invoke(object, name, {}, DISPATCH_PROPERTYGET, &v);
+        if (FAILED(hr)) {
+            v.vt = VT_ERROR;
+            v.scode = hr;
+        }
+        return v;
+    }
+    static VARIANT boolean(bool value) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_BOOL;
+        v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+        return v;
     }
     static VARIANT dispatch(IDispatch* value) {
         VARIANT v;
@@ -281,16 +310,17 @@ TEST_F(ComServerObject, AnswersForItsInterfacesAndNamesItsEventsOneToFive) {
     const struct {
         IID iid;
         HRESULT result;
-    } interfaces[] = {{kIID_IDTExtensibility2, S_OK},
-                      {IID_IDispatch, S_OK},
-                      {IID_IUnknown, S_OK},
-                      {IID_IClassFactory, E_NOINTERFACE},
-                      {kIID_VBE, E_NOINTERFACE}};
+    } interfaces[] = {
+        {kIID__Connect, S_OK}, {kIID_IDTExtensibility2, S_OK},     {IID_IDispatch, S_OK},
+        {IID_IUnknown, S_OK},  {IID_IClassFactory, E_NOINTERFACE}, {kIID_VBE, E_NOINTERFACE}};
     for (const auto& i : interfaces) {
         IUnknown* asked = nullptr;
         EXPECT_EQ(object->QueryInterface(i.iid, reinterpret_cast<void**>(&asked)), i.result);
         if (asked) {
-            EXPECT_EQ(asked, object) << "one object, one identity";
+            IUnknown* identity = nullptr;
+            asked->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity));
+            EXPECT_EQ(identity, object) << "one object, one identity";
+            identity->Release();
             asked->Release();
         }
     }
@@ -305,7 +335,7 @@ TEST_F(ComServerObject, AnswersForItsInterfacesAndNamesItsEventsOneToFive) {
         EXPECT_EQ(id, expected++);
     }
     DISPID id = 0;
-    auto* unknown = const_cast<LPOLESTR>(L"Show");
+    auto* unknown = const_cast<LPOLESTR>(L"Unload");
     EXPECT_EQ(events->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, &id),
               DISP_E_UNKNOWNNAME);
     events->Release();
@@ -337,13 +367,148 @@ TEST_F(ComServerObject, ConnectsThroughInvokeAndLetsGoOfTheApplicationAtDisconne
         EXPECT_EQ(invoke(object, L"OnConnection",
                          {dispatch(&application), number(c.mode), dispatch(nullptr), custom()}),
                   S_OK);
-        EXPECT_EQ(application.references, c.environment ? 2u : 1u);
+        // Held by the bridge and as the add-in's VBInstance.
+        EXPECT_EQ(application.references, c.environment ? 3u : 1u);
         EXPECT_EQ(invoke(object, L"OnDisconnection", {number(1), custom()}), S_OK);
         EXPECT_EQ(application.references, 1u);
         EXPECT_EQ(log(), c.log);
         EXPECT_EQ(object->Release(), 0u);
         EXPECT_EQ(canUnloadNow(), S_OK);
     }
+}
+
+TEST_F(ComServerObject, NamesTheMembersOfItsDefaultInterfaceInTheirOrder) {
+    IDispatch* object = nullptr;
+    ASSERT_EQ(CoCreateInstance(kCLSID_Connect, nullptr, CLSCTX_INPROC_SERVER, kIID__Connect,
+                               reinterpret_cast<void**>(&object)),
+              S_OK);
+    ITypeInfo* dispatchInfo = nullptr;
+    ASSERT_EQ(object->GetTypeInfo(0, LOCALE_USER_DEFAULT, &dispatchInfo), S_OK);
+    // The vtable half of the dual interface.
+    HREFTYPE vtable = 0;
+    ITypeInfo* info = nullptr;
+    ASSERT_EQ(dispatchInfo->GetRefTypeOfImplType(UINT(-1), &vtable), S_OK);
+    ASSERT_EQ(dispatchInfo->GetRefTypeInfo(vtable, &info), S_OK);
+    dispatchInfo->Release();
+    const struct {
+        const wchar_t* name;
+        INVOKEKIND kind;
+        VARTYPE type;
+    } members[] = {
+        {L"FormDisplayed", INVOKE_PROPERTYGET, VT_BYREF | VT_BOOL},
+        {L"FormDisplayed", INVOKE_PROPERTYPUT, VT_BOOL},
+        {L"VBInstance", INVOKE_PROPERTYGET, VT_BYREF | VT_DISPATCH},
+        {L"VBInstance", INVOKE_PROPERTYPUT, VT_DISPATCH},
+        {L"VBInstance", INVOKE_PROPERTYPUTREF, VT_DISPATCH},
+        {L"MenuHandler", INVOKE_PROPERTYGET, VT_BYREF | VT_DISPATCH},
+        {L"MenuHandler", INVOKE_PROPERTYPUT, VT_DISPATCH},
+        {L"MenuHandler", INVOKE_PROPERTYPUTREF, VT_DISPATCH},
+        {L"Hide", INVOKE_FUNC, VT_EMPTY},
+        {L"Show", INVOKE_FUNC, VT_EMPTY},
+        {L"AddToCommandBar", INVOKE_FUNC, VT_EMPTY},
+    };
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->cFuncs, std::size(members));
+    EXPECT_TRUE(attributes->wTypeFlags & TYPEFLAG_FDUAL);
+    info->ReleaseTypeAttr(attributes);
+    // Each member sits in the vtable right after IDispatch's seven slots.
+    for (UINT index = 0; const auto& m : members) {
+        SCOPED_TRACE(narrow(m.name));
+        FUNCDESC* function = nullptr;
+        ASSERT_EQ(info->GetFuncDesc(index, &function), S_OK);
+        BSTR name = nullptr;
+        UINT got = 0;
+        info->GetNames(function->memid, &name, 1, &got);
+        EXPECT_EQ(narrow(name ? name : L""), narrow(m.name));
+        SysFreeString(name);
+        EXPECT_EQ(function->invkind, m.kind);
+        EXPECT_EQ(function->oVft, SHORT((7 + index++) * sizeof(void*)));
+        // Only a getter's argument is a pointer: to what it gives.
+        VARTYPE type = VT_EMPTY;
+        if (function->cParams) {
+            const TYPEDESC& t = function->lprgelemdescParam[0].tdesc;
+            type = t.vt == VT_PTR ? VARTYPE(VT_BYREF | t.lptdesc->vt) : t.vt;
+        }
+        EXPECT_EQ(type, m.type);
+        DISPID id = 0;
+        auto* text = const_cast<LPOLESTR>(m.name);
+        EXPECT_EQ(object->GetIDsOfNames(IID_NULL, &text, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+        EXPECT_EQ(id, function->memid);
+        info->ReleaseFuncDesc(function);
+    }
+    info->Release();
+    EXPECT_EQ(object->Release(), 0u);
+}
+
+TEST_F(ComServerObject, ShowsHidesAndHandsOutItsObjectsThroughItsDefaultInterface) {
+    FakeApplication application(true);
+    FakeApplication stranger(false);
+    IDispatch* object = nullptr;
+    ASSERT_EQ(CoCreateInstance(kCLSID_Connect, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                               reinterpret_cast<void**>(&object)),
+              S_OK);
+    log();
+    const auto displayed = [&] {
+        VARIANT v = property(object, L"FormDisplayed");
+        return v.vt == VT_BOOL ? (v.boolVal == VARIANT_TRUE ? "true" : "false") : "not a Boolean";
+    };
+    const auto is = [&](const wchar_t* name, IUnknown* expected) {
+        VARIANT v = property(object, name);
+        const bool same = v.vt == VT_DISPATCH && v.pdispVal == expected;
+        VariantClear(&v);
+        return same;
+    };
+    EXPECT_STREQ(displayed(), "false");
+    EXPECT_TRUE(is(L"VBInstance", nullptr));
+    EXPECT_TRUE(is(L"MenuHandler", nullptr));
+
+    const struct {
+        const wchar_t* name;
+        WORD flags;
+        std::vector<VARIANT> arguments;
+        HRESULT result;
+        const char* displayed;
+        const char* log;
+    } steps[] = {
+        {L"Show", DISPATCH_METHOD, {}, S_OK, "true", "show;"},
+        {L"Show", DISPATCH_METHOD, {}, S_OK, "true", "show;"},
+        {L"Hide", DISPATCH_METHOD, {}, S_OK, "false", "hide;"},
+        {L"FormDisplayed", DISPATCH_PROPERTYPUT, {boolean(true)}, S_OK, "true", ""},
+        {L"FormDisplayed", DISPATCH_PROPERTYPUT, {boolean(false)}, S_OK, "false", ""},
+        // An object that is not the environment is refused and changes nothing.
+        {L"VBInstance", DISPATCH_PROPERTYPUTREF, {dispatch(&stranger)}, E_NOINTERFACE, "false", ""},
+        {L"AddToCommandBar", DISPATCH_METHOD, {}, S_OK, "false", "bar;"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(narrow(step.name));
+        EXPECT_EQ(invoke(object, step.name, step.arguments, step.flags), step.result);
+        EXPECT_STREQ(displayed(), step.displayed);
+        EXPECT_EQ(log(), step.log);
+    }
+    EXPECT_TRUE(is(L"VBInstance", nullptr));
+    EXPECT_TRUE(is(L"MenuHandler", nullptr)) << "no environment, no button";
+    EXPECT_EQ(stranger.references, 1u);
+
+    // Set by reference, the environment is what it hands back; the button
+    // then has its event source, which Nothing lets go of.
+    EXPECT_EQ(invoke(object, L"VBInstance", {dispatch(&application)}, DISPATCH_PROPERTYPUTREF),
+              S_OK);
+    EXPECT_TRUE(is(L"VBInstance", &application));
+    EXPECT_EQ(invoke(object, L"AddToCommandBar", {}), S_OK);
+    EXPECT_TRUE(is(L"MenuHandler", &application));
+    EXPECT_EQ(invoke(object, L"MenuHandler", {dispatch(&stranger)}, DISPATCH_PROPERTYPUTREF),
+              DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(invoke(object, L"MenuHandler", {dispatch(&application)}, DISPATCH_PROPERTYPUTREF),
+              S_OK);
+    EXPECT_TRUE(is(L"MenuHandler", &application));
+    EXPECT_EQ(invoke(object, L"MenuHandler", {dispatch(nullptr)}, DISPATCH_PROPERTYPUTREF), S_OK);
+    EXPECT_TRUE(is(L"MenuHandler", nullptr));
+    EXPECT_EQ(invoke(object, L"VBInstance", {dispatch(nullptr)}, DISPATCH_PROPERTYPUTREF), S_OK);
+    EXPECT_TRUE(is(L"VBInstance", nullptr));
+    EXPECT_EQ(log(), "bar;release;");
+    EXPECT_EQ(object->Release(), 0u);
+    EXPECT_EQ(application.references, 1u);
 }
 
 TEST_F(ComServerObject, StaysLoadedWhileItsFactoryIsLocked) {

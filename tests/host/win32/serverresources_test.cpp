@@ -52,6 +52,8 @@ TEST(ServerResources, TheTypeLibraryNamesTheAddInsIdentities) {
         {"{D26D66EF-D11E-4A0D-ACB0-F26079A76A88}", TKIND_COCLASS, 0},
         // Dual: its DISPATCH side lists IDispatch's seven and the five events.
         {"{B65AD801-ABAF-11D0-BB8B-00A0C90F2744}", TKIND_DISPATCH, 12},
+        // The default interface: IDispatch's seven and its eleven members.
+        {"{FA68FD18-E0A0-406B-B828-18AD27AC26D0}", TKIND_DISPATCH, 18},
     };
     for (const auto& t : types) {
         SCOPED_TRACE(t.guid);

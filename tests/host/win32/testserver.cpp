@@ -21,6 +21,7 @@ public:
         m_application->AddRef();
     }
     ~HeldEnvironment() override { m_application->Release(); }
+    IDispatch* application() const { return m_application; }
 
     vbide::CommandBars& CommandBars() override { return *this; }
     vbide::Events& Events() override { return *this; }
@@ -40,12 +41,24 @@ private:
     IDispatch* m_application;
 };
 
-class RecordingAddIn : public vbide::IDTExtensibility2 {
+/// A button's event source that is the application object itself.
+class HeldSource : public vbide::CommandBarEvents {
+public:
+    explicit HeldSource(IDispatch* object) : m_object(object) {}
+    void setClick(ClickHandler) override {}
+    void* nativeObject() const override { return m_object; }
+
+private:
+    IDispatch* m_object;
+};
+
+class RecordingAddIn : public vbide::IDTExtensibility2, public ComConnect::Members {
 public:
     trapline::Result<void> OnConnection(vbide::Object* Application,
                                         vbide::ext_ConnectMode ConnectMode, vbide::Object*,
                                         vbide::Custom&) override {
         const bool environment = Application && Application->asVBE();
+        m_vbe = environment ? Application->asVBE() : nullptr;
         g_log += "connect " + std::to_string(ConnectMode) + (environment ? " vbe;" : " none;");
         return {};
     }
@@ -58,12 +71,45 @@ public:
         g_log += "startup;";
         return {};
     }
+
+    bool FormDisplayed() const override { return m_displayed; }
+    void setFormDisplayed(bool value) override { m_displayed = value; }
+    vbide::VBE* VBInstance() const override { return m_vbe; }
+    void setVBInstance(vbide::VBE* value) override { m_vbe = value; }
+    vbide::CommandBarEvents* MenuHandler() const override { return m_source.get(); }
+    void releaseMenuHandler() override {
+        g_log += "release;";
+        m_source.reset();
+    }
+    void Show() override {
+        g_log += "show;";
+        m_displayed = true;
+    }
+    void Hide() override {
+        g_log += "hide;";
+        m_displayed = false;
+    }
+    void AddToCommandBar() override {
+        g_log += "bar;";
+        if (auto* held = dynamic_cast<HeldEnvironment*>(m_vbe))
+            m_source = std::make_unique<HeldSource>(held->application());
+    }
+
+private:
+    bool m_displayed = false;
+    vbide::VBE* m_vbe = nullptr;
+    std::unique_ptr<HeldSource> m_source;
 };
 
 } // namespace
 
 ComConnect::AddIn ComConnect::makeAddIn() {
-    return {std::make_unique<RecordingAddIn>(), [] { g_log += "forget;"; }};
+    auto addIn = std::make_unique<RecordingAddIn>();
+    RecordingAddIn* kept = addIn.get();
+    return {std::move(addIn), kept, [kept] {
+                g_log += "forget;";
+                kept->setVBInstance(nullptr);
+            }};
 }
 
 trapline::Result<std::unique_ptr<vbide::VBE>> connectToVBE(IDispatch* application) {

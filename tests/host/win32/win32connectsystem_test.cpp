@@ -85,4 +85,32 @@ TEST(Win32ConnectSystem, PastesTheThirtyTwoPixelFaceAndGivesTheClipboardBack) {
     }
 }
 
+TEST(Win32ConnectSystem, OwnsTheAddInsWindowsByTheEnvironmentsMainWindowWhileItIsOne) {
+    HWND main = CreateWindowExW(0, L"STATIC", L"main", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                nullptr, nullptr, nullptr);
+    HWND gone = CreateWindowExW(0, L"STATIC", L"gone", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                nullptr, nullptr, nullptr);
+    ASSERT_TRUE(main && gone);
+    DestroyWindow(gone);
+    const struct {
+        const char* what;
+        HWND mainWindow;
+        HWND owner;
+    } cases[] = {
+        {"the main window", main, main},
+        {"none told", nullptr, nullptr},
+        {"a window that has gone", gone, nullptr},
+    };
+    Win32ConnectSystem system;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        forms::Form form("owned",
+                         system.windowOwner(reinterpret_cast<std::uintptr_t>(c.mainWindow)));
+        auto* window = static_cast<HWND>(form.windowHandle());
+        ASSERT_TRUE(IsWindow(window));
+        EXPECT_EQ(GetWindow(window, GW_OWNER), c.owner);
+    }
+    DestroyWindow(main);
+}
+
 } // namespace
