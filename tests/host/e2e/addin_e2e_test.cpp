@@ -156,8 +156,10 @@ private:
         if (process != GetCurrentProcessId() || std::wstring(className) != L"#32770" ||
             !IsWindowVisible(box))
             return;
+        // The box may be found before its text is set.
         wchar_t text[1024] = {};
-        GetDlgItemTextW(box, 0xFFFF, text, 1024);
+        for (int i = 0; i < 50 && !GetDlgItemTextW(box, 0xFFFF, text, 1024); ++i)
+            Sleep(20);
         HWND button = GetDlgItem(box, IDYES);
         if (!button)
             button = GetDlgItem(box, IDOK);
