@@ -139,14 +139,13 @@ public:
 private:
     void run() {
         while (!m_stop) {
-            EnumWindows(
-                [](HWND window, LPARAM self) {
-                    reinterpret_cast<BoxAnswerer*>(self)->answer(window);
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(this));
+            EnumWindows(&BoxAnswerer::each, reinterpret_cast<LPARAM>(this));
             Sleep(50);
         }
+    }
+    static BOOL CALLBACK each(HWND window, LPARAM self) {
+        reinterpret_cast<BoxAnswerer*>(self)->answer(window);
+        return TRUE;
     }
     void answer(HWND box) {
         DWORD process = 0;
