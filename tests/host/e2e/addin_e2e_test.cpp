@@ -191,6 +191,29 @@ HWND toolWindow() {
     return nullptr;
 }
 
+/// How many tool windows this process shows.
+int toolWindows() {
+    int n = 0;
+    for (HWND found = nullptr;
+         (found = FindWindowExW(nullptr, found, L"TraplineForm", L"TRAPLINE"));) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(found, &process);
+        n += process == GetCurrentProcessId() && IsWindowVisible(found);
+    }
+    return n;
+}
+
+/// The button a click goes to while the run is asking its first question.
+ScriptedEventSource* g_clickedDuringRun = nullptr;
+bool g_clickedDuringRunDone = false;
+
+void CALLBACK clickDuringRun(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    bool handled = false, cancelDefault = false;
+    const bool asking = FindWindowW(L"#32770", L"TRAPLINE") != nullptr;
+    g_clickedDuringRunDone = g_clickedDuringRun->click(handled, cancelDefault) == S_OK && asking;
+}
+
 /// OK is the window's top picture button (no caption) on its right.
 HWND okButton(HWND window) {
     HWND best = nullptr;
@@ -354,9 +377,16 @@ TEST_F(AddInInScriptedIDE, AClickShowsTheWindowWhoseOkLeavesEveryModuleAsTheEngi
     std::vector<std::wstring> asked;
     {
         BoxAnswerer boxes;
+        // Clicked again while the run waits on its question: the one window
+        // comes forward, and the run goes on.
+        g_clickedDuringRun = host.sources[L"TRAPLINE"];
+        g_clickedDuringRunDone = false;
+        SetTimer(nullptr, 0, 1, clickDuringRun);
         SendMessageW(ok, BM_CLICK, 0, 0);
         asked = boxes.texts();
     }
+    EXPECT_TRUE(g_clickedDuringRunDone);
+    EXPECT_EQ(toolWindows(), 1);
     ASSERT_FALSE(asked.empty());
     EXPECT_EQ(asked.front(), L"Вставлять обработку ошибок ?");
     ASSERT_EQ(host.modules.size(), expected.after.size());
