@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -126,7 +127,9 @@ Example example() {
 /// their texts.
 class BoxAnswerer {
 public:
-    BoxAnswerer() : m_thread([this] { run(); }) {}
+    /// Each box is answered once `ready` says so (or after two seconds).
+    explicit BoxAnswerer(std::function<bool()> ready = {})
+        : m_ready(std::move(ready)), m_thread([this] { run(); }) {}
     ~BoxAnswerer() {
         m_stop = true;
         m_thread.join();
@@ -159,6 +162,8 @@ private:
         wchar_t text[1024] = {};
         for (int i = 0; i < 50 && !GetDlgItemTextW(box, 0xFFFF, text, 1024); ++i)
             Sleep(20);
+        for (int i = 0; i < 100 && m_ready && !m_ready(); ++i)
+            Sleep(20);
         HWND button = GetDlgItem(box, IDYES);
         if (!button)
             button = GetDlgItem(box, IDOK);
@@ -173,6 +178,7 @@ private:
             Sleep(20);
     }
 
+    std::function<bool()> m_ready;
     std::atomic<bool> m_stop{false};
     std::mutex m_mutex;
     std::vector<std::wstring> m_texts;
@@ -205,13 +211,15 @@ int toolWindows() {
 
 /// The button a click goes to while the run is asking its first question.
 ScriptedEventSource* g_clickedDuringRun = nullptr;
-bool g_clickedDuringRunDone = false;
+std::atomic<bool> g_clickedDuringRunDone{false};
 
 void CALLBACK clickDuringRun(HWND, UINT, UINT_PTR timer, DWORD) {
+    // Waits for the question, which the run's own message loop shows.
+    if (!FindWindowW(L"#32770", L"TRAPLINE"))
+        return;
     KillTimer(nullptr, timer);
     bool handled = false, cancelDefault = false;
-    const bool asking = FindWindowW(L"#32770", L"TRAPLINE") != nullptr;
-    g_clickedDuringRunDone = g_clickedDuringRun->click(handled, cancelDefault) == S_OK && asking;
+    g_clickedDuringRunDone = g_clickedDuringRun->click(handled, cancelDefault) == S_OK;
 }
 
 /// OK is the window's top picture button (no caption) on its right.
@@ -376,13 +384,14 @@ TEST_F(AddInInScriptedIDE, AClickShowsTheWindowWhoseOkLeavesEveryModuleAsTheEngi
     ASSERT_NE(ok, nullptr);
     std::vector<std::wstring> asked;
     {
-        BoxAnswerer boxes;
+        BoxAnswerer boxes([] { return g_clickedDuringRunDone.load(); });
         // Clicked again while the run waits on its question: the one window
         // comes forward, and the run goes on.
         g_clickedDuringRun = host.sources[L"TRAPLINE"];
         g_clickedDuringRunDone = false;
-        SetTimer(nullptr, 0, 1, clickDuringRun);
+        const UINT_PTR timer = SetTimer(nullptr, 0, 1, clickDuringRun);
         SendMessageW(ok, BM_CLICK, 0, 0);
+        KillTimer(nullptr, timer);
         asked = boxes.texts();
     }
     EXPECT_TRUE(g_clickedDuringRunDone);
