@@ -139,6 +139,13 @@ void Connect::showForm() {
         m_addInForm = std::make_unique<frmAddIn>(m_vbInstance, m_services,
                                                  m_system->windowOwner(m_vbInstance->MainWindow()));
         m_system->adopt(*m_addInForm);
+        // A run changes the engine's code; an environment that keeps its own
+        // copy must get the changes, or the user's modules stay as they were.
+        m_addInForm->projectChanged = [this] {
+            if (m_vbInstance)
+                for (const trapline::Error& error : m_vbInstance->writeBack())
+                    showError(error);
+        };
     }
     m_addInForm->VBInstance = m_vbInstance;
     m_addInForm->Connect = this;

@@ -3,9 +3,11 @@
 #include "commandbars.h"
 #include "events.h"
 #include "object.h"
+#include "result.h"
 #include "vbe.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace vbide {
 
@@ -25,6 +27,11 @@ public:
     /// The main window's handle (on Qt, the QWidget* of the main window as
     /// an integer), for windows that want it as their owner.
     virtual std::uintptr_t MainWindow() const = 0;
+    /// Carries the engine's changes into the environment's own copy of the
+    /// code, for an environment that keeps one apart from the engine's; one
+    /// error per module that did not come out as the engine holds it. An
+    /// environment whose code is the engine's has nothing to carry.
+    virtual std::vector<trapline::Error> writeBack() { return {}; }
 };
 
 } // namespace vbide

@@ -51,7 +51,7 @@ public:
     /// the IDE changed since it was read is not written; a module whose text
     /// then differs from the engine's is reported. One error per module that
     /// did not come out as the engine holds it, naming the module.
-    std::vector<Error> writeBack();
+    std::vector<Error> writeBack() override;
 
 private:
     struct Module {

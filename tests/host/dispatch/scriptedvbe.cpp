@@ -232,6 +232,9 @@ ScriptedVBE::ScriptedVBE(Options options)
     : modules(std::move(options.modules)), m_mainWindow(options.mainWindow) {
     for (const std::wstring& bar : options.bars)
         m_bars[bar] = makeBar(bar);
+    for (const auto& [bar, captions] : options.controls)
+        for (const std::wstring& caption : captions)
+            m_controls[bar].push_back(Control{makeControl(bar), caption});
     m_root = makeRoot(options.offersVBE);
     ScriptedObject* bars = makeBars(options.bars);
     ScriptedObject* events = makeEvents();

@@ -119,6 +119,8 @@ public:
     struct Options {
         bool offersVBE = true;
         std::vector<std::wstring> bars{L"Menu Bar", L"Standard", L"Add-Ins"};
+        /// The controls each bar starts with, by caption (none by default).
+        std::map<std::wstring, std::vector<std::wstring>> controls;
         std::vector<ScriptedModule> modules;
         long mainWindow = 0x1234;
     };

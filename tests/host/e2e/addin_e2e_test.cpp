@@ -1,0 +1,461 @@
+// Trapline.dll as an environment meets it: registered by regsvr32, found
+// through its Addins key, created through COM, connected to a scripted IDE,
+// clicked, its tool window's OK pressed with real messages, its message
+// boxes answered, and disconnected.
+#include "scriptedvbe.h"
+
+#include "insertionrun.h"
+#include "projectloader.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr bool kIs64 = sizeof(void*) == 8;
+const wchar_t* const kAddInKey =
+    kIs64 ? L"Software\\Microsoft\\VBA\\VBE\\6.0\\Addins64\\Trapline.Connect"
+          : L"Software\\Microsoft\\Visual Basic\\6.0\\Addins\\Trapline.Connect";
+const wchar_t* const kSettingsKey = L"Software\\VB and VBA Program Settings\\TRAPLINE Add-In";
+
+std::wstring besideThisProgram(const wchar_t* name) {
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring path = exe;
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
+}
+
+/// Runs wine's regsvr32 (of this program's bitness) silently on the DLL.
+DWORD regsvr32(const std::wstring& options) {
+    std::wstring line =
+        L"regsvr32.exe /s " + options + L" \"" + besideThisProgram(L"Trapline.dll") + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return DWORD(-1);
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = DWORD(-1);
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+std::wstring readText(HKEY root, const std::wstring& key, const wchar_t* name) {
+    wchar_t data[512] = {};
+    DWORD size = sizeof(data) - sizeof(wchar_t);
+    if (RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
+        return {};
+    return data;
+}
+
+std::wstring wide(const std::string& utf8) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    std::wstring out(size_t(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::vector<std::wstring> splitLines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    if (text.empty())
+        return lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    lines.push_back(text.substr(start));
+    return lines;
+}
+
+/// The modules of a project as the IDE shows them, UTF-16 line by line.
+std::vector<ScriptedModule> modulesOf(trapline::Project& project) {
+    std::vector<ScriptedModule> modules;
+    auto& components = project.VBComponents();
+    for (long i = 1; i <= components.Count(); ++i) {
+        trapline::Component* component = *components.Item(i);
+        const auto& code = component->CodeModule();
+        auto text = code.Lines(1, code.CountOfLines());
+        modules.push_back({wide(project.codepage().toUtf8(component->Name())),
+                           long(component->Type()),
+                           splitLines(wide(project.codepage().toUtf8(text ? *text : ""))), true});
+    }
+    return modules;
+}
+
+struct Silent : trapline::MessageBoxService, trapline::RunReporter {
+    trapline::MsgAnswer show(const std::string&, const std::string&, trapline::MsgIcon,
+                             trapline::MsgButtons) override {
+        return trapline::MsgAnswer::Yes;
+    }
+    void log(const std::string&) override {}
+    void busy(bool) override {}
+};
+
+/// The example project's modules before and after the engine's insertion
+/// with the window's default options: what the add-in must leave in the IDE.
+struct Example {
+    std::vector<ScriptedModule> before, after;
+};
+
+Example example() {
+    trapline::ProjectLoader loader;
+    auto project = loader.load({TRAPLINE_EXAMPLE_PROJECT});
+    if (!project)
+        return {};
+    Example e;
+    e.before = modulesOf(**project);
+    trapline::VBE vbe(std::move(*project));
+    Silent silent;
+    trapline::InsertionRun run(vbe, silent, silent);
+    run.run(trapline::InsertionOptions{});
+    e.after = modulesOf(*vbe.ActiveVBProject());
+    return e;
+}
+
+/// Answers every message box of this process from a thread of its own,
+/// Yes where it asks, OK otherwise, with a click on the box's button; keeps
+/// their texts.
+class BoxAnswerer {
+public:
+    /// Each box is answered once `ready` says so (or after two seconds).
+    explicit BoxAnswerer(std::function<bool()> ready = {})
+        : m_ready(std::move(ready)), m_thread([this] { run(); }) {}
+    ~BoxAnswerer() {
+        m_stop = true;
+        m_thread.join();
+    }
+    std::vector<std::wstring> texts() {
+        std::lock_guard lock(m_mutex);
+        return m_texts;
+    }
+
+private:
+    void run() {
+        while (!m_stop) {
+            EnumWindows(&BoxAnswerer::each, reinterpret_cast<LPARAM>(this));
+            Sleep(50);
+        }
+    }
+    static BOOL CALLBACK each(HWND window, LPARAM self) {
+        reinterpret_cast<BoxAnswerer*>(self)->answer(window);
+        return TRUE;
+    }
+    void answer(HWND box) {
+        DWORD process = 0;
+        wchar_t className[16] = {};
+        GetWindowThreadProcessId(box, &process);
+        GetClassNameW(box, className, 16);
+        if (process != GetCurrentProcessId() || std::wstring(className) != L"#32770" ||
+            !IsWindowVisible(box))
+            return;
+        // The box may be found before its text is set.
+        wchar_t text[1024] = {};
+        for (int i = 0; i < 50 && !GetDlgItemTextW(box, 0xFFFF, text, 1024); ++i)
+            Sleep(20);
+        for (int i = 0; i < 100 && m_ready && !m_ready(); ++i)
+            Sleep(20);
+        HWND button = GetDlgItem(box, IDYES);
+        if (!button)
+            button = GetDlgItem(box, IDOK);
+        if (!button)
+            return;
+        {
+            std::lock_guard lock(m_mutex);
+            m_texts.push_back(text);
+        }
+        PostMessageW(button, BM_CLICK, 0, 0);
+        for (int i = 0; i < 100 && IsWindow(box); ++i)
+            Sleep(20);
+    }
+
+    std::function<bool()> m_ready;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::vector<std::wstring> m_texts;
+    std::thread m_thread;
+};
+
+/// The add-in's tool window: a form captioned TRAPLINE of this process.
+HWND toolWindow() {
+    HWND found = nullptr;
+    while ((found = FindWindowExW(nullptr, found, L"TraplineForm", L"TRAPLINE"))) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(found, &process);
+        if (process == GetCurrentProcessId() && IsWindowVisible(found))
+            return found;
+    }
+    return nullptr;
+}
+
+/// How many tool windows this process shows.
+int toolWindows() {
+    int n = 0;
+    for (HWND found = nullptr;
+         (found = FindWindowExW(nullptr, found, L"TraplineForm", L"TRAPLINE"));) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(found, &process);
+        n += process == GetCurrentProcessId() && IsWindowVisible(found);
+    }
+    return n;
+}
+
+/// The button a click goes to while the run is asking its first question.
+ScriptedEventSource* g_clickedDuringRun = nullptr;
+std::atomic<bool> g_clickedDuringRunDone{false};
+
+void CALLBACK clickDuringRun(HWND, UINT, UINT_PTR timer, DWORD) {
+    // Waits for the question, which the run's own message loop shows.
+    if (!FindWindowW(L"#32770", L"TRAPLINE"))
+        return;
+    KillTimer(nullptr, timer);
+    bool handled = false, cancelDefault = false;
+    g_clickedDuringRunDone = g_clickedDuringRun->click(handled, cancelDefault) == S_OK;
+}
+
+/// OK is the window's top picture button (no caption) on its right.
+HWND okButton(HWND window) {
+    HWND best = nullptr;
+    RECT bestRect{};
+    for (HWND child = nullptr; (child = FindWindowExW(window, child, L"Button", nullptr));) {
+        const LONG style = GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
+        if (GetWindowTextLengthW(child) != 0 ||
+            (style != BS_PUSHBUTTON && style != BS_DEFPUSHBUTTON))
+            continue;
+        RECT r;
+        GetWindowRect(child, &r);
+        if (!best || r.top < bestRect.top || (r.top == bestRect.top && r.left > bestRect.left)) {
+            best = child;
+            bestRect = r;
+        }
+    }
+    return best;
+}
+
+VARIANT dispatchArg(IDispatch* value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_DISPATCH;
+    v.pdispVal = value;
+    return v;
+}
+
+VARIANT numberArg(long value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = value;
+    return v;
+}
+
+class AddInInScriptedIDE : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        // The add-in entry is written per user, as the installer does.
+        ASSERT_EQ(regsvr32(L"/n /i:user"), 0u);
+        // Wine 8 looks classes up in HKCR alone, which does not merge the
+        // user's classes: the class is also registered for the machine, so
+        // that COM can create it here.
+        ASSERT_EQ(regsvr32(L""), 0u);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+        m_main = CreateWindowExW(0, L"STATIC", L"IDE", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
+                                 nullptr, nullptr, nullptr);
+        m_custom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
+    }
+    void TearDown() override {
+        SafeArrayDestroy(m_custom);
+        DestroyWindow(m_main);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+        CoFreeUnusedLibrariesEx(0, 0);
+        CoUninitialize();
+        EXPECT_EQ(regsvr32(L"/u"), 0u);
+        EXPECT_EQ(regsvr32(L"/u /n /i:user"), 0u);
+    }
+
+    /// The add-in, created by the class its Addins entry's ProgID names.
+    IDispatch* createFromAddInsEntry() {
+        HKEY entry = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kAddInKey, 0, KEY_READ, &entry) != ERROR_SUCCESS)
+            return nullptr;
+        RegCloseKey(entry);
+        const std::wstring progId =
+            std::wstring(kAddInKey).substr(std::wstring(kAddInKey).find_last_of(L'\\') + 1);
+        CLSID clsid{};
+        if (FAILED(CLSIDFromString(
+                readText(HKEY_CURRENT_USER, L"Software\\Classes\\" + progId + L"\\CLSID", nullptr)
+                    .c_str(),
+                &clsid)))
+            return nullptr;
+        IDispatch* addIn = nullptr;
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                         reinterpret_cast<void**>(&addIn));
+        return addIn;
+    }
+
+    HRESULT invoke(IDispatch* object, DISPID id, std::vector<VARIANT> arguments) {
+        VARIANT custom;
+        VariantInit(&custom);
+        custom.vt = VT_ARRAY | VT_VARIANT | VT_BYREF;
+        custom.pparray = &m_custom;
+        arguments.push_back(custom);
+        std::vector<VARIANT> reversed(arguments.rbegin(), arguments.rend());
+        DISPPARAMS params{reversed.data(), nullptr, UINT(reversed.size()), 0};
+        return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                              nullptr, nullptr);
+    }
+    HRESULT connect(IDispatch* addIn, IDispatch* application, long mode) {
+        return invoke(addIn, 1, {dispatchArg(application), numberArg(mode), dispatchArg(nullptr)});
+    }
+    HRESULT disconnect(IDispatch* addIn) { return invoke(addIn, 2, {numberArg(1)}); }
+
+    static HRESULT canUnloadNow() {
+        auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"Trapline.dll"), "DllCanUnloadNow")));
+        return canUnload ? canUnload() : E_FAIL;
+    }
+
+    ScriptedVBE::Options options(std::vector<ScriptedModule> modules = {}) {
+        ScriptedVBE::Options o;
+        o.modules = std::move(modules);
+        o.mainWindow = static_cast<long>(reinterpret_cast<LONG_PTR>(m_main));
+        o.controls[L"Standard"] = {L"Open", L"Save"};
+        return o;
+    }
+
+    HWND m_main = nullptr;
+    SAFEARRAY* m_custom = nullptr;
+};
+
+TEST_F(AddInInScriptedIDE, PutsItsButtonAndMenuEntryWhereTheModeAsksAndTakesThemAway) {
+    const struct {
+        long mode;
+        std::vector<std::wstring> standard, addIns;
+    } cases[] = {
+        {0, {L"Open", L"TRAPLINE", L"Save"}, {L"TRAPLINE"}},
+        {1, {L"Open", L"TRAPLINE", L"Save"}, {L"TRAPLINE"}},
+        {2, {L"Open", L"Save"}, {}},
+        {3, {L"Open", L"Save"}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        ScriptedVBE host(options());
+        IDispatch* addIn = createFromAddInsEntry();
+        ASSERT_NE(addIn, nullptr);
+        BoxAnswerer boxes;
+        ASSERT_EQ(connect(addIn, host.application(), c.mode), S_OK);
+        EXPECT_EQ(host.captions(L"Standard"), c.standard);
+        EXPECT_EQ(host.captions(L"Add-Ins"), c.addIns);
+        // Connected from outside, the window shows at once.
+        EXPECT_EQ(toolWindow() != nullptr, c.mode == 2);
+        ASSERT_EQ(disconnect(addIn), S_OK);
+        EXPECT_EQ(host.captions(L"Standard"), (std::vector<std::wstring>{L"Open", L"Save"}));
+        EXPECT_TRUE(host.captions(L"Add-Ins").empty());
+        EXPECT_EQ(toolWindow(), nullptr);
+        EXPECT_EQ(addIn->Release(), 0u);
+        EXPECT_EQ(host.extraReferences(), 0);
+        EXPECT_EQ(canUnloadNow(), S_OK);
+        EXPECT_EQ(boxes.texts(), std::vector<std::wstring>{});
+    }
+}
+
+TEST_F(AddInInScriptedIDE, AClickShowsTheWindowWhoseOkLeavesEveryModuleAsTheEngineDoes) {
+    const Example expected = example();
+    ASSERT_FALSE(expected.before.empty());
+    ScriptedVBE host(options(expected.before));
+    IDispatch* addIn = createFromAddInsEntry();
+    ASSERT_NE(addIn, nullptr);
+    ASSERT_EQ(connect(addIn, host.application(), 1), S_OK);
+    ASSERT_EQ(host.sources.count(L"TRAPLINE"), 1u);
+    bool handled = false, cancelDefault = false;
+    ASSERT_EQ(host.sources[L"TRAPLINE"]->click(handled, cancelDefault), S_OK);
+    HWND window = toolWindow();
+    ASSERT_NE(window, nullptr);
+    HWND ok = okButton(window);
+    ASSERT_NE(ok, nullptr);
+    std::vector<std::wstring> asked;
+    {
+        BoxAnswerer boxes([] { return g_clickedDuringRunDone.load(); });
+        // Clicked again while the run waits on its question: the one window
+        // comes forward, and the run goes on.
+        g_clickedDuringRun = host.sources[L"TRAPLINE"];
+        g_clickedDuringRunDone = false;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 1, clickDuringRun);
+        SendMessageW(ok, BM_CLICK, 0, 0);
+        KillTimer(nullptr, timer);
+        asked = boxes.texts();
+    }
+    EXPECT_TRUE(g_clickedDuringRunDone);
+    EXPECT_EQ(toolWindows(), 1);
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.front(), L"Вставлять обработку ошибок ?");
+    ASSERT_EQ(host.modules.size(), expected.after.size());
+    for (size_t i = 0; i < expected.after.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_NE(expected.after[i].lines, expected.before[i].lines) << "the example is treated";
+        EXPECT_TRUE(host.modules[i].lines == expected.after[i].lines);
+    }
+    ASSERT_EQ(disconnect(addIn), S_OK);
+    EXPECT_EQ(host.captions(L"Standard"), (std::vector<std::wstring>{L"Open", L"Save"}));
+    EXPECT_EQ(addIn->Release(), 0u);
+    EXPECT_EQ(host.extraReferences(), 0);
+    EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
+TEST_F(AddInInScriptedIDE, AMissingBarOrAFailingHostIsToldAndLeavesNothingBehind) {
+    const struct {
+        const char* name;
+        std::vector<std::wstring> bars;
+        std::wstring failing;
+        std::vector<std::wstring> told;
+        std::vector<std::wstring> standard;
+    } cases[] = {
+        // No second bar to put the button on: the user is told.
+        {"no bar", {L"Menu Bar"}, L"", {L"Item: Subscript out of range (0x800A0009)"}, {}},
+        // No Add-Ins menu: silently no entry; the button still comes.
+        {"no menu", {L"Menu Bar", L"Standard"}, L"", {}, {L"Open", L"TRAPLINE", L"Save"}},
+        {"failing host",
+         {L"Menu Bar", L"Standard", L"Add-Ins"},
+         L"CommandBarControl.PasteFace",
+         {L"PasteFace: Subscript out of range (0x800A0009)"},
+         {L"Open", L"TRAPLINE", L"Save"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedVBE::Options o = options();
+        o.bars = c.bars;
+        if (c.standard.empty())
+            o.controls.clear();
+        ScriptedVBE host(o);
+        host.failing = c.failing;
+        IDispatch* addIn = createFromAddInsEntry();
+        ASSERT_NE(addIn, nullptr);
+        std::vector<std::wstring> told;
+        {
+            BoxAnswerer boxes;
+            EXPECT_EQ(connect(addIn, host.application(), 1), S_OK);
+            told = boxes.texts();
+        }
+        EXPECT_EQ(told, c.told);
+        EXPECT_EQ(host.captions(L"Standard"), c.standard);
+        ASSERT_EQ(disconnect(addIn), S_OK);
+        EXPECT_EQ(host.captions(L"Add-Ins"), std::vector<std::wstring>{});
+        if (!c.standard.empty()) {
+            EXPECT_EQ(host.captions(L"Standard"), (std::vector<std::wstring>{L"Open", L"Save"}));
+        }
+        EXPECT_EQ(addIn->Release(), 0u);
+        EXPECT_EQ(host.extraReferences(), 0);
+        EXPECT_EQ(canUnloadNow(), S_OK);
+    }
+}
+
+} // namespace
