@@ -91,8 +91,19 @@ inline CommandResult runCommand(const std::vector<std::string>& argv,
     std::wstring commandLine = wideText(windowsCommandLine(argv));
     const std::wstring workFolder = wideText(folder);
     CommandResult r;
-    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                       folder.empty() ? nullptr : workFolder.c_str(), &startup, &process)) {
+    // Under a busy wine, starting a process now and then fails with
+    // ERROR_INTERNAL_ERROR and works when tried again; a program that cannot
+    // start fails every try, and with any other error at once.
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                 folder.empty() ? nullptr : workFolder.c_str(), &startup,
+                                 &process) != FALSE;
+        if (started || GetLastError() != ERROR_INTERNAL_ERROR)
+            break;
+        Sleep(500);
+    }
+    if (started) {
         DWORD code = DWORD(-1);
         if (WaitForSingleObject(process.hProcess, DWORD(timeoutSeconds) * 1000) != WAIT_OBJECT_0) {
             TerminateProcess(process.hProcess, code);
