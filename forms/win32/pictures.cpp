@@ -57,10 +57,10 @@ bool readXpm(const std::string& text, Pixels& pixels) {
         const std::string& line = lines[static_cast<size_t>(i)];
         if (line.size() < static_cast<size_t>(perPixel))
             return false;
-        std::istringstream spec(line.substr(static_cast<size_t>(perPixel)));
+        std::istringstream colourKeys(line.substr(static_cast<size_t>(perPixel)));
         std::string key, value;
         std::uint32_t colour = 0;
-        while (spec >> key >> value)
+        while (colourKeys >> key >> value)
             if (key == "c")
                 colour = value.size() == 7 && value[0] == '#'
                              ? 0xFF000000u | static_cast<std::uint32_t>(
