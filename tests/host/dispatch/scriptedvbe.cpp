@@ -70,10 +70,6 @@ private:
 
 } // namespace
 
-bool ScriptedCall::omitted(size_t i) const {
-    return i >= args.size() || (args[i]->vt == VT_ERROR && args[i]->scode == DISP_E_PARAMNOTFOUND);
-}
-
 long ScriptedCall::number(size_t i) const {
     VARIANT v;
     VariantInit(&v);
@@ -87,10 +83,6 @@ std::wstring ScriptedCall::text(size_t i) const {
     if (!v || v->vt != VT_BSTR)
         return {};
     return std::wstring(v->bstrVal ? v->bstrVal : L"", SysStringLen(v->bstrVal));
-}
-
-IDispatch* ScriptedCall::object(size_t i) const {
-    return i < args.size() && args[i]->vt == VT_DISPATCH ? args[i]->pdispVal : nullptr;
 }
 
 HRESULT ScriptedCall::returns(long v) {
@@ -145,11 +137,6 @@ ULONG ScriptedObject::Release() {
     if (left == 0)
         delete this;
     return left;
-}
-
-HRESULT ScriptedObject::GetTypeInfoCount(UINT* count) {
-    *count = 0;
-    return S_OK;
 }
 
 HRESULT ScriptedObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {

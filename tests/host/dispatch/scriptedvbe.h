@@ -23,10 +23,15 @@ struct ScriptedCall {
     VARIANT* value = nullptr; ///< the value of a property put
     VARIANT* result = nullptr;
 
-    bool omitted(size_t i) const;
+    bool omitted(size_t i) const {
+        return i >= args.size() ||
+               (args[i]->vt == VT_ERROR && args[i]->scode == DISP_E_PARAMNOTFOUND);
+    }
     long number(size_t i) const;
     std::wstring text(size_t i) const;
-    IDispatch* object(size_t i) const;
+    IDispatch* object(size_t i) const {
+        return i < args.size() && args[i]->vt == VT_DISPATCH ? args[i]->pdispVal : nullptr;
+    }
     /// Each sets the result, when one is asked for, and answers S_OK.
     HRESULT returns(long v);
     HRESULT returns(const std::wstring& v);
@@ -50,7 +55,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
     ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override;
