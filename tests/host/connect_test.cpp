@@ -41,11 +41,6 @@ struct Host {
                                    [](const std::string&) { return true; }, dir.file("addin")});
         ASSERT_TRUE(addIn->OnConnection(application, mode, nullptr, custom));
     }
-    /// Checks that the one message box shown so far said `text`.
-    void expectOneBox(const std::string& text) {
-        ASSERT_EQ(boxes.shown.size(), 1u);
-        EXPECT_EQ(boxes.shown[0].text, text);
-    }
     void disconnect() { ASSERT_TRUE(addIn->OnDisconnection(vbide::ext_dm_UserClosed, custom)); }
     void setDisplayOnConnect(const QString& value) {
         settings.SaveSetting(kApp, "Settings", "DisplayOnConnect", value);
@@ -205,11 +200,15 @@ TEST(Connect,
     EXPECT_TRUE(bare.boxes.shown.empty());
 }
 
-TEST(Connect, AFailingButtonIsReportedAndNeitherBoundNorFollowedByTheWindow) {
+TEST(Connect, AFailureAtTheConnectionIsToldOnceAndTheWindowDoesNotFollowIt) {
+    NotTheEnvironment stranger;
+    const char* const notTheEnvironment =
+        "Type mismatch: the connecting application is not the development environment";
     struct Row {
         const char* name;
         std::vector<std::string> toolbar;
         bool facesFail;
+        std::optional<vbide::Object*> application; // the environment when absent
         const char* message;
         bool buttonLeft; // made before the failing step
     };
@@ -217,25 +216,38 @@ TEST(Connect, AFailingButtonIsReportedAndNeitherBoundNorFollowedByTheWindow) {
              Row{"empty toolbar refuses position 0",
                  {},
                  false,
+                 std::nullopt,
                  "Invalid procedure call or argument: no position 0 on Standard",
                  false},
-             Row{"toolbar takes no faces", kToolbar, true, "cannot paste a face", true},
+             Row{"toolbar takes no faces", kToolbar, true, std::nullopt, "cannot paste a face",
+                 true},
+             Row{"not the environment", kToolbar, false, &stranger, notTheEnvironment, false},
+             Row{"no application", kToolbar, false, nullptr, notTheEnvironment, false},
          }) {
         SCOPED_TRACE(row.name);
         Host h(std::make_unique<ScriptedEnvironment>(row.toolbar));
-        h.env->toolbar().failPasteOfNew = row.facesFail;
+        h.env->toolbar().failPaste = row.facesFail;
         h.setDisplayOnConnect("1");
-        h.connect();
-        h.expectOneBox(row.message);
+        h.connectAs(row.application.value_or(h.env.get()));
+        ASSERT_EQ(h.boxes.shown.size(), 1u);
+        EXPECT_EQ(h.boxes.shown[0].text, row.message);
         EXPECT_EQ(h.button() != nullptr, row.buttonLeft);
         EXPECT_EQ(h.button() ? h.env->events(h.button()) : nullptr, nullptr);
         EXPECT_EQ(h.addIn->MenuHandler(), nullptr);
         EXPECT_EQ(windows(h), 0);
-        // The menu entry came first and works.
-        ASSERT_TRUE(h.env->click(*h.env->addInsMenu(), "TRAPLINE"));
-        EXPECT_NE(shownWindow(h), nullptr);
+        const bool environment = !row.application;
+        EXPECT_EQ(h.addIn->VBInstance() != nullptr, environment);
+        if (environment) { // the menu entry came first and works
+            ASSERT_TRUE(h.env->click(*h.env->addInsMenu(), "TRAPLINE"));
+            EXPECT_NE(shownWindow(h), nullptr);
+        } else { // nothing to show a window in
+            h.addIn->Show();
+            EXPECT_EQ(windows(h), 0);
+        }
         h.disconnect();
         EXPECT_EQ(h.env->toolbar().captions(), row.toolbar);
+        EXPECT_EQ(h.boxes.shown.size(), 1u);
+        EXPECT_EQ(h.displayOnConnect(), environment ? "1" : "0");
     }
 }
 
@@ -277,24 +289,5 @@ TEST(Connect, TheUsersClipboardIsGivenBackAfterTheFacesArePasted) {
         EXPECT_TRUE(h.button()->face() == picture && h.menuItem()->face() == picture);
         row.check(clipboard->mimeData());
         h.disconnect();
-    }
-}
-
-TEST(Connect, AnApplicationThatIsNotTheEnvironmentIsRefusedWithAMessage) {
-    NotTheEnvironment stranger;
-    for (vbide::Object* application :
-         {static_cast<vbide::Object*>(&stranger), static_cast<vbide::Object*>(nullptr)}) {
-        Host h;
-        h.setDisplayOnConnect("1");
-        h.connectAs(application);
-        h.expectOneBox(
-            "Type mismatch: the connecting application is not the development environment");
-        EXPECT_EQ(h.addIn->VBInstance(), nullptr);
-        EXPECT_EQ(h.env->toolbar().captions(), kToolbar);
-        h.addIn->Show();
-        EXPECT_EQ(windows(h), 0);
-        h.disconnect();
-        EXPECT_EQ(h.boxes.shown.size(), 1u);
-        EXPECT_EQ(h.displayOnConnect(), "0");
     }
 }

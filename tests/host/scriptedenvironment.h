@@ -41,19 +41,10 @@ public:
         m_caption = caption;
         return {};
     }
-    trapline::Result<void> PasteFace() override {
-        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-        QImage face =
-            data && data->hasImage() ? qvariant_cast<QImage>(data->imageData()) : QImage();
-        if (failPaste || face.isNull())
-            return trapline::makeError(5, "CommandBarControl", "cannot paste a face");
-        m_face = face;
-        return {};
-    }
+    trapline::Result<void> PasteFace() override;
     trapline::Result<void> Delete() override;
 
     const QImage& face() const { return m_face; }
-    bool failPaste = false;
     bool failDelete = false;
 
 private:
@@ -95,8 +86,6 @@ public:
         auto control = std::make_unique<ScriptedControl>(*this, "");
         ScriptedControl* added = control.get();
         m_controls.insert(m_controls.begin() + static_cast<long>(at), std::move(control));
-        if (failPasteOfNew)
-            added->failPaste = true;
         return static_cast<vbide::CommandBarControl*>(added);
     }
 
@@ -113,7 +102,8 @@ public:
         return nullptr;
     }
 
-    bool failPasteOfNew = false;
+    /// Whether its controls refuse every face.
+    bool failPaste = false;
     /// Called when a control goes, so its event source goes with it.
     std::function<void(ScriptedControl*)> onRemove;
 
@@ -131,6 +121,15 @@ private:
     bool m_visible = false;
     std::vector<std::unique_ptr<ScriptedControl>> m_controls;
 };
+
+inline trapline::Result<void> ScriptedControl::PasteFace() {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    QImage face = data && data->hasImage() ? qvariant_cast<QImage>(data->imageData()) : QImage();
+    if (m_bar.failPaste || face.isNull())
+        return trapline::makeError(5, "CommandBarControl", "cannot paste a face");
+    m_face = face;
+    return {};
+}
 
 inline trapline::Result<void> ScriptedControl::Delete() {
     return m_bar.remove(this);

@@ -8,19 +8,42 @@ const IID kVBE = {0x0002E166, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x0
 const IID kCommandBarEvents = {
     0x0002E131, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-/// The error VB raises for a bad argument or index.
-HRESULT raise(EXCEPINFO* info, HRESULT code, const wchar_t* text) {
+constexpr HRESULT kInvalidCall = static_cast<HRESULT>(0x800A0005);
+constexpr HRESULT kOutOfRange = static_cast<HRESULT>(0x800A0009);
+
+/// VB's error for a bad argument or index, as an exception with its text.
+HRESULT raise(EXCEPINFO* info, HRESULT code) {
     if (info) {
         *info = EXCEPINFO{};
         info->scode = code;
         info->bstrSource = SysAllocString(L"ScriptedVBE");
-        info->bstrDescription = SysAllocString(text);
+        info->bstrDescription =
+            SysAllocString(code == kInvalidCall ? L"Invalid procedure call or argument"
+                                                : L"Subscript out of range");
     }
     return DISP_E_EXCEPTION;
 }
 
-constexpr HRESULT kInvalidCall = static_cast<HRESULT>(0x800A0005);
-constexpr HRESULT kOutOfRange = static_cast<HRESULT>(0x800A0009);
+/// Whether `count` items from `first` (numbered from 1) lie within `size`.
+bool within(long first, long count, size_t size) {
+    return first >= 1 && count >= 0 && first + count - 1 <= static_cast<long>(size);
+}
+
+/// A member that only hands out `value`.
+template <class T> ScriptedObject::Member gives(T value) {
+    return [value](ScriptedCall& c) { return c.returns(value); };
+}
+
+/// Count, and Item by a number from 1, of a collection.
+ScriptedObject::Members collection(std::function<size_t()> size,
+                                   std::function<IDispatch*(size_t)> at) {
+    return {{L"Count", [size](ScriptedCall& c) { return c.returns(static_cast<long>(size())); }},
+            {L"Item", [size, at](ScriptedCall& c) {
+                 const long index = c.number(0);
+                 return within(index, 1, size()) ? c.returns(at(static_cast<size_t>(index - 1)))
+                                                 : kOutOfRange;
+             }}};
+}
 
 std::vector<std::wstring> splitLines(const std::wstring& text) {
     std::vector<std::wstring> lines;
@@ -31,11 +54,21 @@ std::vector<std::wstring> splitLines(const std::wstring& text) {
     return lines;
 }
 
-} // namespace
+/// The root object, which answers for the IDE's own interface when told to.
+class Root : public ScriptedObject {
+public:
+    Root(ScriptedVBE& host, bool offersVBE) : ScriptedObject(host, L"VBE"), m_offers(offersVBE) {}
 
-bool ScriptedCall::omitted(size_t i) const {
-    return i >= args.size() || (args[i]->vt == VT_ERROR && args[i]->scode == DISP_E_PARAMNOTFOUND);
-}
+protected:
+    void* other(REFIID iid) override {
+        return m_offers && IsEqualIID(iid, kVBE) ? static_cast<IDispatch*>(this) : nullptr;
+    }
+
+private:
+    bool m_offers;
+};
+
+} // namespace
 
 long ScriptedCall::number(size_t i) const {
     VARIANT v;
@@ -52,50 +85,47 @@ std::wstring ScriptedCall::text(size_t i) const {
     return std::wstring(v->bstrVal ? v->bstrVal : L"", SysStringLen(v->bstrVal));
 }
 
-IDispatch* ScriptedCall::object(size_t i) const {
-    return i < args.size() && args[i]->vt == VT_DISPATCH ? args[i]->pdispVal : nullptr;
-}
-
-void ScriptedCall::returns(long v) {
+HRESULT ScriptedCall::returns(long v) {
     if (result) {
         result->vt = VT_I4;
         result->lVal = v;
     }
+    return S_OK;
 }
 
-void ScriptedCall::returns(const std::wstring& v) {
+HRESULT ScriptedCall::returns(const std::wstring& v) {
     if (result) {
         result->vt = VT_BSTR;
         result->bstrVal = SysAllocStringLen(v.data(), static_cast<UINT>(v.size()));
     }
+    return S_OK;
 }
 
-void ScriptedCall::returns(IDispatch* v) {
+HRESULT ScriptedCall::returns(IDispatch* v) {
     if (result) {
         result->vt = VT_DISPATCH;
         result->pdispVal = v;
         if (v)
             v->AddRef();
     }
+    return S_OK;
 }
 
-ScriptedObject::ScriptedObject(ScriptedVBE& host, std::wstring kind)
-    : m_host(host), m_kind(std::move(kind)) {
+ScriptedObject::ScriptedObject(ScriptedVBE& host, std::wstring kind, Members members)
+    : m_host(host), m_kind(std::move(kind)), m_members(std::move(members)) {
     host.adopt(this);
 }
 
-void ScriptedObject::define(const std::wstring& name, Member member) {
-    m_members.emplace_back(name, std::move(member));
+void ScriptedObject::define(Members members) {
+    m_members.insert(m_members.end(), members.begin(), members.end());
 }
 
 HRESULT ScriptedObject::QueryInterface(REFIID iid, void** object) {
     if (!object)
         return E_POINTER;
-    *object = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch))
-        *object = static_cast<IDispatch*>(this);
-    else
-        *object = other(iid);
+    *object = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)
+                  ? static_cast<IDispatch*>(this)
+                  : other(iid);
     if (!*object)
         return E_NOINTERFACE;
     AddRef();
@@ -107,11 +137,6 @@ ULONG ScriptedObject::Release() {
     if (left == 0)
         delete this;
     return left;
-}
-
-HRESULT ScriptedObject::GetTypeInfoCount(UINT* count) {
-    *count = 0;
-    return S_OK;
 }
 
 HRESULT ScriptedObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
@@ -131,11 +156,10 @@ HRESULT ScriptedObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
     const std::wstring call = m_kind + L"." + name;
     m_host.record(call);
     if (call == m_host.failing)
-        return raise(info, m_host.failure, L"Subscript out of range");
+        return raise(info, kOutOfRange);
     ScriptedCall c;
-    const bool put = flags & DISPATCH_PROPERTYPUT;
     UINT first = 0;
-    if (put) {
+    if (flags & DISPATCH_PROPERTYPUT) {
         if (params->cNamedArgs != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
             return DISP_E_PARAMNOTOPTIONAL;
         c.value = &params->rgvarg[0];
@@ -146,12 +170,8 @@ HRESULT ScriptedObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
     if (result)
         VariantInit(result);
     c.result = result;
-    HRESULT hr = member(c);
-    if (hr == kInvalidCall || hr == kOutOfRange)
-        return raise(info, hr,
-                     hr == kOutOfRange ? L"Subscript out of range"
-                                       : L"Invalid procedure call or argument");
-    return hr;
+    const HRESULT hr = member(c);
+    return hr == kInvalidCall || hr == kOutOfRange ? raise(info, hr) : hr;
 }
 
 ScriptedEventSource::ScriptedEventSource(ScriptedVBE& host, IDispatch* control)
@@ -170,17 +190,6 @@ HRESULT ScriptedEventSource::FindConnectionPoint(REFIID iid, IConnectionPoint** 
     if (!IsEqualIID(iid, kCommandBarEvents))
         return CONNECT_E_NOCONNECTION;
     *point = this;
-    AddRef();
-    return S_OK;
-}
-
-HRESULT ScriptedEventSource::GetConnectionInterface(IID* iid) {
-    *iid = kCommandBarEvents;
-    return S_OK;
-}
-
-HRESULT ScriptedEventSource::GetConnectionPointContainer(IConnectionPointContainer** container) {
-    *container = this;
     AddRef();
     return S_OK;
 }
@@ -228,37 +237,19 @@ HRESULT ScriptedEventSource::click(bool& handled, bool& cancelDefault) {
     return S_OK;
 }
 
-ScriptedVBE::ScriptedVBE(Options options)
-    : modules(std::move(options.modules)), m_mainWindow(options.mainWindow) {
+ScriptedVBE::ScriptedVBE(Options options) : modules(std::move(options.modules)) {
     for (const std::wstring& bar : options.bars)
         m_bars[bar] = makeBar(bar);
     for (const auto& [bar, captions] : options.controls)
         for (const std::wstring& caption : captions)
             m_controls[bar].push_back(Control{makeControl(bar), caption});
-    m_root = makeRoot(options.offersVBE);
-    ScriptedObject* bars = makeBars(options.bars);
-    ScriptedObject* events = makeEvents();
-    ScriptedObject* project = makeProject();
-    ScriptedObject* window = new ScriptedObject(*this, L"Window");
-    window->define(L"HWnd", [this](ScriptedCall& c) {
-        c.returns(m_mainWindow);
-        return S_OK;
-    });
-    m_root->define(L"CommandBars", [bars](ScriptedCall& c) {
-        c.returns(bars);
-        return S_OK;
-    });
-    m_root->define(L"Events", [events](ScriptedCall& c) {
-        c.returns(events);
-        return S_OK;
-    });
-    m_root->define(L"MainWindow", [window](ScriptedCall& c) {
-        c.returns(window);
-        return S_OK;
-    });
-    m_root->define(L"ActiveVBProject", [project](ScriptedCall& c) {
-        c.returns(project);
-        return S_OK;
+    m_root = new Root(*this, options.offersVBE);
+    m_root->define({
+        {L"CommandBars", gives(makeBars(options.bars))},
+        {L"Events", gives(makeEvents())},
+        {L"MainWindow",
+         gives(new ScriptedObject(*this, L"Window", {{L"HWnd", gives(options.mainWindow)}}))},
+        {L"ActiveVBProject", gives(makeProject())},
     });
 }
 
@@ -286,268 +277,187 @@ std::vector<std::wstring> ScriptedVBE::captions(const std::wstring& bar) const {
     return result;
 }
 
-namespace {
-
-class Root : public ScriptedObject {
-public:
-    Root(ScriptedVBE& host, bool offersVBE) : ScriptedObject(host, L"VBE"), m_offers(offersVBE) {}
-
-protected:
-    void* other(REFIID iid) override {
-        return m_offers && IsEqualIID(iid, kVBE) ? static_cast<IDispatch*>(this) : nullptr;
-    }
-
-private:
-    bool m_offers;
-};
-
-} // namespace
-
-ScriptedObject* ScriptedVBE::makeRoot(bool offersVBE) {
-    return new Root(*this, offersVBE);
+ScriptedVBE::Control* ScriptedVBE::control(const IDispatch* object) {
+    for (auto& [bar, list] : m_controls)
+        for (Control& c : list)
+            if (static_cast<IDispatch*>(c.object) == object)
+                return &c;
+    return nullptr;
 }
 
 ScriptedObject* ScriptedVBE::makeBars(const std::vector<std::wstring>& names) {
-    auto* bars = new ScriptedObject(*this, L"CommandBars");
-    bars->define(L"Count", [names](ScriptedCall& c) {
-        c.returns(static_cast<long>(names.size()));
-        return S_OK;
-    });
-    bars->define(L"Item", [this, names](ScriptedCall& c) {
-        std::wstring name = c.text(0);
-        if (name.empty()) {
-            const long index = c.number(0);
-            if (index < 1 || index > static_cast<long>(names.size()))
-                return kOutOfRange;
-            name = names[static_cast<size_t>(index - 1)];
-        }
-        auto bar = m_bars.find(name);
-        if (bar == m_bars.end())
-            return kInvalidCall;
-        c.returns(bar->second);
-        return S_OK;
-    });
-    return bars;
+    ScriptedObject::Members members = collection(
+        [names] { return names.size(); }, [this, names](size_t i) { return m_bars[names[i]]; });
+    // A bar is found by its name too.
+    members[1].second = [this, byIndex = members[1].second](ScriptedCall& c) {
+        if (c.text(0).empty())
+            return byIndex(c);
+        auto bar = m_bars.find(c.text(0));
+        return bar == m_bars.end() ? kInvalidCall : c.returns(bar->second);
+    };
+    return new ScriptedObject(*this, L"CommandBars", std::move(members));
 }
 
 ScriptedObject* ScriptedVBE::makeBar(const std::wstring& name) {
-    auto* bar = new ScriptedObject(*this, L"CommandBar");
     auto* controls = new ScriptedObject(*this, L"CommandBarControls");
-    bar->define(L"Name", [name](ScriptedCall& c) {
-        c.returns(name);
-        return S_OK;
+    std::vector<Control>& list = m_controls[name];
+    controls->define(
+        collection([&list] { return list.size(); }, [&list](size_t i) { return list[i].object; }));
+    controls->define({
+        {L"Add",
+         [this, name, &list](ScriptedCall& c) {
+             std::wstring shown;
+             for (size_t i = 0; i < 5; ++i)
+                 shown += (i ? L"," : L"") +
+                          (c.omitted(i) ? std::wstring(L"-") : std::to_wstring(c.number(i)));
+             adds.push_back(shown);
+             const long before = c.omitted(3) ? static_cast<long>(list.size()) + 1 : c.number(3);
+             if ((!c.omitted(0) && c.number(0) != 1) || !within(before, 0, list.size()))
+                 return kInvalidCall;
+             ScriptedObject* made = makeControl(name);
+             list.insert(list.begin() + (before - 1), Control{made, L""});
+             return c.returns(made);
+         }},
     });
-    bar->define(L"Visible", [](ScriptedCall& c) {
-        if (c.result) {
-            c.result->vt = VT_BOOL;
-            c.result->boolVal = VARIANT_TRUE;
-        }
-        return S_OK;
-    });
-    bar->define(L"Controls", [controls](ScriptedCall& c) {
-        c.returns(controls);
-        return S_OK;
-    });
-    controls->define(L"Count", [this, name](ScriptedCall& c) {
-        c.returns(static_cast<long>(m_controls[name].size()));
-        return S_OK;
-    });
-    controls->define(L"Item", [this, name](ScriptedCall& c) {
-        const long index = c.number(0);
-        if (index < 1 || index > static_cast<long>(m_controls[name].size()))
-            return kOutOfRange;
-        c.returns(m_controls[name][static_cast<size_t>(index - 1)].object);
-        return S_OK;
-    });
-    controls->define(L"Add", [this, name](ScriptedCall& c) {
-        std::wstring shown;
-        for (size_t i = 0; i < 5; ++i)
-            shown += (i ? L"," : L"") +
-                     (c.omitted(i) ? std::wstring(L"-") : std::to_wstring(c.number(i)));
-        adds.push_back(shown);
-        std::vector<Control>& list = m_controls[name];
-        const long before = c.omitted(3) ? static_cast<long>(list.size()) + 1 : c.number(3);
-        if ((!c.omitted(0) && c.number(0) != 1) || before < 1 ||
-            before > static_cast<long>(list.size()) + 1)
-            return kInvalidCall;
-        ScriptedObject* control = makeControl(name);
-        list.insert(list.begin() + (before - 1), Control{control, L""});
-        c.returns(control);
-        return S_OK;
-    });
-    return bar;
+    return new ScriptedObject(*this, L"CommandBar",
+                              {{L"Name", gives(name)},
+                               {L"Visible",
+                                [](ScriptedCall& c) {
+                                    if (c.result) {
+                                        c.result->vt = VT_BOOL;
+                                        c.result->boolVal = VARIANT_TRUE;
+                                    }
+                                    return S_OK;
+                                }},
+                               {L"Controls", gives(controls)}});
 }
 
 ScriptedObject* ScriptedVBE::makeControl(const std::wstring& bar) {
-    auto* control = new ScriptedObject(*this, L"CommandBarControl");
-    auto mine = [this, bar, control]() -> Control* {
-        for (Control& c : m_controls[bar])
-            if (c.object == control)
-                return &c;
-        return nullptr;
-    };
-    control->define(L"Caption", [mine](ScriptedCall& c) {
-        Control* self = mine();
-        if (!self)
-            return kInvalidCall; // deleted
-        if (c.value)
-            self->caption = c.text(0);
-        else
-            c.returns(self->caption);
-        return S_OK;
+    auto* made = new ScriptedObject(*this, L"CommandBarControl");
+    made->define({
+        {L"Caption",
+         [this, made](ScriptedCall& c) {
+             Control* self = control(made);
+             if (!self)
+                 return kInvalidCall; // deleted
+             if (!c.value)
+                 return c.returns(self->caption);
+             self->caption = c.text(0);
+             return S_OK;
+         }},
+        {L"PasteFace",
+         [this](ScriptedCall&) {
+             std::wstring face = L"none";
+             if (OpenClipboard(nullptr)) {
+                 if (auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP))) {
+                     BITMAP info{};
+                     GetObjectW(bitmap, sizeof info, &info);
+                     face = std::to_wstring(info.bmWidth) + L"x" + std::to_wstring(info.bmHeight);
+                 }
+                 CloseClipboard();
+             }
+             faces.push_back(face);
+             return face == L"none" ? kInvalidCall : S_OK;
+         }},
+        {L"Delete",
+         [this, bar, made](ScriptedCall& c) {
+             std::vector<Control>& list = m_controls[bar];
+             auto found = std::find_if(list.begin(), list.end(),
+                                       [&](const Control& x) { return x.object == made; });
+             if (!c.omitted(0) || found == list.end())
+                 return kInvalidCall;
+             list.erase(found);
+             return S_OK;
+         }},
     });
-    control->define(L"PasteFace", [this](ScriptedCall&) {
-        std::wstring face = L"none";
-        if (OpenClipboard(nullptr)) {
-            if (auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP))) {
-                BITMAP info{};
-                GetObjectW(bitmap, sizeof info, &info);
-                face = std::to_wstring(info.bmWidth) + L"x" + std::to_wstring(info.bmHeight);
-            }
-            CloseClipboard();
-        }
-        faces.push_back(face);
-        return face == L"none" ? kInvalidCall : S_OK;
-    });
-    control->define(L"Delete", [this, bar, control](ScriptedCall& c) {
-        if (!c.omitted(0))
-            return kInvalidCall;
-        std::vector<Control>& list = m_controls[bar];
-        auto found = std::find_if(list.begin(), list.end(),
-                                  [&](const Control& x) { return x.object == control; });
-        if (found == list.end())
-            return kInvalidCall;
-        list.erase(found);
-        return S_OK;
-    });
-    return control;
+    return made;
 }
 
 ScriptedObject* ScriptedVBE::makeEvents() {
-    auto* events = new ScriptedObject(*this, L"Events");
-    events->define(L"CommandBarEvents", [this](ScriptedCall& c) {
-        IDispatch* control = c.object(0);
-        for (auto& [bar, list] : m_controls)
-            for (Control& x : list)
-                if (static_cast<IDispatch*>(x.object) == control) {
-                    ScriptedEventSource*& source = sources[x.caption];
-                    if (!source)
-                        source = new ScriptedEventSource(*this, control);
-                    c.returns(static_cast<IDispatch*>(static_cast<ScriptedObject*>(source)));
-                    return S_OK;
-                }
-        return kInvalidCall;
-    });
-    return events;
-}
-
-ScriptedObject* ScriptedVBE::makeComponent(size_t m) {
-    auto* component = new ScriptedObject(*this, L"VBComponent");
-    ScriptedObject* code = modules[m].hasCode ? makeCodeModule(m) : nullptr;
-    component->define(L"Name", [this, m](ScriptedCall& c) {
-        if (c.value)
-            modules[m].name = c.text(0);
-        else
-            c.returns(modules[m].name);
-        return S_OK;
-    });
-    component->define(L"Type", [this, m](ScriptedCall& c) {
-        c.returns(modules[m].type);
-        return S_OK;
-    });
-    component->define(L"CodeModule", [code](ScriptedCall& c) {
-        c.returns(code);
-        return S_OK;
-    });
-    return component;
+    return new ScriptedObject(*this, L"Events",
+                              {{L"CommandBarEvents", [this](ScriptedCall& c) {
+                                    Control* found = control(c.object(0));
+                                    if (!found)
+                                        return kInvalidCall;
+                                    ScriptedEventSource*& source = sources[found->caption];
+                                    if (!source)
+                                        source = new ScriptedEventSource(*this, c.object(0));
+                                    return c.returns(static_cast<ScriptedObject*>(source));
+                                }}});
 }
 
 ScriptedObject* ScriptedVBE::makeProject() {
-    auto* project = new ScriptedObject(*this, L"VBProject");
-    auto* components = new ScriptedObject(*this, L"VBComponents");
     for (size_t m = 0; m < modules.size(); ++m)
         m_components.push_back(makeComponent(m));
-    project->define(L"Name", [](ScriptedCall& c) {
-        c.returns(std::wstring(L"Project1"));
-        return S_OK;
-    });
-    project->define(L"VBComponents", [components](ScriptedCall& c) {
-        c.returns(components);
-        return S_OK;
-    });
-    components->define(L"Count", [this](ScriptedCall& c) {
-        c.returns(static_cast<long>(m_components.size()));
-        return S_OK;
-    });
-    components->define(L"Item", [this](ScriptedCall& c) {
-        const long index = c.number(0);
-        if (index < 1 || index > static_cast<long>(m_components.size()))
-            return kOutOfRange;
-        c.returns(m_components[static_cast<size_t>(index - 1)]);
-        return S_OK;
-    });
+    auto* components = new ScriptedObject(*this, L"VBComponents",
+                                          collection([this] { return m_components.size(); },
+                                                     [this](size_t i) { return m_components[i]; }));
     // A new module is named as the IDE names it and starts with what the IDE
     // puts in every new module.
-    components->define(L"Add", [this](ScriptedCall& c) {
-        const long type = c.number(0);
-        if (type != 1 && type != 2)
-            return kInvalidCall;
-        modules.push_back({L"Module" + std::to_wstring(modules.size() + 1), type, newModuleLines});
-        m_components.push_back(makeComponent(modules.size() - 1));
-        c.returns(m_components.back());
-        return S_OK;
-    });
-    return project;
+    components->define({{L"Add", [this](ScriptedCall& c) {
+                             const long type = c.number(0);
+                             if (type != 1 && type != 2)
+                                 return kInvalidCall;
+                             modules.push_back({L"Module" + std::to_wstring(modules.size() + 1),
+                                                type, newModuleLines});
+                             m_components.push_back(makeComponent(modules.size() - 1));
+                             return c.returns(m_components.back());
+                         }}});
+    return new ScriptedObject(
+        *this, L"VBProject",
+        {{L"Name", gives(std::wstring(L"Project1"))}, {L"VBComponents", gives(components)}});
+}
+
+ScriptedObject* ScriptedVBE::makeComponent(size_t m) {
+    ScriptedObject* code = modules[m].hasCode ? makeCodeModule(m) : nullptr;
+    return new ScriptedObject(
+        *this, L"VBComponent",
+        {{L"Name",
+          [this, m](ScriptedCall& c) {
+              if (!c.value)
+                  return c.returns(modules[m].name);
+              modules[m].name = c.text(0);
+              return S_OK;
+          }},
+         {L"Type", [this, m](ScriptedCall& c) { return c.returns(modules[m].type); }},
+         {L"CodeModule", gives(code)}});
 }
 
 ScriptedObject* ScriptedVBE::makeCodeModule(size_t m) {
-    auto* code = new ScriptedObject(*this, L"CodeModule");
-    auto lines = [this, m]() -> std::vector<std::wstring>& { return modules[m].lines; };
-    auto edited = [this, lines]() {
+    // Every edit puts `added` in place of `count` lines from `first`.
+    auto edit = [this, m](long first, long count, const std::vector<std::wstring>& added) {
+        std::vector<std::wstring>& lines = modules[m].lines;
+        if (!within(first, count, lines.size()))
+            return kOutOfRange;
+        auto at = lines.erase(lines.begin() + (first - 1), lines.begin() + (first - 1 + count));
+        lines.insert(at, added.begin(), added.end());
         if (afterEdit)
-            afterEdit(lines());
+            afterEdit(lines);
+        return S_OK;
     };
-    code->define(L"CountOfLines", [lines](ScriptedCall& c) {
-        c.returns(static_cast<long>(lines().size()));
-        return S_OK;
-    });
-    code->define(L"Lines", [lines](ScriptedCall& c) {
-        const long first = c.number(0), count = c.number(1);
-        const long size = static_cast<long>(lines().size());
-        if (first < 1 || count < 0 || first + count - 1 > size)
-            return kOutOfRange;
-        std::wstring text;
-        for (long i = first; i < first + count; ++i)
-            text += (i > first ? L"\r\n" : L"") + lines()[static_cast<size_t>(i - 1)];
-        c.returns(text);
-        return S_OK;
-    });
-    code->define(L"DeleteLines", [lines, edited](ScriptedCall& c) {
-        const long first = c.number(0), count = c.omitted(1) ? 1 : c.number(1);
-        if (first < 1 || count < 1 || first + count - 1 > static_cast<long>(lines().size()))
-            return kOutOfRange;
-        lines().erase(lines().begin() + (first - 1), lines().begin() + (first - 1 + count));
-        edited();
-        return S_OK;
-    });
-    code->define(L"InsertLines", [lines, edited](ScriptedCall& c) {
-        const long line = c.number(0);
-        if (line < 1 || line > static_cast<long>(lines().size()) + 1)
-            return kOutOfRange;
-        std::vector<std::wstring> added = splitLines(c.text(1));
-        lines().insert(lines().begin() + (line - 1), added.begin(), added.end());
-        edited();
-        return S_OK;
-    });
-    code->define(L"ReplaceLine", [lines, edited](ScriptedCall& c) {
-        const long line = c.number(0);
-        if (line < 1 || line > static_cast<long>(lines().size()))
-            return kOutOfRange;
-        std::vector<std::wstring> replacement = splitLines(c.text(1));
-        lines().erase(lines().begin() + (line - 1));
-        lines().insert(lines().begin() + (line - 1), replacement.begin(), replacement.end());
-        edited();
-        return S_OK;
-    });
-    return code;
+    return new ScriptedObject(
+        *this, L"CodeModule",
+        {{L"CountOfLines",
+          [this, m](ScriptedCall& c) {
+              return c.returns(static_cast<long>(modules[m].lines.size()));
+          }},
+         {L"Lines",
+          [this, m](ScriptedCall& c) {
+              const long first = c.number(0), count = c.number(1);
+              if (!within(first, count, modules[m].lines.size()))
+                  return kOutOfRange;
+              std::wstring text;
+              for (long i = first; i < first + count; ++i)
+                  text += (i > first ? L"\r\n" : L"") + modules[m].lines[size_t(i - 1)];
+              return c.returns(text);
+          }},
+         {L"DeleteLines",
+          [edit](ScriptedCall& c) {
+              const long count = c.omitted(1) ? 1 : c.number(1);
+              return count < 1 ? kOutOfRange : edit(c.number(0), count, {});
+          }},
+         {L"InsertLines",
+          [edit](ScriptedCall& c) { return edit(c.number(0), 0, splitLines(c.text(1))); }},
+         {L"ReplaceLine",
+          [edit](ScriptedCall& c) { return edit(c.number(0), 1, splitLines(c.text(1))); }}});
 }

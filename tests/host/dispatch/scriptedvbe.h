@@ -11,8 +11,8 @@
 
 #include <functional>
 #include <map>
-#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class ScriptedVBE;
@@ -23,32 +23,39 @@ struct ScriptedCall {
     VARIANT* value = nullptr; ///< the value of a property put
     VARIANT* result = nullptr;
 
-    bool omitted(size_t i) const;
+    bool omitted(size_t i) const {
+        return i >= args.size() ||
+               (args[i]->vt == VT_ERROR && args[i]->scode == DISP_E_PARAMNOTFOUND);
+    }
     long number(size_t i) const;
     std::wstring text(size_t i) const;
-    IDispatch* object(size_t i) const;
-    void returns(long v);
-    void returns(const std::wstring& v);
-    void returns(IDispatch* v);
+    IDispatch* object(size_t i) const {
+        return i < args.size() && args[i]->vt == VT_DISPATCH ? args[i]->pdispVal : nullptr;
+    }
+    /// Each sets the result, when one is asked for, and answers S_OK.
+    HRESULT returns(long v);
+    HRESULT returns(const std::wstring& v);
+    HRESULT returns(IDispatch* v);
 };
 
-/// An object of the model: named members, a reference count, the calls it got.
+/// An object of the model: a table of named members, whose DISPIDs are their
+/// places in it from 1, a reference count, one Invoke for every member.
 class ScriptedObject : public IDispatch {
 public:
     using Member = std::function<HRESULT(ScriptedCall&)>;
+    using Members = std::vector<std::pair<std::wstring, Member>>;
 
-    ScriptedObject(ScriptedVBE& host, std::wstring kind);
+    ScriptedObject(ScriptedVBE& host, std::wstring kind, Members members = {});
     ScriptedObject(const ScriptedObject&) = delete;
     ScriptedObject& operator=(const ScriptedObject&) = delete;
 
-    void define(const std::wstring& name, Member member);
+    void define(Members members);
     ULONG references() const { return m_references; }
-    const std::wstring& kind() const { return m_kind; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
     ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override;
@@ -63,7 +70,7 @@ protected:
 
 private:
     std::wstring m_kind;
-    std::vector<std::pair<std::wstring, Member>> m_members;
+    Members m_members;
     ULONG m_references = 1;
 };
 
@@ -84,8 +91,10 @@ public:
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
-    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
-    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer**) override;
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer**) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override;
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
@@ -132,9 +141,8 @@ public:
     /// Member calls as "Kind.Member", in order.
     std::vector<std::wstring> calls;
     size_t count(const std::wstring& call) const;
-    /// "Kind.Member" that fails with `failure` (an exception with a text).
+    /// "Kind.Member" that fails with "Subscript out of range" (0x800A0009).
     std::wstring failing;
-    HRESULT failure = static_cast<HRESULT>(0x800A0009);
     /// Runs after every edit of a module's text, to change it as an IDE may.
     std::function<void(std::vector<std::wstring>& lines)> afterEdit;
 
@@ -159,7 +167,10 @@ public:
     void adopt(ScriptedObject* object) { m_objects.push_back(object); }
 
 private:
-    ScriptedObject* makeRoot(bool offersVBE);
+    struct Control {
+        ScriptedObject* object;
+        std::wstring caption;
+    };
     ScriptedObject* makeBars(const std::vector<std::wstring>& bars);
     ScriptedObject* makeBar(const std::wstring& name);
     ScriptedObject* makeControl(const std::wstring& bar);
@@ -167,15 +178,12 @@ private:
     ScriptedObject* makeProject();
     ScriptedObject* makeComponent(size_t module);
     ScriptedObject* makeCodeModule(size_t module);
+    /// The control `object` on any bar; null once it is deleted.
+    Control* control(const IDispatch* object);
 
     std::vector<ScriptedObject*> m_objects;
     ScriptedObject* m_root = nullptr;
     std::map<std::wstring, ScriptedObject*> m_bars;
     std::vector<ScriptedObject*> m_components;
-    struct Control {
-        ScriptedObject* object;
-        std::wstring caption;
-    };
     std::map<std::wstring, std::vector<Control>> m_controls; ///< by bar
-    long m_mainWindow;
 };

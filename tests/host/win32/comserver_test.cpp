@@ -180,21 +180,14 @@ class FakeApplication : public IDispatch {
 public:
     explicit FakeApplication(bool environment) : m_environment(environment) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-            (m_environment && IsEqualIID(iid, kIID_VBE))) {
-            *object = this;
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        const bool known = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+                           (m_environment && IsEqualIID(iid, kIID_VBE));
+        *object = known ? this : nullptr;
+        return known ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
     ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        *count = 0;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
         return DISP_E_UNKNOWNNAME;
@@ -209,6 +202,30 @@ private:
     bool m_environment;
 };
 
+/// An argument for Invoke.
+VARIANT arg(VARTYPE type, LONG_PTR value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = type;
+    if (type == VT_BOOL)
+        v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    else if (type == VT_DISPATCH)
+        v.pdispVal = reinterpret_cast<IDispatch*>(value);
+    else
+        v.lVal = static_cast<LONG>(value);
+    return v;
+}
+
+VARIANT dispatch(IDispatch* value) {
+    return arg(VT_DISPATCH, reinterpret_cast<LONG_PTR>(value));
+}
+
+std::string guidText(const GUID& guid) {
+    wchar_t text[40];
+    StringFromGUID2(guid, text, 40);
+    return narrow(text);
+}
+
 class ComServerObject : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -216,6 +233,7 @@ protected:
         ASSERT_EQ(regsvr32(L""), 0u);
     }
     void TearDown() override {
+        SafeArrayDestroy(m_custom);
         CoFreeUnusedLibrariesEx(0, 0);
         CoUninitialize();
         EXPECT_EQ(regsvr32(L"/u"), 0u);
@@ -226,6 +244,7 @@ protected:
         return server ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(server, name)))
                       : nullptr;
     }
+    /// What reached the scripted add-in since the last call.
     std::string log() {
         auto read = serverFunction<HRESULT(STDAPICALLTYPE*)(char*, DWORD)>("TraplineTestLog");
         char buffer[512] = {};
@@ -234,6 +253,13 @@ protected:
     HRESULT canUnloadNow() {
         auto canUnload = serverFunction<HRESULT(STDAPICALLTYPE*)()>("DllCanUnloadNow");
         return canUnload ? canUnload() : E_FAIL;
+    }
+    IDispatch* create() {
+        IDispatch* object = nullptr;
+        EXPECT_EQ(CoCreateInstance(kCLSID_Connect, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                   reinterpret_cast<void**>(&object)),
+                  S_OK);
+        return object;
     }
 
     /// Calls `name` through IDispatch with `arguments` in their written order.
@@ -258,42 +284,22 @@ protected:
         // A member's own failure comes back as an exception carrying it.
         return hr == DISP_E_EXCEPTION ? exception.scode : hr;
     }
-    /// The property `name` read through IDispatch.
-    static VARIANT property(IDispatch* object, const wchar_t* name) {
+    /// The property `name` read through IDispatch: "true", "false", "it" for
+    /// `expected`, "none" for Nothing, or what else it was.
+    static std::string property(IDispatch* object, const wchar_t* name, IDispatch* expected) {
         VARIANT v;
         VariantInit(&v);
         const HRESULT hr = invoke(object, name, {}, DISPATCH_PROPERTYGET, &v);
-        if (FAILED(hr)) {
-            v.vt = VT_ERROR;
-            v.scode = hr;
-        }
-        return v;
-    }
-    static VARIANT boolean(bool value) {
-        VARIANT v;
-        VariantInit(&v);
-        v.vt = VT_BOOL;
-        v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-        return v;
-    }
-    static VARIANT dispatch(IDispatch* value) {
-        VARIANT v;
-        VariantInit(&v);
-        v.vt = VT_DISPATCH;
-        v.pdispVal = value;
-        return v;
-    }
-    static VARIANT number(long value) {
-        VARIANT v;
-        VariantInit(&v);
-        v.vt = VT_I4;
-        v.lVal = value;
-        return v;
+        std::string got = FAILED(hr) ? "failed" : "not a Boolean or an object";
+        if (SUCCEEDED(hr) && v.vt == VT_BOOL)
+            got = v.boolVal == VARIANT_TRUE ? "true" : "false";
+        else if (SUCCEEDED(hr) && v.vt == VT_DISPATCH)
+            got = !v.pdispVal ? "none" : v.pdispVal == expected ? "it" : "another";
+        VariantClear(&v);
+        return got;
     }
     VARIANT custom() {
-        VARIANT v;
-        VariantInit(&v);
-        v.vt = VT_ARRAY | VT_VARIANT | VT_BYREF;
+        VARIANT v = arg(VT_ARRAY | VT_VARIANT | VT_BYREF, 0);
         v.pparray = &m_custom;
         return v;
     }
@@ -301,11 +307,69 @@ protected:
     SAFEARRAY* m_custom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
 };
 
-TEST_F(ComServerObject, AnswersForItsInterfacesAndNamesItsEventsOneToFive) {
-    IUnknown* object = nullptr;
-    ASSERT_EQ(CoCreateInstance(kCLSID_Connect, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                               reinterpret_cast<void**>(&object)),
+/// Every name the object's IDispatch answers for: the events at DISPIDs 1 to
+/// 5, then the default interface's members in their vtable order, with the
+/// kind and the type of their one argument.
+const struct {
+    const wchar_t* name;
+    DISPID event; ///< 0 for a member of the default interface
+    INVOKEKIND kind;
+    VARTYPE type;
+} kMembers[] = {
+    {L"OnConnection", 1, INVOKE_FUNC, VT_EMPTY},
+    {L"OnDisconnection", 2, INVOKE_FUNC, VT_EMPTY},
+    {L"OnAddInsUpdate", 3, INVOKE_FUNC, VT_EMPTY},
+    {L"OnStartupComplete", 4, INVOKE_FUNC, VT_EMPTY},
+    {L"OnBeginShutdown", 5, INVOKE_FUNC, VT_EMPTY},
+    {L"FormDisplayed", 0, INVOKE_PROPERTYGET, VT_BYREF | VT_BOOL},
+    {L"FormDisplayed", 0, INVOKE_PROPERTYPUT, VT_BOOL},
+    {L"VBInstance", 0, INVOKE_PROPERTYGET, VT_BYREF | VT_DISPATCH},
+    {L"VBInstance", 0, INVOKE_PROPERTYPUT, VT_DISPATCH},
+    {L"VBInstance", 0, INVOKE_PROPERTYPUTREF, VT_DISPATCH},
+    {L"MenuHandler", 0, INVOKE_PROPERTYGET, VT_BYREF | VT_DISPATCH},
+    {L"MenuHandler", 0, INVOKE_PROPERTYPUT, VT_DISPATCH},
+    {L"MenuHandler", 0, INVOKE_PROPERTYPUTREF, VT_DISPATCH},
+    {L"Hide", 0, INVOKE_FUNC, VT_EMPTY},
+    {L"Show", 0, INVOKE_FUNC, VT_EMPTY},
+    {L"AddToCommandBar", 0, INVOKE_FUNC, VT_EMPTY},
+};
+
+/// The type library's identity, which projects referring to it keep.
+void expectTheTypeLibrary(ITypeLib* library) {
+    TLIBATTR* attributes = nullptr;
+    ASSERT_EQ(library->GetLibAttr(&attributes), S_OK);
+    EXPECT_EQ(guidText(attributes->guid), "{7F48F856-1D21-4466-9C78-AC3BDC19B4C8}");
+    EXPECT_EQ(attributes->wMajorVerNum * 100 + attributes->wMinorVerNum, 100) << "version 1.0";
+    EXPECT_EQ(attributes->lcid, 0u);
+    EXPECT_EQ(attributes->syskind, kIs64 ? SYS_WIN64 : SYS_WIN32);
+    library->ReleaseTLibAttr(attributes);
+    BSTR name = nullptr, help = nullptr;
+    ASSERT_EQ(library->GetDocumentation(-1, &name, &help, nullptr, nullptr), S_OK);
+    EXPECT_EQ(narrow(name) + "|" + narrow(help), "Trapline|TRAPLINE Add-In");
+    SysFreeString(name);
+    SysFreeString(help);
+    ITypeInfo* coclass = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(kCLSID_Connect, &coclass), S_OK);
+    TYPEATTR* type = nullptr;
+    ASSERT_EQ(coclass->GetTypeAttr(&type), S_OK);
+    EXPECT_EQ(type->typekind, TKIND_COCLASS);
+    coclass->ReleaseTypeAttr(type);
+    coclass->Release();
+}
+
+TEST_F(ComServerObject, IsMadeOnlyUnaggregatedAndAnswersForItsInterfacesAndEveryMemberName) {
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(CoGetClassObject(kCLSID_Connect, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               reinterpret_cast<void**>(&factory)),
               S_OK);
+    IUnknown* object = nullptr;
+    EXPECT_EQ(factory->CreateInstance(factory, IID_IUnknown, reinterpret_cast<void**>(&object)),
+              CLASS_E_NOAGGREGATION);
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object)),
+              S_OK);
+    // The server stays loaded while its factory is locked or an object lives.
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    factory->Release();
     EXPECT_EQ(canUnloadNow(), S_FALSE);
     const struct {
         IID iid;
@@ -324,22 +388,69 @@ TEST_F(ComServerObject, AnswersForItsInterfacesAndNamesItsEventsOneToFive) {
             asked->Release();
         }
     }
-    IDispatch* events = nullptr;
-    ASSERT_EQ(object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&events)), S_OK);
-    const wchar_t* names[] = {L"OnConnection", L"OnDisconnection", L"OnAddInsUpdate",
-                              L"OnStartupComplete", L"OnBeginShutdown"};
-    for (DISPID expected = 1; const wchar_t* name : names) {
+
+    IDispatch* connect = nullptr;
+    ASSERT_EQ(object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&connect)), S_OK);
+    ITypeInfo* dispatchInfo = nullptr;
+    ASSERT_EQ(connect->GetTypeInfo(0, LOCALE_USER_DEFAULT, &dispatchInfo), S_OK);
+    ITypeLib* library = nullptr;
+    UINT index = 0;
+    ASSERT_EQ(dispatchInfo->GetContainingTypeLib(&library, &index), S_OK);
+    expectTheTypeLibrary(library);
+    library->Release();
+    // The vtable half of the dual interface, whose members follow
+    // IDispatch's seven slots.
+    HREFTYPE vtable = 0;
+    ITypeInfo* info = nullptr;
+    ASSERT_EQ(dispatchInfo->GetRefTypeOfImplType(UINT(-1), &vtable), S_OK);
+    ASSERT_EQ(dispatchInfo->GetRefTypeInfo(vtable, &info), S_OK);
+    dispatchInfo->Release();
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->cFuncs, std::size(kMembers) - 5);
+    EXPECT_TRUE(attributes->wTypeFlags & TYPEFLAG_FDUAL);
+    info->ReleaseTypeAttr(attributes);
+    for (UINT slot = 0; const auto& m : kMembers) {
+        SCOPED_TRACE(narrow(m.name));
         DISPID id = 0;
-        auto* text = const_cast<LPOLESTR>(name);
-        EXPECT_EQ(events->GetIDsOfNames(IID_NULL, &text, 1, LOCALE_USER_DEFAULT, &id), S_OK);
-        EXPECT_EQ(id, expected++);
+        auto* text = const_cast<LPOLESTR>(m.name);
+        EXPECT_EQ(connect->GetIDsOfNames(IID_NULL, &text, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+        if (m.event) {
+            EXPECT_EQ(id, m.event);
+            continue;
+        }
+        FUNCDESC* function = nullptr;
+        ASSERT_EQ(info->GetFuncDesc(slot, &function), S_OK);
+        BSTR name = nullptr;
+        UINT got = 0;
+        info->GetNames(function->memid, &name, 1, &got);
+        EXPECT_EQ(narrow(name ? name : L""), narrow(m.name));
+        SysFreeString(name);
+        EXPECT_EQ(function->invkind, m.kind);
+        EXPECT_EQ(function->oVft, SHORT((7 + slot++) * sizeof(void*)));
+        // Only a getter's argument is a pointer: to what it gives.
+        VARTYPE type = VT_EMPTY;
+        if (function->cParams) {
+            const TYPEDESC& t = function->lprgelemdescParam[0].tdesc;
+            type = t.vt == VT_PTR ? VARTYPE(VT_BYREF | t.lptdesc->vt) : t.vt;
+        }
+        EXPECT_EQ(type, m.type);
+        EXPECT_EQ(id, function->memid);
+        info->ReleaseFuncDesc(function);
     }
+    info->Release();
     DISPID id = 0;
     auto* unknown = const_cast<LPOLESTR>(L"Unload");
-    EXPECT_EQ(events->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, &id),
+    EXPECT_EQ(connect->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, &id),
               DISP_E_UNKNOWNNAME);
-    events->Release();
+    connect->Release();
     EXPECT_EQ(object->Release(), 0u);
+    EXPECT_EQ(canUnloadNow(), S_FALSE) << "the factory is still locked";
+    ASSERT_EQ(CoGetClassObject(kCLSID_Connect, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               reinterpret_cast<void**>(&factory)),
+              S_OK);
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    factory->Release();
     EXPECT_EQ(canUnloadNow(), S_OK);
 }
 
@@ -350,8 +461,6 @@ TEST_F(ComServerObject, ConnectsThroughInvokeAndLetsGoOfTheApplicationAtDisconne
         const char* log;
     } cases[] = {
         {true, 0, "connect 0 vbe;disconnect 1;forget;"},
-        {true, 1, "connect 1 vbe;disconnect 1;forget;"},
-        {true, 2, "connect 2 vbe;disconnect 1;forget;"},
         {true, 3, "connect 3 vbe;disconnect 1;forget;"},
         // Not the environment: the add-in gets none, and tells the user.
         {false, 1, "connect 1 none;disconnect 1;forget;"},
@@ -359,17 +468,15 @@ TEST_F(ComServerObject, ConnectsThroughInvokeAndLetsGoOfTheApplicationAtDisconne
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         FakeApplication application(c.environment);
-        IDispatch* object = nullptr;
-        ASSERT_EQ(CoCreateInstance(kCLSID_Connect, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                   reinterpret_cast<void**>(&object)),
-                  S_OK);
+        IDispatch* object = create();
+        ASSERT_TRUE(object);
         log();
         EXPECT_EQ(invoke(object, L"OnConnection",
-                         {dispatch(&application), number(c.mode), dispatch(nullptr), custom()}),
+                         {dispatch(&application), arg(VT_I4, c.mode), dispatch(nullptr), custom()}),
                   S_OK);
         // Held by the bridge and as the add-in's VBInstance.
         EXPECT_EQ(application.references, c.environment ? 3u : 1u);
-        EXPECT_EQ(invoke(object, L"OnDisconnection", {number(1), custom()}), S_OK);
+        EXPECT_EQ(invoke(object, L"OnDisconnection", {arg(VT_I4, 1), custom()}), S_OK);
         EXPECT_EQ(application.references, 1u);
         EXPECT_EQ(log(), c.log);
         EXPECT_EQ(object->Release(), 0u);
@@ -377,154 +484,91 @@ TEST_F(ComServerObject, ConnectsThroughInvokeAndLetsGoOfTheApplicationAtDisconne
     }
 }
 
-TEST_F(ComServerObject, NamesTheMembersOfItsDefaultInterfaceInTheirOrder) {
-    IDispatch* object = nullptr;
-    ASSERT_EQ(CoCreateInstance(kCLSID_Connect, nullptr, CLSCTX_INPROC_SERVER, kIID__Connect,
-                               reinterpret_cast<void**>(&object)),
-              S_OK);
-    ITypeInfo* dispatchInfo = nullptr;
-    ASSERT_EQ(object->GetTypeInfo(0, LOCALE_USER_DEFAULT, &dispatchInfo), S_OK);
-    // The vtable half of the dual interface.
-    HREFTYPE vtable = 0;
-    ITypeInfo* info = nullptr;
-    ASSERT_EQ(dispatchInfo->GetRefTypeOfImplType(UINT(-1), &vtable), S_OK);
-    ASSERT_EQ(dispatchInfo->GetRefTypeInfo(vtable, &info), S_OK);
-    dispatchInfo->Release();
-    const struct {
-        const wchar_t* name;
-        INVOKEKIND kind;
-        VARTYPE type;
-    } members[] = {
-        {L"FormDisplayed", INVOKE_PROPERTYGET, VT_BYREF | VT_BOOL},
-        {L"FormDisplayed", INVOKE_PROPERTYPUT, VT_BOOL},
-        {L"VBInstance", INVOKE_PROPERTYGET, VT_BYREF | VT_DISPATCH},
-        {L"VBInstance", INVOKE_PROPERTYPUT, VT_DISPATCH},
-        {L"VBInstance", INVOKE_PROPERTYPUTREF, VT_DISPATCH},
-        {L"MenuHandler", INVOKE_PROPERTYGET, VT_BYREF | VT_DISPATCH},
-        {L"MenuHandler", INVOKE_PROPERTYPUT, VT_DISPATCH},
-        {L"MenuHandler", INVOKE_PROPERTYPUTREF, VT_DISPATCH},
-        {L"Hide", INVOKE_FUNC, VT_EMPTY},
-        {L"Show", INVOKE_FUNC, VT_EMPTY},
-        {L"AddToCommandBar", INVOKE_FUNC, VT_EMPTY},
-    };
-    TYPEATTR* attributes = nullptr;
-    ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
-    EXPECT_EQ(attributes->cFuncs, std::size(members));
-    EXPECT_TRUE(attributes->wTypeFlags & TYPEFLAG_FDUAL);
-    info->ReleaseTypeAttr(attributes);
-    // Each member sits in the vtable right after IDispatch's seven slots.
-    for (UINT index = 0; const auto& m : members) {
-        SCOPED_TRACE(narrow(m.name));
-        FUNCDESC* function = nullptr;
-        ASSERT_EQ(info->GetFuncDesc(index, &function), S_OK);
-        BSTR name = nullptr;
-        UINT got = 0;
-        info->GetNames(function->memid, &name, 1, &got);
-        EXPECT_EQ(narrow(name ? name : L""), narrow(m.name));
-        SysFreeString(name);
-        EXPECT_EQ(function->invkind, m.kind);
-        EXPECT_EQ(function->oVft, SHORT((7 + index++) * sizeof(void*)));
-        // Only a getter's argument is a pointer: to what it gives.
-        VARTYPE type = VT_EMPTY;
-        if (function->cParams) {
-            const TYPEDESC& t = function->lprgelemdescParam[0].tdesc;
-            type = t.vt == VT_PTR ? VARTYPE(VT_BYREF | t.lptdesc->vt) : t.vt;
-        }
-        EXPECT_EQ(type, m.type);
-        DISPID id = 0;
-        auto* text = const_cast<LPOLESTR>(m.name);
-        EXPECT_EQ(object->GetIDsOfNames(IID_NULL, &text, 1, LOCALE_USER_DEFAULT, &id), S_OK);
-        EXPECT_EQ(id, function->memid);
-        info->ReleaseFuncDesc(function);
-    }
-    info->Release();
-    EXPECT_EQ(object->Release(), 0u);
-}
-
 TEST_F(ComServerObject, ShowsHidesAndHandsOutItsObjectsThroughItsDefaultInterface) {
     FakeApplication application(true);
     FakeApplication stranger(false);
-    IDispatch* object = nullptr;
-    ASSERT_EQ(CoCreateInstance(kCLSID_Connect, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                               reinterpret_cast<void**>(&object)),
-              S_OK);
+    IDispatch* object = create();
+    ASSERT_TRUE(object);
     log();
-    const auto displayed = [&] {
-        VARIANT v = property(object, L"FormDisplayed");
-        return v.vt == VT_BOOL ? (v.boolVal == VARIANT_TRUE ? "true" : "false") : "not a Boolean";
-    };
-    const auto is = [&](const wchar_t* name, IUnknown* expected) {
-        VARIANT v = property(object, name);
-        const bool same = v.vt == VT_DISPATCH && v.pdispVal == expected;
-        VariantClear(&v);
-        return same;
-    };
-    EXPECT_STREQ(displayed(), "false");
-    EXPECT_TRUE(is(L"VBInstance", nullptr));
-    EXPECT_TRUE(is(L"MenuHandler", nullptr));
-
+    constexpr WORD kCall = DISPATCH_METHOD, kPut = DISPATCH_PROPERTYPUT,
+                   kRef = DISPATCH_PROPERTYPUTREF;
     const struct {
         const wchar_t* name;
         WORD flags;
         std::vector<VARIANT> arguments;
         HRESULT result;
-        const char* displayed;
-        const char* log;
+        const char *displayed, *vbInstance, *menuHandler, *log;
     } steps[] = {
-        {L"Show", DISPATCH_METHOD, {}, S_OK, "true", "show;"},
-        {L"Show", DISPATCH_METHOD, {}, S_OK, "true", "show;"},
-        {L"Hide", DISPATCH_METHOD, {}, S_OK, "false", "hide;"},
-        {L"FormDisplayed", DISPATCH_PROPERTYPUT, {boolean(true)}, S_OK, "true", ""},
-        {L"FormDisplayed", DISPATCH_PROPERTYPUT, {boolean(false)}, S_OK, "false", ""},
+        {L"Show", kCall, {}, S_OK, "true", "none", "none", "show;"},
+        {L"Show", kCall, {}, S_OK, "true", "none", "none", "show;"},
+        {L"Hide", kCall, {}, S_OK, "false", "none", "none", "hide;"},
+        {L"FormDisplayed", kPut, {arg(VT_BOOL, 1)}, S_OK, "true", "none", "none", ""},
+        {L"FormDisplayed", kPut, {arg(VT_BOOL, 0)}, S_OK, "false", "none", "none", ""},
         // An object that is not the environment is refused and changes nothing.
-        {L"VBInstance", DISPATCH_PROPERTYPUTREF, {dispatch(&stranger)}, E_NOINTERFACE, "false", ""},
-        {L"AddToCommandBar", DISPATCH_METHOD, {}, S_OK, "false", "bar;"},
+        {L"VBInstance", kRef, {dispatch(&stranger)}, E_NOINTERFACE, "false", "none", "none", ""},
+        // No environment, no button.
+        {L"AddToCommandBar", kCall, {}, S_OK, "false", "none", "none", "bar;"},
+        // Set by reference, the environment is what it hands back; the button
+        // then has its event source, which Nothing lets go of.
+        {L"VBInstance", kRef, {dispatch(&application)}, S_OK, "false", "it", "none", ""},
+        {L"AddToCommandBar", kCall, {}, S_OK, "false", "it", "it", "bar;"},
+        {L"MenuHandler", kRef, {dispatch(&stranger)}, DISP_E_TYPEMISMATCH, "false", "it", "it", ""},
+        {L"MenuHandler", kRef, {dispatch(&application)}, S_OK, "false", "it", "it", ""},
+        {L"MenuHandler", kRef, {dispatch(nullptr)}, S_OK, "false", "it", "none", "release;"},
+        {L"VBInstance", kRef, {dispatch(nullptr)}, S_OK, "false", "none", "none", ""},
     };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(narrow(step.name));
-        EXPECT_EQ(invoke(object, step.name, step.arguments, step.flags), step.result);
-        EXPECT_STREQ(displayed(), step.displayed);
-        EXPECT_EQ(log(), step.log);
+    for (const auto& s : steps) {
+        SCOPED_TRACE(narrow(s.name));
+        EXPECT_EQ(invoke(object, s.name, s.arguments, s.flags), s.result);
+        EXPECT_EQ(property(object, L"FormDisplayed", nullptr), s.displayed);
+        EXPECT_EQ(property(object, L"VBInstance", &application), s.vbInstance);
+        EXPECT_EQ(property(object, L"MenuHandler", &application), s.menuHandler);
+        EXPECT_EQ(log(), s.log);
     }
-    EXPECT_TRUE(is(L"VBInstance", nullptr));
-    EXPECT_TRUE(is(L"MenuHandler", nullptr)) << "no environment, no button";
     EXPECT_EQ(stranger.references, 1u);
-
-    // Set by reference, the environment is what it hands back; the button
-    // then has its event source, which Nothing lets go of.
-    EXPECT_EQ(invoke(object, L"VBInstance", {dispatch(&application)}, DISPATCH_PROPERTYPUTREF),
-              S_OK);
-    EXPECT_TRUE(is(L"VBInstance", &application));
-    EXPECT_EQ(invoke(object, L"AddToCommandBar", {}), S_OK);
-    EXPECT_TRUE(is(L"MenuHandler", &application));
-    EXPECT_EQ(invoke(object, L"MenuHandler", {dispatch(&stranger)}, DISPATCH_PROPERTYPUTREF),
-              DISP_E_TYPEMISMATCH);
-    EXPECT_EQ(invoke(object, L"MenuHandler", {dispatch(&application)}, DISPATCH_PROPERTYPUTREF),
-              S_OK);
-    EXPECT_TRUE(is(L"MenuHandler", &application));
-    EXPECT_EQ(invoke(object, L"MenuHandler", {dispatch(nullptr)}, DISPATCH_PROPERTYPUTREF), S_OK);
-    EXPECT_TRUE(is(L"MenuHandler", nullptr));
-    EXPECT_EQ(invoke(object, L"VBInstance", {dispatch(nullptr)}, DISPATCH_PROPERTYPUTREF), S_OK);
-    EXPECT_TRUE(is(L"VBInstance", nullptr));
-    EXPECT_EQ(log(), "bar;release;");
     EXPECT_EQ(object->Release(), 0u);
     EXPECT_EQ(application.references, 1u);
 }
 
-TEST_F(ComServerObject, StaysLoadedWhileItsFactoryIsLocked) {
-    IClassFactory* factory = nullptr;
-    ASSERT_EQ(CoGetClassObject(kCLSID_Connect, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                               reinterpret_cast<void**>(&factory)),
-              S_OK);
-    IUnknown* aggregated = nullptr;
-    EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(factory), IID_IUnknown,
-                                      reinterpret_cast<void**>(&aggregated)),
-              CLASS_E_NOAGGREGATION);
-    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
-    EXPECT_EQ(canUnloadNow(), S_FALSE);
-    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
-    EXPECT_EQ(canUnloadNow(), S_OK);
-    factory->Release();
+TEST(ComServer, CarriesTheInterfaceIdAndMarksTheFileSelfRegistering) {
+    HMODULE server = LoadLibraryExW(serverPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(server);
+    HRSRC found = FindResourceW(server, MAKEINTRESOURCEW(1), L"_IID_CONNECT");
+    ASSERT_TRUE(found);
+    ASSERT_EQ(SizeofResource(server, found), 20u);
+    const auto* bytes =
+        static_cast<const unsigned char*>(LockResource(LoadResource(server, found)));
+    DWORD length = 0;
+    GUID iid{};
+    std::memcpy(&length, bytes, 4);
+    std::memcpy(&iid, bytes + 4, 16);
+    EXPECT_EQ(length, 16u);
+    EXPECT_EQ(guidText(iid), "{FA68FD18-E0A0-406B-B828-18AD27AC26D0}");
+    FreeLibrary(server);
+
+    const std::wstring path = serverPath();
+    std::vector<char> version(GetFileVersionInfoSizeW(path.c_str(), nullptr));
+    ASSERT_FALSE(version.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, DWORD(version.size()), version.data()));
+    const struct {
+        const wchar_t* entry;
+        const wchar_t* text;
+    } entries[] = {
+        {L"OLESelfRegister", L""},
+        {L"FileVersion", L"1.00.0003"},
+        {L"ProductName", L"TRAPLINE Add-In"},
+        {L"InternalName", L"Trapline"},
+        {L"OriginalFilename", L"Trapline.dll"},
+    };
+    for (const auto& e : entries) {
+        void* text = nullptr;
+        UINT size = 0;
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + e.entry;
+        EXPECT_TRUE(VerQueryValueW(version.data(), query.c_str(), &text, &size)) << narrow(query);
+        if (text) {
+            EXPECT_STREQ(static_cast<const wchar_t*>(text), e.text);
+        }
+    }
 }
 
 } // namespace
