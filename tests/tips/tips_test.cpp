@@ -45,7 +45,7 @@ const std::string kLocation = "SOFTWARE\\Microsoft\\Shared Tools Location";
 
 } // namespace
 
-TEST(ModResFiles, ExtractsTheTipsResourceByteForByte) {
+TEST(ModResFiles, ExtractsTheTipsResourceByteForByteMakesTemporaryNamesAndStripsAtNul) {
     TempDir dir;
     // An older, longer file of that name keeps none of its bytes.
     std::string target = dir.write("TIPOFDAY.TXT", std::string(1000, 'x'));
@@ -58,10 +58,8 @@ TEST(ModResFiles, ExtractsTheTipsResourceByteForByte) {
     EXPECT_EQ(ModResFiles::SaveResourceData("RUSTIPS", "Custom", dir.file("no/such/folder/file")),
               75);
     EXPECT_EQ(TempDir::namesIn(dir.path()), std::vector<std::string>{"TIPOFDAY.TXT"});
-}
 
-TEST(ModResFiles, MakesTemporaryNamesAndStripsAtNul) {
-    TempDir dir;
+    // Temporary names, and text cut at its NUL.
     std::string name;
     ASSERT_TRUE(ModResFiles::MakeTempFileName(dir.path(), "~rsX", 0, name));
     EXPECT_TRUE(utf8String(utf8Path(name).filename()).starts_with("~rs"));
