@@ -233,7 +233,7 @@ TEST(RealColorDialog, TheColoursGoInAndComeBackAndAHookedOneTellsItsOpeningAndCl
     EXPECT_EQ(events.windows.front(), handle(hooked));
 }
 
-TEST(RealFontDialog, TheFontGoesInInPointsAndComesBackChanged) {
+TEST(RealFontDialog, TheFontGoesInInPointsAndComesBackChangedUnlessCancelled) {
     const QStringList families = QFontDatabase::families();
     ASSERT_FALSE(families.isEmpty());
     QtDialogBackend qt;
@@ -252,6 +252,18 @@ TEST(RealFontDialog, TheFontGoesInInPointsAndComesBackChanged) {
     ASSERT_TRUE(dlg.ShowFont());
     EXPECT_EQ(std::tuple(shownSize, dlg.FontSize(), dlg.FontUnderline(), dlg.FontName()),
               std::tuple(12, 14, true, families.front().toStdString()));
+
+    // A change made in the dialog and then cancelled comes back as nothing.
+    dlg.setCancelError(true);
+    whenOpen<QFontDialog>([](QFontDialog* d) {
+        QFont other = d->currentFont();
+        other.setPointSize(20);
+        d->setCurrentFont(other);
+        press(d, QDialogButtonBox::Cancel);
+    });
+    DlgResult<void> cancelled = dlg.ShowFont();
+    ASSERT_FALSE(cancelled);
+    EXPECT_EQ(std::tuple(cancelled.error().number, dlg.FontSize()), std::tuple(20001, 14));
 }
 
 TEST(RealPrintDialog, OptionsFollowTheFlagsAndTheCopiesComeBack) {

@@ -57,9 +57,13 @@ TEST(frmAddIn, OpensTheTipWindowUnlessTheSettingSaysOtherwise) {
     user::click(w.form->cmdTips);
     frmTip* tip = w.form->tipWindow();
     ASSERT_NE(tip, nullptr);
-    // Shown again while loaded: the same window comes forward, hidden or not.
+    // Shown again while loaded: the same window comes forward, hidden or not;
+    // asked for, the tips are shown at the next start again.
+    user::click(tip->chkLoadTipsAtStartup);
     tip->Hide();
     user::click(w.form->cmdTips);
+    EXPECT_EQ(w.settings.setting(SettingsService::kApplication, "Options", "Show Tips at Startup"),
+              "1");
     EXPECT_EQ(w.form->tipWindow(), tip);
     EXPECT_TRUE(tip->Visible());
     // Closed, it is unloaded; shown again, it is made anew.
