@@ -305,7 +305,7 @@ TEST(RealPrintDialog, OptionsFollowTheFlagsAndTheCopiesComeBack) {
     }
 }
 
-TEST(RealPageSetupDialog, OrientationAndMarginsComeBackInTheUnitsAskedFor) {
+TEST(RealPageSetupDialog, OrientationAndMarginsComeBackInTheUnitsAskedForAndNotWhenCancelled) {
     QtDialogBackend qt;
     GlobalComDLG api(qt);
     whenOpen<QPageSetupDialog>([](QPageSetupDialog* d) {
@@ -324,6 +324,11 @@ TEST(RealPageSetupDialog, OrientationAndMarginsComeBackInTheUnitsAskedFor) {
     PageSetupArgs2 inches{.Units = 0};
     ASSERT_TRUE(api.VBPageSetupDlg2(inches));
     EXPECT_NEAR(inches.LeftMargin * 25.4f, mm.LeftMargin, 0.5f);
+
+    whenOpen<QPageSetupDialog>([](QPageSetupDialog* d) { press(d, QDialogButtonBox::Cancel); });
+    PageSetupArgs2 cancelled{.LeftMargin = 3.f, .Units = 1};
+    EXPECT_FALSE(api.VBPageSetupDlg2(cancelled));
+    EXPECT_FLOAT_EQ(cancelled.LeftMargin, 3.f);
 }
 
 TEST(RealFileTitle, IsTheNameWithoutItsFolderAndNothingWhenThereIsNoneOrItIsTooLong) {
