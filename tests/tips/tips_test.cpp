@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 #include <map>
+#include <set>
+#include <tuple>
 
 #ifdef _WIN32
 #include <cctype>
@@ -105,6 +107,17 @@ TEST(frmTip, ShowsTipsWithTheirMarkersAsLineBreaksStoresTheSettingAndExplainsAMi
     frmTip defaults(settings, file);
     ASSERT_EQ(defaults.tips().size(), 3u);
     EXPECT_TRUE(defaults.tips()[2].ends_with(std::string_view("\"*\".\0", 5)));
+    // Next draws among them all, and the label shows the one drawn.
+    std::map<int, std::string> shown;
+    for (int i = 0; i < 60; ++i) {
+        user::click(defaults.cmdNextTip);
+        shown[defaults.CurrentTip()] = defaults.lblTipText.Caption();
+    }
+    std::set<std::string> captions;
+    for (const auto& [number, caption] : shown)
+        captions.insert(caption);
+    EXPECT_EQ(std::tuple(shown.size(), captions.size(), shown.begin()->first),
+              std::tuple(3u, 3u, 1));
 }
 
 TEST(frmAbout, GivesTheLegalNoticeRoomOfItsOwn) {
