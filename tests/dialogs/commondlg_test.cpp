@@ -107,7 +107,6 @@ TEST(CommonDLGOptions, FlagsChooseTheOptionsAndTheResultsComeBackIntoTheProperti
     ASSERT_TRUE(dlg.ShowColor());
     EXPECT_EQ(b.colorSeen.back().rgbResult, -1);
     EXPECT_EQ(dlg.Color(), 0x445566);
-    EXPECT_EQ(dlg.CustomColor(1), b.GetSysColor(1));
 
     b.prints.push_back([](PrintDlgRecord& pd) {
         pd.hDevMode = DevModeRecord{1, 1, 3, 300, 0};

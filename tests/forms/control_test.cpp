@@ -4,6 +4,7 @@
 #include "user.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -169,23 +170,15 @@ TEST(Forms, EventsReachTheirHandlersWhichMayChangeOrDropAKey) {
     form.cmdOK.setValue(true); // no handler: nothing to call, nothing fails
 }
 
-TEST(Forms, MultiLineSelectionsCountALineBreakAsTwoCharacters) {
+TEST(Forms, AMultiLineBoxCountsABreakAsTwoCharactersInSelectionsAndLines) {
     Sample form;
     form.Text2.setText("ab\r\ncd\r\nef");
     form.Text2.setSel(4, 5);
-    EXPECT_EQ(form.Text2.SelText(), "cd\r\ne");
-    EXPECT_EQ(form.Text2.SelStart(), 4);
-    EXPECT_EQ(form.Text2.SelLength(), 5);
+    EXPECT_EQ(std::tuple(form.Text2.SelText(), form.Text2.SelStart(), form.Text2.SelLength()),
+              std::tuple("cd\r\ne", 4, 5));
     form.Text2.setSelText("X\r\nY");
     EXPECT_EQ(form.Text2.Text(), "ab\r\nX\r\nYf");
 
-    for (const char* item : {"beta", "Alpha", "gamma"})
-        form.Combo1.AddItem(item);
-    EXPECT_EQ(form.Combo1.List(0) + form.Combo1.List(1) + form.Combo1.List(2), "Alphabetagamma");
-}
-
-TEST(Forms, TheEditControlsOperationsCountLinesAndUndoOneStep) {
-    Sample form;
     form.Text2.setText("first\r\nsecond\r\n\r\nlast");
     const struct {
         int line, index, length;
@@ -198,20 +191,35 @@ TEST(Forms, TheEditControlsOperationsCountLinesAndUndoOneStep) {
         EXPECT_EQ(form.Text2.LineFromChar(row.index), row.line) << row.line;
         EXPECT_EQ(form.Text2.GetLine(row.line), row.text) << row.line;
     }
-    EXPECT_EQ(form.Text2.LineIndex(4), -1);
-    EXPECT_EQ(form.Text2.GetLine(4), "");
+    EXPECT_EQ(std::tuple(form.Text2.LineIndex(4), form.Text2.GetLine(4)), std::tuple(-1, ""));
     form.Text2.setSel(9, 0);
     EXPECT_EQ(form.Text2.LineFromChar(-1), 1); // the selection's line
     EXPECT_EQ(form.Text2.LineIndex(-1), 7);    // the caret's line
 
+    for (const char* item : {"beta", "Alpha", "gamma"})
+        form.Combo1.AddItem(item);
+    EXPECT_EQ(form.Combo1.List(0) + form.Combo1.List(1) + form.Combo1.List(2), "Alphabetagamma");
+}
+
+TEST(Forms, UndoTakesBackOneStepARunOfTypingIsOneAndUndoingAgainRedoes) {
+    Sample form;
+    form.Text2.setText("start");
     form.Text2.EmptyUndoBuffer();
     EXPECT_FALSE(form.Text2.CanUndo());
-    form.Text2.setSelText("XY");
+    form.Text2.setSel(5, 0);
+    user::type(form.Text2, "!?");
     EXPECT_TRUE(form.Text2.CanUndo());
     form.Text2.Undo();
-    EXPECT_EQ(form.Text2.GetLine(1), "second");
-    form.Text2.Undo(); // undoing again redoes
-    EXPECT_EQ(form.Text2.GetLine(1), "seXYcond");
+    EXPECT_EQ(form.Text2.Text(), "start");
+    form.Text2.Undo();
+    EXPECT_EQ(form.Text2.Text(), "start!?");
+    form.Text2.setSel(0, 5);
+    form.Text2.setSelText("end"); // a step of its own, not more typing
+    form.Text2.Undo();
+    EXPECT_EQ(form.Text2.Text(), "start!?");
+    form.Text2.EmptyUndoBuffer();
+    form.Text2.Undo(); // nothing left to undo
+    EXPECT_EQ(form.Text2.Text(), "start!?");
 }
 
 TEST(Forms, TextEndsAtANulAsANativeControlReadsIt) {

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 #include <map>
+#include <set>
+#include <tuple>
 
 #ifdef _WIN32
 #include <cctype>
@@ -45,7 +47,7 @@ const std::string kLocation = "SOFTWARE\\Microsoft\\Shared Tools Location";
 
 } // namespace
 
-TEST(ModResFiles, ExtractsTheTipsResourceByteForByte) {
+TEST(ModResFiles, ExtractsTheTipsResourceByteForByteMakesTemporaryNamesAndStripsAtNul) {
     TempDir dir;
     // An older, longer file of that name keeps none of its bytes.
     std::string target = dir.write("TIPOFDAY.TXT", std::string(1000, 'x'));
@@ -58,10 +60,8 @@ TEST(ModResFiles, ExtractsTheTipsResourceByteForByte) {
     EXPECT_EQ(ModResFiles::SaveResourceData("RUSTIPS", "Custom", dir.file("no/such/folder/file")),
               75);
     EXPECT_EQ(TempDir::namesIn(dir.path()), std::vector<std::string>{"TIPOFDAY.TXT"});
-}
 
-TEST(ModResFiles, MakesTemporaryNamesAndStripsAtNul) {
-    TempDir dir;
+    // Temporary names, and text cut at its NUL.
     std::string name;
     ASSERT_TRUE(ModResFiles::MakeTempFileName(dir.path(), "~rsX", 0, name));
     EXPECT_TRUE(utf8String(utf8Path(name).filename()).starts_with("~rs"));
@@ -107,6 +107,17 @@ TEST(frmTip, ShowsTipsWithTheirMarkersAsLineBreaksStoresTheSettingAndExplainsAMi
     frmTip defaults(settings, file);
     ASSERT_EQ(defaults.tips().size(), 3u);
     EXPECT_TRUE(defaults.tips()[2].ends_with(std::string_view("\"*\".\0", 5)));
+    // Next draws among them all, and the label shows the one drawn.
+    std::map<int, std::string> shown;
+    for (int i = 0; i < 60; ++i) {
+        user::click(defaults.cmdNextTip);
+        shown[defaults.CurrentTip()] = defaults.lblTipText.Caption();
+    }
+    std::set<std::string> captions;
+    for (const auto& [number, caption] : shown)
+        captions.insert(caption);
+    EXPECT_EQ(std::tuple(shown.size(), captions.size(), shown.begin()->first),
+              std::tuple(3u, 3u, 1));
 }
 
 TEST(frmAbout, GivesTheLegalNoticeRoomOfItsOwn) {

@@ -3,6 +3,7 @@
 #include "forms.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -29,9 +30,13 @@ int characters(const std::string& utf8) {
 
 } // namespace
 
-TEST(CTextBoxML, CountsPositionsWithCrLfBetweenLinesAndMinusOneForTheCaretsLine) {
+// The box's own line arithmetic is the form layer's; these are what the
+// helper adds: line numbers for positions, the caret's line for a negative
+// number, the columns and the lines gathered.
+TEST(CTextBoxML, CountsByLineNumberTakesANegativeOneForTheCaretsLineAndGathersTheLines) {
     Box box("first\r\nsecond\r\n\r\nlast");
-    box.edit.setSel(10, 0); // "sec|ond"
+    EXPECT_FALSE(box.ml.CanUndo()); // bound: the text given so far is no step
+    box.edit.setSel(10, 0);         // "sec|ond"
     int line = -1, column = -1, line1 = -1, column1 = -1;
     box.ml.GetLineColumn(-1, line, column);
     box.ml.GetLineColumn(1, line1, column1);
@@ -40,16 +45,12 @@ TEST(CTextBoxML, CountsPositionsWithCrLfBetweenLinesAndMinusOneForTheCaretsLine)
         const char* call;
         int actual, expected;
     } rows[] = {
-        {"LineCount", box.ml.LineCount(), 4},
-        {"LineIndex(1)", box.ml.LineIndex(1), 7}, // "first" and CR LF
-        {"LineIndex(3)", box.ml.LineIndex(3), 17},
         {"LineIndex(4), past the last line", box.ml.LineIndex(4), -1},
         {"LineIndex(-1)", box.ml.LineIndex(-1), 7},
         {"LineLength(1)", box.ml.LineLength(1), 6},
         {"LineLength(4)", box.ml.LineLength(4), 0},
         {"LineLength(-1)", box.ml.LineLength(-1), 6},
         {"LineFromChar(6), the LF of the first break", box.ml.LineFromChar(6), 0},
-        {"LineFromChar(7)", box.ml.LineFromChar(7), 1},
         {"LineFromChar(99)", box.ml.LineFromChar(99), 3},
         {"LineFromChar(-1), the selection's start", box.ml.LineFromChar(-1), 0},
         {"line of the caret", line, 1},
@@ -66,9 +67,8 @@ TEST(CTextBoxML, CountsPositionsWithCrLfBetweenLinesAndMinusOneForTheCaretsLine)
     EXPECT_EQ(box.ml.GetAllLines(true), (Lines{"first\r\n", "second\r\n", "\r\n", "last\r\n"}));
 
     Box empty("");
-    EXPECT_EQ(empty.ml.LineCount(), 1);
-    EXPECT_EQ(empty.ml.LineLength(-1), 0);
-    EXPECT_TRUE(empty.ml.GetAllLines().empty());
+    EXPECT_EQ(std::tuple(empty.ml.LineCount(), empty.ml.LineLength(-1), empty.ml.GetAllLines()),
+              std::tuple(1, 0, Lines{}));
 }
 
 TEST(CTextBoxML, EveryOperationCountsTheLinesOfAWrappingBoxAlike) {
@@ -102,24 +102,4 @@ TEST(CTextBoxML, EveryOperationCountsTheLinesOfAWrappingBoxAlike) {
     int line = -1, column = -1;
     box.ml.GetLineColumn(-1, line, column);
     EXPECT_EQ((std::pair{line, column}), (std::pair{count - 1, 2}));
-}
-
-TEST(CTextBoxML, UndoesOneEditAndRedoesItWhenAskedAgain) {
-    Box box("start");
-    EXPECT_FALSE(box.ml.CanUndo());
-    box.edit.setSel(5, 0);
-    user::type(box.edit, "!?");
-    EXPECT_TRUE(box.ml.CanUndo());
-    box.ml.Undo(); // a run of typing is one edit
-    EXPECT_EQ(box.edit.Text(), "start");
-    box.ml.Undo();
-    EXPECT_EQ(box.edit.Text(), "start!?");
-    box.edit.setSel(0, 5);
-    box.edit.setSelText("end"); // an edit of its own, not more typing
-    box.ml.Undo();
-    EXPECT_EQ(box.edit.Text(), "start!?");
-    box.ml.EmptyUndoBuffer();
-    EXPECT_FALSE(box.ml.CanUndo());
-    box.ml.Undo();
-    EXPECT_EQ(box.edit.Text(), "start!?");
 }

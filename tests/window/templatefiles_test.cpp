@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace comdlg;
 
@@ -70,7 +71,7 @@ TEST(TemplateFiles, AHeaderSavedToAFileLoadsIntoTheFooterUnchangedAndIsReplacedW
     EXPECT_TRUE(w.boxes.shown.empty());
 }
 
-TEST(TemplateFiles, TheTextInputDialogLoadsAndSavesItsOwnBox) {
+TEST(TemplateFiles, TheTextInputDialogLoadsAndSavesItsOwnBoxAndNoFormMeansNoOwner) {
     Window w;
     f_Dialog& d = w.form->dialog();
     d.Show();
@@ -86,20 +87,14 @@ TEST(TemplateFiles, TheTextInputDialogLoadsAndSavesItsOwnBox) {
         EXPECT_EQ(r.hwndOwner, d.windowHandle());
     // The window's boxes are not touched.
     EXPECT_NE(w.form->Header.Text(), kHeader);
-}
 
-TEST(TemplateFiles, AFormOwnsTheDialogThroughItsWindowAndNoFormMeansNoOwner) {
-    Window w;
+    // Without a form the dialogs have no owner.
     TemplateFiles files({w.boxes, w.addInFolder(), nullptr});
-    forms::Form form("frmOwner");
-    for (forms::Form* owner : {&form, static_cast<forms::Form*>(nullptr)}) {
-        EXPECT_EQ(files.LoadTextFromFile(owner), "");
-        files.SaveTextToFile("t", owner);
-        for (size_t back : {1u, 2u})
-            EXPECT_EQ(w.dialogs.fileSeen.rbegin()[back - 1].hwndOwner,
-                      owner ? form.windowHandle() : nullptr);
-    }
-    EXPECT_NE(form.windowHandle(), nullptr);
+    EXPECT_EQ(files.LoadTextFromFile(nullptr), "");
+    files.SaveTextToFile("t", nullptr);
+    ASSERT_EQ(w.dialogs.fileSeen.size(), 4u);
+    EXPECT_EQ(std::tuple(w.dialogs.fileSeen[2].hwndOwner, w.dialogs.fileSeen[3].hwndOwner),
+              std::tuple(nullptr, nullptr));
     EXPECT_TRUE(w.boxes.shown.empty());
 }
 
@@ -116,7 +111,7 @@ TEST(TemplateFiles, TheTemplateExtensionIsAddedWhenTheFilesOwnNameLacksIt) {
     EXPECT_FALSE(std::filesystem::exists(utf8Path(w.dir.file("my.ert.files/a"))));
 }
 
-TEST(TemplateFiles, CancelEmptyBoxAndEmptyFileChangeNothingAndSayNothing) {
+TEST(TemplateFiles, CancelEmptyBoxAndEmptyFileChangeNothingAndFailuresAreSaidKeepingTheText) {
     Window w;
     w.form->Header.setText("keep");
     w.cancel(w.form->Header, w.form->cmdLoadFromFile);
@@ -137,6 +132,20 @@ TEST(TemplateFiles, CancelEmptyBoxAndEmptyFileChangeNothingAndSayNothing) {
     EXPECT_TRUE(w.boxes.shown.empty());
     EXPECT_EQ(std::filesystem::file_size(utf8Path(w.dir.file("empty.ert"))), 0u);
     EXPECT_EQ(w.dialogs.fileSeen.size(), 3u);
+
+    // An unreadable file and a failed dialog are said; the box keeps its text.
+    w.form->Footer.setText("keep");
+    w.load(w.form->Footer, w.path("gone.ert"));
+    ASSERT_EQ(w.boxes.shown.size(), 1u);
+    EXPECT_EQ(w.boxes.shown[0].text.rfind("53: ", 0), 0u) << w.boxes.shown[0].text;
+    EXPECT_NE(w.boxes.shown[0].text.find("gone.ert"), std::string::npos);
+
+    // The dialog failed rather than being cancelled: that is said.
+    w.dialogs.extendedError = FNERR_BUFFERTOOSMALL;
+    w.cancel(w.form->Footer, w.form->cmdLoadFromFile);
+    ASSERT_EQ(w.boxes.shown.size(), 2u);
+    EXPECT_EQ(w.boxes.shown[1].text, std::to_string(FNERR_BUFFERTOOSMALL | 0x348A) + ": ");
+    EXPECT_EQ(w.form->Footer.Text(), "keep");
 }
 
 TEST(TemplateFiles, AFailedSaveKeepsTheFileItWasReplacingAndLeavesNoPartialFile) {
@@ -174,20 +183,4 @@ TEST(TemplateFiles, TextGoesThroughTheProjectsCodePageAndACharacterItCannotHoldI
     EXPECT_NE(w.boxes.shown[0].text.find("✓"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(utf8Path(w.dir.file("u.ert"))));
     EXPECT_EQ(w.dialogs.fileSeen.size(), 2u);
-}
-
-TEST(TemplateFiles, UnreadableFilesAndFailedDialogsAreReportedAndTheBoxKeepsItsText) {
-    Window w;
-    w.form->Footer.setText("keep");
-    w.load(w.form->Footer, w.path("gone.ert"));
-    ASSERT_EQ(w.boxes.shown.size(), 1u);
-    EXPECT_EQ(w.boxes.shown[0].text.rfind("53: ", 0), 0u) << w.boxes.shown[0].text;
-    EXPECT_NE(w.boxes.shown[0].text.find("gone.ert"), std::string::npos);
-
-    // The dialog failed rather than being cancelled: that is said.
-    w.dialogs.extendedError = FNERR_BUFFERTOOSMALL;
-    w.cancel(w.form->Footer, w.form->cmdLoadFromFile);
-    ASSERT_EQ(w.boxes.shown.size(), 2u);
-    EXPECT_EQ(w.boxes.shown[1].text, std::to_string(FNERR_BUFFERTOOSMALL | 0x348A) + ": ");
-    EXPECT_EQ(w.form->Footer.Text(), "keep");
 }

@@ -75,24 +75,24 @@ TEST(Win32Forms, APictureDrawsItsResourceOverItsContainersColour) {
         {true, 16, 10, yellow}, // stretched to 32 pixels, nearest pixel
         {true, 31, 31, white},
     };
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 32, 32);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    DRAWITEMSTRUCT item{};
+    item.CtlType = ODT_STATIC;
+    item.hwndItem = forms::win32::hwnd(image);
+    item.hDC = dc;
+    item.rcItem = {0, 0, 32, 32};
     for (const auto& row : rows) {
         image.setPicture("tips.xpm", row.stretch);
-        HDC screen = GetDC(nullptr);
-        HDC dc = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateCompatibleBitmap(screen, 32, 32);
-        ReleaseDC(nullptr, screen);
-        HGDIOBJ old = SelectObject(dc, bitmap);
-        DRAWITEMSTRUCT item{};
-        item.CtlType = ODT_STATIC;
-        item.hwndItem = forms::win32::hwnd(image);
-        item.hDC = dc;
-        item.rcItem = {0, 0, 32, 32};
         image.native().draw(item);
         EXPECT_EQ(GetPixel(dc, row.x, row.y), row.colour) << row.x << "," << row.y;
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
     }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
 }
 
 TEST(Win32Forms, AToolWindowsFrameChangesAroundTheSameInsideAndHoldsItsLeastSize) {
