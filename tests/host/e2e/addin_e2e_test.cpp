@@ -1,7 +1,7 @@
-// Trapline.dll as an environment meets it: registered by regsvr32, found
-// through its Addins key, created through COM, connected to a scripted IDE,
-// clicked, its tool window's OK pressed with real messages, its message
-// boxes answered, and disconnected.
+// Trapline.dll as an environment meets it: registered by regsvr32 or
+// installed by the MSI, found through its Addins key, created through COM,
+// connected to a scripted IDE, clicked, its tool window's OK pressed with real messages, its
+// message boxes answered, and disconnected.
 #include "scriptedvbe.h"
 
 #include "../../support/registryvalue.h"
@@ -37,22 +37,26 @@ std::wstring besideThisProgram(const wchar_t* name) {
     return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
 }
 
-/// Runs wine's regsvr32 (of this program's bitness) silently on the DLL.
-DWORD regsvr32(const std::wstring& options) {
-    std::wstring line =
-        L"regsvr32.exe /s " + options + L" \"" + besideThisProgram(L"Trapline.dll") + L"\"";
+/// Runs `line` (a program of wine's of this program's bitness) and waits for
+/// it; its exit code.
+DWORD run(std::wstring line) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
         return DWORD(-1);
-    WaitForSingleObject(process.hProcess, 60000);
+    WaitForSingleObject(process.hProcess, 120000);
     DWORD code = DWORD(-1);
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return code;
+}
+
+/// Runs wine's regsvr32 silently on the DLL.
+DWORD regsvr32(const std::wstring& options) {
+    return run(L"regsvr32.exe /s " + options + L" \"" + besideThisProgram(L"Trapline.dll") + L"\"");
 }
 
 using trapline::platform::windows::toWide;
@@ -286,12 +290,7 @@ class AddInInScriptedIDE : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-        // The add-in entry is written per user, as the installer does.
-        ASSERT_EQ(regsvr32(L"/n /i:user"), 0u);
-        // Wine 8 looks classes up in HKCR alone, which does not merge the
-        // user's classes: the class is also registered for the machine, so
-        // that COM can create it here.
-        ASSERT_EQ(regsvr32(L""), 0u);
+        ASSERT_NO_FATAL_FAILURE(install());
         RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
         m_main = CreateWindowExW(0, L"STATIC", L"IDE", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
                                  nullptr, nullptr, nullptr);
@@ -303,8 +302,27 @@ protected:
         RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
         CoFreeUnusedLibrariesEx(0, 0);
         CoUninitialize();
+        uninstall();
+    }
+
+    virtual void install() {
+        // The add-in entry is written per user, as the installer does.
+        ASSERT_EQ(regsvr32(L"/n /i:user"), 0u);
+        // Wine 8 looks classes up in HKCR alone, which does not merge the
+        // user's classes: the class is also registered for the machine, so
+        // that COM can create it here.
+        ASSERT_EQ(regsvr32(L""), 0u);
+    }
+    virtual void uninstall() {
         EXPECT_EQ(regsvr32(L"/u"), 0u);
         EXPECT_EQ(regsvr32(L"/u /n /i:user"), 0u);
+    }
+    /// The add-in object of class `clsid`.
+    virtual IDispatch* create(const CLSID& clsid) {
+        IDispatch* addIn = nullptr;
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                         reinterpret_cast<void**>(&addIn));
+        return addIn;
     }
 
     /// The add-in, created by the class its Addins entry's ProgID names.
@@ -321,10 +339,7 @@ protected:
                     .c_str(),
                 &clsid)))
             return nullptr;
-        IDispatch* addIn = nullptr;
-        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                         reinterpret_cast<void**>(&addIn));
-        return addIn;
+        return create(clsid);
     }
 
     HRESULT invoke(IDispatch* object, DISPID id, std::vector<VARIANT> arguments) {
@@ -572,5 +587,86 @@ TEST_F(AddInInScriptedIDE, AMissingBarOrAFailingHostIsToldAndLeavesNothingBehind
         EXPECT_EQ(canUnloadNow(), S_OK);
     }
 }
+
+#ifdef TRAPLINE_TEST_MSI
+/// The add-in as the MSI installs it, for the current user alone.
+class AddInFromTheMsi : public AddInInScriptedIDE {
+protected:
+    static std::wstring package() {
+        std::wstring path = toWide(TRAPLINE_TEST_MSI);
+        std::replace(path.begin(), path.end(), L'/', L'\\');
+        return L"\"" + path + L"\"";
+    }
+    void install() override { ASSERT_EQ(run(L"msiexec.exe /i " + package() + L" /qn"), 0u); }
+    void uninstall() override {
+        // A loaded DLL could not be removed.
+        if (m_library)
+            FreeLibrary(m_library);
+        EXPECT_EQ(run(L"msiexec.exe /x " + package() + L" /qn"), 0u);
+        const std::wstring left[] = {
+            L"Software\\Classes\\CLSID\\{D26D66EF-D11E-4A0D-ACB0-F26079A76A88}",
+            L"Software\\Classes\\Trapline.Connect",
+            L"Software\\Classes\\TypeLib\\{7F48F856-1D21-4466-9C78-AC3BDC19B4C8}",
+            L"Software\\Classes\\Interface\\{FA68FD18-E0A0-406B-B828-18AD27AC26D0}",
+            kAddInKey,
+        };
+        for (const std::wstring& key : left) {
+            HKEY opened = nullptr;
+            EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened),
+                      ERROR_SUCCESS)
+                << std::string(key.begin(), key.end());
+            if (opened)
+                RegCloseKey(opened);
+        }
+        EXPECT_EQ(GetFileAttributesW(m_installed.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+    /// As Windows finds a class of the user's: its server from the user's
+    /// classes, which wine 8's COM does not read.
+    IDispatch* create(const CLSID& clsid) override {
+        wchar_t id[64] = {};
+        StringFromGUID2(clsid, id, 64);
+        m_installed =
+            readText(HKEY_CURRENT_USER,
+                     std::wstring(L"Software\\Classes\\CLSID\\") + id + L"\\InprocServer32", L"");
+        if (m_installed.empty() || !(m_library = LoadLibraryW(m_installed.c_str())))
+            return nullptr;
+        auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+            reinterpret_cast<void*>(GetProcAddress(m_library, "DllGetClassObject")));
+        IClassFactory* factory = nullptr;
+        if (!getClassObject ||
+            FAILED(getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory))))
+            return nullptr;
+        IDispatch* addIn = nullptr;
+        factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&addIn));
+        factory->Release();
+        return addIn;
+    }
+
+    HMODULE m_library = nullptr;
+    std::wstring m_installed;
+};
+
+TEST_F(AddInFromTheMsi, IsFoundCreatedClickedAndRunAsWhenItRegistersItself) {
+    const Example expected = example();
+    ASSERT_FALSE(expected.before.empty());
+    ScriptedVBE host(options(expected.before));
+    IDispatch* addIn = createFromAddInsEntry();
+    ASSERT_NE(addIn, nullptr);
+    EXPECT_NE(m_installed.find(L"\\Programs\\TRAPLINE\\"), std::wstring::npos);
+    ASSERT_EQ(connect(addIn, host.application(), 1), S_OK);
+    bool handled = false, cancelDefault = false;
+    ASSERT_EQ(host.sources[L"TRAPLINE"]->click(handled, cancelDefault), S_OK);
+    const auto asked = pressAnswering(okButton(toolWindow()), [] { return true; });
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.front(), L"Вставлять обработку ошибок ?");
+    ASSERT_EQ(host.modules.size(), expected.after.size());
+    for (size_t i = 0; i < expected.after.size(); ++i)
+        EXPECT_TRUE(host.modules[i].lines == expected.after[i].lines) << i;
+    ASSERT_EQ(disconnect(addIn), S_OK);
+    EXPECT_EQ(addIn->Release(), 0u);
+    EXPECT_EQ(host.extraReferences(), 0);
+    EXPECT_EQ(canUnloadNow(), S_OK);
+}
+#endif
 
 } // namespace
