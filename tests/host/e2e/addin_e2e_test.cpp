@@ -372,6 +372,48 @@ protected:
         return o;
     }
 
+    /// Connects, clicks the button, presses OK on the example's modules while
+    /// clicking again during the run's question, checks every module, and
+    /// disconnects.
+    void clickAndRunTheExample() {
+        const Example expected = example();
+        ASSERT_FALSE(expected.before.empty());
+        ScriptedVBE host(options(expected.before));
+        IDispatch* addIn = createFromAddInsEntry();
+        ASSERT_NE(addIn, nullptr);
+        ASSERT_EQ(connect(addIn, host.application(), 1), S_OK);
+        ASSERT_EQ(host.sources.count(L"TRAPLINE"), 1u);
+        bool handled = false, cancelDefault = false;
+        ASSERT_EQ(host.sources[L"TRAPLINE"]->click(handled, cancelDefault), S_OK);
+        HWND window = toolWindow();
+        ASSERT_NE(window, nullptr);
+        HWND ok = okButton(window);
+        ASSERT_NE(ok, nullptr);
+        // Clicked again while the run waits on its question: the one window
+        // comes forward, and the run goes on.
+        ScriptedEventSource* button = host.sources[L"TRAPLINE"];
+        const std::vector<std::wstring> asked = pressAnswering(ok, [button] {
+            bool again = false, cancel = false;
+            return button->click(again, cancel) == S_OK;
+        });
+        EXPECT_TRUE(g_duringQuestionDone);
+        EXPECT_EQ(toolWindows(), 1);
+        ASSERT_FALSE(asked.empty());
+        EXPECT_EQ(asked.front(), L"Вставлять обработку ошибок ?");
+        ASSERT_EQ(host.modules.size(), expected.after.size());
+        for (size_t i = 0; i < expected.after.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_NE(expected.after[i].lines, expected.before[i].lines)
+                << "the example is treated";
+            EXPECT_TRUE(host.modules[i].lines == expected.after[i].lines);
+        }
+        ASSERT_EQ(disconnect(addIn), S_OK);
+        EXPECT_EQ(host.captions(L"Standard"), (std::vector<std::wstring>{L"Open", L"Save"}));
+        EXPECT_EQ(addIn->Release(), 0u);
+        EXPECT_EQ(host.extraReferences(), 0);
+        EXPECT_EQ(canUnloadNow(), S_OK);
+    }
+
     HWND m_main = nullptr;
     SAFEARRAY* m_custom = nullptr;
 };
@@ -409,41 +451,7 @@ TEST_F(AddInInScriptedIDE, PutsItsButtonAndMenuEntryWhereTheModeAsksAndTakesThem
 }
 
 TEST_F(AddInInScriptedIDE, AClickShowsTheWindowWhoseOkLeavesEveryModuleAsTheEngineDoes) {
-    const Example expected = example();
-    ASSERT_FALSE(expected.before.empty());
-    ScriptedVBE host(options(expected.before));
-    IDispatch* addIn = createFromAddInsEntry();
-    ASSERT_NE(addIn, nullptr);
-    ASSERT_EQ(connect(addIn, host.application(), 1), S_OK);
-    ASSERT_EQ(host.sources.count(L"TRAPLINE"), 1u);
-    bool handled = false, cancelDefault = false;
-    ASSERT_EQ(host.sources[L"TRAPLINE"]->click(handled, cancelDefault), S_OK);
-    HWND window = toolWindow();
-    ASSERT_NE(window, nullptr);
-    HWND ok = okButton(window);
-    ASSERT_NE(ok, nullptr);
-    // Clicked again while the run waits on its question: the one window
-    // comes forward, and the run goes on.
-    ScriptedEventSource* button = host.sources[L"TRAPLINE"];
-    const std::vector<std::wstring> asked = pressAnswering(ok, [button] {
-        bool again = false, cancel = false;
-        return button->click(again, cancel) == S_OK;
-    });
-    EXPECT_TRUE(g_duringQuestionDone);
-    EXPECT_EQ(toolWindows(), 1);
-    ASSERT_FALSE(asked.empty());
-    EXPECT_EQ(asked.front(), L"Вставлять обработку ошибок ?");
-    ASSERT_EQ(host.modules.size(), expected.after.size());
-    for (size_t i = 0; i < expected.after.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_NE(expected.after[i].lines, expected.before[i].lines) << "the example is treated";
-        EXPECT_TRUE(host.modules[i].lines == expected.after[i].lines);
-    }
-    ASSERT_EQ(disconnect(addIn), S_OK);
-    EXPECT_EQ(host.captions(L"Standard"), (std::vector<std::wstring>{L"Open", L"Save"}));
-    EXPECT_EQ(addIn->Release(), 0u);
-    EXPECT_EQ(host.extraReferences(), 0);
-    EXPECT_EQ(canUnloadNow(), S_OK);
+    clickAndRunTheExample();
 }
 
 TEST_F(AddInInScriptedIDE, ARunTreatsTheCodeAsTheIDEHoldsItAndKeepsAnEditMadeDuringIt) {
@@ -650,25 +658,8 @@ protected:
 };
 
 TEST_F(AddInFromTheMsi, IsFoundCreatedClickedAndRunAsWhenItRegistersItself) {
-    const Example expected = example();
-    ASSERT_FALSE(expected.before.empty());
-    ScriptedVBE host(options(expected.before));
-    IDispatch* addIn = createFromAddInsEntry();
-    ASSERT_NE(addIn, nullptr);
+    clickAndRunTheExample();
     EXPECT_NE(m_installed.find(L"\\Programs\\TRAPLINE\\"), std::wstring::npos);
-    ASSERT_EQ(connect(addIn, host.application(), 1), S_OK);
-    bool handled = false, cancelDefault = false;
-    ASSERT_EQ(host.sources[L"TRAPLINE"]->click(handled, cancelDefault), S_OK);
-    const auto asked = pressAnswering(okButton(toolWindow()), [] { return true; });
-    ASSERT_FALSE(asked.empty());
-    EXPECT_EQ(asked.front(), L"Вставлять обработку ошибок ?");
-    ASSERT_EQ(host.modules.size(), expected.after.size());
-    for (size_t i = 0; i < expected.after.size(); ++i)
-        EXPECT_TRUE(host.modules[i].lines == expected.after[i].lines) << i;
-    ASSERT_EQ(disconnect(addIn), S_OK);
-    EXPECT_EQ(addIn->Release(), 0u);
-    EXPECT_EQ(host.extraReferences(), 0);
-    EXPECT_EQ(canUnloadNow(), S_OK);
 }
 #endif
 
