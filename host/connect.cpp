@@ -146,6 +146,15 @@ void Connect::showForm() {
                 for (const trapline::Error& error : m_vbInstance->writeBack())
                     showError(error);
         };
+        // The user edits the code in the environment between runs.
+        m_addInForm->projectNeeded = [this](bool& ok) {
+            if (!m_vbInstance)
+                return;
+            if (auto read = m_vbInstance->reload(); !read) {
+                showError(read.error());
+                ok = false;
+            }
+        };
     }
     m_addInForm->VBInstance = m_vbInstance;
     m_addInForm->Connect = this;

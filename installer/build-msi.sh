@@ -16,6 +16,10 @@ trap 'rm -rf "$stage"' EXIT
 mkdir -p "$stage/x64" "$stage/x86" "$(dirname "$output")"
 cp "$x64" "$stage/x64/Trapline.dll"
 cp "$x86" "$stage/x86/Trapline.dll"
+# The tips file as the add-in writes it from its resource.
+tips=$(cd "$(dirname "$0")/.." && pwd)/tips/resources/RUSTIPS
+cp "$tips" "$stage/x64/TIPOFDAY.TXT"
+cp "$tips" "$stage/x86/TIPOFDAY.TXT"
 output=$(cd "$(dirname "$output")" && pwd)/$(basename "$output")
 (cd "$stage" && wixl -a x64 -D Version="$version" -o "$output.part" "$wxs")
 mv -f "$output.part" "$output"

@@ -20,6 +20,8 @@ wine32=wine
 keys=(
     'HKCU\Software\Classes\CLSID\{D26D66EF-D11E-4A0D-ACB0-F26079A76A88}'
     'HKCU\Software\Classes\Trapline.Connect'
+    'HKCU\Software\Classes\TypeLib\{7F48F856-1D21-4466-9C78-AC3BDC19B4C8}'
+    'HKCU\Software\Classes\Interface\{FA68FD18-E0A0-406B-B828-18AD27AC26D0}'
     'HKCU\Software\Microsoft\Visual Basic\6.0\Addins\Trapline.Connect'
     'HKCU\Software\Microsoft\VBA\VBE\6.0\Addins\Trapline.Connect'
     'HKCU\Software\Microsoft\VBA\VBE\6.0\Addins64\Trapline.Connect'

@@ -32,6 +32,12 @@ public:
     /// error per module that did not come out as the engine holds it. An
     /// environment whose code is the engine's has nothing to carry.
     virtual std::vector<trapline::Error> writeBack() { return {}; }
+    /// Reads the environment's own copy of the code anew into the engine's
+    /// model, so that edits made in the environment since the last reading
+    /// are what the next run starts from; changes of the engine not carried
+    /// over are dropped. An environment whose code is the engine's has
+    /// nothing to read.
+    virtual trapline::Result<void> reload() { return {}; }
 };
 
 } // namespace vbide

@@ -260,7 +260,17 @@ forms::TextBox* frmAddIn::activeBox() {
     return nullptr;
 }
 
+bool frmAddIn::freshProject() {
+    bool ok = true;
+    projectNeeded(ok);
+    return ok;
+}
+
 void frmAddIn::OKButton_Click() {
+    // The user may have edited the code since it was last read: the run
+    // starts from what the environment holds now.
+    if (!freshProject())
+        return;
     trapline::InsertionOptions o;
     o.moduleName = MdlName.Text();
     o.procName = SubName.Text();
@@ -305,6 +315,8 @@ void frmAddIn::cmdClear_Click() {
 }
 
 void frmAddIn::SubName_DropDown() {
+    if (!freshProject())
+        return;
     trapline::InsertionOptions o;
     o.moduleName = MdlName.Text();
     o.onlySub = OnlySub.Value() == forms::vbChecked;
@@ -400,6 +412,9 @@ void frmAddIn::cmdSaveToFile_Click() {
 }
 
 void frmAddIn::bttn_InsCode_Click() {
+    // A module of that name added in the environment meanwhile must be seen.
+    if (!freshProject())
+        return;
     auto added = trapline::ErrorModuleInstaller::install(*VBInstance, m_services.messages);
     if (!added) {
         m_services.messages.show(

@@ -57,6 +57,10 @@ public:
 
     /// The project's code changed (an insertion run, the error module added).
     forms::Event<> projectChanged;
+    /// The window is about to read the project's code (a run, the procedure
+    /// list, the error module); a handler that could not bring the code up
+    /// to date clears `ok`, and the action is not done.
+    forms::Event<bool&> projectNeeded;
 
     // Controls, named as in the window's design; the outline comes first so
     // that it lies below the boxes it surrounds.
@@ -117,6 +121,8 @@ public:
     void bttn_InsCode_Click();
 
 private:
+    /// Raises projectNeeded; false when the code could not be brought up to date.
+    bool freshProject();
     void Form_Load();
     void Form_QueryUnload(int& Cancel, int UnloadMode);
     void Control_KeyDown(forms::Control& control, int& KeyCode, int Shift);

@@ -17,6 +17,8 @@ HWND ownerWindow(Form::Owner owner) {
 /// form stands, when its pointer is stored below.
 Control::NativePtr makeWindow(Form::Owner owner) {
     Control::NativePtr n(std::make_unique<Control::Native>().release());
+    if (!GetCurrentActCtx(&n->context))
+        n->context = nullptr;
     n->hwnd = CreateWindowExW(kExStyle, win32::acquireFormClass(), L"", kFixedStyle, CW_USEDEFAULT,
                               CW_USEDEFAULT, 400, 300, ownerWindow(owner), nullptr,
                               win32::resourceModule(), nullptr);
@@ -74,6 +76,8 @@ Form::~Form() {
     // The window goes before its class does.
     DestroyWindow(native().hwnd);
     win32::releaseFormClass();
+    if (native().context)
+        ReleaseActCtx(native().context);
 }
 
 std::string Form::Caption() const {

@@ -24,7 +24,7 @@ void pressCancel(Form& form) {
         }
 }
 
-LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT formMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Control::Native* n = nativeOf(window);
     if (!n || !n->form)
         return DefWindowProcW(window, message, wParam, lParam);
@@ -100,6 +100,19 @@ LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     if (win32::route(window, message, wParam, lParam, result))
         return result;
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // A host's message loop dispatches under its own context, in which a
+    // DLL's manifest counts for nothing: every event handler of a form
+    // runs from here, so the form's context is put back here, once.
+    const Control::Native* n = nativeOf(window);
+    ULONG_PTR cookie = 0;
+    const bool active = n && n->context && ActivateActCtx(n->context, &cookie);
+    const LRESULT result = formMessage(window, message, wParam, lParam);
+    if (active)
+        DeactivateActCtx(0, cookie);
+    return result;
 }
 
 /// Forms alive. The window class and the message hook are ours only while

@@ -1,4 +1,5 @@
 #include "snapshot.h"
+#include "win32forms.h"
 
 #include <wincodec.h>
 #include <windows.h>
@@ -8,14 +9,6 @@
 
 namespace forms {
 namespace {
-
-std::wstring widen(const std::string& utf8) {
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-    return wide;
-}
 
 /// Releases a COM interface when it goes out of scope.
 struct Releaser {
@@ -95,7 +88,7 @@ std::string encodePng(const std::string& path, int width, int height, std::vecto
             hr = factory->CreateStream(&rawStream);
         ComPtr<IWICStream> stream(rawStream);
         if (SUCCEEDED(hr))
-            hr = stream->InitializeFromFilename(widen(path).c_str(), GENERIC_WRITE);
+            hr = stream->InitializeFromFilename(win32::wide(path).c_str(), GENERIC_WRITE);
         if (SUCCEEDED(hr))
             hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &rawEncoder);
         ComPtr<IWICBitmapEncoder> encoder(rawEncoder);

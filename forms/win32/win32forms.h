@@ -55,6 +55,10 @@ struct forms::Control::Native {
     SIZE minTrack{0, 0};
     /// The form's tooltip window, made with its first tip.
     HWND tooltip = nullptr;
+    /// The activation context the form was made under, active again while
+    /// it handles a message: the windows its event handlers open get the
+    /// same common controls as the form, whatever the host's context is.
+    HANDLE context = nullptr;
 };
 
 namespace forms::win32 {

@@ -1,4 +1,5 @@
 #include "dispatchevents.h"
+#include "vberror.h"
 
 #include <ocidl.h>
 #include <windows.h>
@@ -151,13 +152,13 @@ DispatchEvents::CommandBarEvents(vbide::CommandBarControl* control) {
     HRESULT hr = source->get()->QueryInterface(IID_IConnectionPointContainer,
                                                reinterpret_cast<void**>(&container));
     if (FAILED(hr))
-        return makeError(static_cast<long>(hr), "Events",
+        return makeError(vbError(hr).number, "Events",
                          "CommandBarEvents: the event source offers no connection points");
     IConnectionPoint* point = nullptr;
     hr = container->FindConnectionPoint(kCommandBarEvents, &point);
     container->Release();
     if (FAILED(hr))
-        return makeError(static_cast<long>(hr), "Events",
+        return makeError(vbError(hr).number, "Events",
                          "CommandBarEvents: the event source raises no Click");
     auto* sink = new ClickSink(control);
     DWORD cookie = 0;
@@ -165,7 +166,7 @@ DispatchEvents::CommandBarEvents(vbide::CommandBarControl* control) {
     if (FAILED(hr)) {
         point->Release();
         sink->Release();
-        return makeError(static_cast<long>(hr), "Events",
+        return makeError(vbError(hr).number, "Events",
                          "CommandBarEvents: the event source refused the connection");
     }
     auto made = std::make_unique<Source>(*source, point, sink, cookie);

@@ -1,6 +1,8 @@
 #include "dispatchobject.h"
+#include "vberror.h"
 
-#include <cstdio>
+#include "platform/windows/wide.h"
+
 #include <vector>
 
 #include <windows.h>
@@ -28,43 +30,18 @@ DispatchObject::~DispatchObject() {
 
 namespace {
 
-std::wstring hex(HRESULT hr) {
-    wchar_t text[16];
-    swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(hr));
-    return text;
-}
-
-/// What went wrong in a call, as the object told it: its EXCEPINFO text when
-/// it gave one, the system's text of the HRESULT otherwise.
+/// What went wrong in a call, as VB would raise it: its number and the
+/// object's own text when it gave one.
 Error callError(const wchar_t* member, HRESULT hr, EXCEPINFO& info) {
     if (info.pfnDeferredFillIn)
         info.pfnDeferredFillIn(&info);
-    if (info.scode)
-        hr = info.scode;
-    else if (info.wCode) // VB's own error numbers, as VB makes them HRESULTs
-        hr = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, info.wCode);
-    std::wstring text;
-    if (info.bstrDescription)
-        text = info.bstrDescription;
-    if (text.empty()) {
-        wchar_t* message = nullptr;
-        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                           FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&message), 0,
-                       nullptr);
-        if (message) {
-            text = message;
-            LocalFree(message);
-            while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r'))
-                text.pop_back();
-        }
-    }
+    const VbError error = vbError(hr, &info);
     std::wstring source = info.bstrSource ? info.bstrSource : L"";
     SysFreeString(info.bstrSource);
     SysFreeString(info.bstrDescription);
     SysFreeString(info.bstrHelpFile);
-    std::wstring description = std::wstring(member) + L": " + text + L" (" + hex(hr) + L")";
-    return makeError(static_cast<long>(hr), toUtf8(source), toUtf8(description));
+    return makeError(error.number, toUtf8(source),
+                     toUtf8(std::wstring(member) + L": " + error.description));
 }
 
 } // namespace
@@ -72,7 +49,7 @@ Error callError(const wchar_t* member, HRESULT hr, EXCEPINFO& info) {
 Result<Variant> DispatchObject::invoke(const wchar_t* member, WORD flags,
                                        std::initializer_list<Variant> args, bool put) const {
     if (!m_object)
-        return makeError(static_cast<long>(E_POINTER), "", toUtf8(member) + ": no object");
+        return makeError(errors::NoObject, "", toUtf8(member) + ": no object");
     DISPID id = 0;
     LPOLESTR name = const_cast<LPOLESTR>(member);
     HRESULT hr = m_object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
@@ -138,7 +115,7 @@ Result<long> DispatchObject::getLong(const wchar_t* member) const {
         return value.error();
     Variant number;
     if (FAILED(VariantChangeType(number.get(), value->get(), 0, VT_I4)))
-        return makeError(static_cast<long>(DISP_E_TYPEMISMATCH), "",
+        return makeError(vbError(DISP_E_TYPEMISMATCH).number, "",
                          toUtf8(member) + ": not a number");
     return static_cast<long>(number.get()->lVal);
 }
@@ -149,31 +126,17 @@ Result<std::wstring> DispatchObject::getString(const wchar_t* member) const {
         return value.error();
     Variant text;
     if (FAILED(VariantChangeType(text.get(), value->get(), 0, VT_BSTR)))
-        return makeError(static_cast<long>(DISP_E_TYPEMISMATCH), "",
-                         toUtf8(member) + ": not a text");
+        return makeError(vbError(DISP_E_TYPEMISMATCH).number, "", toUtf8(member) + ": not a text");
     BSTR s = text.get()->bstrVal;
     return std::wstring(s ? s : L"", s ? SysStringLen(s) : 0);
 }
 
 std::string toUtf8(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
+    return platform::windows::toUtf8(text);
 }
 
 std::wstring fromUtf8(const std::string& text) {
-    if (text.empty())
-        return {};
-    int size =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-    return out;
+    return platform::windows::toWide(text);
 }
 
 } // namespace trapline::dispatch

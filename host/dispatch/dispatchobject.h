@@ -15,8 +15,8 @@
 namespace trapline::dispatch {
 
 /// A counted reference to an IDispatch object, with calls by member name.
-/// Every failure comes back as an error whose number is the HRESULT and whose
-/// description names the member and carries the object's own text.
+/// Every failure comes back as the error VB would raise (see vbError), its
+/// description naming the member.
 class DispatchObject {
 public:
     DispatchObject() = default;
@@ -52,10 +52,5 @@ private:
 /// the project's code page instead).
 std::string toUtf8(const std::wstring& text);
 std::wstring fromUtf8(const std::string& text);
-
-/// The HRESULT of an error made here from a failed call.
-inline HRESULT hresultOf(const Error& error) {
-    return static_cast<HRESULT>(error.number);
-}
 
 } // namespace trapline::dispatch

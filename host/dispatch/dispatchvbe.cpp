@@ -108,7 +108,7 @@ Result<std::vector<std::string>> DispatchVBE::readLines(const DispatchObject& co
         return text.error();
     const VARIANT* v = text->get();
     if (v->vt != VT_BSTR)
-        return makeError(static_cast<long>(DISP_E_TYPEMISMATCH), "", "Lines: not a text");
+        return makeError(kTypeMismatch, "", "Lines: not a text");
     auto bytes = toCodepage(std::wstring(v->bstrVal ? v->bstrVal : L"", SysStringLen(v->bstrVal)),
                             m_codepage);
     if (!bytes)

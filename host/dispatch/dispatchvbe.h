@@ -41,7 +41,7 @@ public:
     /// of the engine not written back are dropped, and so is the project
     /// read before, with every pointer into it. On an error the project read
     /// before stays.
-    Result<void> reload();
+    Result<void> reload() override;
     /// Why the project could not be read at the connection, if it could not.
     const std::optional<Error>& projectError() const { return m_projectError; }
 

@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
-/// The registry entries of the COM server: the class Trapline.Connect, for
-/// the machine or for the user, and the add-in entries the editors of the
-/// DLL's bitness read (x86: VB6 and 32-bit Office; x64: 64-bit Office).
+/// The registry entries of the COM server: the class Trapline.Connect, its
+/// type library and its default interface, for the machine or for the user,
+/// and the add-in entries the editors of the DLL's bitness read (x86: VB6
+/// and 32-bit Office; x64: 64-bit Office). The type library's and the
+/// interface's keys are one for both bitnesses: their common values stay
+/// while the DLL of the other bitness is still registered.
 /// Unregistering removes exactly the values registering writes, and a key of
 /// the add-in only when nothing else is left in it.
 class ComRegistration {
@@ -24,6 +27,8 @@ public:
         DWORD type;        ///< REG_SZ or REG_DWORD
         std::wstring text;
         DWORD number = 0;
+        /// Written by the DLL of either bitness alike.
+        bool shared = false;
     };
 
     /// What registering `library` writes, parents before children.

@@ -5,35 +5,21 @@
 #include "commandbarcontrol.h"
 #include "servermodule.h"
 
+#include "platform/windows/wide.h"
+
 #include <windows.h>
 
 namespace {
 
 constexpr long kResourceNotFound = 326;
 
-std::string utf8(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string out(std::size_t(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring wide(const std::string& text) {
-    if (text.empty())
-        return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring out(std::size_t(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), out.data(), n);
-    return out;
-}
+using trapline::platform::windows::toUtf8;
+using trapline::platform::windows::toWide;
 
 std::string moduleFolder() {
     const std::wstring path = ServerModule::path();
     const auto slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::string() : utf8(path.substr(0, slash));
+    return slash == std::wstring::npos ? std::string() : toUtf8(path.substr(0, slash));
 }
 
 /// Puts the bitmap on the clipboard; the clipboard owns it afterwards.
@@ -94,7 +80,7 @@ forms::FormOwner Win32ConnectSystem::windowOwner(std::uintptr_t mainWindow) {
 
 bool Win32ConnectSystem::startProgram(const std::string& commandLine) {
     // The whole text names the program, as on Linux: a path with blanks stays one.
-    std::wstring line = L"\"" + wide(commandLine) + L"\"";
+    std::wstring line = L"\"" + toWide(commandLine) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};

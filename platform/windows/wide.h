@@ -11,6 +11,9 @@ namespace trapline::platform::windows {
 
 /// `utf8` as UTF-16; false when it is not valid UTF-8.
 bool toWide(std::string_view utf8, std::wstring& out);
+/// `utf8` as UTF-16, for texts that are ours (names, captions, registry
+/// values): a byte that is not UTF-8 becomes U+FFFD.
+std::wstring toWide(std::string_view utf8);
 /// `wide` as UTF-8 (an unpaired surrogate becomes U+FFFD).
 std::string toUtf8(std::wstring_view wide);
 /// `path` as a Win32 call takes it: UTF-16, with "\\?\" (or "\\?\UNC\")

@@ -3,6 +3,8 @@
 #include "connectinterface.h"
 #include "dtextensibility2.h"
 
+#include "../../support/registryvalue.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -19,6 +21,10 @@ constexpr CLSID kCLSID_Connect = {
     0xD26D66EF, 0xD11E, 0x4A0D, {0xAC, 0xB0, 0xF2, 0x60, 0x79, 0xA7, 0x6A, 0x88}};
 constexpr IID kIID_VBE = {0x0002E166, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 constexpr bool kIs64 = sizeof(void*) == 8;
+const std::wstring kTypeLib = L"Software\\Classes\\TypeLib\\{7F48F856-1D21-4466-9C78-AC3BDC19B4C8}";
+const std::wstring kInterface =
+    L"Software\\Classes\\Interface\\{FA68FD18-E0A0-406B-B828-18AD27AC26D0}";
+const wchar_t* const kPlatform = kIs64 ? L"win64" : L"win32";
 
 /// The servers that lie beside this program: the tests' own, and the
 /// add-in's DLL when the build made one.
@@ -64,10 +70,21 @@ struct Expected {
 /// Every value registration must write, for the classes under `classes`.
 std::vector<Expected> expectedValues(HKEY classes, const wchar_t* server) {
     const std::wstring clsid = std::wstring(L"Software\\Classes\\CLSID\\") + kClassId;
+    const std::wstring folder =
+        serverPath(server).substr(0, serverPath(server).find_last_of(L'\\') + 1);
     std::vector<Expected> values = {
         {classes, clsid + L"\\InprocServer32", L"", serverPath(server), 0},
         {classes, clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment", 0},
         {classes, L"Software\\Classes\\Trapline.Connect\\CLSID", L"", kClassId, 0},
+        {classes, kTypeLib + L"\\1.0", L"", L"TRAPLINE Add-In", 0},
+        {classes, kTypeLib + L"\\1.0\\0\\" + kPlatform, L"", serverPath(server), 0},
+        {classes, kTypeLib + L"\\1.0\\FLAGS", L"", L"0", 0},
+        {classes, kTypeLib + L"\\1.0\\HELPDIR", L"", folder, 0},
+        {classes, kInterface, L"", L"_Connect", 0},
+        {classes, kInterface + L"\\ProxyStubClsid32", L"",
+         L"{00020424-0000-0000-C000-000000000046}", 0},
+        {classes, kInterface + L"\\TypeLib", L"", L"{7F48F856-1D21-4466-9C78-AC3BDC19B4C8}", 0},
+        {classes, kInterface + L"\\TypeLib", L"Version", L"1.0", 0},
     };
     std::vector<std::wstring> addIns;
     if (kIs64)
@@ -89,26 +106,6 @@ std::vector<Expected> expectedValues(HKEY classes, const wchar_t* server) {
 
 std::string narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
-}
-
-/// The value as "sz:<text>" or "dword:<n>"; empty when it is missing.
-std::wstring readValue(HKEY root, const std::wstring& key, const std::wstring& name) {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
-        return {};
-    wchar_t data[1024] = {};
-    DWORD type = 0, size = sizeof(data) - sizeof(wchar_t);
-    const LONG status = RegQueryValueExW(opened, name.empty() ? nullptr : name.c_str(), nullptr,
-                                         &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(opened);
-    if (status != ERROR_SUCCESS)
-        return {};
-    if (type == REG_DWORD) {
-        DWORD number = 0;
-        std::memcpy(&number, data, sizeof(number));
-        return L"dword:" + std::to_wstring(number);
-    }
-    return type == REG_SZ ? L"sz:" + std::wstring(data) : L"other";
 }
 
 std::wstring expectedText(const Expected& e) {
@@ -162,7 +159,25 @@ TEST(ComServer, RegistersEveryValueAndRemovesExactlyWhatItWrote) {
             EXPECT_FALSE(
                 keyExists(scope.classes, std::wstring(L"Software\\Classes\\CLSID\\") + kClassId));
             EXPECT_FALSE(keyExists(scope.classes, L"Software\\Classes\\Trapline.Connect"));
+            EXPECT_FALSE(keyExists(scope.classes, kTypeLib));
+            EXPECT_FALSE(keyExists(scope.classes, kInterface));
             EXPECT_EQ(readValue(addIn.root, addIn.key, L"Theirs"), L"dword:7");
+            RegDeleteKeyW(addIn.root, addIn.key.c_str());
+
+            // The DLL of the other bitness shares the type library's keys:
+            // while it is registered, only this one's own path goes.
+            const std::wstring other = kTypeLib + L"\\1.0\\0\\" + (kIs64 ? L"win32" : L"win64");
+            ASSERT_EQ(regsvr32(scope.options, server), 0u);
+            ASSERT_EQ(RegSetKeyValueW(scope.classes, other.c_str(), nullptr, REG_SZ, L"x", 4),
+                      ERROR_SUCCESS);
+            ASSERT_EQ(regsvr32(scope.undo, server), 0u);
+            EXPECT_EQ(readValue(scope.classes, kTypeLib + L"\\1.0\\0\\" + kPlatform, L""), L"");
+            EXPECT_EQ(readValue(scope.classes, kTypeLib + L"\\1.0\\FLAGS", L""), L"sz:0");
+            EXPECT_EQ(readValue(scope.classes, kInterface, L""), L"sz:_Connect");
+            RegDeleteKeyW(scope.classes, other.c_str());
+            ASSERT_EQ(regsvr32(scope.undo, server), 0u);
+            EXPECT_FALSE(keyExists(scope.classes, kTypeLib));
+            EXPECT_FALSE(keyExists(scope.classes, kInterface));
             RegDeleteKeyW(addIn.root, addIn.key.c_str());
         }
 }
