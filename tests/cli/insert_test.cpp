@@ -53,6 +53,9 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
     ASSERT_EQ(::mkfifo(dir.file("p/pipe.bas").c_str(), 0644), 0);
 #endif
     fs::create_directories(dir.file("elsewhere"));
+    // A module found only when the folder is treated, and then unreadable.
+    dir.write("mixed/good.bas", kModule);
+    dir.write("mixed/mac.bas", "Attribute VB_Name = \"Mac\"\rSub A()\rEnd Sub\r");
     struct Case {
         std::string args, message, in = "p";
     } cases[] = {
@@ -71,6 +74,7 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
         {"insert --proc Nowhere Ledger.vbp", "no procedure named 'Nowhere'"},
         {"insert --module modMain --proc Hidden Ledger.vbp",
          "no procedure named 'Hidden' in module 'modMain'"},
+        {"insert .", "some files could not be read; nothing was written", "mixed"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -79,6 +83,7 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
         EXPECT_THAT(r.err, HasSubstr(c.message));
     }
     EXPECT_EQ(TempDir::read(project + "/modMain.bas"), TempDir::read(kExample + "/modMain.bas"));
+    EXPECT_EQ(TempDir::read(dir.file("mixed/good.bas")), kModule);
 }
 
 TEST(AddErrorModuleCommand, AddsTheModuleOnceAndListsItInTheProject) {
