@@ -2,7 +2,6 @@
 
 #include "diskfile.h"
 #include "insertcommand.h"
-#include "platform/filesystem.h"
 #include "signalcleanup.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +10,6 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <thread>
 
 #ifndef _WIN32
@@ -100,42 +98,6 @@ TEST(BatchCommand, AnInterruptedRunSaysWhatItWroteAndEndsByTheSignal) {
         }
         EXPECT_EQ(named, treated) << out;
     }
-#endif
-}
-
-TEST(BatchCommand, TheToolStoppedWhileItWaitsSaysSoAndEndsByTheSignal) {
-#ifdef _WIN32
-    GTEST_SKIP() << "needs a Windows version: Ctrl+C sent to a child run in a console of its own";
-#else
-    TempDir dir;
-    const std::string path = dir.write("m.bas", module("M"));
-    // The test holds the folder's lock, so that the run is surely waiting when stopped.
-    trapline::platform::FolderLock held;
-    uint64_t device = 0, file = 0;
-    ASSERT_FALSE(held.open(dir.path(), device, file));
-    ASSERT_FALSE(held.lock());
-    std::FILE* shell = ::popen(
-        ("cd '" + dir.path() + "' && { '" + kTrapline +
-         "' insert m.bas 2>&1 & echo \"pid $!\"; wait $!; echo \"status $?\"; } 2>/dev/null")
-            .c_str(),
-        "r");
-    ASSERT_NE(shell, nullptr);
-    std::string said;
-    pid_t run = 0;
-    char line[512];
-    while ((run == 0 || said.find("waiting") == std::string::npos) &&
-           std::fgets(line, sizeof line, shell))
-        if (std::sscanf(line, "pid %d", &run) != 1)
-            said += line;
-    ASSERT_GT(run, 0) << said;
-    ::kill(run, SIGTERM);
-    while (std::fgets(line, sizeof line, shell))
-        said += line;
-    ::pclose(shell);
-    EXPECT_THAT(said, HasSubstr("trapline: interrupted"));
-    EXPECT_THAT(said, HasSubstr("status " + std::to_string(128 + SIGTERM)));
-    EXPECT_EQ(TempDir::read(path), module("M"));
-    EXPECT_EQ(TempDir::namesIn(dir.path()), std::vector<std::string>{"m.bas"});
 #endif
 }
 
