@@ -1,12 +1,16 @@
 #pragma once
 
+#include "component.h"
 #include "messagebox.h"
+#include "project.h"
+#include "vbe.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -62,3 +66,16 @@ inline std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
+
+/// A module "Fuzz" made from `bytes`, alone in a project, as the environment
+/// makes one from a file it has read.
+struct FuzzModule {
+    explicit FuzzModule(const std::string& bytes)
+        : vbe(std::make_unique<trapline::Project>()),
+          component(*vbe.ActiveVBProject()->VBComponents().append(
+              std::make_unique<trapline::Component>("Fuzz", trapline::ComponentType::StdModule,
+                                                    "/nonexistent/Fuzz.bas", bytes,
+                                                    trapline::FileStamp{}))) {}
+    const trapline::VBE vbe;
+    trapline::Component& component;
+};

@@ -5,11 +5,8 @@
 // built afresh from the result.
 
 #include "codemodule.h"
-#include "component.h"
 #include "declaration.h"
 #include "proccatalogue.h"
-#include "project.h"
-#include "vbe.h"
 #include "vbsyntax.h"
 
 #include "check.h"
@@ -17,7 +14,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <fuzzer/FuzzedDataProvider.h>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -267,10 +263,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
     Choices choose(data, size);
 
-    auto project = std::make_unique<Project>();
-    Component& component = *project->VBComponents().append(std::make_unique<Component>(
-        "Fuzz", ComponentType::StdModule, "/nonexistent/Fuzz.bas", input, FileStamp{}));
-    const VBE vbe(std::move(project));
+    FuzzModule fuzz(input);
+    const VBE& vbe = fuzz.vbe;
+    Component& component = fuzz.component;
     CodeModule& m = component.CodeModule();
 
     // A load without change writes the file back byte for byte.

@@ -5,18 +5,14 @@
 // nothing.
 
 #include "codemodule.h"
-#include "component.h"
 #include "handlereditor.h"
 #include "handlerpattern.h"
 #include "insertionrun.h"
-#include "project.h"
 #include "runreporter.h"
-#include "vbe.h"
 
 #include "check.h"
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 using namespace trapline;
@@ -29,10 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // from the file alone.
     const unsigned form = size > 0 ? data[size - 1] : 0;
 
-    auto project = std::make_unique<Project>();
-    Component& component = *project->VBComponents().append(std::make_unique<Component>(
-        "Fuzz", ComponentType::StdModule, "/nonexistent/Fuzz.bas", input, FileStamp{}));
-    const VBE vbe(std::move(project));
+    FuzzModule fuzz(input);
+    const VBE& vbe = fuzz.vbe;
+    Component& component = fuzz.component;
     const Codepage& cp = vbe.ActiveVBProject()->codepage();
 
     InsertionOptions options;

@@ -88,10 +88,13 @@ TEST(CheckCommand, ChecksEachVersionOfAProcedureUnderIf) {
 TEST(CheckCommand, RejectsBadUsageWithStatusTwoAndASarifLogOfAFailedRun) {
     TempDir dir;
     dir.write("c.cls", kModule);
+    // Found only when its folder is checked, and then unreadable: what was
+    // checked is no result.
+    dir.write("mixed/mac.bas", "Attribute VB_Name = \"Mac\"\rSub A()\rEnd Sub\r");
     EXPECT_EQ(traplineIn(dir.path(), "check --format xml c.cls").exitCode, 2);
     for (const std::string args :
          {"", "--module Nope c.cls", "--proc Nowhere c.cls", "--header h.txt c.cls",
-          "missing.bas c.cls", "--dry-run c.cls", "--bogus c.cls"}) {
+          "missing.bas c.cls", "--dry-run c.cls", "--bogus c.cls", "c.cls mixed"}) {
         SCOPED_TRACE(args);
         // A SARIF reader sees only the log: it says that the run failed, and
         // why, even when the format is named after the fault.

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 
@@ -53,6 +54,9 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
     ASSERT_EQ(::mkfifo(dir.file("p/pipe.bas").c_str(), 0644), 0);
 #endif
     fs::create_directories(dir.file("elsewhere"));
+    // A module found only when the folder is treated, and then unreadable.
+    dir.write("mixed/good.bas", kModule);
+    dir.write("mixed/mac.bas", "Attribute VB_Name = \"Mac\"\rSub A()\rEnd Sub\r");
     struct Case {
         std::string args, message, in = "p";
     } cases[] = {
@@ -71,6 +75,7 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
         {"insert --proc Nowhere Ledger.vbp", "no procedure named 'Nowhere'"},
         {"insert --module modMain --proc Hidden Ledger.vbp",
          "no procedure named 'Hidden' in module 'modMain'"},
+        {"insert .", "some files could not be read; nothing was written", "mixed"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -79,6 +84,7 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
         EXPECT_THAT(r.err, HasSubstr(c.message));
     }
     EXPECT_EQ(TempDir::read(project + "/modMain.bas"), TempDir::read(kExample + "/modMain.bas"));
+    EXPECT_EQ(TempDir::read(dir.file("mixed/good.bas")), kModule);
 }
 
 TEST(AddErrorModuleCommand, AddsTheModuleOnceAndListsItInTheProject) {
@@ -170,41 +176,52 @@ TEST(InsertCommand, TreatsTheRestButFailsWhenASubfolderCannotBeReadOrSearched) {
 #endif
 }
 
-TEST(InsertCommand, ASecondRunWaitsForTheFirstAndThenFindsNothingLeftToDo) {
-    TempDir dir;
-    const std::string path = dir.write("m.bas", kModule);
-    // The test holds the folder's lock as a first run would.
-    std::optional<trapline::platform::FolderLock> held(std::in_place);
-    uint64_t device = 0, file = 0;
-    ASSERT_FALSE(held->open(dir.path(), device, file));
-    ASSERT_FALSE(held->lock());
+TEST(InsertCommand, ASecondRunWaitsForTheFirstThenFindsNothingLeftToDoOrStoppedSaysSo) {
 #ifdef _WIN32
-    GTEST_SKIP() << "left to do on Windows: the second run, started through _popen under wine, "
-                    "never reports waiting";
-    std::FILE* second = ::_popen(
-        ("cd /d \"" + dir.path() + "\" && \"" + kTrapline + "\" insert m.bas 2>&1").c_str(), "rb");
+    GTEST_SKIP() << "left to do on Windows: a second run started under wine never reports "
+                    "waiting, nor takes Ctrl+C from another console";
 #else
-    std::FILE* second =
-        ::popen(("cd '" + dir.path() + "' && '" + kTrapline + "' insert m.bas 2>&1").c_str(), "r");
+    for (bool stopped : {false, true}) {
+        SCOPED_TRACE(stopped ? "stopped by SIGTERM" : "let through");
+        TempDir dir;
+        const std::string path = dir.write("m.bas", kModule);
+        // The test holds the folder's lock as a first run would.
+        std::optional<trapline::platform::FolderLock> held(std::in_place);
+        uint64_t device = 0, file = 0;
+        ASSERT_FALSE(held->open(dir.path(), device, file));
+        ASSERT_FALSE(held->lock());
+        std::FILE* shell = ::popen(("cd '" + dir.path() + "' && { '" + kTrapline +
+                                    "' insert m.bas 2>&1 & echo \"pid $!\"; wait $!; "
+                                    "echo \"status $?\"; } 2>/dev/null")
+                                       .c_str(),
+                                   "r");
+        ASSERT_NE(shell, nullptr);
+        std::string said;
+        pid_t second = 0;
+        char line[512];
+        while ((second == 0 || said.find("waiting") == std::string::npos) &&
+               std::fgets(line, sizeof line, shell))
+            if (std::sscanf(line, "pid %d", &second) != 1)
+                said += line;
+        ASSERT_GT(second, 0) << said;
+        EXPECT_THAT(said, HasSubstr("waiting for another trapline run to finish in ."));
+        EXPECT_EQ(TempDir::read(path), kModule);
+        if (stopped) {
+            ::kill(second, SIGTERM);
+        } else { // the first run writes its result and lets go
+            { std::ofstream(path, std::ios::binary | std::ios::trunc) << kTreated; }
+            held.reset();
+        }
+        while (std::fgets(line, sizeof line, shell))
+            said += line;
+        ::pclose(shell);
+        EXPECT_THAT(said,
+                    HasSubstr(stopped ? "trapline: interrupted" : "no procedure was selected"));
+        EXPECT_THAT(said, HasSubstr("status " + std::to_string(stopped ? 128 + SIGTERM : 0)));
+        EXPECT_EQ(TempDir::read(path), stopped ? kModule : kTreated);
+        EXPECT_EQ(TempDir::namesIn(dir.path()), std::vector<std::string>{"m.bas"});
+    }
 #endif
-    ASSERT_NE(second, nullptr);
-    char line[512];
-    ASSERT_NE(std::fgets(line, sizeof line, second), nullptr);
-    EXPECT_THAT(std::string(line), HasSubstr("waiting for another trapline run to finish in ."));
-    EXPECT_EQ(TempDir::read(path), kModule);
-    // The first run writes its result and lets go.
-    { std::ofstream(path, std::ios::binary | std::ios::trunc) << kTreated; }
-    held.reset();
-    std::string rest;
-    while (std::fgets(line, sizeof line, second))
-        rest += line;
-#ifdef _WIN32
-    EXPECT_EQ(::_pclose(second), 0);
-#else
-    EXPECT_EQ(WEXITSTATUS(::pclose(second)), 0);
-#endif
-    EXPECT_THAT(rest, HasSubstr("no procedure was selected"));
-    EXPECT_EQ(TempDir::read(path), kTreated);
 }
 
 TEST(InsertCommand, KeepsLinksAndExistingBackupsAndSaysWhereTheBackupWent) {

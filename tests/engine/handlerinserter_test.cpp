@@ -148,7 +148,18 @@ TEST(HandlerInserter, RefusesAHandlerThatWouldGiveAProcedureALabelTwice) {
         {"commented handlers hold no label", {"err_debug:"}, nullptr, nullptr, "'", nullptr},
         {"a label in a comment", {"' err_debug:", "Rem err_debug:"}, nullptr, nullptr, "", nullptr},
         {"statements after a colon", {"    x = 1: err_debug = 2"}, nullptr, nullptr, "", nullptr},
-        {"a continued line", {"    Call Go(1, _", "err_debug:=2)"}, nullptr, nullptr, "", nullptr},
+        {"continued lines",
+         {"    Call Go(1, _", "err_debug:=2)", "    ' see _", "err_debug: below"},
+         nullptr,
+         nullptr,
+         "",
+         nullptr},
+        {"a continued template line",
+         {"    x = 1"},
+         "On Error GoTo Fail ' _\r\nFail: below",
+         "Fail:",
+         "",
+         nullptr},
     };
     for (const Case& c : cases) {
         std::string code = "Sub Foo()\r\n";

@@ -26,8 +26,10 @@ InsertionOptions boxes(bool sub, bool func, bool prop, bool skipTrapped = false)
 
 } // namespace
 
-TEST(ProcPicker, ListsTheTypesWhoseBoxesAreChecked) {
-    VBE vbe(projectOf({{"M", kModule}}));
+TEST(ProcPicker, ListsTheTypesWhoseBoxesAreCheckedAndSaysSoWhenAModuleHasNone) {
+    VBE vbe(projectOf({{"M", kModule},
+                       {"E", "Option Explicit\r\n"},
+                       {"T", crlf({"Sub T()", "On Error GoTo 0", "End Sub"})}}));
     ScriptedMessageBox messages;
     RecordingReporter reporter;
     ProcPicker picker(vbe, messages, reporter);
@@ -40,15 +42,10 @@ TEST(ProcPicker, ListsTheTypesWhoseBoxesAreChecked) {
     EXPECT_FALSE(picker.fill(boxes(false, false, false)));
     EXPECT_EQ(reporter.busyChanges.size(), 4u);
     EXPECT_TRUE(messages.shown.empty());
-}
 
-TEST(ProcPicker, SaysSoWhenTheModuleHasNoProcedures) {
-    VBE vbe(projectOf(
-        {{"M", "Option Explicit\r\n"}, {"T", crlf({"Sub T()", "On Error GoTo 0", "End Sub"})}}));
-    ScriptedMessageBox messages;
-    RecordingReporter reporter;
-    ProcPicker picker(vbe, messages, reporter);
-    EXPECT_EQ(*picker.fill(boxes(true, true, true)), std::vector<std::string>{"*"});
+    InsertionOptions empty = boxes(true, true, true);
+    empty.moduleName = "E";
+    EXPECT_EQ(*picker.fill(empty), std::vector<std::string>{"*"});
     EXPECT_EQ(messages.shown.size(), 1u);
     InsertionOptions trappedOnly = boxes(true, true, true, true);
     trappedOnly.moduleName = "T";
