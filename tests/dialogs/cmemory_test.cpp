@@ -15,11 +15,9 @@ TEST(cMemory, BlocksAreZeroFilledLockedOnceHandedOverAndFreedWhenReplaced) {
     EXPECT_FALSE(m.LockMemory()); // already locked; the address stays
     EXPECT_EQ(m.Pointer(), bytes);
     m.UnlockMemory();
-    m.UnlockMemory(); // no lock: nothing
     EXPECT_TRUE(m.LockMemory());
     m.FreeMemory();
     EXPECT_EQ(std::tuple(m.Handle(), m.Pointer()), std::tuple(0, nullptr));
-    m.FreeMemory(); // no block: nothing
 
     // Handed over, a block outlives the object; replaced, it is freed.
     intptr_t taken = 0;

@@ -8,17 +8,10 @@
 
 /// The events of a dialog object in the order they came, each with the
 /// window it carried; OK's command is "ok", and a selection moving through a
-/// list counts once. `system` answers for the dialog's windows.
+/// list counts once.
 struct DialogEvents {
-    DialogEvents(CommonDLG& dlg, DialogBackend& system) {
-        dlg.OnInitDialog = [this, &dlg, &system](WindowHandle w) {
-            add("init", w);
-            hookParent = w ? system.GetParent(w) : nullptr;
-            int32_t l = 0, t = 0, wd = 0, h = 0;
-            dlg.GetDialogSize(w, l, t, wd, h);
-            width = wd;
-            height = h;
-        };
+    explicit DialogEvents(CommonDLG& dlg) {
+        dlg.OnInitDialog = [this](WindowHandle w) { add("init", w); };
         dlg.OnFileChange = [this](WindowHandle w) { add("file", w); };
         dlg.OnFolderChange = [this](WindowHandle w) { add("folder", w); };
         dlg.OnTypeChange = [this](WindowHandle w) { add("type", w); };
@@ -43,16 +36,7 @@ struct DialogEvents {
             n += each == name;
         return n;
     }
-    /// Where `name` first came; the end when it never did.
-    size_t indexOf(const std::string& name) const {
-        for (size_t i = 0; i < names.size(); ++i)
-            if (names[i] == name)
-                return i;
-        return names.size();
-    }
     std::vector<std::string> names;
     std::vector<WindowHandle> windows;
-    WindowHandle hookParent = nullptr; ///< of the window the first event carried
-    int32_t width = 0, height = 0;     ///< of the dialog, measured from its first event
-    int refusals = 0;                  ///< names the confirmation refuses before one passes
+    int refusals = 0; ///< names the confirmation refuses before one passes
 };

@@ -54,7 +54,6 @@ public:
     };
     std::vector<HelpCall> helpCalls;
     bool helpSucceeds = true;
-    std::function<void(const HelpCall&)> onHelp;
 
     /// A made-up window: where it is and what holds it.
     struct Window {
@@ -85,7 +84,7 @@ public:
 
     int32_t GetOpenFileName(OpenFileNameRecord& ofn) override { return playFile(ofn, false); }
     int32_t GetSaveFileName(OpenFileNameRecord& ofn) override { return playFile(ofn, true); }
-    // A title is the real system's business: the Qt and comdlg32 tests ask it.
+    // A title is the real system's business.
     int32_t GetFileTitle(const std::string&, std::string&, int32_t) override { return -1; }
     int32_t ChooseColor(ChooseColorRecord& cc) override {
         colorSeen.push_back(cc);
@@ -112,8 +111,6 @@ public:
     }
     bool WinHelp(WindowHandle, const std::string& file, int32_t command, intptr_t data) override {
         helpCalls.push_back({file, command, data});
-        if (onHelp)
-            onHelp(helpCalls.back());
         return helpSucceeds;
     }
     int32_t GetLastError() override { return helpSucceeds ? 0 : 2; }

@@ -103,73 +103,6 @@ TEST(Win32Records, AnOpenFileRecordBecomesTheWideStructureFieldByFieldAndComesBa
     EXPECT_EQ(r.lpstrFileTitle, std::string(8, '\0'));
 }
 
-TEST(Win32Records, ColourFontPrintAndPageSetupRecordsGoInAndComeBack) {
-    // The custom colours come back even after a cancel: the dialog edits them in place.
-    std::array<int32_t, 16> table{};
-    table[3] = 0x123456;
-    ChooseColorRecord cc{.rgbResult = 0xFF, .lpCustColors = &table, .Flags = 0x111};
-    NativeChooseColor color(cc);
-    EXPECT_EQ(std::tuple(color.native.rgbResult, color.native.Flags, color.native.lpCustColors[3],
-                         color.native.lpfnHook),
-              std::tuple(COLORREF(0xFF), DWORD(0x111), COLORREF(0x123456), nullptr));
-    color.custom[4] = 0x0A0B0C;
-    color.native.rgbResult = 0x332211;
-    color.deliver(cc, false);
-    EXPECT_EQ(std::tuple(table[4], cc.rgbResult), std::tuple(0x0A0B0C, 0xFF));
-    color.deliver(cc, true);
-    EXPECT_EQ(cc.rgbResult, 0x332211);
-
-    LogFontRecord lf{.lfHeight = -16,
-                     .lfWeight = 700,
-                     .lfItalic = 255,
-                     .lfFaceName = dlgtext::padded("Шрифт", 32)};
-    ChooseFontRecord cf{
-        .hDC = 0, .lpLogFont = &lf, .iPointSize = 120, .Flags = 0x41, .lpfnHook = recordingHook};
-    NativeChooseFont font(cf);
-    EXPECT_EQ(std::tuple(std::wstring(font.font.lfFaceName), font.font.lfHeight, font.font.lfWeight,
-                         font.font.lfItalic, font.native.iPointSize, font.native.Flags,
-                         font.native.lpfnHook != nullptr),
-              std::tuple(L"Шрифт"s, LONG(-16), LONG(700), BYTE(255), 120, DWORD(0x41), true));
-    wcscpy(font.font.lfFaceName, L"Arial");
-    font.native.iPointSize = 105;
-    font.native.nFontType = 0x100;
-    font.deliver(cf, true);
-    EXPECT_EQ(std::tuple(lf.lfFaceName, cf.iPointSize, cf.nFontType),
-              std::tuple(dlgtext::padded("Arial", 32), 105, 0x100));
-
-    // The device mode the print dialog returns is read, and freed with the structure.
-    PrintDlgRecord pd{.Flags = 0x40100, .nFromPage = 2, .nToPage = 0xFFFF, .nMinPage = 1};
-    NativePrintDlg print(pd);
-    EXPECT_EQ(std::tuple(print.native.Flags, print.native.nFromPage, print.native.nToPage),
-              std::tuple(DWORD(0x40100), WORD(2), WORD(0xFFFF)));
-    print.native.hDevMode = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DEVMODEW));
-    auto* dm = static_cast<DEVMODEW*>(::GlobalLock(print.native.hDevMode));
-    dm->dmOrientation = 2;
-    dm->dmPaperSize = 9;
-    dm->dmCopies = 3;
-    dm->dmPrintQuality = 600;
-    dm->dmCollate = 1;
-    ::GlobalUnlock(print.native.hDevMode);
-    print.native.nCopies = 1;
-    print.deliver(pd, true);
-    ASSERT_TRUE(pd.hDevMode);
-    EXPECT_EQ(std::tuple(pd.hDevMode->dmOrientation, pd.hDevMode->dmPaperSize,
-                         pd.hDevMode->dmCopies, pd.hDevMode->dmPrintQuality, pd.hDevMode->dmCollate,
-                         pd.nCopies),
-              std::tuple(2, 9, 3, 600, 1, 1));
-
-    PageSetupDlgRecord psd{.Flags = 0x8, .rtMargin = {2540, 1000, 0, 5}};
-    NativePageSetupDlg page(psd);
-    EXPECT_EQ(std::tuple(page.native.rtMargin.left, page.native.rtMargin.bottom, page.native.Flags),
-              std::tuple(LONG(2540), LONG(5), DWORD(0x8)));
-    page.native.rtMargin.left = 2000;
-    page.native.ptPaperSize = POINT{21000, 29700};
-    page.deliver(psd, true);
-    EXPECT_EQ(std::tuple(psd.rtMargin.left, psd.ptPaperSizeX, psd.ptPaperSizeY),
-              std::tuple(2000, 21000, 29700));
-    EXPECT_FALSE(psd.hDevMode);
-}
-
 namespace {
 
 /// Hooks of a real open dialog that act as the user once it is up: each
@@ -228,23 +161,17 @@ TEST(RealOpenDialog, AChoiceACancelAndATooSmallBufferComeBackAsTheSystemSaysThem
     }
 }
 
-TEST(RealOpenDialog, TheHookTellsTheRealWindowsAndACancelIsError20001WhenAskedFor) {
+TEST(RealOpenDialog, TheHookIsToldOfTheRealDialogAndACancelIsError20001WhenAskedFor) {
     Win32DialogBackend system;
     CommonDLG dlg(system);
     dlg.setCancelError(true);
     dlg.setHookDialog(true);
     dlg.setDialogTitle("Укажите путь к файлу");
     dlg.setFilter("On Error Template|*.ert");
-    DialogEvents events(dlg, system);
-    wchar_t className[32] = {}, caption[64] = {};
-    int32_t l = 0, t = 0, w = 0, h = 0;
+    DialogEvents events(dlg);
     dlg.OnInitDialog = [&](WindowHandle hook) {
         events.add("init", hook);
-        HWND dialog = ::GetParent(static_cast<HWND>(hook));
-        ::GetClassNameW(dialog, className, 32);
-        ::GetWindowTextW(dialog, caption, 64);
-        dlg.GetDialogSize(hook, l, t, w, h);
-        ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        ::PostMessageW(::GetParent(static_cast<HWND>(hook)), WM_COMMAND, IDCANCEL, 0);
     };
     DlgResult<void> shown = dlg.ShowOpen();
     ASSERT_FALSE(shown);
@@ -252,11 +179,6 @@ TEST(RealOpenDialog, TheHookTellsTheRealWindowsAndACancelIsError20001WhenAskedFo
     ASSERT_FALSE(events.names.empty());
     EXPECT_EQ(std::tuple(events.names.front(), events.names.back()), std::tuple("init", "close"));
     EXPECT_NE(events.windows.front(), nullptr);
-    // The dialog behind the hook's window, measured by the utilities.
-    EXPECT_EQ(std::tuple(std::wstring(className), std::wstring(caption)),
-              std::tuple(L"#32770"s, L"Укажите путь к файлу"s));
-    EXPECT_GT(w, 100);
-    EXPECT_GT(h, 100);
 
     // The colour dialog's hook window is the dialog itself.
     dlg.OnInitDialog = [](WindowHandle dialog) {

@@ -1,12 +1,9 @@
 #include "changesview.h"
 
 #include "../support/runcommand.h"
-#include "diffhighlighter.h"
 #include "environmenttest.h"
 #include "workspace.h"
 
-#include <QTextBlock>
-#include <QTextLayout>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -20,13 +17,6 @@ trapline::CodeModule& code(EnvironmentWindow& env, const std::string& name) {
         if ((*project.VBComponents().Item(i))->Name() == name)
             return (*project.VBComponents().Item(i))->CodeModule();
     throw std::runtime_error("no component " + name);
-}
-
-QColor colourOfLine(const QPlainTextEdit* text, const QString& start) {
-    for (QTextBlock b = text->document()->begin(); b.isValid(); b = b.next())
-        if (b.text().startsWith(start) && !b.layout()->formats().isEmpty())
-            return b.layout()->formats().front().format.foreground().color();
-    return {};
 }
 
 } // namespace
@@ -50,8 +40,6 @@ TEST(ChangesView, IsAPatchThatTurnsTheFilesOnDiskIntoWhatSaveWrites) {
     const std::string diff = ChangesView::diffOf(s.env.workspace());
     EXPECT_EQ(view->text()->toPlainText() + "\n",
               QString::fromStdString(trapline::Codepage().toUtf8(diff)).remove('\r'));
-    EXPECT_EQ(colourOfLine(view->text(), "+' first"), DiffHighlighter::added());
-    EXPECT_EQ(colourOfLine(view->text(), "@@"), DiffHighlighter::hunk());
 
     s.dir.write("changes.patch", diff);
     ASSERT_TRUE(s.env.saveProject());

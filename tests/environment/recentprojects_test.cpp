@@ -24,11 +24,9 @@ TEST(RecentProjects, KeepsTheNewestFirstEachOnceAndAtMostEight) {
     for (int i = 1; i <= 10; ++i)
         recent.add(path(std::to_string(i) + ".vbp"));
     recent.add(path("sub/../5.vbp"));
-    QStringList list = recent.list();
-    ASSERT_EQ(list.size(), RecentProjects::kMax);
-    EXPECT_EQ(list.mid(0, 2), QStringList({path("5.vbp"), path("10.vbp")}));
-    EXPECT_EQ(list.count(path("5.vbp")), 1);
-    EXPECT_FALSE(list.contains(path("2.vbp")));
+    EXPECT_EQ(recent.list(),
+              QStringList({path("5.vbp"), path("10.vbp"), path("9.vbp"), path("8.vbp"),
+                           path("7.vbp"), path("6.vbp"), path("4.vbp"), path("3.vbp")}));
 }
 
 TEST(RecentProjects, TheFileMenuOffersThemInTheNextSessionAndForgetsOneThatIsGone) {

@@ -21,13 +21,6 @@ struct Box : forms::Form {
     CTextBoxML ml;
 };
 
-int characters(const std::string& utf8) {
-    int n = 0;
-    for (unsigned char c : utf8)
-        n += (c & 0xC0) != 0x80;
-    return n;
-}
-
 } // namespace
 
 // The box's own line arithmetic is the form layer's; these are what the
@@ -37,9 +30,8 @@ TEST(CTextBoxML, CountsByLineNumberTakesANegativeOneForTheCaretsLineAndGathersTh
     Box box("first\r\nsecond\r\n\r\nlast");
     EXPECT_FALSE(box.ml.CanUndo()); // bound: the text given so far is no step
     box.edit.setSel(10, 0);         // "sec|ond"
-    int line = -1, column = -1, line1 = -1, column1 = -1;
+    int line = -1, column = -1;
     box.ml.GetLineColumn(-1, line, column);
-    box.ml.GetLineColumn(1, line1, column1);
     box.edit.setSel(1, 9); // from "f|irst": the caret stays in line 1
     const struct {
         const char* call;
@@ -48,15 +40,12 @@ TEST(CTextBoxML, CountsByLineNumberTakesANegativeOneForTheCaretsLineAndGathersTh
         {"LineIndex(4), past the last line", box.ml.LineIndex(4), -1},
         {"LineIndex(-1)", box.ml.LineIndex(-1), 7},
         {"LineLength(1)", box.ml.LineLength(1), 6},
-        {"LineLength(4)", box.ml.LineLength(4), 0},
         {"LineLength(-1)", box.ml.LineLength(-1), 6},
         {"LineFromChar(6), the LF of the first break", box.ml.LineFromChar(6), 0},
         {"LineFromChar(99)", box.ml.LineFromChar(99), 3},
         {"LineFromChar(-1), the selection's start", box.ml.LineFromChar(-1), 0},
         {"line of the caret", line, 1},
         {"column of the caret", column, 3},
-        {"line of character 1", line1, 0},
-        {"column of character 1", column1, 1},
     };
     for (const auto& row : rows)
         EXPECT_EQ(row.actual, row.expected) << row.call;
@@ -69,37 +58,4 @@ TEST(CTextBoxML, CountsByLineNumberTakesANegativeOneForTheCaretsLineAndGathersTh
     Box empty("");
     EXPECT_EQ(std::tuple(empty.ml.LineCount(), empty.ml.LineLength(-1), empty.ml.GetAllLines()),
               std::tuple(1, 0, Lines{}));
-}
-
-TEST(CTextBoxML, EveryOperationCountsTheLinesOfAWrappingBoxAlike) {
-    // Wide letters too: positions count characters, not bytes.
-    Box box("one two three four five six seven eight nine ten\r\n\r\nодин два три четыре",
-            forms::TextBox::Vertical);
-    box.edit.Move({0, 0, 1350, 3000});
-    box.Show();
-    user::settle();
-    const std::vector<std::string> shown = box.ml.GetAllLines();
-    const int count = box.ml.LineCount();
-    ASSERT_GT(count, 4) << "the box should wrap";
-    ASSERT_EQ(count, static_cast<int>(shown.size()));
-    std::string joined, withBreaks;
-    for (int line = 0; line < count; ++line) {
-        const int start = box.ml.LineIndex(line);
-        EXPECT_EQ(box.ml.LineFromChar(start), line) << line;
-        EXPECT_EQ(box.ml.GetLine(line), shown[line]) << line;
-        EXPECT_EQ(box.ml.LineLength(line), characters(shown[line])) << line;
-        joined += shown[line];
-    }
-    for (const std::string& line : box.ml.GetAllLines(true))
-        withBreaks += line;
-    EXPECT_EQ(box.ml.LineIndex(count), -1);
-    // The pieces make up the text; only the paragraphs' ends are breaks.
-    EXPECT_EQ(joined, "one two three four five six seven eight nine tenодин два три четыре");
-    EXPECT_EQ(withBreaks, box.edit.Text() + "\r\n");
-    // The caret's line is the piece it stands in.
-    box.edit.setSel(box.ml.LineIndex(count - 1) + 2, 0);
-    EXPECT_EQ(box.ml.GetLine(-1), shown.back());
-    int line = -1, column = -1;
-    box.ml.GetLineColumn(-1, line, column);
-    EXPECT_EQ((std::pair{line, column}), (std::pair{count - 1, 2}));
 }
