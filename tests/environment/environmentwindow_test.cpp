@@ -125,6 +125,9 @@ TEST(EnvironmentWindow, AnAddInThatCannotBeLoadedIsNamedAndTheEnvironmentGoesOn)
         std::string progId, library, classId, reason;
     } broken[] = {{"Gone.Connect", user.dir.file("gone.so"), ours,
                    "\"Gone.Connect add-in\" (Gone.Connect) could not be loaded"},
+                  {"NoExports.Connect", "libm.so.6", ours, "does not export DllGetClassObject"},
+                  {"WrongClass.Connect", user.dir.file("addins/Trapline.so"),
+                   "00000000-0000-0000-0000-000000000000", "has no class {00000000"},
                   {"Fifo.Connect", fifo, ours, "fifo.so: a FIFO, not a regular file"}};
     std::string registry;
     for (const Case& c : broken)
@@ -145,8 +148,8 @@ TEST(EnvironmentWindow, AnAddInThatCannotBeLoadedIsNamedAndTheEnvironmentGoesOn)
     env.startAddIns({});
     started = true;
     writer.join();
-    ASSERT_EQ(user.boxes.shown.size(), 2u);
-    for (size_t i = 0; i < 2; ++i)
+    ASSERT_EQ(user.boxes.shown.size(), std::size(broken));
+    for (size_t i = 0; i < std::size(broken); ++i)
         EXPECT_NE(user.boxes.shown[i].text.find(broken[i].reason), std::string::npos)
             << user.boxes.shown[i].text;
     EXPECT_TRUE(env.openProject(QString::fromStdString(user.dir.file("p/Ledger.vbp"))));
