@@ -53,6 +53,11 @@ std::optional<std::string> moduleAttribute(std::string_view line, std::string_vi
 /// ("100 x = 1", "100:"). Comments hold none.
 std::optional<std::string_view> lineLabel(std::string_view line);
 
+/// `s` starts with the keyword `word` (letter case ignored) followed by
+/// something that cannot continue a word: "Case Else" starts with "Case",
+/// "Cases" does not.
+bool startsWithKeyword(std::string_view s, std::string_view word);
+
 /// `s` with its ASCII letters in lower case; other bytes as they are.
 std::string lowerAscii(std::string_view s);
 
