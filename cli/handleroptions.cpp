@@ -11,12 +11,17 @@
 
 namespace trapline::cli {
 
-void HandlerOptions::define(CLI::App& app, bool trapFilter) {
+void HandlerOptions::define(CLI::App& app, bool trapFilter, bool handler) {
     app.add_option("--module", m_module);
     app.add_option("--proc", m_proc);
     app.add_flag("--subs", m_subs);
     app.add_flag("--functions", m_functions);
     app.add_flag("--properties", m_properties);
+    app.add_option("--codepage", m_codepage);
+    if (trapFilter)
+        app.add_flag("--include-trapped", m_includeTrapped);
+    if (!handler)
+        return;
     app.add_flag("--live", m_live);
     // Kept as given: an empty name is a file that cannot be opened, not a
     // template left out.
@@ -24,9 +29,6 @@ void HandlerOptions::define(CLI::App& app, bool trapFilter) {
                                          [this](const std::string& v) { m_header = v; });
     app.add_option_function<std::string>("--footer",
                                          [this](const std::string& v) { m_footer = v; });
-    app.add_option("--codepage", m_codepage);
-    if (trapFilter)
-        app.add_flag("--include-trapped", m_includeTrapped);
 }
 
 Result<std::string> HandlerOptions::readTemplate(const std::string& path, const Codepage& cp) {
