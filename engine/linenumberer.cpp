@@ -264,7 +264,9 @@ LineNumberer::number(const std::vector<std::string_view>& lines, const Numbering
     // true while numbers change length; every jump lies after the number
     // the line starts with, which changes last.
     std::vector<std::optional<std::string>> texts(lines.size());
-    const std::vector<Reference> refs = numbered ? references(lines) : std::vector<Reference>{};
+    // A jump to a number the procedure does not hold would not compile; once
+    // numbered it might, to the wrong line, and unnumbering would not undo it.
+    const std::vector<Reference> refs = references(lines);
     for (auto r = refs.rbegin(); r != refs.rend(); ++r) {
         auto to = renamed.find(r->key);
         if (to == renamed.end())
