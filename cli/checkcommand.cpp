@@ -87,6 +87,7 @@ Options, as for insert:
   --include-trapped  with "*": also report procedures that already hold
                      "On Error " (as insert would treat them)
   --live             handlers are working code, not comments
+  --erl              the standard handler passes Erl (insert --erl)
   --header FILE --footer FILE
                      handlers come from these templates
   --codepage CP      code page of the project's files (default 1251)

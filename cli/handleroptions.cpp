@@ -23,6 +23,7 @@ void HandlerOptions::define(CLI::App& app, bool trapFilter, bool handler) {
     if (!handler)
         return;
     app.add_flag("--live", m_live);
+    app.add_flag("--erl", m_erl);
     // Kept as given: an empty name is a file that cannot be opened, not a
     // template left out.
     app.add_option_function<std::string>("--header",
@@ -67,6 +68,11 @@ std::optional<InsertionOptions> HandlerOptions::read(const Codepage& codepage,
     options.skipTrapped = !m_includeTrapped;
     options.withComment = !m_live;
     options.useDefault = !m_header;
+    options.erl = m_erl;
+    if (m_erl && m_header) {
+        input.fail("--erl changes the standard handler; with templates, put Erl in them");
+        return std::nullopt;
+    }
     if (options.procName.empty()) {
         input.fail("--proc needs a procedure name");
         return std::nullopt;

@@ -48,6 +48,7 @@ private:
     bool m_properties = false;
     bool m_includeTrapped = false;
     bool m_live = false;
+    bool m_erl = false;
     std::optional<std::string> m_header;
     std::optional<std::string> m_footer;
     std::string m_codepage = "1251";

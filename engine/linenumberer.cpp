@@ -426,15 +426,11 @@ RunSummary LineNumberer::run(Action action, Component& component, const Insertio
     }
     if (changed.empty())
         return summary;
-    const long first = changed.begin()->first;
-    const long last = changed.rbegin()->first;
-    std::vector<std::string_view> lines;
-    lines.reserve(static_cast<size_t>(last - first + 1));
-    for (long l = first; l <= last; ++l) {
-        auto it = changed.find(l);
-        lines.push_back(it != changed.end() ? std::string_view(it->second) : module.line(l));
-    }
-    if (auto r = module.replaceLines(first, last - first + 1, lines); !r) {
+    std::vector<std::pair<long, std::string_view>> texts;
+    texts.reserve(changed.size());
+    for (const auto& [line, text] : changed)
+        texts.emplace_back(line, text);
+    if (auto r = module.replaceTexts(texts); !r) {
         // Nothing went in: every procedure counted as treated was not.
         for (RunSummary::Item& item : summary.treated) {
             item.failure = r.error().description;

@@ -65,6 +65,22 @@ TEST(NumberCommand, NumbersTheExampleAndUnnumberGivesBackEveryByte) {
     EXPECT_TRUE(after == before) << "unnumber did not give back every byte";
 }
 
+TEST(NumberCommand, AHandlerThatPassesErlIsNumberedWithTheCodeAndAllComesOutAgain) {
+    TempDir dir;
+    const std::string project = copyExample(dir, "p");
+    ASSERT_EQ(traplineIn(project, "unnumber Ledger.vbp").exitCode, 0);
+    const auto before = filesIn(project);
+    CommandResult in = traplineIn(project, "insert --live --erl Ledger.vbp");
+    EXPECT_EQ(in.exitCode, 1) << in.err; // the one-line Nop cannot take a handler
+    EXPECT_EQ(traplineIn(project, "number Ledger.vbp").exitCode, 0);
+    EXPECT_THAT(TempDir::read(project + "/source/ModUtil.bas"),
+                HasSubstr("0 MyErrorHandler \"modUtil.FormatMoney, line \" & Erl\r\nEnd Function"));
+    EXPECT_EQ(traplineIn(project, "unnumber Ledger.vbp").exitCode, 0);
+    CommandResult out = traplineIn(project, "remove --live --erl Ledger.vbp");
+    EXPECT_EQ(out.exitCode, 0) << out.err;
+    EXPECT_TRUE(filesIn(project) == before);
+}
+
 TEST(NumberCommand, RefusesBadNumbersAndJumpsItWouldBreak) {
     TempDir dir;
     const std::string module = "Attribute VB_Name = \"M\"\r\n"
@@ -86,6 +102,8 @@ TEST(NumberCommand, RefusesBadNumbersAndJumpsItWouldBreak) {
          "M.bas:2: M.Loop1: the jump on the procedure's line 2 goes to the line number 10, "
          "which removing the numbers would break"},
         {"number --proc Nothing M.bas", 2, "no procedure named 'Nothing'"},
+        {"insert --erl --header M.bas --footer M.bas M.bas", 2,
+         "--erl changes the standard handler"},
     };
     for (const auto& c : cases) {
         CommandResult r = traplineIn(dir.path(), c.args);
