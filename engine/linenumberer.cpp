@@ -70,6 +70,9 @@ bool takesNumber(std::string_view text) {
         vb::lineLabel(text))
         return false;
     std::string_view t = vb::trimLeft(text);
+    // No statement starts with a digit: such a line is no code to number.
+    if (isDigit(t[0]))
+        return false;
     // Lines that belong to the block before them: numbered, some compile and
     // some do not, and none can raise an error of its own.
     for (std::string_view word : {"Case", "Else", "ElseIf", "EndIf", "Dim", "Static", "Const"})

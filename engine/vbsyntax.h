@@ -50,7 +50,8 @@ std::optional<std::string> moduleAttribute(std::string_view line, std::string_vi
 
 /// The label a line begins with, blanks before it allowed: an identifier
 /// followed at once by ':' ("err_debug:", "Retry: Resume") or a line number
-/// ("100 x = 1", "100:"). Comments hold none.
+/// ("100 x = 1", "100:"). Comments hold none, and a statement keyword
+/// standing alone before ':' ("Else: x = 1", "Stop: End") is no label.
 std::optional<std::string_view> lineLabel(std::string_view line);
 
 /// `s` starts with the keyword `word` (letter case ignored) followed by

@@ -129,17 +129,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<std::string_view> before = splitLines(input), after = splitLines(numbered);
     CHECK(before.size() == after.size());
     bool selectHead = false;
+    bool continuation = false;
     for (size_t i = 0; i < before.size(); ++i) {
-        const bool continuation = i > 0 && continues(before[i - 1]);
         const std::string_view t = stripped(before[i]);
+        // Attribute lines are hidden from the code and continue nothing.
+        const bool attribute = startsWithWordNoCase(t, "Attribute");
+        const bool continued = continuation;
+        if (!attribute)
+            continuation = continues(before[i]);
         if (before[i] != after[i]) {
             const size_t digits = after[i].find_first_not_of("0123456789");
             CHECK(digits > 0 && digits != std::string_view::npos && after[i][digits] == ' ');
             CHECK(after[i].substr(digits + 1) == before[i]);
             CHECK(std::stol(std::string(after[i].substr(0, digits))) <= LineNumberer::kHighest);
-            CHECK(!continuation && !selectHead && !excluded(before[i]));
+            CHECK(!attribute && !continued && !selectHead && !excluded(before[i]));
         }
-        if (continuation)
+        if (continued || attribute)
             continue;
         // Each procedure's lines are judged on their own.
         for (const char* word :
