@@ -6,7 +6,7 @@
 #include "vbsyntax.h"
 
 #include <algorithm>
-#include <map>
+#include <charconv>
 #include <unordered_map>
 
 namespace trapline {
@@ -120,6 +120,10 @@ std::vector<Reference> references(const std::vector<std::string_view>& lines) {
         bool statementStart = !continuation;
         if (!continuation) {
             expect = Expect::Nothing;
+            // A statement of one line without a digit holds no jump to a
+            // number: most lines are passed over at the cost of one search.
+            if (!continues && text.find_first_of("0123456789") == std::string_view::npos)
+                continue;
             if (auto n = leadingNumber(text))
                 pos = n->at + n->digits;
         }
@@ -248,7 +252,7 @@ LineNumberer::number(const std::vector<std::string_view>& lines, const Numbering
 
     // Every line that had a number keeps one, so that its jumps still land.
     std::unordered_map<std::string, std::string> renamed;
-    std::vector<std::string> assigned(lines.size());
+    std::vector<long> assigned(lines.size());
     long next = options.start;
     for (size_t i = 0; i < lines.size(); ++i) {
         if (!takes[i] && !old[i])
@@ -256,9 +260,9 @@ LineNumberer::number(const std::vector<std::string_view>& lines, const Numbering
         if (next > kHighest)
             return refusal("it would need line numbers above " + std::to_string(kHighest) +
                            "; it is left as it is");
-        assigned[i] = std::to_string(next);
+        assigned[i] = next;
         next += options.step;
-        if (old[i] && !renamed.emplace(old[i]->key, assigned[i]).second)
+        if (old[i] && !renamed.emplace(old[i]->key, std::to_string(assigned[i])).second)
             return refusal("it holds the line number " + old[i]->key +
                            " twice; it is left as it is");
     }
@@ -281,13 +285,21 @@ LineNumberer::number(const std::vector<std::string_view>& lines, const Numbering
     }
     std::vector<Edit> edits;
     for (size_t i = 0; i < lines.size(); ++i) {
-        if (assigned[i].empty() && !texts[i])
+        if (assigned[i] == 0 && !texts[i])
             continue;
-        std::string text = texts[i] ? std::move(*texts[i]) : std::string(lines[i]);
-        if (old[i])
-            text.replace(old[i]->at, old[i]->digits, assigned[i]);
-        else if (!assigned[i].empty())
-            text.insert(0, assigned[i] + " ");
+        if (texts[i] || old[i]) {
+            std::string text = texts[i] ? std::move(*texts[i]) : std::string(lines[i]);
+            if (old[i])
+                text.replace(old[i]->at, old[i]->digits, std::to_string(assigned[i]));
+            edits.push_back({i, std::move(text)});
+            continue;
+        }
+        char digits[8];
+        const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, assigned[i]);
+        (void)ec; // never past 65529
+        std::string text;
+        text.reserve(static_cast<size_t>(end - digits) + 1 + lines[i].size());
+        text.append(digits, end).append(1, ' ').append(lines[i]);
         edits.push_back({i, std::move(text)});
     }
     return edits;
@@ -386,7 +398,7 @@ RunSummary LineNumberer::run(Action action, Component& component, const Insertio
     CodeModule& module = component.CodeModule();
     // Every procedure's new lines are worked out on the module as read and
     // go in together: one change of the module, however many procedures.
-    std::map<long, std::string> changed;
+    std::vector<std::pair<long, std::string>> changed;
     std::vector<std::string> logs;
     const char* verb = action == Action::Number ? "Numbered " : "Unnumbered ";
     for (size_t j = 1; j <= catalogue.size(); ++j) {
@@ -421,7 +433,7 @@ RunSummary LineNumberer::run(Action action, Component& component, const Insertio
             if (edits->empty())
                 continue;
             for (Edit& e : *edits)
-                changed[where->first + static_cast<long>(e.index)] = std::move(e.text);
+                changed.emplace_back(where->first + static_cast<long>(e.index), std::move(e.text));
             logs.push_back(verb + declaration::KindKeywords(procType).keyword + " : " +
                            cp.toUtf8(name) + "\r\n");
             summary.treated.push_back(std::move(item));

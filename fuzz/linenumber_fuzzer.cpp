@@ -134,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string_view t = stripped(before[i]);
         // Attribute lines are hidden from the code and continue nothing.
         const std::string_view raw = before[i];
-        const bool attribute = startsWithWordNoCase(raw, "Attribute") && raw.size() > 9 &&
+        const bool attribute = startsWithWordNoCase(raw, "Attribute") && raw.size() > 10 &&
                                (raw[9] == ' ' || raw[9] == '\t');
         const bool continued = continuation;
         if (!attribute)
