@@ -291,6 +291,8 @@ LineNumberer::number(const std::vector<std::string_view>& lines, const Numbering
             std::string text = texts[i] ? std::move(*texts[i]) : std::string(lines[i]);
             if (old[i])
                 text.replace(old[i]->at, old[i]->digits, std::to_string(assigned[i]));
+            else if (assigned[i] != 0)
+                text.insert(0, std::to_string(assigned[i]) + " ");
             edits.push_back({i, std::move(text)});
             continue;
         }
