@@ -133,7 +133,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < before.size(); ++i) {
         const std::string_view t = stripped(before[i]);
         // Attribute lines are hidden from the code and continue nothing.
-        const std::string_view raw = before[i];
+        std::string_view raw = before[i];
+        if (!raw.empty() && raw.back() == '\r')
+            raw.remove_suffix(1);
         const bool attribute = startsWithWordNoCase(raw, "Attribute") && raw.size() > 10 &&
                                (raw[9] == ' ' || raw[9] == '\t');
         const bool continued = continuation;
