@@ -1,7 +1,8 @@
 // Times `trapline insert --live` over a generated project against `cp -r` of
 // the same tree, in the same run, and prints the figures; and beside it
 // `check` on the untreated tree, `refresh` and `remove` on the treated one,
-// and how the time grows with a module whose procedures have no End.
+// `number` on the untreated tree against insert, and how the time grows with
+// a module whose procedures have no End.
 //
 //   insert_bench [--seed N] [--files N] [--lines N] [--keep DIR]
 
@@ -80,6 +81,7 @@ double atomicRewrite(const fs::path& dir) {
 struct Rounds {
     std::vector<double> copy, rewrite, insert, ratio;
     std::vector<double> check, refresh, remove; ///< the other commands, same tree
+    std::vector<double> number, numberRatio;    ///< line numbers on the untreated tree
 
     long peakKb = 0;
 };
@@ -100,12 +102,16 @@ Rounds measure(const fs::path& source, const fs::path& work, int rounds) {
         Timing f = timed({TRAPLINE_BINARY, "refresh", "--live", work.string()});
         // Every file is written back as it was before the insertion.
         Timing d = timed({TRAPLINE_BINARY, "remove", "--live", work.string()});
-        for (const Timing* x : {&c2, &t, &f, &d})
+        // The same untreated tree again, every statement line numbered.
+        Timing n = timed({TRAPLINE_BINARY, "number", work.string()});
+        for (const Timing* x : {&c2, &t, &f, &d, &n})
             if (x->status > 1)
                 std::fprintf(stderr, "insert_bench: trapline exited with %d\n", x->status);
         r.check.push_back(c2.seconds);
         r.refresh.push_back(f.seconds);
         r.remove.push_back(d.seconds);
+        r.number.push_back(n.seconds);
+        r.numberRatio.push_back(n.seconds / t.seconds);
         r.copy.push_back(c.seconds);
         r.insert.push_back(t.seconds);
         r.ratio.push_back(t.seconds / c.seconds);
@@ -199,6 +205,9 @@ int main(int argc, char** argv) {
         median(all.refresh), median(all.refresh) / insertTime);
     std::printf("trapline remove --live (treated tree, every handler): %.3f s, %.2f x insert\n",
                 median(all.remove), median(all.remove) / insertTime);
+    std::printf("trapline number (untreated tree, every statement line): %.3f s, %.2f x insert "
+                "(median of per-round ratios %.2f; target <= 1)\n",
+                median(all.number), median(all.number) / insertTime, median(all.numberRatio));
     std::printf("peak memory: %.1f MB, %.2f x the input (target < 2)\n",
                 static_cast<double>(all.peakKb) / 1e3,
                 static_cast<double>(all.peakKb) * 1e3 / static_cast<double>(inputBytes));

@@ -47,7 +47,7 @@ std::string refusal(const BatchPipeline::Totals& run, const InsertionOptions& op
 
 void BatchCommand::define(CLI::App& app) {
     app.add_option("PATH", m_paths);
-    m_handler.define(app, hasTrapFilter());
+    m_handler.define(app, hasTrapFilter(), hasHandlerOptions());
     app.add_flag("--dry-run", m_dryRun);
     app.add_flag("--backup", m_backup);
     app.add_flag("--json", m_json);

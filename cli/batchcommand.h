@@ -26,6 +26,8 @@ protected:
 
     /// Whether --include-trapped is one of the command's options.
     virtual bool hasTrapFilter() const { return false; }
+    /// Whether --live, --header and --footer are: the command works with handlers.
+    virtual bool hasHandlerOptions() const { return true; }
     /// What the command does to each file; null, once said through `input`,
     /// when the options cannot do it (then nothing is written).
     virtual std::unique_ptr<BatchTreatment> treatment(VBE& vbe, const InsertionOptions& options,

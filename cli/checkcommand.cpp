@@ -5,6 +5,7 @@
 #include "edittreatment.h"
 #include "handlercheck.h"
 #include "handleroptions.h"
+#include "linenumberer.h"
 #include "stderrmessagebox.h"
 
 #include <CLI/CLI.hpp>
@@ -17,18 +18,28 @@ namespace {
 /// Checks one file, changing nothing.
 class CheckTreatment : public BatchTreatment {
 public:
-    CheckTreatment(VBE& vbe, const InsertionOptions& options, HandlerPattern pattern)
-        : m_vbe(vbe), m_options(options), m_pattern(std::move(pattern)) {}
+    CheckTreatment(VBE& vbe, const InsertionOptions& options, HandlerPattern pattern,
+                   bool lineNumbers)
+        : m_vbe(vbe), m_options(options), m_pattern(std::move(pattern)),
+          m_lineNumbers(lineNumbers) {}
 
     void treat(Component& component, FileOutcome& o) const override {
         StderrMessageBox messages(&o.messages);
         o.findings = HandlerCheck(m_vbe, m_pattern, messages).run(component, m_options, o.chosen);
+        if (!m_lineNumbers)
+            return;
+        NullReporter reporter;
+        std::vector<Finding> more =
+            LineNumberer(m_vbe, messages, reporter).check(component, m_options);
+        o.findings.insert(o.findings.end(), std::make_move_iterator(more.begin()),
+                          std::make_move_iterator(more.end()));
     }
 
 private:
     VBE& m_vbe;
     const InsertionOptions& m_options;
     HandlerPattern m_pattern;
+    bool m_lineNumbers;
 };
 
 /// Only what goes wrong is said: a check prints its findings, not a log.
@@ -60,6 +71,9 @@ procedure it would choose but could not treat, such as one written on one
 line (cannot-insert), and every inserted handler whose module or procedure
 name is no longer the procedure's (stale-handler-name; see `trapline
 refresh`). So a check passes exactly when insert has nothing to do.
+With --line-numbers it also reports each chosen procedure that has
+statement lines without a line number (unnumbered-line; see `trapline
+number`).
 
 PATH is a project (.vbp), a project group (.vbg, its startup project), a
 folder (every module file below it) or module files. Several PATHs make
@@ -73,9 +87,11 @@ Options, as for insert:
   --include-trapped  with "*": also report procedures that already hold
                      "On Error " (as insert would treat them)
   --live             handlers are working code, not comments
+  --erl              the standard handler passes Erl (insert --erl)
   --header FILE --footer FILE
                      handlers come from these templates
   --codepage CP      code page of the project's files (default 1251)
+  --line-numbers     also report statement lines without a line number
 
 Output:
   --format FORMAT    text (default): one line per finding,
@@ -96,6 +112,7 @@ void CheckCommand::define(CLI::App& app) {
     app.add_option("PATH", m_paths);
     m_handler.define(app, true);
     app.add_option("--format", m_format);
+    app.add_flag("--line-numbers", m_lineNumbers);
 }
 
 int CheckCommand::execute() {
@@ -158,7 +175,7 @@ int CheckCommand::check(TextOut& err) {
     BatchPipeline pipeline(*project, settings, listener);
     const Codepage& projectCodepage = project->codepage();
     VBE vbe(std::move(project));
-    pipeline.treatAll(CheckTreatment(vbe, *options, std::move(*pattern)));
+    pipeline.treatAll(CheckTreatment(vbe, *options, std::move(*pattern), m_lineNumbers));
     const BatchPipeline::Totals& run = pipeline.totals();
     if (!complete || run.unreadable) {
         input.fail("some files could not be read; the check is incomplete");

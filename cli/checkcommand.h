@@ -29,6 +29,7 @@ private:
     std::vector<std::string> m_paths;
     HandlerOptions m_handler;
     std::string m_format = "text";
+    bool m_lineNumbers = false;
 };
 
 } // namespace trapline::cli

@@ -3,6 +3,7 @@
 #include "handlercheck.h"
 #include "handleroptions.h"
 #include "json.h"
+#include "linenumberer.h"
 
 #include <array>
 
@@ -16,7 +17,7 @@ struct Rule {
     const char* full;
 };
 
-const std::array<Rule, 3> kRules = {{
+const std::array<Rule, 4> kRules = {{
     {HandlerCheck::kMissing, "MissingHandler", "Procedure without an error handler",
      "The procedure holds no error trap, so `trapline insert` with the same options would put "
      "one in."},
@@ -27,6 +28,9 @@ const std::array<Rule, 3> kRules = {{
     {HandlerCheck::kStaleName, "StaleHandlerName", "Inserted handler with an old name",
      "An inserted handler names its module or procedure as they were called before a rename; "
      "`trapline refresh` brings the names up to date."},
+    {LineNumberer::kUnnumbered, "UnnumberedLine", "Statement line without a line number",
+     "The procedure has statement lines without a line number, so Erl cannot tell where an "
+     "error came from; `trapline number` numbers them. Reported only with --line-numbers."},
 }};
 
 size_t ruleIndex(const std::string& id) {

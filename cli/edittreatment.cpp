@@ -10,7 +10,7 @@ std::optional<HandlerPattern> handlerPattern(const InsertionOptions& options,
                                              const Codepage& codepage, ProjectInput& input) {
     const char* prefix = options.withComment ? "'" : "";
     if (options.useDefault)
-        return HandlerPattern::standard(prefix);
+        return HandlerPattern::standard(prefix, options.erl);
     auto pattern = HandlerPattern::templates(options.header, options.footer, prefix, codepage);
     if (!pattern) {
         input.fail("the templates hold text the code page cannot hold, so no handler can hold "

@@ -11,22 +11,25 @@
 
 namespace trapline::cli {
 
-void HandlerOptions::define(CLI::App& app, bool trapFilter) {
+void HandlerOptions::define(CLI::App& app, bool trapFilter, bool handler) {
     app.add_option("--module", m_module);
     app.add_option("--proc", m_proc);
     app.add_flag("--subs", m_subs);
     app.add_flag("--functions", m_functions);
     app.add_flag("--properties", m_properties);
+    app.add_option("--codepage", m_codepage);
+    if (trapFilter)
+        app.add_flag("--include-trapped", m_includeTrapped);
+    if (!handler)
+        return;
     app.add_flag("--live", m_live);
+    app.add_flag("--erl", m_erl);
     // Kept as given: an empty name is a file that cannot be opened, not a
     // template left out.
     app.add_option_function<std::string>("--header",
                                          [this](const std::string& v) { m_header = v; });
     app.add_option_function<std::string>("--footer",
                                          [this](const std::string& v) { m_footer = v; });
-    app.add_option("--codepage", m_codepage);
-    if (trapFilter)
-        app.add_flag("--include-trapped", m_includeTrapped);
 }
 
 Result<std::string> HandlerOptions::readTemplate(const std::string& path, const Codepage& cp) {
@@ -65,6 +68,11 @@ std::optional<InsertionOptions> HandlerOptions::read(const Codepage& codepage,
     options.skipTrapped = !m_includeTrapped;
     options.withComment = !m_live;
     options.useDefault = !m_header;
+    options.erl = m_erl;
+    if (m_erl && m_header) {
+        input.fail("--erl changes the standard handler; with templates, put Erl in them");
+        return std::nullopt;
+    }
     if (options.procName.empty()) {
         input.fail("--proc needs a procedure name");
         return std::nullopt;

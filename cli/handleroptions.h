@@ -22,8 +22,9 @@ namespace trapline::cli {
 class HandlerOptions {
 public:
     /// Declares the options on `app`; --include-trapped only for the commands
-    /// that insert (or check what insert would do).
-    void define(CLI::App& app, bool trapFilter);
+    /// that insert (or check what insert would do); --live, --header and
+    /// --footer only for the commands that work with handlers.
+    void define(CLI::App& app, bool trapFilter, bool handler = true);
 
     /// Whether both --header and --footer, or neither, were given.
     bool templatesPaired() const { return m_header.has_value() == m_footer.has_value(); }
@@ -47,6 +48,7 @@ private:
     bool m_properties = false;
     bool m_includeTrapped = false;
     bool m_live = false;
+    bool m_erl = false;
     std::optional<std::string> m_header;
     std::optional<std::string> m_footer;
     std::string m_codepage = "1251";

@@ -53,6 +53,9 @@ Choosing procedures:
 What goes in:
   --live             insert working code (by default every inserted line is
                      a comment, starting with an apostrophe)
+  --erl              the standard handler also passes the line Erl names:
+                     MyErrorHandler "Module1.Foo, line " & Erl (Erl names
+                     numbered lines only: see `trapline number`)
   --header FILE --footer FILE
                      the user's templates instead of the standard handler;
                      "???", "#MODULE#" and "#PROC#" are replaced by the

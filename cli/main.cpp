@@ -2,6 +2,7 @@
 #include "errormodulecommand.h"
 #include "insertcommand.h"
 #include "listcommand.h"
+#include "numbercommand.h"
 #include "platform/process.h"
 #include "refreshcommand.h"
 #include "removecommand.h"
@@ -26,6 +27,8 @@ Commands:
   check             report procedures without a handler and handlers with old names
   remove            take inserted handlers out again, byte for byte
   refresh           bring the names in inserted handlers up to date
+  number            put line numbers on statement lines, for Erl
+  unnumber          take line numbers out again, byte for byte
   list              list the procedures of a project, with their types and traps
   add-error-module  add the module mdl_Error with MyErrorHandler to a project
 
@@ -78,6 +81,13 @@ int main(int argc, char** argv) {
         return trapline::cli::RemoveCommand(stdout, stderr).run(rest);
     if (command == "refresh")
         return trapline::cli::RefreshCommand(stdout, stderr).run(rest);
+    if (command == "number")
+        return trapline::cli::NumberCommand(stdout, stderr, trapline::LineNumberer::Action::Number)
+            .run(rest);
+    if (command == "unnumber")
+        return trapline::cli::NumberCommand(stdout, stderr,
+                                            trapline::LineNumberer::Action::Unnumber)
+            .run(rest);
     if (command == "add-error-module")
         return trapline::cli::ErrorModuleCommand(stdout, stderr).run(rest);
     trapline::platform::writeText(stderr, "trapline: unknown command '" + command +

@@ -31,6 +31,7 @@ Choosing procedures:
 Which handler (the same options as insert's):
   --live             the handler was inserted as working code (by default
                      its lines are comments, starting with an apostrophe)
+  --erl              the standard handler was inserted with --erl
   --header FILE --footer FILE
                      the handler came from these templates
   --codepage CP      code page of the project's files (default 1251)

@@ -333,6 +333,23 @@ Result<void> CodeModule::ReplaceLine(long line, std::string_view text) {
     return {};
 }
 
+Result<void> CodeModule::replaceTexts(const std::vector<std::pair<long, std::string_view>>& texts) {
+    bool reindex = false;
+    for (const auto& [line, text] : texts) {
+        if (line < 1 || line > CountOfLines())
+            return lineError(line);
+        if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+            return makeError(errors::InvalidCall, "CodeModule",
+                             "A line cannot hold a line break or a NUL character");
+        reindex = reindex || changesShape(line, {this->line(line), text});
+    }
+    for (const auto& [line, text] : texts)
+        m_lines.replace(static_cast<size_t>(line - 1), text);
+    if (reindex)
+        m_index.build(m_lines);
+    return {};
+}
+
 namespace {
 
 /// Hidden lines of a line the code window replaces, on their way to their

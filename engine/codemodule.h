@@ -66,6 +66,13 @@ public:
     /// a text with a line break.
     Result<void> ReplaceLine(long line, std::string_view text);
 
+    /// Gives each line its new text (one line each, no line break), as
+    /// ReplaceLine does, but finds where procedures lie only once for all:
+    /// each line keeps its hidden attribute lines, whatever other lines hold
+    /// the same text. Error 9 for a line outside the module and error 5 for a
+    /// text with a line break or a NUL character, before anything changes.
+    Result<void> replaceTexts(const std::vector<std::pair<long, std::string_view>>& texts);
+
     /// Puts `lines` in place of the `count` lines from `line` on, as an edit
     /// in a code window does. Hidden attribute lines of the old lines follow
     /// their line where it still is, else the end of the statement declaring

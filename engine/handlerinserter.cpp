@@ -59,9 +59,10 @@ Result<HandlerInserter::Texts> HandlerInserter::texts(const ProcInfo& entry, int
     // names are code-page bytes already; only the templates need converting.
     const std::string p(prefix);
     if (standard)
-        return Texts{p + "ON ERROR GOTO err_debug",
-                     p + "EXIT " + exitKeyword(procType) + "\r\n" + p + "err_debug:\r\n" + p +
-                         "MyErrorHandler \"" + entry.ModuleName + "." + std::string(name) + "\""};
+        return Texts{p + "ON ERROR GOTO err_debug", p + "EXIT " + exitKeyword(procType) + "\r\n" +
+                                                        p + "err_debug:\r\n" + p +
+                                                        "MyErrorHandler \"" + entry.ModuleName +
+                                                        "." + std::string(name) + callEnd(m_erl)};
     auto headerText = m_codepage.fromUtf8(m_header);
     if (!headerText)
         return headerText.error();

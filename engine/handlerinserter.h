@@ -25,6 +25,10 @@ public:
         : m_catalogue(catalogue), m_codepage(codepage), m_messages(messages), m_reporter(reporter) {
     }
 
+    /// The standard handler's call line adds ", line " and `Erl` to the name
+    /// it passes: `MyErrorHandler "Module1.Foo, line " & Erl`.
+    void setErl(bool erl) { m_erl = erl; }
+
     /// The templates InsertUserCodes uses (UTF-8, CR LF line breaks).
     void setTemplates(std::string header, std::string footer) {
         m_header = std::move(header);
@@ -52,6 +56,8 @@ public:
     /// The word after "EXIT " in the standard handler of a procedure of type
     /// `procType` (0 Sub, 1 Function, 2 Property): "SUB", "FUNCTION", "Property".
     static const char* exitKeyword(int procType);
+    /// What follows the procedure's name in the standard handler's call line.
+    static const char* callEnd(bool erl) { return erl ? ", line \" & Erl" : "\""; }
 
 private:
     struct Texts {
@@ -75,6 +81,7 @@ private:
     std::string m_header;
     std::string m_footer;
     std::string m_lastFailure;
+    bool m_erl = false;
 };
 
 } // namespace trapline

@@ -126,14 +126,14 @@ bool matchFrom(const HandlerPattern::Line& line, size_t slot, std::string_view t
 
 } // namespace
 
-HandlerPattern HandlerPattern::standard(std::string_view prefix) {
+HandlerPattern HandlerPattern::standard(std::string_view prefix, bool erl) {
     const std::string p(prefix);
     HandlerPattern pattern;
     pattern.m_header.push_back(literal(p + "ON ERROR GOTO err_debug"));
     pattern.m_footer.push_back(Line{{p + "EXIT ", ""}, {Slot::ExitKeyword}});
     pattern.m_footer.push_back(literal(p + "err_debug:"));
-    pattern.m_footer.push_back(
-        Line{{p + "MyErrorHandler \"", ".", "\""}, {Slot::Module, Slot::HostProc}});
+    pattern.m_footer.push_back(Line{{p + "MyErrorHandler \"", ".", HandlerInserter::callEnd(erl)},
+                                    {Slot::Module, Slot::HostProc}});
     return pattern;
 }
 

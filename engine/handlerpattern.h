@@ -37,8 +37,9 @@ public:
         std::vector<Slot> slots;
     };
 
-    /// The standard handler with every line behind `prefix`.
-    static HandlerPattern standard(std::string_view prefix);
+    /// The standard handler with every line behind `prefix`; with `erl`, the
+    /// form whose call also passes `Erl`.
+    static HandlerPattern standard(std::string_view prefix, bool erl = false);
     /// The templates `header` and `footer` (UTF-8, CR LF line breaks) as the
     /// template insertion puts them in: converted to `codepage`, every line
     /// behind `prefix`. Error 1002 for a character the code page cannot hold.

@@ -27,6 +27,9 @@ struct InsertionOptions {
     bool skipTrapped = true; ///< leave out procedures that hold "On Error " (with "*")
     bool withComment = true; ///< inserted lines are comments
     bool useDefault = true;  ///< the standard handler; otherwise header and footer
+    /// The standard handler's call also passes the line `Erl` names (numbered
+    /// lines only); off, its text is the handler's as it always was.
+    bool erl = false;
     std::string header = kDefaultHeader;
     std::string footer = kDefaultFooter;
     bool confirm = true; ///< ask "Вставлять обработку ошибок ?" first

@@ -92,6 +92,7 @@ RunSummary InsertionRun::run(const InsertionOptions& options) {
     m_reporter.busy(true);
     HandlerInserter inserter(catalogue, cp, m_messages, m_reporter);
     inserter.setTemplates(options.header, options.footer);
+    inserter.setErl(options.erl);
     Pass pass{options,          cp,     catalogue, inserter, options.withComment ? "'" : "",
               *procName == "*", summary};
     const size_t total = catalogue.size();

@@ -182,10 +182,22 @@ std::optional<std::string_view> lineLabel(std::string_view line) {
         return std::nullopt;
     while (n < t.size() && isIdentChar(t[n]))
         ++n;
+    // A statement keyword that stands alone before a ':' ("Else: x = 1",
+    // "Stop: End") is a statement; a reserved word cannot be a label.
+    static constexpr std::string_view kBare[] = {"Beep",   "Close", "Do",     "Else",      "End",
+                                                 "Loop",   "Next",  "Return", "Randomize", "Reset",
+                                                 "Resume", "Stop",  "Wend"};
+    for (std::string_view word : kBare)
+        if (equalsNoCase(t.substr(0, n), word))
+            return std::nullopt;
     // "x:=1" names an argument; it cannot start a line, but it is no label.
     if (n < t.size() && t[n] == ':' && (n + 1 == t.size() || t[n + 1] != '='))
         return t.substr(0, n);
     return std::nullopt;
+}
+
+bool startsWithKeyword(std::string_view s, std::string_view word) {
+    return startsWithWord(s, word);
 }
 
 std::string lowerAscii(std::string_view s) {

@@ -50,8 +50,14 @@ std::optional<std::string> moduleAttribute(std::string_view line, std::string_vi
 
 /// The label a line begins with, blanks before it allowed: an identifier
 /// followed at once by ':' ("err_debug:", "Retry: Resume") or a line number
-/// ("100 x = 1", "100:"). Comments hold none.
+/// ("100 x = 1", "100:"). Comments hold none, and a statement keyword
+/// standing alone before ':' ("Else: x = 1", "Stop: End") is no label.
 std::optional<std::string_view> lineLabel(std::string_view line);
+
+/// `s` starts with the keyword `word` (letter case ignored) followed by
+/// something that cannot continue a word: "Case Else" starts with "Case",
+/// "Cases" does not.
+bool startsWithKeyword(std::string_view s, std::string_view word);
 
 /// `s` with its ASCII letters in lower case; other bytes as they are.
 std::string lowerAscii(std::string_view s);

@@ -6,6 +6,7 @@
 #include "changesview.h"
 #include "codewindow.h"
 #include "environmentvbe.h"
+#include "linenumberer.h"
 #include "projectexplorer.h"
 #include "projectloader.h"
 #include "qtmessagebox.h"
@@ -139,7 +140,15 @@ void EnvironmentWindow::buildMenus() {
     QAction* changes = view->addAction("&Changes", this, [this] { openChanges(); });
     viewBar->adopt(reload);
     viewBar->adopt(changes);
-    menu("&Project", "Project");
+    auto [projectMenu, projectBar] = menu("&Project", "Project");
+    QAction* number =
+        projectMenu->addAction("Add &Line Numbers...", this, [this] { lineNumbers(true); });
+    number->setObjectName("AddLineNumbers");
+    QAction* unnumber =
+        projectMenu->addAction("&Remove Line Numbers...", this, [this] { lineNumbers(false); });
+    unnumber->setObjectName("RemoveLineNumbers");
+    projectBar->adopt(number);
+    projectBar->adopt(unnumber);
     auto [addIns, addInsBar] = menu("&Add-Ins", "Add-Ins");
     addIns->setObjectName("AddInsMenu");
     addInsBar->adopt(addIns->addAction("&Add-In Manager...", this, [this] { openAddInManager(); }));
@@ -315,6 +324,77 @@ void EnvironmentWindow::edited(trapline::Component* component) {
 void EnvironmentWindow::updateEditActions() {
     m_undo->setEnabled(m_codeWindow->canUndo());
     m_redo->setEnabled(m_codeWindow->canRedo());
+}
+
+namespace {
+
+/// Counts the procedures a run changed (one log line each), for the status bar.
+class CountingReporter : public trapline::RunReporter {
+public:
+    void log(const std::string&) override { ++lines; }
+    void busy(bool) override {}
+    size_t lines = 0;
+};
+
+} // namespace
+
+void EnvironmentWindow::lineNumbers(bool add) {
+    const char* title = "TRAPLINE Environment";
+    trapline::Project* project = m_vbe->ActiveVBProject();
+    if (!project) {
+        m_messages->show("No project is open.", title, trapline::MsgIcon::Information,
+                         trapline::MsgButtons::Ok);
+        return;
+    }
+    const std::string doing = add ? "Add line numbers to " : "Remove line numbers from ";
+    // The module shown is offered only when it belongs to the active project.
+    trapline::Component* shown =
+        m_shown && ProjectExplorer::projectOf(m_explorer->itemOf(m_shown)) == project ? m_shown
+                                                                                      : nullptr;
+    std::vector<trapline::Component*> chosen;
+    if (shown) {
+        const std::string question = doing + "the module " +
+                                     project->codepage().toUtf8(shown->Name()) +
+                                     " only?\n\nYes: this module. No: every module of the project.";
+        const trapline::MsgAnswer a = m_messages->show(question, title, trapline::MsgIcon::Question,
+                                                       trapline::MsgButtons::YesNoCancel);
+        if (a == trapline::MsgAnswer::Cancel)
+            return;
+        if (a == trapline::MsgAnswer::Yes)
+            chosen.push_back(shown);
+    } else if (m_messages->show(doing + "every module of the project?", title,
+                                trapline::MsgIcon::Question,
+                                trapline::MsgButtons::YesNo) != trapline::MsgAnswer::Yes) {
+        return;
+    }
+    if (chosen.empty())
+        for (long i = 1; i <= project->VBComponents().Count(); ++i)
+            chosen.push_back(*project->VBComponents().Item(i));
+
+    // What came before is a step of its own; the run is one step of each module.
+    checkpoint();
+    CountingReporter reporter;
+    trapline::LineNumberer numberer(*m_vbe, *m_messages, reporter);
+    trapline::InsertionOptions options;
+    options.confirm = false;
+    std::string left;
+    for (trapline::Component* component : chosen) {
+        size_t count = 0;
+        const trapline::RunSummary s = numberer.run(add ? trapline::LineNumberer::Action::Number
+                                                        : trapline::LineNumberer::Action::Unnumber,
+                                                    *component, options, {}, count);
+        for (const auto& item : s.failed)
+            left += item.moduleName + "." + item.procName + ": " + item.failure + "\n";
+    }
+    checkpoint();
+    refresh();
+    if (!left.empty())
+        m_messages->show("Some procedures were left as they were:\n\n" + left, title,
+                         trapline::MsgIcon::Information, trapline::MsgButtons::Ok);
+    statusBar()->showMessage(QString("Line numbers %1 %2 procedure(s)")
+                                 .arg(add ? "added to" : "removed from")
+                                 .arg(reporter.lines),
+                             10000);
 }
 
 void EnvironmentWindow::checkpoint() {

@@ -82,6 +82,12 @@ public:
     QAction* undoAction() const { return m_undo; }
     QAction* redoAction() const { return m_redo; }
 
+    /// Project > Add Line Numbers (`add`) or Remove Line Numbers: asks
+    /// whether for the module shown or the whole active project, then
+    /// numbers or unnumbers every procedure there as one undo step of each
+    /// module changed; the procedures left alone are named in a message.
+    void lineNumbers(bool add);
+
     /// Takes what add-ins changed since the last user action as one undo step
     /// of each module they changed. Done before every click and key; public
     /// for callers that change the code model other ways.

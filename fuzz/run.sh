@@ -17,7 +17,7 @@ jobs="${FUZZ_JOBS:-2}"
 build="$root/build-fuzz"
 fuzzers=("$@")
 if [ ${#fuzzers[@]} -eq 0 ]; then
-    fuzzers=(vbp_fuzzer module_fuzzer diff_fuzzer roundtrip_fuzzer)
+    fuzzers=(vbp_fuzzer module_fuzzer diff_fuzzer roundtrip_fuzzer linenumber_fuzzer)
 fi
 
 # Configure when the tree is new or was configured without the fuzz targets.
@@ -42,6 +42,7 @@ for fuzzer in "${fuzzers[@]}"; do
         module_fuzzer) seeds="$root/fuzz/corpus/module" ;;
         diff_fuzzer) seeds="$root/fuzz/corpus/diff" ;;
         roundtrip_fuzzer) seeds="$root/fuzz/corpus/module" ;;
+        linenumber_fuzzer) seeds="$root/fuzz/corpus/module" ;;
         *) echo "run.sh: unknown fuzzer '$fuzzer'" >&2; exit 2 ;;
     esac
     corpus="$scratch/$fuzzer-corpus"

@@ -82,6 +82,7 @@ TEST(LineLabel, FindsLabelsAndLineNumbersOnly) {
         {"100:", "100"},
         {"\xc2\xf5\xee\xe4:", "\xc2\xf5\xee\xe4"},
         {"x = 1: y = 2", nullptr},
+        {"Else: Stop", nullptr},
         {"' err_debug:", nullptr},
         {"Rem a:", nullptr},
         {"Go a:=1", nullptr},

@@ -1,0 +1,114 @@
+#include "traplinerun.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+/// Every file below `folder`, by its path inside it, with its bytes.
+std::map<std::string, std::string> filesIn(const std::string& folder) {
+    std::map<std::string, std::string> out;
+    for (auto& e : fs::recursive_directory_iterator(utf8Path(folder)))
+        if (e.is_regular_file())
+            out[fs::relative(e.path(), utf8Path(folder)).string()] =
+                TempDir::read(utf8String(e.path()));
+    return out;
+}
+
+} // namespace
+
+TEST(NumberCommand, NumbersTheExampleAndUnnumberGivesBackEveryByte) {
+    TempDir dir;
+    const std::string project = copyExample(dir, "p");
+    // The example holds one procedure numbered by hand; without its numbers
+    // it is the starting point.
+    CommandResult bare = traplineIn(project, "unnumber Ledger.vbp");
+    ASSERT_EQ(bare.exitCode, 0) << bare.err;
+    EXPECT_THAT(bare.out, HasSubstr("Unnumbered Function : FindEntry"));
+    const auto before = filesIn(project);
+
+    CommandResult gaps = traplineIn(project, "check --line-numbers --module modUtil Ledger.vbp");
+    EXPECT_EQ(gaps.exitCode, 1);
+    EXPECT_THAT(gaps.out, HasSubstr("without a line number, the first here [unnumbered-line]"));
+
+    CommandResult dry = traplineIn(project, "number --dry-run --start 5 --step 5 Ledger.vbp");
+    EXPECT_EQ(dry.exitCode, 0) << dry.err;
+    EXPECT_THAT(dry.out, HasSubstr("+5     ReDim gEntries(1 To MAX_ENTRIES)\r\n"
+                                   "+10     gEntryCount = 0\r\n"));
+    EXPECT_THAT(dry.err, HasSubstr("Numbered Sub : InitLedger"));
+    EXPECT_TRUE(filesIn(project) == before) << "a dry run wrote";
+
+    CommandResult numbered = traplineIn(project, "number --json Ledger.vbp");
+    EXPECT_EQ(numbered.exitCode, 0) << numbered.err;
+    EXPECT_THAT(numbered.out, HasSubstr(R"x("ProcName": "Customer (Let)")x"));
+    EXPECT_THAT(numbered.out, HasSubstr(R"("failed": [])"));
+    gaps = traplineIn(project, "check --line-numbers --module modUtil Ledger.vbp");
+    EXPECT_THAT(gaps.out, Not(HasSubstr("[unnumbered-line]")));
+
+    // Numbered procedures are left alone and named, unless renumbered.
+    CommandResult again = traplineIn(project, "number --proc Pad Ledger.vbp");
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_THAT(again.err, HasSubstr("modUtil.Pad: it holds line numbers already; it is left as "
+                                     "it is (--renumber renumbers it)"));
+    CommandResult re = traplineIn(project, "number --renumber --start 10 --proc Pad Ledger.vbp");
+    EXPECT_EQ(re.exitCode, 0) << re.err;
+
+    CommandResult back = traplineIn(project, "unnumber --backup Ledger.vbp");
+    EXPECT_EQ(back.exitCode, 0) << back.err;
+    auto after = filesIn(project);
+    for (auto it = after.begin(); it != after.end();)
+        it = it->first.find(".bak") != std::string::npos ? after.erase(it) : std::next(it);
+    EXPECT_TRUE(after == before) << "unnumber did not give back every byte";
+}
+
+TEST(NumberCommand, AHandlerThatPassesErlIsNumberedWithTheCodeAndAllComesOutAgain) {
+    TempDir dir;
+    const std::string project = copyExample(dir, "p");
+    ASSERT_EQ(traplineIn(project, "unnumber Ledger.vbp").exitCode, 0);
+    const auto before = filesIn(project);
+    CommandResult in = traplineIn(project, "insert --live --erl Ledger.vbp");
+    EXPECT_EQ(in.exitCode, 1) << in.err; // the one-line Nop cannot take a handler
+    EXPECT_EQ(traplineIn(project, "number Ledger.vbp").exitCode, 0);
+    EXPECT_THAT(TempDir::read(project + "/source/ModUtil.bas"),
+                HasSubstr("0 MyErrorHandler \"modUtil.FormatMoney, line \" & Erl\r\nEnd Function"));
+    EXPECT_EQ(traplineIn(project, "unnumber Ledger.vbp").exitCode, 0);
+    CommandResult out = traplineIn(project, "remove --live --erl Ledger.vbp");
+    EXPECT_EQ(out.exitCode, 0) << out.err;
+    EXPECT_TRUE(filesIn(project) == before);
+}
+
+TEST(NumberCommand, RefusesBadNumbersAndJumpsItWouldBreak) {
+    TempDir dir;
+    const std::string module = "Attribute VB_Name = \"M\"\r\n"
+                               "Sub Loop1()\r\n"
+                               "10 x = x + 1\r\n"
+                               "   If x < 3 Then 10\r\n"
+                               "End Sub\r\n";
+    dir.write("M.bas", module);
+    const struct {
+        const char* args;
+        int exitCode;
+        const char* err;
+    } cases[] = {
+        {"number --start=0 M.bas", 2, "--start must be a whole number from 1 to 65529, not '0'"},
+        {"number --step 1.5 M.bas", 2, "--step must be a whole number from 1 to 65529"},
+        {"number --start 65530 M.bas", 2, "not '65530'"},
+        {"unnumber --renumber M.bas", 2, "--renumber"},
+        {"unnumber M.bas", 1,
+         "M.bas:2: M.Loop1: the jump on the procedure's line 2 goes to the line number 10, "
+         "which removing the numbers would break"},
+        {"number --proc Nothing M.bas", 2, "no procedure named 'Nothing'"},
+        {"insert --erl --header M.bas --footer M.bas M.bas", 2,
+         "--erl changes the standard handler"},
+    };
+    for (const auto& c : cases) {
+        CommandResult r = traplineIn(dir.path(), c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args << "\n" << r.err;
+        EXPECT_THAT(r.err, HasSubstr(c.err)) << c.args;
+        EXPECT_EQ(TempDir::read(dir.file("M.bas")), module) << c.args;
+    }
+}

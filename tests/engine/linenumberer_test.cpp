@@ -1,0 +1,221 @@
+#include "linenumberer.h"
+
+#include "../support/memoryproject.h"
+#include "../support/recordingreporter.h"
+#include "../support/scriptedmessagebox.h"
+
+#include <gtest/gtest.h>
+
+using namespace trapline;
+
+namespace {
+
+std::string lines(const std::vector<std::string>& list) {
+    std::string out;
+    for (const std::string& l : list)
+        out += l + "\r\n";
+    return out;
+}
+
+struct Outcome {
+    RunSummary summary;
+    std::string code;
+    std::string log;
+};
+
+Outcome runOn(const std::string& text, LineNumberer::Action action, NumberingOptions n = {}) {
+    VBE vbe(projectOf({{"M", text}}));
+    ScriptedMessageBox boxes;
+    RecordingReporter reporter;
+    InsertionOptions o;
+    o.confirm = false;
+    size_t chosen = 0;
+    Component& component = **vbe.ActiveVBProject()->VBComponents().Item(1);
+    RunSummary s = LineNumberer(vbe, boxes, reporter).run(action, component, o, n, chosen);
+    return {std::move(s), codeOf(vbe, 1), reporter.text};
+}
+
+std::string failures(const RunSummary& s) {
+    std::string out;
+    for (const auto& item : s.failed)
+        out += item.procName + ": " + item.failure + "\n";
+    return out;
+}
+
+struct Case {
+    const char* what;
+    std::vector<std::string> before, after;
+};
+
+const Case kNumbered[] = {
+    {"no number on the first Case, nor on what belongs to the block before",
+     {"Sub A()", "    Select Case x", "        ' note", "    Case 1", "        y = 1",
+      "    Case Else", "        y = 2", "    End Select", "End Sub"},
+     {"Sub A()", "10     Select Case x", "        ' note", "    Case 1", "20         y = 1",
+      "    Case Else", "30         y = 2", "    End Select", "End Sub"}},
+    {"continuation lines, a comment ending in ' _' and ' _' in a string",
+     {"Sub B()", "    x = a + _", "        10", "    ' note _", "    y = 1", "    MsgBox \"a _\"",
+      "\t z = 2", "    Rem r", "End Sub"},
+     {"Sub B()", "10     x = a + _", "        10", "    ' note _", "    y = 1",
+      "20     MsgBox \"a _\"", "30 \t z = 2", "    Rem r", "End Sub"}},
+    {"a continued declaration under #If VBA7 alternatives",
+     {"#If VBA7 Then", "Public Function C(ByVal a As LongPtr, _", "    ByVal b As Long) As LongPtr",
+      "#Else", "Public Function C(ByVal a As Long, _", "    ByVal b As Long) As Long", "#End If",
+      "    C = a", "End Function"},
+     {"#If VBA7 Then", "Public Function C(ByVal a As LongPtr, _", "    ByVal b As Long) As LongPtr",
+      "#Else", "Public Function C(ByVal a As Long, _", "    ByVal b As Long) As Long", "#End If",
+      "10     C = a", "End Function"}},
+    {"attribute lines after the declaration stay hidden and unnumbered",
+     {"Public Property Get D() As Long", "Attribute D.VB_UserMemId = 0", "    D = 1",
+      "End Property"},
+     {"Public Property Get D() As Long", "Attribute D.VB_UserMemId = 0", "10     D = 1",
+      "End Property"}},
+    {"attribute lines stay with the line they follow, whatever else is numbered",
+     {"Sub S()", "    x = 1", "Attribute P.VB_Description = \"stray\"", "End Sub",
+      "Property Get P()", "    P = 1", "End Property"},
+     {"Sub S()", "10     x = 1", "Attribute P.VB_Description = \"stray\"", "End Sub",
+      "Property Get P()", "10     P = 1", "End Property"}},
+    {"declarations, loop ends, block Ifs, labels and 'a: b' lines",
+     {"Sub E()",
+      "    Dim i As Long",
+      "    Static s",
+      "    Const K = 1",
+      "    ReDim a(1)",
+      "    For i = 1 To 2",
+      "    Do",
+      "    Loop Until f()",
+      "    Next",
+      "    With x",
+      "    End With",
+      "    If i Then",
+      "    ElseIf j Then",
+      "    Else",
+      "    End If",
+      "    x = 1: y = 2",
+      "Retry: x = 3",
+      "#If A Then",
+      "#End If",
+      "    Stop: End",
+      "End Sub"},
+     {"Sub E()",
+      "    Dim i As Long",
+      "    Static s",
+      "    Const K = 1",
+      "10     ReDim a(1)",
+      "20     For i = 1 To 2",
+      "30     Do",
+      "40     Loop Until f()",
+      "50     Next",
+      "60     With x",
+      "    End With",
+      "70     If i Then",
+      "    ElseIf j Then",
+      "    Else",
+      "    End If",
+      "80     x = 1: y = 2",
+      "Retry: x = 3",
+      "#If A Then",
+      "#End If",
+      "90     Stop: End",
+      "End Sub"}},
+    {"the inserted handler's lines, and numbers starting again in each procedure",
+     {"Sub F()", "ON ERROR GOTO err_debug", "    x = 1", "EXIT SUB",
+      "err_debug:", "MyErrorHandler \"M.F\"", "End Sub", "", "Sub G()", "    x = 1", "End Sub"},
+     {"Sub F()", "10 ON ERROR GOTO err_debug", "20     x = 1", "30 EXIT SUB", "err_debug:",
+      "40 MyErrorHandler \"M.F\"", "End Sub", "", "Sub G()", "10     x = 1", "End Sub"}},
+};
+
+TEST(LineNumberer, NumbersOnlyStatementLinesAndUnnumberingGivesBackEveryByte) {
+    for (const Case& c : kNumbered) {
+        const std::string before = lines(c.before);
+        Outcome numbered = runOn(before, LineNumberer::Action::Number);
+        EXPECT_EQ(numbered.code, lines(c.after)) << c.what;
+        EXPECT_EQ(failures(numbered.summary), "") << c.what;
+        Outcome back = runOn(numbered.code, LineNumberer::Action::Unnumber);
+        EXPECT_EQ(back.code, before) << c.what;
+    }
+}
+
+TEST(LineNumberer, UnnumberTakesOffANumberAndOneSeparatorOnlyWhereAStatementStarts) {
+    const Case cases[] = {
+        {"every separator, bare numbers, a label, big numbers, continuations, indentation",
+         {"Sub H()", "10 x = 1", "20:x = 2", "30: x = 3", "40\tx = 4", "50", "60 Foo: x = 5",
+          "1000 x = 6", "65529 y = a + _", "70", "  80 z = 1", "90 On Error GoTo 0", "100 Resume 0",
+          "End Sub"},
+         {"Sub H()", "x = 1", "x = 2", " x = 3", "x = 4", "", "Foo: x = 5", "x = 6", "y = a + _",
+          "70", "  z = 1", "On Error GoTo 0", "Resume 0", "End Sub"}},
+        {"a numbered End statement",
+         {"Sub I()", "10 x = 1", "20 End Sub"},
+         {"Sub I()", "x = 1", "End Sub"}},
+    };
+    for (const Case& c : cases) {
+        Outcome out = runOn(lines(c.before), LineNumberer::Action::Unnumber);
+        EXPECT_EQ(out.code, lines(c.after)) << c.what;
+        EXPECT_EQ(failures(out.summary), "") << c.what;
+        EXPECT_NE(out.log.find("Unnumbered Sub : "), std::string::npos) << c.what;
+    }
+}
+
+TEST(LineNumberer, RenumberRemapsEveryJumpToTheOldNumbers) {
+    const std::string before =
+        lines({"Sub G()", "1 On x GoTo 2, _", "    3, Lbl", "2 If a Then 3 Else 1", "3: Resume 0",
+               "   GoSub 2: GoTo 3 ' GoTo 1", "Lbl: On Error GoTo 0", "   s = \"GoTo 2\": Resume 1",
+               "End Sub"});
+    NumberingOptions o;
+    o.renumber = true;
+    o.start = 1000;
+    o.step = 5;
+    Outcome out = runOn(before, LineNumberer::Action::Number, o);
+    EXPECT_EQ(out.code, lines({"Sub G()", "1000 On x GoTo 1005, _", "    1010, Lbl",
+                               "1005 If a Then 1010 Else 1000", "1010: Resume 0",
+                               "1015    GoSub 1005: GoTo 1010 ' GoTo 1", "Lbl: On Error GoTo 0",
+                               "1020    s = \"GoTo 2\": Resume 1000", "End Sub"}));
+    EXPECT_EQ(failures(out.summary), "");
+}
+
+TEST(LineNumberer, LeavesAProcedureAloneWhenChangingItWouldBreakIt) {
+    const std::string big = [] {
+        std::string text = "Sub Big()\r\n";
+        for (int k = 0; k < 6553; ++k)
+            text += "    x = 1\r\n";
+        return text + "End Sub\r\n";
+    }();
+    struct Refusal {
+        const char* what;
+        std::string before;
+        LineNumberer::Action action;
+        bool renumber;
+        const char* reason;
+    } cases[] = {
+        {"numbers of its own", lines({"Sub N()", "10 x = 1", "    y = 2", "End Sub"}),
+         LineNumberer::Action::Number, false, "holds line numbers already"},
+        {"a jump to a number it does not hold",
+         lines({"Sub N()", "10 x = 1", "    GoTo 99", "End Sub"}), LineNumberer::Action::Number,
+         true, "goes to the line number 99, which the procedure does not hold"},
+        {"a jump to a number numbering would make",
+         lines({"Sub N()", "    x = 1", "    GoTo 10", "End Sub"}), LineNumberer::Action::Number,
+         false, "goes to the line number 10, which the procedure does not hold"},
+        {"a jump to a number being removed",
+         lines({"Sub N()", "10 x = 1", "    If a Then 10", "End Sub"}),
+         LineNumberer::Action::Unnumber, false, "goes to the line number 10, which removing"},
+        {"more statement lines than numbers up to 65529", big, LineNumberer::Action::Number, false,
+         "above 65529"},
+    };
+    for (const Refusal& c : cases) {
+        NumberingOptions o;
+        o.renumber = c.renumber;
+        Outcome out = runOn(c.before, c.action, o);
+        EXPECT_EQ(out.code, c.before) << c.what;
+        ASSERT_EQ(out.summary.failed.size(), 1u) << c.what;
+        EXPECT_NE(out.summary.failed[0].failure.find(c.reason), std::string::npos)
+            << c.what << ": " << out.summary.failed[0].failure;
+        EXPECT_EQ(out.log, "") << c.what;
+    }
+    // One line fewer fits: 6552 lines numbered 10 to 65520.
+    const std::string fits = big.substr(big.find("\r\n") + 2 + 11);
+    Outcome out = runOn("Sub Big()\r\n" + fits, LineNumberer::Action::Number);
+    EXPECT_EQ(failures(out.summary), "");
+    EXPECT_NE(out.code.find("\r\n65520     x = 1\r\nEnd Sub"), std::string::npos);
+}
+
+} // namespace
