@@ -32,14 +32,28 @@ fail() {
     failures=$((failures + 1))
 }
 
+# One key's values. Under load wine now and then fails to start a program
+# with an internal error ("ShellExecuteEx failed"); such a start is tried
+# again, so that the comparison is of the registry and not of the flake.
+query() {
+    local out try
+    for try in 1 2 3; do
+        out=$("$wine64" reg query "$1" /s /reg:$2 </dev/null 2>/dev/null | tr -d '\r' || true)
+        case "$out" in
+        *"ShellExecuteEx failed"* | *"could not be started"*) sleep 1 ;;
+        *) break ;;
+        esac
+    done
+    printf '%s\n' "$out" | sed '/^$/d; /^reg: /d'
+}
+
 # Every key of the add-in as 64-bit and as 32-bit programs see it.
 snapshot() {
     local view key
     for view in 64 32; do
         for key in "${keys[@]}"; do
             echo "[$view] $key"
-            "$wine64" reg query "$key" /s /reg:$view </dev/null 2>/dev/null | tr -d '\r' |
-                sed '/^$/d; /^reg: /d' || true
+            query "$key" $view
         done
     done
 }
