@@ -1,10 +1,9 @@
 #include "handlercheck.h"
 
+#include "chosendefinitions.h"
 #include "declaration.h"
 #include "handlereditor.h"
 #include "proccatalogue.h"
-
-#include <algorithm>
 
 namespace trapline {
 namespace {
@@ -46,19 +45,6 @@ HandlerCheck::staleLine(const CodeModule& module, const HandlerPattern::Found& f
 std::vector<Finding> HandlerCheck::run(Component& component, const InsertionOptions& options,
                                        size_t& chosen) const {
     std::vector<Finding> out;
-    chosen = 0;
-    Project* project = m_vbe.ActiveVBProject();
-    if (!project)
-        return out;
-    const Codepage& cp = project->codepage();
-    auto moduleName = cp.fromUtf8(options.moduleName);
-    auto procName = cp.fromUtf8(options.procName);
-    if (!moduleName || !procName)
-        return out;
-    ProcCatalogue catalogue(m_vbe, m_messages);
-    catalogue.restrictTo(&component);
-    if (!catalogue.GetProcNames(*moduleName))
-        return out;
     const CodeModule& module = component.CodeModule();
     // Every line's number as read, in one pass: a large module has thousands
     // of procedures to place.
@@ -68,53 +54,45 @@ std::vector<Finding> HandlerCheck::run(Component& component, const InsertionOpti
                    ? fileLines[static_cast<size_t>(line - 1)]
                    : module.fileLine(line);
     };
-    auto add = [&](const char* rule, const ProcInfo& entry, long line, std::string message) {
-        out.push_back(Finding{rule, cp.toUtf8(entry.ModuleName), cp.toUtf8(entry.ProcName),
-                              &component, fileLine(line), std::move(message)});
-    };
-    const bool all = *procName == "*";
-    for (size_t j = 1; j <= catalogue.size(); ++j) {
-        const ProcInfo& entry = catalogue.Procs()[j];
-        if (!HandlerEditor::chooses(options, *procName, entry, false))
-            continue;
-        ++chosen;
-        const bool inserts = HandlerEditor::chooses(options, *procName, entry, true);
-        const std::string name = declaration::HostName(entry.ProcName);
-        const size_t definitions =
-            std::max<size_t>(module.ProcDefinitions(name, entry.ProcKind), 1);
-        for (size_t d = 0; d < definitions; ++d) {
-            auto body = module.ProcBodyLine(name, entry.ProcKind, d);
-            const long line = body ? *body : 1;
-            const int procType = declaration::DefinitionType(module, entry.ProcType, d, line);
-            auto found = m_pattern.find(module, entry, d);
+    ChosenDefinitions(m_vbe, m_messages)
+        .forEach(component, options, chosen, [&](const ChosenDefinitions::Definition& def) {
+            const Codepage& cp = def.cp;
+            const ProcInfo& entry = def.entry;
+            auto add = [&](const char* rule, long line, std::string message) {
+                out.push_back(Finding{rule, cp.toUtf8(entry.ModuleName), cp.toUtf8(entry.ProcName),
+                                      &component, fileLine(line), std::move(message)});
+            };
+            const long line = def.body ? *def.body : 1;
+            const int procType =
+                declaration::DefinitionType(module, entry.ProcType, def.index, line);
+            auto found = m_pattern.find(module, entry, def.index);
             // An insertion leaves out the trapped definitions of a procedure
             // defined more than once, as it leaves out trapped procedures.
-            bool treats = inserts;
-            if (treats && all && options.skipTrapped && definitions > 1) {
-                auto trapped = ProcCatalogue::hasErrorTrap(module, name, entry.ProcKind, d);
+            bool treats = HandlerEditor::chooses(options, def.procName, entry, true);
+            if (treats && def.procName == "*" && options.skipTrapped && def.count > 1) {
+                auto trapped =
+                    ProcCatalogue::hasErrorTrap(module, def.name, entry.ProcKind, def.index);
                 treats = !(trapped && *trapped);
             }
             // A handler that would give the procedure a label twice would not
             // compile: insert refuses it, so the check says so.
             Result<void> free;
             if (treats && found)
-                free = labelsFree(module, entry, d, line);
+                free = labelsFree(module, entry, def.index, line);
             if (treats && (!found || !free))
-                add(kCannotInsert, entry, line,
+                add(kCannotInsert, line,
                     described(entry, procType, cp) + " cannot take a handler: " +
                         (!found ? found.error() : free.error()).description);
             else if (treats)
-                add(kMissing, entry, line,
-                    described(entry, procType, cp) + " has no error handler");
+                add(kMissing, line, described(entry, procType, cp) + " has no error handler");
             if (!found || found->presence != HandlerPattern::Presence::Complete)
-                continue;
+                return;
             if (auto stale = staleLine(module, *found, entry))
-                add(kStaleName, entry, stale->first,
+                add(kStaleName, stale->first,
                     "the handler of " + described(entry, procType, cp) + " reads \"" +
                         cp.toUtf8(module.line(stale->first)) + "\" where it should read \"" +
                         cp.toUtf8(stale->second) + "\"; trapline refresh brings it up to date");
-        }
-    }
+        });
     return out;
 }
 

@@ -1,9 +1,7 @@
 #include "handlereditor.h"
 
+#include "chosendefinitions.h"
 #include "declaration.h"
-#include "proccatalogue.h"
-
-#include <algorithm>
 
 namespace trapline {
 
@@ -66,53 +64,32 @@ bool HandlerEditor::treat(Action action, CodeModule& module, const ProcInfo& ent
 RunSummary HandlerEditor::run(Action action, Component& component, const InsertionOptions& options,
                               size_t& chosen) const {
     RunSummary summary;
-    chosen = 0;
-    Project* project = m_vbe.ActiveVBProject();
-    if (!project)
-        return summary;
-    const Codepage& cp = project->codepage();
-    auto moduleName = cp.fromUtf8(options.moduleName);
-    auto procName = cp.fromUtf8(options.procName);
-    if (!moduleName || !procName)
-        return summary;
-    ProcCatalogue catalogue(m_vbe, m_messages);
-    catalogue.restrictTo(&component);
-    if (!catalogue.GetProcNames(*moduleName))
-        return summary;
     CodeModule& module = component.CodeModule();
     const char* verb = action == Action::Remove ? "Removed from " : "Refreshed in ";
-    for (size_t j = 1; j <= catalogue.size(); ++j) {
-        const ProcInfo& entry = catalogue.Procs()[j];
-        if (!chooses(options, *procName, entry, false))
-            continue;
-        ++chosen;
-        const std::string name = declaration::HostName(entry.ProcName);
-        const size_t definitions =
-            std::max<size_t>(module.ProcDefinitions(name, entry.ProcKind), 1);
-        for (size_t d = 0; d < definitions; ++d) {
+    ChosenDefinitions(m_vbe, m_messages)
+        .forEach(component, options, chosen, [&](const ChosenDefinitions::Definition& def) {
             // Nothing is removed above a declaration, so its line stays put.
-            auto body = module.ProcBodyLine(name, entry.ProcKind, d);
             bool changed = false;
             std::string why;
-            const bool ok = treat(action, module, entry, d, changed, why);
-            // The line as read, for a message and to tell the definitions of
-            // a procedure defined twice apart; finding it costs a pass over
-            // the file, too much to pay for every procedure.
-            const long line = body && (definitions > 1 || !ok) ? module.fileLine(*body) : 0;
-            RunSummary::Item item{cp.toUtf8(entry.ModuleName), cp.toUtf8(entry.ProcName),
-                                  &component, why, line};
+            const bool ok = treat(action, module, def.entry, def.index, changed, why);
+            // The line as read, for a message and to tell the definitions
+            // of a procedure defined twice apart; finding it costs a pass
+            // over the file, too much to pay for every procedure.
+            const long line = def.body && (def.count > 1 || !ok) ? module.fileLine(*def.body) : 0;
+            RunSummary::Item item{def.cp.toUtf8(def.entry.ModuleName),
+                                  def.cp.toUtf8(def.entry.ProcName), &component, why, line};
             if (!ok) {
                 summary.failed.push_back(std::move(item));
             } else if (changed) {
-                const int procType =
-                    body ? declaration::DefinitionType(module, entry.ProcType, d, *body)
-                         : entry.ProcType;
+                const int procType = def.body
+                                         ? declaration::DefinitionType(module, def.entry.ProcType,
+                                                                       def.index, *def.body)
+                                         : def.entry.ProcType;
                 m_reporter.log(verb + declaration::KindKeywords(procType).keyword + " : " +
-                               cp.toUtf8(name) + "\r\n");
+                               def.cp.toUtf8(def.name) + "\r\n");
                 summary.treated.push_back(std::move(item));
             }
-        }
-    }
+        });
     return summary;
 }
 

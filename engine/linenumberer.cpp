@@ -1,8 +1,7 @@
 #include "linenumberer.h"
 
+#include "chosendefinitions.h"
 #include "declaration.h"
-#include "handlereditor.h"
-#include "proccatalogue.h"
 #include "vbsyntax.h"
 
 #include <algorithm>
@@ -384,39 +383,18 @@ std::vector<std::string_view> linesOf(const CodeModule& module, std::pair<long, 
 RunSummary LineNumberer::run(Action action, Component& component, const InsertionOptions& options,
                              const NumberingOptions& numbering, size_t& chosen) const {
     RunSummary summary;
-    chosen = 0;
-    Project* project = m_vbe.ActiveVBProject();
-    if (!project)
-        return summary;
-    const Codepage& cp = project->codepage();
-    auto moduleName = cp.fromUtf8(options.moduleName);
-    auto procName = cp.fromUtf8(options.procName);
-    if (!moduleName || !procName)
-        return summary;
-    ProcCatalogue catalogue(m_vbe, m_messages);
-    catalogue.restrictTo(&component);
-    if (!catalogue.GetProcNames(*moduleName))
-        return summary;
     CodeModule& module = component.CodeModule();
     // Every procedure's new lines are worked out on the module as read and
     // go in together: one change of the module, however many procedures.
     std::vector<std::pair<long, std::string>> changed;
     std::vector<std::string> logs;
     const char* verb = action == Action::Number ? "Numbered " : "Unnumbered ";
-    for (size_t j = 1; j <= catalogue.size(); ++j) {
-        const ProcInfo& entry = catalogue.Procs()[j];
-        if (!HandlerEditor::chooses(options, *procName, entry, false))
-            continue;
-        ++chosen;
-        const std::string name = declaration::HostName(entry.ProcName);
-        const size_t definitions =
-            std::max<size_t>(module.ProcDefinitions(name, entry.ProcKind), 1);
-        for (size_t d = 0; d < definitions; ++d) {
-            auto body = module.ProcBodyLine(name, entry.ProcKind, d);
-            const int procType = body
-                                     ? declaration::DefinitionType(module, entry.ProcType, d, *body)
-                                     : entry.ProcType;
-            auto where = span(module, name, entry.ProcKind, procType, d);
+    ChosenDefinitions(m_vbe, m_messages)
+        .forEach(component, options, chosen, [&](const ChosenDefinitions::Definition& def) {
+            const int procType = def.body ? declaration::DefinitionType(module, def.entry.ProcType,
+                                                                        def.index, *def.body)
+                                          : def.entry.ProcType;
+            auto where = span(module, def.name, def.entry.ProcKind, procType, def.index);
             Result<std::vector<Edit>> edits = std::vector<Edit>{};
             if (!where)
                 edits = where.error();
@@ -424,23 +402,23 @@ RunSummary LineNumberer::run(Action action, Component& component, const Insertio
                 const std::vector<std::string_view> lines = linesOf(module, *where);
                 edits = action == Action::Number ? number(lines, numbering) : unnumber(lines);
             }
-            const long line = body && (definitions > 1 || !edits) ? module.fileLine(*body) : 0;
-            RunSummary::Item item{cp.toUtf8(entry.ModuleName), cp.toUtf8(entry.ProcName),
-                                  &component, edits ? std::string() : edits.error().description,
-                                  line};
+            const long line =
+                def.body && (def.count > 1 || !edits) ? module.fileLine(*def.body) : 0;
+            RunSummary::Item item{def.cp.toUtf8(def.entry.ModuleName),
+                                  def.cp.toUtf8(def.entry.ProcName), &component,
+                                  edits ? std::string() : edits.error().description, line};
             if (!edits) {
                 summary.failed.push_back(std::move(item));
-                continue;
+                return;
             }
             if (edits->empty())
-                continue;
+                return;
             for (Edit& e : *edits)
                 changed.emplace_back(where->first + static_cast<long>(e.index), std::move(e.text));
             logs.push_back(verb + declaration::KindKeywords(procType).keyword + " : " +
-                           cp.toUtf8(name) + "\r\n");
+                           def.cp.toUtf8(def.name) + "\r\n");
             summary.treated.push_back(std::move(item));
-        }
-    }
+        });
     if (changed.empty())
         return summary;
     std::vector<std::pair<long, std::string_view>> texts;
@@ -464,46 +442,28 @@ RunSummary LineNumberer::run(Action action, Component& component, const Insertio
 std::vector<Finding> LineNumberer::check(Component& component,
                                          const InsertionOptions& options) const {
     std::vector<Finding> out;
-    Project* project = m_vbe.ActiveVBProject();
-    if (!project)
-        return out;
-    const Codepage& cp = project->codepage();
-    auto moduleName = cp.fromUtf8(options.moduleName);
-    auto procName = cp.fromUtf8(options.procName);
-    if (!moduleName || !procName)
-        return out;
-    ProcCatalogue catalogue(m_vbe, m_messages);
-    catalogue.restrictTo(&component);
-    if (!catalogue.GetProcNames(*moduleName))
-        return out;
     const CodeModule& module = component.CodeModule();
-    for (size_t j = 1; j <= catalogue.size(); ++j) {
-        const ProcInfo& entry = catalogue.Procs()[j];
-        if (!HandlerEditor::chooses(options, *procName, entry, false))
-            continue;
-        const std::string name = declaration::HostName(entry.ProcName);
-        const size_t definitions =
-            std::max<size_t>(module.ProcDefinitions(name, entry.ProcKind), 1);
-        for (size_t d = 0; d < definitions; ++d) {
-            auto body = module.ProcBodyLine(name, entry.ProcKind, d);
-            if (!body)
-                continue;
-            const int procType = declaration::DefinitionType(module, entry.ProcType, d, *body);
-            auto where = span(module, name, entry.ProcKind, procType, d);
+    size_t chosen = 0;
+    ChosenDefinitions(m_vbe, m_messages)
+        .forEach(component, options, chosen, [&](const ChosenDefinitions::Definition& def) {
+            if (!def.body)
+                return;
+            const int procType =
+                declaration::DefinitionType(module, def.entry.ProcType, def.index, *def.body);
+            auto where = span(module, def.name, def.entry.ProcKind, procType, def.index);
             if (!where || where->first == 0)
-                continue;
+                return;
             const Unnumbered u = unnumbered(linesOf(module, *where));
             if (u.count == 0)
-                continue;
+                return;
             const long line = where->first + static_cast<long>(u.first);
-            out.push_back(Finding{kUnnumbered, cp.toUtf8(entry.ModuleName),
-                                  cp.toUtf8(entry.ProcName), &component, module.fileLine(line),
-                                  declaration::KindKeywords(procType).keyword + " " +
-                                      cp.toUtf8(name) + ": " + std::to_string(u.count) +
-                                      " statement line" + (u.count == 1 ? "" : "s") +
-                                      " without a line number, the first here"});
-        }
-    }
+            out.push_back(Finding{
+                kUnnumbered, def.cp.toUtf8(def.entry.ModuleName), def.cp.toUtf8(def.entry.ProcName),
+                &component, module.fileLine(line),
+                declaration::KindKeywords(procType).keyword + " " + def.cp.toUtf8(def.name) + ": " +
+                    std::to_string(u.count) + " statement line" + (u.count == 1 ? "" : "s") +
+                    " without a line number, the first here"});
+        });
     return out;
 }
 
