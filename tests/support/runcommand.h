@@ -65,11 +65,11 @@ inline std::wstring wideText(const std::string& utf8) {
     return wide;
 }
 
-/// Runs `argv` (the program first) in `folder` (the current one when empty)
-/// with no standard input, capturing both output streams; no shell reads the
-/// arguments. A run past `timeoutSeconds` is ended and gives exit code -1.
-inline CommandResult runCommand(const std::vector<std::string>& argv,
-                                const std::string& folder = {}, int timeoutSeconds = 60) {
+/// Runs `commandLine` as Windows passes it to the program, in `folder` (the
+/// current one when empty), with no standard input, capturing both output
+/// streams. A run past `timeoutSeconds` is ended and gives exit code -1.
+inline CommandResult runCommandLine(std::wstring commandLine, const std::string& folder = {},
+                                    int timeoutSeconds = 60) {
     TempDir dir;
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     auto open = [&](const std::wstring& path, DWORD access, DWORD disposition) {
@@ -88,7 +88,6 @@ inline CommandResult runCommand(const std::vector<std::string>& argv,
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    std::wstring commandLine = wideText(windowsCommandLine(argv));
     const std::wstring workFolder = wideText(folder);
     CommandResult r;
     // Under a busy wine, starting a process now and then fails with
@@ -115,7 +114,7 @@ inline CommandResult runCommand(const std::vector<std::string>& argv,
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     } else {
-        r.err = "cannot start " + argv.front() + ": error " + std::to_string(GetLastError());
+        r.err = "cannot start the program: error " + std::to_string(GetLastError());
     }
     CloseHandle(in);
     CloseHandle(out);
@@ -123,6 +122,13 @@ inline CommandResult runCommand(const std::vector<std::string>& argv,
     r.out = TempDir::read(outFile);
     r.err += TempDir::read(errFile);
     return r;
+}
+
+/// Runs `argv` (the program first) as runCommandLine does; no shell reads the
+/// arguments.
+inline CommandResult runCommand(const std::vector<std::string>& argv,
+                                const std::string& folder = {}, int timeoutSeconds = 60) {
+    return runCommandLine(wideText(windowsCommandLine(argv)), folder, timeoutSeconds);
 }
 
 /// The number of a process that has ended.

@@ -5,6 +5,7 @@
 #include "scriptedvbe.h"
 
 #include "../../support/registryvalue.h"
+#include "../../support/runcommand.h"
 
 #include "insertionrun.h"
 #include "platform/windows/wide.h"
@@ -39,19 +40,8 @@ std::wstring besideThisProgram(const wchar_t* name) {
 
 /// Runs `line` (a program of wine's of this program's bitness) and waits for
 /// it; its exit code.
-DWORD run(std::wstring line) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return DWORD(-1);
-    WaitForSingleObject(process.hProcess, 120000);
-    DWORD code = DWORD(-1);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+DWORD run(const std::wstring& line) {
+    return DWORD(runCommandLine(line, {}, 120).exitCode);
 }
 
 /// Runs wine's regsvr32 silently on the DLL.

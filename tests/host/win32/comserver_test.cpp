@@ -4,6 +4,7 @@
 #include "dtextensibility2.h"
 
 #include "../../support/registryvalue.h"
+#include "../../support/runcommand.h"
 
 #include <gtest/gtest.h>
 
@@ -44,19 +45,8 @@ std::wstring serverPath(const wchar_t* server = kServer) {
 
 /// Runs wine's regsvr32 (of this program's bitness) silently; its exit code.
 DWORD regsvr32(const std::wstring& options, const wchar_t* server = kServer) {
-    std::wstring line = L"regsvr32.exe /s " + options + L" \"" + serverPath(server) + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return DWORD(-1);
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = DWORD(-1);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    return DWORD(runCommandLine(L"regsvr32.exe /s " + options + L" \"" + serverPath(server) + L"\"")
+                     .exitCode);
 }
 
 struct Expected {
