@@ -57,23 +57,15 @@ std::optional<long> lineNumberValue(const std::string& text) {
 } // namespace
 
 const char* NumberCommand::usage() const {
-    if (m_action == LineNumberer::Action::Unnumber)
-        return R"USAGE(Usage: trapline unnumber PATH... [options]
-
-Takes the line numbers out of the chosen procedures: a number at the start
-of a statement line and the one blank, tab or ':' after it, nothing else.
-`number` followed by `unnumber` gives back every file byte for byte.
-
-A procedure with a jump to one of its numbers (GoTo 10, GoSub, Resume 10,
-On x GoTo 10, 20, or If a Then 10) is left as it is and named on stderr
-with its line (exit status 1): without the number the code would not
-compile.
-
-PATH is a project (.vbp), a project group (.vbg, its startup project), a
+    // The two commands share what their paths are and their choosing and
+    // output options.
+    static constexpr const char* kPaths =
+        R"USAGE(PATH is a project (.vbp), a project group (.vbg, its startup project), a
 folder (every module file below it) or module files. Several PATHs make
 one project.
 
-Choosing procedures:
+)USAGE";
+    static constexpr const char* kShared = R"USAGE(Choosing procedures:
   --module NAME      only the module named NAME exactly (default "*", all)
   --proc NAME        only procedures of this display name, e.g. "Value (Let)"
   --subs, --functions, --properties
@@ -89,14 +81,30 @@ Output:
                      the log lines
   -h, --help         show this help
 
-The log ("Unnumbered Sub : Name" for each procedure whose file was
+)USAGE";
+    static const std::string unnumber =
+        R"USAGE(Usage: trapline unnumber PATH... [options]
+
+Takes the line numbers out of the chosen procedures: a number at the start
+of a statement line and the one blank, tab or ':' after it, nothing else.
+`number` followed by `unnumber` gives back every file byte for byte.
+
+A procedure with a jump to one of its numbers (GoTo 10, GoSub, Resume 10,
+On x GoTo 10, 20, or If a Then 10) is left as it is and named on stderr
+with its line (exit status 1): without the number the code would not
+compile.
+
+)USAGE" +
+        std::string(kPaths) + kShared +
+        R"USAGE(The log ("Unnumbered Sub : Name" for each procedure whose file was
 written) goes to stdout; messages go to stderr.
 
 Exit status: 0 when every chosen procedure was unnumbered (or held no
 numbers); 1 when some was left as it is or a file could not be written;
 2 for bad usage or input, in which case nothing is written.
 )USAGE";
-    return R"USAGE(Usage: trapline number PATH... [options]
+    static const std::string number =
+        R"USAGE(Usage: trapline number PATH... [options]
 
 Puts a line number in front of each statement line of the chosen
 procedures, so that Erl tells on which line an error came: "10 " before
@@ -114,11 +122,8 @@ A procedure that holds line numbers already, or that would need a number
 above 65529, is left as it is and named on stderr with its line (exit
 status 1).
 
-PATH is a project (.vbp), a project group (.vbg, its startup project), a
-folder (every module file below it) or module files. Several PATHs make
-one project.
-
-Numbers:
+)USAGE" +
+        std::string(kPaths) + R"USAGE(Numbers:
   --start N          the first number in each procedure (default 10)
   --step N           how far apart the numbers are (default 10)
   --renumber         also renumber procedures that hold numbers already;
@@ -126,23 +131,8 @@ Numbers:
                      of On x GoTo, a number after Then or Else) follows
                      its line
 
-Choosing procedures:
-  --module NAME      only the module named NAME exactly (default "*", all)
-  --proc NAME        only procedures of this display name, e.g. "Value (Let)"
-  --subs, --functions, --properties
-                     with "*": exactly one of these chooses only that type;
-                     none or several choose every type
-  --codepage CP      code page of the project's files (default 1251)
-
-Output:
-  --dry-run          write nothing; print a unified diff for `patch -p0`
-                     (the log then goes to stderr)
-  --backup           keep each replaced file as NAME.bak (or NAME.bak.1, …)
-  --json             print {"treated": [...], "failed": [...]} instead of
-                     the log lines
-  -h, --help         show this help
-
-The log ("Numbered Sub : Name" for each procedure whose file was written)
+)USAGE" +
+        kShared + R"USAGE(The log ("Numbered Sub : Name" for each procedure whose file was written)
 goes to stdout; messages go to stderr.
 
 Exit status: 0 when every chosen procedure was numbered (or had nothing
@@ -150,6 +140,7 @@ to number); 1 when some was left as it is or a file could not be
 written; 2 for bad usage or input, such as a --start or --step that is
 not a whole number from 1 to 65529, in which case nothing is written.
 )USAGE";
+    return (m_action == LineNumberer::Action::Unnumber ? unnumber : number).c_str();
 }
 
 void NumberCommand::define(CLI::App& app) {
