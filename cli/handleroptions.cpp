@@ -1,6 +1,7 @@
 #include "handleroptions.h"
 
 #include "diskfile.h"
+#include "handlerinserter.h"
 #include "json.h"
 
 #include "platform/filesystem.h"
@@ -87,6 +88,12 @@ std::optional<InsertionOptions> HandlerOptions::read(const Codepage& codepage,
         for (auto* t : {&header, &footer})
             if (!*t) {
                 input.fail(t->error().source + ": " + t->error().description);
+                return std::nullopt;
+            }
+        for (auto [text, path] : {std::pair{&*header, &*m_header}, {&*footer, &*m_footer}})
+            if (auto fault = HandlerInserter::templateFault(*text)) {
+                input.fail(displayPath(*path) + ":" + std::to_string(fault->line) +
+                           ": template refused: " + fault->reason);
                 return std::nullopt;
             }
         options.header = *header;

@@ -1,6 +1,7 @@
 #include "handlerinserter.h"
 
 #include "declaration.h"
+#include "vbsyntax.h"
 
 namespace trapline {
 namespace {
@@ -40,6 +41,45 @@ std::string HandlerInserter::applyPrefix(std::string_view text, std::string_view
             out += prefix;
     }
     return out;
+}
+
+std::optional<HandlerInserter::TemplateFault>
+HandlerInserter::templateFault(std::string_view text) {
+    // A keyword placeholder becomes Sub, Function or Property: "End ???" is an End statement.
+    const std::string filled = fillPlaceholders(std::string(text), "Sub", "Module", "Proc");
+    std::string_view rest = filled;
+    std::string statement;
+    long line = 0, statementLine = 0;
+    bool continued = false;
+    while (!rest.empty()) {
+        const size_t brk = rest.find_first_of("\r\n");
+        std::string_view current = rest.substr(0, brk);
+        rest = brk == std::string_view::npos
+                   ? std::string_view()
+                   : rest.substr(brk + (rest.substr(brk, 2) == "\r\n" ? 2 : 1));
+        ++line;
+        if (!continued) {
+            statement.clear();
+            statementLine = line;
+            if (vb::endStatementType(current))
+                return TemplateFault{line, "a procedure's End statement would end the procedure "
+                                           "there"};
+        }
+        statement.append(current);
+        continued = vb::isContinued(current);
+        if (continued) {
+            statement.resize(statement.find_last_of('_'));
+            if (rest.empty())
+                return TemplateFault{line, "the last line ends in \" _\", which would continue the "
+                                           "template into the line after it"};
+            continue;
+        }
+        if (vb::parseDeclaration(statement))
+            return TemplateFault{statementLine,
+                                 "a procedure's declaration would split the procedure "
+                                 "it goes into in two"};
+    }
+    return std::nullopt;
 }
 
 bool HandlerInserter::InsertDefaultCodes(size_t index, CodeModule* module,

@@ -5,6 +5,7 @@
 #include "proccatalogue.h"
 #include "runreporter.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,22 @@ public:
     /// The header and footer templates into `Procs()[index]`. True when inserted.
     bool InsertUserCodes(size_t index, CodeModule* module, std::string_view CommentPrefix,
                          size_t definition = 0);
+
+    /// A template line that would break every procedure it went into.
+    struct TemplateFault {
+        long line = 0; ///< 1 for the template's first line
+        std::string reason;
+    };
+    /// The first fault of template `text` (lines broken by CR LF or LF),
+    /// its placeholders filled in as an insertion fills them: a line that
+    /// declares a procedure or holds an End Sub, End Function or End
+    /// Property statement, or a last line that ends in " _", which would
+    /// continue the template into the line after it (a comment too). None
+    /// for a template that can go in.
+    ///
+    ///     templateFault("Exit ???")          // none
+    ///     templateFault("x = 1\r\nEnd ???") // line 2: an End statement
+    static std::optional<TemplateFault> templateFault(std::string_view text);
 
     /// The description of the last failure, for reports; empty after a success.
     const std::string& lastFailure() const { return m_lastFailure; }

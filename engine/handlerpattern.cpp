@@ -124,6 +124,17 @@ bool matchFrom(const HandlerPattern::Line& line, size_t slot, std::string_view t
     return false;
 }
 
+/// The length of the line number `text` starts with and the one blank, tab
+/// or ':' after it, as numbering puts it in front of a statement; 0 for none.
+size_t numberLength(std::string_view text) {
+    size_t end = 0;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9')
+        ++end;
+    if (end == 0 || end == text.size())
+        return 0;
+    return text[end] == ' ' || text[end] == '\t' || text[end] == ':' ? end + 1 : 0;
+}
+
 } // namespace
 
 HandlerPattern HandlerPattern::standard(std::string_view prefix, bool erl) {
@@ -180,14 +191,21 @@ std::string HandlerPattern::fill(const Line& line, const std::vector<std::string
 
 bool HandlerPattern::matchesAt(const CodeModule& module, const std::vector<Line>& lines, long first,
                                const ProcInfo& entry,
-                               std::vector<std::vector<std::string>>& captures) const {
+                               std::vector<std::vector<std::string>>& captures,
+                               std::vector<std::string>& numbers) const {
     if (first < 1 || first + static_cast<long>(lines.size()) - 1 > module.CountOfLines())
         return false;
     for (size_t i = 0; i < lines.size(); ++i) {
         std::vector<std::string> found;
-        if (!matches(lines[i], module.line(first + static_cast<long>(i)), entry, found))
-            return false;
+        const std::string_view text = module.line(first + static_cast<long>(i));
+        size_t number = 0;
+        if (!matches(lines[i], text, entry, found)) {
+            number = numberLength(text);
+            if (number == 0 || !matches(lines[i], text.substr(number), entry, found))
+                return false;
+        }
         captures.push_back(std::move(found));
+        numbers.emplace_back(text.substr(0, number));
     }
     return true;
 }
@@ -217,14 +235,17 @@ Result<HandlerPattern::Found> HandlerPattern::find(const CodeModule& module, con
     f.headerLine = *trap;
     f.footerLine = *end - static_cast<long>(m_footer.size());
     std::vector<std::vector<std::string>> head, foot;
-    const bool header = matchesAt(module, m_header, f.headerLine, entry, head);
-    const bool footer =
-        f.footerLine >= f.headerLine && matchesAt(module, m_footer, f.footerLine, entry, foot);
+    std::vector<std::string> headNumbers, footNumbers;
+    const bool header = matchesAt(module, m_header, f.headerLine, entry, head, headNumbers);
+    const bool footer = f.footerLine >= f.headerLine &&
+                        matchesAt(module, m_footer, f.footerLine, entry, foot, footNumbers);
     const bool apart = f.headerLine + static_cast<long>(m_header.size()) <= f.footerLine;
     if (header && footer && apart) {
         f.presence = Presence::Complete;
         f.captures = std::move(head);
         f.captures.insert(f.captures.end(), foot.begin(), foot.end());
+        f.numbers = std::move(headNumbers);
+        f.numbers.insert(f.numbers.end(), footNumbers.begin(), footNumbers.end());
     } else if ((header && !m_header.empty()) || (footer && !m_footer.empty())) {
         f.presence = Presence::Partial;
     }
@@ -247,7 +268,8 @@ std::vector<std::string> HandlerPattern::renamed(const Found& found, const ProcI
                 else if (line.slots[s] == Slot::HostProc)
                     values[s] = declaration::HostName(entry.ProcName);
             }
-            out.push_back(fill(line, values));
+            out.push_back((k < found.numbers.size() ? found.numbers[k] : std::string()) +
+                          fill(line, values));
             ++k;
         }
     return out;

@@ -63,6 +63,9 @@ public:
         long bodyLine = 0;   ///< the declaration's first line
         /// Each header line, then each footer line: the texts its slots hold.
         std::vector<std::vector<std::string>> captures;
+        /// Each header line, then each footer line: the line number it was
+        /// given after the insertion, with its separator ("50 "), or empty.
+        std::vector<std::string> numbers;
     };
 
     /// Looks for the handler in definition `definition` of the catalogued
@@ -91,8 +94,11 @@ public:
 private:
     /// Whether `lines` stand in `module` from line `first` on; the slots'
     /// fillings go to `captures`, a vector per line.
+    /// A line numbered after the insertion still matches; its number goes
+    /// to `numbers`.
     bool matchesAt(const CodeModule& module, const std::vector<Line>& lines, long first,
-                   const ProcInfo& entry, std::vector<std::vector<std::string>>& captures) const;
+                   const ProcInfo& entry, std::vector<std::vector<std::string>>& captures,
+                   std::vector<std::string>& numbers) const;
 
     std::vector<Line> m_header;
     std::vector<Line> m_footer;

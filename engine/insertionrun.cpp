@@ -58,9 +58,23 @@ void InsertionRun::treat(Pass& pass, size_t j) {
     }
 }
 
+bool InsertionRun::templatesUsable(const InsertionOptions& options) {
+    for (auto [text, which] : {std::pair{&options.header, "header"}, {&options.footer, "footer"}})
+        if (auto fault = HandlerInserter::templateFault(*text)) {
+            m_messages.show(
+                std::to_string(errors::BadTemplate) + " :The " + which + " template, line " +
+                    std::to_string(fault->line) + ": " + fault->reason + ". Nothing was inserted.",
+                "Ошибка вставки обработки ошибок", MsgIcon::Exclamation, MsgButtons::Ok);
+            return false;
+        }
+    return true;
+}
+
 RunSummary InsertionRun::run(const InsertionOptions& options) {
     RunSummary summary;
     if (options.procName.empty() || options.moduleName.empty())
+        return summary;
+    if (!options.useDefault && !templatesUsable(options))
         return summary;
     if (options.confirm && m_messages.show("Вставлять обработку ошибок ?", m_title,
                                            MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)

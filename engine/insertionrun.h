@@ -57,6 +57,9 @@ private:
     struct Pass;
     /// Treats every definition of catalogue entry `j`, each on its own.
     void treat(Pass& pass, size_t j);
+    /// False, after a message naming the template and its line, when a
+    /// template would break the code it goes into.
+    bool templatesUsable(const InsertionOptions& options);
 
     const VBE& m_vbe;
     MessageBoxService& m_messages;

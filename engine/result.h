@@ -31,6 +31,7 @@ inline constexpr long NoEndStatement = 1003; ///< procedure without a usable End
 inline constexpr long BadDeclaration = 1004; ///< declaration the rules cannot place a trap after
 inline constexpr long Cancelled = 1005;      ///< the user gave up waiting; nothing was written
 inline constexpr long DuplicateLabel = 1006; ///< a label the handler would give a procedure twice
+inline constexpr long BadTemplate = 1007;    ///< a template that would break the code it goes into
 } // namespace errors
 
 inline Error makeError(long number, std::string source, std::string description) {

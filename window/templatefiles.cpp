@@ -3,6 +3,7 @@
 #include "commondlg.h"
 #include "diskfile.h"
 #include "forms.h"
+#include "handlerinserter.h"
 #include "messagebox.h"
 
 #include <algorithm>
@@ -46,6 +47,14 @@ trapline::Codepage TemplateFiles::codepage() const {
 void TemplateFiles::report(long number, const std::string& description) const {
     m_services.messages.show(std::to_string(number) + ": " + description, kTitle,
                              trapline::MsgIcon::Critical, trapline::MsgButtons::Ok);
+}
+
+bool TemplateFiles::usable(const std::string& text, const std::string& name) const {
+    const auto fault = trapline::HandlerInserter::templateFault(text);
+    if (fault)
+        report(trapline::errors::BadTemplate,
+               name + ", line " + std::to_string(fault->line) + ": " + fault->reason);
+    return !fault;
 }
 
 std::string TemplateFiles::boxText(const std::string& fileText) {
@@ -98,6 +107,8 @@ std::string TemplateFiles::load(void* owner) {
     // The box splits lines at "\n"; the file keeps the CR LF of the text
     // boxes, and a file written elsewhere may have LF alone.
     std::string text = codepage().toUtf8(read->bytes);
+    if (!usable(text, path))
+        return {};
     replaceAll(text, "\r\n", "\n");
     return text;
 }
@@ -108,6 +119,8 @@ void TemplateFiles::save(const std::string& text, void* owner) {
     // Checked before the dialog: a text that cannot be kept is not worth a file name.
     std::string lines = text;
     replaceAll(lines, "\n", "\r\n");
+    if (!usable(lines, "The template"))
+        return;
     auto bytes = codepage().fromUtf8(lines);
     if (!bytes) {
         report(bytes.error().number, bytes.error().description);

@@ -31,15 +31,17 @@ public:
 
     /// Asks for a file in a dialog owned by `owner` (null for none) and
     /// returns its whole text as a box holds it (lines split by "\n"); empty
-    /// when nothing was chosen, the file is empty or it could not be read
-    /// (then a message box says why; a cancel says nothing).
+    /// when nothing was chosen, the file is empty, it could not be read or
+    /// it holds a template that would break the code (then a message box
+    /// says why, naming the line; a cancel says nothing).
     std::string LoadTextFromFile(forms::Form* owner);
 
     /// Asks for a file name and writes `text` there, replacing a file of
     /// that name without a question. An empty text shows no dialog and
     /// writes nothing. The file is replaced atomically: a failure leaves any
     /// earlier file as it was. Text the code page cannot hold is refused
-    /// with a message naming the character, and nothing is written.
+    /// with a message naming the character, and a template that would break
+    /// the code with one naming the line: then nothing is written.
     void SaveTextToFile(const std::string& text, forms::Form* owner);
 
     /// A file's text as a text box takes it (CR LF between lines), and a
@@ -57,6 +59,9 @@ private:
     void save(const std::string& text, void* owner);
     trapline::Codepage codepage() const;
     void report(long number, const std::string& description) const;
+    /// False, after a message naming `name` and the line, for a template
+    /// that would break the code it went into: no file holds one.
+    bool usable(const std::string& text, const std::string& name) const;
 
     Services m_services;
 };

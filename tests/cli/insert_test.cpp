@@ -54,6 +54,8 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
     ASSERT_EQ(::mkfifo(dir.file("p/pipe.bas").c_str(), 0644), 0);
 #endif
     fs::create_directories(dir.file("elsewhere"));
+    dir.write("p/h.txt", "On Error GoTo Fail\n");
+    dir.write("p/f.txt", "Exit ???\nFail:\n    Log Err.Description, _\n");
     // A module found only when the folder is treated, and then unreadable.
     dir.write("mixed/good.bas", kModule);
     dir.write("mixed/mac.bas", "Attribute VB_Name = \"Mac\"\rSub A()\rEnd Sub\r");
@@ -65,6 +67,8 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
         {"insert --dry-run --json Ledger.vbp", "does not go with --json"},
         {"insert --header none.txt --footer none.txt Ledger.vbp", "none.txt: cannot open"},
         {"insert --module Nope Ledger.vbp", "no module named 'Nope'"},
+        {"insert --live --header h.txt --footer f.txt Ledger.vbp",
+         "f.txt:3: template refused: the last line ends in \" _\""},
         {"insert Broken.vbp", "nothing was written"},
 #ifndef _WIN32
         {"insert Fifo.vbp", "pipe.bas: a FIFO, not a regular file"},

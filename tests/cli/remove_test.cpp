@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -103,12 +105,28 @@ TEST(RefreshCommand, InsertRenameRefreshGivesWhatRenameInsertGives) {
             text.replace(text.find(from), from.size(), to);
         return text;
     };
-    for (const std::string form : {"", "--header ../h.txt --footer ../f.txt"}) {
+    // Live handlers numbered after the insertion carry line numbers on their
+    // statements: they are still found, and refreshing keeps the numbers.
+    struct Case {
+        std::string form;
+        bool numbered;
+    } cases[] = {{"", false},
+                 {"--header ../h.txt --footer ../f.txt", false},
+                 {"--live", true},
+                 {"--live --header ../h.txt --footer ../f.txt", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.form);
+        const std::string& form = c.form;
         TempDir dir;
         exampleWithTemplates(dir, "unused");
         dir.write("a/m.bas", before);
         dir.write("b/m.bas", renamed(before));
-        ASSERT_EQ(traplineIn(dir.file("a"), "insert " + form + " m.bas").exitCode, 0);
+        for (const char* in : {"a", "b"}) {
+            ASSERT_EQ(traplineIn(dir.file(in), "insert " + form + " m.bas").exitCode, 0);
+            if (c.numbered) {
+                ASSERT_EQ(traplineIn(dir.file(in), "number m.bas").exitCode, 0);
+            }
+        }
         dir.write("a/m.bas", renamed(TempDir::read(dir.file("a/m.bas"))));
         CommandResult check = traplineIn(dir.file("a"), "check " + form + " m.bas");
         EXPECT_EQ(check.exitCode, 1);
@@ -116,8 +134,16 @@ TEST(RefreshCommand, InsertRenameRefreshGivesWhatRenameInsertGives) {
         CommandResult r = traplineIn(dir.file("a"), "refresh " + form + " m.bas");
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(r.out, "Refreshed in Property : Sum\nRefreshed in Sub : Start\n");
-        ASSERT_EQ(traplineIn(dir.file("b"), "insert " + form + " m.bas").exitCode, 0);
-        EXPECT_EQ(TempDir::read(dir.file("a/m.bas")), TempDir::read(dir.file("b/m.bas"))) << form;
+        EXPECT_EQ(TempDir::read(dir.file("a/m.bas")), TempDir::read(dir.file("b/m.bas")));
         EXPECT_EQ(traplineIn(dir.file("a"), "check " + form + " m.bas").exitCode, 0);
+        // Handlers already current are neither rewritten nor reported.
+        const std::string current = TempDir::read(dir.file("a/m.bas"));
+        EXPECT_EQ(traplineIn(dir.file("a"), "refresh " + form + " m.bas").out, "");
+        EXPECT_EQ(TempDir::read(dir.file("a/m.bas")), current);
+        CommandResult removed = traplineIn(dir.file("a"), "remove " + form + " m.bas");
+        EXPECT_EQ(removed.out, "Removed from Property : Sum\nRemoved from Sub : Start\n");
+        std::string left = TempDir::read(dir.file("a/m.bas"));
+        std::transform(left.begin(), left.end(), left.begin(), ::tolower);
+        EXPECT_THAT(left, Not(HasSubstr("on error goto"))) << removed.err;
     }
 }

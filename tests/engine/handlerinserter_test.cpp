@@ -184,3 +184,30 @@ TEST(HandlerInserter, RefusesAHandlerThatWouldGiveAProcedureALabelTwice) {
         }
     }
 }
+
+TEST(HandlerInserter, RefusesTemplatesThatWouldBreakTheProcedureTheyGoInto) {
+    struct Case {
+        const char* text;
+        long line; ///< of the fault; 0: the template can go in
+    } cases[] = {
+        {"Exit ???\r\nFail:", 0},
+        {"x = 1 _\r\n  + 2", 0}, // continued, but not into the code
+        {"x = a_", 0},           // an identifier, no continuation
+        {"End If\r\nEnd\r\nExit Sub\r\nEnd Select", 0},
+        {"Call Sub1\r\nDeclare Sub Beep Lib \"k\" ()\r\n' Sub Foo()", 0},
+        {"x = 1 _", 1},
+        {"a\r\nx = 1 _  \r\n", 2}, // blanks after it, a line end after it
+        {"a\nb\n' note _", 3},     // a comment continues too
+        {"x = 1\r\nEnd ???", 2},   // the placeholder makes it an End statement
+        {"  End Function ' done", 1},
+        {"10 End Property", 1},
+        {"Private Sub Helper()", 1},
+        {"x = 1\r\nPublic Function _\r\n  F() As Long", 2}, // a declaration over two lines
+        {"Property Get #PROC#()", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        auto fault = HandlerInserter::templateFault(c.text);
+        EXPECT_EQ(fault ? fault->line : 0, c.line);
+    }
+}

@@ -166,3 +166,16 @@ TEST(InsertionRun, LeavesOutOnlyTheTrappedDefinitionsOfAPartlyTrappedProcedure) 
     EXPECT_EQ(located(f.run(options("*", "Run")).treated),
               (std::vector<std::string>{"M.Run@2", "M.Run@6"}));
 }
+
+TEST(InsertionRun, RefusesATemplateThatWouldBreakTheCodeBeforeAskingAnything) {
+    Fixture f({{"M", kModule}});
+    InsertionOptions o = options();
+    o.useDefault = false;
+    o.header = "On Error GoTo Fail";
+    o.footer = "Exit ???\r\nFail:\r\nEnd ???";
+    EXPECT_TRUE(f.run(o).treated.empty());
+    ASSERT_EQ(f.boxes.shown.size(), 1u);
+    EXPECT_EQ(f.boxes.shown[0].text.rfind("1007 :The footer template, line 3:", 0), 0u)
+        << f.boxes.shown[0].text;
+    EXPECT_EQ(f.code(), kModule);
+}

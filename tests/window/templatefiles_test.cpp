@@ -164,3 +164,22 @@ TEST(TemplateFiles, TextGoesThroughTheProjectsCodePageAndACharacterItCannotHoldI
     EXPECT_FALSE(std::filesystem::exists(utf8Path(w.dir.file("u.ert"))));
     EXPECT_EQ(w.dialogs.fileSeen.size(), 2u);
 }
+
+TEST(TemplateFiles, ATemplateThatWouldBreakTheCodeNeitherLoadsNorIsSavedAndItsLineIsNamed) {
+    Window w;
+    w.dir.write("bad.ert", "Exit ???\r\nFail:\r\nEnd ???");
+    w.form->Footer.setText("keep");
+    w.load(w.form->Footer, w.path("bad.ert"));
+    EXPECT_EQ(w.form->Footer.Text(), "keep");
+    ASSERT_EQ(w.boxes.shown.size(), 1u);
+    EXPECT_NE(w.boxes.shown[0].text.find("bad.ert, line 3: a procedure's End statement"),
+              std::string::npos)
+        << w.boxes.shown[0].text;
+
+    w.form->Header.setText("On Error GoTo Fail ' _");
+    w.save(w.form->Header, w.path("cont.ert"));
+    ASSERT_EQ(w.boxes.shown.size(), 2u);
+    EXPECT_NE(w.boxes.shown[1].text.find("line 1: the last line ends in"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(utf8Path(w.dir.file("cont.ert"))));
+    EXPECT_EQ(w.dialogs.fileSeen.size(), 1u);
+}
