@@ -25,7 +25,9 @@ tools/install-deps.sh cmake ninja-build mingw-w64-tools libgtest-dev libgmock-de
 
 locked() {
     if [ -n "${TRAPLINE_BUILD_LOCK:-}" ]; then
-        flock "$TRAPLINE_BUILD_LOCK" "$@"
+        # -o: the lock stays with flock, never with wine's services, which
+        # a command starts and which outlive it.
+        flock -o "$TRAPLINE_BUILD_LOCK" "$@"
     else
         "$@"
     fi
