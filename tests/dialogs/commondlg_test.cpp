@@ -113,6 +113,35 @@ TEST(HookDispatch, MessagesBecomeEventsOnlyWhileTheDialogIsOpen) {
     EXPECT_EQ(log.names.size(), 8u);
 }
 
+TEST(CentreDialog, CentresOnTheWindowOrElseTheWorkAreaWithHalvesTruncatedTowardZero) {
+    ScriptedDialogBackend b; // its work area is 1000 by 700
+    CommonDLG dlg(b);
+    const WindowHandle owner = b.window({100, 50, 301, 151}); // 201 by 101
+    const struct {
+        RectRecord dialog;
+        WindowHandle on;
+        RectRecord placed;
+    } rows[] = {
+        {{0, 0, 100, 40}, owner, {150, 80, 250, 120}},
+        {{0, 0, 210, 110}, owner, {96, 46, 306, 156}}, // -9 / 2 is -4
+        {{0, 0, 100, 40}, nullptr, {450, 330, 550, 370}},
+        // A window minimised off the screen is no place to centre on.
+        {{5, 5, 105, 45}, b.window({-32000, -32000, -31840, -31970}), {5, 5, 105, 45}},
+    };
+    for (const auto& row : rows) {
+        WindowHandle d = b.window(row.dialog);
+        dlg.CentreDialog(d, row.on);
+        const RectRecord& r = ScriptedDialogBackend::of(d).rect;
+        EXPECT_EQ(std::tuple(r.left, r.top, r.right, r.bottom),
+                  std::tuple(row.placed.left, row.placed.top, row.placed.right, row.placed.bottom))
+            << row.dialog.right;
+        int32_t left = 0, top = 0, width = 0, height = 0;
+        dlg.GetDialogSize(d, left, top, width, height);
+        EXPECT_EQ(std::tuple(left, top, width, height),
+                  std::tuple(r.left, r.top, r.right - r.left, r.bottom - r.top));
+    }
+}
+
 TEST(MultiSelection, TheBufferSplitsIntoFolderAndNames) {
     using Names = std::vector<std::string>;
     CommonDLG dlg;

@@ -191,7 +191,10 @@ TEST(Forms, AMultiLineBoxCountsABreakAsTwoCharactersInSelectionsAndLines) {
         EXPECT_EQ(form.Text2.LineFromChar(row.index), row.line) << row.line;
         EXPECT_EQ(form.Text2.GetLine(row.line), row.text) << row.line;
     }
-    EXPECT_EQ(std::tuple(form.Text2.LineIndex(4), form.Text2.GetLine(4)), std::tuple(-1, ""));
+    // The LF of a break is its line's; a position past the end is in the last line.
+    EXPECT_EQ(std::tuple(form.Text2.LineIndex(4), form.Text2.GetLine(4), form.Text2.LineFromChar(6),
+                         form.Text2.LineFromChar(99)),
+              std::tuple(-1, "", 0, 3));
     form.Text2.setSel(9, 0);
     EXPECT_EQ(form.Text2.LineFromChar(-1), 1); // the selection's line
     EXPECT_EQ(form.Text2.LineIndex(-1), 7);    // the caret's line

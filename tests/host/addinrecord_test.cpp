@@ -81,11 +81,9 @@ TEST(AddInLibrary, TheMenuPictureIsA32By32SixteenBitBitmapOf555BitFieldsOnWhite)
         size_t at, width;
         std::uint32_t value;
     } fields[] = {
-        {"width", 18, 4, 32},
-        {"height", 22, 4, 32},
+        {"height, bottom-up", 22, 4, 32},
         {"bits per pixel", 28, 2, 16},
         {"bit fields", 30, 4, 3},
-        {"pixel bytes", 34, 4, 2048},
         {"red mask", 54, 4, 0x7C00},
         {"green mask", 58, 4, 0x03E0},
         {"blue mask", 62, 4, 0x001F},

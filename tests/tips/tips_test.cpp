@@ -120,21 +120,6 @@ TEST(frmTip, ShowsTipsWithTheirMarkersAsLineBreaksStoresTheSettingAndExplainsAMi
               std::tuple(3u, 3u, 1));
 }
 
-TEST(frmAbout, GivesTheLegalNoticeRoomOfItsOwn) {
-    ScriptedRegistry registry;
-    ScriptedMessageBox boxes;
-    frmAbout about(registry, boxes, [](const std::string&) { return true; });
-    const forms::Control& legal = about.lblLegal;
-    for (const forms::Control* c : about.tabOrder()) {
-        if (c == &legal || !c->Visible())
-            continue;
-        const bool apart =
-            c->Left() + c->Width() <= legal.Left() || legal.Left() + legal.Width() <= c->Left() ||
-            c->Top() + c->Height() <= legal.Top() || legal.Top() + legal.Height() <= c->Top();
-        EXPECT_TRUE(apart) << c->Name();
-    }
-}
-
 TEST(frmAbout, FindsSystemInformationThroughTheRegistryOrSaysItCannot) {
     TempDir dir;
     const std::string exe = dir.write("bin/msinfo32", "");

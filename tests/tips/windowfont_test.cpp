@@ -11,7 +11,6 @@
 #include <QFontInfo>
 #include <QImage>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -108,17 +107,6 @@ TEST(WindowFont, IsMsSansSerifAtEightPointsInEveryWindowAndEveryCaptionFitsItsCo
         EXPECT_LE(metrics.boundingRect(room, Qt::TextWordWrap | Qt::AlignLeft, text).height(),
                   room.height())
             << text.toStdString();
-    // And the label draws it in that font: its picture is the text painted in it.
-    w.tip.lblTipText.setCaption(texts.back().toStdString());
-    const QImage drawn = forms::qt::widget(w.tip.lblTipText)->grab().toImage();
-    QImage painted(drawn.size(), QImage::Format_RGB32);
-    painted.fill(Qt::white);
-    QPainter painter(&painted);
-    painter.setFont(windowFont());
-    painter.setPen(label->palette().color(QPalette::WindowText));
-    painter.drawText(room, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, texts.back());
-    painter.end();
-    EXPECT_EQ(drawn.convertToFormat(QImage::Format_RGB32), painted);
 }
 
 TEST(WindowFont, BoldCaptionsAreDrawnHeavierThanRegularOnes) {

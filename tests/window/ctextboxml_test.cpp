@@ -26,7 +26,7 @@ struct Box : forms::Form {
 // The box's own line arithmetic is the form layer's; these are what the
 // helper adds: line numbers for positions, the caret's line for a negative
 // number, the columns and the lines gathered.
-TEST(CTextBoxML, CountsByLineNumberTakesANegativeOneForTheCaretsLineAndGathersTheLines) {
+TEST(CTextBoxML, CountsByLineNumberTakesAnyNegativeNumberForTheCaretsLineAndGathersTheLines) {
     Box box("first\r\nsecond\r\n\r\nlast");
     EXPECT_FALSE(box.ml.CanUndo()); // bound: the text given so far is no step
     box.edit.setSel(10, 0);         // "sec|ond"
@@ -37,20 +37,19 @@ TEST(CTextBoxML, CountsByLineNumberTakesANegativeOneForTheCaretsLineAndGathersTh
         const char* call;
         int actual, expected;
     } rows[] = {
-        {"LineIndex(4), past the last line", box.ml.LineIndex(4), -1},
-        {"LineIndex(-1)", box.ml.LineIndex(-1), 7},
+        // Any negative number is the caret's line, not only the -1 the box knows.
+        {"LineIndex(-2)", box.ml.LineIndex(-2), 7},
         {"LineLength(1)", box.ml.LineLength(1), 6},
-        {"LineLength(-1)", box.ml.LineLength(-1), 6},
-        {"LineFromChar(6), the LF of the first break", box.ml.LineFromChar(6), 0},
-        {"LineFromChar(99)", box.ml.LineFromChar(99), 3},
-        {"LineFromChar(-1), the selection's start", box.ml.LineFromChar(-1), 0},
+        {"LineLength(-3)", box.ml.LineLength(-3), 6},
+        {"LineLength(4), past the last line", box.ml.LineLength(4), 0},
+        {"LineFromChar(-5), the selection's start", box.ml.LineFromChar(-5), 0},
         {"line of the caret", line, 1},
         {"column of the caret", column, 3},
     };
     for (const auto& row : rows)
         EXPECT_EQ(row.actual, row.expected) << row.call;
     using Lines = std::vector<std::string>;
-    EXPECT_EQ((Lines{box.ml.GetLine(1), box.ml.GetLine(2), box.ml.GetLine(4), box.ml.GetLine(-1)}),
+    EXPECT_EQ((Lines{box.ml.GetLine(1), box.ml.GetLine(2), box.ml.GetLine(4), box.ml.GetLine(-2)}),
               (Lines{"second", "", "", "second"}));
     EXPECT_EQ(box.ml.GetAllLines(), (Lines{"first", "second", "", "last"}));
     EXPECT_EQ(box.ml.GetAllLines(true), (Lines{"first\r\n", "second\r\n", "\r\n", "last\r\n"}));
