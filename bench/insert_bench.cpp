@@ -1,8 +1,9 @@
 // Times `trapline insert --live` over a generated project against `cp -r` of
 // the same tree, in the same run, and prints the figures; and beside it
 // `check` on the untreated tree, `refresh` and `remove` on the treated one,
-// `number` on the untreated tree against insert, and how the time grows with
-// a module whose procedures have no End.
+// `number` on the untreated tree against insert, how the time grows with
+// a module whose procedures have no End, and with the targets of one On x
+// GoTo line that `number --renumber` remaps.
 //
 //   insert_bench [--seed N] [--files N] [--lines N] [--keep DIR]
 
@@ -142,6 +143,38 @@ std::pair<double, double> insertAndCheck(const fs::path& source, const fs::path&
     return {median(insert), median(check)};
 }
 
+/// A module of one procedure: nine numbered lines, and before them one On x
+/// GoTo line of `targets` targets, 1 to 9 over and over. Renumbered from 10
+/// by 10, every target grows a digit.
+std::string longOnGoTo(long targets) {
+    std::string out = "Attribute VB_Name = \"OnGoTo\"\r\nSub Jump()\r\n    On x GoTo 1";
+    out.reserve(out.size() + 3 * static_cast<size_t>(targets) + 200);
+    for (long i = 1; i < targets; ++i)
+        out.append(", ").append(1, static_cast<char>('1' + i % 9));
+    out += "\r\n";
+    for (int i = 1; i <= 9; ++i)
+        out += std::to_string(i) + " x = " + std::to_string(i) + "\r\n";
+    return out + "End Sub\r\n";
+}
+
+/// Median times of `number --renumber` and of `unnumber` (which leaves the
+/// procedure alone: its jumps need the numbers) over a fresh copy of `source`.
+std::pair<double, double> renumberAndUnnumber(const fs::path& source, const fs::path& work,
+                                              int rounds) {
+    std::vector<double> renumber, unnumber;
+    for (int i = 0; i < rounds; ++i) {
+        fs::remove_all(work);
+        fs::copy(source, work, fs::copy_options::recursive);
+        Timing r = timed({TRAPLINE_BINARY, "number", "--renumber", work.string()});
+        if (r.status != 0)
+            std::fprintf(stderr, "insert_bench: number --renumber exited with %d\n", r.status);
+        renumber.push_back(r.seconds);
+        unnumber.push_back(timed({TRAPLINE_BINARY, "unnumber", work.string()}).seconds);
+    }
+    fs::remove_all(work);
+    return {median(renumber), median(unnumber)};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -175,6 +208,9 @@ int main(int argc, char** argv) {
     const long noEnd = 20000;
     write(root / "noend-half" / "NoEnd.bas", withoutEnds(noEnd));
     write(root / "noend-full" / "NoEnd.bas", withoutEnds(2 * noEnd));
+    const long targets = 400000;
+    write(root / "ongoto-half" / "OnGoTo.bas", longOnGoTo(targets));
+    write(root / "ongoto-full" / "OnGoTo.bas", longOnGoTo(2 * targets));
 
     uint64_t inputBytes = treeSize(root / "project");
     const int rounds = 5;
@@ -186,6 +222,10 @@ int main(int argc, char** argv) {
         insertAndCheck(root / "noend-half", root / "work-ne", rounds);
     auto [noEndInsert2N, noEndCheck2N] =
         insertAndCheck(root / "noend-full", root / "work-ne", rounds);
+    auto [onGoToRenumberN, onGoToUnnumberN] =
+        renumberAndUnnumber(root / "ongoto-half", root / "work-og", rounds);
+    auto [onGoToRenumber2N, onGoToUnnumber2N] =
+        renumberAndUnnumber(root / "ongoto-full", root / "work-og", rounds);
 
     std::printf("input: %ld modules, %ld procedures, %.1f MB; medians of %d interleaved rounds\n",
                 files + 1, procedures, static_cast<double>(inputBytes) / 1e6, rounds);
@@ -222,6 +262,13 @@ int main(int argc, char** argv) {
                 "T(2N)/T(N) %.2f; check T(2N)/T(N) %.2f\n",
                 noEnd, 2 * noEnd, noEndInsertN, noEndInsert2N, noEndInsert2N / noEndInsertN,
                 noEndCheck2N / noEndCheckN);
+    std::printf("one On x GoTo line of %ld and %ld targets (%.1f MB), number --renumber: "
+                "T(N) %.3f s, T(2N) %.3f s, T(2N)/T(N) %.2f (target <= 2.2); unnumber T(2N) "
+                "%.3f s\n",
+                targets, 2 * targets,
+                static_cast<double>(fs::file_size(root / "ongoto-full" / "OnGoTo.bas")) / 1e6,
+                onGoToRenumberN, onGoToRenumber2N, onGoToRenumber2N / onGoToRenumberN,
+                onGoToUnnumber2N);
     if (keep.empty())
         fs::remove_all(root);
     return 0;

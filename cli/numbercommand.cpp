@@ -118,8 +118,9 @@ Case, Else, ElseIf, End If, End Select and End With lines, Dim, Static
 and Const, anything between Select Case and its first Case, and the
 declaration and End statement.
 
-A procedure that holds line numbers already, or that would need a number
-above 65529, is left as it is and named on stderr with its line (exit
+A procedure that holds line numbers already, that would need a number
+above 65529, or whose lines hold a second End statement after the one
+that ends it, is left as it is and named on stderr with its line (exit
 status 1).
 
 )USAGE" +
@@ -129,7 +130,10 @@ status 1).
   --renumber         also renumber procedures that hold numbers already;
                      every jump to them (GoTo, GoSub, Resume N, each target
                      of On x GoTo, a number after Then or Else) follows
-                     its line
+                     its line, as does a number Erl is compared with
+                     (Erl = 20, Erl <> 20, Case 20 in Select Case Erl); a
+                     procedure that compares Erl otherwise (Erl > 20,
+                     Case 10 To 30) is left as it is
 
 )USAGE" +
         kShared + R"USAGE(The log ("Numbered Sub : Name" for each procedure whose file was written)

@@ -157,6 +157,29 @@ Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind,
     return declEnd + 1;
 }
 
+long SecondEnd(const CodeModule& module, long first, long last) {
+    bool ended = false, continued = false;
+    for (long l = std::max(first, 1L); l <= std::min(last, module.CountOfLines()); ++l) {
+        const std::string_view text = module.line(l);
+        if (!continued && vb::endStatementType(text)) {
+            if (ended)
+                return l;
+            ended = true;
+        }
+        continued = vb::isContinued(text);
+    }
+    return 0;
+}
+
+Result<void> OneEnd(const CodeModule& module, std::string_view name, long first, long last) {
+    if (const long second = SecondEnd(module, first, last))
+        return failure(errors::NoEndStatement, name,
+                       "a second End statement, on line " +
+                           std::to_string(module.fileLine(second)) +
+                           " of the file, after the one that ends the procedure");
+    return {};
+}
+
 Result<void> LabelsFree(const CodeModule& module, std::string_view name, long first, long last,
                         const std::vector<std::string>& texts) {
     std::set<std::string> own, added;

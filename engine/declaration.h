@@ -49,6 +49,17 @@ Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind,
 Result<long> EndLine(const CodeModule& module, std::string_view endStatement, long fromLine,
                      long floorLine);
 
+/// The line of an End statement (of a Sub, Function or Property) among lines
+/// `first` to `last` after the first one, which ends the procedure; 0 when
+/// there is none. Only code VB6 does not compile holds one, such as VB.NET's
+/// in a class file, where the last procedure's lines run on past its End.
+/// Lines that continue a statement are passed over.
+long SecondEnd(const CodeModule& module, long first, long last);
+
+/// Fails, naming the line of the file, when SecondEnd finds one: neither a
+/// handler nor line numbers can tell where such a procedure ends.
+Result<void> OneEnd(const CodeModule& module, std::string_view name, long first, long last);
+
 /// Whether `texts` (lines to insert, broken by CR LF or LF) can go into the
 /// procedure whose lines run from `first` to `last` without a label twice in
 /// it, which VB would not compile. Error 1006 names the first label that the

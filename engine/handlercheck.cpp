@@ -15,13 +15,15 @@ std::string described(const ProcInfo& entry, int procType, const Codepage& cp) {
 
 } // namespace
 
-Result<void> HandlerCheck::labelsFree(const CodeModule& module, const ProcInfo& entry,
-                                      size_t definition, long body) const {
+Result<void> HandlerCheck::insertable(const CodeModule& module, const ProcInfo& entry,
+                                      size_t definition, long body, long trap) const {
     const std::string name = declaration::HostName(entry.ProcName);
     auto start = module.ProcStartLine(name, entry.ProcKind, definition);
     auto count = module.ProcCountLines(name, entry.ProcKind, definition);
     if (!start || !count)
         return (!start ? start : count).error();
+    if (auto one = declaration::OneEnd(module, name, trap, *start + *count - 1); !one)
+        return one;
     return declaration::LabelsFree(
         module, name, body, *start + *count - 1,
         m_pattern.inserted(entry,
@@ -75,10 +77,11 @@ std::vector<Finding> HandlerCheck::run(Component& component, const InsertionOpti
                 treats = !(trapped && *trapped);
             }
             // A handler that would give the procedure a label twice would not
-            // compile: insert refuses it, so the check says so.
+            // compile, nor can one go into a procedure that runs past its
+            // End: insert refuses those, so the check says so.
             Result<void> free;
             if (treats && found)
-                free = labelsFree(module, entry, def.index, line);
+                free = insertable(module, entry, def.index, line, found->headerLine);
             if (treats && (!found || !free))
                 add(kCannotInsert, line,
                     described(entry, procType, cp) + " cannot take a handler: " +

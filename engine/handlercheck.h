@@ -37,10 +37,11 @@ public:
                              size_t& chosen) const;
 
 private:
-    /// Whether inserting into definition `definition` (declared on `body`)
-    /// of `entry` would leave no label twice in it.
-    Result<void> labelsFree(const CodeModule& module, const ProcInfo& entry, size_t definition,
-                            long body) const;
+    /// Whether inserting into definition `definition` (declared on `body`,
+    /// its first line after the declaration `trap`) of `entry` would find one
+    /// End statement and leave no label twice in it.
+    Result<void> insertable(const CodeModule& module, const ProcInfo& entry, size_t definition,
+                            long body, long trap) const;
 
     /// The first line of a complete handler that names an old module or
     /// procedure, with the text it should read; none when all are current.

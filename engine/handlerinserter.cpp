@@ -160,6 +160,8 @@ bool HandlerInserter::insert(size_t index, CodeModule* module, std::string_view 
     auto end = declaration::EndLine(*module, words.endStatement, *start + *count - 1, *trap);
     if (!end)
         return fail(end.error());
+    if (auto one = declaration::OneEnd(*module, name, *trap, *start + *count - 1); !one)
+        return fail(one.error());
     auto text = texts(entry, procType, name, standard, prefix);
     if (!text)
         return fail(text.error());

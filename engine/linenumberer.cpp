@@ -86,10 +86,32 @@ bool takesNumber(std::string_view text) {
     return true;
 }
 
+/// Whether a statement after a ':' of the line is a Case clause.
+bool caseFollows(std::string_view text) {
+    for (size_t pos = 0; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        if (c == '"') {
+            pos = text.find('"', pos + 1);
+            if (pos == std::string_view::npos)
+                return false;
+        } else if (c == '\'') {
+            return false;
+        } else if (c == ':' && (pos + 1 == text.size() || text[pos + 1] != '=')) {
+            const std::string_view next = vb::trimLeft(text.substr(pos + 1));
+            if (vb::startsWithKeyword(next, "Case"))
+                return true;
+            if (vb::startsWithKeyword(next, "Rem"))
+                return false;
+        }
+    }
+    return false;
+}
+
+/// Whether a line opens a Select Case whose first Case is on a later line.
 bool opensSelect(std::string_view text) {
     std::string_view t = vb::trimLeft(text);
     return vb::startsWithKeyword(t, "Select") &&
-           vb::startsWithKeyword(vb::trimLeft(t.substr(6)), "Case");
+           vb::startsWithKeyword(vb::trimLeft(t.substr(6)), "Case") && !caseFollows(t);
 }
 
 /// A number in the code that names a line: a jump's target.
@@ -111,6 +133,9 @@ std::vector<Reference> references(const std::vector<std::string_view>& lines) {
     std::vector<Reference> out;
     Expect expect = Expect::Nothing;
     bool continues = false;
+    // After '.' or '!' a word names a member ("Selection.GoTo", "With x:
+    // .GoTo 10"): a method, never a statement.
+    bool member = false;
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string_view text = lines[i];
         const bool continuation = continues;
@@ -119,6 +144,7 @@ std::vector<Reference> references(const std::vector<std::string_view>& lines) {
         bool statementStart = !continuation;
         if (!continuation) {
             expect = Expect::Nothing;
+            member = false;
             // A statement of one line without a digit holds no jump to a
             // number: most lines are passed over at the cost of one search.
             if (!continues && text.find_first_of("0123456789") == std::string_view::npos)
@@ -135,6 +161,7 @@ std::vector<Reference> references(const std::vector<std::string_view>& lines) {
                 pos = close == std::string_view::npos ? text.size() : close + 1;
                 expect = Expect::Nothing;
                 statementStart = false;
+                member = false;
             } else if (c == '\'') {
                 break;
             } else if (isDigit(c)) {
@@ -154,6 +181,7 @@ std::vector<Reference> references(const std::vector<std::string_view>& lines) {
                     out.push_back(Reference{i, pos, end - pos, key});
                 expect = jump && expect == Expect::Target ? Expect::AfterTarget : Expect::Nothing;
                 statementStart = false;
+                member = false;
                 pos = end;
             } else if (isWordChar(c)) {
                 size_t end = pos;
@@ -164,7 +192,9 @@ std::vector<Reference> references(const std::vector<std::string_view>& lines) {
                     break;
                 if (word == "_" && continues)
                     break;
-                if (vb::equalsNoCase(word, "GoTo") || vb::equalsNoCase(word, "GoSub"))
+                if (member)
+                    expect = Expect::Nothing;
+                else if (vb::equalsNoCase(word, "GoTo") || vb::equalsNoCase(word, "GoSub"))
                     expect = Expect::Target;
                 else if (vb::equalsNoCase(word, "Resume"))
                     expect = Expect::ResumeTarget;
@@ -173,6 +203,7 @@ std::vector<Reference> references(const std::vector<std::string_view>& lines) {
                 else // a named label among the targets keeps the list going
                     expect = expect == Expect::Target ? Expect::AfterTarget : Expect::Nothing;
                 statementStart = false;
+                member = false;
                 pos = end;
             } else {
                 if (c == ',' && expect == Expect::AfterTarget)
@@ -180,10 +211,271 @@ std::vector<Reference> references(const std::vector<std::string_view>& lines) {
                 else
                     expect = Expect::Nothing;
                 statementStart = c == ':';
+                member = c == '.' || c == '!';
                 ++pos;
             }
         }
     }
+    return out;
+}
+
+/// One piece of a statement, as the scan for Erl sees it.
+struct Token {
+    enum Kind { Word, Number, Text, Op } kind = Op;
+    std::string_view text;
+    size_t line = 0, at = 0;
+    /// A number of digits alone ("20", not "20#", "2.5" or "2E1").
+    bool whole = false;
+};
+
+/// Hands each statement of `lines` to `visit` as its tokens: statements end
+/// at a line that continues none and at ':' (not ":="); a line's leading
+/// number, strings' contents and comments (which a " _" continues too) are
+/// left out, the strings themselves kept as Text.
+template <typename Visit>
+void forEachStatement(const std::vector<std::string_view>& lines, Visit visit) {
+    std::vector<Token> tokens;
+    auto flush = [&] {
+        if (!tokens.empty())
+            visit(static_cast<const std::vector<Token>&>(tokens));
+        tokens.clear();
+    };
+    bool continues = false, comment = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view text = lines[i];
+        const bool continuation = continues;
+        continues = vb::isContinued(text);
+        size_t pos = 0;
+        if (!continuation) {
+            flush();
+            comment = false;
+            if (auto n = leadingNumber(text))
+                pos = n->at + n->digits;
+        }
+        if (comment)
+            continue;
+        while (pos < text.size()) {
+            const char c = text[pos];
+            size_t end = pos + 1;
+            Token t;
+            t.line = i;
+            t.at = pos;
+            if (isBlank(c)) {
+                ++pos;
+                continue;
+            }
+            if (c == '\'') {
+                comment = true;
+                break;
+            }
+            if (c == '"') {
+                const size_t close = text.find('"', pos + 1);
+                end = close == std::string_view::npos ? text.size() : close + 1;
+                t.kind = Token::Text;
+            } else if (isDigit(c)) {
+                while (end < text.size() && isDigit(text[end]))
+                    ++end;
+                t.kind = Token::Number;
+                t.whole = true;
+                // "2.5", "2E1", "20#", "20&": no line number; taken whole.
+                while (end < text.size() &&
+                       (isWordChar(text[end]) || text[end] == '.' ||
+                        std::string_view("#!@%&$").find(text[end]) != std::string_view::npos)) {
+                    t.whole = false;
+                    ++end;
+                }
+            } else if (isWordChar(c)) {
+                while (end < text.size() && isWordChar(text[end]))
+                    ++end;
+                t.kind = Token::Word;
+                const std::string_view word = text.substr(pos, end - pos);
+                if (word == "_" && continues)
+                    break;
+                if (tokens.empty() && vb::equalsNoCase(word, "Rem")) {
+                    comment = true;
+                    break;
+                }
+            } else if (end < text.size() && ((c == '<' && (text[end] == '>' || text[end] == '=')) ||
+                                             ((c == '>' || c == ':') && text[end] == '='))) {
+                ++end;
+            } else if (c == ':') {
+                flush();
+                pos = end;
+                continue;
+            }
+            t.text = text.substr(pos, end - pos);
+            tokens.push_back(t);
+            pos = end;
+        }
+    }
+    flush();
+}
+
+/// The numbers the procedure compares Erl with, as places to remap like
+/// jumps, and the first line (if any) where it does so in a way whose remap
+/// might not be exact.
+struct ErlComparisons {
+    std::vector<Reference> numbers;
+    std::optional<size_t> unsure;
+};
+
+bool isWord(const Token& t, std::string_view word) {
+    return t.kind == Token::Word && vb::equalsNoCase(t.text, word);
+}
+
+bool isOp(const Token& t, std::string_view op) {
+    return t.kind == Token::Op && t.text == op;
+}
+
+bool isComparison(const Token& t) {
+    if (t.kind != Token::Op)
+        return false;
+    for (std::string_view op : {"=", "<>", "<", ">", "<=", ">="})
+        if (t.text == op)
+            return true;
+    return false;
+}
+
+/// An operator that makes of Erl something other than its value.
+bool isOperator(const Token& t) {
+    if (isComparison(t))
+        return true;
+    if (t.kind == Token::Op)
+        return t.text.size() == 1 &&
+               std::string_view("+-*/\\^").find(t.text[0]) != std::string_view::npos;
+    for (std::string_view word : {"Mod", "Like", "Is", "To"})
+        if (isWord(t, word))
+            return true;
+    return false;
+}
+
+ErlComparisons erlComparisons(const std::vector<std::string_view>& lines) {
+    ErlComparisons out;
+    // Most procedures never name Erl: one search each line, no tokens.
+    const bool named = std::any_of(lines.begin(), lines.end(), [](std::string_view line) {
+        for (size_t at = line.find_first_of("Ee"); at != std::string_view::npos;
+             at = line.find_first_of("Ee", at + 1))
+            if (vb::startsWithKeyword(line.substr(at), "Erl"))
+                return true;
+        return false;
+    });
+    if (!named)
+        return out;
+    auto unsure = [&](size_t line) {
+        if (!out.unsure || line < *out.unsure)
+            out.unsure = line;
+    };
+    auto number = [&](const Token& t) {
+        out.numbers.push_back(Reference{t.line, t.at, t.text.size(), keyOf(t.text)});
+    };
+    // One entry per open Select Case: whether it selects on Erl alone.
+    std::vector<bool> selects;
+    forEachStatement(lines, [&](const std::vector<Token>& t) {
+        const size_t n = t.size();
+        auto isErl = [&](size_t i) {
+            return isWord(t[i], "Erl") && !(i > 0 && (isOp(t[i - 1], ".") || isOp(t[i - 1], "!")));
+        };
+        auto anyErl = [&] {
+            for (size_t i = 0; i < n; ++i)
+                if (isErl(i))
+                    return true;
+            return false;
+        };
+        if (n >= 2 && isWord(t[0], "Select") && isWord(t[1], "Case")) {
+            const bool onErl = n == 3 && isErl(2);
+            if (!onErl && anyErl())
+                unsure(t[0].line);
+            selects.push_back(onErl);
+            return;
+        }
+        if (n >= 2 && isWord(t[0], "End") && isWord(t[1], "Select")) {
+            if (!selects.empty())
+                selects.pop_back();
+            return;
+        }
+        if (isWord(t[0], "Case") && !selects.empty() && selects.back()) {
+            // "Case Else", or whole numbers alone: "Case 20", "Case 20, 30".
+            if (n == 2 && isWord(t[1], "Else"))
+                return;
+            for (size_t i = 1;; i += 2) {
+                if (i >= n || t[i].kind != Token::Number || !t[i].whole ||
+                    (i + 1 < n && !isOp(t[i + 1], ","))) {
+                    unsure(t[0].line);
+                    return;
+                }
+                if (t[i].text.find_first_not_of('0') != std::string_view::npos)
+                    number(t[i]);
+                if (i + 1 >= n)
+                    return;
+            }
+        }
+        // Where a comparison stops: what binds less tightly than it does.
+        auto opens = [&](size_t i) { // the token before the comparison, at i - 1
+            if (i == 0)
+                return false;
+            const Token& b = t[i - 1];
+            if (isOp(b, "(") || isOp(b, ","))
+                return true;
+            for (std::string_view word : {"If", "ElseIf", "And", "Or", "Not", "Xor", "Eqv", "Imp",
+                                          "Case", "While", "Until"})
+                if (isWord(b, word))
+                    return true;
+            return false;
+        };
+        auto closes = [&](size_t i) { // the token after the comparison, at i
+            if (i >= n)
+                return true;
+            const Token& a = t[i];
+            if (isOp(a, ")") || isOp(a, ","))
+                return true;
+            for (std::string_view word : {"Then", "And", "Or", "Xor", "Eqv", "Imp"})
+                if (isWord(a, word))
+                    return true;
+            return false;
+        };
+        for (size_t i = 0; i < n; ++i) {
+            if (!isErl(i))
+                continue;
+            // Erl in parentheses, "(Erl)", stands where the parentheses do.
+            size_t lo = i, hi = i;
+            while (lo > 0 && hi + 1 < n && isOp(t[lo - 1], "(") && isOp(t[hi + 1], ")"))
+                --lo, ++hi;
+            // "Erl = 20" or "20 = Erl", and nothing else in the comparison.
+            const Token* with = nullptr;
+            const Token* op = nullptr;
+            if (hi + 2 < n && isComparison(t[hi + 1]) && t[hi + 2].kind == Token::Number &&
+                opens(lo) && closes(hi + 3)) {
+                op = &t[hi + 1];
+                with = &t[hi + 2];
+            } else if (lo >= 2 && isComparison(t[lo - 1]) && t[lo - 2].kind == Token::Number &&
+                       opens(lo - 2) && closes(hi + 1)) {
+                op = &t[lo - 1];
+                with = &t[lo - 2];
+            }
+            if (with) {
+                // Numbers stay above 0, so any comparison with 0 still holds.
+                if (with->whole && with->text.find_first_not_of('0') == std::string_view::npos)
+                    continue;
+                if (with->whole && (op->text == "=" || op->text == "<>"))
+                    number(*with);
+                else
+                    unsure(t[i].line);
+                continue;
+            }
+            // Erl as a value: assigned ("n = Erl", "Let n = Erl") or passed
+            // on; not an operand, a Case of its own (compared with what the
+            // Select Case holds) nor what On x GoTo picks by.
+            const size_t target = isWord(t[0], "Let") || isWord(t[0], "Set") ? 1 : 0;
+            const bool assigned = lo == target + 2 && t[target].kind == Token::Word &&
+                                  isOp(t[target + 1], "=") && !opens(target + 1);
+            const bool caseItem = isWord(t[0], "Case") && lo > 0 &&
+                                  (isWord(t[lo - 1], "Case") || isOp(t[lo - 1], ","));
+            if ((lo > 0 && isOperator(t[lo - 1]) && !assigned) ||
+                (hi + 1 < n && isOperator(t[hi + 1])) || caseItem ||
+                (lo > 0 && isWord(t[lo - 1], "On")))
+                unsure(t[i].line);
+        }
+    });
     return out;
 }
 
@@ -266,41 +558,64 @@ LineNumberer::number(const std::vector<std::string_view>& lines, const Numbering
                            " twice; it is left as it is");
     }
 
-    // Jumps first, right to left on each line, so that the places found stay
-    // true while numbers change length; every jump lies after the number
-    // the line starts with, which changes last.
-    std::vector<std::optional<std::string>> texts(lines.size());
     // A jump to a number the procedure does not hold would not compile; once
     // numbered it might, to the wrong line, and unnumbering would not undo it.
-    const std::vector<Reference> refs = references(lines);
-    for (auto r = refs.rbegin(); r != refs.rend(); ++r) {
-        auto to = renamed.find(r->key);
-        if (to == renamed.end())
+    std::vector<Reference> refs = references(lines);
+    for (auto r = refs.rbegin(); r != refs.rend(); ++r)
+        if (!renamed.count(r->key))
             return refusal(jumpAt(*r) + " goes to the line number " + r->key +
                            ", which the procedure does not hold; it is left as it is");
-        if (!texts[r->line])
-            texts[r->line] = std::string(lines[r->line]);
-        texts[r->line]->replace(r->at, r->length, to->second);
-    }
-    std::vector<Edit> edits;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (assigned[i] == 0 && !texts[i])
-            continue;
-        if (texts[i] || old[i]) {
-            std::string text = texts[i] ? std::move(*texts[i]) : std::string(lines[i]);
-            if (old[i])
-                text.replace(old[i]->at, old[i]->digits, std::to_string(assigned[i]));
-            else if (assigned[i] != 0)
-                text.insert(0, std::to_string(assigned[i]) + " ");
-            edits.push_back({i, std::move(text)});
-            continue;
+    // What Erl is compared with names the old numbers too: it follows them
+    // where the comparison is plain, and nothing changes where it might not.
+    if (numbered) {
+        ErlComparisons erl = erlComparisons(lines);
+        for (const Reference& r : erl.numbers)
+            if (!renamed.count(r.key) && (!erl.unsure || r.line < *erl.unsure))
+                erl.unsure = r.line;
+        if (erl.unsure)
+            return refusal("the procedure's line " + std::to_string(*erl.unsure + 1) +
+                           " compares Erl with a number that renumbering cannot follow "
+                           "exactly; it is left as it is");
+        if (!erl.numbers.empty()) {
+            refs.insert(refs.end(), erl.numbers.begin(), erl.numbers.end());
+            std::sort(refs.begin(), refs.end(), [](const Reference& a, const Reference& b) {
+                return a.line != b.line ? a.line < b.line : a.at < b.at;
+            });
+            // A number both jumped to and compared with is remapped once.
+            refs.erase(std::unique(refs.begin(), refs.end(),
+                                   [](const Reference& a, const Reference& b) {
+                                       return a.line == b.line && a.at == b.at;
+                                   }),
+                       refs.end());
         }
+    }
+
+    // Each line's new text in one pass from left to right: its number, then
+    // the text up to each remapped number in turn.
+    std::vector<Edit> edits;
+    auto ref = refs.begin();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const bool remaps = ref != refs.end() && ref->line == i;
+        if (assigned[i] == 0 && !remaps)
+            continue;
+        const std::string_view line = lines[i];
         char digits[8];
         const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, assigned[i]);
         (void)ec; // never past 65529
         std::string text;
-        text.reserve(static_cast<size_t>(end - digits) + 1 + lines[i].size());
-        text.append(digits, end).append(1, ' ').append(lines[i]);
+        text.reserve(static_cast<size_t>(end - digits) + 1 + line.size());
+        size_t from = 0;
+        if (old[i]) { // the old number's place, its separator kept
+            text.append(line.substr(0, old[i]->at)).append(digits, end);
+            from = old[i]->at + old[i]->digits;
+        } else if (assigned[i] != 0) {
+            text.append(digits, end).append(1, ' ');
+        }
+        for (; ref != refs.end() && ref->line == i; ++ref) {
+            text.append(line.substr(from, ref->at - from)).append(renamed.find(ref->key)->second);
+            from = ref->at + ref->length;
+        }
+        text.append(line.substr(from));
         edits.push_back({i, std::move(text)});
     }
     return edits;
@@ -358,6 +673,14 @@ Result<std::pair<long, long>> LineNumberer::span(const CodeModule& module, std::
     auto first = declaration::TrapLine(module, name, kind, definition);
     if (!first)
         return first.error();
+    // Past the End that ends it, a procedure holds nothing to number; one
+    // whose lines run on to another End is code VB6 does not compile.
+    if (const long second = declaration::SecondEnd(module, *first, last))
+        return makeError(errors::NoEndStatement, kSource,
+                         "a second End statement, on line " +
+                             std::to_string(module.fileLine(second)) +
+                             " of the file, after the one that ends the procedure; it is left "
+                             "as it is");
     // The End statement may carry a number of its own ("100 End Sub").
     for (long l = last; l >= *first; --l)
         if (vb::endStatementType(module.line(l)) == procType)

@@ -33,7 +33,8 @@ struct NumberingOptions {
 /// statement that can run: not a continuation line, blank or comment line,
 /// directive, label, `Case`/`Else`/`ElseIf`/`End If`/`End Select` line,
 /// `Dim`/`Static`/`Const` declaration or `End With`, nor anything between
-/// `Select Case` and its first `Case`, nor the End statement.
+/// `Select Case` and its first `Case` (which may stand on the Select Case
+/// line itself, after a ':'), nor the End statement.
 ///
 ///     NumberingOptions o;                       // 10, 20, 30, ...
 ///     auto edits = LineNumberer::number(lines, o);
@@ -62,7 +63,13 @@ public:
     /// name a number it does not hold or that holds one number twice.
     /// Renumbering keeps each old number's separator and remaps `GoTo`,
     /// `GoSub`, every target of `On x GoTo`/`GoSub`, `Resume N` and a number
-    /// after `Then` or `Else`; `Resume 0` and `On Error GoTo 0` are no jumps.
+    /// after `Then` or `Else`; `Resume 0` and `On Error GoTo 0` are no jumps,
+    /// nor is a member named GoTo (`Selection.GoTo`, `.GoTo 10`). It remaps
+    /// too what `Erl` is compared with plainly (`Erl = 20`, `20 = Erl`,
+    /// `Erl <> 20`, `Case 20, 30` in a `Select Case Erl`), and fails, naming
+    /// the line, where `Erl` meets a number or operator in any other way
+    /// (`Erl > 20`, `Case 10 To 30`, `Erl + 1 = 20`, a number it does not
+    /// hold), since the remap might not be exact. Linear in the lines' length.
     static Result<std::vector<Edit>> number(const std::vector<std::string_view>& lines,
                                             const NumberingOptions& options);
 
@@ -82,7 +89,9 @@ public:
 
     /// Lines first..last of definition `definition` of a procedure (see
     /// above); {0, 0} for a procedure written on one line, which holds
-    /// nothing to number. Fails when its End statement cannot be found.
+    /// nothing to number. Fails when its End statement cannot be found, and,
+    /// naming the line of the file, when a second End statement follows it
+    /// (see declaration::SecondEnd).
     static Result<std::pair<long, long>> span(const CodeModule& module, std::string_view name,
                                               int kind, int procType, size_t definition);
 

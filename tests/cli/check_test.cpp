@@ -85,6 +85,24 @@ TEST(CheckCommand, ChecksEachVersionOfAProcedureUnderIf) {
     EXPECT_EQ(after.out, "m.bas:11: Sub Pick has no error handler [missing-handler]\n");
 }
 
+TEST(CheckCommand, AProcedureWhoseLinesHoldASecondEndCannotTakeAHandler) {
+    TempDir dir;
+    // VB.NET in a class file: the last procedure's lines run past its End Sub.
+    const std::string module = "Attribute VB_Name = \"M\"\r\n"
+                               "Sub A()\r\n    x = 1\r\nEnd Sub\r\n"
+                               "    y = 2\r\nEnd Sub\r\n"; // 6
+    dir.write("m.bas", module);
+    const std::string refusal = "Sub A cannot take a handler: A: a second End statement, on line 6 "
+                                "of the file, after the one that ends the procedure";
+    CommandResult check = traplineIn(dir.path(), "check m.bas");
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_EQ(check.out, "m.bas:2: " + refusal + " [cannot-insert]\n");
+    CommandResult insert = traplineIn(dir.path(), "insert m.bas");
+    EXPECT_EQ(insert.exitCode, 1);
+    EXPECT_THAT(insert.err, HasSubstr("on line 6 of the file"));
+    EXPECT_EQ(TempDir::read(dir.file("m.bas")), module);
+}
+
 TEST(CheckCommand, RejectsBadUsageWithStatusTwoAndASarifLogOfAFailedRun) {
     TempDir dir;
     dir.write("c.cls", kModule);

@@ -112,3 +112,52 @@ TEST(NumberCommand, RefusesBadNumbersAndJumpsItWouldBreak) {
         EXPECT_EQ(TempDir::read(dir.file("M.bas")), module) << c.args;
     }
 }
+
+TEST(NumberCommand, RowsAtTheEdges) {
+    const struct {
+        const char* what;
+        std::string module; ///< after its Attribute VB_Name line
+        const char* args;
+        int exitCode;
+        const char* out;   ///< in stdout
+        const char* err;   ///< in stderr
+        const char* after; ///< in the file afterwards; null: unchanged
+    } rows[] = {
+        {"the highest number as the start", "Sub A()\r\n    x = 1\r\nEnd Sub\r\n",
+         "number --start 65529 M.bas", 0, "Numbered Sub : A", "", "\r\n65529     x = 1\r\n"},
+        {"a bare number, renumbered", "Sub A()\r\n50\r\n60 x = 1\r\nEnd Sub\r\n",
+         "number --renumber M.bas", 0, "Numbered Sub : A", "", "\r\n10\r\n20 x = 1\r\n"},
+        {"a bare number, checked", "Sub A()\r\n50\r\n    x = 1\r\nEnd Sub\r\n",
+         "check --line-numbers M.bas", 1,
+         "M.bas:4: Sub A: 1 statement line without a line number, the first here", "", nullptr},
+        {"the lines after a one-line Select Case, checked",
+         "Sub A()\r\n10 Select Case x: Case 1: y = 1\r\n   End Select\r\n   z = 3\r\nEnd Sub\r\n",
+         "check --line-numbers M.bas", 1,
+         "M.bas:5: Sub A: 1 statement line without a line number, the first here", "", nullptr},
+        {"Erl compared in a way renumbering cannot follow",
+         "Sub A()\r\n10 x = 1\r\n   If Erl > 10 Then Beep\r\nEnd Sub\r\n",
+         "number --renumber M.bas", 1, "",
+         "M.bas:2: M.A: the procedure's line 2 compares Erl with a number that renumbering "
+         "cannot follow exactly; it is left as it is\n",
+         nullptr},
+        {"a second End statement", "Sub A()\r\n    x = 1\r\nEnd Sub\r\n    y = 2\r\nEnd Sub\r\n",
+         "number M.bas", 1, "",
+         "M.bas:2: M.A: a second End statement, on line 6 of the file, after the one that ends "
+         "the procedure; it is left as it is\n",
+         nullptr},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        TempDir dir;
+        const std::string module = "Attribute VB_Name = \"M\"\r\n" + r.module;
+        dir.write("M.bas", module);
+        CommandResult c = traplineIn(dir.path(), r.args);
+        EXPECT_EQ(c.exitCode, r.exitCode) << c.err;
+        EXPECT_THAT(c.out, HasSubstr(r.out));
+        EXPECT_THAT(c.err, HasSubstr(r.err));
+        if (r.after)
+            EXPECT_THAT(TempDir::read(dir.file("M.bas")), HasSubstr(r.after));
+        else
+            EXPECT_EQ(TempDir::read(dir.file("M.bas")), module);
+    }
+}

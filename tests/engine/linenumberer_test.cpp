@@ -123,6 +123,21 @@ const Case kNumbered[] = {
       "err_debug:", "MyErrorHandler \"M.F\"", "End Sub", "", "Sub G()", "    x = 1", "End Sub"},
      {"Sub F()", "10 ON ERROR GOTO err_debug", "20     x = 1", "30 EXIT SUB", "err_debug:",
       "40 MyErrorHandler \"M.F\"", "End Sub", "", "Sub G()", "10     x = 1", "End Sub"}},
+    {"a line that starts with a digit but with no number",
+     {"Sub J()", "1.5", "    x = 1", "End Sub"},
+     {"Sub J()", "1.5", "10     x = 1", "End Sub"}},
+    {"Rem after a colon is a comment, its GoTo no jump",
+     {"Sub K()", "    x = 1: Rem GoTo 10", "End Sub"},
+     {"Sub K()", "10     x = 1: Rem GoTo 10", "End Sub"}},
+    {"a member named GoTo is no jump",
+     {"Sub L()", "    Selection.GoTo wdGoToLine, wdGoToAbsolute, 5", "    With x", "    .GoTo 5",
+      "    End With", "End Sub"},
+     {"Sub L()", "10     Selection.GoTo wdGoToLine, wdGoToAbsolute, 5", "20     With x",
+      "30     .GoTo 5", "    End With", "End Sub"}},
+    {"a Select Case whose first Case is on its own line",
+     {"Sub M()", "    Select Case x: Case 1: y = 1", "    End Select", "    z = 3", "End Sub"},
+     {"Sub M()", "10     Select Case x: Case 1: y = 1", "    End Select", "20     z = 3",
+      "End Sub"}},
 };
 
 TEST(LineNumberer, NumbersOnlyStatementLinesAndUnnumberingGivesBackEveryByte) {
@@ -173,6 +188,47 @@ TEST(LineNumberer, RenumberRemapsEveryJumpToTheOldNumbers) {
     EXPECT_EQ(failures(out.summary), "");
 }
 
+TEST(LineNumberer, NumbersAndRenumbersWithTheOptionsGiven) {
+    struct Row {
+        const char* what;
+        NumberingOptions options;
+        std::vector<std::string> before, after;
+    } rows[] = {
+        {"the highest number itself",
+         {65520, 9, false},
+         {"Sub A()", "x = 1", "y = 2", "End Sub"},
+         {"Sub A()", "65520 x = 1", "65529 y = 2", "End Sub"}},
+        {"a member named GoTo keeps its arguments",
+         {10, 10, true},
+         {"Sub B()", "1 Selection.GoTo wdGoToLine, wdGoToAbsolute, 1", "2 x.GoTo 2", "End Sub"},
+         {"Sub B()", "10 Selection.GoTo wdGoToLine, wdGoToAbsolute, 1", "20 x.GoTo 2", "End Sub"}},
+        {"a named label among On GoTo's targets",
+         {10, 10, true},
+         {"Sub C()", "1 On x GoTo Lbl, 2", "2 x = 1", "Lbl: x = 2", "End Sub"},
+         {"Sub C()", "10 On x GoTo Lbl, 20", "20 x = 1", "Lbl: x = 2", "End Sub"}},
+        {"a bare number",
+         {10, 10, true},
+         {"Sub D()", "50", "60 x = 1", "   GoTo 50", "End Sub"},
+         {"Sub D()", "10", "20 x = 1", "30    GoTo 10", "End Sub"}},
+        {"Erl compared with its numbers, a Select Case inside left alone",
+         {100, 100, true},
+         {"Sub E()", "1 x = 1", "2 y = 2", "3 If Erl = 2 Or 3 <> (Erl) Or Erl > 0 Then Beep",
+          "   Select Case Erl", "   Case 1, 3", "4    Select Case y", "      Case 2",
+          "      End Select", "   Case 2: Beep", "   End Select",
+          "   n = Erl: MyErrorHandler \"M.E, line \" & Erl", "End Sub"},
+         {"Sub E()", "100 x = 1", "200 y = 2",
+          "300 If Erl = 200 Or 300 <> (Erl) Or Erl > 0 Then Beep", "400    Select Case Erl",
+          "   Case 100, 300", "500    Select Case y", "      Case 2", "      End Select",
+          "   Case 200: Beep", "   End Select",
+          "600    n = Erl: MyErrorHandler \"M.E, line \" & Erl", "End Sub"}},
+    };
+    for (const Row& r : rows) {
+        Outcome out = runOn(lines(r.before), LineNumberer::Action::Number, r.options);
+        EXPECT_EQ(out.code, lines(r.after)) << r.what;
+        EXPECT_EQ(failures(out.summary), "") << r.what;
+    }
+}
+
 TEST(LineNumberer, LeavesAProcedureAloneWhenChangingItWouldBreakIt) {
     const std::string big = [] {
         std::string text = "Sub Big()\r\n";
@@ -186,6 +242,7 @@ TEST(LineNumberer, LeavesAProcedureAloneWhenChangingItWouldBreakIt) {
         LineNumberer::Action action;
         bool renumber;
         const char* reason;
+        long start = 10, step = 10;
     } cases[] = {
         {"numbers of its own", lines({"Sub N()", "10 x = 1", "    y = 2", "End Sub"}),
          LineNumberer::Action::Number, false, "holds line numbers already"},
@@ -200,10 +257,22 @@ TEST(LineNumberer, LeavesAProcedureAloneWhenChangingItWouldBreakIt) {
          LineNumberer::Action::Unnumber, false, "goes to the line number 10, which removing"},
         {"more statement lines than numbers up to 65529", big, LineNumberer::Action::Number, false,
          "above 65529"},
+        {"one past the highest number", lines({"Sub N()", "x = 1", "y = 2", "End Sub"}),
+         LineNumberer::Action::Number, false, "above 65529", 65520, 10},
+        {"numbers from 0", lines({"Sub N()", "x = 1", "End Sub"}), LineNumberer::Action::Number,
+         false, "start at 1", 0, 10},
+        {"numbers 0 apart", lines({"Sub N()", "x = 1", "End Sub"}), LineNumberer::Action::Number,
+         false, "start at 1", 10, 0},
+        {"one number twice", lines({"Sub N()", "10 x = 1", "010 y = 2", "End Sub"}),
+         LineNumberer::Action::Number, true, "holds the line number 10 twice"},
+        {"a second End statement", lines({"Sub N()", "x = 1", "End Sub", "y = 2", "End Sub"}),
+         LineNumberer::Action::Number, false, "a second End statement, on line 5 of the file"},
     };
     for (const Refusal& c : cases) {
         NumberingOptions o;
         o.renumber = c.renumber;
+        o.start = c.start;
+        o.step = c.step;
         Outcome out = runOn(c.before, c.action, o);
         EXPECT_EQ(out.code, c.before) << c.what;
         ASSERT_EQ(out.summary.failed.size(), 1u) << c.what;
@@ -216,6 +285,33 @@ TEST(LineNumberer, LeavesAProcedureAloneWhenChangingItWouldBreakIt) {
     Outcome out = runOn("Sub Big()\r\n" + fits, LineNumberer::Action::Number);
     EXPECT_EQ(failures(out.summary), "");
     EXPECT_NE(out.code.find("\r\n65520     x = 1\r\nEnd Sub"), std::string::npos);
+}
+
+TEST(LineNumberer, RenumberLeavesAloneAComparisonWithErlItMightNotFollowExactly) {
+    for (const char* erl :
+         {"   Case 1 To 2", "   Case Is = 1", "   Case x", "   Case 1 + 1", "   Case 3"}) {
+        const std::string before =
+            lines({"Sub R()", "1 x = 1", "   Select Case Erl", erl, "   End Select", "End Sub"});
+        Outcome out = runOn(before, LineNumberer::Action::Number, {10, 10, true});
+        EXPECT_EQ(out.code, before) << erl;
+        EXPECT_EQ(failures(out.summary),
+                  "R: the procedure's line 3 compares Erl with a number that renumbering cannot "
+                  "follow exactly; it is left as it is\n")
+            << erl;
+    }
+    for (const char* erl :
+         {"If Erl > 1 Then Beep", "If Erl = 1 + 0 Then Beep", "If Erl - 1 = 0 Then Beep",
+          "If Erl = 3 Then Beep", "If Erl = x Then Beep", "If Erl = &H1 Then Beep",
+          "If Erl = 1# Then Beep", "If Erl _\r\n   = 1 + 1 Then Beep", "Select Case Erl + 0",
+          "If (Erl) + 0 = 1 Then Beep", "On Erl GoTo 1", "Select Case 1: Case Erl: End Select"}) {
+        const std::string before = lines({"Sub R()", "1 x = 1", erl, "End Sub"});
+        Outcome out = runOn(before, LineNumberer::Action::Number, {10, 10, true});
+        EXPECT_EQ(out.code, before) << erl;
+        EXPECT_EQ(failures(out.summary),
+                  "R: the procedure's line 2 compares Erl with a number that renumbering cannot "
+                  "follow exactly; it is left as it is\n")
+            << erl;
+    }
 }
 
 } // namespace
