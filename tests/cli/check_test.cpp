@@ -1,10 +1,17 @@
 #include "traplinerun.h"
 
+#include "platform/filesystem.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -163,4 +170,49 @@ TEST(CheckCommand, SarifLogHasEveryFieldCodeScanningRequires) {
     auto json = nlohmann::json::parse(traplineIn(dir.path(), "check --format json 'My Mods'").out);
     ASSERT_EQ(json["findings"].size(), 3u);
     EXPECT_EQ(json["findings"][0]["Line"], 6);
+}
+
+TEST(CheckCommand, ReadsOnWhileAnotherRunHoldsTheFolderAsDoesADryRun) {
+    TempDir dir;
+    const std::string module = "Attribute VB_Name = \"M\"\r\nSub A()\r\n    Beep\r\nEnd Sub\r\n";
+    const std::string path = dir.write("m.bas", module);
+    const struct {
+        const char* args;
+        int exitCode;
+        const char* out;
+    } rows[] = {
+        {"check m.bas", 1, "m.bas:2: Sub A has no error handler [missing-handler]\n"},
+        {"insert --dry-run m.bas", 0, "+'ON ERROR GOTO err_debug"},
+        {"number --dry-run m.bas", 0, "+10     Beep"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args);
+        // The test holds the folder's lock as a writing run would. A command
+        // that waited for it (a check would say nothing while it waits) finds
+        // it let go after 45 s, far past any run on four lines, and fails.
+        std::optional<trapline::platform::FolderLock> held(std::in_place);
+        uint64_t device = 0, file = 0;
+        ASSERT_FALSE(held->open(dir.path(), device, file));
+        ASSERT_FALSE(held->lock());
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false, waited = false;
+        std::thread release([&] {
+            std::unique_lock lock(mutex);
+            waited = !ended.wait_for(lock, std::chrono::seconds(45), [&] { return done; });
+            held.reset();
+        });
+        CommandResult r = traplineIn(dir.path(), row.args);
+        {
+            std::lock_guard lock(mutex);
+            done = true;
+        }
+        ended.notify_one();
+        release.join();
+        EXPECT_FALSE(waited) << "still running 45 s on, until the folder's lock was let go";
+        EXPECT_THAT(r.err, Not(HasSubstr("waiting for another trapline run")));
+        EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+        EXPECT_THAT(r.out, HasSubstr(row.out));
+        EXPECT_EQ(TempDir::read(path), module);
+    }
 }

@@ -9,10 +9,12 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <thread>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -65,6 +67,8 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
         {"insert", "no PATH given"},
         {"insert --header h.txt Ledger.vbp", "--header and --footer go together"},
         {"insert --dry-run --json Ledger.vbp", "does not go with --json"},
+        {"insert --dry-run --backup Ledger.vbp",
+         "--dry-run writes nothing, so --backup has nothing to keep"},
         {"insert --header none.txt --footer none.txt Ledger.vbp", "none.txt: cannot open"},
         {"insert --module Nope Ledger.vbp", "no module named 'Nope'"},
         {"insert --live --header h.txt --footer f.txt Ledger.vbp",
@@ -88,6 +92,7 @@ TEST(InsertCommand, RejectsBadUsageAndIncompleteProjectsWithoutWriting) {
         EXPECT_THAT(r.err, HasSubstr(c.message));
     }
     EXPECT_EQ(TempDir::read(project + "/modMain.bas"), TempDir::read(kExample + "/modMain.bas"));
+    EXPECT_FALSE(fs::exists(utf8Path(project + "/modMain.bas.bak")));
     EXPECT_EQ(TempDir::read(dir.file("mixed/good.bas")), kModule);
 }
 
@@ -209,6 +214,9 @@ TEST(InsertCommand, ASecondRunWaitsForTheFirstThenFindsNothingLeftToDoOrStoppedS
                 said += line;
         ASSERT_GT(second, 0) << said;
         EXPECT_THAT(said, HasSubstr("waiting for another trapline run to finish in ."));
+        // The second run tries the lock again ten times a second: held on a
+        // while, a run that said so at each try would have said it again.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
         EXPECT_EQ(TempDir::read(path), kModule);
         if (stopped) {
             ::kill(second, SIGTERM);
@@ -221,6 +229,10 @@ TEST(InsertCommand, ASecondRunWaitsForTheFirstThenFindsNothingLeftToDoOrStoppedS
         ::pclose(shell);
         EXPECT_THAT(said,
                     HasSubstr(stopped ? "trapline: interrupted" : "no procedure was selected"));
+        size_t waits = 0;
+        for (size_t at = 0; (at = said.find("waiting for another", at)) != std::string::npos; ++at)
+            ++waits;
+        EXPECT_EQ(waits, 1u) << said; // said once, not at each try
         EXPECT_THAT(said, HasSubstr("status " + std::to_string(stopped ? 128 + SIGTERM : 0)));
         EXPECT_EQ(TempDir::read(path), stopped ? kModule : kTreated);
         EXPECT_EQ(TempDir::namesIn(dir.path()), std::vector<std::string>{"m.bas"});

@@ -64,6 +64,7 @@ TEST(CommandLine, RejectsBadUsageWithExitCodeTwoNamingTheArgument) {
         std::string args, message;
         bool pointsToHelp = true; ///< a malformed command line, not a bad value
     } cases[] = {
+        {"", "Usage: trapline COMMAND [ARGS...]", false}, // no command at all
         {"list", "no PATH given", false},
         {"list --codepage klingon " + kExample, "unknown code page 'klingon'", false},
         {"list /no/such/dir", "/no/such/dir: no such file or folder", false},
