@@ -179,8 +179,8 @@ machine_regsvr32() {
     local wine=$wine64
     [ "$1" = x86 ] && wine=$wine32
     # shellcheck disable=SC2086 # no option, or /u
-    "$wine" regsvr32 /s $2 "$win_dir\\$1\\Trapline.dll" </dev/null ||
-        fail "regsvr32 $2 of the $1 DLL for the machine ended with $?"
+    "$wine" regsvr32 /s ${2:-} "$win_dir\\$1\\Trapline.dll" </dev/null ||
+        fail "regsvr32 ${2:-} of the $1 DLL for the machine ended with $?"
 }
 # Whether a program of the bitness creates the class through its ProgID.
 creates() {

@@ -71,8 +71,8 @@ bool readText(HKEY root, const std::wstring& key, const std::wstring& name, REGS
     while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
         std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
         size = DWORD(buffer.size() * sizeof(wchar_t));
-        status = RegGetValueW(opened, nullptr, valueName, RRF_RT_REG_SZ, nullptr, buffer.data(),
-                              &size);
+        status =
+            RegGetValueW(opened, nullptr, valueName, RRF_RT_REG_SZ, nullptr, buffer.data(), &size);
         if (status == ERROR_SUCCESS) {
             buffer.resize(wcsnlen(buffer.c_str(), buffer.size()));
             text = buffer;
@@ -100,12 +100,13 @@ std::wstring keyName(HKEY root, const std::wstring& key, REGSAM view) {
     // exported by ntdll and implemented by wine; Win32 has no other way.
     using QueryKey = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
     constexpr int kKeyNameInformation = 3;
-    static const auto query = reinterpret_cast<QueryKey>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
+    static const auto query = reinterpret_cast<QueryKey>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
     std::wstring name = L"?";
     std::vector<BYTE> buffer(4096);
     ULONG size = 0;
-    if (query && query(opened, kKeyNameInformation, buffer.data(), ULONG(buffer.size()), &size) >= 0 &&
+    if (query &&
+        query(opened, kKeyNameInformation, buffer.data(), ULONG(buffer.size()), &size) >= 0 &&
         size >= sizeof(ULONG)) {
         ULONG length = 0;
         std::memcpy(&length, buffer.data(), sizeof(ULONG));
@@ -154,26 +155,46 @@ bool sameFile(const std::wstring& a, const std::wstring& b) {
            first.nFileIndexLow == second.nFileIndexLow;
 }
 
+bool keyExists(HKEY root, const std::wstring& key, REGSAM view) {
+    HKEY opened = openKey(root, key, view, KEY_QUERY_VALUE);
+    if (opened)
+        RegCloseKey(opened);
+    return opened != nullptr;
+}
+
 /// Whether the DLL of `bitness` is registered in the scope: its type library
 /// path, as its own view shows it.
 bool registered(Scope scope, Bitness bitness) {
     return hasText(classesKey(scope), platformKey(bitness), ComRegistration::view(bitness));
 }
 
-/// Whether a registration left in the scope reads `key` as shown in `view`.
+/// Whether the registration of `other` reads `key` as `view` shows it. It
+/// wrote the key in its own view: a view without it is not where that
+/// registration reads (wine 8 gives a 64-bit program asking for the 32-bit
+/// view a Wow6432Node ProgID that 32-bit programs never see), so ours is.
+bool readBy(Scope scope, Bitness other, const std::wstring& key, REGSAM view) {
+    const HKEY root = classesKey(scope);
+    const REGSAM theirs = ComRegistration::view(other);
+    return registered(scope, other) &&
+           (!keyExists(root, key, theirs) || sameKey(root, key, theirs, view));
+}
+
+/// Whether a registration left in the scope reads `key` as `view` shows it.
 bool readByAnother(Scope scope, const std::wstring& key, REGSAM view) {
     for (const Bitness other : kBitnesses)
-        if (registered(scope, other) &&
-            sameKey(classesKey(scope), key, ComRegistration::view(other), view))
+        if (readBy(scope, other, key, view))
             return true;
     return false;
 }
 
-bool keyExists(HKEY root, const std::wstring& key, REGSAM view) {
-    HKEY opened = openKey(root, key, view, KEY_QUERY_VALUE);
-    if (opened)
-        RegCloseKey(opened);
-    return opened != nullptr;
+/// The folder of the DLL registered for `bitness` in the scope, with its
+/// separator; empty when there is none.
+std::wstring registeredFolder(Scope scope, Bitness bitness) {
+    std::wstring path;
+    if (!readText(classesKey(scope), platformKey(bitness), L"", ComRegistration::view(bitness),
+                  path))
+        return {};
+    return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
 bool keyIsEmpty(HKEY root, const std::wstring& key, REGSAM view) {
@@ -201,8 +222,7 @@ const wchar_t* valueName(const ComRegistration::Value& value) {
 
 LONG removeValue(const ComRegistration::Value& value, REGSAM view) {
     HKEY opened = nullptr;
-    LONG status =
-        RegOpenKeyExW(value.root, value.key.c_str(), 0, KEY_SET_VALUE | view, &opened);
+    LONG status = RegOpenKeyExW(value.root, value.key.c_str(), 0, KEY_SET_VALUE | view, &opened);
     if (status == ERROR_FILE_NOT_FOUND)
         return ERROR_SUCCESS;
     if (status != ERROR_SUCCESS)
@@ -271,6 +291,27 @@ LONG writeValue(const ComRegistration::Value& value, REGSAM view) {
     return status;
 }
 
+/// HELPDIR names the folder of the DLL registered last. When that DLL goes
+/// and another stays, it names the folder of the one that stays, as
+/// registering that one alone would have written it.
+void keepToAFolderLeft(Scope scope, const ComRegistration::Value& value, REGSAM view) {
+    std::wstring named;
+    if (!readText(value.root, value.key, value.name, view, named) ||
+        CompareStringOrdinal(named.c_str(), int(named.size()), value.text.c_str(),
+                             int(value.text.size()), TRUE) != CSTR_EQUAL)
+        return;
+    for (const Bitness other : kBitnesses) {
+        if (!readBy(scope, other, value.key, view))
+            continue;
+        if (const std::wstring folder = registeredFolder(scope, other); !folder.empty()) {
+            ComRegistration::Value left = value;
+            left.text = folder;
+            writeValue(left, view);
+            return;
+        }
+    }
+}
+
 } // namespace
 
 ComRegistration::Bitness ComRegistration::thisBitness() {
@@ -305,7 +346,7 @@ std::vector<ComRegistration::Value> ComRegistration::values(Scope scope, Bitness
         {classes, version, L"", REG_SZ, L"TRAPLINE Add-In"},
         {classes, platformKey(bitness), L"", REG_SZ, library, 0, Part::Library},
         {classes, version + L"\\FLAGS", L"", REG_SZ, L"0"},
-        {classes, version + L"\\HELPDIR", L"", REG_SZ, folder},
+        {classes, version + L"\\HELPDIR", L"", REG_SZ, folder, 0, Part::Folder},
         {classes, iface, L"", REG_SZ, L"_Connect"},
         {classes, iface + L"\\ProxyStubClsid32", L"", REG_SZ, automationMarshaller},
         {classes, iface + L"\\TypeLib", L"", REG_SZ, libId},
@@ -313,14 +354,14 @@ std::vector<ComRegistration::Value> ComRegistration::values(Scope scope, Bitness
     };
     out.insert(out.end(), std::begin(typeLibrary), std::end(typeLibrary));
     for (const std::wstring& key : addInKeys(bitness)) {
-        out.push_back({HKEY_CURRENT_USER, key, L"FriendlyName", REG_SZ,
-                       toWide(record.displayName), 0, Part::AddIn});
+        out.push_back({HKEY_CURRENT_USER, key, L"FriendlyName", REG_SZ, toWide(record.displayName),
+                       0, Part::AddIn});
         out.push_back({HKEY_CURRENT_USER, key, L"Description", REG_SZ, toWide(record.description),
                        0, Part::AddIn});
         // The Add-In Manager and the user change it ("Loaded", "Load on
         // startup"): the record's is only the first.
-        out.push_back({HKEY_CURRENT_USER, key, L"LoadBehavior", REG_DWORD, L"",
-                       record.loadBehavior, Part::AddIn, true});
+        out.push_back({HKEY_CURRENT_USER, key, L"LoadBehavior", REG_DWORD, L"", record.loadBehavior,
+                       Part::AddIn, true});
         // Only VB6 reads it: the add-in may not be loaded from its command
         // line. The Add-In Manager sets it as well.
         if (key.rfind(kVb6Key, 0) == 0)
@@ -411,9 +452,14 @@ HRESULT ComRegistration::remove(Scope scope, Bitness bitness, const std::vector<
             drop(value);
     // What the registrations left behind still read stays: asked after this
     // one's own values are gone.
-    for (const Value& value : values)
-        if (value.part == Part::Common && !readByAnother(scope, value.key, ours))
+    for (const Value& value : values) {
+        if (value.part != Part::Common && value.part != Part::Folder)
+            continue;
+        if (!readByAnother(scope, value.key, ours))
             drop(value);
+        else if (value.part == Part::Folder)
+            keepToAFolderLeft(scope, value, ours);
+    }
     if (!registered(Scope::Machine, bitness) && !registered(Scope::User, bitness))
         for (const Value& value : values)
             if (value.part == Part::AddIn)

@@ -29,8 +29,9 @@
 ///    registration of a bitness is its type library path; it reads a key as
 ///    its view shows it, and whether two views show one key or two is asked
 ///    of the registry (on Windows CLSID and Interface are one per view,
-///    ProgIDs and TypeLib one for both; wine 8 keeps ProgIDs per view under
-///    HKLM and one view under HKCU).
+///    ProgIDs and TypeLib one for both; wine 8 has one view under HKCU).
+///    HELPDIR, the folder of the DLL registered last, then names the folder
+///    of a DLL that stays.
 ///  - The add-in entry (HKCU, one per bitness) lists the ProgID for the
 ///    editors of that bitness, whether the class is the machine's or the
 ///    user's: its values (LoadBehavior and CommandLineSafe too, though the
@@ -47,6 +48,7 @@ public:
         Class,   ///< the class's InprocServer32: its default names the DLL
         Library, ///< the type library's path for the DLL's bitness
         Common,  ///< names no DLL: shared by the registrations reading its key
+        Folder,  ///< a Common value naming the folder of the DLL registered last
         AddIn,   ///< the add-in entry of the DLL's bitness
     };
 
