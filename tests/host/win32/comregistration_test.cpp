@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sddl.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -86,6 +87,43 @@ TEST_F(ComRegistrationTest, UnregisteringAnotherCopyLeavesTheRegisteredOneAlone)
             }
 }
 
+/// Gives the key a DACL from `sddl`; true when it took.
+bool setAccess(HKEY root, const std::wstring& key, const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
+                                                              nullptr))
+        return false;
+    HKEY opened = nullptr;
+    bool set = RegOpenKeyExW(root, key.c_str(), 0, WRITE_DAC, &opened) == ERROR_SUCCESS;
+    if (set) {
+        set = RegSetKeySecurity(opened, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+        RegCloseKey(opened);
+    }
+    LocalFree(descriptor);
+    return set;
+}
+
+TEST_F(ComRegistrationTest, ARegistrationThatFailsHalfWayPutsBackWhatItFound) {
+    // Another copy registered over this one fails at the add-in entry, the
+    // last it writes: the class, the type library and the interface it had
+    // written name this DLL again, and nothing of the copy is left.
+    const std::wstring addIn = kIs64 ? kAddInKeys[2] : kAddInKeys[0];
+    for (const ScopeRow& scope : kScopes) {
+        SCOPED_TRACE(scope.name);
+        TempDir folder;
+        const std::wstring copy = windowsPath(folder.path()) + L"\\" + kServer;
+        ASSERT_TRUE(CopyFileW(serverPath().c_str(), copy.c_str(), FALSE));
+        ASSERT_EQ(regsvr32At(scope.install, serverPath()), 0u);
+        const auto before = registrySnapshot();
+        ASSERT_TRUE(setAccess(HKEY_CURRENT_USER, addIn, L"D:(D;;0x2;;;WD)(A;;KA;;;WD)"));
+
+        EXPECT_NE(regsvr32At(scope.install, copy), 0u);
+        ASSERT_TRUE(setAccess(HKEY_CURRENT_USER, addIn, L"D:(A;;KA;;;WD)"));
+        EXPECT_EQ(joined(registrySnapshot()), joined(before));
+        deleteEverything();
+    }
+}
+
 TEST_F(ComRegistrationTest, RegisteringAgainKeepsTheLoadBehaviourTheUserChose) {
     const std::wstring vb6 = kAddInKeys[0];
     const struct {
@@ -114,8 +152,7 @@ TEST_F(ComRegistrationTest, RegisteringAgainKeepsTheLoadBehaviourTheUserChose) {
                     EXPECT_EQ(readValue(HKEY_CURRENT_USER, c.key, c.name),
                               L"dword:" + std::to_wstring(c.chosen))
                         << narrow(c.key) << " " << narrow(c.name);
-                    EXPECT_EQ(readValue(HKEY_CURRENT_USER, c.key, L"FriendlyName"),
-                              L"sz:TRAPLINE");
+                    EXPECT_EQ(readValue(HKEY_CURRENT_USER, c.key, L"FriendlyName"), L"sz:TRAPLINE");
                 }
             // They are the add-in's all the same: unregistering takes them.
             EXPECT_EQ(regsvr32At(scope.uninstall, serverPath(server)), 0u);
@@ -124,15 +161,20 @@ TEST_F(ComRegistrationTest, RegisteringAgainKeepsTheLoadBehaviourTheUserChose) {
 }
 
 /// The DLL of the other bitness, played by this program in that bitness's
-/// registry view, where its own regsvr32 would write. Its path lies beside
-/// this DLL's (the type library's HELPDIR, one for both, stays the same).
+/// registry view, where its own regsvr32 would write. It lies in a folder of
+/// its own, as the MSI's do: the type library's HELPDIR must follow the DLL
+/// that stays.
+std::wstring otherPath() {
+    return serverPath(L"other\\TraplineServer.dll");
+}
+
 struct OtherBitness {
     Scope scope;
     Bitness bitness = kIs64 ? Bitness::x86 : Bitness::x64;
     std::vector<ComRegistration::Value> values() const {
         const auto record = AddInRecord::load();
         EXPECT_TRUE(bool(record));
-        return ComRegistration::values(scope, bitness, serverPath(L"OtherBitness.dll"),
+        return ComRegistration::values(scope, bitness, otherPath(),
                                        record ? *record : AddInRecord{});
     }
     HRESULT install() const { return ComRegistration::write(scope, bitness, values()); }
@@ -200,8 +242,8 @@ TEST_F(ComRegistrationTest, EachBitnessRemovedKeepsWhatTheOtherNeedsAndBothLeave
             // Where both bitnesses see one class key (wine 8's HKCU), the
             // DLL registered last named itself in it: when that one goes, its
             // class goes, and the first's went when it was overwritten.
-            const bool oneClassKey = classIn(scope.scope, KEY_WOW64_64KEY) ==
-                                     classIn(scope.scope, KEY_WOW64_32KEY);
+            const bool oneClassKey =
+                classIn(scope.scope, KEY_WOW64_64KEY) == classIn(scope.scope, KEY_WOW64_32KEY);
             const bool classLost = oneClassKey && order.thisRemoved != order.thisFirst;
 
             if (order.thisRemoved)
@@ -209,7 +251,8 @@ TEST_F(ComRegistrationTest, EachBitnessRemovedKeepsWhatTheOtherNeedsAndBothLeave
             else
                 removeOther();
             const auto& alone = order.thisRemoved ? otherAlone : thisAlone;
-            EXPECT_EQ(joined(registrySnapshot()), joined(classLost ? withoutTheClass(alone) : alone));
+            EXPECT_EQ(joined(registrySnapshot()),
+                      joined(classLost ? withoutTheClass(alone) : alone));
 
             // The remaining one still creates, through its ProgID too. Wine's
             // COM reads no per-user classes: there the keys are the test.
