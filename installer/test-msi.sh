@@ -2,7 +2,11 @@
 # Installs the MSI for the current user under wine and checks that it puts
 # both DLLs in place and writes exactly what registering each DLL per user
 # writes ("regsvr32 /n /i:user"), then that uninstalling leaves no file,
-# folder or value behind. The wine prefix must be free of the add-in.
+# folder or value behind. Meanwhile, unregistering other copies of the DLLs
+# must leave the MSI's registration alone. Last, both DLLs are registered
+# for the machine and removed one at a time, in each order: the one left must
+# look as registered alone and still create, and nothing may be left at the
+# end. The wine prefix must be free of the add-in.
 #
 #   installer/test-msi.sh PACKAGE.msi X64_DLL X86_DLL   (the DLLs packed into it)
 #
@@ -92,6 +96,30 @@ for key in "${keys[@]}"; do
     "$wine64" reg query "$key" </dev/null >/dev/null 2>&1 || fail "msiexec /i wrote no $key"
 done
 
+# Another copy of each DLL, unregistered for the user and for the machine,
+# takes nothing of the MSI's: what it installed names other files.
+echo "== regsvr32 /u of other copies" >&2
+copy_dir="$local_app_data\\Temp\\trapline-copy"
+copy_unix=$("$wine64" winepath -u "$copy_dir" </dev/null 2>/dev/null)
+copy_unix=${copy_unix%/}
+mkdir -p "$copy_unix/x64" "$copy_unix/x86"
+cp "$x64" "$copy_unix/x64/Trapline.dll"
+cp "$x86" "$copy_unix/x86/Trapline.dll"
+for scope in "" "/n /i:user"; do
+    # shellcheck disable=SC2086 # the options are words
+    "$wine64" regsvr32 /s /u $scope "$copy_dir\\x64\\Trapline.dll" </dev/null ||
+        fail "regsvr32 /u $scope of an x64 copy ended with $?"
+    # shellcheck disable=SC2086
+    "$wine32" regsvr32 /s /u $scope "$copy_dir\\x86\\Trapline.dll" </dev/null ||
+        fail "regsvr32 /u $scope of an x86 copy ended with $?"
+done
+rm -rf "$copy_unix"
+after_copies=$(snapshot)
+if [ "$installed" != "$after_copies" ]; then
+    fail "regsvr32 /u of other copies changed the MSI's registration (< installed, > after):"
+    diff <(echo "$installed") <(echo "$after_copies") >&2 || true
+fi
+
 # A value of someone else's in a key of ours: uninstalling takes only its own.
 foreign='HKCU\Software\Classes\Trapline.Connect'
 "$wine64" reg add "$foreign" /v Foreign /d kept /f </dev/null >/dev/null 2>&1
@@ -121,6 +149,82 @@ registered=$(snapshot)
 "$wine64" regsvr32 /s /u /n /i:user "$win_dir\\x64\\Trapline.dll" </dev/null || true
 rm -rf "$install_dir"
 present_keys || fail "regsvr32 /u left keys of the add-in"
+
+# Both DLLs for the machine, from the same folders, in either order, removed
+# one at a time in either order: once one is gone, the registry is as if the
+# other had been registered alone (its class, the ProgID, the type library and
+# the interface in its view), and it still creates through the ProgID; once
+# both are gone, nothing is left in either view.
+echo "== regsvr32 for the machine, both bitnesses" >&2
+machine_keys=(
+    'HKLM\Software\Classes\CLSID\{D26D66EF-D11E-4A0D-ACB0-F26079A76A88}'
+    'HKLM\Software\Classes\Trapline.Connect'
+    'HKLM\Software\Classes\TypeLib\{7F48F856-1D21-4466-9C78-AC3BDC19B4C8}'
+    'HKLM\Software\Classes\Interface\{FA68FD18-E0A0-406B-B828-18AD27AC26D0}'
+    'HKCU\Software\Microsoft\Visual Basic\6.0\Addins\Trapline.Connect'
+    'HKCU\Software\Microsoft\VBA\VBE\6.0\Addins\Trapline.Connect'
+    'HKCU\Software\Microsoft\VBA\VBE\6.0\Addins64\Trapline.Connect'
+)
+machine_snapshot() {
+    local view key
+    for view in 64 32; do
+        for key in "${machine_keys[@]}"; do
+            echo "[$view] $key"
+            query "$key" $view
+        done
+    done
+}
+# regsvr32 of one bitness: BITNESS [/u]
+machine_regsvr32() {
+    local wine=$wine64
+    [ "$1" = x86 ] && wine=$wine32
+    # shellcheck disable=SC2086 # no option, or /u
+    "$wine" regsvr32 /s ${2:-} "$win_dir\\$1\\Trapline.dll" </dev/null ||
+        fail "regsvr32 ${2:-} of the $1 DLL for the machine ended with $?"
+}
+# Whether a program of the bitness creates the class through its ProgID.
+creates() {
+    local wine=$wine64 script="$local_app_data\\Temp\\trapline-create.js"
+    [ "$1" = x86 ] && wine=$wine32
+    echo 'new ActiveXObject("Trapline.Connect"); WScript.Quit(7);' \
+        >"$("$wine64" winepath -u "$script" </dev/null 2>/dev/null)"
+    local code=0
+    "$wine" cscript //nologo "$script" </dev/null >/dev/null 2>&1 || code=$?
+    rm -f "$("$wine64" winepath -u "$script" </dev/null 2>/dev/null)"
+    [ $code -eq 7 ]
+}
+mkdir -p "$install_dir/x64" "$install_dir/x86"
+cp "$x64" "$install_dir/x64/Trapline.dll"
+cp "$x86" "$install_dir/x86/Trapline.dll"
+empty=$(machine_snapshot)
+declare -A alone
+for bitness in x64 x86; do
+    machine_regsvr32 $bitness
+    alone[$bitness]=$(machine_snapshot)
+    creates $bitness || fail "the $bitness DLL alone for the machine does not create"
+    machine_regsvr32 $bitness /u
+done
+other_of() { if [ "$1" = x64 ]; then echo x86; else echo x64; fi; }
+for first in x64 x86; do
+    for removed in x64 x86; do
+        second=$(other_of $first) kept=$(other_of $removed)
+        machine_regsvr32 $first
+        machine_regsvr32 $second
+        machine_regsvr32 $removed /u
+        left=$(machine_snapshot)
+        if [ "$left" != "${alone[$kept]}" ]; then
+            fail "$first then $second for the machine, $removed removed: not as $kept alone (< alone, > left):"
+            diff <(echo "${alone[$kept]}") <(echo "$left") >&2 || true
+        fi
+        creates $kept || fail "$first then $second for the machine, $removed removed: $kept no longer creates"
+        machine_regsvr32 $kept /u
+        if [ "$(machine_snapshot)" != "$empty" ]; then
+            fail "$first then $second for the machine, $removed then $kept removed: keys left:"
+            diff <(echo "$empty") <(machine_snapshot) >&2 || true
+        fi
+    done
+done
+rm -rf "$install_dir"
 
 if [ "$installed" != "$registered" ]; then
     fail "the MSI's registration differs from the DLLs' own (< MSI, > regsvr32):"
