@@ -253,7 +253,8 @@ Result<std::unique_ptr<Project>> ProjectLoader::load(const std::vector<std::stri
             report(path, 0,
                    ec == std::errc::permission_denied
                        ? "permission denied: a folder on the way cannot be searched"
-                   : !platform::status(path, link, false) && link.type == platform::FileType::Symlink
+                   : !platform::status(path, link, false) &&
+                           link.type == platform::FileType::Symlink
                        ? "a symbolic link that leads to no file"
                        : "no such file or folder");
             continue;

@@ -289,8 +289,8 @@ TEST(InsertCommand, AUsersFileWithTheLocksNameIsNeverTakenNorRemoved) {
         const std::string path = dir.write("m.bas", kModule);
         const std::string mine = dir.write("~trapline.lock", "the user's own");
         if (readOnly)
-            fs::permissions(utf8Path(mine), fs::perms::owner_read | fs::perms::group_read |
-                                                fs::perms::others_read);
+            fs::permissions(utf8Path(mine),
+                            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
         CommandResult r = traplineIn(dir.path(), "insert m.bas");
 #ifdef _WIN32 // where the lock is a file of that name, made by the run
         EXPECT_EQ(r.exitCode, 2);
@@ -310,7 +310,8 @@ TEST(InsertCommand, AUsersFileWithTheLocksNameIsNeverTakenNorRemoved) {
 TEST(InsertCommand, APipeOrADeviceIsNamedForWhatItIs) {
     TempDir dir;
 #ifdef _WIN32
-    const std::string pipe = "\\\\.\\pipe\\trapline-test-" + std::to_string(GetCurrentProcessId()) + ".bas";
+    const std::string pipe =
+        "\\\\.\\pipe\\trapline-test-" + std::to_string(GetCurrentProcessId()) + ".bas";
     HANDLE server = CreateNamedPipeW(utf8Path(pipe).c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1,
                                      4096, 4096, 0, nullptr);
     ASSERT_NE(server, INVALID_HANDLE_VALUE);
@@ -339,7 +340,8 @@ TEST(InsertCommand, APathWithTheLiteralOrTheDevicePrefixIsThePlainPath) {
     };
     TempDir dir;
     const std::string plain = copyExample(dir, "plain");
-    CommandResult expected = traplineIn(dir.path(), "insert '" + windowsPath(plain) + "\\Ledger.vbp'");
+    CommandResult expected =
+        traplineIn(dir.path(), "insert '" + windowsPath(plain) + "\\Ledger.vbp'");
     for (const std::string prefix : {"\\\\?\\", "\\\\.\\"}) {
         SCOPED_TRACE(prefix);
         const std::string project = copyExample(dir, prefix[2] == '?' ? "literal" : "device");

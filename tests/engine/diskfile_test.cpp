@@ -289,7 +289,8 @@ TEST(DiskFile, AModuleReachedThroughALinkIsWrittenInTheFileItLeadsToAndTheLinkSt
     EXPECT_EQ(TempDir::read(real), "treated\r\n");
     EXPECT_TRUE(fs::equivalent(utf8Path(link), utf8Path(real))); // still the link to it
     // The folder locked and written in is the file's.
-    EXPECT_TRUE(fs::equivalent(utf8Path(DiskFile::folderOfTarget(link)), utf8Path(dir.file("real"))));
+    EXPECT_TRUE(
+        fs::equivalent(utf8Path(DiskFile::folderOfTarget(link)), utf8Path(dir.file("real"))));
     EXPECT_EQ(TempDir::namesIn(dir.path()), (std::vector<std::string>{"m.bas", "real"}));
     EXPECT_EQ(TempDir::namesIn(dir.file("real")), std::vector<std::string>{"m.bas"});
 
@@ -364,8 +365,9 @@ TEST(FolderLocks, EveryRunTakesTheLocksInTheOrderOfTheFoldersIdentities) {
         EXPECT_FALSE(platform::status(folder, st));
         return std::make_pair(st.device, st.file);
     };
-    std::sort(byIdentity.begin(), byIdentity.end(),
-              [&](const std::string& a, const std::string& b) { return identity(a) < identity(b); });
+    std::sort(
+        byIdentity.begin(), byIdentity.end(),
+        [&](const std::string& a, const std::string& b) { return identity(a) < identity(b); });
     for (bool reversed : {false, true}) {
         SCOPED_TRACE(reversed ? "reversed" : "as listed");
         std::vector<std::string> given = folders;

@@ -467,8 +467,8 @@ TEST(PlatformPaths, APipeAndADeviceAreNamedForWhatTheyAre) {
     ASSERT_FALSE(status(name, st));
     EXPECT_EQ(st.type, FileType::Fifo);
     // Asking connected no client: the one instance is still free.
-    HANDLE client = CreateFileW(toPath(name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
+    HANDLE client =
+        CreateFileW(toPath(name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(client, INVALID_HANDLE_VALUE);
     if (client != INVALID_HANDLE_VALUE)
         CloseHandle(client);
