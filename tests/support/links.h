@@ -69,8 +69,9 @@ inline bool makeLink(const std::string& target, const std::string& link, bool fo
 #ifdef _WIN32
     const DWORD flags =
         SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE | (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0);
-    CreateSymbolicLinkW(linkPath.wstring().c_str(), utf8Path(target).wstring().c_str(), flags);
-    if (!fs::exists(linkPath, ec) && underWine()) {
+    if (!underWine())
+        CreateSymbolicLinkW(linkPath.wstring().c_str(), utf8Path(target).wstring().c_str(), flags);
+    else {
         std::string name = target;
         std::replace(name.begin(), name.end(), '\\', '/');
         runCommand({"Z:\\bin\\ln", "-s", name, utf8String(linkPath.filename())},
