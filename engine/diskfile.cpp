@@ -42,7 +42,7 @@ Error ioError(const std::string& path, std::error_code ec, const std::string& wh
     return makeError(number, path, what + ": " + ec.message());
 }
 
-Error notRegular(const std::string& path, FileType type) {
+Error notRegularFile(const std::string& path, FileType type) {
     const char* what = type == FileType::Directory ? "a folder"
                        : type == FileType::Fifo    ? "a FIFO"
                        : type == FileType::Socket  ? "a socket"
@@ -113,7 +113,7 @@ Result<platform::FileStatus> openRegular(const std::string& path, platform::File
     if (auto ec = f.status(st))
         return ioError(path, ec, "cannot read");
     if (st.type != FileType::Regular)
-        return notRegular(path, st.type);
+        return notRegularFile(path, st.type);
     return st;
 }
 
@@ -489,6 +489,10 @@ Result<DiskFile::Committed> commitByReplace(const DiskFile::Staged& s) {
 
 } // namespace
 
+Error DiskFile::notRegular(const std::string& path, FileType type) {
+    return notRegularFile(path, type);
+}
+
 uint64_t DiskFile::hashOf(std::string_view bytes) {
     Hasher h;
     h.add(bytes);
@@ -523,17 +527,16 @@ Result<FileStamp> DiskFile::stamp(const std::string& path) {
     if (auto ec = platform::status(path, st))
         return ioError(path, ec, "cannot stat");
     if (st.type != FileType::Regular)
-        return notRegular(path, st.type);
+        return notRegularFile(path, st.type);
     return stampOf(st);
 }
 
 std::string DiskFile::folderOfTarget(const std::string& path) {
-    platform::FileStatus st;
-    std::string real;
-    if (!platform::status(path, st, false) && st.type == FileType::Symlink &&
-        !platform::realPath(path, real))
-        return folderOf(real);
-    return folderOf(path);
+    std::string target;
+    bool exists = false;
+    if (platform::replacementTarget(path, target, exists))
+        return folderOf(path);
+    return folderOf(target);
 }
 
 namespace {
@@ -541,7 +544,7 @@ namespace {
 /// Refuses what a replacement of the file with status `st` would harm.
 Result<void> checkReplaceable(const std::string& path, const platform::FileStatus& st) {
     if (st.type != FileType::Regular)
-        return notRegular(path, st.type);
+        return notRegularFile(path, st.type);
     if (st.links > 1)
         return makeError(errors::PathAccess, path,
                          "the file has " + std::to_string(st.links) +
@@ -557,15 +560,17 @@ Result<DiskFile::Staged> DiskFile::stage(const std::string& path,
                                          const FileStamp* expected, bool backup, bool exclusive) {
     Staged staged;
     staged.path = path;
-    staged.target = path;
+    // A link stays; the file it leads to is what gets replaced.
+    bool exists = false;
+    if (auto ec = platform::replacementTarget(path, staged.target, exists))
+        return ioError(path, ec, "cannot follow the symbolic link");
     platform::FileStatus st;
-    bool exists = !platform::status(path, st, false);
-    if (exists && st.type == FileType::Symlink) {
-        // The link stays; the file it points to is what gets replaced.
-        if (auto ec = platform::realPath(path, staged.target))
-            return ioError(path, ec, "cannot follow the symbolic link");
-        exists = !platform::status(staged.target, st);
-    }
+    if (exists)
+        if (auto ec = platform::status(staged.target, st, false)) {
+            if (ec != std::errc::no_such_file_or_directory)
+                return ioError(path, ec, "cannot stat");
+            exists = false; // removed this moment
+        }
     if (exclusive && exists)
         return makeError(errors::PathAccess, path, "the file exists already; not written");
     if (expected && !exists)

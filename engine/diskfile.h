@@ -11,6 +11,10 @@
 
 namespace trapline {
 
+namespace platform {
+enum class FileType;
+}
+
 /// What identifies one state of a file on disk.
 struct FileStamp {
     uint64_t size = 0;
@@ -56,6 +60,10 @@ public:
     /// The stamp of the regular file at `path` now (no hash); an error when it
     /// is gone or is not a regular file.
     static Result<FileStamp> stamp(const std::string& path);
+
+    /// Why the file `path`, of a `type` other than a regular file, is not
+    /// read: "a FIFO, not a regular file; not read".
+    static Error notRegular(const std::string& path, platform::FileType type);
 
     /// The hash FileStamp keeps of a file's bytes.
     static uint64_t hashOf(std::string_view bytes);

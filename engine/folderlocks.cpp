@@ -10,6 +10,11 @@ namespace trapline {
 namespace {
 
 Error lockError(const std::string& folder, std::error_code ec) {
+    if (ec == std::errc::file_exists)
+        return makeError(errors::PathAccess, folder,
+                         "cannot lock the folder: a file that no trapline run made has the name "
+                         "of its lock (~trapline.lock); it is left as it is: move it away and "
+                         "run again");
     return makeError(ec == std::errc::permission_denied ? errors::PermissionDenied
                                                         : errors::PathAccess,
                      folder, "cannot lock the folder: " + ec.message());

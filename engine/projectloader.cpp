@@ -239,19 +239,33 @@ Result<std::string> ProjectLoader::resolve(const std::string& folder,
 Result<std::unique_ptr<Project>> ProjectLoader::load(const std::vector<std::string>& paths) {
     auto project = std::make_unique<Project>(m_codepage);
     bool anyInput = false;
-    for (const std::string& path : paths) {
-        std::error_code ec;
-        fs::file_status st = fs::status(platform::toPath(path), ec);
-        if (!fs::exists(st)) {
+    std::vector<std::string> ordinary;
+    for (const std::string& given : paths) {
+        // "\\?\C:\p\a.vbp" and "\\.\C:\p\a.vbp" name "C:\p\a.vbp" (Windows),
+        // which every file of the project is then named from.
+        ordinary.push_back(platform::ordinaryPath(given));
+        const std::string& path = ordinary.back();
+        // The system's own status: the standard library's takes a pipe
+        // (Windows) for a file that is not there.
+        platform::FileStatus st;
+        if (std::error_code ec = platform::status(path, st)) {
+            platform::FileStatus link;
             report(path, 0,
                    ec == std::errc::permission_denied
                        ? "permission denied: a folder on the way cannot be searched"
+                   : !platform::status(path, link, false) &&
+                           link.type == platform::FileType::Symlink
+                       ? "a symbolic link that leads to no file"
                        : "no such file or folder");
             continue;
         }
         anyInput = true;
+        if (st.type != platform::FileType::Directory && st.type != platform::FileType::Regular) {
+            report(path, 0, DiskFile::notRegular(path, st.type).description);
+            continue;
+        }
         std::string ext = vb::lowerAscii(platform::fromPath(platform::toPath(path).extension()));
-        if (fs::is_directory(st)) {
+        if (st.type == platform::FileType::Directory) {
             loadFolder(path, *project);
         } else if (ext == ".vbp") {
             loadVbp(path, *project);
@@ -265,10 +279,10 @@ Result<std::unique_ptr<Project>> ProjectLoader::load(const std::vector<std::stri
     }
     if (!anyInput)
         return makeError(errors::FileNotFound, "trapline", "nothing to load");
-    if (project->fileName().empty() && !paths.empty())
-        project->VBComponents().setFolder(fs::is_directory(platform::toPath(paths.front()))
-                                              ? paths.front()
-                                              : folderOf(paths.front()));
+    if (project->fileName().empty() && !ordinary.empty())
+        project->VBComponents().setFolder(fs::is_directory(platform::toPath(ordinary.front()))
+                                              ? ordinary.front()
+                                              : folderOf(ordinary.front()));
     return project;
 }
 

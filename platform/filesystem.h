@@ -81,6 +81,19 @@ std::error_code status(const std::string& path, FileStatus& out, bool followLink
 std::error_code checkWritable(const std::string& path);
 /// The path with every link resolved.
 std::error_code realPath(const std::string& path, std::string& out);
+/// The file that writing `path` in place changes: `path` itself, or, when
+/// `path` leads through a symbolic link, the file at its end (Windows: the
+/// final path of the file opened, which also finds the links that do not say
+/// they are one, such as a Unix link under wine). `exists` is false, and
+/// `target` is `path`, when nothing is there. A link that leads to nothing
+/// that can be opened is an error (never `exists` false: a file put in its
+/// place would replace the link).
+std::error_code replacementTarget(const std::string& path, std::string& target, bool& exists);
+/// `path` without a Windows "\\?\" or "\\.\" prefix where Windows takes
+/// the plain name for the same file ("\\?\C:\p\a.vbp" is "C:\p\a.vbp",
+/// "\\.\UNC\s\share\x" is "\\s\share\x"); any other path, a device's
+/// or a pipe's say, as it is. The same path on POSIX.
+std::string ordinaryPath(const std::string& path);
 
 std::error_code remove(const std::string& path);
 /// Gives `existing` the second name `newName`; never replaces a file.
@@ -135,13 +148,16 @@ public:
     /// identity, so that two names of one folder are locked once.
     std::error_code open(const std::string& folder, uint64_t& device, uint64_t& file);
     /// Takes the lock now: errc::resource_unavailable_try_again when another
-    /// process holds it, errc::not_supported where the file system has no locks.
+    /// process holds it, errc::not_supported where the file system has no locks,
+    /// errc::file_exists where a file that no run of ours made has the name
+    /// of the lock (Windows; it is neither taken nor removed).
     std::error_code tryLock();
     /// Waits for the lock.
     std::error_code lock();
 
 private:
     File m_file;
+    std::string m_folder; ///< Windows: where the lock file is made
 };
 /// Lets the process hold `count` open files at once where it can.
 void allowOpenFiles(size_t count);

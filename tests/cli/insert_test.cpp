@@ -1,5 +1,7 @@
 #include "traplinerun.h"
 
+#include "../support/links.h"
+
 #include "codepage.h"
 #include "diskfile.h"
 #include "insertcommand.h"
@@ -244,10 +246,8 @@ TEST(InsertCommand, KeepsLinksAndExistingBackupsAndSaysWhereTheBackupWent) {
     TempDir dir;
     const std::string real = dir.write("shared/m.bas", kModule);
     fs::create_directories(dir.file("p"));
-    std::error_code linked;
-    fs::create_symlink("../shared/m.bas", utf8Path(dir.file("p/m.bas")), linked);
-    if (linked)
-        GTEST_SKIP() << "this user may not make symbolic links here: " << linked.message();
+    if (!makeLink("../shared/m.bas", dir.file("p/m.bas")))
+        GTEST_SKIP() << "this system makes no symbolic links";
     dir.write("shared/m.bas.bak", "the user's own backup");
     dir.write("p/h.bas", kModule);
     fs::create_hard_link(utf8Path(dir.file("p/h.bas")), utf8Path(dir.file("p/h2.txt")));
@@ -265,7 +265,114 @@ TEST(InsertCommand, KeepsLinksAndExistingBackupsAndSaysWhereTheBackupWent) {
         EXPECT_THAT(r.err, HasSubstr(said));
     EXPECT_EQ(TempDir::read(dir.file("p/h.bas")), kModule);
     EXPECT_EQ(TempDir::read(dir.file("p/b.bas")), readOnly);
+    // The link stays a link to the treated file.
+    EXPECT_TRUE(fs::equivalent(utf8Path(dir.file("p/m.bas")), utf8Path(real)));
 }
+
+TEST(InsertCommand, AModuleThatIsALinkIsTreatedWhereItLeadsAndALinkToNothingIsRefused) {
+    TempDir dir;
+    const std::string real =
+        dir.write("real/m.bas", "Attribute VB_Name = \"M\"\r\nSub A()\r\n    Beep\r\nEnd Sub\r\n");
+    const std::string link = dir.file("m.bas");
+    if (!makeLink("real/m.bas", link))
+        GTEST_SKIP() << "this system makes no symbolic links";
+    const std::string gone = dir.write("real/gone.bas", kModule);
+    ASSERT_TRUE(makeLink("real/gone.bas", dir.file("gone.bas")));
+    ASSERT_FALSE(trapline::platform::remove(gone));
+    const std::vector<std::string> names = TempDir::namesIn(dir.path());
+    for (const char* command : {"insert", "number"}) {
+        SCOPED_TRACE(command);
+        const std::string before = TempDir::read(real);
+        CommandResult r = traplineIn(dir.path(), std::string(command) + " m.bas");
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(TempDir::read(real), before);
+        EXPECT_TRUE(fs::equivalent(utf8Path(link), utf8Path(real)));
+        EXPECT_EQ(TempDir::namesIn(dir.path()), names);
+        EXPECT_EQ(TempDir::namesIn(dir.file("real")), std::vector<std::string>{"m.bas"});
+        CommandResult refused = traplineIn(dir.path(), std::string(command) + " gone.bas");
+        EXPECT_EQ(refused.exitCode, 2);
+        EXPECT_THAT(refused.err, HasSubstr("gone.bas: "));
+        EXPECT_EQ(TempDir::namesIn(dir.path()), names);
+        EXPECT_EQ(TempDir::namesIn(dir.file("real")), std::vector<std::string>{"m.bas"});
+    }
+    EXPECT_THAT(TempDir::read(real), HasSubstr("err_debug"));
+}
+
+TEST(InsertCommand, AUsersFileWithTheLocksNameIsNeverTakenNorRemoved) {
+    for (bool readOnly : {false, true}) {
+        SCOPED_TRACE(readOnly ? "read-only" : "writable");
+        TempDir dir;
+        const std::string path = dir.write("m.bas", kModule);
+        const std::string mine = dir.write("~trapline.lock", "the user's own");
+        if (readOnly)
+            fs::permissions(utf8Path(mine),
+                            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        CommandResult r = traplineIn(dir.path(), "insert m.bas");
+#ifdef _WIN32 // where the lock is a file of that name, made by the run
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_THAT(r.err, HasSubstr("a file that no trapline run made has the name of its lock"));
+        EXPECT_EQ(TempDir::read(path), kModule);
+#else // where the folder itself is locked
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(TempDir::read(path), kTreated);
+#endif
+        EXPECT_EQ(TempDir::read(mine), "the user's own");
+        const fs::perms perms = fs::status(utf8Path(mine)).permissions();
+        EXPECT_EQ((perms & fs::perms::owner_write) == fs::perms::none, readOnly);
+        fs::permissions(utf8Path(mine), fs::perms::owner_write, fs::perm_options::add);
+    }
+}
+
+TEST(InsertCommand, APipeOrADeviceIsNamedForWhatItIs) {
+    TempDir dir;
+#ifdef _WIN32
+    const std::string pipe =
+        "\\\\.\\pipe\\trapline-test-" + std::to_string(GetCurrentProcessId()) + ".bas";
+    HANDLE server = CreateNamedPipeW(utf8Path(pipe).c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1,
+                                     4096, 4096, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    const std::string device = "NUL";
+#else
+    const std::string pipe = dir.file("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    const std::string device = "/dev/null";
+#endif
+    CommandResult fifo = traplineIn(dir.path(), "insert '" + pipe + "'");
+    EXPECT_EQ(fifo.exitCode, 2);
+    EXPECT_THAT(fifo.err, HasSubstr(pipe + ": a FIFO, not a regular file"));
+    CommandResult null = traplineIn(dir.path(), "insert " + device);
+    EXPECT_EQ(null.exitCode, 2);
+    EXPECT_THAT(null.err, HasSubstr(device + ": a device, not a regular file"));
+#ifdef _WIN32
+    CloseHandle(server);
+#endif
+}
+
+#ifdef _WIN32
+TEST(InsertCommand, APathWithTheLiteralOrTheDevicePrefixIsThePlainPath) {
+    auto windowsPath = [](std::string path) {
+        std::replace(path.begin(), path.end(), '/', '\\');
+        return path;
+    };
+    TempDir dir;
+    const std::string plain = copyExample(dir, "plain");
+    CommandResult expected =
+        traplineIn(dir.path(), "insert '" + windowsPath(plain) + "\\Ledger.vbp'");
+    for (const std::string prefix : {"\\\\?\\", "\\\\.\\"}) {
+        SCOPED_TRACE(prefix);
+        const std::string project = copyExample(dir, prefix[2] == '?' ? "literal" : "device");
+        CommandResult r =
+            traplineIn(dir.path(), "insert '" + prefix + windowsPath(project) + "\\Ledger.vbp'");
+        EXPECT_EQ(r.exitCode, expected.exitCode) << r.err;
+        EXPECT_EQ(r.out, expected.out);
+        EXPECT_THAT(r.err, Not(HasSubstr("outside the project's folder")));
+        EXPECT_THAT(r.err, Not(HasSubstr("No such file")));
+        for (const char* file : {"modMain.bas", "CInvoice.cls", "frmMain.frm"})
+            EXPECT_EQ(TempDir::read(project + "/" + file), TempDir::read(plain + "/" + file))
+                << file;
+    }
+}
+#endif
 
 TEST(InsertCommand, NamesEachDefinitionOfAProcedureDefinedTwiceByItsLineAndFileInUtf8) {
     TempDir dir;

@@ -2,6 +2,7 @@
 #include "folderlocks.h"
 #include "signalcleanup.h"
 
+#include "../support/links.h"
 #include "../support/runcommand.h"
 #include "platform/filesystem.h"
 #include "platform/process.h"
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <map>
 #include <thread>
 #include <utility>
 
@@ -272,4 +274,122 @@ TEST(SignalCleanup, ATerminatedOrHungUpProcessLeavesNoStagedFileBehind) {
         EXPECT_EQ(TempDir::read(a), "a\r\n");
     }
 #endif
+}
+
+TEST(DiskFile, AModuleReachedThroughALinkIsWrittenInTheFileItLeadsToAndTheLinkStays) {
+    TempDir dir;
+    const std::string real = dir.write("real/m.bas", "old\r\n");
+    const std::string link = dir.file("m.bas");
+    if (!makeLink("real/m.bas", link))
+        GTEST_SKIP() << "this system makes no symbolic links";
+    auto read = DiskFile::read(link);
+    ASSERT_TRUE(read);
+    auto written = DiskFile::replace(link, "treated\r\n", &read->stamp);
+    ASSERT_TRUE(written) << written.error().description;
+    EXPECT_EQ(TempDir::read(real), "treated\r\n");
+    EXPECT_TRUE(fs::equivalent(utf8Path(link), utf8Path(real))); // still the link to it
+    // The folder locked and written in is the file's.
+    EXPECT_TRUE(
+        fs::equivalent(utf8Path(DiskFile::folderOfTarget(link)), utf8Path(dir.file("real"))));
+    EXPECT_EQ(TempDir::namesIn(dir.path()), (std::vector<std::string>{"m.bas", "real"}));
+    EXPECT_EQ(TempDir::namesIn(dir.file("real")), std::vector<std::string>{"m.bas"});
+
+    // A link whose file went since it was read leads nowhere: refused by name,
+    // and nothing is made in the file's place or the link's.
+    const std::string gone = dir.write("real/gone.bas", "old\r\n");
+    ASSERT_TRUE(makeLink("real/gone.bas", dir.file("gone.bas")));
+    auto before = DiskFile::read(dir.file("gone.bas"));
+    ASSERT_TRUE(before);
+    ASSERT_FALSE(platform::remove(gone));
+    const std::vector<std::string> names = TempDir::namesIn(dir.path());
+    auto refused = DiskFile::replace(dir.file("gone.bas"), "x\r\n", &before->stamp);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().source, dir.file("gone.bas"));
+    if (linksAreSeen()) { // under wine a link to nothing is not there at all
+        EXPECT_FALSE(DiskFile::replace(dir.file("gone.bas"), "x\r\n", nullptr));
+    }
+    EXPECT_EQ(TempDir::namesIn(dir.path()), names);
+    EXPECT_EQ(TempDir::namesIn(dir.file("real")), std::vector<std::string>{"m.bas"});
+}
+
+TEST(DiskFile, AFileRemovedSinceItWasLoadedIsRefusedWhenStagedAndNotMadeAgain) {
+    TempDir dir;
+    const std::string path = dir.write("m.bas", "old\r\n");
+    auto read = DiskFile::read(path);
+    ASSERT_TRUE(read);
+    ASSERT_FALSE(platform::remove(path));
+    // Refused before anything is written, so that a run stages all or nothing.
+    auto staged = DiskFile::stage(path, {"treated\r\n"}, &read->stamp, false);
+    ASSERT_FALSE(staged);
+    EXPECT_EQ(staged.error().number, errors::ChangedOnDisk);
+    EXPECT_NE(staged.error().description.find("removed since it was loaded"), std::string::npos);
+    EXPECT_TRUE(TempDir::namesIn(dir.path()).empty());
+    auto replaced = DiskFile::replace(path, "treated\r\n", &read->stamp);
+    ASSERT_FALSE(replaced);
+    EXPECT_EQ(replaced.error().number, errors::ChangedOnDisk);
+    EXPECT_TRUE(TempDir::namesIn(dir.path()).empty());
+}
+
+TEST(DiskFile, ALeftoverWrittenAfterTheRunBeganIsKeptWhateverItsChangeTimeSays) {
+    // The change time cannot be set back, the modification time can, and it
+    // is the only time that a file system without change times (FAT, a
+    // share) or another machine's clock gives: a leftover it calls recent is
+    // not provably a dead run's, and stays.
+    TempDir dir;
+    const std::string name = ".m.bas.trapline-" + std::to_string(deadProcessId()) + "-5";
+    const std::string path = dir.write(name, "bytes");
+    fs::last_write_time(utf8Path(path), fs::file_time_type::clock::now() + std::chrono::hours(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    const int64_t runBegan = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
+    platform::FileStatus st;
+    ASSERT_FALSE(platform::status(path, st));
+    ASSERT_LT(st.ctimeNs, runBegan); // only the modification time holds it back
+    EXPECT_TRUE(DiskFile::removeLeftovers(dir.path(), {"m.bas"}, runBegan).empty());
+    EXPECT_EQ(TempDir::namesIn(dir.path()), std::vector<std::string>{name});
+}
+
+TEST(FolderLocks, EveryRunTakesTheLocksInTheOrderOfTheFoldersIdentities) {
+    // Whatever order or names a run is given: two runs that took the same
+    // two folders in different orders would each wait for the other.
+    TempDir dir;
+    std::vector<std::string> folders;
+    for (const char* name : {"b", "c", "a", "d"}) {
+        fs::create_directories(utf8Path(dir.file(name)));
+        folders.push_back(dir.file(name));
+    }
+    std::vector<std::string> byIdentity = folders;
+    auto identity = [](const std::string& folder) {
+        platform::FileStatus st;
+        EXPECT_FALSE(platform::status(folder, st));
+        return std::make_pair(st.device, st.file);
+    };
+    std::sort(
+        byIdentity.begin(), byIdentity.end(),
+        [&](const std::string& a, const std::string& b) { return identity(a) < identity(b); });
+    for (bool reversed : {false, true}) {
+        SCOPED_TRACE(reversed ? "reversed" : "as listed");
+        std::vector<std::string> given = folders;
+        if (reversed)
+            std::reverse(given.begin(), given.end());
+        // Another run holds every folder, and lets each go once waited for:
+        // the waits come in the order the locks are taken.
+        std::map<std::string, platform::FolderLock> others;
+        for (const std::string& folder : folders) {
+            uint64_t device = 0, file = 0;
+            ASSERT_FALSE(others[folder].open(folder, device, file));
+            ASSERT_FALSE(others[folder].tryLock());
+        }
+        std::vector<std::string> waited;
+        auto locks = FolderLocks::acquire(given, [&](const std::string& folder) {
+            if (waited.empty() || waited.back() != folder) {
+                waited.push_back(folder);
+                others.erase(folder);
+            }
+            return waited.size() <= folders.size();
+        });
+        ASSERT_TRUE(locks) << locks.error().description;
+        EXPECT_EQ(waited, byIdentity);
+    }
 }
