@@ -58,25 +58,20 @@ inline std::string unixMode(const std::string& path) {
 
 /// Makes `link` (a path) a symbolic link to `target` (a name in the same
 /// folder, or a path below it), and says whether one is there now. Windows
-/// makes it where the user may; wine 8 says it did and makes none, so there
-/// the Unix `ln` makes one, which wine follows without calling it a link, as
-/// a real Windows follows its own.
+/// makes it where the user may. wine 8 says it did and makes none; a Unix
+/// link made for it cannot be cleaned up from the Windows side once its
+/// target is gone (the removal spins), so there no link is made at all.
 inline bool makeLink(const std::string& target, const std::string& link, bool folder = false) {
     namespace fs = std::filesystem;
     const fs::path linkPath = utf8Path(link);
     const fs::path targetPath = linkPath.parent_path() / utf8Path(target);
     std::error_code ec;
 #ifdef _WIN32
+    if (underWine())
+        return false;
     const DWORD flags =
         SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE | (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0);
-    if (!underWine())
-        CreateSymbolicLinkW(linkPath.wstring().c_str(), utf8Path(target).wstring().c_str(), flags);
-    else {
-        std::string name = target;
-        std::replace(name.begin(), name.end(), '\\', '/');
-        runCommand({"Z:\\bin\\ln", "-s", name, utf8String(linkPath.filename())},
-                   utf8String(linkPath.parent_path()));
-    }
+    CreateSymbolicLinkW(linkPath.wstring().c_str(), utf8Path(target).wstring().c_str(), flags);
 #else
     if (folder)
         fs::create_directory_symlink(utf8Path(target), linkPath, ec);
