@@ -517,8 +517,11 @@ std::vector<bool> LineNumberer::numberable(const std::vector<std::string_view>& 
         const std::string_view text = afterNumber(lines[i], leadingNumber(lines[i]));
         if (selectHead) {
             // Nothing may stand numbered between Select Case and its first
-            // Case, not even a comment.
-            if (vb::startsWithKeyword(vb::trimLeft(text), "Case"))
+            // Case, not even a comment; a Select Case may hold no Case at all.
+            const std::string_view head = vb::trimLeft(text);
+            if (vb::startsWithKeyword(head, "Case") || vb::endStatementType(head) ||
+                (vb::startsWithKeyword(head, "End") &&
+                 vb::startsWithKeyword(vb::trimLeft(head.substr(3)), "Select")))
                 selectHead = false;
             continue;
         }

@@ -343,8 +343,16 @@ TEST(InsertCommand, APipeOrADeviceIsNamedForWhatItIs) {
     CommandResult null = traplineIn(dir.path(), "insert " + device);
     EXPECT_EQ(null.exitCode, 2);
     EXPECT_THAT(null.err, HasSubstr(device + ": a device, not a regular file"));
+    // Named once, never then taken for a file of some other kind.
+    EXPECT_THAT(fifo.err + null.err, Not(HasSubstr("not a VB project")));
 #ifdef _WIN32
     CloseHandle(server);
+#else
+    const std::string dangling = dir.file("dangling.bas");
+    ASSERT_EQ(::symlink("gone.bas", dangling.c_str()), 0);
+    CommandResult link = traplineIn(dir.path(), "insert '" + dangling + "'");
+    EXPECT_EQ(link.exitCode, 2);
+    EXPECT_THAT(link.err, HasSubstr(dangling + ": a symbolic link that leads to no file"));
 #endif
 }
 

@@ -90,6 +90,23 @@ TEST(HandlerPattern, FindsTheStandardHandlerUnderAnyOldNameAndRenamesOnlyTheName
     EXPECT_EQ(suffixed->captures.back(), (std::vector<std::string>{"M", "Old$"}));
     EXPECT_EQ(HandlerPattern::standard("").renamed(*suffixed, padEntry).back(),
               "MyErrorHandler \"M.Pad\"");
+
+    // Numbered handler lines, whatever the separator after the number, keep
+    // their numbers; a bare number is no handler line.
+    CodeModule numbered("Attribute VB_Name = \"M\"\r\nSub Go()\r\n10:ON ERROR GOTO err_debug\r\n"
+                        "20\tEXIT SUB\r\nerr_debug:\r\n30 MyErrorHandler \"M.Old\"\r\nEnd Sub\r\n");
+    const ProcInfo go = entry("M", "Go", 0);
+    auto withNumbers = HandlerPattern::standard("").find(numbered, go, 0);
+    ASSERT_TRUE(withNumbers);
+    ASSERT_EQ(withNumbers->presence, HandlerPattern::Presence::Complete);
+    EXPECT_EQ(HandlerPattern::standard("").renamed(*withNumbers, go),
+              (std::vector<std::string>{"10:ON ERROR GOTO err_debug", "20\tEXIT SUB",
+                                        "err_debug:", "30 MyErrorHandler \"M.Go\""}));
+    // Only the footer, from the first line of the body on, is half a handler.
+    CodeModule footerOnly("Attribute VB_Name = \"M\"\r\nSub Go()\r\nEXIT SUB\r\nerr_debug:\r\n"
+                          "MyErrorHandler \"M.Go\"\r\nEnd Sub\r\n");
+    EXPECT_EQ(HandlerPattern::standard("").find(footerOnly, go, 0)->presence,
+              HandlerPattern::Presence::Partial);
 }
 
 TEST(HandlerPattern, TemplatePlaceholdersMatchAnyKeywordModuleOrDisplayName) {

@@ -178,4 +178,9 @@ TEST(InsertionRun, RefusesATemplateThatWouldBreakTheCodeBeforeAskingAnything) {
     EXPECT_EQ(f.boxes.shown[0].text.rfind("1007 :The footer template, line 3:", 0), 0u)
         << f.boxes.shown[0].text;
     EXPECT_EQ(f.code(), kModule);
+    // Templates kept but not used stop nothing.
+    o.useDefault = true;
+    o.confirm = false;
+    EXPECT_FALSE(f.run(o).treated.empty());
+    EXPECT_EQ(f.boxes.shown.size(), 1u);
 }

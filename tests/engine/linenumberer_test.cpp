@@ -134,6 +134,14 @@ const Case kNumbered[] = {
       "    End With", "End Sub"},
      {"Sub L()", "10     Selection.GoTo wdGoToLine, wdGoToAbsolute, 5", "20     With x",
       "30     .GoTo 5", "    End With", "End Sub"}},
+    {"an End statement a comment's \" _\" continues is no End",
+     {"Sub P()", "    x = 1 ' note _", "End Sub", "End Sub"},
+     {"Sub P()", "10     x = 1 ' note _", "End Sub", "End Sub"}},
+    {"a Select Case with no Case at all, one whose Case is commented out",
+     {"Sub N()", "    Select Case x", "    End Select", "    Select Case y: Rem : Case 1",
+      "    End Select", "    z = 3", "End Sub"},
+     {"Sub N()", "10     Select Case x", "    End Select", "20     Select Case y: Rem : Case 1",
+      "    End Select", "30     z = 3", "End Sub"}},
     {"a Select Case whose first Case is on its own line",
      {"Sub M()", "    Select Case x: Case 1: y = 1", "    End Select", "    z = 3", "End Sub"},
      {"Sub M()", "10     Select Case x: Case 1: y = 1", "    End Select", "20     z = 3",
@@ -200,8 +208,10 @@ TEST(LineNumberer, NumbersAndRenumbersWithTheOptionsGiven) {
          {"Sub A()", "65520 x = 1", "65529 y = 2", "End Sub"}},
         {"a member named GoTo keeps its arguments",
          {10, 10, true},
-         {"Sub B()", "1 Selection.GoTo wdGoToLine, wdGoToAbsolute, 1", "2 x.GoTo 2", "End Sub"},
-         {"Sub B()", "10 Selection.GoTo wdGoToLine, wdGoToAbsolute, 1", "20 x.GoTo 2", "End Sub"}},
+         {"Sub B()", "1 Selection.GoTo wdGoToLine, wdGoToAbsolute, 1", "2 x.GoTo 2", "3 x!GoTo 3",
+          "End Sub"},
+         {"Sub B()", "10 Selection.GoTo wdGoToLine, wdGoToAbsolute, 1", "20 x.GoTo 2",
+          "30 x!GoTo 3", "End Sub"}},
         {"a named label among On GoTo's targets",
          {10, 10, true},
          {"Sub C()", "1 On x GoTo Lbl, 2", "2 x = 1", "Lbl: x = 2", "End Sub"},
@@ -267,6 +277,9 @@ TEST(LineNumberer, LeavesAProcedureAloneWhenChangingItWouldBreakIt) {
          LineNumberer::Action::Number, true, "holds the line number 10 twice"},
         {"a second End statement", lines({"Sub N()", "x = 1", "End Sub", "y = 2", "End Sub"}),
          LineNumberer::Action::Number, false, "a second End statement, on line 5 of the file"},
+        {"a second End statement right after the declaration",
+         lines({"Sub N()", "End Sub", "y = 2", "End Sub"}), LineNumberer::Action::Number, false,
+         "a second End statement, on line 4 of the file"},
     };
     for (const Refusal& c : cases) {
         NumberingOptions o;
@@ -303,7 +316,8 @@ TEST(LineNumberer, RenumberLeavesAloneAComparisonWithErlItMightNotFollowExactly)
          {"If Erl > 1 Then Beep", "If Erl = 1 + 0 Then Beep", "If Erl - 1 = 0 Then Beep",
           "If Erl = 3 Then Beep", "If Erl = x Then Beep", "If Erl = &H1 Then Beep",
           "If Erl = 1# Then Beep", "If Erl _\r\n   = 1 + 1 Then Beep", "Select Case Erl + 0",
-          "If (Erl) + 0 = 1 Then Beep", "On Erl GoTo 1", "Select Case 1: Case Erl: End Select"}) {
+          "If (Erl) + 0 = 1 Then Beep", "On Erl GoTo 1", "Select Case 1: Case Erl: End Select",
+          "If Erl = 3 Then Beep\r\nIf Erl > 1 Then Beep"}) { // the first line refused
         const std::string before = lines({"Sub R()", "1 x = 1", erl, "End Sub"});
         Outcome out = runOn(before, LineNumberer::Action::Number, {10, 10, true});
         EXPECT_EQ(out.code, before) << erl;
