@@ -587,11 +587,23 @@ TEST_F(AddInInScriptedIDE, AMissingBarOrAFailingHostIsToldAndLeavesNothingBehind
 }
 
 #ifdef TRAPLINE_TEST_MSI
-/// The add-in as the MSI installs it, for the current user alone.
-class AddInFromTheMsi : public AddInInScriptedIDE {
+/// One of the two installers: for the current user alone, or for the machine.
+struct MsiScope {
+    const char* name;
+    const char* package;
+    HKEY classes;             ///< where its classes go
+    const wchar_t* installed; ///< part of the path its DLL is installed under
+};
+
+std::string testName(const ::testing::TestParamInfo<MsiScope>& info) {
+    return info.param.name;
+}
+
+/// The add-in as an MSI installs it.
+class AddInFromTheMsi : public AddInInScriptedIDE, public ::testing::WithParamInterface<MsiScope> {
 protected:
     static std::wstring package() {
-        std::wstring path = toWide(TRAPLINE_TEST_MSI);
+        std::wstring path = toWide(GetParam().package);
         std::replace(path.begin(), path.end(), L'/', L'\\');
         return L"\"" + path + L"\"";
     }
@@ -601,35 +613,41 @@ protected:
         if (m_library)
             FreeLibrary(m_library);
         EXPECT_EQ(run(L"msiexec.exe /x " + package() + L" /qn"), 0u);
-        const std::wstring left[] = {
+        const std::wstring classes[] = {
             L"Software\\Classes\\CLSID\\{D26D66EF-D11E-4A0D-ACB0-F26079A76A88}",
             L"Software\\Classes\\Trapline.Connect",
             L"Software\\Classes\\TypeLib\\{7F48F856-1D21-4466-9C78-AC3BDC19B4C8}",
             L"Software\\Classes\\Interface\\{FA68FD18-E0A0-406B-B828-18AD27AC26D0}",
-            kAddInKey,
         };
-        for (const std::wstring& key : left) {
-            HKEY opened = nullptr;
-            EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened),
-                      ERROR_SUCCESS)
-                << std::string(key.begin(), key.end());
-            if (opened)
-                RegCloseKey(opened);
-        }
+        for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+            for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+                for (const std::wstring& key : classes)
+                    EXPECT_FALSE(keyExists(root, key, view)) << narrow(key);
+                EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, kAddInKey, view)) << narrow(kAddInKey);
+            }
         // Nor anything the add-in made beside itself (its tips file).
         const std::wstring folder = m_installed.substr(0, m_installed.find_last_of(L'\\'));
-        EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES)
-            << std::string(folder.begin(), folder.end());
+        EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES) << narrow(folder);
     }
-    /// As Windows finds a class of the user's: its server from the user's
-    /// classes, which wine 8's COM does not read.
     IDispatch* create(const CLSID& clsid) override {
         wchar_t id[64] = {};
         StringFromGUID2(clsid, id, 64);
-        m_installed =
-            readText(HKEY_CURRENT_USER,
-                     std::wstring(L"Software\\Classes\\CLSID\\") + id + L"\\InprocServer32", L"");
-        if (m_installed.empty() || !(m_library = LoadLibraryW(m_installed.c_str())))
+        const std::wstring server = std::wstring(L"Software\\Classes\\CLSID\\") + id;
+        // The other scope's classes hold nothing of this installer's.
+        const HKEY other =
+            GetParam().classes == HKEY_CURRENT_USER ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+        if (keyExists(other, server, 0))
+            return nullptr;
+        // Read in this program's own view, as COM reads it: the machine's
+        // class names the DLL of this bitness.
+        m_installed = readText(GetParam().classes, server + L"\\InprocServer32", L"");
+        if (m_installed.empty())
+            return nullptr;
+        if (GetParam().classes == HKEY_LOCAL_MACHINE)
+            return AddInInScriptedIDE::create(clsid);
+        // As Windows finds a class of the user's: its server from the user's
+        // classes, which wine 8's COM does not read.
+        if (!(m_library = LoadLibraryW(m_installed.c_str())))
             return nullptr;
         auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
             reinterpret_cast<void*>(GetProcAddress(m_library, "DllGetClassObject")));
@@ -643,14 +661,35 @@ protected:
         return addIn;
     }
 
+    static bool keyExists(HKEY root, const std::wstring& key, REGSAM view) {
+        HKEY opened = nullptr;
+        if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(opened);
+        return true;
+    }
+    static std::string narrow(const std::wstring& text) {
+        return std::string(text.begin(), text.end());
+    }
+
     HMODULE m_library = nullptr;
     std::wstring m_installed;
 };
 
-TEST_F(AddInFromTheMsi, IsFoundCreatedClickedAndRunAsWhenItRegistersItself) {
+TEST_P(AddInFromTheMsi, IsFoundCreatedClickedAndRunAsWhenItRegistersItself) {
     clickAndRunTheExample();
-    EXPECT_NE(m_installed.find(L"\\Programs\\TRAPLINE\\"), std::wstring::npos);
+    EXPECT_NE(m_installed.find(GetParam().installed), std::wstring::npos) << narrow(m_installed);
+    // Each bitness's programs find the DLL of their own.
+    EXPECT_NE(m_installed.find(kIs64 ? L"\\x64\\" : L"\\x86\\"), std::wstring::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(EachScope, AddInFromTheMsi,
+                         ::testing::Values(MsiScope{"ForTheUser", TRAPLINE_TEST_MSI,
+                                                    HKEY_CURRENT_USER, L"\\Programs\\TRAPLINE\\"},
+                                           MsiScope{"ForTheMachine", TRAPLINE_TEST_MACHINE_MSI,
+                                                    HKEY_LOCAL_MACHINE,
+                                                    L"\\Program Files\\TRAPLINE\\"}),
+                         testName);
 #endif
 
 } // namespace
