@@ -19,6 +19,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -307,6 +308,8 @@ protected:
         EXPECT_EQ(regsvr32(L"/u"), 0u);
         EXPECT_EQ(regsvr32(L"/u /n /i:user"), 0u);
     }
+    /// Where the ProgID's class is looked up.
+    virtual HKEY classes() const { return HKEY_CURRENT_USER; }
     /// The add-in object of class `clsid`.
     virtual IDispatch* create(const CLSID& clsid) {
         IDispatch* addIn = nullptr;
@@ -325,8 +328,7 @@ protected:
             std::wstring(kAddInKey).substr(std::wstring(kAddInKey).find_last_of(L'\\') + 1);
         CLSID clsid{};
         if (FAILED(CLSIDFromString(
-                readText(HKEY_CURRENT_USER, L"Software\\Classes\\" + progId + L"\\CLSID", L"")
-                    .c_str(),
+                readText(classes(), L"Software\\Classes\\" + progId + L"\\CLSID", L"").c_str(),
                 &clsid)))
             return nullptr;
         return create(clsid);
@@ -599,6 +601,10 @@ std::string testName(const ::testing::TestParamInfo<MsiScope>& info) {
     return info.param.name;
 }
 
+void PrintTo(const MsiScope& scope, std::ostream* out) {
+    *out << scope.name;
+}
+
 /// The add-in as an MSI installs it.
 class AddInFromTheMsi : public AddInInScriptedIDE, public ::testing::WithParamInterface<MsiScope> {
 protected:
@@ -629,6 +635,7 @@ protected:
         const std::wstring folder = m_installed.substr(0, m_installed.find_last_of(L'\\'));
         EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES) << narrow(folder);
     }
+    HKEY classes() const override { return GetParam().classes; }
     IDispatch* create(const CLSID& clsid) override {
         wchar_t id[64] = {};
         StringFromGUID2(clsid, id, 64);
@@ -679,8 +686,13 @@ protected:
 TEST_P(AddInFromTheMsi, IsFoundCreatedClickedAndRunAsWhenItRegistersItself) {
     clickAndRunTheExample();
     EXPECT_NE(m_installed.find(GetParam().installed), std::wstring::npos) << narrow(m_installed);
-    // Each bitness's programs find the DLL of their own.
-    EXPECT_NE(m_installed.find(kIs64 ? L"\\x64\\" : L"\\x86\\"), std::wstring::npos);
+    // The machine's classes are one per registry view: each bitness's
+    // programs find the DLL of their own. (Wine 8 keeps one key of the
+    // user's for both, which names the DLL written last.)
+    if (GetParam().classes == HKEY_LOCAL_MACHINE) {
+        EXPECT_NE(m_installed.find(kIs64 ? L"\\x64\\" : L"\\x86\\"), std::wstring::npos)
+            << narrow(m_installed);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(EachScope, AddInFromTheMsi,
