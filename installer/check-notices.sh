@@ -61,9 +61,11 @@ trap 'rm -rf "$expected" "$work"' EXIT
 sed 's/$/\r/' "$here/LICENSE.txt" >"$expected"
 for package in "$@"; do
     rm -rf "${work:?}"/*
+    [ -f "$package" ] || { echo "error: no $package" >&2; exit 2; }
+    path=$(cd "$(dirname "$package")" && pwd)/$(basename "$package")
     case $package in
-    *.zip) unzip -qq -o "$package" -d "$work" ;;
-    *.msi) (cd "$work" && msiextract "$(cd "$(dirname "$package")" && pwd)/$(basename "$package")" >/dev/null) ;;
+    *.zip) unzip -qq -o "$path" -d "$work" ;;
+    *.msi) (cd "$work" && msiextract "$path" >/dev/null) ;;
     *) echo "error: $package is neither a ZIP nor an MSI" >&2; exit 2 ;;
     esac
     mapfile -t found < <(find "$work" -name LICENSE.txt)
