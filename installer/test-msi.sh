@@ -247,7 +247,20 @@ for entry in 'Visual Basic\6.0\Addins:0x1' 'VBA\VBE\6.0\Addins:0x3' 'VBA\VBE\6.0
 done
 creates x64 || fail "the machine-wide package's class does not create in a 64-bit program"
 creates x86 || fail "the machine-wide package's class does not create in a 32-bit program"
-machine_installed=$(machine_snapshot)
+# Wine 8 maps a ProgID's 32-bit view otherwise for a 64-bit program (msiexec,
+# writing the x86 component) than for a 32-bit one (regsvr32 of the x86 DLL):
+# the first writes HKLM\Software\Classes\Wow6432Node\Trapline.Connect, which
+# no 32-bit program reads, the second the key both views share, as Windows
+# shares ProgIDs. So the ProgID is compared as a 32-bit program reads it, and
+# the 64-bit program's 32-bit view of it is left out of the comparison.
+progid='HKLM\Software\Classes\Trapline.Connect\CLSID'
+read_by_32bit=$("$wine32" reg query "$progid" /ve </dev/null 2>/dev/null || true)
+[[ "$read_by_32bit" == *'{D26D66EF-D11E-4A0D-ACB0-F26079A76A88}'* ]] ||
+    fail "32-bit programs do not read the machine-wide package's ProgID"
+without_32bit_progid() {
+    awk '/^\[/ { skip = ($0 == "[32] HKLM\\Software\\Classes\\Trapline.Connect") } !skip'
+}
+machine_installed=$(machine_snapshot | without_32bit_progid)
 
 echo "== msiexec /x the machine-wide package" >&2
 "$wine64" msiexec /x "$("$wine64" winepath -w "$machine_msi" 2>/dev/null)" /qn </dev/null ||
@@ -266,7 +279,7 @@ cp "$x64" "$machine_dir/x64/Trapline.dll"
 cp "$x86" "$machine_dir/x86/Trapline.dll"
 machine_regsvr32 "$machine_win_dir" x64
 machine_regsvr32 "$machine_win_dir" x86
-machine_registered=$(machine_snapshot)
+machine_registered=$(machine_snapshot | without_32bit_progid)
 machine_regsvr32 "$machine_win_dir" x86 /u
 machine_regsvr32 "$machine_win_dir" x64 /u
 rm -rf "$machine_dir"
