@@ -230,14 +230,10 @@ vbide::CommandBar* Connect::entryMenu(std::string& where) {
     vbide::CommandBarCollection& bars = m_vbInstance->CommandBars();
     auto menuBar = bars.Item(std::string("Menu Bar"));
     if (menuBar)
-        if (vbide::CommandBar* menu = popupOf(**menuBar, kAddInsMenuId)) {
-            where = "The TRAPLINE entry is in the Add-Ins menu.";
+        if (vbide::CommandBar* menu = popupOf(**menuBar, kAddInsMenuId))
             return menu;
-        }
-    if (auto menu = bars.Item(std::string("Add-Ins"))) {
-        where = "The TRAPLINE entry is in the Add-Ins menu.";
+    if (auto menu = bars.Item(std::string("Add-Ins")))
         return *menu;
-    }
     if (menuBar)
         if (vbide::CommandBar* menu = popupOf(**menuBar, kToolsMenuId)) {
             where = "The TRAPLINE entry is in the Tools menu: the environment has no Add-Ins "
@@ -250,12 +246,14 @@ vbide::CommandBar* Connect::entryMenu(std::string& where) {
 
 void Connect::AddToAddInsMenu() {
     // Failures stay silent here: an environment without the menu still gets
-    // the button. Where the entry went is told in the window's log.
+    // the button. An entry that is not in the Add-Ins menu, or none, is told
+    // in the window's log.
     if (!m_vbInstance)
         return;
     std::string where;
     vbide::CommandBar* menu = entryMenu(where);
-    m_connectionNotes.push_back(where);
+    if (!where.empty())
+        m_connectionNotes.push_back(where);
     if (!menu)
         return;
     auto item = menu->Controls().Add(vbide::msoControlButton);

@@ -19,8 +19,8 @@ class VBE;
 /// The add-in's entry object. The environment creates one and drives it
 /// through the three connection events. At connection it adds the
 /// "TRAPLINE" entry at the end of the Add-Ins menu (the menu bar's control
-/// 30038, else the bar "Add-Ins", else the Tools menu, control 30007, and
-/// the window's log says which) and the "TRAPLINE" button on the
+/// 30038, else the bar "Add-Ins"; else the Tools menu, control 30007, which
+/// the window's log then tells) and the "TRAPLINE" button on the
 /// environment's second command bar; a click on either shows
 /// the one tool window. It remembers whether the window is displayed and
 /// keeps that across connections as the setting "DisplayOnConnect".
@@ -101,7 +101,8 @@ private:
     void AddinInstance_OnConnection(vbide::Object* Application, vbide::ext_ConnectMode ConnectMode);
     void AddinInstance_OnDisconnection();
     void AddToAddInsMenu();
-    /// The menu the entry goes to, with a sentence for the log in `where`.
+    /// The menu the entry goes to; `where` tells the log of any other place
+    /// than the Add-Ins menu, or of none.
     vbide::CommandBar* entryMenu(std::string& where);
     /// Writes into the window's log what it has not been told yet: where
     /// the menu entry went, what the last reading of the code left out.
