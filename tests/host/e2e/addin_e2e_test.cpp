@@ -50,6 +50,7 @@ DWORD regsvr32(const std::wstring& options) {
     return run(L"regsvr32.exe /s " + options + L" \"" + besideThisProgram(L"Trapline.dll") + L"\"");
 }
 
+using trapline::platform::windows::toUtf8;
 using trapline::platform::windows::toWide;
 
 std::vector<std::wstring> splitLines(const std::wstring& text) {
@@ -98,8 +99,10 @@ const std::vector<std::wstring> kAddedInTheIDE = {L"Public Sub AddedInTheIDE()",
                                                   L"    Debug.Print 1", L"End Sub"};
 
 /// With `edited` named, the engine treats that module with kAddedInTheIDE
-/// at its end, as the user left it in the IDE; `before` is without it.
-Example example(const std::string& edited = {}) {
+/// at its end, as the user left it in the IDE; `before` is without it. The
+/// run's choices are the window's defaults unless `options` are given.
+Example example(const std::string& edited = {},
+                const trapline::InsertionOptions& options = trapline::InsertionOptions{}) {
     trapline::ProjectLoader loader;
     auto project = loader.load({TRAPLINE_EXAMPLE_PROJECT});
     if (!project)
@@ -118,7 +121,7 @@ Example example(const std::string& edited = {}) {
     trapline::VBE vbe(std::move(*project));
     Silent silent;
     trapline::InsertionRun run(vbe, silent, silent);
-    run.run(trapline::InsertionOptions{});
+    run.run(options);
     e.after = modulesOf(*vbe.ActiveVBProject());
     return e;
 }
@@ -261,6 +264,32 @@ HWND okButton(HWND window) {
     return pictureButton(window, 0);
 }
 
+/// The text of every edit box of `window`: its templates and its log.
+std::wstring boxTexts(HWND window) {
+    std::wstring texts;
+    for (HWND child = nullptr; (child = FindWindowExW(window, child, L"Edit", nullptr));) {
+        std::wstring text(size_t(GetWindowTextLengthW(child)) + 1, L'\0');
+        text.resize(size_t(GetWindowTextW(child, text.data(), int(text.size()))));
+        texts += text + L"\n";
+    }
+    return texts;
+}
+
+/// Sets the window's check box captioned `caption`.
+void check(HWND window, const wchar_t* caption, bool on) {
+    HWND box = FindWindowExW(window, nullptr, L"Button", caption);
+    ASSERT_NE(box, nullptr);
+    SendMessageW(box, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+/// Whether a message box told of a module that did not come out as written.
+bool toldOfAModuleNotWritten(const std::vector<std::wstring>& told) {
+    return std::any_of(told.begin(), told.end(), [](const std::wstring& t) {
+        return t.find(L"differs from the one written") != std::wstring::npos ||
+               t.find(L"changed in the environment") != std::wstring::npos;
+    });
+}
+
 VARIANT dispatchArg(IDispatch* value) {
     VARIANT v;
     VariantInit(&v);
@@ -276,6 +305,26 @@ VARIANT numberArg(long value) {
     v.lVal = value;
     return v;
 }
+
+/// The IDE the add-in meets: the VBA editor's library or VB6's (other
+/// interface ids, VB6's component types: its main form an MDI form, a
+/// related document beside the modules), and whether its code window lists
+/// the lines written in its own case and spacing.
+struct Layout {
+    const char* name;
+    ScriptedFlavour flavour;
+    bool prettyListing;
+};
+
+/// The window's choices of a run: live code (not commented), the templates
+/// instead of the standard handler.
+struct Choices {
+    bool live = false;
+    bool templates = false;
+};
+
+/// A related document: a component of VB6's without code.
+const ScriptedModule kRelatedDocument{L"Readme", 10, {}, false};
 
 class AddInInScriptedIDE : public ::testing::Test {
 protected:
@@ -358,6 +407,14 @@ protected:
 
     ScriptedVBE::Options options(std::vector<ScriptedModule> modules = {}) {
         ScriptedVBE::Options o;
+        o.flavour = m_layout.flavour;
+        o.prettyListing = m_layout.prettyListing;
+        if (m_layout.flavour == ScriptedFlavour::VB6 && !modules.empty()) {
+            for (ScriptedModule& module : modules)
+                if (module.type == long(trapline::ComponentType::Form))
+                    module.type = long(trapline::ComponentType::MDIForm);
+            modules.push_back(kRelatedDocument);
+        }
         o.modules = std::move(modules);
         o.mainWindow = static_cast<long>(reinterpret_cast<LONG_PTR>(m_main));
         o.controls[L"Standard"] = {L"Open", L"Save"};
@@ -365,10 +422,13 @@ protected:
     }
 
     /// Connects, clicks the button, presses OK on the example's modules while
-    /// clicking again during the run's question, checks every module, and
-    /// disconnects.
-    void clickAndRunTheExample() {
-        const Example expected = example();
+    /// clicking again during the run's question, checks every module, runs
+    /// again (which finds every procedure trapped), and disconnects.
+    void clickAndRunTheExample(Choices choices = {}) {
+        trapline::InsertionOptions chosen;
+        chosen.withComment = !choices.live;
+        chosen.useDefault = !choices.templates;
+        const Example expected = example({}, chosen);
         ASSERT_FALSE(expected.before.empty());
         ScriptedVBE host(options(expected.before));
         IDispatch* addIn = createFromAddInsEntry();
@@ -381,6 +441,8 @@ protected:
         ASSERT_NE(window, nullptr);
         HWND ok = okButton(window);
         ASSERT_NE(ok, nullptr);
+        check(window, L"Вставлять закомментированный текст", !choices.live);
+        check(window, L"Стандартный текст обработки", !choices.templates);
         // Clicked again while the run waits on its question: the one window
         // comes forward, and the run goes on.
         ScriptedEventSource* button = host.sources[L"TRAPLINE"];
@@ -392,13 +454,29 @@ protected:
         EXPECT_EQ(toolWindows(), 1);
         ASSERT_FALSE(asked.empty());
         EXPECT_EQ(asked.front(), L"Вставлять обработку ошибок ?");
-        ASSERT_EQ(host.modules.size(), expected.after.size());
-        for (size_t i = 0; i < expected.after.size(); ++i) {
+        EXPECT_FALSE(toldOfAModuleNotWritten(asked));
+        const size_t treated = expected.after.size();
+        ASSERT_EQ(host.modules.size(), treated + (m_layout.flavour == ScriptedFlavour::VB6));
+        const std::vector<ScriptedModule> written = host.modules;
+        for (size_t i = 0; i < treated; ++i) {
             SCOPED_TRACE(i);
             EXPECT_NE(expected.after[i].lines, expected.before[i].lines)
                 << "the example is treated";
-            EXPECT_TRUE(host.modules[i].lines == expected.after[i].lines);
+            EXPECT_TRUE(listed(host.modules[i].lines) == listed(expected.after[i].lines));
+            // A listing IDE re-cases what is written as code, not comments.
+            EXPECT_EQ(host.modules[i].lines != expected.after[i].lines,
+                      m_layout.prettyListing && choices.live);
         }
+        if (m_layout.flavour == ScriptedFlavour::VB6) {
+            EXPECT_EQ(host.modules.back().name, kRelatedDocument.name);
+            EXPECT_NE(boxTexts(window).find(L"Module Readme is left out: it holds no code"),
+                      std::wstring::npos);
+        }
+        // The next run starts from the code as the IDE holds it.
+        const std::vector<std::wstring> again = pressAnswering(ok, [] { return true; });
+        EXPECT_FALSE(toldOfAModuleNotWritten(again));
+        for (size_t i = 0; i < host.modules.size(); ++i)
+            EXPECT_TRUE(host.modules[i].lines == written[i].lines) << i;
         ASSERT_EQ(disconnect(addIn), S_OK);
         EXPECT_EQ(host.captions(L"Standard"), (std::vector<std::wstring>{L"Open", L"Save"}));
         EXPECT_EQ(addIn->Release(), 0u);
@@ -406,11 +484,40 @@ protected:
         EXPECT_EQ(canUnloadNow(), S_OK);
     }
 
+    /// Lines as the IDE of this layout lists what it is given.
+    std::vector<std::wstring> listed(std::vector<std::wstring> lines) const {
+        if (m_layout.prettyListing)
+            for (std::wstring& line : lines)
+                line = ScriptedVBE::prettyListed(line);
+        return lines;
+    }
+
+    Layout m_layout{"VBA", ScriptedFlavour::VBA, false};
     HWND m_main = nullptr;
     SAFEARRAY* m_custom = nullptr;
 };
 
-TEST_F(AddInInScriptedIDE, PutsItsButtonAndMenuEntryWhereTheModeAsksAndTakesThemAway) {
+std::string layoutName(const ::testing::TestParamInfo<Layout>& layout) {
+    return layout.param.name;
+}
+
+/// The scenario in every IDE the add-in meets.
+class AddInInEveryIDE : public AddInInScriptedIDE, public ::testing::WithParamInterface<Layout> {
+protected:
+    void SetUp() override {
+        m_layout = GetParam();
+        AddInInScriptedIDE::SetUp();
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Layouts, AddInInEveryIDE,
+                         ::testing::Values(Layout{"VBA", ScriptedFlavour::VBA, false},
+                                           Layout{"VBAListing", ScriptedFlavour::VBA, true},
+                                           Layout{"VB6", ScriptedFlavour::VB6, false},
+                                           Layout{"VB6Listing", ScriptedFlavour::VB6, true}),
+                         layoutName);
+
+TEST_P(AddInInEveryIDE, PutsItsButtonAndMenuEntryWhereTheModeAsksAndTakesThemAway) {
     const struct {
         long mode;
         std::vector<std::wstring> standard, addIns;
@@ -442,8 +549,19 @@ TEST_F(AddInInScriptedIDE, PutsItsButtonAndMenuEntryWhereTheModeAsksAndTakesThem
     }
 }
 
-TEST_F(AddInInScriptedIDE, AClickShowsTheWindowWhoseOkLeavesEveryModuleAsTheEngineDoes) {
-    clickAndRunTheExample();
+TEST_P(AddInInEveryIDE, AClickShowsTheWindowWhoseOkLeavesEveryModuleAsTheEngineDoes) {
+    const struct {
+        const char* name;
+        Choices choices;
+    } runs[] = {{"commented standard handler", {false, false}},
+                {"live standard handler", {true, false}},
+                {"live templates", {true, true}}};
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.name);
+        clickAndRunTheExample(run.choices);
+        if (HasFatalFailure())
+            return;
+    }
 }
 
 TEST_F(AddInInScriptedIDE, ARunTreatsTheCodeAsTheIDEHoldsItAndKeepsAnEditMadeDuringIt) {
@@ -539,6 +657,66 @@ TEST_F(AddInInScriptedIDE, AWindowOpenedFromTheToolWindowGetsTheAddInsCommonCont
         << std::string(file, file + wcslen(file));
     ASSERT_EQ(disconnect(addIn), S_OK);
     EXPECT_EQ(addIn->Release(), 0u);
+}
+
+TEST_F(AddInInScriptedIDE,
+       PutsItsMenuEntryInTheAddInsMenuFoundByItsIdOrInTheToolsMenuAndLogsWhere) {
+    using Popup = ScriptedVBE::Options::Popup;
+    const struct {
+        const char* name;
+        std::vector<std::wstring> bars;
+        std::vector<Popup> menus;
+        std::wstring entryBar; ///< where the entry goes; "" for nowhere
+        std::wstring logged;   ///< "": the log tells nothing of the entry
+    } cases[] = {
+        {"VB6: the bar named Add-Ins", {L"Menu Bar", L"Standard", L"Add-Ins"}, {}, L"Add-Ins", L""},
+        {"Office in Russian: the menu bar's control 30038",
+         {L"Menu Bar", L"Standard", L"Сервис", L"Надстройки"},
+         {{L"&Сервис", 30007, L"Сервис"}, {L"&Надстройки", 30038, L"Надстройки"}},
+         L"Надстройки",
+         L""},
+        {"Office without an Add-Ins menu: the Tools menu, control 30007",
+         {L"Menu Bar", L"Standard", L"Extras"},
+         {{L"E&xtras", 30007, L"Extras"}},
+         L"Extras",
+         L"The TRAPLINE entry is in the Tools menu: the environment has no Add-Ins menu."},
+        {"neither menu",
+         {L"Menu Bar", L"Standard"},
+         {},
+         L"",
+         L"No TRAPLINE menu entry: the environment has neither an Add-Ins nor a Tools menu."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedVBE::Options o = options();
+        o.bars = c.bars;
+        o.menus = c.menus;
+        ScriptedVBE host(o);
+        IDispatch* addIn = createFromAddInsEntry();
+        ASSERT_NE(addIn, nullptr);
+        ASSERT_EQ(connect(addIn, host.application(), 1), S_OK);
+        for (const std::wstring& bar : c.bars)
+            if (bar != L"Standard" && bar != L"Menu Bar") {
+                EXPECT_EQ(host.captions(bar).empty(), bar != c.entryBar) << toUtf8(bar);
+            }
+        bool handled = false, cancelDefault = false;
+        ASSERT_EQ(host.sources[L"TRAPLINE"]->click(handled, cancelDefault), S_OK);
+        HWND window = toolWindow();
+        ASSERT_NE(window, nullptr);
+        const std::wstring texts = boxTexts(window);
+        if (c.logged.empty()) {
+            EXPECT_EQ(texts.find(L"TRAPLINE entry"), std::wstring::npos);
+            EXPECT_EQ(texts.find(L"TRAPLINE menu entry"), std::wstring::npos);
+        } else {
+            EXPECT_NE(texts.find(c.logged), std::wstring::npos);
+        }
+        ASSERT_EQ(disconnect(addIn), S_OK);
+        if (!c.entryBar.empty()) {
+            EXPECT_TRUE(host.captions(c.entryBar).empty());
+        }
+        EXPECT_EQ(addIn->Release(), 0u);
+        EXPECT_EQ(host.extraReferences(), 0);
+    }
 }
 
 TEST_F(AddInInScriptedIDE, AMissingBarOrAFailingHostIsToldAndLeavesNothingBehind) {
