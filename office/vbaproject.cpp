@@ -3,6 +3,8 @@
 #include "compression.h"
 #include "textdecoding.h"
 
+#include <algorithm>
+
 namespace trapline::office {
 
 Outcome<VbaProject> VbaProject::read(const CompoundFile& file, const std::string& storage) {
@@ -22,17 +24,20 @@ Outcome<VbaProject> VbaProject::read(const CompoundFile& file, const std::string
     VbaProject project(std::move(*dir), ProjectStream::parse(*projectBytes));
     if (project.m_project.lockedForViewing())
         return fail(Problem::Locked, "the project is locked for viewing");
+    size_t budget = kProjectLimit;
     for (const DirModule& entry : project.m_dir.modules()) {
-        Outcome<VbaModule> module = project.readModule(file, prefix, entry);
+        Outcome<VbaModule> module =
+            project.readModule(file, prefix, entry, std::min(kSourceLimit, budget));
         if (!module)
             return module.failure();
+        budget -= module->source.size();
         project.m_modules.push_back(std::move(*module));
     }
     return project;
 }
 
 Outcome<VbaModule> VbaProject::readModule(const CompoundFile& file, const std::string& prefix,
-                                          const DirModule& entry) const {
+                                          const DirModule& entry, size_t limit) const {
     VbaModule module;
     module.name = entry.name;
     module.nameUtf8 = entry.nameUnicode.empty() ? decodeCodePage(entry.name, codePage())
@@ -52,7 +57,7 @@ Outcome<VbaModule> VbaProject::readModule(const CompoundFile& file, const std::s
     if (entry.textOffset > stream->size())
         return fail(Problem::Corrupt, what + ": its source starts past its stream's end");
     Outcome<std::string> source =
-        decompress(std::string_view(*stream).substr(entry.textOffset), kSourceLimit);
+        decompress(std::string_view(*stream).substr(entry.textOffset), limit);
     if (!source)
         return fail(source.failure().problem, what + ": " + source.failure().detail);
     module.source = std::move(*source);

@@ -41,12 +41,15 @@ public:
     static constexpr size_t kStreamLimit = 64 << 20;
     /// The most text one module's source may decompress to.
     static constexpr size_t kSourceLimit = 32 << 20;
+    /// The most text all modules together may decompress to: modules that
+    /// share one stream must not multiply what it costs.
+    static constexpr size_t kProjectLimit = 128 << 20;
 
 private:
     VbaProject(DirStream dir, ProjectStream project)
         : m_dir(std::move(dir)), m_project(std::move(project)) {}
     Outcome<VbaModule> readModule(const CompoundFile& file, const std::string& prefix,
-                                  const DirModule& entry) const;
+                                  const DirModule& entry, size_t limit) const;
 
     DirStream m_dir;
     ProjectStream m_project;
