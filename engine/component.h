@@ -15,11 +15,14 @@ namespace trapline {
 enum class ComponentType {
     StdModule = 1,
     ClassModule = 2,
+    MSForm = 3, ///< a UserForm of the VBA editor
     Form = 5,
+    MDIForm = 6,
     PropertyPage = 7,
     UserControl = 8,
     UserDocument = 9,
     Designer = 11,
+    Document = 100, ///< the VBA editor's document modules (ThisWorkbook, a sheet)
 };
 
 /// One component of a project: a module file on disk (or a new one not yet

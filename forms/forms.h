@@ -359,7 +359,9 @@ public:
     /// it take too.
     void setBackColor(Color color);
     /// Places the window in the middle of the screen's work area, as VB's
-    /// StartUpPosition = CenterScreen does.
+    /// StartUpPosition = CenterScreen does. A window that code does not
+    /// place (here or with Move) opens over the middle of its owner, or of
+    /// the screen's work area when it has none, inside that work area.
     void centerOnScreen();
 
     bool Visible() const override;

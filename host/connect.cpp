@@ -18,6 +18,11 @@ constexpr const char* kCaption = "TRAPLINE";
 constexpr long kTypeMismatch = 13;
 constexpr long kInternalError = 51;
 
+/// Office's control ids of the menu bar's Add-Ins and Tools menus, the same
+/// in every language of the editor, whose bars' names are not.
+constexpr long kAddInsMenuId = 30038;
+constexpr long kToolsMenuId = 30007;
+
 int g_instances = 0;
 
 /// Runs `action` and turns anything it throws into an error: no exception
@@ -45,6 +50,19 @@ void removeControl(vbide::CommandBarControl*& control, vbide::CommandBarEvents*&
     }
     control = nullptr;
     events = nullptr;
+}
+
+/// The menu opened by the control of id `id` on `bar`; null when none.
+vbide::CommandBar* popupOf(vbide::CommandBar& bar, long id) {
+    vbide::CommandBarControls& controls = bar.Controls();
+    for (long i = 1; i <= controls.Count(); ++i) {
+        auto control = controls.Item(i);
+        if (!control || (*control)->Id() != id)
+            continue;
+        if (auto menu = (*control)->CommandBar())
+            return *menu;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -111,6 +129,7 @@ void Connect::AddinInstance_OnConnection(vbide::Object* Application,
 void Connect::AddinInstance_OnDisconnection() {
     removeControl(m_toolbarButton, m_menuHandler);
     removeControl(m_addInsMenuItem, m_menuBarHandler);
+    m_connectionNotes.clear();
     if (m_formDisplayed) {
         m_services.settings.saveSetting(VersionRecord::kProductName, kSettings, kDisplayOnConnect,
                                         "1");
@@ -139,6 +158,7 @@ void Connect::showForm() {
         m_addInForm = std::make_unique<frmAddIn>(m_vbInstance, m_services,
                                                  m_system->windowOwner(m_vbInstance->MainWindow()));
         m_system->adopt(*m_addInForm);
+        m_loggedNotes.clear();
         // A run changes the engine's code; an environment that keeps its own
         // copy must get the changes, or the user's modules stay as they were.
         m_addInForm->projectChanged = [this] {
@@ -154,12 +174,14 @@ void Connect::showForm() {
                 showError(read.error());
                 ok = false;
             }
+            logNotes();
         };
     }
     m_addInForm->VBInstance = m_vbInstance;
     m_addInForm->Connect = this;
     m_formDisplayed = true;
     m_addInForm->Show();
+    logNotes();
 }
 
 void Connect::Hide() {
@@ -204,15 +226,37 @@ void Connect::AddToCommandBar() {
         Show();
 }
 
+vbide::CommandBar* Connect::entryMenu(std::string& where) {
+    vbide::CommandBarCollection& bars = m_vbInstance->CommandBars();
+    auto menuBar = bars.Item(std::string("Menu Bar"));
+    if (menuBar)
+        if (vbide::CommandBar* menu = popupOf(**menuBar, kAddInsMenuId))
+            return menu;
+    if (auto menu = bars.Item(std::string("Add-Ins")))
+        return *menu;
+    if (menuBar)
+        if (vbide::CommandBar* menu = popupOf(**menuBar, kToolsMenuId)) {
+            where = "The TRAPLINE entry is in the Tools menu: the environment has no Add-Ins "
+                    "menu.";
+            return menu;
+        }
+    where = "No TRAPLINE menu entry: the environment has neither an Add-Ins nor a Tools menu.";
+    return nullptr;
+}
+
 void Connect::AddToAddInsMenu() {
-    // Failures stay silent here: an environment without an "Add-Ins" menu
-    // still gets the button.
+    // Failures stay silent here: an environment without the menu still gets
+    // the button. An entry that is not in the Add-Ins menu, or none, is told
+    // in the window's log.
     if (!m_vbInstance)
         return;
-    auto menu = m_vbInstance->CommandBars().Item(std::string("Add-Ins"));
+    std::string where;
+    vbide::CommandBar* menu = entryMenu(where);
+    if (!where.empty())
+        m_connectionNotes.push_back(where);
     if (!menu)
         return;
-    auto item = (*menu)->Controls().Add(vbide::msoControlButton);
+    auto item = menu->Controls().Add(vbide::msoControlButton);
     if (!item)
         return;
     m_addInsMenuItem = *item;
@@ -223,6 +267,21 @@ void Connect::AddToAddInsMenu() {
         return;
     m_menuBarHandler = *events;
     bindClick(*m_menuBarHandler, &Connect::MenuBarHandler_Click);
+}
+
+void Connect::logNotes() {
+    if (!m_addInForm)
+        return;
+    std::vector<std::string> notes = m_connectionNotes;
+    if (m_vbInstance)
+        for (std::string& note : m_vbInstance->notes())
+            notes.push_back(std::move(note));
+    for (const std::string& note : notes) {
+        if (!m_loggedNotes.insert(note).second)
+            continue;
+        forms::TextBox& log = m_addInForm->DebugTxt;
+        log.setText(log.Text() + note + "\r\n");
+    }
 }
 
 void Connect::MenuHandler_Click(vbide::CommandBarControl* /*CommandBarControl*/, bool& /*handled*/,

@@ -5,8 +5,12 @@
 #include "frmaddin.h"
 
 #include <memory>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace vbide {
+class CommandBar;
 class CommandBarControl;
 class CommandBarEvents;
 class VBE;
@@ -14,8 +18,10 @@ class VBE;
 
 /// The add-in's entry object. The environment creates one and drives it
 /// through the three connection events. At connection it adds the
-/// "TRAPLINE" entry at the end of the "Add-Ins" menu and the "TRAPLINE"
-/// button on the environment's second command bar; a click on either shows
+/// "TRAPLINE" entry at the end of the Add-Ins menu (the menu bar's control
+/// 30038, else the bar "Add-Ins"; else the Tools menu, control 30007, which
+/// the window's log then tells) and the "TRAPLINE" button on the
+/// environment's second command bar; a click on either shows
 /// the one tool window. It remembers whether the window is displayed and
 /// keeps that across connections as the setting "DisplayOnConnect".
 ///
@@ -95,6 +101,12 @@ private:
     void AddinInstance_OnConnection(vbide::Object* Application, vbide::ext_ConnectMode ConnectMode);
     void AddinInstance_OnDisconnection();
     void AddToAddInsMenu();
+    /// The menu the entry goes to; `where` tells the log of any other place
+    /// than the Add-Ins menu, or of none.
+    vbide::CommandBar* entryMenu(std::string& where);
+    /// Writes into the window's log what it has not been told yet: where
+    /// the menu entry went, what the last reading of the code left out.
+    void logNotes();
     void MenuHandler_Click(vbide::CommandBarControl* CommandBarControl, bool& handled,
                            bool& CancelDefault);
     void MenuBarHandler_Click(vbide::CommandBarControl* CommandBarControl, bool& handled,
@@ -118,4 +130,6 @@ private:
     vbide::CommandBarControl* m_addInsMenuItem = nullptr;
     vbide::CommandBarEvents* m_menuHandler = nullptr;
     vbide::CommandBarEvents* m_menuBarHandler = nullptr;
+    std::vector<std::string> m_connectionNotes;
+    std::set<std::string> m_loggedNotes; ///< of the window as it is now
 };

@@ -4,8 +4,9 @@
 # checks that each program and DLL needs no DLL but the system's, runs the
 # tests under wine and packs
 # trapline-<version>-win64.zip and -win32.zip into build-windows/; with both
-# targets, also the per-user installer trapline-<version>.msi, installed and
-# removed again under wine.
+# targets, also the installers trapline-<version>.msi (per user) and
+# trapline-<version>-machine.msi (for every user), installed and removed
+# again under wine. Every package is checked for the licence's notices.
 #
 #   TRAPLINE_WINDOWS_ARCHS  the targets, "x64 x86" unless set
 #   TRAPLINE_BUILD_LOCK     a lock file every build and test run waits for,
@@ -21,7 +22,7 @@ read -r -a archs <<<"${TRAPLINE_WINDOWS_ARCHS:-x64 x86}"
 # Only what is missing is installed.
 tools/install-deps.sh cmake ninja-build mingw-w64-tools libgtest-dev libgmock-dev libcli11-dev \
     nlohmann-json3-dev g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386 \
-    xvfb xauth wixl
+    xvfb xauth wixl msitools fonts-wine
 
 locked() {
     if [ -n "${TRAPLINE_BUILD_LOCK:-}" ]; then
@@ -118,19 +119,28 @@ for arch in "${archs[@]}"; do
 
     echo "== Windows $arch: package" >&2
     (cd "$build" && cpack -G ZIP -B "$out" >/dev/null)
+    zip=$out/$(sed -n 's/^set(CPACK_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' "$build/CPackConfig.cmake").zip
+    listing=$(unzip -Z1 "$zip")
+    for file in trapline.exe Trapline.dll README.md LICENSE.txt; do
+        grep -q "/$file\$" <<<"$listing" || { echo "error: $zip lacks $file" >&2; exit 1; }
+    done
+    installer/check-notices.sh "$zip"
 done
 rm -rf "$out/_CPack_Packages"
 
-# One MSI holds both DLLs; it is installed and removed again under wine, and
-# what it writes is compared with what the DLLs' own registration writes.
+# Each MSI holds both DLLs, one for the user, one for the machine; each is
+# installed and removed again under wine, and what it writes is compared with
+# what the DLLs' own registration writes in that scope.
 if [[ " ${archs[*]} " == *" x64 "* && " ${archs[*]} " == *" x86 "* ]]; then
     version=$(sed -n 's/^project(trapline VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-    echo "== Windows: installer trapline-$version.msi" >&2
+    echo "== Windows: installers trapline-$version.msi and trapline-$version-machine.msi" >&2
     rm -f "$out"/trapline-*.msi
-    installer/build-msi.sh "$version" "$out/x64/host/Trapline.dll" "$out/x86/host/Trapline.dll" \
-        "$out/trapline-$version.msi"
-    locked installer/test-msi.sh "$out/trapline-$version.msi" "$out/x64/host/Trapline.dll" \
-        "$out/x86/host/Trapline.dll"
+    dlls=("$out/x64/host/Trapline.dll" "$out/x86/host/Trapline.dll")
+    installer/build-msi.sh "$version" "${dlls[@]}" "$out/trapline-$version.msi" user
+    installer/build-msi.sh "$version" "${dlls[@]}" "$out/trapline-$version-machine.msi" machine
+    installer/check-notices.sh "$out/trapline-$version.msi" "$out/trapline-$version-machine.msi"
+    locked installer/test-msi.sh "$out/trapline-$version.msi" "$out/trapline-$version-machine.msi" \
+        "${dlls[@]}"
 fi
 ls -1 "$out"/*.zip >&2
 ls -1 "$out"/*.msi 2>/dev/null >&2 || true

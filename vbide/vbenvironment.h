@@ -7,6 +7,7 @@
 #include "vbe.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace vbide {
@@ -38,6 +39,10 @@ public:
     /// over are dropped. An environment whose code is the engine's has
     /// nothing to read.
     virtual trapline::Result<void> reload() { return {}; }
+    /// What the last reading of the environment's code left out and why,
+    /// one sentence each (a module the code page cannot hold, a component
+    /// without code); empty when it read everything.
+    virtual std::vector<std::string> notes() const { return {}; }
 };
 
 } // namespace vbide

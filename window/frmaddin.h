@@ -63,10 +63,13 @@ public:
     forms::Event<bool&> projectNeeded;
 
     // Controls, named as in the window's design; the outline comes first so
-    // that it lies below the boxes it surrounds.
+    // that it lies below the boxes it surrounds. A label paints the whole of
+    // its place on Win32, so no control reaches into another: each label
+    // ends where the control below it (or the Clear button beside the log's)
+    // begins, and Clear sits below the marker drawn around the footer.
     forms::Frame TextBorder{*this, "TextBorder", {45, 3195, 4560, 1140}, true};
-    forms::Label Label2{*this, "Label2", {135, 15, 3435, 300}, "Вставить обработку ошибок в"};
-    forms::Label Label4{*this, "Label4", {135, 270, 2055, 270}, "Модуль"};
+    forms::Label Label2{*this, "Label2", {135, 15, 3435, 255}, "Вставить обработку ошибок в"};
+    forms::Label Label4{*this, "Label4", {135, 270, 2055, 255}, "Модуль"};
     forms::ComboBox MdlName{
         *this, "MdlName", {135, 525, 3675, 315}, forms::ComboBox::DropDownCombo, true};
     forms::CheckBox OnlyFunc{*this, "OnlyFunc", {150, 915, 1590, 210}, "Только функции"};
@@ -74,7 +77,7 @@ public:
     forms::CheckBox OnlyProperty{*this, "OnlyProperty", {150, 1170, 2355, 240}, "Только свойства"};
     forms::CheckBox HasOnError{
         *this, "HasOnError", {150, 1485, 3615, 210}, "Только где нет ON ERROR"};
-    forms::Label Label3{*this, "Label3", {120, 1740, 3435, 300}, "Процедура"};
+    forms::Label Label3{*this, "Label3", {120, 1740, 3435, 240}, "Процедура"};
     forms::ComboBox SubName{
         *this, "SubName", {120, 1980, 3690, 315}, forms::ComboBox::DropDownCombo, true};
     forms::CheckBox WithComment{
@@ -90,10 +93,10 @@ public:
     forms::CommandButton cmdModule{*this, "cmdModule", {3810, 2925, 330, 285}, "M"};
     forms::CommandButton cmdProc{*this, "cmdProc", {4140, 2925, 330, 285}, "P"};
     forms::TextBox Header{*this, "Header", {120, 3270, 4350, 975}, true};
-    forms::Label Label5{*this, "Label5", {120, 4290, 3435, 300}, "Окончание"};
+    forms::Label Label5{*this, "Label5", {120, 4290, 3435, 240}, "Окончание"};
     forms::TextBox Footer{*this, "Footer", {120, 4545, 4365, 1695}, true};
-    forms::CommandButton cmdClear{*this, "cmdClear", {3375, 6255, 1095, 240}, "Clear"};
-    forms::Label Label6{*this, "Label6", {150, 6285, 3435, 300}, "Журнал"};
+    forms::CommandButton cmdClear{*this, "cmdClear", {3375, 6270, 1095, 240}, "Clear"};
+    forms::Label Label6{*this, "Label6", {150, 6285, 3165, 225}, "Журнал"};
     forms::TextBox DebugTxt{*this, "DebugTxt", {135, 6510, 4350, 2055}, true};
     forms::CommandButton bttn_InsCode{
         *this, "bttn_InsCode", {135, 8625, 4350, 315}, "Добавить функцию обработки ошибки !"};

@@ -126,18 +126,6 @@ std::string windowText(HWND window) {
     return narrow(text);
 }
 
-HFONT makeFont(const StdFont& font) {
-    // Point sizes at the screen's DPI; the windows' own 8.25 points is the
-    // dialog font's 8, sized as the system sizes a dialog's. A family the
-    // system lacks is mapped by it to its own stand-in.
-    const int height = font.Size == StdFont().Size
-                           ? -MulDiv(8, screenDpi(), 72)
-                           : -static_cast<int>(std::lround(font.Size * screenDpi() / 72.0));
-    return CreateFontW(height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, wide(font.Name).c_str());
-}
-
 void setStyle(HWND window, LONG_PTR bits, bool on) {
     LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
     style = on ? style | bits : style & ~bits;

@@ -1,5 +1,7 @@
 #include "win32forms.h"
 
+#include <algorithm>
+
 namespace forms {
 namespace {
 
@@ -57,6 +59,44 @@ void reframe(Form& form, int which, LONG_PTR style) {
     GetClientRect(w, &client);
     SetWindowLongPtrW(w, which, style);
     form.setSize(pixelsToTwips(client.right), pixelsToTwips(client.bottom));
+}
+
+/// Moves `w` over the middle of `over`, or of the screen's work area when
+/// `over` is null, kept inside the work area of the screen it is then on.
+void placeCentred(HWND w, HWND over) {
+    RECT outer{}, work{};
+    GetWindowRect(w, &outer);
+    const int width = outer.right - outer.left, height = outer.bottom - outer.top;
+    RECT around{};
+    if (over) {
+        GetWindowRect(over, &around);
+        MONITORINFO screen{};
+        screen.cbSize = sizeof screen;
+        GetMonitorInfoW(MonitorFromWindow(over, MONITOR_DEFAULTTONEAREST), &screen);
+        work = screen.rcWork;
+    } else {
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        around = work;
+    }
+    int x = around.left + (around.right - around.left - width) / 2;
+    int y = around.top + (around.bottom - around.top - height) / 2;
+    // A window larger than the work area keeps its title bar on the screen.
+    x = std::max(std::min(x, static_cast<int>(work.right) - width), static_cast<int>(work.left));
+    y = std::max(std::min(y, static_cast<int>(work.bottom) - height), static_cast<int>(work.top));
+    SetWindowPos(w, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+/// A window that code has not placed opens over the middle of its owner, as
+/// a Qt dialog does (an owner not yet shown counts where it will show), or
+/// of the screen when the owner is minimized or missing; afterwards it stays
+/// where the user leaves it.
+void placeAtFirstShow(Control::Native& n) {
+    if (n.placed)
+        return;
+    n.placed = true;
+    HWND owner = GetWindow(n.hwnd, GW_OWNER);
+    const bool overOwner = owner && !IsIconic(owner);
+    placeCentred(n.hwnd, overOwner ? owner : nullptr);
 }
 
 } // namespace
@@ -128,13 +168,8 @@ void Form::setBackColor(Color color) {
 }
 
 void Form::centerOnScreen() {
-    HWND w = native().hwnd;
-    RECT work{}, outer{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    GetWindowRect(w, &outer);
-    const int x = work.left + (work.right - work.left - (outer.right - outer.left)) / 2;
-    const int y = work.top + (work.bottom - work.top - (outer.bottom - outer.top)) / 2;
-    SetWindowPos(w, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    native().placed = true;
+    placeCentred(native().hwnd, nullptr);
 }
 
 Control* Form::ActiveControl() const {
@@ -206,6 +241,7 @@ int Form::Height() const {
 }
 
 void Form::Move(Rect t) {
+    native().placed = true;
     SetWindowPos(native().hwnd, nullptr, twipsToPixels(t.left), twipsToPixels(t.top), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     setSize(t.width, t.height);
@@ -213,6 +249,7 @@ void Form::Move(Rect t) {
 
 void Form::Show() {
     m_loaded = true;
+    placeAtFirstShow(native());
     win32::hookDialogKeys();
     ShowWindow(native().hwnd, SW_SHOW);
     SetForegroundWindow(native().hwnd);
@@ -226,6 +263,7 @@ void Form::ShowModal() {
     if (ownerWasEnabled)
         EnableWindow(owner, FALSE);
     native().modal = true;
+    placeAtFirstShow(native());
     ShowWindow(w, SW_SHOW);
     SetForegroundWindow(w);
     runModalLoop(w, m_loaded);

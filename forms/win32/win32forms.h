@@ -49,6 +49,9 @@ struct forms::Control::Native {
     int defaultId = 0;
     bool modal = false;
     bool sizable = false;
+    /// Code has placed the window, or it was shown: its first showing
+    /// leaves it where it is.
+    bool placed = false;
     HWND lastFocus = nullptr;
     HICON icon = nullptr;
     /// The least outer size in pixels the user may drag the window to.
@@ -129,7 +132,9 @@ HMODULE resourceModule();
 /// The DPI of the screen, for twips and point sizes.
 int screenDpi();
 
-/// A font for `font` at the screen's DPI; the caller owns it.
+/// A font for `font` at the screen's DPI that can draw Russian captions:
+/// its face when that has the letters, else the same weight and cell height
+/// in a face that does. The caller owns it.
 HFONT makeFont(const StdFont& font);
 
 /// Sets or clears `bits` of a window's style and redraws it.

@@ -1,20 +1,11 @@
 #include "clipboardguard.h"
+#include "openedclipboard.h"
 
 #include <cstring>
 
 namespace trapline::dispatch {
 
 namespace {
-
-/// Another program may hold the clipboard for a moment.
-bool openClipboard() {
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        if (OpenClipboard(nullptr))
-            return true;
-        Sleep(20);
-    }
-    return false;
-}
 
 /// Formats Windows makes from others on demand: they come back with the
 /// ones they are made from.
@@ -26,7 +17,8 @@ bool synthesized(UINT id) {
 } // namespace
 
 ClipboardGuard::ClipboardGuard() {
-    if (!openClipboard())
+    const OpenedClipboard clipboard;
+    if (!clipboard)
         return;
     for (UINT id = EnumClipboardFormats(0); id; id = EnumClipboardFormats(id)) {
         if (synthesized(id))
@@ -52,11 +44,11 @@ ClipboardGuard::ClipboardGuard() {
         m_formats.push_back({id, std::string(static_cast<const char*>(bytes), size), nullptr});
         GlobalUnlock(data);
     }
-    CloseClipboard();
 }
 
 ClipboardGuard::~ClipboardGuard() {
-    if (!openClipboard()) {
+    const OpenedClipboard clipboard;
+    if (!clipboard) {
         for (Format& f : m_formats)
             if (f.metafile)
                 DeleteEnhMetaFile(f.metafile);
@@ -76,19 +68,14 @@ ClipboardGuard::~ClipboardGuard() {
         if (!SetClipboardData(f.id, block))
             GlobalFree(block);
     }
-    CloseClipboard();
 }
 
 bool ClipboardGuard::putBitmap(HBITMAP bitmap) {
-    if (!openClipboard()) {
-        DeleteObject(bitmap);
-        return false;
-    }
-    EmptyClipboard();
-    const bool put = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
+    const OpenedClipboard clipboard;
+    const bool put =
+        clipboard && EmptyClipboard() && SetClipboardData(CF_BITMAP, bitmap) != nullptr;
     if (!put)
         DeleteObject(bitmap);
-    CloseClipboard();
     return put;
 }
 

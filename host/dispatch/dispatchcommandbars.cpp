@@ -33,8 +33,9 @@ bool sameObject(IDispatch* a, IDispatch* b) {
 
 class Control : public vbide::CommandBarControl {
 public:
-    Control(DispatchObject object, std::function<void(vbide::CommandBarControl*)>& deleted)
-        : m_object(std::move(object)), m_deleted(deleted) {}
+    Control(DispatchObject object, DispatchBars::Factory& factory,
+            std::function<void(vbide::CommandBarControl*)>& deleted)
+        : m_object(std::move(object)), m_factory(factory), m_deleted(deleted) {}
 
     const DispatchObject& object() const { return m_object; }
 
@@ -64,6 +65,11 @@ public:
         m_object = DispatchObject();
         return {};
     }
+    long Id() const override {
+        auto id = m_object.getLong(L"Id");
+        return id ? *id : 0;
+    }
+    trapline::Result<vbide::CommandBar*> CommandBar() override;
 
 private:
     static trapline::Result<void> done(const Result<Variant>& result) {
@@ -73,6 +79,7 @@ private:
     }
 
     DispatchObject m_object;
+    DispatchBars::Factory& m_factory;
     std::function<void(vbide::CommandBarControl*)>& m_deleted;
 };
 
@@ -88,7 +95,7 @@ public:
         for (auto& c : m_controls)
             if (c->object() && sameObject(c->object().get(), object.get()))
                 return c.get();
-        m_controls.push_back(std::make_unique<Control>(std::move(object), m_deleted));
+        m_controls.push_back(std::make_unique<Control>(std::move(object), *this, m_deleted));
         return m_controls.back().get();
     }
     bool owns(vbide::CommandBarControl* control) const {
@@ -178,6 +185,13 @@ private:
 };
 
 } // namespace
+
+trapline::Result<vbide::CommandBar*> Control::CommandBar() {
+    auto bar = m_object.object(L"CommandBar");
+    if (!bar)
+        return bar.error();
+    return m_factory.bar(std::move(*bar));
+}
 
 vbide::CommandBar* DispatchBars::Factory::bar(DispatchObject object) {
     for (size_t i = 0; i < m_barObjects.size(); ++i)

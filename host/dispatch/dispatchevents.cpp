@@ -8,11 +8,40 @@ namespace trapline::dispatch {
 
 namespace {
 
-/// The IDE's _dispCommandBarControlEvents.
-const IID kCommandBarEvents = {
-    0x0002E131, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+/// _dispCommandBarControlEvents as the VBA editor's library and VB5's (whose
+/// library VB6 shares) know it: tried only when the event source does not
+/// tell its own (EnumConnectionPoints, GetConnectionInterface).
+const IID kKnownCommandBarEvents[] = {
+    {0x0002E131, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}},
+    {0x0002E198, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}},
+};
 
 constexpr DISPID kClick = 1;
+
+/// The connection point a CommandBarEvents object raises Click through, and
+/// its interface in `events`; null when it has none. The object raises one
+/// set of events, so its first connection point is Click's.
+IConnectionPoint* clickPoint(IConnectionPointContainer* container, IID& events) {
+    IEnumConnectionPoints* points = nullptr;
+    if (SUCCEEDED(container->EnumConnectionPoints(&points)) && points) {
+        IConnectionPoint* first = nullptr;
+        ULONG got = 0;
+        const bool found = points->Next(1, &first, &got) == S_OK && got == 1 && first;
+        points->Release();
+        if (found && SUCCEEDED(first->GetConnectionInterface(&events)))
+            return first;
+        if (found)
+            first->Release();
+    }
+    for (const IID& known : kKnownCommandBarEvents) {
+        IConnectionPoint* point = nullptr;
+        if (SUCCEEDED(container->FindConnectionPoint(known, &point)) && point) {
+            events = known;
+            return point;
+        }
+    }
+    return nullptr;
+}
 
 } // namespace
 
@@ -20,7 +49,9 @@ constexpr DISPID kClick = 1;
 /// is Click(CommandBarControl, ByRef handled, ByRef CancelDefault).
 class ClickSink : public IDispatch {
 public:
-    ClickSink(vbide::CommandBarControl* control) : m_control(control) {}
+    /// `events` is the interface the source calls the sink through.
+    ClickSink(vbide::CommandBarControl* control, const IID& events)
+        : m_control(control), m_events(events) {}
 
     vbide::CommandBarEvents::ClickHandler handler;
     /// Cut off when the source ends: a click the IDE still delivers then
@@ -34,7 +65,7 @@ public:
         if (!object)
             return E_POINTER;
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-            IsEqualIID(iid, kCommandBarEvents)) {
+            IsEqualIID(iid, m_events)) {
             *object = static_cast<IDispatch*>(this);
             AddRef();
             return S_OK;
@@ -99,6 +130,7 @@ private:
     virtual ~ClickSink() = default;
 
     vbide::CommandBarControl* m_control;
+    IID m_events;
     ULONG m_references = 1;
 };
 
@@ -154,13 +186,13 @@ DispatchEvents::CommandBarEvents(vbide::CommandBarControl* control) {
     if (FAILED(hr))
         return makeError(vbError(hr).number, "Events",
                          "CommandBarEvents: the event source offers no connection points");
-    IConnectionPoint* point = nullptr;
-    hr = container->FindConnectionPoint(kCommandBarEvents, &point);
+    IID raised{};
+    IConnectionPoint* point = clickPoint(container, raised);
     container->Release();
-    if (FAILED(hr))
-        return makeError(vbError(hr).number, "Events",
+    if (!point)
+        return makeError(vbError(E_NOINTERFACE).number, "Events",
                          "CommandBarEvents: the event source raises no Click");
-    auto* sink = new ClickSink(control);
+    auto* sink = new ClickSink(control, raised);
     DWORD cookie = 0;
     hr = point->Advise(sink, &cookie);
     if (FAILED(hr)) {

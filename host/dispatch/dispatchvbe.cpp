@@ -1,20 +1,62 @@
 #include "dispatchvbe.h"
+#include "codeshape.h"
 #include "linediff.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace trapline::dispatch {
 
 namespace {
 
-/// The IDE's VBE interface: what an Application must offer to be the IDE.
-const IID kVBE = {0x0002E166, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+/// What an object must answer to by name to be taken for the IDE. VB6's and
+/// the VBA editor's VBE interfaces have ids of their own (and VB6's shares
+/// its library with VB5's), so the object is known by what it does, not by
+/// an interface id it may not answer.
+const wchar_t* const kIDEMembers[] = {L"CommandBars", L"ActiveVBProject", L"VBProjects"};
 
 constexpr long kTypeMismatch = 13;
+
+/// Component types, numbered as VB6 numbers them (vbext_ComponentType); the
+/// VBA editor uses 1, 2, 3, 11 and 100 of the same list.
 constexpr long kResFile = 4;
-constexpr long kRelatedDocument = 6;
+constexpr long kRelatedDocument = 10;
+
+bool answersTo(IDispatch* object, const wchar_t* member) {
+    DISPID id = 0;
+    LPOLESTR name = const_cast<LPOLESTR>(member);
+    return SUCCEEDED(object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id));
+}
+
+/// The first character of `text` that code page `codepage` cannot hold
+/// without a best fit, as its place; npos when it holds them all.
+size_t firstUnconvertible(const std::wstring& text, unsigned codepage) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool pair =
+            i + 1 < text.size() && IS_HIGH_SURROGATE(text[i]) && IS_LOW_SURROGATE(text[i + 1]);
+        const int units = pair ? 2 : 1;
+        BOOL lost = FALSE;
+        char bytes[8];
+        const int size = WideCharToMultiByte(codepage, WC_NO_BEST_FIT_CHARS, text.data() + i, units,
+                                             bytes, sizeof bytes, nullptr, &lost);
+        if (size == 0 || lost)
+            return i;
+        i += static_cast<size_t>(units - 1);
+    }
+    return std::wstring::npos;
+}
+
+/// "U+4E2D", as a character is named in messages.
+std::string codePoint(const std::wstring& text, size_t at) {
+    unsigned long point = text[at];
+    if (at + 1 < text.size() && IS_SURROGATE_PAIR(text[at], text[at + 1]))
+        point = 0x10000 + ((point - 0xD800) << 10) + (text[at + 1] - 0xDC00);
+    char name[16];
+    std::snprintf(name, sizeof name, "U+%04lX", point);
+    return name;
+}
 
 Result<std::string> toCodepage(const std::wstring& text, unsigned codepage) {
     if (text.empty())
@@ -29,9 +71,16 @@ Result<std::string> toCodepage(const std::wstring& text, unsigned codepage) {
     std::string out(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(codepage, flags, text.data(), static_cast<int>(text.size()), out.data(),
                         size, nullptr, nullptr);
-    if (size == 0 || lost)
+    if (size == 0 || lost) {
+        const size_t at = firstUnconvertible(text, codepage);
+        if (at == std::wstring::npos)
+            return makeError(errors::NotConvertible, "",
+                             "text that code page " + std::to_string(codepage) + " cannot hold");
+        const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<long>(at), L'\n');
         return makeError(errors::NotConvertible, "",
-                         "text that code page " + std::to_string(codepage) + " cannot hold");
+                         "line " + std::to_string(line) + " holds " + codePoint(text, at) +
+                             ", which code page " + std::to_string(codepage) + " cannot hold");
+    }
     return out;
 }
 
@@ -72,15 +121,14 @@ DispatchVBE::~DispatchVBE() = default;
 
 Result<std::unique_ptr<DispatchVBE>> DispatchVBE::connect(IDispatch* application,
                                                           unsigned codepage) {
-    void* vbe = nullptr;
-    if (!application || FAILED(application->QueryInterface(kVBE, &vbe)) || !vbe)
+    const bool ide =
+        application && std::all_of(std::begin(kIDEMembers), std::end(kIDEMembers),
+                                   [&](const wchar_t* m) { return answersTo(application, m); });
+    if (!ide)
         return makeError(kTypeMismatch, "TRAPLINE",
                          "Type mismatch: the connecting application is not the development "
                          "environment");
-    // The VBE interface is dual: its first members are IDispatch's.
-    DispatchObject root(static_cast<IDispatch*>(vbe));
-    static_cast<IDispatch*>(vbe)->Release();
-    std::unique_ptr<DispatchVBE> result(new DispatchVBE(std::move(root), codepage));
+    std::unique_ptr<DispatchVBE> result(new DispatchVBE(DispatchObject(application), codepage));
     if (auto read = result->reload(); !read)
         result->m_projectError = read.error();
     return result;
@@ -121,45 +169,41 @@ Result<std::vector<std::string>> DispatchVBE::readLines(const DispatchObject& co
     return lines;
 }
 
-Result<void> DispatchVBE::readModule(Project& project, const DispatchObject& component) {
-    auto wideName = component.getString(L"Name");
-    if (!wideName)
-        return wideName.error();
-    const std::string label = toUtf8(*wideName);
+Result<void> DispatchVBE::readModule(Project& project, const DispatchObject& component,
+                                     const std::wstring& wideName) {
     auto type = component.getLong(L"Type");
     if (!type)
-        return named(label, type.error());
-    // Resource files and related documents have no code.
+        return type.error();
     if (*type == kResFile || *type == kRelatedDocument)
-        return {};
+        return makeError(errors::InvalidCall, "", "it holds no code");
+    // A designer may have no code module: the IDE then fails or gives Nothing.
     auto code = component.get(L"CodeModule");
     if (!code)
-        return named(label, code.error());
+        return code.error();
     if (code->get()->vt != VT_DISPATCH || !code->get()->pdispVal)
-        return {};
+        return makeError(errors::InvalidCall, "", "it holds no code");
     DispatchObject codeModule(code->get()->pdispVal);
     auto lines = readLines(codeModule);
     if (!lines)
-        return named(label, lines.error());
-    auto name = toCodepage(*wideName, m_codepage);
+        return lines.error();
+    auto name = toCodepage(wideName, m_codepage);
     if (!name)
-        return named(label, name.error());
+        return makeError(name.error().number, "", "its name " + name.error().description);
     // The engine reads a module as a file does: a head naming it, then the
     // lines the IDE shows.
     std::string bytes = "Attribute VB_Name = \"" + *name + "\"\r\n" + joinModuleLines(*lines);
     if (!lines->empty())
         bytes += "\r\n";
     if (auto usable = CodeModule::usable(bytes); !usable)
-        return named(label, usable.error());
+        return usable.error();
     // No file: the IDE holds the module, and a save meant for files on disk
     // must not write one into the current folder.
     auto made = std::make_unique<Component>(*name, static_cast<ComponentType>(*type), "",
                                             std::move(bytes), FileStamp{});
     if (engineLines(made->CodeModule()) != *lines)
-        return makeError(errors::BadFileFormat, label,
-                         "Module " + label + ": its lines cannot be read as code lines");
+        return makeError(errors::BadFileFormat, "", "its lines cannot be read as code lines");
     Component* added = project.VBComponents().append(std::move(made));
-    m_modules.push_back({added, label, std::move(codeModule), std::move(*lines)});
+    m_modules.push_back({added, toUtf8(wideName), std::move(codeModule), std::move(*lines)});
     return {};
 }
 
@@ -171,6 +215,7 @@ Result<void> DispatchVBE::reload() {
     m_modules.clear();
     if (active->get()->vt != VT_DISPATCH || !active->get()->pdispVal) {
         setActiveVBProject(nullptr);
+        m_notes.clear();
         return {};
     }
     DispatchObject vbProject(active->get()->pdispVal);
@@ -190,15 +235,22 @@ Result<void> DispatchVBE::reload() {
     auto count = components->getLong(L"Count");
     if (!count)
         return failed(count.error());
+    std::vector<std::string> notes;
     for (long i = 1; i <= *count; ++i) {
         auto component = components->object(L"Item", {Variant::fromLong(i)});
         if (!component)
             return failed(component.error());
-        if (auto read = readModule(*project, *component); !read)
-            return failed(read.error());
+        auto name = component->getString(L"Name");
+        if (!name)
+            return failed(name.error());
+        // One module the engine cannot take is left out, not the project.
+        if (auto read = readModule(*project, *component, *name); !read)
+            notes.push_back("Module " + toUtf8(*name) +
+                            " is left out: " + read.error().description);
     }
     setActiveVBProject(std::move(project));
     m_projectError.reset();
+    m_notes = std::move(notes);
     return {};
 }
 
@@ -257,12 +309,29 @@ Result<void> DispatchVBE::addModule(Component& component) {
     return {};
 }
 
+size_t DispatchVBE::firstOtherLine(const std::vector<std::string>& a,
+                                   const std::vector<std::string>& b) const {
+    size_t line = 0;
+    for (; line < a.size() && line < b.size(); ++line) {
+        if (a[line] == b[line])
+            continue;
+        auto wa = fromCodepage(a[line], m_codepage);
+        auto wb = fromCodepage(b[line], m_codepage);
+        if (!wa || !wb || !sameCode(*wa, *wb))
+            break;
+    }
+    return line == a.size() && line == b.size() ? std::string::npos : line;
+}
+
 Result<void> DispatchVBE::writeModule(Module& module) {
-    const std::vector<std::string> target = engineLines(module.component->CodeModule());
+    CodeModule& engine = module.component->CodeModule();
+    const std::vector<std::string> target = engineLines(engine);
     auto current = readLines(module.code);
     if (!current)
         return current.error();
-    if (*current != module.lines)
+    // The IDE re-cases an identifier across the project as it lists another
+    // module's new lines: such a module holds the code it was read with.
+    if (firstOtherLine(*current, module.lines) != std::string::npos)
         return makeError(errors::ChangedOnDisk, module.label,
                          "changed in the environment since it was read; the changes were not "
                          "written into it");
@@ -297,15 +366,19 @@ Result<void> DispatchVBE::writeModule(Module& module) {
     if (!written)
         return written.error();
     module.lines = std::move(*written);
-    if (module.lines != target) {
-        size_t line = 0;
-        while (line < module.lines.size() && line < target.size() &&
-               module.lines[line] == target[line])
-            ++line;
+    if (const size_t line = firstOtherLine(module.lines, target); line != std::string::npos)
         return makeError(errors::ChangedOnDisk, module.label,
                          "its text in the environment differs from the one written, from line " +
                              std::to_string(line + 1) + " on");
-    }
+    // The IDE lists what it is given in its own case and spacing: its text is
+    // what the next run starts from, in the engine as in the IDE.
+    std::vector<std::pair<long, std::string_view>> listed;
+    for (size_t i = 0; i < target.size(); ++i)
+        if (module.lines[i] != target[i])
+            listed.emplace_back(static_cast<long>(i + 1), module.lines[i]);
+    if (!listed.empty())
+        if (auto kept = engine.replaceTexts(listed); !kept)
+            return kept.error();
     return {};
 }
 

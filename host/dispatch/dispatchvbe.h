@@ -23,12 +23,14 @@ namespace trapline::dispatch {
 class DispatchVBE : public vbide::VBE {
 public:
     /// The root object behind `application`, with its active project read in
-    /// the code page `codepage` (a Windows code page number). Fails with the
-    /// connection's message when `application` does not offer the VBE
-    /// interface. A project that cannot be read (a module the code page
-    /// cannot hold, a project locked for viewing) does not fail the
+    /// the code page `codepage` (a Windows code page number). Fails with
+    /// "Type mismatch" (13) when `application` is not the IDE: an IDispatch
+    /// that answers to CommandBars, ActiveVBProject and VBProjects by name,
+    /// whichever interface ids it has (VB6's and the VBA editor's differ).
+    /// A project that cannot be read (locked for viewing) does not fail the
     /// connection, whose command bars need no code: it is left out, and
-    /// projectError() says why.
+    /// projectError() says why; a module that cannot be read is left out
+    /// alone (notes()).
     static Result<std::unique_ptr<DispatchVBE>> connect(IDispatch* application, unsigned codepage);
     ~DispatchVBE() override;
 
@@ -44,13 +46,20 @@ public:
     Result<void> reload() override;
     /// Why the project could not be read at the connection, if it could not.
     const std::optional<Error>& projectError() const { return m_projectError; }
+    /// The components the last reading left out, each named with the reason:
+    /// one without code (a resource file, a related document, a designer
+    /// without a code module), one whose text or name the code page cannot
+    /// hold (the line and the character named). The other modules are read.
+    std::vector<std::string> notes() const override { return m_notes; }
 
     /// Writes the engine's changes of every module into the IDE with the
     /// fewest editing calls, then reads each changed module back; a module
     /// the engine added is added to the IDE's project first. A module
     /// the IDE changed since it was read is not written; a module whose text
-    /// then differs from the engine's is reported. One error per module that
-    /// did not come out as the engine holds it, naming the module.
+    /// then holds other code than the engine's is reported. Case and spacing
+    /// the IDE gave the code as it listed it are no change: its text becomes
+    /// the engine's. One error per module that did not come out as the
+    /// engine holds it, naming the module.
     std::vector<Error> writeBack() override;
 
 private:
@@ -64,7 +73,13 @@ private:
     DispatchVBE(DispatchObject vbe, unsigned codepage);
     Result<std::vector<std::string>> readLines(const DispatchObject& code) const;
     Result<void> writeModule(Module& module);
-    Result<void> readModule(Project& project, const DispatchObject& component);
+    /// The first line (from 0) at which `a` and `b` hold other code, as VB
+    /// compares it (codeshape.h); npos when they hold the same code.
+    size_t firstOtherLine(const std::vector<std::string>& a,
+                          const std::vector<std::string>& b) const;
+    /// Reads one component into `project`; an error says why it is left out.
+    Result<void> readModule(Project& project, const DispatchObject& component,
+                            const std::wstring& name);
     Result<void> addModule(Component& component);
 
     DispatchObject m_vbe;
@@ -73,6 +88,7 @@ private:
     DispatchEvents m_events;
     std::vector<Module> m_modules;
     std::optional<Error> m_projectError;
+    std::vector<std::string> m_notes;
 };
 
 } // namespace trapline::dispatch

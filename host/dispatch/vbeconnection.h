@@ -12,6 +12,6 @@
 #include <oaidl.h>
 
 /// The environment's root object behind `application`, or an error carrying
-/// the message of the connection failure when it does not offer the VBE
-/// interface {0002E166-0000-0000-C000-000000000046}.
+/// the message of the connection failure ("Type mismatch") when it is not the
+/// IDE (see DispatchVBE::connect).
 trapline::Result<std::unique_ptr<vbide::VBE>> connectToVBE(IDispatch* application);

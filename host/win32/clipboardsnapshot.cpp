@@ -1,4 +1,5 @@
 #include "clipboardsnapshot.h"
+#include "openedclipboard.h"
 
 #include <windows.h>
 
@@ -27,33 +28,10 @@ bool copyable(UINT format) {
     }
 }
 
-/// The clipboard, opened for as long as this lives; a few tries, since
-/// another program may hold it for a moment.
-class OpenClipboardScope {
-public:
-    OpenClipboardScope() {
-        for (int attempt = 0; attempt < 10 && !m_open; ++attempt) {
-            m_open = OpenClipboard(nullptr) != FALSE;
-            if (!m_open)
-                Sleep(10);
-        }
-    }
-    ~OpenClipboardScope() {
-        if (m_open)
-            CloseClipboard();
-    }
-    OpenClipboardScope(const OpenClipboardScope&) = delete;
-    OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
-    explicit operator bool() const { return m_open; }
-
-private:
-    bool m_open = false;
-};
-
 } // namespace
 
 ClipboardSnapshot::ClipboardSnapshot() {
-    OpenClipboardScope open;
+    const trapline::dispatch::OpenedClipboard open;
     if (!open)
         return;
     for (UINT format = EnumClipboardFormats(0); format; format = EnumClipboardFormats(format)) {
@@ -70,7 +48,7 @@ ClipboardSnapshot::ClipboardSnapshot() {
 }
 
 void ClipboardSnapshot::restore() const {
-    OpenClipboardScope open;
+    const trapline::dispatch::OpenedClipboard open;
     if (!open)
         return;
     EmptyClipboard();

@@ -36,6 +36,14 @@ std::vector<std::wstring> addInKeys(Bitness bitness) {
 
 const std::wstring kVb6Key = L"Software\\Microsoft\\Visual Basic\\";
 
+/// The VBA editor's LoadBehavior for the record's. VB6 reads bit 0 as "load
+/// on start-up"; the VBA editor reads LoadBehavior as Office reads its COM
+/// add-ins' (bit 0 loaded, bit 1 load at start-up) and loads at start-up only
+/// with both set: 3, as Office's own add-ins are registered.
+DWORD vbeLoadBehavior(std::uint32_t vb6) {
+    return (vb6 & 1) != 0 ? 3 : 0;
+}
+
 /// The type library's key and the version below it.
 std::wstring typeLibKey() {
     const std::string id = Registration::kTypeLib;
@@ -354,17 +362,19 @@ std::vector<ComRegistration::Value> ComRegistration::values(Scope scope, Bitness
     };
     out.insert(out.end(), std::begin(typeLibrary), std::end(typeLibrary));
     for (const std::wstring& key : addInKeys(bitness)) {
+        const bool vb6 = key.rfind(kVb6Key, 0) == 0;
         out.push_back({HKEY_CURRENT_USER, key, L"FriendlyName", REG_SZ, toWide(record.displayName),
                        0, Part::AddIn});
         out.push_back({HKEY_CURRENT_USER, key, L"Description", REG_SZ, toWide(record.description),
                        0, Part::AddIn});
         // The Add-In Manager and the user change it ("Loaded", "Load on
         // startup"): the record's is only the first.
-        out.push_back({HKEY_CURRENT_USER, key, L"LoadBehavior", REG_DWORD, L"", record.loadBehavior,
+        out.push_back({HKEY_CURRENT_USER, key, L"LoadBehavior", REG_DWORD, L"",
+                       vb6 ? record.loadBehavior : vbeLoadBehavior(record.loadBehavior),
                        Part::AddIn, true});
         // Only VB6 reads it: the add-in may not be loaded from its command
         // line. The Add-In Manager sets it as well.
-        if (key.rfind(kVb6Key, 0) == 0)
+        if (vb6)
             out.push_back(
                 {HKEY_CURRENT_USER, key, L"CommandLineSafe", REG_DWORD, L"", 0, Part::AddIn, true});
     }

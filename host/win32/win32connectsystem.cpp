@@ -3,6 +3,7 @@
 #include "activationscope.h"
 #include "clipboardsnapshot.h"
 #include "commandbarcontrol.h"
+#include "openedclipboard.h"
 #include "servermodule.h"
 
 #include "platform/windows/wide.h"
@@ -24,16 +25,8 @@ std::string moduleFolder() {
 
 /// Puts the bitmap on the clipboard; the clipboard owns it afterwards.
 bool putOnClipboard(HBITMAP bitmap) {
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        if (OpenClipboard(nullptr)) {
-            EmptyClipboard();
-            const bool put = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
-            CloseClipboard();
-            return put;
-        }
-        Sleep(10);
-    }
-    return false;
+    const trapline::dispatch::OpenedClipboard clipboard;
+    return clipboard && EmptyClipboard() && SetClipboardData(CF_BITMAP, bitmap) != nullptr;
 }
 
 } // namespace
@@ -57,6 +50,8 @@ trapline::Result<void> Win32ConnectSystem::pasteFace(vbide::CommandBarControl& c
     ClipboardSnapshot saved;
     if (!putOnClipboard(picture)) {
         DeleteObject(picture);
+        // The clipboard may have been emptied before the face was refused.
+        saved.restore();
         return trapline::makeError(521, "Trapline.Connect", "Can't open Clipboard");
     }
     auto pasted = control.PasteFace();

@@ -20,7 +20,37 @@ std::vector<std::string> items(const forms::ComboBox& box) {
     return out;
 }
 
+/// Whether two controls' places share any twip.
+bool overlap(const forms::Control& a, const forms::Control& b) {
+    return a.Left() < b.Left() + b.Width() && b.Left() < a.Left() + a.Width() &&
+           a.Top() < b.Top() + b.Height() && b.Top() < a.Top() + a.Height();
+}
+
 } // namespace
+
+TEST(frmAddIn, NoControlReachesIntoAnotherButTheMarkerAroundTheActiveTemplate) {
+    Window w;
+    frmAddIn& form = *w.form;
+    for (forms::TextBox* active : {&form.Header, &form.Footer}) {
+        SCOPED_TRACE(active->Name());
+        active->SetFocus();
+        user::settle();
+        // The marker lies around the box, clear of its edges.
+        const forms::Control& marker = form.TextBorder;
+        EXPECT_LT(marker.Left(), active->Left());
+        EXPECT_LT(marker.Top(), active->Top());
+        EXPECT_GT(marker.Left() + marker.Width(), active->Left() + active->Width());
+        EXPECT_GT(marker.Top() + marker.Height(), active->Top() + active->Height());
+        const auto& controls = form.tabOrder();
+        for (size_t i = 0; i < controls.size(); ++i)
+            for (size_t j = i + 1; j < controls.size(); ++j) {
+                const forms::Control *a = controls[i], *b = controls[j];
+                const bool markerAndBox =
+                    (a == &marker && b == active) || (b == &marker && a == active);
+                EXPECT_EQ(overlap(*a, *b), markerAndBox) << a->Name() << " and " << b->Name();
+            }
+    }
+}
 
 TEST(frmAddIn, LoadsTheModulesAddsTheErrorModuleOnceAndWritesOnlyAMissingTipsFile) {
     Window w;

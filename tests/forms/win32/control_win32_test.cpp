@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 TEST(Win32Forms, AControlsWindowSitsAtItsTwipsInWholePixelsWithTheDialogFont) {
     forms::Form form("Sample");
@@ -201,4 +205,193 @@ TEST(Win32Forms, AButtonShowsItsPictureBesideItsCaptionWithTheVersion6CommonCont
     EXPECT_NE(SendMessageW(forms::win32::hwnd(button), BM_GETIMAGE, IMAGE_BITMAP, 0), 0);
     EXPECT_EQ(button.Caption(), "Tips");
     EXPECT_EQ(GetWindowLongPtrW(forms::win32::hwnd(button), GWL_STYLE) & (BS_BITMAP | BS_ICON), 0);
+}
+
+namespace {
+
+/// Whether `font` has a character of its own for each one of `text`.
+bool hasLetters(HFONT font, const std::wstring& text) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ before = SelectObject(dc, font);
+    std::vector<WORD> glyphs(text.size());
+    const DWORD found = GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()),
+                                         glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
+    SelectObject(dc, before);
+    DeleteDC(dc);
+    return found != GDI_ERROR && std::find(glyphs.begin(), glyphs.end(), 0xFFFF) == glyphs.end();
+}
+
+/// The cell height, the realized weight and the dialog base unit (the
+/// average width of the Latin letters) of `font`.
+std::tuple<LONG, LONG, LONG> measure(HFONT font) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ before = SelectObject(dc, font);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SIZE letters{};
+    GetTextExtentPoint32W(dc, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52,
+                          &letters);
+    SelectObject(dc, before);
+    DeleteDC(dc);
+    return {metrics.tmHeight, metrics.tmWeight, (letters.cx / 26 + 1) / 2};
+}
+
+HFONT fontOf(const forms::Control& control) {
+    return reinterpret_cast<HFONT>(SendMessageW(forms::win32::hwnd(control), WM_GETFONT, 0, 0));
+}
+
+} // namespace
+
+TEST(Win32Forms, RussianCaptionsKeepTheirLettersWeightAndRoomWhenTheAnsiCodePageIsNotCyrillic) {
+    // Windows whose ANSI code page is not 1251 have an MS Sans Serif of one
+    // Western code page: the bitmap font wine makes them with stands in for it.
+    ASSERT_NE(GetACP(), 1251u) << "run under a Western code page (LC_ALL=en_US.UTF-8 for wine)";
+    const wchar_t westernSansSerif[] = L"Z:\\usr\\share\\wine\\fonts\\sserife.fon";
+    ASSERT_GT(AddFontResourceExW(westernSansSerif, FR_PRIVATE, nullptr), 0)
+        << "needs wine's bitmap fonts (fonts-wine)";
+    {
+        forms::Form form("Sample");
+        forms::Label label{form, "Label6", {150, 6285, 3165, 225}, "Журнал"};
+        forms::CheckBox box{form, "OnlyFunc", {150, 915, 1590, 210}, "Только функции"};
+        for (const bool bold : {false, true}) {
+            SCOPED_TRACE(bold ? "bold" : "regular");
+            HFONT asked = CreateFontW(-11, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                      DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Sans Serif");
+            // Without a choice of font the captions would lose their letters.
+            EXPECT_FALSE(hasLetters(asked, L"Журнал"));
+            const auto [cell, weight, unit] = measure(asked);
+            label.setFont({"MS Sans Serif", 8.25, bold});
+            box.setFont({"MS Sans Serif", 8.25, bold});
+            for (const forms::Control* control :
+                 {static_cast<forms::Control*>(&label), static_cast<forms::Control*>(&box)}) {
+                SCOPED_TRACE(control->Name());
+                HFONT font = fontOf(*control);
+                EXPECT_TRUE(hasLetters(font, forms::win32::wide(forms::win32::windowText(
+                                                 forms::win32::hwnd(*control)))));
+                const auto [chosenCell, chosenWeight, chosenUnit] = measure(font);
+                EXPECT_EQ(chosenCell, cell);
+                EXPECT_EQ(chosenWeight >= FW_BOLD, bold);
+                EXPECT_LE(std::abs(chosenUnit - unit), 1);
+            }
+            DeleteObject(asked);
+        }
+        // The form's own font, which every control starts with.
+        EXPECT_TRUE(hasLetters(
+            reinterpret_cast<HFONT>(SendMessageW(forms::win32::hwnd(form), WM_GETFONT, 0, 0)),
+            L"Вставить обработку ошибок"));
+    }
+    RemoveFontResourceExW(westernSansSerif, FR_PRIVATE, nullptr);
+}
+
+TEST(Win32Forms, ABorderedFrameIsAPlainLineThatLetsWhatLiesInsideShowAndTakeTheMouse) {
+    forms::Form form("Sample");
+    forms::Frame frame{form, "Frame1", {150, 150, 600, 450}, true}; // 40 by 30 pixels
+    forms::Frame plain{form, "Frame2", {150, 900, 600, 450}};
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 40, 30);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    const COLORREF inside = RGB(1, 2, 3), line = GetSysColor(COLOR_WINDOWTEXT);
+    HBRUSH fill = CreateSolidBrush(inside);
+    RECT all{0, 0, 40, 30};
+    FillRect(dc, &all, fill);
+    DRAWITEMSTRUCT item{};
+    item.CtlType = ODT_STATIC;
+    item.hwndItem = forms::win32::hwnd(frame);
+    item.hDC = dc;
+    item.rcItem = all;
+    ASSERT_TRUE(frame.native().draw);
+    frame.native().draw(item);
+    const struct {
+        int x, y;
+        COLORREF colour;
+    } rows[] = {
+        {0, 0, line},  {39, 0, line},  {0, 29, line},    {39, 29, line},   {20, 0, line},
+        {0, 15, line}, {1, 1, inside}, {20, 15, inside}, {38, 28, inside},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(GetPixel(dc, row.x, row.y), row.colour) << row.x << "," << row.y;
+    SelectObject(dc, old);
+    DeleteObject(fill);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    EXPECT_FALSE(plain.native().draw);
+    // A click inside goes to the box the line surrounds.
+    EXPECT_EQ(SendMessageW(forms::win32::hwnd(frame), WM_NCHITTEST, 0, MAKELPARAM(20, 20)),
+              HTTRANSPARENT);
+}
+
+TEST(Win32Forms, AWindowOpensOverTheMiddleOfItsOwnerInsideTheWorkAreaUnlessCodePlacedIt) {
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    auto twips = [](LONG pixels) { return forms::pixelsToTwips(static_cast<int>(pixels)); };
+    auto centre = [](HWND w) {
+        RECT r{};
+        GetWindowRect(w, &r);
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    };
+    const LONG workWidth = work.right - work.left;
+    const struct {
+        const char* what;
+        bool owned, modal, placed;
+        LONG ownerLeft; // pixels from the work area's left
+    } rows[] = {
+        {"over its owner", true, false, false, 60},
+        {"modal, over its owner", true, true, false, 60},
+        {"an owner at the right edge: kept inside", true, false, false, workWidth - 200},
+        {"no owner: the work area's middle", false, false, false, 0},
+        {"placed by code: left there", true, false, true, 60},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        forms::Form owner("Owner");
+        owner.Move({twips(work.left + row.ownerLeft), twips(work.top + 40), 6000, 4500});
+        owner.Show();
+        forms::Form form("Owned",
+                         row.owned ? forms::Form::Owner{&owner, nullptr} : forms::Form::Owner{});
+        form.setSize(4500, 3000);
+        if (row.placed)
+            form.Move({twips(work.left + 7), twips(work.top + 9), 4500, 3000});
+        HWND w = forms::win32::hwnd(form);
+        RECT shown{};
+        if (row.modal) {
+            user::soon([&] {
+                GetWindowRect(w, &shown);
+                user::close(form);
+            });
+            form.ShowModal();
+        } else {
+            form.Show();
+            GetWindowRect(w, &shown);
+        }
+        const LONG width = shown.right - shown.left, height = shown.bottom - shown.top;
+        const POINT middle{(shown.left + shown.right) / 2, (shown.top + shown.bottom) / 2};
+        if (row.placed) {
+            EXPECT_EQ(std::pair(shown.left, shown.top), std::pair(work.left + 7, work.top + 9));
+        } else if (!row.owned) {
+            EXPECT_LE(std::abs(middle.x - (work.left + work.right) / 2), 1);
+            EXPECT_LE(std::abs(middle.y - (work.top + work.bottom) / 2), 1);
+        } else if (row.ownerLeft + 400 > workWidth) {
+            EXPECT_EQ(shown.right, work.right);
+            EXPECT_LE(std::abs(middle.y - centre(forms::win32::hwnd(owner)).y), 1);
+        } else {
+            const POINT over = centre(forms::win32::hwnd(owner));
+            EXPECT_LE(std::abs(middle.x - over.x), 1);
+            EXPECT_LE(std::abs(middle.y - over.y), 1);
+        }
+        EXPECT_GT(width, 0);
+        EXPECT_GT(height, 0);
+        // Shown again, it stays where it was.
+        if (!row.modal) {
+            SetWindowPos(w, nullptr, work.left + 3, work.top + 5, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            form.Hide();
+            form.Show();
+            RECT again{};
+            GetWindowRect(w, &again);
+            EXPECT_EQ(std::pair(again.left, again.top), std::pair(work.left + 3, work.top + 5));
+        }
+    }
 }

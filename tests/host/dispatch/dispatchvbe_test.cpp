@@ -73,16 +73,26 @@ bool contains(const std::string& text, const std::string& part) {
 
 } // namespace
 
-TEST(DispatchVBE, ConnectsOnlyToAnApplicationOfferingTheEnvironmentsInterface) {
-    for (bool offers : {true, false}) {
-        SCOPED_TRACE(offers ? "offered" : "not offered");
+TEST(DispatchVBE, ConnectsToTheIDEOfEitherLibraryByWhatItAnswersAndToNothingElse) {
+    const struct {
+        const char* what;
+        ScriptedFlavour flavour;
+        bool isIDE;
+    } cases[] = {
+        {"the VBA editor", ScriptedFlavour::VBA, true},
+        {"VB6, whose VBE answers none of VBA's ids", ScriptedFlavour::VB6, true},
+        {"an Office application's own root", ScriptedFlavour::VBA, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         ScriptedVBE::Options options;
-        options.offersVBE = offers;
+        options.flavour = c.flavour;
+        options.isIDE = c.isIDE;
         ScriptedVBE host(options);
         {
             auto vbe = connectToVBE(host.application());
-            ASSERT_EQ(vbe.ok(), offers);
-            if (offers) {
+            ASSERT_EQ(vbe.ok(), c.isIDE);
+            if (c.isIDE) {
                 EXPECT_EQ((*vbe)->ActiveVBProject()->codepage().name(),
                           "CP" + std::to_string(GetACP()));
             } else {
@@ -96,19 +106,24 @@ TEST(DispatchVBE, ConnectsOnlyToAnApplicationOfferingTheEnvironmentsInterface) {
     EXPECT_FALSE(connectToVBE(nullptr));
 }
 
-TEST(DispatchVBE, ReadsEveryModuleWithCodeInTheProjectsCodePage) {
+TEST(DispatchVBE, ReadsEveryModuleWithCodeAndNamesEachComponentItLeavesOut) {
     ScriptedVBE::Options options;
+    options.flavour = ScriptedFlavour::VB6;
     options.modules = {
         {L"Module1", 1, {L"Option Explicit", L"", L"Sub A()", L"End Sub"}},
         {wide("Форма"), 5, {wide("Caption = \"Привет\"")}},
         {L"Resources", 4, {}, false},
         {L"Class1", 2, {}},
+        {L"MDIMain", 6, {L"Private Sub MDIForm_Load()", L"End Sub"}},
+        {L"Readme", 10, {}, false},
+        {L"Chinese", 1, {L"Sub B()", L"' \x4E2D\xD83D\xDE00", L"End Sub"}},
+        {L"Report", 11, {}, false},
+        {L"Emoji", 1, {L"' \xD83D\xDE00"}},
     };
     ScriptedVBE host(options);
     auto vbe = connected(host);
     ASSERT_TRUE(vbe);
     trapline::Components& components = vbe->ActiveVBProject()->VBComponents();
-    ASSERT_EQ(components.Count(), 3);
     const struct {
         std::string name;
         trapline::ComponentType type;
@@ -119,52 +134,52 @@ TEST(DispatchVBE, ReadsEveryModuleWithCodeInTheProjectsCodePage) {
         {"\xD4\xEE\xF0\xEC\xE0", trapline::ComponentType::Form,
          "Caption = \"\xCF\xF0\xE8\xE2\xE5\xF2\""},
         {"Class1", trapline::ComponentType::ClassModule, ""},
+        {"MDIMain", trapline::ComponentType::MDIForm, "Private Sub MDIForm_Load()\r\nEnd Sub"},
     };
-    for (long i = 1; i <= 3; ++i) {
+    ASSERT_EQ(components.Count(), 4);
+    for (long i = 1; i <= 4; ++i) {
         const auto& e = expected[i - 1];
         SCOPED_TRACE(e.name);
         EXPECT_EQ((*components.Item(i))->Name(), e.name);
         EXPECT_EQ((*components.Item(i))->Type(), e.type);
         EXPECT_EQ(engineText(*vbe, i), e.text);
     }
+    EXPECT_EQ(vbe->notes(),
+              (Lines{"Module Resources is left out: it holds no code",
+                     "Module Readme is left out: it holds no code",
+                     "Module Chinese is left out: line 2 holds U+4E2D, which code page 1251 "
+                     "cannot hold",
+                     "Module Report is left out: it holds no code",
+                     "Module Emoji is left out: line 1 holds U+1F600, which code page 1251 "
+                     "cannot hold"}));
+    EXPECT_FALSE(vbe->projectError());
     // The modules live in the environment: a save meant for files writes none.
     ASSERT_TRUE((*components.Item(1))->CodeModule().InsertLines(1, "' x"));
     std::vector<trapline::Error> saved = vbe->ActiveVBProject()->save();
     ASSERT_EQ(saved.size(), 1u);
     EXPECT_EQ(saved[0].number, trapline::errors::PathAccess);
+    // Once the module holds only what the code page can, it is read again.
+    host.modules[6].lines[1] = L"' fixed";
+    ASSERT_TRUE(vbe->reload());
+    EXPECT_EQ(vbe->ActiveVBProject()->VBComponents().Count(), 5);
+    EXPECT_EQ(vbe->notes().size(), 4u);
 }
 
-TEST(DispatchVBE, LeavesOutAProjectItCannotReadAndSaysWhy) {
-    const struct {
-        const char* what;
-        WLines module;
-        std::wstring failing;
-        std::string message;
-    } cases[] = {
-        {"a character the code page lacks", {L"' \x4E2D"}, L"", "Module Module1"},
-        {"a project locked for viewing",
-         {L"Sub A()"},
-         L"VBProject.VBComponents",
-         "Subscript out of range"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        ScriptedVBE host(oneModule(c.module));
-        host.failing = c.failing;
-        auto vbe = DispatchVBE::connect(host.application(), kCyrillic);
-        ASSERT_TRUE(vbe);
-        EXPECT_EQ((*vbe)->ActiveVBProject(), nullptr);
-        ASSERT_TRUE((*vbe)->projectError());
-        EXPECT_TRUE(contains((*vbe)->projectError()->description, c.message))
-            << (*vbe)->projectError()->description;
-        ASSERT_TRUE((*vbe)->CommandBars().Item("Standard"));
+TEST(DispatchVBE, LeavesOutAProjectLockedForViewingAndSaysWhy) {
+    ScriptedVBE host(oneModule({L"Sub A()"}));
+    host.failing = L"VBProject.VBComponents";
+    auto vbe = DispatchVBE::connect(host.application(), kCyrillic);
+    ASSERT_TRUE(vbe);
+    EXPECT_EQ((*vbe)->ActiveVBProject(), nullptr);
+    ASSERT_TRUE((*vbe)->projectError());
+    EXPECT_TRUE(contains((*vbe)->projectError()->description, "Subscript out of range"))
+        << (*vbe)->projectError()->description;
+    ASSERT_TRUE((*vbe)->CommandBars().Item("Standard"));
 
-        host.failing.clear();
-        host.modules[0].lines = {L"Sub A()"};
-        ASSERT_TRUE((*vbe)->reload());
-        EXPECT_FALSE((*vbe)->projectError());
-        EXPECT_EQ(engineText(**vbe, 1), "Sub A()");
-    }
+    host.failing.clear();
+    ASSERT_TRUE((*vbe)->reload());
+    EXPECT_FALSE((*vbe)->projectError());
+    EXPECT_EQ(engineText(**vbe, 1), "Sub A()");
 }
 
 TEST(DispatchVBE, WritesTheEnginesChangesBackWithTheFewestCalls) {
@@ -236,12 +251,12 @@ TEST(DispatchVBE, ReportsAModuleThatDidNotComeOutAsTheEngineHoldsItAndWritesItOn
         std::vector<const char*> told;
         size_t inserts;
     } cases[] = {
-        {"tidied by the environment as it was written",
+        {"changed beyond case and spacing by the environment as it was written",
          [](ScriptedVBE& host) {
              host.afterEdit = [](WLines& lines) {
                  for (std::wstring& line : lines)
-                     while (!line.empty() && line.back() == L' ')
-                         line.pop_back();
+                     if (line == L"  x  ")
+                         line = L"  x#";
              };
          },
          {"differs from the one written, from line 2"},
@@ -277,8 +292,45 @@ TEST(DispatchVBE, ReportsAModuleThatDidNotComeOutAsTheEngineHoldsItAndWritesItOn
     }
 }
 
-TEST(DispatchVBE, AddsButtonsWithOmittedArgumentsWhoseClicksComeBackByRefAndLeavesNoReference) {
-    ScriptedVBE host({});
+TEST(DispatchVBE, TakesTheIDEsListingOfTheCodeWrittenAsTheTextEveryNextRunStartsFrom) {
+    ScriptedVBE::Options options;
+    options.prettyListing = true;
+    options.modules = {{L"Module1", 1, {L"Sub A()", L"End Sub"}},
+                       {L"Module2", 1, {L"Sub B()", L"x = myvar", L"End Sub"}}};
+    ScriptedVBE host(options);
+    // As it lists the new lines, the IDE re-cases an identifier across the project.
+    host.afterEdit = [&host](WLines&) {
+        for (ScriptedModule& module : host.modules)
+            for (std::wstring& line : module.lines)
+                if (auto at = line.find(L"myvar"); at != std::wstring::npos)
+                    line.replace(at, 5, L"MyVar");
+    };
+    auto vbe = connected(host);
+    ASSERT_TRUE(vbe);
+    engineSets(*vbe, 1,
+               {"Sub A()", "ON ERROR GOTO err_debug", "   err.number  =  0   ' a  comment  ",
+                "s = \"ON  error\": Dim myvar", "End Sub"});
+    engineSets(*vbe, 2, {"Sub B()", "ON ERROR RESUME NEXT", "x = myvar", "End Sub"});
+    std::vector<trapline::Error> errors = vbe->writeBack();
+    EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors[0].description);
+    EXPECT_EQ(host.modules[0].lines,
+              (WLines{L"Sub A()", L"On Error GoTo err_debug", L"   Err.Number = 0 ' a  comment",
+                      L"s = \"ON  error\": Dim MyVar", L"End Sub"}));
+    EXPECT_EQ(host.modules[1].lines,
+              (WLines{L"Sub B()", L"On Error Resume Next", L"x = MyVar", L"End Sub"}));
+    for (long m = 1; m <= 2; ++m)
+        EXPECT_EQ(engineText(*vbe, m), ansi(host.modules[size_t(m - 1)].lines));
+    host.calls.clear();
+    EXPECT_TRUE(vbe->writeBack().empty());
+    EXPECT_EQ(host.count(L"CodeModule.ReplaceLine") + host.count(L"CodeModule.InsertLines") +
+                  host.count(L"CodeModule.DeleteLines"),
+              0u);
+}
+
+namespace {
+
+void checkButtonsAndClicks(const ScriptedVBE::Options& options) {
+    ScriptedVBE host(options);
     {
         auto vbe = connected(host);
         ASSERT_TRUE(vbe);
@@ -346,4 +398,16 @@ TEST(DispatchVBE, AddsButtonsWithOmittedArgumentsWhoseClicksComeBackByRefAndLeav
     EXPECT_EQ(host.sources[L"kept"]->sinks(), 0u);
     EXPECT_EQ(host.count(L"CommandBarEvents.Unadvise"), 2u);
     EXPECT_EQ(host.extraReferences(), 0);
+}
+
+} // namespace
+
+TEST(DispatchVBE, AddsButtonsWithOmittedArgumentsWhoseClicksComeBackByRefAndLeavesNoReference) {
+    // VB6's event sources take sinks of their own interface, not VBA's.
+    for (ScriptedFlavour flavour : {ScriptedFlavour::VBA, ScriptedFlavour::VB6}) {
+        SCOPED_TRACE(flavour == ScriptedFlavour::VB6 ? "VB6" : "VBA");
+        ScriptedVBE::Options options;
+        options.flavour = flavour;
+        checkButtonsAndClicks(options);
+    }
 }

@@ -4,9 +4,15 @@
 
 namespace {
 
-const IID kVBE = {0x0002E166, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const IID kCommandBarEvents = {
+/// VBE and _dispCommandBarControlEvents of the VBA editor's library
+/// (VBIDE 5.3, {0002E157-…}) and of VB5's, which VB6's VB6EXT.OLB shares
+/// ({EF404E00-EDA6-101A-8DAF-00DD010F7EBB}).
+const IID kVBAVBE = {0x0002E166, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID kVBAClick = {
     0x0002E131, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID kVB6VBE = {0x0002E100, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID kVB6Click = {
+    0x0002E198, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 constexpr HRESULT kInvalidCall = static_cast<HRESULT>(0x800A0005);
 constexpr HRESULT kOutOfRange = static_cast<HRESULT>(0x800A0009);
@@ -54,19 +60,65 @@ std::vector<std::wstring> splitLines(const std::wstring& text) {
     return lines;
 }
 
-/// The root object, which answers for the IDE's own interface when told to.
+/// The root object, which answers for its flavour's VBE interface alone.
 class Root : public ScriptedObject {
 public:
-    Root(ScriptedVBE& host, bool offersVBE) : ScriptedObject(host, L"VBE"), m_offers(offersVBE) {}
+    Root(ScriptedVBE& host, const IID& vbe) : ScriptedObject(host, L"VBE"), m_vbe(vbe) {}
 
 protected:
     void* other(REFIID iid) override {
-        return m_offers && IsEqualIID(iid, kVBE) ? static_cast<IDispatch*>(this) : nullptr;
+        return IsEqualIID(iid, m_vbe) ? static_cast<IDispatch*>(this) : nullptr;
     }
 
 private:
-    bool m_offers;
+    IID m_vbe;
 };
+
+/// The one connection point of a CommandBarEvents object, enumerated.
+class OnePoint : public IEnumConnectionPoints {
+public:
+    explicit OnePoint(IConnectionPoint* point) : m_point(point) { m_point->AddRef(); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IEnumConnectionPoints))
+            return *object = nullptr, E_NOINTERFACE;
+        AddRef();
+        return *object = this, S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --m_references;
+        if (left == 0) {
+            m_point->Release();
+            delete this;
+        }
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, IConnectionPoint** points, ULONG* got) override {
+        ULONG n = 0;
+        if (count > 0 && !m_done) {
+            points[n++] = m_point;
+            m_point->AddRef();
+            m_done = true;
+        }
+        if (got)
+            *got = n;
+        return n == count ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reset() override { return m_done = false, S_OK; }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumConnectionPoints**) override { return E_NOTIMPL; }
+
+private:
+    virtual ~OnePoint() = default;
+    IConnectionPoint* m_point;
+    bool m_done = false;
+    ULONG m_references = 1;
+};
+
+bool blank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
 
 } // namespace
 
@@ -185,18 +237,28 @@ void* ScriptedEventSource::other(REFIID iid) {
     return nullptr;
 }
 
+HRESULT ScriptedEventSource::EnumConnectionPoints(IEnumConnectionPoints** points) {
+    *points = new OnePoint(this);
+    return S_OK;
+}
+
 HRESULT ScriptedEventSource::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
     *point = nullptr;
-    if (!IsEqualIID(iid, kCommandBarEvents))
+    if (!IsEqualIID(iid, m_host.clickEvents()))
         return CONNECT_E_NOCONNECTION;
     *point = this;
     AddRef();
     return S_OK;
 }
 
+HRESULT ScriptedEventSource::GetConnectionInterface(IID* iid) {
+    *iid = m_host.clickEvents();
+    return S_OK;
+}
+
 HRESULT ScriptedEventSource::Advise(IUnknown* sink, DWORD* cookie) {
     IDispatch* events = nullptr;
-    if (FAILED(sink->QueryInterface(kCommandBarEvents, reinterpret_cast<void**>(&events))))
+    if (FAILED(sink->QueryInterface(m_host.clickEvents(), reinterpret_cast<void**>(&events))))
         return CONNECT_E_CANNOTCONNECT;
     m_host.record(L"CommandBarEvents.Advise");
     *cookie = m_nextCookie++;
@@ -237,20 +299,90 @@ HRESULT ScriptedEventSource::click(bool& handled, bool& cancelDefault) {
     return S_OK;
 }
 
-ScriptedVBE::ScriptedVBE(Options options) : modules(std::move(options.modules)) {
+ScriptedVBE::ScriptedVBE(Options options)
+    : modules(std::move(options.modules)), m_flavour(options.flavour),
+      m_prettyListing(options.prettyListing) {
     for (const std::wstring& bar : options.bars)
         m_bars[bar] = makeBar(bar);
     for (const auto& [bar, captions] : options.controls)
         for (const std::wstring& caption : captions)
             m_controls[bar].push_back(Control{makeControl(bar), caption});
-    m_root = new Root(*this, options.offersVBE);
+    for (const Options::Popup& menu : options.menus)
+        m_controls[L"Menu Bar"].push_back(
+            Control{makeControl(L"Menu Bar"), menu.caption, menu.id, m_bars[menu.bar]});
+    m_root = new Root(*this, m_flavour == ScriptedFlavour::VB6 ? kVB6VBE : kVBAVBE);
     m_root->define({
         {L"CommandBars", gives(makeBars(options.bars))},
         {L"Events", gives(makeEvents())},
         {L"MainWindow",
          gives(new ScriptedObject(*this, L"Window", {{L"HWnd", gives(options.mainWindow)}}))},
-        {L"ActiveVBProject", gives(makeProject())},
     });
+    if (options.isIDE) {
+        ScriptedObject* project = makeProject();
+        m_root->define({{L"ActiveVBProject", gives(project)},
+                        {L"VBProjects", gives(new ScriptedObject(
+                                            *this, L"VBProjects",
+                                            collection([] { return size_t(1); },
+                                                       [project](size_t) { return project; })))}});
+    }
+}
+
+const IID& ScriptedVBE::clickEvents() const {
+    return m_flavour == ScriptedFlavour::VB6 ? kVB6Click : kVBAClick;
+}
+
+std::wstring ScriptedVBE::prettyListed(const std::wstring& line) {
+    static const wchar_t* const keywords[] = {
+        L"On",       L"Error",       L"GoTo",   L"Resume", L"Next",    L"Exit",    L"Sub",
+        L"Function", L"Property",    L"End",    L"If",     L"Then",    L"Else",    L"Err",
+        L"Call",     L"Dim",         L"As",     L"Long",   L"String",  L"Integer", L"Private",
+        L"Public",   L"Debug",       L"Print",  L"MsgBox", L"Select",  L"Case",    L"Erl",
+        L"And",      L"Or",          L"Not",    L"Set",    L"Nothing", L"True",    L"False",
+        L"Number",   L"Description", L"Source", L"Raise"};
+    std::wstring out;
+    size_t i = 0;
+    for (; i < line.size() && blank(line[i]); ++i)
+        out += line[i];
+    bool spaced = false;
+    while (i < line.size()) {
+        const wchar_t c = line[i];
+        if (blank(c)) {
+            spaced = true;
+            ++i;
+            continue;
+        }
+        if (spaced)
+            out += L' ';
+        spaced = false;
+        if (c == L'\'') { // a comment: as it stands
+            out += line.substr(i);
+            break;
+        }
+        if (c == L'"') {
+            const size_t end = line.find(L'"', i + 1);
+            const size_t stop = end == std::wstring::npos ? line.size() : end + 1;
+            out += line.substr(i, stop - i);
+            i = stop;
+            continue;
+        }
+        size_t end = i;
+        while (end < line.size() && (iswalnum(line[end]) || line[end] == L'_'))
+            ++end;
+        if (end == i) {
+            out += c;
+            ++i;
+            continue;
+        }
+        std::wstring word = line.substr(i, end - i);
+        for (const wchar_t* keyword : keywords)
+            if (lstrcmpiW(keyword, word.c_str()) == 0)
+                word = keyword;
+        out += word;
+        i = end;
+    }
+    while (!out.empty() && blank(out.back()))
+        out.pop_back();
+    return out;
 }
 
 ScriptedVBE::~ScriptedVBE() {
@@ -359,6 +491,16 @@ ScriptedObject* ScriptedVBE::makeControl(const std::wstring& bar) {
              faces.push_back(face);
              return face == L"none" ? kInvalidCall : S_OK;
          }},
+        {L"Id",
+         [this, made](ScriptedCall& c) {
+             Control* self = control(made);
+             return self ? c.returns(self->id) : kInvalidCall;
+         }},
+        {L"CommandBar",
+         [this, made](ScriptedCall& c) {
+             Control* self = control(made);
+             return self && self->popup ? c.returns(self->popup) : DISP_E_MEMBERNOTFOUND;
+         }},
         {L"Delete",
          [this, bar, made](ScriptedCall& c) {
              std::vector<Control>& list = m_controls[bar];
@@ -425,10 +567,13 @@ ScriptedObject* ScriptedVBE::makeComponent(size_t m) {
 
 ScriptedObject* ScriptedVBE::makeCodeModule(size_t m) {
     // Every edit puts `added` in place of `count` lines from `first`.
-    auto edit = [this, m](long first, long count, const std::vector<std::wstring>& added) {
+    auto edit = [this, m](long first, long count, std::vector<std::wstring> added) {
         std::vector<std::wstring>& lines = modules[m].lines;
         if (!within(first, count, lines.size()))
             return kOutOfRange;
+        if (m_prettyListing)
+            for (std::wstring& line : added)
+                line = prettyListed(line);
         auto at = lines.erase(lines.begin() + (first - 1), lines.begin() + (first - 1 + count));
         lines.insert(at, added.begin(), added.end());
         if (afterEdit)

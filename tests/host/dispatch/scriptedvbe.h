@@ -87,11 +87,9 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ScriptedObject::AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return ScriptedObject::Release(); }
 
-    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
-        return E_NOTIMPL;
-    }
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override;
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
-    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
     HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer**) override {
         return E_NOTIMPL;
     }
@@ -118,16 +116,34 @@ struct ScriptedModule {
     std::wstring name;
     long type = 1;
     std::vector<std::wstring> lines;
-    bool hasCode = true;
+    bool hasCode = true; ///< else its CodeModule is Nothing
 };
+
+/// Whose extensibility library the IDE's interfaces come from: the VBA
+/// editor's, or VB5's, which VB6 shares (other ids for VBE and for the
+/// Click events, and none of VBA's answered).
+enum class ScriptedFlavour { VBA, VB6 };
 
 /// The IDE: a root object with command bars, events, a main window and an
 /// active project, as the test lays them out.
 class ScriptedVBE {
 public:
     struct Options {
-        bool offersVBE = true;
+        ScriptedFlavour flavour = ScriptedFlavour::VBA;
+        /// Else the root lacks ActiveVBProject and VBProjects, as an Office
+        /// application's own root object does.
+        bool isIDE = true;
+        /// Inserted and replaced lines are kept as prettyListed() gives them.
+        bool prettyListing = false;
         std::vector<std::wstring> bars{L"Menu Bar", L"Standard", L"Add-Ins"};
+        /// The menu bar's popup menus: caption, control id, the bar it opens
+        /// (one of `bars`), after the bar's `controls`.
+        struct Popup {
+            std::wstring caption;
+            long id;
+            std::wstring bar;
+        };
+        std::vector<Popup> menus;
         /// The controls each bar starts with, by caption (none by default).
         std::map<std::wstring, std::vector<std::wstring>> controls;
         std::vector<ScriptedModule> modules;
@@ -162,6 +178,12 @@ public:
 
     /// References held beyond the host's own, over every object.
     long extraReferences() const;
+    /// The interface Click events are raised through in this flavour.
+    const IID& clickEvents() const;
+    /// `line` as the code window lists it: known keywords and Err re-cased,
+    /// runs of blanks after the indentation made one outside strings and
+    /// comments, trailing blanks dropped.
+    static std::wstring prettyListed(const std::wstring& line);
 
     void record(const std::wstring& call) { calls.push_back(call); }
     void adopt(ScriptedObject* object) { m_objects.push_back(object); }
@@ -170,6 +192,8 @@ private:
     struct Control {
         ScriptedObject* object;
         std::wstring caption;
+        long id = 1;
+        ScriptedObject* popup = nullptr; ///< the bar a popup menu opens
     };
     ScriptedObject* makeBars(const std::vector<std::wstring>& bars);
     ScriptedObject* makeBar(const std::wstring& name);
@@ -181,6 +205,8 @@ private:
     /// The control `object` on any bar; null once it is deleted.
     Control* control(const IDispatch* object);
 
+    ScriptedFlavour m_flavour;
+    bool m_prettyListing;
     std::vector<ScriptedObject*> m_objects;
     ScriptedObject* m_root = nullptr;
     std::map<std::wstring, ScriptedObject*> m_bars;

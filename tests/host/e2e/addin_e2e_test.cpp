@@ -19,6 +19,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -49,6 +50,7 @@ DWORD regsvr32(const std::wstring& options) {
     return run(L"regsvr32.exe /s " + options + L" \"" + besideThisProgram(L"Trapline.dll") + L"\"");
 }
 
+using trapline::platform::windows::toUtf8;
 using trapline::platform::windows::toWide;
 
 std::vector<std::wstring> splitLines(const std::wstring& text) {
@@ -97,8 +99,10 @@ const std::vector<std::wstring> kAddedInTheIDE = {L"Public Sub AddedInTheIDE()",
                                                   L"    Debug.Print 1", L"End Sub"};
 
 /// With `edited` named, the engine treats that module with kAddedInTheIDE
-/// at its end, as the user left it in the IDE; `before` is without it.
-Example example(const std::string& edited = {}) {
+/// at its end, as the user left it in the IDE; `before` is without it. The
+/// run's choices are the window's defaults unless `options` are given.
+Example example(const std::string& edited = {},
+                const trapline::InsertionOptions& options = trapline::InsertionOptions{}) {
     trapline::ProjectLoader loader;
     auto project = loader.load({TRAPLINE_EXAMPLE_PROJECT});
     if (!project)
@@ -117,7 +121,7 @@ Example example(const std::string& edited = {}) {
     trapline::VBE vbe(std::move(*project));
     Silent silent;
     trapline::InsertionRun run(vbe, silent, silent);
-    run.run(trapline::InsertionOptions{});
+    run.run(options);
     e.after = modulesOf(*vbe.ActiveVBProject());
     return e;
 }
@@ -260,6 +264,32 @@ HWND okButton(HWND window) {
     return pictureButton(window, 0);
 }
 
+/// The text of every edit box of `window`: its templates and its log.
+std::wstring boxTexts(HWND window) {
+    std::wstring texts;
+    for (HWND child = nullptr; (child = FindWindowExW(window, child, L"Edit", nullptr));) {
+        std::wstring text(size_t(GetWindowTextLengthW(child)) + 1, L'\0');
+        text.resize(size_t(GetWindowTextW(child, text.data(), int(text.size()))));
+        texts += text + L"\n";
+    }
+    return texts;
+}
+
+/// Sets the window's check box captioned `caption`.
+void check(HWND window, const wchar_t* caption, bool on) {
+    HWND box = FindWindowExW(window, nullptr, L"Button", caption);
+    ASSERT_NE(box, nullptr);
+    SendMessageW(box, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+/// Whether a message box told of a module that did not come out as written.
+bool toldOfAModuleNotWritten(const std::vector<std::wstring>& told) {
+    return std::any_of(told.begin(), told.end(), [](const std::wstring& t) {
+        return t.find(L"differs from the one written") != std::wstring::npos ||
+               t.find(L"changed in the environment") != std::wstring::npos;
+    });
+}
+
 VARIANT dispatchArg(IDispatch* value) {
     VARIANT v;
     VariantInit(&v);
@@ -275,6 +305,26 @@ VARIANT numberArg(long value) {
     v.lVal = value;
     return v;
 }
+
+/// The IDE the add-in meets: the VBA editor's library or VB6's (other
+/// interface ids, VB6's component types: its main form an MDI form, a
+/// related document beside the modules), and whether its code window lists
+/// the lines written in its own case and spacing.
+struct Layout {
+    const char* name;
+    ScriptedFlavour flavour;
+    bool prettyListing;
+};
+
+/// The window's choices of a run: live code (not commented), the templates
+/// instead of the standard handler.
+struct Choices {
+    bool live = false;
+    bool templates = false;
+};
+
+/// A related document: a component of VB6's without code.
+const ScriptedModule kRelatedDocument{L"Readme", 10, {}, false};
 
 class AddInInScriptedIDE : public ::testing::Test {
 protected:
@@ -307,6 +357,8 @@ protected:
         EXPECT_EQ(regsvr32(L"/u"), 0u);
         EXPECT_EQ(regsvr32(L"/u /n /i:user"), 0u);
     }
+    /// Where the ProgID's class is looked up.
+    virtual HKEY classes() const { return HKEY_CURRENT_USER; }
     /// The add-in object of class `clsid`.
     virtual IDispatch* create(const CLSID& clsid) {
         IDispatch* addIn = nullptr;
@@ -325,8 +377,7 @@ protected:
             std::wstring(kAddInKey).substr(std::wstring(kAddInKey).find_last_of(L'\\') + 1);
         CLSID clsid{};
         if (FAILED(CLSIDFromString(
-                readText(HKEY_CURRENT_USER, L"Software\\Classes\\" + progId + L"\\CLSID", L"")
-                    .c_str(),
+                readText(classes(), L"Software\\Classes\\" + progId + L"\\CLSID", L"").c_str(),
                 &clsid)))
             return nullptr;
         return create(clsid);
@@ -356,6 +407,14 @@ protected:
 
     ScriptedVBE::Options options(std::vector<ScriptedModule> modules = {}) {
         ScriptedVBE::Options o;
+        o.flavour = m_layout.flavour;
+        o.prettyListing = m_layout.prettyListing;
+        if (m_layout.flavour == ScriptedFlavour::VB6 && !modules.empty()) {
+            for (ScriptedModule& module : modules)
+                if (module.type == long(trapline::ComponentType::Form))
+                    module.type = long(trapline::ComponentType::MDIForm);
+            modules.push_back(kRelatedDocument);
+        }
         o.modules = std::move(modules);
         o.mainWindow = static_cast<long>(reinterpret_cast<LONG_PTR>(m_main));
         o.controls[L"Standard"] = {L"Open", L"Save"};
@@ -363,10 +422,13 @@ protected:
     }
 
     /// Connects, clicks the button, presses OK on the example's modules while
-    /// clicking again during the run's question, checks every module, and
-    /// disconnects.
-    void clickAndRunTheExample() {
-        const Example expected = example();
+    /// clicking again during the run's question, checks every module, runs
+    /// again (which finds every procedure trapped), and disconnects.
+    void clickAndRunTheExample(Choices choices = {}) {
+        trapline::InsertionOptions chosen;
+        chosen.withComment = !choices.live;
+        chosen.useDefault = !choices.templates;
+        const Example expected = example({}, chosen);
         ASSERT_FALSE(expected.before.empty());
         ScriptedVBE host(options(expected.before));
         IDispatch* addIn = createFromAddInsEntry();
@@ -379,6 +441,8 @@ protected:
         ASSERT_NE(window, nullptr);
         HWND ok = okButton(window);
         ASSERT_NE(ok, nullptr);
+        check(window, L"Вставлять закомментированный текст", !choices.live);
+        check(window, L"Стандартный текст обработки", !choices.templates);
         // Clicked again while the run waits on its question: the one window
         // comes forward, and the run goes on.
         ScriptedEventSource* button = host.sources[L"TRAPLINE"];
@@ -390,13 +454,29 @@ protected:
         EXPECT_EQ(toolWindows(), 1);
         ASSERT_FALSE(asked.empty());
         EXPECT_EQ(asked.front(), L"Вставлять обработку ошибок ?");
-        ASSERT_EQ(host.modules.size(), expected.after.size());
-        for (size_t i = 0; i < expected.after.size(); ++i) {
+        EXPECT_FALSE(toldOfAModuleNotWritten(asked));
+        const size_t treated = expected.after.size();
+        ASSERT_EQ(host.modules.size(), treated + (m_layout.flavour == ScriptedFlavour::VB6));
+        const std::vector<ScriptedModule> written = host.modules;
+        for (size_t i = 0; i < treated; ++i) {
             SCOPED_TRACE(i);
             EXPECT_NE(expected.after[i].lines, expected.before[i].lines)
                 << "the example is treated";
-            EXPECT_TRUE(host.modules[i].lines == expected.after[i].lines);
+            EXPECT_TRUE(listed(host.modules[i].lines) == listed(expected.after[i].lines));
+            // A listing IDE re-cases what is written as code, not comments.
+            EXPECT_EQ(host.modules[i].lines != expected.after[i].lines,
+                      m_layout.prettyListing && choices.live);
         }
+        if (m_layout.flavour == ScriptedFlavour::VB6) {
+            EXPECT_EQ(host.modules.back().name, kRelatedDocument.name);
+            EXPECT_NE(boxTexts(window).find(L"Module Readme is left out: it holds no code"),
+                      std::wstring::npos);
+        }
+        // The next run starts from the code as the IDE holds it.
+        const std::vector<std::wstring> again = pressAnswering(ok, [] { return true; });
+        EXPECT_FALSE(toldOfAModuleNotWritten(again));
+        for (size_t i = 0; i < host.modules.size(); ++i)
+            EXPECT_TRUE(host.modules[i].lines == written[i].lines) << i;
         ASSERT_EQ(disconnect(addIn), S_OK);
         EXPECT_EQ(host.captions(L"Standard"), (std::vector<std::wstring>{L"Open", L"Save"}));
         EXPECT_EQ(addIn->Release(), 0u);
@@ -404,11 +484,40 @@ protected:
         EXPECT_EQ(canUnloadNow(), S_OK);
     }
 
+    /// Lines as the IDE of this layout lists what it is given.
+    std::vector<std::wstring> listed(std::vector<std::wstring> lines) const {
+        if (m_layout.prettyListing)
+            for (std::wstring& line : lines)
+                line = ScriptedVBE::prettyListed(line);
+        return lines;
+    }
+
+    Layout m_layout{"VBA", ScriptedFlavour::VBA, false};
     HWND m_main = nullptr;
     SAFEARRAY* m_custom = nullptr;
 };
 
-TEST_F(AddInInScriptedIDE, PutsItsButtonAndMenuEntryWhereTheModeAsksAndTakesThemAway) {
+std::string layoutName(const ::testing::TestParamInfo<Layout>& layout) {
+    return layout.param.name;
+}
+
+/// The scenario in every IDE the add-in meets.
+class AddInInEveryIDE : public AddInInScriptedIDE, public ::testing::WithParamInterface<Layout> {
+protected:
+    void SetUp() override {
+        m_layout = GetParam();
+        AddInInScriptedIDE::SetUp();
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Layouts, AddInInEveryIDE,
+                         ::testing::Values(Layout{"VBA", ScriptedFlavour::VBA, false},
+                                           Layout{"VBAListing", ScriptedFlavour::VBA, true},
+                                           Layout{"VB6", ScriptedFlavour::VB6, false},
+                                           Layout{"VB6Listing", ScriptedFlavour::VB6, true}),
+                         layoutName);
+
+TEST_P(AddInInEveryIDE, PutsItsButtonAndMenuEntryWhereTheModeAsksAndTakesThemAway) {
     const struct {
         long mode;
         std::vector<std::wstring> standard, addIns;
@@ -440,8 +549,19 @@ TEST_F(AddInInScriptedIDE, PutsItsButtonAndMenuEntryWhereTheModeAsksAndTakesThem
     }
 }
 
-TEST_F(AddInInScriptedIDE, AClickShowsTheWindowWhoseOkLeavesEveryModuleAsTheEngineDoes) {
-    clickAndRunTheExample();
+TEST_P(AddInInEveryIDE, AClickShowsTheWindowWhoseOkLeavesEveryModuleAsTheEngineDoes) {
+    const struct {
+        const char* name;
+        Choices choices;
+    } runs[] = {{"commented standard handler", {false, false}},
+                {"live standard handler", {true, false}},
+                {"live templates", {true, true}}};
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.name);
+        clickAndRunTheExample(run.choices);
+        if (HasFatalFailure())
+            return;
+    }
 }
 
 TEST_F(AddInInScriptedIDE, ARunTreatsTheCodeAsTheIDEHoldsItAndKeepsAnEditMadeDuringIt) {
@@ -539,6 +659,66 @@ TEST_F(AddInInScriptedIDE, AWindowOpenedFromTheToolWindowGetsTheAddInsCommonCont
     EXPECT_EQ(addIn->Release(), 0u);
 }
 
+TEST_F(AddInInScriptedIDE,
+       PutsItsMenuEntryInTheAddInsMenuFoundByItsIdOrInTheToolsMenuAndLogsWhere) {
+    using Popup = ScriptedVBE::Options::Popup;
+    const struct {
+        const char* name;
+        std::vector<std::wstring> bars;
+        std::vector<Popup> menus;
+        std::wstring entryBar; ///< where the entry goes; "" for nowhere
+        std::wstring logged;   ///< "": the log tells nothing of the entry
+    } cases[] = {
+        {"VB6: the bar named Add-Ins", {L"Menu Bar", L"Standard", L"Add-Ins"}, {}, L"Add-Ins", L""},
+        {"Office in Russian: the menu bar's control 30038",
+         {L"Menu Bar", L"Standard", L"Сервис", L"Надстройки"},
+         {{L"&Сервис", 30007, L"Сервис"}, {L"&Надстройки", 30038, L"Надстройки"}},
+         L"Надстройки",
+         L""},
+        {"Office without an Add-Ins menu: the Tools menu, control 30007",
+         {L"Menu Bar", L"Standard", L"Extras"},
+         {{L"E&xtras", 30007, L"Extras"}},
+         L"Extras",
+         L"The TRAPLINE entry is in the Tools menu: the environment has no Add-Ins menu."},
+        {"neither menu",
+         {L"Menu Bar", L"Standard"},
+         {},
+         L"",
+         L"No TRAPLINE menu entry: the environment has neither an Add-Ins nor a Tools menu."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedVBE::Options o = options();
+        o.bars = c.bars;
+        o.menus = c.menus;
+        ScriptedVBE host(o);
+        IDispatch* addIn = createFromAddInsEntry();
+        ASSERT_NE(addIn, nullptr);
+        ASSERT_EQ(connect(addIn, host.application(), 1), S_OK);
+        for (const std::wstring& bar : c.bars)
+            if (bar != L"Standard" && bar != L"Menu Bar") {
+                EXPECT_EQ(host.captions(bar).empty(), bar != c.entryBar) << toUtf8(bar);
+            }
+        bool handled = false, cancelDefault = false;
+        ASSERT_EQ(host.sources[L"TRAPLINE"]->click(handled, cancelDefault), S_OK);
+        HWND window = toolWindow();
+        ASSERT_NE(window, nullptr);
+        const std::wstring texts = boxTexts(window);
+        if (c.logged.empty()) {
+            EXPECT_EQ(texts.find(L"TRAPLINE entry"), std::wstring::npos);
+            EXPECT_EQ(texts.find(L"TRAPLINE menu entry"), std::wstring::npos);
+        } else {
+            EXPECT_NE(texts.find(c.logged), std::wstring::npos);
+        }
+        ASSERT_EQ(disconnect(addIn), S_OK);
+        if (!c.entryBar.empty()) {
+            EXPECT_TRUE(host.captions(c.entryBar).empty());
+        }
+        EXPECT_EQ(addIn->Release(), 0u);
+        EXPECT_EQ(host.extraReferences(), 0);
+    }
+}
+
 TEST_F(AddInInScriptedIDE, AMissingBarOrAFailingHostIsToldAndLeavesNothingBehind) {
     const struct {
         const char* name;
@@ -587,11 +767,27 @@ TEST_F(AddInInScriptedIDE, AMissingBarOrAFailingHostIsToldAndLeavesNothingBehind
 }
 
 #ifdef TRAPLINE_TEST_MSI
-/// The add-in as the MSI installs it, for the current user alone.
-class AddInFromTheMsi : public AddInInScriptedIDE {
+/// One of the two installers: for the current user alone, or for the machine.
+struct MsiScope {
+    const char* name;
+    const char* package;
+    HKEY classes;             ///< where its classes go
+    const wchar_t* installed; ///< part of the path its DLL is installed under
+};
+
+std::string testName(const ::testing::TestParamInfo<MsiScope>& info) {
+    return info.param.name;
+}
+
+void PrintTo(const MsiScope& scope, std::ostream* out) {
+    *out << scope.name;
+}
+
+/// The add-in as an MSI installs it.
+class AddInFromTheMsi : public AddInInScriptedIDE, public ::testing::WithParamInterface<MsiScope> {
 protected:
     static std::wstring package() {
-        std::wstring path = toWide(TRAPLINE_TEST_MSI);
+        std::wstring path = toWide(GetParam().package);
         std::replace(path.begin(), path.end(), L'/', L'\\');
         return L"\"" + path + L"\"";
     }
@@ -601,35 +797,42 @@ protected:
         if (m_library)
             FreeLibrary(m_library);
         EXPECT_EQ(run(L"msiexec.exe /x " + package() + L" /qn"), 0u);
-        const std::wstring left[] = {
+        const std::wstring classes[] = {
             L"Software\\Classes\\CLSID\\{D26D66EF-D11E-4A0D-ACB0-F26079A76A88}",
             L"Software\\Classes\\Trapline.Connect",
             L"Software\\Classes\\TypeLib\\{7F48F856-1D21-4466-9C78-AC3BDC19B4C8}",
             L"Software\\Classes\\Interface\\{FA68FD18-E0A0-406B-B828-18AD27AC26D0}",
-            kAddInKey,
         };
-        for (const std::wstring& key : left) {
-            HKEY opened = nullptr;
-            EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened),
-                      ERROR_SUCCESS)
-                << std::string(key.begin(), key.end());
-            if (opened)
-                RegCloseKey(opened);
-        }
+        for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+            for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+                for (const std::wstring& key : classes)
+                    EXPECT_FALSE(keyExists(root, key, view)) << narrow(key);
+                EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, kAddInKey, view)) << narrow(kAddInKey);
+            }
         // Nor anything the add-in made beside itself (its tips file).
         const std::wstring folder = m_installed.substr(0, m_installed.find_last_of(L'\\'));
-        EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES)
-            << std::string(folder.begin(), folder.end());
+        EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES) << narrow(folder);
     }
-    /// As Windows finds a class of the user's: its server from the user's
-    /// classes, which wine 8's COM does not read.
+    HKEY classes() const override { return GetParam().classes; }
     IDispatch* create(const CLSID& clsid) override {
         wchar_t id[64] = {};
         StringFromGUID2(clsid, id, 64);
-        m_installed =
-            readText(HKEY_CURRENT_USER,
-                     std::wstring(L"Software\\Classes\\CLSID\\") + id + L"\\InprocServer32", L"");
-        if (m_installed.empty() || !(m_library = LoadLibraryW(m_installed.c_str())))
+        const std::wstring server = std::wstring(L"Software\\Classes\\CLSID\\") + id;
+        // The other scope's classes hold nothing of this installer's.
+        const HKEY other =
+            GetParam().classes == HKEY_CURRENT_USER ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+        if (keyExists(other, server, 0))
+            return nullptr;
+        // Read in this program's own view, as COM reads it: the machine's
+        // class names the DLL of this bitness.
+        m_installed = readText(GetParam().classes, server + L"\\InprocServer32", L"");
+        if (m_installed.empty())
+            return nullptr;
+        if (GetParam().classes == HKEY_LOCAL_MACHINE)
+            return AddInInScriptedIDE::create(clsid);
+        // As Windows finds a class of the user's: its server from the user's
+        // classes, which wine 8's COM does not read.
+        if (!(m_library = LoadLibraryW(m_installed.c_str())))
             return nullptr;
         auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
             reinterpret_cast<void*>(GetProcAddress(m_library, "DllGetClassObject")));
@@ -643,14 +846,40 @@ protected:
         return addIn;
     }
 
+    static bool keyExists(HKEY root, const std::wstring& key, REGSAM view) {
+        HKEY opened = nullptr;
+        if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(opened);
+        return true;
+    }
+    static std::string narrow(const std::wstring& text) {
+        return std::string(text.begin(), text.end());
+    }
+
     HMODULE m_library = nullptr;
     std::wstring m_installed;
 };
 
-TEST_F(AddInFromTheMsi, IsFoundCreatedClickedAndRunAsWhenItRegistersItself) {
+TEST_P(AddInFromTheMsi, IsFoundCreatedClickedAndRunAsWhenItRegistersItself) {
     clickAndRunTheExample();
-    EXPECT_NE(m_installed.find(L"\\Programs\\TRAPLINE\\"), std::wstring::npos);
+    EXPECT_NE(m_installed.find(GetParam().installed), std::wstring::npos) << narrow(m_installed);
+    // The machine's classes are one per registry view: each bitness's
+    // programs find the DLL of their own. (Wine 8 keeps one key of the
+    // user's for both, which names the DLL written last.)
+    if (GetParam().classes == HKEY_LOCAL_MACHINE) {
+        EXPECT_NE(m_installed.find(kIs64 ? L"\\x64\\" : L"\\x86\\"), std::wstring::npos)
+            << narrow(m_installed);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(EachScope, AddInFromTheMsi,
+                         ::testing::Values(MsiScope{"ForTheUser", TRAPLINE_TEST_MSI,
+                                                    HKEY_CURRENT_USER, L"\\Programs\\TRAPLINE\\"},
+                                           MsiScope{"ForTheMachine", TRAPLINE_TEST_MACHINE_MSI,
+                                                    HKEY_LOCAL_MACHINE,
+                                                    L"\\Program Files\\TRAPLINE\\"}),
+                         testName);
 #endif
 
 } // namespace

@@ -131,7 +131,7 @@ TEST_F(ComRegistrationTest, RegisteringAgainKeepsTheLoadBehaviourTheUserChose) {
         const wchar_t* name;
         DWORD chosen;
     } choices[] = {
-        {kIs64 ? kAddInKeys[2].c_str() : kAddInKeys[1].c_str(), L"LoadBehavior", 3},
+        {kIs64 ? kAddInKeys[2].c_str() : kAddInKeys[1].c_str(), L"LoadBehavior", 0},
         {kIs64 ? nullptr : vb6.c_str(), L"LoadBehavior", 0},
         {kIs64 ? nullptr : vb6.c_str(), L"CommandLineSafe", 1},
     };

@@ -70,8 +70,11 @@ std::vector<Expected> expectedValues(HKEY classes, const wchar_t* server) {
         values.push_back({HKEY_CURRENT_USER, key, L"Description",
                           L"Insert Error handler to project functions, procedures and properties",
                           0});
-        values.push_back({HKEY_CURRENT_USER, key, L"LoadBehavior", L"", 1});
-        if (key.find(L"Visual Basic") != std::wstring::npos)
+        // Load on start-up: VB6 reads bit 0 for it, the VBA editor wants
+        // "loaded" and "load at start-up" both, as Office does.
+        const bool vb6 = key.find(L"Visual Basic") != std::wstring::npos;
+        values.push_back({HKEY_CURRENT_USER, key, L"LoadBehavior", L"", vb6 ? 1u : 3u});
+        if (vb6)
             values.push_back({HKEY_CURRENT_USER, key, L"CommandLineSafe", L"", 0});
     }
     return values;
