@@ -148,3 +148,167 @@ TEST(DocumentWriter, OneChangedModuleAndEverythingElseAsItWasButTheCompiledState
 }
 
 } // namespace
+
+namespace {
+
+std::string utf16(const std::string& ascii) {
+    std::string out;
+    for (char c : ascii)
+        out += c, out += '\0';
+    return out;
+}
+
+TEST(DocumentWriter, AnAddedModuleHasItsStreamDirRecordsProjectLineAndNameMapEntry) {
+    struct Row {
+        const char* file;
+        std::string name;      // code page bytes
+        std::string nameUtf16; // what MODULENAMEUNICODE must hold
+    };
+    const Row rows[] = {
+        {"calamine_issue281.xlsm", "mdl_Error", utf16("mdl_Error")},
+        // Windows-1251 "Ошибки": the Unicode half is converted, not copied.
+        {"calamine_any_sheets.xls", "\xCE\xF8\xE8\xE1\xEA\xE8",
+         "\x1E\x04\x48\x04\x38\x04\x31\x04\x3A\x04\x38\x04"},
+        {"tika_testWORD_macros.doc", "mdl_Error", utf16("mdl_Error")},
+        {"xlsxwriter_vbaProject.bin", "A", utf16("A")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.file);
+        const std::string original = readAll(sample(row.file));
+        Outcome<Document> document = Document::read(original);
+        ASSERT_TRUE(document);
+        const std::string source =
+            "Attribute VB_Name = \"" + row.name + "\"\r\nSub Trap()\r\nEnd Sub\r\n";
+        Outcome<std::string> written = document->write({{}, {{row.name, source}}, false});
+        ASSERT_TRUE(written) << written.failure().detail;
+        Outcome<Document> back = Document::read(*written);
+        ASSERT_TRUE(back);
+
+        const size_t count = document->project().modules().size();
+        ASSERT_EQ(back->project().modules().size(), count + 1);
+        const VbaModule& added = back->project().modules().back();
+        EXPECT_EQ(added.source, source);
+        EXPECT_EQ(added.kind, ModuleKind::Standard);
+        const DirModule& entry = back->project().dir().modules().back();
+        EXPECT_EQ(entry.name, row.name);
+        EXPECT_EQ(entry.streamName, row.name);
+        EXPECT_EQ(entry.nameUnicode, row.nameUtf16);
+        EXPECT_EQ(entry.streamNameUnicode, row.nameUtf16);
+        EXPECT_EQ(entry.type, ModuleType::Procedural);
+        EXPECT_EQ(entry.textOffset, 0u);
+        for (const DirRecord& record : back->project().dir().records()) {
+            if (record.id == 0x000F) { // PROJECTMODULES
+                EXPECT_EQ(static_cast<unsigned char>(record.data[0]) |
+                              static_cast<unsigned char>(record.data[1]) << 8,
+                          static_cast<int>(count + 1));
+            }
+        }
+
+        const std::string project = projectPrefix(*document);
+        std::map<std::string, std::string> before = walk(original);
+        std::map<std::string, std::string> after = walk(*written);
+        // PROJECT: one line more, among the module lines, before any section.
+        const std::string& text = after[project + "PROJECT"];
+        const std::string line = "Module=" + row.name + "\r\n";
+        const size_t at = text.find(line);
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_LT(at, text.find('['));
+        EXPECT_EQ(text.substr(0, at) + text.substr(at + line.size()), before[project + "PROJECT"]);
+        // PROJECTwm: the entry right before the terminator.
+        const std::string& map = before[project + "PROJECTwm"];
+        EXPECT_EQ(after[project + "PROJECTwm"], map.substr(0, map.size() - 2) + row.name +
+                                                    std::string(1, '\0') + row.nameUtf16 +
+                                                    std::string(4, '\0'));
+    }
+}
+
+TEST(DocumentWriter, ANewModuleNameThatIsTakenOrNoNameIsRefused) {
+    Outcome<Document> document = Document::open(sample("xlsxwriter_vbaProject.bin"));
+    ASSERT_TRUE(document);
+    const std::string ok = "Attribute VB_Name = \"X\"\r\n";
+    struct Row {
+        std::vector<NewModule> added;
+        const char* detail;
+    };
+    const Row rows[] = {
+        {{{"module1", ok}}, "already there"},          // a module, in another case
+        {{{"Sheet1", ok}}, "already there"},           // a document module
+        {{{"dir", ok}}, "already there"},              // a stream of the project
+        {{{"New", ok}, {"NEW", ok}}, "already there"}, // twice in one edit
+        {{{"", ok}}, "cannot name"},
+        {{{"1st", ok}}, "cannot name"},
+        {{{"_x", ok}}, "cannot name"},
+        {{{"a b", ok}}, "cannot name"},
+        {{{std::string(32, 'a'), ok}}, "cannot name"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.added.back().name);
+        Outcome<std::string> written = document->write({{}, row.added, false});
+        ASSERT_FALSE(written);
+        EXPECT_EQ(written.failure().problem, Problem::Unencodable);
+        EXPECT_NE(written.failure().detail.find(row.detail), std::string::npos)
+            << written.failure().detail;
+    }
+    // The longest name a module may have is taken as it is.
+    EXPECT_TRUE(document->write({{}, {{std::string(31, 'a'), ok}}, false}));
+}
+
+TEST(DocumentWriter, ASignedProjectIsWrittenOnlyWithoutItsSignature) {
+    const std::string original = readAll(sample("xlsxwriter_macro04_signed.xlsm"));
+    EXPECT_EQ(Document::read(original).failure().problem, Problem::Signed);
+    Outcome<Document> document = Document::read(original, {true});
+    ASSERT_TRUE(document) << document.failure().detail;
+    EXPECT_TRUE(document->isSigned());
+    Outcome<std::string> kept = document->write({});
+    ASSERT_FALSE(kept);
+    EXPECT_EQ(kept.failure().problem, Problem::Signed);
+
+    Outcome<std::string> written = document->write({{}, {}, true});
+    ASSERT_TRUE(written) << written.failure().detail;
+    Outcome<Document> back = Document::read(*written); // signed ones are refused
+    ASSERT_TRUE(back) << back.failure().detail;
+    EXPECT_FALSE(back->isSigned());
+    std::map<std::string, std::string> before = walk(original);
+    std::map<std::string, std::string> after = walk(*written);
+    for (const auto& [path, bytes] : after)
+        EXPECT_EQ(path.find("Signature"), std::string::npos) << path;
+    // The override goes, and the relationships that held only the signature.
+    std::string types = before["[Content_Types].xml"];
+    const std::string override = "<Override PartName=\"/xl/vbaProjectSignature.bin\" "
+                                 "ContentType=\"application/vnd.ms-office.vbaProjectSignature\"/>";
+    ASSERT_NE(types.find(override), std::string::npos);
+    types.erase(types.find(override), override.size());
+    EXPECT_EQ(after["[Content_Types].xml"], types);
+    EXPECT_FALSE(after.count("xl/_rels/vbaProject.bin.rels"));
+    for (const auto& [path, bytes] : before) {
+        if (path.find("Signature") != std::string::npos || path == "[Content_Types].xml" ||
+            path == "xl/_rels/vbaProject.bin.rels" || path.rfind("xl/vbaProject.bin!", 0) == 0)
+            continue;
+        EXPECT_TRUE(after.count(path) && after[path] == bytes) << path;
+    }
+}
+
+TEST(DocumentWriter, EditsPastWhatAProjectHoldsAreRefused) {
+    Outcome<Document> document = Document::open(sample("xlsxwriter_vbaProject.bin"));
+    ASSERT_TRUE(document);
+    const size_t count = document->project().modules().size();
+    struct Row {
+        DocumentEdit edit;
+        Problem problem;
+    };
+    const Row rows[] = {
+        {{{{count, "x"}}, {}, false}, Problem::Corrupt}, // one past the last module
+        {{{{0, std::string(VbaProject::kSourceLimit + 1, 'x')}}, {}, false}, Problem::TooLarge},
+        {{{}, {{"Big", std::string(VbaProject::kSourceLimit + 1, 'x')}}, false}, Problem::TooLarge},
+    };
+    for (const Row& row : rows) {
+        Outcome<std::string> written = document->write(row.edit);
+        ASSERT_FALSE(written);
+        EXPECT_EQ(written.failure().problem, row.problem) << written.failure().detail;
+    }
+    // The last module, and an empty edit: a purge and nothing else.
+    EXPECT_TRUE(document->write({{{count - 1, "x"}}, {}, false}));
+    EXPECT_TRUE(document->write({}));
+}
+
+} // namespace
