@@ -17,7 +17,7 @@ jobs="${FUZZ_JOBS:-2}"
 build="$root/build-fuzz"
 fuzzers=("$@")
 if [ ${#fuzzers[@]} -eq 0 ]; then
-    fuzzers=(vbp_fuzzer module_fuzzer diff_fuzzer roundtrip_fuzzer linenumber_fuzzer)
+    fuzzers=(vbp_fuzzer module_fuzzer diff_fuzzer roundtrip_fuzzer linenumber_fuzzer office_fuzzer)
 fi
 
 # Configure when the tree is new or was configured without the fuzz targets.
@@ -43,12 +43,18 @@ for fuzzer in "${fuzzers[@]}"; do
         diff_fuzzer) seeds="$root/fuzz/corpus/diff" ;;
         roundtrip_fuzzer) seeds="$root/fuzz/corpus/module" ;;
         linenumber_fuzzer) seeds="$root/fuzz/corpus/module" ;;
+        office_fuzzer) seeds="$root/fuzz/corpus/office" ;;
         *) echo "run.sh: unknown fuzzer '$fuzzer'" >&2; exit 2 ;;
     esac
     corpus="$scratch/$fuzzer-corpus"
     artifacts="$scratch/$fuzzer-artifacts"
     log="$scratch/$fuzzer.log"
     mkdir -p "$corpus" "$artifacts"
+    # Documents are compound files of a few sectors at the least.
+    max_len=4096
+    if [ "$fuzzer" = office_fuzzer ]; then
+        max_len=65536
+    fi
     cp -R "$seeds/." "$corpus/"
 
     echo "== $fuzzer: ${seconds}s"
@@ -56,7 +62,7 @@ for fuzzer in "${fuzzers[@]}"; do
     # Files a fuzzer makes for itself go in the scratch folder too, so a run
     # cut short by a crash leaves nothing behind.
     TMPDIR="$scratch" "$build/fuzz/$fuzzer" "$corpus" \
-        -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+        -max_total_time="$seconds" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
         -artifact_prefix="$artifacts/" -print_final_stats=1 >"$log" 2>&1
     rc=$?
     set -e

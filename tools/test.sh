@@ -12,12 +12,14 @@ cmake -S . -B build -G Ninja -DTRAPLINE_WERROR=ON >/dev/null
 cmake --build build -j2
 ctest --test-dir build --output-on-failure -j2
 
-echo "== engine tests under sanitizers" >&2
+echo "== engine and office tests under sanitizers" >&2
 cmake -S . -B build-asan -G Ninja -DTRAPLINE_WERROR=ON -DTRAPLINE_SANITIZE=ON \
     -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build build-asan -j2 --target engine_tests
+cmake --build build-asan -j2 --target engine_tests office_tests
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     build-asan/tests/engine/engine_tests --gtest_brief=1
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    build-asan/tests/office/office_tests --gtest_brief=1
 
 echo "== fuzzing" >&2
 FUZZ_SECONDS="${FUZZ_SECONDS:-20}" fuzz/run.sh
