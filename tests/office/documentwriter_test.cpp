@@ -312,3 +312,35 @@ TEST(DocumentWriter, EditsPastWhatAProjectHoldsAreRefused) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(DocumentWriter, ACompoundFileIsWrittenWithItsClassIdsSectorSizeAndEmptyParts) {
+    for (uint32_t sectorSize : {512u, 4096u}) {
+        SCOPED_TRACE(sectorSize);
+        CompoundTree tree;
+        tree.sectorSize = sectorSize;
+        const std::string rootId = "0123456789abcdef", storageId = "fedcba9876543210";
+        tree.nodes[""] = {true, rootId, {}};
+        tree.nodes["VBA"] = {true, storageId, {}};
+        tree.nodes["VBA/dir"] = {false, {}, std::string(5000, 'd')}; // past the small streams
+        tree.nodes["VBA/empty"] = {false, {}, {}};
+        tree.nodes["Empty storage"] = {true, std::string(16, '\0'), {}};
+        tree.nodes["\x05SummaryInformation"] = {false, {}, "s"};
+        Outcome<std::string> bytes = CompoundFile::write(tree);
+        ASSERT_TRUE(bytes) << bytes.failure().detail;
+        Outcome<std::unique_ptr<CompoundFile>> file = CompoundFile::open(*bytes);
+        ASSERT_TRUE(file);
+        Outcome<CompoundTree> back = (*file)->tree(1 << 20);
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->sectorSize, sectorSize);
+        EXPECT_TRUE(back->nodes == tree.nodes);
+    }
+    // A stream whose storage is missing is refused, not dropped.
+    CompoundTree orphan;
+    orphan.nodes[""] = {true, std::string(16, '\0'), {}};
+    orphan.nodes["VBA/dir"] = {false, {}, "x"};
+    EXPECT_FALSE(CompoundFile::write(orphan));
+}
+
+} // namespace
