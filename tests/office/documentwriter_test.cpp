@@ -288,6 +288,35 @@ TEST(DocumentWriter, ASignedProjectIsWrittenOnlyWithoutItsSignature) {
     }
 }
 
+TEST(DocumentWriter, SignatureStreamsGoWhereverTheReaderLooksForThem) {
+    const std::string original = readAll(sample("xlsxwriter_vbaProject.bin"));
+    Outcome<std::unique_ptr<CompoundFile>> file = CompoundFile::open(original);
+    ASSERT_TRUE(file);
+    Outcome<CompoundTree> tree = (*file)->tree(1 << 24);
+    ASSERT_TRUE(tree);
+    size_t kept = 0; // all but the compiled state's __SRP_ streams
+    for (const auto& [path, node] : tree->nodes)
+        kept += path.find("__SRP_") == std::string::npos;
+    tree->nodes["\x05"
+                "DigitalSignature"] = {false, {}, "sig"};
+    tree->nodes["\x05"
+                "DigitalSignatureAgile"] = {false, {}, "sig"};
+    tree->nodes["\x05"
+                "DigitalSignatureEx"] = {false, {}, "sig"};
+    Outcome<std::string> signedBytes = CompoundFile::write(*tree);
+    ASSERT_TRUE(signedBytes);
+    EXPECT_EQ(Document::read(*signedBytes).failure().problem, Problem::Signed);
+    Outcome<Document> document = Document::read(*signedBytes, {true});
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->write({}).failure().problem, Problem::Signed);
+    Outcome<std::string> written = document->write({{}, {}, true});
+    ASSERT_TRUE(written) << written.failure().detail;
+    std::map<std::string, std::string> after = walk(*written);
+    EXPECT_EQ(after.size(), kept);
+    for (const auto& [path, bytes] : after)
+        EXPECT_EQ(path.find("Signature"), std::string::npos) << path;
+}
+
 TEST(DocumentWriter, EditsPastWhatAProjectHoldsAreRefused) {
     Outcome<Document> document = Document::open(sample("xlsxwriter_vbaProject.bin"));
     ASSERT_TRUE(document);
