@@ -317,6 +317,50 @@ TEST(DocumentWriter, SignatureStreamsGoWhereverTheReaderLooksForThem) {
         EXPECT_EQ(path.find("Signature"), std::string::npos) << path;
 }
 
+TEST(DocumentWriter, ModulesSharingOneStreamAreRefusedNotOverwritten) {
+    Outcome<std::unique_ptr<CompoundFile>> file =
+        CompoundFile::open(readAll(sample("xlsxwriter_vbaProject.bin")));
+    ASSERT_TRUE(file);
+    Outcome<CompoundTree> tree = (*file)->tree(1 << 24);
+    ASSERT_TRUE(tree);
+    Outcome<std::string> dirText = decompress(tree->nodes["VBA/dir"].data, 1 << 20);
+    ASSERT_TRUE(dirText);
+    Outcome<DirStream> dir = DirStream::parse(*dirText);
+    ASSERT_TRUE(dir);
+    // The second module's stream names and offset become the first's.
+    std::string rebuilt;
+    int streamNames = 0;
+    std::string first, firstUnicode, firstOffset;
+    for (const DirRecord& record : dir->records()) {
+        std::string data = record.data;
+        if (record.id == 0x001A && streamNames++ == 0)
+            first = data;
+        else if (record.id == 0x001A)
+            data = first;
+        if (record.id == 0x0032 && firstUnicode.empty())
+            firstUnicode = data;
+        else if (record.id == 0x0032)
+            data = firstUnicode;
+        if (record.id == 0x0031 && firstOffset.empty())
+            firstOffset = data;
+        else if (record.id == 0x0031)
+            data = firstOffset;
+        const auto size = static_cast<uint32_t>(record.id == 0x0009 ? 4 : data.size());
+        rebuilt +=
+            std::string{static_cast<char>(record.id & 0xFF), static_cast<char>(record.id >> 8)};
+        for (int b = 0; b < 4; ++b)
+            rebuilt += static_cast<char>(size >> (8 * b) & 0xFF);
+        rebuilt += data;
+    }
+    tree->nodes["VBA/dir"].data = *compress(rebuilt);
+    Outcome<Document> document = Document::read(*CompoundFile::write(*tree));
+    ASSERT_TRUE(document) << document.failure().detail;
+    Outcome<std::string> written = document->write({});
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.failure().problem, Problem::Corrupt);
+    EXPECT_NE(written.failure().detail.find("another's"), std::string::npos);
+}
+
 TEST(DocumentWriter, EditsPastWhatAProjectHoldsAreRefused) {
     Outcome<Document> document = Document::open(sample("xlsxwriter_vbaProject.bin"));
     ASSERT_TRUE(document);
