@@ -50,7 +50,7 @@ public:
     void progress(size_t done, size_t total) override { m_progress.show(done, total); }
     void treated(FileOutcome& o) override {
         if (!o.loadError.empty())
-            m_err.format("trapline: %s: %s\n", displayPath(o.component->path()).c_str(),
+            m_err.format("trapline: %s: %s\n", shownComponent(*o.component).c_str(),
                          o.loadError.c_str());
         m_err.write(o.messages);
     }

@@ -28,7 +28,7 @@ public:
             std::string hint;
             if (item.failure.find("holds line numbers already") != std::string::npos)
                 hint = " (--renumber renumbers it)";
-            o.messages += "trapline: " + displayPath(component.path()) + ":" +
+            o.messages += "trapline: " + shownComponent(component) + ":" +
                           std::to_string(item.line) + ": " + item.moduleName + "." + item.procName +
                           ": " + item.failure + hint + "\n";
         }
