@@ -70,13 +70,12 @@ BatchPipeline::Treated BatchPipeline::treatOne(Component& c,
     o.matched = true;
     // Text goes into a document in the run's code page: one in another would
     // get letters it does not mean.
-    if (c.document() && m_settings.mode != BatchMode::ReadOnly &&
-        c.document()->codepage().name() != m_project.codepage().name()) {
-        o.loadError = "its project's code page is " +
-                      std::to_string(c.document()->codePageNumber()) +
-                      ", not the run's: run it with --codepage " +
-                      std::to_string(c.document()->codePageNumber());
-        return t;
+    if (c.document() && m_settings.mode != BatchMode::ReadOnly) {
+        if (std::string conflict = c.document()->codepageConflict(m_project.codepage());
+            !conflict.empty()) {
+            o.loadError = conflict;
+            return t;
+        }
     }
     treatment.treat(c, o);
     // A large project treats tens of thousands: only JSON needs them named.
@@ -165,45 +164,23 @@ void BatchPipeline::finishDocument() {
     std::vector<FileOutcome> outcomes = std::exchange(m_documentOutcomes, {});
     if (!document || m_totals.interrupted)
         return;
-    std::map<size_t, std::string> sources;
-    std::vector<OfficeDocument::Added> added;
+    std::vector<const Component*> modules;
     std::vector<FileOutcome> changed;
     for (FileOutcome& o : outcomes) {
-        Component& c = *o.component;
-        if (!c.needsSave()) {
+        modules.push_back(o.component);
+        if (!o.component->needsSave())
             m_totals.treated.insert(m_totals.treated.end(), o.treated.begin(), o.treated.end());
-            continue;
-        }
-        if (c.isNew())
-            added.push_back({c.Name(), c.serialize()});
         else
-            sources[c.documentIndex()] = c.serialize();
-        changed.push_back(std::move(o));
+            changed.push_back(std::move(o));
     }
-    if (changed.empty())
-        return; // nothing to change: the document is not written at all
-    auto refuse = [&](const std::string& why) {
-        for (FileOutcome& o : changed)
-            m_notWritten.emplace_back(std::move(o), why);
-    };
-    // Office or LibreOffice has it open and would write its own copy over ours.
-    if (auto lock = OfficeDocument::lockFileOf(document->path())) {
-        refuse("open in another program (its lock file " + *lock + " is there)");
-        return;
-    }
-    auto bytes = document->write(sources, added);
-    if (!bytes) {
-        refuse(bytes.error().description);
-        return;
-    }
-    auto staged =
-        DiskFile::stage(document->path(), {*bytes}, &document->stamp(), m_settings.backup);
+    auto staged = document->stage(modules, m_project.codepage(), m_settings.backup);
     if (!staged) {
-        refuse(staged.error().description);
-        return;
+        for (FileOutcome& o : changed)
+            m_notWritten.emplace_back(std::move(o), staged.error().description);
+    } else if (*staged) {
+        m_staged.add(std::move(**staged));
+        m_stagedOutcomes.push_back(std::move(changed));
     }
-    m_staged.add(std::move(*staged));
-    m_stagedOutcomes.push_back(std::move(changed));
 }
 
 void BatchPipeline::removeLeftovers() {

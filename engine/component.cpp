@@ -19,6 +19,8 @@ Component::Component(OfficeDocument& document, size_t index, std::string name, C
       m_isNew(index == SIZE_MAX), m_code(std::move(source)), m_document(&document),
       m_documentIndex(index) {
     m_code.setParent(this);
+    // The VBA editor's window is the only view a user has of this text.
+    m_code.countWindowLines();
 }
 
 const Codepage& Component::codepage(const Codepage& fallback) const {

@@ -1,5 +1,6 @@
 #include "officedocument.h"
 
+#include "component.h"
 #include "vbsyntax.h"
 
 #include "platform/filesystem.h"
@@ -144,6 +145,45 @@ Result<std::unique_ptr<OfficeDocument>> OfficeDocument::open(const std::string& 
         doc->m_modules.push_back(Module{m.name, m.nameUtf8, componentTypeOf(m.kind), m.source});
     return doc;
 #endif
+}
+
+Result<std::optional<DiskFile::Staged>>
+OfficeDocument::stage(const std::vector<const Component*>& modules, const Codepage& textCodepage,
+                      bool backup) const {
+    std::map<size_t, std::string> sources;
+    std::vector<Added> added;
+    for (const Component* c : modules) {
+        if (!c->needsSave())
+            continue;
+        if (c->isNew())
+            added.push_back({c->Name(), c->serialize()});
+        else
+            sources[c->documentIndex()] = c->serialize();
+    }
+    if (sources.empty() && added.empty())
+        return std::optional<DiskFile::Staged>(); // the document is not written at all
+    if (std::string conflict = codepageConflict(textCodepage); !conflict.empty())
+        return makeError(errors::NotConvertible, m_path, "not written: " + conflict);
+    // Office or LibreOffice has it open and would write its own copy over ours.
+    if (auto lock = lockFileOf(m_path))
+        return makeError(errors::DocumentRefused, m_path,
+                         "open in another program (its lock file " + *lock + " is there)");
+    auto bytes = write(sources, added);
+    if (!bytes)
+        return bytes.error();
+    auto staged = DiskFile::stage(m_path, {*bytes}, &m_stamp, backup);
+    if (!staged)
+        return staged.error();
+    return std::optional<DiskFile::Staged>(std::move(*staged));
+}
+
+std::string OfficeDocument::codepageConflict(const Codepage& codepage) const {
+    // Text made in another code page would get letters it does not mean.
+    if (codepage.name() == m_codepage.name())
+        return {};
+    const std::string number = std::to_string(m_codePageNumber);
+    return "its project's code page is " + number + ", not the run's: run it with --codepage " +
+           number;
 }
 
 Result<std::string> OfficeDocument::write(const std::map<size_t, std::string>& sources,

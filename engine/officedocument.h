@@ -17,6 +17,8 @@
 
 namespace trapline {
 
+class Component;
+
 namespace office {
 class Document;
 }
@@ -72,6 +74,17 @@ public:
     /// check or this build cannot write documents.
     Result<std::string> write(const std::map<size_t, std::string>& sources,
                               const std::vector<Added>& added) const;
+
+    /// The document's new version staged next to it (see DiskFile::stage()),
+    /// with the text of each of `modules` that changed (a new one added),
+    /// or nothing when none did. Refused, naming why, when the text is in
+    /// `textCodepage` and that is not the document's, while another program
+    /// has the document open, when its new bytes fail their check, or when
+    /// the file may not be replaced.
+    Result<std::optional<DiskFile::Staged>> stage(const std::vector<const Component*>& modules,
+                                                  const Codepage& textCodepage, bool backup) const;
+    /// Why text in `codepage` must not go into this document, or "".
+    std::string codepageConflict(const Codepage& codepage) const;
 
 private:
     OfficeDocument() = default;

@@ -454,9 +454,10 @@ bool ProjectLoader::isFolderDocument(const std::string& name) {
     // Office and LibreOffice keep lock files named like the document beside it.
     if (name.starts_with("~$") || name.starts_with(".~lock."))
         return false;
-    // A folder holds many a .bin that is no project.
+    // A folder holds many a .bin that is no project: only a project file
+    // named as Office names it ("vbaProject.bin", "Book_vbaProject.bin").
     if (vb::lowerAscii(name).ends_with(".bin"))
-        return vb::equalsNoCase(name, "vbaProject.bin");
+        return vb::lowerAscii(name).ends_with("vbaproject.bin");
     return OfficeDocument::isDocumentPath(name);
 }
 
