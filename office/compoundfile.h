@@ -6,12 +6,26 @@
 #include "outcome.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace trapline::office {
+
+/// A whole compound file as data: every storage and stream by path, the
+/// root as "". What a writer writes and a self-check compares.
+struct CompoundTree {
+    struct Node {
+        bool isStorage = false;
+        std::string classId; ///< a storage's 16 bytes (all zero when none)
+        std::string data;    ///< a stream's bytes
+        bool operator==(const Node&) const = default;
+    };
+    std::map<std::string, Node> nodes; ///< "" is the root storage
+    uint32_t sectorSize = 512;         ///< 512 or 4096, as the file was written
+};
 
 class CompoundFile {
 public:
@@ -34,6 +48,20 @@ public:
     /// none or it cannot be read whole, (TooLarge) when it states more than
     /// `limit` bytes.
     virtual Outcome<std::string> read(std::string_view path, size_t limit) const = 0;
+    /// The class id of the storage at `path` ("" is the root): 16 bytes.
+    virtual Outcome<std::string> classId(std::string_view path) const = 0;
+    /// The sector size the file was written with (512 or 4096).
+    virtual uint32_t sectorSize() const = 0;
+
+    /// Every storage and stream, each stream read whole. Fails (Corrupt)
+    /// for a name a path cannot hold ('/', or twice in one storage),
+    /// (TooLarge) when the streams together pass `limit` bytes.
+    Outcome<CompoundTree> tree(size_t limit) const;
+
+    /// A compound file holding exactly `tree`: the same storages, streams and
+    /// class ids, with the tree's sector size. Fails (Corrupt) for a node
+    /// whose parent storage is missing.
+    static Outcome<std::string> write(const CompoundTree& tree);
 };
 
 /// "a/b" split at its slashes.

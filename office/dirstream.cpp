@@ -5,6 +5,7 @@ namespace {
 
 namespace id {
 constexpr uint16_t CodePage = 0x0003;
+constexpr uint16_t ProjectModules = 0x000F;
 constexpr uint16_t ProjectName = 0x0004;
 constexpr uint16_t Version = 0x0009;
 constexpr uint16_t Terminator = 0x0010;
@@ -25,6 +26,18 @@ uint32_t readU32(std::string_view bytes, size_t at) {
     for (size_t k = 4; k-- > 0;)
         value = value << 8 | static_cast<unsigned char>(bytes[at + k]);
     return value;
+}
+
+std::string u16(unsigned value) {
+    return {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8 & 0xFF)};
+}
+
+std::string u32(uint32_t value) {
+    return u16(value & 0xFFFF) + u16(value >> 16);
+}
+
+std::string record(uint16_t id, std::string_view data) {
+    return u16(id) + u32(static_cast<uint32_t>(data.size())) + std::string(data);
 }
 
 std::string at(size_t offset) {
@@ -148,6 +161,41 @@ std::string DirStream::withTextOffsets(const std::vector<uint32_t>& offsets) con
             out[at + b] = static_cast<char>(offsets[k] >> (8 * b) & 0xFF);
     }
     return out;
+}
+
+Outcome<std::string> DirStream::withModulesAdded(std::string bytes,
+                                                 const std::vector<std::string>& modules) const {
+    const DirRecord* count = nullptr;
+    const DirRecord* terminator = nullptr;
+    for (const DirRecord& record : m_records) {
+        if (record.id == id::ProjectModules && record.data.size() == 2 && !count)
+            count = &record;
+        if (record.id == id::Terminator)
+            terminator = &record;
+    }
+    if (!count || !terminator)
+        return fail(Problem::Corrupt, "dir: no module count or no terminator");
+    const size_t stated = static_cast<unsigned char>(count->data[0]) |
+                          static_cast<unsigned char>(count->data[1]) << 8;
+    if (stated + modules.size() > 0xFFFF)
+        return fail(Problem::TooLarge, "dir: more than 65535 modules");
+    std::string inserted;
+    for (const std::string& module : modules)
+        inserted += module;
+    // The count comes before the terminator: insert last, so that its offset holds.
+    bytes.insert(terminator->offset, inserted);
+    const std::string newCount = u16(static_cast<unsigned>(stated + modules.size()));
+    bytes.replace(count->offset + 6, 2, newCount);
+    return bytes;
+}
+
+std::string DirStream::standardModule(std::string_view name, std::string_view nameUtf16) {
+    return record(id::ModuleName, name) + record(id::ModuleNameUnicode, nameUtf16) +
+           record(id::ModuleStreamName, name) + record(id::ModuleStreamNameUnicode, nameUtf16) +
+           record(0x001C, "") + record(0x0048, "") + // doc string, both halves empty
+           record(id::ModuleOffset, u32(0)) + record(0x001E, u32(0)) + // help context
+           record(0x002C, u16(0xFFFF)) +                               // cookie
+           record(id::ModuleTypeProcedural, "") + record(id::ModuleEnd, "");
 }
 
 } // namespace trapline::office

@@ -60,6 +60,19 @@ public:
     /// order; every other byte stays as read. `offsets` has one per module.
     std::string withTextOffsets(const std::vector<uint32_t>& offsets) const;
 
+    /// `bytes` (this stream as withTextOffsets gives it) with `modules`, each
+    /// a module's records from MODULENAME to its terminator, after the last
+    /// module, and PROJECTMODULES counting them. Fails (Corrupt) without a
+    /// PROJECTMODULES record or a terminator, (TooLarge) past 65,535 modules.
+    Outcome<std::string> withModulesAdded(std::string bytes,
+                                          const std::vector<std::string>& modules) const;
+
+    /// The records of a new standard module whose stream has its name:
+    /// names, empty doc string, text offset 0, help context 0, cookie, type
+    /// procedural and terminator. `name` is in the code page, `nameUtf16`
+    /// UTF-16LE.
+    static std::string standardModule(std::string_view name, std::string_view nameUtf16);
+
 private:
     Outcome<bool> readModules();
 

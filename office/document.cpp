@@ -107,18 +107,22 @@ Outcome<std::string> projectStorageOf(const CompoundFile& file, Container& conta
     return fail(Problem::NoProject, "no VBA project in the compound file");
 }
 
-Outcome<VbaProject> readProject(const CompoundFile& file, const std::string& storage) {
-    Outcome<bool> isSigned = signedIn(file, storage);
-    if (!isSigned)
-        return isSigned.failure();
-    if (*isSigned)
+Outcome<VbaProject> readProject(const CompoundFile& file, const std::string& storage,
+                                OpenOptions options, bool& isSigned) {
+    Outcome<bool> found = signedIn(file, storage);
+    if (!found)
+        return found.failure();
+    isSigned = isSigned || *found;
+    if (isSigned && !options.allowSigned)
         return fail(Problem::Signed, "the project is digitally signed");
     return VbaProject::read(file, storage);
 }
 
 } // namespace
 
-Outcome<Document> Document::read(std::string bytes) {
+Outcome<Document> Document::read(std::string bytes, OpenOptions options) {
+    std::string kept = bytes;
+    bool isSigned = false;
     if (bytes.compare(0, 4, "PK\x03\x04") == 0) {
         Outcome<std::unique_ptr<ZipPackage>> zip = ZipPackage::open(std::move(bytes));
         if (!zip)
@@ -130,8 +134,9 @@ Outcome<Document> Document::read(std::string bytes) {
             const size_t slash = name.rfind('/');
             const std::string_view base =
                 std::string_view(name).substr(slash == std::string::npos ? 0 : slash + 1);
-            if (startsWithNoCase(base, "vbaProjectSignature"))
+            if (startsWithNoCase(base, "vbaProjectSignature") && !options.allowSigned)
                 return fail(Problem::Signed, "the project is digitally signed (" + name + ")");
+            isSigned = isSigned || startsWithNoCase(base, "vbaProjectSignature");
         }
         Outcome<std::string> part = package->projectPart();
         if (!part)
@@ -142,11 +147,13 @@ Outcome<Document> Document::read(std::string bytes) {
         Outcome<std::unique_ptr<CompoundFile>> file = CompoundFile::open(std::move(*partBytes));
         if (!file)
             return fail(Problem::Corrupt, *part + ": " + file.failure().detail);
-        Outcome<VbaProject> project = readProject(**file, "");
+        Outcome<VbaProject> project = readProject(**file, "", options, isSigned);
         if (!project)
             return project.failure();
         Document document(Container::Package, std::move(*project));
         document.m_projectPart = *part;
+        document.m_bytes = std::move(kept);
+        document.m_signed = isSigned;
         return document;
     }
     Outcome<std::unique_ptr<CompoundFile>> file = CompoundFile::open(std::move(bytes));
@@ -156,15 +163,17 @@ Outcome<Document> Document::read(std::string bytes) {
     Outcome<std::string> storage = projectStorageOf(**file, container);
     if (!storage)
         return storage.failure();
-    Outcome<VbaProject> project = readProject(**file, *storage);
+    Outcome<VbaProject> project = readProject(**file, *storage, options, isSigned);
     if (!project)
         return project.failure();
     Document document(container, std::move(*project));
     document.m_projectStorage = *storage;
+    document.m_bytes = std::move(kept);
+    document.m_signed = isSigned;
     return document;
 }
 
-Outcome<Document> Document::open(const std::string& path) {
+Outcome<Document> Document::open(const std::string& path, OpenOptions options) {
     platform::File file;
     if (std::error_code error = platform::openForReading(path, file))
         return fail(Problem::Unreadable, path + ": " + error.message());
@@ -186,7 +195,7 @@ Outcome<Document> Document::open(const std::string& path) {
         total += got;
     }
     bytes.resize(total);
-    return read(std::move(bytes));
+    return read(std::move(bytes), options);
 }
 
 } // namespace trapline::office

@@ -6,9 +6,12 @@
 // bare project file (vbaProject.bin).
 
 #include "outcome.h"
+#include "projectwriter.h"
 #include "vbaproject.h"
 
+#include <map>
 #include <string>
+#include <vector>
 
 namespace trapline::office {
 
@@ -19,15 +22,48 @@ enum class Container {
     BareProject, ///< the compound file is the project storage
 };
 
+/// What a write changes in a document.
+struct DocumentEdit {
+    /// New source bytes (the project's code page, the module's own line ends,
+    /// Attribute lines included, as VbaModule::source holds them) by index
+    /// into project().modules().
+    std::map<size_t, std::string> sources;
+    std::vector<NewModule> added; ///< standard modules to add, in this order
+    /// Drops the project's digital signature: the signature parts with their
+    /// relationships and content types, or the signature streams.
+    bool removeSignature = false;
+};
+
+/// How a document is opened.
+struct OpenOptions {
+    /// Opens a signed project too, for an edit that removes the signature.
+    bool allowSigned = false;
+};
+
 class Document {
 public:
     /// Reads the document at `path` (UTF-8) and its project. Refuses, by
-    /// name: an encrypted document (Encrypted), a signed project (Signed), a
-    /// project locked for viewing (Locked), a document without a project
-    /// (NoProject), anything broken or hostile (Corrupt, TooLarge).
-    static Outcome<Document> open(const std::string& path);
+    /// name: an encrypted document (Encrypted), a signed project (Signed,
+    /// unless `options` allow it), a project locked for viewing (Locked), a
+    /// document without a project (NoProject), anything broken or hostile
+    /// (Corrupt, TooLarge).
+    static Outcome<Document> open(const std::string& path, OpenOptions options = {});
     /// The same, for a document already in memory.
-    static Outcome<Document> read(std::string bytes);
+    static Outcome<Document> read(std::string bytes, OpenOptions options = {});
+
+    /// The whole document's new bytes with `edit` applied. The project is
+    /// written as Office compiles it afresh: every module stream holds only
+    /// its compressed source at offset 0, `_VBA_PROJECT` holds no compiled
+    /// state and no `__SRP_` stream is left, changed modules or not. Every
+    /// other part, stream, storage and class id keeps its bytes. The result
+    /// is read back before it is returned: a Failure names what did not
+    /// come back as written. Fails (Signed) for a signed project unless the
+    /// edit removes the signature.
+    Outcome<std::string> write(const DocumentEdit& edit) const;
+
+    /// Whether the project carries a digital signature (only a document
+    /// opened with allowSigned can).
+    bool isSigned() const { return m_signed; }
 
     Container container() const { return m_container; }
     /// The zip entry that holds the project; empty but for a package.
@@ -43,7 +79,16 @@ private:
     Document(Container container, VbaProject project)
         : m_container(container), m_project(std::move(project)) {}
 
+    Outcome<std::string> writePackage(const DocumentEdit& edit,
+                                      std::vector<std::string>& sources) const;
+    Outcome<std::string> writeCompoundFile(const DocumentEdit& edit,
+                                           std::vector<std::string>& sources) const;
+    Outcome<bool> checkWritten(const std::string& bytes, const DocumentEdit& edit,
+                               const std::vector<std::string>& sources) const;
+
     Container m_container;
+    std::string m_bytes; ///< the document as read, for a writer
+    bool m_signed = false;
     std::string m_projectPart;
     std::string m_projectStorage;
     VbaProject m_project;

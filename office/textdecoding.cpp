@@ -86,4 +86,44 @@ std::string utf16ToUtf8(std::string_view utf16le) {
     return out;
 }
 
+std::string utf8ToUtf16(std::string_view utf8) {
+    std::string out;
+    auto unit = [&](uint32_t u) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>(u >> 8 & 0xFF);
+    };
+    size_t k = 0;
+    while (k < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[k]);
+        const size_t length = lead < 0x80    ? 1
+                              : lead >= 0xF0 ? 4
+                              : lead >= 0xE0 ? 3
+                              : lead >= 0xC0 ? 2
+                                             : 0;
+        uint32_t c = length == 1   ? lead
+                     : length == 2 ? lead & 0x1F
+                     : length == 3 ? lead & 0x0F
+                                   : lead & 0x07;
+        bool ok = length > 0 && k + length <= utf8.size();
+        for (size_t b = 1; ok && b < length; ++b) {
+            const auto next = static_cast<unsigned char>(utf8[k + b]);
+            ok = (next & 0xC0) == 0x80;
+            c = c << 6 | (next & 0x3F);
+        }
+        if (!ok) {
+            unit(0xFFFD);
+            ++k;
+            continue;
+        }
+        k += length;
+        if (c >= 0x10000) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
+    }
+    return out;
+}
+
 } // namespace trapline::office

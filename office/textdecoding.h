@@ -20,4 +20,8 @@ std::string decodeCodePage(std::string_view bytes, uint16_t codePage);
 /// UTF-16LE as UTF-8; an unpaired surrogate or an odd last byte gives U+FFFD.
 std::string utf16ToUtf8(std::string_view utf16le);
 
+/// UTF-8 as UTF-16LE. Expects well-formed UTF-8 (decodeCodePage's output):
+/// a malformed byte becomes U+FFFD.
+std::string utf8ToUtf16(std::string_view utf8);
+
 } // namespace trapline::office

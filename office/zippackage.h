@@ -5,7 +5,9 @@
 
 #include "outcome.h"
 
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +28,13 @@ public:
     /// (Corrupt) when there is none or its data is broken, (TooLarge) when
     /// it would pass `limit` bytes or inflates a thousandfold or more.
     virtual Outcome<std::string> read(std::string_view name, size_t limit) const = 0;
+
+    /// The package again, each entry `changes` names (exactly as stored)
+    /// replaced in place by its bytes, or left out where it maps to nothing.
+    /// Every other entry is copied as stored, in the same order under the
+    /// same name. Fails (Corrupt) for a name the package does not hold.
+    virtual Outcome<std::string>
+    rewritten(const std::map<std::string, std::optional<std::string>>& changes) const = 0;
 };
 
 } // namespace trapline::office
