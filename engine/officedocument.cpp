@@ -109,21 +109,17 @@ Result<std::unique_ptr<OfficeDocument>> OfficeDocument::open(const std::string& 
     std::unique_ptr<OfficeDocument> doc(new OfficeDocument());
     doc->m_path = path;
     doc->m_stamp = contents->stamp;
-    auto read = office::Document::read(std::move(contents->bytes));
-    if (!read && read.failure().problem == office::Problem::Signed && allowSigned) {
 #ifdef TRAPLINE_OFFICE_WRITER
-        // Read again through the path, where signed projects may be let in;
-        // the file must still be the one stamped above.
-        read = office::Document::open(path, office::OpenOptions{true});
-        auto now = DiskFile::stamp(path);
-        if (!now || !(*now == doc->m_stamp))
-            return makeError(errors::ChangedOnDisk, path, "the file changed while it was read");
-        doc->m_signed = true;
+    auto read = office::Document::read(std::move(contents->bytes),
+                                       office::OpenOptions{allowSigned});
+    if (read)
+        doc->m_signed = read->isSigned();
 #else
+    auto read = office::Document::read(std::move(contents->bytes));
+    if (!read && read.failure().problem == office::Problem::Signed && allowSigned)
         return makeError(errors::DocumentRefused, path,
                          "signed: this build cannot remove a project's signature");
 #endif
-    }
     if (!read)
         return makeError(read.failure().problem == office::Problem::NoProject
                              ? errors::NoProject

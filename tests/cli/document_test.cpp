@@ -185,15 +185,22 @@ TEST(DocumentCommands, ADocumentWithNothingToChangeIsNotWritten) {
 }
 
 TEST(DocumentCommands, InsertThenCheckPassesAndRemoveGivesBackEveryModule) {
-    for (const char* sample : {"tika_testWORD_macros.docm", "tika_testWORD_macros.doc",
-                               "xlsxwriter_vbaProject.bin", "calamine_issues.xlsb"}) {
-        SCOPED_TRACE(sample);
+    struct Row {
+        const char* sample;
+        const char* codepage;
+    };
+    const Row rows[] = {
+        {"tika_testWORD_macros.docm", "1252"},    {"tika_testWORD_macros.doc", "1252"},
+        {"xlsxwriter_vbaProject.bin", "1252"},    {"calamine_issues.xlsb", "1252"},
+        {"calamine_issue281.xlsm", "932"},        {"tika_testPPT_macros.pptm", "1252"},
+        {"xlwings_quickstart_addin.xlam", "1252"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.sample);
         TempDir dir;
         const std::string name =
-            std::string("Doc") + std::filesystem::path(sample).extension().string();
-        copySample(dir, sample, name);
-        const std::string cp =
-            std::string(sample).find("calamine") == 0 ? " --codepage 932" : " --codepage 1252";
+            std::string("Doc") + std::filesystem::path(row.sample).extension().string();
+        copySample(dir, row.sample, name);
+        const std::string cp = std::string(" --codepage ") + row.codepage;
         CommandResult before = traplineIn(dir.path(), "check --live" + cp + " " + name);
         ASSERT_EQ(before.exitCode, 1) << before.err;
         CommandResult inserted = traplineIn(dir.path(), "insert --live" + cp + " " + name);
