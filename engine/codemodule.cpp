@@ -454,10 +454,11 @@ std::vector<long> CodeModule::fileLines() const {
     std::vector<long> out;
     out.reserve(lines.size());
     for (size_t inFile : lines)
-        out.push_back(!m_windowLines
-                          ? static_cast<long>(inFile)
-                          : 1 + std::lower_bound(m_readLines.begin(), m_readLines.end(), inFile) -
-                                m_readLines.begin());
+        out.push_back(static_cast<long>(
+            !m_windowLines ? inFile
+                           : 1 + static_cast<size_t>(std::lower_bound(m_readLines.begin(),
+                                                                      m_readLines.end(), inFile) -
+                                                     m_readLines.begin())));
     return out;
 }
 

@@ -7,6 +7,10 @@
 
 #ifdef TRAPLINE_HAVE_OFFICE
 #include "office/document.h"
+#else
+namespace trapline::office {
+class Document {}; // never made: a build without the library reads no document
+} // namespace trapline::office
 #endif
 
 #include <array>
