@@ -94,7 +94,14 @@ BatchPipeline::Treated BatchPipeline::treatOne(Component& c,
         if (name)
             o.diff = UnifiedDiff::of(*name, c.CodeModule().edits(), c.CodeModule().eol(),
                                      c.stamp().mtimeNs);
-        else
+        // No patch program can apply it inside a document: a line before the
+        // diff, which patch passes over, says so.
+        if (name && c.document())
+            o.diff = "preview: " + *name +
+                     " lies inside the document; a run without --dry-run "
+                     "writes it\n" +
+                     o.diff;
+        if (!name)
             o.diffError = name.error().description;
     } else if (c.needsSave() && m_settings.mode == BatchMode::Write && !c.document()) {
         t.staged = DiskFile::stage(c.path(), c.pieces(), c.isNew() ? nullptr : &c.stamp(),

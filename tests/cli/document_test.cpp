@@ -140,6 +140,9 @@ TEST(DocumentCommands, ADryRunShowsEachChangedModuleAsAFileInsideTheDocument) {
     const auto before = mtimeOf(path);
     CommandResult r = traplineIn(dir.path(), "insert --dry-run --codepage 1252 Deck.pptm");
     EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+              "preview: Deck.pptm/Module1.bas lies inside the document; a run without "
+              "--dry-run writes it");
     EXPECT_THAT(r.out, HasSubstr("--- Deck.pptm/Module1.bas\t"));
     EXPECT_THAT(r.out, HasSubstr("+++ Deck.pptm/Module1.bas\t"));
     EXPECT_EQ(TempDir::read(path), TempDir::read(kOffice + "tika_testPPT_macros.pptm"));
