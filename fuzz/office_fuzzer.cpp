@@ -62,11 +62,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             CHECK(again->modules()[k].textOffset == offsets[k]);
             CHECK(again->modules()[k].name == dir->modules()[k].name);
         }
+        Outcome<std::string> grown = dir->withModulesAdded(
+            dir->withTextOffsets(offsets), {DirStream::standardModule("M", std::string("M\0", 2))});
+        if (grown) {
+            Outcome<DirStream> bigger = DirStream::parse(*grown);
+            CHECK(bigger);
+            CHECK(bigger->modules().size() == dir->modules().size() + 1);
+        }
     }
 
-    Outcome<Document> document = Document::read(bytes);
-    if (document)
+    Outcome<Document> document = Document::read(bytes, {true});
+    if (document) {
         for (const VbaModule& module : document->project().modules())
             roundTrips(module.source);
+        // A write fails with a value or gives a document that reads back.
+        Outcome<std::string> written =
+            document->write({{}, {{"mdl_Error", "Sub A()\r\nEnd Sub\r\n"}}, true});
+        if (written)
+            CHECK(Document::read(*written));
+    }
     return 0;
 }

@@ -3,7 +3,7 @@
 # with arguments, those packages instead. A package of another architecture
 # (wine32:i386) makes dpkg learn that architecture first.
 set -euo pipefail
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev pkg-config patch qt6-base-dev qt6-base-dev-tools libgl-dev fonts-wine libcli11-dev nlohmann-json3-dev libgsf-1-dev libzip-dev)
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev pkg-config patch qt6-base-dev qt6-base-dev-tools libgl-dev fonts-wine libcli11-dev nlohmann-json3-dev libgsf-1-dev libzip-dev libreoffice-calc-nogui libreoffice-writer-nogui)
 [ $# -eq 0 ] || packages=("$@")
 missing=()
 for p in "${packages[@]}"; do

@@ -288,6 +288,79 @@ TEST(DocumentWriter, ASignedProjectIsWrittenOnlyWithoutItsSignature) {
     }
 }
 
+TEST(DocumentWriter, SignatureStreamsGoWhereverTheReaderLooksForThem) {
+    const std::string original = readAll(sample("xlsxwriter_vbaProject.bin"));
+    Outcome<std::unique_ptr<CompoundFile>> file = CompoundFile::open(original);
+    ASSERT_TRUE(file);
+    Outcome<CompoundTree> tree = (*file)->tree(1 << 24);
+    ASSERT_TRUE(tree);
+    size_t kept = 0; // all but the compiled state's __SRP_ streams
+    for (const auto& [path, node] : tree->nodes)
+        kept += path.find("__SRP_") == std::string::npos;
+    tree->nodes["\x05"
+                "DigitalSignature"] = {false, {}, "sig"};
+    tree->nodes["\x05"
+                "DigitalSignatureAgile"] = {false, {}, "sig"};
+    tree->nodes["\x05"
+                "DigitalSignatureEx"] = {false, {}, "sig"};
+    Outcome<std::string> signedBytes = CompoundFile::write(*tree);
+    ASSERT_TRUE(signedBytes);
+    EXPECT_EQ(Document::read(*signedBytes).failure().problem, Problem::Signed);
+    Outcome<Document> document = Document::read(*signedBytes, {true});
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->write({}).failure().problem, Problem::Signed);
+    Outcome<std::string> written = document->write({{}, {}, true});
+    ASSERT_TRUE(written) << written.failure().detail;
+    std::map<std::string, std::string> after = walk(*written);
+    EXPECT_EQ(after.size(), kept);
+    for (const auto& [path, bytes] : after)
+        EXPECT_EQ(path.find("Signature"), std::string::npos) << path;
+}
+
+TEST(DocumentWriter, ModulesSharingOneStreamAreRefusedNotOverwritten) {
+    Outcome<std::unique_ptr<CompoundFile>> file =
+        CompoundFile::open(readAll(sample("xlsxwriter_vbaProject.bin")));
+    ASSERT_TRUE(file);
+    Outcome<CompoundTree> tree = (*file)->tree(1 << 24);
+    ASSERT_TRUE(tree);
+    Outcome<std::string> dirText = decompress(tree->nodes["VBA/dir"].data, 1 << 20);
+    ASSERT_TRUE(dirText);
+    Outcome<DirStream> dir = DirStream::parse(*dirText);
+    ASSERT_TRUE(dir);
+    // The second module's stream names and offset become the first's.
+    std::string rebuilt;
+    int streamNames = 0;
+    std::string first, firstUnicode, firstOffset;
+    for (const DirRecord& record : dir->records()) {
+        std::string data = record.data;
+        if (record.id == 0x001A && streamNames++ == 0)
+            first = data;
+        else if (record.id == 0x001A)
+            data = first;
+        if (record.id == 0x0032 && firstUnicode.empty())
+            firstUnicode = data;
+        else if (record.id == 0x0032)
+            data = firstUnicode;
+        if (record.id == 0x0031 && firstOffset.empty())
+            firstOffset = data;
+        else if (record.id == 0x0031)
+            data = firstOffset;
+        const auto size = static_cast<uint32_t>(record.id == 0x0009 ? 4 : data.size());
+        rebuilt +=
+            std::string{static_cast<char>(record.id & 0xFF), static_cast<char>(record.id >> 8)};
+        for (int b = 0; b < 4; ++b)
+            rebuilt += static_cast<char>(size >> (8 * b) & 0xFF);
+        rebuilt += data;
+    }
+    tree->nodes["VBA/dir"].data = *compress(rebuilt);
+    Outcome<Document> document = Document::read(*CompoundFile::write(*tree));
+    ASSERT_TRUE(document) << document.failure().detail;
+    Outcome<std::string> written = document->write({});
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.failure().problem, Problem::Corrupt);
+    EXPECT_NE(written.failure().detail.find("another's"), std::string::npos);
+}
+
 TEST(DocumentWriter, EditsPastWhatAProjectHoldsAreRefused) {
     Outcome<Document> document = Document::open(sample("xlsxwriter_vbaProject.bin"));
     ASSERT_TRUE(document);
@@ -309,6 +382,38 @@ TEST(DocumentWriter, EditsPastWhatAProjectHoldsAreRefused) {
     // The last module, and an empty edit: a purge and nothing else.
     EXPECT_TRUE(document->write({{{count - 1, "x"}}, {}, false}));
     EXPECT_TRUE(document->write({}));
+}
+
+} // namespace
+
+namespace {
+
+TEST(DocumentWriter, ACompoundFileIsWrittenWithItsClassIdsSectorSizeAndEmptyParts) {
+    for (uint32_t sectorSize : {512u, 4096u}) {
+        SCOPED_TRACE(sectorSize);
+        CompoundTree tree;
+        tree.sectorSize = sectorSize;
+        const std::string rootId = "0123456789abcdef", storageId = "fedcba9876543210";
+        tree.nodes[""] = {true, rootId, {}};
+        tree.nodes["VBA"] = {true, storageId, {}};
+        tree.nodes["VBA/dir"] = {false, {}, std::string(5000, 'd')}; // past the small streams
+        tree.nodes["VBA/empty"] = {false, {}, {}};
+        tree.nodes["Empty storage"] = {true, std::string(16, '\0'), {}};
+        tree.nodes["\x05SummaryInformation"] = {false, {}, "s"};
+        Outcome<std::string> bytes = CompoundFile::write(tree);
+        ASSERT_TRUE(bytes) << bytes.failure().detail;
+        Outcome<std::unique_ptr<CompoundFile>> file = CompoundFile::open(*bytes);
+        ASSERT_TRUE(file);
+        Outcome<CompoundTree> back = (*file)->tree(1 << 20);
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->sectorSize, sectorSize);
+        EXPECT_TRUE(back->nodes == tree.nodes);
+    }
+    // A stream whose storage is missing is refused, not dropped.
+    CompoundTree orphan;
+    orphan.nodes[""] = {true, std::string(16, '\0'), {}};
+    orphan.nodes["VBA/dir"] = {false, {}, "x"};
+    EXPECT_FALSE(CompoundFile::write(orphan));
 }
 
 } // namespace
