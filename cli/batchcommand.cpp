@@ -51,6 +51,7 @@ void BatchCommand::define(CLI::App& app) {
     app.add_flag("--dry-run", m_dryRun);
     app.add_flag("--backup", m_backup);
     app.add_flag("--json", m_json);
+    app.add_flag("--remove-signature", m_removeSignature);
 }
 
 bool BatchCommand::usable(ProjectInput& input) const {
@@ -70,6 +71,7 @@ bool BatchCommand::usable(ProjectInput& input) const {
 
 int BatchCommand::execute() {
     ProjectInput input(name(), m_err);
+    input.setAllowSigned(m_removeSignature);
     if (!usable(input))
         return 2;
     auto codepage = input.codepage(m_handler.codepage());

@@ -44,6 +44,7 @@ private:
     bool m_dryRun = false;
     bool m_backup = false;
     bool m_json = false;
+    bool m_removeSignature = false;
 };
 
 } // namespace trapline::cli

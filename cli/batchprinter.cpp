@@ -18,12 +18,12 @@ void BatchPrinter::treated(FileOutcome& o) {
     // Resolving a name for display costs a look-up per folder on the way:
     // only a message that names the file pays it.
     if (!o.loadError.empty()) {
-        m_err.format("trapline: %s: %s\n", displayPath(o.component->path()).c_str(),
+        m_err.format("trapline: %s: %s\n", shownComponent(*o.component).c_str(),
                      o.loadError.c_str());
         return;
     }
     if (!o.diffError.empty())
-        m_err.format("trapline: %s: %s\n", displayPath(o.component->path()).c_str(),
+        m_err.format("trapline: %s: %s\n", shownComponent(*o.component).c_str(),
                      o.diffError.c_str());
     m_err.write(o.messages);
     // Under a diff stdout is for the diff alone.
@@ -42,12 +42,12 @@ void BatchPrinter::written(FileOutcome& o, const std::string& backup) {
 }
 
 void BatchPrinter::setAside(FileOutcome& o, const std::string& note) {
-    m_err.format("trapline: %s: %s\n", displayPath(o.component->path()).c_str(), note.c_str());
+    m_err.format("trapline: %s: %s\n", shownComponent(*o.component).c_str(), note.c_str());
 }
 
 void BatchPrinter::notWritten(FileOutcome& o, const std::string& why) {
     const size_t n = o.treatedCount;
-    m_err.format("trapline: %s: %s\n", displayPath(o.component->path()).c_str(), why.c_str());
+    m_err.format("trapline: %s: %s\n", shownComponent(*o.component).c_str(), why.c_str());
     m_err.format("trapline: not written: %s (%zu procedure%s)\n",
                  m_codepage.toUtf8(o.component->Name()).c_str(), n, n == 1 ? "" : "s");
 }

@@ -50,7 +50,7 @@ public:
     void progress(size_t done, size_t total) override { m_progress.show(done, total); }
     void treated(FileOutcome& o) override {
         if (!o.loadError.empty())
-            m_err.format("trapline: %s: %s\n", displayPath(o.component->path()).c_str(),
+            m_err.format("trapline: %s: %s\n", shownComponent(*o.component).c_str(),
                          o.loadError.c_str());
         m_err.write(o.messages);
     }
@@ -76,8 +76,11 @@ statement lines without a line number (unnumbered-line; see `trapline
 number`).
 
 PATH is a project (.vbp), a project group (.vbg, its startup project), a
-folder (every module file below it) or module files. Several PATHs make
-one project.
+folder (every module file and Office document below it), module files or
+Office documents (.xlsm .xltm .xlam .xlsb .docm .dotm .pptm .potm .ppsm
+.ppam, an .xlsx/.pptx with a project, .xls, .doc, vbaProject.bin), each
+module of a document one module of the project. Several PATHs make one
+project.
 
 Options, as for insert:
   --module NAME      only the module named NAME exactly (default "*", all)

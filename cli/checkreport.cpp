@@ -60,23 +60,36 @@ std::string CheckReport::uriOf(const std::string& path, const Codepage& codepage
     return out;
 }
 
+/// The module's name as its document stores it, decoded in the document's
+/// code page, or the name the finding gives.
+static std::string moduleNameOf(const Finding& f) {
+    const OfficeDocument* document = f.component->document();
+    return document ? document->codepage().toUtf8(f.component->Name()) : f.moduleName;
+}
+
+/// The file a finding names and, in a document, the module after a colon.
+std::string CheckReport::where(const Finding& f) const {
+    std::string shown = utf8Path(f.component->path(), m_codepage);
+    return f.component->document() ? shown + ":" + moduleNameOf(f) : shown;
+}
+
 std::string CheckReport::text() const {
     std::string out;
     for (const Finding& f : m_findings)
-        out += utf8Path(f.component->path(), m_codepage) + ":" + std::to_string(f.line) + ": " +
-               f.message + " [" + f.rule + "]\n";
+        out += where(f) + ":" + std::to_string(f.line) + ": " + f.message + " [" + f.rule + "]\n";
     return out;
 }
 
 std::string CheckReport::json() const {
     Json list = Json::array();
-    for (const Finding& f : m_findings)
-        list.push_back(Json{{"Rule", f.rule},
-                            {"ModuleName", f.moduleName},
-                            {"ProcName", f.procName},
-                            {"File", utf8Path(f.component->path(), m_codepage)},
-                            {"Line", f.line},
-                            {"Message", f.message}});
+    for (const Finding& f : m_findings) {
+        Json item{{"Rule", f.rule},         {"ModuleName", moduleNameOf(f)},
+                  {"ProcName", f.procName}, {"File", utf8Path(f.component->path(), m_codepage)},
+                  {"Line", f.line},         {"Message", f.message}};
+        if (f.component->document())
+            item["Document"] = utf8Path(f.component->path(), m_codepage);
+        list.push_back(std::move(item));
+    }
     return jsonText(Json{{"findings", list}});
 }
 
@@ -116,8 +129,13 @@ std::string CheckReport::sarif() const {
                {{"uri", uriOf(f.component->path(), m_codepage)}, {"uriBaseId", "%SRCROOT%"}}},
               {"region", {{"startLine", std::max(1L, f.line)}}}}},
             {"logicalLocations",
-             Json::array({{{"fullyQualifiedName", f.moduleName + "." + f.procName},
+             Json::array({{{"fullyQualifiedName", moduleNameOf(f) + "." + f.procName},
                            {"kind", "function"}}})}};
+        // In a document the module is a place of its own, inside the file.
+        if (f.component->document())
+            location["logicalLocations"].push_back(Json{{"name", moduleNameOf(f)},
+                                                        {"fullyQualifiedName", moduleNameOf(f)},
+                                                        {"kind", "module"}});
         results.push_back(Json{{"ruleId", f.rule},
                                {"ruleIndex", ruleIndex(f.rule)},
                                {"level", "warning"},

@@ -34,6 +34,7 @@ public:
     static std::string uriOf(const std::string& path, const Codepage& codepage);
 
 private:
+    std::string where(const Finding& f) const;
     const std::vector<Finding>& m_findings;
     const Codepage& m_codepage;
 };

@@ -32,9 +32,8 @@ void EditTreatment::treat(Component& component, FileOutcome& o) const {
     RunSummary s = HandlerEditor(m_vbe, m_pattern, messages, reporter)
                        .run(m_action, component, m_options, chosen);
     for (const RunSummary::Item& item : s.failed)
-        o.messages += "trapline: " + displayPath(component.path()) + ":" +
-                      std::to_string(item.line) + ": " + item.moduleName + "." + item.procName +
-                      ": " + item.failure + "\n";
+        o.messages += "trapline: " + shownComponent(component) + ":" + std::to_string(item.line) +
+                      ": " + item.moduleName + "." + item.procName + ": " + item.failure + "\n";
     o.chosen = chosen;
     o.treated = std::move(s.treated);
     o.failed = std::move(s.failed);

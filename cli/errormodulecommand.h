@@ -21,6 +21,7 @@ protected:
 private:
     std::vector<std::string> m_paths;
     std::string m_codepage = "1251";
+    bool m_removeSignature = false;
 };
 
 } // namespace trapline::cli

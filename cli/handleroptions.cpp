@@ -108,6 +108,13 @@ std::string displayPath(const std::string& path) {
     return ec ? path : platform::fromPath(rel);
 }
 
+std::string shownComponent(const Component& component) {
+    std::string shown = displayPath(component.path());
+    if (const OfficeDocument* document = component.document())
+        shown += ":" + document->codepage().toUtf8(component.Name());
+    return shown;
+}
+
 std::string utf8Path(const std::string& path, const Codepage& codepage) {
     std::string shown = displayPath(path);
     return Codepage::isValidUtf8(shown) ? shown : codepage.toUtf8(shown);

@@ -56,6 +56,9 @@ private:
 
 /// The name a file goes by in messages: relative to the current folder.
 std::string displayPath(const std::string& path);
+/// How messages name a component: its file as displayPath() shows it, or
+/// for a module of an Office document "Book.xlsm:Module1".
+std::string shownComponent(const Component& component);
 
 /// A file name for JSON: UTF-8, converted from the code page when the name's
 /// bytes are not UTF-8 already.

@@ -37,8 +37,11 @@ Puts an error trap after the declaration of each chosen procedure and a
 handler before its End statement, and writes the changed files back.
 
 PATH is a project (.vbp), a project group (.vbg, its startup project), a
-folder (every module file below it) or module files. Several PATHs make
-one project.
+folder (every module file and Office document below it), module files or
+Office documents (.xlsm .xltm .xlam .xlsb .docm .dotm .pptm .potm .ppsm
+.ppam, an .xlsx/.pptx with a project, .xls, .doc, vbaProject.bin), each
+module of a document one module of the project. Several PATHs make one
+project.
 
 Choosing procedures:
   --module NAME      only the module named NAME exactly (default "*", all)
@@ -66,6 +69,8 @@ Output:
   --dry-run          write nothing; print a unified diff that `patch -p0`,
                      run in this folder, applies (the log then goes to
                      stderr, so that stdout holds the diff alone)
+  --remove-signature go on over a signed Office document and remove its
+                     signature (without it a signed project is refused)
   --backup           keep each replaced file as NAME.bak (or NAME.bak.1, …
                      when that name is taken: an existing file is never
                      overwritten, and the name used is said on stderr)

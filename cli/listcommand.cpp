@@ -31,8 +31,10 @@ property procedure as "Name (Get)", "Name (Let)" or "Name (Set)"), its type
 and whether it already holds an error trap ("On Error ").
 
 PATH is a project (.vbp), a project group (.vbg, its startup project), a
-folder (every module file below it) or module files (.bas .cls .frm .ctl
-.pag .dob .dsr). Several PATHs make one project.
+folder (every module file and Office document below it), module files
+(.bas .cls .frm .ctl .pag .dob .dsr) or Office documents (.xlsm .xltm
+.xlam .xlsb .docm .dotm .pptm .potm .ppsm .ppam, an .xlsx/.pptx with a
+project, .xls, .doc, vbaProject.bin). Several PATHs make one project.
 
 Options:
   --module NAME    only the module named NAME exactly (default "*", all)

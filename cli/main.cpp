@@ -20,7 +20,8 @@ namespace {
 
 const char* kUsage = R"(Usage: trapline COMMAND [ARGS...]
 
-TRAPLINE puts error handling into Visual Basic 6 and VBA code.
+TRAPLINE puts error handling into Visual Basic 6 and VBA code: projects,
+folders, module files and the VBA projects of Office documents.
 
 Commands:
   insert            put error traps and handlers into the chosen procedures

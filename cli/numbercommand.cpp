@@ -28,7 +28,7 @@ public:
             std::string hint;
             if (item.failure.find("holds line numbers already") != std::string::npos)
                 hint = " (--renumber renumbers it)";
-            o.messages += "trapline: " + displayPath(component.path()) + ":" +
+            o.messages += "trapline: " + shownComponent(component) + ":" +
                           std::to_string(item.line) + ": " + item.moduleName + "." + item.procName +
                           ": " + item.failure + hint + "\n";
         }
@@ -61,8 +61,11 @@ const char* NumberCommand::usage() const {
     // output options.
     static constexpr const char* kPaths =
         R"USAGE(PATH is a project (.vbp), a project group (.vbg, its startup project), a
-folder (every module file below it) or module files. Several PATHs make
-one project.
+folder (every module file and Office document below it), module files or
+Office documents (.xlsm .xltm .xlam .xlsb .docm .dotm .pptm .potm .ppsm
+.ppam, an .xlsx/.pptx with a project, .xls, .doc, vbaProject.bin), each
+module of a document one module of the project. Several PATHs make one
+project.
 
 )USAGE";
     static constexpr const char* kShared = R"USAGE(Choosing procedures:
@@ -76,6 +79,8 @@ one project.
 Output:
   --dry-run          write nothing; print a unified diff for `patch -p0`
                      (the log then goes to stderr)
+  --remove-signature go on over a signed Office document and remove its
+                     signature (without it a signed project is refused)
   --backup           keep each replaced file as NAME.bak (or NAME.bak.1, …)
   --json             print {"treated": [...], "failed": [...]} instead of
                      the log lines

@@ -22,6 +22,7 @@ std::unique_ptr<Project> ProjectInput::load(const std::vector<std::string>& path
                                             bool deferContents) {
     ProjectLoader loader(codepage);
     loader.setDeferContents(deferContents);
+    loader.setAllowSigned(m_allowSigned);
     auto project = loader.load(paths);
     for (const std::string& notice : loader.notices())
         m_err.format("trapline: %s\n", notice.c_str());

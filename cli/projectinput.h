@@ -27,6 +27,9 @@ public:
     std::unique_ptr<Project> load(const std::vector<std::string>& paths, const Codepage& codepage,
                                   bool& complete, bool deferContents = false);
 
+    /// Lets signed Office documents load (--remove-signature).
+    void setAllowSigned(bool allow) { m_allowSigned = allow; }
+
     /// Whether all the last load left out were folders that could not be
     /// read or searched: a run may then treat the rest, and must fail after.
     bool onlyFoldersSkipped() const { return m_onlyFoldersSkipped; }
@@ -42,6 +45,7 @@ private:
     std::string m_command;
     TextOut& m_err;
     bool m_onlyFoldersSkipped = false;
+    bool m_allowSigned = false;
 };
 
 } // namespace trapline::cli

@@ -18,8 +18,11 @@ names. One that was edited by hand, or of which only one part is there, is
 left as it is and named on stderr with its line (exit status 1).
 
 PATH is a project (.vbp), a project group (.vbg, its startup project), a
-folder (every module file below it) or module files. Several PATHs make
-one project.
+folder (every module file and Office document below it), module files or
+Office documents (.xlsm .xltm .xlam .xlsb .docm .dotm .pptm .potm .ppsm
+.ppam, an .xlsx/.pptx with a project, .xls, .doc, vbaProject.bin), each
+module of a document one module of the project. Several PATHs make one
+project.
 
 Choosing procedures:
   --module NAME      only the module named NAME exactly (default "*", all)
@@ -39,6 +42,8 @@ Which handler (the same options as insert's):
 Output:
   --dry-run          write nothing; print a unified diff for `patch -p0`
                      (the log then goes to stderr)
+  --remove-signature go on over a signed Office document and remove its
+                     signature (without it a signed project is refused)
   --backup           keep each replaced file as NAME.bak (or NAME.bak.1, …)
   --json             print {"treated": [...], "failed": [...]} instead of
                      the log lines

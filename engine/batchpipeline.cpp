@@ -1,5 +1,6 @@
 #include "batchpipeline.h"
 
+#include "officedocument.h"
 #include "orderedpool.h"
 #include "signalcleanup.h"
 #include "unifieddiff.h"
@@ -7,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <utility>
 
 namespace trapline {
 
@@ -66,6 +68,15 @@ BatchPipeline::Treated BatchPipeline::treatOne(Component& c,
         return t;
     }
     o.matched = true;
+    // Text goes into a document in the run's code page: one in another would
+    // get letters it does not mean.
+    if (c.document() && m_settings.mode != BatchMode::ReadOnly) {
+        if (std::string conflict = c.document()->codepageConflict(m_project.codepage());
+            !conflict.empty()) {
+            o.loadError = conflict;
+            return t;
+        }
+    }
     treatment.treat(c, o);
     // A large project treats tens of thousands: only JSON needs them named.
     o.treatedCount = o.treated.size();
@@ -74,12 +85,25 @@ BatchPipeline::Treated BatchPipeline::treatOne(Component& c,
     if (c.needsSave() && m_settings.mode == BatchMode::Diff) {
         std::error_code ec;
         auto name = UnifiedDiff::patchName(c.path(), std::filesystem::current_path(ec));
+        // A document's module is shown as a file inside it: "Book.xlsm/Module1.bas".
+        if (name && c.document())
+            *name += "/" + c.document()->codepage().toUtf8(c.Name()) +
+                     (c.Type() == ComponentType::StdModule ? ".bas"
+                      : c.Type() == ComponentType::MSForm  ? ".frm"
+                                                           : ".cls");
         if (name)
             o.diff = UnifiedDiff::of(*name, c.CodeModule().edits(), c.CodeModule().eol(),
                                      c.stamp().mtimeNs);
-        else
+        // No patch program can apply it inside a document: a line before the
+        // diff, which patch passes over, says so.
+        if (name && c.document())
+            o.diff = "preview: " + *name +
+                     " lies inside the document; a run without --dry-run "
+                     "writes it\n" +
+                     o.diff;
+        if (!name)
             o.diffError = name.error().description;
-    } else if (c.needsSave() && m_settings.mode == BatchMode::Write) {
+    } else if (c.needsSave() && m_settings.mode == BatchMode::Write && !c.document()) {
         t.staged = DiskFile::stage(c.path(), c.pieces(), c.isNew() ? nullptr : &c.stamp(),
                                    m_settings.backup && !c.isNew(), c.isNew());
     }
@@ -89,6 +113,8 @@ BatchPipeline::Treated BatchPipeline::treatOne(Component& c,
 
 void BatchPipeline::take(Treated& t) {
     FileOutcome& o = t.outcome;
+    if (o.component->document() != m_document)
+        finishDocument();
     if (m_totals.interrupted || SignalCleanup::interrupted()) {
         m_totals.interrupted = true;
         if (t.staged && *t.staged)
@@ -116,7 +142,10 @@ void BatchPipeline::take(Treated& t) {
         m_notWritten.emplace_back(std::move(o), std::move(why));
     } else if (t.staged) {
         m_staged.add(std::move(**t.staged));
-        m_stagedOutcomes.push_back(std::move(o));
+        m_stagedOutcomes.emplace_back().push_back(std::move(o));
+    } else if (o.component->document() && m_settings.mode == BatchMode::Write) {
+        m_document = o.component->document();
+        m_documentOutcomes.push_back(std::move(o));
     } else {
         // Nothing to write: what was treated stands as it is.
         m_totals.treated.insert(m_totals.treated.end(), o.treated.begin(), o.treated.end());
@@ -133,7 +162,32 @@ void BatchPipeline::treatAll(const BatchTreatment& treatment) {
         m_listener.progress(index, count);
         take(t);
     });
+    finishDocument();
     m_listener.progress(count, count);
+}
+
+void BatchPipeline::finishDocument() {
+    OfficeDocument* document = std::exchange(m_document, nullptr);
+    std::vector<FileOutcome> outcomes = std::exchange(m_documentOutcomes, {});
+    if (!document || m_totals.interrupted)
+        return;
+    std::vector<const Component*> modules;
+    std::vector<FileOutcome> changed;
+    for (FileOutcome& o : outcomes) {
+        modules.push_back(o.component);
+        if (!o.component->needsSave())
+            m_totals.treated.insert(m_totals.treated.end(), o.treated.begin(), o.treated.end());
+        else
+            changed.push_back(std::move(o));
+    }
+    auto staged = document->stage(modules, m_project.codepage(), m_settings.backup);
+    if (!staged) {
+        for (FileOutcome& o : changed)
+            m_notWritten.emplace_back(std::move(o), staged.error().description);
+    } else if (*staged) {
+        m_staged.add(std::move(**staged));
+        m_stagedOutcomes.push_back(std::move(changed));
+    }
 }
 
 void BatchPipeline::removeLeftovers() {
@@ -169,19 +223,23 @@ void BatchPipeline::commit() {
     std::vector<StagedSet::Outcome> done = m_staged.commitAll();
     std::vector<FileOutcome> interrupted;
     for (size_t k = 0; k < done.size(); ++k) {
-        FileOutcome& o = m_stagedOutcomes[k];
-        if (done[k].error && done[k].error->number == errors::Cancelled) {
-            interrupted.push_back(std::move(o));
-        } else if (done[k].error) {
-            m_notWritten.emplace_back(std::move(o), done[k].error->description);
-        } else {
-            ++m_totals.written;
-            m_listener.written(o, done[k].committed.backup);
-            if (!done[k].committed.setAside.empty()) {
-                ++m_totals.setAside;
-                m_listener.setAside(o, done[k].committed.note);
+        for (size_t m = 0; m < m_stagedOutcomes[k].size(); ++m) {
+            FileOutcome& o = m_stagedOutcomes[k][m];
+            // The file's own news (a backup, a version set aside) is told once.
+            const bool first = m == 0;
+            if (done[k].error && done[k].error->number == errors::Cancelled) {
+                interrupted.push_back(std::move(o));
+            } else if (done[k].error) {
+                m_notWritten.emplace_back(std::move(o), done[k].error->description);
+            } else {
+                m_totals.written += first;
+                m_listener.written(o, first ? done[k].committed.backup : std::string());
+                if (first && !done[k].committed.setAside.empty()) {
+                    ++m_totals.setAside;
+                    m_listener.setAside(o, done[k].committed.note);
+                }
+                m_totals.treated.insert(m_totals.treated.end(), o.treated.begin(), o.treated.end());
             }
-            m_totals.treated.insert(m_totals.treated.end(), o.treated.begin(), o.treated.end());
         }
     }
     m_stagedOutcomes.clear();
@@ -208,6 +266,8 @@ void BatchPipeline::commit() {
 void BatchPipeline::discard() {
     m_staged.discardAll();
     m_stagedOutcomes.clear();
+    m_document = nullptr;
+    m_documentOutcomes.clear();
     m_notWritten.clear();
     m_locks.reset();
 }

@@ -160,6 +160,9 @@ private:
     struct Treated;
     Treated treatOne(Component& component, const BatchTreatment& treatment) const;
     void take(Treated& treated);
+    /// Stages the document whose modules were taken last, once all of them
+    /// are treated: one file, written whole, or nothing when none changed.
+    void finishDocument();
     void removeLeftovers();
 
     Project& m_project;
@@ -168,7 +171,11 @@ private:
     std::optional<FolderLocks> m_locks;
     Totals m_totals;
     StagedSet m_staged;
-    std::vector<FileOutcome> m_stagedOutcomes; ///< in the order of m_staged
+    /// In the order of m_staged: one outcome for a module file, one for each
+    /// changed module of a document.
+    std::vector<std::vector<FileOutcome>> m_stagedOutcomes;
+    OfficeDocument* m_document = nullptr;        ///< whose modules are being taken
+    std::vector<FileOutcome> m_documentOutcomes; ///< its modules' outcomes so far
     std::vector<std::pair<FileOutcome, std::string>> m_notWritten;
     int64_t m_startNs = 0; ///< when the run began: leftovers are older
 };

@@ -243,7 +243,18 @@ std::string CodeModule::headName() const {
 
 long CodeModule::fileLine(long line) const {
     line = std::clamp(line, 1L, CountOfLines() + 1);
-    return static_cast<long>(m_lines.fileLine(static_cast<size_t>(line - 1)));
+    const size_t inFile = m_lines.fileLine(static_cast<size_t>(line - 1));
+    if (!m_windowLines)
+        return static_cast<long>(inFile);
+    // The lines read before it, counted in the window.
+    return 1 + static_cast<long>(std::lower_bound(m_readLines.begin(), m_readLines.end(), inFile) -
+                                 m_readLines.begin());
+}
+
+void CodeModule::countWindowLines() {
+    m_windowLines = false;
+    m_readLines = m_lines.fileLines();
+    m_windowLines = true;
 }
 
 std::string_view CodeModule::line(long line) const {
@@ -440,7 +451,15 @@ Result<void> CodeModule::replaceLines(long line, long count,
 
 std::vector<long> CodeModule::fileLines() const {
     std::vector<size_t> lines = m_lines.fileLines();
-    return std::vector<long>(lines.begin(), lines.end());
+    std::vector<long> out;
+    out.reserve(lines.size());
+    for (size_t inFile : lines)
+        out.push_back(static_cast<long>(
+            !m_windowLines ? inFile
+                           : 1 + static_cast<size_t>(std::lower_bound(m_readLines.begin(),
+                                                                      m_readLines.end(), inFile) -
+                                                     m_readLines.begin())));
+    return out;
 }
 
 Result<void> CodeModule::AddFromString(std::string_view text) {

@@ -121,6 +121,11 @@ public:
     /// pass over the file: for callers that need many.
     std::vector<long> fileLines() const;
 
+    /// From now on fileLine() counts lines as the code window shows the text
+    /// as it was read, hidden lines left out: for a module that has no file
+    /// of its own to open in an editor (one inside an Office document).
+    void countWindowLines();
+
     /// One line's text without bounds checks beyond an empty result.
     std::string_view line(long line) const;
 
@@ -159,6 +164,8 @@ private:
     ProcIndex m_index;
     std::string m_eol = "\r\n";
     Component* m_parent = nullptr;
+    bool m_windowLines = false;
+    std::vector<size_t> m_readLines; ///< with m_windowLines: the file line of each line read
 };
 
 } // namespace trapline

@@ -1,5 +1,7 @@
 #include "component.h"
 
+#include "officedocument.h"
+
 namespace trapline {
 
 Component::Component(std::string name, ComponentType type, std::string path, std::string bytes,
@@ -9,6 +11,20 @@ Component::Component(std::string name, ComponentType type, std::string path, std
     m_code.setParent(this);
     if (std::string fromHead = m_code.headName(); !fromHead.empty())
         m_name = std::move(fromHead);
+}
+
+Component::Component(OfficeDocument& document, size_t index, std::string name, ComponentType type,
+                     std::string source)
+    : m_name(std::move(name)), m_type(type), m_path(document.path()), m_stamp(document.stamp()),
+      m_isNew(index == SIZE_MAX), m_code(std::move(source)), m_document(&document),
+      m_documentIndex(index) {
+    m_code.setParent(this);
+    // The VBA editor's window is the only view a user has of this text.
+    m_code.countWindowLines();
+}
+
+const Codepage& Component::codepage(const Codepage& fallback) const {
+    return m_document ? m_document->codepage() : fallback;
 }
 
 Component::Component(std::string name, ComponentType type, std::string path, FileStamp stamp)
@@ -57,7 +73,7 @@ void Component::restamp() {
 }
 
 void Component::unload() {
-    if (!m_loaded || m_isNew)
+    if (!m_loaded || m_isNew || m_document)
         return;
     m_code = trapline::CodeModule();
     m_code.setParent(this);
@@ -100,6 +116,10 @@ std::vector<std::string_view> Component::pieces() {
 Result<std::optional<DiskFile::Staged>> Component::stageSave(bool backup) {
     if (!needsSave())
         return std::optional<DiskFile::Staged>();
+    // Its bytes are not the file's: the document is written whole.
+    if (m_document)
+        return makeError(errors::InvalidCall, m_path,
+                         "a module of an Office document is saved with its document");
     if (m_path.empty())
         return makeError(errors::PathAccess, m_name, "the component has no file to be saved to");
     // Changes made to the empty stand-in of a file that could not be read

@@ -1,15 +1,19 @@
 #pragma once
 
 #include "codemodule.h"
+#include "codepage.h"
 #include "diskfile.h"
 #include "result.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace trapline {
+
+class OfficeDocument;
 
 /// Component kinds, numbered as the IDE numbers them.
 enum class ComponentType {
@@ -39,6 +43,12 @@ public:
     Component(std::string name, ComponentType type, std::string path, FileStamp stamp);
     /// A new, empty standard module that exists only in memory until saved.
     Component(std::string name, std::string path);
+    /// Module `index` of the Office document `document`, whose text
+    /// (Attribute lines and code) is `source`. Its path is the document's;
+    /// it is never read or written on its own, but with its document.
+    /// `index` is SIZE_MAX for a module the document does not hold yet.
+    Component(OfficeDocument& document, size_t index, std::string name, ComponentType type,
+              std::string source);
 
     Component(const Component&) = delete;
     Component& operator=(const Component&) = delete;
@@ -60,6 +70,12 @@ public:
     const std::optional<Error>& loadError() const { return m_loadError; }
 
     const std::string& path() const { return m_path; }
+    /// The Office document holding this module, or null for a module file.
+    OfficeDocument* document() const { return m_document; }
+    /// The module's index in its document (SIZE_MAX for one added).
+    size_t documentIndex() const { return m_documentIndex; }
+    /// The code page of the module's text: its document's, else `fallback`.
+    const Codepage& codepage(const Codepage& fallback) const;
     /// The file as it was read (or last saved).
     const FileStamp& stamp() const { return m_stamp; }
     void setPath(std::string path) { m_path = std::move(path); }
@@ -105,6 +121,8 @@ private:
     std::string m_newHead; ///< the head written before a new module's code
     std::optional<Error> m_loadError;
     trapline::CodeModule m_code;
+    OfficeDocument* m_document = nullptr;
+    size_t m_documentIndex = SIZE_MAX;
 };
 
 } // namespace trapline

@@ -4,6 +4,7 @@
 #include "vbpfile.h"
 
 #include <cstdio>
+#include <map>
 
 namespace trapline {
 
@@ -11,14 +12,22 @@ std::vector<Error> Project::save(bool backup, const FolderLocks::Waiting& waitin
     std::vector<Error> problems;
     std::vector<Component*> changed;
     std::vector<std::string> folders;
+    // A document's modules are written with it, whole; a module added to a
+    // project made of one document goes into that document.
+    std::map<OfficeDocument*, std::vector<Component*>> inDocuments;
+    OfficeDocument* home =
+        m_fileName.empty() && m_documents.size() == 1 ? m_documents.front().get() : nullptr;
     for (long i = 1; i <= m_components.Count(); ++i) {
         Component* c = *m_components.Item(i);
-        if (c->needsSave()) {
+        OfficeDocument* document = c->document() ? c->document() : c->isNew() ? home : nullptr;
+        if (document)
+            inDocuments[document].push_back(c);
+        else if (c->needsSave())
             changed.push_back(c);
-            folders.push_back(DiskFile::folderOfTarget(c->path()));
-        }
+        if (c->needsSave())
+            folders.push_back(DiskFile::folderOfTarget(document ? document->path() : c->path()));
     }
-    if (changed.empty())
+    if (folders.empty())
         return problems;
     if (!m_fileName.empty())
         folders.push_back(DiskFile::folderOfTarget(m_fileName));
@@ -38,8 +47,18 @@ std::vector<Error> Project::save(bool backup, const FolderLocks::Waiting& waitin
         else if (*s)
             staged.emplace_back(c, std::move(**s));
     }
+    std::vector<std::pair<std::vector<Component*>, DiskFile::Staged>> documents;
+    for (auto& [document, modules] : inDocuments) {
+        auto s = document->stage({modules.begin(), modules.end()}, m_codepage, backup);
+        if (!s)
+            problems.push_back(s.error());
+        else if (*s)
+            documents.emplace_back(std::move(modules), std::move(**s));
+    }
     std::vector<const DiskFile::Staged*> files;
     for (const auto& [c, s] : staged)
+        files.push_back(&s);
+    for (const auto& [modules, s] : documents)
         files.push_back(&s);
     DiskFile::flush(files);
     for (auto& [c, s] : staged) {
@@ -58,6 +77,18 @@ std::vector<Error> Project::save(bool backup, const FolderLocks::Waiting& waitin
                 std::remove(c->path().c_str());
             }
         }
+    }
+    for (auto& [modules, s] : documents) {
+        auto written = DiskFile::commit(s);
+        if (!written) {
+            problems.push_back(written.error());
+            continue;
+        }
+        for (Component* c : modules)
+            if (c->needsSave())
+                c->saved(written->stamp);
+        if (!written->setAside.empty())
+            problems.push_back(makeError(errors::ChangedOnDisk, s.path, written->note));
     }
     DiskFile::syncFolders(folders);
     return problems;

@@ -5,6 +5,9 @@
 
 #include "diskfile.h"
 #include "folderlocks.h"
+#include "officedocument.h"
+
+#include <memory>
 
 #include <string>
 #include <vector>
@@ -41,6 +44,13 @@ public:
     /// one error is errors::Cancelled.
     std::vector<Error> save(bool backup = false, const FolderLocks::Waiting& waiting = {});
 
+    /// Keeps an Office document whose modules are components of the project.
+    OfficeDocument& adopt(std::unique_ptr<OfficeDocument> document) {
+        m_documents.push_back(std::move(document));
+        return *m_documents.back();
+    }
+    const std::vector<std::unique_ptr<OfficeDocument>>& documents() const { return m_documents; }
+
 private:
     Result<void> listInProjectFile(const Component& component, bool backup);
 
@@ -50,6 +60,7 @@ private:
     std::string m_fileName;
     std::string m_fileBytes;
     FileStamp m_fileStamp;
+    std::vector<std::unique_ptr<OfficeDocument>> m_documents;
 };
 
 } // namespace trapline

@@ -1,6 +1,7 @@
 #include "projectloader.h"
 
 #include "diskfile.h"
+#include "officedocument.h"
 #include "unifieddiff.h"
 #include "vbpfile.h"
 #include "vbsyntax.h"
@@ -273,6 +274,8 @@ Result<std::unique_ptr<Project>> ProjectLoader::load(const std::vector<std::stri
             loadVbg(path, *project);
         } else if (auto type = typeForExtension(path)) {
             loadModule(path, *type, {}, *project, {}, 0);
+        } else if (OfficeDocument::isDocumentPath(path)) {
+            loadDocument(path, *project, true);
         } else {
             report(path, 0, "not a VB project, project group or module file");
         }
@@ -424,7 +427,8 @@ void ProjectLoader::loadFolder(const std::string& path, Project& project) {
             if (it->is_directory(typeEc) && !it->is_symlink(typeEc))
                 below.push_back(platform::fromPath(it->path()));
             else if (it->is_regular_file(typeEc) &&
-                     typeForExtension(platform::fromPath(it->path())))
+                     (typeForExtension(platform::fromPath(it->path())) ||
+                      isFolderDocument(platform::fromPath(it->path().filename()))))
                 files.push_back(platform::fromPath(it->path()));
         }
         if (ec) {
@@ -438,8 +442,43 @@ void ProjectLoader::loadFolder(const std::string& path, Project& project) {
     std::sort(files.begin(), files.end());
     if (files.empty() && !anySkipped)
         report(path, 0, "the folder holds no module files");
-    for (const std::string& file : files)
-        loadModule(file, *typeForExtension(file), {}, project, {}, 0);
+    for (const std::string& file : files) {
+        if (auto type = typeForExtension(file))
+            loadModule(file, *type, {}, project, {}, 0);
+        else
+            loadDocument(file, project, false);
+    }
+}
+
+bool ProjectLoader::isFolderDocument(const std::string& name) {
+    // Office and LibreOffice keep lock files named like the document beside it.
+    if (name.starts_with("~$") || name.starts_with(".~lock."))
+        return false;
+    // A folder holds many a .bin that is no project: only a project file
+    // named as Office names it ("vbaProject.bin", "Book_vbaProject.bin").
+    if (vb::lowerAscii(name).ends_with(".bin"))
+        return vb::lowerAscii(name).ends_with("vbaproject.bin");
+    return OfficeDocument::isDocumentPath(name);
+}
+
+bool ProjectLoader::loadDocument(const std::string& path, Project& project, bool named) {
+    auto document = OfficeDocument::open(path, m_allowSigned);
+    if (!document) {
+        // A workbook without macros in a folder is no input of ours; named, it is.
+        if (!named && document.error().number == errors::NoProject)
+            return false;
+        report(path, 0, document.error().description);
+        return false;
+    }
+    if (!m_loaded.insert({(*document)->stamp().device, (*document)->stamp().inode}).second)
+        return false;
+    OfficeDocument& adopted = project.adopt(std::move(*document));
+    const std::vector<OfficeDocument::Module>& modules = adopted.modules();
+    for (size_t i = 0; i < modules.size(); ++i)
+        project.VBComponents().append(std::make_unique<Component>(
+            adopted, i, modules[i].name, static_cast<ComponentType>(modules[i].kind),
+            modules[i].source));
+    return true;
 }
 
 bool ProjectLoader::loadModule(const std::string& path, ComponentType type, const std::string& name,

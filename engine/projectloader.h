@@ -30,7 +30,10 @@ struct Diagnostic {
 };
 
 /// Builds one project from what the user names: a .vbp, a .vbg (its startup
-/// project), a folder (every module file below it) or single module files.
+/// project), a folder (every module file and Office document below it),
+/// single module files or Office documents (each module one component; a
+/// document that is encrypted, signed, locked or broken is a diagnostic
+/// naming it and why).
 ///
 /// A file that cannot be used (missing, unreadable, binary, with lines ended
 /// by CR alone, a .vbp line naming a missing file or one that several names
@@ -55,6 +58,10 @@ public:
     /// reads later: a large project can then be treated one file at a time.
     void setDeferContents(bool defer) { m_defer = defer; }
 
+    /// Lets a signed Office document load; writing it then removes its
+    /// signature. Without it a signed project is refused by name.
+    void setAllowSigned(bool allow) { m_allowSigned = allow; }
+
     /// Finds a path written Windows-style (backslashes, any letter case,
     /// relative to `folder`) on this file system. Fails with 53 ("file not
     /// found") when it is not there, with 70 ("permission denied", naming the
@@ -76,6 +83,11 @@ private:
     void loadVbp(const std::string& path, Project& project);
     void loadVbg(const std::string& path, Project& project);
     void loadFolder(const std::string& path, Project& project);
+    /// Each module of the Office document at `path` becomes a component. A
+    /// document without a project is said only when it was `named`.
+    bool loadDocument(const std::string& path, Project& project, bool named);
+    /// Whether a folder's file named `name` is taken for a document.
+    static bool isFolderDocument(const std::string& name);
     /// Whether the file was added (false also when it was added before).
     bool loadModule(const std::string& path, ComponentType type, const std::string& name,
                     Project& project, const std::string& listedIn, long listedLine);
@@ -88,6 +100,7 @@ private:
     std::set<std::pair<uint64_t, uint64_t>> m_loaded; ///< device and inode
     Listings m_listings;                              ///< the folders .vbp paths were looked up in
     bool m_defer = false;
+    bool m_allowSigned = false;
 };
 
 } // namespace trapline

@@ -32,6 +32,9 @@ inline constexpr long BadDeclaration = 1004; ///< declaration the rules cannot p
 inline constexpr long Cancelled = 1005;      ///< the user gave up waiting; nothing was written
 inline constexpr long DuplicateLabel = 1006; ///< a label the handler would give a procedure twice
 inline constexpr long BadTemplate = 1007;    ///< a template that would break the code it goes into
+inline constexpr long NoProject = 1008;      ///< an Office document without a VBA project
+inline constexpr long DocumentRefused =
+    1009; ///< an Office document that must not be read or changed
 } // namespace errors
 
 inline Error makeError(long number, std::string source, std::string description) {

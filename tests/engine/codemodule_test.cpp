@@ -321,3 +321,21 @@ TEST(CodeModule, AnEditorsReplacementKeepsAttributesOfLinesItKeepsAndDropsThoseO
     ASSERT_TRUE(m.replaceLines(m.CountOfLines() + 1, 0, {"' end"}));
     EXPECT_EQ(*m.Lines(m.CountOfLines(), 1), "' end");
 }
+
+TEST(CodeModule, CountsLinesAsTheCodeWindowShowsThemForAModuleWithoutAFileOfItsOwn) {
+    CodeModule m(kClass);
+    m.countWindowLines();
+    // Head and the Property Get's attribute line left out: line n is line n.
+    std::vector<long> shown(17);
+    for (long n = 1; n <= 17; ++n)
+        shown[static_cast<size_t>(n - 1)] = n;
+    EXPECT_EQ(m.fileLines(), shown);
+    EXPECT_EQ(m.fileLine(18), 18); // past the last line
+    ASSERT_TRUE(m.InsertLines(6, "a\r\nb"));
+    // Inserted lines stand where the next line read does, lines after them keep theirs.
+    EXPECT_EQ(m.fileLine(6), 6);
+    EXPECT_EQ(m.fileLine(7), 6);
+    EXPECT_EQ(m.fileLine(8), 6);
+    EXPECT_EQ(m.fileLine(9), 7);
+    EXPECT_EQ(m.fileLine(m.CountOfLines()), 17);
+}

@@ -1,0 +1,212 @@
+#include "officedocument.h"
+
+#include "component.h"
+#include "vbsyntax.h"
+
+#include "platform/filesystem.h"
+
+#ifdef TRAPLINE_HAVE_OFFICE
+#include "office/document.h"
+#else
+namespace trapline::office {
+class Document {}; // never made: a build without the library reads no document
+} // namespace trapline::office
+#endif
+
+#include <array>
+
+namespace trapline {
+namespace {
+
+/// Documents that may carry a project; ".bin" is a bare vbaProject.bin.
+constexpr std::array kExtensions = {".xlsm", ".xltm", ".xlam", ".xlsb", ".docm",
+                                    ".dotm", ".pptm", ".potm", ".ppsm", ".ppam",
+                                    ".xlsx", ".pptx", ".xls",  ".doc",  ".bin"};
+
+std::string extensionOf(const std::string& path) {
+    return vb::lowerAscii(platform::fromPath(platform::toPath(path).extension()));
+}
+
+#ifdef TRAPLINE_HAVE_OFFICE
+/// What a refusal tells the user to do, after the problem's name.
+std::string refusalText(const office::Failure& failure) {
+    using office::Problem;
+    switch (failure.problem) {
+    case Problem::Encrypted:
+        return "encrypted: open it in Office and save it without a password";
+    case Problem::Signed:
+        return "signed: an edit would invalidate its signature; --remove-signature removes it";
+    case Problem::Locked:
+        return "locked: the project is locked for viewing; unlock it in the VBA editor";
+    default:
+        break;
+    }
+    std::string text = office::problemName(failure.problem);
+    return failure.detail.empty() ? text : text + ": " + failure.detail;
+}
+
+int componentTypeOf(office::ModuleKind kind) {
+    switch (kind) {
+    case office::ModuleKind::Standard:
+        return 1;
+    case office::ModuleKind::Class:
+        return 2;
+    case office::ModuleKind::Designer:
+        return 3;
+    case office::ModuleKind::Document:
+        return 100;
+    }
+    return 1;
+}
+#endif
+
+} // namespace
+
+OfficeDocument::~OfficeDocument() = default;
+
+bool OfficeDocument::supported() {
+#ifdef TRAPLINE_HAVE_OFFICE
+    return true;
+#else
+    return false;
+#endif
+}
+
+bool OfficeDocument::isDocumentPath(const std::string& path) {
+    const std::string ext = extensionOf(path);
+    for (const char* known : kExtensions)
+        if (ext == known)
+            return true;
+    return false;
+}
+
+std::optional<std::string> OfficeDocument::lockFileOf(const std::string& path) {
+    const std::string folder = platform::parentFolder(path);
+    const std::string name = platform::fromPath(platform::toPath(path).filename());
+    auto at = [&](const std::string& file) {
+        return folder.empty() || folder == "." ? file : folder + "/" + file;
+    };
+    // Office shortens long names: "~$" takes the place of the first two
+    // letters once the name has more than seven before its extension.
+    const std::string stem = platform::fromPath(platform::toPath(path).stem());
+    std::vector<std::string> candidates{at("~$" + name), at(".~lock." + name + "#")};
+    if (stem.size() > 7)
+        candidates.push_back(at("~$" + name.substr(2)));
+    for (const std::string& candidate : candidates) {
+        platform::FileStatus status;
+        if (!platform::status(candidate, status, false))
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+Result<std::unique_ptr<OfficeDocument>> OfficeDocument::open(const std::string& path,
+                                                             bool allowSigned) {
+#ifndef TRAPLINE_HAVE_OFFICE
+    (void)allowSigned;
+    return makeError(errors::DocumentRefused, path,
+                     "Office documents are not supported in this build");
+#else
+    auto contents = DiskFile::read(path);
+    if (!contents)
+        return contents.error();
+    std::unique_ptr<OfficeDocument> doc(new OfficeDocument());
+    doc->m_path = path;
+    doc->m_stamp = contents->stamp;
+#ifdef TRAPLINE_OFFICE_WRITER
+    auto read = office::Document::read(std::move(contents->bytes),
+                                       office::OpenOptions{allowSigned});
+    if (read)
+        doc->m_signed = read->isSigned();
+#else
+    auto read = office::Document::read(std::move(contents->bytes));
+    if (!read && read.failure().problem == office::Problem::Signed && allowSigned)
+        return makeError(errors::DocumentRefused, path,
+                         "signed: this build cannot remove a project's signature");
+#endif
+    if (!read)
+        return makeError(read.failure().problem == office::Problem::NoProject
+                             ? errors::NoProject
+                             : errors::DocumentRefused,
+                         path, refusalText(read.failure()));
+    doc->m_document = std::make_unique<office::Document>(std::move(*read));
+    const office::VbaProject& project = doc->m_document->project();
+    doc->m_codePageNumber = project.codePage();
+    // Mac projects say 10000; iconv knows it by name only.
+    const std::string cpName =
+        project.codePage() == 10000 ? "MACINTOSH" : std::to_string(project.codePage());
+    if (auto cp = Codepage::open(cpName))
+        doc->m_codepage = *cp;
+    else
+        return makeError(errors::DocumentRefused, path,
+                         "code page " + std::to_string(project.codePage()) +
+                             " of its project is not known to this system");
+    for (const office::VbaModule& m : project.modules())
+        doc->m_modules.push_back(Module{m.name, m.nameUtf8, componentTypeOf(m.kind), m.source});
+    return doc;
+#endif
+}
+
+Result<std::optional<DiskFile::Staged>>
+OfficeDocument::stage(const std::vector<const Component*>& modules, const Codepage& textCodepage,
+                      bool backup) const {
+    std::map<size_t, std::string> sources;
+    std::vector<Added> added;
+    for (const Component* c : modules) {
+        if (!c->needsSave())
+            continue;
+        if (c->isNew())
+            added.push_back({c->Name(), c->serialize()});
+        else
+            sources[c->documentIndex()] = c->serialize();
+    }
+    if (sources.empty() && added.empty())
+        return std::optional<DiskFile::Staged>(); // the document is not written at all
+    if (std::string conflict = codepageConflict(textCodepage); !conflict.empty())
+        return makeError(errors::NotConvertible, m_path, "not written: " + conflict);
+    // Office or LibreOffice has it open and would write its own copy over ours.
+    if (auto lock = lockFileOf(m_path))
+        return makeError(errors::DocumentRefused, m_path,
+                         "open in another program (its lock file " + *lock + " is there)");
+    auto bytes = write(sources, added);
+    if (!bytes)
+        return bytes.error();
+    auto staged = DiskFile::stage(m_path, {*bytes}, &m_stamp, backup);
+    if (!staged)
+        return staged.error();
+    return std::optional<DiskFile::Staged>(std::move(*staged));
+}
+
+std::string OfficeDocument::codepageConflict(const Codepage& codepage) const {
+    // Text made in another code page would get letters it does not mean.
+    if (codepage.name() == m_codepage.name())
+        return {};
+    const std::string number = std::to_string(m_codePageNumber);
+    return "its project's code page is " + number + ", not the run's: run it with --codepage " +
+           number;
+}
+
+Result<std::string> OfficeDocument::write(const std::map<size_t, std::string>& sources,
+                                          const std::vector<Added>& added) const {
+#ifdef TRAPLINE_OFFICE_WRITER
+    office::DocumentEdit edit;
+    edit.sources = sources;
+    for (const Added& a : added)
+        edit.added.push_back(office::NewModule{a.name, a.source});
+    edit.removeSignature = m_signed;
+    auto bytes = m_document->write(edit);
+    if (!bytes)
+        return makeError(errors::DocumentRefused, m_path,
+                         std::string("not written: ") +
+                             office::problemName(bytes.failure().problem) +
+                             (bytes.failure().detail.empty() ? "" : ": " + bytes.failure().detail));
+    return std::move(*bytes);
+#else
+    (void)sources;
+    (void)added;
+    return makeError(errors::DocumentRefused, m_path,
+                     "not written: this build cannot write Office documents yet");
+#endif
+}
+
+} // namespace trapline
