@@ -1,4 +1,5 @@
 #include "compoundfile.h"
+#include "asciicase.h"
 
 #include <set>
 
@@ -15,17 +16,7 @@ std::vector<std::string> splitPath(std::string_view path) {
     return parts;
 }
 
-namespace {
-
-std::string folded(std::string_view name) {
-    std::string out(name);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 32);
-    return out;
-}
-
-} // namespace
+namespace {} // namespace
 
 Outcome<CompoundTree> CompoundFile::tree(size_t limit) const {
     CompoundTree tree;

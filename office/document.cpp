@@ -1,4 +1,5 @@
 #include "document.h"
+#include "asciicase.h"
 
 #include "compoundfile.h"
 #include "opcpackage.h"
@@ -10,17 +11,6 @@
 
 namespace trapline::office {
 namespace {
-
-bool startsWithNoCase(std::string_view text, std::string_view head) {
-    if (text.size() < head.size())
-        return false;
-    for (size_t k = 0; k < head.size(); ++k) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(text[k]) != lower(head[k]))
-            return false;
-    }
-    return true;
-}
 
 bool has(const std::vector<CompoundFile::Entry>& entries, std::string_view name, bool storage) {
     for (const CompoundFile::Entry& entry : entries)

@@ -1,6 +1,7 @@
 // Document::write: the project rewritten in its storage, the container
 // rewritten around it, and the result read back before anyone gets it.
 
+#include "asciicase.h"
 #include "document.h"
 
 #include "compoundfile.h"
@@ -13,17 +14,6 @@ namespace trapline::office {
 namespace {
 
 using ZipChanges = std::map<std::string, std::optional<std::string>>;
-
-bool startsWithNoCase(std::string_view text, std::string_view head) {
-    if (text.size() < head.size())
-        return false;
-    for (size_t k = 0; k < head.size(); ++k) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(text[k]) != lower(head[k]))
-            return false;
-    }
-    return true;
-}
 
 bool sameNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && startsWithNoCase(a, b);

@@ -1,4 +1,5 @@
 #include "projectwriter.h"
+#include "asciicase.h"
 
 #include "compression.h"
 #include "textdecoding.h"
@@ -7,14 +8,6 @@
 
 namespace trapline::office {
 namespace {
-
-std::string folded(std::string_view name) {
-    std::string out(name);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 32);
-    return out;
-}
 
 /// The node at `path`, its name compared without case as storages do.
 CompoundTree::Node* findNode(CompoundTree& tree, const std::string& path) {
