@@ -16,8 +16,6 @@ std::vector<std::string> splitPath(std::string_view path) {
     return parts;
 }
 
-namespace {} // namespace
-
 Outcome<CompoundTree> CompoundFile::tree(size_t limit) const {
     CompoundTree tree;
     tree.sectorSize = sectorSize();
