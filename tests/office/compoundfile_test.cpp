@@ -1,5 +1,6 @@
 #include "office/compression.h"
 #include "office/document.h"
+#include "records.h"
 
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
@@ -12,18 +13,9 @@
 #include <vector>
 
 using namespace trapline::office;
+using namespace officetest;
 
 namespace {
-
-std::string u16(unsigned v) {
-    return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
-}
-std::string u32(uint32_t v) {
-    return u16(v & 0xFFFF) + u16(v >> 16);
-}
-std::string record(unsigned id, const std::string& data) {
-    return u16(id) + u32(static_cast<uint32_t>(data.size())) + data;
-}
 
 /// A compound file of `streams` (paths with one storage level at most), as
 /// libgsf writes one.

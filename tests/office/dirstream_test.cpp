@@ -1,4 +1,5 @@
 #include "office/dirstream.h"
+#include "records.h"
 
 #include <gtest/gtest.h>
 
@@ -7,18 +8,9 @@
 #include <vector>
 
 using namespace trapline::office;
+using namespace officetest;
 
 namespace {
-
-std::string u16(unsigned v) {
-    return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
-}
-std::string u32(uint32_t v) {
-    return u16(v & 0xFFFF) + u16(v >> 16);
-}
-std::string record(unsigned id, const std::string& data) {
-    return u16(id) + u32(static_cast<uint32_t>(data.size())) + data;
-}
 
 /// The records every project has before its references, as Office writes
 /// them (PROJECTVERSION states 4 bytes and holds 6).

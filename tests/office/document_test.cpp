@@ -1,5 +1,6 @@
 #include "office/compression.h"
 #include "office/document.h"
+#include "records.h"
 
 #include <gtest/gtest.h>
 
@@ -7,12 +8,9 @@
 #include <string>
 
 using namespace trapline::office;
+using namespace officetest;
 
 namespace {
-
-std::string sample(const std::string& name) {
-    return std::string(OFFICE_DATA) + "/" + name;
-}
 
 const VbaModule* moduleNamed(const Document& document, const std::string& nameUtf8) {
     for (const VbaModule& module : document.project().modules())

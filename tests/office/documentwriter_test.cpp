@@ -2,6 +2,7 @@
 #include "office/dirstream.h"
 #include "office/document.h"
 #include "office/zippackage.h"
+#include "records.h"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +11,9 @@
 #include <string>
 
 using namespace trapline::office;
+using namespace officetest;
 
 namespace {
-
-std::string sample(const std::string& name) {
-    return std::string(OFFICE_DATA) + "/" + name;
-}
 
 /// Every stream and storage of a compound file: "path" -> bytes, and
 /// "path/" -> a storage's class id.

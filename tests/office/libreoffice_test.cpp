@@ -4,6 +4,7 @@
 #include "office/document.h"
 #include "office/textdecoding.h"
 #include "office/zippackage.h"
+#include "records.h"
 
 #include <gtest/gtest.h>
 
@@ -14,12 +15,9 @@
 #include <string>
 
 using namespace trapline::office;
+using namespace officetest;
 
 namespace {
-
-std::string sample(const std::string& name) {
-    return std::string(OFFICE_DATA) + "/" + name;
-}
 
 /// The module's text as LibreOffice keeps it: no Attribute lines, LF line
 /// ends, UTF-8.
