@@ -21,7 +21,7 @@ read -r -a archs <<<"${TRAPLINE_WINDOWS_ARCHS:-x64 x86}"
 
 # Only what is missing is installed.
 tools/install-deps.sh cmake ninja-build mingw-w64-tools libgtest-dev libgmock-dev libcli11-dev \
-    nlohmann-json3-dev g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386 \
+    nlohmann-json3-dev pkg-config libgsf-1-dev libzip-dev g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386 \
     xvfb xauth wixl msitools fonts-wine
 
 locked() {
