@@ -5,14 +5,44 @@
 # programs and tests, cross-built and run under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+# Each stage's wall time, printed at the end, also when a stage fails: on a
+# shared machine that is how a slow run is told from a stuck one.
+stages=()
+stage_started=$SECONDS
+stage_name=
+stage() {
+    end_stage
+    stage_name=$1
+    stage_started=$SECONDS
+    echo "== $1" >&2
+}
+end_stage() {
+    if [ -n "$stage_name" ]; then
+        stages+=("$(printf '%4d:%02d  %s' $(((SECONDS - stage_started) / 60)) \
+            $(((SECONDS - stage_started) % 60)) "$stage_name")")
+    fi
+    stage_name=
+}
+report_stages() {
+    local status=$?
+    end_stage
+    echo "== time per stage (minutes:seconds)" >&2
+    printf '%s\n' "${stages[@]}" >&2
+    printf '%4d:%02d  in all%s\n' $((SECONDS / 60)) $((SECONDS % 60)) \
+        "$([ "$status" = 0 ] || echo ", stopped by a failure")" >&2
+}
+trap report_stages EXIT
+
+stage "dependencies"
 tools/install-deps.sh
 
-echo "== build and test" >&2
+stage "build and test"
 cmake -S . -B build -G Ninja -DTRAPLINE_WERROR=ON >/dev/null
 cmake --build build -j2
 ctest --test-dir build --output-on-failure -j2
 
-echo "== engine and office tests under sanitizers" >&2
+stage "engine and office tests under sanitizers"
 cmake -S . -B build-asan -G Ninja -DTRAPLINE_WERROR=ON -DTRAPLINE_SANITIZE=ON \
     -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build-asan -j2 --target engine_tests office_tests
@@ -21,8 +51,8 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     build-asan/tests/office/office_tests --gtest_brief=1
 
-echo "== fuzzing" >&2
+stage "fuzzing"
 FUZZ_SECONDS="${FUZZ_SECONDS:-20}" fuzz/run.sh
 
-echo "== Windows (x64 and x86) under wine" >&2
+stage "Windows (x64 and x86) under wine"
 tools/build-windows.sh
