@@ -42,6 +42,7 @@ TEST(AddInRecord, TheAddInsOwnRecordParsesAndEveryCutOrOverlongLengthIsRefusedWi
     // description 91.
     const std::tuple<const char*, std::function<void(std::string&)>, const char*> rows[] = {
         {"huge size", [](std::string& b) { putNumber(b, 16, 0xFFFFFFFFu); }, "bytes follow"},
+        {"size one past the end", [](std::string& b) { putNumber(b, 16, 173); }, "bytes follow"},
         {"size that ends inside the description", [](std::string& b) { putNumber(b, 16, 100); },
          "description"},
         {"huge display name", [](std::string& b) { putNumber(b, 78, 0xFFFFFFFFu); },

@@ -83,12 +83,15 @@ TEST(TemplateFiles, TheTextInputDialogLoadsAndSavesItsOwnBox) {
     EXPECT_TRUE(w.boxes.shown.empty());
 }
 
-TEST(TemplateFiles, TheTemplateExtensionIsAddedWhenTheFilesOwnNameLacksIt) {
+TEST(TemplateFiles, TheExtensionIsAddedWhenTheNameLacksItAndBoxesBreakLinesWithCrLf) {
     std::vector<std::string> named;
     for (const char* chosen : {"/t/a", "/t/a.txt", "/t/a.ERT", "/t/my.ert.files/a"})
         named.push_back(TemplateFiles::withTemplateExtension(chosen));
     EXPECT_EQ(named, (std::vector<std::string>{"/t/a.ert", "/t/a.txt.ert", "/t/a.ERT",
                                                "/t/my.ert.files/a.ert"}));
+    // A native edit box breaks lines only at CR LF.
+    EXPECT_EQ(TemplateFiles::boxText("a\n\nb\n"), "a\r\n\r\nb\r\n");
+    EXPECT_EQ(TemplateFiles::fileText("a\r\n\r\nb\r\n"), "a\n\nb\n");
 }
 
 TEST(TemplateFiles, CancelEmptyBoxAndEmptyFileChangeNothingAndFailuresAreSaidKeepingTheText) {

