@@ -72,6 +72,8 @@ public:
 
     /// The component type a module file's extension stands for, if any.
     static std::optional<ComponentType> typeForExtension(const std::string& path);
+    /// Whether a folder's file named `name` is taken for a document.
+    static bool isFolderDocument(const std::string& name);
 
 private:
     /// Each folder's names by their lower-case spelling.
@@ -86,8 +88,6 @@ private:
     /// Each module of the Office document at `path` becomes a component. A
     /// document without a project is said only when it was `named`.
     bool loadDocument(const std::string& path, Project& project, bool named);
-    /// Whether a folder's file named `name` is taken for a document.
-    static bool isFolderDocument(const std::string& name);
     /// Whether the file was added (false also when it was added before).
     bool loadModule(const std::string& path, ComponentType type, const std::string& name,
                     Project& project, const std::string& listedIn, long listedLine);

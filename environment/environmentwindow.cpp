@@ -7,6 +7,7 @@
 #include "codewindow.h"
 #include "environmentvbe.h"
 #include "linenumberer.h"
+#include "officedocument.h"
 #include "projectexplorer.h"
 #include "projectloader.h"
 #include "qtmessagebox.h"
@@ -249,9 +250,10 @@ QStringList EnvironmentWindow::openablePaths(const QMimeData* data) {
     for (const QUrl& url : data ? data->urls() : QList<QUrl>()) {
         const QFileInfo info(url.toLocalFile());
         const QString suffix = info.suffix().toLower();
-        if (!url.isLocalFile() ||
-            !(info.isDir() || suffix == "vbp" || suffix == "vbg" ||
-              trapline::ProjectLoader::typeForExtension(info.fileName().toStdString())))
+        const std::string name = info.fileName().toStdString();
+        if (!url.isLocalFile() || !(info.isDir() || suffix == "vbp" || suffix == "vbg" ||
+                                    trapline::ProjectLoader::typeForExtension(name) ||
+                                    trapline::OfficeDocument::isDocumentPath(name)))
             return {};
         paths << info.absoluteFilePath();
     }
@@ -271,11 +273,17 @@ void EnvironmentWindow::dropEvent(QDropEvent* event) {
     openPaths(paths);
 }
 
+QStringList EnvironmentWindow::openFilters() {
+    return {"VB projects (*.vbp *.vbg)",
+            "Office documents (*.xlsm *.xlsb *.xltm *.xlam *.xls *.docm *.dotm *.doc *.pptm "
+            "*.potm *.ppsm *.ppam *.xlsx *.pptx *vbaProject.bin)",
+            "VB modules (*.bas *.cls *.frm *.ctl)", "All files (*)"};
+}
+
 void EnvironmentWindow::openDialog() {
     QFileDialog dialog(this, "Open Project");
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setNameFilters(
-        {"VB projects (*.vbp *.vbg)", "VB modules (*.bas *.cls *.frm *.ctl)", "All files (*)"});
+    dialog.setNameFilters(openFilters());
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
         openProject(dialog.selectedFiles().front());
 }
@@ -461,7 +469,8 @@ void EnvironmentWindow::showComponent(trapline::Component* component) {
                              trapline::MsgButtons::Ok);
     }
     const trapline::Project* project = ProjectExplorer::projectOf(m_explorer->itemOf(component));
-    m_codeWindow->showModule(component, project ? project->codepage() : trapline::Codepage());
+    const trapline::Codepage fallback = project ? project->codepage() : trapline::Codepage();
+    m_codeWindow->showModule(component, component ? component->codepage(fallback) : fallback);
     updateEditActions();
 }
 
@@ -507,6 +516,7 @@ bool EnvironmentWindow::saveProject() {
             break;
     }
     waiting.reset();
+    rereadSavedDocuments(text);
     if (!text.isEmpty())
         m_messages->show(text.join("\n").toStdString(), "TRAPLINE Environment",
                          trapline::MsgIcon::Critical, trapline::MsgButtons::Ok);
@@ -514,6 +524,37 @@ bool EnvironmentWindow::saveProject() {
     if (cancelled)
         statusBar()->showMessage("Save cancelled: what was not yet written stays unsaved", 10000);
     return saved;
+}
+
+void EnvironmentWindow::rereadSavedDocuments(QStringList& problems) {
+    std::vector<const trapline::Project*> before;
+    for (const Workspace::Entry& e : m_workspace->entries())
+        before.push_back(e.project.get());
+    const trapline::Project* active = m_vbe->ActiveVBProject();
+    const trapline::Project* shownIn =
+        m_shown ? ProjectExplorer::projectOf(m_explorer->itemOf(m_shown)) : nullptr;
+    const std::string shownName = m_shown ? m_shown->Name() : "";
+    if (!m_workspace->rereadSavedDocuments(problems))
+        return;
+    // The projects read again are new objects, made while the old ones still
+    // lived (so never at their addresses): nothing may look at the old
+    // components; the active project and the module shown move over by name.
+    m_codeWindow->showModule(nullptr, {});
+    m_unreadable.clear();
+    for (size_t i = 0; i < before.size(); ++i) {
+        trapline::Project& now = *m_workspace->entries()[i].project;
+        if (&now == before[i])
+            continue;
+        if (before[i] == active)
+            m_vbe->setActiveVBProject(now);
+        if (before[i] != shownIn)
+            continue;
+        m_shown = nullptr;
+        for (long c = 1; c <= now.VBComponents().Count(); ++c)
+            if ((*now.VBComponents().Item(c))->Name() == shownName)
+                m_shown = *now.VBComponents().Item(c);
+    }
+    checkpoint();
 }
 
 void EnvironmentWindow::changeEvent(QEvent* event) {

@@ -44,15 +44,18 @@ public:
                                const QString& registryPath = {}, QWidget* parent = nullptr);
     ~EnvironmentWindow() override;
 
-    /// Opens a .vbp, .vbg, folder or module file; problems are shown and the
-    /// rest still opens. False when nothing could be opened.
+    /// Opens a .vbp, .vbg, folder, module file or Office document; problems
+    /// are shown and the rest still opens. False when nothing could be opened.
     bool openProject(const QString& path) { return openPaths({path}); }
     /// Opens what `paths` name in place of the open projects (see Workspace),
     /// asking first to save unsaved changes. False when nothing was opened
     /// (the user cancelled, or nothing could be used): the open projects stay.
     bool openPaths(const QStringList& paths);
     /// Writes every changed file of every open project; false (with a
-    /// message) when one could not be.
+    /// message) when one could not be. An Office document is written whole
+    /// and then read again as written (its modules' undo starts anew); one
+    /// that may not be written (open in another program, changed on disk)
+    /// is named with the reason, and its changes stay unsaved.
     bool saveProject();
     bool isModified() const;
 
@@ -74,8 +77,10 @@ public:
     /// File > Recent Projects, filled as it opens.
     QMenu* recentMenu() const { return m_recentMenu; }
     /// The paths a drag carries that the environment can open (.vbp, .vbg,
-    /// folders, module files); empty when it carries anything else.
+    /// folders, module files, Office documents); empty when it carries anything else.
     static QStringList openablePaths(const QMimeData* data);
+    /// The kinds of file File > Open offers, as name filters of its dialog.
+    static QStringList openFilters();
     /// The status bar's "Ln 12, Col 5".
     QLabel* caretPosition() const { return m_caret; }
     QToolBar* standardBar() const { return m_standard; }
@@ -116,6 +121,9 @@ private:
     /// After the code window changed `component`.
     void edited(trapline::Component* component);
     void showState();
+    /// After a save: reads again each document written, keeping the active
+    /// project and the module shown. Problems are added to `problems`.
+    void rereadSavedDocuments(QStringList& problems);
     void updateEditActions();
 
     std::unique_ptr<EnvironmentVBE> m_vbe;

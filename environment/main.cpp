@@ -8,6 +8,7 @@
 #include "codewindow.h"
 #include "environmentwindow.h"
 #include "folderlocks.h"
+#include "projectexplorer.h"
 #include "signalcleanup.h"
 #include "stderrmessagebox.h"
 #include "workspace.h"
@@ -24,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeWidgetItemIterator>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,13 +35,15 @@
 namespace {
 
 const char* kUsage = R"(Usage: trapline-environment [PROJECT]
-       trapline-environment --render DIR PROJECT
+       trapline-environment --render DIR PROJECT [DOCUMENT]
        trapline-environment --addins
 
 Opens PROJECT in the TRAPLINE environment: a .vbp, a .vbg (each of its
 projects), a folder (each .vbp in it, and one more project of the module
-files none of them lists; without a .vbp, all its module files) or a module
-file. Files, folders and projects dropped on the window open the same way.
+files none of them lists; without a .vbp, all its module files), a module
+file or an Office document with VBA (.xlsm, .xls, .docm, .doc, .pptm and
+their kin, each document a project of its own). Files, folders and projects
+dropped on the window open the same way.
 Registered add-ins are listed and loaded in its Add-Ins > Add-In Manager;
 those marked "Load on Startup" are loaded as it starts. Add-ins installed
 with it are registered for each user at the first start.
@@ -51,8 +55,9 @@ with it are registered for each user at the first start.
                         Changes after the add-in's run, which is not saved,
                         and the window Save shows while another run holds
                         the project's folder) to PNG files in DIR, then
-                        exit; with
-                        QT_QPA_PLATFORM=offscreen no display is needed
+                        exit; with DOCUMENT, also the environment with that
+                        Office document open (environment-document.png);
+                        with QT_QPA_PLATFORM=offscreen no display is needed
   --addins              print the registered add-ins, one per line: ProgID,
                         display name, description and load behaviour,
                         separated by tabs
@@ -188,9 +193,27 @@ bool saveWaiting(EnvironmentWindow& env, const QString& project, const QString& 
     return ok;
 }
 
+/// Pictures the environment with an Office document open, its modules
+/// grouped as the VBA editor groups them and its first standard module shown.
+int renderDocument(const QString& dir, const QString& document) {
+    trapline::StderrMessageBox problems;
+    EnvironmentWindow env(&problems);
+    if (!env.openProject(document)) {
+        std::fprintf(stderr, "trapline-environment: %s: nothing to render\n", qPrintable(document));
+        return 2;
+    }
+    for (QTreeWidgetItemIterator it(env.explorer()); *it; ++it)
+        if ((*it)->text(0) == "Modules" && (*it)->childCount() > 0) {
+            env.explorer()->setCurrentItem((*it)->child(0));
+            break;
+        }
+    return save(&env, dir, "environment-document.png") ? 0 : 1;
+}
+
 /// Renders each window with the example project open and the bundled
-/// add-ins registered for a first-time user.
-int render(const QString& dir, const QString& project) {
+/// add-ins registered for a first-time user; and with `document`, the
+/// environment with that document open.
+int render(const QString& dir, const QString& project, const QString& document) {
     QDir().mkpath(dir);
     QTemporaryDir scratch;
     qputenv("XDG_CONFIG_HOME", scratch.path().toLocal8Bit());
@@ -235,6 +258,12 @@ int render(const QString& dir, const QString& project) {
     }
     ok = saveChanges(env, addIn, dir) && ok;
     ok = saveWaiting(env, project, dir) && ok;
+    if (!document.isEmpty()) {
+        const int rendered = renderDocument(dir, document);
+        if (rendered == 2)
+            return 2;
+        ok = rendered == 0 && ok;
+    }
     return ok ? 0 : 1;
 }
 
@@ -317,7 +346,7 @@ Request parse(int argc, char** argv) {
     const bool listing = !r.args.isEmpty() && r.args.front() == "--addins";
     if (rendering && r.args.size() < 3)
         return {Request::Bad, {}, "--render needs DIR and PROJECT"};
-    const qsizetype allowed = rendering ? 3 : 1;
+    const qsizetype allowed = rendering ? 4 : 1;
     if (r.args.size() > allowed)
         return {Request::Bad, {}, "unexpected argument " + r.args[allowed].toStdString()};
     r.kind = rendering ? Request::Render : listing ? Request::List : Request::Open;
@@ -363,7 +392,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("TRAPLINE Environment");
     if (request.kind == Request::Render)
-        return render(request.args[1], request.args[2]);
+        return render(request.args[1], request.args[2], request.args.value(3));
     EnvironmentWindow window;
     window.show();
     window.startAddIns(bundledAddInFolders());

@@ -14,22 +14,73 @@ namespace {
 constexpr int kProjectRole = Qt::UserRole;
 constexpr int kComponentRole = Qt::UserRole + 1;
 
-struct Group {
-    trapline::ComponentType type;
-    const char* title;
+struct Folder {
+    const char* title; ///< null: the document's objects, titled by its application
     QStyle::StandardPixmap icon;
 };
 
-// VB6's order of the folders.
-constexpr std::array<Group, 7> kGroups{{
-    {trapline::ComponentType::Form, "Forms", QStyle::SP_TitleBarNormalButton},
-    {trapline::ComponentType::StdModule, "Modules", QStyle::SP_FileIcon},
-    {trapline::ComponentType::ClassModule, "Class Modules", QStyle::SP_FileDialogDetailedView},
-    {trapline::ComponentType::UserControl, "User Controls", QStyle::SP_ComputerIcon},
-    {trapline::ComponentType::PropertyPage, "Property Pages", QStyle::SP_FileDialogInfoView},
-    {trapline::ComponentType::UserDocument, "User Documents", QStyle::SP_FileLinkIcon},
-    {trapline::ComponentType::Designer, "Designers", QStyle::SP_DesktopIcon},
+// The VBA editor puts the document's own objects first; the rest come in
+// VB6's order.
+constexpr std::array<Folder, 8> kFolders{{
+    {nullptr, QStyle::SP_FileDialogContentsView},
+    {"Forms", QStyle::SP_TitleBarNormalButton},
+    {"Modules", QStyle::SP_FileIcon},
+    {"Class Modules", QStyle::SP_FileDialogDetailedView},
+    {"User Controls", QStyle::SP_ComputerIcon},
+    {"Property Pages", QStyle::SP_FileDialogInfoView},
+    {"User Documents", QStyle::SP_FileLinkIcon},
+    {"Designers", QStyle::SP_DesktopIcon},
 }};
+
+/// Which of kFolders holds components of `type`.
+size_t folderOf(trapline::ComponentType type) {
+    using T = trapline::ComponentType;
+    switch (type) {
+    case T::Document:
+        return 0;
+    case T::Form:
+    case T::MDIForm:
+    case T::MSForm: // the VBA editor's UserForms
+        return 1;
+    case T::StdModule:
+        return 2;
+    case T::ClassModule:
+        return 3;
+    case T::UserControl:
+        return 4;
+    case T::PropertyPage:
+        return 5;
+    case T::UserDocument:
+        return 6;
+    case T::Designer:
+        break;
+    }
+    return 7;
+}
+
+/// The application whose document `c` belongs to, as the VBA editor names
+/// it in the folder of document objects: by the document's extension, and
+/// for a bare project (vbaProject.bin) by the type library of the class its
+/// document modules extend (VB_Base): Excel's, Word's or PowerPoint's.
+QString application(const trapline::Component& c) {
+    const QString suffix = QFileInfo(QString::fromStdString(c.path())).suffix().toLower();
+    if (suffix.startsWith("xl"))
+        return "Excel";
+    if (suffix.startsWith("do"))
+        return "Word";
+    if (suffix.startsWith("pp") || suffix.startsWith("po"))
+        return "PowerPoint";
+    const std::string code = c.serialize();
+    const size_t base = code.find("VB_Base = \"0{");
+    const std::string library = base == std::string::npos ? "" : code.substr(base + 13, 6);
+    if (library == "000208")
+        return "Excel";
+    if (library == "000209")
+        return "Word";
+    if (library == "914934")
+        return "PowerPoint";
+    return "Office";
+}
 
 } // namespace
 
@@ -73,40 +124,52 @@ QTreeWidgetItem* ProjectExplorer::addProject(const trapline::Project& project, c
     bold.setBold(active);
     top->setFont(0, bold);
     const auto& list = project.VBComponents();
-    for (const Group& g : kGroups) {
+    for (size_t f = 0; f < kFolders.size(); ++f) {
         std::vector<trapline::Component*> members;
         for (long i = 1; i <= list.Count(); ++i)
-            if ((*list.Item(i))->Type() == g.type)
+            if (folderOf((*list.Item(i))->Type()) == f)
                 members.push_back(*list.Item(i));
         if (members.empty())
             continue;
         std::vector<std::pair<QString, trapline::Component*>> named;
         for (trapline::Component* c : members)
-            named.emplace_back(QString::fromStdString(project.codepage().toUtf8(c->Name())), c);
+            named.emplace_back(nameOf(project, *c), c);
         std::stable_sort(named.begin(), named.end(), [](const auto& a, const auto& b) {
             return a.first.compare(b.first, Qt::CaseInsensitive) < 0;
         });
-        auto* folder = new QTreeWidgetItem(top, {g.title});
+        const QString title = kFolders[f].title
+                                  ? kFolders[f].title
+                                  : "Microsoft " + application(*members.front()) + " Objects";
+        auto* folder = new QTreeWidgetItem(top, {title});
         folder->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
         folder->setData(0, kProjectRole, address);
-        const QIcon icon = style()->standardIcon(g.icon);
-        for (const auto& [name, c] : named) {
+        const QIcon icon = style()->standardIcon(kFolders[f].icon);
+        for (const auto& entry : named) {
+            trapline::Component* c = entry.second;
             auto* item = new QTreeWidgetItem(folder);
             item->setIcon(0, icon);
             item->setData(0, kProjectRole, address);
             item->setData(0, kComponentRole, QVariant::fromValue(reinterpret_cast<quintptr>(c)));
             item->setToolTip(0, QString::fromStdString(c->path()));
-            ProjectExplorer::label(item, *c, name);
+            ProjectExplorer::label(item, project, *c);
         }
     }
     addTopLevelItem(top);
     return top;
 }
 
-void ProjectExplorer::label(QTreeWidgetItem* item, const trapline::Component& c,
-                            const QString& name) {
+QString ProjectExplorer::nameOf(const trapline::Project& project, const trapline::Component& c) {
+    return QString::fromStdString(c.codepage(project.codepage()).toUtf8(c.Name()));
+}
+
+void ProjectExplorer::label(QTreeWidgetItem* item, const trapline::Project& project,
+                            const trapline::Component& c) {
+    // A document's modules, and one added to it, have no file of their own to name.
+    const bool inDocument = c.document() || (c.isNew() && project.fileName().empty() &&
+                                             project.documents().size() == 1);
     const QString file = QFileInfo(QString::fromStdString(c.path())).fileName();
-    item->setText(0, (c.needsSave() ? "* " : "") + name + " (" + file + ")");
+    item->setText(0, (c.needsSave() ? "* " : "") + nameOf(project, c) +
+                         (inDocument ? "" : " (" + file + ")"));
     // No colour of its own, rather than an empty brush, which would draw nothing.
     item->setData(0, Qt::ForegroundRole,
                   c.needsSave() ? QVariant(QBrush(QColor(160, 0, 0))) : QVariant());
@@ -115,8 +178,7 @@ void ProjectExplorer::label(QTreeWidgetItem* item, const trapline::Component& c,
 void ProjectExplorer::markComponent(const trapline::Component* component) {
     QTreeWidgetItem* item = itemOf(component);
     if (const trapline::Project* project = projectOf(item))
-        label(item, *component,
-              QString::fromStdString(project->codepage().toUtf8(component->Name())));
+        label(item, *project, *component);
 }
 
 trapline::Component* ProjectExplorer::componentOf(const QTreeWidgetItem* item) {

@@ -10,8 +10,11 @@ class Project;
 
 /// The project explorer as VB6 draws it: each open project with its
 /// components grouped under Forms, Modules, Class Modules, User Controls,
-/// Property Pages, User Documents and Designers, sorted by name. The active
-/// project is bold; a component with unsaved changes is marked "*".
+/// Property Pages, User Documents and Designers, sorted by name. An Office
+/// document's own objects (ThisWorkbook, the sheets) come first, under
+/// "Microsoft Excel Objects" (Word, PowerPoint) as the VBA editor shows them,
+/// and its UserForms under Forms. The active project is bold; a component
+/// with unsaved changes is marked "*".
 class ProjectExplorer : public QTreeWidget {
     Q_OBJECT
 public:
@@ -37,7 +40,10 @@ private:
     QTreeWidgetItem* addProject(const trapline::Project& project, const QString& label,
                                 bool active);
     /// Gives a component's item its text and colour: name, file, modified or not.
-    static void label(QTreeWidgetItem* item, const trapline::Component& c, const QString& name);
+    static void label(QTreeWidgetItem* item, const trapline::Project& project,
+                      const trapline::Component& c);
+    /// The component's name, decoded from its own code page.
+    static QString nameOf(const trapline::Project& project, const trapline::Component& c);
     /// Where an item is, in words, to find it again after the list is made anew.
     static QString keyOf(const QTreeWidgetItem* item);
 };

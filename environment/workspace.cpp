@@ -1,5 +1,6 @@
 #include "workspace.h"
 
+#include "officedocument.h"
 #include "projectloader.h"
 
 #include <QDir>
@@ -38,6 +39,8 @@ bool Workspace::open(const QStringList& paths, QStringList& problems) {
                 startup = m_startup;
         } else if (suffix == "vbp") {
             add(next, loadOne({path.toStdString()}, problems), info.fileName());
+        } else if (trapline::OfficeDocument::isDocumentPath(path.toStdString())) {
+            add(next, loadDocument(path, problems), info.fileName());
         } else {
             modules.push_back(path.toStdString());
         }
@@ -54,8 +57,9 @@ bool Workspace::open(const QStringList& paths, QStringList& problems) {
 }
 
 std::unique_ptr<trapline::Project> Workspace::loadOne(const std::vector<std::string>& paths,
-                                                      QStringList& problems) const {
-    trapline::ProjectLoader loader;
+                                                      QStringList& problems,
+                                                      const trapline::Codepage& codepage) const {
+    trapline::ProjectLoader loader(codepage);
     // A project or folder may hold thousands of modules: each is read when it
     // is first shown or used, so the tree appears at once. Module files named
     // one by one are read now, so that one that cannot be used is said at once.
@@ -69,6 +73,55 @@ std::unique_ptr<trapline::Project> Workspace::loadOne(const std::vector<std::str
     if (!project || ((*project)->VBComponents().Count() == 0 && !loader.diagnostics().empty()))
         return nullptr;
     return std::move(*project);
+}
+
+std::unique_ptr<trapline::Project>
+Workspace::loadDocument(const QString& path, QStringList& problems, bool named) const {
+    // The add-in's text goes into a document, and a save writes it, only in
+    // the code page its project names, which is known once it is read.
+    auto document = trapline::OfficeDocument::open(path.toStdString());
+    // A workbook without macros in a folder is no input; named, it is.
+    if (!document && !named && document.error().number == trapline::errors::NoProject)
+        return nullptr;
+    return loadOne({path.toStdString()}, problems,
+                   document ? (*document)->codepage() : trapline::Codepage());
+}
+
+namespace {
+
+/// Whether the one document of `project` was written since it was read, and
+/// nothing of it awaits a save.
+bool writtenSinceRead(const trapline::Project& project) {
+    const trapline::OfficeDocument& document = *project.documents().front();
+    bool written = false;
+    for (long i = 1; i <= project.VBComponents().Count(); ++i) {
+        const trapline::Component& c = **project.VBComponents().Item(i);
+        if (c.needsSave())
+            return false;
+        written = written || !(c.stamp() == document.stamp());
+    }
+    return written;
+}
+
+} // namespace
+
+bool Workspace::rereadSavedDocuments(QStringList& problems) {
+    bool any = false;
+    for (Entry& e : m_entries) {
+        if (e.project->documents().size() != 1 || !writtenSinceRead(*e.project))
+            continue;
+        // The document as written: its new modules have their places in it
+        // now, and the next save starts from these bytes, not the first ones.
+        auto again =
+            loadDocument(QString::fromStdString(e.project->documents().front()->path()), problems);
+        if (!again)
+            continue;
+        if (m_startup == e.project.get())
+            m_startup = again.get();
+        e.project = std::move(again);
+        any = true;
+    }
+    return any;
 }
 
 void Workspace::add(std::vector<Entry>& into, std::unique_ptr<trapline::Project> project,
@@ -122,15 +175,21 @@ void Workspace::openGroup(const QString& path, std::vector<Entry>& into, QString
 
 void Workspace::openFolder(const QString& path, std::vector<Entry>& into,
                            QStringList& problems) const {
-    QStringList vbps;
-    QDirIterator it(path, {"*.vbp"}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        vbps << it.next();
-    if (vbps.isEmpty()) {
+    QStringList vbps, documents;
+    QDirIterator it(path, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        if (file.endsWith(".vbp", Qt::CaseInsensitive))
+            vbps << file;
+        else if (trapline::ProjectLoader::isFolderDocument(it.fileName().toStdString()))
+            documents << file;
+    }
+    if (vbps.isEmpty() && documents.isEmpty()) {
         add(into, loadOne({path.toStdString()}, problems), QDir(path).dirName());
         return;
     }
     std::sort(vbps.begin(), vbps.end());
+    std::sort(documents.begin(), documents.end());
     std::set<std::string> listed;
     for (const QString& vbp : vbps) {
         auto project = loadOne({vbp.toStdString()}, problems);
@@ -147,7 +206,11 @@ void Workspace::openFolder(const QString& path, std::vector<Entry>& into,
     }
     std::sort(loose.begin(), loose.end());
     if (!loose.empty())
-        add(into, loadOne(loose, problems), "(loose files)");
+        add(into, loadOne(loose, problems),
+            vbps.isEmpty() ? QDir(path).dirName() : QString("(loose files)"));
+    // Each document is a project of its own, as the VBA editor shows it.
+    for (const QString& document : documents)
+        add(into, loadDocument(document, problems, false), QDir(path).relativeFilePath(document));
 }
 
 bool Workspace::isModified() const {

@@ -159,6 +159,8 @@ TEST(EnvironmentCommand, AnswersUsageWithoutADisplayAndRendersAProjectWithoutCha
     TempDir dir;
     fs::copy(kExample, dir.file("p"), fs::copy_options::recursive);
     const std::string binary = dir.write("binary.vbp", std::string("\x01\0\xff\0", 4));
+    const std::string book = dir.write(
+        "Book.xlsm", TempDir::read(kExample + "/../tests/data/office/vbaweb_Example.xlsm"));
     const std::string out = "'" + dir.file("out") + "' ";
     const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
     struct Case {
@@ -171,8 +173,8 @@ TEST(EnvironmentCommand, AnswersUsageWithoutADisplayAndRendersAProjectWithoutCha
         {noDisplay, "a.vbp", 1, "no display"},
         {"QT_QPA_PLATFORM=offscreen ", "--render " + out + "'" + binary + "'", 2,
          "binary file, not a VB project"},
-        {"QT_QPA_PLATFORM=offscreen ", "--render " + out + "'" + dir.file("p/Ledger.vbp") + "'", 0,
-         ""},
+        {"QT_QPA_PLATFORM=offscreen ",
+         "--render " + out + "'" + dir.file("p/Ledger.vbp") + "' '" + book + "'", 0, ""},
     };
     for (const Case& c : cases) {
         // `timeout` only keeps a hang from stalling the suite; it is no measure.
@@ -185,14 +187,16 @@ TEST(EnvironmentCommand, AnswersUsageWithoutADisplayAndRendersAProjectWithoutCha
             << r.out << r.err;
     }
     EXPECT_EQ(TempDir::namesIn(dir.file("out")),
-              (std::vector<std::string>{"about.png", "addin.png", "addinmanager.png", "changes.png",
-                                        "dialog.png", "environment-changed.png", "environment.png",
-                                        "procedures.png", "savewaiting.png", "templatefile.png",
-                                        "tip.png"}));
+              (std::vector<std::string>{
+                  "about.png", "addin.png", "addinmanager.png", "changes.png", "dialog.png",
+                  "environment-changed.png", "environment-document.png", "environment.png",
+                  "procedures.png", "savewaiting.png", "templatefile.png", "tip.png"}));
     for (const std::string& picture : TempDir::namesIn(dir.file("out")))
         EXPECT_GT(fs::file_size(dir.file("out/" + picture)), 0u) << picture;
     // The add-in ran for the changes picture; nothing of it may reach the disk.
     EXPECT_EQ(differingExampleFiles(dir.file("p"), kExample), std::vector<std::string>{});
+    EXPECT_EQ(TempDir::read(book),
+              TempDir::read(kExample + "/../tests/data/office/vbaweb_Example.xlsm"));
 }
 
 TEST(EnvironmentWindow, ProjectsFoldersAndModulesDroppedOnTheWindowOpenAndOtherFilesAreRefused) {
