@@ -127,7 +127,11 @@ public:
     void countWindowLines();
 
     /// One line's text without bounds checks beyond an empty result.
-    std::string_view line(long line) const;
+    std::string_view line(long line) const {
+        if (line < 1 || static_cast<size_t>(line) > m_lines.count())
+            return {};
+        return m_lines.text(static_cast<size_t>(line - 1));
+    }
 
     /// The file's bytes as they are now.
     std::string serialize() const { return m_lines.serialize(m_eol); }

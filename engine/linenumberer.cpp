@@ -147,7 +147,7 @@ std::vector<Reference> references(const std::vector<std::string_view>& lines) {
             member = false;
             // A statement of one line without a digit holds no jump to a
             // number: most lines are passed over at the cost of one search.
-            if (!continues && text.find_first_of("0123456789") == std::string_view::npos)
+            if (!continues && std::none_of(text.begin(), text.end(), isDigit))
                 continue;
             if (auto n = leadingNumber(text))
                 pos = n->at + n->digits;
@@ -353,9 +353,9 @@ ErlComparisons erlComparisons(const std::vector<std::string_view>& lines) {
     ErlComparisons out;
     // Most procedures never name Erl: one search each line, no tokens.
     const bool named = std::any_of(lines.begin(), lines.end(), [](std::string_view line) {
-        for (size_t at = line.find_first_of("Ee"); at != std::string_view::npos;
-             at = line.find_first_of("Ee", at + 1))
-            if (vb::startsWithKeyword(line.substr(at), "Erl"))
+        // A loop of its own: find_first_of() calls memchr() for every byte.
+        for (size_t at = 0; at < line.size(); ++at)
+            if ((line[at] | 0x20) == 'e' && vb::startsWithKeyword(line.substr(at), "Erl"))
                 return true;
         return false;
     });

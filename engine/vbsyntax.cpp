@@ -44,6 +44,8 @@ bool startsWithWord(std::string_view s, std::string_view word) {
 /// Skips blanks and a leading line number ("100 End Sub").
 std::string_view skipLineNumber(std::string_view s) {
     s = trimLeft(s);
+    if (s.empty() || s[0] < '0' || s[0] > '9')
+        return s;
     size_t i = 0;
     while (i < s.size() && s[i] >= '0' && s[i] <= '9')
         ++i;
@@ -53,7 +55,8 @@ std::string_view skipLineNumber(std::string_view s) {
 }
 
 std::optional<int> endKeywordAt(std::string_view s) {
-    if (!startsWithWord(s, "End"))
+    // Most lines are turned away by their first letter.
+    if (s.empty() || (s[0] | 0x20) != 'e' || !startsWithWord(s, "End"))
         return std::nullopt;
     size_t pos = 3;
     if (pos >= s.size() || !isSpace(s[pos]))
@@ -89,22 +92,6 @@ bool hasTrailingEnd(std::string_view s) {
 }
 
 } // namespace
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    return true;
-}
-
-std::string_view trimLeft(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size() && isSpace(s[i]))
-        ++i;
-    return s.substr(i);
-}
 
 std::string trim(std::string_view s) {
     s = trimLeft(s);
@@ -182,6 +169,10 @@ std::optional<std::string_view> lineLabel(std::string_view line) {
         return std::nullopt;
     while (n < t.size() && isIdentChar(t[n]))
         ++n;
+    // "x:=1" names an argument; it cannot start a line, but it is no label.
+    // Most lines go no further: no ':' right after their first word.
+    if (n == t.size() || t[n] != ':' || (n + 1 < t.size() && t[n + 1] == '='))
+        return std::nullopt;
     // A statement keyword that stands alone before a ':' ("Else: x = 1",
     // "Stop: End") is a statement; a reserved word cannot be a label.
     static constexpr std::string_view kBare[] = {"Beep",   "Close", "Do",     "Else",      "End",
@@ -190,10 +181,7 @@ std::optional<std::string_view> lineLabel(std::string_view line) {
     for (std::string_view word : kBare)
         if (equalsNoCase(t.substr(0, n), word))
             return std::nullopt;
-    // "x:=1" names an argument; it cannot start a line, but it is no label.
-    if (n < t.size() && t[n] == ':' && (n + 1 == t.size() || t[n + 1] != '='))
-        return t.substr(0, n);
-    return std::nullopt;
+    return t.substr(0, n);
 }
 
 bool startsWithKeyword(std::string_view s, std::string_view word) {
