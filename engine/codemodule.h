@@ -98,6 +98,12 @@ public:
     size_t ProcDefinitions(std::string_view name, int kind) const {
         return m_index.definitions(name, kind);
     }
+    /// ProcStartLine, ProcBodyLine and the last line (start + count - 1) in
+    /// one look-up, failing as they do.
+    Result<ProcIndex::Proc> procLines(std::string_view name, int kind,
+                                      size_t definition = 0) const {
+        return proc(name, kind, definition);
+    }
 
     /// Searches `target` from (startLine, startColumn) to (endLine, endColumn),
     /// columns 1-based, endColumn -1 meaning the end of the line. On a match the

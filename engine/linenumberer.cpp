@@ -73,7 +73,11 @@ bool takesNumber(std::string_view text) {
     if (isDigit(t[0]))
         return false;
     // Lines that belong to the block before them: numbered, some compile and
-    // some do not, and none can raise an error of its own.
+    // some do not, and none can raise an error of its own. Each of those
+    // words starts with C, D, E or S: most lines are passed by that letter.
+    const char first = static_cast<char>(t[0] | 0x20);
+    if (first != 'c' && first != 'd' && first != 'e' && first != 's')
+        return true;
     for (std::string_view word : {"Case", "Else", "ElseIf", "EndIf", "Dim", "Static", "Const"})
         if (vb::startsWithKeyword(t, word))
             return false;
@@ -659,14 +663,12 @@ LineNumberer::Unnumbered LineNumberer::unnumbered(const std::vector<std::string_
 
 Result<std::pair<long, long>> LineNumberer::span(const CodeModule& module, std::string_view name,
                                                  int kind, int procType, size_t definition) {
-    auto body = module.ProcBodyLine(name, kind, definition);
-    auto start = module.ProcStartLine(name, kind, definition);
-    auto count = module.ProcCountLines(name, kind, definition);
-    if (!body || !start || !count)
-        return (!body ? body : !start ? start : count).error();
-    const long last = *start + *count - 1;
+    auto where = module.procLines(name, kind, definition);
+    if (!where)
+        return where.error();
+    const long last = where->last;
     std::string statement;
-    for (long l = *body; l <= last; ++l) {
+    for (long l = where->body; l <= last; ++l) {
         statement.append(module.line(l)).append(" ");
         if (!vb::isContinued(module.line(l)))
             break;

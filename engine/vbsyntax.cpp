@@ -13,10 +13,21 @@ char lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+/// Which bytes can be part of a word: letters, digits, '_' and every byte
+/// of a character outside ASCII. A table, as every word of every line is
+/// scanned with it.
+struct IdentBytes {
+    bool is[256] = {};
+    constexpr IdentBytes() {
+        for (int u = 0; u < 256; ++u)
+            is[u] = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+                    u == '_' || u >= 0x80;
+    }
+};
+constexpr IdentBytes kIdentBytes;
+
 bool isIdentChar(char c) {
-    auto u = static_cast<unsigned char>(c);
-    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' ||
-           u >= 0x80;
+    return kIdentBytes.is[static_cast<unsigned char>(c)];
 }
 
 bool isIdentStart(char c) {
@@ -39,6 +50,19 @@ bool startsWithWord(std::string_view s, std::string_view word) {
     if (s.size() < word.size() || !equalsNoCase(s.substr(0, word.size()), word))
         return false;
     return s.size() == word.size() || !isIdentChar(s[word.size()]);
+}
+
+/// Takes the keyword `word` (letter case ignored, a word boundary after it)
+/// at `pos`, blanks before it allowed, and moves `pos` past it; false,
+/// leaving `pos` alone, when another word or none stands there.
+bool takeWord(std::string_view s, size_t& pos, std::string_view word) {
+    size_t at = pos;
+    while (at < s.size() && isSpace(s[at]))
+        ++at;
+    if (!startsWithWord(s.substr(at), word))
+        return false;
+    pos = at + word.size();
+    return true;
 }
 
 /// Skips blanks and a leading line number ("100 End Sub").
@@ -109,27 +133,25 @@ std::optional<Declaration> parseDeclaration(std::string_view statement) {
     char first = lower(start[0]);
     if (first != 'p' && first != 'f' && first != 's')
         return std::nullopt;
+    // Each keyword is compared where it stands; a line that is no
+    // declaration is left after a word or two, never scanned whole.
     size_t pos = 0;
-    std::string_view word = nextWord(statement, pos);
-    if (equalsNoCase(word, "Public") || equalsNoCase(word, "Private") ||
-        equalsNoCase(word, "Friend"))
-        word = nextWord(statement, pos);
-    if (equalsNoCase(word, "Static"))
-        word = nextWord(statement, pos);
+    if (!takeWord(statement, pos, "Public") && !takeWord(statement, pos, "Private"))
+        takeWord(statement, pos, "Friend");
+    takeWord(statement, pos, "Static");
 
     Declaration d;
-    if (equalsNoCase(word, "Sub")) {
+    if (takeWord(statement, pos, "Sub")) {
         d.procType = 0;
-    } else if (equalsNoCase(word, "Function")) {
+    } else if (takeWord(statement, pos, "Function")) {
         d.procType = 1;
-    } else if (equalsNoCase(word, "Property")) {
+    } else if (takeWord(statement, pos, "Property")) {
         d.procType = 2;
-        std::string_view which = nextWord(statement, pos);
-        if (equalsNoCase(which, "Get"))
+        if (takeWord(statement, pos, "Get"))
             d.procKind = 3;
-        else if (equalsNoCase(which, "Let"))
+        else if (takeWord(statement, pos, "Let"))
             d.procKind = 1;
-        else if (equalsNoCase(which, "Set"))
+        else if (takeWord(statement, pos, "Set"))
             d.procKind = 2;
         else
             return std::nullopt;
