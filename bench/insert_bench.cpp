@@ -247,7 +247,6 @@ void printCounts(const fs::path& source, const fs::path& work, long files) {
         std::printf("system calls per file: skipped, strace is not installed\n");
     if (!callgrind && !strace)
         return;
-    const double bytes = static_cast<double>(treeSize(source));
     const fs::path scratch = work.string() + "-counts";
     fs::create_directories(scratch);
     struct Step {
@@ -265,6 +264,7 @@ void printCounts(const fs::path& source, const fs::path& work, long files) {
     };
     for (const Step& step : steps) {
         double counted[2] = {0, 0};
+        double bytes = 1; // of the modules the command reads: the treated ones after insert
         for (int tool = 0; tool < 2; ++tool) {
             if (!(tool == 0 ? callgrind : strace))
                 continue;
@@ -273,6 +273,7 @@ void printCounts(const fs::path& source, const fs::path& work, long files) {
             fs::copy(source, work, fs::copy_options::recursive);
             if (!step.fresh)
                 timed({TRAPLINE_BINARY, "insert", "--live", "--include-trapped", tree});
+            bytes = static_cast<double>(treeSize(work));
             std::vector<std::string> args{TRAPLINE_BINARY};
             args.insert(args.end(), step.args.begin(), step.args.end());
             args.push_back(tree);
