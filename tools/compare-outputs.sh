@@ -70,8 +70,6 @@ for tree in "$@"; do
                 (cd "$work/$side" && "$binary" $command "$base" \
                     >"$work/$side.out" 2>"$work/$side.err"
                  echo $? >"$work/$side.rc")
-                # Staged files carry a random part in their names: compare
-                # messages with it blanked.
             done
             runs=$((runs + 1))
             for stream in out err rc; do
