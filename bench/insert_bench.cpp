@@ -5,7 +5,14 @@
 // a module whose procedures have no End, and with the targets of one On x
 // GoTo line that `number --renumber` remaps.
 //
+// Beside the times it counts the work itself, which does not swing with the
+// machine's load: machine instructions per byte of module source (every
+// thread, under callgrind) and system calls per module file (under strace),
+// for insert, check, refresh, remove and number; each is skipped, with a
+// note, when its tool is not installed.
+//
 //   insert_bench [--seed N] [--files N] [--lines N] [--keep DIR]
+//                [--counts 0|1|2]   (0: times only, 1: both, 2: counts only)
 
 #include "benchoptions.h"
 #include "programtimer.h"
@@ -18,6 +25,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -175,6 +184,110 @@ std::pair<double, double> renumberAndUnnumber(const fs::path& source, const fs::
     return {median(renumber), median(unnumber)};
 }
 
+bool installed(const char* tool) {
+    return timed({"sh", "-c", std::string("command -v ") + tool}).status == 0;
+}
+
+/// The number after `key` on the first line of `text` that starts with it.
+double numberAfter(const std::string& text, const std::string& key) {
+    for (size_t at = 0; at < text.size();) {
+        size_t nl = text.find('\n', at);
+        std::string line = text.substr(at, nl == std::string::npos ? nl : nl - at);
+        if (line.rfind(key, 0) == 0)
+            return std::strtod(line.c_str() + key.size(), nullptr);
+        at = nl == std::string::npos ? text.size() : nl + 1;
+    }
+    return 0;
+}
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+/// Instructions of every thread of `args` run under callgrind; 0 when it failed.
+double instructions(const std::vector<std::string>& args, const fs::path& scratch) {
+    const fs::path out = scratch / "callgrind.out";
+    std::vector<std::string> run{"valgrind", "--tool=callgrind", "--separate-threads=no",
+                                 "--callgrind-out-file=" + out.string()};
+    run.insert(run.end(), args.begin(), args.end());
+    if (timed(run).status > 1)
+        return 0;
+    const std::string text = slurp(out);
+    const double summary = numberAfter(text, "summary: ");
+    return summary > 0 ? summary : numberAfter(text, "totals: ");
+}
+
+/// System calls of `args` and its threads, counted by strace; 0 when it failed.
+double systemCalls(const std::vector<std::string>& args, const fs::path& scratch) {
+    const fs::path out = scratch / "strace.out";
+    std::vector<std::string> run{"strace", "-f", "-c", "-o", out.string()};
+    run.insert(run.end(), args.begin(), args.end());
+    if (timed(run).status > 1)
+        return 0;
+    // The last line: "100.00 seconds usecs/call calls errors total".
+    const std::string text = slurp(out);
+    const size_t total = text.rfind("100.00");
+    if (total == std::string::npos)
+        return 0;
+    std::istringstream fields(text.substr(total));
+    std::string percent, seconds, perCall, calls;
+    fields >> percent >> seconds >> perCall >> calls;
+    return std::strtod(calls.c_str(), nullptr);
+}
+
+/// Instructions per byte of module source and system calls per module file
+/// of each command, each on the tree it is meant for: the untreated tree,
+/// then the treated one.
+void printCounts(const fs::path& source, const fs::path& work, long files) {
+    const bool callgrind = installed("valgrind"), strace = installed("strace");
+    if (!callgrind)
+        std::printf("instructions per byte: skipped, valgrind is not installed\n");
+    if (!strace)
+        std::printf("system calls per file: skipped, strace is not installed\n");
+    if (!callgrind && !strace)
+        return;
+    const fs::path scratch = work.string() + "-counts";
+    fs::create_directories(scratch);
+    struct Step {
+        const char* what;
+        std::vector<std::string> args;
+        bool fresh; ///< on an untreated copy; otherwise on the tree insert left
+    };
+    const std::string tree = work.string();
+    const std::vector<Step> steps = {
+        {"insert --live --include-trapped", {"insert", "--live", "--include-trapped"}, true},
+        {"check --live", {"check", "--live"}, true},
+        {"number", {"number"}, true},
+        {"refresh --live (treated tree)", {"refresh", "--live"}, false},
+        {"remove --live (treated tree)", {"remove", "--live"}, false},
+    };
+    for (const Step& step : steps) {
+        double counted[2] = {0, 0};
+        double bytes = 1; // of the modules the command reads: the treated ones after insert
+        for (int tool = 0; tool < 2; ++tool) {
+            if (!(tool == 0 ? callgrind : strace))
+                continue;
+            // Each count on its own copy, treated first where it must be.
+            fs::remove_all(work);
+            fs::copy(source, work, fs::copy_options::recursive);
+            if (!step.fresh)
+                timed({TRAPLINE_BINARY, "insert", "--live", "--include-trapped", tree});
+            bytes = static_cast<double>(treeSize(work));
+            std::vector<std::string> args{TRAPLINE_BINARY};
+            args.insert(args.end(), step.args.begin(), step.args.end());
+            args.push_back(tree);
+            counted[tool] = tool == 0 ? instructions(args, scratch) : systemCalls(args, scratch);
+        }
+        std::printf("trapline %s: %.1f instructions per byte of module source (%.3g G), "
+                    "%.1f system calls per module file\n",
+                    step.what, counted[0] / bytes, counted[0] / 1e9,
+                    counted[1] / static_cast<double>(files));
+    }
+    fs::remove_all(work);
+    fs::remove_all(scratch);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -182,6 +295,10 @@ int main(int argc, char** argv) {
     const uint64_t seed = opts.seed;
     const long files = opts.files, totalLines = opts.totalLines;
     const std::string keep = opts.keep;
+    int counts = 1;
+    for (int i = 1; i + 1 < argc; i += 2)
+        if (std::string(argv[i]) == "--counts")
+            counts = std::atoi(argv[i + 1]);
     const long bigLines = 200000, bigProcs = 10000;
     fs::path root = keep.empty()
                         ? fs::temp_directory_path() / ("trapline-bench-" + std::to_string(getpid()))
@@ -213,6 +330,17 @@ int main(int argc, char** argv) {
     write(root / "ongoto-full" / "OnGoTo.bas", longOnGoTo(2 * targets));
 
     uint64_t inputBytes = treeSize(root / "project");
+    if (counts > 0) {
+        std::printf("counted over %ld modules, %.1f MB:\n", files + 1,
+                    static_cast<double>(inputBytes) / 1e6);
+        printCounts(root / "project", root / "work-counts", files + 1);
+        std::fflush(stdout);
+    }
+    if (counts == 2) {
+        if (keep.empty())
+            fs::remove_all(root);
+        return 0;
+    }
     const int rounds = 5;
     Rounds all = measure(root / "project", root / "work", rounds);
     Rounds half = measure(root / "half", root / "work-half", rounds);

@@ -67,9 +67,17 @@ static std::string moduleNameOf(const Finding& f) {
     return document ? document->codepage().toUtf8(f.component->Name()) : f.moduleName;
 }
 
+const std::string& CheckReport::shownPath(const Component* component) const {
+    if (component != m_shownFor) {
+        m_shown = utf8Path(component->path(), m_codepage);
+        m_shownFor = component;
+    }
+    return m_shown;
+}
+
 /// The file a finding names and, in a document, the module after a colon.
 std::string CheckReport::where(const Finding& f) const {
-    std::string shown = utf8Path(f.component->path(), m_codepage);
+    const std::string& shown = shownPath(f.component);
     return f.component->document() ? shown + ":" + moduleNameOf(f) : shown;
 }
 
@@ -84,10 +92,10 @@ std::string CheckReport::json() const {
     Json list = Json::array();
     for (const Finding& f : m_findings) {
         Json item{{"Rule", f.rule},         {"ModuleName", moduleNameOf(f)},
-                  {"ProcName", f.procName}, {"File", utf8Path(f.component->path(), m_codepage)},
+                  {"ProcName", f.procName}, {"File", shownPath(f.component)},
                   {"Line", f.line},         {"Message", f.message}};
         if (f.component->document())
-            item["Document"] = utf8Path(f.component->path(), m_codepage);
+            item["Document"] = shownPath(f.component);
         list.push_back(std::move(item));
     }
     return jsonText(Json{{"findings", list}});

@@ -35,8 +35,13 @@ public:
 
 private:
     std::string where(const Finding& f) const;
+    /// The file of `component` as shown, worked out once for the findings
+    /// of one file, which come together: each working out asks the system.
+    const std::string& shownPath(const Component* component) const;
     const std::vector<Finding>& m_findings;
     const Codepage& m_codepage;
+    mutable const Component* m_shownFor = nullptr;
+    mutable std::string m_shown;
 };
 
 } // namespace trapline::cli

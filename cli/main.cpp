@@ -49,6 +49,9 @@ int main(int argc, char** argv) {
     // faulting it in again.
     mallopt(M_MMAP_THRESHOLD, 256 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
+    // One heap for both threads: a thread's own heap grows a page or so at a
+    // time, each step a system call (about one and a half a file).
+    mallopt(M_ARENA_MAX, 1);
 #endif
     // Diffs, JSON and SARIF keep their LF line ends on every system.
     trapline::platform::prepareStandardStreams();

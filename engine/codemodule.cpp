@@ -112,8 +112,11 @@ std::vector<std::string_view> splitText(std::string_view text) {
     std::vector<std::string_view> out;
     size_t pos = 0;
     while (pos < text.size()) {
-        size_t brk = text.find_first_of("\r\n", pos);
-        if (brk == std::string_view::npos) {
+        // A loop of its own: find_first_of() calls memchr() for every byte.
+        size_t brk = pos;
+        while (brk < text.size() && text[brk] != '\r' && text[brk] != '\n')
+            ++brk;
+        if (brk == text.size()) {
             out.push_back(text.substr(pos));
             break;
         }
@@ -162,6 +165,13 @@ size_t search(std::string_view hay, std::string_view needle, bool matchCase) {
         else
             nextCapital = hay.find(capital, i + 1);
     }
+}
+
+/// Whether `text` holds a CR, LF or NUL, which no line can hold. A loop of
+/// its own: find_first_of() calls memchr() for every byte.
+bool breaksLine(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
 }
 
 Error lineError(long line) {
@@ -257,12 +267,6 @@ void CodeModule::countWindowLines() {
     m_windowLines = true;
 }
 
-std::string_view CodeModule::line(long line) const {
-    if (line < 1 || line > CountOfLines())
-        return {};
-    return m_lines.text(static_cast<size_t>(line - 1));
-}
-
 Result<std::string> CodeModule::Lines(long line, long count) const {
     if (line < 1 || count < 0 || line > CountOfLines() || line + count - 1 > CountOfLines())
         return lineError(line);
@@ -349,7 +353,7 @@ Result<void> CodeModule::replaceTexts(const std::vector<std::pair<long, std::str
     for (const auto& [line, text] : texts) {
         if (line < 1 || line > CountOfLines())
             return lineError(line);
-        if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+        if (breaksLine(text))
             return makeError(errors::InvalidCall, "CodeModule",
                              "A line cannot hold a line break or a NUL character");
         reindex = reindex || changesShape(line, {this->line(line), text});
@@ -407,7 +411,7 @@ Result<void> CodeModule::replaceLines(long line, long count,
     if (line < 1 || count < 0 || line > CountOfLines() + 1 || line + count - 1 > CountOfLines())
         return lineError(line);
     for (std::string_view l : lines)
-        if (l.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+        if (breaksLine(l))
             return makeError(errors::InvalidCall, "CodeModule",
                              "A line cannot hold a line break or a NUL character");
     const auto first = static_cast<size_t>(line - 1);

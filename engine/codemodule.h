@@ -98,6 +98,12 @@ public:
     size_t ProcDefinitions(std::string_view name, int kind) const {
         return m_index.definitions(name, kind);
     }
+    /// ProcStartLine, ProcBodyLine and the last line (start + count - 1) in
+    /// one look-up, failing as they do.
+    Result<ProcIndex::Proc> procLines(std::string_view name, int kind,
+                                      size_t definition = 0) const {
+        return proc(name, kind, definition);
+    }
 
     /// Searches `target` from (startLine, startColumn) to (endLine, endColumn),
     /// columns 1-based, endColumn -1 meaning the end of the line. On a match the
@@ -127,7 +133,11 @@ public:
     void countWindowLines();
 
     /// One line's text without bounds checks beyond an empty result.
-    std::string_view line(long line) const;
+    std::string_view line(long line) const {
+        if (line < 1 || static_cast<size_t>(line) > m_lines.count())
+            return {};
+        return m_lines.text(static_cast<size_t>(line - 1));
+    }
 
     /// The file's bytes as they are now.
     std::string serialize() const { return m_lines.serialize(m_eol); }

@@ -89,18 +89,16 @@ int DefinitionType(const CodeModule& module, int catalogued, size_t definition, 
 
 Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind,
                       size_t definition) {
-    auto body = module.ProcBodyLine(name, kind, definition);
-    if (!body)
-        return body.error();
-    auto start = module.ProcStartLine(name, kind, definition);
-    auto count = module.ProcCountLines(name, kind, definition);
-    if (!start || !count)
-        return (!start ? start : count).error();
-    const long last = *start + *count - 1;
+    auto where = module.procLines(name, kind, definition);
+    if (!where)
+        return where.error();
+    const long body = where->body;
+    const long start = where->start;
+    const long last = where->last;
 
-    long declEnd = statementEnd(module, *body, last);
+    long declEnd = statementEnd(module, body, last);
     std::string statement;
-    for (long l = *body; l <= declEnd; ++l)
+    for (long l = body; l <= declEnd; ++l)
         statement.append(module.line(l)).append(" ");
     if (auto d = vb::parseDeclaration(statement); d && d->endsOnSameLine)
         return failure(errors::BadDeclaration, name, "the procedure is written on one line");
@@ -136,7 +134,7 @@ Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind,
         return failure(errors::BadDeclaration, name,
                        "the #If around its declaration is not closed");
     }
-    if (openIfs(module, *start, *body) > 0) {
+    if (openIfs(module, start, body) > 0) {
         // Declared inside #If: fine when the whole procedure is inside it, not
         // when the branch ends before the procedure does.
         int depth = 0;

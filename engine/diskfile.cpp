@@ -218,6 +218,8 @@ struct Temporary {
 /// Creates the temporary file, registered so that a signal can remove it.
 Result<std::string> createTemporary(const std::string& target, uint32_t mode, platform::File& f) {
     static std::atomic<unsigned> counter{0};
+    // The process stays the same one: asked once, not once a file.
+    static const long pid = platform::processId();
     const std::string dir = folderOf(target);
     const std::string base = platform::fileName(target);
     StagedRegistry& registry = StagedRegistry::instance();
@@ -225,8 +227,8 @@ Result<std::string> createTemporary(const std::string& target, uint32_t mode, pl
     if (registry.closed)
         return makeError(errors::Cancelled, target, "the run was interrupted; not written");
     for (int attempt = 0;; ++attempt) {
-        std::string name = dir + "/." + base + std::string(kTempMarker) +
-                           std::to_string(platform::processId()) + "-" + std::to_string(counter++);
+        std::string name = dir + "/." + base + std::string(kTempMarker) + std::to_string(pid) +
+                           "-" + std::to_string(counter++);
         std::error_code ec = platform::createNew(name, mode, f);
         if (!ec) {
             registry.names.push_back(name);
@@ -562,10 +564,11 @@ Result<DiskFile::Staged> DiskFile::stage(const std::string& path,
     staged.path = path;
     // A link stays; the file it leads to is what gets replaced.
     bool exists = false;
-    if (auto ec = platform::replacementTarget(path, staged.target, exists))
-        return ioError(path, ec, "cannot follow the symbolic link");
     platform::FileStatus st;
-    if (exists)
+    if (auto ec = platform::replacementTarget(path, staged.target, exists, &st))
+        return ioError(path, ec, "cannot follow the symbolic link");
+    // The look-up that followed no link saw the file's status already.
+    if (exists && st.type == FileType::Missing)
         if (auto ec = platform::status(staged.target, st, false)) {
             if (ec != std::errc::no_such_file_or_directory)
                 return ioError(path, ec, "cannot stat");
@@ -601,10 +604,15 @@ Result<DiskFile::Staged> DiskFile::stage(const std::string& path,
 
 void DiskFile::flush(const std::vector<const Staged*>& staged) {
     std::vector<std::string> temps;
+    std::vector<uint64_t> devices;
     temps.reserve(staged.size());
-    for (const Staged* s : staged)
+    devices.reserve(staged.size());
+    for (const Staged* s : staged) {
         temps.push_back(s->temp);
-    platform::syncFiles(temps);
+        // Where the temporary file was written, as its status said then.
+        devices.push_back(s->written.device);
+    }
+    platform::syncFiles(temps, devices);
 }
 
 namespace {

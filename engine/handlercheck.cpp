@@ -18,14 +18,13 @@ std::string described(const ProcInfo& entry, int procType, const Codepage& cp) {
 Result<void> HandlerCheck::insertable(const CodeModule& module, const ProcInfo& entry,
                                       size_t definition, long body, long trap) const {
     const std::string name = declaration::HostName(entry.ProcName);
-    auto start = module.ProcStartLine(name, entry.ProcKind, definition);
-    auto count = module.ProcCountLines(name, entry.ProcKind, definition);
-    if (!start || !count)
-        return (!start ? start : count).error();
-    if (auto one = declaration::OneEnd(module, name, trap, *start + *count - 1); !one)
+    auto where = module.procLines(name, entry.ProcKind, definition);
+    if (!where)
+        return where.error();
+    if (auto one = declaration::OneEnd(module, name, trap, where->last); !one)
         return one;
     return declaration::LabelsFree(
-        module, name, body, *start + *count - 1,
+        module, name, body, where->last,
         m_pattern.inserted(entry,
                            declaration::DefinitionType(module, entry.ProcType, definition, body)));
 }

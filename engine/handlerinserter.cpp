@@ -142,31 +142,30 @@ bool HandlerInserter::insert(size_t index, CodeModule* module, std::string_view 
         return fail(makeError(errors::NoObject, title,
                               "Object variable not set: the module is no longer in the project"));
     const int kind = entry.ProcKind;
-    auto body = module->ProcBodyLine(name, kind, definition);
-    if (!body)
-        return fail(body.error());
+    // One look-up for where the procedure lies; the insertions below look again.
+    auto where = module->procLines(name, kind, definition);
+    if (!where)
+        return fail(where.error());
+    const long body = where->body;
+    const long last = where->last;
     // Each version of a procedure under #If ends as its own declaration says.
-    const int procType = declaration::DefinitionType(*module, entry.ProcType, definition, *body);
+    const int procType = declaration::DefinitionType(*module, entry.ProcType, definition, body);
     const declaration::Keywords words = declaration::KindKeywords(procType);
 
     // Both points first: nothing goes in unless both are there.
     auto trap = declaration::TrapLine(*module, name, kind, definition);
     if (!trap)
         return fail(trap.error());
-    auto start = module->ProcStartLine(name, kind, definition);
-    auto count = module->ProcCountLines(name, kind, definition);
-    if (!start || !count)
-        return fail((!start ? start : count).error());
-    auto end = declaration::EndLine(*module, words.endStatement, *start + *count - 1, *trap);
+    auto end = declaration::EndLine(*module, words.endStatement, last, *trap);
     if (!end)
         return fail(end.error());
-    if (auto one = declaration::OneEnd(*module, name, *trap, *start + *count - 1); !one)
+    if (auto one = declaration::OneEnd(*module, name, *trap, last); !one)
         return fail(one.error());
     auto text = texts(entry, procType, name, standard, prefix);
     if (!text)
         return fail(text.error());
-    if (auto free = declaration::LabelsFree(*module, name, *body, *start + *count - 1,
-                                            {text->header, text->footer});
+    if (auto free =
+            declaration::LabelsFree(*module, name, body, last, {text->header, text->footer});
         !free)
         return fail(free.error());
 
@@ -175,7 +174,7 @@ bool HandlerInserter::insert(size_t index, CodeModule* module, std::string_view 
         return fail(r.error());
     const long added = module->CountOfLines() - before;
     if (auto r = module->InsertLines(
-            footerLine(*module, name, kind, definition, *body, *end + added, *trap + added, words),
+            footerLine(*module, name, kind, definition, body, *end + added, *trap + added, words),
             text->footer);
         !r)
         return fail(r.error());
@@ -192,12 +191,10 @@ long HandlerInserter::footerLine(const CodeModule& module, std::string_view name
     // starts on `body`; should a header that declares things have changed
     // which definition that is, or the fresh answer fail, the point found
     // before stands in, moved.
-    auto again = module.ProcBodyLine(name, kind, definition);
-    auto start = module.ProcStartLine(name, kind, definition);
-    auto count = module.ProcCountLines(name, kind, definition);
-    if (!again || *again != body || !start || !count)
+    auto again = module.procLines(name, kind, definition);
+    if (!again || again->body != body)
         return moved;
-    auto fresh = declaration::EndLine(module, words.endStatement, *start + *count - 1, floor);
+    auto fresh = declaration::EndLine(module, words.endStatement, again->last, floor);
     return fresh ? *fresh : moved;
 }
 

@@ -221,12 +221,11 @@ Result<HandlerPattern::Found> HandlerPattern::find(const CodeModule& module, con
     auto trap = declaration::TrapLine(module, name, kind, definition);
     if (!trap)
         return trap.error();
-    auto start = module.ProcStartLine(name, kind, definition);
-    auto count = module.ProcCountLines(name, kind, definition);
-    if (!start || !count)
-        return (!start ? start : count).error();
+    auto where = module.procLines(name, kind, definition);
+    if (!where)
+        return where.error();
     auto end = declaration::EndLine(module, declaration::KindKeywords(procType).endStatement,
-                                    *start + *count - 1, *trap);
+                                    where->last, *trap);
     if (!end)
         return end.error();
 

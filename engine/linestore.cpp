@@ -96,10 +96,6 @@ size_t LineStore::fileLine(size_t index) const {
     return line;
 }
 
-std::string_view LineStore::text(size_t index) const {
-    return bytes(ref(index)).substr(0, ref(index).textLength);
-}
-
 std::string_view LineStore::tail(size_t index) const {
     return bytes(ref(index)).substr(ref(index).textLength);
 }

@@ -35,7 +35,10 @@ public:
     static constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
     size_t count() const { return m_refs.size() - gapLength(); }
-    std::string_view text(size_t index) const;
+    std::string_view text(size_t index) const {
+        const Ref& r = ref(index);
+        return std::string_view((r.added() ? m_added : m_original).data() + r.offset, r.textLength);
+    }
     /// The line end and hidden lines written after the line's text.
     std::string_view tail(size_t index) const;
     std::string_view head() const { return std::string_view(m_original).substr(0, m_headLength); }

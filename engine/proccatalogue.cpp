@@ -17,12 +17,10 @@ constexpr PropertyKind kPropertyKinds[] = {{3, " (Get)"}, {1, " (Let)"}, {2, " (
 
 Result<bool> ProcCatalogue::hasErrorTrap(const CodeModule& module, std::string_view name, int kind,
                                          size_t definition) {
-    auto body = module.ProcBodyLine(name, kind, definition);
-    auto start = module.ProcStartLine(name, kind, definition);
-    auto count = module.ProcCountLines(name, kind, definition);
-    if (!body || !start || !count)
-        return (!body ? body : !start ? start : count).error();
-    long line = *body, column = 1, endLine = *start + *count - 1, endColumn = -1;
+    auto where = module.procLines(name, kind, definition);
+    if (!where)
+        return where.error();
+    long line = where->body, column = 1, endLine = where->last, endColumn = -1;
     return module.Find("On Error ", line, column, endLine, endColumn, false, false, false);
 }
 

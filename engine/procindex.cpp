@@ -30,6 +30,45 @@ long attributeOf(const LineStore& lines, size_t lastIndex, std::string_view name
 
 } // namespace
 
+namespace {
+
+constexpr size_t kFnvBasis =
+    sizeof(size_t) == 8 ? size_t(0xCBF29CE484222325ull) : size_t(2166136261u);
+constexpr size_t kFnvPrime = sizeof(size_t) == 8 ? size_t(0x100000001B3ull) : size_t(16777619u);
+
+size_t hashByte(size_t h, char c) {
+    return (h ^ static_cast<unsigned char>(c)) * kFnvPrime;
+}
+
+} // namespace
+
+// A key is the name in lower case, a NUL and the kind's digit (see key()):
+// its hash is that of its bytes, which a probe reproduces without making it.
+size_t ProcIndex::KeyHash::operator()(std::string_view key) const {
+    size_t h = kFnvBasis;
+    for (char c : key)
+        h = hashByte(h, c);
+    return h;
+}
+
+size_t ProcIndex::KeyHash::operator()(const Probe& probe) const {
+    size_t h = kFnvBasis;
+    for (char c : probe.name)
+        h = hashByte(h, lower(c));
+    h = hashByte(h, '\0');
+    return hashByte(h, static_cast<char>('0' + probe.kind));
+}
+
+bool ProcIndex::KeyEqual::operator()(const Probe& p, const std::string& key) const {
+    const size_t n = p.name.size();
+    if (key.size() != n + 2 || key[n] != '\0' || key[n + 1] != static_cast<char>('0' + p.kind))
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (key[i] != lower(p.name[i]))
+            return false;
+    return true;
+}
+
 std::string ProcIndex::key(std::string_view name, int kind) {
     std::string k(name.size() + 2, '\0');
     std::transform(name.begin(), name.end(), k.begin(), lower);
@@ -56,10 +95,14 @@ void ProcIndex::build(const LineStore& lines) {
     // line; every later one right after the previous procedure.
     auto startFor = [&]() { return (prevEnd > 0 ? prevEnd : lastCode) + 1; };
 
+    std::string joined; // a continued statement's lines, reused from one to the next
     for (long line = 1; line <= count; ++line) {
         const long first = line;
-        std::string_view text = lines.text(static_cast<size_t>(line - 1));
-        std::string joined;
+        // Trimmed once here: every test below trims first, and finds the
+        // line already trimmed. A blank line changes nothing.
+        std::string_view text = vb::trimLeft(lines.text(static_cast<size_t>(line - 1)));
+        if (text.empty())
+            continue;
         std::string_view statement = text;
         if (vb::isContinued(text)) {
             joined.assign(text);
@@ -167,7 +210,7 @@ void ProcIndex::shiftAfter(size_t first, long count) {
 
 std::optional<ProcIndex::Proc> ProcIndex::find(std::string_view name, int kind,
                                                size_t definition) const {
-    auto it = m_byKey.find(key(name, kind));
+    auto it = m_byKey.find(Probe{name, kind});
     if (it == m_byKey.end())
         return std::nullopt;
     if (definition == 0)
@@ -179,7 +222,7 @@ std::optional<ProcIndex::Proc> ProcIndex::find(std::string_view name, int kind,
 }
 
 size_t ProcIndex::definitions(std::string_view name, int kind) const {
-    auto it = m_byKey.find(key(name, kind));
+    auto it = m_byKey.find(Probe{name, kind});
     if (it == m_byKey.end())
         return 0;
     auto later = m_laterDefinitions.find(it->second);

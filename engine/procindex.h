@@ -74,9 +74,28 @@ private:
     Entry& materialised(size_t i);
     void shiftAfter(size_t first, long count);
     static std::string key(std::string_view name, int kind);
+    /// A name and kind looked up without making its key: the look-ups, many
+    /// per procedure, allocate nothing.
+    struct Probe {
+        std::string_view name;
+        int kind;
+    };
+    struct KeyHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view key) const;
+        size_t operator()(const std::string& key) const { return (*this)(std::string_view(key)); }
+        size_t operator()(const Probe& probe) const;
+    };
+    struct KeyEqual {
+        using is_transparent = void;
+        bool operator()(const std::string& a, const std::string& b) const { return a == b; }
+        bool operator()(const Probe& p, const std::string& key) const;
+        bool operator()(const std::string& key, const Probe& p) const { return (*this)(p, key); }
+    };
 
     std::vector<Entry> m_procs;
-    std::unordered_map<std::string, size_t> m_byKey; ///< first definition of each
+    std::unordered_map<std::string, size_t, KeyHash, KeyEqual>
+        m_byKey; ///< first definition of each
     /// First definition → the later ones, in order. Few modules define a
     /// procedure twice, so they live here rather than in every entry.
     std::unordered_map<size_t, std::vector<size_t>> m_laterDefinitions;

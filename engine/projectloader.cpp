@@ -2,6 +2,7 @@
 
 #include "diskfile.h"
 #include "officedocument.h"
+#include "orderedpool.h"
 #include "unifieddiff.h"
 #include "vbpfile.h"
 #include "vbsyntax.h"
@@ -113,6 +114,11 @@ std::string joinPath(const std::string& folder, const std::string& name) {
 }
 
 } // namespace
+
+struct ProjectLoader::Head {
+    std::optional<DiskFile::Contents> start; ///< empty when it could not be read
+    std::string name;                        ///< empty when the head names none
+};
 
 std::string Diagnostic::text() const {
     if (line > 0)
@@ -442,12 +448,17 @@ void ProjectLoader::loadFolder(const std::string& path, Project& project) {
     std::sort(files.begin(), files.end());
     if (files.empty() && !anySkipped)
         report(path, 0, "the folder holds no module files");
-    for (const std::string& file : files) {
-        if (auto type = typeForExtension(file))
-            loadModule(file, *type, {}, project, {}, 0);
+    // The heads of deferred modules are read two at a time; the files are
+    // still taken in name order, one after another.
+    auto read = [&](size_t i) {
+        return m_defer && typeForExtension(files[i]) ? readHead(files[i]) : Head{};
+    };
+    orderedParallel<Head>(files.size(), 2, 16, read, [&](size_t i, Head& head) {
+        if (auto type = typeForExtension(files[i]))
+            loadModule(files[i], *type, {}, project, {}, 0, m_defer ? &head : nullptr);
         else
-            loadDocument(file, project, false);
-    }
+            loadDocument(files[i], project, false);
+    });
 }
 
 bool ProjectLoader::isFolderDocument(const std::string& name) {
@@ -481,8 +492,18 @@ bool ProjectLoader::loadDocument(const std::string& path, Project& project, bool
     return true;
 }
 
+ProjectLoader::Head ProjectLoader::readHead(const std::string& path) {
+    Head head;
+    if (auto piece = DiskFile::read(path, kHeadPiece)) {
+        head.name = headNameFrom(path, piece->bytes, piece->stamp.size);
+        head.start = std::move(*piece);
+    }
+    return head;
+}
+
 bool ProjectLoader::loadModule(const std::string& path, ComponentType type, const std::string& name,
-                               Project& project, const std::string& listedIn, long listedLine) {
+                               Project& project, const std::string& listedIn, long listedLine,
+                               const Head* head) {
     auto where = [&](const std::string& message) {
         if (listedIn.empty())
             report(path, 0, message);
@@ -503,10 +524,10 @@ bool ProjectLoader::loadModule(const std::string& path, ComponentType type, cons
         // its modules as they call themselves before any is read whole; its
         // stamp comes with that first piece, in one opening of the file.
         const bool wantHead = name.empty() || !listedIn.empty();
-        std::optional<DiskFile::Contents> start;
-        if (wantHead)
-            if (auto piece = DiskFile::read(path, kHeadPiece))
-                start = std::move(*piece);
+        Head own;
+        if (wantHead && !head)
+            own = readHead(path);
+        const std::optional<DiskFile::Contents>& start = head ? head->start : own.start;
         auto stamp = start ? Result<FileStamp>(start->stamp) : DiskFile::stamp(path);
         if (!stamp)
             return where(stamp.error().description);
@@ -514,7 +535,7 @@ bool ProjectLoader::loadModule(const std::string& path, ComponentType type, cons
             return false; // named twice: it is still one file
         if (wantHead) {
             // One that cannot be read is named after its file, and says why when loaded.
-            std::string fromHead = start ? headNameFrom(path, start->bytes, stamp->size) : "";
+            std::string fromHead = head ? head->name : own.name;
             if (fromHead.empty() && !listedIn.empty()) {
                 // A file that cannot be read says why, not that it is no module.
                 if (auto readable = DiskFile::read(path, 1); !readable)

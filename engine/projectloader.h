@@ -88,9 +88,15 @@ private:
     /// Each module of the Office document at `path` becomes a component. A
     /// document without a project is said only when it was `named`.
     bool loadDocument(const std::string& path, Project& project, bool named);
+    /// A module file's first bytes and the name its head gives, read ahead
+    /// of loadModule() on another thread when contents are deferred.
+    struct Head;
+    static Head readHead(const std::string& path);
     /// Whether the file was added (false also when it was added before).
+    /// `head`, when given, is what readHead() gave for the file.
     bool loadModule(const std::string& path, ComponentType type, const std::string& name,
-                    Project& project, const std::string& listedIn, long listedLine);
+                    Project& project, const std::string& listedIn, long listedLine,
+                    const Head* head = nullptr);
     void report(std::string file, long line, std::string message,
                 Diagnostic::Kind kind = Diagnostic::Kind::Error);
 

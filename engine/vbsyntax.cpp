@@ -13,10 +13,21 @@ char lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+/// Which bytes can be part of a word: letters, digits, '_' and every byte
+/// of a character outside ASCII. A table, as every word of every line is
+/// scanned with it.
+struct IdentBytes {
+    bool is[256] = {};
+    constexpr IdentBytes() {
+        for (int u = 0; u < 256; ++u)
+            is[u] = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+                    u == '_' || u >= 0x80;
+    }
+};
+constexpr IdentBytes kIdentBytes;
+
 bool isIdentChar(char c) {
-    auto u = static_cast<unsigned char>(c);
-    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' ||
-           u >= 0x80;
+    return kIdentBytes.is[static_cast<unsigned char>(c)];
 }
 
 bool isIdentStart(char c) {
@@ -41,9 +52,24 @@ bool startsWithWord(std::string_view s, std::string_view word) {
     return s.size() == word.size() || !isIdentChar(s[word.size()]);
 }
 
+/// Takes the keyword `word` (letter case ignored, a word boundary after it)
+/// at `pos`, blanks before it allowed, and moves `pos` past it; false,
+/// leaving `pos` alone, when another word or none stands there.
+bool takeWord(std::string_view s, size_t& pos, std::string_view word) {
+    size_t at = pos;
+    while (at < s.size() && isSpace(s[at]))
+        ++at;
+    if (!startsWithWord(s.substr(at), word))
+        return false;
+    pos = at + word.size();
+    return true;
+}
+
 /// Skips blanks and a leading line number ("100 End Sub").
 std::string_view skipLineNumber(std::string_view s) {
     s = trimLeft(s);
+    if (s.empty() || s[0] < '0' || s[0] > '9')
+        return s;
     size_t i = 0;
     while (i < s.size() && s[i] >= '0' && s[i] <= '9')
         ++i;
@@ -53,7 +79,8 @@ std::string_view skipLineNumber(std::string_view s) {
 }
 
 std::optional<int> endKeywordAt(std::string_view s) {
-    if (!startsWithWord(s, "End"))
+    // Most lines are turned away by their first letter.
+    if (s.empty() || (s[0] | 0x20) != 'e' || !startsWithWord(s, "End"))
         return std::nullopt;
     size_t pos = 3;
     if (pos >= s.size() || !isSpace(s[pos]))
@@ -90,22 +117,6 @@ bool hasTrailingEnd(std::string_view s) {
 
 } // namespace
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    return true;
-}
-
-std::string_view trimLeft(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size() && isSpace(s[i]))
-        ++i;
-    return s.substr(i);
-}
-
 std::string trim(std::string_view s) {
     s = trimLeft(s);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
@@ -122,27 +133,25 @@ std::optional<Declaration> parseDeclaration(std::string_view statement) {
     char first = lower(start[0]);
     if (first != 'p' && first != 'f' && first != 's')
         return std::nullopt;
+    // Each keyword is compared where it stands; a line that is no
+    // declaration is left after a word or two, never scanned whole.
     size_t pos = 0;
-    std::string_view word = nextWord(statement, pos);
-    if (equalsNoCase(word, "Public") || equalsNoCase(word, "Private") ||
-        equalsNoCase(word, "Friend"))
-        word = nextWord(statement, pos);
-    if (equalsNoCase(word, "Static"))
-        word = nextWord(statement, pos);
+    if (!takeWord(statement, pos, "Public") && !takeWord(statement, pos, "Private"))
+        takeWord(statement, pos, "Friend");
+    takeWord(statement, pos, "Static");
 
     Declaration d;
-    if (equalsNoCase(word, "Sub")) {
+    if (takeWord(statement, pos, "Sub")) {
         d.procType = 0;
-    } else if (equalsNoCase(word, "Function")) {
+    } else if (takeWord(statement, pos, "Function")) {
         d.procType = 1;
-    } else if (equalsNoCase(word, "Property")) {
+    } else if (takeWord(statement, pos, "Property")) {
         d.procType = 2;
-        std::string_view which = nextWord(statement, pos);
-        if (equalsNoCase(which, "Get"))
+        if (takeWord(statement, pos, "Get"))
             d.procKind = 3;
-        else if (equalsNoCase(which, "Let"))
+        else if (takeWord(statement, pos, "Let"))
             d.procKind = 1;
-        else if (equalsNoCase(which, "Set"))
+        else if (takeWord(statement, pos, "Set"))
             d.procKind = 2;
         else
             return std::nullopt;
@@ -182,6 +191,10 @@ std::optional<std::string_view> lineLabel(std::string_view line) {
         return std::nullopt;
     while (n < t.size() && isIdentChar(t[n]))
         ++n;
+    // "x:=1" names an argument; it cannot start a line, but it is no label.
+    // Most lines go no further: no ':' right after their first word.
+    if (n == t.size() || t[n] != ':' || (n + 1 < t.size() && t[n + 1] == '='))
+        return std::nullopt;
     // A statement keyword that stands alone before a ':' ("Else: x = 1",
     // "Stop: End") is a statement; a reserved word cannot be a label.
     static constexpr std::string_view kBare[] = {"Beep",   "Close", "Do",     "Else",      "End",
@@ -190,10 +203,7 @@ std::optional<std::string_view> lineLabel(std::string_view line) {
     for (std::string_view word : kBare)
         if (equalsNoCase(t.substr(0, n), word))
             return std::nullopt;
-    // "x:=1" names an argument; it cannot start a line, but it is no label.
-    if (n < t.size() && t[n] == ':' && (n + 1 == t.size() || t[n + 1] != '='))
-        return t.substr(0, n);
-    return std::nullopt;
+    return t.substr(0, n);
 }
 
 bool startsWithKeyword(std::string_view s, std::string_view word) {

@@ -63,10 +63,28 @@ bool startsWithKeyword(std::string_view s, std::string_view word);
 std::string lowerAscii(std::string_view s);
 
 /// Compares ASCII letters without regard to case; other bytes exactly.
-bool equalsNoCase(std::string_view a, std::string_view b);
+/// Inline: every line of a module meets it several times.
+inline bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        // Equal up to the case bit, and that bit set only for a letter.
+        const unsigned char x = static_cast<unsigned char>(a[i]),
+                            y = static_cast<unsigned char>(b[i]);
+        if (x != y &&
+            ((x | 0x20) != (y | 0x20) || static_cast<unsigned char>((x | 0x20) - 'a') > 'z' - 'a'))
+            return false;
+    }
+    return true;
+}
 
 /// `s` with leading spaces and tabs removed.
-std::string_view trimLeft(std::string_view s);
+inline std::string_view trimLeft(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+        ++i;
+    return s.substr(i);
+}
 
 /// `s` without leading and trailing blanks (spaces, tabs, a stray CR).
 std::string trim(std::string_view s);

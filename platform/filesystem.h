@@ -87,8 +87,11 @@ std::error_code realPath(const std::string& path, std::string& out);
 /// they are one, such as a Unix link under wine). `exists` is false, and
 /// `target` is `path`, when nothing is there. A link that leads to nothing
 /// that can be opened is an error (never `exists` false: a file put in its
-/// place would replace the link).
-std::error_code replacementTarget(const std::string& path, std::string& target, bool& exists);
+/// place would replace the link). When `found` is given and the look-up saw
+/// the file's own status on the way (POSIX, `path` no link), `*found` is
+/// that status, sparing the caller another look-up; else its type is Missing.
+std::error_code replacementTarget(const std::string& path, std::string& target, bool& exists,
+                                  FileStatus* found = nullptr);
 /// `path` without a Windows "\\?\" or "\\.\" prefix where Windows takes
 /// the plain name for the same file ("\\?\C:\p\a.vbp" is "C:\p\a.vbp",
 /// "\\.\UNC\s\share\x" is "\\s\share\x"); any other path, a device's
@@ -126,8 +129,9 @@ std::error_code markKept(const std::string& path);
 std::error_code syncFolder(const std::string& folder);
 /// Makes the files at `paths` durable the cheapest way the system has: one
 /// fsync for a single file, one sync per file system for many (POSIX);
-/// FlushFileBuffers on each (Windows).
-void syncFiles(const std::vector<std::string>& paths);
+/// FlushFileBuffers on each (Windows). `devices`, when not empty, holds the
+/// device of each file as the caller knows it, which spares a look-up a file.
+void syncFiles(const std::vector<std::string>& paths, const std::vector<uint64_t>& devices = {});
 
 struct FolderEntry {
     std::string name;

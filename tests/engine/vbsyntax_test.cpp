@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace trapline::vb;
 
 TEST(ParseDeclaration, RecognisesEveryProcedureFormAndLeavesOtherStatementsAlone) {
@@ -35,6 +37,16 @@ TEST(ParseDeclaration, RecognisesEveryProcedureFormAndLeavesOtherStatementsAlone
         {"End Sub", nullptr, 0, 0},
         {"Exit Sub", nullptr, 0, 0},
         {"Public Enum Kinds", nullptr, 0, 0},
+        // Keywords are whole words, each modifier at most once, in order.
+        {"Public Static Function F()", "F", 1, 0},
+        {"Static Sub S()", "S", 0, 0},
+        {"Sub\tTabbed()", "Tabbed", 0, 0},
+        {"PublicSub X()", nullptr, 0, 0},
+        {"Public Public Sub X()", nullptr, 0, 0},
+        {"Static Public Sub X()", nullptr, 0, 0},
+        {"Property Getter()", nullptr, 0, 0},
+        {"Sub()", nullptr, 0, 0},
+        {"Sub_X()", nullptr, 0, 0},
     };
     for (const Case& c : cases) {
         auto d = parseDeclaration(c.line);
@@ -72,6 +84,24 @@ TEST(LineTests, RecogniseEndsContinuationsAttributesAndDirectives) {
     EXPECT_TRUE(isBlankOrComment("   ' note"));
     EXPECT_TRUE(isBlankOrComment("Rem note"));
     EXPECT_FALSE(isBlankOrComment("Remove x"));
+}
+
+TEST(EqualsNoCase, FoldsAsciiLettersOnly) {
+    // Pairs one case bit apart that are no letters, and bytes outside ASCII,
+    // compare exactly.
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"Sub", "sUB", true},
+        {"Zz", "zZ", true},
+        {"@", "`", false},
+        {"[", "{", false},
+        {"^", "~", false},
+        {"\xC0", "\xE0", false},
+        {"\xD0\xE0", "\xD0\xE0", true},
+        {"Sub", "Sub ", false},
+        {"", "", true},
+    };
+    for (const auto& [a, b, equal] : cases)
+        EXPECT_EQ(equalsNoCase(a, b), equal) << a << " / " << b;
 }
 
 TEST(LineLabel, FindsLabelsAndLineNumbersOnly) {
