@@ -16,6 +16,8 @@ namespace {
 std::string refusal(const BatchPipeline::Totals& run, const InsertionOptions& options) {
     if (run.unreadable)
         return "some files could not be read; nothing was written";
+    if (run.refused)
+        return "a document may not be changed now; nothing was written";
     if (run.undiffable)
         return "run it from a folder that holds every file of the project";
     if (!run.matched)

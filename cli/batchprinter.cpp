@@ -18,8 +18,8 @@ void BatchPrinter::treated(FileOutcome& o) {
     // Resolving a name for display costs a look-up per folder on the way:
     // only a message that names the file pays it.
     if (!o.loadError.empty()) {
-        m_err.format("trapline: %s: %s\n", shownComponent(*o.component).c_str(),
-                     o.loadError.c_str());
+        if (!o.saidBefore)
+            m_err.format("trapline: %s: %s\n", shownOutcome(o).c_str(), o.loadError.c_str());
         return;
     }
     if (!o.diffError.empty())
@@ -47,9 +47,11 @@ void BatchPrinter::setAside(FileOutcome& o, const std::string& note) {
 
 void BatchPrinter::notWritten(FileOutcome& o, const std::string& why) {
     const size_t n = o.treatedCount;
-    m_err.format("trapline: %s: %s\n", shownComponent(*o.component).c_str(), why.c_str());
+    if (!o.saidBefore)
+        m_err.format("trapline: %s: %s\n", shownOutcome(o).c_str(), why.c_str());
     m_err.format("trapline: not written: %s (%zu procedure%s)\n",
-                 m_codepage.toUtf8(o.component->Name()).c_str(), n, n == 1 ? "" : "s");
+                 o.component->codepage(m_codepage).toUtf8(o.component->Name()).c_str(), n,
+                 n == 1 ? "" : "s");
 }
 
 } // namespace trapline::cli

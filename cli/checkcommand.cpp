@@ -49,9 +49,8 @@ public:
     CheckListener(TextOut& err, std::FILE* console) : m_err(err), m_progress(console) {}
     void progress(size_t done, size_t total) override { m_progress.show(done, total); }
     void treated(FileOutcome& o) override {
-        if (!o.loadError.empty())
-            m_err.format("trapline: %s: %s\n", shownComponent(*o.component).c_str(),
-                         o.loadError.c_str());
+        if (!o.loadError.empty() && !o.saidBefore)
+            m_err.format("trapline: %s: %s\n", shownOutcome(o).c_str(), o.loadError.c_str());
         m_err.write(o.messages);
     }
 
@@ -95,6 +94,10 @@ Options, as for insert:
                      handlers come from these templates
   --codepage CP      code page of the project's files (default 1251)
   --line-numbers     also report statement lines without a line number
+  --remove-signature read a signed Office document's project as the other
+                     commands do with it (a check writes nothing, so no
+                     signature is removed); without it a signed project is
+                     refused
 
 Output:
   --format FORMAT    text (default): one line per finding,
@@ -116,6 +119,7 @@ void CheckCommand::define(CLI::App& app) {
     m_handler.define(app, true);
     app.add_option("--format", m_format);
     app.add_flag("--line-numbers", m_lineNumbers);
+    app.add_flag("--remove-signature", m_removeSignature);
 }
 
 int CheckCommand::execute() {
@@ -144,6 +148,7 @@ void CheckCommand::refused(const std::vector<std::string>& args, const std::stri
 
 int CheckCommand::check(TextOut& err) {
     ProjectInput input("check", err);
+    input.setAllowSigned(m_removeSignature);
     const std::string& format = m_format;
     if (m_paths.empty()) {
         input.fail("no PATH given\nTry 'trapline check --help'.");

@@ -30,6 +30,7 @@ private:
     HandlerOptions m_handler;
     std::string m_format = "text";
     bool m_lineNumbers = false;
+    bool m_removeSignature = false;
 };
 
 } // namespace trapline::cli

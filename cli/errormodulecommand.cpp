@@ -74,10 +74,13 @@ int ErrorModuleCommand::execute() {
     if (!*added)
         return 0;
     std::vector<Error> problems = projectRef.save();
-    for (const Error& e : problems)
+    bool refused = false; // a document not to be changed now, as an unreadable one
+    for (const Error& e : problems) {
         m_err.format("trapline: %s: %s\n", e.source.c_str(), e.description.c_str());
+        refused = refused || e.number == errors::DocumentRefused;
+    }
     if (!problems.empty())
-        return 1;
+        return refused ? 2 : 1;
     // Named as given, with '/' between the parts as on every system.
     auto shown = [](const std::string& path) { return platform::fromPath(platform::toPath(path)); };
     if (document)

@@ -1,5 +1,6 @@
 #include "handleroptions.h"
 
+#include "batchpipeline.h"
 #include "diskfile.h"
 #include "handlerinserter.h"
 #include "json.h"
@@ -113,6 +114,11 @@ std::string shownComponent(const Component& component) {
     if (const OfficeDocument* document = component.document())
         shown += ":" + document->codepage().toUtf8(component.Name());
     return shown;
+}
+
+std::string shownOutcome(const FileOutcome& outcome) {
+    return outcome.wholeDocument ? displayPath(outcome.component->path())
+                                 : shownComponent(*outcome.component);
 }
 
 std::string utf8Path(const std::string& path, const Codepage& codepage) {

@@ -13,6 +13,10 @@ namespace CLI {
 class App;
 }
 
+namespace trapline {
+struct FileOutcome;
+}
+
 namespace trapline::cli {
 
 /// The options `insert`, `remove`, `refresh` and `check` share: which
@@ -59,6 +63,9 @@ std::string displayPath(const std::string& path);
 /// How messages name a component: its file as displayPath() shows it, or
 /// for a module of an Office document "Book.xlsm:Module1".
 std::string shownComponent(const Component& component);
+/// How messages name where an outcome's problem lies: its component, or the
+/// whole document when the problem concerns all of it.
+std::string shownOutcome(const FileOutcome& outcome);
 
 /// A file name for JSON: UTF-8, converted from the code page when the name's
 /// bytes are not UTF-8 already.

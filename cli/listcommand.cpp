@@ -1,5 +1,6 @@
 #include "listcommand.h"
 
+#include "component.h"
 #include "json.h"
 #include "proccatalogue.h"
 #include "projectinput.h"
@@ -48,6 +49,11 @@ Options:
                    2 property), ProcKind (0 Sub/Function, 3 Get, 1 Let,
                    2 Set) and HasErrorTrap
   --codepage CP    code page of the files (default 1251)
+  --remove-signature
+                   read a signed Office document's project as the other
+                   commands do with it (list writes nothing, so no
+                   signature is removed); without it a signed project is
+                   refused
   -h, --help       show this help
 
 Without --json each procedure is one line: module, name, type and "trap"
@@ -66,6 +72,7 @@ void ListCommand::define(CLI::App& app) {
     app.add_flag("--properties", m_properties);
     app.add_flag("--without-trap", m_withoutTrap);
     app.add_flag("--json", m_json);
+    app.add_flag("--remove-signature", m_removeSignature);
     app.add_option("--codepage", m_codepage);
 }
 
@@ -75,6 +82,7 @@ int ListCommand::execute() {
         return 2;
     }
     ProjectInput input("list", m_err);
+    input.setAllowSigned(m_removeSignature);
     auto codepage = input.codepage(m_codepage);
     if (!codepage)
         return 2;
@@ -96,7 +104,6 @@ int ListCommand::execute() {
     m_err.write(said);
 
     const bool anyType = !m_subs && !m_functions && !m_properties;
-    const Codepage& cp = *codepage;
     Json list = Json::array();
     for (size_t j = 1; j < catalogue.Procs().size(); ++j) {
         const ProcInfo& p = catalogue.Procs()[j];
@@ -106,6 +113,8 @@ int ListCommand::execute() {
                            (p.ProcType == 2 && m_properties);
         if (!anyType && !typeChecked)
             continue;
+        // A document's names are in its own code page, whatever the run's.
+        const Codepage& cp = p.component ? p.component->codepage(*codepage) : *codepage;
         std::string module = cp.toUtf8(p.ModuleName);
         std::string name = cp.toUtf8(p.ProcName);
         if (m_json)

@@ -27,6 +27,7 @@ private:
     bool m_properties = false;
     bool m_withoutTrap = false;
     bool m_json = false;
+    bool m_removeSignature = false;
 };
 
 } // namespace trapline::cli

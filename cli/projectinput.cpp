@@ -1,5 +1,6 @@
 #include "projectinput.h"
 
+#include "component.h"
 #include "projectloader.h"
 
 namespace trapline::cli {
@@ -41,18 +42,20 @@ std::unique_ptr<Project> ProjectInput::load(const std::vector<std::string>& path
 
 std::optional<std::string> ProjectInput::moduleFilter(const Project& project,
                                                       const std::string& name) {
-    auto filter = project.codepage().fromUtf8(name);
-    if (!filter) {
-        fail("--module: " + filter.error().description);
-        return std::nullopt;
-    }
-    if (*filter == "*")
-        return *filter;
+    if (name == "*")
+        return name;
+    // Compared as text: a document's module names are in its own code page,
+    // which need not be the run's. The filter takes the stored name's bytes.
     const Components& components = project.VBComponents();
-    for (long i = 1; i <= components.Count(); ++i)
-        if ((*components.Item(i))->Name() == *filter)
-            return *filter;
-    fail("no module named '" + name + "'");
+    for (long i = 1; i <= components.Count(); ++i) {
+        const Component& c = **components.Item(i);
+        if (c.codepage(project.codepage()).toUtf8(c.Name()) == name)
+            return c.Name();
+    }
+    if (auto filter = project.codepage().fromUtf8(name); !filter)
+        fail("--module: " + filter.error().description);
+    else
+        fail("no module named '" + name + "'");
     return std::nullopt;
 }
 

@@ -48,8 +48,26 @@ Result<void> BatchPipeline::lockFolders() {
     // Whatever a run we waited for wrote is what this one reads and guards.
     for (long i = 1; i <= components.Count(); ++i)
         (*components.Item(i))->restamp();
+    // A document is read whole when it is opened: one that run wrote is read
+    // again. One that cannot be is left as read, and is then not written
+    // over, as any file changed on disk.
+    for (const std::unique_ptr<OfficeDocument>& document : m_project.documents()) {
+        auto again = document->reread();
+        for (long i = 1; again && *again && i <= components.Count(); ++i)
+            if ((*components.Item(i))->document() == document.get())
+                (*components.Item(i))->retakeFromDocument();
+    }
     m_locks = std::move(*locks);
     return {};
+}
+
+bool BatchPipeline::filterNames(const Component& c) const {
+    if (c.Name() == m_settings.moduleFilter)
+        return true;
+    // A document's module names are in its own code page: compared as text.
+    const Codepage& own = c.codepage(m_project.codepage());
+    return own.name() != m_project.codepage().name() &&
+           own.toUtf8(c.Name()) == m_project.codepage().toUtf8(m_settings.moduleFilter);
 }
 
 BatchPipeline::Treated BatchPipeline::treatOne(Component& c,
@@ -63,7 +81,7 @@ BatchPipeline::Treated BatchPipeline::treatOne(Component& c,
         o.loadError = loaded.error().description;
         return t;
     }
-    if (m_settings.moduleFilter != "*" && c.Name() != m_settings.moduleFilter) {
+    if (m_settings.moduleFilter != "*" && !filterNames(c)) {
         c.unload();
         return t;
     }
@@ -74,6 +92,7 @@ BatchPipeline::Treated BatchPipeline::treatOne(Component& c,
         if (std::string conflict = c.document()->codepageConflict(m_project.codepage());
             !conflict.empty()) {
             o.loadError = conflict;
+            o.wholeDocument = true;
             return t;
         }
     }
@@ -120,6 +139,11 @@ void BatchPipeline::take(Treated& t) {
         if (t.staged && *t.staged)
             DiskFile::discard(**t.staged);
         return;
+    }
+    if (o.wholeDocument) {
+        // A document refused as a whole is named once, not once a module.
+        o.saidBefore = o.component->document() == m_refusedDocument;
+        m_refusedDocument = o.component->document();
     }
     m_listener.treated(o);
     if (!o.loadError.empty()) {
@@ -181,9 +205,24 @@ void BatchPipeline::finishDocument() {
             changed.push_back(std::move(o));
     }
     auto staged = document->stage(modules, m_project.codepage(), m_settings.backup);
-    if (!staged) {
-        for (FileOutcome& o : changed)
-            m_notWritten.emplace_back(std::move(o), staged.error().description);
+    if (!staged && staged.error().number == errors::DocumentRefused && !changed.empty()) {
+        // Not to be changed now (another program has it open): as for a
+        // document that cannot be read, the run writes nothing.
+        m_totals.refused = true;
+        FileOutcome refusal;
+        refusal.component = changed.front().component;
+        refusal.loadError = staged.error().description;
+        refusal.wholeDocument = true;
+        m_refusedDocument = document;
+        m_listener.treated(refusal);
+    } else if (!staged) {
+        // Said once with the first changed module, each of which then
+        // names the procedures that were not written.
+        for (size_t k = 0; k < changed.size(); ++k) {
+            changed[k].wholeDocument = true;
+            changed[k].saidBefore = k > 0;
+            m_notWritten.emplace_back(std::move(changed[k]), staged.error().description);
+        }
     } else if (*staged) {
         m_staged.add(std::move(**staged));
         m_stagedOutcomes.push_back(std::move(changed));
@@ -230,6 +269,9 @@ void BatchPipeline::commit() {
             if (done[k].error && done[k].error->number == errors::Cancelled) {
                 interrupted.push_back(std::move(o));
             } else if (done[k].error) {
+                // A document's problem is its own, not each module's: said once.
+                o.wholeDocument = o.component->document() != nullptr;
+                o.saidBefore = !first;
                 m_notWritten.emplace_back(std::move(o), done[k].error->description);
             } else {
                 m_totals.written += first;

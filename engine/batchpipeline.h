@@ -38,6 +38,11 @@ struct FileOutcome {
     /// in them (a `remove` finds no handler in some).
     size_t chosen = 0;
     std::vector<Finding> findings;
+    /// `loadError`, or why the file was not written, concerns the whole
+    /// document the module lies in: it names the document, not the module.
+    bool wholeDocument = false;
+    /// An earlier module of the same document said it already.
+    bool saidBefore = false;
 };
 
 /// What the pipeline does with a file once it is treated.
@@ -114,6 +119,9 @@ public:
     /// What the pass over every file gave.
     struct Totals {
         bool unreadable = false; ///< some file could not be read
+        /// Some document must not be changed now (another program has it
+        /// open): nothing may be written.
+        bool refused = false;
         bool undiffable = false; ///< some file's diff cannot name it for `patch -p0`
         bool matched = false;    ///< some file passed the module filter
         size_t selected = 0;     ///< procedures treated or failed
@@ -158,6 +166,8 @@ public:
 
 private:
     struct Treated;
+    /// Whether the module filter names `c`.
+    bool filterNames(const Component& c) const;
     Treated treatOne(Component& component, const BatchTreatment& treatment) const;
     void take(Treated& treated);
     /// Stages the document whose modules were taken last, once all of them
@@ -174,8 +184,9 @@ private:
     /// In the order of m_staged: one outcome for a module file, one for each
     /// changed module of a document.
     std::vector<std::vector<FileOutcome>> m_stagedOutcomes;
-    OfficeDocument* m_document = nullptr;        ///< whose modules are being taken
-    std::vector<FileOutcome> m_documentOutcomes; ///< its modules' outcomes so far
+    OfficeDocument* m_document = nullptr;              ///< whose modules are being taken
+    const OfficeDocument* m_refusedDocument = nullptr; ///< the last one said to be refused
+    std::vector<FileOutcome> m_documentOutcomes;       ///< its modules' outcomes so far
     std::vector<std::pair<FileOutcome, std::string>> m_notWritten;
     int64_t m_startNs = 0; ///< when the run began: leftovers are older
 };

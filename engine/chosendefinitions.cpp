@@ -14,7 +14,8 @@ bool ChosenDefinitions::forEach(Component& component, const InsertionOptions& op
     Project* project = m_vbe.ActiveVBProject();
     if (!project)
         return false;
-    const Codepage& cp = project->codepage();
+    // A document's names are in its own code page, whatever the run's.
+    const Codepage& cp = component.codepage(project->codepage());
     auto moduleName = cp.fromUtf8(options.moduleName);
     auto procName = cp.fromUtf8(options.procName);
     if (!moduleName || !procName)

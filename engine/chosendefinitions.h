@@ -21,7 +21,7 @@ class ChosenDefinitions {
 public:
     /// One definition of a chosen procedure.
     struct Definition {
-        const Codepage& cp; ///< the project's code page
+        const Codepage& cp; ///< the code page of the component's names and text
         const ProcInfo& entry;
         const std::string& name;     ///< the host's name, in the code page
         const std::string& procName; ///< the options' --proc, in the code page

@@ -72,6 +72,15 @@ void Component::restamp() {
         m_stamp = *now;
 }
 
+void Component::retakeFromDocument() {
+    if (!m_document || m_isNew || m_documentIndex >= m_document->modules().size())
+        return;
+    m_code = trapline::CodeModule(m_document->modules()[m_documentIndex].source);
+    m_code.setParent(this);
+    m_code.countWindowLines();
+    m_stamp = m_document->stamp();
+}
+
 void Component::unload() {
     if (!m_loaded || m_isNew || m_document)
         return;

@@ -90,6 +90,9 @@ public:
     /// A component not loaded yet takes the stamp its file has now: for a run
     /// that waited for another to finish before reading anything.
     void restamp();
+    /// A module of a document takes its text from the document again, after
+    /// OfficeDocument::reread() found the file changed.
+    void retakeFromDocument();
     /// Lets go of the component's code until it is loaded again. Changes not
     /// saved or staged by then are dropped.
     void unload();

@@ -113,9 +113,10 @@ Result<std::unique_ptr<OfficeDocument>> OfficeDocument::open(const std::string& 
     std::unique_ptr<OfficeDocument> doc(new OfficeDocument());
     doc->m_path = path;
     doc->m_stamp = contents->stamp;
+    doc->m_allowSigned = allowSigned;
 #ifdef TRAPLINE_OFFICE_WRITER
-    auto read = office::Document::read(std::move(contents->bytes),
-                                       office::OpenOptions{allowSigned});
+    auto read =
+        office::Document::read(std::move(contents->bytes), office::OpenOptions{allowSigned});
     if (read)
         doc->m_signed = read->isSigned();
 #else
@@ -145,6 +146,31 @@ Result<std::unique_ptr<OfficeDocument>> OfficeDocument::open(const std::string& 
         doc->m_modules.push_back(Module{m.name, m.nameUtf8, componentTypeOf(m.kind), m.source});
     return doc;
 #endif
+}
+
+Result<bool> OfficeDocument::reread() {
+    auto now = DiskFile::stamp(m_path);
+    if (!now)
+        return now.error();
+    if (*now == m_stamp)
+        return false;
+    auto again = open(m_path, m_allowSigned);
+    if (!again)
+        return again.error();
+    OfficeDocument& fresh = **again;
+    bool same = fresh.m_modules.size() == m_modules.size();
+    for (size_t k = 0; same && k < m_modules.size(); ++k)
+        same = fresh.m_modules[k].name == m_modules[k].name;
+    if (!same)
+        return makeError(errors::ChangedOnDisk, m_path,
+                         "its project's modules changed on disk while it was in use");
+    m_stamp = fresh.m_stamp;
+    m_codepage = fresh.m_codepage;
+    m_codePageNumber = fresh.m_codePageNumber;
+    m_modules = std::move(fresh.m_modules);
+    m_signed = fresh.m_signed;
+    m_document = std::move(fresh.m_document);
+    return true;
 }
 
 Result<std::optional<DiskFile::Staged>>
@@ -195,8 +221,10 @@ Result<std::string> OfficeDocument::write(const std::map<size_t, std::string>& s
         edit.added.push_back(office::NewModule{a.name, a.source});
     edit.removeSignature = m_signed;
     auto bytes = m_document->write(edit);
+    // A document whose new bytes fail their check is not written, as a
+    // file that cannot be replaced is not: the rest of the run goes on.
     if (!bytes)
-        return makeError(errors::DocumentRefused, m_path,
+        return makeError(errors::BadFileFormat, m_path,
                          std::string("not written: ") +
                              office::problemName(bytes.failure().problem) +
                              (bytes.failure().detail.empty() ? "" : ": " + bytes.failure().detail));

@@ -55,6 +55,14 @@ public:
     static Result<std::unique_ptr<OfficeDocument>> open(const std::string& path,
                                                         bool allowSigned = false);
 
+    /// Reads the document again when its file changed since it was read (a
+    /// run we waited for wrote it). True when it did and it still holds the
+    /// same modules, by name and order, whose components may then take their
+    /// text again (Component::retakeFromDocument()); false when the file is
+    /// as it was read. Otherwise an error, and the document stays as read:
+    /// the check before writing then refuses to write over the change.
+    Result<bool> reread();
+
     const std::string& path() const { return m_path; }
     /// The file as it was read, bytes included.
     const FileStamp& stamp() const { return m_stamp; }
@@ -95,6 +103,7 @@ private:
     uint16_t m_codePageNumber = 1252;
     std::vector<Module> m_modules;
     bool m_signed = false;
+    bool m_allowSigned = false;
     std::unique_ptr<office::Document> m_document;
 };
 

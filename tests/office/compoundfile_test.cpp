@@ -99,6 +99,7 @@ TEST(CompoundFile, BrokenProjectsAreRefusedNamingWhatIsWrong) {
         std::vector<std::pair<std::string, std::string>> streams;
         Problem problem;
         const char* detail;
+        size_t claimed = 0; ///< when set, the size module A's stream states
     };
     // Many modules that share one stream, each source near its limit.
     std::vector<std::pair<std::string, std::string>> many;
@@ -121,10 +122,25 @@ TEST(CompoundFile, BrokenProjectsAreRefusedNamingWhatIsWrong) {
          {{"PROJECT", ""}, {"VBA/dir", packed(dirOf(many))}, {"VBA/Shared", bomb}},
          Problem::TooLarge,
          "module M"},
+        // libgsf leaves out an entry that claims more than the file holds:
+        // the project's storage then reads as lacking its streams.
+        {"a module stream claiming gigabytes",
+         {{"PROJECT", "Module=A\r\n"}, {"VBA/dir", dir}, {"VBA/A", packed("x")}},
+         Problem::Corrupt,
+         "no entry VBA/",
+         0xF0000000},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        Outcome<Document> document = Document::read(compoundFile(row.streams));
+        std::string bytes = compoundFile(row.streams);
+        if (row.claimed) {
+            // The directory entry of "A": its name, the name's size, a stream.
+            const std::string entry = std::string("A\0", 2) + std::string(62, '\0') + "\x04\0\x02";
+            const size_t at = bytes.find(entry);
+            ASSERT_NE(at, std::string::npos);
+            bytes.replace(at + 120, 4, u32(static_cast<uint32_t>(row.claimed)));
+        }
+        Outcome<Document> document = Document::read(bytes);
         ASSERT_FALSE(document);
         EXPECT_EQ(document.failure().problem, row.problem) << document.failure().detail;
         EXPECT_NE(document.failure().detail.find(row.detail), std::string::npos)
