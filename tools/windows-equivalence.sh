@@ -232,10 +232,10 @@ run documents-insert documents insert --live --backup all
 run documents-number documents number all
 run documents-remove documents remove --live all
 run documents-error-module documents add-error-module all
-run documents-signed documents check "one@/xlsxwriter_macro04_signed.xlsm"
+run documents-signed documents check one/xlsxwriter_macro04_signed.xlsm
 run documents-signature-removed documents insert --live --remove-signature \
-    "one@/xlsxwriter_macro04_signed.xlsm"
-run documents-locked documents list "one@/xlwings_addin_protected.xlam"
+    one/xlsxwriter_macro04_signed.xlsm
+run documents-locked documents list one/xlwings_addin_protected.xlam
 dump_documents "$work/linux/documents"
 dump_documents "$work/windows/documents"
 

@@ -150,7 +150,7 @@ TEST(CompoundFile, BrokenSectorTablesAreRefusedWithoutFollowingThemForever) {
     struct Row {
         const char* what;
         std::string bytes;
-        bool mayRead; // a reader may also take the loop for the chain's end
+        bool mayRead; // a reader may also read as far as the chain goes
     };
     const Row rows[] = {
         {"a directory chain that comes back to itself",
@@ -158,7 +158,7 @@ TEST(CompoundFile, BrokenSectorTablesAreRefusedWithoutFollowingThemForever) {
         {"a stream chain that comes back to itself", put(file, fat + dirStart * 4, dirStart),
          false},
         {"a directory entry that is its own sibling", put(file, dir + 0x48, dirIndex), true},
-        {"a stream stating three gigabytes", put(file, dir + 0x78, 0xC0000000u), false},
+        {"a stream stating three gigabytes", put(file, dir + 0x78, 0xC0000000u), true},
         {"more allocation table sectors than the file has", put(file, 0x2C, 0x00FFFFFFu), false},
     };
     for (const Row& row : rows) {
@@ -170,7 +170,9 @@ TEST(CompoundFile, BrokenSectorTablesAreRefusedWithoutFollowingThemForever) {
         Outcome<CompoundTree> tree =
             opened ? (*opened)->tree(size_t{1} << 24) : Outcome<CompoundTree>(opened.failure());
         if (tree && row.mayRead) {
-            EXPECT_EQ(tree->nodes.at("VBA/dir").data, std::string(9000, 'd'));
+            // libgsf passes over an entry it cannot take; what it gives is whole.
+            const auto found = tree->nodes.find("VBA/dir");
+            EXPECT_TRUE(found == tree->nodes.end() || found->second.data == std::string(9000, 'd'));
             continue;
         }
         ASSERT_FALSE(tree);
