@@ -133,10 +133,13 @@ Result<std::unique_ptr<OfficeDocument>> OfficeDocument::open(const std::string& 
     doc->m_document = std::make_unique<office::Document>(std::move(*read));
     const office::VbaProject& project = doc->m_document->project();
     doc->m_codePageNumber = project.codePage();
-    // Mac projects say 10000; iconv knows it by name only.
+    // Mac projects say 10000; iconv knows it by name only, Windows by number.
     const std::string cpName =
         project.codePage() == 10000 ? "MACINTOSH" : std::to_string(project.codePage());
-    if (auto cp = Codepage::open(cpName))
+    auto cp = Codepage::open(cpName);
+    if (!cp)
+        cp = Codepage::open(std::to_string(project.codePage()));
+    if (cp)
         doc->m_codepage = *cp;
     else
         return makeError(errors::DocumentRefused, path,

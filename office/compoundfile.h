@@ -1,7 +1,7 @@
 #pragma once
 
 // A compound file (MS-CFB) read from memory: storages and streams by path.
-// libgsf on POSIX; the Windows side is to use the system's structured storage.
+// libgsf on POSIX, the system's structured storage on Windows.
 
 #include "outcome.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // A zip package (the container of OOXML documents) read from memory: its
-// entries by name. libzip on POSIX.
+// entries by name. libzip on every system.
 
 #include "outcome.h"
 

@@ -21,7 +21,7 @@ read -r -a archs <<<"${TRAPLINE_WINDOWS_ARCHS:-x64 x86}"
 
 # Only what is missing is installed.
 tools/install-deps.sh cmake ninja-build mingw-w64-tools libgtest-dev libgmock-dev libcli11-dev \
-    nlohmann-json3-dev pkg-config libgsf-1-dev libzip-dev g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386 \
+    nlohmann-json3-dev pkg-config libgsf-1-dev libzip-dev libz-mingw-w64-dev xz-utils g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386 \
     xvfb xauth wixl msitools fonts-wine
 
 locked() {
@@ -82,6 +82,49 @@ check_imports() {
     return $bad
 }
 
+# libzip for MinGW, which Debian does not package: built from Debian's own
+# source package, static and without the codecs and crypto a package of
+# Office documents never needs, against zlib from libz-mingw-w64-dev. Once
+# per target; a new source version builds afresh. The source list lives
+# under build-windows/, so the system's apt configuration is left alone.
+libzip_version=1.7.3
+fetch_libzip() {
+    local deps=$out/deps
+    [ -f "$deps/libzip_$libzip_version.orig.tar.xz" ] && return
+    echo "== libzip $libzip_version: Debian's source" >&2
+    mkdir -p "$deps/apt/lists/partial"
+    echo "deb-src http://deb.debian.org/debian bookworm main" >"$deps/apt/sources.list"
+    local apt=(-o Dir::Etc::sourcelist="$deps/apt/sources.list" -o Dir::Etc::sourceparts=-
+        -o Dir::State::Lists="$deps/apt/lists")
+    apt-get "${apt[@]}" update -qq
+    (cd "$deps" && apt-get "${apt[@]}" source --download-only libzip >/dev/null)
+    [ -f "$deps/libzip_$libzip_version.orig.tar.xz" ] ||
+        { echo "error: Debian's libzip source is not $libzip_version" >&2; exit 1; }
+}
+build_libzip() {
+    local arch=$1 triple=$2 deps=$out/deps
+    local prefix=$deps/libzip-$libzip_version-$arch
+    [ -f "$prefix/lib/libzip.a" ] && return
+    fetch_libzip
+    echo "== libzip $libzip_version: build for $arch" >&2
+    rm -rf "$deps/src-$arch" "$prefix"
+    mkdir -p "$deps/src-$arch"
+    tar -xJf "$deps/libzip_$libzip_version.orig.tar.xz" -C "$deps/src-$arch" --strip-components=1
+    local zlib=/usr/$triple
+    cmake -S "$deps/src-$arch" -B "$deps/src-$arch/build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triple.cmake" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
+        -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF -DENABLE_COMMONCRYPTO=OFF \
+        -DENABLE_GNUTLS=OFF -DENABLE_MBEDTLS=OFF -DENABLE_OPENSSL=OFF -DENABLE_WINDOWS_CRYPTO=OFF \
+        -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF \
+        -DZLIB_INCLUDE_DIR="$zlib/include" -DZLIB_LIBRARY="$zlib/lib/libz.a" "${launcher[@]}" \
+        >/dev/null
+    locked cmake --build "$deps/src-$arch/build" -j"$jobs" >"$deps/build-$arch.log" ||
+        { tail -20 "$deps/build-$arch.log" >&2; exit 1; }
+    cmake --install "$deps/src-$arch/build" >/dev/null
+    rm -rf "$deps/src-$arch"
+}
+
 # The Linux program the Windows one is compared with.
 echo "== Linux trapline, to compare with" >&2
 cmake -S . -B "$out/linux" -G Ninja -DTRAPLINE_GUI=OFF -DTRAPLINE_TESTS=OFF -DTRAPLINE_WERROR=ON \
@@ -95,8 +138,10 @@ for arch in "${archs[@]}"; do
     *) echo "unknown Windows target '$arch' (x64 or x86)" >&2; exit 2 ;;
     esac
     build=$out/$arch
+    build_libzip "$arch" "$triple"
     echo "== Windows $arch: build" >&2
     cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triple.cmake" \
+        -DTRAPLINE_LIBZIP_PREFIX="$out/deps/libzip-$libzip_version-$arch" \
         -DTRAPLINE_WERROR=ON "${launcher[@]}" >/dev/null
     locked cmake --build "$build" -j"$jobs"
 

@@ -1,10 +1,8 @@
+#include "office/compoundfile.h"
 #include "office/compression.h"
 #include "office/document.h"
 #include "records.h"
 
-#include <gsf/gsf-outfile-msole.h>
-#include <gsf/gsf-outfile.h>
-#include <gsf/gsf-output-memory.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -18,42 +16,18 @@ using namespace officetest;
 namespace {
 
 /// A compound file of `streams` (paths with one storage level at most), as
-/// libgsf writes one.
+/// the system's own writer makes one.
 std::string compoundFile(const std::vector<std::pair<std::string, std::string>>& streams) {
-    GsfOutput* memory = gsf_output_memory_new();
-    GsfOutfile* root = gsf_outfile_msole_new(memory);
-    std::vector<std::pair<std::string, GsfOutfile*>> storages;
+    CompoundTree tree;
+    tree.nodes[""] = CompoundTree::Node{true, std::string(16, '\0'), {}};
     for (const auto& [path, data] : streams) {
-        GsfOutfile* parent = root;
-        std::string name = path;
-        if (const size_t slash = path.find('/'); slash != std::string::npos) {
-            const std::string storage = path.substr(0, slash);
-            name = path.substr(slash + 1);
-            parent = nullptr;
-            for (auto& [known, outfile] : storages)
-                if (known == storage)
-                    parent = outfile;
-            if (!parent) {
-                parent = GSF_OUTFILE(gsf_outfile_new_child(root, storage.c_str(), TRUE));
-                storages.emplace_back(storage, parent);
-            }
-        }
-        GsfOutput* stream = gsf_outfile_new_child(parent, name.c_str(), FALSE);
-        gsf_output_write(stream, data.size(), reinterpret_cast<const guint8*>(data.data()));
-        gsf_output_close(stream);
-        g_object_unref(stream);
+        if (const size_t slash = path.find('/'); slash != std::string::npos)
+            tree.nodes[path.substr(0, slash)] = CompoundTree::Node{true, std::string(16, '\0'), {}};
+        tree.nodes[path] = CompoundTree::Node{false, {}, data};
     }
-    for (auto& [name, outfile] : storages) {
-        gsf_output_close(GSF_OUTPUT(outfile));
-        g_object_unref(outfile);
-    }
-    gsf_output_close(GSF_OUTPUT(root));
-    g_object_unref(root);
-    const std::string bytes(
-        reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory))),
-        static_cast<size_t>(gsf_output_size(memory)));
-    g_object_unref(memory);
-    return bytes;
+    Outcome<std::string> bytes = CompoundFile::write(tree);
+    EXPECT_TRUE(bytes) << bytes.failure().detail;
+    return bytes ? *bytes : std::string();
 }
 
 std::string dirOf(const std::vector<std::pair<std::string, std::string>>& modules) {
@@ -146,6 +120,88 @@ TEST(CompoundFile, BrokenProjectsAreRefusedNamingWhatIsWrong) {
         EXPECT_NE(document.failure().detail.find(row.detail), std::string::npos)
             << document.failure().detail;
     }
+}
+
+/// The little-endian number at `at` of `bytes`.
+uint32_t le32At(const std::string& bytes, size_t at) {
+    uint32_t v = 0;
+    for (size_t k = 4; k-- > 0;)
+        v = v << 8 | static_cast<unsigned char>(bytes[at + k]);
+    return v;
+}
+
+/// The directory entry named `name` of a 512-byte-sector file: its offset
+/// in the file and its index in the directory, found by following the
+/// directory's chain through the first allocation table sector.
+std::pair<size_t, uint32_t> entryOf(const std::string& file, const std::string& name) {
+    std::string key;
+    for (const char c : name)
+        key += std::string{c, '\0'};
+    key += std::string(2, '\0');
+    const size_t fat = (size_t{le32At(file, 0x4C)} + 1) * 512;
+    uint32_t index = 0;
+    for (uint32_t sector = le32At(file, 0x30); sector < 128;
+         sector = le32At(file, fat + sector * 4))
+        for (size_t at = (size_t{sector} + 1) * 512; at < (size_t{sector} + 2) * 512;
+             at += 128, ++index)
+            if (file.compare(at, key.size(), key) == 0)
+                return {at, index};
+    return {0, 0};
+}
+
+TEST(CompoundFile, BrokenSectorTablesAreRefusedWithoutFollowingThemForever) {
+    const std::string file =
+        compoundFile({{"PROJECT", "Module=A\r\n"}, {"VBA/dir", std::string(9000, 'd')}});
+    ASSERT_EQ(file.size() % 512, 0u);
+    const size_t fat = (size_t{le32At(file, 0x4C)} + 1) * 512;
+    const uint32_t directorySector = le32At(file, 0x30);
+    const auto [dir, dirIndex] = entryOf(file, "dir");
+    ASSERT_NE(dir, 0u);
+    const uint32_t dirStart = le32At(file, dir + 0x74);
+    auto put = [](std::string bytes, size_t at, uint32_t v) {
+        for (int k = 0; k < 4; ++k)
+            bytes[at + k] = static_cast<char>(v >> (8 * k) & 0xFF);
+        return bytes;
+    };
+    struct Row {
+        const char* what;
+        std::string bytes;
+        bool mayRead; // a reader may also read as far as the chain goes
+    };
+    const Row rows[] = {
+        {"a directory chain that comes back to itself",
+         put(file, fat + directorySector * 4, directorySector), true},
+        {"a stream chain that comes back to itself", put(file, fat + dirStart * 4, dirStart),
+         false},
+        {"a directory entry that is its own sibling", put(file, dir + 0x48, dirIndex), true},
+        {"a stream stating three gigabytes", put(file, dir + 0x78, 0xC0000000u), true},
+        {"more allocation table sectors than the file has", put(file, 0x2C, 0x00FFFFFFu), false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        // Opening or reading it whole fails (or reads what the file holds,
+        // where the loop may pass for a chain's end); nothing hangs or
+        // allocates what the file claims.
+        Outcome<std::unique_ptr<CompoundFile>> opened = CompoundFile::open(row.bytes);
+        Outcome<CompoundTree> tree =
+            opened ? (*opened)->tree(size_t{1} << 24) : Outcome<CompoundTree>(opened.failure());
+        if (tree && row.mayRead) {
+            // libgsf passes over an entry it cannot take; what it gives is whole.
+            const auto found = tree->nodes.find("VBA/dir");
+            EXPECT_TRUE(found == tree->nodes.end() || found->second.data == std::string(9000, 'd'));
+            continue;
+        }
+        ASSERT_FALSE(tree);
+        EXPECT_TRUE(tree.failure().problem == Problem::Corrupt ||
+                    tree.failure().problem == Problem::TooLarge)
+            << problemName(tree.failure().problem) << ": " << tree.failure().detail;
+    }
+    // The file as written reads back whole.
+    Outcome<std::unique_ptr<CompoundFile>> sound = CompoundFile::open(file);
+    ASSERT_TRUE(sound) << sound.failure().detail;
+    Outcome<std::string> data = (*sound)->read("VBA/dir", 1 << 20);
+    ASSERT_TRUE(data) << data.failure().detail;
+    EXPECT_EQ(*data, std::string(9000, 'd'));
 }
 
 } // namespace
