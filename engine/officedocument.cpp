@@ -6,6 +6,8 @@
 #include "platform/filesystem.h"
 
 #ifdef TRAPLINE_HAVE_OFFICE
+#include "orderedpool.h"
+
 #include "office/document.h"
 #else
 namespace trapline::office {
@@ -28,6 +30,20 @@ std::string extensionOf(const std::string& path) {
 }
 
 #ifdef TRAPLINE_HAVE_OFFICE
+/// The batch's two threads, lent to the office library for the work it does
+/// module by module (compressing, decompressing and decoding sources).
+office::ParallelFor modulePool() {
+    return [](size_t count, const std::function<void(size_t)>& work) {
+        orderedParallel<bool>(
+            count, 2, 16,
+            [&](size_t k) {
+                work(k);
+                return true;
+            },
+            [](size_t, bool) {});
+    };
+}
+
 /// What a refusal tells the user to do, after the problem's name.
 std::string refusalText(const office::Failure& failure) {
     using office::Problem;
@@ -114,12 +130,12 @@ Result<std::unique_ptr<OfficeDocument>> OfficeDocument::open(const std::string& 
     doc->m_path = path;
     doc->m_stamp = contents->stamp;
 #ifdef TRAPLINE_OFFICE_WRITER
-    auto read = office::Document::read(std::move(contents->bytes),
-                                       office::OpenOptions{allowSigned});
+    auto read = office::Document::read(std::move(contents->bytes), office::OpenOptions{allowSigned},
+                                       modulePool());
     if (read)
         doc->m_signed = read->isSigned();
 #else
-    auto read = office::Document::read(std::move(contents->bytes));
+    auto read = office::Document::read(std::move(contents->bytes), {}, modulePool());
     if (!read && read.failure().problem == office::Problem::Signed && allowSigned)
         return makeError(errors::DocumentRefused, path,
                          "signed: this build cannot remove a project's signature");
@@ -194,7 +210,7 @@ Result<std::string> OfficeDocument::write(const std::map<size_t, std::string>& s
     for (const Added& a : added)
         edit.added.push_back(office::NewModule{a.name, a.source});
     edit.removeSignature = m_signed;
-    auto bytes = m_document->write(edit);
+    auto bytes = m_document->write(edit, modulePool());
     if (!bytes)
         return makeError(errors::DocumentRefused, m_path,
                          std::string("not written: ") +
