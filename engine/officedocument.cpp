@@ -5,13 +5,9 @@
 
 #include "platform/filesystem.h"
 
-#ifdef TRAPLINE_HAVE_OFFICE
+#include "orderedpool.h"
+
 #include "office/document.h"
-#else
-namespace trapline::office {
-class Document {}; // never made: a build without the library reads no document
-} // namespace trapline::office
-#endif
 
 #include <array>
 
@@ -27,7 +23,20 @@ std::string extensionOf(const std::string& path) {
     return vb::lowerAscii(platform::fromPath(platform::toPath(path).extension()));
 }
 
-#ifdef TRAPLINE_HAVE_OFFICE
+/// The batch's two threads, lent to the office library for the work it does
+/// module by module (compressing, decompressing and decoding sources).
+office::ParallelFor modulePool() {
+    return [](size_t count, const std::function<void(size_t)>& work) {
+        orderedParallel<bool>(
+            count, 2, 16,
+            [&](size_t k) {
+                work(k);
+                return true;
+            },
+            [](size_t, bool) {});
+    };
+}
+
 /// What a refusal tells the user to do, after the problem's name.
 std::string refusalText(const office::Failure& failure) {
     using office::Problem;
@@ -58,19 +67,10 @@ int componentTypeOf(office::ModuleKind kind) {
     }
     return 1;
 }
-#endif
 
 } // namespace
 
 OfficeDocument::~OfficeDocument() = default;
-
-bool OfficeDocument::supported() {
-#ifdef TRAPLINE_HAVE_OFFICE
-    return true;
-#else
-    return false;
-#endif
-}
 
 bool OfficeDocument::isDocumentPath(const std::string& path) {
     const std::string ext = extensionOf(path);
@@ -102,11 +102,6 @@ std::optional<std::string> OfficeDocument::lockFileOf(const std::string& path) {
 
 Result<std::unique_ptr<OfficeDocument>> OfficeDocument::open(const std::string& path,
                                                              bool allowSigned) {
-#ifndef TRAPLINE_HAVE_OFFICE
-    (void)allowSigned;
-    return makeError(errors::DocumentRefused, path,
-                     "Office documents are not supported in this build");
-#else
     auto contents = DiskFile::read(path);
     if (!contents)
         return contents.error();
@@ -114,17 +109,10 @@ Result<std::unique_ptr<OfficeDocument>> OfficeDocument::open(const std::string& 
     doc->m_path = path;
     doc->m_stamp = contents->stamp;
     doc->m_allowSigned = allowSigned;
-#ifdef TRAPLINE_OFFICE_WRITER
-    auto read =
-        office::Document::read(std::move(contents->bytes), office::OpenOptions{allowSigned});
+    auto read = office::Document::read(std::move(contents->bytes), office::OpenOptions{allowSigned},
+                                       modulePool());
     if (read)
         doc->m_signed = read->isSigned();
-#else
-    auto read = office::Document::read(std::move(contents->bytes));
-    if (!read && read.failure().problem == office::Problem::Signed && allowSigned)
-        return makeError(errors::DocumentRefused, path,
-                         "signed: this build cannot remove a project's signature");
-#endif
     if (!read)
         return makeError(read.failure().problem == office::Problem::NoProject
                              ? errors::NoProject
@@ -148,7 +136,6 @@ Result<std::unique_ptr<OfficeDocument>> OfficeDocument::open(const std::string& 
     for (const office::VbaModule& m : project.modules())
         doc->m_modules.push_back(Module{m.name, m.nameUtf8, componentTypeOf(m.kind), m.source});
     return doc;
-#endif
 }
 
 Result<bool> OfficeDocument::reread() {
@@ -217,13 +204,12 @@ std::string OfficeDocument::codepageConflict(const Codepage& codepage) const {
 
 Result<std::string> OfficeDocument::write(const std::map<size_t, std::string>& sources,
                                           const std::vector<Added>& added) const {
-#ifdef TRAPLINE_OFFICE_WRITER
     office::DocumentEdit edit;
     edit.sources = sources;
     for (const Added& a : added)
         edit.added.push_back(office::NewModule{a.name, a.source});
     edit.removeSignature = m_signed;
-    auto bytes = m_document->write(edit);
+    auto bytes = m_document->write(edit, modulePool());
     // A document whose new bytes fail their check is not written, as a
     // file that cannot be replaced is not: the rest of the run goes on.
     if (!bytes)
@@ -232,12 +218,6 @@ Result<std::string> OfficeDocument::write(const std::map<size_t, std::string>& s
                              office::problemName(bytes.failure().problem) +
                              (bytes.failure().detail.empty() ? "" : ": " + bytes.failure().detail));
     return std::move(*bytes);
-#else
-    (void)sources;
-    (void)added;
-    return makeError(errors::DocumentRefused, m_path,
-                     "not written: this build cannot write Office documents yet");
-#endif
 }
 
 } // namespace trapline

@@ -42,8 +42,6 @@ public:
     OfficeDocument(const OfficeDocument&) = delete;
     OfficeDocument& operator=(const OfficeDocument&) = delete;
 
-    /// Whether this build reads documents at all.
-    static bool supported();
     /// Whether `path`'s extension names a document that may hold a project
     /// (.xlsm, .docm, .xls, vbaProject's .bin ...).
     static bool isDocumentPath(const std::string& path);

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <memory>
-#include <vector>
 
 namespace trapline::office {
 namespace {
@@ -22,9 +23,9 @@ struct TokenShape {
 };
 
 TokenShape tokenShape(size_t difference) {
-    unsigned bits = 4;
-    while ((size_t{1} << bits) < difference)
-        ++bits;
+    // The fewest bits, at least 4, that count to `difference`.
+    const unsigned bits =
+        difference <= 16 ? 4 : static_cast<unsigned>(std::bit_width(difference - 1));
     const auto mask = static_cast<uint16_t>(0xFFFFu >> bits);
     return {bits, mask, size_t{mask} + 3};
 }
@@ -43,51 +44,86 @@ std::string at(size_t offset) {
     return " at byte " + std::to_string(offset);
 }
 
-/// Decompresses the tokens of one compressed chunk, [pos, end) of `in`.
+/// Decompresses the tokens of one compressed chunk, [pos, end) of `in`,
+/// onto `out`. The chunk's text is built in a buffer of its 4,096 bytes and
+/// appended whole: a byte at a time into a growing string costs several
+/// times the decoding itself.
 Outcome<size_t> decompressTokens(std::string_view in, size_t pos, size_t end, std::string& out,
                                  size_t limit) {
-    const size_t chunkStart = out.size();
+    std::array<char, kChunk> text;
+    size_t size = 0; // bytes of the chunk decompressed so far
+    const size_t room = limit - std::min(limit, out.size());
     while (pos < end) {
         const auto flags = static_cast<unsigned char>(in[pos++]);
         for (unsigned bit = 0; bit < 8 && pos < end; ++bit) {
-            const size_t difference = out.size() - chunkStart;
             if ((flags >> bit & 1) == 0) {
-                if (difference >= kChunk)
+                if (size >= kChunk)
                     return fail(Problem::Corrupt, "a chunk grows past 4096 bytes" + at(pos));
-                if (out.size() >= limit)
+                if (size >= room)
                     return fail(Problem::TooLarge, "more than " + std::to_string(limit) + " bytes");
-                out += in[pos++];
+                text[size++] = in[pos++];
                 continue;
             }
             if (end - pos < 2)
                 return fail(Problem::Corrupt, "a copy token is cut short" + at(pos));
             const uint16_t token = readU16(in, pos);
-            const TokenShape shape = tokenShape(difference);
+            const TokenShape shape = tokenShape(size);
             const size_t length = static_cast<size_t>(token & shape.lengthMask) + 3;
             const size_t offset = (size_t{token} >> (16 - shape.offsetBits)) + 1;
-            if (offset > difference)
+            if (offset > size)
                 return fail(Problem::Corrupt, "a copy token reaches before its chunk" + at(pos));
-            if (difference + length > kChunk)
+            if (size + length > kChunk)
                 return fail(Problem::Corrupt, "a chunk grows past 4096 bytes" + at(pos));
-            if (length > limit - std::min(limit, out.size()))
+            if (length > room - std::min(room, size))
                 return fail(Problem::TooLarge, "more than " + std::to_string(limit) + " bytes");
-            // Byte by byte: a copy may overlap the bytes it produces.
-            for (size_t k = 0; k < length; ++k)
-                out += out[out.size() - offset];
+            if (offset >= length) {
+                std::memcpy(text.data() + size, text.data() + size - offset, length);
+            } else {
+                // The copy overlaps the bytes it produces: a run.
+                for (size_t k = 0; k < length; ++k)
+                    text[size + k] = text[size + k - offset];
+            }
+            size += length;
             pos += 2;
         }
     }
+    out.append(text.data(), size);
     return pos;
+}
+
+/// How many leading bytes `a` and `b` share, at most `most`; eight at a
+/// time where that many are left.
+size_t commonLength(const char* a, const char* b, size_t most) {
+    size_t n = 0;
+    for (; n + 8 <= most; n += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a + n, 8);
+        std::memcpy(&y, b + n, 8);
+        if (x != y) {
+            const uint64_t differ = x ^ y;
+            if constexpr (std::endian::native == std::endian::little)
+                return n + static_cast<size_t>(std::countr_zero(differ)) / 8;
+            else
+                return n + static_cast<size_t>(std::countl_zero(differ)) / 8;
+        }
+    }
+    while (n < most && a[n] == b[n])
+        ++n;
+    return n;
 }
 
 /// Finds matches within one chunk as MS-OVBA 2.4.1.3.19.4 does (every
 /// earlier position, the longest match, the nearest of equal ones), through
-/// chains of earlier positions that share their first three bytes: only those
-/// can give the three bytes a copy token needs, so the choice is the same.
+/// chains of earlier positions whose first three bytes hash alike: only
+/// those can give the three bytes a copy token needs, so the length found is
+/// the same. A candidate is measured only when it can beat the best so far,
+/// and the search stops at the longest length a token can hold there.
 class MatchFinder {
 public:
-    MatchFinder(std::string_view chunk) : m_chunk(chunk), m_previous(chunk.size(), -1) {
-        m_head.fill(-1);
+    /// Starts on a new chunk, forgetting every position of the last.
+    void reset(std::string_view chunk) {
+        m_chunk = chunk;
+        m_head.fill(kNone);
     }
 
     /// Records position `pos` as a candidate for later positions.
@@ -96,70 +132,81 @@ public:
             return;
         const size_t key = hash(pos);
         m_previous[pos] = m_head[key];
-        m_head[key] = static_cast<int>(pos);
+        m_head[key] = static_cast<uint16_t>(pos);
     }
 
     /// The offset and length of the match for `pos`, length 0 when none.
     std::pair<size_t, size_t> match(size_t pos) const {
         if (pos + 3 > m_chunk.size())
             return {0, 0};
-        size_t best = 0;
+        const size_t most = std::min(m_chunk.size() - pos, tokenShape(pos).maxLength);
+        const char* here = m_chunk.data() + pos;
+        size_t best = 2; // a copy token needs three bytes
         size_t bestCandidate = 0;
-        const size_t most = m_chunk.size() - pos;
-        for (int c = m_head[hash(pos)]; c >= 0 && best < most; c = m_previous[c]) {
-            const auto candidate = static_cast<size_t>(c);
-            size_t length = 0;
-            while (length < most && m_chunk[candidate + length] == m_chunk[pos + length])
-                ++length;
+        for (uint16_t c = m_head[hash(pos)]; c != kNone && best < most; c = m_previous[c]) {
+            const char* there = m_chunk.data() + c;
+            if (there[best] != here[best])
+                continue;
+            const size_t length = commonLength(there, here, most);
             if (length > best) {
                 best = length;
-                bestCandidate = candidate;
+                bestCandidate = c;
             }
         }
         if (best < 3)
             return {0, 0};
-        return {pos - bestCandidate, std::min(best, tokenShape(pos).maxLength)};
+        return {pos - bestCandidate, best};
     }
 
 private:
     size_t hash(size_t pos) const {
-        const auto byte = [&](size_t k) { return size_t{static_cast<unsigned char>(m_chunk[k])}; };
-        return (byte(pos) << 7 ^ byte(pos + 1) << 4 ^ byte(pos + 2)) & (kBuckets - 1);
+        const auto byte = [&](size_t k) {
+            return uint32_t{static_cast<unsigned char>(m_chunk[k])};
+        };
+        const uint32_t key = byte(pos) << 16 | byte(pos + 1) << 8 | byte(pos + 2);
+        return (key * 2654435761u) >> (32 - kBucketBits);
     }
 
-    static constexpr size_t kBuckets = 1 << 15;
+    static constexpr unsigned kBucketBits = 13;
+    static constexpr uint16_t kNone = 0xFFFF; // no position: a chunk has 4,096
     std::string_view m_chunk;
-    std::array<int, kBuckets> m_head;
-    std::vector<int> m_previous;
+    std::array<uint16_t, size_t{1} << kBucketBits> m_head;
+    std::array<uint16_t, kChunk> m_previous;
 };
 
-/// The compressed form of one chunk of text, header included; may be longer
-/// than a chunk can hold.
-std::string compressTokens(std::string_view chunk) {
-    std::string out(2, '\0');
-    auto finder = std::make_unique<MatchFinder>(chunk);
+/// The most bytes a chunk's tokens can take: every byte a literal, and a
+/// flag byte for every eight.
+constexpr size_t kMaxTokenBytes = kChunk + kChunk / 8;
+
+/// Compresses one chunk of text into `out`, header left blank; returns the
+/// bytes used, which may be more than a chunk can hold.
+size_t compressTokens(std::string_view chunk, MatchFinder& finder,
+                      std::array<char, 2 + kMaxTokenBytes>& out) {
+    finder.reset(chunk);
+    size_t used = 2;
     size_t pos = 0;
     while (pos < chunk.size()) {
-        const size_t flagAt = out.size();
-        out += '\0';
+        const size_t flagAt = used++;
         unsigned flags = 0;
         for (unsigned bit = 0; bit < 8 && pos < chunk.size(); ++bit) {
-            const auto [offset, length] = finder->match(pos);
+            const auto [offset, length] = finder.match(pos);
             if (length == 0) {
-                out += chunk[pos];
-                finder->add(pos++);
+                out[used++] = chunk[pos];
+                finder.add(pos++);
                 continue;
             }
             const TokenShape shape = tokenShape(pos);
-            appendU16(
-                out, static_cast<uint16_t>((offset - 1) << (16 - shape.offsetBits) | (length - 3)));
+            const auto token =
+                static_cast<uint16_t>((offset - 1) << (16 - shape.offsetBits) | (length - 3));
+            out[used++] = static_cast<char>(token & 0xFF);
+            out[used++] = static_cast<char>(token >> 8);
             flags |= 1u << bit;
             for (size_t k = 0; k < length; ++k)
-                finder->add(pos++);
+                finder.add(pos++);
         }
         out[flagAt] = static_cast<char>(flags);
     }
-    return out;
+    return used;
 }
 
 } // namespace
@@ -199,15 +246,17 @@ Outcome<std::string> decompress(std::string_view in, size_t limit) {
 
 Outcome<std::string> compress(std::string_view text) {
     std::string out(1, '\x01');
+    out.reserve(1 + text.size() / 2);
+    auto finder = std::make_unique<MatchFinder>();
+    auto buffer = std::make_unique<std::array<char, 2 + kMaxTokenBytes>>();
     for (size_t start = 0; start < text.size(); start += kChunk) {
         const std::string_view chunk = text.substr(start, kChunk);
-        std::string compressed = compressTokens(chunk);
-        if (compressed.size() <= kMaxChunkBytes) {
-            const auto header =
-                static_cast<uint16_t>(0x8000 | kSignatureBits | (compressed.size() - 3));
-            compressed[0] = static_cast<char>(header & 0xFF);
-            compressed[1] = static_cast<char>(header >> 8);
-            out += compressed;
+        const size_t used = compressTokens(chunk, *finder, *buffer);
+        if (used <= kMaxChunkBytes) {
+            const auto header = static_cast<uint16_t>(0x8000 | kSignatureBits | (used - 3));
+            (*buffer)[0] = static_cast<char>(header & 0xFF);
+            (*buffer)[1] = static_cast<char>(header >> 8);
+            out.append(buffer->data(), used);
             continue;
         }
         if (chunk.size() < kChunk)

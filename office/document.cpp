@@ -98,19 +98,20 @@ Outcome<std::string> projectStorageOf(const CompoundFile& file, Container& conta
 }
 
 Outcome<VbaProject> readProject(const CompoundFile& file, const std::string& storage,
-                                OpenOptions options, bool& isSigned) {
+                                OpenOptions options, const ParallelFor& parallel, bool& isSigned) {
     Outcome<bool> found = signedIn(file, storage);
     if (!found)
         return found.failure();
     isSigned = isSigned || *found;
     if (isSigned && !options.allowSigned)
         return fail(Problem::Signed, "the project is digitally signed");
-    return VbaProject::read(file, storage);
+    return VbaProject::read(file, storage, parallel);
 }
 
 } // namespace
 
-Outcome<Document> Document::read(std::string bytes, OpenOptions options) {
+Outcome<Document> Document::read(std::string bytes, OpenOptions options,
+                                 const ParallelFor& parallel) {
     std::string kept = bytes;
     bool isSigned = false;
     if (bytes.compare(0, 4, "PK\x03\x04") == 0) {
@@ -137,7 +138,7 @@ Outcome<Document> Document::read(std::string bytes, OpenOptions options) {
         Outcome<std::unique_ptr<CompoundFile>> file = CompoundFile::open(std::move(*partBytes));
         if (!file)
             return fail(Problem::Corrupt, *part + ": " + file.failure().detail);
-        Outcome<VbaProject> project = readProject(**file, "", options, isSigned);
+        Outcome<VbaProject> project = readProject(**file, "", options, parallel, isSigned);
         if (!project)
             return project.failure();
         Document document(Container::Package, std::move(*project));
@@ -153,7 +154,7 @@ Outcome<Document> Document::read(std::string bytes, OpenOptions options) {
     Outcome<std::string> storage = projectStorageOf(**file, container);
     if (!storage)
         return storage.failure();
-    Outcome<VbaProject> project = readProject(**file, *storage, options, isSigned);
+    Outcome<VbaProject> project = readProject(**file, *storage, options, parallel, isSigned);
     if (!project)
         return project.failure();
     Document document(container, std::move(*project));

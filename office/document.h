@@ -48,8 +48,10 @@ public:
     /// document without a project (NoProject), anything broken or hostile
     /// (Corrupt, TooLarge).
     static Outcome<Document> open(const std::string& path, OpenOptions options = {});
-    /// The same, for a document already in memory.
-    static Outcome<Document> read(std::string bytes, OpenOptions options = {});
+    /// The same, for a document already in memory; the module sources are
+    /// decompressed and decoded through `parallel`.
+    static Outcome<Document> read(std::string bytes, OpenOptions options = {},
+                                  const ParallelFor& parallel = {});
 
     /// The whole document's new bytes with `edit` applied. The project is
     /// written as Office compiles it afresh: every module stream holds only
@@ -58,8 +60,10 @@ public:
     /// other part, stream, storage and class id keeps its bytes. The result
     /// is read back before it is returned: a Failure names what did not
     /// come back as written. Fails (Signed) for a signed project unless the
-    /// edit removes the signature.
-    Outcome<std::string> write(const DocumentEdit& edit) const;
+    /// edit removes the signature. The work done module by module (the
+    /// sources compressed, and decompressed again to check them) goes
+    /// through `parallel`.
+    Outcome<std::string> write(const DocumentEdit& edit, const ParallelFor& parallel = {}) const;
 
     /// Whether the project carries a digital signature (only a document
     /// opened with allowSigned can).
@@ -79,12 +83,14 @@ private:
     Document(Container container, VbaProject project)
         : m_container(container), m_project(std::move(project)) {}
 
-    Outcome<std::string> writePackage(const DocumentEdit& edit,
-                                      std::vector<std::string>& sources) const;
+    Outcome<std::string> writePackage(const DocumentEdit& edit, std::vector<std::string>& sources,
+                                      const ParallelFor& parallel) const;
     Outcome<std::string> writeCompoundFile(const DocumentEdit& edit,
-                                           std::vector<std::string>& sources) const;
+                                           std::vector<std::string>& sources,
+                                           const ParallelFor& parallel) const;
     Outcome<bool> checkWritten(const std::string& bytes, const DocumentEdit& edit,
-                               const std::vector<std::string>& sources) const;
+                               const std::vector<std::string>& sources,
+                               const ParallelFor& parallel) const;
 
     Container m_container;
     std::string m_bytes; ///< the document as read, for a writer

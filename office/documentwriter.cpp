@@ -144,14 +144,14 @@ namespace {
 /// written file must hold.
 Outcome<CompoundTree> editedTree(const CompoundFile& file, const VbaProject& project,
                                  const std::string& storage, const DocumentEdit& edit,
-                                 std::vector<std::string>& sources) {
+                                 std::vector<std::string>& sources, const ParallelFor& parallel) {
     Outcome<CompoundTree> tree = file.tree(Document::kFileLimit);
     if (!tree)
         return tree.failure();
     if (edit.removeSignature)
         removeSignatureStreams(*tree, storage);
-    Outcome<std::vector<std::string>> written =
-        ProjectWriter::write(project, ProjectChanges{edit.sources, edit.added}, storage, *tree);
+    Outcome<std::vector<std::string>> written = ProjectWriter::write(
+        project, ProjectChanges{edit.sources, edit.added}, storage, *tree, parallel);
     if (!written)
         return written.failure();
     sources = std::move(*written);
@@ -192,18 +192,21 @@ Outcome<std::string> writtenAndChecked(const CompoundTree& tree, const std::stri
 } // namespace
 
 Outcome<std::string> Document::writeCompoundFile(const DocumentEdit& edit,
-                                                 std::vector<std::string>& sources) const {
+                                                 std::vector<std::string>& sources,
+                                                 const ParallelFor& parallel) const {
     Outcome<std::unique_ptr<CompoundFile>> file = CompoundFile::open(m_bytes);
     if (!file)
         return file.failure();
-    Outcome<CompoundTree> tree = editedTree(**file, m_project, m_projectStorage, edit, sources);
+    Outcome<CompoundTree> tree =
+        editedTree(**file, m_project, m_projectStorage, edit, sources, parallel);
     if (!tree)
         return tree.failure();
     return writtenAndChecked(*tree, "the written document");
 }
 
 Outcome<std::string> Document::writePackage(const DocumentEdit& edit,
-                                            std::vector<std::string>& sources) const {
+                                            std::vector<std::string>& sources,
+                                            const ParallelFor& parallel) const {
     Outcome<std::unique_ptr<ZipPackage>> zip = ZipPackage::open(m_bytes);
     if (!zip)
         return zip.failure();
@@ -214,7 +217,7 @@ Outcome<std::string> Document::writePackage(const DocumentEdit& edit,
     Outcome<std::unique_ptr<CompoundFile>> file = CompoundFile::open(std::move(*partBytes));
     if (!file)
         return fail(file.failure().problem, part + ": " + file.failure().detail);
-    Outcome<CompoundTree> tree = editedTree(**file, m_project, "", edit, sources);
+    Outcome<CompoundTree> tree = editedTree(**file, m_project, "", edit, sources, parallel);
     if (!tree)
         return tree.failure();
     Outcome<std::string> project = writtenAndChecked(*tree, part);
@@ -252,8 +255,9 @@ Outcome<std::string> Document::writePackage(const DocumentEdit& edit,
 }
 
 Outcome<bool> Document::checkWritten(const std::string& bytes, const DocumentEdit& edit,
-                                     const std::vector<std::string>& sources) const {
-    Outcome<Document> back = read(bytes);
+                                     const std::vector<std::string>& sources,
+                                     const ParallelFor& parallel) const {
+    Outcome<Document> back = read(bytes, {}, parallel);
     if (!back)
         return back.failure();
     const std::vector<VbaModule>& modules = back->project().modules();
@@ -270,16 +274,16 @@ Outcome<bool> Document::checkWritten(const std::string& bytes, const DocumentEdi
     return true;
 }
 
-Outcome<std::string> Document::write(const DocumentEdit& edit) const {
+Outcome<std::string> Document::write(const DocumentEdit& edit, const ParallelFor& parallel) const {
     if (m_signed && !edit.removeSignature)
         return fail(Problem::Signed, "the project is digitally signed: an edit would break it");
     std::vector<std::string> sources;
     Outcome<std::string> bytes = m_container == Container::Package
-                                     ? writePackage(edit, sources)
-                                     : writeCompoundFile(edit, sources);
+                                     ? writePackage(edit, sources, parallel)
+                                     : writeCompoundFile(edit, sources, parallel);
     if (!bytes)
         return bytes.failure();
-    Outcome<bool> checked = checkWritten(*bytes, edit, sources);
+    Outcome<bool> checked = checkWritten(*bytes, edit, sources, parallel);
     if (!checked)
         return fail(checked.failure().problem,
                     "the written document does not read back: " + checked.failure().detail);

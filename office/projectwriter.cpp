@@ -4,6 +4,7 @@
 #include "compression.h"
 #include "textdecoding.h"
 
+#include <optional>
 #include <set>
 
 namespace trapline::office {
@@ -46,10 +47,13 @@ Outcome<std::vector<std::string>> intendedSources(const VbaProject& project,
     return sources;
 }
 
-/// Each module's stream, holding only its compressed source.
+/// Each module's stream, holding only its compressed source; the sources
+/// are compressed through `parallel`, each on its own.
 Outcome<bool> writeModules(const VbaProject& project, const std::vector<std::string>& sources,
-                           const std::string& vba, CompoundTree& tree) {
+                           const std::string& vba, CompoundTree& tree,
+                           const ParallelFor& parallel) {
     std::set<std::string> streams;
+    std::vector<CompoundTree::Node*> nodes;
     for (size_t k = 0; k < project.modules().size(); ++k) {
         const VbaModule& module = project.modules()[k];
         const std::string what = "module " + module.nameUtf8;
@@ -62,11 +66,20 @@ Outcome<bool> writeModules(const VbaProject& project, const std::vector<std::str
         CompoundTree::Node* node = findNode(tree, vba + module.streamName);
         if (!node || node->isStorage)
             return fail(Problem::Corrupt, what + ": no stream " + module.streamName);
-        Outcome<std::string> packed = compress(sources[k]);
-        if (!packed)
-            return fail(packed.failure().problem, what + ": " + packed.failure().detail);
-        node->data = std::move(*packed);
+        nodes.push_back(node);
     }
+    std::vector<std::optional<Failure>> failures(nodes.size());
+    forEachIndex(parallel, nodes.size(), [&](size_t k) {
+        Outcome<std::string> packed = compress(sources[k]);
+        if (packed)
+            nodes[k]->data = std::move(*packed);
+        else
+            failures[k] = packed.failure();
+    });
+    for (size_t k = 0; k < failures.size(); ++k)
+        if (failures[k])
+            return fail(failures[k]->problem,
+                        "module " + project.modules()[k].nameUtf8 + ": " + failures[k]->detail);
     return true;
 }
 
@@ -203,16 +216,15 @@ bool ProjectWriter::isModuleName(std::string_view name) {
     return true;
 }
 
-Outcome<std::vector<std::string>> ProjectWriter::write(const VbaProject& project,
-                                                       const ProjectChanges& changes,
-                                                       const std::string& storage,
-                                                       CompoundTree& tree) {
+Outcome<std::vector<std::string>>
+ProjectWriter::write(const VbaProject& project, const ProjectChanges& changes,
+                     const std::string& storage, CompoundTree& tree, const ParallelFor& parallel) {
     const std::string prefix = storage.empty() ? "" : storage + "/";
     const std::string vba = prefix + "VBA/";
     Outcome<std::vector<std::string>> sources = intendedSources(project, changes);
     if (!sources)
         return sources.failure();
-    Outcome<bool> modules = writeModules(project, *sources, vba, tree);
+    Outcome<bool> modules = writeModules(project, *sources, vba, tree, parallel);
     if (!modules)
         return modules.failure();
     Outcome<std::vector<std::string>> added = addModules(project, changes, prefix, tree);

@@ -35,9 +35,11 @@ public:
     /// Fails (Corrupt) for an index past the modules or for modules sharing
     /// one stream, (TooLarge) for sources past the project's limits,
     /// (Unencodable) for a new module's name that is taken or is no name.
+    /// The sources are compressed through `parallel`.
     static Outcome<std::vector<std::string>> write(const VbaProject& project,
                                                    const ProjectChanges& changes,
-                                                   const std::string& storage, CompoundTree& tree);
+                                                   const std::string& storage, CompoundTree& tree,
+                                                   const ParallelFor& parallel = {});
 
     /// `_VBA_PROJECT` as a writer leaves it: no compiled state, version
     /// 0xFFFF; `old`'s two reserved bytes at 5 are kept.

@@ -4,10 +4,51 @@
 #include "textdecoding.h"
 
 #include <algorithm>
+#include <atomic>
+#include <map>
+#include <memory>
+#include <optional>
 
 namespace trapline::office {
+namespace {
 
-Outcome<VbaProject> VbaProject::read(const CompoundFile& file, const std::string& storage) {
+/// Whether `codePage` reads every ASCII byte as itself, so that ASCII text
+/// (most source is) needs no decoder.
+bool keepsAscii(uint16_t codePage) {
+    std::string ascii(128, '\0');
+    for (size_t k = 0; k < ascii.size(); ++k)
+        ascii[k] = static_cast<char>(k);
+    return decodeCodePage(ascii, codePage) == ascii;
+}
+
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+/// Takes `size` bytes from `budget`; false when fewer are left.
+bool take(std::atomic<size_t>& budget, size_t size) {
+    size_t left = budget.load();
+    while (size <= left)
+        if (budget.compare_exchange_weak(left, left - size))
+            return true;
+    return false;
+}
+
+} // namespace
+
+void forEachIndex(const ParallelFor& parallel, size_t count,
+                  const std::function<void(size_t)>& work) {
+    if (parallel && count > 1) {
+        parallel(count, work);
+        return;
+    }
+    for (size_t k = 0; k < count; ++k)
+        work(k);
+}
+
+Outcome<VbaProject> VbaProject::read(const CompoundFile& file, const std::string& storage,
+                                     const ParallelFor& parallel) {
     const std::string prefix = storage.empty() ? "" : storage + "/";
     Outcome<std::string> packedDir = file.read(prefix + "VBA/dir", kStreamLimit);
     if (!packedDir)
@@ -24,20 +65,54 @@ Outcome<VbaProject> VbaProject::read(const CompoundFile& file, const std::string
     VbaProject project(std::move(*dir), ProjectStream::parse(*projectBytes));
     if (project.m_project.lockedForViewing())
         return fail(Problem::Locked, "the project is locked for viewing");
-    size_t budget = kProjectLimit;
-    for (const DirModule& entry : project.m_dir.modules()) {
-        Outcome<VbaModule> module =
-            project.readModule(file, prefix, entry, std::min(kSourceLimit, budget));
+
+    // The container is read here, one stream after another; the sources are
+    // decompressed and decoded apart, each on its own.
+    // A stream that several modules name is read once: a hostile project
+    // must not hold many copies of its largest stream.
+    const std::vector<DirModule>& entries = project.m_dir.modules();
+    std::vector<std::shared_ptr<const std::string>> streams(entries.size());
+    StreamCache byName;
+    for (size_t k = 0; k < entries.size(); ++k) {
+        Outcome<VbaModule> module = project.moduleEntry(file, prefix, entries[k], byName);
         if (!module)
             return module.failure();
-        budget -= module->source.size();
+        streams[k] = byName.at(module->streamName);
         project.m_modules.push_back(std::move(*module));
     }
+    byName.clear();
+    // Modules that share one stream must not multiply what it costs: the
+    // sources share one budget, taken as each is decompressed.
+    std::atomic<size_t> budget{kProjectLimit};
+    const bool ascii = keepsAscii(project.codePage());
+    std::vector<std::optional<Failure>> failures(entries.size());
+    forEachIndex(parallel, entries.size(), [&](size_t k) {
+        VbaModule& module = project.m_modules[k];
+        const size_t limit = std::min(kSourceLimit, budget.load());
+        Outcome<std::string> source =
+            decompress(std::string_view(*streams[k]).substr(module.textOffset), limit);
+        streams[k].reset();
+        if (!source || !take(budget, source->size())) {
+            failures[k] =
+                source ? Failure{Problem::TooLarge, "more than " + std::to_string(kProjectLimit) +
+                                                        " bytes of sources together"}
+                       : source.failure();
+            return;
+        }
+        module.source = std::move(*source);
+        module.sourceUtf8 = ascii && isAscii(module.source)
+                                ? module.source
+                                : decodeCodePage(module.source, project.codePage());
+    });
+    for (size_t k = 0; k < failures.size(); ++k)
+        if (failures[k])
+            return fail(failures[k]->problem,
+                        "module " + project.m_modules[k].nameUtf8 + ": " + failures[k]->detail);
     return project;
 }
 
-Outcome<VbaModule> VbaProject::readModule(const CompoundFile& file, const std::string& prefix,
-                                          const DirModule& entry, size_t limit) const {
+Outcome<VbaModule> VbaProject::moduleEntry(const CompoundFile& file, const std::string& prefix,
+                                           const DirModule& entry, StreamCache& streams) const {
     VbaModule module;
     module.name = entry.name;
     module.nameUtf8 = entry.nameUnicode.empty() ? decodeCodePage(entry.name, codePage())
@@ -51,17 +126,15 @@ Outcome<VbaModule> VbaProject::readModule(const CompoundFile& file, const std::s
                   : entry.type == ModuleType::Procedural ? ModuleKind::Standard
                                                          : ModuleKind::Class;
     const std::string what = "module " + module.nameUtf8;
-    Outcome<std::string> stream = file.read(prefix + "VBA/" + module.streamName, kStreamLimit);
-    if (!stream)
-        return fail(stream.failure().problem, what + ": " + stream.failure().detail);
+    std::shared_ptr<const std::string>& stream = streams[module.streamName];
+    if (!stream) {
+        Outcome<std::string> read = file.read(prefix + "VBA/" + module.streamName, kStreamLimit);
+        if (!read)
+            return fail(read.failure().problem, what + ": " + read.failure().detail);
+        stream = std::make_shared<const std::string>(std::move(*read));
+    }
     if (entry.textOffset > stream->size())
         return fail(Problem::Corrupt, what + ": its source starts past its stream's end");
-    Outcome<std::string> source =
-        decompress(std::string_view(*stream).substr(entry.textOffset), limit);
-    if (!source)
-        return fail(source.failure().problem, what + ": " + source.failure().detail);
-    module.source = std::move(*source);
-    module.sourceUtf8 = decodeCodePage(module.source, codePage());
     return module;
 }
 

@@ -8,10 +8,22 @@
 #include "outcome.h"
 #include "projectstream.h"
 
+#include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace trapline::office {
+
+/// Runs `work(0)` to `work(count - 1)`, each once, on whatever threads it
+/// has, and returns when all are done: the caller's pool, lent to work whose
+/// items are independent (one module each). Empty: one after another here.
+using ParallelFor = std::function<void(size_t count, const std::function<void(size_t)>& work)>;
+
+/// Runs `work` for every index through `parallel`, or here when it is empty.
+void forEachIndex(const ParallelFor& parallel, size_t count,
+                  const std::function<void(size_t)>& work);
 
 /// One module of a project.
 struct VbaModule {
@@ -30,7 +42,9 @@ public:
     /// `file`. Fails (Locked) for a project locked for viewing, (Corrupt)
     /// naming the stream or module that does not read or decompress,
     /// (TooLarge) for a stream or source past what a project can hold.
-    static Outcome<VbaProject> read(const CompoundFile& file, const std::string& storage);
+    /// The sources are decompressed and decoded through `parallel`.
+    static Outcome<VbaProject> read(const CompoundFile& file, const std::string& storage,
+                                    const ParallelFor& parallel = {});
 
     uint16_t codePage() const { return m_dir.codePage(); }
     const DirStream& dir() const { return m_dir; }
@@ -48,8 +62,10 @@ public:
 private:
     VbaProject(DirStream dir, ProjectStream project)
         : m_dir(std::move(dir)), m_project(std::move(project)) {}
-    Outcome<VbaModule> readModule(const CompoundFile& file, const std::string& prefix,
-                                  const DirModule& entry, size_t limit) const;
+    /// Module streams read so far, by name below VBA/.
+    using StreamCache = std::map<std::string, std::shared_ptr<const std::string>>;
+    Outcome<VbaModule> moduleEntry(const CompoundFile& file, const std::string& prefix,
+                                   const DirModule& entry, StreamCache& streams) const;
 
     DirStream m_dir;
     ProjectStream m_project;
