@@ -18,6 +18,9 @@ root=$PWD
 out=$root/build-windows
 jobs=${JOBS:-2}
 read -r -a archs <<<"${TRAPLINE_WINDOWS_ARCHS:-x64 x86}"
+stages_title="Windows: time per stage"
+source tools/stages.sh
+trap report_stages EXIT
 
 # Only what is missing is installed.
 tools/install-deps.sh cmake ninja-build mingw-w64-tools libgtest-dev libgmock-dev libcli11-dev \
@@ -38,7 +41,7 @@ locked() {
 # debugging chatter, nothing of the user's ~/.wine touched.
 export WINEPREFIX=$out/wineprefix WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "== wine prefix $WINEPREFIX" >&2
+    stage "wine prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     locked wineboot --init
     wineserver --wait
@@ -55,7 +58,7 @@ wineserver --wait
 wineserver_binary=/usr/lib/wine/wineserver64
 [ -x "$wineserver_binary" ] || wineserver_binary=$(command -v wineserver)
 "$wineserver_binary" --persistent 2>/dev/null || true # or one runs already
-trap 'wineserver --kill || true' EXIT
+trap 'status=$?; wineserver --kill || true; report_stages $status' EXIT
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
 launcher=()
@@ -91,7 +94,7 @@ libzip_version=1.7.3
 fetch_libzip() {
     local deps=$out/deps
     [ -f "$deps/libzip_$libzip_version.orig.tar.xz" ] && return
-    echo "== libzip $libzip_version: Debian's source" >&2
+    stage "libzip $libzip_version: Debian's source"
     mkdir -p "$deps/apt/lists/partial"
     echo "deb-src http://deb.debian.org/debian bookworm main" >"$deps/apt/sources.list"
     local apt=(-o Dir::Etc::sourcelist="$deps/apt/sources.list" -o Dir::Etc::sourceparts=-
@@ -106,7 +109,7 @@ build_libzip() {
     local prefix=$deps/libzip-$libzip_version-$arch
     [ -f "$prefix/lib/libzip.a" ] && return
     fetch_libzip
-    echo "== libzip $libzip_version: build for $arch" >&2
+    stage "libzip $libzip_version: build for $arch"
     rm -rf "$deps/src-$arch" "$prefix"
     mkdir -p "$deps/src-$arch"
     tar -xJf "$deps/libzip_$libzip_version.orig.tar.xz" -C "$deps/src-$arch" --strip-components=1
@@ -126,7 +129,7 @@ build_libzip() {
 }
 
 # The Linux program the Windows one is compared with.
-echo "== Linux trapline, to compare with" >&2
+stage "Linux trapline, to compare with"
 cmake -S . -B "$out/linux" -G Ninja -DTRAPLINE_GUI=OFF -DTRAPLINE_TESTS=OFF -DTRAPLINE_WERROR=ON \
     "${launcher[@]}" >/dev/null
 locked cmake --build "$out/linux" -j"$jobs" --target trapline
@@ -139,30 +142,30 @@ for arch in "${archs[@]}"; do
     esac
     build=$out/$arch
     build_libzip "$arch" "$triple"
-    echo "== Windows $arch: build" >&2
+    stage "Windows $arch: build"
     cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triple.cmake" \
         -DTRAPLINE_LIBZIP_PREFIX="$out/deps/libzip-$libzip_version-$arch" \
         -DTRAPLINE_WERROR=ON "${launcher[@]}" >/dev/null
     locked cmake --build "$build" -j"$jobs"
 
-    echo "== Windows $arch: imports" >&2
+    stage "Windows $arch: imports"
     mapfile -t programs < <(find "$build" \( -name '*.exe' -o -name '*.dll' \) \
         -not -path '*/CMakeFiles/*' | sort)
     check_imports "$triple-objdump" "${programs[@]}"
 
-    echo "== Windows $arch: tests under wine" >&2
+    stage "Windows $arch: tests under wine"
     # The common dialogs' tests open real windows, which need a display.
     locked xvfb-run -a ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 120
 
-    echo "== Windows $arch: the same results as on Linux" >&2
+    stage "Windows $arch: the same results as on Linux"
     locked tools/windows-equivalence.sh "$out/linux/cli/trapline" "$build/cli/trapline.exe" "$wine" \
         "$build/equivalence"
 
-    echo "== Windows $arch: pictures of the add-in's windows" >&2
+    stage "Windows $arch: pictures of the add-in's windows"
     rm -rf "$build/pictures"
     locked "$wine" "$build/trapline-render.exe" "$build/pictures" examples/Ledger.vbp >/dev/null
 
-    echo "== Windows $arch: package" >&2
+    stage "Windows $arch: package"
     (cd "$build" && cpack -G ZIP -B "$out" >/dev/null)
     zip=$out/$(sed -n 's/^set(CPACK_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' "$build/CPackConfig.cmake").zip
     listing=$(unzip -Z1 "$zip")
@@ -178,7 +181,7 @@ rm -rf "$out/_CPack_Packages"
 # what the DLLs' own registration writes in that scope.
 if [[ " ${archs[*]} " == *" x64 "* && " ${archs[*]} " == *" x86 "* ]]; then
     version=$(sed -n 's/^project(trapline VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-    echo "== Windows: installers trapline-$version.msi and trapline-$version-machine.msi" >&2
+    stage "Windows: installers trapline-$version.msi and trapline-$version-machine.msi"
     rm -f "$out"/trapline-*.msi
     dlls=("$out/x64/host/Trapline.dll" "$out/x86/host/Trapline.dll")
     installer/build-msi.sh "$version" "${dlls[@]}" "$out/trapline-$version.msi" user

@@ -6,32 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# Each stage's wall time, printed at the end, also when a stage fails: on a
-# shared machine that is how a slow run is told from a stuck one.
-stages=()
-stage_started=$SECONDS
-stage_name=
-stage() {
-    end_stage
-    stage_name=$1
-    stage_started=$SECONDS
-    echo "== $1" >&2
-}
-end_stage() {
-    if [ -n "$stage_name" ]; then
-        stages+=("$(printf '%4d:%02d  %s' $(((SECONDS - stage_started) / 60)) \
-            $(((SECONDS - stage_started) % 60)) "$stage_name")")
-    fi
-    stage_name=
-}
-report_stages() {
-    local status=$?
-    end_stage
-    echo "== time per stage (minutes:seconds)" >&2
-    printf '%s\n' "${stages[@]}" >&2
-    printf '%4d:%02d  in all%s\n' $((SECONDS / 60)) $((SECONDS % 60)) \
-        "$([ "$status" = 0 ] || echo ", stopped by a failure")" >&2
-}
+source tools/stages.sh
 trap report_stages EXIT
 
 stage "dependencies"
