@@ -96,12 +96,13 @@ TEST(CompoundFile, BrokenProjectsAreRefusedNamingWhatIsWrong) {
          {{"PROJECT", ""}, {"VBA/dir", packed(dirOf(many))}, {"VBA/Shared", bomb}},
          Problem::TooLarge,
          "module M"},
-        // libgsf leaves out an entry that claims more than the file holds:
-        // the project's storage then reads as lacking its streams.
+        // libgsf leaves out an entry that claims more than the file holds
+        // (the storage then lacks the stream); on Windows our own walk of the
+        // sector tables names the stream. Either way it is named, unread.
         {"a module stream claiming gigabytes",
          {{"PROJECT", "Module=A\r\n"}, {"VBA/dir", dir}, {"VBA/A", packed("x")}},
          Problem::Corrupt,
-         "no entry VBA/",
+         "VBA/",
          0xF0000000},
     };
     for (const Row& row : rows) {
