@@ -1,3 +1,4 @@
+#include "childinsert.h"
 #include "traplinerun.h"
 
 #include "codepage.h"
@@ -37,40 +38,7 @@ std::filesystem::file_time_type mtimeOf(const std::string& path) {
     return std::filesystem::last_write_time(utf8Path(path));
 }
 
-/// How often `what` occurs in `text`.
-size_t occurrences(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size())
-        ++n;
-    return n;
-}
-
 #ifndef _WIN32
-/// `insert` with `args` run in a child process inside `folder`, `hook` (if
-/// any) called as each file is about to be replaced; its exit status, or
-/// 128 + the signal that ended it.
-int insertIn(const std::string& folder, const std::vector<std::string>& args,
-             const std::function<void(const std::string&)>& hook, const std::string& out,
-             const std::string& err) {
-    pid_t child = ::fork();
-    if (child != 0) {
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
-    }
-    if (::chdir(folder.c_str()) != 0)
-        ::_exit(100);
-    trapline::SignalCleanup::install();
-    if (hook)
-        trapline::DiskFile::setReplaceHook(hook);
-    std::FILE* o = std::fopen(out.c_str(), "w");
-    std::FILE* e = std::fopen(err.c_str(), "w");
-    const int code = trapline::cli::InsertCommand(o, e).run(args);
-    std::fclose(o);
-    std::fclose(e);
-    ::_exit(code);
-}
-
 /// A process that holds `folder`'s lock as a run of ours would, writes
 /// `bytes` into `path` once `hold` is over and ends; returns once the lock is
 /// taken.

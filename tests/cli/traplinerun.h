@@ -11,6 +11,14 @@
 using testing::HasSubstr;
 using testing::Not;
 
+/// How often `what` occurs in `text`.
+inline size_t occurrences(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size())
+        ++n;
+    return n;
+}
+
 inline const std::string kTrapline = TRAPLINE_BINARY;
 inline const std::string kExample = std::string(TRAPLINE_SOURCE_DIR) + "/examples";
 
