@@ -38,28 +38,45 @@ locked() {
 }
 
 # A wine prefix of our own, made once: no Mono or Gecko prompts, no
-# debugging chatter, nothing of the user's ~/.wine touched.
+# debugging chatter, nothing of the user's ~/.wine touched. Each target after
+# the first gets one more, so that the suites can run at once.
 export WINEPREFIX=$out/wineprefix WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    stage "wine prefix $WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    locked wineboot --init
-    wineserver --wait
-fi
-# The form and tips tests open windows: wine's null display driver gives
-# them one without an X server (they never look at the screen itself).
-wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
-wineserver --wait
-
-# One wine session for the whole script, started before any build (test
-# discovery runs the tests too): wine's own background processes then start
-# here, not under ctest, where they would inherit its pipes and keep each
-# test waiting until they end.
+declare -A wine_prefixes
+for arch in "${archs[@]:1}"; do
+    wine_prefixes[$arch]=$out/wineprefix-$arch
+done
 wineserver_binary=/usr/lib/wine/wineserver64
 [ -x "$wineserver_binary" ] || wineserver_binary=$(command -v wineserver)
-"$wineserver_binary" --persistent 2>/dev/null || true # or one runs already
-trap 'status=$?; wineserver --kill || true; report_stages $status' EXIT
-wine cmd /c exit </dev/null >/dev/null 2>&1
+prepare_prefix() {
+    export WINEPREFIX=$1
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        stage "wine prefix $WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        locked wineboot --init
+        wineserver --wait
+    fi
+    # The form and tips tests open windows: wine's null display driver gives
+    # them one without an X server (they never look at the screen itself).
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+    wineserver --wait
+    # One wine session for the whole script, started before any build (test
+    # discovery runs the tests too): wine's own background processes then
+    # start here, not under ctest, where they would inherit its pipes and
+    # keep each test waiting until they end.
+    "$wineserver_binary" --persistent 2>/dev/null || true # or one runs already
+    wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+end_wine_sessions() {
+    local prefix
+    for prefix in "${wine_prefixes[@]}" "$out/wineprefix"; do
+        WINEPREFIX=$prefix wineserver --kill 2>/dev/null || true
+    done
+}
+trap 'status=$?; end_wine_sessions; report_stages $status' EXIT
+for prefix in "${wine_prefixes[@]}"; do
+    prepare_prefix "$prefix"
+done
+prepare_prefix "$out/wineprefix"
 
 launcher=()
 if command -v ccache >/dev/null; then
@@ -128,18 +145,28 @@ build_libzip() {
     rm -rf "$deps/src-$arch"
 }
 
-# The Linux program the Windows one is compared with.
-stage "Linux trapline, to compare with"
-cmake -S . -B "$out/linux" -G Ninja -DTRAPLINE_GUI=OFF -DTRAPLINE_TESTS=OFF -DTRAPLINE_WERROR=ON \
-    "${launcher[@]}" >/dev/null
-locked cmake --build "$out/linux" -j"$jobs" --target trapline
+# The Linux program the Windows one is compared with: the caller's own when
+# it has one (tools/test.sh has just built it), else one built here.
+linux_trapline=${TRAPLINE_LINUX_PROGRAM:-}
+if [ -z "$linux_trapline" ]; then
+    stage "Linux trapline, to compare with"
+    cmake -S . -B "$out/linux" -G Ninja -DTRAPLINE_GUI=OFF -DTRAPLINE_TESTS=OFF \
+        -DTRAPLINE_WERROR=ON "${launcher[@]}" >/dev/null
+    locked cmake --build "$out/linux" -j"$jobs" --target trapline
+    linux_trapline=$out/linux/cli/trapline
+fi
+
+triple_of() {
+    case $1 in
+    x64) echo x86_64-w64-mingw32 ;;
+    x86) echo i686-w64-mingw32 ;;
+    *) echo "unknown Windows target '$1' (x64 or x86)" >&2; exit 2 ;;
+    esac
+}
+wine_of() { if [ "$1" = x64 ]; then echo /usr/lib/wine/wine64; else echo wine; fi; }
 
 for arch in "${archs[@]}"; do
-    case $arch in
-    x64) triple=x86_64-w64-mingw32 wine=/usr/lib/wine/wine64 ;;
-    x86) triple=i686-w64-mingw32 wine=wine ;;
-    *) echo "unknown Windows target '$arch' (x64 or x86)" >&2; exit 2 ;;
-    esac
+    triple=$(triple_of "$arch")
     build=$out/$arch
     build_libzip "$arch" "$triple"
     stage "Windows $arch: build"
@@ -152,19 +179,38 @@ for arch in "${archs[@]}"; do
     mapfile -t programs < <(find "$build" \( -name '*.exe' -o -name '*.dll' \) \
         -not -path '*/CMakeFiles/*' | sort)
     check_imports "$triple-objdump" "${programs[@]}"
+done
 
-    stage "Windows $arch: tests under wine"
-    # The common dialogs' tests open real windows, which need a display.
-    # Now and then wine itself ends a test process with a segmentation fault
-    # after the test has printed its result (seen once on x86, in a test that
-    # had only skipped, and never again in a hundred runs): a test must pass
-    # in one of two runs here, and at once on Linux, where no emulator stands
-    # between it and the system. A fault of ours fails both runs.
-    locked xvfb-run -a ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 120 \
-        --repeat until-pass:2
+# The targets' suites run at once, each in a wine prefix of its own (the
+# first target's is the script's): tests register the add-in and write
+# settings, which must not meet another suite's. Each suite's output is
+# printed whole once both have ended.
+stage "Windows ${archs[*]}: tests under wine"
+suite_pids=()
+for i in "${!archs[@]}"; do
+    arch=${archs[$i]}
+    prefix=${wine_prefixes[$arch]:-$WINEPREFIX}
+    WINEPREFIX=$prefix locked tools/wine-tests.sh "$out/$arch" "$jobs" $((99 + 50 * i)) >"$out/$arch-tests.log" 2>&1 &
+    suite_pids+=($!)
+done
+suites_failed=()
+for i in "${!archs[@]}"; do
+    wait "${suite_pids[$i]}" || suites_failed+=("${archs[$i]}")
+done
+for arch in "${archs[@]}"; do
+    echo "== Windows $arch: tests under wine" >&2
+    cat "$out/$arch-tests.log" >&2
+done
+if [ "${#suites_failed[@]}" != 0 ]; then
+    echo "error: tests failed under wine for ${suites_failed[*]}" >&2
+    exit 1
+fi
 
+for arch in "${archs[@]}"; do
+    build=$out/$arch
+    wine=$(wine_of "$arch")
     stage "Windows $arch: the same results as on Linux"
-    locked tools/windows-equivalence.sh "$out/linux/cli/trapline" "$build/cli/trapline.exe" "$wine" \
+    locked tools/windows-equivalence.sh "$linux_trapline" "$build/cli/trapline.exe" "$wine" \
         "$build/equivalence"
 
     stage "Windows $arch: pictures of the add-in's windows"

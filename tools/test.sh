@@ -30,4 +30,4 @@ stage "fuzzing"
 FUZZ_SECONDS="${FUZZ_SECONDS:-20}" fuzz/run.sh
 
 stage "Windows (x64 and x86) under wine"
-tools/build-windows.sh
+TRAPLINE_LINUX_PROGRAM=$PWD/build/cli/trapline tools/build-windows.sh
