@@ -84,7 +84,6 @@ Outcome<VbaProject> VbaProject::read(const CompoundFile& file, const std::string
     // Modules that share one stream must not multiply what it costs: the
     // sources share one budget, taken as each is decompressed.
     std::atomic<size_t> budget{kProjectLimit};
-    const bool ascii = keepsAscii(project.codePage());
     std::vector<std::optional<Failure>> failures(entries.size());
     forEachIndex(parallel, entries.size(), [&](size_t k) {
         VbaModule& module = project.m_modules[k];
@@ -100,15 +99,18 @@ Outcome<VbaProject> VbaProject::read(const CompoundFile& file, const std::string
             return;
         }
         module.source = std::move(*source);
-        module.sourceUtf8 = ascii && isAscii(module.source)
-                                ? module.source
-                                : decodeCodePage(module.source, project.codePage());
     });
     for (size_t k = 0; k < failures.size(); ++k)
         if (failures[k])
             return fail(failures[k]->problem,
                         "module " + project.m_modules[k].nameUtf8 + ": " + failures[k]->detail);
     return project;
+}
+
+std::string VbaProject::sourceUtf8(const VbaModule& module) const {
+    return keepsAscii(codePage()) && isAscii(module.source)
+               ? module.source
+               : decodeCodePage(module.source, codePage());
 }
 
 Outcome<VbaModule> VbaProject::moduleEntry(const CompoundFile& file, const std::string& prefix,

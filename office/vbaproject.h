@@ -32,8 +32,7 @@ struct VbaModule {
     std::string streamName; ///< the module's stream below VBA/, UTF-8
     ModuleKind kind = ModuleKind::Standard;
     uint32_t textOffset = 0;
-    std::string source;     ///< the source's bytes, in the project's code page, line ends kept
-    std::string sourceUtf8; ///< the source decoded
+    std::string source; ///< the source's bytes, in the project's code page, line ends kept
 };
 
 class VbaProject {
@@ -42,7 +41,7 @@ public:
     /// `file`. Fails (Locked) for a project locked for viewing, (Corrupt)
     /// naming the stream or module that does not read or decompress,
     /// (TooLarge) for a stream or source past what a project can hold.
-    /// The sources are decompressed and decoded through `parallel`.
+    /// The sources are decompressed through `parallel`.
     static Outcome<VbaProject> read(const CompoundFile& file, const std::string& storage,
                                     const ParallelFor& parallel = {});
 
@@ -50,6 +49,9 @@ public:
     const DirStream& dir() const { return m_dir; }
     const ProjectStream& project() const { return m_project; }
     const std::vector<VbaModule>& modules() const { return m_modules; }
+    /// A module's source decoded from the project's code page. Decoded only
+    /// when asked: a run works on the bytes, and most never need the text.
+    std::string sourceUtf8(const VbaModule& module) const;
 
     /// Streams no project of ours comes near; a claim past them is hostile.
     static constexpr size_t kStreamLimit = 64 << 20;

@@ -65,7 +65,8 @@ TEST(Document, EverySampleReadsWithItsModulesKindsAndCodePage) {
         for (const VbaModule& module : document->project().modules()) {
             ++kinds[module.kind];
             // Every source starts with its own name, as the editor exports it.
-            EXPECT_EQ(module.sourceUtf8.rfind("Attribute VB_Name = \"" + module.nameUtf8 + "\"", 0),
+            EXPECT_EQ(document->project().sourceUtf8(module).rfind(
+                          "Attribute VB_Name = \"" + module.nameUtf8 + "\"", 0),
                       0u)
                 << module.nameUtf8;
             EXPECT_EQ(module.streamName, module.nameUtf8);
@@ -100,7 +101,7 @@ TEST(Document, SourcesAreTheStoredTextAndNamesKeepTheirBytes) {
     Outcome<Document> slides = Document::open(sample("tika_testPPT_macros.pptm"));
     ASSERT_TRUE(slides);
     EXPECT_EQ(slides->projectPart(), "ppt/vbaProject.bin");
-    const std::string& text = moduleNamed(*slides, "Module1")->sourceUtf8;
+    const std::string text = slides->project().sourceUtf8(*moduleNamed(*slides, "Module1"));
     EXPECT_NE(text.find("Sub Embolden()\r\n"), std::string::npos);
     EXPECT_NE(text.find("    Selection.Font.ItalicBi = wdToggle\r\nEnd Sub"), std::string::npos);
 

@@ -21,9 +21,9 @@ namespace {
 
 /// The module's text as LibreOffice keeps it: no Attribute lines, LF line
 /// ends, UTF-8.
-std::string asBasic(const VbaModule& module) {
+std::string asBasic(const VbaProject& project, const VbaModule& module) {
     std::string out;
-    std::istringstream lines(module.sourceUtf8);
+    std::istringstream lines(project.sourceUtf8(module));
     std::string line;
     while (std::getline(lines, line)) {
         if (!line.empty() && line.back() == '\r')
@@ -130,7 +130,7 @@ TEST(LibreOffice, ConvertedDocumentsHoldTheWrittenModuleTexts) {
                                  "/" + module.nameUtf8 + ".xml") == 0)
                     found = *(*zip)->read(part, 1 << 24);
             ASSERT_FALSE(found.empty()) << module.nameUtf8;
-            EXPECT_EQ(moduleText(found), asBasic(module)) << module.nameUtf8;
+            EXPECT_EQ(moduleText(found), asBasic(back->project(), module)) << module.nameUtf8;
         }
     }
     std::system(("rm -rf '" + std::string(folder) + "'").c_str());
