@@ -124,4 +124,29 @@ TEST(ZipPackage, HostilePackagesAreRefusedByName) {
     }
 }
 
+TEST(ZipPackage, AReplacedPartIsDeflatedInItsPlaceAndTheOthersAreLeftAsTheyWere) {
+    Entries entries = package(std::string(100000, 'x')); // deflated by zipOf
+    Outcome<std::unique_ptr<ZipPackage>> zip = ZipPackage::open(zipOf(entries));
+    ASSERT_TRUE(zip) << zip.failure().detail;
+    std::string text;
+    for (int line = 0; text.size() < 200000; ++line)
+        text += "    Debug.Print \"line " + std::to_string(line) + "\"\r\n";
+    Outcome<std::string> written = (*zip)->rewritten({{"code/Project One.bin", text}});
+    ASSERT_TRUE(written) << written.failure().detail;
+    // Text like a module's shrinks to a fraction when deflated; stored, the
+    // package would be larger than the text.
+    EXPECT_LT(written->size(), text.size() / 4);
+    Outcome<std::unique_ptr<ZipPackage>> back = ZipPackage::open(*written);
+    ASSERT_TRUE(back) << back.failure().detail;
+    std::vector<std::string> names;
+    for (const auto& [name, data] : entries)
+        names.push_back(name);
+    EXPECT_EQ((*back)->names(), names);
+    for (const auto& [name, data] : entries) {
+        Outcome<std::string> part = (*back)->read(name, 1 << 20);
+        ASSERT_TRUE(part) << name;
+        EXPECT_EQ(*part, name == "code/Project One.bin" ? text : data) << name;
+    }
+}
+
 } // namespace
