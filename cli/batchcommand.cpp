@@ -97,7 +97,7 @@ int BatchCommand::execute() {
     settings.mode = m_dryRun ? BatchMode::Diff : BatchMode::Write;
     settings.backup = m_backup;
     settings.keepTreated = m_json;
-    settings.moduleFilter = *codepage->fromUtf8(options->moduleName);
+    settings.moduleFilter = options->moduleName;
     BatchPrinter printer(m_out, m_err, project->codepage(), settings.mode, settings.keepTreated);
     // A signal from here on stops the run where it is; it then says what it wrote.
     SignalCleanup::Handoff handoff;

@@ -178,7 +178,7 @@ int CheckCommand::check(TextOut& err) {
 
     BatchSettings settings;
     settings.mode = BatchMode::ReadOnly;
-    settings.moduleFilter = *codepage->fromUtf8(options->moduleName);
+    settings.moduleFilter = options->moduleName;
     CheckListener listener(err, m_err.stream());
     BatchPipeline pipeline(*project, settings, listener);
     const Codepage& projectCodepage = project->codepage();

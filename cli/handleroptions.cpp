@@ -79,8 +79,10 @@ std::optional<InsertionOptions> HandlerOptions::read(const Codepage& codepage,
         input.fail("--proc needs a procedure name");
         return std::nullopt;
     }
-    if (!codepage.fromUtf8(options.moduleName) || !codepage.fromUtf8(options.procName)) {
-        input.fail("--module or --proc holds a character the code page cannot hold");
+    // A name the run's code page cannot hold may still be one in a document
+    // of another code page: each module's names are compared in its own.
+    if (!Codepage::isValidUtf8(options.moduleName) || !Codepage::isValidUtf8(options.procName)) {
+        input.fail("--module or --proc is not UTF-8 text");
         return std::nullopt;
     }
     if (!options.useDefault) {

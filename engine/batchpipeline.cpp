@@ -62,12 +62,8 @@ Result<void> BatchPipeline::lockFolders() {
 }
 
 bool BatchPipeline::filterNames(const Component& c) const {
-    if (c.Name() == m_settings.moduleFilter)
-        return true;
-    // A document's module names are in its own code page: compared as text.
-    const Codepage& own = c.codepage(m_project.codepage());
-    return own.name() != m_project.codepage().name() &&
-           own.toUtf8(c.Name()) == m_project.codepage().toUtf8(m_settings.moduleFilter);
+    // Compared as text: a document's module names are in its own code page.
+    return c.codepage(m_project.codepage()).toUtf8(c.Name()) == m_settings.moduleFilter;
 }
 
 BatchPipeline::Treated BatchPipeline::treatOne(Component& c,

@@ -57,7 +57,8 @@ struct BatchSettings {
     bool backup = false; ///< keep each replaced file under a free ".bak" name
     bool keepTreated =
         false; ///< keep every treated item (a large project treats tens of thousands)
-    /// Only the components of this exact name (project code page), or "*".
+    /// Only the components of this exact name (UTF-8, compared with each
+    /// name decoded from its own code page), or "*".
     std::string moduleFilter = "*";
 };
 

@@ -135,6 +135,14 @@ bool isIdentChar(char c) {
     return std::isalnum(u) || u == '_' || u >= 0x80;
 }
 
+/// Whether the character that ends before `col`, which starts one, belongs to
+/// a word; a double-byte character does, whatever its second byte.
+bool wordBefore(std::string_view text, size_t col) {
+    return col > 0 && (isIdentChar(text[col - 1]) ||
+                       (col > 1 && static_cast<unsigned char>(text[col - 2]) >= 0x80 &&
+                        vb::detail::isTrailByte(text, col - 1)));
+}
+
 size_t search(std::string_view hay, std::string_view needle, bool matchCase) {
     if (matchCase)
         return hay.find(needle);
@@ -205,7 +213,7 @@ Result<void> CodeModule::usable(std::string_view fileBytes) {
     return {};
 }
 
-CodeModule::CodeModule(std::string fileBytes) {
+CodeModule::CodeModule(std::string fileBytes, const LeadBytes* lead) : m_lead(lead) {
     size_t firstNl = fileBytes.find('\n');
     if (firstNl != std::string::npos && (firstNl == 0 || fileBytes[firstNl - 1] != '\r'))
         m_eol = "\n";
@@ -218,7 +226,14 @@ CodeModule::CodeModule(std::string fileBytes) {
     forEachCodeLine(bytes, head, [&](size_t offset, size_t text, size_t tail) {
         m_lines.appendOriginal(offset, text, tail);
     });
-    m_index.build(m_lines);
+    m_index.build(m_lines, m_lead);
+}
+
+void CodeModule::setLeadBytes(const LeadBytes* lead) {
+    if (lead == m_lead)
+        return;
+    m_lead = lead;
+    m_index.build(m_lines, m_lead);
 }
 
 LineStore::State CodeModule::originalState() const {
@@ -232,7 +247,7 @@ LineStore::State CodeModule::originalState() const {
 bool CodeModule::restore(const LineStore::State& state) {
     if (!m_lines.restore(state))
         return false;
-    m_index.build(m_lines);
+    m_index.build(m_lines, m_lead);
     return true;
 }
 
@@ -298,6 +313,7 @@ bool CodeModule::changesShape(long line, const std::vector<std::string_view>& li
 }
 
 Result<void> CodeModule::InsertLines(long line, std::string_view text) {
+    const vb::CodepageScope scope(m_lead);
     if (line < 1 || line > CountOfLines() + 1)
         return lineError(line);
     std::vector<std::string_view> parts = splitText(text);
@@ -306,13 +322,14 @@ Result<void> CodeModule::InsertLines(long line, std::string_view text) {
     const bool reindex = changesShape(line, parts);
     m_lines.insert(static_cast<size_t>(line - 1), parts, m_eol);
     if (reindex)
-        m_index.build(m_lines);
+        m_index.build(m_lines, m_lead);
     else
         m_index.shiftForInsert(line, static_cast<long>(parts.size()));
     return {};
 }
 
 Result<void> CodeModule::DeleteLines(long line, long count) {
+    const vb::CodepageScope scope(m_lead);
     if (line < 1 || count < 0 || line > CountOfLines() || line + count - 1 > CountOfLines())
         return lineError(line);
     std::vector<std::string_view> gone;
@@ -330,13 +347,14 @@ Result<void> CodeModule::DeleteLines(long line, long count) {
     const bool reindex = changesShape(line, gone) || !m_index.oneStretch(line, line + count - 1);
     m_lines.erase(static_cast<size_t>(line - 1), static_cast<size_t>(count));
     if (reindex)
-        m_index.build(m_lines);
+        m_index.build(m_lines, m_lead);
     else
         m_index.shiftForInsert(line, -count);
     return {};
 }
 
 Result<void> CodeModule::ReplaceLine(long line, std::string_view text) {
+    const vb::CodepageScope scope(m_lead);
     if (line < 1 || line > CountOfLines())
         return lineError(line);
     if (text.find_first_of("\r\n") != std::string_view::npos)
@@ -344,11 +362,12 @@ Result<void> CodeModule::ReplaceLine(long line, std::string_view text) {
     const bool reindex = changesShape(line, {this->line(line), text});
     m_lines.replace(static_cast<size_t>(line - 1), text);
     if (reindex)
-        m_index.build(m_lines);
+        m_index.build(m_lines, m_lead);
     return {};
 }
 
 Result<void> CodeModule::replaceTexts(const std::vector<std::pair<long, std::string_view>>& texts) {
+    const vb::CodepageScope scope(m_lead);
     bool reindex = false;
     for (const auto& [line, text] : texts) {
         if (line < 1 || line > CountOfLines())
@@ -361,7 +380,7 @@ Result<void> CodeModule::replaceTexts(const std::vector<std::pair<long, std::str
     for (const auto& [line, text] : texts)
         m_lines.replace(static_cast<size_t>(line - 1), text);
     if (reindex)
-        m_index.build(m_lines);
+        m_index.build(m_lines, m_lead);
     return {};
 }
 
@@ -408,6 +427,7 @@ std::optional<size_t> placeOf(const Moving& m, const std::vector<std::string_vie
 
 Result<void> CodeModule::replaceLines(long line, long count,
                                       const std::vector<std::string_view>& lines) {
+    const vb::CodepageScope scope(m_lead);
     if (line < 1 || count < 0 || line > CountOfLines() + 1 || line + count - 1 > CountOfLines())
         return lineError(line);
     for (std::string_view l : lines)
@@ -449,7 +469,7 @@ Result<void> CodeModule::replaceLines(long line, long count,
     // An edit can do anything to the code, even to code that is not valid
     // (a procedure without its End), where only a fresh look tells where
     // procedures lie. A typed key is one edit: the cost is one pass.
-    m_index.build(m_lines);
+    m_index.build(m_lines, m_lead);
     return {};
 }
 
@@ -504,6 +524,7 @@ Result<long> CodeModule::ProcCountLines(std::string_view name, int kind, size_t 
 Result<bool> CodeModule::Find(std::string_view target, long& startLine, long& startColumn,
                               long& endLine, long& endColumn, bool wholeWord, bool matchCase,
                               bool patternSearch) const {
+    const vb::CodepageScope scope(m_lead);
     if (patternSearch)
         return makeError(errors::InvalidCall, "CodeModule", "Pattern search is not supported");
     if (startLine < 1 || startLine > CountOfLines() || startColumn < 1)
@@ -524,11 +545,16 @@ Result<bool> CodeModule::Find(std::string_view target, long& startLine, long& st
             if (hit == std::string_view::npos)
                 break;
             size_t col = at + hit;
-            bool bounded =
-                !wholeWord ||
-                ((col == 0 || !isIdentChar(range[col - 1])) &&
-                 (col + target.size() >= range.size() || !isIdentChar(range[col + target.size()])));
-            if (bounded) {
+            // In a double-byte code page a match may start on a character's
+            // second byte, or take such a byte's letter in the other case.
+            const bool whole =
+                !m_lead ||
+                (vb::startsCharacter(range, col) &&
+                 (matchCase || vb::equalsNoCase(range.substr(col, target.size()), target)));
+            bool bounded = !wholeWord ||
+                           (!wordBefore(range, col) && (col + target.size() >= range.size() ||
+                                                        !isIdentChar(range[col + target.size()])));
+            if (whole && bounded) {
                 startLine = endLine = l;
                 startColumn = static_cast<long>(col) + 1;
                 endColumn = static_cast<long>(col + target.size()) + 1;

@@ -26,8 +26,9 @@ class CodeModule {
 public:
     CodeModule() = default;
     /// Splits a module file into its hidden head and its code lines. A UTF-8
-    /// byte-order mark before the head is kept with it.
-    explicit CodeModule(std::string fileBytes);
+    /// byte-order mark before the head is kept with it. `lead` gives the lead
+    /// bytes of the file's code page when it is a double-byte one.
+    explicit CodeModule(std::string fileBytes, const LeadBytes* lead = nullptr);
 
     /// Whether a module file's bytes can be taken as a code module; error 321
     /// says why not: binary, too large, or a line ended by CR without LF (old
@@ -42,6 +43,12 @@ public:
 
     Component* Parent() const { return m_parent; }
     void setParent(Component* parent) { m_parent = parent; }
+
+    /// The lead bytes of the text's code page (Codepage::leadBytes()), null
+    /// for a single-byte one. Every parse of the text is made in a
+    /// vb::CodepageScope of them; a change looks for the procedures again.
+    const LeadBytes* leadBytes() const { return m_lead; }
+    void setLeadBytes(const LeadBytes* lead);
 
     /// Sub/Function members (type 1) and properties (type 2), in declaration order.
     const std::vector<Member>& Members() const { return m_index.members(); }
@@ -172,6 +179,7 @@ private:
 
     LineStore m_lines;
     ProcIndex m_index;
+    const LeadBytes* m_lead = nullptr;
     std::string m_eol = "\r\n";
     Component* m_parent = nullptr;
     bool m_windowLines = false;

@@ -3,6 +3,10 @@
 #include "platform/textcodec.h"
 
 #include <cctype>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 namespace trapline {
 namespace {
@@ -37,6 +41,51 @@ size_t utf8Length(unsigned char lead) {
     if ((lead >> 3) == 0x1E)
         return 4;
     return 1;
+}
+
+/// The lead bytes of the code page `codec` converts, or null when none takes
+/// a second byte in the ASCII range: in UTF-8 and EUC code pages every byte
+/// of a character outside ASCII is >= 0x80 and reads as a word's anyway.
+std::unique_ptr<LeadBytes> probeLeadBytes(platform::TextCodec& codec) {
+    auto lead = std::make_unique<LeadBytes>();
+    std::vector<unsigned char> alone; // bytes that are no character on their own
+    std::string out;
+    for (int b = 0x80; b < 0x100; ++b) {
+        const char one = static_cast<char>(b);
+        if (codec.decode(std::string_view(&one, 1), out) == 0)
+            alone.push_back(static_cast<unsigned char>(b));
+    }
+    auto pairs = [&](unsigned char b, int from, int to) {
+        for (int t = from; t <= to; ++t) {
+            const char two[] = {static_cast<char>(b), static_cast<char>(t)};
+            if (codec.decode(std::string_view(two, 2), out) == 2)
+                return true;
+        }
+        return false;
+    };
+    bool asciiTrail = false;
+    for (unsigned char b : alone)
+        if (pairs(b, 0x40, 0x7E))
+            asciiTrail = lead->is[b] = true;
+    if (!asciiTrail)
+        return nullptr;
+    // Some lead bytes take only trail bytes >= 0x80 (Korean 0xC7..0xFE): they
+    // still take the next byte with them.
+    for (unsigned char b : alone)
+        if (!lead->is[b] && pairs(b, 0x80, 0xFE))
+            lead->is[b] = true;
+    return lead;
+}
+
+/// Learnt once per code page name and kept for the life of the program.
+const LeadBytes* leadBytesOf(const std::string& name, platform::TextCodec& codec) {
+    static std::mutex guard;
+    static std::map<std::string, std::unique_ptr<LeadBytes>> known;
+    std::lock_guard<std::mutex> lock(guard);
+    auto [at, isNew] = known.try_emplace(name);
+    if (isNew)
+        at->second = probeLeadBytes(codec);
+    return at->second.get();
 }
 
 } // namespace
@@ -81,7 +130,7 @@ Result<Codepage> Codepage::open(std::string_view name) {
     if (encoded != ascii)
         return makeError(errors::InvalidCall, "Codepage",
                          "code page '" + std::string(name) + "' is not an ANSI code page");
-    return Codepage(n);
+    return Codepage(n, leadBytesOf(n, *codec));
 }
 
 std::string Codepage::toUtf8(std::string_view bytes) const {

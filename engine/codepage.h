@@ -7,6 +7,14 @@
 
 namespace trapline {
 
+/// The bytes that open a two-byte character in a double-byte code page (932,
+/// 936, 949, 950): the byte after one belongs to the same character, whatever
+/// it is, ASCII bytes such as '\\', '@' or 'A' included (Shift-JIS 0x95 0x5C
+/// is one character).
+struct LeadBytes {
+    bool is[256] = {};
+};
+
 /// The ANSI code page a project's files are written in. The code model keeps
 /// the bytes as they are; text crosses into UTF-8 only at the edges (names in
 /// JSON, paths in a .vbp, text typed by the user).
@@ -21,6 +29,13 @@ public:
 
     const std::string& name() const { return m_name; }
 
+    /// Whether a character can take a second byte in the ASCII range, which
+    /// words and names must then be read character by character to see.
+    bool isDoubleByte() const { return m_lead != nullptr; }
+    /// The lead bytes of a double-byte code page, learnt from its codec (so
+    /// every name of it agrees); null for every other code page.
+    const LeadBytes* leadBytes() const { return m_lead; }
+
     /// Decodes bytes of this code page. A byte sequence the code page does not
     /// define becomes U+FFFD, so the result is always valid UTF-8.
     std::string toUtf8(std::string_view bytes) const;
@@ -33,8 +48,9 @@ public:
     static bool isValidUtf8(std::string_view text);
 
 private:
-    explicit Codepage(std::string name) : m_name(std::move(name)) {}
+    Codepage(std::string name, const LeadBytes* lead) : m_name(std::move(name)), m_lead(lead) {}
     std::string m_name;
+    const LeadBytes* m_lead = nullptr; ///< static: shared by every copy, never freed
 };
 
 } // namespace trapline

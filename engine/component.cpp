@@ -16,8 +16,8 @@ Component::Component(std::string name, ComponentType type, std::string path, std
 Component::Component(OfficeDocument& document, size_t index, std::string name, ComponentType type,
                      std::string source)
     : m_name(std::move(name)), m_type(type), m_path(document.path()), m_stamp(document.stamp()),
-      m_isNew(index == SIZE_MAX), m_code(std::move(source)), m_document(&document),
-      m_documentIndex(index) {
+      m_isNew(index == SIZE_MAX), m_code(std::move(source), document.codepage().leadBytes()),
+      m_document(&document), m_documentIndex(index), m_lead(document.codepage().leadBytes()) {
     m_code.setParent(this);
     // The VBA editor's window is the only view a user has of this text.
     m_code.countWindowLines();
@@ -25,6 +25,13 @@ Component::Component(OfficeDocument& document, size_t index, std::string name, C
 
 const Codepage& Component::codepage(const Codepage& fallback) const {
     return m_document ? m_document->codepage() : fallback;
+}
+
+void Component::setProjectCodepage(const Codepage& codepage) {
+    if (m_document)
+        return;
+    m_lead = codepage.leadBytes();
+    m_code.setLeadBytes(m_lead);
 }
 
 Component::Component(std::string name, ComponentType type, std::string path, FileStamp stamp)
@@ -55,7 +62,7 @@ Result<void> Component::load() {
     if (auto usable = trapline::CodeModule::usable(contents->bytes); !usable)
         return failed(makeError(usable.error().number, m_path, usable.error().description));
     m_loadError.reset();
-    m_code = trapline::CodeModule(std::move(contents->bytes));
+    m_code = trapline::CodeModule(std::move(contents->bytes), m_lead);
     m_code.setParent(this);
     m_loaded = true;
     m_stamp = contents->stamp; // now with the hash of what was read
@@ -75,7 +82,7 @@ void Component::restamp() {
 void Component::retakeFromDocument() {
     if (!m_document || m_isNew || m_documentIndex >= m_document->modules().size())
         return;
-    m_code = trapline::CodeModule(m_document->modules()[m_documentIndex].source);
+    m_code = trapline::CodeModule(m_document->modules()[m_documentIndex].source, m_lead);
     m_code.setParent(this);
     m_code.countWindowLines();
     m_stamp = m_document->stamp();
@@ -84,7 +91,7 @@ void Component::retakeFromDocument() {
 void Component::unload() {
     if (!m_loaded || m_isNew || m_document)
         return;
-    m_code = trapline::CodeModule();
+    m_code = trapline::CodeModule(std::string(), m_lead);
     m_code.setParent(this);
     m_loaded = false;
 }

@@ -76,6 +76,10 @@ public:
     size_t documentIndex() const { return m_documentIndex; }
     /// The code page of the module's text: its document's, else `fallback`.
     const Codepage& codepage(const Codepage& fallback) const;
+    /// The code page of the project the component is in, which its text is
+    /// in unless its document has its own: the code module then reads a
+    /// double-byte text character by character. Components::append() calls it.
+    void setProjectCodepage(const Codepage& codepage);
     /// The file as it was read (or last saved).
     const FileStamp& stamp() const { return m_stamp; }
     void setPath(std::string path) { m_path = std::move(path); }
@@ -126,6 +130,7 @@ private:
     trapline::CodeModule m_code;
     OfficeDocument* m_document = nullptr;
     size_t m_documentIndex = SIZE_MAX;
+    const LeadBytes* m_lead = nullptr; ///< of the text's code page, kept for each reading
 };
 
 } // namespace trapline

@@ -23,6 +23,7 @@ Result<Component*> Components::Add(int type) {
 }
 
 Component* Components::append(std::unique_ptr<Component> component) {
+    component->setProjectCodepage(m_codepage);
     m_items.push_back(std::move(component));
     return m_items.back().get();
 }

@@ -42,7 +42,7 @@ std::optional<std::string> labelOf(std::string_view line, bool continuation) {
     auto label = vb::lineLabel(line);
     if (!label)
         return std::nullopt;
-    return vb::lowerAscii(*label);
+    return vb::lowerName(*label, vb::scanLeadBytes());
 }
 
 Error failure(long number, std::string_view name, const std::string& what) {
@@ -89,6 +89,7 @@ int DefinitionType(const CodeModule& module, int catalogued, size_t definition, 
 
 Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind,
                       size_t definition) {
+    const vb::CodepageScope scope(module.leadBytes());
     auto where = module.procLines(name, kind, definition);
     if (!where)
         return where.error();
@@ -180,6 +181,7 @@ Result<void> OneEnd(const CodeModule& module, std::string_view name, long first,
 
 Result<void> LabelsFree(const CodeModule& module, std::string_view name, long first, long last,
                         const std::vector<std::string>& texts) {
+    const vb::CodepageScope scope(module.leadBytes());
     std::set<std::string> own, added;
     bool continued = false;
     for (long l = std::max(first, 1L); l <= std::min(last, module.CountOfLines()); ++l) {

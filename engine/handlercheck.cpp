@@ -4,6 +4,7 @@
 #include "declaration.h"
 #include "handlereditor.h"
 #include "proccatalogue.h"
+#include "vbsyntax.h"
 
 namespace trapline {
 namespace {
@@ -47,6 +48,7 @@ std::vector<Finding> HandlerCheck::run(Component& component, const InsertionOpti
                                        size_t& chosen) const {
     std::vector<Finding> out;
     const CodeModule& module = component.CodeModule();
+    const vb::CodepageScope scope(module.leadBytes());
     // Every line's number as read, in one pass: a large module has thousands
     // of procedures to place.
     const std::vector<long> fileLines = module.fileLines();
@@ -84,7 +86,7 @@ std::vector<Finding> HandlerCheck::run(Component& component, const InsertionOpti
             if (treats && (!found || !free))
                 add(kCannotInsert, line,
                     described(entry, procType, cp) + " cannot take a handler: " +
-                        (!found ? found.error() : free.error()).description);
+                        cp.toUtf8((!found ? found.error() : free.error()).description));
             else if (treats)
                 add(kMissing, line, described(entry, procType, cp) + " has no error handler");
             if (!found || found->presence != HandlerPattern::Presence::Complete)

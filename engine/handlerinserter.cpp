@@ -141,6 +141,7 @@ bool HandlerInserter::insert(size_t index, CodeModule* module, std::string_view 
     if (!module)
         return fail(makeError(errors::NoObject, title,
                               "Object variable not set: the module is no longer in the project"));
+    const vb::CodepageScope scope(module->leadBytes());
     const int kind = entry.ProcKind;
     // One look-up for where the procedure lies; the insertions below look again.
     auto where = module->procLines(name, kind, definition);

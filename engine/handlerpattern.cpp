@@ -2,6 +2,7 @@
 
 #include "declaration.h"
 #include "handlerinserter.h"
+#include "vbsyntax.h"
 
 #include <array>
 
@@ -48,12 +49,6 @@ HandlerPattern::Line literal(std::string text) {
     return HandlerPattern::Line{{std::move(text)}, {}};
 }
 
-bool isIdentifierByte(char c) {
-    const auto b = static_cast<unsigned char>(c);
-    return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == '_' ||
-           b >= 0x80;
-}
-
 bool isTypeSuffix(char c) {
     return c == '%' || c == '&' || c == '!' || c == '#' || c == '@' || c == '$';
 }
@@ -80,9 +75,7 @@ std::vector<size_t> candidates(HandlerPattern::Slot slot, std::string_view text,
     const std::string current = slot == Slot::Module ? entry.ModuleName
                                 : slot == Slot::Proc ? entry.ProcName
                                                      : declaration::HostName(entry.ProcName);
-    size_t run = 0;
-    while (run < text.size() && isIdentifierByte(text[run]))
-        ++run;
+    const size_t run = vb::wordEnd(text, 0);
     size_t name = run;
     if (slot != Slot::Module && run > 0 && run < text.size() && isTypeSuffix(text[run]))
         ++name;
@@ -94,8 +87,10 @@ std::vector<size_t> candidates(HandlerPattern::Slot slot, std::string_view text,
         out.push_back(current.size());
     if (name > run)
         out.push_back(name);
+    // Never half of a double-byte character.
     for (size_t n = run; n > 0; --n)
-        out.push_back(n);
+        if (vb::startsCharacter(text, n))
+            out.push_back(n);
     return out;
 }
 
@@ -212,6 +207,7 @@ bool HandlerPattern::matchesAt(const CodeModule& module, const std::vector<Line>
 
 Result<HandlerPattern::Found> HandlerPattern::find(const CodeModule& module, const ProcInfo& entry,
                                                    size_t definition) const {
+    const vb::CodepageScope scope(module.leadBytes());
     const std::string name = declaration::HostName(entry.ProcName);
     const int kind = entry.ProcKind;
     auto body = module.ProcBodyLine(name, kind, definition);

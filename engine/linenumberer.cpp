@@ -188,9 +188,7 @@ std::vector<Reference> references(const std::vector<std::string_view>& lines) {
                 member = false;
                 pos = end;
             } else if (isWordChar(c)) {
-                size_t end = pos;
-                while (end < text.size() && isWordChar(text[end]))
-                    ++end;
+                const size_t end = vb::wordEnd(text, pos);
                 const std::string_view word = text.substr(pos, end - pos);
                 if (statementStart && vb::equalsNoCase(word, "Rem"))
                     break;
@@ -289,8 +287,7 @@ void forEachStatement(const std::vector<std::string_view>& lines, Visit visit) {
                     ++end;
                 }
             } else if (isWordChar(c)) {
-                while (end < text.size() && isWordChar(text[end]))
-                    ++end;
+                end = vb::wordEnd(text, pos);
                 t.kind = Token::Word;
                 const std::string_view word = text.substr(pos, end - pos);
                 if (word == "_" && continues)
@@ -663,6 +660,7 @@ LineNumberer::Unnumbered LineNumberer::unnumbered(const std::vector<std::string_
 
 Result<std::pair<long, long>> LineNumberer::span(const CodeModule& module, std::string_view name,
                                                  int kind, int procType, size_t definition) {
+    const vb::CodepageScope scope(module.leadBytes());
     auto where = module.procLines(name, kind, definition);
     if (!where)
         return where.error();
@@ -712,6 +710,7 @@ RunSummary LineNumberer::run(Action action, Component& component, const Insertio
                              const NumberingOptions& numbering, size_t& chosen) const {
     RunSummary summary;
     CodeModule& module = component.CodeModule();
+    const vb::CodepageScope scope(module.leadBytes());
     // Every procedure's new lines are worked out on the module as read and
     // go in together: one change of the module, however many procedures.
     std::vector<std::pair<long, std::string>> changed;
@@ -771,6 +770,7 @@ std::vector<Finding> LineNumberer::check(Component& component,
                                          const InsertionOptions& options) const {
     std::vector<Finding> out;
     const CodeModule& module = component.CodeModule();
+    const vb::CodepageScope scope(module.leadBytes());
     size_t chosen = 0;
     ChosenDefinitions(m_vbe, m_messages)
         .forEach(component, options, chosen, [&](const ChosenDefinitions::Definition& def) {

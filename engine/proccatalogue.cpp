@@ -1,6 +1,7 @@
 #include "proccatalogue.h"
 
 #include "declaration.h"
+#include "vbsyntax.h"
 
 #include <algorithm>
 
@@ -85,6 +86,7 @@ bool ProcCatalogue::ready(Component& component) {
 
 void ProcCatalogue::catalogue(Component& component) {
     const CodeModule& module = component.CodeModule();
+    const vb::CodepageScope scope(module.leadBytes());
     const std::string& moduleName = module.Parent() ? module.Parent()->Name() : component.Name();
     for (const Member& member : module.Members()) {
         if (member.Type == 1) {

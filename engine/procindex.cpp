@@ -69,14 +69,27 @@ bool ProcIndex::KeyEqual::operator()(const Probe& p, const std::string& key) con
     return true;
 }
 
-std::string ProcIndex::key(std::string_view name, int kind) {
+std::string ProcIndex::key(std::string_view name, int kind) const {
+    if (m_lead)
+        return vb::lowerName(name, m_lead) + '\0' + static_cast<char>('0' + kind);
     std::string k(name.size() + 2, '\0');
     std::transform(name.begin(), name.end(), k.begin(), lower);
     k.back() = static_cast<char>('0' + kind);
     return k;
 }
 
-void ProcIndex::build(const LineStore& lines) {
+ProcIndex::ByKey::const_iterator ProcIndex::firstOf(std::string_view name, int kind) const {
+    // A probe folds every letter: in a double-byte code page a name with a
+    // character outside ASCII is looked up by its key.
+    if (m_lead && std::any_of(name.begin(), name.end(),
+                              [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+        return m_byKey.find(key(name, kind));
+    return m_byKey.find(Probe{name, kind});
+}
+
+void ProcIndex::build(const LineStore& lines, const LeadBytes* lead) {
+    vb::CodepageScope scope(lead);
+    m_lead = lead;
     m_procs.clear();
     m_byKey.clear();
     m_laterDefinitions.clear();
@@ -210,7 +223,7 @@ void ProcIndex::shiftAfter(size_t first, long count) {
 
 std::optional<ProcIndex::Proc> ProcIndex::find(std::string_view name, int kind,
                                                size_t definition) const {
-    auto it = m_byKey.find(Probe{name, kind});
+    auto it = firstOf(name, kind);
     if (it == m_byKey.end())
         return std::nullopt;
     if (definition == 0)
@@ -222,7 +235,7 @@ std::optional<ProcIndex::Proc> ProcIndex::find(std::string_view name, int kind,
 }
 
 size_t ProcIndex::definitions(std::string_view name, int kind) const {
-    auto it = m_byKey.find(Probe{name, kind});
+    auto it = firstOf(name, kind);
     if (it == m_byKey.end())
         return 0;
     auto later = m_laterDefinitions.find(it->second);

@@ -10,6 +10,8 @@
 
 namespace trapline {
 
+struct LeadBytes;
+
 /// A member of a code module as the IDE lists it: one per Sub or Function
 /// (type 1) and one per property name (type 2), in the order of first
 /// declaration. `attribute` is the member's VB_UserMemId, 0 when it has none.
@@ -36,7 +38,9 @@ public:
         long last = 0;  ///< last line
     };
 
-    void build(const LineStore& lines);
+    /// Finds the procedures of `lines`, whose text is in the code page of
+    /// `lead` (see Codepage::leadBytes(); null for a single-byte one).
+    void build(const LineStore& lines, const LeadBytes* lead = nullptr);
 
     /// Looks a procedure up by name (letter case ignored, as VB does) and host
     /// kind. A module may define the same procedure more than once, each with
@@ -73,7 +77,7 @@ private:
     Proc proc(size_t i) const;
     Entry& materialised(size_t i);
     void shiftAfter(size_t first, long count);
-    static std::string key(std::string_view name, int kind);
+    std::string key(std::string_view name, int kind) const;
     /// A name and kind looked up without making its key: the look-ups, many
     /// per procedure, allocate nothing.
     struct Probe {
@@ -93,13 +97,17 @@ private:
         bool operator()(const std::string& key, const Probe& p) const { return (*this)(p, key); }
     };
 
+    using ByKey = std::unordered_map<std::string, size_t, KeyHash, KeyEqual>;
+    /// The first definition of a name and kind, m_byKey.end() when none.
+    ByKey::const_iterator firstOf(std::string_view name, int kind) const;
+
     std::vector<Entry> m_procs;
-    std::unordered_map<std::string, size_t, KeyHash, KeyEqual>
-        m_byKey; ///< first definition of each
+    ByKey m_byKey; ///< first definition of each
     /// First definition → the later ones, in order. Few modules define a
     /// procedure twice, so they live here rather than in every entry.
     std::unordered_map<size_t, std::vector<size_t>> m_laterDefinitions;
     std::vector<Member> m_members;
+    const LeadBytes* m_lead = nullptr; ///< of the code page of the names
     // Entries from m_shiftFrom on are stored m_shiftBy lines too high up.
     size_t m_shiftFrom = 0;
     long m_shiftBy = 0;

@@ -17,7 +17,9 @@ namespace trapline {
 /// A VB6 project: its components, the .vbp it came from (if any) and its code page.
 class Project {
 public:
-    explicit Project(Codepage codepage = Codepage()) : m_codepage(std::move(codepage)) {}
+    explicit Project(Codepage codepage = Codepage()) : m_codepage(std::move(codepage)) {
+        m_components.setCodepage(m_codepage);
+    }
 
     Components& VBComponents() { return m_components; }
     const Components& VBComponents() const { return m_components; }

@@ -30,6 +30,26 @@ bool isIdentChar(char c) {
     return kIdentBytes.is[static_cast<unsigned char>(c)];
 }
 
+/// The lead bytes of the text this thread scans (see CodepageScope).
+thread_local const LeadBytes* t_lead = nullptr;
+
+/// wordEnd() for a word whose scan stopped at `end`, an ASCII byte after a
+/// byte >= 0x80: in a double-byte code page it may be that byte's second half.
+size_t doubleByteWordEnd(std::string_view s, size_t pos, size_t end) {
+    const LeadBytes* lead = t_lead;
+    if (!lead)
+        return end;
+    while (pos < s.size()) {
+        if (lead->is[static_cast<unsigned char>(s[pos])] && pos + 1 < s.size())
+            pos += 2;
+        else if (isIdentChar(s[pos]))
+            ++pos;
+        else
+            break;
+    }
+    return pos;
+}
+
 bool isIdentStart(char c) {
     auto u = static_cast<unsigned char>(c);
     return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u >= 0x80;
@@ -40,8 +60,7 @@ std::string_view nextWord(std::string_view s, size_t& pos) {
     while (pos < s.size() && isSpace(s[pos]))
         ++pos;
     size_t start = pos;
-    while (pos < s.size() && isIdentChar(s[pos]))
-        ++pos;
+    pos = wordEnd(s, pos);
     return s.substr(start, pos - start);
 }
 
@@ -117,6 +136,58 @@ bool hasTrailingEnd(std::string_view s) {
 
 } // namespace
 
+CodepageScope::CodepageScope(const LeadBytes* lead) : m_previous(t_lead) {
+    t_lead = lead;
+}
+
+CodepageScope::~CodepageScope() {
+    t_lead = m_previous;
+}
+
+const LeadBytes* scanLeadBytes() {
+    return t_lead;
+}
+
+size_t wordEnd(std::string_view s, size_t pos) {
+    size_t end = pos;
+    while (end < s.size() && isIdentChar(s[end]))
+        ++end;
+    // Only a byte in 0x40..0x7E can be the second half of a character without
+    // being a word's byte, and only after a byte >= 0x80.
+    if (end > pos && end < s.size() && static_cast<unsigned char>(s[end - 1]) >= 0x80 &&
+        static_cast<unsigned char>(s[end]) >= 0x40 && static_cast<unsigned char>(s[end]) < 0x7F)
+        return doubleByteWordEnd(s, pos, end);
+    return end;
+}
+
+bool detail::isTrailByte(std::string_view s, size_t i) {
+    const LeadBytes* lead = t_lead;
+    if (!lead || i == 0 || i >= s.size())
+        return false;
+    size_t k = 0;
+    while (k < i)
+        k += lead->is[static_cast<unsigned char>(s[k])] ? 2 : 1;
+    return k > i;
+}
+
+bool startsCharacter(std::string_view s, size_t pos) {
+    // After an ASCII byte a character always starts: no lead byte is ASCII.
+    if (pos == 0 || pos > s.size() || static_cast<unsigned char>(s[pos - 1]) < 0x80)
+        return true;
+    return !detail::isTrailByte(s, pos);
+}
+
+std::string lowerName(std::string_view name, const LeadBytes* lead) {
+    std::string out(name);
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (lead && lead->is[static_cast<unsigned char>(out[i])])
+            ++i; // the second byte is kept as it is
+        else
+            out[i] = lower(out[i]);
+    }
+    return out;
+}
+
 std::string trim(std::string_view s) {
     s = trimLeft(s);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
@@ -189,8 +260,7 @@ std::optional<std::string_view> lineLabel(std::string_view line) {
     }
     if (t.empty() || !isIdentStart(t[0]) || startsWithWord(t, "Rem"))
         return std::nullopt;
-    while (n < t.size() && isIdentChar(t[n]))
-        ++n;
+    n = wordEnd(t, 0);
     // "x:=1" names an argument; it cannot start a line, but it is no label.
     // Most lines go no further: no ':' right after their first word.
     if (n == t.size() || t[n] != ':' || (n + 1 < t.size() && t[n + 1] == '='))

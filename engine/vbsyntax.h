@@ -1,5 +1,7 @@
 #pragma once
 
+#include "codepage.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,6 +10,47 @@
 /// expression parsing, only what is needed to tile a module into procedures
 /// the way the IDE's code window does.
 namespace trapline::vb {
+
+/// For its lifetime, the text this thread scans is in the code page whose lead
+/// bytes are `lead` (null: a single-byte code page, the default), and the
+/// scanners below take a double-byte character whole. Made where a module's
+/// code page is known, for the length of its parse; scopes nest. The scanners
+/// look at it only where a byte >= 0x80 meets an ASCII byte that could be its
+/// second half, so single-byte text pays nothing for it.
+class CodepageScope {
+public:
+    explicit CodepageScope(const LeadBytes* lead);
+    ~CodepageScope();
+    CodepageScope(const CodepageScope&) = delete;
+    CodepageScope& operator=(const CodepageScope&) = delete;
+
+private:
+    const LeadBytes* m_previous;
+};
+
+/// The lead bytes the innermost CodepageScope of this thread gives, or null.
+const LeadBytes* scanLeadBytes();
+
+/// Where the word (letters, digits, '_', characters outside ASCII) starting at
+/// `pos` ends; `pos` when none starts there. A double-byte character counts
+/// whole: "表示" (0x95 0x5C 0x8E 0xA6) is one word in Shift-JIS, but "х^2" in
+/// Windows-1251 is a word and an operator. `pos` must start a character.
+size_t wordEnd(std::string_view s, size_t pos);
+
+/// Whether `pos` starts a character of `s`, rather than pointing at the
+/// second byte of a double-byte one. Always true for single-byte text.
+bool startsCharacter(std::string_view s, size_t pos);
+
+/// `name` in lower case, for looking names up: ASCII letters lowered, except
+/// the second byte of a double-byte character of `lead`'s code page (Shift-JIS
+/// 0x83 0x41 and 0x83 0x61 are different letters).
+std::string lowerName(std::string_view name, const LeadBytes* lead);
+
+namespace detail {
+/// Whether `s[i]` is the second byte of a double-byte character of the code
+/// page in scope (see CodepageScope).
+bool isTrailByte(std::string_view s, size_t i);
+} // namespace detail
 
 /// A Sub, Function or Property declaration statement.
 struct Declaration {
@@ -62,17 +105,20 @@ bool startsWithKeyword(std::string_view s, std::string_view word);
 /// `s` with its ASCII letters in lower case; other bytes as they are.
 std::string lowerAscii(std::string_view s);
 
-/// Compares ASCII letters without regard to case; other bytes exactly.
-/// Inline: every line of a module meets it several times.
+/// Compares ASCII letters without regard to case; other bytes exactly, and so
+/// is a letter that is the second byte of a double-byte character (see
+/// CodepageScope). Inline: every line of a module meets it several times.
 inline bool equalsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        // Equal up to the case bit, and that bit set only for a letter.
+        // Equal up to the case bit, and that bit set only for a letter, which
+        // only a byte >= 0x80 before it can make half of another character.
         const unsigned char x = static_cast<unsigned char>(a[i]),
                             y = static_cast<unsigned char>(b[i]);
         if (x != y &&
-            ((x | 0x20) != (y | 0x20) || static_cast<unsigned char>((x | 0x20) - 'a') > 'z' - 'a'))
+            ((x | 0x20) != (y | 0x20) || static_cast<unsigned char>((x | 0x20) - 'a') > 'z' - 'a' ||
+             (i > 0 && static_cast<unsigned char>(a[i - 1]) >= 0x80 && detail::isTrailByte(a, i))))
             return false;
     }
     return true;

@@ -31,6 +31,16 @@ const std::string kModule = "VERSION 1.0 CLASS\r\nBEGIN\r\n  MultiUse = -1\r\nEN
 
 } // namespace
 
+TEST(CheckCommand, NamesAProcedureThatCannotTakeAHandlerInUtf8) {
+    TempDir dir;
+    // Shift-JIS ソ is 0x83 0x5C: a one-line procedure of that name.
+    dir.write("m.bas", "Attribute VB_Name = \"M\"\r\nSub \x83\x5c(): End Sub\r\n");
+    CommandResult r = traplineIn(dir.path(), "check --codepage 932 m.bas");
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.out, "m.bas:2: Sub ソ cannot take a handler: ソ: the procedure is written on one "
+                     "line [cannot-insert]\n");
+}
+
 TEST(CheckCommand, ReportsWhatInsertWouldDoAtTheLinesAnEditorShows) {
     TempDir dir;
     dir.write("sub dir/c.cls", kModule);

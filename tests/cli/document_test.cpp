@@ -223,22 +223,28 @@ TEST(DocumentCommands, NamesPrintFromTheDocumentsOwnCodePageWhateverTheRunsIs) {
         ASSERT_TRUE(document) << document.error().description;
         auto bytes = (*document)->write(
             {}, {{sjis("集計"), sjis("Attribute VB_Name = \"集計\"\r\nSub 合計()\r\nEnd "
-                                     "Sub\r\nFunction 売上()\r\nEnd Function\r\n")}});
+                                     "Sub\r\nFunction 売上()\r\nEnd Function\r\n"
+                                     "Sub 表示()\r\nEnd Sub\r\n")}});
         ASSERT_TRUE(bytes) << bytes.error().description;
         dir.write("Book.xlsm", *bytes);
     }
     CommandResult list = traplineIn(dir.path(), "list --module 集計 Book.xlsm");
     EXPECT_EQ(list.exitCode, 0) << list.err;
-    EXPECT_EQ(list.out, "集計\t合計\tSub\t-\n集計\t売上\tFunction\t-\n");
+    EXPECT_EQ(list.out, "集計\t合計\tSub\t-\n集計\t売上\tFunction\t-\n集計\t表示\tSub\t-\n");
     CommandResult check = traplineIn(dir.path(), "check Book.xlsm");
     EXPECT_EQ(check.exitCode, 1) << check.err;
     EXPECT_THAT(check.out, HasSubstr("Book.xlsm:集計:1: Sub 合計 has no error handler"));
     EXPECT_THAT(check.out, HasSubstr("Book.xlsm:集計:3: Function 売上 has no error handler"));
+    // A module named in the document's own code page, not in the run's.
+    CommandResult only = traplineIn(dir.path(), "check --module 集計 --subs Book.xlsm");
+    EXPECT_EQ(only.exitCode, 1) << only.err;
+    EXPECT_EQ(only.out, "Book.xlsm:集計:1: Sub 合計 has no error handler [missing-handler]\n"
+                        "Book.xlsm:集計:5: Sub 表示 has no error handler [missing-handler]\n");
     const auto json = nlohmann::json::parse(
         traplineIn(dir.path(), "check --format json Book.xlsm").out)["findings"];
     ASSERT_FALSE(json.empty());
     EXPECT_EQ(json.back()["ModuleName"], "集計");
-    EXPECT_EQ(json.back()["ProcName"], "売上");
+    EXPECT_EQ(json.back()["ProcName"], "表示");
 }
 
 TEST(DocumentCommands, ADocumentOpenInAnotherProgramIsRefusedOnceAndNothingIsWritten) {

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -410,4 +411,61 @@ TEST(InsertCommand, NamesEachDefinitionOfAProcedureDefinedTwiceByItsLineAndFileI
     EXPECT_THAT(r.err, HasSubstr("1004: Пуск: the procedure is written on one line"));
     EXPECT_THAT(TempDir::read(file),
                 HasSubstr("Sub \xcf\xf3\xf1\xea()\r\nON ERROR GOTO err_debug\r\n"));
+}
+
+TEST(InsertCommand, FindsNamesOfEveryDoubleByteCodePageWhateverTheirSecondByteIs) {
+    // Each procedure: its declaration, a body line, its kind and listed name.
+    struct Proc {
+        const char *declaration, *body, *kind, *name;
+    };
+    const struct {
+        const char* codepage;
+        std::vector<Proc> procs;
+    } rows[] = {
+        {"932",
+         {{"Public Function 表示(ByVal 値 As Long) As Long", "    表示 = 値 + 1", "Function",
+           "表示"},
+          // Second bytes @ [ \ ] ^ ` { | } ~, then a label of one.
+          {"Private Sub ァゼソゾタチボポマミ()", "ソ: Beep", "Sub", "ァゼソゾタチボポマミ"}}},
+        {"936",
+         {{"Sub 丂乕乗乚乛乣亄亅亇亊(ByVal x As Long)", "    x = 1", "Sub",
+           "丂乕乗乚乛乣亄亅亇亊"}}},
+        {"950",
+         {{"Function 一兞兝兡兣瓩廾弋弓才() As Long", "    一 = 1", "Function",
+           "一兞兝兡兣瓩廾弋弓才"}}},
+        // Names apart only in the case of a second byte are two procedures.
+        {"932", {{"Sub ア()", "", "Sub", "ア"}, {"Sub ヂ()", "", "Sub", "ヂ"}}},
+        {"949", {{"Sub 갂()", "", "Sub", "갂"}, {"Sub 갵()", "", "Sub", "갵"}}},
+        // Single-byte text as ever: a type suffix and an operator after a name.
+        {"1251",
+         {{"Public Function Сумма@(ByVal х As Currency) As Currency", "    Сумма = х^2", "Function",
+           "Сумма"}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.codepage);
+        std::string module = "Attribute VB_Name = \"M\"\r\nOption Explicit\r\n";
+        std::string treated = module, listed;
+        for (const Proc& p : row.procs) {
+            const std::string end = std::string("End ") + p.kind + "\r\n";
+            const std::string body = *p.body ? p.body + std::string("\r\n") : "";
+            module += "\r\n" + std::string(p.declaration) + "\r\n" + body + end;
+            treated += "\r\n" + std::string(p.declaration) + "\r\n'ON ERROR GOTO err_debug\r\n" +
+                       body + "'EXIT " + (p.kind[0] == 'S' ? "SUB" : "FUNCTION") +
+                       "\r\n'err_debug:\r\n'MyErrorHandler \"M." + p.name + "\"\r\n" + end;
+            listed += std::string("M\t") + p.name + "\t" + p.kind + "\t-\n";
+        }
+        auto cp = trapline::Codepage::open(row.codepage);
+        ASSERT_TRUE(cp);
+        TempDir dir;
+        dir.write("m.bas", *cp->fromUtf8(module));
+        const std::string args = std::string(" --codepage ") + row.codepage + " m.bas";
+        CommandResult list = traplineIn(dir.path(), "list" + args);
+        EXPECT_EQ(list.out, listed) << list.err;
+        CommandResult insert = traplineIn(dir.path(), "insert" + args);
+        ASSERT_EQ(insert.exitCode, 0) << insert.err;
+        EXPECT_EQ(TempDir::read(dir.file("m.bas")), *cp->fromUtf8(treated));
+        CommandResult remove = traplineIn(dir.path(), "remove" + args);
+        ASSERT_EQ(remove.exitCode, 0) << remove.err;
+        EXPECT_EQ(TempDir::read(dir.file("m.bas")), *cp->fromUtf8(module));
+    }
 }

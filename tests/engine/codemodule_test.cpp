@@ -1,4 +1,5 @@
 #include "codemodule.h"
+#include "codepage.h"
 
 #include <gtest/gtest.h>
 
@@ -155,6 +156,42 @@ TEST(CodeModule, FindsTextInARangeAndReportsWhere) {
     }
     long sl = 1, sc = 1, el = 4, ec = -1;
     EXPECT_FALSE(m.Find("x", sl, sc, el, ec, false, false, true)); // no pattern search
+}
+
+TEST(CodeModule, ReadsShiftJisNamesCharacterByCharacter) {
+    auto cp = trapline::Codepage::open("932");
+    ASSERT_TRUE(cp);
+    auto sjis = [&](const char* utf8) { return *cp->fromUtf8(utf8); };
+    const std::string second = sjis("    表ソ = ア: ソ = 1");
+    CodeModule m(sjis("Sub 表示()\r\n") + second + "\r\nEnd Sub\r\n" +
+                     sjis("Sub ヂ()\r\nEnd Sub\r\n"),
+                 cp->leadBytes());
+    EXPECT_EQ(*m.ProcBodyLine(sjis("表示"), 0), 1);
+    EXPECT_EQ(*m.ProcBodyLine(sjis("ヂ"), 0), 4);
+    EXPECT_FALSE(m.ProcBodyLine(sjis("ア"), 0)); // ヂ but for the case of its second byte
+    ASSERT_TRUE(m.InsertLines(6, sjis("Sub ソ()\r\nEnd Sub")));
+    EXPECT_EQ(*m.ProcBodyLine(sjis("ソ"), 0), 6);
+
+    // Never a match that starts on a second byte, nor one of another case there.
+    const struct {
+        std::string target;
+        bool wholeWord;
+        size_t at; ///< byte offset in line 2; npos: not found
+    } cases[] = {
+        {sjis("ソ"), true, second.find(sjis(": ソ")) + 2}, // after 表, ソ is no whole word
+        {sjis("ソ"), false, second.find(sjis("ソ"))},
+        {"\\", false, std::string::npos}, // only ever the second byte of 表 and ソ
+        {"a", false, std::string::npos},  // ア ends in 'A'
+    };
+    for (const auto& c : cases) {
+        long sl = 2, sc = 1, el = 2, ec = -1;
+        auto found = m.Find(c.target, sl, sc, el, ec, c.wholeWord, false, false);
+        ASSERT_TRUE(found);
+        EXPECT_EQ(*found, c.at != std::string::npos) << c.target;
+        if (*found) {
+            EXPECT_EQ(sc, static_cast<long>(c.at) + 1) << c.target;
+        }
+    }
 }
 
 TEST(CodeModule, NumbersFileLinesAsAnEditorDoesWhateverWasInsertedSince) {

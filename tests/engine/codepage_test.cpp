@@ -32,3 +32,31 @@ TEST(Codepage, TakesForUtf8OnlyWhatIsWellFormed) {
     for (const char* bytes : {"\xC1\xB8", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80"})
         EXPECT_FALSE(Codepage::isValidUtf8(bytes)) << bytes;
 }
+
+TEST(Codepage, KnowsTheLeadBytesOfEachDoubleByteCodePageUnderItsNames) {
+    struct Case {
+        const char* name;
+        int lead;    ///< a lead byte, or 0 for a code page without
+        int notLead; ///< a byte >= 0x80 that stands alone
+    } cases[] = {
+        {"932", 0x95, 0xB1},       {"CP932", 0xE0, 0xA0}, {"936", 0x81, 0x80},
+        {"CP936", 0xFE, 0x80},     {"949", 0xC7, 0x80},   {"CP949", 0x81, 0xFF},
+        {"950", 0xA4, 0x80},       {"CP950", 0xF9, 0xFF}, {"1251", 0, 0xE0},
+        {"1252", 0, 0xE9},         {"65001", 0, 0xC3},
+#ifndef _WIN32 // names only iconv knows
+        {"SHIFT_JIS", 0x95, 0xB1}, {"GBK", 0x81, 0x80},   {"UHC", 0xC7, 0x80},
+        {"BIG5", 0xA4, 0x80},      {"EUC-JP", 0, 0xA4},
+#endif
+    };
+    for (const Case& c : cases) {
+        auto cp = Codepage::open(c.name);
+        ASSERT_TRUE(cp) << c.name;
+        EXPECT_EQ(cp->isDoubleByte(), c.lead != 0) << c.name;
+        if (!cp->isDoubleByte())
+            continue;
+        EXPECT_TRUE(cp->leadBytes()->is[c.lead]) << c.name;
+        EXPECT_FALSE(cp->leadBytes()->is[c.notLead]) << c.name;
+        EXPECT_FALSE(cp->leadBytes()->is['\\']) << c.name;
+    }
+    EXPECT_FALSE(Codepage().isDoubleByte());
+}

@@ -107,3 +107,12 @@ TEST(EndLine, FindsTheEndStatementFromTheBottomUpNeverAboveTheFloor) {
     // A Sub misread as a Function never borrows the End of another procedure.
     EXPECT_EQ(EndLine(m, "End Function", 7, 5).error().number, errors::NoEndStatement);
 }
+
+TEST(LabelsFree, TellsDoubleByteLabelsApartByTheCaseOfTheirSecondByte) {
+    // Shift-JIS ア and ヂ: 0x83 0x41 and 0x83 0x61.
+    auto cp = Codepage::open("932");
+    auto sjis = [&](const char* utf8) { return *cp->fromUtf8(utf8); };
+    CodeModule m(sjis("Sub A()\r\nア: Beep\r\nEnd Sub\r\n"), cp->leadBytes());
+    EXPECT_TRUE(LabelsFree(m, "A", 1, 3, {sjis("ヂ: Beep")}));
+    EXPECT_FALSE(LabelsFree(m, "A", 1, 3, {sjis("ア: Beep")}));
+}

@@ -2,6 +2,7 @@
 
 #include "codemodule.h"
 #include "unifieddiff.h"
+#include "vbsyntax.h"
 
 #include <gtest/gtest.h>
 
@@ -137,4 +138,17 @@ TEST(HandlerPattern, TemplatePlaceholdersMatchAnyKeywordModuleOrDisplayName) {
     EXPECT_EQ(HandlerPattern::templates("", "", "'", cp1251())->headerCount(), 1u);
     EXPECT_TRUE(HandlerPattern::templates("", "", "", cp1251())->empty());
     EXPECT_FALSE(HandlerPattern::templates("\xe2\x82\xac\xf0\x9f\x98\x80", "", "", cp1251()));
+}
+
+TEST(HandlerPattern, ANameSlotNeverEndsInTheMiddleOfADoubleByteCharacter) {
+    // "表x" in Shift-JIS is 0x95 0x5C 'x': no name followed by "\x". In
+    // Windows-1251 the same bytes are a one-letter name and "\x".
+    const HandlerPattern::Line line{{"'", "\\x"}, {HandlerPattern::Slot::Proc}};
+    std::vector<std::string> captures;
+    for (auto [codepage, matches] : {std::pair{"932", false}, {"1251", true}}) {
+        trapline::vb::CodepageScope scope(Codepage::open(codepage)->leadBytes());
+        EXPECT_EQ(HandlerPattern::matches(line, "'\x95\x5Cx", entry("M", "Other", 0), captures),
+                  matches)
+            << codepage;
+    }
 }

@@ -125,3 +125,53 @@ TEST(LineLabel, FindsLabelsAndLineNumbersOnly) {
         EXPECT_EQ(std::string(lineLabel(line).value_or("-")), label ? label : "-") << line;
     }
 }
+
+TEST(CodepageScope, ReadsADoubleByteCharacterWholeAndASingleByteOneAlone) {
+    // Each text in UTF-8, then in its code page: the word it starts with, which
+    // is whole as a declared name and as a label.
+    struct Case {
+        const char* codepage;
+        const char* text;
+        const char* word;
+    } cases[] = {
+        {"932", "表示(x)", "表示"}, // 0x95 0x5C
+        {"932", "ァゼソゾタチボポマミ ",
+         "ァゼソゾタチボポマミ"}, // second bytes @ [ \ ] ^ ` { | } ~
+        {"932", "ｱ\\x", "ｱ"},     // a half-width kana is one byte
+        {"936", "丂乕乗乚乛乣亄亅亇亊(", "丂乕乗乚乛乣亄亅亇亊"},
+        {"950", "一兞兝兡兣瓩廾弋弓才(", "一兞兝兡兣瓩廾弋弓才"},
+        {"949", "갂갵(", "갂갵"},
+        {"1251", "Сумма@(x)", "Сумма"}, // the Currency suffix
+        {"1251", "х^2", "х"},
+        {"1251", "а\\б", "а"},
+    };
+    for (const Case& c : cases) {
+        auto cp = trapline::Codepage::open(c.codepage);
+        ASSERT_TRUE(cp) << c.codepage;
+        const std::string text = *cp->fromUtf8(c.text), word = *cp->fromUtf8(c.word);
+        CodepageScope scope(cp->leadBytes());
+        EXPECT_EQ(wordEnd(text, 0), word.size()) << c.codepage << " " << c.text;
+        auto d = parseDeclaration("Sub " + word + "(): End Sub");
+        ASSERT_TRUE(d) << c.codepage << " " << c.text;
+        EXPECT_EQ(d->name, word) << c.codepage << " " << c.text;
+        EXPECT_TRUE(d->endsOnSameLine) << c.codepage << " " << c.text;
+        EXPECT_EQ(lineLabel(word + ": Beep").value_or(""), word) << c.codepage << " " << c.text;
+    }
+}
+
+TEST(CodepageScope, KeepsTheCaseOfASecondByteAndEndsWithItsScope) {
+    // Shift-JIS ア and ヂ, Korean 갂 and 갵: 0x41 and 0x61 after the same lead byte.
+    for (const char* codepage : {"932", "949"}) {
+        auto cp = trapline::Codepage::open(codepage);
+        const std::string upper = std::string("\x81\x41X\x83\x41", 5);
+        const std::string lower = std::string("\x81\x41x\x83\x61", 5);
+        {
+            CodepageScope scope(cp->leadBytes());
+            EXPECT_FALSE(equalsNoCase(upper, lower)) << codepage;
+            EXPECT_TRUE(equalsNoCase(upper.substr(0, 3), lower.substr(0, 3))) << codepage;
+            EXPECT_NE(lowerName(upper, cp->leadBytes()), lowerName(lower, cp->leadBytes()));
+        }
+        // Outside the scope the bytes are single-byte text again, as in Windows-1251.
+        EXPECT_TRUE(equalsNoCase(upper, lower)) << codepage;
+    }
+}
