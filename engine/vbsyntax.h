@@ -121,12 +121,14 @@ Directive directiveAt(std::string_view trimmed);
 
 inline std::optional<Declaration> parseDeclaration(std::string_view statement) {
     // Every declaration starts with P(ublic|rivate|roperty), F(riend|unction)
-    // or S(tatic|ub).
+    // or S(tatic|ub): a letter of those, then u, r or t ("Set", "Select" and
+    // "For" go no further).
     const std::string_view t = trimLeft(statement);
-    if (t.empty())
+    if (t.size() < 2)
         return std::nullopt;
-    const char first = static_cast<char>(t[0] | 0x20);
-    if (first != 'p' && first != 'f' && first != 's')
+    const char first = static_cast<char>(t[0] | 0x20), second = static_cast<char>(t[1] | 0x20);
+    if ((first != 'p' && first != 'f' && first != 's') ||
+        (second != 'u' && second != 'r' && second != 't'))
         return std::nullopt;
     return detail::declarationAt(statement);
 }

@@ -47,6 +47,12 @@ TEST(ParseDeclaration, RecognisesEveryProcedureFormAndLeavesOtherStatementsAlone
         {"Property Getter()", nullptr, 0, 0},
         {"Sub()", nullptr, 0, 0},
         {"Sub_X()", nullptr, 0, 0},
+        // Turned away by the first two letters, or not.
+        {"FRIEND STATIC FUNCTION Loud()", "Loud", 1, 0},
+        {"PRIVATE PROPERTY LET Loud(v)", "Loud", 2, 1},
+        {"Set Subject = Nothing", nullptr, 0, 0},
+        {"Struct()", nullptr, 0, 0},
+        {"S", nullptr, 0, 0},
     };
     for (const Case& c : cases) {
         auto d = parseDeclaration(c.line);
