@@ -68,8 +68,8 @@ struct Scratch {
 
 /// The lengths a slot's filling could have at the start of `text`, longest
 /// first, into `out`; the name the procedure has now is always among them.
-void candidates(HandlerPattern::Slot slot, std::string_view text, const ProcInfo& entry,
-                std::vector<size_t>& out) {
+std::vector<size_t>& candidates(HandlerPattern::Slot slot, std::string_view text,
+                                const ProcInfo& entry, std::vector<size_t>& out) {
     using Slot = HandlerPattern::Slot;
     out.clear();
     auto fixed = [&](std::initializer_list<std::string_view> words) {
@@ -79,22 +79,15 @@ void candidates(HandlerPattern::Slot slot, std::string_view text, const ProcInfo
     };
     if (slot == Slot::Keyword) {
         fixed({"Function", "Property", "Sub"});
-        return;
+        return out;
     }
     if (slot == Slot::ExitKeyword) {
         fixed({"FUNCTION", "Property", "SUB"});
-        return;
+        return out;
     }
-    std::string host;
-    std::string_view current;
-    if (slot == Slot::Module) {
-        current = entry.ModuleName;
-    } else if (slot == Slot::Proc) {
-        current = entry.ProcName;
-    } else {
-        host = declaration::HostName(entry.ProcName);
-        current = host;
-    }
+    const std::string current = slot == Slot::Module ? entry.ModuleName
+                                : slot == Slot::Proc ? entry.ProcName
+                                                     : declaration::HostName(entry.ProcName);
     size_t run = 0;
     while (run < text.size() && isIdentifierByte(text[run]))
         ++run;
@@ -111,6 +104,7 @@ void candidates(HandlerPattern::Slot slot, std::string_view text, const ProcInfo
         out.push_back(name);
     for (size_t n = run; n > 0; --n)
         out.push_back(n);
+    return out;
 }
 
 /// Matches `text` against the slots of `line` from `slot` on; `failed`
@@ -124,9 +118,8 @@ bool matchFrom(const HandlerPattern::Line& line, size_t slot, std::string_view t
     if (scratch.failed[memo])
         return false;
     const std::string& next = line.literals[slot + 1];
-    std::vector<size_t>& lengths = scratch.candidates[slot];
-    candidates(line.slots[slot], text.substr(pos), entry, lengths);
-    for (size_t len : lengths) {
+    for (size_t len :
+         candidates(line.slots[slot], text.substr(pos), entry, scratch.candidates[slot])) {
         const size_t after = pos + len;
         if (text.substr(after, next.size()) != next)
             continue;
