@@ -3,6 +3,7 @@
 #include "vbsyntax.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cstring>
 #include <optional>
@@ -150,29 +151,42 @@ size_t search(std::string_view hay, std::string_view needle, bool matchCase) {
         return 0;
     if (needle.size() > hay.size())
         return std::string_view::npos;
-    // Candidates are where the first letter stands in either case, found by
-    // memchr() rather than byte by byte: most lines hold none.
-    const char small = lower(needle[0]);
-    const char capital =
-        (small >= 'a' && small <= 'z') ? static_cast<char>(small - 'a' + 'A') : small;
+    // A byte can start a match when, its case bit set for a letter, it is
+    // the needle's first byte in lower case. Eight bytes are tested at once:
+    // lines are short, and a call to memchr() for each case of the letter
+    // cost more than the line's bytes.
+    const auto small = static_cast<unsigned char>(lower(needle[0]));
+    const unsigned char fold = (small >= 'a' && small <= 'z') ? 0x20 : 0;
     const size_t last = hay.size() - needle.size();
-    constexpr size_t npos = std::string_view::npos;
-    size_t nextSmall = hay.find(small);
-    size_t nextCapital = capital == small ? npos : hay.find(capital);
-    for (;;) {
-        const size_t i = std::min(nextSmall, nextCapital);
-        if (i == npos || i > last)
-            return npos;
+    auto matchesAt = [&](size_t i) {
+        if ((static_cast<unsigned char>(hay[i]) | fold) != small)
+            return false;
         size_t k = 1;
         while (k < needle.size() && lower(hay[i + k]) == lower(needle[k]))
             ++k;
-        if (k == needle.size())
-            return i;
-        if (i == nextSmall)
-            nextSmall = hay.find(small, i + 1);
-        else
-            nextCapital = hay.find(capital, i + 1);
+        return k == needle.size();
+    };
+    size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr uint64_t ones = 0x0101010101010101ull;
+        constexpr uint64_t highs = 0x8080808080808080ull;
+        const uint64_t folded = ones * fold, wanted = ones * small;
+        for (; i + 8 <= last + 1; i += 8) {
+            uint64_t v;
+            std::memcpy(&v, hay.data() + i, 8);
+            const uint64_t x = (v | folded) ^ wanted;
+            // A high bit for each zero byte of x, the lowest one exact; any
+            // above it is tested like the rest.
+            for (uint64_t z = (x - ones) & ~x & highs; z != 0; z &= z - 1)
+                if (const size_t at = i + static_cast<size_t>(std::countr_zero(z)) / 8;
+                    matchesAt(at))
+                    return at;
+        }
     }
+    for (; i <= last; ++i)
+        if (matchesAt(i))
+            return i;
+    return std::string_view::npos;
 }
 
 /// Whether `text` holds a CR, LF or NUL, which no line can hold. A loop of

@@ -185,9 +185,10 @@ Result<void> LabelsFree(const CodeModule& module, std::string_view name, long fi
     std::set<std::string> own, added;
     bool continued = false;
     for (long l = std::max(first, 1L); l <= std::min(last, module.CountOfLines()); ++l) {
-        if (auto label = labelOf(module.line(l), continued))
+        const std::string_view text = module.line(l);
+        if (auto label = labelOf(text, continued))
             own.insert(*label);
-        continued = vb::isContinued(module.line(l));
+        continued = vb::isContinued(text);
     }
     for (std::string_view text : texts) {
         continued = false;

@@ -98,11 +98,18 @@ Result<HandlerInserter::Texts> HandlerInserter::texts(const ProcInfo& entry, int
     // Every text in the project's code page before anything is inserted. The
     // names are code-page bytes already; only the templates need converting.
     const std::string p(prefix);
-    if (standard)
-        return Texts{p + "ON ERROR GOTO err_debug", p + "EXIT " + exitKeyword(procType) + "\r\n" +
-                                                        p + "err_debug:\r\n" + p +
-                                                        "MyErrorHandler \"" + entry.ModuleName +
-                                                        "." + std::string(name) + callEnd(m_erl)};
+    if (standard) {
+        // Each text made in one piece: every procedure of a run gets them.
+        Texts t;
+        t.header.reserve(p.size() + 24);
+        t.header.append(p).append("ON ERROR GOTO err_debug");
+        t.footer.reserve(3 * p.size() + entry.ModuleName.size() + name.size() + 64);
+        t.footer.append(p).append("EXIT ").append(exitKeyword(procType)).append("\r\n");
+        t.footer.append(p).append("err_debug:\r\n");
+        t.footer.append(p).append("MyErrorHandler \"").append(entry.ModuleName).append(".");
+        t.footer.append(name).append(callEnd(m_erl));
+        return t;
+    }
     auto headerText = m_codepage.fromUtf8(m_header);
     if (!headerText)
         return headerText.error();

@@ -53,12 +53,20 @@ bool isTypeSuffix(char c) {
     return c == '%' || c == '&' || c == '!' || c == '#' || c == '@' || c == '$';
 }
 
+/// What matching a line needs besides the line, kept from one line to the
+/// next: a procedure's lines are matched one after another, and each used to
+/// allocate its own.
+struct Scratch {
+    std::vector<char> failed;
+    std::vector<std::vector<size_t>> candidates; ///< one list for each slot
+};
+
 /// The lengths a slot's filling could have at the start of `text`, longest
-/// first; the name the procedure has now is always among them.
-std::vector<size_t> candidates(HandlerPattern::Slot slot, std::string_view text,
-                               const ProcInfo& entry) {
+/// first, into `out`; the name the procedure has now is always among them.
+std::vector<size_t>& candidates(HandlerPattern::Slot slot, std::string_view text,
+                                const ProcInfo& entry, std::vector<size_t>& out) {
     using Slot = HandlerPattern::Slot;
-    std::vector<size_t> out;
+    out.clear();
     auto fixed = [&](std::initializer_list<std::string_view> words) {
         for (std::string_view w : words)
             if (text.starts_with(w))
@@ -98,25 +106,39 @@ std::vector<size_t> candidates(HandlerPattern::Slot slot, std::string_view text,
 /// remembers (slot, position) pairs that lead nowhere, so that lines with
 /// many slots cost no more than slots times positions.
 bool matchFrom(const HandlerPattern::Line& line, size_t slot, std::string_view text, size_t pos,
-               const ProcInfo& entry, std::vector<std::string>& captures,
-               std::vector<char>& failed) {
+               const ProcInfo& entry, std::vector<std::string>& captures, Scratch& scratch) {
     if (slot == line.slots.size())
         return pos == text.size();
     const size_t memo = slot * (text.size() + 1) + pos;
-    if (failed[memo])
+    if (scratch.failed[memo])
         return false;
     const std::string& next = line.literals[slot + 1];
-    for (size_t len : candidates(line.slots[slot], text.substr(pos), entry)) {
+    for (size_t len :
+         candidates(line.slots[slot], text.substr(pos), entry, scratch.candidates[slot])) {
         const size_t after = pos + len;
         if (text.substr(after, next.size()) != next)
             continue;
         captures.emplace_back(text.substr(pos, len));
-        if (matchFrom(line, slot + 1, text, after + next.size(), entry, captures, failed))
+        if (matchFrom(line, slot + 1, text, after + next.size(), entry, captures, scratch))
             return true;
         captures.pop_back();
     }
-    failed[memo] = 1;
+    scratch.failed[memo] = 1;
     return false;
+}
+
+bool matchLine(const HandlerPattern::Line& line, std::string_view text, const ProcInfo& entry,
+               std::vector<std::string>& captures, Scratch& scratch) {
+    captures.clear();
+    const std::string& first = line.literals.front();
+    if (!text.starts_with(first))
+        return false;
+    if (line.slots.empty())
+        return text.size() == first.size();
+    scratch.failed.assign(line.slots.size() * (text.size() + 1), 0);
+    if (scratch.candidates.size() < line.slots.size())
+        scratch.candidates.resize(line.slots.size());
+    return matchFrom(line, 0, text, first.size(), entry, captures, scratch);
 }
 
 /// The length of the line number `text` starts with and the one blank, tab
@@ -167,14 +189,8 @@ Result<HandlerPattern> HandlerPattern::templates(std::string_view header, std::s
 
 bool HandlerPattern::matches(const Line& line, std::string_view text, const ProcInfo& entry,
                              std::vector<std::string>& captures) {
-    captures.clear();
-    const std::string& first = line.literals.front();
-    if (!text.starts_with(first))
-        return false;
-    if (line.slots.empty())
-        return text.size() == first.size();
-    std::vector<char> failed(line.slots.size() * (text.size() + 1), 0);
-    return matchFrom(line, 0, text, first.size(), entry, captures, failed);
+    Scratch scratch;
+    return matchLine(line, text, entry, captures, scratch);
 }
 
 std::string HandlerPattern::fill(const Line& line, const std::vector<std::string>& values) {
@@ -190,13 +206,16 @@ bool HandlerPattern::matchesAt(const CodeModule& module, const std::vector<Line>
                                std::vector<std::string>& numbers) const {
     if (first < 1 || first + static_cast<long>(lines.size()) - 1 > module.CountOfLines())
         return false;
+    Scratch scratch;
+    captures.reserve(captures.size() + lines.size());
+    numbers.reserve(numbers.size() + lines.size());
     for (size_t i = 0; i < lines.size(); ++i) {
         std::vector<std::string> found;
         const std::string_view text = module.line(first + static_cast<long>(i));
         size_t number = 0;
-        if (!matches(lines[i], text, entry, found)) {
+        if (!matchLine(lines[i], text, entry, found, scratch)) {
             number = numberLength(text);
-            if (number == 0 || !matches(lines[i], text.substr(number), entry, found))
+            if (number == 0 || !matchLine(lines[i], text.substr(number), entry, found, scratch))
                 return false;
         }
         captures.push_back(std::move(found));

@@ -188,7 +188,7 @@ void LineStore::erase(size_t index, size_t n) {
 void LineStore::replace(size_t index, std::string_view text) {
     if (index >= count())
         return;
-    rewrite(index, text, std::string(tail(index)), ref(index).extraEol());
+    rewrite(index, text, tail(index), ref(index).extraEol());
 }
 
 std::string_view LineStore::hidden(size_t index) const {
@@ -214,12 +214,28 @@ void LineStore::setHidden(size_t index, std::string_view hiddenLines, std::strin
     rewrite(index, text(index), t, false);
 }
 
-void LineStore::rewrite(size_t index, std::string_view textView, const std::string& tailBytes,
+void LineStore::rewrite(size_t index, std::string_view text, std::string_view tailBytes,
                         bool owedEol) {
-    // The text may be a line of this store: copied before the buffer grows.
-    const std::string text(textView);
+    const bool bom = index == 0 && headIsBomOnly();
+    const size_t needed = (bom ? kBom.size() : 0) + text.size() + tailBytes.size();
+    if (m_added.capacity() - m_added.size() < needed) {
+        // The text or the tail may be bytes of the buffer about to move: room
+        // is made first and they are found again in it, rather than copied
+        // for every line a numbering rewrites.
+        const auto begin = reinterpret_cast<uintptr_t>(m_added.data());
+        auto offsetIn = [&](std::string_view v) {
+            const auto at = reinterpret_cast<uintptr_t>(v.data());
+            return !v.empty() && at >= begin && at < begin + m_added.size() ? at - begin : SIZE_MAX;
+        };
+        const size_t textAt = offsetIn(text), tailAt = offsetIn(tailBytes);
+        m_added.reserve(std::max(m_added.size() + needed, 2 * m_added.capacity()));
+        if (textAt != SIZE_MAX)
+            text = std::string_view(m_added.data() + textAt, text.size());
+        if (tailAt != SIZE_MAX)
+            tailBytes = std::string_view(m_added.data() + tailAt, tailBytes.size());
+    }
     Ref r;
-    if (index == 0 && headIsBomOnly())
+    if (bom)
         m_added.append(kBom); // as insert() does, for the diff's sake
     r.offset = static_cast<uint32_t>(m_added.size());
     r.textLength = static_cast<uint32_t>(text.size());
@@ -235,10 +251,17 @@ std::vector<size_t> LineStore::fileLines() const {
     std::vector<size_t> out(n);
     // Original lines are in file order; count the line ends between them.
     size_t at = 0, line = 1;
+    // memchr() passes a line at a time where counting looked at every byte.
     auto advanceTo = [&](size_t offset) {
-        line += static_cast<size_t>(
-            std::count(m_original.begin() + static_cast<std::ptrdiff_t>(at),
-                       m_original.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+        const char* p = m_original.data() + at;
+        const char* end = m_original.data() + offset;
+        while (p < end) {
+            const void* nl = std::memchr(p, '\n', static_cast<size_t>(end - p));
+            if (!nl)
+                break;
+            ++line;
+            p = static_cast<const char*>(nl) + 1;
+        }
         at = offset;
     };
     size_t next = 0; // lines before it still wait for the next original line's number

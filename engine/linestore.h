@@ -138,8 +138,9 @@ private:
     Ref& ref(size_t index) { return m_refs[index < m_gapStart ? index : index + gapLength()]; }
     std::string_view bytes(const Ref& r) const;
     void moveGap(size_t index, size_t needed);
-    /// Line `index` becomes `text` and `tailBytes`, written to the inserted-text buffer.
-    void rewrite(size_t index, std::string_view text, const std::string& tailBytes, bool owedEol);
+    /// Line `index` becomes `text` and `tailBytes`, written to the inserted-text
+    /// buffer; either may be bytes of this store.
+    void rewrite(size_t index, std::string_view text, std::string_view tailBytes, bool owedEol);
     bool endsWithLineEnd(const Ref& r) const;
     bool headIsBomOnly() const { return head() == kBom; }
     std::string_view withBom(std::string_view line) const;

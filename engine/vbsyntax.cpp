@@ -71,19 +71,6 @@ bool startsWithWord(std::string_view s, std::string_view word) {
     return s.size() == word.size() || !isIdentChar(s[word.size()]);
 }
 
-/// Takes the keyword `word` (letter case ignored, a word boundary after it)
-/// at `pos`, blanks before it allowed, and moves `pos` past it; false,
-/// leaving `pos` alone, when another word or none stands there.
-bool takeWord(std::string_view s, size_t& pos, std::string_view word) {
-    size_t at = pos;
-    while (at < s.size() && isSpace(s[at]))
-        ++at;
-    if (!startsWithWord(s.substr(at), word))
-        return false;
-    pos = at + word.size();
-    return true;
-}
-
 /// Skips blanks and a leading line number ("100 End Sub").
 std::string_view skipLineNumber(std::string_view s) {
     s = trimLeft(s);
@@ -119,6 +106,9 @@ std::optional<int> endKeywordAt(std::string_view s) {
 /// True when a later statement of the line (after a ":" outside strings and
 /// before any comment) is an End Sub/Function/Property.
 bool hasTrailingEnd(std::string_view s) {
+    // Most declarations hold no ':' at all: one search passes them.
+    if (s.find(':') == std::string_view::npos)
+        return false;
     bool inString = false;
     for (size_t i = 0; i < s.size(); ++i) {
         char c = s[i];
@@ -195,34 +185,35 @@ std::string trim(std::string_view s) {
     return std::string(s);
 }
 
-std::optional<Declaration> parseDeclaration(std::string_view statement) {
-    // Every declaration starts with P(ublic|rivate|roperty), F(riend|unction)
-    // or S(tatic|ub): most lines are turned away by their first letter.
-    std::string_view start = trimLeft(statement);
-    if (start.empty())
-        return std::nullopt;
-    char first = lower(start[0]);
-    if (first != 'p' && first != 'f' && first != 's')
-        return std::nullopt;
-    // Each keyword is compared where it stands; a line that is no
-    // declaration is left after a word or two, never scanned whole.
-    size_t pos = 0;
-    if (!takeWord(statement, pos, "Public") && !takeWord(statement, pos, "Private"))
-        takeWord(statement, pos, "Friend");
-    takeWord(statement, pos, "Static");
+std::optional<Declaration> detail::declarationAt(std::string_view statement) {
+    // Each word is read once and compared with the keywords that may stand
+    // there; a line that is no declaration is left after a word or two,
+    // never scanned whole. `pos` is past the last keyword taken.
+    size_t pos = 0, next = 0;
+    std::string_view word = nextWord(statement, next);
+    auto take = [&](std::string_view keyword) {
+        if (!equalsNoCase(word, keyword))
+            return false;
+        pos = next;
+        word = nextWord(statement, next);
+        return true;
+    };
+    if (!take("Public") && !take("Private"))
+        take("Friend");
+    take("Static");
 
     Declaration d;
-    if (takeWord(statement, pos, "Sub")) {
+    if (take("Sub")) {
         d.procType = 0;
-    } else if (takeWord(statement, pos, "Function")) {
+    } else if (take("Function")) {
         d.procType = 1;
-    } else if (takeWord(statement, pos, "Property")) {
+    } else if (take("Property")) {
         d.procType = 2;
-        if (takeWord(statement, pos, "Get"))
+        if (take("Get"))
             d.procKind = 3;
-        else if (takeWord(statement, pos, "Let"))
+        else if (take("Let"))
             d.procKind = 1;
-        else if (takeWord(statement, pos, "Set"))
+        else if (take("Set"))
             d.procKind = 2;
         else
             return std::nullopt;
@@ -258,6 +249,9 @@ std::optional<std::string_view> lineLabel(std::string_view line) {
             return t.substr(0, n);
         return std::nullopt;
     }
+    // A named label ends in ':': one search passes over most lines.
+    if (t.find(':') == std::string_view::npos)
+        return std::nullopt;
     if (t.empty() || !isIdentStart(t[0]) || startsWithWord(t, "Rem"))
         return std::nullopt;
     n = wordEnd(t, 0);
@@ -287,33 +281,16 @@ std::string lowerAscii(std::string_view s) {
     return out;
 }
 
-std::optional<int> endStatementType(std::string_view line) {
-    return endKeywordAt(skipLineNumber(line));
-}
-
-bool isContinued(std::string_view line) {
-    size_t end = line.size();
-    while (end > 0 && isSpace(line[end - 1]))
-        --end;
-    if (end == 0 || line[end - 1] != '_')
-        return false;
-    return end == 1 || isSpace(line[end - 2]);
+std::optional<int> detail::endStatementAt(std::string_view trimmed) {
+    return endKeywordAt(skipLineNumber(trimmed));
 }
 
 bool isAttributeLine(std::string_view line) {
     return line.size() > 10 && equalsNoCase(line.substr(0, 9), "Attribute") && isSpace(line[9]);
 }
 
-bool isBlankOrComment(std::string_view line) {
-    std::string_view t = trimLeft(line);
-    return t.empty() || t[0] == '\'' || startsWithWord(t, "Rem");
-}
-
-Directive directive(std::string_view line) {
-    std::string_view t = trimLeft(line);
-    if (t.empty() || t[0] != '#')
-        return Directive::None;
-    t = trimLeft(t.substr(1));
+Directive detail::directiveAt(std::string_view trimmed) {
+    std::string_view t = trimLeft(trimmed.substr(1));
     if (startsWithWord(t, "If"))
         return Directive::If;
     if (startsWithWord(t, "ElseIf"))

@@ -376,3 +376,42 @@ TEST(CodeModule, CountsLinesAsTheCodeWindowShowsThemForAModuleWithoutAFileOfItsO
     EXPECT_EQ(m.fileLine(9), 7);
     EXPECT_EQ(m.fileLine(m.CountOfLines()), 17);
 }
+
+TEST(CodeModule, FindsTextAtEveryPlaceOfALongLineAfterCandidatesThatFail) {
+    // Eight bytes are looked at together: a match at each offset around
+    // those groups, behind failing candidates of either case, is the first.
+    for (size_t at = 0; at <= 20; ++at) {
+        std::string text;
+        for (size_t k = 0; k < at; ++k)
+            text += k % 2 ? 'o' : 'O';
+        const std::string line = text + "On ErroR x";
+        CodeModule m("Sub A()\r\n" + line + "\r\n" + text + "On Erro\r\nEnd Sub\r\n");
+        long sl = 1, sc = 1, el = 4, ec = -1;
+        auto found = m.Find("on error", sl, sc, el, ec, false, false, false);
+        ASSERT_TRUE(found && *found) << line;
+        EXPECT_EQ(std::make_pair(sl, sc), std::make_pair(2L, static_cast<long>(at) + 1)) << line;
+        // The cut-off copy on the next line is no match, up to its last byte.
+        sl = 3, sc = 1, el = 3, ec = -1;
+        found = m.Find("on error", sl, sc, el, ec, false, false, false);
+        ASSERT_TRUE(found);
+        EXPECT_FALSE(*found) << text;
+    }
+}
+
+TEST(CodeModule, ReplacesLinesWithTheTextOfItsOwnLinesWhileItsBufferGrows) {
+    // The new text and the kept attribute line are bytes the module holds;
+    // they stay right as the buffer they lie in moves.
+    CodeModule m(std::string(
+        "Property Get V()\r\nAttribute V.VB_UserMemId = 0\r\nV = 1\r\nEnd Property\r\n"));
+    std::string expected = "Property Get V()";
+    for (int i = 0; i < 300; ++i) {
+        expected += 'y';
+        ASSERT_TRUE(m.ReplaceLine(1, std::string(m.line(1)) + "y"));
+        ASSERT_TRUE(m.ReplaceLine(2, m.line(1)));
+        ASSERT_TRUE(m.ReplaceLine(1, m.line(2)));
+    }
+    EXPECT_EQ(m.line(1), expected);
+    EXPECT_EQ(m.line(2), expected);
+    EXPECT_EQ(m.serialize(), expected + "\r\nAttribute V.VB_UserMemId = 0\r\n" + expected +
+                                 "\r\nEnd Property\r\n");
+}

@@ -47,6 +47,12 @@ TEST(ParseDeclaration, RecognisesEveryProcedureFormAndLeavesOtherStatementsAlone
         {"Property Getter()", nullptr, 0, 0},
         {"Sub()", nullptr, 0, 0},
         {"Sub_X()", nullptr, 0, 0},
+        // Turned away by the first two letters, or not.
+        {"FRIEND STATIC FUNCTION Loud()", "Loud", 1, 0},
+        {"PRIVATE PROPERTY LET Loud(v)", "Loud", 2, 1},
+        {"Set Subject = Nothing", nullptr, 0, 0},
+        {"Struct()", nullptr, 0, 0},
+        {"S", nullptr, 0, 0},
     };
     for (const Case& c : cases) {
         auto d = parseDeclaration(c.line);
@@ -84,6 +90,45 @@ TEST(LineTests, RecogniseEndsContinuationsAttributesAndDirectives) {
     EXPECT_TRUE(isBlankOrComment("   ' note"));
     EXPECT_TRUE(isBlankOrComment("Rem note"));
     EXPECT_FALSE(isBlankOrComment("Remove x"));
+}
+
+TEST(LineTests, SeeEachLineWhateverItsIndentOfSpacesAndTabs) {
+    // Indents are passed eight spaces at a time: every length around a
+    // multiple of eight, and a tab before, at and after that boundary.
+    const char* indents[] = {"",
+                             " ",
+                             "       ",
+                             "        ",
+                             "         ",
+                             "               ",
+                             "                ",
+                             "                 ",
+                             "\t",
+                             "        \t",
+                             "       \t",
+                             "         \t  ",
+                             "\t        \t       "};
+    for (const char* indent : indents) {
+        const std::string in(indent);
+        EXPECT_EQ(trimLeft(in + "x = 1"), "x = 1") << '[' << in << ']';
+        EXPECT_EQ(trimLeft(in), "") << '[' << in << ']';
+        EXPECT_EQ(endStatementType(in + "End Sub"), 0) << '[' << in << ']';
+        EXPECT_EQ(endStatementType(in + "10 End Function"), 1) << '[' << in << ']';
+        EXPECT_FALSE(endStatementType(in + "Exit Sub")) << '[' << in << ']';
+        EXPECT_TRUE(isBlankOrComment(in)) << '[' << in << ']';
+        EXPECT_TRUE(isBlankOrComment(in + "REM x")) << '[' << in << ']';
+        EXPECT_FALSE(isBlankOrComment(in + "Remark = 1")) << '[' << in << ']';
+        EXPECT_EQ(directive(in + "#End If"), Directive::EndIf) << '[' << in << ']';
+        EXPECT_EQ(lineLabel(in + "Retry: Resume"), "Retry") << '[' << in << ']';
+        EXPECT_EQ(lineLabel(in + "20 x = 1"), "20") << '[' << in << ']';
+        EXPECT_FALSE(lineLabel(in + "x = a ? b : c")) << '[' << in << ']';
+        EXPECT_TRUE(parseDeclaration(in + "Public Sub A()")) << '[' << in << ']';
+        EXPECT_TRUE(isContinued("x = 1 _" + in)) << '[' << in << ']';
+    }
+    // A byte one bit away from a space or a tab ends the indent.
+    EXPECT_EQ(trimLeft("        \x21x"), "\x21x");
+    EXPECT_EQ(trimLeft("       \xA0 "), "\xA0 ");
+    EXPECT_EQ(trimLeft("        \x08"), "\x08");
 }
 
 TEST(EqualsNoCase, FoldsAsciiLettersOnly) {
