@@ -24,6 +24,15 @@ public:
     }
 };
 
+/// Where the folder's lock does not tell whether the folder changed
+/// (Windows), every file is read again once the folders are locked; else an
+/// edit in place is found when the file is swapped, and refused.
+#ifdef _WIN32
+constexpr bool kReadAgainAfterTheLock = true;
+#else
+constexpr bool kReadAgainAfterTheLock = false;
+#endif
+
 std::string module(const std::string& body) {
     return "Attribute VB_Name = \"A\"\r\n" + body;
 }
@@ -53,7 +62,9 @@ TEST(BatchPipeline, WhatChangedBetweenReadingAFileAndLockingItsFolderIsNeverLost
              { std::ofstream(p, std::ios::binary) << module("Sub U()\r\nEnd Sub\r\n"); }
              fs::last_write_time(p, time);
          },
-         module("Sub U()\r\nEnd Sub\r\n"), 0},
+         kReadAgainAfterTheLock ? module("' treated\r\nSub U()\r\nEnd Sub\r\n")
+                                : module("Sub U()\r\nEnd Sub\r\n"),
+         kReadAgainAfterTheLock ? 1u : 0u},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.change);
