@@ -84,7 +84,9 @@ int BatchCommand::execute() {
         return 2;
 
     bool complete = true;
-    auto project = input.load(m_paths, *codepage, complete, true);
+    auto project =
+        input.load(m_paths, *codepage, complete, true,
+                   m_dryRun ? ProjectInput::Reading::Whole : ProjectInput::Reading::WholeAndHold);
     if (!project)
         return 2;
     // Folders that could not be read are said and fail the run, but need not

@@ -172,7 +172,7 @@ int CheckCommand::check(TextOut& err) {
     if (!pattern)
         return 2;
     bool complete = true;
-    auto project = input.load(m_paths, *codepage, complete, true);
+    auto project = input.load(m_paths, *codepage, complete, true, ProjectInput::Reading::Whole);
     if (!project)
         return 2;
 

@@ -49,9 +49,13 @@ int main(int argc, char** argv) {
     // faulting it in again.
     mallopt(M_MMAP_THRESHOLD, 256 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
-    // One heap for both threads: a thread's own heap grows a page or so at a
-    // time, each step a system call (about one and a half a file).
-    mallopt(M_ARENA_MAX, 1);
+    // A heap for each of the two threads that treat files, so that neither
+    // waits for the other's allocations (a wait is a system call), each made
+    // as large as a thread's heap may be at once: it then grows seldom, not a
+    // page or so at a time, a system call each step. Only what is used takes
+    // memory.
+    mallopt(M_ARENA_MAX, 2);
+    mallopt(M_TOP_PAD, 64 * 1024 * 1024);
 #endif
     // Diffs, JSON and SARIF keep their LF line ends on every system.
     trapline::platform::prepareStandardStreams();

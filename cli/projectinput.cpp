@@ -20,9 +20,11 @@ std::optional<Codepage> ProjectInput::codepage(const std::string& name) {
 
 std::unique_ptr<Project> ProjectInput::load(const std::vector<std::string>& paths,
                                             const Codepage& codepage, bool& complete,
-                                            bool deferContents) {
+                                            bool deferContents, Reading reading) {
     ProjectLoader loader(codepage);
     loader.setDeferContents(deferContents);
+    if (reading != Reading::Heads)
+        loader.setReadWhole(reading == Reading::WholeAndHold);
     loader.setAllowSigned(m_allowSigned);
     auto project = loader.load(paths);
     for (const std::string& notice : loader.notices())

@@ -24,8 +24,15 @@ public:
     /// every file outside a .vbp's folder is named. `complete` tells whether
     /// everything named could be loaded.
     /// With `deferContents`, components are read only when loaded one by one.
+    /// How a run that treats every file reads them.
+    enum class Reading {
+        Heads,        ///< each file's head now, the whole file when it is treated
+        Whole,        ///< each file whole now, once (a run that writes nothing)
+        WholeAndHold, ///< each file whole now, held open for its replacement
+    };
     std::unique_ptr<Project> load(const std::vector<std::string>& paths, const Codepage& codepage,
-                                  bool& complete, bool deferContents = false);
+                                  bool& complete, bool deferContents = false,
+                                  Reading reading = Reading::Heads);
 
     /// Lets signed Office documents load (--remove-signature).
     void setAllowSigned(bool allow) { m_allowSigned = allow; }

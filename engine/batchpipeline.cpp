@@ -2,6 +2,7 @@
 
 #include "officedocument.h"
 #include "orderedpool.h"
+#include "platform/filesystem.h"
 #include "signalcleanup.h"
 #include "unifieddiff.h"
 
@@ -34,8 +35,13 @@ Result<void> BatchPipeline::lockFolders() {
         return {};
     const Components& components = m_project.VBComponents();
     std::vector<std::string> folders;
-    for (long i = 1; i <= components.Count(); ++i)
-        folders.push_back(DiskFile::folderOfTarget((*components.Item(i))->path()));
+    for (long i = 1; i <= components.Count(); ++i) {
+        Component& c = **components.Item(i);
+        // A file read through its own name, no link, lies in the folder named.
+        const DiskFile::Contents* read = c.reading();
+        folders.push_back(read && read->noLink ? platform::parentFolder(c.path())
+                                               : DiskFile::folderOfTarget(c.path()));
+    }
     bool told = false;
     auto locks = FolderLocks::acquire(folders, [&](const std::string& folder) {
         if (!told)
@@ -46,8 +52,19 @@ Result<void> BatchPipeline::lockFolders() {
     if (!locks)
         return locks.error();
     // Whatever a run we waited for wrote is what this one reads and guards.
-    for (long i = 1; i <= components.Count(); ++i)
-        (*components.Item(i))->restamp();
+    // A file read before the lock is read again, unless its folder has not
+    // changed since: every run of ours makes and renames files where it
+    // writes. Folder times tick coarser than the clock, hence the margin.
+    constexpr int64_t kMargin = 20'000'000;
+    for (long i = 1; i <= components.Count(); ++i) {
+        Component& c = **components.Item(i);
+        const DiskFile::Contents* read = c.reading();
+        const std::optional<int64_t> changed =
+            read && !locks->waited() ? locks->changeTime(folders[static_cast<size_t>(i - 1)])
+                                     : std::nullopt;
+        if (!changed || *changed >= read->readNs - kMargin)
+            c.restamp();
+    }
     // A document is read whole when it is opened: one that run wrote is read
     // again. One that cannot be is left as read, and is then not written
     // over, as any file changed on disk.
@@ -119,8 +136,9 @@ BatchPipeline::Treated BatchPipeline::treatOne(Component& c,
         if (!name)
             o.diffError = name.error().description;
     } else if (c.needsSave() && m_settings.mode == BatchMode::Write && !c.document()) {
-        t.staged = DiskFile::stage(c.path(), c.pieces(), c.isNew() ? nullptr : &c.stamp(),
-                                   m_settings.backup && !c.isNew(), c.isNew());
+        t.staged =
+            DiskFile::stage(c.path(), c.pieces(), c.isNew() ? nullptr : &c.stamp(),
+                            m_settings.backup && !c.isNew(), c.isNew(), c.reading(), &m_newFiles);
     }
     c.unload();
     return t;

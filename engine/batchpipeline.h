@@ -182,6 +182,8 @@ private:
     std::optional<FolderLocks> m_locks;
     Totals m_totals;
     StagedSet m_staged;
+    /// How new files come out in the run's folders, shared by the workers.
+    mutable DiskFile::NewFiles m_newFiles;
     /// In the order of m_staged: one outcome for a module file, one for each
     /// changed module of a document.
     std::vector<std::vector<FileOutcome>> m_stagedOutcomes;

@@ -51,21 +51,29 @@ Result<void> Component::load() {
         return {};
     auto failed = [this](Error e) -> Result<void> {
         m_loadError = e;
+        m_read.reset();
+        m_readTaken = false;
         return e;
     };
-    auto contents = DiskFile::read(m_path);
-    if (!contents)
-        return failed(contents.error());
-    if (!(contents->stamp == m_stamp))
+    if (!m_read || m_readTaken) {
+        auto fresh = DiskFile::read(m_path);
+        if (!fresh)
+            return failed(fresh.error());
+        m_read = std::move(*fresh);
+    }
+    m_readTaken = true;
+    DiskFile::Contents& contents = *m_read;
+    if (!(contents.stamp == m_stamp))
         return failed(makeError(errors::ChangedOnDisk, m_path,
                                 "the file changed on disk while it was in use"));
-    if (auto usable = trapline::CodeModule::usable(contents->bytes); !usable)
+    if (auto usable = trapline::CodeModule::usable(contents.bytes); !usable)
         return failed(makeError(usable.error().number, m_path, usable.error().description));
     m_loadError.reset();
-    m_code = trapline::CodeModule(std::move(contents->bytes), m_lead);
+    m_code = trapline::CodeModule(std::move(contents.bytes), m_lead);
+    contents.bytes = {};
     m_code.setParent(this);
     m_loaded = true;
-    m_stamp = contents->stamp; // now with the hash of what was read
+    m_stamp = contents.stamp; // now with the hash of what was read
     // Until now the name was the project file's or the file's own.
     if (std::string name = m_code.headName(); !name.empty())
         m_name = std::move(name);
@@ -75,8 +83,17 @@ Result<void> Component::load() {
 void Component::restamp() {
     if (m_loaded)
         return;
+    m_read.reset();
+    m_readTaken = false;
     if (auto now = DiskFile::stamp(m_path))
         m_stamp = *now;
+}
+
+void Component::keepRead(DiskFile::Contents contents) {
+    if (m_loaded || m_isNew || m_document)
+        return;
+    m_read = std::move(contents);
+    m_readTaken = false;
 }
 
 void Component::retakeFromDocument() {
@@ -91,6 +108,8 @@ void Component::retakeFromDocument() {
 void Component::unload() {
     if (!m_loaded || m_isNew || m_document)
         return;
+    m_read.reset(); // a file held for a replacement not staged is let go
+    m_readTaken = false;
     m_code = trapline::CodeModule(std::string(), m_lead);
     m_code.setParent(this);
     m_loaded = false;

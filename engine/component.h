@@ -92,8 +92,15 @@ public:
     /// still the file that was first read.
     Result<void> load();
     /// A component not loaded yet takes the stamp its file has now: for a run
-    /// that waited for another to finish before reading anything.
+    /// that waited for another to finish before reading anything. What was
+    /// read ahead (see keepRead()) is dropped: load() reads the file again.
     void restamp();
+    /// For a component not loaded yet: its file read whole, with the stamp
+    /// it was made with, which load() takes instead of reading it again.
+    void keepRead(DiskFile::Contents contents);
+    /// What reading the file left for its replacement (whether the path
+    /// names the file itself, the file held open), or nullptr; until unload().
+    DiskFile::Contents* reading() { return m_read ? &*m_read : nullptr; }
     /// A module of a document takes its text from the document again, after
     /// OfficeDocument::reread() found the file changed.
     void retakeFromDocument();
@@ -131,6 +138,8 @@ private:
     OfficeDocument* m_document = nullptr;
     size_t m_documentIndex = SIZE_MAX;
     const LeadBytes* m_lead = nullptr; ///< of the text's code page, kept for each reading
+    std::optional<DiskFile::Contents> m_read; ///< see keepRead(); its bytes go to load()
+    bool m_readTaken = false;                 ///< load() took them
 };
 
 } // namespace trapline

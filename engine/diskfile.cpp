@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -106,8 +107,9 @@ private:
 
 /// Opens a file for reading without blocking on a FIFO, and checks that it
 /// is a regular file before anything is read.
-Result<platform::FileStatus> openRegular(const std::string& path, platform::File& f) {
-    if (auto ec = platform::openForReading(path, f))
+Result<platform::FileStatus> openRegular(const std::string& path, platform::File& f,
+                                         bool* noLink = nullptr) {
+    if (auto ec = platform::openForReading(path, f, noLink))
         return ioError(path, ec, "cannot open");
     platform::FileStatus st;
     if (auto ec = f.status(st))
@@ -213,6 +215,7 @@ bool isTemporaryName(std::string_view name, long* pid) {
 struct Temporary {
     std::string name;
     FileStamp stamp;
+    HeldFile file; ///< when its status was not asked for
 };
 
 /// Creates the temporary file, registered so that a signal can remove it.
@@ -223,27 +226,44 @@ Result<std::string> createTemporary(const std::string& target, uint32_t mode, pl
     const std::string dir = folderOf(target);
     const std::string base = platform::fileName(target);
     StagedRegistry& registry = StagedRegistry::instance();
-    std::lock_guard lock(registry.mutex);
-    if (registry.closed)
+    auto interrupted = [&] {
         return makeError(errors::Cancelled, target, "the run was interrupted; not written");
+    };
     for (int attempt = 0;; ++attempt) {
         std::string name = dir + "/." + base + std::string(kTempMarker) + std::to_string(pid) +
                            "-" + std::to_string(counter++);
+        // Named before it is made, so that a signal that comes meanwhile
+        // removes it; the file is made outside the lock, which the other
+        // thread's files would otherwise wait for.
+        {
+            std::lock_guard lock(registry.mutex);
+            if (registry.closed)
+                return interrupted();
+            registry.names.push_back(name);
+        }
         std::error_code ec = platform::createNew(name, mode, f);
         if (!ec) {
-            registry.names.push_back(name);
-            return name;
+            std::lock_guard lock(registry.mutex);
+            if (!registry.closed)
+                return name;
+            // The signal's clean-up came between: it is not to stay.
+            f.close();
+            (void)platform::remove(name);
+            return interrupted();
         }
+        registry.forget(name);
         if (ec != std::errc::file_exists || attempt > 100)
             return ioError(target, ec, "cannot create a temporary file in " + dir);
     }
 }
 
-/// Gives the new file the owner, group and mode of `like` where it may.
-std::error_code takeOwnerAndMode(platform::File& f, const FileStamp& like,
-                                 platform::FileStatus& st) {
+/// Gives the new file the owner, group and mode of `like` where it may;
+/// `outcome` says what it took.
+std::error_code takeOwnerAndMode(platform::File& f, const FileStamp& like, platform::FileStatus& st,
+                                 DiskFile::NewFiles::Outcome& outcome) {
     if (st.uid != like.uid || st.gid != like.gid) {
         // Otherwise the new file is the runner's, as any editor's save would make it.
+        outcome.chown = true;
         (void)f.setOwner(like.uid, like.gid);
         if (auto ec = f.status(st))
             return ec;
@@ -252,29 +272,65 @@ std::error_code takeOwnerAndMode(platform::File& f, const FileStamp& like,
     // what the umask made of its mode, as any program's new file does.
     if (st.mode == like.mode)
         return {}; // `st` is still what the file is
+    outcome.chmod = true;
     if (auto ec = f.setMode(like.mode))
         return ec;
     return f.status(st);
+}
+
+/// Gives the new file what the first one in its folder needed, which makes
+/// it come out the same: the same process, folder and file to replace.
+std::error_code takeAsBefore(platform::File& f, const FileStamp& like,
+                             const DiskFile::NewFiles::Outcome& known) {
+    if (known.chown)
+        (void)f.setOwner(like.uid, like.gid);
+    return known.chmod ? f.setMode(like.mode) : std::error_code();
 }
 
 /// Writes `bytes` to a new temporary file next to `target`, with the mode,
 /// owner and group of `like` (when given and allowed).
 Result<Temporary> writeTemporary(const std::string& target,
                                  const std::vector<std::string_view>& bytes, uint32_t mode,
-                                 const FileStamp* like) {
+                                 const FileStamp* like, DiskFile::NewFiles* newFiles) {
     platform::File f;
     auto name = createTemporary(target, mode, f);
     if (!name)
         return name.error();
-    Temporary t{*name, {}};
+    Temporary t{*name, {}, {}};
     platform::FileStatus st;
     std::error_code ec = f.write(bytes);
-    if (!ec)
-        ec = f.status(st);
-    if (!ec && like)
-        ec = takeOwnerAndMode(f, *like, st);
+    DiskFile::NewFiles::Key key;
+    DiskFile::NewFiles::Outcome outcome;
+    bool known = false;
+    if (newFiles && like) {
+        key = {folderOf(target), mode, like->uid, like->gid, like->mode};
+        known = newFiles->find(key, outcome);
+    }
+    if (!ec && known)
+        ec = takeAsBefore(f, *like, outcome);
+    // Held open until committed, the new file need not be looked at now:
+    // its owner, group and mode are the first one's.
+    if (!ec && known && platform::swapsAtomically() && t.file.take(f)) {
+        st.type = FileType::Regular;
+        st.uid = outcome.uid;
+        st.gid = outcome.gid;
+        st.mode = outcome.mode;
+        st.device = outcome.device;
+        for (std::string_view piece : bytes)
+            st.size += piece.size();
+    } else {
+        if (!ec)
+            ec = f.status(st);
+        outcome = {};
+        if (!ec && like)
+            ec = takeOwnerAndMode(f, *like, st, outcome);
+        if (!ec && newFiles && like && !known)
+            newFiles->learn(key,
+                            {outcome.chown, outcome.chmod, st.uid, st.gid, st.mode, st.device});
+    }
     if (ec) {
         f.close();
+        t.file.close();
         (void)platform::remove(t.name);
         StagedRegistry::instance().forget(t.name);
         return ioError(target, ec, "cannot write");
@@ -288,10 +344,11 @@ Result<Temporary> writeTemporary(const std::string& target,
     return t;
 }
 
-/// Whether `path` may not be written.
-bool readOnly(const std::string& path, uint32_t mode) {
-    // A file without write bits is read-only by intent, even for root.
-    return (mode & 0222) == 0 || platform::checkWritable(path);
+/// Whether `path`, with status `st`, may not be written.
+bool readOnly(const std::string& path, uint32_t mode, const platform::FileStatus& st) {
+    // A file without write bits is read-only by intent, even for root. Where
+    // the status shows the process may write it, the system is not asked.
+    return (mode & 0222) == 0 || (!platform::writableByStatus(st) && platform::checkWritable(path));
 }
 
 /// Keeps `old` (the replaced file) as the first free one of "<target>.bak",
@@ -331,12 +388,25 @@ std::error_code swapBack(const std::string& a, const std::string& b) {
 Result<FileStamp> finalStamp(const DiskFile::Staged& s) {
     // The rename changed the file's ctime; its bytes are the ones written.
     FileStamp st = s.written;
-    if (auto now = DiskFile::stamp(s.target); now && now->inode == s.written.inode) {
+    platform::FileStatus held;
+    if (s.file.isOpen() && !s.file.file().status(held)) {
+        st = stampOf(held);
+    } else if (auto now = DiskFile::stamp(s.target); now && now->inode == s.written.inode) {
         st = *now;
-        st.hash = s.written.hash;
-        st.hashed = true;
+    } else {
+        return st;
     }
+    st.hash = s.written.hash;
+    st.hashed = true;
     return st;
+}
+
+/// The new file's inode, asked of the file held open where it was not yet.
+uint64_t stagedInode(const DiskFile::Staged& s) {
+    platform::FileStatus st;
+    if (s.written.inode == 0 && s.file.isOpen() && !s.file.file().status(st))
+        return st.file;
+    return s.written.inode;
 }
 
 /// How writing the other version back into the file went.
@@ -350,7 +420,7 @@ CopyBack copyBack(const DiskFile::Staged& s, const std::string& other) {
         return CopyBack::Untouched;
     platform::File f;
     platform::FileStatus st;
-    if (platform::openForWriting(s.target, f) || f.status(st) || st.file != s.written.inode ||
+    if (platform::openForWriting(s.target, f) || f.status(st) || st.file != stagedInode(s) ||
         f.truncate())
         return CopyBack::Untouched;
     return !f.write({bytes->bytes}) && !f.sync() ? CopyBack::Done : CopyBack::Damaged;
@@ -416,17 +486,71 @@ Result<DiskFile::Committed> keepOtherVersion(const DiskFile::Staged& s, const st
     return done;
 }
 
+/// The bytes of the file held open since it was read, with the stamp it had
+/// then; an error when they cannot all be read.
+Result<uint64_t> hashOfHeld(platform::File& f, uint64_t size) {
+    // One read for the whole file and one byte more, which tells that it
+    // grew; large files a piece at a time.
+    const size_t piece = static_cast<size_t>(std::min<uint64_t>(size + 1, 8u << 20));
+    std::string buffer(piece, '\0');
+    Hasher h;
+    uint64_t offset = 0;
+    size_t n = 0;
+    std::error_code ec;
+    while (!(ec = f.readAt(offset, buffer.data(), buffer.size(), n)) && n > 0) {
+        h.add(std::string_view(buffer.data(), n));
+        offset += n;
+        if (offset > size || n < buffer.size())
+            break; // grown, or at its end: a short read of a regular file is its end
+    }
+    if (ec)
+        return makeError(errors::PathAccess, "", ec.message());
+    if (offset != size)
+        return makeError(errors::ChangedOnDisk, "", "its size changed");
+    return h.value();
+}
+
+/// Whether the file swapped out (now at `s.temp`) is, bytes included, the
+/// one that was read. With the file held open since, the name is looked up
+/// once, for the file it leads to now and its status; its bytes are read
+/// through the descriptor held, which is that same file when the look-up
+/// says so. The swap itself changed the file's change time: its identity,
+/// size, modification time, mode, owner, group and names are compared.
+Result<void> swappedOutUnchanged(const DiskFile::Staged& s) {
+    if (!s.original.isOpen()) {
+        auto old = stampWithHash(s.temp);
+        if (!old || !sameBytes(*old, s.expected))
+            return changedOnDisk(s.path);
+        return {};
+    }
+    platform::FileStatus st;
+    if (platform::status(s.temp, st, false) || st.type != FileType::Regular)
+        return changedOnDisk(s.path);
+    const FileStamp& e = s.expected;
+    if (st.file != e.inode || st.device != e.device || st.size != e.size ||
+        st.mtimeNs != e.mtimeNs || st.mode != e.mode || st.uid != e.uid || st.gid != e.gid)
+        return changedOnDisk(s.path);
+    if (st.links > 1)
+        return makeError(errors::PathAccess, s.path,
+                         "the file got a second name (hard link); not written");
+    auto hash = hashOfHeld(s.original.file(), e.size);
+    if (!hash || (e.hashed && *hash != e.hash))
+        return changedOnDisk(s.path);
+    return {};
+}
+
 /// Replaces `target` by swapping the staged file in and checking what came
 /// out; swaps back when it is not what was read.
 Result<DiskFile::Committed> commitByExchange(const DiskFile::Staged& s) {
     DiskFile::Committed done;
-    auto old = stampWithHash(s.temp);
-    if (!old || !sameBytes(*old, s.expected)) {
+    auto unchanged = swappedOutUnchanged(s);
+    s.original.close();
+    if (!unchanged) {
         if (auto ec = swapBack(s.temp, s.target))
             return keepOtherVersion(s, "the file changed on disk while it was replaced",
                                     "the version found on disk", ec);
         (void)platform::remove(s.temp);
-        return changedOnDisk(s.path);
+        return unchanged.error();
     }
     if (s.backup) {
         auto bak = keepBackup(s.target, s.temp);
@@ -489,7 +613,59 @@ Result<DiskFile::Committed> commitByReplace(const DiskFile::Staged& s) {
     return done;
 }
 
+/// The files held open now, against how many the process may hold: half of
+/// what it may open, so that held files never starve anything else.
+std::atomic<size_t> g_held{0};
+
+size_t heldLimit() {
+    static const size_t limit = platform::openFileLimit() / 2;
+    return limit;
+}
+
 } // namespace
+
+HeldFile::HeldFile(HeldFile&& other) noexcept : m_file(std::move(other.m_file)) {}
+
+HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_file = std::move(other.m_file);
+    }
+    return *this;
+}
+
+bool HeldFile::take(platform::File& f) {
+    close();
+    if (!f.isOpen())
+        return false;
+    if (g_held.fetch_add(1) >= heldLimit()) {
+        g_held.fetch_sub(1);
+        return false;
+    }
+    m_file = std::move(f);
+    return true;
+}
+
+bool DiskFile::NewFiles::find(const Key& key, Outcome& out) const {
+    std::shared_lock lock(m_mutex);
+    auto it = m_known.find(key);
+    if (it == m_known.end())
+        return false;
+    out = it->second;
+    return true;
+}
+
+void DiskFile::NewFiles::learn(const Key& key, const Outcome& outcome) {
+    std::unique_lock lock(m_mutex);
+    m_known.emplace(key, outcome);
+}
+
+void HeldFile::close() {
+    if (!m_file.isOpen())
+        return;
+    m_file.close();
+    g_held.fetch_sub(1);
+}
 
 Error DiskFile::notRegular(const std::string& path, FileType type) {
     return notRegularFile(path, type);
@@ -501,12 +677,15 @@ uint64_t DiskFile::hashOf(std::string_view bytes) {
     return h.value();
 }
 
-Result<DiskFile::Contents> DiskFile::read(const std::string& path, size_t limit) {
+Result<DiskFile::Contents> DiskFile::read(const std::string& path, size_t limit, bool hold) {
     platform::File f;
-    auto st = openRegular(path, f);
+    Contents c;
+    c.readNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+                   .count();
+    auto st = openRegular(path, f, &c.noLink);
     if (!st)
         return st.error();
-    Contents c;
     c.stamp = stampOf(*st);
     c.bytes.resize(std::min(static_cast<size_t>(st->size), limit));
     size_t done = 0, n = 1;
@@ -521,6 +700,8 @@ Result<DiskFile::Contents> DiskFile::read(const std::string& path, size_t limit)
         c.stamp.hash = hashOf(c.bytes);
         c.stamp.hashed = true;
     }
+    if (hold && platform::swapsAtomically())
+        c.held.take(f);
     return c;
 }
 
@@ -559,21 +740,34 @@ Result<void> checkReplaceable(const std::string& path, const platform::FileStatu
 
 Result<DiskFile::Staged> DiskFile::stage(const std::string& path,
                                          const std::vector<std::string_view>& bytes,
-                                         const FileStamp* expected, bool backup, bool exclusive) {
+                                         const FileStamp* expected, bool backup, bool exclusive,
+                                         Contents* read, NewFiles* newFiles) {
     Staged staged;
     staged.path = path;
-    // A link stays; the file it leads to is what gets replaced.
     bool exists = false;
     platform::FileStatus st;
-    if (auto ec = platform::replacementTarget(path, staged.target, exists, &st))
-        return ioError(path, ec, "cannot follow the symbolic link");
-    // The look-up that followed no link saw the file's status already.
-    if (exists && st.type == FileType::Missing)
-        if (auto ec = platform::status(staged.target, st, false)) {
-            if (ec != std::errc::no_such_file_or_directory)
-                return ioError(path, ec, "cannot stat");
-            exists = false; // removed this moment
-        }
+    if (read && read->noLink && expected && !exclusive) {
+        // Reading opened the name itself, no link: what it saw stands for a
+        // look-up now, and the commit checks the file again anyway.
+        staged.target = path;
+        exists = true;
+        st.type = FileType::Regular;
+        st.links = expected->links;
+        st.mode = expected->mode;
+        st.uid = expected->uid;
+        st.gid = expected->gid;
+    } else {
+        // A link stays; the file it leads to is what gets replaced.
+        if (auto ec = platform::replacementTarget(path, staged.target, exists, &st))
+            return ioError(path, ec, "cannot follow the symbolic link");
+        // The look-up that followed no link saw the file's status already.
+        if (exists && st.type == FileType::Missing)
+            if (auto ec = platform::status(staged.target, st, false)) {
+                if (ec != std::errc::no_such_file_or_directory)
+                    return ioError(path, ec, "cannot stat");
+                exists = false; // removed this moment
+            }
+    }
     if (exclusive && exists)
         return makeError(errors::PathAccess, path, "the file exists already; not written");
     if (expected && !exists)
@@ -584,21 +778,25 @@ Result<DiskFile::Staged> DiskFile::stage(const std::string& path,
             return ok.error();
     const FileStamp now = exists ? stampOf(st) : FileStamp{};
     const uint32_t mode = expected ? expected->mode : exists ? now.mode : 0666;
-    if (exists && readOnly(staged.target, mode))
+    if (exists && readOnly(staged.target, mode, st))
         return makeError(errors::PermissionDenied, path, "the file is read-only; not written");
     auto tmp = writeTemporary(staged.target, bytes, mode,
                               expected ? expected
                               : exists ? &now
-                                       : nullptr);
+                                       : nullptr,
+                              newFiles);
     if (!tmp)
         return tmp.error();
     staged.temp = std::move(tmp->name);
     staged.written = tmp->stamp;
+    staged.file = std::move(tmp->file);
     staged.checkStamp = expected != nullptr;
     if (expected)
         staged.expected = *expected;
     staged.exclusive = exclusive;
     staged.backup = backup && exists;
+    if (read && expected && staged.target == path)
+        staged.original = std::move(read->held);
     return staged;
 }
 
@@ -662,7 +860,10 @@ Result<DiskFile::Committed> DiskFile::commit(const Staged& s, bool restamp) {
 
     if (s.exclusive)
         return commitNew(s);
-    if (s.checkStamp)
+    // A file held open since it was read is checked once it is swapped out,
+    // through that descriptor; any other first by its stamp, cheaply.
+    const bool held = s.checkStamp && s.original.isOpen();
+    if (s.checkStamp && !held)
         if (auto ok = stillAsRead(s); !ok) {
             (void)platform::remove(s.temp);
             return ok.error();
@@ -675,11 +876,24 @@ Result<DiskFile::Committed> DiskFile::commit(const Staged& s, bool restamp) {
                                         : std::make_error_code(std::errc::function_not_supported);
     if (!swapped)
         done = commitByExchange(s);
-    else if (swapped != std::errc::function_not_supported) {
+    else if (held && swapped == std::errc::no_such_file_or_directory) {
+        s.original.close();
+        (void)platform::remove(s.temp);
+        done = makeError(errors::ChangedOnDisk, s.path,
+                         "the file was removed since it was loaded; not written");
+    } else if (swapped != std::errc::function_not_supported) {
+        s.original.close();
         (void)platform::remove(s.temp);
         done = ioError(s.path, swapped, "cannot replace");
-    } else
+    } else {
+        s.original.close();
+        if (held)
+            if (auto ok = stillAsRead(s); !ok) {
+                (void)platform::remove(s.temp);
+                return ok.error();
+            }
         done = commitByReplace(s);
+    }
     if (!done)
         return done;
     done->stamp = restamp ? *finalStamp(s) : s.written;

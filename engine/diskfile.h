@@ -2,18 +2,19 @@
 
 #include "result.h"
 
+#include "platform/filesystem.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 namespace trapline {
-
-namespace platform {
-enum class FileType;
-}
 
 /// What identifies one state of a file on disk.
 struct FileStamp {
@@ -37,6 +38,28 @@ struct FileStamp {
     }
 };
 
+/// A file held open from its reading until its replacement, which then reads
+/// back through it the version it swapped out: no second opening of the file.
+/// The files held at once stay well within what the process may open; past
+/// that, a file is not held, and its replacement opens what it swapped out.
+class HeldFile {
+public:
+    HeldFile() = default;
+    HeldFile(HeldFile&& other) noexcept;
+    HeldFile& operator=(HeldFile&& other) noexcept;
+    ~HeldFile() { close(); }
+
+    /// Takes `f` when the process may hold one more file, and says whether
+    /// it did; else `f` stays the caller's.
+    bool take(platform::File& f);
+    bool isOpen() const { return m_file.isOpen(); }
+    platform::File& file() { return m_file; }
+    void close();
+
+private:
+    platform::File m_file;
+};
+
 /// Reading and safely replacing files.
 ///
 /// A replacement is staged first (a temporary file next to the original,
@@ -49,13 +72,19 @@ public:
     struct Contents {
         std::string bytes;
         FileStamp stamp;
+        bool noLink = false; ///< the path named the file itself, no symbolic link (POSIX)
+        int64_t readNs = 0;  ///< when it was opened, nanoseconds since 1970
+        HeldFile held;       ///< open still, when asked to `hold` it
     };
 
     /// Reads a whole regular file (never blocking on a FIFO or device).
     /// Errors name the file: missing (53), not readable (70), a folder or
     /// other non-file (75). With `limit`, reads at most that many bytes from
-    /// the start (and the stamp has no hash).
-    static Result<Contents> read(const std::string& path, size_t limit = SIZE_MAX);
+    /// the start (and the stamp has no hash). With `hold`, the file stays
+    /// open for its replacement (see HeldFile), where the system swaps files
+    /// atomically.
+    static Result<Contents> read(const std::string& path, size_t limit = SIZE_MAX,
+                                 bool hold = false);
 
     /// The stamp of the regular file at `path` now (no hash); an error when it
     /// is gone or is not a regular file.
@@ -74,10 +103,36 @@ public:
         std::string target; ///< the file replaced: `path`, or where its symbolic link points
         std::string temp;
         FileStamp expected;
-        FileStamp written;       ///< the new file's stamp and hash
-        bool checkStamp = false; ///< replace only if the file is still `expected`
-        bool exclusive = false;  ///< create only; never replace an existing file
-        bool backup = false;     ///< keep the replaced file under a free ".bak" name
+        FileStamp written;         ///< the new file's stamp and hash
+        bool checkStamp = false;   ///< replace only if the file is still `expected`
+        bool exclusive = false;    ///< create only; never replace an existing file
+        bool backup = false;       ///< keep the replaced file under a free ".bak" name
+        mutable HeldFile original; ///< the file as read, when it was held open since
+        /// The new file, held open until it is committed when its status was
+        /// not asked for (see NewFiles): `written` then has no identity or times.
+        mutable HeldFile file;
+    };
+
+    /// How a new file comes out in each folder (owner, group and mode, and
+    /// whether it had to be given those of the file it replaces), learned
+    /// from the first file staged there, so that the next ones need not be
+    /// looked at again. For one run, which holds the folders' locks; safe
+    /// across threads.
+    class NewFiles {
+    public:
+        struct Outcome {
+            bool chown = false, chmod = false; ///< what the first file needed
+            uint32_t uid = 0, gid = 0, mode = 0;
+            uint64_t device = 0;
+        };
+        /// The key: the folder, the mode asked for, and the file replaced.
+        using Key = std::tuple<std::string, uint32_t, uint32_t, uint32_t, uint32_t>;
+        bool find(const Key& key, Outcome& out) const;
+        void learn(const Key& key, const Outcome& outcome);
+
+    private:
+        mutable std::shared_mutex m_mutex;
+        std::map<Key, Outcome> m_known;
     };
 
     /// Writes `pieces` to a temporary file in the folder of the file `path`
@@ -86,10 +141,15 @@ public:
     /// be replaced: not read-only, a regular file with one name only (a hard
     /// link would be split); with `exclusive`, not there at all. Whether it
     /// is still `expected` is checked when it is committed. Nothing is
-    /// flushed yet; see flush() and commit().
+    /// flushed yet; see flush() and commit(). `read`, when given, is what
+    /// reading the file left: where it named the file itself (no link), its
+    /// stamp stands for a look-up of `path`, and a file held open is taken
+    /// for the commit. `newFiles`, when given, spares a look-up of the new
+    /// file where another in its folder showed how it comes out.
     static Result<Staged> stage(const std::string& path,
                                 const std::vector<std::string_view>& pieces,
-                                const FileStamp* expected, bool backup, bool exclusive = false);
+                                const FileStamp* expected, bool backup, bool exclusive = false,
+                                Contents* read = nullptr, NewFiles* newFiles = nullptr);
     /// Makes staged files durable before they replace anything: one fsync for
     /// a single file, one file-system sync for many.
     static void flush(const std::vector<const Staged*>& staged);

@@ -53,13 +53,16 @@ Result<FolderLocks> FolderLocks::acquire(std::vector<std::string> folders, const
     platform::allowOpenFiles(folders.size());
     FolderLocks locks; // releases everything opened here on each way out
     std::vector<OpenFolder> open;
-    std::set<std::pair<uint64_t, uint64_t>> seen;
+    std::map<std::pair<uint64_t, uint64_t>, size_t> seen;
+    std::vector<size_t> lockOf; ///< for each folder, its place in the locks held
     for (const std::string& folder : folders) {
         platform::FolderLock lock;
         OpenFolder f{0, 0, locks.m_locks.size(), folder};
         if (auto ec = lock.open(folder, f.device, f.file))
             return lockError(folder, ec);
-        if (!seen.insert({f.device, f.file}).second)
+        auto [it, added] = seen.emplace(std::make_pair(f.device, f.file), f.lock);
+        lockOf.push_back(it->second);
+        if (!added)
             continue; // a second name of a folder already here
         locks.m_locks.push_back(std::move(lock));
         open.push_back(std::move(f));
@@ -72,15 +75,33 @@ Result<FolderLocks> FolderLocks::acquire(std::vector<std::string> folders, const
         std::error_code ec = lock.tryLock();
         if (!ec || ec == std::errc::not_supported)
             continue; // a file system without locks: commits still check every file
-        if (ec == std::errc::resource_unavailable_try_again)
+        if (ec == std::errc::resource_unavailable_try_again) {
+            locks.m_waited = true;
             ec = waitForLock(lock, f.name, waiting);
+        }
         if (ec == std::errc::operation_canceled)
             return makeError(errors::Cancelled, f.name,
                              "gave up waiting for another trapline run; nothing was written");
         if (ec)
             return lockError(f.name, ec);
     }
+    // Once a folder is held, no run of ours changes it: what it holds now is
+    // what this run reads. Asked once a folder, for all of its files.
+    std::vector<std::optional<int64_t>> changed(locks.m_locks.size());
+    for (size_t k = 0; k < changed.size(); ++k)
+        if (int64_t ns = 0; !locks.m_locks[k].changeTime(ns))
+            changed[k] = ns;
+    for (size_t k = 0; k < folders.size(); ++k)
+        if (changed[lockOf[k]])
+            locks.m_changed.emplace(folders[k], *changed[lockOf[k]]);
     return locks;
+}
+
+std::optional<int64_t> FolderLocks::changeTime(const std::string& folder) const {
+    auto it = m_changed.find(folder);
+    if (it == m_changed.end())
+        return std::nullopt;
+    return it->second;
 }
 
 } // namespace trapline

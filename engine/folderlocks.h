@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,8 +39,16 @@ public:
     /// errors::Cancelled.
     static Result<FolderLocks> acquire(std::vector<std::string> folders, const Waiting& waiting);
 
+    /// Whether another run held one of the folders, and this one waited.
+    bool waited() const { return m_waited; }
+    /// When the entries of `folder` (as given to acquire()) last changed, as
+    /// seen once every lock was held; nothing where the system does not say.
+    std::optional<int64_t> changeTime(const std::string& folder) const;
+
 private:
     std::vector<platform::FolderLock> m_locks;
+    std::map<std::string, int64_t> m_changed;
+    bool m_waited = false;
 };
 
 } // namespace trapline

@@ -492,9 +492,15 @@ bool ProjectLoader::loadDocument(const std::string& path, Project& project, bool
     return true;
 }
 
-ProjectLoader::Head ProjectLoader::readHead(const std::string& path) {
+ProjectLoader::Head ProjectLoader::readHead(const std::string& path) const {
+    // Read whole, a file is not opened again to be treated; past the budget
+    // a file's head is enough, and it is read whole when it is treated.
+    constexpr size_t kWholeBudget = size_t(256) << 20;
+    const bool whole = m_readWhole && m_wholeBytes.load() < kWholeBudget;
     Head head;
-    if (auto piece = DiskFile::read(path, kHeadPiece)) {
+    if (auto piece = DiskFile::read(path, whole ? SIZE_MAX : kHeadPiece, whole && m_hold)) {
+        if (whole)
+            m_wholeBytes += piece->bytes.size();
         head.name = headNameFrom(path, piece->bytes, piece->stamp.size);
         head.start = std::move(*piece);
     }
@@ -503,7 +509,7 @@ ProjectLoader::Head ProjectLoader::readHead(const std::string& path) {
 
 bool ProjectLoader::loadModule(const std::string& path, ComponentType type, const std::string& name,
                                Project& project, const std::string& listedIn, long listedLine,
-                               const Head* head) {
+                               Head* head) {
     auto where = [&](const std::string& message) {
         if (listedIn.empty())
             report(path, 0, message);
@@ -527,7 +533,7 @@ bool ProjectLoader::loadModule(const std::string& path, ComponentType type, cons
         Head own;
         if (wantHead && !head)
             own = readHead(path);
-        const std::optional<DiskFile::Contents>& start = head ? head->start : own.start;
+        std::optional<DiskFile::Contents>& start = head ? head->start : own.start;
         auto stamp = start ? Result<FileStamp>(start->stamp) : DiskFile::stamp(path);
         if (!stamp)
             return where(stamp.error().description);
@@ -545,8 +551,11 @@ bool ProjectLoader::loadModule(const std::string& path, ComponentType type, cons
             if (name.empty() && !fromHead.empty())
                 fallbackName = std::move(fromHead);
         }
-        project.VBComponents().append(
-            std::make_unique<Component>(fallbackName, type, path, *stamp));
+        auto component = std::make_unique<Component>(fallbackName, type, path, *stamp);
+        // Read whole already: not read again when it is treated.
+        if (start && start->stamp.hashed)
+            component->keepRead(std::move(*start));
+        project.VBComponents().append(std::move(component));
         return true;
     }
     auto contents = DiskFile::read(path);

@@ -4,6 +4,7 @@
 #include "project.h"
 #include "result.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <optional>
@@ -58,6 +59,16 @@ public:
     /// reads later: a large project can then be treated one file at a time.
     void setDeferContents(bool defer) { m_defer = defer; }
 
+    /// With deferred contents, for a run that goes on to treat every file:
+    /// each module file is read whole where its head is read (up to a budget
+    /// of memory), and Component::load() takes those bytes instead of reading
+    /// it again. With `hold`, each file also stays open for its replacement
+    /// (see HeldFile).
+    void setReadWhole(bool hold) {
+        m_readWhole = true;
+        m_hold = hold;
+    }
+
     /// Lets a signed Office document load; writing it then removes its
     /// signature. Without it a signed project is refused by name.
     void setAllowSigned(bool allow) { m_allowSigned = allow; }
@@ -91,12 +102,12 @@ private:
     /// A module file's first bytes and the name its head gives, read ahead
     /// of loadModule() on another thread when contents are deferred.
     struct Head;
-    static Head readHead(const std::string& path);
+    Head readHead(const std::string& path) const;
     /// Whether the file was added (false also when it was added before).
     /// `head`, when given, is what readHead() gave for the file.
     bool loadModule(const std::string& path, ComponentType type, const std::string& name,
                     Project& project, const std::string& listedIn, long listedLine,
-                    const Head* head = nullptr);
+                    Head* head = nullptr);
     void report(std::string file, long line, std::string message,
                 Diagnostic::Kind kind = Diagnostic::Kind::Error);
 
@@ -107,6 +118,9 @@ private:
     Listings m_listings;                              ///< the folders .vbp paths were looked up in
     bool m_defer = false;
     bool m_allowSigned = false;
+    bool m_readWhole = false;
+    bool m_hold = false;
+    mutable std::atomic<size_t> m_wholeBytes{0}; ///< read whole so far, on any thread
 };
 
 } // namespace trapline

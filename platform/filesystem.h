@@ -47,6 +47,8 @@ public:
 
     /// Reads up to `size` bytes; `got` is 0 at the end.
     std::error_code read(char* buffer, size_t size, size_t& got);
+    /// Reads up to `size` bytes from `offset`, wherever the file position is.
+    std::error_code readAt(uint64_t offset, char* buffer, size_t size, size_t& got);
     /// Writes every piece, in order, as few system calls as it takes.
     std::error_code write(const std::vector<std::string_view>& pieces);
     std::error_code status(FileStatus& out) const;
@@ -64,8 +66,11 @@ public:
 };
 
 /// Opens a file for reading without ever blocking (on a FIFO, say). Other
-/// programs may go on reading and writing it.
-std::error_code openForReading(const std::string& path, File& f);
+/// programs may go on reading and writing it. With `noLink`, says whether
+/// `path` itself names the file opened rather than a symbolic link to it
+/// (POSIX, where it costs a second opening only for a link; always false on
+/// Windows, where only the final path tells).
+std::error_code openForReading(const std::string& path, File& f, bool* noLink = nullptr);
 /// Opens an existing file for writing, not following a symbolic link.
 std::error_code openForWriting(const std::string& path, File& f);
 /// Creates a file that must not exist yet (errc::file_exists if it does),
@@ -79,6 +84,15 @@ std::error_code status(const std::string& path, FileStatus& out, bool followLink
 /// Whether this process may write `path` (errc::permission_denied or
 /// errc::read_only_file_system when not).
 std::error_code checkWritable(const std::string& path);
+/// Whether the status of a file alone shows that this process may write it
+/// (POSIX: the process is root, or it owns the file and the owner may write
+/// it); false where only checkWritable() can tell.
+bool writableByStatus(const FileStatus& st);
+/// Whether the system swaps two names atomically (see exchange()), so that
+/// a replacement reads the file it swapped out back through the descriptor
+/// the file was read with: such a descriptor is worth keeping open until the
+/// replacement. Windows keeps others from writing a file held open instead.
+bool swapsAtomically();
 /// The path with every link resolved.
 std::error_code realPath(const std::string& path, std::string& out);
 /// The file that writing `path` in place changes: `path` itself, or, when
@@ -158,6 +172,9 @@ public:
     std::error_code tryLock();
     /// Waits for the lock.
     std::error_code lock();
+    /// When the folder's entries last changed (a name made, renamed or
+    /// removed); errc::not_supported where the lock does not tell (Windows).
+    std::error_code changeTime(int64_t& ns) const;
 
 private:
     File m_file;
@@ -165,6 +182,9 @@ private:
 };
 /// Lets the process hold `count` open files at once where it can.
 void allowOpenFiles(size_t count);
+/// How many files the process may hold open at once, raised first as far
+/// as it may be.
+size_t openFileLimit();
 
 /// A UTF-8 path as the standard library's path (never through the ANSI
 /// code page), and back, with '/' between the parts.

@@ -13,12 +13,14 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <thread>
 #include <utility>
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using namespace trapline;
@@ -392,4 +394,126 @@ TEST(FolderLocks, EveryRunTakesTheLocksInTheOrderOfTheFoldersIdentities) {
         ASSERT_TRUE(locks) << locks.error().description;
         EXPECT_EQ(waited, byIdentity);
     }
+}
+
+TEST(DiskFile, AFileHeldOpenSinceItWasReadIsReplacedOnlyWhileItIsStillThatFileBytesIncluded) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows keeps others from writing a file instead of holding it for the swap";
+#else
+    const bool root = ::geteuid() == 0;
+    // Each change comes in the moment before the swap; the swap changes the
+    // file's change time itself, so every other trace of a change must tell.
+    struct Case {
+        const char* change;
+        std::function<void(const std::string& path)> make;
+        const char* said; ///< empty when the file is replaced
+    };
+    const std::vector<Case> cases = {
+        {"none", [](const std::string&) {}, ""},
+        {"an edit of the same size, its time set back",
+         [](const std::string& p) { editKeepingTime(p, "OLD\r\n"); }, "changed on disk"},
+        {"bytes added", [](const std::string& p) { std::ofstream(p, std::ios::app) << "x"; },
+         "changed on disk"},
+        {"another file renamed over it, with the same bytes and time",
+         [](const std::string& p) {
+             const auto time = fs::last_write_time(p);
+             { std::ofstream(p + ".new", std::ios::binary) << "old\r\n"; }
+             fs::last_write_time(p + ".new", time);
+             fs::rename(p + ".new", p);
+         },
+         "changed on disk"},
+        {"its mode", [](const std::string& p) { ::chmod(p.c_str(), 0600); }, "changed on disk"},
+        {"its owner",
+         [root](const std::string& p) { ASSERT_TRUE(!root || ::chown(p.c_str(), 4321, -1) == 0); },
+         root ? "changed on disk" : ""},
+        {"a second name", [](const std::string& p) { fs::create_hard_link(p, p + ".2"); },
+         "second name"},
+        {"removed", [](const std::string& p) { fs::remove(p); }, "removed since it was loaded"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.change);
+        TempDir dir;
+        const std::string path = dir.write("m.bas", "old\r\n");
+        ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+        auto read = DiskFile::read(path, SIZE_MAX, true);
+        ASSERT_TRUE(read);
+        ASSERT_TRUE(read->held.isOpen() && read->noLink);
+        std::string other;
+        std::vector<std::string> names;
+        HookGuard hook([&](const std::string& p) {
+            c.make(p);
+            other = fs::exists(p) ? TempDir::read(p) : "";
+            for (const std::string& name : TempDir::namesIn(dir.path()))
+                if (name.rfind(".m.bas.trapline-", 0) != 0)
+                    names.push_back(name);
+        });
+        auto staged = DiskFile::stage(path, {"treated\r\n"}, &read->stamp, false, false, &*read);
+        ASSERT_TRUE(staged) << staged.error().description;
+        EXPECT_TRUE(staged->original.isOpen()); // taken over for the commit
+        DiskFile::flush({&*staged});
+        auto done = DiskFile::commit(*staged);
+        EXPECT_FALSE(staged->original.isOpen());
+        if (*c.said == 0) {
+            ASSERT_TRUE(done) << done.error().description;
+            EXPECT_EQ(TempDir::read(path), "treated\r\n");
+        } else {
+            ASSERT_FALSE(done);
+            EXPECT_NE(done.error().description.find(c.said), std::string::npos)
+                << done.error().description;
+            if (!other.empty()) {
+                EXPECT_EQ(TempDir::read(path), other); // the other version stays, whole
+            }
+        }
+        EXPECT_EQ(TempDir::namesIn(dir.path()), names); // nothing left under our names
+    }
+#endif
+}
+
+TEST(DiskFile, FilesStagedInOneFolderEachKeepTheirModeOwnerAndGroupWhateverTheFirstNeeded) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows files have no mode bits, owner and group";
+#else
+    const bool root = ::geteuid() == 0;
+    const uid_t self = ::geteuid();
+    const gid_t group = ::getegid();
+    struct {
+        mode_t mode;
+        uid_t uid;
+        gid_t gid;
+    } const files[] = {
+        {0640, root ? 4321u : self, root ? 4322u : group},
+        {0640, root ? 4321u : self, root ? 4322u : group}, // as the first: learned
+        {0600, self, group},
+        {0640, root ? 4321u : self, root ? 4322u : group},
+        {0755, self, group},
+        {0644, self, group},
+    };
+    TempDir dir;
+    DiskFile::NewFiles newFiles;
+    std::vector<DiskFile::Staged> staged;
+    for (size_t k = 0; k < std::size(files); ++k) {
+        const std::string path = dir.write("m" + std::to_string(k) + ".bas", "old\r\n");
+        ASSERT_EQ(::chmod(path.c_str(), files[k].mode), 0);
+        ASSERT_EQ(::chown(path.c_str(), files[k].uid, files[k].gid), 0);
+        auto read = DiskFile::read(path, SIZE_MAX, true);
+        ASSERT_TRUE(read);
+        auto s = DiskFile::stage(path, {"new\r\n"}, &read->stamp, false, false, &*read, &newFiles);
+        ASSERT_TRUE(s) << s.error().description;
+        staged.push_back(std::move(*s));
+    }
+    for (size_t k = 0; k < staged.size(); ++k) {
+        auto done = DiskFile::commit(staged[k]);
+        ASSERT_TRUE(done) << done.error().description;
+        struct stat st {};
+        ASSERT_EQ(::stat(staged[k].path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, files[k].mode) << k;
+        EXPECT_EQ(st.st_uid, files[k].uid) << k;
+        EXPECT_EQ(st.st_gid, files[k].gid) << k;
+        // The stamp given back is the new file's as it now is.
+        EXPECT_EQ(done->stamp.inode, static_cast<uint64_t>(st.st_ino)) << k;
+        EXPECT_EQ(done->stamp.ctimeNs, int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec)
+            << k;
+        EXPECT_EQ(TempDir::read(staged[k].path), "new\r\n");
+    }
+#endif
 }
