@@ -63,22 +63,6 @@ size_t headLength(const std::string& bytes) {
     return pos;
 }
 
-/// How many line feeds `s` holds; memchr() skips a whole line at a time,
-/// where counting byte by byte cost as much as the rest of the split.
-size_t newlines(std::string_view s) {
-    size_t n = 0;
-    const char* p = s.data();
-    const char* end = p + s.size();
-    while (p < end) {
-        const void* nl = std::memchr(p, '\n', static_cast<size_t>(end - p));
-        if (!nl)
-            break;
-        ++n;
-        p = static_cast<const char*>(nl) + 1;
-    }
-    return n;
-}
-
 /// Calls `f(offset, textLength, tailLength)` for each code line of a module
 /// file after its head of `head` bytes. Each code line takes the Attribute
 /// lines after it into its tail.
@@ -236,7 +220,7 @@ CodeModule::CodeModule(std::string fileBytes, const LeadBytes* lead) : m_lead(le
     const std::string& bytes = m_lines.original();
     m_lines.setHead(head);
 
-    m_lines.reserve(newlines(std::string_view(bytes).substr(head)) + 1);
+    m_lines.reserve(countLineFeeds(std::string_view(bytes).substr(head)) + 1);
     forEachCodeLine(bytes, head, [&](size_t offset, size_t text, size_t tail) {
         m_lines.appendOriginal(offset, text, tail);
     });

@@ -6,6 +6,20 @@
 
 namespace trapline {
 
+size_t countLineFeeds(std::string_view s) {
+    size_t n = 0;
+    const char* p = s.data();
+    const char* end = p + s.size();
+    while (p < end) {
+        const void* nl = std::memchr(p, '\n', static_cast<size_t>(end - p));
+        if (!nl)
+            break;
+        ++n;
+        p = static_cast<const char*>(nl) + 1;
+    }
+    return n;
+}
+
 namespace {
 
 uint64_t newIdentity() {
@@ -251,17 +265,8 @@ std::vector<size_t> LineStore::fileLines() const {
     std::vector<size_t> out(n);
     // Original lines are in file order; count the line ends between them.
     size_t at = 0, line = 1;
-    // memchr() passes a line at a time where counting looked at every byte.
     auto advanceTo = [&](size_t offset) {
-        const char* p = m_original.data() + at;
-        const char* end = m_original.data() + offset;
-        while (p < end) {
-            const void* nl = std::memchr(p, '\n', static_cast<size_t>(end - p));
-            if (!nl)
-                break;
-            ++line;
-            p = static_cast<const char*>(nl) + 1;
-        }
+        line += countLineFeeds(std::string_view(m_original).substr(at, offset - at));
         at = offset;
     };
     size_t next = 0; // lines before it still wait for the next original line's number

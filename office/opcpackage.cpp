@@ -1,18 +1,12 @@
 #include "opcpackage.h"
 
+#include "asciicase.h"
+
 namespace trapline::office {
 namespace {
 
 constexpr size_t kXmlLimit = 16 << 20;
 constexpr std::string_view kProjectType = "application/vnd.ms-office.vbaProject";
-
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    return out;
-}
 
 bool endsWith(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
@@ -137,22 +131,22 @@ Outcome<OpcPackage> OpcPackage::open(const ZipPackage& zip) {
         std::string part = element["PartName"];
         if (!part.empty() && part.front() == '/')
             part.erase(0, 1);
-        package.m_overrides[lowered(part)] = element["ContentType"];
+        package.m_overrides[folded(part)] = element["ContentType"];
     }
     for (auto& element : elements(*types, "Default"))
-        package.m_defaults[lowered(element["Extension"])] = element["ContentType"];
+        package.m_defaults[folded(element["Extension"])] = element["ContentType"];
     return package;
 }
 
 std::string OpcPackage::contentType(std::string_view part) const {
-    const auto found = m_overrides.find(lowered(part));
+    const auto found = m_overrides.find(folded(part));
     if (found != m_overrides.end())
         return found->second;
     const size_t slash = part.rfind('/');
     const size_t dot = part.rfind('.');
     if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
         return {};
-    const auto byExtension = m_defaults.find(lowered(part.substr(dot + 1)));
+    const auto byExtension = m_defaults.find(folded(part.substr(dot + 1)));
     return byExtension == m_defaults.end() ? std::string() : byExtension->second;
 }
 
@@ -165,7 +159,7 @@ Outcome<std::vector<Relationship>> OpcPackage::relationships(std::string_view pa
     std::vector<Relationship> out;
     bool present = false;
     for (const std::string& entry : m_zip->names())
-        present = present || lowered(entry) == lowered(relsName);
+        present = present || folded(entry) == folded(relsName);
     if (!present)
         return out;
     Outcome<std::string> xml = m_zip->read(relsName, kXmlLimit);

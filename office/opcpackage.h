@@ -48,8 +48,8 @@ private:
     explicit OpcPackage(const ZipPackage& zip) : m_zip(&zip) {}
 
     const ZipPackage* m_zip;
-    std::map<std::string, std::string> m_overrides; ///< lower-case part name -> type
-    std::map<std::string, std::string> m_defaults;  ///< lower-case extension -> type
+    std::map<std::string, std::string> m_overrides; ///< part name, ASCII letters folded -> type
+    std::map<std::string, std::string> m_defaults;  ///< extension, ASCII letters folded -> type
 };
 
 /// `target` relative to the folder of `source` (both part names, no leading

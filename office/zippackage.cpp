@@ -1,5 +1,7 @@
 #include "zippackage.h"
 
+#include "asciicase.h"
+
 // libzip over memory, on Linux and Windows alike.
 
 #include <zip.h>
@@ -11,14 +13,6 @@
 
 namespace trapline::office {
 namespace {
-
-std::string lowered(std::string_view name) {
-    std::string out(name);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    return out;
-}
 
 /// A part that inflates this many times its stored size is a bomb, not a
 /// document: deflate cannot do much better than a thousandfold at all.
@@ -47,12 +41,12 @@ public:
     }
 
     Outcome<std::string> read(std::string_view name, size_t limit) const override {
-        const std::string key = lowered(name);
+        const std::string key = folded(name);
         const zip_int64_t count = zip_get_num_entries(m_archive, 0);
         for (zip_int64_t k = 0; k < count; ++k) {
             const auto index = static_cast<zip_uint64_t>(k);
             const char* entry = zip_get_name(m_archive, index, ZIP_FL_ENC_RAW);
-            if (entry && lowered(entry) == key)
+            if (entry && folded(entry) == key)
                 return readIndex(index, std::string(name), limit);
         }
         return fail(Problem::Corrupt, "no part " + std::string(name));
@@ -214,7 +208,7 @@ Outcome<std::unique_ptr<ZipPackage>> ZipPackage::open(std::string bytes) {
     auto package = std::make_unique<LibzipPackage>(std::move(owned), archive);
     std::set<std::string> seen;
     for (const std::string& name : package->names())
-        if (!seen.insert(lowered(name)).second)
+        if (!seen.insert(folded(name)).second)
             return fail(Problem::Corrupt, "two zip entries named " + name);
     return std::unique_ptr<ZipPackage>(std::move(package));
 }
