@@ -218,11 +218,16 @@ Result<long> EndLine(const CodeModule& module, std::string_view endStatement, lo
                      long floorLine) {
     if (fromLine > module.CountOfLines())
         fromLine = module.CountOfLines();
+    // A line that continues the one above is the tail of another statement,
+    // however it starts: "20 End Sub goes on _" + "End Sub" ends nothing.
+    const auto statementStart = [&](long l) {
+        return l == 1 || !vb::isContinued(module.line(l - 1));
+    };
     for (long l = fromLine; l >= floorLine && l >= 1; --l)
-        if (startsWith(module.line(l), endStatement))
+        if (startsWith(module.line(l), endStatement) && statementStart(l))
             return l;
     for (long l = fromLine; l >= floorLine && l >= 1; --l)
-        if (startsWith(vb::trimLeft(module.line(l)), endStatement))
+        if (startsWith(vb::trimLeft(module.line(l)), endStatement) && statementStart(l))
             return l;
     // Earlier procedures of the module may have received lines already; the
     // user looks for the place in the file as it is on disk.

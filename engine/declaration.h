@@ -45,7 +45,8 @@ Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind,
 /// The End statement, scanning upward from `fromLine` to `floorLine` (the
 /// line after the declaration), never further. A line matches when it starts
 /// with `endStatement` exactly; when none does, a line that starts with it
-/// after blanks. Fails when there is none.
+/// after blanks. A line that continues the one above never matches. Fails
+/// when there is none.
 Result<long> EndLine(const CodeModule& module, std::string_view endStatement, long fromLine,
                      long floorLine);
 

@@ -106,6 +106,21 @@ TEST(EndLine, FindsTheEndStatementFromTheBottomUpNeverAboveTheFloor) {
     EXPECT_EQ(EndLine(m, "End Sub", last(m, "Tail", 0), 9).error().number, errors::NoEndStatement);
     // A Sub misread as a Function never borrows the End of another procedure.
     EXPECT_EQ(EndLine(m, "End Function", 7, 5).error().number, errors::NoEndStatement);
+
+    // The tail of a continued statement ends nothing, exact or indented.
+    CodeModule continued(crlf({
+        "Sub Cont()",           // 1
+        "    x = 1",            // 2
+        "20 End Sub goes on _", // 3
+        "End Sub",              // 4
+        "Sub Cont2()",          // 5
+        "    x = 1 _",          // 6
+        "    End Sub",          // 7
+        "End Sub",              // 8: the real one, below an indented tail
+    }));
+    EXPECT_EQ(EndLine(continued, "End Sub", 4, 2).error().number, errors::NoEndStatement);
+    EXPECT_EQ(*EndLine(continued, "End Sub", 8, 6), 8);
+    EXPECT_EQ(EndLine(continued, "End Sub", 7, 6).error().number, errors::NoEndStatement);
 }
 
 TEST(LabelsFree, TellsDoubleByteLabelsApartByTheCaseOfTheirSecondByte) {
