@@ -1,9 +1,9 @@
 #include "project.h"
 
 #include "folderlocks.h"
+#include "platform/filesystem.h"
 #include "vbpfile.h"
 
-#include <cstdio>
 #include <map>
 
 namespace trapline {
@@ -61,37 +61,47 @@ std::vector<Error> Project::save(bool backup, const FolderLocks::Waiting& waitin
     for (const auto& [modules, s] : documents)
         files.push_back(&s);
     DiskFile::flush(files);
-    for (auto& [c, s] : staged) {
-        const bool added = c->isNew();
-        auto written = DiskFile::commit(s);
-        if (!written) {
-            problems.push_back(written.error());
-            continue;
-        }
-        c->saved(written->stamp);
-        if (!written->setAside.empty()) // saved, but the user must hear where the other went
-            problems.push_back(makeError(errors::ChangedOnDisk, c->path(), written->note));
-        if (added && !m_fileName.empty()) {
-            if (auto listed = listInProjectFile(*c, backup); !listed) {
-                problems.push_back(listed.error());
-                std::remove(c->path().c_str());
-            }
-        }
-    }
-    for (auto& [modules, s] : documents) {
-        auto written = DiskFile::commit(s);
-        if (!written) {
-            problems.push_back(written.error());
-            continue;
-        }
-        for (Component* c : modules)
-            if (c->needsSave())
-                c->saved(written->stamp);
-        if (!written->setAside.empty())
-            problems.push_back(makeError(errors::ChangedOnDisk, s.path, written->note));
-    }
+    for (auto& [c, s] : staged)
+        commitModule(*c, s, backup, problems);
+    for (auto& [modules, s] : documents)
+        commitDocument(modules, s, problems);
     DiskFile::syncFolders(folders);
     return problems;
+}
+
+void Project::commitModule(Component& c, const DiskFile::Staged& s, bool backup,
+                           std::vector<Error>& problems) {
+    const bool added = c.isNew();
+    auto written = DiskFile::commit(s);
+    if (!written) {
+        problems.push_back(written.error());
+        return;
+    }
+    c.saved(written->stamp);
+    if (!written->setAside.empty()) // saved, but the user must hear where the other went
+        problems.push_back(makeError(errors::ChangedOnDisk, c.path(), written->note));
+    if (added && !m_fileName.empty()) {
+        // A module the project file does not list would be lost to the
+        // project: the file just made for it goes again.
+        if (auto listed = listInProjectFile(c, backup); !listed) {
+            problems.push_back(listed.error());
+            platform::remove(c.path());
+        }
+    }
+}
+
+void Project::commitDocument(const std::vector<Component*>& modules, const DiskFile::Staged& s,
+                             std::vector<Error>& problems) {
+    auto written = DiskFile::commit(s);
+    if (!written) {
+        problems.push_back(written.error());
+        return;
+    }
+    for (Component* c : modules)
+        if (c->needsSave())
+            c->saved(written->stamp);
+    if (!written->setAside.empty())
+        problems.push_back(makeError(errors::ChangedOnDisk, s.path, written->note));
 }
 
 Result<void> Project::listInProjectFile(const Component& c, bool backup) {

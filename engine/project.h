@@ -54,6 +54,13 @@ public:
     const std::vector<std::unique_ptr<OfficeDocument>>& documents() const { return m_documents; }
 
 private:
+    /// Replaces a module's file by its staged version; a new module is then
+    /// listed in the project file. What goes wrong is added to `problems`.
+    void commitModule(Component& c, const DiskFile::Staged& s, bool backup,
+                      std::vector<Error>& problems);
+    /// Replaces a document by its staged version, for all of `modules`.
+    void commitDocument(const std::vector<Component*>& modules, const DiskFile::Staged& s,
+                        std::vector<Error>& problems);
     Result<void> listInProjectFile(const Component& component, bool backup);
 
     Codepage m_codepage;

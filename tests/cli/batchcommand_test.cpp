@@ -95,8 +95,13 @@ int interruptedInsert(const std::string& folder, const std::vector<std::string>&
         [at, replaced = 0](const std::string&) mutable {
             if (++replaced == at) {
                 ::kill(::getpid(), SIGINT);
-                // Long enough for the signal to be taken, however busy the machine.
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                // The replacement goes on only once the signal is taken, however
+                // busy the machine: after the last one nothing else would wait.
+                for (int waited = 0; !trapline::SignalCleanup::interrupted(); ++waited) {
+                    if (waited == 60'000)
+                        ::_exit(5);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
             }
         },
         out, err);
