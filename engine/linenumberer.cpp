@@ -33,15 +33,16 @@ struct Leading {
     size_t digits = 0;
     size_t separator = 0;
     /// The number without leading zeros, as VB compares them; text, so that
-    /// no number is too long for it.
-    std::string key;
+    /// no number is too long for it. A view into the line, which outlives it:
+    /// every line is read, and none needs a copy.
+    std::string_view key;
 };
 
-std::string keyOf(std::string_view digits) {
+std::string_view keyOf(std::string_view digits) {
     size_t z = 0;
     while (z + 1 < digits.size() && digits[z] == '0')
         ++z;
-    return std::string(digits.substr(z));
+    return digits.substr(z);
 }
 
 std::optional<Leading> leadingNumber(std::string_view line) {
@@ -123,7 +124,7 @@ struct Reference {
     size_t line = 0;
     size_t at = 0;
     size_t length = 0;
-    std::string key;
+    std::string_view key; ///< a view into the line, as Leading's
 };
 
 /// Where the scan of a statement stands: what the words before make of a
@@ -177,7 +178,7 @@ std::vector<Reference> references(const std::vector<std::string_view>& lines) {
                     end == text.size() ||
                     (!isWordChar(text[end]) &&
                      std::string_view(".#!@%&$").find(text[end]) == std::string_view::npos);
-                const std::string key = keyOf(text.substr(pos, end - pos));
+                const std::string_view key = keyOf(text.substr(pos, end - pos));
                 const bool jump = whole && ((expect == Expect::Target && key != "0") ||
                                             (expect == Expect::ResumeTarget && key != "0") ||
                                             expect == Expect::ThenTarget);
@@ -546,7 +547,7 @@ LineNumberer::number(const std::vector<std::string_view>& lines, const Numbering
     const std::vector<bool> takes = numberable(lines);
 
     // Every line that had a number keeps one, so that its jumps still land.
-    std::unordered_map<std::string, std::string> renamed;
+    std::unordered_map<std::string_view, std::string> renamed;
     std::vector<long> assigned(lines.size());
     long next = options.start;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -558,7 +559,7 @@ LineNumberer::number(const std::vector<std::string_view>& lines, const Numbering
         assigned[i] = next;
         next += options.step;
         if (old[i] && !renamed.emplace(old[i]->key, std::to_string(assigned[i])).second)
-            return refusal("it holds the line number " + old[i]->key +
+            return refusal("it holds the line number " + std::string(old[i]->key) +
                            " twice; it is left as it is");
     }
 
@@ -567,7 +568,7 @@ LineNumberer::number(const std::vector<std::string_view>& lines, const Numbering
     std::vector<Reference> refs = references(lines);
     for (auto r = refs.rbegin(); r != refs.rend(); ++r)
         if (!renamed.count(r->key))
-            return refusal(jumpAt(*r) + " goes to the line number " + r->key +
+            return refusal(jumpAt(*r) + " goes to the line number " + std::string(r->key) +
                            ", which the procedure does not hold; it is left as it is");
     // What Erl is compared with names the old numbers too: it follows them
     // where the comparison is plain, and nothing changes where it might not.
@@ -628,7 +629,7 @@ LineNumberer::number(const std::vector<std::string_view>& lines, const Numbering
 Result<std::vector<LineNumberer::Edit>>
 LineNumberer::unnumber(const std::vector<std::string_view>& lines) {
     const std::vector<std::optional<Leading>> old = numbersOf(lines);
-    std::unordered_map<std::string, size_t> held;
+    std::unordered_map<std::string_view, size_t> held;
     for (const auto& n : old)
         if (n)
             held.emplace(n->key, 0);
@@ -636,7 +637,7 @@ LineNumberer::unnumber(const std::vector<std::string_view>& lines) {
         return std::vector<Edit>{};
     for (const Reference& r : references(lines))
         if (held.count(r.key))
-            return refusal(jumpAt(r) + " goes to the line number " + r.key +
+            return refusal(jumpAt(r) + " goes to the line number " + std::string(r.key) +
                            ", which removing the numbers would break; it is left as it is");
     std::vector<Edit> edits;
     for (size_t i = 0; i < lines.size(); ++i)
