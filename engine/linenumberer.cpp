@@ -504,9 +504,10 @@ std::string jumpAt(const Reference& r) {
     return "the jump on the procedure's line " + std::to_string(r.line + 1);
 }
 
-} // namespace
-
-std::vector<bool> LineNumberer::numberable(const std::vector<std::string_view>& lines) {
+/// LineNumberer::numberable() for lines whose numbers numbersOf() has read
+/// already: each line's number is read once.
+std::vector<bool> takingNumbers(const std::vector<std::string_view>& lines,
+                                const std::vector<std::optional<Leading>>& old) {
     std::vector<bool> out(lines.size());
     bool continues = false;
     bool selectHead = false;
@@ -516,7 +517,7 @@ std::vector<bool> LineNumberer::numberable(const std::vector<std::string_view>& 
         continues = vb::isContinued(lines[i]);
         if (continuation)
             continue;
-        const std::string_view text = afterNumber(lines[i], leadingNumber(lines[i]));
+        const std::string_view text = afterNumber(lines[i], old[i]);
         if (selectHead) {
             // Nothing may stand numbered between Select Case and its first
             // Case, not even a comment; a Select Case may hold no Case at all.
@@ -531,6 +532,12 @@ std::vector<bool> LineNumberer::numberable(const std::vector<std::string_view>& 
         selectHead = opensSelect(text);
     }
     return out;
+}
+
+} // namespace
+
+std::vector<bool> LineNumberer::numberable(const std::vector<std::string_view>& lines) {
+    return takingNumbers(lines, numbersOf(lines));
 }
 
 namespace {
@@ -591,7 +598,7 @@ Result<void> numberInto(const std::vector<std::string_view>& lines, const Number
         std::any_of(old.begin(), old.end(), [](const auto& n) { return n.has_value(); });
     if (numbered && !options.renumber)
         return refusal("it holds line numbers already; it is left as it is");
-    const std::vector<bool> takes = LineNumberer::numberable(lines);
+    const std::vector<bool> takes = takingNumbers(lines, old);
 
     // Every line that had a number keeps one, so that its jumps still land.
     std::unordered_map<std::string_view, std::string> renamed;
@@ -697,8 +704,8 @@ Result<void> unnumberInto(const std::vector<std::string_view>& lines, std::strin
 } // namespace
 
 LineNumberer::Unnumbered LineNumberer::unnumbered(const std::vector<std::string_view>& lines) {
-    const std::vector<bool> takes = numberable(lines);
     const std::vector<std::optional<Leading>> old = numbersOf(lines);
+    const std::vector<bool> takes = takingNumbers(lines, old);
     Unnumbered u;
     for (size_t i = 0; i < lines.size(); ++i)
         if (takes[i] && !old[i] && u.count++ == 0)
