@@ -134,7 +134,9 @@ enum class Expect { Nothing, Target, AfterTarget, ResumeTarget, ThenTarget };
 /// Every jump to a line number in `lines`: the targets of GoTo and GoSub
 /// (all of On x GoTo's), of Resume, and a number right after Then or Else.
 /// Strings and comments hold none; "On Error GoTo 0" and "Resume 0" are none.
-std::vector<Reference> references(const std::vector<std::string_view>& lines) {
+/// `old` holds each line's number as numbersOf() reads it.
+std::vector<Reference> references(const std::vector<std::string_view>& lines,
+                                  const std::vector<std::optional<Leading>>& old) {
     std::vector<Reference> out;
     Expect expect = Expect::Nothing;
     bool continues = false;
@@ -154,8 +156,8 @@ std::vector<Reference> references(const std::vector<std::string_view>& lines) {
             // number: most lines are passed over at the cost of one search.
             if (!continues && std::none_of(text.begin(), text.end(), isDigit))
                 continue;
-            if (auto n = leadingNumber(text))
-                pos = n->at + n->digits;
+            if (old[i])
+                pos = old[i]->at + old[i]->digits;
         }
         while (pos < text.size()) {
             const char c = text[pos];
@@ -619,7 +621,7 @@ Result<void> numberInto(const std::vector<std::string_view>& lines, const Number
 
     // A jump to a number the procedure does not hold would not compile; once
     // numbered it might, to the wrong line, and unnumbering would not undo it.
-    std::vector<Reference> refs = references(lines);
+    std::vector<Reference> refs = references(lines, old);
     for (auto r = refs.rbegin(); r != refs.rend(); ++r)
         if (!renamed.count(r->key))
             return refusal(jumpAt(*r) + " goes to the line number " + std::string(r->key) +
@@ -687,7 +689,7 @@ Result<void> unnumberInto(const std::vector<std::string_view>& lines, std::strin
             held.emplace(n->key, 0);
     if (held.empty())
         return {};
-    for (const Reference& r : references(lines))
+    for (const Reference& r : references(lines, old))
         if (held.count(r.key))
             return refusal(jumpAt(r) + " goes to the line number " + std::string(r.key) +
                            ", which removing the numbers would break; it is left as it is");
