@@ -367,13 +367,19 @@ Result<void> CodeModule::ReplaceLine(long line, std::string_view text) {
 Result<void> CodeModule::replaceTexts(const std::vector<std::pair<long, std::string_view>>& texts) {
     const vb::CodepageScope scope(m_lead);
     bool reindex = false;
+    // One pair for every line: numbering rewrites most lines of a module.
+    std::vector<std::string_view> both(2);
     for (const auto& [line, text] : texts) {
         if (line < 1 || line > CountOfLines())
             return lineError(line);
         if (breaksLine(text))
             return makeError(errors::InvalidCall, "CodeModule",
                              "A line cannot hold a line break or a NUL character");
-        reindex = reindex || changesShape(line, {this->line(line), text});
+        if (!reindex) {
+            both[0] = this->line(line);
+            both[1] = text;
+            reindex = changesShape(line, both);
+        }
     }
     for (const auto& [line, text] : texts)
         m_lines.replace(static_cast<size_t>(line - 1), text);

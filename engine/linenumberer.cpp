@@ -33,15 +33,16 @@ struct Leading {
     size_t digits = 0;
     size_t separator = 0;
     /// The number without leading zeros, as VB compares them; text, so that
-    /// no number is too long for it.
-    std::string key;
+    /// no number is too long for it. A view into the line, which outlives it:
+    /// every line is read, and none needs a copy.
+    std::string_view key;
 };
 
-std::string keyOf(std::string_view digits) {
+std::string_view keyOf(std::string_view digits) {
     size_t z = 0;
     while (z + 1 < digits.size() && digits[z] == '0')
         ++z;
-    return std::string(digits.substr(z));
+    return digits.substr(z);
 }
 
 std::optional<Leading> leadingNumber(std::string_view line) {
@@ -123,7 +124,7 @@ struct Reference {
     size_t line = 0;
     size_t at = 0;
     size_t length = 0;
-    std::string key;
+    std::string_view key; ///< a view into the line, as Leading's
 };
 
 /// Where the scan of a statement stands: what the words before make of a
@@ -133,7 +134,9 @@ enum class Expect { Nothing, Target, AfterTarget, ResumeTarget, ThenTarget };
 /// Every jump to a line number in `lines`: the targets of GoTo and GoSub
 /// (all of On x GoTo's), of Resume, and a number right after Then or Else.
 /// Strings and comments hold none; "On Error GoTo 0" and "Resume 0" are none.
-std::vector<Reference> references(const std::vector<std::string_view>& lines) {
+/// `old` holds each line's number as numbersOf() reads it.
+std::vector<Reference> references(const std::vector<std::string_view>& lines,
+                                  const std::vector<std::optional<Leading>>& old) {
     std::vector<Reference> out;
     Expect expect = Expect::Nothing;
     bool continues = false;
@@ -153,8 +156,8 @@ std::vector<Reference> references(const std::vector<std::string_view>& lines) {
             // number: most lines are passed over at the cost of one search.
             if (!continues && std::none_of(text.begin(), text.end(), isDigit))
                 continue;
-            if (auto n = leadingNumber(text))
-                pos = n->at + n->digits;
+            if (old[i])
+                pos = old[i]->at + old[i]->digits;
         }
         while (pos < text.size()) {
             const char c = text[pos];
@@ -177,7 +180,7 @@ std::vector<Reference> references(const std::vector<std::string_view>& lines) {
                     end == text.size() ||
                     (!isWordChar(text[end]) &&
                      std::string_view(".#!@%&$").find(text[end]) == std::string_view::npos);
-                const std::string key = keyOf(text.substr(pos, end - pos));
+                const std::string_view key = keyOf(text.substr(pos, end - pos));
                 const bool jump = whole && ((expect == Expect::Target && key != "0") ||
                                             (expect == Expect::ResumeTarget && key != "0") ||
                                             expect == Expect::ThenTarget);
@@ -503,9 +506,10 @@ std::string jumpAt(const Reference& r) {
     return "the jump on the procedure's line " + std::to_string(r.line + 1);
 }
 
-} // namespace
-
-std::vector<bool> LineNumberer::numberable(const std::vector<std::string_view>& lines) {
+/// LineNumberer::numberable() for lines whose numbers numbersOf() has read
+/// already: each line's number is read once.
+std::vector<bool> takingNumbers(const std::vector<std::string_view>& lines,
+                                const std::vector<std::optional<Leading>>& old) {
     std::vector<bool> out(lines.size());
     bool continues = false;
     bool selectHead = false;
@@ -515,7 +519,7 @@ std::vector<bool> LineNumberer::numberable(const std::vector<std::string_view>& 
         continues = vb::isContinued(lines[i]);
         if (continuation)
             continue;
-        const std::string_view text = afterNumber(lines[i], leadingNumber(lines[i]));
+        const std::string_view text = afterNumber(lines[i], old[i]);
         if (selectHead) {
             // Nothing may stand numbered between Select Case and its first
             // Case, not even a comment; a Select Case may hold no Case at all.
@@ -532,42 +536,95 @@ std::vector<bool> LineNumberer::numberable(const std::vector<std::string_view>& 
     return out;
 }
 
+} // namespace
+
+std::vector<bool> LineNumberer::numberable(const std::vector<std::string_view>& lines) {
+    return takingNumbers(lines, numbersOf(lines));
+}
+
+namespace {
+
+/// A line's new text, at `offset` of a buffer that holds every new text of
+/// a run: numbering rewrites most lines, and none takes a string of its own.
+struct Placed {
+    size_t index = 0;
+    size_t offset = 0;
+    size_t length = 0;
+};
+
+/// Gives back the edits of `placed` as strings of their own.
+std::vector<LineNumberer::Edit> editsOf(const std::string& buffer,
+                                        const std::vector<Placed>& placed) {
+    std::vector<LineNumberer::Edit> edits;
+    edits.reserve(placed.size());
+    for (const Placed& p : placed)
+        edits.push_back({p.index, buffer.substr(p.offset, p.length)});
+    return edits;
+}
+
+Result<void> numberInto(const std::vector<std::string_view>& lines, const NumberingOptions& options,
+                        std::string& buffer, std::vector<Placed>& placed);
+Result<void> unnumberInto(const std::vector<std::string_view>& lines, std::string& buffer,
+                          std::vector<Placed>& placed);
+
+} // namespace
+
 Result<std::vector<LineNumberer::Edit>>
 LineNumberer::number(const std::vector<std::string_view>& lines, const NumberingOptions& options) {
-    if (options.start < 1 || options.step < 1 || options.start > kHighest ||
-        options.step > kHighest)
-        return refusal("line numbers start at 1 to " + std::to_string(kHighest) +
-                       " and go up by 1 to " + std::to_string(kHighest));
+    std::string buffer;
+    std::vector<Placed> placed;
+    if (auto r = numberInto(lines, options, buffer, placed); !r)
+        return r.error();
+    return editsOf(buffer, placed);
+}
+
+Result<std::vector<LineNumberer::Edit>>
+LineNumberer::unnumber(const std::vector<std::string_view>& lines) {
+    std::string buffer;
+    std::vector<Placed> placed;
+    if (auto r = unnumberInto(lines, buffer, placed); !r)
+        return r.error();
+    return editsOf(buffer, placed);
+}
+
+namespace {
+
+Result<void> numberInto(const std::vector<std::string_view>& lines, const NumberingOptions& options,
+                        std::string& buffer, std::vector<Placed>& placed) {
+    if (options.start < 1 || options.step < 1 || options.start > LineNumberer::kHighest ||
+        options.step > LineNumberer::kHighest)
+        return refusal("line numbers start at 1 to " + std::to_string(LineNumberer::kHighest) +
+                       " and go up by 1 to " + std::to_string(LineNumberer::kHighest));
     const std::vector<std::optional<Leading>> old = numbersOf(lines);
     const bool numbered =
         std::any_of(old.begin(), old.end(), [](const auto& n) { return n.has_value(); });
     if (numbered && !options.renumber)
         return refusal("it holds line numbers already; it is left as it is");
-    const std::vector<bool> takes = numberable(lines);
+    const std::vector<bool> takes = takingNumbers(lines, old);
 
     // Every line that had a number keeps one, so that its jumps still land.
-    std::unordered_map<std::string, std::string> renamed;
+    std::unordered_map<std::string_view, std::string> renamed;
     std::vector<long> assigned(lines.size());
     long next = options.start;
     for (size_t i = 0; i < lines.size(); ++i) {
         if (!takes[i] && !old[i])
             continue;
-        if (next > kHighest)
-            return refusal("it would need line numbers above " + std::to_string(kHighest) +
-                           "; it is left as it is");
+        if (next > LineNumberer::kHighest)
+            return refusal("it would need line numbers above " +
+                           std::to_string(LineNumberer::kHighest) + "; it is left as it is");
         assigned[i] = next;
         next += options.step;
         if (old[i] && !renamed.emplace(old[i]->key, std::to_string(assigned[i])).second)
-            return refusal("it holds the line number " + old[i]->key +
+            return refusal("it holds the line number " + std::string(old[i]->key) +
                            " twice; it is left as it is");
     }
 
     // A jump to a number the procedure does not hold would not compile; once
     // numbered it might, to the wrong line, and unnumbering would not undo it.
-    std::vector<Reference> refs = references(lines);
+    std::vector<Reference> refs = references(lines, old);
     for (auto r = refs.rbegin(); r != refs.rend(); ++r)
         if (!renamed.count(r->key))
-            return refusal(jumpAt(*r) + " goes to the line number " + r->key +
+            return refusal(jumpAt(*r) + " goes to the line number " + std::string(r->key) +
                            ", which the procedure does not hold; it is left as it is");
     // What Erl is compared with names the old numbers too: it follows them
     // where the comparison is plain, and nothing changes where it might not.
@@ -596,7 +653,6 @@ LineNumberer::number(const std::vector<std::string_view>& lines, const Numbering
 
     // Each line's new text in one pass from left to right: its number, then
     // the text up to each remapped number in turn.
-    std::vector<Edit> edits;
     auto ref = refs.begin();
     for (size_t i = 0; i < lines.size(); ++i) {
         const bool remaps = ref != refs.end() && ref->line == i;
@@ -606,51 +662,52 @@ LineNumberer::number(const std::vector<std::string_view>& lines, const Numbering
         char digits[8];
         const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, assigned[i]);
         (void)ec; // never past 65529
-        std::string text;
-        text.reserve(static_cast<size_t>(end - digits) + 1 + line.size());
+        const size_t start = buffer.size();
         size_t from = 0;
         if (old[i]) { // the old number's place, its separator kept
-            text.append(line.substr(0, old[i]->at)).append(digits, end);
+            buffer.append(line.substr(0, old[i]->at)).append(digits, end);
             from = old[i]->at + old[i]->digits;
         } else if (assigned[i] != 0) {
-            text.append(digits, end).append(1, ' ');
+            buffer.append(digits, end).append(1, ' ');
         }
         for (; ref != refs.end() && ref->line == i; ++ref) {
-            text.append(line.substr(from, ref->at - from)).append(renamed.find(ref->key)->second);
+            buffer.append(line.substr(from, ref->at - from)).append(renamed.find(ref->key)->second);
             from = ref->at + ref->length;
         }
-        text.append(line.substr(from));
-        edits.push_back({i, std::move(text)});
+        buffer.append(line.substr(from));
+        placed.push_back({i, start, buffer.size() - start});
     }
-    return edits;
+    return {};
 }
 
-Result<std::vector<LineNumberer::Edit>>
-LineNumberer::unnumber(const std::vector<std::string_view>& lines) {
+Result<void> unnumberInto(const std::vector<std::string_view>& lines, std::string& buffer,
+                          std::vector<Placed>& placed) {
     const std::vector<std::optional<Leading>> old = numbersOf(lines);
-    std::unordered_map<std::string, size_t> held;
+    std::unordered_map<std::string_view, size_t> held;
     for (const auto& n : old)
         if (n)
             held.emplace(n->key, 0);
     if (held.empty())
-        return std::vector<Edit>{};
-    for (const Reference& r : references(lines))
+        return {};
+    for (const Reference& r : references(lines, old))
         if (held.count(r.key))
-            return refusal(jumpAt(r) + " goes to the line number " + r.key +
+            return refusal(jumpAt(r) + " goes to the line number " + std::string(r.key) +
                            ", which removing the numbers would break; it is left as it is");
-    std::vector<Edit> edits;
     for (size_t i = 0; i < lines.size(); ++i)
         if (old[i]) {
-            std::string text(lines[i]);
-            text.erase(old[i]->at, old[i]->digits + old[i]->separator);
-            edits.push_back({i, std::move(text)});
+            const size_t start = buffer.size();
+            buffer.append(lines[i].substr(0, old[i]->at))
+                .append(lines[i].substr(old[i]->at + old[i]->digits + old[i]->separator));
+            placed.push_back({i, start, buffer.size() - start});
         }
-    return edits;
+    return {};
 }
 
+} // namespace
+
 LineNumberer::Unnumbered LineNumberer::unnumbered(const std::vector<std::string_view>& lines) {
-    const std::vector<bool> takes = numberable(lines);
     const std::vector<std::optional<Leading>> old = numbersOf(lines);
+    const std::vector<bool> takes = takingNumbers(lines, old);
     Unnumbered u;
     for (size_t i = 0; i < lines.size(); ++i)
         if (takes[i] && !old[i] && u.count++ == 0)
@@ -713,7 +770,9 @@ RunSummary LineNumberer::run(Action action, Component& component, const Insertio
     const vb::CodepageScope scope(module.leadBytes());
     // Every procedure's new lines are worked out on the module as read and
     // go in together: one change of the module, however many procedures.
-    std::vector<std::pair<long, std::string>> changed;
+    std::string buffer;
+    buffer.reserve(module.originalBytes().size() + module.originalBytes().size() / 8);
+    std::vector<std::pair<long, Placed>> changed;
     std::vector<std::string> logs;
     const char* verb = action == Action::Number ? "Numbered " : "Unnumbered ";
     ChosenDefinitions(m_vbe, m_messages)
@@ -722,12 +781,14 @@ RunSummary LineNumberer::run(Action action, Component& component, const Insertio
                                                                         def.index, *def.body)
                                           : def.entry.ProcType;
             auto where = span(module, def.name, def.entry.ProcKind, procType, def.index);
-            Result<std::vector<Edit>> edits = std::vector<Edit>{};
+            std::vector<Placed> placed;
+            Result<void> edits;
             if (!where)
                 edits = where.error();
             else if (where->first > 0) {
                 const std::vector<std::string_view> lines = linesOf(module, *where);
-                edits = action == Action::Number ? number(lines, numbering) : unnumber(lines);
+                edits = action == Action::Number ? numberInto(lines, numbering, buffer, placed)
+                                                 : unnumberInto(lines, buffer, placed);
             }
             const long line =
                 def.body && (def.count > 1 || !edits) ? module.fileLine(*def.body) : 0;
@@ -738,10 +799,10 @@ RunSummary LineNumberer::run(Action action, Component& component, const Insertio
                 summary.failed.push_back(std::move(item));
                 return;
             }
-            if (edits->empty())
+            if (placed.empty())
                 return;
-            for (Edit& e : *edits)
-                changed.emplace_back(where->first + static_cast<long>(e.index), std::move(e.text));
+            for (const Placed& p : placed)
+                changed.emplace_back(where->first + static_cast<long>(p.index), p);
             logs.push_back(verb + declaration::KindKeywords(procType).keyword + " : " +
                            def.cp.toUtf8(def.name) + "\r\n");
             summary.treated.push_back(std::move(item));
@@ -750,8 +811,8 @@ RunSummary LineNumberer::run(Action action, Component& component, const Insertio
         return summary;
     std::vector<std::pair<long, std::string_view>> texts;
     texts.reserve(changed.size());
-    for (const auto& [line, text] : changed)
-        texts.emplace_back(line, text);
+    for (const auto& [line, p] : changed)
+        texts.emplace_back(line, std::string_view(buffer).substr(p.offset, p.length));
     if (auto r = module.replaceTexts(texts); !r) {
         // Nothing went in: every procedure counted as treated was not.
         for (RunSummary::Item& item : summary.treated) {
