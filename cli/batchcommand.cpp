@@ -35,6 +35,10 @@ std::string refusal(const BatchPipeline::Totals& run, const InsertionOptions& op
                                  const std::string& json) {
     if (run.written == 0)
         err.write("trapline: interrupted; nothing was written\n");
+    else if (run.interruptedFiles == 0)
+        // The signal came as the last file was replaced: every file is written.
+        err.format("trapline: interrupted; %zu file%s written (logged above)\n", run.written,
+                   run.written == 1 ? "" : "s");
     else
         err.format("trapline: interrupted; %zu file%s written (logged above), the other %zu "
                    "as %s were\n",
@@ -135,7 +139,9 @@ int BatchCommand::execute() {
     if (run.selected == 0)
         input.fail(nothingToDo());
     pipeline.commit();
-    if (run.interrupted)
+    // A signal that came during the last replacements stopped nothing, but the
+    // run still says it was interrupted before it ends by that signal.
+    if (run.interrupted || SignalCleanup::interrupted())
         endInterrupted(m_out, m_err, run, json(run));
     if (!complete)
         input.fail("some folders could not be read; what they hold was not treated");

@@ -10,6 +10,9 @@
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
 
 namespace trapline::cli {
 
@@ -105,9 +108,63 @@ std::optional<InsertionOptions> HandlerOptions::read(const Codepage& codepage,
     return options;
 }
 
+namespace {
+
+/// What std::filesystem::proximate resolves for every name it is given: the
+/// current folder and each folder of files, resolved once while the current
+/// folder stays. A tree of thousands of modules would otherwise resolve its
+/// folders' every link again for each message.
+class ResolvedFolders {
+public:
+    std::optional<std::filesystem::path> shown(const std::filesystem::path& file) {
+        namespace fs = std::filesystem;
+        const fs::path name = file.filename();
+        if (name.empty() || name == "." || name == "..")
+            return std::nullopt;
+        std::error_code ec;
+        // A link's own name resolves to what it points at, as proximate does.
+        if (fs::is_symlink(fs::symlink_status(file, ec)) || ec)
+            return std::nullopt;
+        // Relative names mean another thing once the current folder changes.
+        fs::path cwd = fs::current_path(ec);
+        if (ec)
+            return std::nullopt;
+        const std::lock_guard<std::mutex> hold(m_lock);
+        if (!m_base || cwd != m_cwd) {
+            m_folders.clear();
+            m_cwd = std::move(cwd);
+            m_base = fs::weakly_canonical(m_cwd, ec);
+            if (ec)
+                return m_base = std::nullopt, std::nullopt;
+        }
+        const fs::path folder = file.parent_path();
+        auto found = m_folders.find(folder.native());
+        if (found == m_folders.end()) {
+            fs::path resolved =
+                fs::weakly_canonical(fs::absolute(folder.empty() ? "." : folder, ec), ec);
+            if (ec)
+                return std::nullopt;
+            found = m_folders.emplace(folder.native(), std::move(resolved)).first;
+        }
+        return (found->second / name).lexically_proximate(*m_base);
+    }
+
+private:
+    std::mutex m_lock;
+    std::filesystem::path m_cwd;
+    std::optional<std::filesystem::path> m_base;
+    std::unordered_map<std::filesystem::path::string_type, std::filesystem::path> m_folders;
+};
+
+} // namespace
+
 std::string displayPath(const std::string& path) {
+    static ResolvedFolders folders;
+    const std::filesystem::path file = platform::toPath(path);
+    if (auto shown = folders.shown(file))
+        return platform::fromPath(*shown);
     std::error_code ec;
-    std::filesystem::path rel = std::filesystem::proximate(platform::toPath(path), ec);
+    std::filesystem::path rel = std::filesystem::proximate(file, ec);
     return ec ? path : platform::fromPath(rel);
 }
 
