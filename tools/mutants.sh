@@ -19,7 +19,7 @@ set -u
 if [ "${1:-}" = --run ]; then # internal: builds the named targets and runs their tests
     build=$(realpath "$2")
     shift 2
-    cmake --build "$build" -j2 --target "$@" >/dev/null 2>&1 || exit 2
+    cmake --build "$build" -j2 --target "$@" || exit 2
     # As ctest runs them: the Qt suites draw off screen.
     export QT_QPA_PLATFORM=offscreen
     for t in "$@"; do
@@ -32,7 +32,7 @@ if [ "${1:-}" = --run ]; then # internal: builds the named targets and runs thei
     exit 0
 fi
 if [ "${1:-}" = --all ]; then # internal: builds everything and runs ctest
-    cmake --build "$2" -j2 >/dev/null 2>&1 || exit 2
+    cmake --build "$2" -j2 || exit 2
     timeout 1800 ctest --test-dir "$2" -j2 --stop-on-failure || exit 1
     exit 0
 fi
