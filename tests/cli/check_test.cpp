@@ -31,14 +31,35 @@ const std::string kModule = "VERSION 1.0 CLASS\r\nBEGIN\r\n  MultiUse = -1\r\nEN
 
 } // namespace
 
-TEST(CheckCommand, NamesAProcedureThatCannotTakeAHandlerInUtf8) {
-    TempDir dir;
-    // Shift-JIS ソ is 0x83 0x5C: a one-line procedure of that name.
-    dir.write("m.bas", "Attribute VB_Name = \"M\"\r\nSub \x83\x5c(): End Sub\r\n");
-    CommandResult r = traplineIn(dir.path(), "check --codepage 932 m.bas");
-    EXPECT_EQ(r.exitCode, 1) << r.err;
-    EXPECT_EQ(r.out, "m.bas:2: Sub ソ cannot take a handler: ソ: the procedure is written on one "
-                     "line [cannot-insert]\n");
+TEST(CheckCommand, NamesWhyAProcedureCannotTakeAHandlerAndInsertLeavesItAsItWas) {
+    const struct {
+        const char* what;
+        std::string module, args, where, reason;
+    } rows[] = {
+        // Shift-JIS ソ is 0x83 0x5C: the name comes out in UTF-8.
+        {"a one-line procedure named in a double-byte code page",
+         "Attribute VB_Name = \"M\"\r\nSub \x83\x5c(): End Sub\r\n", "--codepage 932 m.bas",
+         "m.bas:2: Sub ソ", "ソ: the procedure is written on one line"},
+        // VB.NET in a class file: the last procedure's lines run past its End Sub.
+        {"a second End statement",
+         "Attribute VB_Name = \"M\"\r\nSub A()\r\n    x = 1\r\nEnd Sub\r\n    y = 2\r\nEnd Sub\r\n",
+         "m.bas", "m.bas:2: Sub A",
+         "A: a second End statement, on line 6 of the file, after the one that ends the "
+         "procedure"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempDir dir;
+        dir.write("m.bas", row.module);
+        CommandResult check = traplineIn(dir.path(), "check " + row.args);
+        EXPECT_EQ(check.exitCode, 1) << check.err;
+        EXPECT_EQ(check.out,
+                  row.where + " cannot take a handler: " + row.reason + " [cannot-insert]\n");
+        CommandResult insert = traplineIn(dir.path(), "insert " + row.args);
+        EXPECT_EQ(insert.exitCode, 1);
+        EXPECT_THAT(insert.err, HasSubstr(row.reason));
+        EXPECT_EQ(TempDir::read(dir.file("m.bas")), row.module);
+    }
 }
 
 TEST(CheckCommand, ReportsWhatInsertWouldDoAtTheLinesAnEditorShows) {
@@ -102,24 +123,6 @@ TEST(CheckCommand, ChecksEachVersionOfAProcedureUnderIf) {
     EXPECT_EQ(after.out, "m.bas:11: Sub Pick has no error handler [missing-handler]\n");
 }
 
-TEST(CheckCommand, AProcedureWhoseLinesHoldASecondEndCannotTakeAHandler) {
-    TempDir dir;
-    // VB.NET in a class file: the last procedure's lines run past its End Sub.
-    const std::string module = "Attribute VB_Name = \"M\"\r\n"
-                               "Sub A()\r\n    x = 1\r\nEnd Sub\r\n"
-                               "    y = 2\r\nEnd Sub\r\n"; // 6
-    dir.write("m.bas", module);
-    const std::string refusal = "Sub A cannot take a handler: A: a second End statement, on line 6 "
-                                "of the file, after the one that ends the procedure";
-    CommandResult check = traplineIn(dir.path(), "check m.bas");
-    EXPECT_EQ(check.exitCode, 1);
-    EXPECT_EQ(check.out, "m.bas:2: " + refusal + " [cannot-insert]\n");
-    CommandResult insert = traplineIn(dir.path(), "insert m.bas");
-    EXPECT_EQ(insert.exitCode, 1);
-    EXPECT_THAT(insert.err, HasSubstr("on line 6 of the file"));
-    EXPECT_EQ(TempDir::read(dir.file("m.bas")), module);
-}
-
 TEST(CheckCommand, RejectsBadUsageWithStatusTwoAndASarifLogOfAFailedRun) {
     TempDir dir;
     dir.write("c.cls", kModule);
@@ -151,7 +154,8 @@ TEST(CheckCommand, RejectsBadUsageWithStatusTwoAndASarifLogOfAFailedRun) {
 
 TEST(CheckCommand, SarifLogHasEveryFieldCodeScanningRequires) {
     TempDir dir;
-    dir.write("My Mods/c.cls", kModule);
+    // Its digit and "_" stay as they are in a URI.
+    dir.write("My Mods/c_1.cls", kModule);
 #ifdef _WIN32 // where a file name is Unicode
     const std::string name = "My Mods/Мод.bas";
 #else
@@ -175,7 +179,8 @@ TEST(CheckCommand, SarifLogHasEveryFieldCodeScanningRequires) {
         EXPECT_GE(where["region"]["startLine"].get<int>(), 1);
     }
     // Relative to the current folder, percent-encoded, the code page's name in UTF-8.
-    EXPECT_EQ(uris, (std::set<std::string>{"My%20Mods/c.cls", "My%20Mods/%D0%9C%D0%BE%D0%B4.bas"}));
+    EXPECT_EQ(uris,
+              (std::set<std::string>{"My%20Mods/c_1.cls", "My%20Mods/%D0%9C%D0%BE%D0%B4.bas"}));
 
     auto json = nlohmann::json::parse(traplineIn(dir.path(), "check --format json 'My Mods'").out);
     ASSERT_EQ(json["findings"].size(), 3u);

@@ -111,6 +111,16 @@ TEST(CodeModule, InsertsLinesKeepingTheFilesLineEndsAndMissingFinalEnd) {
     }
 }
 
+TEST(CodeModule, DeletesUpToItsLastLineAndFindsANameWhateverTheCaseOfItsFirstOrLastLetter) {
+    CodeModule m(std::string("Sub Ask()\r\nEnd Sub\r\nSub Quiz()\r\n    x = 1\r\nEnd Sub\r\n"));
+    for (const char* name : {"ask", "ASK", "quiz", "QUIZ"})
+        EXPECT_EQ(*m.ProcBodyLine(name, 0), name[0] == 'a' || name[0] == 'A' ? 1 : 3) << name;
+    ASSERT_TRUE(m.DeleteLines(4, 2));
+    EXPECT_EQ(m.serialize(), "Sub Ask()\r\nEnd Sub\r\nSub Quiz()\r\n");
+    ASSERT_TRUE(m.DeleteLines(3, 1));
+    EXPECT_EQ(m.serialize(), "Sub Ask()\r\nEnd Sub\r\n");
+}
+
 TEST(CodeModule, ReindexesWhenInsertedTextDeclaresAProcedure) {
     CodeModule m(std::string("Option Explicit\r\n"));
     ASSERT_TRUE(m.AddFromString("Public Sub MyErrorHandler(ByVal where As String)\r\n"

@@ -125,6 +125,9 @@ TEST(HandlerPattern, TemplatePlaceholdersMatchAnyKeywordModuleOrDisplayName) {
     EXPECT_TRUE(HandlerPattern::matches(footer, "'Fail: Log \"COld.Sum (Get)\", \"Property\"", let,
                                         captures));
     EXPECT_EQ(captures, (std::vector<std::string>{"COld", "Sum (Get)", "Property"}));
+    EXPECT_TRUE(HandlerPattern::matches(footer, "'Fail: Log \"COld.S (Get)\", \"Property\"", let,
+                                        captures));
+    EXPECT_EQ(captures[1], "S (Get)"); // a one-letter name keeps its kind
     EXPECT_FALSE(
         HandlerPattern::matches(footer, "'Fail: Log \"COld.Sum (Get)\", \"Class\"", let, captures));
     EXPECT_FALSE(

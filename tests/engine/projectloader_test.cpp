@@ -197,11 +197,14 @@ TEST(ProjectLoader, TakesTheStartupProjectOfAGroupAndRefusesOneThatIsNoProject) 
     dir.write("Odd.vbg", "VBGROUP 5.0\r\nProject=A\\A.bas\r\n");
     dir.write("Posing.vbg", "VBGROUP 5.0\r\nStartupProject=Group.vbp\r\n");
     dir.write("Group.vbp", "VBGROUP 5.0\r\nStartupProject=A\\A.vbp\r\n");
+    // The first startup line counts, whatever the letter case of its key.
+    dir.write("Twice.vbg", "VBGROUP 5.0\r\nSTARTUPPROJECT=B\\B.vbp\r\nStartupProject=A\\A.vbp\r\n");
     const struct {
         const char* group;
         std::string said; ///< empty when project B loads
     } cases[] = {
         {"G.vbg", {}},
+        {"Twice.vbg", {}},
         {"Self.vbg", dir.file("Self.vbg") + ":2: self.VBG: the project group names itself as its "
                                             "project"},
         {"One.vbg", dir.file("One.vbg") + ":3: Two.vbg: a project group, not a project (.vbp)"},
@@ -239,6 +242,9 @@ TEST(ProjectLoader, TakesEachModuleOfAFolderOnceByTheNameItsHeadGivesReadOrNot) 
     dir.write("mods/huge.frm", "VERSION 5.00\r\nBegin VB.Form frmHuge\r\n   Caption = \"" +
                                    std::string(6000, 'x') +
                                    "\"\r\nEnd\r\nAttribute VB_Name = \"frmHuge\"\r\n");
+    // A byte order mark before the head is no part of the name line.
+    dir.write("mods/bom.bas", "\xEF\xBB\xBF"
+                              "Attribute VB_Name = \"modBom\"\r\nSub D()\r\nEnd Sub\r\n");
     dir.write("mods/long.bas",
               "Attribute VB_Description = \"" + std::string(4050, 'x') +
                   "\"\r\nAttribute VB_Name = \"modLongHead\"\r\nSub C()\r\nEnd Sub\r\n");
@@ -250,8 +256,8 @@ TEST(ProjectLoader, TakesEachModuleOfAFolderOnceByTheNameItsHeadGivesReadOrNot) 
         auto project = loader.load({dir.file("mods"), dir.file("mods/util.bas")});
         ASSERT_TRUE(project);
         EXPECT_EQ(componentNames(**project),
-                  (std::vector<std::string>{"bare", "frmHuge", "modLongHead", "frmMain", "modUtil",
-                                            "modUtil"}));
+                  (std::vector<std::string>{"bare", "modBom", "frmHuge", "modLongHead", "frmMain",
+                                            "modUtil", "modUtil"}));
         for (long i = 1; i <= (*project)->VBComponents().Count(); ++i)
             EXPECT_EQ((*(*project)->VBComponents().Item(i))->isLoaded(), !defer);
     }

@@ -71,6 +71,7 @@ TEST(LineTests, RecogniseEndsContinuationsAttributesAndDirectives) {
     EXPECT_EQ(endStatementType("    End Function ' done"), 1);
     EXPECT_EQ(endStatementType("100 End Property"), 2);
     EXPECT_EQ(endStatementType("end sub"), 0);
+    EXPECT_EQ(endStatementType("END PROPERTY"), 2);
     EXPECT_FALSE(endStatementType("End If"));
     EXPECT_FALSE(endStatementType("End"));
     EXPECT_FALSE(endStatementType("Exit Sub"));

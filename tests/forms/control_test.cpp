@@ -61,7 +61,7 @@ TEST(Forms, TabIndexMovesAControlAndRenumbersTheOthers) {
 TEST(Forms, QueryUnloadCanKeepTheFormOpenAndEscAndEnterPressTheirButtons) {
     Sample form;
     std::vector<int> modes;
-    int keep = 1;
+    int keep = -1; // True, as VB code sets it
     form.QueryUnload = [&](int& Cancel, int UnloadMode) {
         modes.push_back(UnloadMode);
         Cancel = keep;

@@ -124,11 +124,13 @@ TEST(Regsvr, RegistersTheLibraryBesideOtherAddInsAndUnregistersIt) {
     EXPECT_EQ(entry->value("Library"), pluginPath());
     EXPECT_TRUE(entry->loadOnStartup());
 
+    // The file's own line ends, and every byte of the other entry, are kept.
+    const std::string file = config.file("trapline/addins.ini");
+    EXPECT_EQ(TempDir::read(file).find('\r'), std::string::npos);
     CommandResult done = runShell(regsvr + "-u " + quoted(pluginPath()));
     EXPECT_EQ(done.exitCode, 0) << done.err;
     EXPECT_EQ(done.out, "DllUnregisterServer in " + pluginPath() + " succeeded.\n");
-    EXPECT_FALSE(registry.find("Trapline.Connect"));
-    EXPECT_TRUE(registry.find("Other.Connect"));
+    EXPECT_EQ(TempDir::read(file), "[Other.Connect]\nLibrary=/opt/other.so\n");
 }
 
 TEST(Regsvr, SaysWhyALibraryCouldNotBeRegistered) {

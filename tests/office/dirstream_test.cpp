@@ -119,4 +119,22 @@ TEST(DirStream, BrokenStreamsAreRefused) {
     EXPECT_TRUE(DirStream::parse(good));
 }
 
+TEST(DirStream, AddedModulesGoBeforeTheTerminatorAndTheirCountNeverWrapsPast65535) {
+    // A project stating 65,534 modules: one more fits, two would wrap the count to 0.
+    auto dirOf = [](unsigned count, const std::string& added) {
+        return information(1252) + record(0x0F, u16(count)) + record(0x13, u16(0xFFFF)) +
+               module("A", false, 0, 0x21) + added + u16(0x10) + u32(0);
+    };
+    const std::string bytes = dirOf(0xFFFE, "");
+    Outcome<DirStream> dir = DirStream::parse(bytes);
+    ASSERT_TRUE(dir) << dir.failure().detail;
+    const std::string added = DirStream::standardModule("B", std::string("B\0", 2));
+    Outcome<std::string> one = dir->withModulesAdded(bytes, {added});
+    ASSERT_TRUE(one) << one.failure().detail;
+    EXPECT_EQ(*one, dirOf(0xFFFF, added));
+    Outcome<std::string> two = dir->withModulesAdded(bytes, {added, added});
+    ASSERT_FALSE(two);
+    EXPECT_EQ(two.failure().problem, Problem::TooLarge);
+}
+
 } // namespace
