@@ -292,7 +292,7 @@ Result<std::string> CodeModule::Lines(long line, long count) const {
     return out;
 }
 
-bool CodeModule::changesShape(long line, const std::vector<std::string_view>& lines) const {
+bool CodeModule::changesShape(long line, std::span<const std::string_view> lines) const {
     // Lines that open, close or continue a statement can change where
     // procedures lie; anything else only moves them.
     bool reindex = vb::isContinued(this->line(line - 1));
@@ -357,7 +357,8 @@ Result<void> CodeModule::ReplaceLine(long line, std::string_view text) {
         return lineError(line);
     if (text.find_first_of("\r\n") != std::string_view::npos)
         return makeError(errors::InvalidCall, "CodeModule", "A line cannot hold a line break");
-    const bool reindex = changesShape(line, {this->line(line), text});
+    const std::string_view both[] = {this->line(line), text};
+    const bool reindex = changesShape(line, both);
     m_lines.replace(static_cast<size_t>(line - 1), text);
     if (reindex)
         m_index.build(m_lines, m_lead);
@@ -367,17 +368,16 @@ Result<void> CodeModule::ReplaceLine(long line, std::string_view text) {
 Result<void> CodeModule::replaceTexts(const std::vector<std::pair<long, std::string_view>>& texts) {
     const vb::CodepageScope scope(m_lead);
     bool reindex = false;
-    // One pair for every line: numbering rewrites most lines of a module.
-    std::vector<std::string_view> both(2);
     for (const auto& [line, text] : texts) {
         if (line < 1 || line > CountOfLines())
             return lineError(line);
         if (breaksLine(text))
             return makeError(errors::InvalidCall, "CodeModule",
                              "A line cannot hold a line break or a NUL character");
+        // Numbering rewrites most lines of a module: once one line changes
+        // its shape, the others need not be asked.
         if (!reindex) {
-            both[0] = this->line(line);
-            both[1] = text;
+            const std::string_view both[] = {this->line(line), text};
             reindex = changesShape(line, both);
         }
     }

@@ -4,6 +4,7 @@
 #include "procindex.h"
 #include "result.h"
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -174,7 +175,7 @@ public:
 private:
     /// Whether changing `lines` (old or new texts) at `line` can move where
     /// procedures begin or end, so that the index must be built again.
-    bool changesShape(long line, const std::vector<std::string_view>& lines) const;
+    bool changesShape(long line, std::span<const std::string_view> lines) const;
     Result<ProcIndex::Proc> proc(std::string_view name, int kind, size_t definition) const;
 
     LineStore m_lines;
