@@ -50,19 +50,32 @@ fail() {
 }
 
 # One key's values. Under load wine now and then fails to start a program
-# with an internal error ("ShellExecuteEx failed"); such a start is tried
-# again, so that the comparison is of the registry and not of the flake.
-query() {
-    local out try
-    for try in 1 2 3; do
-        out=$("$wine64" reg query "$1" /s /reg:$2 </dev/null 2>/dev/null | tr -d '\r' || true)
-        case "$out" in
-        *"ShellExecuteEx failed"* | *"could not be started"*) sleep 1 ;;
-        *) break ;;
+# ("ShellExecuteEx failed"), or starts one that ends without an answer: only
+# the key with its values (status 0) or reg's own "Unable to find" (status 1)
+# is taken as an answer, anything else is asked again, so that the comparison
+# is of the registry and not of the flake. No answer at all is said as such.
+# KEY VIEW [reg query's options]
+ask() {
+    local key=$1 view=$2 out try status
+    shift 2
+    for try in 1 2 3 4 5; do
+        status=0
+        out=$("$wine64" reg query "$key" "$@" /reg:"$view" </dev/null 2>/dev/null) || status=$?
+        out=$(printf '%s' "$out" | tr -d '\r')
+        case "$status:$out" in
+        0:*HKEY_*) break ;;
+        1:*"Unable to find"*)
+            out=
+            break
+            ;;
         esac
+        out="reg query $key $* /reg:$view gave no answer (status $status)"
+        sleep 1
     done
     printf '%s\n' "$out" | sed '/^$/d; /^reg: /d'
 }
+# One key with its subkeys: KEY VIEW.
+query() { ask "$1" "$2" /s; }
 
 # Every key of the add-in as 64-bit and as 32-bit programs see it.
 snapshot() {
@@ -223,8 +236,7 @@ cmp -s "$license" "$machine_dir/LICENSE.txt" || fail "the machine-wide LICENSE.t
 value_of() {
     local name=(/ve)
     [ -n "$2" ] && name=(/v "$2")
-    "$wine64" reg query "$1" "${name[@]}" /reg:"$3" </dev/null 2>/dev/null | tr -d '\r' |
-        sed -n 's/^ *[^ ].*REG_[A-Z_]*  *//p'
+    ask "$1" "$3" "${name[@]}" | sed -n 's/^ *[^ ].*REG_[A-Z_]*  *//p'
 }
 server='HKLM\Software\Classes\CLSID\{D26D66EF-D11E-4A0D-ACB0-F26079A76A88}\InprocServer32'
 [ "$(value_of "$server" "" 64)" = "$machine_win_dir\\x64\\Trapline.dll" ] ||
