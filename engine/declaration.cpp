@@ -3,7 +3,6 @@
 #include "vbsyntax.h"
 
 #include <algorithm>
-#include <set>
 #include <vector>
 
 namespace trapline::declaration {
@@ -182,34 +181,56 @@ Result<void> OneEnd(const CodeModule& module, std::string_view name, long first,
 Result<void> LabelsFree(const CodeModule& module, std::string_view name, long first, long last,
                         const std::vector<std::string>& texts) {
     const vb::CodepageScope scope(module.leadBytes());
-    std::set<std::string> own, added;
-    bool continued = false;
-    for (long l = std::max(first, 1L); l <= std::min(last, module.CountOfLines()); ++l) {
-        const std::string_view text = module.line(l);
-        if (auto label = labelOf(text, continued))
-            own.insert(*label);
-        continued = vb::isContinued(text);
-    }
+    // The texts' labels first, in order: usually one or two, so that a line
+    // of the procedure is looked at closer only where its first character
+    // could start one of them.
+    struct Added {
+        std::string key;
+        std::string_view shown;
+        bool own = false;
+    };
+    std::vector<Added> added;
     for (std::string_view text : texts) {
-        continued = false;
+        bool continued = false;
         while (!text.empty()) {
             const size_t nl = text.find('\n');
             std::string_view line = text.substr(0, nl);
             if (!line.empty() && line.back() == '\r')
                 line.remove_suffix(1);
-            if (auto label = labelOf(line, continued)) {
-                const std::string shown(*vb::lineLabel(line));
-                if (own.count(*label))
-                    return failure(errors::DuplicateLabel, name,
-                                   "it has the label \"" + shown +
-                                       "\" already, which the handler would add again");
-                if (!added.insert(*label).second)
-                    return failure(errors::DuplicateLabel, name,
-                                   "the handler would add the label \"" + shown + "\" twice");
-            }
+            if (auto label = labelOf(line, continued))
+                added.push_back({std::move(*label), *vb::lineLabel(line)});
             continued = vb::isContinued(line);
             text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
         }
+    }
+    if (added.empty())
+        return {};
+    // Lower case keeps a lead byte as it is, and a key's first byte is its
+    // line's first byte in lower case.
+    bool starts[256] = {};
+    for (const Added& a : added)
+        starts[static_cast<unsigned char>(a.key[0])] = true;
+    bool continued = false;
+    for (long l = std::max(first, 1L); l <= std::min(last, module.CountOfLines()); ++l) {
+        const std::string_view text = module.line(l);
+        const std::string_view t = vb::trimLeft(text);
+        if (!continued && !t.empty() &&
+            starts[static_cast<unsigned char>(t[0] | (t[0] >= 'A' && t[0] <= 'Z' ? 0x20 : 0))])
+            if (auto label = labelOf(text, false))
+                for (Added& a : added)
+                    a.own = a.own || a.key == *label;
+        continued = vb::isContinued(text);
+    }
+    for (size_t k = 0; k < added.size(); ++k) {
+        const std::string shown(added[k].shown);
+        if (added[k].own)
+            return failure(errors::DuplicateLabel, name,
+                           "it has the label \"" + shown +
+                               "\" already, which the handler would add again");
+        for (size_t j = 0; j < k; ++j)
+            if (added[j].key == added[k].key)
+                return failure(errors::DuplicateLabel, name,
+                               "the handler would add the label \"" + shown + "\" twice");
     }
     return {};
 }

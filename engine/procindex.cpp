@@ -78,13 +78,20 @@ std::string ProcIndex::key(std::string_view name, int kind) const {
     return k;
 }
 
-ProcIndex::ByKey::const_iterator ProcIndex::firstOf(std::string_view name, int kind) const {
+std::optional<size_t> ProcIndex::firstOf(std::string_view name, int kind) const {
+    if (kind == m_last.kind && name == m_last.name)
+        return m_last.first;
     // A probe folds every letter: in a double-byte code page a name with a
     // character outside ASCII is looked up by its key.
-    if (m_lead && std::any_of(name.begin(), name.end(),
-                              [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
-        return m_byKey.find(key(name, kind));
-    return m_byKey.find(Probe{name, kind});
+    const auto it =
+        m_lead && std::any_of(name.begin(), name.end(),
+                              [](char c) { return static_cast<unsigned char>(c) >= 0x80; })
+            ? m_byKey.find(key(name, kind))
+            : m_byKey.find(Probe{name, kind});
+    m_last.name.assign(name);
+    m_last.kind = kind;
+    m_last.first = it == m_byKey.end() ? std::nullopt : std::optional<size_t>(it->second);
+    return m_last.first;
 }
 
 void ProcIndex::build(const LineStore& lines, const LeadBytes* lead) {
@@ -92,6 +99,7 @@ void ProcIndex::build(const LineStore& lines, const LeadBytes* lead) {
     m_lead = lead;
     m_procs.clear();
     m_byKey.clear();
+    m_last = {};
     m_laterDefinitions.clear();
     m_members.clear();
     m_shiftFrom = 0;
@@ -223,22 +231,22 @@ void ProcIndex::shiftAfter(size_t first, long count) {
 
 std::optional<ProcIndex::Proc> ProcIndex::find(std::string_view name, int kind,
                                                size_t definition) const {
-    auto it = firstOf(name, kind);
-    if (it == m_byKey.end())
+    const auto first = firstOf(name, kind);
+    if (!first)
         return std::nullopt;
     if (definition == 0)
-        return proc(it->second);
-    auto later = m_laterDefinitions.find(it->second);
+        return proc(*first);
+    auto later = m_laterDefinitions.find(*first);
     if (later == m_laterDefinitions.end() || definition > later->second.size())
         return std::nullopt;
     return proc(later->second[definition - 1]);
 }
 
 size_t ProcIndex::definitions(std::string_view name, int kind) const {
-    auto it = firstOf(name, kind);
-    if (it == m_byKey.end())
+    const auto first = firstOf(name, kind);
+    if (!first)
         return 0;
-    auto later = m_laterDefinitions.find(it->second);
+    auto later = m_laterDefinitions.find(*first);
     return 1 + (later == m_laterDefinitions.end() ? 0 : later->second.size());
 }
 

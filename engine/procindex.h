@@ -98,8 +98,15 @@ private:
     };
 
     using ByKey = std::unordered_map<std::string, size_t, KeyHash, KeyEqual>;
-    /// The first definition of a name and kind, m_byKey.end() when none.
-    ByKey::const_iterator firstOf(std::string_view name, int kind) const;
+    /// The entry of the first definition of a name and kind, none when none.
+    std::optional<size_t> firstOf(std::string_view name, int kind) const;
+    /// The last name looked up, as it was spelled, with its answer: a
+    /// procedure being treated is asked about many times over.
+    struct LastLookUp {
+        std::string name;
+        int kind = -1;
+        std::optional<size_t> first;
+    };
 
     std::vector<Entry> m_procs;
     ByKey m_byKey; ///< first definition of each
@@ -107,6 +114,7 @@ private:
     /// procedure twice, so they live here rather than in every entry.
     std::unordered_map<size_t, std::vector<size_t>> m_laterDefinitions;
     std::vector<Member> m_members;
+    mutable LastLookUp m_last;
     const LeadBytes* m_lead = nullptr; ///< of the code page of the names
     // Entries from m_shiftFrom on are stored m_shiftBy lines too high up.
     size_t m_shiftFrom = 0;
