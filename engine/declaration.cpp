@@ -169,17 +169,8 @@ long SecondEnd(const CodeModule& module, long first, long last) {
     return 0;
 }
 
-Result<void> OneEnd(const CodeModule& module, std::string_view name, long first, long last) {
-    if (const long second = SecondEnd(module, first, last))
-        return failure(errors::NoEndStatement, name,
-                       "a second End statement, on line " +
-                           std::to_string(module.fileLine(second)) +
-                           " of the file, after the one that ends the procedure");
-    return {};
-}
-
-Result<void> LabelsFree(const CodeModule& module, std::string_view name, long first, long last,
-                        const std::vector<std::string>& texts) {
+Result<void> HandlerFits(const CodeModule& module, std::string_view name, long body, long trap,
+                         long last, const std::vector<std::string>& texts) {
     const vb::CodepageScope scope(module.leadBytes());
     // The texts' labels first, in order: usually one or two, so that a line
     // of the procedure is looked at closer only where its first character
@@ -203,23 +194,35 @@ Result<void> LabelsFree(const CodeModule& module, std::string_view name, long fi
             text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
         }
     }
-    if (added.empty())
-        return {};
     // Lower case keeps a lead byte as it is, and a key's first byte is its
     // line's first byte in lower case.
     bool starts[256] = {};
     for (const Added& a : added)
         starts[static_cast<unsigned char>(a.key[0])] = true;
-    bool continued = false;
-    for (long l = std::max(first, 1L); l <= std::min(last, module.CountOfLines()); ++l) {
+    // One walk: labels from the declaration on, End statements from the trap
+    // on, each with lines that continue a statement passed over.
+    bool continued = false, ended = false;
+    const long to = std::min(last, module.CountOfLines());
+    for (long l = std::max(std::min(body, trap), 1L); l <= to; ++l) {
         const std::string_view text = module.line(l);
+        const bool continuing = continued;
+        continued = vb::isContinued(text);
+        if (l >= trap && (!continuing || l == trap) && vb::endStatementType(text)) {
+            if (ended)
+                return failure(errors::NoEndStatement, name,
+                               "a second End statement, on line " +
+                                   std::to_string(module.fileLine(l)) +
+                                   " of the file, after the one that ends the procedure");
+            ended = true;
+        }
+        if (l < body || (continuing && l != body) || added.empty())
+            continue;
         const std::string_view t = vb::trimLeft(text);
-        if (!continued && !t.empty() &&
+        if (!t.empty() &&
             starts[static_cast<unsigned char>(t[0] | (t[0] >= 'A' && t[0] <= 'Z' ? 0x20 : 0))])
             if (auto label = labelOf(text, false))
                 for (Added& a : added)
                     a.own = a.own || a.key == *label;
-        continued = vb::isContinued(text);
     }
     for (size_t k = 0; k < added.size(); ++k) {
         const std::string shown(added[k].shown);

@@ -57,16 +57,14 @@ Result<long> EndLine(const CodeModule& module, std::string_view endStatement, lo
 /// Lines that continue a statement are passed over.
 long SecondEnd(const CodeModule& module, long first, long last);
 
-/// Fails, naming the line of the file, when SecondEnd finds one: neither a
-/// handler nor line numbers can tell where such a procedure ends.
-Result<void> OneEnd(const CodeModule& module, std::string_view name, long first, long last);
-
-/// Whether `texts` (lines to insert, broken by CR LF or LF) can go into the
-/// procedure whose lines run from `first` to `last` without a label twice in
-/// it, which VB would not compile. Error 1006 names the first label that the
-/// procedure holds already, or that the texts hold twice; letter case is
-/// ignored, as VB does.
-Result<void> LabelsFree(const CodeModule& module, std::string_view name, long first, long last,
-                        const std::vector<std::string>& texts);
+/// Whether a handler of `texts` (lines to insert, broken by CR LF or LF) can
+/// go into the procedure declared on `body`, trapped on `trap` and ending by
+/// `last`, in one walk of its lines. Fails, naming the line of the file, when
+/// SecondEnd(trap, last) finds one: neither a handler nor line numbers can
+/// tell where such a procedure ends. Otherwise error 1006 names the first
+/// label of the texts that the procedure holds already, or that the texts
+/// hold twice, which VB would not compile; letter case is ignored, as VB does.
+Result<void> HandlerFits(const CodeModule& module, std::string_view name, long body, long trap,
+                         long last, const std::vector<std::string>& texts);
 
 } // namespace trapline::declaration

@@ -22,10 +22,8 @@ Result<void> HandlerCheck::insertable(const CodeModule& module, const ProcInfo& 
     auto where = module.procLines(name, entry.ProcKind, definition);
     if (!where)
         return where.error();
-    if (auto one = declaration::OneEnd(module, name, trap, where->last); !one)
-        return one;
-    return declaration::LabelsFree(
-        module, name, body, where->last,
+    return declaration::HandlerFits(
+        module, name, body, trap, where->last,
         m_pattern.inserted(entry,
                            declaration::DefinitionType(module, entry.ProcType, definition, body)));
 }

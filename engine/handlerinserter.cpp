@@ -167,15 +167,18 @@ bool HandlerInserter::insert(size_t index, CodeModule* module, std::string_view 
     auto end = declaration::EndLine(*module, words.endStatement, last, *trap);
     if (!end)
         return fail(end.error());
-    if (auto one = declaration::OneEnd(*module, name, *trap, last); !one)
-        return fail(one.error());
+    // A second End statement is told before a template that cannot be
+    // written, and that before a label already there.
     auto text = texts(entry, procType, name, standard, prefix);
+    auto fits = declaration::HandlerFits(*module, name, body, *trap, last,
+                                         text ? std::vector<std::string>{text->header, text->footer}
+                                              : std::vector<std::string>{});
+    if (!fits && fits.error().number == errors::NoEndStatement)
+        return fail(fits.error());
     if (!text)
         return fail(text.error());
-    if (auto free =
-            declaration::LabelsFree(*module, name, body, last, {text->header, text->footer});
-        !free)
-        return fail(free.error());
+    if (!fits)
+        return fail(fits.error());
 
     const long before = module->CountOfLines();
     if (auto r = module->InsertLines(*trap, text->header); !r)

@@ -127,11 +127,64 @@ TEST(EndLine, FindsTheEndStatementFromTheBottomUpNeverAboveTheFloor) {
     EXPECT_EQ(EndLine(continued, "End Sub", 7, 6).error().number, errors::NoEndStatement);
 }
 
-TEST(LabelsFree, TellsDoubleByteLabelsApartByTheCaseOfTheirSecondByte) {
+TEST(HandlerFits, TellsDoubleByteLabelsApartByTheCaseOfTheirSecondByte) {
     // Shift-JIS ア and ヂ: 0x83 0x41 and 0x83 0x61.
     auto cp = Codepage::open("932");
     auto sjis = [&](const char* utf8) { return *cp->fromUtf8(utf8); };
     CodeModule m(sjis("Sub A()\r\nア: Beep\r\nEnd Sub\r\n"), cp->leadBytes());
-    EXPECT_TRUE(LabelsFree(m, "A", 1, 3, {sjis("ヂ: Beep")}));
-    EXPECT_FALSE(LabelsFree(m, "A", 1, 3, {sjis("ア: Beep")}));
+    EXPECT_TRUE(HandlerFits(m, "A", 1, 2, 3, {sjis("ヂ: Beep")}));
+    EXPECT_FALSE(HandlerFits(m, "A", 1, 2, 3, {sjis("ア: Beep")}));
+}
+
+TEST(HandlerFits, TellsASecondEndFirstThenALabelTheProcedureHoldsOrTheTextsRepeat) {
+    // Lines: 1 Sub A(), 2 the trap's place, then what each row gives, then End Sub.
+    const struct {
+        const char* what;
+        std::vector<const char*> body;
+        std::vector<std::string> texts;
+        long error; ///< 0: fits
+        const char* says = "";
+    } rows[] = {
+        {"nothing in the way", {"x = 1"}, {"On Error GoTo E", "E:\r\nBeep"}, 0},
+        {"the label is there",
+         {"e: x = 1"},
+         {"On Error GoTo E", "E:\r\nBeep"},
+         errors::DuplicateLabel,
+         "\"E\" already"},
+        {"the label is there as a number",
+         {"10 x = 1"},
+         {"", "10 Beep"},
+         errors::DuplicateLabel,
+         "\"10\" already"},
+        {"a label-like tail of a continued line", {"x = 1 _", "e: y"}, {"", "E:"}, 0},
+        {"the texts add a label twice",
+         {"x = 1"},
+         {"E:", "e:"},
+         errors::DuplicateLabel,
+         "\"e\" twice"},
+        {"a second End wins over a label",
+         {"e: x = 1", "End Sub"},
+         {"", "E:"},
+         errors::NoEndStatement,
+         "line 4 of the file"},
+        {"an End that continues a line ends nothing", {"x = 1 _", "End Sub"}, {"", "E:"}, 0},
+        {"an End in a comment ends nothing", {"' End Sub"}, {"", "E:"}, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::string code = "Sub A()\r\n";
+        for (const char* line : row.body)
+            code += std::string(line) + "\r\n";
+        code += "End Sub\r\n";
+        CodeModule m(code);
+        auto fits = HandlerFits(m, "A", 1, 2, m.CountOfLines(), row.texts);
+        if (row.error == 0) {
+            EXPECT_TRUE(fits);
+            continue;
+        }
+        ASSERT_FALSE(fits);
+        EXPECT_EQ(fits.error().number, row.error);
+        EXPECT_NE(fits.error().description.find(row.says), std::string::npos)
+            << fits.error().description;
+    }
 }
