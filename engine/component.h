@@ -137,7 +137,7 @@ private:
     trapline::CodeModule m_code;
     OfficeDocument* m_document = nullptr;
     size_t m_documentIndex = SIZE_MAX;
-    const LeadBytes* m_lead = nullptr; ///< of the text's code page, kept for each reading
+    const LeadBytes* m_lead = nullptr;        ///< of the text's code page, kept for each reading
     std::optional<DiskFile::Contents> m_read; ///< see keepRead(); its bytes go to load()
     bool m_readTaken = false;                 ///< load() took them
 };

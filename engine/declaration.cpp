@@ -75,9 +75,7 @@ Keywords KindKeywords(int procType) {
 }
 
 int classify(std::string_view declarationLine) {
-    if (auto d = vb::parseDeclaration(declarationLine))
-        return d->procType == 0 ? 0 : 1;
-    return declarationLine.find("Sub ") != std::string_view::npos ? 0 : 1;
+    return vb::subOrFunction(declarationLine);
 }
 
 int DefinitionType(const CodeModule& module, int catalogued, size_t definition, long body) {

@@ -1,6 +1,5 @@
 #include "proccatalogue.h"
 
-#include "declaration.h"
 #include "vbsyntax.h"
 
 #include <algorithm>
@@ -92,23 +91,20 @@ void ProcCatalogue::catalogue(Component& component) {
         if (member.Type == 1) {
             if (std::to_string(member.attribute).rfind("187", 0) == 0)
                 continue;
-            auto body = module.ProcBodyLine(member.Name, 0);
-            if (!body)
+            auto where = module.procLines(member.Name, 0);
+            if (!where)
                 continue;
-            auto first = module.Lines(*body, 1);
             auto trap = allTrapped(module, member.Name, 0);
-            if (!first || !trap)
+            if (!trap)
                 continue; // nothing reliable to catalogue
-            m_procs.push_back(ProcInfo{moduleName, member.Name, declaration::classify(*first), 0,
-                                       *trap, &component});
+            m_procs.push_back(ProcInfo{moduleName, member.Name, where->type, 0, *trap, &component});
         } else if (member.Type == 2) {
             for (const PropertyKind& pk : kPropertyKinds) {
                 auto body = module.ProcBodyLine(member.Name, pk.kind);
                 if (!body)
                     continue; // no procedure of this kind
-                auto first = module.Lines(*body, 1);
                 auto trap = allTrapped(module, member.Name, pk.kind);
-                if (!first || !trap)
+                if (!trap)
                     continue;
                 m_procs.push_back(
                     ProcInfo{moduleName, member.Name + pk.suffix, 2, pk.kind, *trap, &component});

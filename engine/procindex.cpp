@@ -161,7 +161,13 @@ void ProcIndex::build(const LineStore& lines, const LeadBytes* lead) {
             prevEnd = m_procs[open].last;
             open = -1;
         }
-        Entry e{startFor(), first, line, k};
+        // A declaration on one line was just read; the first of several
+        // lines is read on its own, as the type is told by it.
+        const int type = decl->procType == 2 ? 2
+                         : first == line
+                             ? (decl->procType == 0 ? 0 : 1)
+                             : vb::subOrFunction(lines.text(static_cast<size_t>(first - 1)));
+        Entry e{startFor(), first, line, k, type};
         if (auto [at, isNew] = m_byKey.emplace(k, m_procs.size()); !isNew) {
             // Another definition with its own body (whole versions under #If),
             // to be found and treated on its own.
@@ -190,7 +196,7 @@ void ProcIndex::build(const LineStore& lines, const LeadBytes* lead) {
 ProcIndex::Proc ProcIndex::proc(size_t i) const {
     const Entry& e = m_procs[i];
     long d = i >= m_shiftFrom ? m_shiftBy : 0;
-    return Proc{e.start + d, e.body + d, e.last + d};
+    return Proc{e.start + d, e.body + d, e.last + d, e.type};
 }
 
 ProcIndex::Entry& ProcIndex::materialised(size_t i) {

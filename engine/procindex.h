@@ -36,6 +36,9 @@ public:
         long start = 0; ///< first line, comments above the declaration included
         long body = 0;  ///< first line of the declaration statement
         long last = 0;  ///< last line
+        /// For a Sub or Function, 0 or 1 as its first line tells
+        /// (vb::subOrFunction); 2 for a Property.
+        int type = 0;
     };
 
     /// Finds the procedures of `lines`, whose text is in the code page of
@@ -72,6 +75,7 @@ private:
     struct Entry {
         long start, body, last;
         std::string key; ///< name in lower case, then the kind
+        int type;        ///< as Proc::type
     };
 
     Proc proc(size_t i) const;

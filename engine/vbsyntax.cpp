@@ -239,6 +239,12 @@ std::optional<Declaration> detail::declarationAt(std::string_view statement) {
     return d;
 }
 
+int subOrFunction(std::string_view declarationLine) {
+    if (auto d = parseDeclaration(declarationLine))
+        return d->procType == 0 ? 0 : 1;
+    return declarationLine.find("Sub ") != std::string_view::npos ? 0 : 1;
+}
+
 std::optional<std::string_view> lineLabel(std::string_view line) {
     std::string_view t = trimLeft(line);
     size_t n = 0;

@@ -69,6 +69,11 @@ struct Declaration {
 /// declarations here. `statement` is one logical line (continuations joined).
 inline std::optional<Declaration> parseDeclaration(std::string_view statement);
 
+/// 0 (Sub) or 1 (Function) for the first line of a Sub or Function declaration,
+/// decided by its keyword, so "Private Function ParseSub (x)" is a Function;
+/// a line that is no whole declaration is a Sub when it holds "Sub ".
+int subOrFunction(std::string_view declarationLine);
+
 /// 0, 1 or 2 when the line is an "End Sub", "End Function" or "End Property"
 /// statement (leading blanks and a line number allowed, a comment may follow).
 inline std::optional<int> endStatementType(std::string_view line);
