@@ -85,6 +85,17 @@ void waitUntilOlderThan(const std::string& path, std::chrono::milliseconds age) 
 }
 
 #ifndef _WIN32
+/// Sends this process `sig` and returns once the run has taken it, or ends
+/// the process after a minute.
+void signalAndWait(int sig) {
+    ::kill(::getpid(), sig);
+    for (int waited = 0; !trapline::SignalCleanup::interrupted(); ++waited) {
+        if (waited == 60'000)
+            ::_exit(5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 /// Runs `insert` with `args` in a child process inside `folder`, which
 /// Ctrl-C interrupts while file number `at` is being replaced; returns how
 /// the child ended (128 + the signal), with what it printed in `out` and `err`.
@@ -94,14 +105,9 @@ int interruptedInsert(const std::string& folder, const std::vector<std::string>&
         folder, args,
         [at, replaced = 0](const std::string&) mutable {
             if (++replaced == at) {
-                ::kill(::getpid(), SIGINT);
                 // The replacement goes on only once the signal is taken, however
                 // busy the machine: after the last one nothing else would wait.
-                for (int waited = 0; !trapline::SignalCleanup::interrupted(); ++waited) {
-                    if (waited == 60'000)
-                        ::_exit(5);
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                }
+                signalAndWait(SIGINT);
             }
         },
         out, err);
@@ -188,12 +194,10 @@ TEST(BatchCommand, LeftoversGoOnlyWhereARunWritesAndOnlyWhenItWrites) {
     for (const auto& run : runs) {
         CommandResult r = traplineIn(dir.path(), run.args);
         EXPECT_EQ(r.exitCode, run.exitCode) << run.args << "\n" << r.err;
-        size_t said = 0;
-        for (size_t at = 0; (at = r.err.find("left behind by an earlier run that has ended", at)) !=
-                            std::string::npos;
-             ++at)
-            ++said;
-        EXPECT_EQ(said, run.removed.size()) << run.args << "\n" << r.err;
+        EXPECT_EQ(occurrences(r.err, "left behind by an earlier run that has ended"),
+                  run.removed.size())
+            << run.args << "\n"
+            << r.err;
         for (const std::string& name : run.removed) {
             EXPECT_THAT(r.err, HasSubstr("removed " + name));
             EXPECT_FALSE(std::filesystem::exists(dir.file(name))) << name;
@@ -302,14 +306,9 @@ TEST(BatchCommand, ASignalWhileFilesAreTreatedStopsTheRunWithNothingWrittenOrRem
                 }
                 if (++begun != 3)
                     return;
-                ::kill(::getpid(), sig);
                 // The third file's treatment goes on only once the signal is
                 // taken: it comes while files are being treated.
-                for (int waited = 0; !trapline::SignalCleanup::interrupted(); ++waited) {
-                    if (waited == 60'000)
-                        ::_exit(5);
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                }
+                signalAndWait(sig);
             };
             HookedInsert insert(std::fopen(out.c_str(), "w"), std::fopen(err.c_str(), "w"),
                                 signalOnTheThird);

@@ -232,10 +232,7 @@ TEST(InsertCommand, ASecondRunWaitsForTheFirstThenFindsNothingLeftToDoOrStoppedS
         ::pclose(shell);
         EXPECT_THAT(said,
                     HasSubstr(stopped ? "trapline: interrupted" : "no procedure was selected"));
-        size_t waits = 0;
-        for (size_t at = 0; (at = said.find("waiting for another", at)) != std::string::npos; ++at)
-            ++waits;
-        EXPECT_EQ(waits, 1u) << said; // said once, not at each try
+        EXPECT_EQ(occurrences(said, "waiting for another"), 1u) << said; // not at each try
         EXPECT_THAT(said, HasSubstr("status " + std::to_string(stopped ? 128 + SIGTERM : 0)));
         EXPECT_EQ(TempDir::read(path), stopped ? kModule : kTreated);
         EXPECT_EQ(TempDir::namesIn(dir.path()), std::vector<std::string>{"m.bas"});

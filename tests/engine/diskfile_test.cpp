@@ -217,6 +217,14 @@ TEST(DiskFile, ARefusedBackupLeavesTheFileAsItWas) {
             EXPECT_EQ(TempDir::read(written->setAside), "old\r\n");
         }
     }
+    // The last name of all is taken when it is the one free.
+    ASSERT_FALSE(platform::remove(dir.file("m.bas.bak.999")));
+    const std::string before = TempDir::read(path);
+    auto read = DiskFile::read(path);
+    ASSERT_TRUE(read);
+    auto written = DiskFile::replace(path, "again\r\n", &read->stamp, true);
+    ASSERT_TRUE(written) << written.error().description;
+    EXPECT_EQ(TempDir::read(dir.file("m.bas.bak.999")), before);
 }
 
 TEST(DiskFile, AReplacementKeepsModeOwnerAndGroupAndANewFileTakesItsModeFromTheUmask) {

@@ -15,18 +15,23 @@ const std::string kOffice = std::string(TRAPLINE_SOURCE_DIR) + "/tests/data/offi
 
 TEST(OfficeDocument, FindsTheLockFileOfficeOrLibreOfficeKeepsBesideADocument) {
     struct Row {
+        const char* document;
         const char* lockFile; // "" for none
         bool locked;
     };
-    const Row rows[] = {{"", false},
-                        {"~$Book.xlsm", true},
-                        {".~lock.Book.xlsm#", true},
-                        {"~$Other.xlsm", false},
-                        {".~lock.Book.xlsx#", false}};
+    // Office's "~$" takes the place of the first two letters of a name of
+    // eight letters or more.
+    const Row rows[] = {{"Book.xlsm", "", false},
+                        {"Book.xlsm", "~$Book.xlsm", true},
+                        {"Book.xlsm", ".~lock.Book.xlsm#", true},
+                        {"Book.xlsm", "~$Other.xlsm", false},
+                        {"Book.xlsm", ".~lock.Book.xlsx#", false},
+                        {"Document.docm", "~$cument.docm", true},
+                        {"Documen.docm", "~$cumen.docm", false}};
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.lockFile);
+        SCOPED_TRACE(std::string(row.document) + " " + row.lockFile);
         TempDir dir;
-        const std::string book = dir.write("Book.xlsm", "x");
+        const std::string book = dir.write(row.document, "x");
         if (*row.lockFile)
             dir.write(row.lockFile, "owner");
         auto lock = OfficeDocument::lockFileOf(book);

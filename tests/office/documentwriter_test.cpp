@@ -292,32 +292,35 @@ TEST(DocumentWriter, ASignedProjectIsWrittenOnlyWithoutItsSignature) {
 }
 
 TEST(DocumentWriter, SignatureStreamsGoWhereverTheReaderLooksForThem) {
-    const std::string original = TempDir::read(sample("xlsxwriter_vbaProject.bin"));
-    Outcome<std::unique_ptr<CompoundFile>> file = CompoundFile::open(original);
-    ASSERT_TRUE(file);
-    Outcome<CompoundTree> tree = (*file)->tree(1 << 24);
-    ASSERT_TRUE(tree);
-    size_t kept = 0; // all but the compiled state's __SRP_ streams
-    for (const auto& [path, node] : tree->nodes)
-        kept += path.find("__SRP_") == std::string::npos;
-    tree->nodes["\x05"
-                "DigitalSignature"] = {false, {}, "sig"};
-    tree->nodes["\x05"
-                "DigitalSignatureAgile"] = {false, {}, "sig"};
-    tree->nodes["\x05"
-                "DigitalSignatureEx"] = {false, {}, "sig"};
-    Outcome<std::string> signedBytes = CompoundFile::write(*tree);
-    ASSERT_TRUE(signedBytes);
-    EXPECT_EQ(Document::read(*signedBytes).failure().problem, Problem::Signed);
-    Outcome<Document> document = Document::read(*signedBytes, {true});
-    ASSERT_TRUE(document);
-    EXPECT_EQ(document->write({}).failure().problem, Problem::Signed);
-    Outcome<std::string> written = document->write({{}, {}, true});
-    ASSERT_TRUE(written) << written.failure().detail;
-    std::map<std::string, std::string> after = walk(*written);
-    EXPECT_EQ(after.size(), kept);
-    for (const auto& [path, bytes] : after)
-        EXPECT_EQ(path.find("Signature"), std::string::npos) << path;
+    // At the root of a bare project, and in the project's storage of a
+    // binary document.
+    for (const char* file : {"xlsxwriter_vbaProject.bin", "tika_testWORD_macros.doc"}) {
+        SCOPED_TRACE(file);
+        const std::string original = TempDir::read(sample(file));
+        Outcome<std::unique_ptr<CompoundFile>> compound = CompoundFile::open(original);
+        ASSERT_TRUE(compound);
+        Outcome<CompoundTree> tree = (*compound)->tree(1 << 24);
+        ASSERT_TRUE(tree);
+        size_t kept = 0; // all but the compiled state's __SRP_ streams
+        for (const auto& [path, node] : tree->nodes)
+            kept += path.find("__SRP_") == std::string::npos;
+        const std::string storage = Document::read(original)->projectStorage();
+        for (const char* name : {"DigitalSignature", "DigitalSignatureAgile", "DigitalSignatureEx"})
+            tree->nodes[(storage.empty() ? "" : storage + "/") + "\x05" + name] = {
+                false, {}, "sig"};
+        Outcome<std::string> signedBytes = CompoundFile::write(*tree);
+        ASSERT_TRUE(signedBytes);
+        EXPECT_EQ(Document::read(*signedBytes).failure().problem, Problem::Signed);
+        Outcome<Document> document = Document::read(*signedBytes, {true});
+        ASSERT_TRUE(document);
+        EXPECT_EQ(document->write({}).failure().problem, Problem::Signed);
+        Outcome<std::string> written = document->write({{}, {}, true});
+        ASSERT_TRUE(written) << written.failure().detail;
+        std::map<std::string, std::string> after = walk(*written);
+        EXPECT_EQ(after.size(), kept);
+        for (const auto& [path, bytes] : after)
+            EXPECT_EQ(path.find("Signature"), std::string::npos) << path;
+    }
 }
 
 TEST(DocumentWriter, ModulesSharingOneStreamAreRefusedNotOverwritten) {
