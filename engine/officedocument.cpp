@@ -9,6 +9,7 @@
 
 #include "office/document.h"
 
+#include <algorithm>
 #include <array>
 
 namespace trapline {
@@ -87,11 +88,24 @@ std::optional<std::string> OfficeDocument::lockFileOf(const std::string& path) {
         return folder.empty() || folder == "." ? file : folder + "/" + file;
     };
     // Office shortens long names: "~$" takes the place of the first two
-    // letters once the name has more than seven before its extension.
+    // characters once the name has more than seven before its extension, and,
+    // as Word is seen to do, of the first one of a name of seven; a lock
+    // taken for ours by mistake only keeps a run from writing. Characters,
+    // not bytes: "Документ.xlsm" is locked by "~$кумент.xlsm".
     const std::string stem = platform::fromPath(platform::toPath(path).stem());
+    auto isFirstByte = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; };
+    const auto characters = std::count_if(stem.begin(), stem.end(), isFirstByte);
+    auto withoutFirst = [&](int n) {
+        size_t from = 0;
+        for (int k = 0; k < n && from < name.size(); ++k)
+            do
+                ++from;
+            while (from < name.size() && !isFirstByte(name[from]));
+        return name.substr(from);
+    };
     std::vector<std::string> candidates{at("~$" + name), at(".~lock." + name + "#")};
-    if (stem.size() > 7)
-        candidates.push_back(at("~$" + name.substr(2)));
+    if (characters >= 7)
+        candidates.push_back(at("~$" + withoutFirst(characters > 7 ? 2 : 1)));
     for (const std::string& candidate : candidates) {
         platform::FileStatus status;
         if (!platform::status(candidate, status, false))

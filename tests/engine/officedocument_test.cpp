@@ -19,15 +19,21 @@ TEST(OfficeDocument, FindsTheLockFileOfficeOrLibreOfficeKeepsBesideADocument) {
         const char* lockFile; // "" for none
         bool locked;
     };
-    // Office's "~$" takes the place of the first two letters of a name of
-    // eight letters or more.
+    // Office's "~$" takes the place of the first two characters of a name of
+    // eight or more, and of the first of a name of seven.
     const Row rows[] = {{"Book.xlsm", "", false},
                         {"Book.xlsm", "~$Book.xlsm", true},
                         {"Book.xlsm", ".~lock.Book.xlsm#", true},
                         {"Book.xlsm", "~$Other.xlsm", false},
                         {"Book.xlsm", ".~lock.Book.xlsx#", false},
                         {"Document.docm", "~$cument.docm", true},
-                        {"Documen.docm", "~$cumen.docm", false}};
+                        {"Documen.docm", "~$cumen.docm", false},
+                        {"Documen.docm", "~$ocumen.docm", true},
+                        {"Docume.docm", "~$ocume.docm", false},
+                        {"Документ.xlsm", "~$кумент.xlsm", true},
+                        {"Докумен.xlsm", "~$окумен.xlsm", true},
+                        {"Книга.xlsm", "~$Книга.xlsm", true},
+                        {"Книга.xlsm", "~$нига.xlsm", false}};
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.document) + " " + row.lockFile);
         TempDir dir;
