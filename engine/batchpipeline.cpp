@@ -136,9 +136,9 @@ BatchPipeline::Treated BatchPipeline::treatOne(Component& c,
         if (!name)
             o.diffError = name.error().description;
     } else if (c.needsSave() && m_settings.mode == BatchMode::Write && !c.document()) {
-        t.staged =
-            DiskFile::stage(c.path(), c.pieces(), c.isNew() ? nullptr : &c.stamp(),
-                            m_settings.backup && !c.isNew(), c.isNew(), c.reading(), &m_newFiles);
+        t.staged = DiskFile::stage(c.path(), c.pieces(), c.isNew() ? nullptr : &c.stamp(),
+                                   m_settings.backup && !c.isNew(), c.isNew(), c.reading(),
+                                   &m_newFiles, false);
     }
     c.unload();
     return t;

@@ -34,16 +34,6 @@ int openIfs(const CodeModule& module, long from, long to) {
     return depth;
 }
 
-/// The label a line gives, in lower case, unless it continues the line before.
-std::optional<std::string> labelOf(std::string_view line, bool continuation) {
-    if (continuation)
-        return std::nullopt;
-    auto label = vb::lineLabel(line);
-    if (!label)
-        return std::nullopt;
-    return vb::lowerName(*label, vb::scanLeadBytes());
-}
-
 Error failure(long number, std::string_view name, const std::string& what) {
     return makeError(number, kSource, std::string(name) + ": " + what);
 }
@@ -186,8 +176,8 @@ Result<void> HandlerFits(const CodeModule& module, std::string_view name, long b
             std::string_view line = text.substr(0, nl);
             if (!line.empty() && line.back() == '\r')
                 line.remove_suffix(1);
-            if (auto label = labelOf(line, continued))
-                added.push_back({std::move(*label), *vb::lineLabel(line)});
+            if (auto label = continued ? std::nullopt : vb::lineLabel(line))
+                added.push_back({vb::lowerName(*label, vb::scanLeadBytes()), *label});
             continued = vb::isContinued(line);
             text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
         }
@@ -218,9 +208,16 @@ Result<void> HandlerFits(const CodeModule& module, std::string_view name, long b
         const std::string_view t = vb::trimLeft(text);
         if (!t.empty() &&
             starts[static_cast<unsigned char>(t[0] | (t[0] >= 'A' && t[0] <= 'Z' ? 0x20 : 0))])
-            if (auto label = labelOf(text, false))
+            if (auto label = vb::lineLabel(text)) {
+                // Lower case keeps the length: most labels are told apart by it.
+                std::string key;
                 for (Added& a : added)
-                    a.own = a.own || a.key == *label;
+                    if (!a.own && a.key.size() == label->size()) {
+                        if (key.empty())
+                            key = vb::lowerName(*label, vb::scanLeadBytes());
+                        a.own = a.key == key;
+                    }
+            }
     }
     for (size_t k = 0; k < added.size(); ++k) {
         const std::string shown(added[k].shown);

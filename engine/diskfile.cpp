@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <shared_mutex>
 
@@ -291,7 +292,7 @@ std::error_code takeAsBefore(platform::File& f, const FileStamp& like,
 /// owner and group of `like` (when given and allowed).
 Result<Temporary> writeTemporary(const std::string& target,
                                  const std::vector<std::string_view>& bytes, uint32_t mode,
-                                 const FileStamp* like, DiskFile::NewFiles* newFiles) {
+                                 const FileStamp* like, DiskFile::NewFiles* newFiles, bool hash) {
     platform::File f;
     auto name = createTemporary(target, mode, f);
     if (!name)
@@ -336,6 +337,8 @@ Result<Temporary> writeTemporary(const std::string& target,
         return ioError(target, ec, "cannot write");
     }
     t.stamp = stampOf(st);
+    if (!hash)
+        return t;
     Hasher h;
     for (std::string_view piece : bytes)
         h.add(piece);
@@ -397,7 +400,7 @@ Result<FileStamp> finalStamp(const DiskFile::Staged& s) {
         return st;
     }
     st.hash = s.written.hash;
-    st.hashed = true;
+    st.hashed = s.written.hashed;
     return st;
 }
 
@@ -492,15 +495,16 @@ Result<uint64_t> hashOfHeld(platform::File& f, uint64_t size) {
     // One read for the whole file and one byte more, which tells that it
     // grew; large files a piece at a time.
     const size_t piece = static_cast<size_t>(std::min<uint64_t>(size + 1, 8u << 20));
-    std::string buffer(piece, '\0');
+    // Not filled first: every byte of it that is looked at was read into it.
+    const std::unique_ptr<char[]> buffer(new char[piece]);
     Hasher h;
     uint64_t offset = 0;
     size_t n = 0;
     std::error_code ec;
-    while (!(ec = f.readAt(offset, buffer.data(), buffer.size(), n)) && n > 0) {
-        h.add(std::string_view(buffer.data(), n));
+    while (!(ec = f.readAt(offset, buffer.get(), piece, n)) && n > 0) {
+        h.add(std::string_view(buffer.get(), n));
         offset += n;
-        if (offset > size || n < buffer.size())
+        if (offset > size || n < piece)
             break; // grown, or at its end: a short read of a regular file is its end
     }
     if (ec)
@@ -741,7 +745,7 @@ Result<void> checkReplaceable(const std::string& path, const platform::FileStatu
 Result<DiskFile::Staged> DiskFile::stage(const std::string& path,
                                          const std::vector<std::string_view>& bytes,
                                          const FileStamp* expected, bool backup, bool exclusive,
-                                         Contents* read, NewFiles* newFiles) {
+                                         Contents* read, NewFiles* newFiles, bool hashWritten) {
     Staged staged;
     staged.path = path;
     bool exists = false;
@@ -784,7 +788,7 @@ Result<DiskFile::Staged> DiskFile::stage(const std::string& path,
                               expected ? expected
                               : exists ? &now
                                        : nullptr,
-                              newFiles);
+                              newFiles, hashWritten);
     if (!tmp)
         return tmp.error();
     staged.temp = std::move(tmp->name);

@@ -145,11 +145,14 @@ public:
     /// reading the file left: where it named the file itself (no link), its
     /// stamp stands for a look-up of `path`, and a file held open is taken
     /// for the commit. `newFiles`, when given, spares a look-up of the new
-    /// file where another in its folder showed how it comes out.
+    /// file where another in its folder showed how it comes out. Without
+    /// `hashWritten` the new file's stamp has no hash of its bytes: a run
+    /// that never looks at the file again after the commit needs none.
     static Result<Staged> stage(const std::string& path,
                                 const std::vector<std::string_view>& pieces,
                                 const FileStamp* expected, bool backup, bool exclusive = false,
-                                Contents* read = nullptr, NewFiles* newFiles = nullptr);
+                                Contents* read = nullptr, NewFiles* newFiles = nullptr,
+                                bool hashWritten = true);
     /// Makes staged files durable before they replace anything: one fsync for
     /// a single file, one file-system sync for many.
     static void flush(const std::vector<const Staged*>& staged);
