@@ -95,6 +95,8 @@ template <class F> void forEachCodeLine(const std::string& bytes, size_t head, F
 /// break adds no empty line.
 std::vector<std::string_view> splitText(std::string_view text) {
     std::vector<std::string_view> out;
+    // A handler is a few lines: room for them at once, not grown line by line.
+    out.reserve(4);
     size_t pos = 0;
     while (pos < text.size()) {
         // A loop of its own: find_first_of() calls memchr() for every byte.

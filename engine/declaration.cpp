@@ -158,7 +158,7 @@ long SecondEnd(const CodeModule& module, long first, long last) {
 }
 
 Result<void> HandlerFits(const CodeModule& module, std::string_view name, long body, long trap,
-                         long last, const std::vector<std::string>& texts) {
+                         long last, std::span<const std::string_view> texts) {
     const vb::CodepageScope scope(module.leadBytes());
     // The texts' labels first, in order: usually one or two, so that a line
     // of the procedure is looked at closer only where its first character

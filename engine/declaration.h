@@ -3,6 +3,7 @@
 #include "codemodule.h"
 #include "result.h"
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,6 +66,6 @@ long SecondEnd(const CodeModule& module, long first, long last);
 /// label of the texts that the procedure holds already, or that the texts
 /// hold twice, which VB would not compile; letter case is ignored, as VB does.
 Result<void> HandlerFits(const CodeModule& module, std::string_view name, long body, long trap,
-                         long last, const std::vector<std::string>& texts);
+                         long last, std::span<const std::string_view> texts);
 
 } // namespace trapline::declaration

@@ -22,10 +22,10 @@ Result<void> HandlerCheck::insertable(const CodeModule& module, const ProcInfo& 
     auto where = module.procLines(name, entry.ProcKind, definition);
     if (!where)
         return where.error();
-    return declaration::HandlerFits(
-        module, name, body, trap, where->last,
-        m_pattern.inserted(entry,
-                           declaration::DefinitionType(module, entry.ProcType, definition, body)));
+    const std::vector<std::string> texts = m_pattern.inserted(
+        entry, declaration::DefinitionType(module, entry.ProcType, definition, body));
+    const std::vector<std::string_view> views(texts.begin(), texts.end());
+    return declaration::HandlerFits(module, name, body, trap, where->last, views);
 }
 
 std::optional<std::pair<long, std::string>>

@@ -170,9 +170,13 @@ bool HandlerInserter::insert(size_t index, CodeModule* module, std::string_view 
     // A second End statement is told before a template that cannot be
     // written, and that before a label already there.
     auto text = texts(entry, procType, name, standard, prefix);
-    auto fits = declaration::HandlerFits(*module, name, body, *trap, last,
-                                         text ? std::vector<std::string>{text->header, text->footer}
-                                              : std::vector<std::string>{});
+    std::string_view both[2];
+    if (text) {
+        both[0] = text->header;
+        both[1] = text->footer;
+    }
+    auto fits =
+        declaration::HandlerFits(*module, name, body, *trap, last, std::span(both, text ? 2 : 0));
     if (!fits && fits.error().number == errors::NoEndStatement)
         return fail(fits.error());
     if (!text)

@@ -132,8 +132,10 @@ TEST(HandlerFits, TellsDoubleByteLabelsApartByTheCaseOfTheirSecondByte) {
     auto cp = Codepage::open("932");
     auto sjis = [&](const char* utf8) { return *cp->fromUtf8(utf8); };
     CodeModule m(sjis("Sub A()\r\nア: Beep\r\nEnd Sub\r\n"), cp->leadBytes());
-    EXPECT_TRUE(HandlerFits(m, "A", 1, 2, 3, {sjis("ヂ: Beep")}));
-    EXPECT_FALSE(HandlerFits(m, "A", 1, 2, 3, {sjis("ア: Beep")}));
+    const std::string di = sjis("ヂ: Beep"), a = sjis("ア: Beep");
+    const std::string_view other[] = {di}, same[] = {a};
+    EXPECT_TRUE(HandlerFits(m, "A", 1, 2, 3, other));
+    EXPECT_FALSE(HandlerFits(m, "A", 1, 2, 3, same));
 }
 
 TEST(HandlerFits, TellsASecondEndFirstThenALabelTheProcedureHoldsOrTheTextsRepeat) {
@@ -177,7 +179,8 @@ TEST(HandlerFits, TellsASecondEndFirstThenALabelTheProcedureHoldsOrTheTextsRepea
             code += std::string(line) + "\r\n";
         code += "End Sub\r\n";
         CodeModule m(code);
-        auto fits = HandlerFits(m, "A", 1, 2, m.CountOfLines(), row.texts);
+        const std::vector<std::string_view> texts(row.texts.begin(), row.texts.end());
+        auto fits = HandlerFits(m, "A", 1, 2, m.CountOfLines(), texts);
         if (row.error == 0) {
             EXPECT_TRUE(fits);
             continue;
