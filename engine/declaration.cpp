@@ -85,9 +85,12 @@ Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind,
     const long last = where->last;
 
     long declEnd = statementEnd(module, body, last);
-    std::string statement;
-    for (long l = body; l <= declEnd; ++l)
-        statement.append(module.line(l)).append(" ");
+    // A declaration of one line is read where it stands (a blank after it
+    // changes nothing); one of several is joined, each line with a blank.
+    std::string joined;
+    for (long l = body; declEnd > body && l <= declEnd; ++l)
+        joined.append(module.line(l)).append(" ");
+    const std::string_view statement = declEnd > body ? joined : module.line(body);
     if (auto d = vb::parseDeclaration(statement); d && d->endsOnSameLine)
         return failure(errors::BadDeclaration, name, "the procedure is written on one line");
     if (declEnd >= last)
