@@ -3,6 +3,8 @@
 #include "vbsyntax.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace trapline {
 namespace {
@@ -32,12 +34,27 @@ long attributeOf(const LineStore& lines, size_t lastIndex, std::string_view name
 
 namespace {
 
-constexpr size_t kFnvBasis =
-    sizeof(size_t) == 8 ? size_t(0xCBF29CE484222325ull) : size_t(2166136261u);
-constexpr size_t kFnvPrime = sizeof(size_t) == 8 ? size_t(0x100000001B3ull) : size_t(16777619u);
-
-size_t hashByte(size_t h, char c) {
-    return (h ^ static_cast<unsigned char>(c)) * kFnvPrime;
+/// Eight bytes at a time, each with its case bit set: a key and the names
+/// that look it up (any letter case) hash alike. Collisions of other bytes
+/// that differ only in that bit are told apart by the comparison.
+uint64_t hashFolded(const char* p, size_t n) {
+    constexpr uint64_t kFold = 0x2020202020202020ull;
+    uint64_t h = 0xCBF29CE484222325ull ^ n;
+    auto mix = [&h](uint64_t w) {
+        h = (h ^ (w | kFold)) * 0x100000001B3ull;
+        h ^= h >> 29;
+    };
+    for (; n >= 8; p += 8, n -= 8) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        mix(w);
+    }
+    if (n > 0) {
+        uint64_t w = 0;
+        std::memcpy(&w, p, n);
+        mix(w);
+    }
+    return h;
 }
 
 } // namespace
@@ -45,18 +62,18 @@ size_t hashByte(size_t h, char c) {
 // A key is the name in lower case, a NUL and the kind's digit (see key()):
 // its hash is that of its bytes, which a probe reproduces without making it.
 size_t ProcIndex::KeyHash::operator()(std::string_view key) const {
-    size_t h = kFnvBasis;
-    for (char c : key)
-        h = hashByte(h, c);
-    return h;
+    return static_cast<size_t>(hashFolded(key.data(), key.size()));
 }
 
 size_t ProcIndex::KeyHash::operator()(const Probe& probe) const {
-    size_t h = kFnvBasis;
-    for (char c : probe.name)
-        h = hashByte(h, lower(c));
-    h = hashByte(h, '\0');
-    return hashByte(h, static_cast<char>('0' + probe.kind));
+    const size_t n = probe.name.size();
+    char bytes[64];
+    if (n + 2 > sizeof bytes)
+        return (*this)(std::string(probe.name) + '\0' + static_cast<char>('0' + probe.kind));
+    std::memcpy(bytes, probe.name.data(), n);
+    bytes[n] = '\0';
+    bytes[n + 1] = static_cast<char>('0' + probe.kind);
+    return static_cast<size_t>(hashFolded(bytes, n + 2));
 }
 
 bool ProcIndex::KeyEqual::operator()(const Probe& p, const std::string& key) const {
