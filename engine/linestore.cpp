@@ -7,6 +7,9 @@
 namespace trapline {
 
 size_t countLineFeeds(std::string_view s) {
+    // A line's own end is a byte or two: cheaper looked at than searched.
+    if (s.size() <= 16)
+        return static_cast<size_t>(std::count(s.begin(), s.end(), '\n'));
     size_t n = 0;
     const char* p = s.data();
     const char* end = p + s.size();
@@ -270,13 +273,22 @@ std::vector<size_t> LineStore::fileLines() const {
         at = offset;
     };
     size_t next = 0; // lines before it still wait for the next original line's number
-    for (size_t i = 0; i < n; ++i) {
-        if (ref(i).added())
-            continue;
-        advanceTo(ref(i).offset);
-        for (; next <= i; ++next)
-            out[next] = line;
-    }
+    size_t i = 0;
+    auto visit = [&](const Ref& r) {
+        if (!r.added()) {
+            advanceTo(r.offset);
+            for (; next <= i; ++next)
+                out[next] = line;
+            // A line's text holds no line end: the count goes on after it.
+            at += r.textLength;
+        }
+        ++i;
+    };
+    // The references on either side of the gap, in order, each read once.
+    for (size_t k = 0; k < m_gapStart; ++k)
+        visit(m_refs[k]);
+    for (size_t k = m_gapEnd; k < m_refs.size(); ++k)
+        visit(m_refs[k]);
     if (next < n) {
         advanceTo(m_original.size());
         if (!m_original.empty() && m_original.back() != '\n')
