@@ -105,7 +105,8 @@ private:
     /// The entry of the first definition of a name and kind, none when none.
     std::optional<size_t> firstOf(std::string_view name, int kind) const;
     /// The last name looked up, as it was spelled, with its answer: a
-    /// procedure being treated is asked about many times over.
+    /// procedure being treated is asked about many times over. Kept by const
+    /// look-ups: one module is asked from one thread at a time.
     struct LastLookUp {
         std::string name;
         int kind = -1;
