@@ -138,7 +138,7 @@ BatchPipeline::Treated BatchPipeline::treatOne(Component& c,
     } else if (c.needsSave() && m_settings.mode == BatchMode::Write && !c.document()) {
         t.staged = DiskFile::stage(c.path(), c.pieces(), c.isNew() ? nullptr : &c.stamp(),
                                    m_settings.backup && !c.isNew(), c.isNew(), c.reading(),
-                                   &m_newFiles, false);
+                                   &m_newFiles, /*hashWritten=*/false);
     }
     c.unload();
     return t;

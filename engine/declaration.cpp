@@ -64,14 +64,10 @@ Keywords KindKeywords(int procType) {
     }
 }
 
-int classify(std::string_view declarationLine) {
-    return vb::subOrFunction(declarationLine);
-}
-
 int DefinitionType(const CodeModule& module, int catalogued, size_t definition, long body) {
     if (definition == 0 || catalogued == 2)
         return catalogued;
-    return classify(module.line(body));
+    return vb::subOrFunction(module.line(body));
 }
 
 Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind,

@@ -23,10 +23,6 @@ struct Keywords {
 /// The keyword pair of a procedure type: 0 Sub, 1 Function, 2 Property.
 Keywords KindKeywords(int procType);
 
-/// 0 (Sub) or 1 (Function) for the first line of a Sub or Function declaration,
-/// decided by its keyword, so "Private Function ParseSub (x)" is a Function.
-int classify(std::string_view declarationLine);
-
 /// The type of definition `definition` of a procedure catalogued as type
 /// `catalogued`, declared on line `body`: versions under #If may differ in
 /// keyword (a Sub in one branch, a Function in another), and each is what

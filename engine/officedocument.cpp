@@ -97,10 +97,11 @@ std::optional<std::string> OfficeDocument::lockFileOf(const std::string& path) {
     const auto characters = std::count_if(stem.begin(), stem.end(), isFirstByte);
     auto withoutFirst = [&](int n) {
         size_t from = 0;
-        for (int k = 0; k < n && from < name.size(); ++k)
-            do
+        for (int k = 0; k < n && from < name.size(); ++k) {
+            ++from; // past the character's first byte, then its others
+            while (from < name.size() && !isFirstByte(name[from]))
                 ++from;
-            while (from < name.size() && !isFirstByte(name[from]));
+        }
         return name.substr(from);
     };
     std::vector<std::string> candidates{at("~$" + name), at(".~lock." + name + "#")};

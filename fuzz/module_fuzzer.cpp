@@ -96,7 +96,9 @@ std::vector<Span> checkSpans(const CodeModule& m, const std::vector<ProcRef>& pr
 
 /// The End keyword pair a procedure is closed with.
 std::string endStatementOf(const CodeModule& m, const ProcRef& p, const Span& s) {
-    int type = p.kind != 0 ? 2 : declaration::classify(m.line(s.body));
+    int type = p.kind != 0 ? 2 : vb::subOrFunction(m.line(s.body));
+    // The index tells the type as its declaration's first line does.
+    CHECK(m.procLines(p.name, p.kind, p.definition)->type == type);
     return declaration::KindKeywords(type).endStatement;
 }
 

@@ -1,4 +1,5 @@
 #include "declaration.h"
+#include "vbsyntax.h"
 
 #include "../support/memoryproject.h"
 
@@ -18,9 +19,9 @@ long last(const CodeModule& m, const std::string& name, int kind) {
 TEST(HostNameAndClassify, GoByTheNameAndTheDeclarationKeyword) {
     EXPECT_EQ(HostName("Value (Get)"), "Value");
     EXPECT_EQ(HostName("  Odd (Let) (x)"), "Odd");
-    EXPECT_EQ(classify("Public Static Sub Tick()"), 0);
-    EXPECT_EQ(classify("Private Function ParseSub (x)"), 1);
-    EXPECT_EQ(classify("Function F() ' a Sub in the comment"), 1);
+    EXPECT_EQ(vb::subOrFunction("Public Static Sub Tick()"), 0);
+    EXPECT_EQ(vb::subOrFunction("Private Function ParseSub (x)"), 1);
+    EXPECT_EQ(vb::subOrFunction("Function F() ' a Sub in the comment"), 1);
 }
 
 TEST(TrapLine, GoesAfterTheWholeDeclarationOrSaysWhyItCannot) {
