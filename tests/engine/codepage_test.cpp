@@ -27,9 +27,14 @@ TEST(Codepage, OpensByNumberOrNameAndRejectsUnknownOnes) {
 }
 
 TEST(Codepage, TakesForUtf8OnlyWhatIsWellFormed) {
-    EXPECT_TRUE(Codepage::isValidUtf8("Мод \xF0\x9F\x98\x80"));
-    // Windows-1251 "Бё", an overlong "/", a surrogate and a code point past U+10FFFF.
-    for (const char* bytes : {"\xC1\xB8", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80"})
+    // Each limit from both sides: the last and first code points of a length,
+    // the surrogates, U+10FFFF.
+    for (const char* bytes : {"Мод \xF0\x9F\x98\x80", "\xC2\x80", "\xE0\xA0\x80", "\xED\x9F\xBF",
+                              "\xEE\x80\x80", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF"})
+        EXPECT_TRUE(Codepage::isValidUtf8(bytes)) << bytes;
+    // Windows-1251 "Бё", overlong forms, a surrogate, past U+10FFFF, cut short.
+    for (const char* bytes : {"\xC1\xB8", "\xC0\xAF", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF",
+                              "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xE2\x82"})
         EXPECT_FALSE(Codepage::isValidUtf8(bytes)) << bytes;
 }
 

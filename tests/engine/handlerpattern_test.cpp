@@ -137,6 +137,14 @@ TEST(HandlerPattern, TemplatePlaceholdersMatchAnyKeywordModuleOrDisplayName) {
     EXPECT_TRUE(
         HandlerPattern::matches(footer, "'Fail: Log \"My Module.Run\", \"Sub\"", spaced, captures));
 
+    // What an insertion writes: each slot filled with its own value.
+    EXPECT_EQ(pattern->inserted(let, 2),
+              (std::vector<std::string>{"'On Error GoTo Fail", "'Exit Property",
+                                        "'Fail: Log \"CNew.Total (Let)\", \"Property\""}));
+    EXPECT_EQ(HandlerPattern::standard("").inserted(let, 2),
+              (std::vector<std::string>{"ON ERROR GOTO err_debug", "EXIT Property",
+                                        "err_debug:", "MyErrorHandler \"CNew.Total\""}));
+
     // As the insertion puts it in: the prefix before an empty text is a line.
     EXPECT_EQ(HandlerPattern::templates("", "", "'", cp1251())->headerCount(), 1u);
     EXPECT_TRUE(HandlerPattern::templates("", "", "", cp1251())->empty());

@@ -46,6 +46,8 @@ TEST(ParseDeclaration, RecognisesEveryProcedureFormAndLeavesOtherStatementsAlone
         {"Static Public Sub X()", nullptr, 0, 0},
         {"Property Getter()", nullptr, 0, 0},
         {"Sub()", nullptr, 0, 0},
+        {"Sub 1st()", nullptr, 0, 0},
+        {"Public Sub", nullptr, 0, 0},
         {"Sub_X()", nullptr, 0, 0},
         // Turned away by the first two letters, or not.
         {"FRIEND STATIC FUNCTION Loud()", "Loud", 1, 0},
@@ -215,6 +217,9 @@ TEST(CodepageScope, KeepsTheCaseOfASecondByteAndEndsWithItsScope) {
             CodepageScope scope(cp->leadBytes());
             EXPECT_FALSE(equalsNoCase(upper, lower)) << codepage;
             EXPECT_TRUE(equalsNoCase(upper.substr(0, 3), lower.substr(0, 3))) << codepage;
+            // A letter after a character whose second byte is high is a letter of its own.
+            EXPECT_TRUE(equalsNoCase(std::string("\x82\xA0X", 3), std::string("\x82\xA0x", 3)))
+                << codepage;
             EXPECT_NE(lowerName(upper, cp->leadBytes()), lowerName(lower, cp->leadBytes()));
         }
         // Outside the scope the bytes are single-byte text again, as in Windows-1251.
