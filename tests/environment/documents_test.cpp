@@ -4,13 +4,9 @@
 #include "recentprojects.h"
 #include "workspace.h"
 
-#include <QAbstractButton>
 #include <QDir>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QTest>
-#include <QTimer>
-#include <QToolBar>
 #include <QTreeWidget>
 #include <functional>
 #include <gtest/gtest.h>
@@ -65,26 +61,6 @@ std::map<std::string, std::string> modulesShown(const EnvironmentWindow& env) {
     for (long i = 1; i <= list.Count(); ++i)
         out[(*list.Item(i))->Name()] = (*list.Item(i))->serialize();
     return out;
-}
-
-/// Runs the TRAPLINE add-in's main job over the active project, answering its
-/// questions as a user who says yes.
-void runAddIn(EnvironmentWindow& env) {
-    env.show();
-    actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
-    QWidget* window = visibleTopLevel("frmAddIn");
-    ASSERT_NE(window, nullptr);
-    QTimer answerer;
-    QObject::connect(&answerer, &QTimer::timeout, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            QAbstractButton* yes = box->button(QMessageBox::Yes);
-            (yes ? yes : box->button(QMessageBox::Ok))->click();
-        }
-    });
-    answerer.start(5);
-    QTest::mouseClick(window->findChild<QAbstractButton*>("OKButton"), Qt::LeftButton);
-    window->hide();
-    env.refresh();
 }
 
 /// Types `text` at the end of the first line of the module shown: one undo step.
