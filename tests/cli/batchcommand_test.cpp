@@ -192,8 +192,7 @@ TEST(BatchCommand, LeftoversGoOnlyWhereARunWritesAndOnlyWhenItWrites) {
         {"insert .", 0, {mine}},
     };
     for (const auto& run : runs) {
-        CommandResult r = traplineIn(dir.path(), run.args);
-        EXPECT_EQ(r.exitCode, run.exitCode) << run.args << "\n" << r.err;
+        CommandResult r = traplineIn(dir.path(), run.args, run.exitCode);
         EXPECT_EQ(occurrences(r.err, "left behind by an earlier run that has ended"),
                   run.removed.size())
             << run.args << "\n"
@@ -376,8 +375,7 @@ TEST(BatchCommand, ARunWhoseEveryChosenProcedureFailedFailsAndNeverSaysThereWasN
         const std::string args = row.args + " " + row.file;
         SCOPED_TRACE(args);
         dir.write(row.file, row.bytes);
-        CommandResult r = traplineIn(dir.path(), args);
-        EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+        CommandResult r = traplineIn(dir.path(), args, row.exitCode);
         EXPECT_THAT(r.err, HasSubstr(row.said));
         EXPECT_EQ(occurrences(r.err, "nothing to do"), row.exitCode == 0 ? 1u : 0u) << r.err;
         EXPECT_EQ(TempDir::read(dir.file(row.file)), row.bytes);

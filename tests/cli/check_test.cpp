@@ -51,13 +51,9 @@ TEST(CheckCommand, NamesWhyAProcedureCannotTakeAHandlerAndInsertLeavesItAsItWas)
         SCOPED_TRACE(row.what);
         TempDir dir;
         dir.write("m.bas", row.module);
-        CommandResult check = traplineIn(dir.path(), "check " + row.args);
-        EXPECT_EQ(check.exitCode, 1) << check.err;
-        EXPECT_EQ(check.out,
+        EXPECT_EQ(traplineIn(dir.path(), "check " + row.args, 1).out,
                   row.where + " cannot take a handler: " + row.reason + " [cannot-insert]\n");
-        CommandResult insert = traplineIn(dir.path(), "insert " + row.args);
-        EXPECT_EQ(insert.exitCode, 1);
-        EXPECT_THAT(insert.err, HasSubstr(row.reason));
+        EXPECT_THAT(traplineIn(dir.path(), "insert " + row.args, 1).err, HasSubstr(row.reason));
         EXPECT_EQ(TempDir::read(dir.file("m.bas")), row.module);
     }
 }
@@ -65,11 +61,10 @@ TEST(CheckCommand, NamesWhyAProcedureCannotTakeAHandlerAndInsertLeavesItAsItWas)
 TEST(CheckCommand, ReportsWhatInsertWouldDoAtTheLinesAnEditorShows) {
     TempDir dir;
     dir.write("sub dir/c.cls", kModule);
-    CommandResult r = traplineIn(dir.path(), "check 'sub dir/c.cls'");
-    EXPECT_EQ(r.exitCode, 1) << r.err;
-    EXPECT_EQ(r.out, "sub dir/c.cls:6: Function Calc has no error handler [missing-handler]\n"
-                     "sub dir/c.cls:10: Sub Nop cannot take a handler: Nop: the procedure is "
-                     "written on one line [cannot-insert]\n");
+    EXPECT_EQ(traplineIn(dir.path(), "check 'sub dir/c.cls'", 1).out,
+              "sub dir/c.cls:6: Function Calc has no error handler [missing-handler]\n"
+              "sub dir/c.cls:10: Sub Nop cannot take a handler: Nop: the procedure is "
+              "written on one line [cannot-insert]\n");
     EXPECT_EQ(TempDir::read(dir.file("sub dir/c.cls")), kModule);
     // Only the kinds asked for: one finding each, none for properties.
     for (auto [kind, line] : {std::pair{"--functions", ":6: Function Calc "},
@@ -89,8 +84,7 @@ TEST(CheckCommand, ReportsWhatInsertWouldDoAtTheLinesAnEditorShows) {
     EXPECT_THAT(traplineIn(dir.path(), "check " + live).out,
                 HasSubstr(":11: Sub Safe cannot take a handler: Safe: it has the label "
                           "\"err_debug\" already"));
-    CommandResult insert = traplineIn(dir.path(), "insert " + live);
-    EXPECT_EQ(insert.exitCode, 1);
+    traplineIn(dir.path(), "insert " + live, 1);
     EXPECT_THAT(TempDir::read(dir.file("sub dir/c.cls")),
                 Not(HasSubstr("err_debug: Beep\r\nEXIT SUB")));
 }
@@ -109,7 +103,7 @@ TEST(CheckCommand, ChecksEachVersionOfAProcedureUnderIf) {
                                  "    Go\r\nEnd Sub\r\n"
                                  "#End If\r\n";
     dir.write("m.bas", versions);
-    ASSERT_EQ(traplineIn(dir.path(), "insert --live m.bas").exitCode, 0);
+    traplineIn(dir.path(), "insert --live m.bas", 0);
     // Every version has its handler now, so the check passes.
     const std::string treated = TempDir::read(dir.file("m.bas"));
     EXPECT_EQ(traplineIn(dir.path(), "check --live m.bas").exitCode, 0);
@@ -118,9 +112,8 @@ TEST(CheckCommand, ChecksEachVersionOfAProcedureUnderIf) {
     std::string edited = treated;
     const size_t from = edited.find("Sub Pick()"), to = edited.find("#Else\r\n");
     dir.write("m.bas", edited.replace(from, to - from, "Sub Pick()\r\n    Beep\r\nEnd Sub\r\n"));
-    CommandResult after = traplineIn(dir.path(), "check --live m.bas");
-    EXPECT_EQ(after.exitCode, 1);
-    EXPECT_EQ(after.out, "m.bas:11: Sub Pick has no error handler [missing-handler]\n");
+    EXPECT_EQ(traplineIn(dir.path(), "check --live m.bas", 1).out,
+              "m.bas:11: Sub Pick has no error handler [missing-handler]\n");
 }
 
 TEST(CheckCommand, RejectsBadUsageWithStatusTwoAndASarifLogOfAFailedRun) {
@@ -136,8 +129,7 @@ TEST(CheckCommand, RejectsBadUsageWithStatusTwoAndASarifLogOfAFailedRun) {
         SCOPED_TRACE(args);
         // A SARIF reader sees only the log: it says that the run failed, and
         // why, even when the format is named after the fault.
-        CommandResult r = traplineIn(dir.path(), "check " + args + " --format=sarif");
-        EXPECT_EQ(r.exitCode, 2);
+        CommandResult r = traplineIn(dir.path(), "check " + args + " --format=sarif", 2);
         auto log = nlohmann::json::parse(r.out);
         EXPECT_EQ(log["version"], "2.1.0");
         const auto& run = log["runs"][0];
@@ -162,9 +154,8 @@ TEST(CheckCommand, SarifLogHasEveryFieldCodeScanningRequires) {
     const std::string name = "My Mods/\xcc\xee\xe4.bas"; // in Windows-1251
 #endif
     dir.write(name, "Attribute VB_Name = \"M\"\r\nSub A()\r\nEnd Sub\r\n");
-    CommandResult r = traplineIn(dir.path(), "check --format sarif 'My Mods'");
-    EXPECT_EQ(r.exitCode, 1) << r.err;
-    auto log = nlohmann::json::parse(r.out);
+    auto log =
+        nlohmann::json::parse(traplineIn(dir.path(), "check --format sarif 'My Mods'", 1).out);
     ASSERT_EQ(log["runs"].size(), 1u);
     const auto& run = log["runs"][0];
     ASSERT_EQ(run["results"].size(), 3u);
@@ -217,7 +208,7 @@ TEST(CheckCommand, ReadsOnWhileAnotherRunHoldsTheFolderAsDoesADryRun) {
             waited = !ended.wait_for(lock, std::chrono::seconds(45), [&] { return done; });
             held.reset();
         });
-        CommandResult r = traplineIn(dir.path(), row.args);
+        CommandResult r = traplineIn(dir.path(), row.args, row.exitCode);
         {
             std::lock_guard lock(mutex);
             done = true;
@@ -226,7 +217,6 @@ TEST(CheckCommand, ReadsOnWhileAnotherRunHoldsTheFolderAsDoesADryRun) {
         release.join();
         EXPECT_FALSE(waited) << "still running 45 s on, until the folder's lock was let go";
         EXPECT_THAT(r.err, Not(HasSubstr("waiting for another trapline run")));
-        EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
         EXPECT_THAT(r.out, HasSubstr(row.out));
         EXPECT_EQ(TempDir::read(path), module);
     }

@@ -26,39 +26,32 @@ TEST(NumberCommand, NumbersTheExampleAndUnnumberGivesBackEveryByte) {
     const std::string project = copyExample(dir, "p");
     // The example holds one procedure numbered by hand; without its numbers
     // it is the starting point.
-    CommandResult bare = traplineIn(project, "unnumber Ledger.vbp");
-    ASSERT_EQ(bare.exitCode, 0) << bare.err;
-    EXPECT_THAT(bare.out, HasSubstr("Unnumbered Function : FindEntry"));
+    EXPECT_THAT(traplineIn(project, "unnumber Ledger.vbp", 0).out,
+                HasSubstr("Unnumbered Function : FindEntry"));
     const auto before = filesIn(project);
 
-    CommandResult gaps = traplineIn(project, "check --line-numbers --module modUtil Ledger.vbp");
-    EXPECT_EQ(gaps.exitCode, 1);
-    EXPECT_THAT(gaps.out, HasSubstr("without a line number, the first here [unnumbered-line]"));
+    const std::string gaps = "check --line-numbers --module modUtil Ledger.vbp";
+    EXPECT_THAT(traplineIn(project, gaps, 1).out,
+                HasSubstr("without a line number, the first here [unnumbered-line]"));
 
-    CommandResult dry = traplineIn(project, "number --dry-run --start 5 --step 5 Ledger.vbp");
-    EXPECT_EQ(dry.exitCode, 0) << dry.err;
+    CommandResult dry = traplineIn(project, "number --dry-run --start 5 --step 5 Ledger.vbp", 0);
     EXPECT_THAT(dry.out, HasSubstr("+5     ReDim gEntries(1 To MAX_ENTRIES)\r\n"
                                    "+10     gEntryCount = 0\r\n"));
     EXPECT_THAT(dry.err, HasSubstr("Numbered Sub : InitLedger"));
     EXPECT_TRUE(filesIn(project) == before) << "a dry run wrote";
 
-    CommandResult numbered = traplineIn(project, "number --json Ledger.vbp");
-    EXPECT_EQ(numbered.exitCode, 0) << numbered.err;
+    CommandResult numbered = traplineIn(project, "number --json Ledger.vbp", 0);
     EXPECT_THAT(numbered.out, HasSubstr(R"x("ProcName": "Customer (Let)")x"));
     EXPECT_THAT(numbered.out, HasSubstr(R"("failed": [])"));
-    gaps = traplineIn(project, "check --line-numbers --module modUtil Ledger.vbp");
-    EXPECT_THAT(gaps.out, Not(HasSubstr("[unnumbered-line]")));
+    EXPECT_THAT(traplineIn(project, gaps).out, Not(HasSubstr("[unnumbered-line]")));
 
     // Numbered procedures are left alone and named, unless renumbered.
-    CommandResult again = traplineIn(project, "number --proc Pad Ledger.vbp");
-    EXPECT_EQ(again.exitCode, 1);
-    EXPECT_THAT(again.err, HasSubstr("modUtil.Pad: it holds line numbers already; it is left as "
-                                     "it is (--renumber renumbers it)"));
-    CommandResult re = traplineIn(project, "number --renumber --start 10 --proc Pad Ledger.vbp");
-    EXPECT_EQ(re.exitCode, 0) << re.err;
+    EXPECT_THAT(traplineIn(project, "number --proc Pad Ledger.vbp", 1).err,
+                HasSubstr("modUtil.Pad: it holds line numbers already; it is left as "
+                          "it is (--renumber renumbers it)"));
+    traplineIn(project, "number --renumber --start 10 --proc Pad Ledger.vbp", 0);
 
-    CommandResult back = traplineIn(project, "unnumber --backup Ledger.vbp");
-    EXPECT_EQ(back.exitCode, 0) << back.err;
+    traplineIn(project, "unnumber --backup Ledger.vbp", 0);
     auto after = filesIn(project);
     for (auto it = after.begin(); it != after.end();)
         it = it->first.find(".bak") != std::string::npos ? after.erase(it) : std::next(it);
@@ -70,14 +63,12 @@ TEST(NumberCommand, AHandlerThatPassesErlIsNumberedWithTheCodeAndAllComesOutAgai
     const std::string project = copyExample(dir, "p");
     ASSERT_EQ(traplineIn(project, "unnumber Ledger.vbp").exitCode, 0);
     const auto before = filesIn(project);
-    CommandResult in = traplineIn(project, "insert --live --erl Ledger.vbp");
-    EXPECT_EQ(in.exitCode, 1) << in.err; // the one-line Nop cannot take a handler
-    EXPECT_EQ(traplineIn(project, "number Ledger.vbp").exitCode, 0);
+    traplineIn(project, "insert --live --erl Ledger.vbp", 1); // the one-line Nop cannot take one
+    traplineIn(project, "number Ledger.vbp", 0);
     EXPECT_THAT(TempDir::read(project + "/source/ModUtil.bas"),
                 HasSubstr("0 MyErrorHandler \"modUtil.FormatMoney, line \" & Erl\r\nEnd Function"));
-    EXPECT_EQ(traplineIn(project, "unnumber Ledger.vbp").exitCode, 0);
-    CommandResult out = traplineIn(project, "remove --live --erl Ledger.vbp");
-    EXPECT_EQ(out.exitCode, 0) << out.err;
+    traplineIn(project, "unnumber Ledger.vbp", 0);
+    traplineIn(project, "remove --live --erl Ledger.vbp", 0);
     EXPECT_TRUE(filesIn(project) == before);
 }
 
@@ -106,9 +97,7 @@ TEST(NumberCommand, RefusesBadNumbersAndJumpsItWouldBreak) {
          "--erl changes the standard handler"},
     };
     for (const auto& c : cases) {
-        CommandResult r = traplineIn(dir.path(), c.args);
-        EXPECT_EQ(r.exitCode, c.exitCode) << c.args << "\n" << r.err;
-        EXPECT_THAT(r.err, HasSubstr(c.err)) << c.args;
+        EXPECT_THAT(traplineIn(dir.path(), c.args, c.exitCode).err, HasSubstr(c.err)) << c.args;
         EXPECT_EQ(TempDir::read(dir.file("M.bas")), module) << c.args;
     }
 }
@@ -151,8 +140,7 @@ TEST(NumberCommand, RowsAtTheEdges) {
         TempDir dir;
         const std::string module = "Attribute VB_Name = \"M\"\r\n" + r.module;
         dir.write("M.bas", module);
-        CommandResult c = traplineIn(dir.path(), r.args);
-        EXPECT_EQ(c.exitCode, r.exitCode) << c.err;
+        CommandResult c = traplineIn(dir.path(), r.args, r.exitCode);
         EXPECT_THAT(c.out, HasSubstr(r.out));
         EXPECT_THAT(c.err, HasSubstr(r.err));
         if (r.after)

@@ -40,8 +40,7 @@ TEST(RemoveCommand, GivesBackEveryByteOfWhatInsertChangedInEveryForm) {
             ASSERT_EQ(in.exitCode, 1) << form << in.err;
             EXPECT_THAT(in.err, HasSubstr("Procedure: Nop")); // on one line
             // Check agrees: what is left is what insert could not treat.
-            CommandResult left = traplineIn(project, "check " + form + " Ledger.vbp");
-            EXPECT_EQ(left.exitCode, 1);
+            CommandResult left = traplineIn(project, "check " + form + " Ledger.vbp", 1);
             EXPECT_THAT(left.out, Not(HasSubstr("[missing-handler]")));
             EXPECT_THAT(left.out, HasSubstr("Sub Nop cannot take a handler"));
             // The live form once through a dry run's diff, which patch applies.
@@ -78,17 +77,15 @@ TEST(RemoveCommand, LeavesHandEditedAndHalfHandlersAndNamesThemWithTheirLines) {
                                "EXIT SUB\r\nerr_debug:\r\nMyErrorHandler \"M.Whole\"\r\n"
                                "End Sub\r\n";
     dir.write("m.bas", module);
-    CommandResult r = traplineIn(dir.path(), "remove --live m.bas");
-    EXPECT_EQ(r.exitCode, 1);
+    CommandResult r = traplineIn(dir.path(), "remove --live m.bas", 1);
     EXPECT_THAT(r.err, HasSubstr("m.bas:2: M.Edited: the handler is not as it was inserted"));
     EXPECT_THAT(r.err, HasSubstr("m.bas:8: M.Half:"));
     EXPECT_EQ(r.out, "Removed from Sub : Whole\n");
     EXPECT_EQ(TempDir::read(dir.file("m.bas")),
               module.substr(0, module.find("Sub Whole()")) + "Sub Whole()\r\nEnd Sub\r\n");
     // Nothing of ours left: nothing to do, and that is no failure.
-    CommandResult again = traplineIn(dir.path(), "remove m.bas");
-    EXPECT_EQ(again.exitCode, 0);
-    EXPECT_THAT(again.err, HasSubstr("no inserted handler found"));
+    EXPECT_THAT(traplineIn(dir.path(), "remove m.bas", 0).err,
+                HasSubstr("no inserted handler found"));
 }
 
 TEST(RefreshCommand, InsertRenameRefreshGivesWhatRenameInsertGives) {
@@ -128,14 +125,12 @@ TEST(RefreshCommand, InsertRenameRefreshGivesWhatRenameInsertGives) {
             }
         }
         dir.write("a/m.bas", renamed(TempDir::read(dir.file("a/m.bas"))));
-        CommandResult check = traplineIn(dir.file("a"), "check " + form + " m.bas");
-        EXPECT_EQ(check.exitCode, 1);
-        EXPECT_THAT(check.out, HasSubstr("[stale-handler-name]"));
-        CommandResult r = traplineIn(dir.file("a"), "refresh " + form + " m.bas");
-        EXPECT_EQ(r.exitCode, 0) << r.err;
-        EXPECT_EQ(r.out, "Refreshed in Property : Sum\nRefreshed in Sub : Start\n");
+        EXPECT_THAT(traplineIn(dir.file("a"), "check " + form + " m.bas", 1).out,
+                    HasSubstr("[stale-handler-name]"));
+        EXPECT_EQ(traplineIn(dir.file("a"), "refresh " + form + " m.bas", 0).out,
+                  "Refreshed in Property : Sum\nRefreshed in Sub : Start\n");
         EXPECT_EQ(TempDir::read(dir.file("a/m.bas")), TempDir::read(dir.file("b/m.bas")));
-        EXPECT_EQ(traplineIn(dir.file("a"), "check " + form + " m.bas").exitCode, 0);
+        traplineIn(dir.file("a"), "check " + form + " m.bas", 0);
         // Handlers already current are neither rewritten nor reported.
         const std::string current = TempDir::read(dir.file("a/m.bas"));
         EXPECT_EQ(traplineIn(dir.file("a"), "refresh " + form + " m.bas").out, "");

@@ -62,6 +62,14 @@ inline CommandResult traplineIn(const std::string& folder, const std::string& ar
     return runCommand(argv, folder);
 }
 
+/// traplineIn() for a run that must end with `exitCode`; a run that ends
+/// otherwise fails the test, its arguments and standard error shown.
+inline CommandResult traplineIn(const std::string& folder, const std::string& args, int exitCode) {
+    CommandResult r = traplineIn(folder, args);
+    EXPECT_EQ(r.exitCode, exitCode) << args << "\n" << r.err;
+    return r;
+}
+
 /// A copy of the example project in `dir`/`name`.
 inline std::string copyExample(const TempDir& dir, const std::string& name) {
     std::filesystem::copy(utf8Path(kExample), utf8Path(dir.file(name)),

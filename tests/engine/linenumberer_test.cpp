@@ -10,13 +10,6 @@ using namespace trapline;
 
 namespace {
 
-std::string lines(const std::vector<std::string>& list) {
-    std::string out;
-    for (const std::string& l : list)
-        out += l + "\r\n";
-    return out;
-}
-
 struct Outcome {
     RunSummary summary;
     std::string code;
@@ -154,36 +147,27 @@ TEST(LineNumberer, UnnumberTakesOffANumberAndOneSeparatorOnlyWhereAStatementStar
          {"Sub I()", "x = 1", "End Sub"}},
     };
     for (const Case& c : cases) {
-        Outcome out = runOn(lines(c.before), LineNumberer::Action::Unnumber);
-        EXPECT_EQ(out.code, lines(c.after)) << c.what;
+        Outcome out = runOn(crlf(c.before), LineNumberer::Action::Unnumber);
+        EXPECT_EQ(out.code, crlf(c.after)) << c.what;
         EXPECT_EQ(failures(out.summary), "") << c.what;
         EXPECT_NE(out.log.find("Unnumbered Sub : "), std::string::npos) << c.what;
     }
 }
 
-TEST(LineNumberer, RenumberRemapsEveryJumpToTheOldNumbers) {
-    const std::string before =
-        lines({"Sub G()", "1 On x GoTo 2, _", "    3, Lbl", "2 If a Then 3 Else 1", "3: Resume 0",
-               "   gosub 2: GOTO 3 ' GoTo 1", "Lbl: On Error GoTo 0", "   s = \"GoTo 2\": Resume 1",
-               "End Sub"});
-    NumberingOptions o;
-    o.renumber = true;
-    o.start = 1000;
-    o.step = 5;
-    Outcome out = runOn(before, LineNumberer::Action::Number, o);
-    EXPECT_EQ(out.code, lines({"Sub G()", "1000 On x GoTo 1005, _", "    1010, Lbl",
-                               "1005 If a Then 1010 Else 1000", "1010: Resume 0",
-                               "1015    gosub 1005: GOTO 1010 ' GoTo 1", "Lbl: On Error GoTo 0",
-                               "1020    s = \"GoTo 2\": Resume 1000", "End Sub"}));
-    EXPECT_EQ(failures(out.summary), "");
-}
-
-TEST(LineNumberer, NumbersAndRenumbersWithTheOptionsGiven) {
+TEST(LineNumberer, NumbersAndRenumbersWithTheOptionsGivenRemappingEveryJump) {
     struct Row {
         const char* what;
         NumberingOptions options;
         std::vector<std::string> before, after;
     } rows[] = {
+        {"every jump remapped to the old numbers",
+         {1000, 5, true},
+         {"Sub G()", "1 On x GoTo 2, _", "    3, Lbl", "2 If a Then 3 Else 1", "3: Resume 0",
+          "   gosub 2: GOTO 3 ' GoTo 1", "Lbl: On Error GoTo 0", "   s = \"GoTo 2\": Resume 1",
+          "End Sub"},
+         {"Sub G()", "1000 On x GoTo 1005, _", "    1010, Lbl", "1005 If a Then 1010 Else 1000",
+          "1010: Resume 0", "1015    gosub 1005: GOTO 1010 ' GoTo 1", "Lbl: On Error GoTo 0",
+          "1020    s = \"GoTo 2\": Resume 1000", "End Sub"}},
         {"the highest number itself",
          {65520, 9, false},
          {"Sub A()", "x = 1", "y = 2", "End Sub"},
@@ -215,8 +199,8 @@ TEST(LineNumberer, NumbersAndRenumbersWithTheOptionsGiven) {
           "600    n = Erl: MyErrorHandler \"M.E, line \" & Erl", "End Sub"}},
     };
     for (const Row& r : rows) {
-        Outcome out = runOn(lines(r.before), LineNumberer::Action::Number, r.options);
-        EXPECT_EQ(out.code, lines(r.after)) << r.what;
+        Outcome out = runOn(crlf(r.before), LineNumberer::Action::Number, r.options);
+        EXPECT_EQ(out.code, crlf(r.after)) << r.what;
         EXPECT_EQ(failures(out.summary), "") << r.what;
     }
 }
@@ -236,39 +220,35 @@ TEST(LineNumberer, LeavesAProcedureAloneWhenChangingItWouldBreakIt) {
         const char* reason;
         long start = 10, step = 10;
     } cases[] = {
-        {"numbers of its own", lines({"Sub N()", "10 x = 1", "    y = 2", "End Sub"}),
+        {"numbers of its own", crlf({"Sub N()", "10 x = 1", "    y = 2", "End Sub"}),
          LineNumberer::Action::Number, false, "holds line numbers already"},
         {"a jump to a number it does not hold",
-         lines({"Sub N()", "10 x = 1", "    GoTo 99", "End Sub"}), LineNumberer::Action::Number,
+         crlf({"Sub N()", "10 x = 1", "    GoTo 99", "End Sub"}), LineNumberer::Action::Number,
          true, "goes to the line number 99, which the procedure does not hold"},
         {"a jump to a number numbering would make",
-         lines({"Sub N()", "    x = 1", "    GoTo 10", "End Sub"}), LineNumberer::Action::Number,
+         crlf({"Sub N()", "    x = 1", "    GoTo 10", "End Sub"}), LineNumberer::Action::Number,
          false, "goes to the line number 10, which the procedure does not hold"},
         {"a jump to a number being removed",
-         lines({"Sub N()", "10 x = 1", "    If a Then 10", "End Sub"}),
+         crlf({"Sub N()", "10 x = 1", "    If a Then 10", "End Sub"}),
          LineNumberer::Action::Unnumber, false, "goes to the line number 10, which removing"},
         {"more statement lines than numbers up to 65529", big, LineNumberer::Action::Number, false,
          "above 65529"},
-        {"one past the highest number", lines({"Sub N()", "x = 1", "y = 2", "End Sub"}),
+        {"one past the highest number", crlf({"Sub N()", "x = 1", "y = 2", "End Sub"}),
          LineNumberer::Action::Number, false, "above 65529", 65520, 10},
-        {"numbers from 0", lines({"Sub N()", "x = 1", "End Sub"}), LineNumberer::Action::Number,
+        {"numbers from 0", crlf({"Sub N()", "x = 1", "End Sub"}), LineNumberer::Action::Number,
          false, "start at 1", 0, 10},
-        {"numbers 0 apart", lines({"Sub N()", "x = 1", "End Sub"}), LineNumberer::Action::Number,
+        {"numbers 0 apart", crlf({"Sub N()", "x = 1", "End Sub"}), LineNumberer::Action::Number,
          false, "start at 1", 10, 0},
-        {"one number twice", lines({"Sub N()", "10 x = 1", "010 y = 2", "End Sub"}),
+        {"one number twice", crlf({"Sub N()", "10 x = 1", "010 y = 2", "End Sub"}),
          LineNumberer::Action::Number, true, "holds the line number 10 twice"},
-        {"a second End statement", lines({"Sub N()", "x = 1", "End Sub", "y = 2", "End Sub"}),
+        {"a second End statement", crlf({"Sub N()", "x = 1", "End Sub", "y = 2", "End Sub"}),
          LineNumberer::Action::Number, false, "a second End statement, on line 5 of the file"},
         {"a second End statement right after the declaration",
-         lines({"Sub N()", "End Sub", "y = 2", "End Sub"}), LineNumberer::Action::Number, false,
+         crlf({"Sub N()", "End Sub", "y = 2", "End Sub"}), LineNumberer::Action::Number, false,
          "a second End statement, on line 4 of the file"},
     };
     for (const Refusal& c : cases) {
-        NumberingOptions o;
-        o.renumber = c.renumber;
-        o.start = c.start;
-        o.step = c.step;
-        Outcome out = runOn(c.before, c.action, o);
+        Outcome out = runOn(c.before, c.action, {c.start, c.step, c.renumber});
         EXPECT_EQ(out.code, c.before) << c.what;
         ASSERT_EQ(out.summary.failed.size(), 1u) << c.what;
         EXPECT_NE(out.summary.failed[0].failure.find(c.reason), std::string::npos)
@@ -286,7 +266,7 @@ TEST(LineNumberer, RenumberLeavesAloneAComparisonWithErlItMightNotFollowExactly)
     for (const char* erl :
          {"   Case 1 To 2", "   Case Is = 1", "   Case x", "   Case 1 + 1", "   Case 3"}) {
         const std::string before =
-            lines({"Sub R()", "1 x = 1", "   Select Case Erl", erl, "   End Select", "End Sub"});
+            crlf({"Sub R()", "1 x = 1", "   Select Case Erl", erl, "   End Select", "End Sub"});
         Outcome out = runOn(before, LineNumberer::Action::Number, {10, 10, true});
         EXPECT_EQ(out.code, before) << erl;
         EXPECT_EQ(failures(out.summary),
@@ -300,7 +280,7 @@ TEST(LineNumberer, RenumberLeavesAloneAComparisonWithErlItMightNotFollowExactly)
           "If Erl = 1# Then Beep", "If Erl _\r\n   = 1 + 1 Then Beep", "Select Case Erl + 0",
           "If (Erl) + 0 = 1 Then Beep", "On Erl GoTo 1", "Select Case 1: Case Erl: End Select",
           "If Erl = 3 Then Beep\r\nIf Erl > 1 Then Beep"}) { // the first line refused
-        const std::string before = lines({"Sub R()", "1 x = 1", erl, "End Sub"});
+        const std::string before = crlf({"Sub R()", "1 x = 1", erl, "End Sub"});
         Outcome out = runOn(before, LineNumberer::Action::Number, {10, 10, true});
         EXPECT_EQ(out.code, before) << erl;
         EXPECT_EQ(failures(out.summary),

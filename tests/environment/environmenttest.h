@@ -6,12 +6,18 @@
 #include "environmentvbe.h"
 #include "environmentwindow.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
 #include <QWidget>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
 
@@ -88,4 +94,30 @@ inline QWidget* visibleTopLevel(const QString& name) {
         if (w->objectName() == name && w->isVisible())
             return w;
     return nullptr;
+}
+
+/// Runs the TRAPLINE add-in's main job over the active project. Its message
+/// boxes are modal dialogs of the library: the user answers Yes where there
+/// is one, else OK. How many it asked.
+inline int runAddIn(EnvironmentWindow& env) {
+    env.show();
+    actionNamed(env.standardBar()->actions(), "TRAPLINE")->trigger();
+    QWidget* window = visibleTopLevel("frmAddIn");
+    EXPECT_NE(window, nullptr);
+    if (!window)
+        return 0;
+    int asked = 0;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            QAbstractButton* yes = box->button(QMessageBox::Yes);
+            (yes ? yes : box->button(QMessageBox::Ok))->click();
+            ++asked;
+        }
+    });
+    answerer.start(5);
+    QTest::mouseClick(window->findChild<QAbstractButton*>("OKButton"), Qt::LeftButton);
+    window->hide();
+    env.refresh();
+    return asked;
 }

@@ -23,9 +23,9 @@ inline std::string codeOf(const trapline::VBE& vbe, long index) {
 }
 
 /// Lines joined with CR LF, each ended.
-inline std::string crlf(std::initializer_list<const char*> lines) {
+inline std::string crlf(const std::vector<std::string>& lines) {
     std::string out;
-    for (const char* l : lines)
+    for (const std::string& l : lines)
         out.append(l).append("\r\n");
     return out;
 }
