@@ -356,8 +356,14 @@ TEST(DocumentCommands, EveryDataSafetyPromiseHoldsForADocument) {
              static bool sent = false;
              if (!std::exchange(sent, true)) {
                  ::kill(::getpid(), SIGINT);
-                 // Long enough for the signal to be taken, however busy the machine.
-                 std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                 // Until the run has taken the signal, however busy the machine;
+                 // the commits stop right after, on the signal's own thread.
+                 for (int waited = 0; !trapline::SignalCleanup::interrupted(); ++waited) {
+                     if (waited == 60'000)
+                         ::_exit(5);
+                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                 }
+                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
              }
          },
          128 + SIGINT,

@@ -225,6 +225,7 @@ TEST(CodeModule, NumbersFileLinesAsAnEditorDoesWhateverWasInsertedSince) {
     ASSERT_TRUE(open.InsertLines(3, "' tail"));
     EXPECT_EQ(open.fileLine(2), 2);
     EXPECT_EQ(open.fileLine(3), 3);
+    EXPECT_EQ(open.fileLines(), (std::vector<long>{1, 2, 3})); // all at once, the same
 }
 
 TEST(CodeModule, KeepsAByteOrderMarkOutOfTheLinesAndFirstInTheFileAndInAChange) {
