@@ -258,6 +258,17 @@ TEST(DocumentCommands, EveryDataSafetyPromiseHoldsForADocument) {
         ASSERT_EQ(traplineIn(made.path(), "insert --live --codepage 1252 Doc.docm").exitCode, 0);
         treated = TempDir::read(made.file("Doc.docm"));
     }
+    // What a first run of another kind leaves, and that treated in turn: a run
+    // that waited must work on the numbered lines, not on what it read before.
+    std::string numbered, numberedTreated;
+    {
+        TempDir made;
+        copySample(made, "tika_testWORD_macros.docm", "Doc.docm");
+        traplineIn(made.path(), "number --codepage 1252 Doc.docm", 0);
+        numbered = TempDir::read(made.file("Doc.docm"));
+        traplineIn(made.path(), "insert --live --codepage 1252 Doc.docm", 0);
+        numberedTreated = TempDir::read(made.file("Doc.docm"));
+    }
     const bool root = ::geteuid() == 0;
     pid_t holder = 0;
     struct Row {
@@ -383,7 +394,7 @@ TEST(DocumentCommands, EveryDataSafetyPromiseHoldsForADocument) {
          }},
         {"a run waits for another in the folder, then works on what that one wrote",
          [&](const TempDir& dir) {
-             holder = firstRun(dir.file("p"), dir.file("p/Doc.docm"), treated,
+             holder = firstRun(dir.file("p"), dir.file("p/Doc.docm"), numbered,
                                std::chrono::milliseconds(400));
              ASSERT_GT(holder, 0);
          },
@@ -392,7 +403,7 @@ TEST(DocumentCommands, EveryDataSafetyPromiseHoldsForADocument) {
              int status = 0;
              ::waitpid(holder, &status, 0);
              EXPECT_EQ(occurrences(err, "waiting for another trapline run to finish"), 1u) << err;
-             EXPECT_EQ(TempDir::read(dir.file("p/Doc.docm")), treated);
+             EXPECT_EQ(TempDir::read(dir.file("p/Doc.docm")), numberedTreated);
          }},
     };
     for (const Row& row : rows) {

@@ -110,13 +110,21 @@ TEST(UnifiedDiffTest, TimesAreWrittenAsDiffWritesThemInUtc) {
               "--- old.bas\t2024-05-01 13:45:07.123456789 +0000");
 #endif
 
-    // Before 1970 the time still counts forward within its second.
-    EXPECT_EQ(UnifiedDiff::headers("x", -1).substr(0, 41),
-              "--- x\t1969-12-31 23:59:59.999999999 +0000");
-    EXPECT_EQ(UnifiedDiff::headers("x", std::numeric_limits<int64_t>::min()).substr(0, 41),
-              "--- x\t1677-09-21 00:12:43.145224192 +0000");
-    EXPECT_EQ(UnifiedDiff::headers("x", std::numeric_limits<int64_t>::max()).substr(0, 41),
-              "--- x\t2262-04-11 23:47:16.854775807 +0000");
+    // Before 1970 the time still counts forward within its second; midnight
+    // starts a day on either side of 1970.
+    constexpr int64_t kDay = 86'400'000'000'000;
+    const std::pair<int64_t, const char*> times[] = {
+        {0, "1970-01-01 00:00:00.000000000"},
+        {-1, "1969-12-31 23:59:59.999999999"},
+        {-1'000'000'000, "1969-12-31 23:59:59.000000000"},
+        {-kDay, "1969-12-31 00:00:00.000000000"},
+        {kDay - 1, "1970-01-01 23:59:59.999999999"},
+        {std::numeric_limits<int64_t>::min(), "1677-09-21 00:12:43.145224192"},
+        {std::numeric_limits<int64_t>::max(), "2262-04-11 23:47:16.854775807"},
+    };
+    for (const auto& [ns, shown] : times)
+        EXPECT_EQ(UnifiedDiff::headers("x", ns).substr(0, 41),
+                  std::string("--- x\t") + shown + " +0000");
 }
 
 TEST(UnifiedDiffTest, AnAbsolutePathOrAFolderNamedAnotherWayNamesTheSameFileAndANewOneIsCreated) {

@@ -78,7 +78,9 @@ TEST(ZipPackage, PartNamesResolveAgainstTheirSource) {
                         {"xl/workbook.xml", "/xl/vbaProject.bin", "xl/vbaProject.bin"},
                         {"xl/sub/workbook.xml", "../../a/./b.bin", "a/b.bin"},
                         {"", "word/document.xml", "word/document.xml"},
-                        {"w/d.xml", "my%20code.bin", "w/my code.bin"}};
+                        {"w/d.xml", "my%20code.bin", "w/my code.bin"},
+                        // Each end of the hex digits in either case; a stray or cut-off % stays.
+                        {"w/d.xml", "%4F%4f%5A%7a%30%39%3G%4", "w/OOZz09%3G%4"}};
     for (const Row& row : rows)
         EXPECT_EQ(resolvePartName(row.source, row.target), row.part) << row.target;
 }
