@@ -202,6 +202,21 @@ TEST(DocumentWriter, AnAddedModuleHasItsStreamDirRecordsProjectLineAndNameMapEnt
         const size_t at = text.find(line);
         ASSERT_NE(at, std::string::npos);
         EXPECT_LT(at, text.find('['));
+        // Right after the last line that names a module, the project's ID
+        // still first.
+        auto namesModule = [](std::string_view l) {
+            for (std::string_view key :
+                 {"Module=", "Class=", "Document=", "BaseClass=", "Package="})
+                if (l.starts_with(key))
+                    return true;
+            return false;
+        };
+        ASSERT_GT(at, 0u);
+        const size_t previous = text.rfind('\n', at - 2);
+        EXPECT_TRUE(namesModule(
+            std::string_view(text).substr(previous == std::string::npos ? 0 : previous + 1)));
+        EXPECT_FALSE(namesModule(std::string_view(text).substr(at + line.size())));
+        EXPECT_TRUE(text.starts_with("ID=")) << text;
         EXPECT_EQ(text.substr(0, at) + text.substr(at + line.size()), before[project + "PROJECT"]);
         // PROJECTwm: the entry right before the terminator.
         const std::string& map = before[project + "PROJECTwm"];
