@@ -75,6 +75,12 @@ TEST(HandlerInserter, LeavesAProcedureUntouchedWhenEitherPointIsMissing) {
     EXPECT_FALSE(gone.inserter.InsertUserCodes(gone.indexOf("Value (Get)"), nullptr, ""));
     ASSERT_EQ(gone.boxes.shown.size(), 1u);
     EXPECT_NE(gone.boxes.shown[0].text.find("Procedure: Value"), std::string::npos);
+    // An index the catalogue does not hold, at either end, is refused as VB would.
+    for (size_t index : {size_t(0), gone.catalogue.Procs().size()}) {
+        EXPECT_FALSE(gone.inserter.InsertDefaultCodes(index, gone.module(), ""));
+        EXPECT_NE(gone.boxes.shown.back().text.find("Subscript out of range"), std::string::npos);
+    }
+    EXPECT_EQ(gone.code(), crlf({"Property Get Value() As Long", "End Property"}));
 }
 
 TEST(HandlerInserter, WritesTemplatesInTheCodePageOrInsertsNothing) {
