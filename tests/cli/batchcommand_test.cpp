@@ -149,8 +149,15 @@ TEST(BatchCommand, AnInterruptedRunSaysWhatItWroteAndEndsByTheSignal) {
         }
         const std::string out = TempDir::read(dir.file("out"));
         const std::string err = TempDir::read(dir.file("err"));
+        // Those not written are counted, when there are any.
+        const size_t others = modules.size() - treated.size();
         EXPECT_THAT(err,
-                    HasSubstr("interrupted; " + std::to_string(treated.size()) + " files written"));
+                    HasSubstr("trapline: interrupted; " + std::to_string(treated.size()) +
+                              " files written (logged above)" +
+                              (others == 0 ? std::string()
+                                           : ", the other " + std::to_string(others) +
+                                                 (others == 1 ? " as it was" : " as they were")) +
+                              "\n"));
         // Each file written is named, and only those.
         std::vector<std::string> named;
         if (json) {
