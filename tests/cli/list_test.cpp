@@ -111,8 +111,9 @@ TEST(CommandLine, ReadsValuesAsTheyWereGiven) {
 }
 
 TEST(CommandLine, AskingForHelpNeverFails) {
-    for (const std::string args : {"list --module --help", "insert --live=x -h",
-                                   "check --colour --help", "add-error-module --codepage -h"}) {
+    for (const std::string args :
+         {"list --module --help", "insert --live=x -h", "check --colour --help",
+          "add-error-module --codepage -h", "number --help", "unnumber --help"}) {
         CommandResult r = trapline(args);
         const std::string command = args.substr(0, args.find(' '));
         EXPECT_EQ(r.exitCode, 0) << args << "\n" << r.err;
