@@ -120,8 +120,8 @@ const Numbered kNumbered[] = {
      {"Sub N()", "10|    Select Case x", "    End Select", "20|    Select Case y: Rem : Case 1",
       "    End Select", "30|    z = 3", "End Sub"}},
     {"a Select Case whose first Case is on the same line",
-     {"Sub M()", "10|    Select Case x: Case 1: y = 1", "    End Select", "20|    z = 3",
-      "End Sub"}},
+     {"Sub M()", "10|    Select Case x: Case 1: y = 1", "20|        y = 2", "    End Select",
+      "30|    z = 3", "End Sub"}},
 };
 
 TEST(LineNumberer, NumbersOnlyStatementLinesAndUnnumberingGivesBackEveryByte) {
