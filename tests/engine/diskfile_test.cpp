@@ -338,6 +338,13 @@ TEST(DiskFile, AFileRemovedSinceItWasLoadedIsRefusedWhenStagedAndNotMadeAgain) {
     ASSERT_FALSE(replaced);
     EXPECT_EQ(replaced.error().number, errors::ChangedOnDisk);
     EXPECT_TRUE(TempDir::namesIn(dir.path()).empty());
+    // Gone, or under a name that is a file's, it is VB's "File not found".
+    dir.write("file", "x");
+    for (const std::string& gone : {path, dir.file("file/m.bas")}) {
+        auto again = DiskFile::read(gone);
+        ASSERT_FALSE(again) << gone;
+        EXPECT_EQ(again.error().number, errors::FileNotFound) << gone;
+    }
 }
 
 TEST(DiskFile, ALeftoverWrittenAfterTheRunBeganIsKeptWhateverItsChangeTimeSays) {
