@@ -121,6 +121,37 @@ TEST(CodeModule, DeletesUpToItsLastLineAndFindsANameWhateverTheCaseOfItsFirstOrL
     EXPECT_EQ(m.serialize(), "Sub Ask()\r\nEnd Sub\r\n");
 }
 
+TEST(CodeModule, TilesProceduresAfterAnyDeletionOrInsertionAsAFreshReadingDoes) {
+    // A comment above B, blank lines between: every range of lines, however
+    // it falls across the procedures, is taken out; and a line put in at each place.
+    const std::string code =
+        "Option Explicit\r\nSub A()\r\n    x = 1\r\nEnd Sub\r\n\r\n' B\r\n"
+        "Sub B()\r\n    y = 2\r\nEnd Sub\r\n\r\nFunction C()\r\nEnd Function\r\n";
+    auto sameTiles = [](const CodeModule& edited, const std::string& what) {
+        const CodeModule fresh(edited.serialize());
+        auto tiles = [](const CodeModule& m) {
+            std::vector<long> out;
+            for (const char* name : {"A", "B", "C"})
+                for (const trapline::Result<long>& r :
+                     {m.ProcStartLine(name, 0), m.ProcBodyLine(name, 0), m.ProcCountLines(name, 0)})
+                    out.push_back(r ? *r : -1);
+            return out;
+        };
+        EXPECT_EQ(tiles(edited), tiles(fresh)) << what;
+    };
+    const long n = CodeModule(code).CountOfLines();
+    for (long first = 1; first <= n; ++first) {
+        for (long count = 1; first + count - 1 <= n; ++count) {
+            CodeModule m(code);
+            ASSERT_TRUE(m.DeleteLines(first, count));
+            sameTiles(m, "delete " + std::to_string(first) + "+" + std::to_string(count));
+        }
+        CodeModule m(code);
+        ASSERT_TRUE(m.InsertLines(first, "    z = 3"));
+        sameTiles(m, "insert at " + std::to_string(first));
+    }
+}
+
 TEST(CodeModule, ReindexesWhenInsertedTextDeclaresAProcedure) {
     CodeModule m(std::string("Option Explicit\r\n"));
     ASSERT_TRUE(m.AddFromString("Public Sub MyErrorHandler(ByVal where As String)\r\n"

@@ -22,6 +22,9 @@ TEST(ErrorModuleInstaller, WritesTheModuleOnceNextToTheProjectOverNoFileOfAnothe
     EXPECT_EQ(code.rfind("Attribute VB_Name = \"mdl_Error\"\r\n", 0), 0u);
     EXPECT_NE(code.find("\r\nPublic Sub MyErrorHandler("), std::string::npos); // what handlers call
     EXPECT_NE(code.find("\"\xce\xf8\xe8\xe1\xea\xe0 "), std::string::npos);    // "Ошибка"
+    // Its body between the declaration and the End Sub that ends the module.
+    EXPECT_LT(code.find("\"\xce\xf8\xe8\xe1\xea\xe0 "), code.find("\r\nEnd Sub"));
+    EXPECT_TRUE(code.ends_with("\r\nEnd Sub\r\n"));
     EXPECT_TRUE(vbe.ActiveVBProject()->save().empty());
     EXPECT_EQ(TempDir::read(dir.file("P.vbp")),
               "Type=Exe\r\nModule=M; M.bas\r\nModule=mdl_Error; mdl_Error.bas\r\nName=\"P\"\r\n");

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <sstream>
 
@@ -88,6 +89,35 @@ TEST(UnifiedDiffTest, PatchAppliesTheDiffWhateverBytesTheFileNameHoldsAndWhereve
             project.apply(UnifiedDiff::of(*patchName, m.edits(), m.eol(), 1714571107123456789));
         ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
         EXPECT_EQ(TempDir::read(project.folder() + "/" + name), m.serialize());
+    }
+}
+
+TEST(UnifiedDiffTest, PatchGivesTheChangedFileWithOrWithoutAFinalLineEnd) {
+    if (!havePatch())
+        GTEST_SKIP() << "patch is not installed";
+    const struct {
+        const char* what;
+        std::string before;
+        std::function<bool(CodeModule&)> edit;
+    } rows[] = {
+        {"a line after a last line without an end", "Sub A()\r\nEnd Sub",
+         [](CodeModule& m) { return m.InsertLines(3, "' tail").ok(); }},
+        {"a first line, the last without an end", "Sub A()\r\nEnd Sub",
+         [](CodeModule& m) { return m.InsertLines(1, "' head").ok(); }},
+        {"the last line without an end taken out", "Sub A()\r\n    x = 1\r\nEnd Sub",
+         [](CodeModule& m) { return m.DeleteLines(3).ok(); }},
+        {"a line after a last line with its end", "Sub A()\r\nEnd Sub\r\n",
+         [](CodeModule& m) { return m.InsertLines(3, "' tail").ok(); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        PatchFolder project;
+        project.write("M.bas", row.before);
+        CodeModule m(row.before);
+        ASSERT_TRUE(row.edit(m));
+        const CommandResult r = project.apply(UnifiedDiff::of("M.bas", m.edits(), m.eol(), 0));
+        ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+        EXPECT_EQ(TempDir::read(project.folder() + "/M.bas"), m.serialize());
     }
 }
 
