@@ -402,6 +402,15 @@ TEST(PlatformPaths, AbsolutePathsAreTheSystemsOwn) {
         EXPECT_EQ(isAbsolute(c.path), c.onPosix) << c.path;
 #endif
     }
+    // The folder a file lies in; the root keeps its separator.
+    const std::pair<const char*, const char*> parents[] = {
+        {"/x", "/"},       {"/a/x", "/a"},        {"a/b/x", "a/b"}, {"x", "."},
+#ifdef _WIN32
+        {"C:\\x", "C:\\"}, {"C:\\a\\x", "C:\\a"},
+#endif
+    };
+    for (const auto& [path, parent] : parents)
+        EXPECT_EQ(parentFolder(path), parent) << path;
 #ifdef _WIN32
     EXPECT_EQ(toPath("Тест.bas").wstring(), L"Тест.bas");
     EXPECT_EQ(fromPath(L"C:\\Проект\\Тест.bas"), "C:/Проект/Тест.bas");
