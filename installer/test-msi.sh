@@ -56,9 +56,9 @@ fail() {
 # is of the registry and not of the flake. No answer at all is said as such.
 # KEY VIEW [reg query's options]
 ask() {
-    local key=$1 view=$2 out try status
+    local key=$1 view=$2 out status
     shift 2
-    for try in 1 2 3 4 5; do
+    for _ in 1 2 3 4 5; do
         status=0
         out=$("$wine64" reg query "$key" "$@" /reg:"$view" </dev/null 2>/dev/null) || status=$?
         out=$(printf '%s' "$out" | tr -d '\r')
@@ -76,6 +76,24 @@ ask() {
 }
 # One key with its subkeys: KEY VIEW.
 query() { ask "$1" "$2" /s; }
+
+# Runs a Windows program under wine: WINE PROGRAM ARGS... Wine sometimes
+# fails to start a program at all ("Application could not be started"); such
+# a start is tried again, up to five times, as it says nothing of what the
+# program would have done. The program's own failure is its status.
+launch() {
+    local err status
+    for _ in 1 2 3 4 5; do
+        status=0
+        err=$("$@" </dev/null 2>&1 >/dev/null) || status=$?
+        case "$err" in
+        *"could not be started"* | *"ShellExecuteEx failed"*) sleep 1 ;;
+        *) break ;;
+        esac
+    done
+    [ -n "$err" ] && printf '%s\n' "$err" >&2
+    return $status
+}
 
 # Every key of the add-in as 64-bit and as 32-bit programs see it.
 snapshot() {
@@ -130,7 +148,7 @@ machine_regsvr32() {
     local wine=$wine64
     [ "$2" = x86 ] && wine=$wine32
     # shellcheck disable=SC2086 # no option, or /u
-    "$wine" regsvr32 /s ${3:-} "$1\\$2\\Trapline.dll" </dev/null ||
+    launch "$wine" regsvr32 /s ${3:-} "$1\\$2\\Trapline.dll" ||
         fail "regsvr32 ${3:-} of the $2 DLL for the machine ended with $?"
 }
 # Whether a program of the bitness creates the class through its ProgID.
@@ -173,10 +191,10 @@ cp "$x64" "$copy_unix/x64/Trapline.dll"
 cp "$x86" "$copy_unix/x86/Trapline.dll"
 for scope in "" "/n /i:user"; do
     # shellcheck disable=SC2086 # the options are words
-    "$wine64" regsvr32 /s /u $scope "$copy_dir\\x64\\Trapline.dll" </dev/null ||
+    launch "$wine64" regsvr32 /s /u $scope "$copy_dir\\x64\\Trapline.dll" ||
         fail "regsvr32 /u $scope of an x64 copy ended with $?"
     # shellcheck disable=SC2086
-    "$wine32" regsvr32 /s /u $scope "$copy_dir\\x86\\Trapline.dll" </dev/null ||
+    launch "$wine32" regsvr32 /s /u $scope "$copy_dir\\x86\\Trapline.dll" ||
         fail "regsvr32 /u $scope of an x86 copy ended with $?"
 done
 rm -rf "$copy_unix"
@@ -208,8 +226,8 @@ echo "== regsvr32 /n /i:user, to compare with" >&2
 mkdir -p "$install_dir/x64" "$install_dir/x86"
 cp "$x64" "$install_dir/x64/Trapline.dll"
 cp "$x86" "$install_dir/x86/Trapline.dll"
-"$wine64" regsvr32 /s /n /i:user "$win_dir\\x64\\Trapline.dll" </dev/null || fail "regsvr32 x64 ended with $?"
-"$wine32" regsvr32 /s /n /i:user "$win_dir\\x86\\Trapline.dll" </dev/null || fail "regsvr32 x86 ended with $?"
+launch "$wine64" regsvr32 /s /n /i:user "$win_dir\\x64\\Trapline.dll" || fail "regsvr32 x64 ended with $?"
+launch "$wine32" regsvr32 /s /n /i:user "$win_dir\\x86\\Trapline.dll" || fail "regsvr32 x86 ended with $?"
 registered=$(snapshot)
 "$wine32" regsvr32 /s /u /n /i:user "$win_dir\\x86\\Trapline.dll" </dev/null || true
 "$wine64" regsvr32 /s /u /n /i:user "$win_dir\\x64\\Trapline.dll" </dev/null || true
