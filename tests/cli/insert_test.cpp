@@ -40,9 +40,12 @@ TEST(InsertCommand, UsesTemplateFilesWithAnyLineEndsAndTheProjectsCodePage) {
               "Attribute VB_Name = \"M\"\r\nPublic Function Calc() As Long\r\nEnd Function\r\n");
     dir.write("header.txt", "\xEF\xBB\xBFOn Error GoTo Fail\r\n"); // as Notepad saves UTF-8
     dir.write("footer.txt", "Exit ???\n' \xce\xf8\xe8\xe1\xea\xe0 \xe2 #MODULE#.#PROC#\nFail:\n");
+    // A first backup takes the plain name, and nothing needs saying.
     CommandResult r =
-        traplineIn(dir.path(), "insert --header header.txt --footer footer.txt m.bas", 0);
+        traplineIn(dir.path(), "insert --backup --header header.txt --footer footer.txt m.bas", 0);
     EXPECT_EQ(r.out, "Вставлено в Function : Calc\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(fs::exists(utf8Path(dir.file("m.bas.bak"))));
     EXPECT_EQ(
         TempDir::read(dir.file("m.bas")),
         "Attribute VB_Name = \"M\"\r\nPublic Function Calc() As Long\r\n'On Error GoTo Fail\r\n"
