@@ -157,16 +157,20 @@ TEST(Regsvr, SaysWhyALibraryCouldNotBeRegistered) {
         EXPECT_EQ(r.out, "") << row.arguments;
     }
 
-    // The add-in's own failure: a registry it cannot read is left alone.
-    const std::string damaged = config.write("trapline/addins.ini", "no entry here\n");
-    CommandResult r = runShell(quoted(TRAPLINE_REGSVR) + " " + quoted(pluginPath()));
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("line 1: neither [ProgID] nor Key=Value"), std::string::npos) << r.err;
-    EXPECT_NE(
-        r.err.find("DllRegisterServer in " + pluginPath() + " failed with error code 0x80040201."),
-        std::string::npos)
-        << r.err;
-    EXPECT_EQ(TempDir::read(damaged), "no entry here\n");
+    // The add-in's own failure: a registry it cannot read (a line of neither
+    // kind, a value before any section) is left alone.
+    for (const std::string bad : {"no entry here\n", "Path=/x\n[Trapline.Connect]\n"}) {
+        SCOPED_TRACE(bad);
+        const std::string damaged = config.write("trapline/addins.ini", bad);
+        CommandResult r = runShell(quoted(TRAPLINE_REGSVR) + " " + quoted(pluginPath()));
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find("line 1: neither [ProgID] nor Key=Value"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("DllRegisterServer in " + pluginPath() +
+                             " failed with error code 0x80040201."),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(TempDir::read(damaged), bad);
+    }
 
     EXPECT_EQ(runShell(quoted(TRAPLINE_REGSVR) + " --help").exitCode, 0);
 }

@@ -39,7 +39,9 @@ TEST(CTextBoxML, CountsByLineNumberTakesAnyNegativeNumberForTheCaretsLineAndGath
     } rows[] = {
         // Any negative number is the caret's line, not only the -1 the box knows.
         {"LineIndex(-2)", box.ml.LineIndex(-2), 7},
+        {"LineLength(0), the first line", box.ml.LineLength(0), 5},
         {"LineLength(1)", box.ml.LineLength(1), 6},
+        {"LineLength(3), the last line", box.ml.LineLength(3), 4},
         {"LineLength(-3)", box.ml.LineLength(-3), 6},
         {"LineLength(4), past the last line", box.ml.LineLength(4), 0},
         {"LineFromChar(-5), the selection's start", box.ml.LineFromChar(-5), 0},

@@ -140,7 +140,10 @@ TEST(frmAddIn, RunsTheInsertionForTheChosenModuleAndLogsIt) {
         if (box.text.find("Procedure: ") != std::string::npos)
             logBehindFailure = w.form->DebugTxt.Text();
     };
+    int changed = 0; // the environment is told once, to show the changed code
+    w.form->projectChanged = [&] { ++changed; };
     user::click(w.form->OKButton);
+    EXPECT_EQ(changed, 1);
     EXPECT_EQ(logBehindFailure,
               "Вставлено в Function : Pad\r\nВставлено в Function : FormatMoney\r\n");
     ASSERT_GE(w.boxes.shown.size(), 1u);
