@@ -98,25 +98,30 @@ Result<long> TrapLine(const CodeModule& module, std::string_view name, int kind,
     vb::Directive d = next <= last ? vb::directive(module.line(next)) : vb::Directive::None;
     if (d == vb::Directive::Else || d == vb::Directive::ElseIf || d == vb::Directive::EndIf) {
         // Alternatives of the declaration under #If: the trap goes after the
-        // #End If, provided the branches hold nothing but declarations.
+        // #End If, provided the branches hold nothing but declarations. A
+        // directive continued on the next line ends with that line.
         int depth = 0;
         for (long l = next; l <= last; ++l) {
             std::string_view text = module.line(l);
             vb::Directive dl = vb::directive(text);
-            if (dl == vb::Directive::If) {
-                ++depth;
-            } else if (dl == vb::Directive::EndIf) {
-                if (depth == 0)
-                    return l + 1 <= last ? Result<long>(l + 1)
-                                         : failure(errors::NoEndStatement, name,
-                                                   "the procedure has no End statement");
-                --depth;
-            } else if (dl == vb::Directive::None && !vb::isBlankOrComment(text)) {
+            if (dl == vb::Directive::None) {
+                if (vb::isBlankOrComment(text))
+                    continue;
                 if (!vb::parseDeclaration(text))
                     return failure(errors::BadDeclaration, name,
                                    "the #If branches of its declaration hold other code");
-                l = statementEnd(module, l, last);
+            } else if (dl == vb::Directive::If) {
+                ++depth;
+            } else if (dl == vb::Directive::EndIf) {
+                if (depth == 0) {
+                    const long after = statementEnd(module, l, last) + 1;
+                    return after <= last ? Result<long>(after)
+                                         : failure(errors::NoEndStatement, name,
+                                                   "the procedure has no End statement");
+                }
+                --depth;
             }
+            l = statementEnd(module, l, last);
         }
         return failure(errors::BadDeclaration, name,
                        "the #If around its declaration is not closed");
